@@ -1,0 +1,5 @@
+if(ZD_SANITIZE)
+  set(_zd_san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_compile_options(${_zd_san})
+  add_link_options(${_zd_san})
+endif()

@@ -1,0 +1,1 @@
+// Placeholder so the resource library links before any artwork exists.

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <memory>
+#include <optional>
+
+namespace zd {
+
+namespace engine {
+class MovieRunner;
+}
+
+// The movie control of the windows (SwFlash on the main window, SFlash2 on the play list).
+// It is the only way from the windows to the engine: they put and read these properties and
+// react to readyStateChange. The movie is drawn scaled "ShowAll" into the widget's rectangle.
+class FlashControl : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit FlashControl(QWidget* parent = nullptr);
+    ~FlashControl() override;
+
+    // Movie put: loading of that path, file: URL or http(s): address begins, replacing the
+    // current movie; the empty text leaves none loaded.
+    void setMovie(const QString& pathOrAddress);
+    // Movie get: the text last put while that movie is loading or loaded; the empty text once
+    // nothing is loaded (never put, put empty, or the load failed).
+    QString movie() const;
+
+    // Playing put: true plays on from the current frame, false holds the current frame.
+    void setPlaying(bool playing);
+    bool playing() const;
+
+    // The reads fail (nullopt) while no movie is loaded; callers skip a failed read.
+    std::optional<qint32> frameNum() const;  // current frame, counted from 0
+    std::optional<qint32> totalFrames() const;
+    std::optional<qint32> percentLoaded() const;  // 0..100, exactly 100 once fully loaded
+    // FrameNum put: the movie shows that frame. Returns false (a failed put) with no movie.
+    bool setFrameNum(qint32 frame);
+
+    // -1: white playback background; any other value: the movie's own background colour.
+    void setBackgroundColor(qint32 color);
+    qint32 backgroundColor() const;
+
+    // The engine behind the control, for the headless front end and tests only.
+    engine::MovieRunner* runner() const;
+
+signals:
+    // Raised after Movie has been put with a loadable movie (possibly several times while it
+    // loads); handlers ignore the state value.
+    void readyStateChange(qint32 newState);
+    // Raised for every frame shown, so followers can update once per frame instead of polling.
+    void frameShown();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::unique_ptr<engine::MovieRunner> runner_;
+};
+
+}  // namespace zd

@@ -1,0 +1,2 @@
+// UI placeholder.
+namespace zd {}

@@ -1,0 +1,2 @@
+// Controls placeholder until the first widgets land.
+namespace zd::controls {}

@@ -1,0 +1,2 @@
+// Engine placeholder until the first engine sources land.
+namespace zd::engine {}

@@ -1,0 +1,2 @@
+// Fakes of the platform layer for tests.
+#include "platform/AppFolder.h"
