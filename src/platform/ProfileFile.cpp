@@ -96,16 +96,23 @@ ProfileDocument ProfileDocument::parse(const QByteArray& bytes) {
         }
         doc.lines_.push_back(std::move(line));
     }
+    doc.indexSections();
     return doc;
 }
 
-int ProfileDocument::findSection(const QString& section) const {
-    const QString wanted = section.trimmed();
+void ProfileDocument::indexSections() {
+    sectionIndex_.clear();
     for (int i = 0; i < static_cast<int>(lines_.size()); ++i) {
-        if (lines_[i].kind == Line::Kind::Section && sameName(lines_[i].name, wanted))
-            return i;
+        if (lines_[i].kind != Line::Kind::Section)
+            continue;
+        const QString name = lines_[i].name.toLower();
+        if (!sectionIndex_.contains(name))
+            sectionIndex_.insert(name, i);
     }
-    return -1;
+}
+
+int ProfileDocument::findSection(const QString& section) const {
+    return sectionIndex_.value(section.trimmed().toLower(), -1);
 }
 
 int ProfileDocument::sectionEnd(int header) const {
@@ -159,6 +166,7 @@ void ProfileDocument::setValue(const QString& section, const QString& key, const
         head.kind = Line::Kind::Section;
         head.name = singleLine(section).trimmed();
         head.text = QLatin1Char('[') + head.name + QLatin1Char(']');
+        sectionIndex_.insert(head.name.toLower(), static_cast<int>(lines_.size()));
         lines_.push_back(std::move(head));
         lines_.push_back(std::move(entry));
         return;
@@ -178,6 +186,7 @@ void ProfileDocument::setValue(const QString& section, const QString& key, const
         --insertAt;
     }
     lines_.insert(lines_.begin() + insertAt, std::move(entry));
+    indexSections();
 }
 
 QByteArray ProfileDocument::serialize() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <vector>
 
@@ -58,7 +59,11 @@ class ProfileDocument {
     // One past the last line that belongs to the section starting at `header`.
     int sectionEnd(int header) const;
 
+    void indexSections();
+
     std::vector<Line> lines_;
+    // First header line of each section by lower-case name; play lists hold thousands.
+    QHash<QString, int> sectionIndex_;
     bool crlf_ = false;
 };
 
