@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QSignalBlocker>
 
 #include "app/Twips.h"
 
