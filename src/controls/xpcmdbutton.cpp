@@ -54,6 +54,9 @@ void xpcmdbutton::paintEvent(QPaintEvent*) {
         p.fillRect(rect(), palette().button());
         return;
     }
+    if (width() < 6 || height() < 6) {
+        p.fillRect(rect(), palette().window());  // the pieces no longer cover the face
+    }
     const QPoint cell(face_ * kCellWidth, 0);
     for (const NineSlicePart& part : nineSliceParts(width(), height())) {
         if (!part.target.isEmpty()) {

@@ -69,6 +69,19 @@ QSet<QRgb> colours(const QImage& image) {
     return out;
 }
 
+// A 100 x 30 button filling a window of its own, so a pointer off the button is off every
+// window and reaches nothing.
+struct ShownButton {
+    QWidget window;
+    xpcmdbutton* button = new xpcmdbutton(&window);
+    ShownButton() {
+        window.resize(100, 30);
+        button->setGeometry(0, 0, 100, 30);
+        window.show();
+    }
+    bool exposed() { return QTest::qWaitForWindowExposed(&window); }
+};
+
 }  // namespace
 
 class TestXpCmdButton : public QObject {
@@ -134,12 +147,9 @@ class TestXpCmdButton : public QObject {
     }
 
     void faceFollowsHoverPressAndLeave() {
-        QWidget window;
-        window.resize(100, 30);
-        auto* button = new xpcmdbutton(&window);
-        button->setGeometry(0, 0, 100, 30);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        ShownButton shown;
+        QVERIFY(shown.exposed());
+        xpcmdbutton* button = shown.button;
         QSignalSpy moves(button, &xpcmdbutton::MouseMove);
         QSignalSpy outs(button, &xpcmdbutton::MouseOut);
 
@@ -157,12 +167,9 @@ class TestXpCmdButton : public QObject {
     }
 
     void pressAndDragOutRaisesNoMoveAndMouseOutRestoresRestingFace() {
-        QWidget window;
-        window.resize(100, 30);
-        auto* button = new xpcmdbutton(&window);
-        button->setGeometry(0, 0, 100, 30);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        ShownButton shown;
+        QVERIFY(shown.exposed());
+        xpcmdbutton* button = shown.button;
         QSignalSpy moves(button, &xpcmdbutton::MouseMove);
         QSignalSpy outs(button, &xpcmdbutton::MouseOut);
         QSignalSpy clicks(button, &xpcmdbutton::Click);
