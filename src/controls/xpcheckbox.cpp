@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <cmath>
 
+#include "platform/Services.h"
 #include "resources/Resources.h"
 
 namespace zd::controls {
@@ -15,9 +16,9 @@ constexpr double kBoxTwips = 240;
 constexpr double kCaptionLeftTwips = 480;
 const QColor kDisabledCaption(161, 161, 146);
 
-double twipsPerPixel(const QWidget* widget) {
-    const int dpi = widget->logicalDpiY();
-    return dpi > 0 ? 1440.0 / dpi : 15.0;
+// The screen's own factor, as every twips layout of the program uses.
+double screenTwipsPerPixel() {
+    return platform::screenMetrics().twipsPerPixelY;
 }
 }  // namespace
 
@@ -46,7 +47,7 @@ QColor xpcheckbox::defaultBackColor() const {
 
 QSize xpcheckbox::sizeHint() const {
     const QSize text = captionLabel()->sizeHint();
-    const XpCheckBoxLayout layout = xpCheckBoxLayout(17, text.height(), twipsPerPixel(this));
+    const XpCheckBoxLayout layout = xpCheckBoxLayout(17, text.height(), screenTwipsPerPixel());
     return QSize(layout.caption.x() + text.width(), qMax(17, text.height()));
 }
 
@@ -104,7 +105,7 @@ void xpcheckbox::paintEvent(QPaintEvent*) {
 void xpcheckbox::relayout() {
     QLabel* label = captionLabel();
     const XpCheckBoxLayout layout =
-        xpCheckBoxLayout(height(), label->height(), twipsPerPixel(this));
+        xpCheckBoxLayout(height(), label->height(), screenTwipsPerPixel());
     const QRect old = box_;
     box_ = layout.box;
     label->move(layout.caption);

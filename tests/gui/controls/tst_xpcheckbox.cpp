@@ -6,6 +6,7 @@
 
 #include "controls/PropertyBag.h"
 #include "controls/xpcheckbox.h"
+#include "platform/Services.h"
 
 using zd::controls::PropertyBag;
 using zd::controls::xpcheckbox;
@@ -197,7 +198,7 @@ class TestXpCheckBox : public QObject {
         box->resize(97, 40);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const double twips = 1440.0 / box->logicalDpiY();
+        const double twips = zd::platform::screenMetrics().twipsPerPixelY;
         QCOMPARE(box->boxRect().left(), 0);
         QCOMPARE(box->boxRect().width(), qRound(240 / twips));
         QVERIFY(qAbs(box->boxRect().center().y() - 19) <= 1);
