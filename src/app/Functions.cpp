@@ -10,10 +10,13 @@
 namespace zd {
 
 void QuitProgram() {
-    if (exitRoutineStarted()) return;
+    if (exitRoutineStarted())
+        return;
     markExitRoutineStarted(true);
-    if (Form3* floating = loadedForm3()) floating->hide();
-    if (Dialog* options = loadedDialog()) options->hide();
+    if (Form3* floating = loadedForm3())
+        floating->hide();
+    if (Dialog* options = loadedDialog())
+        options->hide();
     unloadForm3();
     unloadDialog();
     unloadForm1();
@@ -35,9 +38,11 @@ void RemoveEmptyEntries() {
 void SaveLists() {
     Dialog& options = dialog();
     QStringList names;
-    for (int i = 0; i < options.List1->listCount(); ++i) names << options.List1->list(i);
+    for (int i = 0; i < options.List1->listCount(); ++i)
+        names << options.List1->list(i);
     QStringList paths;
-    for (int i = 0; i < options.List2->listCount(); ++i) paths << options.List2->list(i);
+    for (int i = 0; i < options.List2->listCount(); ++i)
+        paths << options.List2->list(i);
     listfiles::writeListFile(listfiles::namesFilePath(), QStringLiteral("List1"), names);
     options.Text5->setText(QString::number(names.size()));
     listfiles::writeListFile(listfiles::pathsFilePath(), QStringLiteral("List2"), paths);

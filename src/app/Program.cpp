@@ -23,9 +23,15 @@ void endProcess() {
     QCoreApplication::exit(0);
 }
 
-void setEndProcessHandler(std::function<void()> h) { handler() = std::move(h); }
+void setEndProcessHandler(std::function<void()> h) {
+    handler() = std::move(h);
+}
 
-bool exitRoutineStarted() { return started(); }
-void markExitRoutineStarted(bool s) { started() = s; }
+bool exitRoutineStarted() {
+    return started();
+}
+void markExitRoutineStarted(bool s) {
+    started() = s;
+}
 
 }  // namespace zd

@@ -30,7 +30,8 @@ struct Slot {
 
     void unload() {
         T* window = instance.data();
-        if (!window) return;
+        if (!window)
+            return;
         window->formQueryUnload();
         window->formUnload();
         instance = nullptr;
@@ -56,29 +57,71 @@ Slot<FrmHelp> frmHelpSlot;
 
 }  // namespace
 
-Form1& form1() { return form1Slot.get(); }
-Dialog& dialog() { return dialogSlot.get(); }
-Form2& form2() { return form2Slot.get(); }
-Form3& form3() { return form3Slot.get(); }
-PopupMenuForm& form4() { return form4Slot.get(PopupMenuForm::Kind::MainWindow); }
-PopupMenuForm& form5() { return form5Slot.get(PopupMenuForm::Kind::Floating); }
-PopupMenuForm& form6() { return form6Slot.get(PopupMenuForm::Kind::PlayList); }
-FrmHelp& frmHelp() { return frmHelpSlot.get(); }
+Form1& form1() {
+    return form1Slot.get();
+}
+Dialog& dialog() {
+    return dialogSlot.get();
+}
+Form2& form2() {
+    return form2Slot.get();
+}
+Form3& form3() {
+    return form3Slot.get();
+}
+PopupMenuForm& form4() {
+    return form4Slot.get(PopupMenuForm::Kind::MainWindow);
+}
+PopupMenuForm& form5() {
+    return form5Slot.get(PopupMenuForm::Kind::Floating);
+}
+PopupMenuForm& form6() {
+    return form6Slot.get(PopupMenuForm::Kind::PlayList);
+}
+FrmHelp& frmHelp() {
+    return frmHelpSlot.get();
+}
 
-Form1* loadedForm1() { return form1Slot.instance; }
-Dialog* loadedDialog() { return dialogSlot.instance; }
-Form2* loadedForm2() { return form2Slot.instance; }
-Form3* loadedForm3() { return form3Slot.instance; }
-PopupMenuForm* loadedForm4() { return form4Slot.instance; }
-PopupMenuForm* loadedForm5() { return form5Slot.instance; }
-PopupMenuForm* loadedForm6() { return form6Slot.instance; }
-FrmHelp* loadedFrmHelp() { return frmHelpSlot.instance; }
+Form1* loadedForm1() {
+    return form1Slot.instance;
+}
+Dialog* loadedDialog() {
+    return dialogSlot.instance;
+}
+Form2* loadedForm2() {
+    return form2Slot.instance;
+}
+Form3* loadedForm3() {
+    return form3Slot.instance;
+}
+PopupMenuForm* loadedForm4() {
+    return form4Slot.instance;
+}
+PopupMenuForm* loadedForm5() {
+    return form5Slot.instance;
+}
+PopupMenuForm* loadedForm6() {
+    return form6Slot.instance;
+}
+FrmHelp* loadedFrmHelp() {
+    return frmHelpSlot.instance;
+}
 
-void unloadForm1() { form1Slot.unload(); }
-void unloadDialog() { dialogSlot.unload(); }
-void unloadForm2() { form2Slot.unload(); }
-void unloadForm3() { form3Slot.unload(); }
-void unloadFrmHelp() { frmHelpSlot.unload(); }
+void unloadForm1() {
+    form1Slot.unload();
+}
+void unloadDialog() {
+    dialogSlot.unload();
+}
+void unloadForm2() {
+    form2Slot.unload();
+}
+void unloadForm3() {
+    form3Slot.unload();
+}
+void unloadFrmHelp() {
+    frmHelpSlot.unload();
+}
 
 void discardAllWindows() {
     form4Slot.discard();

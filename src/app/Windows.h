@@ -13,9 +13,9 @@ class FrmHelp;
 // its load step (the window stays hidden unless its own load shows it); unloading runs its
 // query-unload and unload steps and drops it, so the next reference loads a fresh one.
 Form1& form1();
-Dialog& dialog();  // the options window
-Form2& form2();    // the advanced window
-Form3& form3();    // the floating drop window
+Dialog& dialog();        // the options window
+Form2& form2();          // the advanced window
+Form3& form3();          // the floating drop window
 PopupMenuForm& form4();  // main-window menu
 PopupMenuForm& form5();  // tray and floating-window menu
 PopupMenuForm& form6();  // play-list menu

@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     zd::installSessionEndHandling(app);
 
     zd::Form1& main = zd::form1();  // its load step runs the whole start-up
-    if (!zd::exitRoutineStarted()) main.show();
+    if (!zd::exitRoutineStarted())
+        main.show();
     const int rc = zd::exitRoutineStarted() ? 0 : app.exec();
     zd::discardAllWindows();
     // Windows unloaded by the exit routine are waiting for deletion.

@@ -35,12 +35,14 @@ void Class1::meOpenMixer() {
 
 void Class1::setPrSpeakerVolume(qint32 value) {
     speakerVolume_ = value;
-    if (opened_) platform::mixerDevice().setSpeakerVolume(value);
+    if (opened_)
+        platform::mixerDevice().setSpeakerVolume(value);
 }
 
 void Class1::setPrMicVolume(qint32 value) {
     micVolume_ = value;
-    if (opened_) platform::mixerDevice().setMicrophoneVolume(value);
+    if (opened_)
+        platform::mixerDevice().setMicrophoneVolume(value);
 }
 
 }  // namespace zd

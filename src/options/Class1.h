@@ -8,7 +8,7 @@ namespace zd {
 // (capture) volumes of the default device. Values are handed to the device as they are and
 // remembered even when the device refuses them.
 class Class1 {
-public:
+  public:
     // Opens the mixer and looks up both volume controls; on failure shows "Could not open the
     // mixer." under "Volume Control" and leaves every range at 0.
     void meOpenMixer();
@@ -23,7 +23,7 @@ public:
     qint32 prMicVolume() const { return micVolume_; }
     void setPrMicVolume(qint32 value);
 
-private:
+  private:
     bool opened_ = false;
     qint32 mixerErr_ = 0;
     qint32 speakerMin_ = 0;

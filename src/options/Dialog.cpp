@@ -33,7 +33,8 @@ constexpr int kDesignBlue = 190;
 std::optional<double> numberIn(const QString& text) {
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value)) return std::nullopt;
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
     return value;
 }
 
@@ -45,15 +46,19 @@ void applyCheckRule(controls::xpcheckbox* box, const QString& stored) {
         box->setValue(1);
         return;
     }
-    if (*number == 0) box->setValue(0);
-    if (*number == 1) box->setValue(1);
+    if (*number == 0)
+        box->setValue(0);
+    if (*number == 1)
+        box->setValue(1);
 }
 
 void applySliderValue(controls::Slider* slider, const QString& stored) {
     const std::optional<double> number = numberIn(stored);
-    if (!number) return;
+    if (!number)
+        return;
     const long rounded = std::lround(*number);
-    if (rounded < slider->Min() || rounded > slider->Max()) return;
+    if (rounded < slider->Min() || rounded > slider->Max())
+        return;
     slider->setValue(static_cast<int>(rounded));
 }
 
@@ -203,10 +208,18 @@ void Dialog::buildControls() {
     Frame4->hide();
 }
 
-qint32 Dialog::gradientRed() const { return Slider1->Value() + 50; }
-qint32 Dialog::gradientGreen() const { return Slider2->Value() + 50; }
-qint32 Dialog::gradientBlue() const { return Slider3->Value() + 50; }
-bool Dialog::gradientTopDown() const { return Check1->Value() != 0; }
+qint32 Dialog::gradientRed() const {
+    return Slider1->Value() + 50;
+}
+qint32 Dialog::gradientGreen() const {
+    return Slider2->Value() + 50;
+}
+qint32 Dialog::gradientBlue() const {
+    return Slider3->Value() + 50;
+}
+bool Dialog::gradientTopDown() const {
+    return Check1->Value() != 0;
+}
 
 void Dialog::formLoad() {
     // 1. Left edge by the screen width; the top keeps its design value.
@@ -216,7 +229,8 @@ void Dialog::formLoad() {
     connect(obj.get(), &clsEx_Drag::GetFileName, this, &Dialog::obj_GetFileName);
     obj->Start_SubClass(TxtURL);
     // 3.
-    for (TextBox* box : {TxtFrame, TxtURL, TxtPath}) box->setBackColor(QColor(235, 235, 235));
+    for (TextBox* box : {TxtFrame, TxtURL, TxtPath})
+        box->setBackColor(QColor(235, 235, 235));
     // 4. The hidden copies of the settings.
     Text1->setText(settings::read(QStringLiteral("Myapp1"), QStringLiteral("Text1")));
     Text2->setText(settings::read(QStringLiteral("Myapp2"), QStringLiteral("Text2")));
@@ -252,7 +266,8 @@ void Dialog::loadPlayList() {
     for (const QString& path : listfiles::readListFile(listfiles::pathsFilePath(), "List2")) {
         List2->addItem(path);
     }
-    if (List2->listCount() == 0) ComPlay->setEnabled(false);
+    if (List2->listCount() == 0)
+        ComPlay->setEnabled(false);
 }
 
 void Dialog::removeEmptyEntriesPass() {
@@ -261,7 +276,8 @@ void Dialog::removeEmptyEntriesPass() {
         // A position that no longer exists is not selected; the selection stays as it was.
         List1->setListIndex(v);
         List2->setListIndex(v);
-        if (List1->text().isEmpty()) RemoveSelectedEntry();
+        if (List1->text().isEmpty())
+            RemoveSelectedEntry();
     }
 }
 

@@ -22,7 +22,7 @@ class Slider;
 class Dialog : public Form {
     Q_OBJECT
 
-public:
+  public:
     Dialog();
     ~Dialog() override;
 
@@ -108,7 +108,7 @@ public:
 
     void obj_GetFileName(const QString& sFile);
 
-private:
+  private:
     void buildControls();
 };
 

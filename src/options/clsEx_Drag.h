@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMimeData>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -11,7 +12,7 @@ namespace zd {
 // attached window keeps its own earlier drop behaviour, which detaching restores.
 class clsEx_Drag : public QObject {
     Q_OBJECT
-public:
+  public:
     clsEx_Drag();
     ~clsEx_Drag() override;  // detaches its window
 
@@ -20,15 +21,15 @@ public:
     QWidget* attachedWindow() const { return window_; }
 
     // The first local file of a drop, blanks trimmed; empty when the drop carries no file.
-    static QString firstDroppedFile(const class QMimeData* data);
+    static QString firstDroppedFile(const QMimeData* data);
 
-signals:
+  signals:
     void GetFileName(const QString& sFile);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     QPointer<QWidget> window_;
     bool previousAcceptDrops_ = false;
 };

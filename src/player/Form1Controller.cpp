@@ -13,7 +13,8 @@ void Form1::connectController() {
 
 void Form1::HScroll1_Change() {
     // The bar spans the speaker's range halved.
-    if (mixer) mixer->setPrSpeakerVolume(static_cast<qint32>(HScroll1->Value()) * 2);
+    if (mixer)
+        mixer->setPrSpeakerVolume(static_cast<qint32>(HScroll1->Value()) * 2);
 }
 
 }  // namespace zd

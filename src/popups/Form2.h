@@ -18,7 +18,7 @@ struct CommonDialogState {
 // its labels (the menus Label1, the floating window Label2) and use its common dialog.
 class Form2 : public Form {
     Q_OBJECT
-public:
+  public:
     Form2();
     void formLoad() override;
     void formUnload() override;

@@ -8,7 +8,7 @@ namespace zd {
 // while that is hidden.
 class Form3 : public Form {
     Q_OBJECT
-public:
+  public:
     Form3();
     void formLoad() override;
 };

@@ -8,7 +8,7 @@ namespace zd {
 // The about window; the splash borrows the picture of its Picture1.
 class FrmHelp : public Form {
     Q_OBJECT
-public:
+  public:
     FrmHelp();
     void formLoad() override;
 

@@ -17,8 +17,8 @@ FrmSplash::FrmSplash() {
     setObjectName(QStringLiteral("frmSplash"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     const platform::ScreenMetrics screen = platform::screenMetrics();
-    setTwipsGeometry(this, {(screen.widthTwips() - 5070) / 2, (screen.heightTwips() - 3135) / 2,
-                            5070, 3135});
+    setTwipsGeometry(
+        this, {(screen.widthTwips() - 5070) / 2, (screen.heightTwips() - 3135) / 2, 5070, 3135});
     Image1 = new ImageControl(this);
     setTwipsGeometry(Image1, {0, 0, 5070, 3135});
 }

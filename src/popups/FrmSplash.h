@@ -9,7 +9,7 @@ namespace zd {
 // start-up. Main shows it, waits and unloads it; the start-up goes on once Main returns.
 class FrmSplash : public Form {
     Q_OBJECT
-public:
+  public:
     FrmSplash();
     void Main();
 

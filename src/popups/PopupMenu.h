@@ -8,12 +8,12 @@ namespace zd {
 // list), each with its own action table.
 class PopupMenuForm : public Form {
     Q_OBJECT
-public:
+  public:
     enum class Kind { MainWindow, Floating, PlayList };
     explicit PopupMenuForm(Kind kind);
     Kind kind() const { return kind_; }
 
-private:
+  private:
     Kind kind_;
 };
 

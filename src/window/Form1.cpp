@@ -82,8 +82,7 @@ void Form1::buildControls() {
     Picture2->setPicture(res::programIconPixmap());
     Scroll = addControl(new controls::FlatScrollBar(PicMove), "Scroll", {480, 4560, 4455, 135});
     TmrPlay = addTimer(new FormTimer(1, this), "TmrPlay");
-    HScroll1 =
-        addControl(new controls::FlatScrollBar(PicMove), "HScroll1", {3840, 4730, 1095, 90});
+    HScroll1 = addControl(new controls::FlatScrollBar(PicMove), "HScroll1", {3840, 4730, 1095, 90});
     ImgCapture = addControl(new ImageControl(PicMove), "ImgCapture", {3360, 4680, 255, 240}, false);
     ImgCapture->setToolTip(QStringLiteral("抓图"));
     ImgCapture->setPicture(res::bitmap(140));
@@ -141,7 +140,9 @@ void Form1::buildControls() {
     Picture1->raise();
 }
 
-QString Form1::layoutTag(QObject* control) { return control->property("Tag").toString(); }
+QString Form1::layoutTag(QObject* control) {
+    return control->property("Tag").toString();
+}
 
 void Form1::setLayoutTag(QObject* control, const QString& tag) {
     control->setProperty("Tag", tag);
@@ -163,8 +164,10 @@ void Form1::writeLayoutTags() {
         }
         const TwipRect r = twipsGeometry(widget);
         QString tag;
-        for (double v : {r.left, r.top, r.width, r.height}) tag += QString::number(v) + ' ';
-        if (hasFont(control)) tag += QString::number(widget->font().pointSizeF()) + ' ';
+        for (double v : {r.left, r.top, r.width, r.height})
+            tag += QString::number(v) + ' ';
+        if (hasFont(control))
+            tag += QString::number(widget->font().pointSizeF()) + ' ';
         setLayoutTag(control, tag);
     }
 }

@@ -22,7 +22,7 @@ class FlatScrollBar;
 class Form1 : public Form {
     Q_OBJECT
 
-public:
+  public:
     Form1();
     ~Form1() override;
 
@@ -95,10 +95,10 @@ public:
     std::unique_ptr<clsEx_Drag> obj;
     std::unique_ptr<Class1> mixer;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void connectController();
     template <class T>

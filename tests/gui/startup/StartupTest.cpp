@@ -34,7 +34,7 @@ class StartupTest : public QObject {
         f.write(bytes);
     }
 
-private slots:
+  private slots:
     void init() {
         qputenv("ZD_SPLASH_MS", "0");
         fake = std::make_unique<platform::FakePlatform>();
