@@ -17,7 +17,7 @@ class MovieRunner;
 class FlashControl : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit FlashControl(QWidget* parent = nullptr);
     ~FlashControl() override;
 
@@ -46,18 +46,22 @@ public:
     // The engine behind the control, for the headless front end and tests only.
     engine::MovieRunner* runner() const;
 
-signals:
+  signals:
     // Raised after Movie has been put with a loadable movie (possibly several times while it
     // loads); handlers ignore the state value.
     void readyStateChange(qint32 newState);
     // Raised for every frame shown, so followers can update once per frame instead of polling.
     void frameShown();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
+    // The colour painted behind and around the stage.
+    QColor playbackBackground() const;
+
     std::unique_ptr<engine::MovieRunner> runner_;
+    qint32 background_;
 };
 
 }  // namespace zd
