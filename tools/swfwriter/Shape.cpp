@@ -163,8 +163,19 @@ void curvedEdge(BitWriter& out, Point from, Point control, Point to) {
 
 Matrix gradientBox(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                    double degrees) {
-    Matrix m = Matrix::transform(width / 32768.0, height / 32768.0, degrees, x + width / 2,
-                                 y + height / 2);
+    // Turn the square first, then stretch it to the box, so the ramp spans the box whatever
+    // the angle.
+    constexpr double kPi = 3.14159265358979323846;
+    const double rad = degrees * kPi / 180.0;
+    const double sx = width / 32768.0;
+    const double sy = height / 32768.0;
+    Matrix m;
+    m.scaleX = sx * std::cos(rad);
+    m.rotateSkew1 = -sx * std::sin(rad);
+    m.rotateSkew0 = sy * std::sin(rad);
+    m.scaleY = sy * std::cos(rad);
+    m.translateX = x + width / 2;
+    m.translateY = y + height / 2;
     return m;
 }
 

@@ -104,7 +104,8 @@ struct Gradient {
     double focalPoint = 0.0;                              // -1..1, focal gradients only
 };
 
-// Maps the gradient square (-16384..16384 on both axes) onto a box, turned by degrees.
+// Maps the gradient square (-16384..16384 on both axes) onto a box, its ramp turned by
+// degrees within the box (90: top to bottom across the box's height).
 Matrix gradientBox(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                    double degrees = 0.0);
 

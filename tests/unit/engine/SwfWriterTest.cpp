@@ -132,3 +132,23 @@ TEST(SwfWriter, CompressedFormsKeepTheHeaderFields) {
         EXPECT_EQ(data->data().size(), plain.size());
     }
 }
+
+// The gradient square's ramp (its x axis, -16384..16384) spans the box at any angle.
+TEST(SwfWriter, GradientBoxMapsTheRampAcrossTheBox) {
+    auto map = [](const Matrix& m, double x, double y) {
+        return std::pair<double, double>{m.scaleX * x + m.rotateSkew1 * y + m.translateX,
+                                         m.rotateSkew0 * x + m.scaleY * y + m.translateY};
+    };
+    const Matrix flat = gradientBox(1000, 2000, 11000, 8000);
+    EXPECT_NEAR(map(flat, -16384, 0).first, 1000, 1e-6);
+    EXPECT_NEAR(map(flat, 16384, 0).first, 12000, 1e-6);
+    EXPECT_NEAR(map(flat, 0, 16384).second, 10000, 1e-6);
+
+    const Matrix down = gradientBox(0, 0, 11000, 8000, 90);
+    const auto [x0, y0] = map(down, -16384, 0);
+    const auto [x1, y1] = map(down, 16384, 0);
+    EXPECT_NEAR(x0, 5500, 1e-6);
+    EXPECT_NEAR(y0, 0, 1e-6);
+    EXPECT_NEAR(x1, 5500, 1e-6);
+    EXPECT_NEAR(y1, 8000, 1e-6);
+}
