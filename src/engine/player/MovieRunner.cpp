@@ -54,7 +54,8 @@ Location locate(QString text) {
 
 MovieRunner::MovieRunner(QObject* parent) : QObject(parent) {
     clock_.setTimerType(Qt::PreciseTimer);
-    connect(&clock_, &QTimer::timeout, this, [this] { stepFrame(); });
+    clock_.setSingleShot(true);
+    connect(&clock_, &QTimer::timeout, this, &MovieRunner::onClockTick);
 }
 
 MovieRunner::~MovieRunner() {
@@ -360,10 +361,35 @@ void MovieRunner::updateClock() {
         clock_.stop();
         return;
     }
-    const double fps = frameRate();
-    const int interval = std::max(1, static_cast<int>(std::lround(1000.0 / fps)));
-    if (!clock_.isActive() || clock_.interval() != interval) {
-        clock_.start(interval);
+    if (!clock_.isActive() && !inClockTick_) {
+        clockStarted_.start();
+        clockTicks_ = 0;
+        clock_.start(std::max(1, static_cast<int>(std::lround(1000.0 / frameRate()))));
+    }
+}
+
+void MovieRunner::onClockTick() {
+    const quint64 generation = generation_;
+    inClockTick_ = true;
+    stepFrame();
+    inClockTick_ = false;
+    if (generation != generation_) {
+        updateClock();  // another movie was put meanwhile: its clock starts afresh
+        return;
+    }
+    if (!clock_.isActive() && hasMovie() && playing_ && clockMode_ == ClockMode::Timer) {
+        // Timers take whole milliseconds; aiming each tick at its own due time keeps the
+        // average rate exact (24 fps is not 42 ms a frame).
+        const double interval = 1000.0 / frameRate();
+        ++clockTicks_;
+        double wait = (clockTicks_ + 1) * interval - static_cast<double>(clockStarted_.elapsed());
+        if (wait < -interval) {
+            // Far behind (a busy machine): start afresh rather than rush to catch up.
+            clockStarted_.start();
+            clockTicks_ = 0;
+            wait = interval;
+        }
+        clock_.start(std::max(1, static_cast<int>(std::lround(wait))));
     }
 }
 

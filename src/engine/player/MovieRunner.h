@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -109,6 +110,7 @@ class MovieRunner : public QObject {
     void failLoad(const QString& reason);
     bool frameAvailable(int frame) const;
     void updateClock();
+    void onClockTick();
     // Queues a signal for the current load; dropped if another movie is put meanwhile.
     void post(std::function<void()> emitter);
 
@@ -124,6 +126,9 @@ class MovieRunner : public QObject {
 
     ClockMode clockMode_ = ClockMode::Timer;
     QTimer clock_;
+    QElapsedTimer clockStarted_;  // when the timer's current run began
+    qint64 clockTicks_ = 0;       // ticks since then
+    bool inClockTick_ = false;
     FrameClock manualClock_;
 
     QNetworkAccessManager* network_ = nullptr;

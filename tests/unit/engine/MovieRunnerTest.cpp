@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QUrl>
 
 #include "TestSupport.h"
@@ -140,6 +141,24 @@ TEST(MovieRunner, TimerClockRunsToTheEndAndStops) {
     EXPECT_FALSE(runner.isClockRunning());  // no timer left running on a stopped movie
     // Every frame was shown once, in order.
     EXPECT_EQ(rec.frames, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+}
+
+// The timer never runs ahead of the frame rate (20 frames at 40 fps take at least 475 ms).
+TEST(MovieRunner, TimerKeepsToTheFrameRate) {
+    zd::test::ensureApp();
+    MovieRunner runner;
+    QElapsedTimer elapsed;
+    qint64 lastShownAt = 0;
+    QObject::connect(&runner, &MovieRunner::frameShown, [&](int frame) {
+        if (frame == 0) {
+            elapsed.start();
+        }
+        lastShownAt = elapsed.elapsed();
+    });
+    runner.setMovie(movieFile(20, 40.0, "forty-fps.swf"));
+    ASSERT_TRUE(zd::test::waitUntil([&] { return !runner.isPlaying(); }, 10000));
+    EXPECT_EQ(runner.currentFrame(), 19);
+    EXPECT_GE(lastShownAt, 19 * 25 - 25);
 }
 
 TEST(MovieRunner, PausingStopsTheTimer) {
