@@ -1,1 +1,0 @@
-// Placeholder so the resource library links before any artwork exists.

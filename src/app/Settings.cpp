@@ -1,0 +1,20 @@
+#include "app/Settings.h"
+
+#include "platform/AppFolder.h"
+#include "platform/ProfileFile.h"
+
+namespace zd::settings {
+
+QString filePath() {
+    return platform::appFile(QStringLiteral("Settings.Tov"));
+}
+
+QString read(const QString& section, const QString& key) {
+    return platform::getProfileString(filePath(), section, key, key);
+}
+
+bool write(const QString& section, const QString& key, const QString& value) {
+    return platform::writeProfileString(filePath(), section, key, value);
+}
+
+}  // namespace zd::settings

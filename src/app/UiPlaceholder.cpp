@@ -1,2 +1,0 @@
-// UI placeholder.
-namespace zd {}

@@ -1,2 +1,0 @@
-// Controls placeholder until the first widgets land.
-namespace zd::controls {}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <Qt>
+
+// The arguments of the controls' key and mouse events, in the form their handlers expect:
+// 16-bit virtual-key codes (A = 65, Enter = 13, Left = 37, F1 = 112), shift state as a sum of
+// 1 (Shift), 2 (Ctrl) and 4 (Alt), mouse buttons as a sum of 1 (left), 2 (right), 4 (middle).
+namespace zd::controls {
+
+// 0 for a key that has no code in that table.
+qint16 vbKeyCode(int qtKey, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+qint16 vbShiftState(Qt::KeyboardModifiers modifiers);
+qint16 vbButtons(Qt::MouseButtons buttons);
+// The character a key press types (its UTF-16 code unit), 0 when it types none.
+qint16 vbKeyAscii(const QString& text);
+
+}  // namespace zd::controls

@@ -1,0 +1,292 @@
+#include "options/Dialog.h"
+
+#include <cmath>
+
+#include "app/FlashControl.h"
+#include "app/Functions.h"
+#include "app/Settings.h"
+#include "app/Windows.h"
+#include "controls/Slider.h"
+#include "controls/xpcheckbox.h"
+#include "controls/xpcmdbutton.h"
+#include "options/clsEx_Drag.h"
+#include "platform/ProfileFile.h"
+#include "platform/Services.h"
+#include "player/ListFiles.h"
+#include "player/PathRules.h"
+#include "resources/Resources.h"
+#include "window/Form1.h"
+
+namespace zd {
+
+namespace {
+
+constexpr double kDesignWidth = 5295;
+constexpr double kDesignHeight = 3855;
+constexpr double kDesignTop = 3315;
+
+// The design positions of the colour sliders, used while no stored value says otherwise.
+constexpr int kDesignRed = 90;
+constexpr int kDesignGreen = 130;
+constexpr int kDesignBlue = 190;
+
+std::optional<double> numberIn(const QString& text) {
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+// The check-box rule of the load: 0 or 1 set the box; another number leaves it as designed;
+// a text that is not a number leaves it ticked.
+void applyCheckRule(controls::xpcheckbox* box, const QString& stored) {
+    const std::optional<double> number = numberIn(stored);
+    if (!number) {
+        box->setValue(1);
+        return;
+    }
+    if (*number == 0)
+        box->setValue(0);
+    if (*number == 1)
+        box->setValue(1);
+}
+
+void applySliderValue(controls::Slider* slider, const QString& stored) {
+    const std::optional<double> number = numberIn(stored);
+    if (!number)
+        return;
+    const long rounded = std::lround(*number);
+    if (rounded < slider->Min() || rounded > slider->Max())
+        return;
+    slider->setValue(static_cast<int>(rounded));
+}
+
+template <class T>
+T* place(T* control, const char* name, const TwipRect& rect) {
+    control->setObjectName(QString::fromLatin1(name));
+    setTwipsGeometry(control, rect);
+    return control;
+}
+
+controls::xpcmdbutton* button(QWidget* parent, const char* name, const QString& caption,
+                              const TwipRect& rect) {
+    auto* b = place(new controls::xpcmdbutton(parent), name, rect);
+    b->setCaption(caption);
+    return b;
+}
+
+LabelControl* label(QWidget* parent, const char* name, const QString& caption,
+                    const TwipRect& rect) {
+    auto* l = place(new LabelControl(parent), name, rect);
+    l->setText(caption);
+    l->setOpaque(false);
+    return l;
+}
+
+TextBox* hiddenBox(QWidget* parent, const char* name, const QString& text) {
+    auto* box = new TextBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setText(text);
+    box->hide();
+    return box;
+}
+
+}  // namespace
+
+Dialog::Dialog() {
+    setObjectName(QStringLiteral("Dialog"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setWindowTitle(QStringLiteral("ZephyrDeck"));
+    setWindowIcon(res::programIcon());
+    setBackColor(QColor(224, 224, 224));
+    setFont(QFont(QStringLiteral("宋体"), 9));
+    setTwipsGeometry(this, {0, kDesignTop, kDesignWidth, kDesignHeight});
+    buildControls();
+}
+
+Dialog::~Dialog() = default;
+
+void Dialog::buildControls() {
+    PicMove2 = place(new PictureBox(this), "PicMove2", {0, 0, 5385, 315});
+    PicMove2->setPicture(res::picture(QStringLiteral("options-title")));
+    Image1 = place(new ImageControl(this), "Image1", {5010, 60, 195, 195});
+    Image1->setPicture(res::bitmap(138));
+
+    Tabutton1 = button(this, "Tabutton1", QStringLiteral("播放"), {0, 300, 1335, 375});
+    Tabutton2 = button(this, "Tabutton2", QStringLiteral("背景颜色"), {1320, 300, 1335, 375});
+    Tabutton3 = button(this, "Tabutton3", QStringLiteral("列表"), {2640, 300, 1335, 375});
+    Tabutton4 = button(this, "Tabutton4", QStringLiteral("帮助"), {3960, 300, 1335, 375});
+
+    const TwipRect page{0, 600, 5295, 3255};
+    Frame1 = place(new PictureBox(this), "Frame1", page);
+    Frame2 = place(new PictureBox(this), "Frame2", page);
+    Frame3 = place(new PictureBox(this), "Frame3", page);
+    Frame4 = place(new PictureBox(this), "Frame4", page);
+
+    // Play page.
+    Label5 = label(Frame1, "Label5", QStringLiteral("输入帧数："), {240, 480, 975, 255});
+    TxtFrame = place(new TextBox(Frame1), "TxtFrame", {1320, 480, 855, 270});
+    FlatBttn1 = button(Frame1, "FlatBttn1", QStringLiteral("Go"), {2280, 480, 375, 255});
+    Label6 = label(Frame1, "Label6", QStringLiteral("输入URL\\拖拽文件\\拖拽URL："),
+                   {240, 1200, 2655, 255});
+    TxtURL = place(new TextBox(Frame1), "TxtURL", {240, 1560, 4215, 270});
+    FlatBttn2 = button(Frame1, "FlatBttn2", QStringLiteral("Go"), {4560, 1560, 375, 255});
+    FlatBttn3 = button(Frame1, "FlatBttn3", QStringLiteral("…"), {4200, 1920, 255, 255});
+    Label4 = label(Frame1, "Label4", QStringLiteral("抓图将被保存到："), {240, 2040, 1455, 255});
+    TxtPath = place(new TextBox(Frame1), "TxtPath", {1920, 2040, 1575, 270});
+    ImgPath = place(new ImageControl(Frame1), "ImgPath", {3600, 2040, 255, 240});
+    ImgPath->setPicture(res::bitmap(140));
+    Check2 = place(new controls::xpcheckbox(Frame1), "Check2", {240, 2520, 2055, 255});
+    Check2->setCaption(QStringLiteral("以白色为播放背景"));
+    Command2er = button(Frame1, "Command2er", QStringLiteral("确定"), {4320, 2760, 735, 255});
+    Text7 = hiddenBox(Frame1, "Text7", QStringLiteral("0"));
+    Text8 = hiddenBox(Frame1, "Text8", QString());
+
+    // Colour page.
+    Slider1 = place(new controls::Slider(Frame2), "Slider1", {240, 480, 2775, 255});
+    Slider2 = place(new controls::Slider(Frame2), "Slider2", {240, 1080, 2775, 255});
+    Slider3 = place(new controls::Slider(Frame2), "Slider3", {240, 1680, 2775, 255});
+    const int design[] = {kDesignRed, kDesignGreen, kDesignBlue};
+    int n = 0;
+    for (controls::Slider* slider : {Slider1, Slider2, Slider3}) {
+        slider->setMax(255);
+        slider->setMin(0);
+        slider->setSmallChange(1);
+        slider->setLargeChange(5);
+        slider->setValue(design[n++]);
+    }
+    Label1 = label(Frame2, "Label1", QString(), {3120, 480, 1215, 255});
+    Label2 = label(Frame2, "Label2", QString(), {3120, 1080, 1215, 255});
+    Label3 = label(Frame2, "Label3", QString(), {3120, 1680, 1215, 255});
+    for (LabelControl* l : {Label1, Label2, Label3}) {
+        l->setOpaque(true);
+        l->setBackColor(QColor(192, 192, 255));
+    }
+    Picture1 = place(new PictureBox(Frame2), "Picture1", {4440, 480, 615, 255});
+    Picture2 = place(new PictureBox(Frame2), "Picture2", {4440, 1080, 615, 255});
+    Picture3 = place(new PictureBox(Frame2), "Picture3", {4440, 1680, 615, 255});
+    Picture4 = place(new PictureBox(Frame2), "Picture4", {240, 2040, 1575, 855});
+    Check1 = place(new controls::xpcheckbox(Frame2), "Check1", {2160, 2280, 1455, 255});
+    Check1->setCaption(QStringLiteral("由下到上"));
+    ComAdvanced = button(Frame2, "ComAdvanced", QStringLiteral("高级"), {3840, 2280, 1095, 255});
+    Command1 = button(Frame2, "Command1", QStringLiteral("预览"), {2640, 2760, 735, 255});
+    ComUse = button(Frame2, "ComUse", QStringLiteral("应用"), {3480, 2760, 735, 255});
+    Command2 = button(Frame2, "Command2", QStringLiteral("关闭"), {4320, 2760, 735, 255});
+    Text1 = hiddenBox(Frame2, "Text1", QStringLiteral("0"));
+    Text2 = hiddenBox(Frame2, "Text2", QStringLiteral("0"));
+    Text3 = hiddenBox(Frame2, "Text3", QStringLiteral("0"));
+    Text4 = hiddenBox(Frame2, "Text4", QStringLiteral("0"));
+
+    // Play-list page.
+    List1 = place(new ListBox(Frame3), "List1", {240, 360, 2655, 2190});
+    QPalette listColours = List1->palette();
+    listColours.setColor(QPalette::Base, QColor(64, 64, 64));
+    listColours.setColor(QPalette::Text, QColor(192, 192, 255));
+    List1->setPalette(listColours);
+    List2 = new ListBox(Frame3);
+    List2->setObjectName(QStringLiteral("List2"));
+    List2->hide();
+    SFlash2 = place(new FlashControl(Frame3), "SFlash2", {3000, 360, 2175, 2175});
+    ComPlay = button(Frame3, "ComPlay", QStringLiteral("播放"), {2400, 2760, 735, 255});
+    ComDelete = button(Frame3, "ComDelete", QStringLiteral("清空列表"), {3240, 2760, 735, 255});
+    ComOk = button(Frame3, "ComOk", QStringLiteral("确定"), {4320, 2760, 735, 255});
+    Text5 = hiddenBox(Frame3, "Text5", QStringLiteral("0"));
+    Text6 = hiddenBox(Frame3, "Text6", QStringLiteral("0"));
+
+    // Help page.
+    Image2 = place(new ImageControl(Frame4), "Image2", {240, 240, 4920, 2475});
+    Image2->setPicture(res::picture(QStringLiteral("help-page")));
+    Label7 = label(Frame4, "Label7", QStringLiteral("跟我联系：zephyrdeck@quillon.example"),
+                   {240, 2760, 3135, 255});
+    Label7->setForeColor(QColor(192, 192, 255));
+    buttonhelp = button(Frame4, "buttonhelp", QStringLiteral("帮助"), {3480, 2760, 735, 255});
+    xpcmdbutton1 = button(Frame4, "xpcmdbutton1", QStringLiteral("确定"), {4320, 2760, 735, 255});
+
+    Frame2->hide();
+    Frame3->hide();
+    Frame4->hide();
+}
+
+qint32 Dialog::gradientRed() const {
+    return Slider1->Value() + 50;
+}
+qint32 Dialog::gradientGreen() const {
+    return Slider2->Value() + 50;
+}
+qint32 Dialog::gradientBlue() const {
+    return Slider3->Value() + 50;
+}
+bool Dialog::gradientTopDown() const {
+    return Check1->Value() != 0;
+}
+
+void Dialog::formLoad() {
+    // 1. Left edge by the screen width; the top keeps its design value.
+    setLeftTwips(static_cast<float>(platform::screenMetrics().widthTwips() / 2.58));
+    // 2. Only the address box accepts dropped files.
+    obj = std::make_unique<clsEx_Drag>();
+    connect(obj.get(), &clsEx_Drag::GetFileName, this, &Dialog::obj_GetFileName);
+    obj->Start_SubClass(TxtURL);
+    // 3.
+    for (TextBox* box : {TxtFrame, TxtURL, TxtPath})
+        box->setBackColor(QColor(235, 235, 235));
+    // 4. The hidden copies of the settings.
+    Text1->setText(settings::read(QStringLiteral("Myapp1"), QStringLiteral("Text1")));
+    Text2->setText(settings::read(QStringLiteral("Myapp2"), QStringLiteral("Text2")));
+    Text3->setText(settings::read(QStringLiteral("Myapp3"), QStringLiteral("Text3")));
+    Text4->setText(settings::read(QStringLiteral("Myapp4"), QStringLiteral("Text4")));
+    Text7->setText(settings::read(QStringLiteral("Myapp5"), QStringLiteral("Text7")));
+    Text8->setText(settings::read(QStringLiteral("Myapp8"), QStringLiteral("Text8")));
+    // 5.-7.
+    TxtPath->setText(Text8->text());
+    applySliderValue(Slider1, Text1->text());
+    applySliderValue(Slider2, Text2->text());
+    applySliderValue(Slider3, Text3->text());
+    applyCheckRule(Check1, Text4->text());
+    applyCheckRule(Check2, Text7->text());
+    // 8. The playback background applies at once.
+    form1().SwFlash->setBackgroundColor(Check2->Value() == 1 ? -1 : 1);
+    // 10. The play list.
+    loadPlayList();
+    // 12., 14. The play page in front; the window stays on top (set with its flags).
+    Frame1->raise();
+    // 15.
+    removeEmptyEntriesPass();
+}
+
+void Dialog::loadPlayList() {
+    Text5->setText(platform::getProfileString(listfiles::namesFilePath(), QStringLiteral("Items"),
+                                              QStringLiteral("Items"), QStringLiteral("Items")));
+    for (const QString& name : listfiles::readListFile(listfiles::namesFilePath(), "List1")) {
+        List1->addItem(name);
+    }
+    Text6->setText(platform::getProfileString(listfiles::pathsFilePath(), QStringLiteral("Items"),
+                                              QStringLiteral("Items"), QStringLiteral("Items")));
+    for (const QString& path : listfiles::readListFile(listfiles::pathsFilePath(), "List2")) {
+        List2->addItem(path);
+    }
+    if (List2->listCount() == 0)
+        ComPlay->setEnabled(false);
+}
+
+void Dialog::removeEmptyEntriesPass() {
+    const int count = List1->listCount();
+    for (int v = 0; v <= count; ++v) {
+        // A position that no longer exists is not selected; the selection stays as it was.
+        List1->setListIndex(v);
+        List2->setListIndex(v);
+        if (List1->text().isEmpty())
+            RemoveSelectedEntry();
+    }
+}
+
+void Dialog::obj_GetFileName(const QString& sFile) {
+    TxtURL->setText(sFile);
+    form1().SwFlash->setMovie(TxtURL->text());
+    List2->addItem(sFile);
+    List1->addItem(StripPath(sFile));
+    SaveLists();
+}
+
+}  // namespace zd

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QColor>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "platform/Services.h"
+
+namespace zd::platform {
+
+class FakeSoundPlayer final : public SoundPlayer {
+  public:
+    void playAsync(const QString& path) override { played.push_back(path); }
+    QStringList played;
+};
+
+class FakeMessageBoxes final : public MessageBoxes {
+  public:
+    struct Shown {
+        QString text;
+        QString caption;
+        int style = 0;
+    };
+    void show(const QString& text, const QString& caption, int style) override {
+        shown.push_back({text, caption, style});
+    }
+    std::vector<Shown> shown;
+};
+
+// Answers queued by the test; an empty queue answers "cancelled".
+class FakeCommonDialogs final : public CommonDialogs {
+  public:
+    std::optional<OpenFileResult> openFile(QWidget*, const OpenFileRequest& request) override;
+    QColor chooseColor(QWidget*, const QColor& initial) override;
+    std::optional<QString> browseForFolder(QWidget*, const QString& title) override;
+
+    std::deque<std::optional<QString>> openFileAnswers;  // full paths; nullopt = cancel
+    std::deque<QColor> colorAnswers;                     // empty = the initial colour
+    std::deque<std::optional<QString>> folderAnswers;
+    std::vector<OpenFileRequest> openFileRequests;
+    QStringList folderTitles;
+    int colorRequests = 0;
+};
+
+class FakeShell final : public Shell {
+  public:
+    bool openDocument(const QString& pathOrUrl) override {
+        opened.push_back(pathOrUrl);
+        return openResult;
+    }
+    qint32 showFileProperties(const QString& path, QWidget*) override {
+        propertiesShown.push_back(path);
+        return propertiesResult;
+    }
+    QStringList opened;
+    QStringList propertiesShown;
+    bool openResult = true;
+    qint32 propertiesResult = 42;
+};
+
+class FakeMixerDevice final : public MixerDevice {
+  public:
+    int open() override {
+        ++opens;
+        return openError;
+    }
+    std::optional<VolumeRange> speakerRange() override { return speaker; }
+    std::optional<VolumeRange> microphoneRange() override { return microphone; }
+    bool setSpeakerVolume(long value) override {
+        speakerWrites.push_back(value);
+        return acceptWrites && speaker.has_value();
+    }
+    bool setMicrophoneVolume(long value) override {
+        microphoneWrites.push_back(value);
+        return acceptWrites && microphone.has_value();
+    }
+    int openError = 0;
+    int opens = 0;
+    bool acceptWrites = true;
+    std::optional<VolumeRange> speaker = VolumeRange{0, 65536};
+    std::optional<VolumeRange> microphone;
+    std::vector<long> speakerWrites;
+    std::vector<long> microphoneWrites;
+};
+
+// Installs fakes for every service, a scratch application folder, a 1024 x 768 screen at
+// 15 twips per pixel and an empty command line; restores the real services when destroyed.
+class FakePlatform {
+  public:
+    FakePlatform();
+    ~FakePlatform();
+    FakePlatform(const FakePlatform&) = delete;
+    FakePlatform& operator=(const FakePlatform&) = delete;
+
+    QString folder() const { return dir_.path(); }
+    QString file(const QString& name) const;
+    void setCommandLine(const QString& text);
+    void setScreen(int widthPixels, int heightPixels, double twipsPerPixel = 15);
+
+    FakeSoundPlayer sound;
+    FakeMessageBoxes messages;
+    FakeCommonDialogs dialogs;
+    FakeShell shell;
+    FakeMixerDevice mixer;
+
+  private:
+    QTemporaryDir dir_;
+};
+
+}  // namespace zd::platform

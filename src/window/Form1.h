@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QPointer>
+#include <memory>
+#include <vector>
+
+#include "app/Form.h"
+#include "app/FormControls.h"
+
+namespace zd {
+
+class FlashControl;
+class Class1;
+class clsEx_Drag;
+namespace controls {
+class FlatScrollBar;
+}
+
+// The main player window: borderless, with its own title bar (Picture1), the movie area
+// (SwFlash) and the main panel (PicMove) carrying the player's buttons. Design client area
+// 5250 x 5295 twips; every control has a design rectangle in twips.
+class Form1 : public Form {
+    Q_OBJECT
+
+  public:
+    Form1();
+    ~Form1() override;
+
+    // Start-up, query-unload and unload steps.
+    void formLoad() override;
+    void formQueryUnload() override;
+    void formUnload() override;
+
+    // The controls in the window's collection order (the order the relayout visits them);
+    // timers included.
+    const std::vector<QObject*>& controls() const { return controls_; }
+
+    // Layout tags: Left, Top, Width, Height and (for controls with a font) the font size, each
+    // followed by one blank; written once at start-up.
+    static QString layoutTag(QObject* control);
+    static void setLayoutTag(QObject* control, const QString& tag);
+    void writeLayoutTags();
+
+    // Player controller.
+    void HScroll1_Change();
+
+    // The opening procedure and the list saving are shared with other windows.
+    void OpenFiles();
+    void obj_GetFileName(const QString& sFile);
+
+    // Hidden boxes and helpers.
+    TextBox* Text3 = nullptr;  // screenshot counter
+    PictureBox* Pic3 = nullptr;
+    TextBox* Text2 = nullptr;
+    TextBox* Text1 = nullptr;
+    FormTimer* TimerScroll2 = nullptr;
+    FormTimer* TimerScroll = nullptr;
+    // Title bar.
+    PictureBox* Picture1 = nullptr;
+    ImageControl* ImageTray = nullptr;
+    ImageControl* ImageClose = nullptr;
+    ImageControl* ImageMax = nullptr;
+    ImageControl* ImageMin = nullptr;
+    // The movie.
+    FlashControl* SwFlash = nullptr;
+    // Main panel.
+    PictureBox* PicMove = nullptr;
+    FormTimer* Timerfull = nullptr;
+    FormTimer* TmrIfMove2 = nullptr;
+    FormTimer* TmrIfMove1 = nullptr;
+    PictureBox* Picture2 = nullptr;
+    controls::FlatScrollBar* Scroll = nullptr;
+    FormTimer* TmrPlay = nullptr;
+    controls::FlatScrollBar* HScroll1 = nullptr;
+    ImageControl* ImgCapture = nullptr;
+    ImageControl* ImageStop = nullptr;
+    ImageControl* ImageOption = nullptr;
+    LabelControl* Label2 = nullptr;
+    LabelControl* Label1 = nullptr;
+    ImageControl* ImageBegin = nullptr;
+    ImageControl* ImageResume = nullptr;
+    ImageControl* ImaListBar1 = nullptr;
+    ImageControl* ImaListBar2 = nullptr;
+    ImageControl* ImageOpen = nullptr;
+    ImageControl* ImageFullScreen = nullptr;
+    ImageControl* imascrollbox3 = nullptr;
+    ImageControl* imascrollbox1 = nullptr;
+    ImageControl* ImagePause = nullptr;
+
+    // Client size in twips at load time, the reference of the proportional relayout.
+    qint32 RefScaleWidth = 0;
+    qint32 RefScaleHeight = 0;
+
+    // The drop object of the main panel and the mixer object.
+    std::unique_ptr<clsEx_Drag> obj;
+    std::unique_ptr<Class1> mixer;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildControls();
+    void connectController();
+    template <class T>
+    T* addControl(T* control, const char* name, const TwipRect& design, bool visible = true);
+    template <class T>
+    T* addTimer(T* timer, const char* name);
+
+    std::vector<QObject*> controls_;
+};
+
+}  // namespace zd

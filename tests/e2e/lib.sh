@@ -1,0 +1,52 @@
+# Shared helpers of the end-to-end checks: a private X server and a private copy of the
+# application folder, so a run never touches build/bin's settings or play lists.
+set -euo pipefail
+
+e2e_fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# e2e_start_x: starts Xvfb on a free display (1024x768x24), exports DISPLAY.
+e2e_start_x() {
+  command -v Xvfb >/dev/null || { echo "SKIP: Xvfb missing"; exit 77; }
+  local fd_file
+  fd_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd_file" 2>/dev/null &
+  E2E_XVFB_PID=$!
+  for _ in $(seq 1 100); do
+    [ -s "$fd_file" ] && break
+    sleep 0.05
+  done
+  [ -s "$fd_file" ] || e2e_fail "Xvfb did not start"
+  export DISPLAY=":$(head -n1 "$fd_file")"
+  rm -f "$fd_file"
+  trap 'e2e_cleanup' EXIT
+}
+
+e2e_cleanup() {
+  [ -n "${E2E_APP_PID:-}" ] && kill "$E2E_APP_PID" 2>/dev/null || true
+  [ -n "${E2E_XVFB_PID:-}" ] && kill "$E2E_XVFB_PID" 2>/dev/null || true
+  [ -n "${E2E_DIR:-}" ] && rm -rf "$E2E_DIR"
+}
+
+# e2e_app_folder BIN_DIR: copies the executable and its sound folder into a scratch folder.
+e2e_app_folder() {
+  E2E_DIR=$(mktemp -d)
+  cp "$1/zephyrdeck" "$E2E_DIR/"
+  cp -r "$1/sound" "$E2E_DIR/" 2>/dev/null || true
+  export E2E_DIR
+}
+
+# e2e_pixel FILE X Y: the pixel as "R,G,B".
+e2e_pixel() {
+  convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:
+}
+
+# e2e_wait_for_window NAME: waits until a window with that title is mapped; prints its id.
+e2e_wait_for_window() {
+  local id=""
+  for _ in $(seq 1 100); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
