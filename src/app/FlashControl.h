@@ -57,7 +57,11 @@ class FlashControl : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    // The colour painted behind and around the stage.
+    QColor playbackBackground() const;
+
     std::unique_ptr<engine::MovieRunner> runner_;
+    qint32 background_;
 };
 
 }  // namespace zd

@@ -1,2 +1,0 @@
-// Engine placeholder until the first engine sources land.
-namespace zd::engine {}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+
+namespace zd::engine {
+
+// Frame rate used for a movie whose header gives none (a zero rate).
+inline constexpr double kFallbackFrameRate = 12.0;
+inline constexpr double kMaxFrameRate = 1000.0;
+
+// The rate a movie is played at: its header's rate, kept within what a clock can do.
+double playableFrameRate(double headerRate);
+
+// Virtual time to frames, with no timer: tells how many frame intervals end as time passes.
+// Used for deterministic runs (tests, the headless front end).
+class FrameClock {
+  public:
+    explicit FrameClock(double framesPerSecond = kFallbackFrameRate);
+
+    double framesPerSecond() const { return fps_; }
+    double intervalMs() const { return 1000.0 / fps_; }
+    void reset();
+    // Moves time on by ms (negative counts as 0); returns how many frame intervals ended.
+    int advance(double ms);
+
+  private:
+    double fps_;
+    double elapsedMs_ = 0.0;
+    std::int64_t framesDue_ = 0;
+};
+
+}  // namespace zd::engine

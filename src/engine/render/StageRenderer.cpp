@@ -1,0 +1,40 @@
+#include "engine/render/StageRenderer.h"
+
+#include <QPainter>
+
+namespace zd::engine {
+
+QRectF showAllRect(const QSizeF& stage, const QRectF& target) {
+    if (stage.width() <= 0 || stage.height() <= 0 || target.width() <= 0 || target.height() <= 0) {
+        return {};
+    }
+    const double scale = std::min(target.width() / stage.width(), target.height() / stage.height());
+    const QSizeF size(stage.width() * scale, stage.height() * scale);
+    return QRectF(target.x() + (target.width() - size.width()) / 2,
+                  target.y() + (target.height() - size.height()) / 2, size.width(), size.height());
+}
+
+QTransform stageTransform(const Rect& stageTwips, const QRectF& target) {
+    const QSizeF size(static_cast<double>(stageTwips.width()),
+                      static_cast<double>(stageTwips.height()));
+    const QRectF placed = showAllRect(size, target);
+    if (placed.isEmpty()) {
+        return QTransform(0, 0, 0, 0, target.center().x(), target.center().y());
+    }
+    const double scale = placed.width() / size.width();
+    return QTransform::fromTranslate(placed.x(), placed.y())
+        .scale(scale, scale)
+        .translate(-stageTwips.xMin, -stageTwips.yMin);
+}
+
+void paintStage(QPainter& painter, const QRectF& target, const StageView& view) {
+    painter.fillRect(target, view.background);
+    const QRectF stage = showAllRect(
+        QSizeF(static_cast<double>(view.stage.width()), static_cast<double>(view.stage.height())),
+        target);
+    if (!stage.isEmpty()) {
+        painter.fillRect(stage, view.background);
+    }
+}
+
+}  // namespace zd::engine

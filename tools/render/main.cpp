@@ -1,0 +1,234 @@
+// zephyrdeck-render [--frames N | --ticks N [--tick-ms MS]] [--png OUT.png] [--size WxH]
+//                   [--info] [--input EVENTS.json] [--trace] MOVIE.swf
+//
+// Runs a movie without a window. Exit status: 0 done, 1 bad arguments or output not written,
+// 2 not a loadable movie.
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QString>
+#include <QStringList>
+#include <charconv>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "engine/player/FrameClock.h"
+#include "engine/player/MovieRunner.h"
+#include "engine/render/StageRenderer.h"
+
+namespace {
+
+using zd::engine::MovieRunner;
+
+// Images larger than this on a side are scaled down to fit.
+constexpr int kMaxImageSide = 8192;
+
+struct Options {
+    std::optional<long> frames;
+    std::optional<long> ticks;
+    std::optional<double> tickMs;
+    QString png;
+    std::optional<QSize> size;
+    bool info = false;
+    QString movie;
+};
+
+const char kUsage[] =
+    "usage: zephyrdeck-render [--frames N | --ticks N [--tick-ms MS]] [--png OUT.png] "
+    "[--size WxH] [--info] [--input EVENTS.json] [--trace] MOVIE.swf\n";
+
+int usage(const QString& why) {
+    std::fprintf(stderr, "zephyrdeck-render: %s\n%s", qPrintable(why), kUsage);
+    return 1;
+}
+
+std::optional<long> parseCount(const QString& text) {
+    bool ok = false;
+    const long v = text.toLong(&ok);
+    return ok && v >= 0 ? std::optional<long>(v) : std::nullopt;
+}
+
+std::optional<QSize> parseSize(const QString& text) {
+    const QStringList parts = text.toLower().split(u'x');
+    if (parts.size() != 2) {
+        return std::nullopt;
+    }
+    bool okW = false;
+    bool okH = false;
+    const int w = parts[0].toInt(&okW);
+    const int h = parts[1].toInt(&okH);
+    if (!okW || !okH || w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide) {
+        return std::nullopt;
+    }
+    return QSize(w, h);
+}
+
+// Shortest text that reads back as the same number (24, 2834.6, 29.96875).
+std::string jsonNumber(double v) {
+    char buf[64];
+    const auto result = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, result.ptr);
+}
+
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (const char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
+QSize stagePixels(const zd::engine::Rect& stage) {
+    const double w = static_cast<double>(stage.width()) / 20.0;
+    const double h = static_cast<double>(stage.height()) / 20.0;
+    if (w < 1 || h < 1) {
+        return QSize(1, 1);
+    }
+    const double scale = std::min(1.0, kMaxImageSide / std::max(w, h));
+    return QSize(std::max(1, static_cast<int>(std::ceil(w * scale - 1e-9))),
+                 std::max(1, static_cast<int>(std::ceil(h * scale - 1e-9))));
+}
+
+// Qt's own notes (a missing runtime folder, font fallbacks) would mix with the tool's output,
+// which other tools read; only its serious errors pass.
+void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "zephyrdeck-render: %s\n", qPrintable(message));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qInstallMessageHandler(quietMessages);
+    // No window is ever shown; this also lets it run where there is no display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+
+    Options opt;
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        auto value = [&]() -> std::optional<QString> {
+            if (i + 1 >= args.size()) {
+                return std::nullopt;
+            }
+            return args[++i];
+        };
+        if (arg == u"--frames" || arg == u"--ticks") {
+            const auto v = value();
+            const auto n = v ? parseCount(*v) : std::nullopt;
+            if (!n) {
+                return usage(arg + " needs a whole number");
+            }
+            (arg == u"--frames" ? opt.frames : opt.ticks) = *n;
+        } else if (arg == u"--tick-ms") {
+            const auto v = value();
+            bool ok = false;
+            const double ms = v ? v->toDouble(&ok) : 0.0;
+            if (!ok || !(ms > 0)) {
+                return usage("--tick-ms needs a positive number");
+            }
+            opt.tickMs = ms;
+        } else if (arg == u"--png") {
+            const auto v = value();
+            if (!v || v->isEmpty()) {
+                return usage("--png needs a file name");
+            }
+            opt.png = *v;
+        } else if (arg == u"--size") {
+            const auto v = value();
+            opt.size = v ? parseSize(*v) : std::nullopt;
+            if (!opt.size) {
+                return usage("--size needs WxH");
+            }
+        } else if (arg == u"--input") {
+            if (!value()) {
+                return usage("--input needs a file name");
+            }
+        } else if (arg == u"--info") {
+            opt.info = true;
+        } else if (arg == u"--trace") {
+            // Accepted; nothing is traced yet.
+        } else if (arg.startsWith(u"--")) {
+            return usage("unknown option " + arg);
+        } else if (opt.movie.isEmpty()) {
+            opt.movie = arg;
+        } else {
+            return usage("only one movie at a time");
+        }
+    }
+    if (opt.movie.isEmpty()) {
+        return usage("no movie given");
+    }
+    if (opt.frames && opt.ticks) {
+        return usage("--frames and --ticks exclude each other");
+    }
+    if (opt.tickMs && !opt.ticks) {
+        return usage("--tick-ms goes with --ticks");
+    }
+
+    MovieRunner runner;
+    runner.setClockMode(MovieRunner::ClockMode::Manual);
+    runner.setMovie(opt.movie);  // a local file is read at once
+    if (!runner.hasMovie()) {
+        std::fprintf(stderr, "zephyrdeck-render: %s: not a loadable movie (%s)\n",
+                     qPrintable(opt.movie), qPrintable(runner.errorString()));
+        return 2;
+    }
+
+    const zd::engine::MovieHeader& h = *runner.header();
+    if (opt.info) {
+        const std::string line =
+            "{\"version\":" + std::to_string(h.version) +
+            ",\"signature\":" + jsonString(h.signature()) +
+            ",\"width\":" + jsonNumber(static_cast<double>(h.frameSize.width()) / 20.0) +
+            ",\"height\":" + jsonNumber(static_cast<double>(h.frameSize.height()) / 20.0) +
+            ",\"frame_rate\":" + jsonNumber(h.frameRate()) +
+            ",\"frame_count\":" + std::to_string(h.frameCount) +
+            ",\"file_length\":" + std::to_string(h.fileLength) + "}\n";
+        std::fputs(line.c_str(), stdout);
+        std::fflush(stdout);
+    }
+
+    // Frame 1 is shown on load; each further frame is one clock step.
+    if (opt.ticks) {
+        // The first tick runs frame 1; time then moves on by the tick length each tick.
+        zd::engine::FrameClock clock(runner.frameRate());
+        const double tickMs = opt.tickMs.value_or(clock.intervalMs());
+        for (long t = 1; t < *opt.ticks; ++t) {
+            for (int due = clock.advance(tickMs); due > 0; --due) {
+                runner.stepFrame();
+            }
+        }
+    } else {
+        for (long f = 1; f < opt.frames.value_or(1); ++f) {
+            if (!runner.stepFrame()) {
+                break;  // held on the last frame
+            }
+        }
+    }
+
+    if (!opt.png.isEmpty()) {
+        const QSize size = opt.size.value_or(stagePixels(h.frameSize));
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            zd::engine::StageView view;
+            view.stage = runner.stage();
+            view.background = runner.backgroundColor();
+            zd::engine::paintStage(painter, QRectF(QPointF(0, 0), QSizeF(size)), view);
+        }
+        if (!image.convertToFormat(QImage::Format_RGBA8888).save(opt.png, "PNG")) {
+            std::fprintf(stderr, "zephyrdeck-render: cannot write %s\n", qPrintable(opt.png));
+            return 1;
+        }
+    }
+    return 0;
+}
