@@ -21,8 +21,27 @@ e2e_start_x() {
   trap 'e2e_cleanup' EXIT
 }
 
+# e2e_start_pulse: a PulseAudio server with a null sink in a private runtime folder, so ALSA's
+# default device has a mixer as on a desktop. Returns 1 when PulseAudio is missing.
+e2e_start_pulse() {
+  command -v pulseaudio >/dev/null || return 1
+  E2E_RUNTIME=$(mktemp -d)
+  chmod 700 "$E2E_RUNTIME"
+  export XDG_RUNTIME_DIR="$E2E_RUNTIME"
+  pulseaudio --daemonize=no --exit-idle-time=-1 -n --load=module-null-sink \
+    --load=module-native-protocol-unix >/dev/null 2>&1 &
+  E2E_PULSE_PID=$!
+  for _ in $(seq 1 100); do
+    [ -S "$E2E_RUNTIME/pulse/native" ] && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
 e2e_cleanup() {
   [ -n "${E2E_APP_PID:-}" ] && kill "$E2E_APP_PID" 2>/dev/null || true
+  [ -n "${E2E_PULSE_PID:-}" ] && kill "$E2E_PULSE_PID" 2>/dev/null || true
+  [ -n "${E2E_RUNTIME:-}" ] && rm -rf "$E2E_RUNTIME"
   [ -n "${E2E_XVFB_PID:-}" ] && kill "$E2E_XVFB_PID" 2>/dev/null || true
   [ -n "${E2E_DIR:-}" ] && rm -rf "$E2E_DIR"
 }
