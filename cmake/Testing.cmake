@@ -7,7 +7,7 @@ function(zd_add_gtest name)
                              ZD_SOURCE_DIR="${CMAKE_SOURCE_DIR}" ZD_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-                       PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+                       PROPERTIES ENVIRONMENT "${ZD_TEST_ENVIRONMENT}" TIMEOUT 300)
 endfunction()
 
 # zd_add_qtest(SOURCE <file> LIBS <targets> [LABELS ...]): one Qt Test binary per source file.
@@ -21,5 +21,5 @@ function(zd_add_qtest)
                              ZD_SOURCE_DIR="${CMAKE_SOURCE_DIR}" ZD_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ZD_TEST_ENVIRONMENT}" TIMEOUT 300)
 endfunction()
