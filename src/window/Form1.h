@@ -44,6 +44,9 @@ class Form1 : public Form {
     // Player controller.
     void HScroll1_Change();
 
+    // Window commands.
+    void ImageOption_Click();
+
     // The opening procedure and the list saving are shared with other windows.
     void OpenFiles();
     void obj_GetFileName(const QString& sFile);
@@ -101,6 +104,7 @@ class Form1 : public Form {
   private:
     void buildControls();
     void connectController();
+    void connectCommands();
     template <class T>
     T* addControl(T* control, const char* name, const TwipRect& design, bool visible = true);
     template <class T>
