@@ -182,6 +182,8 @@ class Dialog : public Form {
     void connectPages();
     void connectPlayList();
     void paintPreview(PictureBox* target, qint32 red, qint32 green, qint32 blue);
+    // Text4 from Check1.
+    void storeDirection();
     // Hides the play-list menu, when it is open.
     void hideForm6();
     void scheduleListUpkeep();

@@ -309,6 +309,11 @@ void Dialog::Check1_Click() {
     // Raised before the box changes: the previews and Text4 take the state from before the
     // click until the next slider move or apply.
     paintPreviews();
+    storeDirection();
+}
+
+void Dialog::storeDirection() {
+    // A mixed box (2) leaves the stored direction as it was.
     if (Check1->Value() == 0)
         Text4->setText(QStringLiteral("0"));
     if (Check1->Value() == 1)
@@ -332,10 +337,7 @@ void Dialog::Command1_Click() {
 
 void Dialog::ComUse_Click() {
     Command1_Click();
-    if (Check1->Value() == 0)
-        Text4->setText(QStringLiteral("0"));
-    if (Check1->Value() == 1)
-        Text4->setText(QStringLiteral("1"));
+    storeDirection();
     Text1->setText(QString::number(Slider1->Value()));
     Text2->setText(QString::number(Slider2->Value()));
     Text3->setText(QString::number(Slider3->Value()));

