@@ -166,7 +166,7 @@ void Dialog::buildControls() {
     List2->hide();
     SFlash2 = place(new FlashControl(Frame3), "SFlash2", {3000, 360, 2175, 2175});
     ComPlay = button(Frame3, "ComPlay", QStringLiteral("播放"), {2400, 2760, 735, 255});
-    ComDelete = button(Frame3, "ComDelete", QStringLiteral("清空列表"), {3240, 2760, 735, 255});
+    ComDelete = button(Frame3, "ComDelete", QStringLiteral("清空列表"), {3240, 2760, 855, 255});
     ComOk = button(Frame3, "ComOk", QStringLiteral("确定"), {4320, 2760, 735, 255});
     Text5 = hiddenBox(Frame3, "Text5", QStringLiteral("0"));
     Text6 = hiddenBox(Frame3, "Text6", QStringLiteral("0"));

@@ -12,7 +12,7 @@ class QMimeData;
 namespace zd {
 
 // The contact address of the help page and its mail link.
-inline constexpr char kContactAddress[] = "zephyrdeck@quillon.example";
+inline constexpr char kContactAddress[] = "deck@quillon.example";
 
 class FlashControl;
 class clsEx_Drag;

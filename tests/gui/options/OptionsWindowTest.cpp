@@ -508,6 +508,8 @@ class OptionsWindowTest : public QObject {
         d.show();
         d.showPage(d.Frame4);
         QVERIFY(d.Label7->text().endsWith(QLatin1String(kContactAddress)));
+        // The whole address is readable in the label's design width.
+        QVERIFY(d.Label7->fontMetrics().horizontalAdvance(d.Label7->text()) <= d.Label7->width());
         click(d.Label7);
         QCOMPARE(f.fake->shell.opened,
                  QStringList{QStringLiteral("mailto:") + QLatin1String(kContactAddress)});
