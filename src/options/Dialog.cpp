@@ -80,7 +80,12 @@ Dialog::Dialog() {
     connectPlayList();
 }
 
-Dialog::~Dialog() = default;
+Dialog::~Dialog() {
+    // The controls go after this part of the window: their last signals (the lists empty
+    // themselves as they go) must not reach handlers of a window that is no longer whole.
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
+}
 
 void Dialog::buildControls() {
     PicMove2 = place(new PictureBox(this), "PicMove2", {0, 0, 5385, 315});
