@@ -13,6 +13,7 @@
 #include "app/Program.h"
 #include "app/Windows.h"
 #include "engine/player/MovieRunner.h"
+#include "options/Dialog.h"
 #include "platform/fake/FakePlatform.h"
 #include "swfwriter/SwfWriter.h"
 #include "window/Form1.h"
@@ -68,6 +69,24 @@ class ControllerFixture {
         main.SwFlash->runner()->setClockMode(engine::MovieRunner::ClockMode::Manual);
         main.show();
         return main;
+    }
+
+    // Puts these entries into the play list's names (List1) and paths (List2).
+    static void setLists(const QStringList& names, const QStringList& paths) {
+        Dialog& options = dialog();
+        options.List1->clearList();
+        options.List2->clearList();
+        for (const QString& name : names)
+            options.List1->addItem(name);
+        for (const QString& path : paths)
+            options.List2->addItem(path);
+    }
+
+    static QStringList entries(const ListBox* list) {
+        QStringList out;
+        for (int i = 0; i < list->listCount(); ++i)
+            out << list->list(i);
+        return out;
     }
 
     static void click(QWidget* widget) {

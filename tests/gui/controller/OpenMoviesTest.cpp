@@ -21,22 +21,6 @@ class OpenMoviesTest : public QObject {
 
     testing::ControllerFixture f;
 
-    static void setLists(const QStringList& names, const QStringList& paths) {
-        Dialog& options = dialog();
-        options.List1->clearList();
-        options.List2->clearList();
-        for (const QString& name : names)
-            options.List1->addItem(name);
-        for (const QString& path : paths)
-            options.List2->addItem(path);
-    }
-    static QStringList entries(const ListBox* list) {
-        QStringList out;
-        for (int i = 0; i < list->listCount(); ++i)
-            out << list->list(i);
-        return out;
-    }
-
   private slots:
     void init() { f.setUp(); }
     void cleanup() { f.tearDown(); }
@@ -49,12 +33,12 @@ class OpenMoviesTest : public QObject {
         form6().show();
         main.ImageBegin->hide();
         main.ImagePause->show();
-        const QStringList namesBefore = entries(options.List1);
+        const QStringList namesBefore = f.entries(options.List1);
 
         f.fake->dialogs.openFileAnswers.push_back(path);
         main.OpenFiles();
         QCOMPARE(main.SwFlash->movie(), path);
-        QCOMPARE(entries(options.List1), namesBefore + QStringList{"chosen movie.swf"});
+        QCOMPARE(f.entries(options.List1), namesBefore + QStringList{"chosen movie.swf"});
         QCOMPARE(options.List2->list(options.List2->listCount() - 1), path);
         QCOMPARE(options.List1->listCount(), options.List2->listCount());
         QVERIFY(!main.ImageBegin->isHidden());
@@ -87,14 +71,14 @@ class OpenMoviesTest : public QObject {
         QTRY_VERIFY(main.TmrPlay->enabled());
         const QByteArray names = f.fileBytes("List.Tov");
         const QByteArray paths = f.fileBytes("List2.Tov");
-        const QStringList listed = entries(dialog().List2);
+        const QStringList listed = f.entries(dialog().List2);
         f.fake->sound.played.clear();
 
         f.fake->dialogs.openFileAnswers.push_back(std::nullopt);
         main.OpenFiles();
         QCOMPARE(main.SwFlash->movie(), path);
         QVERIFY(main.SwFlash->playing());
-        QCOMPARE(entries(dialog().List2), listed);
+        QCOMPARE(f.entries(dialog().List2), listed);
         QCOMPARE(dialog().List1->listCount(), listed.size());
         QCOMPARE(f.fileBytes("List.Tov"), names);
         QCOMPARE(f.fileBytes("List2.Tov"), paths);
@@ -145,7 +129,7 @@ class OpenMoviesTest : public QObject {
 
     void savingThreeEntriesWritesSectionsZeroToThreeAndTheCount() {
         form1();
-        setLists({"a.swf", "b.swf", "c.swf"}, {"/m/a.swf", "/m/b.swf", "http://x.org/c.swf"});
+        f.setLists({"a.swf", "b.swf", "c.swf"}, {"/m/a.swf", "/m/b.swf", "http://x.org/c.swf"});
         SaveLists();
         const auto names = platform::ProfileDocument::load(f.fake->file("List.Tov"));
         QCOMPARE(names.value("0", "List1", "?"), QStringLiteral("a.swf"));
@@ -162,7 +146,7 @@ class OpenMoviesTest : public QObject {
         QCOMPARE(dialog().Text6->text(), QStringLiteral("3"));
 
         // A shorter list leaves the old sections; the count tells what is valid.
-        setLists({"z.swf"}, {"/z.swf"});
+        f.setLists({"z.swf"}, {"/z.swf"});
         SaveLists();
         QCOMPARE(listfiles::readListFile(listfiles::namesFilePath(), "List1"),
                  (QStringList{"z.swf", ""}));
@@ -173,7 +157,7 @@ class OpenMoviesTest : public QObject {
 
     void aSaveThatFailsHalfWayKeepsThePreviousFiles() {
         form1();
-        setLists({"a.swf", "b.swf"}, {"/m/a.swf", "/m/b.swf"});
+        f.setLists({"a.swf", "b.swf"}, {"/m/a.swf", "/m/b.swf"});
         SaveLists();
         const QByteArray names = f.fileBytes("List.Tov");
         const QByteArray paths = f.fileBytes("List2.Tov");
@@ -181,7 +165,7 @@ class OpenMoviesTest : public QObject {
         QStringList many;
         for (int i = 0; i < 300; ++i)
             many << QStringLiteral("/long/path/to/a/movie/of/the/collection/number-%1.swf").arg(i);
-        setLists(many, many);
+        f.setLists(many, many);
         // A file-size limit makes every write stop part-way, as a full disk would.
         struct rlimit old {};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);

@@ -17,22 +17,6 @@ class SharedRoutinesTest : public QObject {
 
     testing::ControllerFixture f;
 
-    static void setLists(const QStringList& names, const QStringList& paths) {
-        Dialog& options = dialog();
-        options.List1->clearList();
-        options.List2->clearList();
-        for (const QString& name : names)
-            options.List1->addItem(name);
-        for (const QString& path : paths)
-            options.List2->addItem(path);
-    }
-    static QStringList entries(const ListBox* list) {
-        QStringList out;
-        for (int i = 0; i < list->listCount(); ++i)
-            out << list->list(i);
-        return out;
-    }
-
   private slots:
     void init() {
         f.setUp();
@@ -41,42 +25,42 @@ class SharedRoutinesTest : public QObject {
     void cleanup() { f.tearDown(); }
 
     void removeEmptyEntriesTakesOnlyTheFirstOfTwoInARow() {
-        setLists({"a.swf", "", "", "b.swf"}, {"/a.swf", "", "", "/b.swf"});
+        f.setLists({"a.swf", "", "", "b.swf"}, {"/a.swf", "", "", "/b.swf"});
         RemoveEmptyEntries();
-        QCOMPARE(entries(dialog().List1), (QStringList{"a.swf", "", "b.swf"}));
-        QCOMPARE(entries(dialog().List2), (QStringList{"/a.swf", "", "/b.swf"}));
+        QCOMPARE(f.entries(dialog().List1), (QStringList{"a.swf", "", "b.swf"}));
+        QCOMPARE(f.entries(dialog().List2), (QStringList{"/a.swf", "", "/b.swf"}));
         QCOMPARE(dialog().List1->listIndex(), 0);
         RemoveEmptyEntries();  // the next pass takes the other
-        QCOMPARE(entries(dialog().List1), (QStringList{"a.swf", "b.swf"}));
-        QCOMPARE(entries(dialog().List2), (QStringList{"/a.swf", "/b.swf"}));
+        QCOMPARE(f.entries(dialog().List1), (QStringList{"a.swf", "b.swf"}));
+        QCOMPARE(f.entries(dialog().List2), (QStringList{"/a.swf", "/b.swf"}));
     }
 
     void removeEmptyEntriesAtTheEndAndOnAnEmptyList() {
         // After removing the first, nothing is selected and selecting past the end fails, so
         // the second empty entry is not touched.
-        setLists({"", ""}, {"", ""});
+        f.setLists({"", ""}, {"", ""});
         RemoveEmptyEntries();
         QCOMPARE(dialog().List1->listCount(), 1);
         QCOMPARE(dialog().List2->listCount(), 1);
 
-        setLists({"x.swf", ""}, {"/x.swf", ""});
+        f.setLists({"x.swf", ""}, {"/x.swf", ""});
         RemoveEmptyEntries();
-        QCOMPARE(entries(dialog().List1), QStringList{"x.swf"});
-        QCOMPARE(entries(dialog().List2), QStringList{"/x.swf"});
+        QCOMPARE(f.entries(dialog().List1), QStringList{"x.swf"});
+        QCOMPARE(f.entries(dialog().List2), QStringList{"/x.swf"});
 
-        setLists({}, {});
+        f.setLists({}, {});
         RemoveEmptyEntries();
         QCOMPARE(dialog().List1->listCount(), 0);
         QCOMPARE(dialog().List1->listIndex(), -1);
     }
 
     void removeSelectedEntryTakesEachListsOwnSelection() {
-        setLists({"a.swf", "b.swf", "c.swf"}, {"/a.swf", "/b.swf", "/c.swf"});
+        f.setLists({"a.swf", "b.swf", "c.swf"}, {"/a.swf", "/b.swf", "/c.swf"});
         dialog().List1->setListIndex(1);
         dialog().List2->setListIndex(1);
         RemoveSelectedEntry();
-        QCOMPARE(entries(dialog().List1), (QStringList{"a.swf", "c.swf"}));
-        QCOMPARE(entries(dialog().List2), (QStringList{"/a.swf", "/c.swf"}));
+        QCOMPARE(f.entries(dialog().List1), (QStringList{"a.swf", "c.swf"}));
+        QCOMPARE(f.entries(dialog().List2), (QStringList{"/a.swf", "/c.swf"}));
         QCOMPARE(dialog().List1->listIndex(), -1);
         RemoveSelectedEntry();  // nothing selected: nothing removed
         QCOMPARE(dialog().List1->listCount(), 2);
@@ -85,23 +69,23 @@ class SharedRoutinesTest : public QObject {
     void optionsWindowRoutinesCleanTheListOnceOrTwice() {
         const QStringList names{"", "", "", "a.swf"};
         const QStringList paths{"", "", "", "/a.swf"};
-        setLists(names, paths);
+        f.setLists(names, paths);
         dialog().hide();
         ShowOptionsWindow();
         QVERIFY(dialog().isVisible());
-        QCOMPARE(entries(dialog().List1), (QStringList{"", "a.swf"}));  // one pass
+        QCOMPARE(f.entries(dialog().List1), (QStringList{"", "a.swf"}));  // one pass
 
-        setLists(names, paths);
+        f.setLists(names, paths);
         dialog().hide();
         RaiseOptionsWindow();  // hidden: shown and cleaned, then cleaned again
         QVERIFY(dialog().isVisible());
-        QCOMPARE(entries(dialog().List1), QStringList{"a.swf"});
-        QCOMPARE(entries(dialog().List2), QStringList{"/a.swf"});
+        QCOMPARE(f.entries(dialog().List1), QStringList{"a.swf"});
+        QCOMPARE(f.entries(dialog().List2), QStringList{"/a.swf"});
 
-        setLists(names, paths);
+        f.setLists(names, paths);
         RaiseOptionsWindow();  // visible already: one pass
         QVERIFY(dialog().isVisible());
-        QCOMPARE(entries(dialog().List1), (QStringList{"", "a.swf"}));
+        QCOMPARE(f.entries(dialog().List1), (QStringList{"", "a.swf"}));
     }
 
     void mainAndFloatingWindowsSwapPlaces() {
@@ -153,7 +137,7 @@ class SharedRoutinesTest : public QObject {
         QCOMPARE(f.fake->dialogs.openFileRequests.size(), size_t(1));
 
         const QString path = f.movie("listed.swf", 10);
-        setLists({"listed.swf", "other.swf"}, {path, "/nowhere/other.swf"});
+        f.setLists({"listed.swf", "other.swf"}, {path, "/nowhere/other.swf"});
         dialog().List2->setListIndex(0);
         PlaySelectedEntry();
         QCOMPARE(main.SwFlash->movie(), path);
@@ -166,7 +150,7 @@ class SharedRoutinesTest : public QObject {
     }
 
     void entryPropertiesReportOnlyAFailure() {
-        setLists({"a.swf", "b.swf"}, {"/m/a.swf", "/m/b.swf"});
+        f.setLists({"a.swf", "b.swf"}, {"/m/a.swf", "/m/b.swf"});
         dialog().List2->setListIndex(1);
         f.fake->shell.propertiesResult = 33;
         ShowEntryProperties();
