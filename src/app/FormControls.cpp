@@ -205,6 +205,13 @@ void LabelControl::setOpaque(bool opaque) {
     applyColors();
 }
 
+void LabelControl::setCaption(const QString& caption) {
+    if (caption == text())
+        return;
+    setText(caption);
+    emit Change();
+}
+
 void LabelControl::applyColors() {
     QPalette pal = palette();
     pal.setColor(QPalette::Window, backColor_);
@@ -246,13 +253,11 @@ void ListBox::addItem(const QString& text) {
 bool ListBox::removeItem(int index) {
     if (index < 0 || index >= count())
         return false;
-    // The view would move the selection to a neighbour; the classic list selects nothing.
-    const bool wasSelected = index == currentRow();
+    const bool selected = index == currentRow();
     delete takeItem(index);
-    if (wasSelected) {
+    // The view would move the selection to a neighbour; the classic list selects nothing.
+    if (selected)
         setCurrentRow(-1);
-        clearSelection();
-    }
     return true;
 }
 
