@@ -119,6 +119,8 @@ struct GradientBevelFilter {
     bool operator==(const GradientBevelFilter&) const = default;
 };
 
+// With preserveAlpha the matrix works on straight colour and each pixel keeps its alpha;
+// without it, on all four premultiplied channels.
 struct ConvolutionFilter {
     int matrixX = 0;
     int matrixY = 0;
