@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "engine/player/StagePlayer.h"
+#include "engine/render/BlendModes.h"
 #include "engine/render/StageRenderer.h"
 
 namespace zd::engine {
@@ -145,6 +146,7 @@ struct Renderer::State {
     QTransform xform;  // twips to device
     ColorLut lut;
     bool maskMode = false;  // drawing a mask: coverage only, in opaque white
+    bool inLayer = false;   // drawing into a parent's own layer (Alpha and Erase need one)
     int nesting = 0;
 };
 
@@ -168,7 +170,11 @@ void Renderer::renderStage(QImage& image, const QRectF& target, StagePlayer& pla
     if (player.frame() < 0) {
         return;
     }
-    const QTransform toDevice = stageTransform(stage, target);
+    QTransform toDevice = stageTransform(stage, target);
+    if (qEnvironmentVariableIsSet("ZD_OFFSET")) {
+        const double d = qEnvironmentVariable("ZD_OFFSET").toDouble();
+        toDevice *= QTransform::fromTranslate(d, d);
+    }
     renderTimeline(image, player.root(), toDevice, player.context());
 }
 
@@ -220,7 +226,8 @@ void Renderer::drawObject(Surface& s, const DisplayObject& o, const State& paren
     }
     if (!parent.maskMode) {
         state.lut = parent.lut.after(o.colorTransform);
-        const bool blends = o.blendMode > 1 && o.blendMode <= 14;
+        const BlendMode mode = blendModeFromByte(o.blendMode);
+        const bool blends = !drawsAsNormal(mode, parent.inLayer);
         if (blends || !o.filterList.empty()) {
             drawLayered(s, o, state);
             return;
@@ -313,18 +320,21 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
     if (area.isEmpty()) {
         return;
     }
+    const BlendMode mode = blendModeFromByte(o.blendMode);
     QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
     layer.fill(Qt::transparent);
     {
         QPainter p(&layer);
         p.setRenderHint(QPainter::Antialiasing, options_.antialias);
         Surface sub{&layer, &p, area.topLeft(), area};
-        drawCharacter(sub, o, state);
+        State inner = state;
+        inner.inLayer = inner.inLayer || mode != BlendMode::Normal;
+        drawCharacter(sub, o, inner);
     }
     if (!o.filterList.empty() && hooks_.applyFilters) {
         hooks_.applyFilters(layer, o.filterList, stageScale_);
     }
-    const bool special = o.blendMode > 2 && o.blendMode <= 14;
+    const bool special = !drawsAsNormal(mode, state.inLayer) && mode != BlendMode::Layer;
     if (special && hooks_.blend) {
         s.painter->end();
         hooks_.blend(*s.image, area.topLeft() - s.origin, layer, o.blendMode);
@@ -367,6 +377,9 @@ void Renderer::drawShapePaths(Surface& s, const ShapePaths& paths, const State& 
     for (const ShapePaths::Group& g : paths.groups) {
         for (const ShapePaths::Fill& f : g.fills) {
             fillPath(p, f.path, f.style, state);
+        }
+        if (state.maskMode) {
+            continue;  // masks are made of the fills alone
         }
         for (const ShapePaths::Stroke& l : g.strokes) {
             strokePath(p, l.path, l.style, state);

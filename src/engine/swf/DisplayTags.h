@@ -37,22 +37,4 @@ std::optional<PlaceObjectTag> parsePlaceObject(std::span<const std::uint8_t> bod
 // The depth a RemoveObject (version 1) or RemoveObject2 (2) tag clears.
 std::optional<std::uint16_t> parseRemoveObject(std::span<const std::uint8_t> body, int version);
 
-// SWF blend modes as PlaceObject3 stores them (0 and 1 are both normal).
-enum class BlendMode : std::uint8_t {
-    Normal = 1,
-    Layer = 2,
-    Multiply = 3,
-    Screen = 4,
-    Lighten = 5,
-    Darken = 6,
-    Difference = 7,
-    Add = 8,
-    Subtract = 9,
-    Invert = 10,
-    Alpha = 11,
-    Erase = 12,
-    Overlay = 13,
-    Hardlight = 14,
-};
-
 }  // namespace zd::engine
