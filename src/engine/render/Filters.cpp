@@ -541,6 +541,24 @@ QMargins marginsOf(const Filter& filter, double sx, double sy) {
         filter);
 }
 
+// Roughly the channel-pixel steps applyFilter takes.
+std::int64_t filterWork(const Filter& filter, std::int64_t pixels) {
+    return std::visit(
+        [&](const auto& f) -> std::int64_t {
+            using T = std::decay_t<decltype(f)>;
+            if constexpr (std::is_same_v<T, BlurFilter>) {
+                return pixels * (2 * 4 * clampPasses(f.passes) + 4);
+            } else if constexpr (std::is_same_v<T, ColorMatrixFilter>) {
+                return pixels * 20;
+            } else if constexpr (std::is_same_v<T, ConvolutionFilter>) {
+                return pixels * std::max(1, f.matrixX * f.matrixY);
+            } else {
+                return pixels * (2 * clampPasses(f.passes) + 16);
+            }
+        },
+        filter);
+}
+
 }  // namespace
 
 FilterList readFilterList(ByteReader& in, bool* complete) {
@@ -749,7 +767,13 @@ QImage applyFilters(const QImage& image, const FilterList& filters, double scale
     QImage out = image.format() == QImage::Format_ARGB32_Premultiplied
                      ? image
                      : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const std::int64_t pixels = std::int64_t{out.width()} * out.height();
+    std::int64_t work = 0;
     for (const auto& f : filters) {
+        work += filterWork(f, pixels);
+        if (work > kMaxFilterWork) {
+            break;
+        }
         out = applyFilter(out, f, scaleX, scaleY);
     }
     return out;

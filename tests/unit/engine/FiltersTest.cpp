@@ -615,3 +615,14 @@ TEST(Filters, ApplyInOrderAndAcceptAnyFormat) {
     EXPECT_EQ(px(out, 0, 0), 0u);
     EXPECT_TRUE(applyFilters(QImage(), {BlurFilter{3, 3, 1}}, 1, 1).isNull());
 }
+
+TEST(Filters, WorkPastTheBudgetIsLeftOut) {
+    // 2400 x 2400: a colour matrix fits the budget, a 255-pixel 15-pass blur after it not.
+    QImage big = blank(2400, 2400);
+    ColorMatrixFilter toRed;
+    toRed.matrix = {0, 0, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255};
+    const QImage out = applyFilters(big, {toRed, BlurFilter{255, 255, 15}}, 1, 1);
+    ASSERT_EQ(out.size(), big.size());
+    EXPECT_EQ(px(out, 0, 0), kRed);
+    EXPECT_EQ(px(out, 1200, 1200), kRed);
+}
