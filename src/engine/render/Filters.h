@@ -158,7 +158,7 @@ inline constexpr int kMaxFilterMargin = 2048;  // screen pixels per side
 inline constexpr std::int64_t kMaxConvolutionWork = std::int64_t{1} << 28;  // pixels * taps
 // Per applyFilters call, in channel-pixel steps: filters past it are skipped, so a movie
 // stacking huge blurs still draws each frame in bounded time.
-inline constexpr std::int64_t kMaxFilterWork = std::int64_t{1} << 29;
+inline constexpr std::int64_t kMaxFilterWork = std::int64_t{1} << 27;
 
 // The box window a blur amount gives on screen: an odd number of pixels (the window is
 // centred on a pixel), at least 1 (no blur).
