@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPainterPathStroker>
 #include <QRadialGradient>
 #include <algorithm>
 #include <cmath>
@@ -224,6 +225,11 @@ void Renderer::drawObject(Surface& s, const DisplayObject& o, const State& paren
     if (!parent.maskMode) {
         state.lut = parent.lut.after(o.colorTransform);
         const BlendMode mode = blendModeFromByte(o.blendMode);
+        if (needsParentLayer(mode) && !parent.inLayer) {
+            // Alpha and Erase only change the alpha of a layer; on the opaque stage nothing
+            // of them shows.
+            return;
+        }
         const bool blends = !drawsAsNormal(mode, parent.inLayer);
         if (blends || !o.filterList.empty()) {
             drawLayered(s, o, state);
@@ -385,22 +391,22 @@ void Renderer::drawShapePaths(Surface& s, const ShapePaths& paths, const State& 
 }
 
 static QGradientStops gradientStops(const Gradient& g, const ColorLut& lut) {
-    // The colour at each of the 256 ratios, interpolated premultiplied. A ratio takes the
-    // segment that ends at the first record at or past it, so records out of order still
-    // give what players show.
-    struct Premul {
+    // The colour at each of the 256 ratios, each channel interpolated on its own (not
+    // premultiplied). A ratio takes the segment that ends at the first record at or past it,
+    // so records out of order still give what players show.
+    struct Channels {
         double r, g, b, a;
     };
-    std::vector<Premul> colours;
+    std::vector<Channels> colours;
     colours.reserve(g.records.size());
     for (const GradientRecord& r : g.records) {
         const Rgba c = lut.apply(r.color);
         const double a = c.a / 255.0;
         if (g.linearRgb) {
-            colours.push_back({toLinear(c.r / 255.0) * a, toLinear(c.g / 255.0) * a,
-                               toLinear(c.b / 255.0) * a, a});
+            colours.push_back(
+                {toLinear(c.r / 255.0), toLinear(c.g / 255.0), toLinear(c.b / 255.0), a});
         } else {
-            colours.push_back({c.r / 255.0 * a, c.g / 255.0 * a, c.b / 255.0 * a, a});
+            colours.push_back({c.r / 255.0, c.g / 255.0, c.b / 255.0, a});
         }
     }
     QGradientStops stops;
@@ -410,7 +416,7 @@ static QGradientStops gradientStops(const Gradient& g, const ColorLut& lut) {
         while (i < g.records.size() && g.records[i].ratio < t) {
             ++i;
         }
-        Premul c;
+        Channels c;
         if (i == 0) {
             c = colours.front();
         } else if (i == g.records.size()) {
@@ -419,14 +425,14 @@ static QGradientStops gradientStops(const Gradient& g, const ColorLut& lut) {
             const double from = g.records[i - 1].ratio;
             const double to = g.records[i].ratio;
             const double f = to > from ? std::clamp((t - from) / (to - from), 0.0, 1.0) : 1.0;
-            const Premul& x = colours[i - 1];
-            const Premul& y = colours[i];
+            const Channels& x = colours[i - 1];
+            const Channels& y = colours[i];
             c = {x.r + (y.r - x.r) * f, x.g + (y.g - x.g) * f, x.b + (y.b - x.b) * f,
                  x.a + (y.a - x.a) * f};
         }
-        double r = c.a > 0 ? c.r / c.a : 0;
-        double gr = c.a > 0 ? c.g / c.a : 0;
-        double b = c.a > 0 ? c.b / c.a : 0;
+        double r = c.r;
+        double gr = c.g;
+        double b = c.b;
         if (g.linearRgb) {
             r = fromLinear(r);
             gr = fromLinear(gr);
@@ -563,6 +569,23 @@ void Renderer::strokePath(QPainter& p, const QPainterPath& path, const LineStyle
         default:
             pen.setJoinStyle(Qt::RoundJoin);
             break;
+    }
+    if (!options_.antialias) {
+        // Aliased strokes are outlined on the device and filled like any fill, so both
+        // follow the same pixel-centre rule.
+        const QTransform device = p.transform();
+        QPainterPathStroker stroker(pen);
+        if (pen.isCosmetic()) {
+            stroker.setWidth(pen.widthF());
+        } else {
+            stroker.setWidth(pen.widthF() * transformScale(device));
+        }
+        const QPainterPath outlinePath = stroker.createStroke(device.map(path));
+        p.save();
+        p.resetTransform();
+        p.fillPath(outlinePath, brush);
+        p.restore();
+        return;
     }
     p.strokePath(path, pen);
 }
