@@ -24,6 +24,8 @@ constexpr std::size_t kMaxDrawsPerFrame = 200000;
 constexpr double kMaxScale = 1e5;
 // The morph steps and bitmaps kept between frames.
 constexpr std::size_t kMaxCachedMorphs = 512;
+// Device coordinates beyond this are cut away before drawing.
+constexpr double kMaxDeviceCoordinate = 16000.0;
 // The gutter DefineEditText keeps between its bounds and its text: 2 pixels.
 constexpr double kTextGutter = 40.0;
 
@@ -377,14 +379,38 @@ void Renderer::drawShapePaths(Surface& s, const ShapePaths& paths, const State& 
     QPainter& p = *s.painter;
     p.setRenderHint(QPainter::Antialiasing, options_.antialias);
     s.setTransform(state.xform);
+    // A shape blown up far past the device is cut to what can show first: the rasterizer
+    // cannot take coordinates that large.
+    const QRectF onDevice = state.xform.mapRect(paths.bounds);
+    const bool huge =
+        std::max({std::abs(onDevice.left()), std::abs(onDevice.right()), std::abs(onDevice.top()),
+                  std::abs(onDevice.bottom())}) > kMaxDeviceCoordinate;
+    QPainterPath window;
+    if (huge) {
+        if (std::abs(state.xform.determinant()) < 1e-12) {
+            return;
+        }
+        window.addPolygon(
+            state.xform.inverted().map(QPolygonF(QRectF(s.visible.adjusted(-4, -4, 4, 4)))));
+        window.closeSubpath();
+    }
     for (const ShapePaths::Group& g : paths.groups) {
         for (const ShapePaths::Fill& f : g.fills) {
-            fillPath(p, f.path, f.style, state);
+            fillPath(p, huge ? f.path.intersected(window) : f.path, f.style, state);
         }
         if (state.maskMode) {
             continue;  // masks are made of the fills alone
         }
         for (const ShapePaths::Stroke& l : g.strokes) {
+            if (huge) {
+                QPainterPathStroker stroker;
+                stroker.setWidth(std::max<double>(l.style.width, 1.0));
+                FillStyle solid;
+                solid.color = l.style.color;
+                fillPath(p, stroker.createStroke(l.path).intersected(window),
+                         l.style.fill ? *l.style.fill : solid, state);
+                continue;
+            }
             strokePath(p, l.path, l.style, state);
         }
     }

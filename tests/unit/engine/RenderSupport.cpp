@@ -19,8 +19,8 @@ QImage Stage::render(QSize size) {
                      static_cast<int>(h->frameSize.height() / 20));
     }
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    const auto bg = movie->timeline().backgroundAt(
-        static_cast<std::size_t>(std::max(0, player_->frame())));
+    const auto bg =
+        movie->timeline().backgroundAt(static_cast<std::size_t>(std::max(0, player_->frame())));
     renderer.renderStage(image, QRectF(QPointF(0, 0), QSizeF(size)), *player_, h->frameSize,
                          bg ? QColor(bg->r, bg->g, bg->b) : QColor(Qt::white));
     return image;

@@ -218,10 +218,10 @@ TEST(Render, MasksClipWhatLiesAboveThemAndNest) {
     movie.placeObject2(w::PlaceObject::place(3, band, w::Matrix::translation(0, 1600)));
     movie.showFrame();
     Stage stage(movie.finish());
-    EXPECT_EQ(differingPixels(stage.render(),
-                              expected({100, 100}, {{QRect(40, 0, 40, 80), 0xff0000},
-                                                    {QRect(0, 80, 100, 20), 0x0000ff}})),
-              0);
+    EXPECT_EQ(
+        differingPixels(stage.render(), expected({100, 100}, {{QRect(40, 0, 40, 80), 0xff0000},
+                                                              {QRect(0, 80, 100, 20), 0x0000ff}})),
+        0);
 }
 
 TEST(Render, StrokeWidthsAndHairlines) {
@@ -262,11 +262,11 @@ TEST(Render, StrokeWidthsAndHairlines) {
 
 TEST(Render, BlendModesGoThroughLayers) {
     auto movie = smallMovie();
-    movie.placeObject2(
-        w::PlaceObject::place(1, movie.defineShape(solidRect(0, 0, 2000, 2000, {200, 100, 50, 255}))));
+    movie.placeObject2(w::PlaceObject::place(
+        1, movie.defineShape(solidRect(0, 0, 2000, 2000, {200, 100, 50, 255}))));
     w::Timeline inner;
-    inner.placeObject2(
-        w::PlaceObject::place(1, movie.defineShape(solidRect(0, 0, 1000, 1000, {128, 255, 0, 255}))));
+    inner.placeObject2(w::PlaceObject::place(
+        1, movie.defineShape(solidRect(0, 0, 1000, 1000, {128, 255, 0, 255}))));
     inner.showFrame();
     const auto sprite = movie.defineSprite(inner);
     auto multiply = w::PlaceObject::place(2, sprite);

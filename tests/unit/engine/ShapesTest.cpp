@@ -63,8 +63,11 @@ TEST(ShapeParsing, StylesAndAbsoluteEdgesOfEveryVersion) {
         line.join = w::LineStyle::Join::Miter;
         line.miterLimit = 4.5;
         line.noHScale = true;
-        b.line(b.addLineStyle(line)).fill0(fill).moveTo(-100, 50).lineTo(300, 50).curveTo(
-            400, 150, 300, 250);
+        b.line(b.addLineStyle(line))
+            .fill0(fill)
+            .moveTo(-100, 50)
+            .lineTo(300, 50)
+            .curveTo(400, 150, 300, 250);
         const auto p = parse(b, version);
         ASSERT_NE(p->character, nullptr);
         const ShapeDefinition& s = p->shape();
