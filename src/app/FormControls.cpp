@@ -202,6 +202,13 @@ void LabelControl::setOpaque(bool opaque) {
     applyColors();
 }
 
+void LabelControl::setCaption(const QString& caption) {
+    if (caption == text())
+        return;
+    setText(caption);
+    emit Change();
+}
+
 void LabelControl::applyColors() {
     QPalette pal = palette();
     pal.setColor(QPalette::Window, backColor_);
@@ -243,7 +250,11 @@ void ListBox::addItem(const QString& text) {
 bool ListBox::removeItem(int index) {
     if (index < 0 || index >= count())
         return false;
+    const bool selected = index == currentRow();
     delete takeItem(index);
+    // The view would move the selection to a neighbour; the classic list selects nothing.
+    if (selected)
+        setCurrentRow(-1);
     return true;
 }
 

@@ -115,6 +115,14 @@ class LabelControl : public QLabel {
     bool opaque() const { return opaque_; }
     void setOpaque(bool opaque);  // back style 1 (opaque) or 0 (transparent)
 
+    // The caption; setting a different text through setCaption raises Change (setText, the
+    // plain label call, does not).
+    QString caption() const { return text(); }
+    void setCaption(const QString& caption);
+
+  signals:
+    void Change();
+
   private:
     void applyColors();
     MouseEventSource* events_;

@@ -2,6 +2,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 #include "platform/RealServices.h"
 
@@ -61,8 +62,10 @@ QColor QtCommonDialogs::chooseColor(QWidget* owner, const QColor& initial) {
 }
 
 std::optional<QString> QtCommonDialogs::browseForFolder(QWidget* owner, const QString& title) {
+    // The browse starts at the desktop, as the folder tree's root.
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     const QString folder = QFileDialog::getExistingDirectory(
-        owner, title, QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+        owner, title, desktop, QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
     if (folder.isEmpty())
         return std::nullopt;
     return folder;

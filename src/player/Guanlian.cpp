@@ -1,8 +1,12 @@
 #include "player/Guanlian.h"
 
+#include "platform/AppFolder.h"
+#include "platform/DesktopAssociation.h"
+
 namespace zd {
 
-// The desktop registration arrives with the file-association work; start-up already calls it.
-void Guanlian() {}
+void Guanlian() {
+    platform::registerSwfAssociation(platform::appFolder());
+}
 
 }  // namespace zd

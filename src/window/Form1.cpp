@@ -27,6 +27,7 @@ Form1::Form1() {
     setTwipsGeometry(this, {0, 0, kDesignWidth, kDesignHeight});
     buildControls();
     connectController();
+    connectOpen();
 }
 
 Form1::~Form1() = default;

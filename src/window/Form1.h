@@ -42,10 +42,18 @@ class Form1 : public Form {
     void writeLayoutTags();
 
     // Player controller.
+    void ImageBegin_Click();
+    void ImagePause_Click();
+    void ImageStop_Click();
+    void TmrPlay_Timer();
+    void Scroll_Scroll();
     void HScroll1_Change();
+    void Label1_Change();
+    void SwFlash_OnReadyStateChange(qint32 newState);
 
-    // The opening procedure and the list saving are shared with other windows.
+    // The opening procedure is shared with other windows.
     void OpenFiles();
+    void ImageOpen_Click();
     void obj_GetFileName(const QString& sFile);
 
     // Hidden boxes and helpers.
@@ -101,12 +109,16 @@ class Form1 : public Form {
   private:
     void buildControls();
     void connectController();
+    void connectOpen();
+    // Turns TmrPlay on and has its first tick come at once from the event loop.
+    void startPlayTimer();
     template <class T>
     T* addControl(T* control, const char* name, const TwipRect& design, bool visible = true);
     template <class T>
     T* addTimer(T* timer, const char* name);
 
     std::vector<QObject*> controls_;
+    bool playTickQueued_ = false;
 };
 
 }  // namespace zd

@@ -52,6 +52,8 @@ e2e_app_folder() {
   cp "$1/zephyrdeck" "$E2E_DIR/"
   cp -r "$1/sound" "$E2E_DIR/" 2>/dev/null || true
   export E2E_DIR
+  # The program registers itself with the desktop: keep that inside the scratch folder.
+  export XDG_DATA_HOME="$E2E_DIR/xdg-data" XDG_CONFIG_HOME="$E2E_DIR/xdg-config"
 }
 
 # e2e_pixel FILE X Y: the pixel as "R,G,B".

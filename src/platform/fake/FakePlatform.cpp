@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "platform/AppFolder.h"
+#include "platform/DesktopAssociation.h"
 
 namespace zd::platform {
 
@@ -37,6 +38,11 @@ std::optional<QString> FakeCommonDialogs::browseForFolder(QWidget*, const QStrin
 }
 
 FakePlatform::FakePlatform() {
+    savedDataHome_ = qgetenv("XDG_DATA_HOME");
+    savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_DATA_HOME", (dir_.path() + "/xdg-data").toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (dir_.path() + "/xdg-config").toLocal8Bit());
+    setRefreshDesktopCaches(false);
     setAppFolderOverride(dir_.path());
     setSoundPlayer(&sound);
     setMessageBoxes(&messages);
@@ -48,6 +54,16 @@ FakePlatform::FakePlatform() {
 }
 
 FakePlatform::~FakePlatform() {
+    auto restore = [](const char* name, const QByteArray& value) {
+        if (value.isNull()) {
+            qunsetenv(name);
+        } else {
+            qputenv(name, value);
+        }
+    };
+    restore("XDG_DATA_HOME", savedDataHome_);
+    restore("XDG_CONFIG_HOME", savedConfigHome_);
+    setRefreshDesktopCaches(true);
     setAppFolderOverride(QString());
     setSoundPlayer(nullptr);
     setMessageBoxes(nullptr);

@@ -86,8 +86,9 @@ class FakeMixerDevice final : public MixerDevice {
     std::vector<long> microphoneWrites;
 };
 
-// Installs fakes for every service, a scratch application folder, a 1024 x 768 screen at
-// 15 twips per pixel and an empty command line; restores the real services when destroyed.
+// Installs fakes for every service, a scratch application folder, scratch XDG data and config
+// folders, a 1024 x 768 screen at 15 twips per pixel and an empty command line; restores the
+// real services and the environment when destroyed.
 class FakePlatform {
   public:
     FakePlatform();
@@ -108,6 +109,8 @@ class FakePlatform {
 
   private:
     QTemporaryDir dir_;
+    QByteArray savedDataHome_;
+    QByteArray savedConfigHome_;
 };
 
 }  // namespace zd::platform

@@ -1,0 +1,97 @@
+// What the controller tests share: the faked platform with the windows discarded after each
+// test, movies written for the test with a known frame count, and clicks on image buttons.
+#pragma once
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "app/FlashControl.h"
+#include "app/Program.h"
+#include "app/Windows.h"
+#include "engine/player/MovieRunner.h"
+#include "options/Dialog.h"
+#include "platform/fake/FakePlatform.h"
+#include "swfwriter/SwfWriter.h"
+#include "window/Form1.h"
+
+namespace zd::testing {
+
+class ControllerFixture {
+  public:
+    std::unique_ptr<platform::FakePlatform> fake;
+    std::unique_ptr<QTemporaryDir> movies;
+    int processEnds = 0;
+
+    void setUp() {
+        qputenv("ZD_SPLASH_MS", "0");
+        fake = std::make_unique<platform::FakePlatform>();
+        movies = std::make_unique<QTemporaryDir>();
+        processEnds = 0;
+        markExitRoutineStarted(false);
+        setEndProcessHandler([this] { ++processEnds; });
+    }
+
+    void tearDown() {
+        discardAllWindows();
+        setEndProcessHandler(nullptr);
+        fake.reset();
+        movies.reset();
+    }
+
+    // A movie of `frames` frames; `headerFrames` makes the header claim another count (a long
+    // movie without writing every frame).
+    QString movie(const QString& name, int frames,
+                  std::optional<std::uint16_t> headerFrames = std::nullopt) const {
+        swfwriter::MovieWriter writer(8, {0, 4000, 0, 3000}, 12.0);
+        writer.setBackgroundColor({10, 128, 240, 255});
+        for (int i = 0; i < frames; ++i)
+            writer.showFrame();
+        swfwriter::MovieWriter::Output output;
+        output.frameCount = headerFrames;
+        const QString path = movies->filePath(name);
+        if (!writer.save(path.toStdString(), output))
+            qWarning("could not write %s", qPrintable(path));
+        return path;
+    }
+
+    QByteArray fileBytes(const QString& name) const {
+        QFile f(fake->file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // The main window loaded and shown, its movie clock driven by the test.
+    static Form1& shownMainWindow() {
+        Form1& main = form1();
+        main.SwFlash->runner()->setClockMode(engine::MovieRunner::ClockMode::Manual);
+        main.show();
+        return main;
+    }
+
+    // Puts these entries into the play list's names (List1) and paths (List2).
+    static void setLists(const QStringList& names, const QStringList& paths) {
+        Dialog& options = dialog();
+        options.List1->clearList();
+        options.List2->clearList();
+        for (const QString& name : names)
+            options.List1->addItem(name);
+        for (const QString& path : paths)
+            options.List2->addItem(path);
+    }
+
+    static QStringList entries(const ListBox* list) {
+        QStringList out;
+        for (int i = 0; i < list->listCount(); ++i)
+            out << list->list(i);
+        return out;
+    }
+
+    static void click(QWidget* widget) {
+        QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+    }
+};
+
+}  // namespace zd::testing
