@@ -432,16 +432,20 @@ QImage convolution(const QImage& src, const ConvolutionFilter& f) {
     const double bias = std::isfinite(f.bias) ? f.bias : 0.0;
     const int w = src.width();
     const int h = src.height();
-    // Straight colour of every pixel, so that the formula works on colour components.
-    std::vector<QRgb> straight(static_cast<std::size_t>(w) * h);
+    // With the alpha kept, the colour is convolved alone, as straight colour, and takes the
+    // pixel's own alpha again. Otherwise all four premultiplied channels are convolved, as the
+    // blur does, so transparent neighbours do not darken the colour.
+    const bool straightColour = f.preserveAlpha;
+    std::vector<QRgb> pixels(static_cast<std::size_t>(w) * h);
     for (int y = 0; y < h; ++y) {
         const QRgb* in = row(src, y);
         for (int x = 0; x < w; ++x) {
-            straight[static_cast<std::size_t>(y) * w + x] = unpremultiplied(in[x]);
+            pixels[static_cast<std::size_t>(y) * w + x] =
+                straightColour ? unpremultiplied(in[x]) : in[x];
         }
     }
-    const QRgb fallback =
-        qRgba(f.defaultColor.r, f.defaultColor.g, f.defaultColor.b, f.defaultColor.a);
+    const Rgba& dc = f.defaultColor;
+    const QRgb fallback = straightColour ? qRgba(dc.r, dc.g, dc.b, dc.a) : premultiply(dc);
     QImage out(src.size(), QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < h; ++y) {
         QRgb* o = row(out, y);
@@ -455,17 +459,13 @@ QImage convolution(const QImage& src, const ConvolutionFilter& f) {
                     }
                     int px = x + i - mx / 2;
                     int py = y + j - my / 2;
-                    QRgb c;
-                    if (px < 0 || py < 0 || px >= w || py >= h) {
-                        if (!f.clamp) {
-                            c = fallback;
-                        } else {
-                            px = std::clamp(px, 0, w - 1);
-                            py = std::clamp(py, 0, h - 1);
-                            c = straight[static_cast<std::size_t>(py) * w + px];
-                        }
-                    } else {
-                        c = straight[static_cast<std::size_t>(py) * w + px];
+                    QRgb c = fallback;
+                    if (px >= 0 && py >= 0 && px < w && py < h) {
+                        c = pixels[static_cast<std::size_t>(py) * w + px];
+                    } else if (f.clamp) {
+                        px = std::clamp(px, 0, w - 1);
+                        py = std::clamp(py, 0, h - 1);
+                        c = pixels[static_cast<std::size_t>(py) * w + px];
                     }
                     sum[0] += g * qRed(c);
                     sum[1] += g * qGreen(c);
@@ -473,12 +473,16 @@ QImage convolution(const QImage& src, const ConvolutionFilter& f) {
                     sum[3] += g * qAlpha(c);
                 }
             }
-            const QRgb self = straight[static_cast<std::size_t>(y) * w + x];
-            const std::uint8_t a =
-                f.preserveAlpha ? std::uint8_t(qAlpha(self)) : saturate(sum[3] / divisor + bias);
-            o[x] =
-                premultiplied(saturate(sum[0] / divisor + bias), saturate(sum[1] / divisor + bias),
-                              saturate(sum[2] / divisor + bias), a);
+            const std::uint8_t r = saturate(sum[0] / divisor + bias);
+            const std::uint8_t g = saturate(sum[1] / divisor + bias);
+            const std::uint8_t b = saturate(sum[2] / divisor + bias);
+            if (straightColour) {
+                const unsigned a = qAlpha(pixels[static_cast<std::size_t>(y) * w + x]);
+                o[x] = premultiplied(r, g, b, a);
+            } else {
+                const std::uint8_t a = saturate(sum[3] / divisor + bias);
+                o[x] = qRgba(std::min(r, a), std::min(g, a), std::min(b, a), a);
+            }
         }
     }
     return out;
@@ -532,6 +536,24 @@ QMargins marginsOf(const Filter& filter, double sx, double sy) {
                 return QMargins(rx, ry, rx, ry);
             } else {
                 return {};  // colour matrix and convolution keep the object's bounds
+            }
+        },
+        filter);
+}
+
+// Roughly the channel-pixel steps applyFilter takes.
+std::int64_t filterWork(const Filter& filter, std::int64_t pixels) {
+    return std::visit(
+        [&](const auto& f) -> std::int64_t {
+            using T = std::decay_t<decltype(f)>;
+            if constexpr (std::is_same_v<T, BlurFilter>) {
+                return pixels * (2 * 4 * clampPasses(f.passes) + 4);
+            } else if constexpr (std::is_same_v<T, ColorMatrixFilter>) {
+                return pixels * 20;
+            } else if constexpr (std::is_same_v<T, ConvolutionFilter>) {
+                return pixels * std::max(1, f.matrixX * f.matrixY);
+            } else {
+                return pixels * (2 * clampPasses(f.passes) + 16);
             }
         },
         filter);
@@ -745,7 +767,13 @@ QImage applyFilters(const QImage& image, const FilterList& filters, double scale
     QImage out = image.format() == QImage::Format_ARGB32_Premultiplied
                      ? image
                      : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const std::int64_t pixels = std::int64_t{out.width()} * out.height();
+    std::int64_t work = 0;
     for (const auto& f : filters) {
+        work += filterWork(f, pixels);
+        if (work > kMaxFilterWork) {
+            break;
+        }
         out = applyFilter(out, f, scaleX, scaleY);
     }
     return out;

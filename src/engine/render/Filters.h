@@ -119,6 +119,8 @@ struct GradientBevelFilter {
     bool operator==(const GradientBevelFilter&) const = default;
 };
 
+// With preserveAlpha the matrix works on straight colour and each pixel keeps its alpha;
+// without it, on all four premultiplied channels.
 struct ConvolutionFilter {
     int matrixX = 0;
     int matrixY = 0;
@@ -154,6 +156,9 @@ inline constexpr double kMaxFilterBlur = 255.0;  // stage pixels, as the player 
 inline constexpr int kMaxFilterPasses = 15;
 inline constexpr int kMaxFilterMargin = 2048;  // screen pixels per side
 inline constexpr std::int64_t kMaxConvolutionWork = std::int64_t{1} << 28;  // pixels * taps
+// Per applyFilters call, in channel-pixel steps: filters past it are skipped, so a movie
+// stacking huge blurs still draws each frame in bounded time.
+inline constexpr std::int64_t kMaxFilterWork = std::int64_t{1} << 27;
 
 // The box window a blur amount gives on screen: an odd number of pixels (the window is
 // centred on a pixel), at least 1 (no blur).
@@ -166,7 +171,7 @@ QMargins filterMargins(const FilterList& filters, double scaleX, double scaleY);
 // Applies the filters in order to a premultiplied image (any format is converted) that
 // already has filterMargins of transparent room around the object. Returns a
 // Format_ARGB32_Premultiplied image of the same size. An image larger than the bitmap limit
-// comes back unfiltered.
+// comes back unfiltered; filters beyond kMaxFilterWork are left out.
 QImage applyFilters(const QImage& image, const FilterList& filters, double scaleX, double scaleY);
 
 // One filter, as applyFilters does it.
