@@ -101,6 +101,10 @@ void Dictionary::indexTag(std::span<const std::uint8_t> data, std::uint16_t rawC
         // The first definition of an id holds; later ones are ignored.
         if (in.ok() && entries_.count(id) == 0) {
             entries_[id] = Entry{rawCode, body, length};
+            if (code == TagCode::DefineFont || code == TagCode::DefineFont2 ||
+                code == TagCode::DefineFont3) {
+                fontIds_.push_back(id);
+            }
         }
         return;
     }

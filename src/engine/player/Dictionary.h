@@ -65,6 +65,8 @@ class Dictionary {
     // DefineScalingGrid rectangles by character id.
     const std::unordered_map<std::uint16_t, Rect>& scalingGrids() const { return grids_; }
     bool protectedMovie() const { return protected_; }
+    // The ids of the fonts defined so far, in the order they came.
+    const std::vector<std::uint16_t>& fontIds() const { return fontIds_; }
     bool useNetwork() const { return useNetwork_; }
 
   private:
@@ -92,6 +94,7 @@ class Dictionary {
     std::unordered_map<std::uint16_t, Rect> grids_;
     std::map<std::string, std::uint16_t> exports_;
     std::optional<Location> jpegTables_;
+    std::vector<std::uint16_t> fontIds_;
     bool protected_ = false;
     bool useNetwork_ = false;
 };

@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPainterPathStroker>
 #include <QRadialGradient>
 #include <algorithm>
 #include <cmath>
@@ -11,6 +12,7 @@
 #include "engine/player/StagePlayer.h"
 #include "engine/render/BlendModes.h"
 #include "engine/render/StageRenderer.h"
+#include "engine/swf/HtmlText.h"
 
 namespace zd::engine {
 
@@ -22,6 +24,8 @@ constexpr std::size_t kMaxDrawsPerFrame = 200000;
 constexpr double kMaxScale = 1e5;
 // The morph steps and bitmaps kept between frames.
 constexpr std::size_t kMaxCachedMorphs = 512;
+// Device coordinates beyond this are cut away before drawing.
+constexpr double kMaxDeviceCoordinate = 16000.0;
 // The gutter DefineEditText keeps between its bounds and its text: 2 pixels.
 constexpr double kTextGutter = 40.0;
 
@@ -170,11 +174,7 @@ void Renderer::renderStage(QImage& image, const QRectF& target, StagePlayer& pla
     if (player.frame() < 0) {
         return;
     }
-    QTransform toDevice = stageTransform(stage, target);
-    if (qEnvironmentVariableIsSet("ZD_OFFSET")) {
-        const double d = qEnvironmentVariable("ZD_OFFSET").toDouble();
-        toDevice *= QTransform::fromTranslate(d, d);
-    }
+    const QTransform toDevice = stageTransform(stage, target);
     renderTimeline(image, player.root(), toDevice, player.context());
 }
 
@@ -227,6 +227,11 @@ void Renderer::drawObject(Surface& s, const DisplayObject& o, const State& paren
     if (!parent.maskMode) {
         state.lut = parent.lut.after(o.colorTransform);
         const BlendMode mode = blendModeFromByte(o.blendMode);
+        if (needsParentLayer(mode) && !parent.inLayer) {
+            // Alpha and Erase only change the alpha of a layer; on the opaque stage nothing
+            // of them shows.
+            return;
+        }
         const bool blends = !drawsAsNormal(mode, parent.inLayer);
         if (blends || !o.filterList.empty()) {
             drawLayered(s, o, state);
@@ -374,17 +379,97 @@ void Renderer::drawShapePaths(Surface& s, const ShapePaths& paths, const State& 
     QPainter& p = *s.painter;
     p.setRenderHint(QPainter::Antialiasing, options_.antialias);
     s.setTransform(state.xform);
+    // A shape blown up far past the device is cut to what can show first: the rasterizer
+    // cannot take coordinates that large.
+    const QRectF onDevice = state.xform.mapRect(paths.bounds);
+    const bool huge =
+        std::max({std::abs(onDevice.left()), std::abs(onDevice.right()), std::abs(onDevice.top()),
+                  std::abs(onDevice.bottom())}) > kMaxDeviceCoordinate;
+    QPainterPath window;
+    if (huge) {
+        if (std::abs(state.xform.determinant()) < 1e-12) {
+            return;
+        }
+        window.addPolygon(
+            state.xform.inverted().map(QPolygonF(QRectF(s.visible.adjusted(-4, -4, 4, 4)))));
+        window.closeSubpath();
+    }
     for (const ShapePaths::Group& g : paths.groups) {
         for (const ShapePaths::Fill& f : g.fills) {
-            fillPath(p, f.path, f.style, state);
+            fillPath(p, huge ? f.path.intersected(window) : f.path, f.style, state);
         }
         if (state.maskMode) {
             continue;  // masks are made of the fills alone
         }
         for (const ShapePaths::Stroke& l : g.strokes) {
+            if (huge) {
+                QPainterPathStroker stroker;
+                stroker.setWidth(std::max<double>(l.style.width, 1.0));
+                FillStyle solid;
+                solid.color = l.style.color;
+                fillPath(p, stroker.createStroke(l.path).intersected(window),
+                         l.style.fill ? *l.style.fill : solid, state);
+                continue;
+            }
             strokePath(p, l.path, l.style, state);
         }
     }
+}
+
+static QGradientStops gradientStops(const Gradient& g, const ColorLut& lut) {
+    // The colour at each of the 256 ratios, each channel interpolated on its own (not
+    // premultiplied). A ratio takes the segment that ends at the first record at or past it,
+    // so records out of order still give what players show.
+    struct Channels {
+        double r, g, b, a;
+    };
+    std::vector<Channels> colours;
+    colours.reserve(g.records.size());
+    for (const GradientRecord& r : g.records) {
+        const Rgba c = lut.apply(r.color);
+        const double a = c.a / 255.0;
+        if (g.linearRgb) {
+            colours.push_back(
+                {toLinear(c.r / 255.0), toLinear(c.g / 255.0), toLinear(c.b / 255.0), a});
+        } else {
+            colours.push_back({c.r / 255.0, c.g / 255.0, c.b / 255.0, a});
+        }
+    }
+    QGradientStops stops;
+    stops.reserve(256);
+    for (int t = 0; t < 256; ++t) {
+        std::size_t i = 0;
+        while (i < g.records.size() && g.records[i].ratio < t) {
+            ++i;
+        }
+        Channels c;
+        if (i == 0) {
+            c = colours.front();
+        } else if (i == g.records.size()) {
+            c = colours.back();
+        } else {
+            const double from = g.records[i - 1].ratio;
+            const double to = g.records[i].ratio;
+            const double f = to > from ? std::clamp((t - from) / (to - from), 0.0, 1.0) : 1.0;
+            const Channels& x = colours[i - 1];
+            const Channels& y = colours[i];
+            c = {x.r + (y.r - x.r) * f, x.g + (y.g - x.g) * f, x.b + (y.b - x.b) * f,
+                 x.a + (y.a - x.a) * f};
+        }
+        double r = c.r;
+        double gr = c.g;
+        double b = c.b;
+        if (g.linearRgb) {
+            r = fromLinear(r);
+            gr = fromLinear(gr);
+            b = fromLinear(b);
+        }
+        stops.append({t / 255.0, QColor::fromRgbF(static_cast<float>(std::clamp(r, 0.0, 1.0)),
+                                                  static_cast<float>(std::clamp(gr, 0.0, 1.0)),
+                                                  static_cast<float>(std::clamp(b, 0.0, 1.0)),
+                                                  static_cast<float>(std::clamp(c.a, 0.0, 1.0)))});
+    }
+    return stops;
 }
 
 QBrush Renderer::gradientBrush(const FillStyle& style, const ColorLut& lut) const {
@@ -392,38 +477,7 @@ QBrush Renderer::gradientBrush(const FillStyle& style, const ColorLut& lut) cons
     if (g.records.empty()) {
         return QBrush(Qt::transparent);
     }
-    QGradientStops stops;
-    auto add = [&](double at, const QColor& c) {
-        // Stops must rise; a ratio going back is taken as equal to the one before.
-        if (!stops.isEmpty() && at < stops.back().first) {
-            at = stops.back().first;
-        }
-        stops.append({at, c});
-    };
-    for (std::size_t i = 0; i < g.records.size(); ++i) {
-        const GradientRecord& r = g.records[i];
-        const QColor c = lut.color(r.color);
-        if (g.linearRgb && i > 0) {
-            // Linear-light blending, approximated by stops between the recorded ones.
-            const QColor a = lut.color(g.records[i - 1].color);
-            const double from = stops.back().first;
-            const double to = std::max(from, r.ratio / 255.0);
-            constexpr int kSteps = 8;
-            for (int k = 1; k < kSteps; ++k) {
-                const double t = static_cast<double>(k) / kSteps;
-                auto mix = [&](double x, double y) {
-                    return fromLinear(toLinear(x) + (toLinear(y) - toLinear(x)) * t);
-                };
-                add(from + (to - from) * t,
-                    QColor::fromRgbF(
-                        static_cast<float>(mix(a.redF(), c.redF())),
-                        static_cast<float>(mix(a.greenF(), c.greenF())),
-                        static_cast<float>(mix(a.blueF(), c.blueF())),
-                        static_cast<float>(a.alphaF() + (c.alphaF() - a.alphaF()) * t)));
-            }
-        }
-        add(r.ratio / 255.0, c);
-    }
+    const QGradientStops stops = gradientStops(g, lut);
     const QTransform m = toQt(style.matrix);
     if (std::abs(m.determinant()) < 1e-12 || !sane(m)) {
         return QBrush(stops.back().second);
@@ -541,6 +595,23 @@ void Renderer::strokePath(QPainter& p, const QPainterPath& path, const LineStyle
         default:
             pen.setJoinStyle(Qt::RoundJoin);
             break;
+    }
+    if (!options_.antialias) {
+        // Aliased strokes are outlined on the device and filled like any fill, so both
+        // follow the same pixel-centre rule.
+        const QTransform device = p.transform();
+        QPainterPathStroker stroker(pen);
+        if (pen.isCosmetic()) {
+            stroker.setWidth(pen.widthF());
+        } else {
+            stroker.setWidth(pen.widthF() * transformScale(device));
+        }
+        const QPainterPath outlinePath = stroker.createStroke(device.map(path));
+        p.save();
+        p.resetTransform();
+        p.fillPath(outlinePath, brush);
+        p.restore();
+        return;
     }
     p.strokePath(path, pen);
 }
@@ -664,155 +735,230 @@ void Renderer::drawText(Surface& s, const TextDefinition& text, const State& sta
     }
 }
 
+CharacterPtr Renderer::findFont(const std::string& face, bool bold, bool italic,
+                                std::optional<std::uint16_t> preferred) {
+    auto usable = [](const CharacterPtr& c) {
+        const auto* f = c ? c->as<FontDefinition>() : nullptr;
+        return f != nullptr && !f->glyphs.empty() ? f : nullptr;
+    };
+    auto matches = [&](const CharacterPtr& c, bool exact) {
+        const FontDefinition* f = usable(c);
+        if (f == nullptr || (!face.empty() && f->name != face)) {
+            return false;
+        }
+        return !exact || (f->bold == bold && f->italic == italic);
+    };
+    CharacterPtr own = preferred ? context_->character(*preferred) : nullptr;
+    if (matches(own, true)) {
+        return own;
+    }
+    CharacterPtr sameName;
+    for (const std::uint16_t id : context_->dictionary().fontIds()) {
+        CharacterPtr c = context_->character(id);
+        if (matches(c, true)) {
+            return c;
+        }
+        if (!sameName && matches(c, false)) {
+            sameName = c;
+        }
+    }
+    if (sameName) {
+        return sameName;
+    }
+    return usable(own) != nullptr ? own : nullptr;
+}
+
 void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State& state) {
     QPainter& p = *s.painter;
     p.setRenderHint(QPainter::Antialiasing, options_.antialias);
     s.setTransform(state.xform);
     const QRectF box(QPointF(e.bounds.xMin, e.bounds.yMin), QPointF(e.bounds.xMax, e.bounds.yMax));
+    const QColor maskColor(Qt::white);
     if (e.border) {
-        p.fillRect(box,
-                   state.maskMode ? QColor(Qt::white) : state.lut.color(Rgba{255, 255, 255, 255}));
-        QPen pen(state.maskMode ? QColor(Qt::white) : state.lut.color(Rgba{0, 0, 0, 255}));
+        p.fillRect(box, state.maskMode ? maskColor : state.lut.color({255, 255, 255, 255}));
+        QPen pen(state.maskMode ? maskColor : state.lut.color({0, 0, 0, 255}));
         pen.setCosmetic(true);
         pen.setWidthF(1.0);
         p.setPen(pen);
         p.setBrush(Qt::NoBrush);
         p.drawRect(box.adjusted(10, 10, -10, -10));
     }
-    std::string text = e.html ? htmlToPlainText(e.initialText) : e.initialText;
-    if (text.empty()) {
+    if (e.initialText.empty()) {
         return;
     }
-    QString content = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    content.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    content.replace(u'\r', u'\n');
-    if (e.password) {
-        for (QChar& ch : content) {
-            if (ch != u'\n') {
-                ch = u'*';
-            }
-        }
-    }
-    if (!e.multiline) {
-        content.replace(u'\n', u' ');
-    }
-    const QColor color = state.maskMode ? QColor(Qt::white) : state.lut.color(e.color);
-    const double size = e.fontHeight;
+    CharacterPtr ownFont = e.fontId ? context_->character(*e.fontId) : nullptr;
+    const FontDefinition* ownDef = ownFont ? ownFont->as<FontDefinition>() : nullptr;
+    TextStyle base;
+    base.face = ownDef != nullptr ? ownDef->name : e.fontClass;
+    base.size = e.fontHeight;
+    base.color = e.color;
+    // HTML text says itself what is bold or italic.
+    base.bold = !e.html && ownDef != nullptr && ownDef->bold;
+    base.italic = !e.html && ownDef != nullptr && ownDef->italic;
+    const std::vector<TextParagraph> paragraphs =
+        e.html ? parseHtmlText(e.initialText, base, e.align)
+               : plainTextParagraphs(e.initialText, base, e.align);
 
-    // Embedded glyphs when the field asks for them and the font has them; else a system font.
-    CharacterPtr fontChar = e.fontId ? context_->character(*e.fontId) : nullptr;
-    const FontDefinition* font = fontChar ? fontChar->as<FontDefinition>() : nullptr;
-    const bool outlines = e.useOutlines && font != nullptr && !font->glyphs.empty();
-    const std::vector<QPainterPath>* glyphs = outlines ? &glyphPaths(fontChar) : nullptr;
-
-    QFont qfont(
-        font != nullptr && !font->name.empty()
-            ? QString::fromUtf8(font->name.data(), static_cast<qsizetype>(font->name.size()))
-            : QStringLiteral("Times New Roman"));
-    if (font != nullptr && (font->name == "_sans" || font->name.empty())) {
-        qfont.setFamily(QStringLiteral("Sans Serif"));
-    } else if (font != nullptr && font->name == "_serif") {
-        qfont.setFamily(QStringLiteral("Serif"));
-    } else if (font != nullptr && font->name == "_typewriter") {
-        qfont.setFamily(QStringLiteral("Monospace"));
-    }
-    qfont.setPixelSize(std::max(1, static_cast<int>(std::lround(size))));
-    qfont.setBold(font != nullptr && font->bold);
-    qfont.setItalic(font != nullptr && font->italic);
-    const QFontMetricsF metrics(qfont);
-
-    const double em = font != nullptr ? font->unitsPerEm() : 1024.0;
-    auto advanceOf = [&](QChar ch) -> double {
-        if (outlines) {
-            const int g = font->glyphFor(ch.unicode());
-            if (g < 0) {
-                return 0;
-            }
-            if (static_cast<std::size_t>(g) < font->advances.size()) {
-                return font->advances[static_cast<std::size_t>(g)] * size / em;
-            }
-            return (*glyphs)[static_cast<std::size_t>(g)].boundingRect().right() * size / em;
-        }
-        return metrics.horizontalAdvance(ch);
+    // One laid-out character: embedded glyph or device font, and its metrics.
+    struct Item {
+        QChar ch;
+        double advance = 0;
+        const TextStyle* style = nullptr;
+        CharacterPtr font;  // null: a device font
+        int glyph = -1;
+        double ascent = 0;
+        double descent = 0;
     };
-    double ascent = metrics.ascent();
-    double descent = metrics.descent();
-    if (outlines && font->hasLayout) {
-        ascent = font->ascent * size / em;
-        descent = font->descent * size / em;
-    } else if (outlines) {
-        ascent = size * 0.8;
-        descent = size * 0.2;
-    }
-    const double lineHeight = ascent + descent + e.leading;
-
+    struct Line {
+        std::vector<Item> items;
+        std::uint8_t align = 0;
+        bool lastOfParagraph = true;
+    };
     const double left = box.left() + kTextGutter + e.leftMargin;
     const double right = box.right() - kTextGutter - e.rightMargin;
     const double width = std::max(0.0, right - left);
 
-    // Lines broken at newlines, and at spaces to fit the width when the field wraps.
-    std::vector<QString> lines;
-    for (const QString& paragraph : content.split(u'\n')) {
-        if (!e.wordWrap) {
-            lines.push_back(paragraph);
-            continue;
+    auto deviceFont = [](const TextStyle& style) {
+        QString family = QString::fromStdString(style.face);
+        if (family.isEmpty() || family == u"_sans") {
+            family = QStringLiteral("Sans Serif");
+        } else if (family == u"_serif") {
+            family = QStringLiteral("Serif");
+        } else if (family == u"_typewriter") {
+            family = QStringLiteral("Monospace");
         }
-        QString line;
-        double lineWidth = 0;
-        for (const QString& word : paragraph.split(u' ')) {
-            double w = 0;
-            for (const QChar ch : word) {
-                w += advanceOf(ch);
+        QFont f(family);
+        f.setPixelSize(std::max(1, static_cast<int>(std::lround(style.size))));
+        f.setBold(style.bold);
+        f.setItalic(style.italic);
+        return f;
+    };
+
+    std::vector<Line> lines;
+    for (const TextParagraph& para : paragraphs) {
+        std::vector<Item> items;
+        for (const TextRun& run : para.runs) {
+            const CharacterPtr font =
+                e.useOutlines ? findFont(run.style.face, run.style.bold, run.style.italic, e.fontId)
+                              : nullptr;
+            const FontDefinition* def = font ? font->as<FontDefinition>() : nullptr;
+            if (e.useOutlines && def == nullptr) {
+                continue;  // embedded glyphs asked for and none to be had: nothing shows
             }
-            const double space = line.isEmpty() ? 0 : advanceOf(u' ');
-            if (!line.isEmpty() && lineWidth + space + w > width) {
-                lines.push_back(line);
-                line = word;
-                lineWidth = w;
-            } else {
-                if (!line.isEmpty()) {
-                    line += u' ';
+            const QFont qfont = deviceFont(run.style);
+            const QFontMetricsF metrics(qfont);
+            const QString text =
+                QString::fromUtf8(run.text.data(), static_cast<qsizetype>(run.text.size()));
+            for (const QChar ch : text) {
+                Item item;
+                item.ch = e.password ? QChar(u'*') : ch;
+                item.style = &run.style;
+                if (def != nullptr) {
+                    const double scale = run.style.size / def->unitsPerEm();
+                    item.font = font;
+                    item.glyph = def->glyphFor(item.ch.unicode());
+                    const auto g = static_cast<std::size_t>(item.glyph);
+                    if (item.glyph >= 0 && g < def->advances.size()) {
+                        item.advance = def->advances[g] * scale;
+                    } else if (item.glyph >= 0 && g < glyphPaths(font).size()) {
+                        item.advance = glyphPaths(font)[g].boundingRect().right() * scale;
+                    }
+                    item.ascent = def->hasLayout ? def->ascent * scale : run.style.size * 0.9;
+                    item.descent = def->hasLayout ? def->descent * scale : run.style.size * 0.2;
+                } else {
+                    item.advance = metrics.horizontalAdvance(item.ch);
+                    item.ascent = metrics.ascent();
+                    item.descent = metrics.descent();
                 }
-                line += word;
-                lineWidth += space + w;
+                items.push_back(item);
             }
         }
-        lines.push_back(line);
+        // Breaks at spaces to fit the width when the field wraps.
+        std::size_t start = 0;
+        while (true) {
+            std::size_t end = items.size();
+            if (e.wordWrap && e.multiline) {
+                double w = 0;
+                std::size_t lastSpace = items.size();
+                for (std::size_t i = start; i < items.size(); ++i) {
+                    if (items[i].ch == u' ') {
+                        lastSpace = i;
+                    }
+                    w += items[i].advance;
+                    if (w > width && i > start) {
+                        end = lastSpace < items.size() && lastSpace > start ? lastSpace + 1 : i;
+                        break;
+                    }
+                }
+            }
+            Line l;
+            l.align = para.align;
+            l.items.assign(items.begin() + static_cast<long>(start),
+                           items.begin() + static_cast<long>(end));
+            l.lastOfParagraph = end >= items.size();
+            lines.push_back(std::move(l));
+            if (end >= items.size()) {
+                break;
+            }
+            start = end;
+        }
     }
 
     p.save();
     p.setClipRect(box, Qt::IntersectClip);
-    double baseline = box.top() + kTextGutter + ascent;
-    for (const QString& line : lines) {
+    double baseline = box.top() + kTextGutter;
+    for (const Line& line : lines) {
+        // The tallest character sets the line; an empty line takes the field's own size.
+        double ascent = 0;
+        double descent = 0;
         double lineWidth = 0;
-        for (const QChar ch : line) {
-            lineWidth += advanceOf(ch);
+        int spaces = 0;
+        for (const Item& item : line.items) {
+            ascent = std::max(ascent, item.ascent);
+            descent = std::max(descent, item.descent);
+            lineWidth += item.advance;
+            spaces += item.ch == u' ' ? 1 : 0;
         }
-        double x = left + (lines.size() == 1 && &line == &lines.front() ? e.indent : 0);
-        if (e.align == 1) {
+        if (line.items.empty()) {
+            ascent = e.fontHeight * 0.9;
+            descent = e.fontHeight * 0.2;
+        }
+        // Trailing spaces do not count when aligning.
+        for (std::size_t i = line.items.size(); i-- > 0 && line.items[i].ch == u' ';) {
+            lineWidth -= line.items[i].advance;
+            --spaces;
+        }
+        baseline += ascent;
+        double x = left;
+        double extraPerSpace = 0;
+        if (line.align == 1) {
             x = right - lineWidth;
-        } else if (e.align == 2) {
+        } else if (line.align == 2) {
             x = left + (width - lineWidth) / 2;
+        } else if (line.align == 3 && !line.lastOfParagraph && spaces > 0) {
+            extraPerSpace = (width - lineWidth) / spaces;
         }
-        if (outlines) {
-            const double scale = size / em;
-            for (const QChar ch : line) {
-                const int g = font->glyphFor(ch.unicode());
-                if (g >= 0) {
+        for (const Item& item : line.items) {
+            const QColor color = state.maskMode ? maskColor : state.lut.color(item.style->color);
+            if (item.font && item.glyph >= 0 && color.alpha() != 0) {
+                const double scale =
+                    item.style->size / item.font->as<FontDefinition>()->unitsPerEm();
+                const auto& paths = glyphPaths(item.font);
+                if (static_cast<std::size_t>(item.glyph) < paths.size()) {
                     s.setTransform(QTransform(scale, 0, 0, scale, x, baseline) * state.xform);
-                    p.fillPath((*glyphs)[static_cast<std::size_t>(g)], color);
+                    p.fillPath(paths[static_cast<std::size_t>(item.glyph)], color);
                 }
-                x += advanceOf(ch);
+            } else if (!item.font && color.alpha() != 0) {
+                s.setTransform(state.xform);
+                p.setFont(deviceFont(*item.style));
+                p.setPen(color);
+                p.drawText(QPointF(x, baseline), QString(item.ch));
             }
-        } else {
-            s.setTransform(state.xform);
-            p.setFont(qfont);
-            p.setPen(color);
-            p.drawText(QPointF(x, baseline), line);
+            x += item.advance + (item.ch == u' ' ? extraPerSpace : 0);
         }
-        baseline += lineHeight;
-        if (baseline - ascent > box.bottom()) {
-            break;
+        baseline += descent + e.leading;
+        if (baseline - descent > box.bottom()) {
+            break;  // the rest is below the field
         }
     }
     p.restore();

@@ -96,6 +96,10 @@ class Renderer {
                     const State& state);
     QBrush gradientBrush(const FillStyle& style, const ColorLut& lut) const;
 
+    // An embedded font by name and style (the field's own font preferred), else any of that
+    // name; null when none has glyphs.
+    CharacterPtr findFont(const std::string& face, bool bold, bool italic,
+                          std::optional<std::uint16_t> preferred);
     const ShapePaths& shapePaths(const CharacterPtr& c, std::uint16_t ratio);
     const std::vector<QPainterPath>& glyphPaths(const CharacterPtr& font);
     // The decoded bitmap (null when it cannot be had).

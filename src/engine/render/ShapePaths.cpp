@@ -1,7 +1,5 @@
 #include "engine/render/ShapePaths.h"
 
-#include <QtGlobal>
-#include <cmath>
 #include <unordered_map>
 
 namespace zd::engine {
@@ -26,29 +24,7 @@ QPointF qp(Point p) {
     return QPointF(p.x, p.y);
 }
 
-int curveSegments() {
-    static int n = qEnvironmentVariableIntValue("ZD_CURVE_SEGMENTS");
-    return n;
-}
-
 void addEdge(QPainterPath& path, const Edge& e) {
-    static double tol = qEnvironmentVariable("ZD_FLAT_TOL").toDouble();
-    if (e.curved && (curveSegments() > 0 || tol > 0)) {
-        int n = curveSegments();
-        if (tol > 0) {
-            const double dx = e.from.x - 2.0 * e.control.x + e.to.x;
-            const double dy = e.from.y - 2.0 * e.control.y + e.to.y;
-            const double dev = std::hypot(dx, dy) / 4.0 / 20.0;
-            n = std::max(1, int(std::ceil(std::sqrt(dev / tol))));
-        }
-        for (int i = 1; i <= n; ++i) {
-            const double t = double(i) / n;
-            const double u = 1 - t;
-            path.lineTo(u * u * e.from.x + 2 * u * t * e.control.x + t * t * e.to.x,
-                        u * u * e.from.y + 2 * u * t * e.control.y + t * t * e.to.y);
-        }
-        return;
-    }
     if (e.curved) {
         path.quadTo(qp(e.control), qp(e.to));
     } else {

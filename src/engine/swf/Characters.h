@@ -112,8 +112,4 @@ ButtonDefinition parseButton(ByteReader& in, int version);  // after the button 
 // reader when the list is damaged.
 std::vector<std::uint8_t> readFilterListBytes(ByteReader& in);
 
-// Plain text of DefineEditText's HTML: tags dropped, paragraph and line breaks kept, the
-// common entities decoded.
-std::string htmlToPlainText(const std::string& html);
-
 }  // namespace zd::engine

@@ -30,8 +30,12 @@ std::size_t readCount(ByteReader& in, bool extended) {
 
 void readGradient(ByteReader& in, int shapeVersion, bool focal, Gradient& g) {
     in.align();
-    g.spread = static_cast<std::uint8_t>(in.ub(2));
-    g.linearRgb = in.ub(2) == 1;
+    const auto spread = static_cast<std::uint8_t>(in.ub(2));
+    const bool linearRgb = in.ub(2) == 1;
+    // Players honour these bits whatever the shape version says of them.
+    (void)shapeVersion;
+    g.spread = spread <= Gradient::Repeat ? spread : std::uint8_t{Gradient::Pad};
+    g.linearRgb = linearRgb;
     const unsigned count = in.ub(4);
     for (unsigned i = 0; i < count && in.ok(); ++i) {
         GradientRecord r;
