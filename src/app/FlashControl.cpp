@@ -4,7 +4,9 @@
 #include <QPainter>
 
 #include "engine/player/MovieRunner.h"
+#include "engine/render/Renderer.h"
 #include "engine/render/StageRenderer.h"
+#include "engine/render/StandardHooks.h"
 
 namespace zd {
 
@@ -14,22 +16,34 @@ constexpr qint32 kInitialBackground = 1;
 }  // namespace
 
 FlashControl::FlashControl(QWidget* parent)
-    : QWidget(parent), runner_(std::make_unique<engine::MovieRunner>()) {
+    : QWidget(parent),
+      runner_(std::make_unique<engine::MovieRunner>()),
+      renderer_(std::make_unique<engine::Renderer>(engine::standardRenderHooks())) {
     background_ = kInitialBackground;
     setAttribute(Qt::WA_OpaquePaintEvent);
-    connect(runner_.get(), &engine::MovieRunner::readyStateChanged, this,
-            &FlashControl::readyStateChange);
+    connect(runner_.get(), &engine::MovieRunner::readyStateChanged, this, [this](int state) {
+        invalidateFrame();
+        emit readyStateChange(state);
+    });
     connect(runner_.get(), &engine::MovieRunner::frameShown, this, [this] {
-        update();
+        invalidateFrame();
         emit frameShown();
     });
-    connect(runner_.get(), &engine::MovieRunner::loadFailed, this, [this] { update(); });
+    // Frames arriving may complete what the current frame shows.
+    connect(runner_.get(), &engine::MovieRunner::loadProgress, this, [this] { invalidateFrame(); });
+    connect(runner_.get(), &engine::MovieRunner::loadFailed, this, [this] { invalidateFrame(); });
 }
 
 FlashControl::~FlashControl() = default;
 
 void FlashControl::setMovie(const QString& pathOrAddress) {
     runner_->setMovie(pathOrAddress);
+    renderer_->clearCaches();
+    invalidateFrame();
+}
+
+void FlashControl::invalidateFrame() {
+    frameCacheValid_ = false;
     update();
 }
 
@@ -74,7 +88,7 @@ bool FlashControl::setFrameNum(qint32 frame) {
 
 void FlashControl::setBackgroundColor(qint32 color) {
     background_ = color;
-    update();
+    invalidateFrame();
 }
 
 qint32 FlashControl::backgroundColor() const {
@@ -98,12 +112,25 @@ QColor FlashControl::playbackBackground() const {
 }
 
 void FlashControl::paintEvent(QPaintEvent* event) {
+    const QSize size = this->size();
+    if (!frameCacheValid_ || frameCache_.size() != size) {
+        // Drawn only when something changed: a repaint of the same frame reuses the picture.
+        if (frameCache_.size() != size) {
+            frameCache_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        }
+        const QRectF target(QPointF(0, 0), QSizeF(size));
+        engine::StagePlayer* display = runner_->hasMovie() ? runner_->display() : nullptr;
+        if (display != nullptr && !frameCache_.isNull()) {
+            renderer_->renderStage(frameCache_, target, *display, runner_->stage(),
+                                   playbackBackground());
+        } else if (!frameCache_.isNull()) {
+            frameCache_.fill(playbackBackground());
+        }
+        frameCacheValid_ = true;
+    }
     QPainter painter(this);
-    engine::StageView view;
-    view.stage = runner_->stage();
-    view.background = playbackBackground();
     painter.setClipRegion(event->region());
-    engine::paintStage(painter, rect(), view);
+    painter.drawImage(0, 0, frameCache_);
 }
 
 }  // namespace zd

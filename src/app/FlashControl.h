@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <QWidget>
 #include <memory>
@@ -9,7 +10,8 @@ namespace zd {
 
 namespace engine {
 class MovieRunner;
-}
+class Renderer;
+}  // namespace engine
 
 // The movie control of the windows (SwFlash on the main window, SFlash2 on the play list).
 // It is the only way from the windows to the engine: they put and read these properties and
@@ -59,9 +61,15 @@ class FlashControl : public QWidget {
   private:
     // The colour painted behind and around the stage.
     QColor playbackBackground() const;
+    // The picture needs drawing again (another frame, movie, colour or more of the movie).
+    void invalidateFrame();
 
     std::unique_ptr<engine::MovieRunner> runner_;
+    std::unique_ptr<engine::Renderer> renderer_;
     qint32 background_;
+    // The last frame drawn, kept until the frame, the size or the colour changes.
+    QImage frameCache_;
+    bool frameCacheValid_ = false;
 };
 
 }  // namespace zd

@@ -48,8 +48,10 @@ E2E_APP_PID=$!
 e2e_wait_for_window ZephyrDeck >/dev/null || e2e_fail "main window never appeared (second start)"
 sleep 1.5
 import -window root "$E2E_DIR/main2.png"
-"$RENDER" --png "$E2E_DIR/stage.png" "$MOVIE" || e2e_fail "render failed"
-expected=$(e2e_pixel "$E2E_DIR/stage.png" 0 0)
+# The movie area is 300x300 pixels; (33, 25) on the screen is its pixel (1, 1), in the band
+# around the stage that shows the background colour.
+"$RENDER" --size 300x300 --png "$E2E_DIR/stage.png" "$MOVIE" || e2e_fail "render failed"
+expected=$(e2e_pixel "$E2E_DIR/stage.png" 1 1)
 shown=$(e2e_pixel "$E2E_DIR/main2.png" 33 25)
 [ "$shown" = "$expected" ] || e2e_fail "movie area shows $shown, the movie's background is $expected"
 kill -TERM "$E2E_APP_PID"

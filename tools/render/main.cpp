@@ -16,7 +16,9 @@
 
 #include "engine/player/FrameClock.h"
 #include "engine/player/MovieRunner.h"
+#include "engine/render/Renderer.h"
 #include "engine/render/StageRenderer.h"
+#include "engine/render/StandardHooks.h"
 
 namespace {
 
@@ -218,12 +220,10 @@ int main(int argc, char** argv) {
         const QSize size = opt.size.value_or(stagePixels(h.frameSize));
         QImage image(size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
-        {
-            QPainter painter(&image);
-            zd::engine::StageView view;
-            view.stage = runner.stage();
-            view.background = runner.backgroundColor();
-            zd::engine::paintStage(painter, QRectF(QPointF(0, 0), QSizeF(size)), view);
+        zd::engine::Renderer renderer(zd::engine::standardRenderHooks());
+        if (zd::engine::StagePlayer* display = runner.display()) {
+            renderer.renderStage(image, QRectF(QPointF(0, 0), QSizeF(size)), *display,
+                                 runner.stage(), runner.backgroundColor());
         }
         if (!image.convertToFormat(QImage::Format_RGBA8888).save(opt.png, "PNG")) {
             std::fprintf(stderr, "zephyrdeck-render: cannot write %s\n", qPrintable(opt.png));

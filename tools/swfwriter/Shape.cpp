@@ -28,6 +28,8 @@ void writeColor(BitWriter& out, Rgba c, int shapeVersion) {
     }
 }
 
+}  // namespace
+
 void writeFillStyle(BitWriter& out, const FillStyle& f, int shapeVersion) {
     out.u8(static_cast<std::uint8_t>(f.type));
     if (f.type == FillStyle::Type::Solid) {
@@ -60,6 +62,8 @@ void writeFillStyle(BitWriter& out, const FillStyle& f, int shapeVersion) {
         throw std::invalid_argument("unknown fill style type");
     }
 }
+
+namespace {
 
 void writeLineStyle(BitWriter& out, const LineStyle& l, int shapeVersion) {
     out.u16(l.width);
@@ -407,6 +411,17 @@ Bytes ShapeBuilder::encode(int shapeVersion) const {
     }
     BitWriter out;
     writeStyleArrays(out, groups_[0], shapeVersion);
+    writeRecords(out, shapeVersion);
+    return out.data();
+}
+
+Bytes ShapeBuilder::encodeRecords(int shapeVersion) const {
+    BitWriter out;
+    writeRecords(out, shapeVersion);
+    return out.data();
+}
+
+void ShapeBuilder::writeRecords(BitWriter& out, int shapeVersion) const {
     unsigned fillBits =
         BitWriter::unsignedBits(static_cast<std::uint32_t>(groups_[0].fills.size()));
     unsigned lineBits =
@@ -465,7 +480,6 @@ Bytes ShapeBuilder::encode(int shapeVersion) const {
     }
     out.ub(0, 6);  // end of shape
     out.align();
-    return out.data();
 }
 
 }  // namespace zd::swfwriter

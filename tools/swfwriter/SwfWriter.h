@@ -190,6 +190,11 @@ class ShapeBuilder {
 
     // SHAPEWITHSTYLE for DefineShape version 1 to 4.
     Bytes encode(int shapeVersion) const;
+    // SHAPE: the records alone (bit counts from the first style group), as glyphs and the
+    // edges of morph shapes are stored.
+    Bytes encodeRecords(int shapeVersion) const;
+    const std::vector<FillStyle>& fillStyles() const { return groups_[0].fills; }
+    const std::vector<LineStyle>& lineStyles() const { return groups_[0].lines; }
     bool usesNonScalingStrokes() const;
     bool usesScalingStrokes() const;
 
@@ -216,6 +221,7 @@ class ShapeBuilder {
 
     StyleChange& pending();
     void flush();
+    void writeRecords(BitWriter& out, int shapeVersion) const;
     void extend(Point p);
 
     std::vector<StyleGroup> groups_;
@@ -224,6 +230,65 @@ class ShapeBuilder {
     std::optional<StyleChange> pending_;
     std::optional<Rect> extent_;
     std::optional<Rect> boundsOverride_;
+};
+
+void writeFillStyle(BitWriter& out, const FillStyle& f, int shapeVersion);
+
+// A font for DefineFont2 (version 2) or DefineFont3 (3, glyph coordinates 20 times finer).
+// Glyphs are ShapeBuilders drawn with fill style 1 and no styles added.
+struct FontSpec {
+    std::string name = "Test";
+    int version = 2;
+    bool bold = false;
+    bool italic = false;
+    std::vector<ShapeBuilder> glyphs;
+    std::vector<std::uint16_t> codes;  // one per glyph, ascending
+    // Layout, written when advances are given (one per glyph).
+    std::vector<std::int16_t> advances;
+    std::uint16_t ascent = 0;
+    std::uint16_t descent = 0;
+    std::int16_t leading = 0;
+};
+
+struct GlyphEntry {
+    std::uint32_t index = 0;
+    std::int32_t advance = 0;
+};
+
+struct TextRecordSpec {
+    std::optional<std::uint16_t> fontId;  // with height
+    std::uint16_t height = 240;
+    std::optional<Rgba> color;
+    std::optional<std::int16_t> x;
+    std::optional<std::int16_t> y;
+    std::vector<GlyphEntry> glyphs;
+};
+
+struct EditTextSpec {
+    Rect bounds;
+    std::optional<std::uint16_t> fontId;
+    std::uint16_t fontHeight = 240;
+    std::optional<Rgba> color;
+    std::optional<std::string> text;
+    bool html = false;
+    bool useOutlines = false;
+    bool multiline = false;
+    bool wordWrap = false;
+    bool border = false;
+    std::uint8_t align = 0;  // with layout: 0 left, 1 right, 2 centre, 3 justify
+    bool layout = false;
+    std::uint16_t leftMargin = 0;
+    std::uint16_t rightMargin = 0;
+    std::int16_t leading = 0;
+    std::string variable;
+};
+
+struct ButtonRecordSpec {
+    std::uint8_t states = 1;  // 1 up, 2 over, 4 down, 8 hit test
+    std::uint16_t characterId = 0;
+    std::uint16_t depth = 1;
+    Matrix matrix;
+    std::optional<ColorTransform> colorTransform;  // DefineButton2
 };
 
 // Placing a character on the display list (PlaceObject2, or PlaceObject3 for the extra
@@ -262,6 +327,10 @@ class Timeline {
     void placeObject2(const PlaceObject& p);
     void placeObject3(const PlaceObject& p);
     void removeObject2(std::uint16_t depth);
+    // PlaceObject (the first version): character, depth, matrix and an optional CXFORM.
+    void placeObject1(std::uint16_t characterId, std::uint16_t depth, const Matrix& matrix,
+                      std::optional<ColorTransform> colorTransform = std::nullopt);
+    void removeObject1(std::uint16_t characterId, std::uint16_t depth);
     void end();
 
     // ShowFrame tags written so far.
@@ -288,6 +357,20 @@ class MovieWriter : public Timeline {
     // A sprite with the tags of `sprite` (an End is added if it has none).
     std::uint16_t defineSprite(const Timeline& sprite,
                                std::optional<std::uint16_t> id = std::nullopt);
+    // DefineMorphShape (version 1) or DefineMorphShape2 (2): styles pair up by index, the
+    // end shape holds moves and edges only (one edge for each of the start shape's).
+    std::uint16_t defineMorphShape(const ShapeBuilder& start, const ShapeBuilder& end,
+                                   int version = 1);
+    std::uint16_t defineFont(const FontSpec& font);
+    // DefineText (version 1, RGB colours) or DefineText2 (2, RGBA).
+    std::uint16_t defineText(const Rect& bounds, const Matrix& matrix,
+                             const std::vector<TextRecordSpec>& records, int version = 2);
+    std::uint16_t defineEditText(const EditTextSpec& text);
+    // DefineButton2 with no actions.
+    std::uint16_t defineButton2(const std::vector<ButtonRecordSpec>& records);
+    // DefineBitsLossless2 (format 5) from unpremultiplied 0xAARRGGBB pixels, row by row.
+    std::uint16_t defineBitsLossless2(int width, int height,
+                                      const std::vector<std::uint32_t>& argb);
 
     struct Output {
         Compression compression = Compression::None;

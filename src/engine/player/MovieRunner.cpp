@@ -119,6 +119,7 @@ void MovieRunner::post(std::function<void()> emitter) {
 void MovieRunner::resetMovie() {
     ++generation_;
     dropReply();
+    display_.reset();
     movie_.reset();
     text_.clear();
     error_.clear();
@@ -347,6 +348,17 @@ bool MovieRunner::gotoFrame(int frame) {
     emit frameShown(frame_);
     updateClock();
     return true;
+}
+
+StagePlayer* MovieRunner::display() {
+    if (!hasMovie()) {
+        return nullptr;
+    }
+    if (!display_) {
+        display_ = std::make_unique<StagePlayer>(*movie_);
+    }
+    display_->gotoFrame(frame_);
+    return display_.get();
 }
 
 void MovieRunner::setClockMode(ClockMode mode) {

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "engine/player/FrameClock.h"
+#include "engine/player/StagePlayer.h"
 #include "engine/swf/MovieData.h"
 
 class QNetworkAccessManager;
@@ -89,6 +90,9 @@ class MovieRunner : public QObject {
     // Whether the timer runs (Timer mode, playing, not held on the last frame).
     bool isClockRunning() const { return clock_.isActive(); }
 
+    // The display state of the frame shown, built on demand; nullptr with no movie.
+    StagePlayer* display();
+
   signals:
     // A loadable movie was put: kReadyInteractive once it can play while still loading,
     // kReadyComplete once it has arrived whole (one or both, in that order).
@@ -118,6 +122,7 @@ class MovieRunner : public QObject {
     QString error_;
     LoadState state_ = LoadState::Empty;
     std::unique_ptr<MovieData> movie_;
+    std::unique_ptr<StagePlayer> display_;  // goes before the movie it reads
     int frame_ = 0;
     bool playing_ = false;
     int lastPercent_ = -1;

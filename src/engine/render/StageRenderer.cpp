@@ -1,6 +1,6 @@
 #include "engine/render/StageRenderer.h"
 
-#include <QPainter>
+#include <algorithm>
 
 namespace zd::engine {
 
@@ -25,16 +25,6 @@ QTransform stageTransform(const Rect& stageTwips, const QRectF& target) {
     return QTransform::fromTranslate(placed.x(), placed.y())
         .scale(scale, scale)
         .translate(-stageTwips.xMin, -stageTwips.yMin);
-}
-
-void paintStage(QPainter& painter, const QRectF& target, const StageView& view) {
-    painter.fillRect(target, view.background);
-    const QRectF stage = showAllRect(
-        QSizeF(static_cast<double>(view.stage.width()), static_cast<double>(view.stage.height())),
-        target);
-    if (!stage.isEmpty()) {
-        painter.fillRect(stage, view.background);
-    }
 }
 
 }  // namespace zd::engine

@@ -1,0 +1,20 @@
+#pragma once
+
+// The work one fuzzing input gets, shared by the libFuzzer target and the unit test that
+// replays its findings.
+
+#include <cstdint>
+#include <span>
+
+namespace zd::fuzz {
+
+// Makes the Qt application object rendering needs (fonts), once; offscreen when no platform
+// is chosen.
+void ensureGuiApp();
+
+// Reads bytes as a movie (compressed ones inflated up to a small limit), decodes every
+// bitmap and filter list of its root timeline, then runs and renders its first frames at a
+// small size, seeks back and renders again. Returns the frames rendered.
+int runMovie(std::span<const std::uint8_t> bytes);
+
+}  // namespace zd::fuzz

@@ -1,0 +1,782 @@
+#include "engine/render/Filters.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/swf/BitmapDecoder.h"
+#include "engine/swf/ByteReader.h"
+
+namespace zd::engine {
+
+namespace {
+
+// ---- Reading ----------------------------------------------------------------------------
+
+struct ShadowFlags {
+    bool inner = false;
+    bool knockout = false;
+    bool compositeSource = true;
+    bool onTop = false;
+    int passes = 1;
+};
+
+// InnerShadow, Knockout, CompositeSource, then OnTop and UB[4] passes (bevel family) or UB[5]
+// passes (drop shadow and glow).
+ShadowFlags readShadowFlags(ByteReader& in, bool hasOnTop) {
+    const std::uint8_t b = in.u8();
+    ShadowFlags f;
+    f.inner = (b & 0x80) != 0;
+    f.knockout = (b & 0x40) != 0;
+    f.compositeSource = (b & 0x20) != 0;
+    if (hasOnTop) {
+        f.onTop = (b & 0x10) != 0;
+        f.passes = b & 0x0f;
+    } else {
+        f.passes = b & 0x1f;
+    }
+    return f;
+}
+
+std::vector<FilterGradientStop> readFilterGradient(ByteReader& in) {
+    const int count = in.u8();
+    std::vector<FilterGradientStop> stops(static_cast<std::size_t>(count));
+    for (auto& s : stops) {
+        s.color = readRgba(in);
+    }
+    for (auto& s : stops) {
+        s.ratio = in.u8();
+    }
+    return stops;
+}
+
+template <typename T>
+void readGradientFilter(ByteReader& in, T& f) {
+    f.gradient = readFilterGradient(in);
+    f.blurX = in.fixed16();
+    f.blurY = in.fixed16();
+    f.angle = in.fixed16();
+    f.distance = in.fixed16();
+    f.strength = in.fixed8();
+    const ShadowFlags flags = readShadowFlags(in, true);
+    f.inner = flags.inner;
+    f.knockout = flags.knockout;
+    f.compositeSource = flags.compositeSource;
+    f.onTop = flags.onTop;
+    f.passes = flags.passes;
+}
+
+// ---- Planes and pixels ------------------------------------------------------------------
+
+// One 8-bit channel of an image (an alpha or strength plane).
+struct Plane {
+    int w = 0;
+    int h = 0;
+    std::vector<std::uint8_t> v;
+
+    Plane(int width, int height, std::uint8_t fill = 0)
+        : w(width), h(height), v(static_cast<std::size_t>(width) * height, fill) {}
+    std::uint8_t& at(int x, int y) { return v[static_cast<std::size_t>(y) * w + x]; }
+    std::uint8_t at(int x, int y) const { return v[static_cast<std::size_t>(y) * w + x]; }
+};
+
+inline unsigned mul255(unsigned a, unsigned b) {
+    const unsigned t = a * b + 128;
+    return (t + (t >> 8)) >> 8;
+}
+
+inline QRgb scalePixel(QRgb c, unsigned k) {
+    return qRgba(mul255(qRed(c), k), mul255(qGreen(c), k), mul255(qBlue(c), k),
+                 mul255(qAlpha(c), k));
+}
+
+// a over b, both premultiplied.
+inline QRgb over(QRgb a, QRgb b) {
+    const unsigned inv = 255 - qAlpha(a);
+    return qRgba(qRed(a) + mul255(qRed(b), inv), qGreen(a) + mul255(qGreen(b), inv),
+                 qBlue(a) + mul255(qBlue(b), inv), qAlpha(a) + mul255(qAlpha(b), inv));
+}
+
+inline QRgb premultiply(const Rgba& c) {
+    return qRgba(mul255(c.r, c.a), mul255(c.g, c.a), mul255(c.b, c.a), c.a);
+}
+
+QRgb* row(QImage& image, int y) {
+    return reinterpret_cast<QRgb*>(image.scanLine(y));
+}
+const QRgb* row(const QImage& image, int y) {
+    return reinterpret_cast<const QRgb*>(image.constScanLine(y));
+}
+
+// One box pass along a line of n values spaced `step` apart: each value becomes the floor of
+// the mean of the `window` values centred on it, `outside` standing in beyond the ends.
+void boxLine(std::uint8_t* data, int n, std::ptrdiff_t step, int window, std::uint8_t outside,
+             std::vector<std::uint8_t>& scratch) {
+    const int r = window / 2;
+    scratch.resize(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        scratch[static_cast<std::size_t>(i)] = data[i * step];
+    }
+    auto value = [&](int i) -> unsigned {
+        return i < 0 || i >= n ? outside : scratch[static_cast<std::size_t>(i)];
+    };
+    unsigned sum = 0;
+    for (int i = -r; i <= r; ++i) {
+        sum += value(i);
+    }
+    for (int i = 0; i < n; ++i) {
+        data[i * step] = static_cast<std::uint8_t>(sum / static_cast<unsigned>(window));
+        sum += value(i + r + 1);
+        sum -= value(i - r);
+    }
+}
+
+// Box blur of `channels` interleaved 8-bit channels.
+void boxBlur(std::uint8_t* data, int w, int h, int channels, std::ptrdiff_t stride, int windowX,
+             int windowY, int passes, std::uint8_t outside) {
+    std::vector<std::uint8_t> scratch;
+    for (int p = 0; p < passes; ++p) {
+        if (windowX > 1) {
+            for (int y = 0; y < h; ++y) {
+                for (int c = 0; c < channels; ++c) {
+                    boxLine(data + y * stride + c, w, channels, windowX, outside, scratch);
+                }
+            }
+        }
+        if (windowY > 1) {
+            for (int x = 0; x < w; ++x) {
+                for (int c = 0; c < channels; ++c) {
+                    boxLine(data + x * channels + c, h, stride, windowY, outside, scratch);
+                }
+            }
+        }
+    }
+}
+
+void blurPlane(Plane& p, int windowX, int windowY, int passes, std::uint8_t outside) {
+    boxBlur(p.v.data(), p.w, p.h, 1, p.w, windowX, windowY, passes, outside);
+}
+
+// out(p) = in(p - (dx, dy)), bilinear between pixels, `outside` beyond the plane.
+Plane shifted(const Plane& in, double dx, double dy, std::uint8_t outside) {
+    if (dx == 0 && dy == 0) {
+        return in;
+    }
+    Plane out(in.w, in.h, outside);
+    const double fx0 = std::floor(dx);
+    const double fy0 = std::floor(dy);
+    const int ix = static_cast<int>(fx0);
+    const int iy = static_cast<int>(fy0);
+    // Weights of the samples at (x - ix, ...) and (x - ix - 1, ...).
+    const double fx = dx - fx0;
+    const double fy = dy - fy0;
+    auto sample = [&](int x, int y) -> double {
+        return x < 0 || y < 0 || x >= in.w || y >= in.h ? outside : in.at(x, y);
+    };
+    for (int y = 0; y < in.h; ++y) {
+        for (int x = 0; x < in.w; ++x) {
+            const int sx = x - ix;
+            const int sy = y - iy;
+            double v;
+            if (fx == 0 && fy == 0) {
+                v = sample(sx, sy);
+            } else {
+                v = (1 - fx) * (1 - fy) * sample(sx, sy) + fx * (1 - fy) * sample(sx - 1, sy) +
+                    (1 - fx) * fy * sample(sx, sy - 1) + fx * fy * sample(sx - 1, sy - 1);
+            }
+            out.at(x, y) = static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L));
+        }
+    }
+    return out;
+}
+
+Plane alphaPlane(const QImage& image, bool inverted) {
+    Plane p(image.width(), image.height());
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb* px = row(image, y);
+        for (int x = 0; x < image.width(); ++x) {
+            const auto a = static_cast<std::uint8_t>(qAlpha(px[x]));
+            p.at(x, y) = inverted ? static_cast<std::uint8_t>(255 - a) : a;
+        }
+    }
+    return p;
+}
+
+void applyStrength(Plane& p, double strength) {
+    if (strength == 1.0) {
+        return;
+    }
+    const double k = std::max(0.0, strength);
+    for (auto& v : p.v) {
+        v = static_cast<std::uint8_t>(std::min(255.0, std::floor(v * k)));
+    }
+}
+
+// 256 premultiplied colours along a filter gradient.
+std::array<QRgb, 256> gradientRamp(const std::vector<FilterGradientStop>& stops) {
+    std::array<QRgb, 256> ramp{};
+    if (stops.empty()) {
+        return ramp;
+    }
+    for (int i = 0; i < 256; ++i) {
+        std::size_t k = 0;
+        while (k < stops.size() && stops[k].ratio < i) {
+            ++k;
+        }
+        Rgba c;
+        if (k == 0) {
+            c = stops.front().color;
+        } else if (k == stops.size()) {
+            c = stops.back().color;
+        } else {
+            const auto& a = stops[k - 1];
+            const auto& b = stops[k];
+            const int span = b.ratio - a.ratio;
+            const double t = span <= 0 ? 1.0 : double(i - a.ratio) / span;
+            auto mix = [t](std::uint8_t u, std::uint8_t v) {
+                return static_cast<std::uint8_t>(std::lround(u + (v - u) * t));
+            };
+            c = Rgba{mix(a.color.r, b.color.r), mix(a.color.g, b.color.g),
+                     mix(a.color.b, b.color.b), mix(a.color.a, b.color.a)};
+        }
+        ramp[static_cast<std::size_t>(i)] = premultiply(c);
+    }
+    return ramp;
+}
+
+struct ShadowParams {
+    double blurX = 0;
+    double blurY = 0;
+    double dx = 0;  // screen pixels
+    double dy = 0;
+    double strength = 1;
+    int passes = 1;
+    bool inner = false;
+    bool knockout = false;
+    bool compositeSource = true;
+    bool onTop = false;
+};
+
+int clampPasses(int passes) {
+    return std::clamp(passes, 0, kMaxFilterPasses);
+}
+
+double clampOffset(double v) {
+    return std::clamp(v, double(-kMaxFilterMargin), double(kMaxFilterMargin));
+}
+
+// Drop shadow, glow and gradient glow: a coloured copy of the (inverted, for inner) alpha,
+// blurred, moved and strengthened, composited with the object.
+template <typename ColorOf>
+QImage shadowLike(const QImage& src, const ShadowParams& p, double sx, double sy, ColorOf colorOf) {
+    Plane s = alphaPlane(src, p.inner);
+    const std::uint8_t outside = p.inner ? 255 : 0;
+    blurPlane(s, blurWindow(p.blurX, sx), blurWindow(p.blurY, sy), clampPasses(p.passes), outside);
+    s = shifted(s, p.dx, p.dy, outside);
+    applyStrength(s, p.strength);
+
+    QImage out(src.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < src.height(); ++y) {
+        const QRgb* in = row(src, y);
+        QRgb* o = row(out, y);
+        for (int x = 0; x < src.width(); ++x) {
+            const QRgb c = in[x];
+            const unsigned a = qAlpha(c);
+            const QRgb l = colorOf(s.at(x, y));
+            if (p.inner) {
+                // Inside the object only: atop it (the object's alpha stays), or alone.
+                const QRgb masked = scalePixel(l, a);
+                if (p.knockout || !p.compositeSource) {
+                    o[x] = masked;
+                } else {
+                    const QRgb keep = scalePixel(c, 255 - qAlpha(l));
+                    o[x] = qRgba(qRed(masked) + qRed(keep), qGreen(masked) + qGreen(keep),
+                                 qBlue(masked) + qBlue(keep), qAlpha(masked) + qAlpha(keep));
+                }
+            } else if (p.knockout) {
+                o[x] = scalePixel(l, 255 - a);
+            } else if (!p.compositeSource) {
+                o[x] = l;
+            } else if (p.onTop) {
+                o[x] = over(l, c);
+            } else {
+                o[x] = over(c, l);
+            }
+        }
+    }
+    return out;
+}
+
+// Bevel and gradient bevel: the blurred alpha seen from both sides of the angle; the lit
+// side takes the highlight, the far side the shadow.
+template <typename ColorOfSigned>
+QImage bevelLike(const QImage& src, const ShadowParams& p, double sx, double sy,
+                 ColorOfSigned colorOf) {
+    Plane b = alphaPlane(src, false);
+    blurPlane(b, blurWindow(p.blurX, sx), blurWindow(p.blurY, sy), clampPasses(p.passes), 0);
+    const Plane ahead = shifted(b, -p.dx, -p.dy, 0);  // b(q + offset)
+    const Plane behind = shifted(b, p.dx, p.dy, 0);   // b(q - offset)
+    const double k = std::max(0.0, p.strength);
+
+    QImage out(src.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < src.height(); ++y) {
+        const QRgb* in = row(src, y);
+        QRgb* o = row(out, y);
+        for (int x = 0; x < src.width(); ++x) {
+            const QRgb c = in[x];
+            const unsigned a = qAlpha(c);
+            // > 0 towards the shadow, < 0 towards the highlight.
+            const double d = (int(behind.at(x, y)) - int(ahead.at(x, y))) * k;
+            const QRgb l = colorOf(static_cast<int>(std::clamp(std::floor(d), -255.0, 255.0)));
+            if (p.inner) {
+                const QRgb masked = scalePixel(l, a);
+                if (p.knockout || !p.compositeSource) {
+                    o[x] = masked;
+                } else {
+                    const QRgb keep = scalePixel(c, 255 - qAlpha(l));
+                    o[x] = qRgba(qRed(masked) + qRed(keep), qGreen(masked) + qGreen(keep),
+                                 qBlue(masked) + qBlue(keep), qAlpha(masked) + qAlpha(keep));
+                }
+            } else if (p.onTop) {
+                o[x] = p.knockout || !p.compositeSource ? l : over(l, c);
+            } else if (p.knockout) {
+                o[x] = scalePixel(l, 255 - a);
+            } else if (!p.compositeSource) {
+                o[x] = l;
+            } else {
+                o[x] = over(c, l);
+            }
+        }
+    }
+    return out;
+}
+
+ShadowParams shadowParams(double blurX, double blurY, double angle, double distance,
+                          double strength, int passes, bool inner, bool knockout, bool composite,
+                          bool onTop, double sx, double sy) {
+    ShadowParams p;
+    p.blurX = blurX;
+    p.blurY = blurY;
+    if (std::isfinite(angle) && std::isfinite(distance)) {
+        p.dx = clampOffset(std::cos(angle) * distance * sx);
+        p.dy = clampOffset(std::sin(angle) * distance * sy);
+    }
+    p.strength = std::isfinite(strength) ? strength : 0;
+    p.passes = passes;
+    p.inner = inner;
+    p.knockout = knockout;
+    p.compositeSource = composite;
+    p.onTop = onTop;
+    return p;
+}
+
+QImage blurImage(const QImage& src, const BlurFilter& f, double sx, double sy) {
+    QImage out = src.copy();
+    boxBlur(out.bits(), out.width(), out.height(), 4, out.bytesPerLine(), blurWindow(f.blurX, sx),
+            blurWindow(f.blurY, sy), clampPasses(f.passes), 0);
+    return out;
+}
+
+QRgb unpremultiplied(QRgb c) {
+    const unsigned a = qAlpha(c);
+    if (a == 0) {
+        return 0;
+    }
+    if (a == 255) {
+        return c;
+    }
+    auto un = [a](unsigned v) { return std::min(255u, (v * 255 + a / 2) / a); };
+    return qRgba(un(qRed(c)), un(qGreen(c)), un(qBlue(c)), a);
+}
+
+QRgb premultiplied(unsigned r, unsigned g, unsigned b, unsigned a) {
+    return qRgba(mul255(r, a), mul255(g, a), mul255(b, a), a);
+}
+
+std::uint8_t saturate(double v) {
+    if (!(v > 0)) {
+        return 0;
+    }
+    return v >= 255 ? 255 : static_cast<std::uint8_t>(std::lround(v));
+}
+
+QImage colorMatrix(const QImage& src, const ColorMatrixFilter& f) {
+    QImage out(src.size(), QImage::Format_ARGB32_Premultiplied);
+    const auto& m = f.matrix;
+    for (int y = 0; y < src.height(); ++y) {
+        const QRgb* in = row(src, y);
+        QRgb* o = row(out, y);
+        for (int x = 0; x < src.width(); ++x) {
+            const QRgb c = unpremultiplied(in[x]);
+            const double v[4] = {double(qRed(c)), double(qGreen(c)), double(qBlue(c)),
+                                 double(qAlpha(c))};
+            std::uint8_t r[4];
+            for (int i = 0; i < 4; ++i) {
+                const float* k = &m[static_cast<std::size_t>(i) * 5];
+                r[i] = saturate(k[0] * v[0] + k[1] * v[1] + k[2] * v[2] + k[3] * v[3] + k[4]);
+            }
+            o[x] = premultiplied(r[0], r[1], r[2], r[3]);
+        }
+    }
+    return out;
+}
+
+QImage convolution(const QImage& src, const ConvolutionFilter& f) {
+    const int mx = f.matrixX;
+    const int my = f.matrixY;
+    const std::int64_t work = std::int64_t{mx} * my * src.width() * src.height();
+    if (mx <= 0 || my <= 0 || f.matrix.size() != std::size_t(mx) * std::size_t(my) ||
+        work > kMaxConvolutionWork) {
+        return src;
+    }
+    const double divisor = f.divisor == 0 || !std::isfinite(f.divisor) ? 1.0 : f.divisor;
+    const double bias = std::isfinite(f.bias) ? f.bias : 0.0;
+    const int w = src.width();
+    const int h = src.height();
+    // With the alpha kept, the colour is convolved alone, as straight colour, and takes the
+    // pixel's own alpha again. Otherwise all four premultiplied channels are convolved, as the
+    // blur does, so transparent neighbours do not darken the colour.
+    const bool straightColour = f.preserveAlpha;
+    std::vector<QRgb> pixels(static_cast<std::size_t>(w) * h);
+    for (int y = 0; y < h; ++y) {
+        const QRgb* in = row(src, y);
+        for (int x = 0; x < w; ++x) {
+            pixels[static_cast<std::size_t>(y) * w + x] =
+                straightColour ? unpremultiplied(in[x]) : in[x];
+        }
+    }
+    const Rgba& dc = f.defaultColor;
+    const QRgb fallback = straightColour ? qRgba(dc.r, dc.g, dc.b, dc.a) : premultiply(dc);
+    QImage out(src.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < h; ++y) {
+        QRgb* o = row(out, y);
+        for (int x = 0; x < w; ++x) {
+            double sum[4] = {0, 0, 0, 0};
+            for (int j = 0; j < my; ++j) {
+                for (int i = 0; i < mx; ++i) {
+                    const float g = f.matrix[static_cast<std::size_t>(j) * mx + i];
+                    if (g == 0) {
+                        continue;
+                    }
+                    int px = x + i - mx / 2;
+                    int py = y + j - my / 2;
+                    QRgb c = fallback;
+                    if (px >= 0 && py >= 0 && px < w && py < h) {
+                        c = pixels[static_cast<std::size_t>(py) * w + px];
+                    } else if (f.clamp) {
+                        px = std::clamp(px, 0, w - 1);
+                        py = std::clamp(py, 0, h - 1);
+                        c = pixels[static_cast<std::size_t>(py) * w + px];
+                    }
+                    sum[0] += g * qRed(c);
+                    sum[1] += g * qGreen(c);
+                    sum[2] += g * qBlue(c);
+                    sum[3] += g * qAlpha(c);
+                }
+            }
+            const std::uint8_t r = saturate(sum[0] / divisor + bias);
+            const std::uint8_t g = saturate(sum[1] / divisor + bias);
+            const std::uint8_t b = saturate(sum[2] / divisor + bias);
+            if (straightColour) {
+                const unsigned a = qAlpha(pixels[static_cast<std::size_t>(y) * w + x]);
+                o[x] = premultiplied(r, g, b, a);
+            } else {
+                const std::uint8_t a = saturate(sum[3] / divisor + bias);
+                o[x] = qRgba(std::min(r, a), std::min(g, a), std::min(b, a), a);
+            }
+        }
+    }
+    return out;
+}
+
+int blurRadius(double blur, double scale, int passes) {
+    return (blurWindow(blur, scale) / 2) * clampPasses(passes);
+}
+
+// Room for a blurred copy moved by (dx, dy).
+QMargins movedBlurMargins(int rx, int ry, double dx, double dy) {
+    auto side = [](double v) { return std::max(0, static_cast<int>(std::ceil(v))); };
+    return QMargins(side(rx - dx), side(ry - dy), side(rx + dx), side(ry + dy));
+}
+
+QMargins marginsOf(const Filter& filter, double sx, double sy) {
+    return std::visit(
+        [&](const auto& f) -> QMargins {
+            using T = std::decay_t<decltype(f)>;
+            if constexpr (std::is_same_v<T, BlurFilter>) {
+                const int rx = blurRadius(f.blurX, sx, f.passes);
+                const int ry = blurRadius(f.blurY, sy, f.passes);
+                return QMargins(rx, ry, rx, ry);
+            } else if constexpr (std::is_same_v<T, GlowFilter>) {
+                if (f.inner) {
+                    return {};
+                }
+                const int rx = blurRadius(f.blurX, sx, f.passes);
+                const int ry = blurRadius(f.blurY, sy, f.passes);
+                return QMargins(rx, ry, rx, ry);
+            } else if constexpr (std::is_same_v<T, DropShadowFilter> ||
+                                 std::is_same_v<T, GradientGlowFilter>) {
+                if (f.inner) {
+                    return {};
+                }
+                const auto p = shadowParams(f.blurX, f.blurY, f.angle, f.distance, f.strength,
+                                            f.passes, false, false, true, false, sx, sy);
+                return movedBlurMargins(blurRadius(f.blurX, sx, f.passes),
+                                        blurRadius(f.blurY, sy, f.passes), p.dx, p.dy);
+            } else if constexpr (std::is_same_v<T, BevelFilter> ||
+                                 std::is_same_v<T, GradientBevelFilter>) {
+                if (f.inner) {
+                    return {};
+                }
+                const auto p = shadowParams(f.blurX, f.blurY, f.angle, f.distance, f.strength,
+                                            f.passes, false, false, true, false, sx, sy);
+                const int rx =
+                    blurRadius(f.blurX, sx, f.passes) + static_cast<int>(std::ceil(std::abs(p.dx)));
+                const int ry =
+                    blurRadius(f.blurY, sy, f.passes) + static_cast<int>(std::ceil(std::abs(p.dy)));
+                return QMargins(rx, ry, rx, ry);
+            } else {
+                return {};  // colour matrix and convolution keep the object's bounds
+            }
+        },
+        filter);
+}
+
+// Roughly the channel-pixel steps applyFilter takes.
+std::int64_t filterWork(const Filter& filter, std::int64_t pixels) {
+    return std::visit(
+        [&](const auto& f) -> std::int64_t {
+            using T = std::decay_t<decltype(f)>;
+            if constexpr (std::is_same_v<T, BlurFilter>) {
+                return pixels * (2 * 4 * clampPasses(f.passes) + 4);
+            } else if constexpr (std::is_same_v<T, ColorMatrixFilter>) {
+                return pixels * 20;
+            } else if constexpr (std::is_same_v<T, ConvolutionFilter>) {
+                return pixels * std::max(1, f.matrixX * f.matrixY);
+            } else {
+                return pixels * (2 * clampPasses(f.passes) + 16);
+            }
+        },
+        filter);
+}
+
+}  // namespace
+
+FilterList readFilterList(ByteReader& in, bool* complete) {
+    FilterList list;
+    const int count = in.u8();
+    bool whole = in.ok();
+    for (int i = 0; i < count && whole; ++i) {
+        const std::uint8_t id = in.u8();
+        switch (id) {
+            case 0: {
+                DropShadowFilter f;
+                f.color = readRgba(in);
+                f.blurX = in.fixed16();
+                f.blurY = in.fixed16();
+                f.angle = in.fixed16();
+                f.distance = in.fixed16();
+                f.strength = in.fixed8();
+                const ShadowFlags flags = readShadowFlags(in, false);
+                f.inner = flags.inner;
+                f.knockout = flags.knockout;
+                f.compositeSource = flags.compositeSource;
+                f.passes = flags.passes;
+                list.emplace_back(f);
+                break;
+            }
+            case 1: {
+                BlurFilter f;
+                f.blurX = in.fixed16();
+                f.blurY = in.fixed16();
+                f.passes = in.u8() >> 3;
+                list.emplace_back(f);
+                break;
+            }
+            case 2: {
+                GlowFilter f;
+                f.color = readRgba(in);
+                f.blurX = in.fixed16();
+                f.blurY = in.fixed16();
+                f.strength = in.fixed8();
+                const ShadowFlags flags = readShadowFlags(in, false);
+                f.inner = flags.inner;
+                f.knockout = flags.knockout;
+                f.compositeSource = flags.compositeSource;
+                f.passes = flags.passes;
+                list.emplace_back(f);
+                break;
+            }
+            case 3: {
+                BevelFilter f;
+                f.highlight = readRgba(in);
+                f.shadow = readRgba(in);
+                f.blurX = in.fixed16();
+                f.blurY = in.fixed16();
+                f.angle = in.fixed16();
+                f.distance = in.fixed16();
+                f.strength = in.fixed8();
+                const ShadowFlags flags = readShadowFlags(in, true);
+                f.inner = flags.inner;
+                f.knockout = flags.knockout;
+                f.compositeSource = flags.compositeSource;
+                f.onTop = flags.onTop;
+                f.passes = flags.passes;
+                list.emplace_back(f);
+                break;
+            }
+            case 4: {
+                GradientGlowFilter f;
+                readGradientFilter(in, f);
+                list.emplace_back(std::move(f));
+                break;
+            }
+            case 5: {
+                ConvolutionFilter f;
+                f.matrixX = in.u8();
+                f.matrixY = in.u8();
+                f.divisor = in.f32();
+                f.bias = in.f32();
+                const std::size_t n = std::size_t(f.matrixX) * std::size_t(f.matrixY);
+                if (n * 4 > in.remaining()) {
+                    in.skip(n * 4);  // fails the reader: the list is cut short
+                    break;
+                }
+                f.matrix.resize(n);
+                for (auto& v : f.matrix) {
+                    v = in.f32();
+                }
+                f.defaultColor = readRgba(in);
+                const std::uint8_t flags = in.u8();
+                f.clamp = (flags & 0x02) != 0;
+                f.preserveAlpha = (flags & 0x01) != 0;
+                list.emplace_back(std::move(f));
+                break;
+            }
+            case 6: {
+                ColorMatrixFilter f;
+                for (auto& v : f.matrix) {
+                    v = in.f32();
+                }
+                list.emplace_back(f);
+                break;
+            }
+            case 7: {
+                GradientBevelFilter f;
+                readGradientFilter(in, f);
+                list.emplace_back(std::move(f));
+                break;
+            }
+            default:
+                whole = false;
+                break;
+        }
+        if (!in.ok()) {
+            // A record cut short is not kept.
+            if (whole && !list.empty() && i + 1 == static_cast<int>(list.size())) {
+                list.pop_back();
+            }
+            whole = false;
+        }
+    }
+    if (complete != nullptr) {
+        *complete = whole && in.ok();
+    }
+    return list;
+}
+
+int blurWindow(double blur, double scale) {
+    const double b = std::clamp(std::isfinite(blur) ? blur : 0.0, 0.0, kMaxFilterBlur) *
+                     std::clamp(std::isfinite(scale) ? std::abs(scale) : 1.0, 0.0, 64.0);
+    int w = static_cast<int>(std::floor(b));
+    if (w % 2 == 0) {
+        --w;
+    }
+    return std::clamp(w, 1, 2 * kMaxFilterMargin + 1);
+}
+
+QMargins filterMargins(const FilterList& filters, double scaleX, double scaleY) {
+    QMargins total;
+    for (const auto& f : filters) {
+        total += marginsOf(f, scaleX, scaleY);
+    }
+    auto cap = [](int v) { return std::min(v, kMaxFilterMargin); };
+    return QMargins(cap(total.left()), cap(total.top()), cap(total.right()), cap(total.bottom()));
+}
+
+QImage applyFilter(const QImage& image, const Filter& filter, double sx, double sy) {
+    QImage src = image.format() == QImage::Format_ARGB32_Premultiplied
+                     ? image
+                     : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (src.isNull() || !bitmapSizeAllowed(src.width(), src.height())) {
+        return src;
+    }
+    return std::visit(
+        [&](const auto& f) -> QImage {
+            using T = std::decay_t<decltype(f)>;
+            if constexpr (std::is_same_v<T, BlurFilter>) {
+                return blurImage(src, f, sx, sy);
+            } else if constexpr (std::is_same_v<T, ColorMatrixFilter>) {
+                return colorMatrix(src, f);
+            } else if constexpr (std::is_same_v<T, ConvolutionFilter>) {
+                return convolution(src, f);
+            } else if constexpr (std::is_same_v<T, DropShadowFilter>) {
+                const QRgb color = premultiply(f.color);
+                return shadowLike(
+                    src,
+                    shadowParams(f.blurX, f.blurY, f.angle, f.distance, f.strength, f.passes,
+                                 f.inner, f.knockout, f.compositeSource, false, sx, sy),
+                    sx, sy, [color](std::uint8_t s) { return scalePixel(color, s); });
+            } else if constexpr (std::is_same_v<T, GlowFilter>) {
+                const QRgb color = premultiply(f.color);
+                return shadowLike(
+                    src,
+                    shadowParams(f.blurX, f.blurY, 0, 0, f.strength, f.passes, f.inner, f.knockout,
+                                 f.compositeSource, false, sx, sy),
+                    sx, sy, [color](std::uint8_t s) { return scalePixel(color, s); });
+            } else if constexpr (std::is_same_v<T, GradientGlowFilter>) {
+                const auto ramp = gradientRamp(f.gradient);
+                return shadowLike(
+                    src,
+                    shadowParams(f.blurX, f.blurY, f.angle, f.distance, f.strength, f.passes,
+                                 f.inner, f.knockout, f.compositeSource, f.onTop, sx, sy),
+                    sx, sy, [&ramp](std::uint8_t s) { return ramp[s]; });
+            } else if constexpr (std::is_same_v<T, BevelFilter>) {
+                const QRgb hi = premultiply(f.highlight);
+                const QRgb lo = premultiply(f.shadow);
+                return bevelLike(
+                    src,
+                    shadowParams(f.blurX, f.blurY, f.angle, f.distance, f.strength, f.passes,
+                                 f.inner, f.knockout, f.compositeSource, f.onTop, sx, sy),
+                    sx, sy, [hi, lo](int d) {
+                        return d < 0 ? scalePixel(hi, unsigned(-d)) : scalePixel(lo, unsigned(d));
+                    });
+            } else {
+                const auto ramp = gradientRamp(f.gradient);
+                return bevelLike(
+                    src,
+                    shadowParams(f.blurX, f.blurY, f.angle, f.distance, f.strength, f.passes,
+                                 f.inner, f.knockout, f.compositeSource, f.onTop, sx, sy),
+                    sx, sy,
+                    [&ramp](int d) { return ramp[static_cast<std::size_t>((d + 256) / 2)]; });
+            }
+        },
+        filter);
+}
+
+QImage applyFilters(const QImage& image, const FilterList& filters, double scaleX, double scaleY) {
+    QImage out = image.format() == QImage::Format_ARGB32_Premultiplied
+                     ? image
+                     : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const std::int64_t pixels = std::int64_t{out.width()} * out.height();
+    std::int64_t work = 0;
+    for (const auto& f : filters) {
+        work += filterWork(f, pixels);
+        if (work > kMaxFilterWork) {
+            break;
+        }
+        out = applyFilter(out, f, scaleX, scaleY);
+    }
+    return out;
+}
+
+}  // namespace zd::engine

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/swf/Records.h"
+
+namespace zd::engine {
+
+// The character format a text run is shown in.
+struct TextStyle {
+    std::string face;
+    double size = 240;  // twips
+    Rgba color{0, 0, 0, 255};
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool operator==(const TextStyle&) const = default;
+};
+
+struct TextRun {
+    std::string text;  // UTF-8
+    TextStyle style;
+};
+
+struct TextParagraph {
+    std::uint8_t align = 0;  // 0 left, 1 right, 2 centre, 3 justify
+    std::vector<TextRun> runs;
+};
+
+// DefineEditText's HTML reduced to styled paragraphs: <p align>, <br>, <b>, <i>, <u>,
+// <font face size color>, <li> and the common entities; other tags are dropped.
+std::vector<TextParagraph> parseHtmlText(const std::string& html, const TextStyle& base,
+                                         std::uint8_t baseAlign);
+
+// Plain text as paragraphs of one run each (split at CR, LF or CRLF).
+std::vector<TextParagraph> plainTextParagraphs(const std::string& text, const TextStyle& base,
+                                               std::uint8_t baseAlign);
+
+}  // namespace zd::engine

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <bit>
+
+#include "FuzzMovie.h"
+#include "engine/swf/BitmapDecoder.h"
+#include "swfwriter/SwfWriter.h"
+
+namespace sw = zd::swfwriter;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+void putU16(Bytes& b, unsigned v) {
+    b.push_back(static_cast<std::uint8_t>(v & 0xff));
+    b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+Bytes zlib(const Bytes& raw) {
+    const QByteArray c =
+        qCompress(QByteArray(reinterpret_cast<const char*>(raw.data()), qsizetype(raw.size())));
+    return Bytes(c.begin() + 4, c.end());
+}
+
+// A movie with one red square placed by PlaceObject3 with the given filter list bytes, plus
+// whatever extra definition tags come first.
+Bytes movieWith(const Bytes& filterList, const std::vector<std::pair<int, Bytes>>& extraTags,
+                std::uint8_t blendMode = 1) {
+    sw::MovieWriter movie(10, {0, 11000, 0, 8000}, 24);
+    for (const auto& [code, body] : extraTags) {
+        movie.rawTag(static_cast<std::uint16_t>(code), body, true);
+    }
+    sw::ShapeBuilder shape;
+    shape.fill1(shape.addFillStyle(sw::FillStyle::solid({255, 0, 0, 255})));
+    shape.rectangle(1000, 1000, 4000, 3000);
+    const auto id = movie.defineShape(shape, 3);
+    sw::PlaceObject p = sw::PlaceObject::place(1, id);
+    p.filterList = filterList;
+    p.blendMode = blendMode;
+    movie.placeObject3(p);
+    movie.showFrame();
+    movie.placeObject3(sw::PlaceObject::modify(1, sw::Matrix::translation(200, 100)));
+    movie.showFrame();
+    return movie.finish();
+}
+
+// FILTERLIST with n blurs of the largest size and quality.
+Bytes hugeBlurs(int n) {
+    sw::BitWriter w;
+    w.u8(static_cast<std::uint8_t>(n));
+    for (int i = 0; i < n; ++i) {
+        w.u8(1);
+        w.u32(255u << 16);
+        w.u32(255u << 16);
+        w.u8(15 << 3);
+    }
+    return w.data();
+}
+
+}  // namespace
+
+TEST(FuzzRegressions, EveryKeptInputRunsToTheEnd) {
+    const QDir dir(QStringLiteral(ZD_SOURCE_DIR "/tests/fuzz/regressions"));
+    const QStringList files = dir.entryList(QDir::Files);
+    ASSERT_FALSE(files.isEmpty()) << "no inputs in " << dir.path().toStdString();
+    int movies = 0;
+    for (const QString& name : files) {
+        if (name.endsWith(".md")) {
+            continue;
+        }
+        SCOPED_TRACE(name.toStdString());
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray data = f.readAll();
+        const int frames = zd::fuzz::runMovie(
+            {reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size())});
+        // Either not a movie at all, or every frame asked for was drawn.
+        EXPECT_TRUE(frames == 0 || frames == 4) << frames;
+        movies += frames > 0;
+    }
+    EXPECT_GT(movies, 0);
+}
+
+TEST(HostileMovies, StackedHugeFiltersStillDrawInBoundedTime) {
+    sw::BitWriter shadow;  // drop shadow with the largest distance and blur
+    shadow.u8(1);
+    shadow.u8(0);
+    for (int i = 0; i < 4; ++i) {
+        shadow.u8(255);
+    }
+    shadow.u32(255u << 16);
+    shadow.u32(255u << 16);
+    shadow.u32(0);
+    shadow.u32(0x7fff0000u);
+    shadow.u16(0x7fff);
+    shadow.u8(0x20 | 31);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(zd::fuzz::runMovie(movieWith(hugeBlurs(255), {})), 4);
+    EXPECT_EQ(zd::fuzz::runMovie(movieWith(shadow.data(), {}, 14)), 4);
+    // A generous bound: the point is that it ends, not how fast.
+    EXPECT_LT(timer.elapsed(), 60000);
+}
+
+TEST(HostileMovies, HugeAndLyingBitmapsAreRefusedCheaply) {
+    // Lossless bitmaps claiming 8192 x 8192 (past the pixel limit) and 4096 x 4096 (at it)
+    // with a few bytes of data, a colour-mapped one claiming 256 colours with none, a JPEG
+    // claiming 65535 x 65535.
+    auto lossless = [](int format, int w, int h, const Bytes& raw) {
+        Bytes b;
+        putU16(b, 9);
+        b.push_back(static_cast<std::uint8_t>(format));
+        putU16(b, unsigned(w));
+        putU16(b, unsigned(h));
+        if (format == 3) {
+            b.push_back(255);
+        }
+        const Bytes z = zlib(raw);
+        b.insert(b.end(), z.begin(), z.end());
+        return b;
+    };
+    const Bytes tooBig = lossless(5, 8192, 8192, Bytes(64, 7));
+    const Bytes atLimit = lossless(5, 4096, 4096, Bytes(64, 7));
+    const Bytes noColours = lossless(3, 100, 100, {});
+    Bytes jpeg = {9, 0, 0xff, 0xd8, 0xff, 0xc0, 0, 11, 8, 0xff, 0xff, 0xff, 0xff, 1, 1, 0x11, 0};
+
+    std::span<const std::uint8_t> none;
+    EXPECT_TRUE(zd::engine::decodeBitmapTag(36, std::span(tooBig), none)->image.isNull());
+    const auto limit = zd::engine::decodeBitmapTag(36, std::span(atLimit), none);
+    ASSERT_FALSE(limit->image.isNull()) << "at the limit the bitmap is made, mostly empty";
+    EXPECT_EQ(limit->image.pixel(4095, 4095), 0u);
+    EXPECT_TRUE(zd::engine::decodeBitmapTag(20, std::span(noColours), none)->image.isNull());
+    EXPECT_TRUE(zd::engine::decodeBitmapTag(21, std::span(jpeg), none)->image.isNull());
+
+    const Bytes movie =
+        movieWith({0}, {{36, tooBig}, {20, noColours}, {21, jpeg}, {6, Bytes{10, 0, 0xff, 0xd9}}});
+    EXPECT_EQ(zd::fuzz::runMovie(movie), 4);
+}
+
+TEST(HostileMovies, ReadersStopAtBrokenFilterLists) {
+    // A filter list whose count promises more than the tag holds, an unknown filter, and a
+    // convolution claiming a 255 x 255 matrix: the movie still runs and draws every frame.
+    EXPECT_EQ(zd::fuzz::runMovie(movieWith({9, 1}, {})), 4);
+    EXPECT_EQ(zd::fuzz::runMovie(movieWith({2, 9, 1, 2, 3}, {})), 4);
+    EXPECT_EQ(zd::fuzz::runMovie(movieWith({1, 5, 255, 255, 0, 0, 128, 63}, {})), 4);
+}

@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include "RenderSupport.h"
+#include "engine/swf/HtmlText.h"
+
+using namespace zd::engine;
+using namespace zd::test;
+namespace w = zd::swfwriter;
+
+namespace {
+
+// A font whose glyphs are squares filling the em box's lower-left (0..W, -H..0) in font units,
+// so glyph k covers a known rectangle.
+w::FontSpec squareFont(const std::string& name, int version, bool bold = false) {
+    w::FontSpec f;
+    f.name = name;
+    f.version = version;
+    f.bold = bold;
+    const int unit = version == 3 ? 20 : 1;
+    for (const char c : std::string("AB ")) {
+        w::ShapeBuilder g;
+        g.fill1(g.addFillStyle(w::FillStyle::solid({})));
+        if (c != ' ') {
+            // Clockwise in y-down coordinates, the fill on the right: the inside.
+            const int width = (c == 'A' ? 512 : 1024) * unit;
+            g.polygon({{0, -1024 * unit}, {width, -1024 * unit}, {width, 0}, {0, 0}});
+        }
+        f.glyphs.push_back(g);
+        f.codes.push_back(static_cast<std::uint16_t>(c));
+        f.advances.push_back(static_cast<std::int16_t>((c == 'A' ? 512 : 1024) * unit));
+    }
+    f.ascent = static_cast<std::uint16_t>(1024 * unit);
+    f.descent = static_cast<std::uint16_t>(256 * unit);
+    return f;
+}
+
+int inkedPixelsInRow(const QImage& image, int y, int from = 0, int to = -1) {
+    int n = 0;
+    for (int x = from; x < (to < 0 ? image.width() : to); ++x) {
+        n += rgb(image, x, y) != rgb(255, 255, 255) ? 1 : 0;
+    }
+    return n;
+}
+
+}  // namespace
+
+TEST(HtmlText, StylesParagraphsAndEntities) {
+    TextStyle base;
+    base.face = "Base";
+    base.size = 200;
+    const auto paras = parseHtmlText(
+        "<p align=\"center\"><font face='Other' size=\"30\" color=\"#ff8000\">A<b>B<i>C</i></b>"
+        "</font>D</p><p>x &lt;y&gt; &amp; &#65;&#x42;<br/>z</p>",
+        base, 0);
+    ASSERT_EQ(paras.size(), 3u);
+    EXPECT_EQ(paras[0].align, 2);
+    ASSERT_EQ(paras[0].runs.size(), 4u);
+    EXPECT_EQ(paras[0].runs[0].text, "A");
+    EXPECT_EQ(paras[0].runs[0].style.face, "Other");
+    EXPECT_DOUBLE_EQ(paras[0].runs[0].style.size, 600);
+    EXPECT_EQ(paras[0].runs[0].style.color, (Rgba{255, 128, 0, 255}));
+    EXPECT_TRUE(paras[0].runs[1].style.bold);
+    EXPECT_FALSE(paras[0].runs[1].style.italic);
+    EXPECT_TRUE(paras[0].runs[2].style.bold && paras[0].runs[2].style.italic);
+    // After the font closes, the base style is back.
+    EXPECT_EQ(paras[0].runs[3].style, base);
+    EXPECT_EQ(paras[1].align, 0);
+    EXPECT_EQ(paras[1].runs.at(0).text, "x <y> & AB");
+    EXPECT_EQ(paras[2].runs.at(0).text, "z");
+}
+
+TEST(HtmlText, BrokenMarkupAndPlainText) {
+    TextStyle base;
+    // Unclosed tags, stray closers, a tag with no end: text is kept, nothing is read beyond.
+    auto paras = parseHtmlText("</b></font>a<b>b<font size=\"+2\">c<i", base, 1);
+    ASSERT_EQ(paras.size(), 1u);
+    EXPECT_EQ(paras[0].align, 1);
+    ASSERT_EQ(paras[0].runs.size(), 3u);
+    EXPECT_EQ(paras[0].runs[2].text, "c");
+    EXPECT_DOUBLE_EQ(paras[0].runs[2].style.size, base.size + 40);
+    std::string deep;
+    for (int i = 0; i < 5000; ++i) {
+        deep += "<b>";
+    }
+    paras = parseHtmlText(deep + "x", base, 0);
+    EXPECT_EQ(paras.at(0).runs.at(0).text, "x");
+    paras = plainTextParagraphs("one\r\ntwo\rthree\n", base, 0);
+    ASSERT_EQ(paras.size(), 4u);
+    EXPECT_EQ(paras[1].runs.at(0).text, "two");
+    EXPECT_TRUE(paras[3].runs.empty());
+}
+
+TEST(StaticText, GlyphsAtTheirAdvancesHeightsAndColours) {
+    for (const int version : {2, 3}) {
+        SCOPED_TRACE(version);
+        auto movie = smallMovie(4000, 2000);
+        const auto font = movie.defineFont(squareFont("Squares", version));
+        // 400-twip (20-pixel) glyphs: A is 10 pixels wide, B 20; the baseline at y = 30 px.
+        w::TextRecordSpec r;
+        r.fontId = font;
+        r.height = 400;
+        r.color = {0, 0, 0, 255};
+        r.x = 200;
+        r.y = 600;
+        r.glyphs = {{0, 300}, {1, 500}, {0, 200}};
+        w::TextRecordSpec blue;
+        blue.color = {0, 0, 255, 255};
+        blue.y = 1400;
+        blue.glyphs = {{1, 400}};
+        const auto text = movie.defineText({0, 4000, 0, 2000}, {}, {r, blue});
+        movie.placeObject2(w::PlaceObject::place(1, text, w::Matrix::translation(0, 0)));
+        movie.showFrame();
+        Stage stage(movie.finish());
+        const QImage f = stage.render();
+        // A at x 10..20, B at 25..45, A at 50..60; rows 10..30.
+        EXPECT_EQ(rgb(f, 10, 20), rgb(0, 0, 0));
+        EXPECT_EQ(rgb(f, 19, 20), rgb(0, 0, 0));
+        EXPECT_EQ(rgb(f, 22, 20), rgb(255, 255, 255));
+        EXPECT_EQ(rgb(f, 25, 10), rgb(0, 0, 0));
+        EXPECT_EQ(rgb(f, 44, 29), rgb(0, 0, 0));
+        EXPECT_EQ(rgb(f, 47, 20), rgb(255, 255, 255));
+        EXPECT_EQ(rgb(f, 55, 20), rgb(0, 0, 0));
+        EXPECT_EQ(rgb(f, 55, 30), rgb(255, 255, 255));
+        EXPECT_EQ(rgb(f, 55, 9), rgb(255, 255, 255));
+        // The second record keeps the font and x position, changes colour and baseline.
+        EXPECT_EQ(rgb(f, 75, 60), rgb(0, 0, 255));
+        EXPECT_EQ(rgb(f, 60, 51), rgb(0, 0, 255));  // B from x = 60 (where the A ended)
+        EXPECT_EQ(rgb(f, 79, 69), rgb(0, 0, 255));
+        EXPECT_EQ(rgb(f, 81, 60), rgb(255, 255, 255));
+    }
+}
+
+TEST(EditText, EmbeddedGlyphsLaidOutInTheField) {
+    auto movie = smallMovie(4000, 2000);
+    const auto font = movie.defineFont(squareFont("Squares", 3));
+    const auto bold = movie.defineFont(squareFont("Squares", 3, true));
+    (void)bold;
+    w::EditTextSpec e;
+    e.bounds = {0, 4000, 0, 2000};
+    e.fontId = font;
+    e.fontHeight = 400;
+    e.color = {255, 0, 0, 255};
+    e.useOutlines = true;
+    e.text = "AB";
+    const auto plain = movie.defineEditText(e);
+    e.text = "<p align=\"right\"><b>BA</b></p>";
+    e.html = true;
+    e.layout = true;
+    e.color = {0, 0, 255, 255};
+    const auto html = movie.defineEditText(e);
+    movie.placeObject2(w::PlaceObject::place(1, plain));
+    movie.placeObject2(w::PlaceObject::place(2, html, w::Matrix::translation(0, 1000)));
+    movie.showFrame();
+    Stage stage(movie.finish());
+    const QImage f = stage.render();
+    // Two pixels of gutter, then A (10 px) and B (20 px); the ascent (20 px) sets the baseline.
+    EXPECT_EQ(inkedPixelsInRow(f, 12), 30);
+    EXPECT_EQ(rgb(f, 2, 12), rgb(255, 0, 0));
+    EXPECT_EQ(rgb(f, 1, 12), rgb(255, 255, 255));
+    EXPECT_EQ(rgb(f, 31, 12), rgb(255, 0, 0));
+    EXPECT_EQ(rgb(f, 32, 12), rgb(255, 255, 255));
+    EXPECT_EQ(rgb(f, 2, 21), rgb(255, 0, 0));
+    EXPECT_EQ(rgb(f, 2, 22), rgb(255, 255, 255));
+    // Right-aligned HTML in the bold font: ends two pixels from the right edge.
+    EXPECT_EQ(rgb(f, 197, 62), rgb(0, 0, 255));
+    EXPECT_EQ(rgb(f, 198, 62), rgb(255, 255, 255));
+    EXPECT_EQ(rgb(f, 168, 62), rgb(0, 0, 255));
+    EXPECT_EQ(rgb(f, 167, 62), rgb(255, 255, 255));
+}
+
+TEST(EditText, WrapsAtSpacesAndDrawsItsBorder) {
+    auto movie = smallMovie(4000, 2000);
+    const auto font = movie.defineFont(squareFont("Squares", 2));
+    w::EditTextSpec e;
+    e.bounds = {0, 1400, 0, 2000};  // 70 px: room for 66 px of text
+    e.fontId = font;
+    e.fontHeight = 400;
+    e.color = {0, 0, 0, 255};
+    e.useOutlines = true;
+    e.multiline = true;
+    e.wordWrap = true;
+    e.border = true;
+    e.text = "BB A BB";
+    movie.placeObject2(w::PlaceObject::place(1, movie.defineEditText(e)));
+    movie.showFrame();
+    Stage stage(movie.finish());
+    const QImage f = stage.render();
+    // "BB A " fits (40 + 20 + 10 = 70 > 66? no: BB=40, space=20, A=10 -> 70): BB breaks first.
+    EXPECT_EQ(inkedPixelsInRow(f, 12, 1, 69), 40);
+    // Next line: A and, after a space, BB does not fit: A alone.
+    const int second = 2 + 20 + 6 + 10;  // gutter, first line ascent + descent, middle
+    EXPECT_EQ(inkedPixelsInRow(f, second, 1, 69), 10);
+    // The border: a one-pixel black frame around a white field.
+    EXPECT_EQ(rgb(f, 0, 50), rgb(0, 0, 0));
+    EXPECT_EQ(rgb(f, 69, 50), rgb(0, 0, 0));
+    EXPECT_EQ(rgb(f, 35, 0), rgb(0, 0, 0));
+    EXPECT_EQ(rgb(f, 75, 50), rgb(255, 255, 255));
+}
