@@ -81,8 +81,7 @@ class AboutWindowTest : public QObject {
     void aClickOnTheCloseButtonPlaysTheSoundAndCloses() {
         FrmHelp& about = frmHelp();
         about.show();
-        f.press(about.PicButton1);
-        f.release(about.PicButton1);
+        f.click(about.PicButton1);
         QCOMPARE(f.fake->sound.played, QStringList{f.fake->file("sound/ok.wav")});
         QVERIFY(loadedFrmHelp() == nullptr);
         f.settle();

@@ -17,21 +17,6 @@ class AdvancedWindowTest : public QObject {
 
     testing::SkinFixture f;
 
-    static void click(QWidget* widget) {
-        testing::SkinFixture::press(widget);
-        testing::SkinFixture::release(widget);
-    }
-
-    static void setLists(const QStringList& names, const QStringList& paths) {
-        Dialog& options = dialog();
-        options.List1->clearList();
-        options.List2->clearList();
-        for (const QString& name : names)
-            options.List1->addItem(name);
-        for (const QString& path : paths)
-            options.List2->addItem(path);
-    }
-
   private slots:
     void init() {
         f.setUp();
@@ -95,16 +80,16 @@ class AdvancedWindowTest : public QObject {
         f.writeSettings("[MyApp7]\nlabel2=255\n");
         Form2& advanced = form2();
         QCOMPARE(advanced.Label3->backColor(), QColor(255, 0, 0));
-        click(advanced.xpcmdbutton1);  // cancelled: the fake answers the initial colour
+        f.click(advanced.xpcmdbutton1);  // cancelled: the fake answers the initial colour
         QCOMPARE(f.fake->dialogs.colorRequests, 1);
         QCOMPARE(advanced.CommonDialog1.Flags, 2);
         QCOMPARE(advanced.Label2->caption(), QStringLiteral("0"));
         QCOMPARE(advanced.Label3->backColor(), QColor(Qt::black));
         // A choice, then a cancel through the swatch: the last choice stays.
         f.fake->dialogs.colorAnswers.push_back(QColor(1, 2, 3));
-        click(advanced.xpcmdbutton1);
+        f.click(advanced.xpcmdbutton1);
         QCOMPARE(advanced.Label2->caption(), QString::number(1 + 2 * 256 + 3 * 65536));
-        click(advanced.Label3);
+        f.click(advanced.Label3);
         QCOMPARE(f.fake->dialogs.colorRequests, 3);
         QCOMPARE(advanced.Label3->backColor(), QColor(1, 2, 3));
     }
@@ -114,8 +99,8 @@ class AdvancedWindowTest : public QObject {
         advanced.show();
         QTest::keyClick(advanced.Slider1, Qt::Key_Home);
         f.fake->dialogs.colorAnswers.push_back(QColor(0, 0, 255));
-        click(advanced.xpcmdbutton1);
-        click(advanced.xpcmdbutton2);
+        f.click(advanced.xpcmdbutton1);
+        f.click(advanced.xpcmdbutton2);
         QCOMPARE(settings::read(QStringLiteral("Myapp6"), QStringLiteral("label1")),
                  QStringLiteral("0"));
         QCOMPARE(settings::read(QStringLiteral("Myapp7"), QStringLiteral("label2")),
@@ -134,25 +119,25 @@ class AdvancedWindowTest : public QObject {
     }
 
     void bothClosesBringTheOptionsWindowBack() {
-        setLists({"a.swf", ""}, {"/a.swf", ""});
+        f.setLists({"a.swf", ""}, {"/a.swf", ""});
         Form2& advanced = form2();
         advanced.show();
         QVERIFY(!dialog().isVisible());
-        click(advanced.xpcmdbutton3);  // "关闭"
+        f.click(advanced.xpcmdbutton3);  // "关闭"
         QVERIFY(loadedForm2() == nullptr);
         QVERIFY(dialog().isVisible());
         QCOMPARE(dialog().List1->listCount(), 1);  // the empty entry went
 
         form2().show();
         QVERIFY(!dialog().isVisible());
-        click(loadedForm2()->Image1);
+        f.click(loadedForm2()->Image1);
         QVERIFY(loadedForm2() == nullptr);
         QVERIFY(dialog().isVisible());
         f.settle();
     }
 
     void quitButtonRunsTheExitRoutine() {
-        click(form2().xpcmdbutton4);
+        f.click(form2().xpcmdbutton4);
         QCOMPARE(f.processEnds, 1);
         QVERIFY(loadedForm1() == nullptr);
     }

@@ -25,16 +25,6 @@ class PopupMenuTest : public QObject {
         return main;
     }
 
-    static void setLists(const QStringList& names, const QStringList& paths) {
-        Dialog& options = dialog();
-        options.List1->clearList();
-        options.List2->clearList();
-        for (const QString& name : names)
-            options.List1->addItem(name);
-        for (const QString& path : paths)
-            options.List2->addItem(path);
-    }
-
     // The items the menu shows now: captions of the visible labels by index, "-" for each
     // visible separator line at its slot.
     static QStringList shownEntries(const PopupMenuForm& menu) {
@@ -133,13 +123,12 @@ class PopupMenuTest : public QObject {
 
     void showingActingAndReshowingGivesExactlyTheNewEntries() {
         Form1& main = activeMainWindow();
-        setLists({"a.swf", "b.swf"}, {"/m/a.swf", "/m/b.swf"});
+        f.setLists({"a.swf", "b.swf"}, {"/m/a.swf", "/m/b.swf"});
         dialog().List1->setListIndex(0);
         dialog().List2->setListIndex(0);
         PopupMenuForm& menu = form6();
         ShowPopupMenu(menu, &main, playListMenuItems(), 100, 100, 1950);
-        f.press(menu.menu[4]);
-        f.release(menu.menu[4]);  // "文件属性"
+        f.click(menu.menu[4]);  // "文件属性"
         QCOMPARE(f.fake->shell.propertiesShown, QStringList{"/m/a.swf"});
         QVERIFY(!menu.isVisible());
         f.settle();
@@ -182,13 +171,12 @@ class PopupMenuTest : public QObject {
 
     void anyButtonReleasedOnAnItemRunsItsActionOnce() {
         Form1& main = activeMainWindow();
-        setLists({"a.swf", "b.swf", "c.swf"}, {"/a.swf", "/b.swf", "/c.swf"});
+        f.setLists({"a.swf", "b.swf", "c.swf"}, {"/a.swf", "/b.swf", "/c.swf"});
         dialog().List1->setListIndex(1);
         dialog().List2->setListIndex(1);
         PopupMenuForm& menu = form6();
         ShowPopupMenu(menu, &main, playListMenuItems(), 0, 0, 1950);
-        f.press(menu.menu[2], Qt::RightButton);
-        f.release(menu.menu[2], Qt::RightButton);  // "从列表中删除"
+        f.click(menu.menu[2], Qt::RightButton);  // "从列表中删除"
         QCOMPARE(dialog().List1->listCount(), 2);
         QCOMPARE(dialog().List2->list(1), QStringLiteral("/c.swf"));
         QCOMPARE(f.fake->sound.played.count(f.fake->file("sound/recycle.wav")), 1);
@@ -200,8 +188,7 @@ class PopupMenuTest : public QObject {
 
         PopupMenuForm& panel = form4();
         ShowPopupMenu(panel, &main, panelMenuItems(), 0, 0, 1950);
-        f.press(panel.menu[6], Qt::MiddleButton);
-        f.release(panel.menu[6], Qt::MiddleButton);  // "帮助"
+        f.click(panel.menu[6], Qt::MiddleButton);  // "帮助"
         QCOMPARE(f.fake->shell.opened, QStringList{f.fake->file("ZephyrDeck.chm")});
         f.settle();
         QCOMPARE(f.fake->shell.opened.size(), 1);
@@ -211,18 +198,16 @@ class PopupMenuTest : public QObject {
         Form1& main = activeMainWindow();
         PopupMenuForm& menu = form5();
         ShowPopupMenu(menu, &main, floatingMenuItems(), 0, 0, 1950);
-        f.press(menu.menu[10]);
-        f.release(menu.menu[10]);  // "关于"
+        f.click(menu.menu[10]);  // "关于"
         QVERIFY(loadedFrmHelp() && loadedFrmHelp()->isVisible());
         ShowPopupMenu(menu, &main, floatingMenuItems(), 0, 0, 1950);
-        f.press(menu.menu[14]);
-        f.release(menu.menu[14]);  // "退出"
+        f.click(menu.menu[14]);  // "退出"
         QCOMPARE(f.processEnds, 1);
     }
 
     void clickingInTheOwnerKeepsTheMenuAnotherWindowClosesItWithoutAction() {
         Form1& main = activeMainWindow();
-        setLists({"a.swf"}, {"/a.swf"});
+        f.setLists({"a.swf"}, {"/a.swf"});
         dialog().List1->setListIndex(0);
         dialog().List2->setListIndex(0);
         PopupMenuForm& menu = form6();

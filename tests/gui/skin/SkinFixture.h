@@ -12,6 +12,7 @@
 #include "app/Program.h"
 #include "app/Twips.h"
 #include "app/Windows.h"
+#include "options/Dialog.h"
 #include "platform/fake/FakePlatform.h"
 #include "resources/Resources.h"
 
@@ -43,6 +44,17 @@ class SkinFixture {
         f.write(text);
     }
 
+    // Puts these entries into the play list's names (List1) and paths (List2).
+    static void setLists(const QStringList& names, const QStringList& paths) {
+        Dialog& options = dialog();
+        options.List1->clearList();
+        options.List2->clearList();
+        for (const QString& name : names)
+            options.List1->addItem(name);
+        for (const QString& path : paths)
+            options.List2->addItem(path);
+    }
+
     // A mouse event delivered to `widget` at `pos` (its own pixels), with `held` the buttons
     // down during the event.
     static void mouse(QWidget* widget, QEvent::Type type, QPoint pos, Qt::MouseButton button,
@@ -56,6 +68,10 @@ class SkinFixture {
     }
     static void release(QWidget* widget, Qt::MouseButton button = Qt::LeftButton) {
         mouse(widget, QEvent::MouseButtonRelease, centre(widget), button, Qt::NoButton);
+    }
+    static void click(QWidget* widget, Qt::MouseButton button = Qt::LeftButton) {
+        press(widget, button);
+        release(widget, button);
     }
     static void hover(QWidget* widget) {
         mouse(widget, QEvent::MouseMove, centre(widget), Qt::NoButton, Qt::NoButton);
