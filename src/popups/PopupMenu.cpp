@@ -321,14 +321,17 @@ bool WaitForFocus(QWidget* control, int timeoutMs) {
     // Wakes the wait below even when no event comes.
     QTimer beat;
     beat.start(5);
+    bool activationAsked = false;
     for (;;) {
         QWidget* window = control->window();
         if (!control->isVisible() || window->isMinimized())
             return false;
         QCoreApplication::processEvents();
         QWidget* noted = QApplication::focusWidget();
-        if (!window->isActiveWindow())
+        if (!window->isActiveWindow() && !activationAsked) {
             window->activateWindow();
+            activationAsked = true;
+        }
         control->setFocus(Qt::OtherFocusReason);
         if (noted == control)
             return true;
