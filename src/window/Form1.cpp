@@ -30,6 +30,7 @@ Form1::Form1() {
     connectController();
     connectOpen();
     connectLayout();
+    connectCommands();
 }
 
 Form1::~Form1() = default;

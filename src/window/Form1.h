@@ -71,6 +71,9 @@ class Form1 : public Form {
     void Label1_Change();
     void SwFlash_OnReadyStateChange(qint32 newState);
 
+    // Window commands.
+    void ImageOption_Click();
+
     // The opening procedure is shared with other windows.
     void OpenFiles();
     void ImageOpen_Click();
@@ -132,6 +135,7 @@ class Form1 : public Form {
     void connectController();
     void connectOpen();
     void connectLayout();
+    void connectCommands();
     // Turns TmrPlay on and has its first tick come at once from the event loop.
     void startPlayTimer();
     template <class T>
