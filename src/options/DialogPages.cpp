@@ -16,7 +16,6 @@
 #include "controls/xpcmdbutton.h"
 #include "options/Dialog.h"
 #include "options/OptionRules.h"
-#include "options/PlayListMenuStandIn.h"
 #include "options/clsEx_Drag.h"
 #include "platform/Services.h"
 #include "popups/Form2.h"
@@ -99,7 +98,6 @@ void Dialog::connectPages() {
 void Dialog::hideForm6() {
     if (PopupMenuForm* menu = loadedForm6())
         menu->hide();
-    playlistmenu::hide();
 }
 
 // Title strip: dragging it moves the window.

@@ -8,8 +8,9 @@
 #include "controls/xpcmdbutton.h"
 #include "options/Dialog.h"
 #include "options/OptionRules.h"
-#include "options/PlayListMenuStandIn.h"
 #include "platform/Services.h"
+#include "popups/MenuGeometry.h"
+#include "popups/PopupMenu.h"
 #include "window/Form1.h"
 
 namespace zd {
@@ -100,15 +101,15 @@ void Dialog::List1_MouseMove(int, int, double, double y) {
 }
 
 void Dialog::List1_MouseUp(int button, int, double x, double y) {
-    const QStringList items = {QStringLiteral("播放文件"), QStringLiteral("-"),
-                               QStringLiteral("从列表中删除"), QStringLiteral("-"),
-                               QStringLiteral("文件属性")};
+    const QStringList items = playListMenuItems();
     if (List1->text().isEmpty())
         return;
     if (button != kRightButton)
         return;
-    List1->setFocus(Qt::MouseFocusReason);
-    playlistmenu::show(this, items, leftTwips() + x + 300, topTwips() + y + 1000, 1950);
+    // The menu closes when the focus leaves it and its owner: the list must hold the focus.
+    WaitForFocus(List1);
+    ShowPopupMenu(form6(), this, items, leftTwips() + x + 300, topTwips() + y + 1000,
+                  menu::kStandardWidth);
     platform::playAppSound(QStringLiteral("sound/menu.wav"));
 }
 

@@ -8,8 +8,8 @@
 #include "app/Functions.h"
 #include "controls/xpcmdbutton.h"
 #include "options/Dialog.h"
-#include "options/PlayListMenuStandIn.h"
 #include "player/ListFiles.h"
+#include "popups/PopupMenu.h"
 #include "window/Form1.h"
 
 using namespace zd;
@@ -209,41 +209,41 @@ class PlayListTest : public QObject {
         QTest::mousePress(rows, Qt::RightButton, {}, at);
         QCOMPARE(d.List1->listIndex(), 2);
         QTest::mouseRelease(rows, Qt::RightButton, {}, at);
-        QMenu* menu = playlistmenu::current();
+        PopupMenuForm* menu = loadedForm6();
         QVERIFY(menu);
+        QTRY_VERIFY(menu->isVisible());
         QStringList texts;
-        for (QAction* action : menu->actions()) {
-            if (!action->isSeparator())
-                texts << action->text();
+        for (LabelControl* item : menu->menu) {
+            if (item && item->isVisible())
+                texts << item->text();
         }
         QCOMPARE(texts, (QStringList{"播放文件", "从列表中删除", "文件属性"}));
-        QCOMPARE(menu->actions().size(), 5);
         QCOMPARE(menu->pos(), QPoint(toPixelsX(d.leftTwips() + toTwipsX(at.x()) + 300),
                                      toPixelsY(d.topTwips() + toTwipsY(at.y()) + 1000)));
-        QVERIFY(menu->width() >= toPixelsX(1950));
-        QCOMPARE(f.fake->sound.played, QStringList{f.sound("menu.wav")});
+        QCOMPARE(menu->width(), toPixelsX(1950));
+        QCOMPARE(f.fake->sound.played.last(), f.sound("menu.wav"));
 
         // Its remove item takes the pair out, with the recycle sound.
         settle();
-        menu->actions().at(2)->trigger();
+        menu->menu_MouseUp(2);
         QCOMPARE(entries(d.List1), (QStringList{"a.swf", "b.swf"}));
         QCOMPARE(entries(d.List2), (QStringList{"/m/a.swf", "/m/b.swf"}));
         QCOMPARE(f.fake->sound.played.last(), f.sound("recycle.wav"));
+        QVERIFY(!menu->isVisible());
 
         // Below the last entry: nothing new is selected; with nothing selected, no menu.
-        QTRY_VERIFY(!playlistmenu::current());
         const QPoint below(at.x(), rowCentre(d, 1).y() + 3 * d.List1->sizeHintForRow(0));
         QTest::mouseClick(rows, Qt::RightButton, {}, below);
         QCOMPARE(d.List1->listIndex(), -1);
-        QVERIFY(!playlistmenu::current());
+        QVERIFY(!menu->isVisible());
         d.List1->setListIndex(1);
         settle();
         QTest::mouseClick(rows, Qt::RightButton, {}, below);
         QCOMPARE(d.List1->listIndex(), 1);
-        QVERIFY(playlistmenu::current());
+        QTRY_VERIFY(menu->isVisible());
         // A press on the page closes it.
         QTest::mousePress(d.Frame3, Qt::LeftButton, {}, QPoint(2, 2));
-        QTRY_VERIFY(!playlistmenu::current());
+        QTRY_VERIFY(!menu->isVisible());
     }
 
     void toolTipShowsTheFullPathOfTheRowUnderTheMouse() {
