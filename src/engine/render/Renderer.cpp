@@ -416,7 +416,7 @@ void Renderer::drawShapePaths(Surface& s, const ShapePaths& paths, const State& 
     }
 }
 
-static QGradientStops gradientStops(const Gradient& g, const ColorLut& lut) {
+static QGradientStops gradientStops(const Gradient& g, const ColorLut& lut, bool radial) {
     // The colour at each of the 256 ratios, each channel interpolated on its own (not
     // premultiplied). A ratio takes the segment that ends at the first record at or past it,
     // so records out of order still give what players show.
@@ -464,10 +464,18 @@ static QGradientStops gradientStops(const Gradient& g, const ColorLut& lut) {
             gr = fromLinear(gr);
             b = fromLinear(b);
         }
-        stops.append({t / 255.0, QColor::fromRgbF(static_cast<float>(std::clamp(r, 0.0, 1.0)),
-                                                  static_cast<float>(std::clamp(gr, 0.0, 1.0)),
-                                                  static_cast<float>(std::clamp(b, 0.0, 1.0)),
-                                                  static_cast<float>(std::clamp(c.a, 0.0, 1.0)))});
+        const QColor colour = QColor::fromRgbF(static_cast<float>(std::clamp(r, 0.0, 1.0)),
+                                               static_cast<float>(std::clamp(gr, 0.0, 1.0)),
+                                               static_cast<float>(std::clamp(b, 0.0, 1.0)),
+                                               static_cast<float>(std::clamp(c.a, 0.0, 1.0)));
+        // The ramp has 256 entries. Linear gradients blend between the entries' centres;
+        // radial ones show the entry a point falls in, as the reference pictures have it.
+        if (radial) {
+            stops.append({t / 256.0, colour});
+            stops.append({(t + 1) / 256.0 - 1e-6, colour});
+        } else {
+            stops.append({(t + 0.5) / 256.0, colour});
+        }
     }
     return stops;
 }
@@ -477,7 +485,7 @@ QBrush Renderer::gradientBrush(const FillStyle& style, const ColorLut& lut) cons
     if (g.records.empty()) {
         return QBrush(Qt::transparent);
     }
-    const QGradientStops stops = gradientStops(g, lut);
+    const QGradientStops stops = gradientStops(g, lut, style.type != FillStyle::LinearGradient);
     const QTransform m = toQt(style.matrix);
     if (std::abs(m.determinant()) < 1e-12 || !sane(m)) {
         return QBrush(stops.back().second);
