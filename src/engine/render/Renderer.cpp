@@ -24,6 +24,8 @@ constexpr std::size_t kMaxDrawsPerFrame = 200000;
 constexpr double kMaxScale = 1e5;
 // The morph steps and bitmaps kept between frames.
 constexpr std::size_t kMaxCachedMorphs = 512;
+// The rasterizer's coordinate step, in device pixels.
+constexpr double kTieBreak = 1.0 / 64.0;
 // Device coordinates beyond this are cut away before drawing.
 constexpr double kMaxDeviceCoordinate = 16000.0;
 // The gutter DefineEditText keeps between its bounds and its text: 2 pixels.
@@ -174,7 +176,13 @@ void Renderer::renderStage(QImage& image, const QRectF& target, StagePlayer& pla
     if (player.frame() < 0) {
         return;
     }
-    const QTransform toDevice = stageTransform(stage, target);
+    QTransform toDevice = stageTransform(stage, target);
+    if (!options_.antialias) {
+        // Without antialiasing a pixel is covered when its centre is inside. A centre exactly
+        // on an edge belongs to the shape to its right and below; the rasterizer decides such
+        // ties the other way, so the picture moves up and left by its smallest step (1/64).
+        toDevice *= QTransform::fromTranslate(-kTieBreak, -kTieBreak);
+    }
     renderTimeline(image, player.root(), toDevice, player.context());
 }
 
