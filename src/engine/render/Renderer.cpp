@@ -791,13 +791,26 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
     const QRectF box(QPointF(e.bounds.xMin, e.bounds.yMin), QPointF(e.bounds.xMax, e.bounds.yMax));
     const QColor maskColor(Qt::white);
     if (e.border) {
-        p.fillRect(box, state.maskMode ? maskColor : state.lut.color({255, 255, 255, 255}));
-        QPen pen(state.maskMode ? maskColor : state.lut.color({0, 0, 0, 255}));
-        pen.setCosmetic(true);
-        pen.setWidthF(1.0);
-        p.setPen(pen);
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(box.adjusted(10, 10, -10, -10));
+        // The frame lies on whole pixels, the ones its bounds' edges fall in, both included.
+        const QRectF device = state.xform.mapRect(box).translated(-s.origin);
+        const QRect frame(QPoint(static_cast<int>(std::floor(device.left() + 0.5)),
+                                 static_cast<int>(std::floor(device.top() + 0.5))),
+                          QPoint(static_cast<int>(std::floor(device.right() + 0.5)),
+                                 static_cast<int>(std::floor(device.bottom() + 0.5))));
+        if (frame.isValid() && frame.width() < 100000 && frame.height() < 100000) {
+            const QColor white = state.maskMode ? maskColor : state.lut.color({255, 255, 255, 255});
+            const QColor black = state.maskMode ? maskColor : state.lut.color({0, 0, 0, 255});
+            p.save();
+            p.resetTransform();
+            p.fillRect(frame, white);
+            p.fillRect(QRect(frame.left(), frame.top(), frame.width(), 1), black);
+            // Drawn as lines that each leave out their last pixel: the bottom-right corner
+            // stays open.
+            p.fillRect(QRect(frame.left(), frame.bottom(), frame.width() - 1, 1), black);
+            p.fillRect(QRect(frame.left(), frame.top(), 1, frame.height()), black);
+            p.fillRect(QRect(frame.right(), frame.top(), 1, frame.height() - 1), black);
+            p.restore();
+        }
     }
     if (e.initialText.empty()) {
         return;
