@@ -24,6 +24,8 @@ constexpr std::size_t kMaxDrawsPerFrame = 200000;
 constexpr double kMaxScale = 1e5;
 // The morph steps and bitmaps kept between frames.
 constexpr std::size_t kMaxCachedMorphs = 512;
+// How far glyph outlines may stray from their curves, in device pixels.
+constexpr double kGlyphTolerance = 0.02;
 // The rasterizer's coordinate step, in device pixels.
 constexpr double kTieBreak = 1.0 / 64.0;
 // Device coordinates beyond this are cut away before drawing.
@@ -46,11 +48,58 @@ bool sane(const QTransform& t) {
            kMaxScale;
 }
 
+// A path's curves as chords no further than tolerance device pixels from the curve. Glyph
+// outlines are defined in large font units and drawn tiny; flattening them on the device
+// keeps their curves true at that size.
+QPainterPath flattenForDevice(const QPainterPath& path, const QTransform& t, double tolerance) {
+    constexpr int kMaxChords = 64;
+    QPainterPath out;
+    out.setFillRule(path.fillRule());
+    QPointF last;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.isMoveTo()) {
+            out.moveTo(e.x, e.y);
+            last = QPointF(e.x, e.y);
+        } else if (e.isLineTo()) {
+            out.lineTo(e.x, e.y);
+            last = QPointF(e.x, e.y);
+        } else if (e.type == QPainterPath::CurveToElement && i + 2 < path.elementCount()) {
+            // The outlines hold quadratic curves, stored as cubics: recover the control point.
+            const QPointF c1(e.x, e.y);
+            const QPointF end(path.elementAt(i + 2).x, path.elementAt(i + 2).y);
+            i += 2;
+            const QPointF control = (3 * c1 - last) / 2;
+            const QPointF bend = t.map(last) - 2 * t.map(control) + t.map(end);
+            const double deviation = std::hypot(bend.x(), bend.y()) / 4.0;
+            const int chords =
+                std::clamp(static_cast<int>(std::ceil(deviation / tolerance)), 1, kMaxChords);
+            for (int k = 1; k <= chords; ++k) {
+                const double f = static_cast<double>(k) / chords;
+                const double g = 1 - f;
+                out.lineTo(g * g * last + 2 * g * f * control + f * f * end);
+            }
+            last = end;
+        }
+    }
+    return out;
+}
+
 // Device pixels per unit of the transform, for stroke widths.
 double transformScale(const QTransform& t) {
     const double sx = std::hypot(t.m11(), t.m12());
     const double sy = std::hypot(t.m21(), t.m22());
     return (sx + sy) / 2.0;
+}
+
+// Field text is white glyphs tinted by a colour transform made from the text colour, in
+// 8.8 fixed point, so channels come out a little darker than the colour itself.
+Rgba fieldTextColor(Rgba c) {
+    auto tint = [](std::uint8_t v) {
+        const int mult = v * 256 / 255;
+        return static_cast<std::uint8_t>((255 * mult) >> 8);
+    };
+    return Rgba{tint(c.r), tint(c.g), tint(c.b), c.a};
 }
 
 QColor qcolor(Rgba c) {
@@ -743,8 +792,9 @@ void Renderer::drawText(Surface& s, const TextDefinition& text, const State& sta
         const double scale = height / unitsPerEm;
         for (const GlyphEntry& g : r.glyphs) {
             if (glyphs != nullptr && g.index < glyphs->size() && c.alpha() != 0) {
-                s.setTransform(QTransform(scale, 0, 0, scale, x, y) * textXform);
-                p.fillPath((*glyphs)[g.index], c);
+                const QTransform glyph = QTransform(scale, 0, 0, scale, x, y) * textXform;
+                s.setTransform(glyph);
+                p.fillPath(flattenForDevice((*glyphs)[g.index], glyph, kGlyphTolerance), c);
             }
             x += g.advance;
         }
@@ -888,7 +938,7 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
                     item.glyph = def->glyphFor(item.ch.unicode());
                     const auto g = static_cast<std::size_t>(item.glyph);
                     if (item.glyph >= 0 && g < def->advances.size()) {
-                        item.advance = def->advances[g] * scale;
+                        item.advance = std::floor(def->advances[g] * scale);
                     } else if (item.glyph >= 0 && g < glyphPaths(font).size()) {
                         item.advance = glyphPaths(font)[g].boundingRect().right() * scale;
                     }
@@ -968,14 +1018,19 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
             extraPerSpace = (width - lineWidth) / spaces;
         }
         for (const Item& item : line.items) {
-            const QColor color = state.maskMode ? maskColor : state.lut.color(item.style->color);
+            const QColor color =
+                state.maskMode ? maskColor : state.lut.color(fieldTextColor(item.style->color));
             if (item.font && item.glyph >= 0 && color.alpha() != 0) {
                 const double scale =
                     item.style->size / item.font->as<FontDefinition>()->unitsPerEm();
                 const auto& paths = glyphPaths(item.font);
                 if (static_cast<std::size_t>(item.glyph) < paths.size()) {
                     s.setTransform(QTransform(scale, 0, 0, scale, x, baseline) * state.xform);
-                    p.fillPath(paths[static_cast<std::size_t>(item.glyph)], color);
+                    const QTransform glyph =
+                        QTransform(scale, 0, 0, scale, x, baseline) * state.xform;
+                    p.fillPath(flattenForDevice(paths[static_cast<std::size_t>(item.glyph)], glyph,
+                                                kGlyphTolerance),
+                               color);
                 }
             } else if (!item.font && color.alpha() != 0) {
                 s.setTransform(state.xform);
