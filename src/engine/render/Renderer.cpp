@@ -24,6 +24,9 @@ constexpr std::size_t kMaxDrawsPerFrame = 200000;
 constexpr double kMaxScale = 1e5;
 // The morph steps and bitmaps kept between frames.
 constexpr std::size_t kMaxCachedMorphs = 512;
+// Offscreen layers (masks, blend modes, filters) open at once at most; each may be as large
+// as the picture.
+constexpr int kMaxNestedLayers = 8;
 // How far glyph outlines may stray from their curves, in device pixels.
 constexpr double kGlyphTolerance = 0.02;
 // The rasterizer's coordinate step, in device pixels.
@@ -186,6 +189,19 @@ void ColorLut::apply(QImage& image) const {
 
 // ---------------------------------------------------------------------------------------------
 
+namespace {
+
+// Counts a layer open for as long as it lives.
+struct LayerScope {
+    explicit LayerScope(int& count) : count_(count) { ++count_; }
+    ~LayerScope() { --count_; }
+    LayerScope(const LayerScope&) = delete;
+    LayerScope& operator=(const LayerScope&) = delete;
+    int& count_;
+};
+
+}  // namespace
+
 struct Renderer::Surface {
     QImage* image = nullptr;
     QPainter* painter = nullptr;
@@ -342,6 +358,12 @@ void Renderer::drawMasked(Surface& s, const DisplayObject& mask, ObjectMap::cons
     if (area.isEmpty()) {
         return;  // nothing of the masked objects can show
     }
+    if (layers_ >= kMaxNestedLayers) {
+        // Deeper than any real movie goes: the masked objects are drawn unmasked.
+        drawList(s, objects, begin, end, state);
+        return;
+    }
+    const LayerScope scope(layers_);
     QImage content(area.size(), QImage::Format_ARGB32_Premultiplied);
     content.fill(Qt::transparent);
     {
@@ -370,6 +392,11 @@ void Renderer::drawMasked(Surface& s, const DisplayObject& mask, ObjectMap::cons
 }
 
 void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& state) {
+    if (layers_ >= kMaxNestedLayers) {
+        drawCharacter(s, o, state);  // too deep for another layer: drawn as normal
+        return;
+    }
+    const LayerScope scope(layers_);
     QMargins margins;
     if (!o.filterList.empty() && hooks_.filterMargins && hooks_.applyFilters) {
         margins = hooks_.filterMargins(o.filterList, stageScale_);
