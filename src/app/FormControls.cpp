@@ -47,6 +47,9 @@ int shiftCode(Qt::KeyboardModifiers modifiers) {
 
 MouseEventSource::MouseEventSource(QWidget* widget) : QObject(widget), widget_(widget) {
     widget->setMouseTracking(true);
+    // The mouse over a control is over that control only: its container does not see the
+    // event too (a move over a picture inside a page is not a move over the page).
+    widget->setAttribute(Qt::WA_NoMousePropagation);
     widget->installEventFilter(this);
 }
 

@@ -1,7 +1,5 @@
 #include "options/Dialog.h"
 
-#include <cmath>
-
 #include "app/FlashControl.h"
 #include "app/Functions.h"
 #include "app/Settings.h"
@@ -9,6 +7,7 @@
 #include "controls/Slider.h"
 #include "controls/xpcheckbox.h"
 #include "controls/xpcmdbutton.h"
+#include "options/OptionRules.h"
 #include "options/clsEx_Drag.h"
 #include "platform/ProfileFile.h"
 #include "platform/Services.h"
@@ -30,36 +29,10 @@ constexpr int kDesignRed = 90;
 constexpr int kDesignGreen = 130;
 constexpr int kDesignBlue = 190;
 
-std::optional<double> numberIn(const QString& text) {
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-// The check-box rule of the load: 0 or 1 set the box; another number leaves it as designed;
-// a text that is not a number leaves it ticked.
-void applyCheckRule(controls::xpcheckbox* box, const QString& stored) {
-    const std::optional<double> number = numberIn(stored);
-    if (!number) {
-        box->setValue(1);
-        return;
-    }
-    if (*number == 0)
-        box->setValue(0);
-    if (*number == 1)
-        box->setValue(1);
-}
-
 void applySliderValue(controls::Slider* slider, const QString& stored) {
-    const std::optional<double> number = numberIn(stored);
-    if (!number)
-        return;
-    const long rounded = std::lround(*number);
-    if (rounded < slider->Min() || rounded > slider->Max())
-        return;
-    slider->setValue(static_cast<int>(rounded));
+    if (const std::optional<int> value =
+            options::sliderValueFrom(stored, slider->Min(), slider->Max()))
+        slider->setValue(*value);
 }
 
 template <class T>
@@ -103,9 +76,16 @@ Dialog::Dialog() {
     setFont(QFont(QStringLiteral("宋体"), 9));
     setTwipsGeometry(this, {0, kDesignTop, kDesignWidth, kDesignHeight});
     buildControls();
+    connectPages();
+    connectPlayList();
 }
 
-Dialog::~Dialog() = default;
+Dialog::~Dialog() {
+    // The controls go after this part of the window: their last signals (the lists empty
+    // themselves as they go) must not reach handlers of a window that is no longer whole.
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
+}
 
 void Dialog::buildControls() {
     PicMove2 = place(new PictureBox(this), "PicMove2", {0, 0, 5385, 315});
@@ -139,6 +119,7 @@ void Dialog::buildControls() {
     ImgPath->setPicture(res::bitmap(140));
     Check2 = place(new controls::xpcheckbox(Frame1), "Check2", {240, 2520, 2055, 255});
     Check2->setCaption(QStringLiteral("以白色为播放背景"));
+    Check2->setBackColor(Frame1->backColor());
     Command2er = button(Frame1, "Command2er", QStringLiteral("确定"), {4320, 2760, 735, 255});
     Text7 = hiddenBox(Frame1, "Text7", QStringLiteral("0"));
     Text8 = hiddenBox(Frame1, "Text8", QString());
@@ -169,6 +150,7 @@ void Dialog::buildControls() {
     Picture4 = place(new PictureBox(Frame2), "Picture4", {240, 2040, 1575, 855});
     Check1 = place(new controls::xpcheckbox(Frame2), "Check1", {2160, 2280, 1455, 255});
     Check1->setCaption(QStringLiteral("由下到上"));
+    Check1->setBackColor(Frame2->backColor());
     ComAdvanced = button(Frame2, "ComAdvanced", QStringLiteral("高级"), {3840, 2280, 1095, 255});
     Command1 = button(Frame2, "Command1", QStringLiteral("预览"), {2640, 2760, 735, 255});
     ComUse = button(Frame2, "ComUse", QStringLiteral("应用"), {3480, 2760, 735, 255});
@@ -184,12 +166,12 @@ void Dialog::buildControls() {
     listColours.setColor(QPalette::Base, QColor(64, 64, 64));
     listColours.setColor(QPalette::Text, QColor(192, 192, 255));
     List1->setPalette(listColours);
-    List2 = new ListBox(Frame3);
-    List2->setObjectName(QStringLiteral("List2"));
+    // Hidden, but with List1's size, so it scrolls the way List1 does.
+    List2 = place(new ListBox(Frame3), "List2", {240, 360, 2655, 2190});
     List2->hide();
     SFlash2 = place(new FlashControl(Frame3), "SFlash2", {3000, 360, 2175, 2175});
     ComPlay = button(Frame3, "ComPlay", QStringLiteral("播放"), {2400, 2760, 735, 255});
-    ComDelete = button(Frame3, "ComDelete", QStringLiteral("清空列表"), {3240, 2760, 735, 255});
+    ComDelete = button(Frame3, "ComDelete", QStringLiteral("清空列表"), {3240, 2760, 855, 255});
     ComOk = button(Frame3, "ComOk", QStringLiteral("确定"), {4320, 2760, 735, 255});
     Text5 = hiddenBox(Frame3, "Text5", QStringLiteral("0"));
     Text6 = hiddenBox(Frame3, "Text6", QStringLiteral("0"));
@@ -197,11 +179,19 @@ void Dialog::buildControls() {
     // Help page.
     Image2 = place(new ImageControl(Frame4), "Image2", {240, 240, 4920, 2475});
     Image2->setPicture(res::picture(QStringLiteral("help-page")));
-    Label7 = label(Frame4, "Label7", QStringLiteral("跟我联系：zephyrdeck@quillon.example"),
+    Label7 = label(Frame4, "Label7", QStringLiteral("跟我联系：") + QLatin1String(kContactAddress),
                    {240, 2760, 3135, 255});
     Label7->setForeColor(QColor(192, 192, 255));
     buttonhelp = button(Frame4, "buttonhelp", QStringLiteral("帮助"), {3480, 2760, 735, 255});
     xpcmdbutton1 = button(Frame4, "xpcmdbutton1", QStringLiteral("确定"), {4320, 2760, 735, 255});
+
+    // The boxes show a border only while the mouse is over them.
+    for (TextBox* box : {TxtFrame, TxtURL, TxtPath})
+        box->setBorder(false);
+    // The frame box takes typed digits only (no input method, no dropped text).
+    TxtFrame->setAttribute(Qt::WA_InputMethodEnabled, false);
+    TxtFrame->setAcceptDrops(false);
+    TxtPath->setAcceptDrops(false);
 
     Frame2->hide();
     Frame3->hide();
@@ -228,6 +218,9 @@ void Dialog::formLoad() {
     obj = std::make_unique<clsEx_Drag>();
     connect(obj.get(), &clsEx_Drag::GetFileName, this, &Dialog::obj_GetFileName);
     obj->Start_SubClass(TxtURL);
+    // Text dropped on the address box belongs to the play page (the filter runs before the
+    // box's own drop handling, which would insert the text).
+    TxtURL->installEventFilter(this);
     // 3.
     for (TextBox* box : {TxtFrame, TxtURL, TxtPath})
         box->setBackColor(QColor(235, 235, 235));
@@ -243,14 +236,22 @@ void Dialog::formLoad() {
     applySliderValue(Slider1, Text1->text());
     applySliderValue(Slider2, Text2->text());
     applySliderValue(Slider3, Text3->text());
-    applyCheckRule(Check1, Text4->text());
-    applyCheckRule(Check2, Text7->text());
+    Check1->setValue(options::checkValueFrom(Text4->text(), Check1->Value()));
+    Check2->setValue(options::checkValueFrom(Text7->text(), Check2->Value()));
     // 8. The playback background applies at once.
     form1().SwFlash->setBackgroundColor(Check2->Value() == 1 ? -1 : 1);
+    // 9. Captions and previews of the colour page.
+    Label1->setText(QStringLiteral(" Red = ") + QString::number(Slider1->Value()));
+    Label2->setText(QStringLiteral(" Green = ") + QString::number(Slider2->Value()));
+    Label3->setText(QStringLiteral(" Blue = ") + QString::number(Slider3->Value()));
+    paintPreviews();
     // 10. The play list.
     loadPlayList();
-    // 12., 14. The play page in front; the window stays on top (set with its flags).
+    // 11.-12. The play page is the page seen first and takes dropped text.
+    Frame1->setAcceptDrops(true);
+    Frame1->installEventFilter(this);
     Frame1->raise();
+    // 13.-14. The window stays on top (its flags); the main window's drops are its own.
     // 15.
     removeEmptyEntriesPass();
 }
@@ -268,6 +269,8 @@ void Dialog::loadPlayList() {
     }
     if (List2->listCount() == 0)
         ComPlay->setEnabled(false);
+    // Entries saved twice (a save can fall between an append and the duplicate pass).
+    removeDuplicatePairs();
 }
 
 void Dialog::removeEmptyEntriesPass() {

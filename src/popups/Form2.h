@@ -7,15 +7,23 @@
 
 namespace zd {
 
+namespace controls {
+class Slider;
+class xpcmdbutton;
+}  // namespace controls
+
 // What the shared common dialog remembers between uses: the file chosen last, the colour.
 struct CommonDialogState {
     QString FileName;
     QString FileTitle;
     QColor Color = Qt::black;
+    int Flags = 0;
 };
 
-// The advanced window: popup-menu opacity and the floating window's colour. Other windows read
-// its labels (the menus Label1, the floating window Label2) and use its common dialog.
+// The advanced window: popup-menu opacity and the floating window's colour, saved to
+// Settings.Tov. Other windows read its labels at run time (the menus Label1, the floating
+// window Label2) and use its common dialog; reading them loads it invisibly, and its load hides
+// the options window.
 class Form2 : public Form {
     Q_OBJECT
   public:
@@ -23,11 +31,40 @@ class Form2 : public Form {
     void formLoad() override;
     void formUnload() override;
 
-    PictureBox* Picture1 = nullptr;
+    void Slider1_Scroll();
+    void xpcmdbutton1_Click();  // "悬浮窗口背景色": the colour dialog
+    void Label3_Click();
+    void xpcmdbutton2_Click();  // "保存"
+    void xpcmdbutton3_Click();  // "关闭"
+    void xpcmdbutton4_Click();  // "关闭ZephyrDeck"
+    void Image1_Click();
+    void Image1_MouseMove();
+    void Picture1_MouseDown(int button, int shift, double x, double y);
+    void Picture1_MouseMove(int button, int shift, double x, double y);
+    void Picture1_MouseUp(int button, int shift, double x, double y);
+
+    PictureBox* Picture1 = nullptr;  // the skin
+    ImageControl* Image1 = nullptr;  // close button
+    LabelControl* Label5 = nullptr;
+    controls::Slider* Slider1 = nullptr;
     LabelControl* Label1 = nullptr;  // menu opacity as text
-    LabelControl* Label2 = nullptr;  // floating-window colour as decimal text (hidden)
+    TextBox* label6 = nullptr;       // the slider's verbal mark
+    LabelControl* Label4 = nullptr;
+    controls::xpcmdbutton* xpcmdbutton1 = nullptr;
     LabelControl* Label3 = nullptr;  // colour swatch
+    LabelControl* Label2 = nullptr;  // floating-window colour as decimal text (hidden)
+    controls::xpcmdbutton* xpcmdbutton4 = nullptr;
+    controls::xpcmdbutton* xpcmdbutton2 = nullptr;
+    controls::xpcmdbutton* xpcmdbutton3 = nullptr;
     CommonDialogState CommonDialog1;
+
+    // The slider's mark for a value: "全透明" at 0, "默认" at 245, "不透明" at 255, else empty.
+    static QString opacityMark(int value);
+
+  private:
+    bool dragging_ = false;
+    qint16 dragX_ = 0;
+    qint16 dragY_ = 0;
 };
 
 }  // namespace zd

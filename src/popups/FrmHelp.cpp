@@ -1,25 +1,125 @@
 #include "popups/FrmHelp.h"
 
+#include "app/Gradient.h"
+#include "app/Windows.h"
 #include "platform/Services.h"
 #include "resources/Resources.h"
+#include "window/WindowDrag.h"
 
 namespace zd {
+
+namespace {
+
+const QColor kTitleColour(192, 0, 0);
+
+struct Rgb {
+    qint32 red;
+    qint32 green;
+    qint32 blue;
+};
+constexpr Rgb kPanelLight{204, 219, 237};
+constexpr Rgb kButtonHover{190, 210, 230};
+constexpr Rgb kButtonPressed{210, 220, 240};
+
+void paint(QWidget* target, Rgb start, bool topDown) {
+    PaintGradient(target, start.red, start.green, start.blue, topDown);
+}
+
+template <class T>
+T* place(T* control, const char* name, const TwipRect& rect) {
+    control->setObjectName(QString::fromLatin1(name));
+    setTwipsGeometry(control, rect);
+    return control;
+}
+
+}  // namespace
 
 FrmHelp::FrmHelp() {
     setObjectName(QStringLiteral("FrmHelp"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("对话框标题"));
+    setWindowIcon(res::programIcon());
     setTwipsGeometry(this, {0, 0, 5805, 3990});
-    Picture1 = new PictureBox(this);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    setTwipsGeometry(Picture1, {350, 360, 5100, 3165});
+
+    // Made from the back to the front: the artwork lies over both panels.
+    Pic1 = place(new PictureBox(this), "Pic1", {0, 0, 5800, 1935});
+    Pic1->setBackColor(QColor(224, 224, 224));
+    Label2 = place(new LabelControl(Pic1), "Label2", {120, 75, 4095, 255});
+    Label2->setText(QStringLiteral("关于Quillon的ZephyrDeck Flash播放器"));
+    Label2->setOpaque(false);
+    Label2->setForeColor(kTitleColour);
+    QFont title(QStringLiteral("宋体-18030"), 9);
+    title.setBold(true);
+    Label2->setFont(title);
+    Label1 = place(new LabelControl(Pic1), "Label1", {5460, 360, 390, 210});
+    Label1->setText(QStringLiteral("关闭"));
+    Label1->setOpaque(false);
+    Label1->setForeColor(kTitleColour);
+    Label1->hide();
+    PicButton1 = place(new PictureBox(Pic1), "PicButton1", {5480, 70, 255, 255});
+
+    Pic2 = place(new PictureBox(this), "Pic2", {0, 1920, 5800, 2055});
+    Pic2->setBackColor(QColor(192, 192, 192));
+    Image1 = place(new ImageControl(Pic2), "Image1", {360, 1600, 1935, 450});
+    Image1->setPicture(res::picture(QStringLiteral("version")));
+
+    Picture1 = place(new PictureBox(this), "Picture1", {350, 360, 5100, 3165});
     Picture1->setPicture(res::picture(QStringLiteral("about")));
+
+    connect(PicButton1->events(), &MouseEventSource::mouseMove, this,
+            &FrmHelp::PicButton1_MouseMove);
+    connect(PicButton1->events(), &MouseEventSource::mouseDown, this,
+            &FrmHelp::PicButton1_MouseDown);
+    connect(PicButton1->events(), &MouseEventSource::mouseUp, this, &FrmHelp::PicButton1_MouseUp);
+    connect(PicButton1->events(), &MouseEventSource::click, this, &FrmHelp::PicButton1_Click);
+    connect(Pic1->events(), &MouseEventSource::mouseMove, this, &FrmHelp::Pic1_MouseMove);
+    auto drags = [this](QWidget* area, const MouseEventSource* events) {
+        connect(
+            events, &MouseEventSource::mouseMove, this,
+            [this, area](int button, int, double x, double y) { dragFrom(area, button, x, y); });
+    };
+    drags(Pic2, Pic2->events());
+    drags(Picture1, Picture1->events());
+    drags(Label2, Label2->events());
 }
 
 void FrmHelp::formLoad() {
     const platform::ScreenMetrics screen = platform::screenMetrics();
     setLeftTwips((screen.widthTwips() - widthTwips()) / 2);
     setTopTwips((screen.heightTwips() - heightTwips()) / 2);
+    paint(Pic1, kPanelLight, true);
+    paint(Pic2, kPanelLight, false);
+    paint(PicButton1, kPanelLight, false);
+}
+
+void FrmHelp::PicButton1_MouseMove() {
+    paint(PicButton1, kButtonHover, false);
+    Label1->show();
+}
+
+void FrmHelp::PicButton1_MouseDown() {
+    paint(PicButton1, kButtonPressed, true);
+}
+
+void FrmHelp::PicButton1_MouseUp() {
+    paint(PicButton1, kPanelLight, false);
+}
+
+void FrmHelp::PicButton1_Click() {
+    platform::playAppSound(QStringLiteral("sound/ok.wav"));
+    unloadFrmHelp();
+}
+
+void FrmHelp::Pic1_MouseMove(int button, int, double x, double y) {
+    paint(PicButton1, kPanelLight, false);
+    Label1->hide();
+    dragFrom(Pic1, button, x, y);
+}
+
+void FrmHelp::dragFrom(QWidget* control, int button, double x, double y) {
+    if (!(button & kLeftButton))
+        return;
+    dragWindow(this, control->mapToGlobal(QPoint(toPixelsX(x), toPixelsY(y))));
 }
 
 }  // namespace zd

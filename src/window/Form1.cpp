@@ -9,6 +9,7 @@
 #include "options/Class1.h"
 #include "options/clsEx_Drag.h"
 #include "resources/Resources.h"
+#include "window/LayoutRules.h"
 
 namespace zd {
 
@@ -28,6 +29,8 @@ Form1::Form1() {
     buildControls();
     connectController();
     connectOpen();
+    connectLayout();
+    connectCommands();
 }
 
 Form1::~Form1() = default;
@@ -149,9 +152,7 @@ void Form1::setLayoutTag(QObject* control, const QString& tag) {
     control->setProperty("Tag", tag);
 }
 
-// Controls that have a font in the classic sense (picture boxes, text boxes, labels); images,
-// scroll bars, the movie control and timers have none.
-static bool hasFont(QObject* control) {
+bool Form1::hasFont(QObject* control) {
     return qobject_cast<PictureBox*>(control) || qobject_cast<TextBox*>(control) ||
            qobject_cast<LabelControl*>(control);
 }
@@ -163,13 +164,10 @@ void Form1::writeLayoutTags() {
             setLayoutTag(control, QString());  // a timer has no geometry
             continue;
         }
-        const TwipRect r = twipsGeometry(widget);
-        QString tag;
-        for (double v : {r.left, r.top, r.width, r.height})
-            tag += QString::number(v) + ' ';
+        std::optional<double> fontSize;
         if (hasFont(control))
-            tag += QString::number(widget->font().pointSizeF()) + ' ';
-        setLayoutTag(control, tag);
+            fontSize = widget->font().pointSizeF();
+        setLayoutTag(control, layout::formatLayoutTag(twipsGeometry(widget), fontSize));
     }
 }
 

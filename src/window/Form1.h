@@ -39,7 +39,27 @@ class Form1 : public Form {
     // followed by one blank; written once at start-up.
     static QString layoutTag(QObject* control);
     static void setLayoutTag(QObject* control, const QString& tag);
+    // Controls that have a font in the classic sense (picture boxes, text boxes, labels);
+    // images, scroll bars, the movie control and timers have none.
+    static bool hasFont(QObject* control);
     void writeLayoutTags();
+
+    // Proportional layout: every control from its tag, scaled with the client size against
+    // RefScaleWidth x RefScaleHeight; runs on every size change.
+    void Form_Resize();
+    // The title bar's and the panel's gradients in the options window's colours.
+    void paintSkin();
+    // Enlarge and shrink buttons: their timers step the window size while the button is held.
+    void imascrollbox1_MouseDown();
+    void imascrollbox1_MouseUp();
+    void imascrollbox3_MouseDown();
+    void imascrollbox3_MouseUp();
+    void TimerScroll_Timer();
+    void TimerScroll2_Timer();
+    // Hover looks that need more than a bitmap, and the containers resetting hover looks.
+    void ImageResume_MouseMove();
+    void Picture1_MouseMove(int button, int shift, double x, double y);
+    void PicMove_MouseMove(int button, int shift, double x, double y);
 
     // Player controller.
     void ImageBegin_Click();
@@ -50,6 +70,9 @@ class Form1 : public Form {
     void HScroll1_Change();
     void Label1_Change();
     void SwFlash_OnReadyStateChange(qint32 newState);
+
+    // Window commands.
+    void ImageOption_Click();
 
     // The opening procedure is shared with other windows.
     void OpenFiles();
@@ -105,11 +128,14 @@ class Form1 : public Form {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void buildControls();
     void connectController();
     void connectOpen();
+    void connectLayout();
+    void connectCommands();
     // Turns TmrPlay on and has its first tick come at once from the event loop.
     void startPlayTimer();
     template <class T>
