@@ -29,8 +29,6 @@ constexpr std::size_t kMaxCachedMorphs = 512;
 constexpr int kMaxNestedLayers = 8;
 // How far glyph outlines may stray from their curves, in device pixels.
 constexpr double kGlyphTolerance = 0.02;
-// The rasterizer's coordinate step, in device pixels.
-constexpr double kTieBreak = 1.0 / 64.0;
 // Device coordinates beyond this are cut away before drawing.
 constexpr double kMaxDeviceCoordinate = 16000.0;
 // The gutter DefineEditText keeps between its bounds and its text: 2 pixels.
@@ -208,8 +206,12 @@ struct Renderer::Surface {
     QPoint origin;  // the device position of the image's top left
     QRect visible;  // device pixels worth drawing
 
+    // Twips to this surface's image pixels.
+    QTransform deviceTransform(const QTransform& toDevice) const {
+        return toDevice * QTransform::fromTranslate(-origin.x(), -origin.y());
+    }
     void setTransform(const QTransform& toDevice) const {
-        painter->setTransform(toDevice * QTransform::fromTranslate(-origin.x(), -origin.y()));
+        painter->setTransform(deviceTransform(toDevice));
     }
 };
 
@@ -241,14 +243,7 @@ void Renderer::renderStage(QImage& image, const QRectF& target, StagePlayer& pla
     if (player.frame() < 0) {
         return;
     }
-    QTransform toDevice = stageTransform(stage, target);
-    if (!options_.antialias) {
-        // Without antialiasing a pixel is covered when its centre is inside. A centre exactly
-        // on an edge belongs to the shape to its right and below; the rasterizer decides such
-        // ties the other way, so the picture moves up and left by its smallest step (1/64).
-        toDevice *= QTransform::fromTranslate(-kTieBreak, -kTieBreak);
-    }
-    renderTimeline(image, player.root(), toDevice, player.context());
+    renderTimeline(image, player.root(), stageTransform(stage, target), player.context());
 }
 
 void Renderer::renderTimeline(QImage& image, const Timeline& timeline, const QTransform& toDevice,
@@ -460,8 +455,28 @@ const ShapePaths& Renderer::shapePaths(const CharacterPtr& c, std::uint16_t rati
 }
 
 void Renderer::drawShapePaths(Surface& s, const ShapePaths& paths, const State& state) {
+    if (!options_.antialias) {
+        // Chords cut once per shape; the rasterizer keeps only what falls on the image.
+        const QTransform device = s.deviceTransform(state.xform);
+        for (const ShapePaths::Group& g : paths.groups) {
+            for (const ShapePaths::Fill& f : g.fills) {
+                fillAliased(s, f.polygons(), f.path.fillRule() == Qt::WindingFill, device, f.style,
+                            state);
+            }
+            if (state.maskMode) {
+                continue;  // masks are made of the fills alone
+            }
+            for (const ShapePaths::Stroke& l : g.strokes) {
+                const bool visible = l.style.fill || state.lut.color(l.style.color).alpha() != 0;
+                if (visible) {
+                    strokeAliased(s, l.polygons(), strokePen(l.style, state), l.style, state);
+                }
+            }
+        }
+        return;
+    }
     QPainter& p = *s.painter;
-    p.setRenderHint(QPainter::Antialiasing, options_.antialias);
+    p.setRenderHint(QPainter::Antialiasing, true);
     s.setTransform(state.xform);
     // A shape blown up far past the device is cut to what can show first: the rasterizer
     // cannot take coordinates that large.
@@ -480,7 +495,7 @@ void Renderer::drawShapePaths(Surface& s, const ShapePaths& paths, const State& 
     }
     for (const ShapePaths::Group& g : paths.groups) {
         for (const ShapePaths::Fill& f : g.fills) {
-            fillPath(p, huge ? f.path.intersected(window) : f.path, f.style, state);
+            fillPath(s, huge ? f.path.intersected(window) : f.path, f.style, state);
         }
         if (state.maskMode) {
             continue;  // masks are made of the fills alone
@@ -491,11 +506,11 @@ void Renderer::drawShapePaths(Surface& s, const ShapePaths& paths, const State& 
                 stroker.setWidth(std::max<double>(l.style.width, 1.0));
                 FillStyle solid;
                 solid.color = l.style.color;
-                fillPath(p, stroker.createStroke(l.path).intersected(window),
+                fillPath(s, stroker.createStroke(l.path).intersected(window),
                          l.style.fill ? *l.style.fill : solid, state);
                 continue;
             }
-            strokePath(p, l.path, l.style, state);
+            strokePath(s, l.path, l.style, state);
         }
     }
 }
@@ -597,8 +612,9 @@ QBrush Renderer::gradientBrush(const FillStyle& style, const ColorLut& lut) cons
     return brush;
 }
 
-void Renderer::fillPath(QPainter& p, const QPainterPath& path, const FillStyle& style,
+void Renderer::fillPath(Surface& s, const QPainterPath& path, const FillStyle& style,
                         const State& state) {
+    QPainter& p = *s.painter;
     if (state.maskMode) {
         p.fillPath(path, Qt::white);
         return;
@@ -625,8 +641,7 @@ void Renderer::fillPath(QPainter& p, const QPainterPath& path, const FillStyle& 
             return;
         }
         p.save();
-        p.setRenderHint(QPainter::SmoothPixmapTransform,
-                        style.bitmapSmoothed() && options_.antialias);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, style.bitmapSmoothed());
         if (style.bitmapRepeats()) {
             QBrush brush(image);
             brush.setTransform(m);
@@ -640,21 +655,118 @@ void Renderer::fillPath(QPainter& p, const QPainterPath& path, const FillStyle& 
     }
 }
 
-void Renderer::strokePath(QPainter& p, const QPainterPath& path, const LineStyle& style,
-                          const State& state) {
-    QBrush brush;
-    if (state.maskMode) {
-        brush = QBrush(Qt::white);
-    } else if (style.fill && style.fill->isGradient()) {
-        brush = gradientBrush(*style.fill, state.lut);
-    } else {
-        const QColor c = state.lut.color(style.color);
-        if (c.alpha() == 0) {
+void Renderer::fillAliased(Surface& s, const Polygons& outline, bool nonZero,
+                           const QTransform& device, const FillStyle& style, const State& state,
+                           const std::optional<QRect>& clip) {
+    AliasedRasterizer r(clip ? clip->intersected(s.image->rect()) : s.image->rect());
+    r.addPolygons(outline, device);
+    const auto spans = r.spans(nonZero);
+    if (!spans.empty()) {
+        paintSpans(s, spans, style, device, state);
+    }
+}
+
+namespace {
+
+// Source over, premultiplied, rounding as QPainter does.
+inline QRgb over(QRgb src, QRgb dst) {
+    const unsigned k = 255 - qAlpha(src);
+    auto mul = [k](unsigned v) {
+        const unsigned t = v * k + 128;
+        return (t + (t >> 8)) >> 8;
+    };
+    return qRgba(qRed(src) + mul(qRed(dst)), qGreen(src) + mul(qGreen(dst)),
+                 qBlue(src) + mul(qBlue(dst)), qAlpha(src) + mul(qAlpha(dst)));
+}
+
+}  // namespace
+
+void Renderer::paintSpans(Surface& s, const std::vector<AliasedRasterizer::Span>& spans,
+                          const FillStyle& style, const QTransform& device, const State& state) {
+    QImage& image = *s.image;
+    auto solid = [&](QColor c) {
+        const QRgb px = qPremultiply(c.rgba());
+        if (qAlpha(px) == 0) {
             return;
         }
-        brush = QBrush(c);
+        for (const auto& span : spans) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(span.y));
+            if (qAlpha(px) == 255) {
+                std::fill(line + span.x0, line + span.x1, px);
+            } else {
+                for (int x = span.x0; x < span.x1; ++x) {
+                    line[x] = over(px, line[x]);
+                }
+            }
+        }
+    };
+    if (state.maskMode) {
+        solid(Qt::white);
+        return;
     }
-    QPen pen(brush, style.width);
+    if (style.type == FillStyle::Solid) {
+        solid(state.lut.color(style.color));
+        return;
+    }
+    QImage bitmapImage;
+    const QTransform m = toQt(style.matrix);
+    if (style.isBitmap()) {
+        bitmapImage = transformedBitmap(style.bitmapId, state.lut);
+        if (bitmapImage.isNull()) {
+            solid(QColor(0xc0, 0xc0, 0xc0));  // placeholder for a missing bitmap
+            return;
+        }
+        if (std::abs(m.determinant()) < 1e-12 || !sane(m)) {
+            return;
+        }
+    } else if (!style.isGradient()) {
+        return;
+    }
+    // Gradients and bitmaps are drawn over the spans' bounds first, then copied where the
+    // spans cover.
+    int top = spans.front().y;
+    int bottom = spans.back().y;
+    int left = spans.front().x0;
+    int right = spans.front().x1;
+    for (const auto& span : spans) {
+        left = std::min(left, span.x0);
+        right = std::max(right, span.x1);
+    }
+    const QRect box(QPoint(left, top), QPoint(right - 1, bottom));
+    QImage source(box.size(), QImage::Format_ARGB32_Premultiplied);
+    source.fill(Qt::transparent);
+    {
+        QPainter p(&source);
+        const QTransform toSource = device * QTransform::fromTranslate(-box.left(), -box.top());
+        if (style.isGradient()) {
+            QBrush brush = gradientBrush(style, state.lut);
+            brush.setTransform(brush.transform() * toSource);
+            p.fillRect(source.rect(), brush);
+        } else if (style.bitmapRepeats()) {
+            QBrush brush(bitmapImage);
+            brush.setTransform(m * toSource);
+            p.fillRect(source.rect(), brush);
+        } else {
+            p.setTransform(m * toSource);
+            p.drawImage(0, 0, bitmapImage);
+        }
+    }
+    for (const auto& span : spans) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(span.y));
+        const auto* from = reinterpret_cast<const QRgb*>(source.constScanLine(span.y - top));
+        for (int x = span.x0; x < span.x1; ++x) {
+            const QRgb px = from[x - left];
+            if (qAlpha(px) == 255) {
+                line[x] = px;
+            } else if (qAlpha(px) != 0) {
+                line[x] = over(px, line[x]);
+            }
+        }
+    }
+}
+
+QPen Renderer::strokePen(const LineStyle& style, const State& state) const {
+    QPen pen(Qt::black, style.width);
     const double scale = transformScale(state.xform);
     const bool fixedWidth = style.noHScale || style.noVScale;
     const double deviceWidth = fixedWidth ? style.width / 20.0 * stageScale_ : style.width * scale;
@@ -688,24 +800,56 @@ void Renderer::strokePath(QPainter& p, const QPainterPath& path, const LineStyle
             pen.setJoinStyle(Qt::RoundJoin);
             break;
     }
-    if (!options_.antialias) {
-        // Aliased strokes are outlined on the device and filled like any fill, so both
-        // follow the same pixel-centre rule.
-        const QTransform device = p.transform();
-        QPainterPathStroker stroker(pen);
-        if (pen.isCosmetic()) {
-            stroker.setWidth(pen.widthF());
-        } else {
-            stroker.setWidth(pen.widthF() * transformScale(device));
+    return pen;
+}
+
+void Renderer::strokePath(Surface& s, const QPainterPath& path, const LineStyle& style,
+                          const State& state) {
+    QBrush brush;
+    if (state.maskMode) {
+        brush = QBrush(Qt::white);
+    } else if (style.fill && style.fill->isGradient()) {
+        brush = gradientBrush(*style.fill, state.lut);
+    } else {
+        const QColor c = state.lut.color(style.color);
+        if (c.alpha() == 0) {
+            return;
         }
-        const QPainterPath outlinePath = stroker.createStroke(device.map(path));
-        p.save();
-        p.resetTransform();
-        p.fillPath(outlinePath, brush);
-        p.restore();
+        brush = QBrush(c);
+    }
+    QPen pen = strokePen(style, state);
+    pen.setBrush(brush);
+    s.painter->strokePath(path, pen);
+}
+
+void Renderer::strokeAliased(Surface& s, const Polygons& line, const QPen& pen,
+                             const LineStyle& style, const State& state) {
+    // The line's chords are outlined on the device and the outline filled like any fill, so
+    // both follow the same pixel-centre rule.
+    const QTransform device = s.deviceTransform(state.xform);
+    QPainterPath onDevice;
+    std::uint32_t start = 0;
+    for (const Polygons::Run& run : line.runs) {
+        onDevice.moveTo(device.map(line.points[start]));
+        for (std::uint32_t i = start + 1; i < run.end; ++i) {
+            onDevice.lineTo(device.map(line.points[i]));
+        }
+        start = run.end;
+    }
+    QPainterPathStroker stroker(pen);
+    stroker.setWidth(pen.isCosmetic() ? pen.widthF() : pen.widthF() * transformScale(state.xform));
+    AliasedRasterizer r(s.image->rect());
+    r.addPath(stroker.createStroke(onDevice));
+    const auto spans = r.spans(true);
+    if (spans.empty()) {
         return;
     }
-    p.strokePath(path, pen);
+    FillStyle paint;
+    paint.color = style.color;
+    if (style.fill) {
+        paint = *style.fill;
+    }
+    paintSpans(s, spans, paint, device, state);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -761,11 +905,12 @@ void Renderer::drawBitmapCharacter(Surface& s, const Character& c, const State& 
 const std::vector<QPainterPath>& Renderer::glyphPaths(const CharacterPtr& font) {
     auto it = glyphs_.find(font.get());
     if (it != glyphs_.end()) {
-        return it->second.second;
+        return it->second.paths;
     }
-    std::vector<QPainterPath> paths;
+    Glyphs glyphs;
+    glyphs.font = font;
     if (const auto* f = font->as<FontDefinition>()) {
-        paths.reserve(f->glyphs.size());
+        glyphs.paths.reserve(f->glyphs.size());
         for (const ShapeDefinition& glyph : f->glyphs) {
             ShapeDefinition g = glyph;
             g.windingRule = true;
@@ -777,10 +922,25 @@ const std::vector<QPainterPath>& Renderer::glyphPaths(const CharacterPtr& font) 
                     path.addPath(fill.path);
                 }
             }
-            paths.push_back(std::move(path));
+            glyphs.paths.push_back(std::move(path));
         }
     }
-    return glyphs_.emplace(font.get(), std::make_pair(font, std::move(paths))).first->second.second;
+    glyphs.polygons.resize(glyphs.paths.size());
+    return glyphs_.emplace(font.get(), std::move(glyphs)).first->second.paths;
+}
+
+const Polygons& Renderer::glyphPolygons(const CharacterPtr& font, std::size_t index) {
+    static const Polygons none;
+    glyphPaths(font);
+    Glyphs& glyphs = glyphs_.find(font.get())->second;
+    if (index >= glyphs.paths.size()) {
+        return none;
+    }
+    std::optional<Polygons>& flat = glyphs.polygons[index];
+    if (!flat) {
+        flat = flattenPath(glyphs.paths[index]);
+    }
+    return *flat;
 }
 
 void Renderer::drawText(Surface& s, const TextDefinition& text, const State& state) {
@@ -820,8 +980,15 @@ void Renderer::drawText(Surface& s, const TextDefinition& text, const State& sta
         for (const GlyphEntry& g : r.glyphs) {
             if (glyphs != nullptr && g.index < glyphs->size() && c.alpha() != 0) {
                 const QTransform glyph = QTransform(scale, 0, 0, scale, x, y) * textXform;
-                s.setTransform(glyph);
-                p.fillPath(flattenForDevice((*glyphs)[g.index], glyph, kGlyphTolerance), c);
+                if (!options_.antialias) {
+                    FillStyle paint;
+                    paint.color = color;
+                    fillAliased(s, glyphPolygons(font, g.index), true, s.deviceTransform(glyph),
+                                paint, state);
+                } else {
+                    s.setTransform(glyph);
+                    p.fillPath(flattenForDevice((*glyphs)[g.index], glyph, kGlyphTolerance), c);
+                }
             }
             x += g.advance;
         }
@@ -1012,6 +1179,15 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
 
     p.save();
     p.setClipRect(box, Qt::IntersectClip);
+    // Aliased glyphs take the pixels whose centres lie in the field (upright fields; a turned
+    // one is cut to its bounds).
+    const QRectF deviceBox = s.deviceTransform(state.xform).mapRect(box);
+    auto pixelEdge = [](double v) {
+        return static_cast<int>(std::clamp(std::ceil(v - 0.5), -1e8, 1e8));
+    };
+    const std::optional<QRect> aliasedClip(
+        QRect(QPoint(pixelEdge(deviceBox.left()), pixelEdge(deviceBox.top())),
+              QPoint(pixelEdge(deviceBox.right()) - 1, pixelEdge(deviceBox.bottom()) - 1)));
     double baseline = box.top() + kTextGutter;
     for (const Line& line : lines) {
         // The tallest character sets the line; an empty line takes the field's own size.
@@ -1051,13 +1227,19 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
                 const double scale =
                     item.style->size / item.font->as<FontDefinition>()->unitsPerEm();
                 const auto& paths = glyphPaths(item.font);
-                if (static_cast<std::size_t>(item.glyph) < paths.size()) {
-                    s.setTransform(QTransform(scale, 0, 0, scale, x, baseline) * state.xform);
+                const auto index = static_cast<std::size_t>(item.glyph);
+                if (index < paths.size()) {
                     const QTransform glyph =
                         QTransform(scale, 0, 0, scale, x, baseline) * state.xform;
-                    p.fillPath(flattenForDevice(paths[static_cast<std::size_t>(item.glyph)], glyph,
-                                                kGlyphTolerance),
-                               color);
+                    if (!options_.antialias) {
+                        FillStyle paint;
+                        paint.color = fieldTextColor(item.style->color);
+                        fillAliased(s, glyphPolygons(item.font, index), true,
+                                    s.deviceTransform(glyph), paint, state, aliasedClip);
+                    } else {
+                        s.setTransform(glyph);
+                        p.fillPath(flattenForDevice(paths[index], glyph, kGlyphTolerance), color);
+                    }
                 }
             } else if (!item.font && color.alpha() != 0) {
                 s.setTransform(state.xform);

@@ -8,10 +8,12 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
 #include "engine/player/DisplayTree.h"
+#include "engine/render/Rasterizer.h"
 #include "engine/render/RenderHooks.h"
 #include "engine/render/ShapePaths.h"
 
@@ -90,10 +92,19 @@ class Renderer {
     void drawText(Surface& s, const TextDefinition& text, const State& state);
     void drawEditText(Surface& s, const EditTextDefinition& text, const State& state);
     void drawBitmapCharacter(Surface& s, const Character& c, const State& state);
-    void fillPath(QPainter& p, const QPainterPath& path, const FillStyle& style,
-                  const State& state);
-    void strokePath(QPainter& p, const QPainterPath& path, const LineStyle& style,
+    void fillPath(Surface& s, const QPainterPath& path, const FillStyle& style, const State& state);
+    void strokePath(Surface& s, const QPainterPath& path, const LineStyle& style,
                     const State& state);
+    // Aliased drawing: the pixels whose centres the outline covers, painted with the style.
+    // device maps the outline (and the style's matrix) into the surface's image.
+    void fillAliased(Surface& s, const Polygons& outline, bool nonZero, const QTransform& device,
+                     const FillStyle& style, const State& state,
+                     const std::optional<QRect>& clip = std::nullopt);
+    void strokeAliased(Surface& s, const Polygons& line, const QPen& pen, const LineStyle& style,
+                       const State& state);
+    void paintSpans(Surface& s, const std::vector<AliasedRasterizer::Span>& spans,
+                    const FillStyle& style, const QTransform& device, const State& state);
+    QPen strokePen(const LineStyle& style, const State& state) const;
     QBrush gradientBrush(const FillStyle& style, const ColorLut& lut) const;
 
     // An embedded font by name and style (the field's own font preferred), else any of that
@@ -102,6 +113,8 @@ class Renderer {
                           std::optional<std::uint16_t> preferred);
     const ShapePaths& shapePaths(const CharacterPtr& c, std::uint16_t ratio);
     const std::vector<QPainterPath>& glyphPaths(const CharacterPtr& font);
+    // A glyph's outline cut into chords (empty for an index it does not have).
+    const Polygons& glyphPolygons(const CharacterPtr& font, std::size_t index);
     // The decoded bitmap (null when it cannot be had).
     const QImage& bitmap(std::uint16_t id);
     QImage transformedBitmap(std::uint16_t id, const ColorLut& lut);
@@ -117,8 +130,12 @@ class Renderer {
     std::unordered_map<const Character*, std::pair<CharacterPtr, ShapePaths>> shapes_;
     std::map<std::pair<const Character*, std::uint16_t>, std::pair<CharacterPtr, ShapePaths>>
         morphs_;
-    std::unordered_map<const Character*, std::pair<CharacterPtr, std::vector<QPainterPath>>>
-        glyphs_;
+    struct Glyphs {
+        CharacterPtr font;
+        std::vector<QPainterPath> paths;
+        std::vector<std::optional<Polygons>> polygons;
+    };
+    std::unordered_map<const Character*, Glyphs> glyphs_;
     std::unordered_map<std::uint16_t, QImage> bitmaps_;
 };
 

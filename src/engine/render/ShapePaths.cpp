@@ -78,6 +78,20 @@ QPainterPath linkEdges(const std::vector<Edge>& edges, bool windingRule) {
 
 }  // namespace
 
+const Polygons& ShapePaths::Fill::polygons() const {
+    if (!flat) {
+        flat = flattenPath(path);
+    }
+    return *flat;
+}
+
+const Polygons& ShapePaths::Stroke::polygons() const {
+    if (!flat) {
+        flat = flattenPath(path);
+    }
+    return *flat;
+}
+
 QPainterPath ShapePaths::coverage() const {
     QPainterPath all;
     all.setFillRule(Qt::WindingFill);
@@ -194,13 +208,14 @@ ShapePaths buildShapePaths(const ShapeDefinition& shape) {
                 continue;
             }
             out.groups[g].fills.push_back(
-                {styles.fills[f], linkEdges(groups[g].fills[f], shape.windingRule)});
+                {styles.fills[f], linkEdges(groups[g].fills[f], shape.windingRule), std::nullopt});
         }
         for (std::size_t l = 0; l < groups[g].strokes.size(); ++l) {
             if (groups[g].strokes[l].isEmpty()) {
                 continue;
             }
-            out.groups[g].strokes.push_back({styles.lines[l], std::move(groups[g].strokes[l])});
+            out.groups[g].strokes.push_back(
+                {styles.lines[l], std::move(groups[g].strokes[l]), std::nullopt});
         }
     }
     return out;

@@ -2,8 +2,10 @@
 
 #include <QPainterPath>
 #include <QRectF>
+#include <optional>
 #include <vector>
 
+#include "engine/render/Rasterizer.h"
 #include "engine/swf/Shapes.h"
 
 namespace zd::engine {
@@ -14,10 +16,15 @@ struct ShapePaths {
     struct Fill {
         FillStyle style;
         QPainterPath path;
+        // The path with its curves cut into chords, made when first asked for.
+        const Polygons& polygons() const;
+        mutable std::optional<Polygons> flat;
     };
     struct Stroke {
         LineStyle style;
         QPainterPath path;
+        const Polygons& polygons() const;
+        mutable std::optional<Polygons> flat;
     };
     struct Group {
         std::vector<Fill> fills;

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QPainterPath>
+#include <QPointF>
+#include <QRect>
+#include <QTransform>
+#include <cstdint>
+#include <vector>
+
+namespace zd::engine {
+
+// How far the chords of a curve may stray from it, in the outline's own units (twips for
+// shapes: a tenth of a pixel at 100%). Aliased pictures depend on the exact chords, so they
+// are cut once per outline, before any transform.
+inline constexpr double kCurveTolerance = 2.0;
+
+// Outlines made of straight edges only, in the units of the outline they came from.
+struct Polygons {
+    struct Run {
+        std::uint32_t end = 0;  // one past the run's last point
+        bool closed = false;
+    };
+    std::vector<QPointF> points;
+    std::vector<Run> runs;
+
+    bool empty() const { return points.empty(); }
+};
+
+// The points that replace a quadratic curve from p0 (not included) to p2 (included). The
+// chords follow the curve's own parabola so each strays about as far as tolerance allows; a
+// curve that bends less than tolerance is one chord.
+void appendCurveChords(QPointF p0, QPointF p1, QPointF p2, double tolerance,
+                       std::vector<QPointF>& out);
+
+// A path of lines and quadratic curves (as QPainterPath::quadTo stores them) as polygons.
+// Subpaths are closed when the path closes them (fills close every one anyway).
+Polygons flattenPath(const QPainterPath& path, double tolerance = kCurveTolerance);
+
+// Aliased scan conversion. A pixel is covered when its centre is inside the outline; a
+// centre exactly on an edge belongs to the region on the edge's right (on a horizontal edge,
+// to the region below), so shapes sharing an edge neither overlap nor leave a gap. Vertices
+// are placed on a grid of 1/256 pixel first, as the pictures of the reference player show.
+class AliasedRasterizer {
+  public:
+    // Only pixels inside clip are ever produced; edges beyond it cost little more than their
+    // count.
+    explicit AliasedRasterizer(const QRect& clip);
+
+    void addLine(QPointF from, QPointF to);
+    // Every run of the polygons, mapped by t, closed (a fill).
+    void addPolygons(const Polygons& polygons, const QTransform& t);
+    // Every subpath of a device path, closed; its cubic curves (stroke outlines, round caps
+    // and joins) are cut finely into chords.
+    void addPath(const QPainterPath& path);
+
+    bool empty() const { return edges_.empty(); }
+    std::size_t edgeCount() const { return edges_.size(); }
+
+    struct Span {
+        int y;
+        int x0;  // covered pixels: [x0, x1)
+        int x1;
+    };
+    // The covered runs, row by row from the top, left to right within a row.
+    std::vector<Span> spans(bool nonZero) const;
+
+  private:
+    struct Edge {
+        double yTop;
+        double yBottom;
+        double xTop;
+        double slope;  // dx/dy
+        int winding;
+    };
+    void addCubic(QPointF from, QPointF c1, QPointF c2, QPointF to);
+
+    QRect clip_;
+    std::vector<Edge> edges_;
+};
+
+}  // namespace zd::engine
