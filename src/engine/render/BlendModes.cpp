@@ -55,12 +55,6 @@ float mixDarken(float s, float b, float sa, float ba) {
 float mixDifference(float s, float b, float sa, float ba) {
     return std::abs(s * ba - b * sa);
 }
-float mixAdd(float s, float b, float sa, float ba) {
-    return std::min(sa * ba, s * ba + b * sa);
-}
-float mixSubtract(float s, float b, float sa, float ba) {
-    return std::max(0.0f, b * sa - s * ba);
-}
 float mixHardlight(float s, float b, float sa, float ba) {
     if (2 * s <= sa) {
         return 2 * s * b;
@@ -128,7 +122,7 @@ bool needsParentLayer(BlendMode mode) {
 }
 
 QRgb blendPixel(QRgb source, QRgb backdrop, BlendMode mode) {
-    if (qAlpha(source) == 0 && mode != BlendMode::Alpha) {
+    if (qAlpha(source) == 0) {
         return backdrop;
     }
     const Px s = load(source);
@@ -148,9 +142,13 @@ QRgb blendPixel(QRgb source, QRgb backdrop, BlendMode mode) {
         case BlendMode::Difference:
             return separable(s, d, mixDifference);
         case BlendMode::Add:
-            return separable(s, d, mixAdd);
-        case BlendMode::Subtract:
-            return separable(s, d, mixSubtract);
+            // The object's premultiplied channels added to the backdrop's, saturating.
+            return store({s.r + d.r, s.g + d.g, s.b + d.b, s.a + d.a});
+        case BlendMode::Subtract: {
+            // Taken from the backdrop's channels down to nothing; alpha is their union.
+            auto sub = [](float b, float v) { return std::max(0.0f, b - v); };
+            return store({sub(d.r, s.r), sub(d.g, s.g), sub(d.b, s.b), s.a + d.a - s.a * d.a});
+        }
         case BlendMode::Overlay:
             return separable(s, d, mixOverlay);
         case BlendMode::Hardlight:

@@ -50,8 +50,9 @@ TEST(BlendModes, EveryModeOnKnownPixelPairs) {
         {BlendMode::Normal, kHalf, kD, qRgb(125, 125, 145)},
         {BlendMode::Multiply, kHalf, kD, qRgb(45, 104, 144)},
         {BlendMode::Screen, kHalf, kD, qRgb(130, 171, 250)},
-        {BlendMode::Add, kHalf, kD, qRgb(150, 200, 253)},
-        {BlendMode::Subtract, kHalf, kD, qRgb(25, 100, 230)},
+        // Add and Subtract work on the premultiplied channels as they are, saturating.
+        {BlendMode::Add, kHalf, kD, qRgb(150, 200, 255)},
+        {BlendMode::Subtract, kHalf, kD, qRgb(0, 100, 230)},
         {BlendMode::Difference, kHalf, kD, qRgb(100, 100, 230)},
         {BlendMode::Hardlight, kHalf, kD, qRgb(108, 134, 164)},
         {BlendMode::Overlay, kHalf, kD, qRgb(64, 138, 248)},
@@ -61,6 +62,8 @@ TEST(BlendModes, EveryModeOnKnownPixelPairs) {
         // Both half transparent: alpha is their union.
         {BlendMode::Multiply, kHalf, qRgba(60, 30, 90, 128), qRgba(103, 46, 62, 192)},
         {BlendMode::Screen, kHalf, qRgba(60, 30, 90, 128), qRgba(136, 74, 103, 192)},
+        {BlendMode::Add, kHalf, qRgba(60, 30, 90, 128), qRgba(160, 80, 110, 255)},
+        {BlendMode::Subtract, kHalf, qRgba(60, 30, 90, 128), qRgba(0, 0, 70, 192)},
     };
     for (const Case& c : cases) {
         const QRgb got = blendPixel(c.source, c.backdrop, c.mode);
@@ -73,17 +76,21 @@ TEST(BlendModes, TransparentPixelsOnEitherSide) {
     for (int m = 1; m <= 14; ++m) {
         const auto mode = static_cast<BlendMode>(m);
         SCOPED_TRACE(blendModeName(mode));
-        if (mode != BlendMode::Alpha) {
-            EXPECT_EQ(blendPixel(0u, kD, mode), kD) << "nothing drawn, nothing changes";
-        }
+        EXPECT_EQ(blendPixel(0u, kD, mode), kD) << "nothing drawn, nothing changes";
         const QRgb onEmpty = blendPixel(kS, 0u, mode);
         if (needsParentLayer(mode) || mode == BlendMode::Invert) {
             EXPECT_EQ(onEmpty, 0u) << "these change the backdrop only";
+        } else if (mode == BlendMode::Subtract) {
+            EXPECT_EQ(onEmpty, qRgba(0, 0, 0, 255)) << "nothing left to take from, covered";
         } else {
             EXPECT_EQ(onEmpty, kS) << "over nothing, the object as it is";
         }
     }
-    EXPECT_EQ(blendPixel(0u, kD, BlendMode::Alpha), 0u) << "alpha 0 clears the backdrop";
+    // An Alpha object leaves the layer alone where it is wholly transparent, and clears it
+    // where it is all but transparent.
+    const QRgb nearlyCleared = blendPixel(qRgba(0, 0, 0, 1), kD, BlendMode::Alpha);
+    EXPECT_EQ(qAlpha(nearlyCleared), 1);
+    EXPECT_LE(qBlue(nearlyCleared), 1);
 }
 
 TEST(BlendModes, ResultsStayValidPremultipliedColour) {
