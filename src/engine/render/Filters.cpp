@@ -108,52 +108,62 @@ const QRgb* row(const QImage& image, int y) {
 }
 
 // One box pass along a line of n values spaced `step` apart: each value becomes the floor of
-// the mean of the `window` values centred on it, `outside` standing in beyond the ends.
-void boxLine(std::uint8_t* data, int n, std::ptrdiff_t step, int window, std::uint8_t outside,
-             std::vector<std::uint8_t>& scratch) {
-    const int r = window / 2;
+// the weighted mean of the values within `radius` of it, `outside` standing in beyond the
+// ends. A fractional radius gives the two outermost taps that fraction of a weight.
+void boxLine(std::uint8_t* data, int n, std::ptrdiff_t step, int whole, unsigned edgeWeight,
+             std::uint8_t outside, std::vector<std::uint8_t>& scratch) {
     scratch.resize(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         scratch[static_cast<std::size_t>(i)] = data[i * step];
     }
-    auto value = [&](int i) -> unsigned {
+    auto value = [&](int i) -> std::uint64_t {
         return i < 0 || i >= n ? outside : scratch[static_cast<std::size_t>(i)];
     };
-    unsigned sum = 0;
-    for (int i = -r; i <= r; ++i) {
+    // Weights in 1/256: whole taps 256 each, the two at the ends edgeWeight.
+    const std::uint64_t total =
+        (2 * std::uint64_t(whole) + 1) * 256 + 2 * std::uint64_t(edgeWeight);
+    std::uint64_t sum = 0;
+    for (int i = -whole; i <= whole; ++i) {
         sum += value(i);
     }
     for (int i = 0; i < n; ++i) {
-        data[i * step] = static_cast<std::uint8_t>(sum / static_cast<unsigned>(window));
-        sum += value(i + r + 1);
-        sum -= value(i - r);
+        const std::uint64_t ends = value(i - whole - 1) + value(i + whole + 1);
+        data[i * step] = static_cast<std::uint8_t>((sum * 256 + ends * edgeWeight) / total);
+        sum += value(i + whole + 1);
+        sum -= value(i - whole);
     }
 }
 
 // Box blur of `channels` interleaved 8-bit channels.
-void boxBlur(std::uint8_t* data, int w, int h, int channels, std::ptrdiff_t stride, int windowX,
-             int windowY, int passes, std::uint8_t outside) {
+void boxBlur(std::uint8_t* data, int w, int h, int channels, std::ptrdiff_t stride, double radiusX,
+             double radiusY, int passes, std::uint8_t outside) {
     std::vector<std::uint8_t> scratch;
+    auto split = [](double r) {
+        const int whole = static_cast<int>(std::floor(r));
+        return std::make_pair(whole, static_cast<unsigned>(std::lround((r - whole) * 256)));
+    };
+    const auto [wholeX, edgeX] = split(radiusX);
+    const auto [wholeY, edgeY] = split(radiusY);
     for (int p = 0; p < passes; ++p) {
-        if (windowX > 1) {
+        if (radiusX > 0) {
             for (int y = 0; y < h; ++y) {
                 for (int c = 0; c < channels; ++c) {
-                    boxLine(data + y * stride + c, w, channels, windowX, outside, scratch);
+                    boxLine(data + y * stride + c, w, channels, wholeX, edgeX, outside, scratch);
                 }
             }
         }
-        if (windowY > 1) {
+        if (radiusY > 0) {
             for (int x = 0; x < w; ++x) {
                 for (int c = 0; c < channels; ++c) {
-                    boxLine(data + x * channels + c, h, stride, windowY, outside, scratch);
+                    boxLine(data + x * channels + c, h, stride, wholeY, edgeY, outside, scratch);
                 }
             }
         }
     }
 }
 
-void blurPlane(Plane& p, int windowX, int windowY, int passes, std::uint8_t outside) {
-    boxBlur(p.v.data(), p.w, p.h, 1, p.w, windowX, windowY, passes, outside);
+void blurPlane(Plane& p, double radiusX, double radiusY, int passes, std::uint8_t outside) {
+    boxBlur(p.v.data(), p.w, p.h, 1, p.w, radiusX, radiusY, passes, outside);
 }
 
 // out(p) = in(p - (dx, dy)), bilinear between pixels, `outside` beyond the plane.
@@ -270,8 +280,9 @@ template <typename ColorOf>
 QImage shadowLike(const QImage& src, const ShadowParams& p, double sx, double sy, ColorOf colorOf) {
     Plane s = alphaPlane(src, p.inner);
     const std::uint8_t outside = p.inner ? 255 : 0;
-    blurPlane(s, blurWindow(p.blurX, sx), blurWindow(p.blurY, sy), clampPasses(p.passes), outside);
-    s = shifted(s, p.dx, p.dy, outside);
+    blurPlane(s, blurRadius(p.blurX, sx), blurRadius(p.blurY, sy), clampPasses(p.passes), outside);
+    // The shadow moves by whole pixels.
+    s = shifted(s, std::round(p.dx), std::round(p.dy), outside);
     applyStrength(s, p.strength);
 
     QImage out(src.size(), QImage::Format_ARGB32_Premultiplied);
@@ -312,7 +323,7 @@ template <typename ColorOfSigned>
 QImage bevelLike(const QImage& src, const ShadowParams& p, double sx, double sy,
                  ColorOfSigned colorOf) {
     Plane b = alphaPlane(src, false);
-    blurPlane(b, blurWindow(p.blurX, sx), blurWindow(p.blurY, sy), clampPasses(p.passes), 0);
+    blurPlane(b, blurRadius(p.blurX, sx), blurRadius(p.blurY, sy), clampPasses(p.passes), 0);
     const Plane ahead = shifted(b, -p.dx, -p.dy, 0);  // b(q + offset)
     const Plane behind = shifted(b, p.dx, p.dy, 0);   // b(q - offset)
     const double k = std::max(0.0, p.strength);
@@ -371,8 +382,8 @@ ShadowParams shadowParams(double blurX, double blurY, double angle, double dista
 
 QImage blurImage(const QImage& src, const BlurFilter& f, double sx, double sy) {
     QImage out = src.copy();
-    boxBlur(out.bits(), out.width(), out.height(), 4, out.bytesPerLine(), blurWindow(f.blurX, sx),
-            blurWindow(f.blurY, sy), clampPasses(f.passes), 0);
+    boxBlur(out.bits(), out.width(), out.height(), 4, out.bytesPerLine(), blurRadius(f.blurX, sx),
+            blurRadius(f.blurY, sy), clampPasses(f.passes), 0);
     return out;
 }
 
@@ -488,8 +499,9 @@ QImage convolution(const QImage& src, const ConvolutionFilter& f) {
     return out;
 }
 
-int blurRadius(double blur, double scale, int passes) {
-    return (blurWindow(blur, scale) / 2) * clampPasses(passes);
+// How far a blur spreads a pixel, all its passes together (whole pixels).
+int blurReach(double blur, double scale, int passes) {
+    return static_cast<int>(std::ceil(blurRadius(blur, scale))) * clampPasses(passes);
 }
 
 // Room for a blurred copy moved by (dx, dy).
@@ -503,15 +515,15 @@ QMargins marginsOf(const Filter& filter, double sx, double sy) {
         [&](const auto& f) -> QMargins {
             using T = std::decay_t<decltype(f)>;
             if constexpr (std::is_same_v<T, BlurFilter>) {
-                const int rx = blurRadius(f.blurX, sx, f.passes);
-                const int ry = blurRadius(f.blurY, sy, f.passes);
+                const int rx = blurReach(f.blurX, sx, f.passes);
+                const int ry = blurReach(f.blurY, sy, f.passes);
                 return QMargins(rx, ry, rx, ry);
             } else if constexpr (std::is_same_v<T, GlowFilter>) {
                 if (f.inner) {
                     return {};
                 }
-                const int rx = blurRadius(f.blurX, sx, f.passes);
-                const int ry = blurRadius(f.blurY, sy, f.passes);
+                const int rx = blurReach(f.blurX, sx, f.passes);
+                const int ry = blurReach(f.blurY, sy, f.passes);
                 return QMargins(rx, ry, rx, ry);
             } else if constexpr (std::is_same_v<T, DropShadowFilter> ||
                                  std::is_same_v<T, GradientGlowFilter>) {
@@ -520,8 +532,8 @@ QMargins marginsOf(const Filter& filter, double sx, double sy) {
                 }
                 const auto p = shadowParams(f.blurX, f.blurY, f.angle, f.distance, f.strength,
                                             f.passes, false, false, true, false, sx, sy);
-                return movedBlurMargins(blurRadius(f.blurX, sx, f.passes),
-                                        blurRadius(f.blurY, sy, f.passes), p.dx, p.dy);
+                return movedBlurMargins(blurReach(f.blurX, sx, f.passes),
+                                        blurReach(f.blurY, sy, f.passes), p.dx, p.dy);
             } else if constexpr (std::is_same_v<T, BevelFilter> ||
                                  std::is_same_v<T, GradientBevelFilter>) {
                 if (f.inner) {
@@ -530,9 +542,9 @@ QMargins marginsOf(const Filter& filter, double sx, double sy) {
                 const auto p = shadowParams(f.blurX, f.blurY, f.angle, f.distance, f.strength,
                                             f.passes, false, false, true, false, sx, sy);
                 const int rx =
-                    blurRadius(f.blurX, sx, f.passes) + static_cast<int>(std::ceil(std::abs(p.dx)));
+                    blurReach(f.blurX, sx, f.passes) + static_cast<int>(std::ceil(std::abs(p.dx)));
                 const int ry =
-                    blurRadius(f.blurY, sy, f.passes) + static_cast<int>(std::ceil(std::abs(p.dy)));
+                    blurReach(f.blurY, sy, f.passes) + static_cast<int>(std::ceil(std::abs(p.dy)));
                 return QMargins(rx, ry, rx, ry);
             } else {
                 return {};  // colour matrix and convolution keep the object's bounds
@@ -684,14 +696,10 @@ FilterList readFilterList(ByteReader& in, bool* complete) {
     return list;
 }
 
-int blurWindow(double blur, double scale) {
-    const double b = std::clamp(std::isfinite(blur) ? blur : 0.0, 0.0, kMaxFilterBlur) *
-                     std::clamp(std::isfinite(scale) ? std::abs(scale) : 1.0, 0.0, 64.0);
-    int w = static_cast<int>(std::floor(b));
-    if (w % 2 == 0) {
-        --w;
-    }
-    return std::clamp(w, 1, 2 * kMaxFilterMargin + 1);
+double blurRadius(double blur, double scale) {
+    const double b = std::clamp(std::isfinite(blur) ? blur : 0.0, 0.0, kMaxFilterBlur);
+    const double s = std::clamp(std::isfinite(scale) ? std::abs(scale) : 1.0, 0.0, 64.0);
+    return std::clamp((b - 1) * s / 2, 0.0, double(kMaxFilterMargin));
 }
 
 QMargins filterMargins(const FilterList& filters, double scaleX, double scaleY) {

@@ -160,9 +160,10 @@ inline constexpr std::int64_t kMaxConvolutionWork = std::int64_t{1} << 28;  // p
 // stacking huge blurs still draws each frame in bounded time.
 inline constexpr std::int64_t kMaxFilterWork = std::int64_t{1} << 27;
 
-// The box window a blur amount gives on screen: an odd number of pixels (the window is
-// centred on a pixel), at least 1 (no blur).
-int blurWindow(double blur, double scale);
+// How far the box a blur amount gives on screen reaches either side of a pixel: the amount
+// less one pixel, times the scale, halved. A fractional reach gives the two outermost taps
+// that fraction of a weight (a blur of 2 at 100% weighs 1/4, 1/2, 1/4); 0 is no blur.
+double blurRadius(double blur, double scale);
 
 // How many screen pixels the filters together can paint beyond the object's own picture on
 // each side, at the given stage-to-screen scale.

@@ -399,7 +399,12 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
     // state.xform already holds the object's own matrix.
     const QRectF local = characterBounds(o, *context_, state.nesting);
     const QRectF bounds = local.isEmpty() ? QRectF() : state.xform.mapRect(local);
-    const QRect visibleWithMargins = s.visible.marginsAdded(margins);
+    // Filters move and spread pixels both ways: what lies beyond the visible area by their
+    // reach may still show.
+    const int reachX = std::max(margins.left(), margins.right());
+    const int reachY = std::max(margins.top(), margins.bottom());
+    const QRect visibleWithMargins =
+        s.visible.marginsAdded(QMargins(reachX, reachY, reachX, reachY));
     const QRect area = bounds.toAlignedRect().marginsAdded(margins).intersected(visibleWithMargins);
     if (area.isEmpty()) {
         return;
@@ -413,6 +418,15 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
         Surface sub{&layer, &p, area.topLeft(), area};
         State inner = state;
         inner.inLayer = inner.inLayer || mode != BlendMode::Normal;
+        if (!o.filterList.empty()) {
+            // A filtered object is drawn with the corner of its bounds on a whole pixel.
+            const QRectF declared = characterBounds(o, *context_, state.nesting, true);
+            if (!declared.isEmpty()) {
+                const QPointF at = state.xform.mapRect(declared).topLeft();
+                inner.xform *= QTransform::fromTranslate(std::round(at.x()) - at.x(),
+                                                         std::round(at.y()) - at.y());
+            }
+        }
         drawCharacter(sub, o, inner);
     }
     if (!o.filterList.empty() && hooks_.applyFilters) {
@@ -824,22 +838,29 @@ void Renderer::strokePath(Surface& s, const QPainterPath& path, const LineStyle&
 
 void Renderer::strokeAliased(Surface& s, const Polygons& line, const QPen& pen,
                              const LineStyle& style, const State& state) {
-    // The line's chords are outlined on the device and the outline filled like any fill, so
-    // both follow the same pixel-centre rule.
+    // The line's chords are outlined and the outline filled like any fill, so both follow
+    // the same pixel-centre rule. A scaled line is outlined in the shape's own units (its
+    // width follows the transform in each direction); hairlines and lines of fixed width are
+    // outlined on the device.
     const QTransform device = s.deviceTransform(state.xform);
-    QPainterPath onDevice;
+    const bool onDevice = pen.isCosmetic();
+    QPainterPath centre;
     std::uint32_t start = 0;
     for (const Polygons::Run& run : line.runs) {
-        onDevice.moveTo(device.map(line.points[start]));
+        auto at = [&](std::uint32_t i) {
+            return onDevice ? device.map(line.points[i]) : line.points[i];
+        };
+        centre.moveTo(at(start));
         for (std::uint32_t i = start + 1; i < run.end; ++i) {
-            onDevice.lineTo(device.map(line.points[i]));
+            centre.lineTo(at(i));
         }
         start = run.end;
     }
     QPainterPathStroker stroker(pen);
-    stroker.setWidth(pen.isCosmetic() ? pen.widthF() : pen.widthF() * transformScale(state.xform));
+    stroker.setWidth(onDevice ? pen.widthF() : style.width);
     AliasedRasterizer r(s.image->rect());
-    r.addPath(stroker.createStroke(onDevice));
+    const QPainterPath outline = stroker.createStroke(centre);
+    r.addPath(onDevice ? outline : device.map(outline));
     const auto spans = r.spans(true);
     if (spans.empty()) {
         return;
@@ -1260,7 +1281,8 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
 // ---------------------------------------------------------------------------------------------
 // Bounds
 
-QRectF Renderer::characterBounds(const DisplayObject& o, DisplayContext& context, int nesting) {
+QRectF Renderer::characterBounds(const DisplayObject& o, DisplayContext& context, int nesting,
+                                 bool declared) {
     if (!o.character || nesting > 64) {
         return {};
     }
@@ -1271,6 +1293,9 @@ QRectF Renderer::characterBounds(const DisplayObject& o, DisplayContext& context
     switch (c.kind) {
         case Character::Kind::Shape: {
             const auto* shape = c.as<ShapeDefinition>();
+            if (declared) {
+                return rectOf(shape->bounds);
+            }
             const ShapePaths& paths = shapePaths(o.character, 0);
             QRectF r = rectOf(shape->bounds).united(paths.bounds);
             // Thin strokes still cover a pixel however far the shape is scaled down.
@@ -1278,7 +1303,8 @@ QRectF Renderer::characterBounds(const DisplayObject& o, DisplayContext& context
         }
         case Character::Kind::Morph: {
             const auto* m = c.as<MorphShapeDefinition>();
-            return rectOf(m->startBounds).united(rectOf(m->endBounds)).adjusted(-40, -40, 40, 40);
+            const QRectF r = rectOf(m->startBounds).united(rectOf(m->endBounds));
+            return declared ? r : r.adjusted(-40, -40, 40, 40);
         }
         case Character::Kind::Text:
             return rectOf(c.as<TextDefinition>()->bounds)
@@ -1295,7 +1321,7 @@ QRectF Renderer::characterBounds(const DisplayObject& o, DisplayContext& context
             QRectF r;
             if (o.children) {
                 for (const auto& [depth, child] : o.children->objects()) {
-                    const QRectF b = characterBounds(child, context, nesting + 1);
+                    const QRectF b = characterBounds(child, context, nesting + 1, declared);
                     if (!b.isEmpty()) {
                         r = r.united(toQt(child.matrix).mapRect(b));
                     }

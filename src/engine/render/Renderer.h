@@ -118,7 +118,9 @@ class Renderer {
     // The decoded bitmap (null when it cannot be had).
     const QImage& bitmap(std::uint16_t id);
     QImage transformedBitmap(std::uint16_t id, const ColorLut& lut);
-    QRectF characterBounds(const DisplayObject& object, DisplayContext& context, int nesting);
+    // declared: the bounds the definitions give, without room for thin strokes.
+    QRectF characterBounds(const DisplayObject& object, DisplayContext& context, int nesting,
+                           bool declared = false);
 
     RenderHooks hooks_;
     RenderOptions options_;

@@ -254,22 +254,27 @@ TEST(FilterList, AnUnknownFilterEndsTheList) {
     EXPECT_FALSE(in2.ok());
 }
 
-TEST(FilterGeometry, BlurWindowsAreOddAndScaleWithTheScreen) {
-    EXPECT_EQ(blurWindow(4, 1), 3);
-    EXPECT_EQ(blurWindow(5, 1), 5);
-    EXPECT_EQ(blurWindow(2, 1), 1);
-    EXPECT_EQ(blurWindow(1, 2), 1) << "1 stage pixel at twice the size: 2, no centred window";
-    EXPECT_EQ(blurWindow(2, 2), 3);
-    EXPECT_EQ(blurWindow(10, 2), 19);
-    EXPECT_EQ(blurWindow(0, 1), 1);
-    EXPECT_EQ(blurWindow(-5, 1), 1);
-    EXPECT_EQ(blurWindow(1e9, 1), 255) << "clamped to the largest blur";
-    EXPECT_EQ(blurWindow(std::nan(""), 1), 1);
+TEST(FilterGeometry, BlurRadiusIsHalfTheAmountLessOnePixelScaledWithTheScreen) {
+    EXPECT_DOUBLE_EQ(blurRadius(3, 1), 1);
+    EXPECT_DOUBLE_EQ(blurRadius(4, 1), 1.5);
+    EXPECT_DOUBLE_EQ(blurRadius(2, 1), 0.5);
+    EXPECT_DOUBLE_EQ(blurRadius(1, 1), 0) << "one pixel is no blur";
+    EXPECT_DOUBLE_EQ(blurRadius(1, 2), 0) << "nor is it at twice the size";
+    EXPECT_DOUBLE_EQ(blurRadius(2, 2), 1);
+    EXPECT_DOUBLE_EQ(blurRadius(10, 2), 9);
+    EXPECT_DOUBLE_EQ(blurRadius(0.5, 1), 0) << "never below none";
+    EXPECT_DOUBLE_EQ(blurRadius(-5, 1), 0);
+    EXPECT_DOUBLE_EQ(blurRadius(1e9, 1), 127) << "clamped to the largest blur";
+    EXPECT_DOUBLE_EQ(blurRadius(255, 1e9), kMaxFilterMargin) << "and to the largest margin";
+    EXPECT_DOUBLE_EQ(blurRadius(std::nan(""), 1), 0);
+    EXPECT_DOUBLE_EQ(blurRadius(4, std::nan("")), 1.5) << "an unusable scale counts as 1";
 }
 
 TEST(FilterGeometry, MarginsCoverWhatTheFiltersPaint) {
-    EXPECT_EQ(filterMargins({BlurFilter{4, 4, 1}}, 1, 1), QMargins(1, 1, 1, 1));
-    EXPECT_EQ(filterMargins({BlurFilter{4, 8, 3}}, 1, 1), QMargins(3, 9, 3, 9));
+    // A fractional reach still paints the next whole pixel.
+    EXPECT_EQ(filterMargins({BlurFilter{4, 4, 1}}, 1, 1), QMargins(2, 2, 2, 2));
+    EXPECT_EQ(filterMargins({BlurFilter{3, 3, 1}}, 1, 1), QMargins(1, 1, 1, 1));
+    EXPECT_EQ(filterMargins({BlurFilter{4, 8, 3}}, 1, 1), QMargins(6, 12, 6, 12));
     EXPECT_EQ(filterMargins({BlurFilter{4, 4, 1}}, 2, 2), QMargins(3, 3, 3, 3));
     // A shadow to the right grows the right side only; below, the bottom.
     EXPECT_EQ(filterMargins({shadow(10, 0)}, 1, 1), QMargins(0, 0, 10, 0));
@@ -283,10 +288,10 @@ TEST(FilterGeometry, MarginsCoverWhatTheFiltersPaint) {
     BevelFilter bevel;
     bevel.blurX = bevel.blurY = 4;
     bevel.distance = 2;
-    EXPECT_EQ(filterMargins({bevel}, 1, 1), QMargins(3, 1, 3, 1)) << "angle 0: across only";
+    EXPECT_EQ(filterMargins({bevel}, 1, 1), QMargins(4, 2, 4, 2)) << "angle 0: moved across only";
     // Filters in a row add up; colour filters add nothing; hostile sizes are capped.
     EXPECT_EQ(filterMargins({BlurFilter{4, 4, 1}, ColorMatrixFilter{}, BlurFilter{6, 6, 1}}, 1, 1),
-              QMargins(3, 3, 3, 3));
+              QMargins(5, 5, 5, 5));
     EXPECT_EQ(filterMargins({shadow(1e6, 0)}, 1, 1).right(), kMaxFilterMargin);
     EXPECT_EQ(filterMargins(FilterList(40, BlurFilter{255, 255, 15}), 1, 1).left(),
               kMaxFilterMargin);
@@ -317,6 +322,19 @@ TEST(BlurFilter, ASinglePixelSpreadsEvenly) {
     const QImage across = applyFilter(img, BlurFilter{3, 0, 1}, 1, 1);
     EXPECT_EQ(px(across, 3, 4), qRgba(85, 85, 85, 85));
     EXPECT_EQ(px(across, 4, 3), 0u);
+    // A fractional reach weighs the two outermost pixels by its fraction: a blur of 2 is
+    // 1/4, 1/2, 1/4 and one of 4 is 1/8, 1/4, 1/4, 1/4, 1/8 (each rounded down).
+    const QImage two2 = applyFilter(img, BlurFilter{2, 0, 1}, 1, 1);
+    EXPECT_EQ(qAlpha(px(two2, 4, 4)), 127);
+    EXPECT_EQ(qAlpha(px(two2, 3, 4)), 63);
+    EXPECT_EQ(qAlpha(px(two2, 5, 4)), 63);
+    EXPECT_EQ(strayPixels(two2, {{3, 4}, {4, 4}, {5, 4}}), 0);
+    const QImage four = applyFilter(img, BlurFilter{0, 4, 1}, 1, 1);
+    EXPECT_EQ(qAlpha(px(four, 4, 3)), 63);
+    EXPECT_EQ(qAlpha(px(four, 4, 5)), 63);
+    EXPECT_EQ(qAlpha(px(four, 4, 2)), 31);
+    EXPECT_EQ(qAlpha(px(four, 4, 6)), 31);
+    EXPECT_EQ(qAlpha(px(four, 4, 1)), 0);
     // No passes, no blur; at twice the size the window grows to 5.
     EXPECT_EQ(applyFilter(img, BlurFilter{3, 3, 0}, 1, 1), img);
     EXPECT_EQ(qAlpha(px(applyFilter(img, BlurFilter{3, 0, 1}, 2, 2), 2, 4)), 51);
@@ -338,9 +356,15 @@ TEST(DropShadowFilter, MovesByAngleAndDistance) {
     EXPECT_EQ(px(left, 2, 2), kRed);
     // Distances are stage pixels: twice the screen scale, twice as far.
     EXPECT_EQ(px(applyFilter(img, shadow(3, 0), 2, 2), 8, 2), kRed);
-    // Half a pixel: shared between two pixels.
+    // The shadow moves by whole pixels, the distance rounded: half a pixel moves it one,
+    // less than that leaves it under the object.
     const QImage half = applyFilter(img, shadow(0.5, 0), 1, 1);
-    EXPECT_NEAR(qAlpha(px(half, 3, 2)), 128, 1);
+    EXPECT_EQ(px(half, 3, 2), kRed);
+    EXPECT_EQ(strayPixels(half, {{2, 2}, {3, 2}}), 0);
+    const QImage under = applyFilter(img, shadow(0.4, 0), 1, 1);
+    EXPECT_EQ(strayPixels(under, {{2, 2}}), 0);
+    const QImage upLeft = applyFilter(img, shadow(1.6, kPi), 1, 1);
+    EXPECT_EQ(px(upLeft, 0, 2), kRed) << "-1.6 rounds to -2";
 }
 
 TEST(DropShadowFilter, StrengthColourAlphaAndBlur) {

@@ -37,6 +37,34 @@ w::ColorTransform cxform(std::array<std::int16_t, 4> mult, std::array<std::int16
     return c;
 }
 
+void le32(w::Bytes& b, std::int32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        b.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i)));
+    }
+}
+
+// A FILTERLIST holding one blur of 1 pixel (which blurs nothing).
+w::Bytes unitBlur() {
+    w::Bytes b{1, 1};
+    le32(b, 1 << 16);
+    le32(b, 1 << 16);
+    b.push_back(1 << 3);
+    return b;
+}
+
+// A FILTERLIST holding one unblurred opaque black drop shadow at angle 0.
+w::Bytes shadowTo(double distance) {
+    w::Bytes b{1, 0, 0, 0, 0, 255};
+    le32(b, 0);
+    le32(b, 0);
+    le32(b, 0);
+    le32(b, static_cast<std::int32_t>(distance * 65536));
+    b.push_back(0);
+    b.push_back(1);         // strength 1
+    b.push_back(0x20 | 1);  // composite source, one pass
+    return b;
+}
+
 }  // namespace
 
 TEST(Render, SolidRectanglesCoverExactlyTheirPixels) {
@@ -302,4 +330,67 @@ TEST(Render, ShowAllCentresTheStageInTheBackground) {
     EXPECT_EQ(rgb(tall, 25, 75), rgb(255, 0, 0));
     EXPECT_EQ(rgb(tall, 25, 124), rgb(255, 0, 0));
     EXPECT_EQ(rgb(tall, 25, 125), rgb(0, 128, 0));
+}
+
+TEST(Render, ScaledLinesWidenAlongTheirScaleOnly) {
+    auto movie = smallMovie();
+    w::ShapeBuilder s;
+    w::LineStyle line = w::LineStyle::solid(100, {0, 0, 255, 255});
+    line.startCap = line.endCap = w::LineStyle::Cap::None;
+    const int style = s.addLineStyle(line);
+    s.line(style).moveTo(0, 300).lineTo(400, 300);    // across: 5 pixels high
+    s.line(style).moveTo(200, 600).lineTo(200, 900);  // down: 5 pixels wide
+    // Three times wider, as high as drawn.
+    movie.placeObject2(
+        w::PlaceObject::place(1, movie.defineShape(s, 4), w::Matrix::transform(3, 1, 0, 0, 0)));
+    movie.showFrame();
+    Stage stage(movie.finish());
+    const QImage frame = stage.render();
+    auto blueRun = [&](QPoint from, QPoint step) {
+        int n = 0;
+        for (QPoint p = from; frame.rect().contains(p); p += step) {
+            n += rgb(frame, p.x(), p.y()) == rgb(0, 0, 255) ? 1 : 0;
+        }
+        return n;
+    };
+    EXPECT_EQ(blueRun({50, 0}, {0, 1}), 5) << "the line across keeps its height";
+    EXPECT_EQ(blueRun({0, 37}, {1, 0}), 15) << "the line down widens three times";
+}
+
+TEST(Render, FilteredObjectsSitOnWholePixels) {
+    // A 10.5 pixel wide rectangle 0.3 pixels right of the shape's corner covers pixels 0 to 10
+    // as it stands; filtered, its corner moves to pixel 0 and it covers 0 to 9.
+    auto movie = smallMovie();
+    w::ShapeBuilder s = solidRect(0, 0, 210, 200, {255, 0, 0, 255});
+    const auto shape = movie.defineShape(s, 3);
+    movie.placeObject2(w::PlaceObject::place(1, shape, w::Matrix::translation(6, 0)));
+    auto filtered = w::PlaceObject::place(2, shape, w::Matrix::translation(6, 400));
+    filtered.filterList = unitBlur();
+    movie.placeObject3(filtered);
+    movie.showFrame();
+    Stage stage(movie.finish());
+    const QImage frame = stage.render();
+    EXPECT_EQ(rgb(frame, 10, 5), rgb(255, 0, 0));
+    EXPECT_EQ(rgb(frame, 11, 5), rgb(255, 255, 255));
+    EXPECT_EQ(rgb(frame, 0, 25), rgb(255, 0, 0));
+    EXPECT_EQ(rgb(frame, 9, 25), rgb(255, 0, 0));
+    EXPECT_EQ(rgb(frame, 10, 25), rgb(255, 255, 255));
+}
+
+TEST(Render, ShadowsOfObjectsOffTheStageStillShow) {
+    // The square lies wholly left of the stage (-25 to -5); its shadow, 30 pixels right, shows.
+    auto movie = smallMovie();
+    auto place =
+        w::PlaceObject::place(1, movie.defineShape(solidRect(0, 0, 400, 400, {255, 0, 0, 255}), 3),
+                              w::Matrix::translation(-500, 200));
+    place.filterList = shadowTo(30);
+    movie.placeObject3(place);
+    movie.showFrame();
+    Stage stage(movie.finish());
+    const QImage frame = stage.render();
+    EXPECT_EQ(rgb(frame, 4, 15), rgb(255, 255, 255));
+    EXPECT_EQ(rgb(frame, 5, 15), rgb(0, 0, 0));
+    EXPECT_EQ(rgb(frame, 24, 15), rgb(0, 0, 0));
+    EXPECT_EQ(rgb(frame, 25, 15), rgb(255, 255, 255));
+    EXPECT_EQ(rgb(frame, 0, 35), rgb(255, 255, 255));
 }
