@@ -1310,8 +1310,11 @@ QRectF Renderer::characterBounds(const DisplayObject& o, DisplayContext& context
             return rectOf(c.as<TextDefinition>()->bounds)
                 .united(toQt(c.as<TextDefinition>()->matrix)
                             .mapRect(rectOf(c.as<TextDefinition>()->bounds)));
-        case Character::Kind::EditText:
-            return rectOf(c.as<EditTextDefinition>()->bounds);
+        case Character::Kind::EditText: {
+            const QRectF r = rectOf(c.as<EditTextDefinition>()->bounds);
+            // The border takes the pixels its right and bottom edges fall in, beyond the bounds.
+            return declared ? r : r.adjusted(-40, -40, 40, 40);
+        }
         case Character::Kind::Bitmap: {
             const QImage& image = bitmap(c.id);
             return QRectF(0, 0, image.width() * 20.0, image.height() * 20.0);

@@ -39,6 +39,34 @@ swfwriter::ShapeBuilder solidRect(int x, int y, int w, int h, swfwriter::Rgba co
     return s;
 }
 
+namespace {
+void le32(swfwriter::Bytes& b, std::int32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        b.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i)));
+    }
+}
+}  // namespace
+
+swfwriter::Bytes unitBlurFilter() {
+    swfwriter::Bytes b{1, 1};  // one filter: blur
+    le32(b, 1 << 16);
+    le32(b, 1 << 16);
+    b.push_back(1 << 3);  // one pass
+    return b;
+}
+
+swfwriter::Bytes blackShadowFilter(double distance) {
+    swfwriter::Bytes b{1, 0, 0, 0, 0, 255};  // one filter: drop shadow, opaque black
+    le32(b, 0);                              // no blur
+    le32(b, 0);
+    le32(b, 0);  // angle 0
+    le32(b, static_cast<std::int32_t>(distance * 65536));
+    b.push_back(0);
+    b.push_back(1);         // strength 1
+    b.push_back(0x20 | 1);  // composite source, one pass
+    return b;
+}
+
 int differingPixels(const QImage& image, const QImage& expected) {
     if (image.size() != expected.size()) {
         return image.width() * image.height();

@@ -37,6 +37,11 @@ inline QRgb rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     return qRgb(r, g, b) & 0xffffffu;
 }
 
+// A FILTERLIST holding one blur of 1 pixel, which blurs nothing but still filters.
+swfwriter::Bytes unitBlurFilter();
+// A FILTERLIST holding one unblurred opaque black drop shadow cast right (stage pixels).
+swfwriter::Bytes blackShadowFilter(double distance);
+
 // Pixels of image that differ from the same pixel of expected (RGB).
 int differingPixels(const QImage& image, const QImage& expected);
 

@@ -37,34 +37,6 @@ w::ColorTransform cxform(std::array<std::int16_t, 4> mult, std::array<std::int16
     return c;
 }
 
-void le32(w::Bytes& b, std::int32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        b.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i)));
-    }
-}
-
-// A FILTERLIST holding one blur of 1 pixel (which blurs nothing).
-w::Bytes unitBlur() {
-    w::Bytes b{1, 1};
-    le32(b, 1 << 16);
-    le32(b, 1 << 16);
-    b.push_back(1 << 3);
-    return b;
-}
-
-// A FILTERLIST holding one unblurred opaque black drop shadow at angle 0.
-w::Bytes shadowTo(double distance) {
-    w::Bytes b{1, 0, 0, 0, 0, 255};
-    le32(b, 0);
-    le32(b, 0);
-    le32(b, 0);
-    le32(b, static_cast<std::int32_t>(distance * 65536));
-    b.push_back(0);
-    b.push_back(1);         // strength 1
-    b.push_back(0x20 | 1);  // composite source, one pass
-    return b;
-}
-
 }  // namespace
 
 TEST(Render, SolidRectanglesCoverExactlyTheirPixels) {
@@ -365,7 +337,7 @@ TEST(Render, FilteredObjectsSitOnWholePixels) {
     const auto shape = movie.defineShape(s, 3);
     movie.placeObject2(w::PlaceObject::place(1, shape, w::Matrix::translation(6, 0)));
     auto filtered = w::PlaceObject::place(2, shape, w::Matrix::translation(6, 400));
-    filtered.filterList = unitBlur();
+    filtered.filterList = unitBlurFilter();
     movie.placeObject3(filtered);
     movie.showFrame();
     Stage stage(movie.finish());
@@ -383,7 +355,7 @@ TEST(Render, ShadowsOfObjectsOffTheStageStillShow) {
     auto place =
         w::PlaceObject::place(1, movie.defineShape(solidRect(0, 0, 400, 400, {255, 0, 0, 255}), 3),
                               w::Matrix::translation(-500, 200));
-    place.filterList = shadowTo(30);
+    place.filterList = blackShadowFilter(30);
     movie.placeObject3(place);
     movie.showFrame();
     Stage stage(movie.finish());

@@ -200,3 +200,25 @@ TEST(EditText, WrapsAtSpacesAndDrawsItsBorder) {
     EXPECT_EQ(rgb(f, 35, 98), rgb(255, 255, 255));
     EXPECT_EQ(rgb(f, 71, 50), rgb(255, 255, 255));
 }
+
+TEST(EditText, AFilteredBorderKeepsItsRightAndBottomLines) {
+    // The right and bottom lines lie just beyond the bounds; the filter's layer must hold them.
+    auto movie = smallMovie();
+    w::EditTextSpec e;
+    e.bounds = {0, 200, 0, 200};
+    e.border = true;
+    auto place =
+        w::PlaceObject::place(1, movie.defineEditText(e), w::Matrix::translation(200, 200));
+    place.filterList = unitBlurFilter();
+    movie.placeObject3(place);
+    movie.showFrame();
+    Stage stage(movie.finish());
+    const QImage f = stage.render();
+    EXPECT_EQ(rgb(f, 10, 15), rgb(0, 0, 0));
+    EXPECT_EQ(rgb(f, 20, 15), rgb(0, 0, 0));
+    EXPECT_EQ(rgb(f, 15, 10), rgb(0, 0, 0));
+    EXPECT_EQ(rgb(f, 15, 20), rgb(0, 0, 0));
+    EXPECT_EQ(rgb(f, 20, 20), rgb(255, 255, 255)) << "the corner stays open";
+    EXPECT_EQ(rgb(f, 15, 15), rgb(255, 255, 255));
+    EXPECT_EQ(rgb(f, 21, 15), rgb(255, 255, 255));
+}
