@@ -1157,7 +1157,9 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
                     } else if (item.glyph >= 0 && g < glyphPaths(font).size()) {
                         item.advance = glyphPaths(font)[g].boundingRect().right() * scale;
                     }
-                    item.ascent = def->hasLayout ? def->ascent * scale : run.style.size * 0.9;
+                    // Lines stand on whole twips.
+                    item.ascent =
+                        def->hasLayout ? std::floor(def->ascent * scale) : run.style.size * 0.9;
                     item.descent = def->hasLayout ? def->descent * scale : run.style.size * 0.2;
                 } else {
                     item.advance = metrics.horizontalAdvance(item.ch);

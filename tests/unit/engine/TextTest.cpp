@@ -222,3 +222,26 @@ TEST(EditText, AFilteredBorderKeepsItsRightAndBottomLines) {
     EXPECT_EQ(rgb(f, 15, 15), rgb(255, 255, 255));
     EXPECT_EQ(rgb(f, 21, 15), rgb(255, 255, 255));
 }
+
+TEST(EditText, TheFirstBaselineLiesOnAWholeTwip) {
+    // The font's ascent at this size is 390.51 twips: the line stands on 390, so the baseline
+    // falls on 21.5 pixels (gutter included) and the square glyph covers rows 1 to 20.
+    auto movie = smallMovie();
+    w::FontSpec font = squareFont("Squares", 3);
+    font.ascent = 19994;
+    w::EditTextSpec e;
+    e.bounds = {0, 2000, 0, 2000};
+    e.fontId = movie.defineFont(font);
+    e.fontHeight = 400;
+    e.color = {0, 0, 0, 255};
+    e.useOutlines = true;
+    e.text = "B";
+    movie.placeObject2(w::PlaceObject::place(1, movie.defineEditText(e)));
+    movie.showFrame();
+    Stage stage(movie.finish());
+    const QImage f = stage.render();
+    EXPECT_EQ(rgb(f, 10, 0), rgb(255, 255, 255));
+    EXPECT_EQ(rgb(f, 10, 1), rgb(0, 0, 0));
+    EXPECT_EQ(rgb(f, 10, 20), rgb(0, 0, 0));
+    EXPECT_EQ(rgb(f, 10, 21), rgb(255, 255, 255));
+}
