@@ -1100,6 +1100,8 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
         const TextStyle* style = nullptr;
         CharacterPtr font;  // null: a device font
         int glyph = -1;
+        const DeviceFont::Glyph* deviceGlyph = nullptr;
+        bool painted = false;  // through the painter's own text (no system fonts to outline)
         double ascent = 0;
         double descent = 0;
     };
@@ -1139,6 +1141,9 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
             if (e.useOutlines && def == nullptr) {
                 continue;  // embedded glyphs asked for and none to be had: nothing shows
             }
+            DeviceFont* device =
+                def == nullptr ? deviceFonts_.font(run.style.face, run.style.bold, run.style.italic)
+                               : nullptr;
             const QFont qfont = deviceFont(run.style);
             const QFontMetricsF metrics(qfont);
             const QString text =
@@ -1161,7 +1166,17 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
                     item.ascent =
                         def->hasLayout ? std::floor(def->ascent * scale) : run.style.size * 0.9;
                     item.descent = def->hasLayout ? def->descent * scale : run.style.size * 0.2;
+                } else if (device != nullptr) {
+                    // Laid out as embedded glyphs are, but advancing by whole pixels.
+                    const double scale = run.style.size / DeviceFont::kUnitsPerEm;
+                    item.deviceGlyph = device->glyph(item.ch.unicode());
+                    if (item.deviceGlyph != nullptr) {
+                        item.advance = std::round(item.deviceGlyph->advance * scale / 20) * 20;
+                    }
+                    item.ascent = std::floor(device->ascent() * scale);
+                    item.descent = device->descent() * scale;
                 } else {
+                    item.painted = true;
                     item.advance = metrics.horizontalAdvance(item.ch);
                     item.ascent = metrics.ascent();
                     item.descent = metrics.descent();
@@ -1264,7 +1279,20 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
                         p.fillPath(flattenForDevice(paths[index], glyph, kGlyphTolerance), color);
                     }
                 }
-            } else if (!item.font && color.alpha() != 0) {
+            } else if (item.deviceGlyph != nullptr && color.alpha() != 0) {
+                const double scale = item.style->size / DeviceFont::kUnitsPerEm;
+                const QTransform glyph = QTransform(scale, 0, 0, scale, x, baseline) * state.xform;
+                if (!options_.antialias) {
+                    FillStyle paint;
+                    paint.color = fieldTextColor(item.style->color);
+                    fillAliased(s, item.deviceGlyph->polygons, true, s.deviceTransform(glyph),
+                                paint, state, aliasedClip);
+                } else {
+                    s.setTransform(glyph);
+                    p.fillPath(flattenForDevice(item.deviceGlyph->outline, glyph, kGlyphTolerance),
+                               color);
+                }
+            } else if (item.painted && color.alpha() != 0) {
                 s.setTransform(state.xform);
                 p.setFont(deviceFont(*item.style));
                 p.setPen(color);

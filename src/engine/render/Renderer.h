@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/player/DisplayTree.h"
+#include "engine/render/DeviceFonts.h"
 #include "engine/render/Rasterizer.h"
 #include "engine/render/RenderHooks.h"
 #include "engine/render/ShapePaths.h"
@@ -138,6 +139,7 @@ class Renderer {
         std::vector<std::optional<Polygons>> polygons;
     };
     std::unordered_map<const Character*, Glyphs> glyphs_;
+    DeviceFonts deviceFonts_;
     std::unordered_map<std::uint16_t, QImage> bitmaps_;
 };
 
