@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <QFile>
 #include <QSoundEffect>
 #include <QUrl>
@@ -10,6 +11,7 @@ namespace zd::platform {
 namespace {
 // The program plays three effects; a few more slots cover wave files chosen in the file dialog.
 constexpr size_t kMaxLoadedEffects = 8;
+QtSoundPlayer* livePlayer = nullptr;
 }  // namespace
 
 struct QtSoundPlayer::Entry {
@@ -17,8 +19,24 @@ struct QtSoundPlayer::Entry {
     std::unique_ptr<QSoundEffect> effect;
 };
 
-QtSoundPlayer::QtSoundPlayer() = default;
-QtSoundPlayer::~QtSoundPlayer() = default;
+QtSoundPlayer::QtSoundPlayer() {
+    livePlayer = this;
+    // The player itself lives until the process ends, past the multimedia back end the effects
+    // use: they go with the application object instead.
+    qAddPostRoutine([] {
+        if (livePlayer)
+            livePlayer->releaseEffects();
+    });
+}
+
+QtSoundPlayer::~QtSoundPlayer() {
+    if (livePlayer == this)
+        livePlayer = nullptr;
+}
+
+void QtSoundPlayer::releaseEffects() {
+    effects_.clear();
+}
 
 bool looksLikeWaveFile(const QString& path) {
     QFile file(path);
