@@ -49,6 +49,8 @@ FakePlatform::FakePlatform() {
     setCommonDialogs(&dialogs);
     setShell(&shell);
     setMixerDevice(&mixer);
+    setScreenCapture(&capture);
+    setWindowSystem(&windowSystem);
     setScreen(1024, 768);
     setCommandLine(QString());
 }
@@ -70,6 +72,8 @@ FakePlatform::~FakePlatform() {
     setCommonDialogs(nullptr);
     setShell(nullptr);
     setMixerDevice(nullptr);
+    setScreenCapture(nullptr);
+    setWindowSystem(nullptr);
     setScreenMetrics(std::nullopt);
     setCommandLineText(std::nullopt);
 }

@@ -86,6 +86,33 @@ class FakeMixerDevice final : public MixerDevice {
     std::vector<long> microphoneWrites;
 };
 
+// Answers a screen grab with a picture of the asked size in one colour; records the areas.
+class FakeScreenCapture final : public ScreenCapture {
+  public:
+    QImage grabScreenArea(const QRect& area) override {
+        areas.push_back(area);
+        if (failing || area.isEmpty())
+            return {};
+        QImage picture(area.size(), QImage::Format_RGB32);
+        picture.fill(colour);
+        return picture;
+    }
+    std::vector<QRect> areas;
+    QColor colour = QColor(10, 120, 200);
+    bool failing = false;
+};
+
+// Records the full-screen requests; the window itself is left as it is.
+class FakeWindowSystem final : public WindowSystem {
+  public:
+    struct Request {
+        QWidget* window = nullptr;
+        bool on = false;
+    };
+    void setFullScreen(QWidget* window, bool on) override { requests.push_back({window, on}); }
+    std::vector<Request> requests;
+};
+
 // Installs fakes for every service, a scratch application folder, scratch XDG data and config
 // folders, a 1024 x 768 screen at 15 twips per pixel and an empty command line; restores the
 // real services and the environment when destroyed.
@@ -106,6 +133,8 @@ class FakePlatform {
     FakeCommonDialogs dialogs;
     FakeShell shell;
     FakeMixerDevice mixer;
+    FakeScreenCapture capture;
+    FakeWindowSystem windowSystem;
 
   private:
     QTemporaryDir dir_;
