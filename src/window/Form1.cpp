@@ -13,11 +13,6 @@
 
 namespace zd {
 
-namespace {
-constexpr double kDesignWidth = 5250;
-constexpr double kDesignHeight = 5295;
-}  // namespace
-
 Form1::Form1() {
     setObjectName(QStringLiteral("Form1"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -31,6 +26,8 @@ Form1::Form1() {
     connectOpen();
     connectLayout();
     connectCommands();
+    connectFullScreen();
+    connectCapture();
 }
 
 Form1::~Form1() = default;
