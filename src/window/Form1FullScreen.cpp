@@ -98,13 +98,14 @@ void Form1::ImageFullScreen_Click() {
         SavedRect{static_cast<float>(leftTwips()), static_cast<float>(topTwips()),
                   static_cast<float>(heightTwips()), static_cast<float>(widthTwips())};
     const auto [W, H] = screenTwips();
-    // The window system's full-screen state first, so a window manager keeps no panel above
-    // the window and remembers the windowed geometry; the screen-sized geometry is ours.
-    platform::windowSystem().setFullScreen(this, true);
     setLeftTwips(0);
     setTopTwips(0);
     setHeightTwips(H);
     setWidthTwips(W);
+    // And the window system's full-screen state, so a window manager keeps no panel above the
+    // window. Only after the geometry: a window manager may drop the state when the window
+    // resizes itself.
+    platform::windowSystem().setFullScreen(this, true);
     setTwipsGeometry(SwFlash, {0, 0, W, H - H / 1125});
     ImageMin->hide();
     ImageMax->hide();
@@ -127,6 +128,8 @@ void Form1::ImageResume_Click() {
     platform::playAppSound(QStringLiteral("sound/menu.wav"));
     Timerfull->setInterval(kBarFirstTickMs);
     Timerfull->setEnabled(false);
+    // Out of the window system's full-screen state before the window takes its old place, so
+    // what the window manager restores is overridden by it.
     platform::windowSystem().setFullScreen(this, false);
     if (SavedWindowRect) {
         setHeightTwips(SavedWindowRect->Height);
