@@ -12,6 +12,7 @@ namespace zd {
 class FlashControl;
 class Class1;
 class clsEx_Drag;
+class CSystrayIcon;
 namespace controls {
 class FlatScrollBar;
 }
@@ -74,6 +75,11 @@ class Form1 : public Form {
     // Window commands.
     void ImageOption_Click();
 
+    // Tray: the tray button sends the window to the tray, the icon's mouse messages bring it
+    // back or open the floating menu.
+    void ImageTray_Click();
+    void SysIcon_MouseMessage(quint32 mouseMessage);
+
     // The opening procedure is shared with other windows.
     void OpenFiles();
     void ImageOpen_Click();
@@ -125,6 +131,8 @@ class Form1 : public Form {
     // The drop object of the main panel and the mixer object.
     std::unique_ptr<clsEx_Drag> obj;
     std::unique_ptr<Class1> mixer;
+    // The tray icon, from the first use of the tray button on.
+    std::unique_ptr<CSystrayIcon> SysIcon;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -136,6 +144,7 @@ class Form1 : public Form {
     void connectOpen();
     void connectLayout();
     void connectCommands();
+    void connectTray();
     // Turns TmrPlay on and has its first tick come at once from the event loop.
     void startPlayTimer();
     template <class T>
