@@ -35,13 +35,6 @@ MenuSeparator* line(QWidget* parent, const char* name, double x1, double y1, dou
     return edge;
 }
 
-// Text counts as dropped text only when the drag carries no local file: a file manager's drag
-// carries the files' names as text too, and files belong to the drop object.
-bool isDroppedText(const QMimeData* data) {
-    return data && data->hasFormat(QStringLiteral("text/plain")) &&
-           clsEx_Drag::firstDroppedFile(data).isEmpty();
-}
-
 }  // namespace
 
 Form3::Form3() {
@@ -133,7 +126,9 @@ bool Form3::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::DragMove:
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
-            if (!isDroppedText(drop->mimeData()))
+            // As on the options window's play page: a file manager's drag carries the files'
+            // names as text too, and files belong to the drop object.
+            if (!Dialog::isDroppedText(drop->mimeData()))
                 return false;
             drop->setDropAction(Qt::CopyAction);
             drop->accept();

@@ -40,11 +40,12 @@ wait_until() {
   return 1
 }
 not() { ! "$@"; }
-# The floating window: 49 x 50 pixels at the top middle of the screen, (512, 0).
+# floating_shown [X Y]: the floating window (49 x 50 pixels) is shown at (X, Y), by default at
+# the top middle of the screen, (512, 0).
 floating_shown() {
   local id
   for id in $(xdotool search --onlyvisible --class zephyrdeck 2>/dev/null); do
-    xdotool getwindowgeometry "$id" | grep -q "Position: 512,0 " && return 0
+    xdotool getwindowgeometry "$id" | grep -q "Position: ${1:-512},${2:-0} " && return 0
   done
   return 1
 }
@@ -103,6 +104,15 @@ icon=$(wait_until tray_icon && tray_icon) || e2e_fail "no icon in the tray"
 shot tray
 read -r icon_x icon_y <<<"$icon"
 
+# The left button drags the floating window (it follows the mouse from the first move on),
+# and back.
+xdotool mousemove 530 25 mousedown 1 sleep 0.1 mousemove 531 26 sleep 0.1 mousemove 431 126 \
+  sleep 0.1 mouseup 1
+wait_until floating_shown 412 100 || e2e_fail "the floating window was not dragged"
+xdotool mousemove 430 125 mousedown 1 sleep 0.1 mousemove 431 126 sleep 0.1 mousemove 531 26 \
+  sleep 0.1 mouseup 1
+wait_until floating_shown || e2e_fail "the floating window was not dragged back"
+
 # The floating window's menu (right button at (20, 20) of it): "打开主窗口" comes back.
 xdotool mousemove 532 20 click 3
 sleep 0.5
@@ -118,11 +128,18 @@ xdotool mousemove "$icon_x" "$icon_y" click 1
 wait_until viewable "$win" || e2e_fail "the icon's left click did not bring the main window back"
 wait_until not floating_shown || e2e_fail "floating window still shown after the icon's click"
 
+# To the tray again; a double click on the floating window comes back.
+xdotool mousemove 217 9 click 1
+wait_until floating_shown || e2e_fail "floating window not shown (third time)"
+xdotool mousemove 530 25 click --repeat 2 --delay 80 1
+wait_until viewable "$win" || e2e_fail "the double click did not bring the main window back"
+wait_until not floating_shown || e2e_fail "floating window still shown after the double click"
+
 # A file dropped on the floating window loads and lists it; the ready movie brings the main
 # window back.
 xdotool mousemove 217 9 click 1
-wait_until not viewable "$win" || e2e_fail "main window still shown (third time)"
-wait_until floating_shown || e2e_fail "floating window not shown (third time)"
+wait_until not viewable "$win" || e2e_fail "main window still shown (fourth time)"
+wait_until floating_shown || e2e_fail "floating window not shown (fourth time)"
 drag_to --file "$E2E_DIR/movies/first.swf" -- 530 25
 wait_until viewable "$win" || e2e_fail "the movie dropped on the floating window did not come up"
 list2 | grep -q "=$E2E_DIR/movies/first.swf$" || e2e_fail "first.swf not listed: $(list2)"
@@ -138,7 +155,7 @@ shot dropped-on-panel
 # Text dropped on the floating window loads the movie and lists nothing.
 before=$(list2)
 xdotool mousemove 217 9 click 1
-wait_until floating_shown || e2e_fail "floating window not shown (fourth time)"
+wait_until floating_shown || e2e_fail "floating window not shown (fifth time)"
 drag_to --text "$E2E_DIR/movies/with blank.swf" -- 530 25
 wait_until viewable "$win" || e2e_fail "the text dropped on the floating window did not load"
 [ "$(list2)" = "$before" ] || e2e_fail "the dropped text changed the list"
