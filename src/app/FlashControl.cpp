@@ -32,6 +32,8 @@ FlashControl::FlashControl(QWidget* parent)
     // Frames arriving may complete what the current frame shows.
     connect(runner_.get(), &engine::MovieRunner::loadProgress, this, [this] { invalidateFrame(); });
     connect(runner_.get(), &engine::MovieRunner::loadFailed, this, [this] { invalidateFrame(); });
+    connect(runner_.get(), &engine::MovieRunner::displayChanged, this,
+            [this] { invalidateFrame(); });
 }
 
 FlashControl::~FlashControl() = default;

@@ -36,16 +36,7 @@ void Form::setBackColor(const QColor& color) {
 }
 
 QImage& Form::canvas() {
-    if (canvas_.size() != size()) {
-        QImage grown(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-        grown.fill(backColor_);
-        if (!canvas_.isNull()) {
-            QPainter p(&grown);
-            p.drawImage(0, 0, canvas_);
-        }
-        canvas_ = grown;
-    }
-    return canvas_;
+    return fitCanvas(canvas_, size(), backColor_);
 }
 
 void Form::paintEvent(QPaintEvent*) {

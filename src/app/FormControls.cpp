@@ -131,17 +131,22 @@ void PictureBox::setPicture(const QPixmap& picture) {
     update();
 }
 
-QImage& PictureBox::canvas() {
-    if (canvas_.size() != size()) {
-        QImage grown(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-        grown.fill(backColor_);
-        if (!canvas_.isNull()) {
-            QPainter p(&grown);
-            p.drawImage(0, 0, canvas_);
+QImage& fitCanvas(QImage& canvas, QSize size, const QColor& fill) {
+    size = size.expandedTo(QSize(1, 1));
+    if (canvas.size() != size) {
+        QImage resized(size, QImage::Format_RGB32);
+        resized.fill(fill);
+        if (!canvas.isNull()) {
+            QPainter p(&resized);
+            p.drawImage(0, 0, canvas);
         }
-        canvas_ = grown;
+        canvas = resized;
     }
-    return canvas_;
+    return canvas;
+}
+
+QImage& PictureBox::canvas() {
+    return fitCanvas(canvas_, size(), backColor_);
 }
 
 void PictureBox::clearCanvas() {

@@ -54,6 +54,10 @@ class FormTimer : public QTimer {
     void restart();
 };
 
+// Fits a persistent drawing surface to `size`, keeping what is drawn on it and filling new
+// area with `fill`.
+QImage& fitCanvas(QImage& canvas, QSize size, const QColor& fill);
+
 // A picture box: a back colour, an optional picture at its top-left and a persistent drawing
 // surface that keeps what was painted on it (the skin gradients) until the back colour changes.
 class PictureBox : public QWidget {

@@ -1,5 +1,6 @@
 #include "engine/player/Dictionary.h"
 
+#include "engine/swf/BitmapDecoder.h"
 #include "engine/swf/ByteReader.h"
 #include "engine/swf/TagCodes.h"
 #include "engine/swf/TagWalker.h"
@@ -28,15 +29,9 @@ bool definesCharacter(TagCode code) {
         case TagCode::DefineEditText:
         case TagCode::DefineButton:
         case TagCode::DefineButton2:
-        case TagCode::DefineBits:
-        case TagCode::DefineBitsJPEG2:
-        case TagCode::DefineBitsJPEG3:
-        case TagCode::DefineBitsJPEG4:
-        case TagCode::DefineBitsLossless:
-        case TagCode::DefineBitsLossless2:
             return true;
         default:
-            return false;
+            return isBitmapTag(static_cast<std::uint16_t>(code));
     }
 }
 

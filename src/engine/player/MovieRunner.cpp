@@ -56,6 +56,8 @@ MovieRunner::MovieRunner(QObject* parent) : QObject(parent) {
     clock_.setTimerType(Qt::PreciseTimer);
     clock_.setSingleShot(true);
     connect(&clock_, &QTimer::timeout, this, &MovieRunner::onClockTick);
+    heldClock_.setTimerType(Qt::PreciseTimer);
+    connect(&heldClock_, &QTimer::timeout, this, &MovieRunner::advanceHeld);
 }
 
 MovieRunner::~MovieRunner() {
@@ -358,7 +360,15 @@ StagePlayer* MovieRunner::display() {
         display_ = std::make_unique<StagePlayer>(*movie_);
     }
     display_->gotoFrame(frame_);
+    updateClock();
     return display_.get();
+}
+
+void MovieRunner::advanceHeld() {
+    if (StagePlayer* d = display()) {
+        d->tickHeld();
+        emit displayChanged();
+    }
 }
 
 void MovieRunner::setClockMode(ClockMode mode) {
@@ -369,6 +379,13 @@ void MovieRunner::setClockMode(ClockMode mode) {
 
 void MovieRunner::updateClock() {
     const bool run = clockMode_ == ClockMode::Timer && hasMovie() && playing_;
+    // While the root holds, its sprites still play: only once something shows them.
+    const bool held = clockMode_ == ClockMode::Timer && hasMovie() && !run && display_;
+    if (held && !heldClock_.isActive()) {
+        heldClock_.start(std::max(1, static_cast<int>(std::lround(1000.0 / frameRate()))));
+    } else if (!held) {
+        heldClock_.stop();
+    }
     if (!run) {
         clock_.stop();
         return;

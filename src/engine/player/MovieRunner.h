@@ -92,12 +92,17 @@ class MovieRunner : public QObject {
 
     // The display state of the frame shown, built on demand; nullptr with no movie.
     StagePlayer* display();
+    // One clock tick while the root timeline holds (stopped, or on its last frame): its
+    // sprites play on. In Timer mode this happens by itself once the display state exists.
+    void advanceHeld();
 
   signals:
     // A loadable movie was put: kReadyInteractive once it can play while still loading,
     // kReadyComplete once it has arrived whole (one or both, in that order).
     void readyStateChanged(int state);
     void frameShown(int frame);
+    // The picture changed without a new frame: sprites played on while the root held.
+    void displayChanged();
     void loadProgress(int percent);
     void loadFailed(const QString& reason);
 
@@ -131,6 +136,7 @@ class MovieRunner : public QObject {
 
     ClockMode clockMode_ = ClockMode::Timer;
     QTimer clock_;
+    QTimer heldClock_;            // ticks the sprites while the root holds
     QElapsedTimer clockStarted_;  // when the timer's current run began
     qint64 clockTicks_ = 0;       // ticks since then
     bool inClockTick_ = false;

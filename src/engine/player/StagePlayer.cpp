@@ -47,6 +47,11 @@ int StagePlayer::gotoFrame(int frame) {
     return root_->currentFrame();
 }
 
+void StagePlayer::tickHeld() {
+    refresh();
+    root_->advanceChildren();
+}
+
 void StagePlayer::tick(bool loop) {
     refresh();
     root_->advance(loop);

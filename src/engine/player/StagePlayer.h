@@ -25,6 +25,8 @@ class StagePlayer {
     // One clock tick: sprites play on and the root shows its next frame; at its end the root
     // holds, or loops back when loop is set.
     void tick(bool loop);
+    // One clock tick with the root held: only the sprites on it play on.
+    void tickHeld();
     // The root frame shown, -1 before the first one has arrived.
     int frame() const { return root_ ? root_->currentFrame() : -1; }
     std::size_t framesAvailable() const;

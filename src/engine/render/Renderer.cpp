@@ -24,6 +24,13 @@ constexpr std::size_t kMaxDrawsPerFrame = 200000;
 constexpr double kMaxScale = 1e5;
 // The morph steps and bitmaps kept between frames.
 constexpr std::size_t kMaxCachedMorphs = 512;
+// Offscreen layers (masks, blend modes, filters) open at once at most; each may be as large
+// as the picture.
+constexpr int kMaxNestedLayers = 8;
+// How far glyph outlines may stray from their curves, in device pixels.
+constexpr double kGlyphTolerance = 0.02;
+// The rasterizer's coordinate step, in device pixels.
+constexpr double kTieBreak = 1.0 / 64.0;
 // Device coordinates beyond this are cut away before drawing.
 constexpr double kMaxDeviceCoordinate = 16000.0;
 // The gutter DefineEditText keeps between its bounds and its text: 2 pixels.
@@ -44,11 +51,58 @@ bool sane(const QTransform& t) {
            kMaxScale;
 }
 
+// A path's curves as chords no further than tolerance device pixels from the curve. Glyph
+// outlines are defined in large font units and drawn tiny; flattening them on the device
+// keeps their curves true at that size.
+QPainterPath flattenForDevice(const QPainterPath& path, const QTransform& t, double tolerance) {
+    constexpr int kMaxChords = 64;
+    QPainterPath out;
+    out.setFillRule(path.fillRule());
+    QPointF last;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.isMoveTo()) {
+            out.moveTo(e.x, e.y);
+            last = QPointF(e.x, e.y);
+        } else if (e.isLineTo()) {
+            out.lineTo(e.x, e.y);
+            last = QPointF(e.x, e.y);
+        } else if (e.type == QPainterPath::CurveToElement && i + 2 < path.elementCount()) {
+            // The outlines hold quadratic curves, stored as cubics: recover the control point.
+            const QPointF c1(e.x, e.y);
+            const QPointF end(path.elementAt(i + 2).x, path.elementAt(i + 2).y);
+            i += 2;
+            const QPointF control = (3 * c1 - last) / 2;
+            const QPointF bend = t.map(last) - 2 * t.map(control) + t.map(end);
+            const double deviation = std::hypot(bend.x(), bend.y()) / 4.0;
+            const int chords =
+                std::clamp(static_cast<int>(std::ceil(deviation / tolerance)), 1, kMaxChords);
+            for (int k = 1; k <= chords; ++k) {
+                const double f = static_cast<double>(k) / chords;
+                const double g = 1 - f;
+                out.lineTo(g * g * last + 2 * g * f * control + f * f * end);
+            }
+            last = end;
+        }
+    }
+    return out;
+}
+
 // Device pixels per unit of the transform, for stroke widths.
 double transformScale(const QTransform& t) {
     const double sx = std::hypot(t.m11(), t.m12());
     const double sy = std::hypot(t.m21(), t.m22());
     return (sx + sy) / 2.0;
+}
+
+// Field text is white glyphs tinted by a colour transform made from the text colour, in
+// 8.8 fixed point, so channels come out a little darker than the colour itself.
+Rgba fieldTextColor(Rgba c) {
+    auto tint = [](std::uint8_t v) {
+        const int mult = v * 256 / 255;
+        return static_cast<std::uint8_t>((255 * mult) >> 8);
+    };
+    return Rgba{tint(c.r), tint(c.g), tint(c.b), c.a};
 }
 
 QColor qcolor(Rgba c) {
@@ -135,6 +189,19 @@ void ColorLut::apply(QImage& image) const {
 
 // ---------------------------------------------------------------------------------------------
 
+namespace {
+
+// Counts a layer open for as long as it lives.
+struct LayerScope {
+    explicit LayerScope(int& count) : count_(count) { ++count_; }
+    ~LayerScope() { --count_; }
+    LayerScope(const LayerScope&) = delete;
+    LayerScope& operator=(const LayerScope&) = delete;
+    int& count_;
+};
+
+}  // namespace
+
 struct Renderer::Surface {
     QImage* image = nullptr;
     QPainter* painter = nullptr;
@@ -174,7 +241,13 @@ void Renderer::renderStage(QImage& image, const QRectF& target, StagePlayer& pla
     if (player.frame() < 0) {
         return;
     }
-    const QTransform toDevice = stageTransform(stage, target);
+    QTransform toDevice = stageTransform(stage, target);
+    if (!options_.antialias) {
+        // Without antialiasing a pixel is covered when its centre is inside. A centre exactly
+        // on an edge belongs to the shape to its right and below; the rasterizer decides such
+        // ties the other way, so the picture moves up and left by its smallest step (1/64).
+        toDevice *= QTransform::fromTranslate(-kTieBreak, -kTieBreak);
+    }
     renderTimeline(image, player.root(), toDevice, player.context());
 }
 
@@ -285,6 +358,12 @@ void Renderer::drawMasked(Surface& s, const DisplayObject& mask, ObjectMap::cons
     if (area.isEmpty()) {
         return;  // nothing of the masked objects can show
     }
+    if (layers_ >= kMaxNestedLayers) {
+        // Deeper than any real movie goes: the masked objects are drawn unmasked.
+        drawList(s, objects, begin, end, state);
+        return;
+    }
+    const LayerScope scope(layers_);
     QImage content(area.size(), QImage::Format_ARGB32_Premultiplied);
     content.fill(Qt::transparent);
     {
@@ -313,6 +392,11 @@ void Renderer::drawMasked(Surface& s, const DisplayObject& mask, ObjectMap::cons
 }
 
 void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& state) {
+    if (layers_ >= kMaxNestedLayers) {
+        drawCharacter(s, o, state);  // too deep for another layer: drawn as normal
+        return;
+    }
+    const LayerScope scope(layers_);
     QMargins margins;
     if (!o.filterList.empty() && hooks_.filterMargins && hooks_.applyFilters) {
         margins = hooks_.filterMargins(o.filterList, stageScale_);
@@ -416,7 +500,7 @@ void Renderer::drawShapePaths(Surface& s, const ShapePaths& paths, const State& 
     }
 }
 
-static QGradientStops gradientStops(const Gradient& g, const ColorLut& lut) {
+static QGradientStops gradientStops(const Gradient& g, const ColorLut& lut, bool radial) {
     // The colour at each of the 256 ratios, each channel interpolated on its own (not
     // premultiplied). A ratio takes the segment that ends at the first record at or past it,
     // so records out of order still give what players show.
@@ -464,10 +548,18 @@ static QGradientStops gradientStops(const Gradient& g, const ColorLut& lut) {
             gr = fromLinear(gr);
             b = fromLinear(b);
         }
-        stops.append({t / 255.0, QColor::fromRgbF(static_cast<float>(std::clamp(r, 0.0, 1.0)),
-                                                  static_cast<float>(std::clamp(gr, 0.0, 1.0)),
-                                                  static_cast<float>(std::clamp(b, 0.0, 1.0)),
-                                                  static_cast<float>(std::clamp(c.a, 0.0, 1.0)))});
+        const QColor colour = QColor::fromRgbF(static_cast<float>(std::clamp(r, 0.0, 1.0)),
+                                               static_cast<float>(std::clamp(gr, 0.0, 1.0)),
+                                               static_cast<float>(std::clamp(b, 0.0, 1.0)),
+                                               static_cast<float>(std::clamp(c.a, 0.0, 1.0)));
+        // The ramp has 256 entries. Linear gradients blend between the entries' centres;
+        // radial ones show the entry a point falls in, as the reference pictures have it.
+        if (radial) {
+            stops.append({t / 256.0, colour});
+            stops.append({(t + 1) / 256.0 - 1e-6, colour});
+        } else {
+            stops.append({(t + 0.5) / 256.0, colour});
+        }
     }
     return stops;
 }
@@ -477,7 +569,7 @@ QBrush Renderer::gradientBrush(const FillStyle& style, const ColorLut& lut) cons
     if (g.records.empty()) {
         return QBrush(Qt::transparent);
     }
-    const QGradientStops stops = gradientStops(g, lut);
+    const QGradientStops stops = gradientStops(g, lut, style.type != FillStyle::LinearGradient);
     const QTransform m = toQt(style.matrix);
     if (std::abs(m.determinant()) < 1e-12 || !sane(m)) {
         return QBrush(stops.back().second);
@@ -727,8 +819,9 @@ void Renderer::drawText(Surface& s, const TextDefinition& text, const State& sta
         const double scale = height / unitsPerEm;
         for (const GlyphEntry& g : r.glyphs) {
             if (glyphs != nullptr && g.index < glyphs->size() && c.alpha() != 0) {
-                s.setTransform(QTransform(scale, 0, 0, scale, x, y) * textXform);
-                p.fillPath((*glyphs)[g.index], c);
+                const QTransform glyph = QTransform(scale, 0, 0, scale, x, y) * textXform;
+                s.setTransform(glyph);
+                p.fillPath(flattenForDevice((*glyphs)[g.index], glyph, kGlyphTolerance), c);
             }
             x += g.advance;
         }
@@ -775,13 +868,26 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
     const QRectF box(QPointF(e.bounds.xMin, e.bounds.yMin), QPointF(e.bounds.xMax, e.bounds.yMax));
     const QColor maskColor(Qt::white);
     if (e.border) {
-        p.fillRect(box, state.maskMode ? maskColor : state.lut.color({255, 255, 255, 255}));
-        QPen pen(state.maskMode ? maskColor : state.lut.color({0, 0, 0, 255}));
-        pen.setCosmetic(true);
-        pen.setWidthF(1.0);
-        p.setPen(pen);
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(box.adjusted(10, 10, -10, -10));
+        // The frame lies on whole pixels, the ones its bounds' edges fall in, both included.
+        const QRectF device = state.xform.mapRect(box).translated(-s.origin);
+        const QRect frame(QPoint(static_cast<int>(std::floor(device.left() + 0.5)),
+                                 static_cast<int>(std::floor(device.top() + 0.5))),
+                          QPoint(static_cast<int>(std::floor(device.right() + 0.5)),
+                                 static_cast<int>(std::floor(device.bottom() + 0.5))));
+        if (frame.isValid() && frame.width() < 100000 && frame.height() < 100000) {
+            const QColor white = state.maskMode ? maskColor : state.lut.color({255, 255, 255, 255});
+            const QColor black = state.maskMode ? maskColor : state.lut.color({0, 0, 0, 255});
+            p.save();
+            p.resetTransform();
+            p.fillRect(frame, white);
+            p.fillRect(QRect(frame.left(), frame.top(), frame.width(), 1), black);
+            // Drawn as lines that each leave out their last pixel: the bottom-right corner
+            // stays open.
+            p.fillRect(QRect(frame.left(), frame.bottom(), frame.width() - 1, 1), black);
+            p.fillRect(QRect(frame.left(), frame.top(), 1, frame.height()), black);
+            p.fillRect(QRect(frame.right(), frame.top(), 1, frame.height() - 1), black);
+            p.restore();
+        }
     }
     if (e.initialText.empty()) {
         return;
@@ -859,7 +965,7 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
                     item.glyph = def->glyphFor(item.ch.unicode());
                     const auto g = static_cast<std::size_t>(item.glyph);
                     if (item.glyph >= 0 && g < def->advances.size()) {
-                        item.advance = def->advances[g] * scale;
+                        item.advance = std::floor(def->advances[g] * scale);
                     } else if (item.glyph >= 0 && g < glyphPaths(font).size()) {
                         item.advance = glyphPaths(font)[g].boundingRect().right() * scale;
                     }
@@ -939,14 +1045,19 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
             extraPerSpace = (width - lineWidth) / spaces;
         }
         for (const Item& item : line.items) {
-            const QColor color = state.maskMode ? maskColor : state.lut.color(item.style->color);
+            const QColor color =
+                state.maskMode ? maskColor : state.lut.color(fieldTextColor(item.style->color));
             if (item.font && item.glyph >= 0 && color.alpha() != 0) {
                 const double scale =
                     item.style->size / item.font->as<FontDefinition>()->unitsPerEm();
                 const auto& paths = glyphPaths(item.font);
                 if (static_cast<std::size_t>(item.glyph) < paths.size()) {
                     s.setTransform(QTransform(scale, 0, 0, scale, x, baseline) * state.xform);
-                    p.fillPath(paths[static_cast<std::size_t>(item.glyph)], color);
+                    const QTransform glyph =
+                        QTransform(scale, 0, 0, scale, x, baseline) * state.xform;
+                    p.fillPath(flattenForDevice(paths[static_cast<std::size_t>(item.glyph)], glyph,
+                                                kGlyphTolerance),
+                               color);
                 }
             } else if (!item.font && color.alpha() != 0) {
                 s.setTransform(state.xform);

@@ -112,6 +112,7 @@ class Renderer {
     DisplayContext* context_ = nullptr;
     double stageScale_ = 1.0;  // device pixels per stage pixel
     std::size_t drawn_ = 0;    // objects drawn this frame
+    int layers_ = 0;           // offscreen layers open now
 
     std::unordered_map<const Character*, std::pair<CharacterPtr, ShapePaths>> shapes_;
     std::map<std::pair<const Character*, std::uint16_t>, std::pair<CharacterPtr, ShapePaths>>

@@ -327,3 +327,25 @@ TEST(HostileMovies, AbsurdValuesDrawWhatIsSane) {
     EXPECT_EQ(rgb(f, 55, 5), rgb(0, 255, 0));  // a gradient squashed flat: its last colour
     EXPECT_EQ(rgb(f, 50, 90), rgb(255, 0, 0));
 }
+
+TEST(HostileMovies, DeeplyNestedMasksStayBounded) {
+    auto movie = smallMovie();
+    std::uint16_t inner = movie.defineShape(solidRect(0, 0, 2000, 2000, {0, 0, 255, 255}));
+    const auto maskShape = movie.defineShape(solidRect(0, 0, 1800, 1800, {0, 0, 0, 255}));
+    // Each level masks the one inside it a little smaller than the stage.
+    for (int level = 0; level < 25; ++level) {
+        w::Timeline t;
+        auto mask = w::PlaceObject::place(1, maskShape);
+        mask.clipDepth = 2;
+        t.placeObject2(mask);
+        t.placeObject2(w::PlaceObject::place(2, inner));
+        t.showFrame();
+        inner = movie.defineSprite(t);
+    }
+    movie.placeObject2(w::PlaceObject::place(1, inner));
+    movie.showFrame();
+    Stage stage(movie.finish());
+    const QImage f = stage.render();
+    EXPECT_EQ(rgb(f, 50, 50), rgb(0, 0, 255));
+    EXPECT_EQ(rgb(f, 95, 95), rgb(255, 255, 255));  // the outer masks still apply
+}

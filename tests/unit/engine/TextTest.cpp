@@ -190,9 +190,13 @@ TEST(EditText, WrapsAtSpacesAndDrawsItsBorder) {
     // Next line: A and, after a space, BB does not fit: A alone.
     const int second = 2 + 20 + 6 + 10;  // gutter, first line ascent + descent, middle
     EXPECT_EQ(inkedPixelsInRow(f, second, 1, 69), 10);
-    // The border: a one-pixel black frame around a white field.
+    // The border: one-pixel lines on the pixels the bounds' edges fall in (0 and 70, 0 and
+    // 100), the bottom-right corner left open.
     EXPECT_EQ(rgb(f, 0, 50), rgb(0, 0, 0));
-    EXPECT_EQ(rgb(f, 69, 50), rgb(0, 0, 0));
+    EXPECT_EQ(rgb(f, 70, 50), rgb(0, 0, 0));
+    EXPECT_EQ(rgb(f, 69, 50), rgb(255, 255, 255));
     EXPECT_EQ(rgb(f, 35, 0), rgb(0, 0, 0));
-    EXPECT_EQ(rgb(f, 75, 50), rgb(255, 255, 255));
+    EXPECT_EQ(rgb(f, 35, 99), rgb(255, 255, 255));
+    EXPECT_EQ(rgb(f, 35, 98), rgb(255, 255, 255));
+    EXPECT_EQ(rgb(f, 71, 50), rgb(255, 255, 255));
 }
