@@ -184,6 +184,8 @@ done
 kill "$(cat "$E2E_DIR/moved.pid")" 2>/dev/null || true
 exec_line=$(sed -n 's/^Exec=//p' "$XDG_DATA_HOME/applications/MyPlayer.desktop")
 [ "$exec_line" = "\"$moved/zephyrdeck\" %f" ] || e2e_fail "moved: Exec=$exec_line"
+default=$(xdg-mime query default application/x-shockwave-flash)
+[ "$default" = "MyPlayer.desktop" ] || e2e_fail "moved: xdg-mime names '$default'"
 # The desktop's way: the value's escapes undone, the file as one argument for %f.
 movie="$E2E_DIR/movies/with blank.swf"
 command=${exec_line//\\\\/\\}
