@@ -11,7 +11,11 @@ namespace zd::platform {
 namespace {
 // The program plays three effects; a few more slots cover wave files chosen in the file dialog.
 constexpr size_t kMaxLoadedEffects = 8;
-QtSoundPlayer* livePlayer = nullptr;
+
+QtSoundPlayer*& livePlayer() {
+    static QtSoundPlayer* player = nullptr;
+    return player;
+}
 }  // namespace
 
 struct QtSoundPlayer::Entry {
@@ -20,22 +24,22 @@ struct QtSoundPlayer::Entry {
 };
 
 QtSoundPlayer::QtSoundPlayer() {
-    livePlayer = this;
-    // The player itself lives until the process ends, past the multimedia back end the effects
-    // use: they go with the application object instead.
-    qAddPostRoutine([] {
-        if (livePlayer)
-            livePlayer->releaseEffects();
-    });
+    livePlayer() = this;
+    // The player lives until the very end of the process, longer than Qt Multimedia's own
+    // sample cache: its effects must go while the application object still exists.
+    static const bool registered = [] {
+        qAddPostRoutine([] {
+            if (QtSoundPlayer* player = livePlayer())
+                player->effects_.clear();
+        });
+        return true;
+    }();
+    Q_UNUSED(registered);
 }
 
 QtSoundPlayer::~QtSoundPlayer() {
-    if (livePlayer == this)
-        livePlayer = nullptr;
-}
-
-void QtSoundPlayer::releaseEffects() {
-    effects_.clear();
+    if (livePlayer() == this)
+        livePlayer() = nullptr;
 }
 
 bool looksLikeWaveFile(const QString& path) {

@@ -16,8 +16,6 @@ class QtSoundPlayer final : public SoundPlayer {
     QtSoundPlayer();
     ~QtSoundPlayer() override;
     void playAsync(const QString& path) override;
-    // Stops and drops every loaded effect (they are loaded again when played).
-    void releaseEffects();
 
   private:
     struct Entry;

@@ -9,6 +9,7 @@
 #include "options/Class1.h"
 #include "options/clsEx_Drag.h"
 #include "resources/Resources.h"
+#include "window/CSystrayIcon.h"
 #include "window/LayoutRules.h"
 
 namespace zd {
@@ -28,6 +29,7 @@ Form1::Form1() {
     connectCommands();
     connectFullScreen();
     connectCapture();
+    connectTray();
 }
 
 Form1::~Form1() = default;

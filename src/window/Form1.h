@@ -14,6 +14,7 @@ namespace zd {
 class FlashControl;
 class Class1;
 class clsEx_Drag;
+class CSystrayIcon;
 namespace controls {
 class FlatScrollBar;
 }
@@ -109,6 +110,11 @@ class Form1 : public Form {
                          int heightSrc) const;
     QImage CaptureActiveWindow() const;
 
+    // Tray: the tray button sends the window to the tray, the icon's mouse messages bring it
+    // back or open the floating menu.
+    void ImageTray_Click();
+    void SysIcon_MouseMessage(quint32 mouseMessage);
+
     // The opening procedure is shared with other windows.
     void OpenFiles();
     void ImageOpen_Click();
@@ -180,6 +186,8 @@ class Form1 : public Form {
     // The drop object of the main panel and the mixer object.
     std::unique_ptr<clsEx_Drag> obj;
     std::unique_ptr<Class1> mixer;
+    // The tray icon, from the first use of the tray button on.
+    std::unique_ptr<CSystrayIcon> SysIcon;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -196,6 +204,7 @@ class Form1 : public Form {
     // TmrIfMove1's work is done on every cursor move rather than by polling; this switches it
     // on (taking the current position as the last sample, so only a later move counts).
     void startMovementDetection();
+    void connectTray();
     // Turns TmrPlay on and has its first tick come at once from the event loop.
     void startPlayTimer();
     template <class T>

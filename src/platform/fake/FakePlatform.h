@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Services.h"
+#include "platform/SystemTray.h"
 
 namespace zd::platform {
 
@@ -113,6 +114,28 @@ class FakeWindowSystem final : public WindowSystem {
     std::vector<Request> requests;
 };
 
+// A notification area that keeps its icons as records. With `available` false every add fails
+// as on a desktop without a tray; `failNext` makes the next request fail with that error.
+class FakeSystemTray final : public SystemTray {
+  public:
+    struct Request {
+        Command command;
+        TrayIconData data;
+    };
+    bool notifyIcon(Command command, const TrayIconData& data) override;
+    qint32 lastError() const override { return error; }
+    // The icon of `window` and `id`, when it is in the tray.
+    const TrayIconData* icon(const QWidget* window, quint32 id = 1) const;
+    // The desktop reports a mouse message on the icon to its window, as the real tray does.
+    void mouse(const QWidget* window, quint32 mouseMessage, quint32 id = 1) const;
+
+    bool available = true;
+    qint32 failNext = 0;
+    qint32 error = 0;
+    std::vector<Request> requests;
+    std::vector<TrayIconData> icons;
+};
+
 // Installs fakes for every service, a scratch application folder, scratch XDG data and config
 // folders, a 1024 x 768 screen at 15 twips per pixel and an empty command line; restores the
 // real services and the environment when destroyed.
@@ -135,6 +158,7 @@ class FakePlatform {
     FakeMixerDevice mixer;
     FakeScreenCapture capture;
     FakeWindowSystem windowSystem;
+    FakeSystemTray tray;
 
   private:
     QTemporaryDir dir_;
