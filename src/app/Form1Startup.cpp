@@ -17,6 +17,7 @@
 #include "player/PathRules.h"
 #include "popups/FrmSplash.h"
 #include "resources/Resources.h"
+#include "window/CSystrayIcon.h"
 #include "window/Form1.h"
 
 namespace zd {
@@ -84,11 +85,16 @@ void Form1::formLoad() {
 }
 
 void Form1::formQueryUnload() {
-    // The tray icon goes with the window (the tray object arrives with the tray work).
+    // The tray icon goes with the window; a failure to remove it changes nothing here.
+    if (SysIcon)
+        SysIcon->HideIcon();
 }
 
 void Form1::formUnload() {
     settings::write(QStringLiteral("MyApp9"), QStringLiteral("Text3"), Text3->text());
+    // Removed already by the query-unload unless that failed.
+    if (SysIcon)
+        SysIcon->HideIcon();
 }
 
 }  // namespace zd

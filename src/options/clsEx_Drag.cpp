@@ -2,10 +2,18 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
 
 namespace zd {
+
+namespace {
+// Kept on an attached window: how many drop objects are attached to it, and whether it took
+// drops before the first of them came (restored when the last one goes).
+constexpr char kAttachedCount[] = "zdDropObjects";
+constexpr char kAcceptedDropsBefore[] = "zdAcceptedDropsBefore";
+}  // namespace
 
 clsEx_Drag::clsEx_Drag() = default;
 
@@ -15,12 +23,16 @@ clsEx_Drag::~clsEx_Drag() {
 }
 
 void clsEx_Drag::Start_SubClass(QWidget* window) {
-    if (!window)
+    if (!window || window == window_)
         return;
-    if (window_ && window_ != window)
+    // One window per object: attaching another lets the first go.
+    if (window_)
         Stop_SubClass(window_);
     window_ = window;
-    previousAcceptDrops_ = window->acceptDrops();
+    const int attached = window->property(kAttachedCount).toInt();
+    if (attached == 0)
+        window->setProperty(kAcceptedDropsBefore, window->acceptDrops());
+    window->setProperty(kAttachedCount, attached + 1);
     window->setAcceptDrops(true);
     window->installEventFilter(this);
 }
@@ -29,7 +41,15 @@ void clsEx_Drag::Stop_SubClass(QWidget* window) {
     if (!window || window != window_)
         return;
     window->removeEventFilter(this);
-    window->setAcceptDrops(previousAcceptDrops_);
+    const int attached = window->property(kAttachedCount).toInt() - 1;
+    if (attached <= 0) {
+        // The last drop object gone: the window takes drops exactly as it did before.
+        window->setAcceptDrops(window->property(kAcceptedDropsBefore).toBool());
+        window->setProperty(kAttachedCount, QVariant());
+        window->setProperty(kAcceptedDropsBefore, QVariant());
+    } else {
+        window->setProperty(kAttachedCount, attached);
+    }
     window_ = nullptr;
 }
 
@@ -38,9 +58,17 @@ QString clsEx_Drag::firstDroppedFile(const QMimeData* data) {
         return {};
     for (const QUrl& url : data->urls()) {
         if (url.isLocalFile())
-            return url.toLocalFile().trimmed();
+            return withoutSurroundingBlanks(url.toLocalFile());
     }
     return {};
+}
+
+QString clsEx_Drag::withoutSurroundingBlanks(const QString& name) {
+    const QString trimmed = name.trimmed();
+    // A file that really has blanks at the ends of its name is still the file dropped.
+    if (trimmed != name && !QFileInfo::exists(trimmed) && QFileInfo::exists(name))
+        return name;
+    return trimmed;
 }
 
 bool clsEx_Drag::eventFilter(QObject* watched, QEvent* event) {

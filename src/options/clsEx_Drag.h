@@ -8,8 +8,9 @@
 namespace zd {
 
 // Lets a window accept files dropped from the file manager: once attached, each drop delivers
-// the first dropped file, surrounding blanks removed, as one GetFileName notification. Every
-// attached window keeps its own earlier drop behaviour, which detaching restores.
+// the first dropped file, surrounding blanks removed, as one GetFileName notification of this
+// object (so each window's own handler gets the drops on that window). An object serves one
+// window at a time; detaching gives the window back its own earlier drop behaviour.
 class clsEx_Drag : public QObject {
     Q_OBJECT
   public:
@@ -22,6 +23,8 @@ class clsEx_Drag : public QObject {
 
     // The first local file of a drop, blanks trimmed; empty when the drop carries no file.
     static QString firstDroppedFile(const QMimeData* data);
+    // `name` without leading and trailing blanks, unless only the untrimmed name is a file.
+    static QString withoutSurroundingBlanks(const QString& name);
 
   signals:
     void GetFileName(const QString& sFile);
@@ -31,7 +34,6 @@ class clsEx_Drag : public QObject {
 
   private:
     QPointer<QWidget> window_;
-    bool previousAcceptDrops_ = false;
 };
 
 }  // namespace zd

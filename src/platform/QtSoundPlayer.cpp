@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <QFile>
 #include <QSoundEffect>
 #include <QUrl>
@@ -10,6 +11,11 @@ namespace zd::platform {
 namespace {
 // The program plays three effects; a few more slots cover wave files chosen in the file dialog.
 constexpr size_t kMaxLoadedEffects = 8;
+
+QtSoundPlayer*& livePlayer() {
+    static QtSoundPlayer* player = nullptr;
+    return player;
+}
 }  // namespace
 
 struct QtSoundPlayer::Entry {
@@ -17,8 +23,24 @@ struct QtSoundPlayer::Entry {
     std::unique_ptr<QSoundEffect> effect;
 };
 
-QtSoundPlayer::QtSoundPlayer() = default;
-QtSoundPlayer::~QtSoundPlayer() = default;
+QtSoundPlayer::QtSoundPlayer() {
+    livePlayer() = this;
+    // The player lives until the very end of the process, longer than Qt Multimedia's own
+    // sample cache: its effects must go while the application object still exists.
+    static const bool registered = [] {
+        qAddPostRoutine([] {
+            if (QtSoundPlayer* player = livePlayer())
+                player->effects_.clear();
+        });
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+QtSoundPlayer::~QtSoundPlayer() {
+    if (livePlayer() == this)
+        livePlayer() = nullptr;
+}
 
 bool looksLikeWaveFile(const QString& path) {
     QFile file(path);

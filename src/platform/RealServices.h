@@ -40,6 +40,18 @@ class DesktopShell final : public Shell {
     qint32 showFileProperties(const QString& path, QWidget* owner) override;
 };
 
+// Reads the screen through Qt's screen grab (the X server's pixels on X11).
+class QtScreenCapture final : public ScreenCapture {
+  public:
+    QImage grabScreenArea(const QRect& area) override;
+};
+
+// The window states of Qt's platform window (_NET_WM_STATE on X11).
+class QtWindowSystem final : public WindowSystem {
+  public:
+    void setFullScreen(QWidget* window, bool on) override;
+};
+
 // ALSA's simple mixer on the default device.
 class AlsaMixerDevice final : public MixerDevice {
   public:

@@ -47,6 +47,14 @@ Slot<MixerDevice, AlsaMixerDevice>& mixerSlot() {
     static Slot<MixerDevice, AlsaMixerDevice> slot;
     return slot;
 }
+Slot<ScreenCapture, QtScreenCapture>& captureSlot() {
+    static Slot<ScreenCapture, QtScreenCapture> slot;
+    return slot;
+}
+Slot<WindowSystem, QtWindowSystem>& windowSystemSlot() {
+    static Slot<WindowSystem, QtWindowSystem> slot;
+    return slot;
+}
 std::optional<ScreenMetrics>& screenOverride() {
     static std::optional<ScreenMetrics> metrics;
     return metrics;
@@ -73,6 +81,12 @@ Shell& shell() {
 MixerDevice& mixerDevice() {
     return mixerSlot().get();
 }
+ScreenCapture& screenCapture() {
+    return captureSlot().get();
+}
+WindowSystem& windowSystem() {
+    return windowSystemSlot().get();
+}
 
 void setSoundPlayer(SoundPlayer* replacement) {
     soundSlot().set(replacement);
@@ -88,6 +102,12 @@ void setShell(Shell* replacement) {
 }
 void setMixerDevice(MixerDevice* replacement) {
     mixerSlot().set(replacement);
+}
+void setScreenCapture(ScreenCapture* replacement) {
+    captureSlot().set(replacement);
+}
+void setWindowSystem(WindowSystem* replacement) {
+    windowSystemSlot().set(replacement);
 }
 void setScreenMetrics(std::optional<ScreenMetrics> replacement) {
     screenOverride() = replacement;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -72,6 +74,24 @@ class MixerDevice {
     virtual bool setMicrophoneVolume(long value) = 0;
 };
 
+// Pictures of what the screen shows.
+class ScreenCapture {
+  public:
+    virtual ~ScreenCapture() = default;
+    // The pixels the screen shows in `area` (global pixel coordinates), whatever window lies
+    // there; a null image when the screen cannot be read.
+    virtual QImage grabScreenArea(const QRect& area) = 0;
+};
+
+// What the window system keeps about a top-level window beyond its geometry.
+class WindowSystem {
+  public:
+    virtual ~WindowSystem() = default;
+    // Puts `window` into the window system's full-screen state or takes it out again, so a
+    // window manager keeps no panel or title bar above it. Its geometry stays the caller's.
+    virtual void setFullScreen(QWidget* window, bool on) = 0;
+};
+
 // Screen size in pixels and the screen's own twips per pixel (15 at 96 dpi).
 struct ScreenMetrics {
     int widthPixels = 1024;
@@ -89,6 +109,8 @@ MessageBoxes& messageBoxes();
 CommonDialogs& commonDialogs();
 Shell& shell();
 MixerDevice& mixerDevice();
+ScreenCapture& screenCapture();
+WindowSystem& windowSystem();
 ScreenMetrics screenMetrics();
 // The program's command-line text: all arguments after the program's name joined by single
 // blanks, otherwise unchanged.
@@ -99,6 +121,8 @@ void setMessageBoxes(MessageBoxes* replacement);
 void setCommonDialogs(CommonDialogs* replacement);
 void setShell(Shell* replacement);
 void setMixerDevice(MixerDevice* replacement);
+void setScreenCapture(ScreenCapture* replacement);
+void setWindowSystem(WindowSystem* replacement);
 void setScreenMetrics(std::optional<ScreenMetrics> replacement);
 void setCommandLineText(std::optional<QString> replacement);
 

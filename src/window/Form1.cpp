@@ -9,14 +9,10 @@
 #include "options/Class1.h"
 #include "options/clsEx_Drag.h"
 #include "resources/Resources.h"
+#include "window/CSystrayIcon.h"
 #include "window/LayoutRules.h"
 
 namespace zd {
-
-namespace {
-constexpr double kDesignWidth = 5250;
-constexpr double kDesignHeight = 5295;
-}  // namespace
 
 Form1::Form1() {
     setObjectName(QStringLiteral("Form1"));
@@ -31,6 +27,9 @@ Form1::Form1() {
     connectOpen();
     connectLayout();
     connectCommands();
+    connectFullScreen();
+    connectCapture();
+    connectTray();
 }
 
 Form1::~Form1() = default;

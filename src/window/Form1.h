@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QImage>
 #include <QPointer>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/Form.h"
@@ -12,6 +14,7 @@ namespace zd {
 class FlashControl;
 class Class1;
 class clsEx_Drag;
+class CSystrayIcon;
 namespace controls {
 class FlatScrollBar;
 }
@@ -47,8 +50,10 @@ class Form1 : public Form {
     // Proportional layout: every control from its tag, scaled with the client size against
     // RefScaleWidth x RefScaleHeight; runs on every size change.
     void Form_Resize();
-    // The title bar's and the panel's gradients in the options window's colours.
+    // The title bar's and the panel's gradients in the options window's colours; the gradient
+    // of one of the two.
     void paintSkin();
+    void paintSkin(QWidget* area);
     // Enlarge and shrink buttons: their timers step the window size while the button is held.
     void imascrollbox1_MouseDown();
     void imascrollbox1_MouseUp();
@@ -71,8 +76,44 @@ class Form1 : public Form {
     void Label1_Change();
     void SwFlash_OnReadyStateChange(qint32 newState);
 
-    // Window commands.
+    // Window commands: the title bar drags the window (Picture1_MouseMove) and toggles
+    // maximise on a double click; the panel's right button opens the panel menu; presses hide
+    // the menu windows.
     void ImageOption_Click();
+    void ImageMax_Click();
+    void ImageMin_Click();
+    void ImageClose_Click();
+    void Picture1_MouseDown();
+    void Picture1_DblClick();
+    void PicMove_MouseDown();
+    void PicMove_MouseUp(int button, int shift, double x, double y);
+    void Form_MouseDown();
+
+    // Full screen. The full-screen state is SwFlash standing at (0, 0); the lock state is which
+    // lock image shows (ImaListBar1 visible: the bar hides itself).
+    void ImageFullScreen_Click();
+    void ImageResume_Click();
+    void ImaListBar1_Click();
+    void ImaListBar2_Click();
+    void ImaListBar_MouseMove();
+    void Timerfull_Timer();
+    void TmrIfMove1_Timer();
+    void TmrIfMove2_Timer();
+    void ShowFullScreenBar();
+    void HideFullScreenBar();
+    bool isFullScreen() const;
+
+    // Screen capture: the pixels the screen shows over a window's rectangle (relative to the
+    // whole window, or to its client area), and over the upper 8/9 of the foreground window.
+    void ImgCapture_Click();
+    QImage CaptureWindow(const QWidget* window, bool client, int leftSrc, int topSrc, int widthSrc,
+                         int heightSrc) const;
+    QImage CaptureActiveWindow() const;
+
+    // Tray: the tray button sends the window to the tray, the icon's mouse messages bring it
+    // back or open the floating menu.
+    void ImageTray_Click();
+    void SysIcon_MouseMessage(quint32 mouseMessage);
 
     // The opening procedure is shared with other windows.
     void OpenFiles();
@@ -98,7 +139,7 @@ class Form1 : public Form {
     PictureBox* PicMove = nullptr;
     FormTimer* Timerfull = nullptr;
     FormTimer* TmrIfMove2 = nullptr;
-    FormTimer* TmrIfMove1 = nullptr;
+    FormTimer* TmrIfMove1 = nullptr;  // never started: cursor moves do its work
     PictureBox* Picture2 = nullptr;
     controls::FlatScrollBar* Scroll = nullptr;
     FormTimer* TmrPlay = nullptr;
@@ -118,6 +159,26 @@ class Form1 : public Form {
     ImageControl* imascrollbox1 = nullptr;
     ImageControl* ImagePause = nullptr;
 
+    // A window or control rectangle kept in single-precision twips, in the order it is saved.
+    struct SavedRect {
+        float Left = 0;
+        float Top = 0;
+        float Height = 0;
+        float Width = 0;
+    };
+    // The window before the last maximise; empty until the first.
+    std::optional<SavedRect> RestoreRect;
+    // The window, the movie and the seek bar before full screen was last entered.
+    std::optional<SavedRect> SavedWindowRect;
+    std::optional<SavedRect> SavedFlashRect;
+    std::optional<float> SavedScrollLeft;
+    // Timerfull ticks towards the next hiding of the full-screen bar.
+    qint16 HideTicks = 0;
+
+    // The design client area, also what a restore without a saved rectangle gives.
+    static constexpr double kDesignWidth = 5250;
+    static constexpr double kDesignHeight = 5295;
+
     // Client size in twips at load time, the reference of the proportional relayout.
     qint32 RefScaleWidth = 0;
     qint32 RefScaleHeight = 0;
@@ -125,6 +186,8 @@ class Form1 : public Form {
     // The drop object of the main panel and the mixer object.
     std::unique_ptr<clsEx_Drag> obj;
     std::unique_ptr<Class1> mixer;
+    // The tray icon, from the first use of the tray button on.
+    std::unique_ptr<CSystrayIcon> SysIcon;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -136,6 +199,12 @@ class Form1 : public Form {
     void connectOpen();
     void connectLayout();
     void connectCommands();
+    void connectFullScreen();
+    void connectCapture();
+    // TmrIfMove1's work is done on every cursor move rather than by polling; this switches it
+    // on (taking the current position as the last sample, so only a later move counts).
+    void startMovementDetection();
+    void connectTray();
     // Turns TmrPlay on and has its first tick come at once from the event loop.
     void startPlayTimer();
     template <class T>
@@ -145,6 +214,7 @@ class Form1 : public Form {
 
     std::vector<QObject*> controls_;
     bool playTickQueued_ = false;
+    bool detectingMovement_ = false;
 };
 
 }  // namespace zd

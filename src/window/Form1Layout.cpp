@@ -11,6 +11,7 @@
 #include "resources/Resources.h"
 #include "window/Form1.h"
 #include "window/LayoutRules.h"
+#include "window/WindowDrag.h"
 
 namespace zd {
 
@@ -135,16 +136,19 @@ void Form1::Form_Resize() {
 }
 
 void Form1::paintSkin() {
+    paintSkin(Picture1);
+    paintSkin(PicMove);
+}
+
+void Form1::paintSkin(QWidget* area) {
     // During the exit the options window may already be gone; it is not loaded again for this.
     const Dialog* options = loadedDialog();
     if (!options)
         return;
-    for (QWidget* area : {static_cast<QWidget*>(Picture1), static_cast<QWidget*>(PicMove)}) {
-        qint32 red = options->gradientRed();
-        qint32 green = options->gradientGreen();
-        qint32 blue = options->gradientBlue();
-        PaintGradient(area, red, green, blue, options->gradientTopDown());
-    }
+    qint32 red = options->gradientRed();
+    qint32 green = options->gradientGreen();
+    qint32 blue = options->gradientBlue();
+    PaintGradient(area, red, green, blue, options->gradientTopDown());
 }
 
 void Form1::imascrollbox1_MouseDown() {
@@ -190,7 +194,10 @@ void Form1::ImageResume_MouseMove() {
         Timerfull->restart();
 }
 
-void Form1::Picture1_MouseMove(int, int, double, double) {
+void Form1::Picture1_MouseMove(int button, int, double x, double y) {
+    // The title bar drags the window while the left button is held.
+    if (button & kLeftButton)
+        dragWindow(this, Picture1->mapToGlobal(QPoint(toPixelsX(x), toPixelsY(y))));
     showLook(ImageMin, 119);
     showLook(ImageMax, 116);
     showLook(ImageClose, 106);

@@ -190,14 +190,21 @@ void MovieRunner::startDownload(const QUrl& url) {
     connect(reply_, &QNetworkReply::finished, this, &MovieRunner::onReplyFinished);
 }
 
+bool MovieRunner::failedHttpStatus(QNetworkReply* reply) {
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status < 400) {
+        return false;
+    }
+    failLoad(QStringLiteral("HTTP %1 from %2").arg(status).arg(reply->url().toString()));
+    return true;
+}
+
 void MovieRunner::onReplyData() {
     QNetworkReply* reply = reply_;
     if (reply == nullptr || sender() != reply) {
         return;
     }
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status >= 400) {
-        failLoad(QStringLiteral("HTTP %1 from %2").arg(status).arg(reply->url().toString()));
+    if (failedHttpStatus(reply)) {
         return;
     }
     const QByteArray bytes = reply->readAll();
@@ -209,9 +216,7 @@ void MovieRunner::onReplyFinished() {
     if (reply == nullptr || sender() != reply) {
         return;
     }
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status >= 400) {
-        failLoad(QStringLiteral("HTTP %1 from %2").arg(status).arg(reply->url().toString()));
+    if (failedHttpStatus(reply)) {
         return;
     }
     const QByteArray rest = reply->readAll();

@@ -112,6 +112,8 @@ class MovieRunner : public QObject {
     void startDownload(const QUrl& url);
     void onReplyData();
     void onReplyFinished();
+    // An error page is no movie: the load fails with the status instead.
+    bool failedHttpStatus(QNetworkReply* reply);
     void dropReply();
     void feed(const char* bytes, qsizetype size);
     void finishFeed();

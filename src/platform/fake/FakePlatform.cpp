@@ -1,6 +1,8 @@
 #include "platform/fake/FakePlatform.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <utility>
 
 #include "platform/AppFolder.h"
 #include "platform/DesktopAssociation.h"
@@ -37,6 +39,65 @@ std::optional<QString> FakeCommonDialogs::browseForFolder(QWidget*, const QStrin
     return answer;
 }
 
+bool FakeSystemTray::notifyIcon(Command command, const TrayIconData& data) {
+    requests.push_back({command, data});
+    error = 0;
+    if (failNext != 0) {
+        error = std::exchange(failNext, 0);
+        return false;
+    }
+    auto found = std::find_if(icons.begin(), icons.end(), [&](const TrayIconData& icon) {
+        return icon.window == data.window && icon.id == data.id;
+    });
+    switch (command) {
+        case Command::Add:
+            if (!data.window) {
+                error = kTrayNoWindow;
+            } else if (found != icons.end()) {
+                error = kTrayIconExists;
+            } else if (!available) {
+                error = kTrayUnavailable;
+            } else {
+                icons.push_back(data);
+            }
+            break;
+        case Command::Modify:
+            if (found == icons.end()) {
+                error = kTrayNoSuchIcon;
+                break;
+            }
+            if (data.fields & kTrayFieldMessage)
+                found->callbackMessage = data.callbackMessage;
+            if (data.fields & kTrayFieldIcon)
+                found->icon = data.icon;
+            if (data.fields & kTrayFieldTip)
+                found->tip = data.tip;
+            break;
+        case Command::Delete:
+            if (found == icons.end()) {
+                error = kTrayNoSuchIcon;
+                break;
+            }
+            icons.erase(found);
+            break;
+    }
+    return error == 0;
+}
+
+const TrayIconData* FakeSystemTray::icon(const QWidget* window, quint32 id) const {
+    for (const TrayIconData& icon : icons) {
+        if (icon.window == window && icon.id == id)
+            return &icon;
+    }
+    return nullptr;
+}
+
+void FakeSystemTray::mouse(const QWidget* window, quint32 mouseMessage, quint32 id) const {
+    const TrayIconData* shown = icon(window, id);
+    if (shown && (shown->fields & kTrayFieldMessage))
+        postTrayMessage(shown->window, shown->callbackMessage, mouseMessage);
+}
+
 FakePlatform::FakePlatform() {
     savedDataHome_ = qgetenv("XDG_DATA_HOME");
     savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
@@ -49,6 +110,9 @@ FakePlatform::FakePlatform() {
     setCommonDialogs(&dialogs);
     setShell(&shell);
     setMixerDevice(&mixer);
+    setScreenCapture(&capture);
+    setWindowSystem(&windowSystem);
+    setSystemTray(&tray);
     setScreen(1024, 768);
     setCommandLine(QString());
 }
@@ -70,6 +134,9 @@ FakePlatform::~FakePlatform() {
     setCommonDialogs(nullptr);
     setShell(nullptr);
     setMixerDevice(nullptr);
+    setScreenCapture(nullptr);
+    setWindowSystem(nullptr);
+    setSystemTray(nullptr);
     setScreenMetrics(std::nullopt);
     setCommandLineText(std::nullopt);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Services.h"
+#include "platform/SystemTray.h"
 
 namespace zd::platform {
 
@@ -86,6 +87,55 @@ class FakeMixerDevice final : public MixerDevice {
     std::vector<long> microphoneWrites;
 };
 
+// Answers a screen grab with a picture of the asked size in one colour; records the areas.
+class FakeScreenCapture final : public ScreenCapture {
+  public:
+    QImage grabScreenArea(const QRect& area) override {
+        areas.push_back(area);
+        if (failing || area.isEmpty())
+            return {};
+        QImage picture(area.size(), QImage::Format_RGB32);
+        picture.fill(colour);
+        return picture;
+    }
+    std::vector<QRect> areas;
+    QColor colour = QColor(10, 120, 200);
+    bool failing = false;
+};
+
+// Records the full-screen requests; the window itself is left as it is.
+class FakeWindowSystem final : public WindowSystem {
+  public:
+    struct Request {
+        QWidget* window = nullptr;
+        bool on = false;
+    };
+    void setFullScreen(QWidget* window, bool on) override { requests.push_back({window, on}); }
+    std::vector<Request> requests;
+};
+
+// A notification area that keeps its icons as records. With `available` false every add fails
+// as on a desktop without a tray; `failNext` makes the next request fail with that error.
+class FakeSystemTray final : public SystemTray {
+  public:
+    struct Request {
+        Command command;
+        TrayIconData data;
+    };
+    bool notifyIcon(Command command, const TrayIconData& data) override;
+    qint32 lastError() const override { return error; }
+    // The icon of `window` and `id`, when it is in the tray.
+    const TrayIconData* icon(const QWidget* window, quint32 id = 1) const;
+    // The desktop reports a mouse message on the icon to its window, as the real tray does.
+    void mouse(const QWidget* window, quint32 mouseMessage, quint32 id = 1) const;
+
+    bool available = true;
+    qint32 failNext = 0;
+    qint32 error = 0;
+    std::vector<Request> requests;
+    std::vector<TrayIconData> icons;
+};
+
 // Installs fakes for every service, a scratch application folder, scratch XDG data and config
 // folders, a 1024 x 768 screen at 15 twips per pixel and an empty command line; restores the
 // real services and the environment when destroyed.
@@ -106,6 +156,9 @@ class FakePlatform {
     FakeCommonDialogs dialogs;
     FakeShell shell;
     FakeMixerDevice mixer;
+    FakeScreenCapture capture;
+    FakeWindowSystem windowSystem;
+    FakeSystemTray tray;
 
   private:
     QTemporaryDir dir_;

@@ -2,43 +2,31 @@
 // test, movies written for the test with a known frame count, and clicks on image buttons.
 #pragma once
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cstdint>
 #include <memory>
 #include <optional>
 
+#include "../common/GuiFixture.h"
 #include "app/FlashControl.h"
-#include "app/Program.h"
-#include "app/Windows.h"
 #include "engine/player/MovieRunner.h"
-#include "options/Dialog.h"
-#include "platform/fake/FakePlatform.h"
 #include "swfwriter/SwfWriter.h"
 #include "window/Form1.h"
 
 namespace zd::testing {
 
-class ControllerFixture {
+class ControllerFixture : public GuiFixture {
   public:
-    std::unique_ptr<platform::FakePlatform> fake;
     std::unique_ptr<QTemporaryDir> movies;
-    int processEnds = 0;
 
     void setUp() {
-        qputenv("ZD_SPLASH_MS", "0");
-        fake = std::make_unique<platform::FakePlatform>();
+        GuiFixture::setUp();
         movies = std::make_unique<QTemporaryDir>();
-        processEnds = 0;
-        markExitRoutineStarted(false);
-        setEndProcessHandler([this] { ++processEnds; });
     }
 
     void tearDown() {
-        discardAllWindows();
-        setEndProcessHandler(nullptr);
-        fake.reset();
+        GuiFixture::tearDown();
         movies.reset();
     }
 
@@ -58,28 +46,12 @@ class ControllerFixture {
         return path;
     }
 
-    QByteArray fileBytes(const QString& name) const {
-        QFile f(fake->file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
     // The main window loaded and shown, its movie clock driven by the test.
     static Form1& shownMainWindow() {
         Form1& main = form1();
         main.SwFlash->runner()->setClockMode(engine::MovieRunner::ClockMode::Manual);
         main.show();
         return main;
-    }
-
-    // Puts these entries into the play list's names (List1) and paths (List2).
-    static void setLists(const QStringList& names, const QStringList& paths) {
-        Dialog& options = dialog();
-        options.List1->clearList();
-        options.List2->clearList();
-        for (const QString& name : names)
-            options.List1->addItem(name);
-        for (const QString& path : paths)
-            options.List2->addItem(path);
     }
 
     static QStringList entries(const ListBox* list) {

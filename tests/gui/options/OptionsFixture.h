@@ -4,47 +4,16 @@
 
 #include <QApplication>
 #include <QDropEvent>
-#include <QFile>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QtTest>
-#include <memory>
 
-#include "app/Program.h"
-#include "app/Windows.h"
-#include "platform/fake/FakePlatform.h"
+#include "../common/GuiFixture.h"
 
 namespace zd::testing {
 
-class OptionsFixture {
+class OptionsFixture : public GuiFixture {
   public:
-    std::unique_ptr<platform::FakePlatform> fake;
-    int processEnds = 0;
-
-    void setUp() {
-        qputenv("ZD_SPLASH_MS", "0");
-        fake = std::make_unique<platform::FakePlatform>();
-        processEnds = 0;
-        markExitRoutineStarted(false);
-        setEndProcessHandler([this] { ++processEnds; });
-    }
-
-    void tearDown() {
-        discardAllWindows();
-        setEndProcessHandler(nullptr);
-        fake.reset();
-    }
-
-    QByteArray fileBytes(const QString& name) const {
-        QFile f(fake->file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-    bool writeFile(const QString& name, const QByteArray& bytes) const {
-        QFile f(fake->file(name));
-        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-    }
-
     QString sound(const char* name) const {
         return fake->file(QStringLiteral("sound/") + QLatin1String(name));
     }
@@ -53,9 +22,7 @@ class OptionsFixture {
 // A mouse event as the window system delivers it, with the buttons held during the event.
 inline void sendMouse(QWidget* widget, QEvent::Type type, QPoint pos,
                       Qt::MouseButton button = Qt::NoButton, Qt::MouseButtons held = Qt::NoButton) {
-    QMouseEvent event(type, QPointF(pos), QPointF(widget->mapToGlobal(pos)), button, held,
-                      Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
+    GuiFixture::mouse(widget, type, pos, button, held);
 }
 
 inline void moveOver(QWidget* widget, QPoint pos = QPoint(2, 2)) {

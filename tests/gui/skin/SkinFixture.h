@@ -1,67 +1,25 @@
-// What the skin and popup-window tests share: the faked platform with the windows discarded
-// after each test, mouse events with the buttons held, and looks of images and painted areas.
+// What the skin and popup-window tests share beyond the common window fixture: clicks and
+// hovers at a control's centre, and looks of images and painted areas.
 #pragma once
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QtTest>
-#include <memory>
 
+#include "../common/GuiFixture.h"
 #include "app/FormControls.h"
 #include "app/Gradient.h"
-#include "app/Program.h"
 #include "app/Twips.h"
-#include "app/Windows.h"
-#include "options/Dialog.h"
-#include "platform/fake/FakePlatform.h"
 #include "resources/Resources.h"
 
 namespace zd::testing {
 
-class SkinFixture {
+class SkinFixture : public GuiFixture {
   public:
-    std::unique_ptr<platform::FakePlatform> fake;
-    int processEnds = 0;
-
-    void setUp() {
-        qputenv("ZD_SPLASH_MS", "0");
-        fake = std::make_unique<platform::FakePlatform>();
-        processEnds = 0;
-        markExitRoutineStarted(false);
-        setEndProcessHandler([this] { ++processEnds; });
-    }
-
-    void tearDown() {
-        discardAllWindows();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        setEndProcessHandler(nullptr);
-        fake.reset();
-    }
-
     void writeSettings(const QByteArray& text) const {
-        QFile f(fake->file(QStringLiteral("Settings.Tov")));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(text);
+        QVERIFY(writeFile(QStringLiteral("Settings.Tov"), text));
     }
 
-    // Puts these entries into the play list's names (List1) and paths (List2).
-    static void setLists(const QStringList& names, const QStringList& paths) {
-        Dialog& options = dialog();
-        options.List1->clearList();
-        options.List2->clearList();
-        for (const QString& name : names)
-            options.List1->addItem(name);
-        for (const QString& path : paths)
-            options.List2->addItem(path);
-    }
-
-    // A mouse event delivered to `widget` at `pos` (its own pixels), with `held` the buttons
-    // down during the event.
-    static void mouse(QWidget* widget, QEvent::Type type, QPoint pos, Qt::MouseButton button,
-                      Qt::MouseButtons held) {
-        QMouseEvent event(type, pos, widget->mapToGlobal(pos), button, held, Qt::NoModifier);
-        QApplication::sendEvent(widget, &event);
-    }
     static QPoint centre(const QWidget* widget) { return widget->rect().center(); }
     static void press(QWidget* widget, Qt::MouseButton button = Qt::LeftButton) {
         mouse(widget, QEvent::MouseButtonPress, centre(widget), button, button);

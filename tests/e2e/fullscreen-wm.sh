@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# The real program under Xvfb with a window manager (openbox) and a panel along the bottom edge
+# (trayer, red): full screen puts the window into the window manager's full-screen state and
+# covers the panel; leaving takes the state away and gives back the window where it was, with
+# the panel showing again. Skipped where openbox or trayer is missing.
+source "$(dirname "$0")/lib.sh"
+BIN_DIR=$1
+MOVIE=$2
+
+command -v openbox >/dev/null && command -v trayer >/dev/null ||
+  { echo "SKIP: openbox or trayer missing"; exit 77; }
+e2e_start_x
+e2e_start_pulse || e2e_fail "PulseAudio did not start"
+e2e_app_folder "$BIN_DIR"
+
+openbox >/dev/null 2>&1 &
+WM_PID=$!
+PANEL_PID=""
+stop_desktop() {
+  [ -n "$PANEL_PID" ] && kill "$PANEL_PID" 2>/dev/null
+  kill "$WM_PID" 2>/dev/null
+  e2e_cleanup
+}
+trap stop_desktop EXIT
+sleep 0.5
+trayer --edge bottom --align left --widthtype percent --width 100 --height 30 \
+  --transparent true --alpha 0 --tint 0xff0000 >/dev/null 2>&1 &
+PANEL_PID=$!
+sleep 0.5
+
+ZD_SPLASH_MS=0 "$E2E_DIR/zephyrdeck" "$MOVIE" &
+E2E_APP_PID=$!
+win=$(e2e_wait_for_window ZephyrDeck) || e2e_fail "main window never appeared"
+sleep 1
+xdotool windowmove "$win" 200 100
+sleep 0.5
+
+geometry() { xdotool getwindowgeometry "$win" | tail -n +2 | tr -s ' \n' ' '; }
+state() { xprop -id "$win" _NET_WM_STATE; }
+# Red pixels of the panel in the screen's lowest 30 rows.
+panel_pixels() {
+  import -window root "$E2E_DIR/$1.png"
+  convert "$E2E_DIR/$1.png" -crop 1024x30+0+738 +repage -fuzz 5% -fill black +opaque "#ff0000" \
+    -fill white -opaque "#ff0000" -format "%[fx:int(mean*w*h+0.5)]" info:
+}
+
+windowed=$(geometry)
+echo "$windowed" | grep -q "Position: 200,100 " || e2e_fail "window not moved: $windowed"
+[ "$(panel_pixels windowed)" -gt 20000 ] || e2e_fail "the panel does not show"
+
+xdotool mousemove 216 196 click 1
+sleep 0.8
+geometry | grep -q "Position: 0,0 .*Geometry: 1024x768" || e2e_fail "full screen: $(geometry)"
+state | grep -q "_NET_WM_STATE_FULLSCREEN" || e2e_fail "not in the full-screen state: $(state)"
+covered=$(panel_pixels full)
+[ "$covered" = "0" ] || e2e_fail "the panel shows over the full-screen window ($covered pixels)"
+
+# The bar, then its resume button.
+xdotool mousemove 1000 760
+sleep 0.5
+xdotool mousemove 1000 725 click 1
+sleep 0.8
+[ "$(geometry)" = "$windowed" ] || e2e_fail "left full screen to $(geometry), not $windowed"
+state | grep -q "_NET_WM_STATE_FULLSCREEN" && e2e_fail "still in the full-screen state"
+[ "$(panel_pixels left)" -gt 20000 ] || e2e_fail "the panel does not show again"
+
+kill -TERM "$E2E_APP_PID"
+wait "$E2E_APP_PID" || e2e_fail "program exited with status $?"
+E2E_APP_PID=""
+echo "PASS"
