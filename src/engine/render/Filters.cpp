@@ -324,8 +324,9 @@ QImage bevelLike(const QImage& src, const ShadowParams& p, double sx, double sy,
                  ColorOfSigned colorOf) {
     Plane b = alphaPlane(src, false);
     blurPlane(b, blurRadius(p.blurX, sx), blurRadius(p.blurY, sy), clampPasses(p.passes), 0);
-    const Plane ahead = shifted(b, -p.dx, -p.dy, 0);  // b(q + offset)
-    const Plane behind = shifted(b, p.dx, p.dy, 0);   // b(q - offset)
+    // Light and shadow move by whole pixels, as a shadow does.
+    const Plane ahead = shifted(b, -std::round(p.dx), -std::round(p.dy), 0);  // b(q + offset)
+    const Plane behind = shifted(b, std::round(p.dx), std::round(p.dy), 0);   // b(q - offset)
     const double k = std::max(0.0, p.strength);
 
     QImage out(src.size(), QImage::Format_ARGB32_Premultiplied);

@@ -450,6 +450,27 @@ TEST(GlowFilter, OuterInnerAndKnockout) {
     EXPECT_EQ(px(inner, 1, 4), 0u);
 }
 
+TEST(BevelFilter, LightAndShadowMoveByWholePixels) {
+    // Distances round as a shadow's do: 0.6 and 1.4 bevel as 1 does, 1.6 as 2.
+    BevelFilter b;
+    b.highlight = {255, 0, 0, 255};
+    b.shadow = {0, 0, 255, 255};
+    b.inner = true;
+    const QImage square = block(2, 2, 6, 6);
+    auto at = [&](double distance) {
+        b.distance = distance;
+        return applyFilter(square, b, 1, 1);
+    };
+    const QImage one = at(1);
+    const QImage two = at(2);
+    EXPECT_NE(one, two);
+    EXPECT_EQ(at(0.6), one);
+    EXPECT_EQ(at(1.4), one);
+    EXPECT_EQ(at(1.6), two);
+    EXPECT_EQ(px(two, 3, 4), kRed) << "two pixels lit";
+    EXPECT_EQ(px(one, 3, 4), kWhite);
+}
+
 TEST(BevelFilter, InnerOuterAndFull) {
     BevelFilter b;
     b.highlight = {255, 0, 0, 255};
