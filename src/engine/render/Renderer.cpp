@@ -507,8 +507,22 @@ void Renderer::drawShapePaths(Surface& s, const ShapePaths& paths, const State& 
             state.xform.inverted().map(QPolygonF(QRectF(s.visible.adjusted(-4, -4, 4, 4)))));
         window.closeSubpath();
     }
+    const QTransform device = s.deviceTransform(state.xform);
     for (const ShapePaths::Group& g : paths.groups) {
         for (const ShapePaths::Fill& f : g.fills) {
+            if (!huge && (state.maskMode || f.style.type == FillStyle::Solid)) {
+                // Solid fills go through our own coverage rasterizer: the painter's takes
+                // many times as long on large outlines.
+                const QColor c =
+                    state.maskMode ? QColor(Qt::white) : state.lut.color(f.style.color);
+                if (c.alpha() != 0) {
+                    coverage_.reset(s.image->rect());
+                    coverage_.addPath(f.path, device);
+                    coverage_.fill(*s.image, f.path.fillRule() == Qt::WindingFill,
+                                   qPremultiply(c.rgba()));
+                }
+                continue;
+            }
             fillPath(s, huge ? f.path.intersected(window) : f.path, f.style, state);
         }
         if (state.maskMode) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/player/DisplayTree.h"
+#include "engine/render/CoverageRasterizer.h"
 #include "engine/render/DeviceFonts.h"
 #include "engine/render/Rasterizer.h"
 #include "engine/render/RenderHooks.h"
@@ -140,6 +141,7 @@ class Renderer {
     };
     std::unordered_map<const Character*, Glyphs> glyphs_;
     DeviceFonts deviceFonts_;
+    CoverageRasterizer coverage_;  // its buffers kept between fills
     std::unordered_map<std::uint16_t, QImage> bitmaps_;
 };
 

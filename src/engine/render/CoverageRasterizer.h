@@ -1,0 +1,127 @@
+#pragma once
+
+#include <QImage>
+#include <QPainterPath>
+#include <QPointF>
+#include <QRect>
+#include <QTransform>
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace zd::engine {
+
+// Antialiased scan conversion: each pixel gets the share of its square the outline covers,
+// worked out exactly from the edges (signed area and cover accumulated per cell, then summed
+// along the row), in 256 steps. Large fills cost their edges plus the pixels they touch, where
+// the painter's own rasterizer goes over all edges again for every band of rows.
+class CoverageRasterizer {
+  public:
+    // Starts a new outline; only pixels inside clip are ever produced. The buffers are kept
+    // from one outline to the next.
+    void reset(const QRect& clip);
+
+    void addLine(QPointF from, QPointF to);
+    // Every subpath of path mapped by t, closed. Curves are cut on the device into chords
+    // that stray at most tolerance pixels.
+    void addPath(const QPainterPath& path, const QTransform& t, double tolerance = 0.05);
+
+    bool empty() const { return lines_.empty(); }
+
+    // Rasterizes the outline, row by row from the top, left to right: the pixels edges pass
+    // through as cells(y, x0, x1, coverage) with coverage[i] (0-255) that of pixel x0 + i, the
+    // pixels between them as run(y, x0, x1, c) all covered c (never 0).
+    template <typename Cells, typename Run>
+    void sweep(bool nonZero, Cells&& cells, Run&& run);
+
+    // Paints a colour (premultiplied) over image with source-over, as the painter blends a
+    // solid fill's coverage.
+    void fill(QImage& image, bool nonZero, QRgb premultiplied);
+
+  private:
+    struct Line {
+        double x0, y0, x1, y1;
+    };
+    void accumulate(const Line& line);
+    // One piece of a line inside the columns, in buffer coordinates.
+    void accumulatePiece(double x0, double y0, double x1, double y1);
+    bool prepare();
+
+    QRect clip_;
+    std::vector<Line> lines_;
+    QRect area_;  // the rows and columns of the buffer, device pixels
+    int stride_ = 0;
+    int words_ = 0;                       // of touched_ per row
+    std::vector<float> cells_;            // kept zero between outlines
+    std::vector<std::uint64_t> touched_;  // cells an edge passed through, a bit each
+    std::vector<int> rowMin_;
+    std::vector<int> rowMax_;
+    std::vector<std::uint8_t> coverage_;
+};
+
+template <typename Cells, typename Run>
+void CoverageRasterizer::sweep(bool nonZero, Cells&& cells, Run&& run) {
+    if (!prepare()) {
+        return;
+    }
+    auto coverageOf = [nonZero](float sum) {
+        int c = static_cast<int>(std::abs(sum) * 256.0f);
+        if (nonZero) {
+            return static_cast<std::uint8_t>(std::min(c, 255));
+        }
+        c &= 511;
+        return static_cast<std::uint8_t>(c > 256 ? 512 - c : std::min(c, 255));
+    };
+    const int width = area_.width();
+    for (int row = 0; row < area_.height(); ++row) {
+        const auto r = static_cast<std::size_t>(row);
+        const int from = rowMin_[r];
+        const int to = rowMax_[r];
+        if (from > to) {
+            continue;
+        }
+        const int y = area_.top() + row;
+        float* acc = cells_.data() + r * static_cast<std::size_t>(stride_);
+        std::uint64_t* bits = touched_.data() + r * static_cast<std::size_t>(words_);
+        float sum = 0;
+        int pending = -1;  // first of the cells not yet handed out
+        int next = from;   // the column after the last cell visited
+        // Only the cells edges touched change the sum; between them coverage is constant.
+        // Past the last one the sum is the row's total winding: zero for closed outlines.
+        for (int word = from >> 6; word <= to >> 6; ++word) {
+            std::uint64_t set = bits[word];
+            bits[word] = 0;
+            while (set != 0) {
+                const int x = word * 64 + std::countr_zero(set);
+                set &= set - 1;
+                if (x > next) {
+                    if (pending >= 0) {
+                        cells(y, area_.left() + pending, area_.left() + std::min(next, width),
+                              coverage_.data() + pending);
+                        pending = -1;
+                    }
+                    const std::uint8_t c = coverageOf(sum);
+                    if (c != 0 && next < width) {
+                        run(y, area_.left() + next, area_.left() + std::min(x, width), c);
+                    }
+                }
+                sum += acc[x];
+                acc[x] = 0;
+                if (x < width) {
+                    coverage_[static_cast<std::size_t>(x)] = coverageOf(sum);
+                    pending = pending < 0 ? x : pending;
+                }
+                next = x + 1;
+            }
+        }
+        if (pending >= 0) {
+            cells(y, area_.left() + pending, area_.left() + std::min(next, width),
+                  coverage_.data() + pending);
+        }
+    }
+    lines_.clear();
+}
+
+}  // namespace zd::engine
