@@ -115,6 +115,7 @@ void CoverageRasterizer::addPath(const QPainterPath& path, const QTransform& t, 
 }
 
 bool CoverageRasterizer::prepare() {
+    edges_.clear();
     if (lines_.empty() || clip_.isEmpty()) {
         lines_.clear();
         return false;
@@ -137,38 +138,31 @@ bool CoverageRasterizer::prepare() {
         lines_.clear();
         return false;
     }
+    // One row of cells, kept in the cache, for rows swept one at a time.
     stride_ = area_.width() + 2;
-    const auto cells = static_cast<std::size_t>(stride_) * static_cast<std::size_t>(area_.height());
-    if (cells_.size() < cells) {
-        cells_.resize(cells, 0.0f);
-    }
-    words_ = (stride_ + 63) / 64;
-    const auto words = static_cast<std::size_t>(words_) * static_cast<std::size_t>(area_.height());
-    if (touched_.size() < words) {
-        touched_.resize(words, 0);
-    }
-    const auto rows = static_cast<std::size_t>(area_.height());
-    if (rowMin_.size() < rows) {
-        rowMin_.resize(rows);
-        rowMax_.resize(rows);
-    }
-    std::fill_n(rowMin_.begin(), rows, stride_);
-    std::fill_n(rowMax_.begin(), rows, -1);
-    if (coverage_.size() < static_cast<std::size_t>(stride_)) {
+    if (cells_.size() < static_cast<std::size_t>(stride_)) {
+        cells_.resize(static_cast<std::size_t>(stride_), 0.0f);
         coverage_.resize(static_cast<std::size_t>(stride_));
     }
-    for (const Line& l : lines_) {
-        accumulate(l);
+    words_ = (stride_ + 63) / 64;
+    if (touched_.size() < static_cast<std::size_t>(words_)) {
+        touched_.resize(static_cast<std::size_t>(words_), 0);
     }
-    return true;
+    for (const Line& l : lines_) {
+        addEdges(l);
+    }
+    lines_.clear();
+    std::sort(edges_.begin(), edges_.end(),
+              [](const Edge& a, const Edge& b) { return a.yTop < b.yTop; });
+    return !edges_.empty();
 }
 
-void CoverageRasterizer::accumulate(const Line& line) {
+void CoverageRasterizer::addEdges(const Line& line) {
     const double w = area_.width();
-    double x0 = line.x0 - area_.left();
-    double y0 = line.y0 - area_.top();
-    double x1 = line.x1 - area_.left();
-    double y1 = line.y1 - area_.top();
+    const double x0 = line.x0 - area_.left();
+    const double y0 = line.y0 - area_.top();
+    const double x1 = line.x1 - area_.left();
+    const double y1 = line.y1 - area_.top();
     if (std::max(y0, y1) <= 0 || std::min(y0, y1) >= area_.height()) {
         return;
     }
@@ -192,11 +186,11 @@ void CoverageRasterizer::accumulate(const Line& line) {
         const double yb = fb == 1 ? y1 : y0 + (y1 - y0) * fb;
         const double xa = std::clamp(x0 + (x1 - x0) * fa, 0.0, w);
         const double xb = std::clamp(fb == 1 ? x1 : x0 + (x1 - x0) * fb, 0.0, w);
-        accumulatePiece(xa, ya, xb, yb);
+        addEdge(xa, ya, xb, yb);
     }
 }
 
-void CoverageRasterizer::accumulatePiece(double x0, double y0, double x1, double y1) {
+void CoverageRasterizer::addEdge(double x0, double y0, double x1, double y1) {
     if (y0 == y1) {
         return;
     }
@@ -206,64 +200,95 @@ void CoverageRasterizer::accumulatePiece(double x0, double y0, double x1, double
         std::swap(y0, y1);
         dir = -1;
     }
-    const int height = area_.height();
+    const double height = area_.height();
     if (y1 <= 0 || y0 >= height) {
         return;
     }
     const double dxdy = (x1 - x0) / (y1 - y0);
-    const double yStart = std::max(y0, 0.0);
-    double x = std::clamp(x0 + (yStart - y0) * dxdy, 0.0, double(area_.width()));
-    const int rowEnd = std::min(height, static_cast<int>(std::ceil(y1)));
-    for (int row = static_cast<int>(std::floor(yStart)); row < rowEnd; ++row) {
-        const double dy = std::min(row + 1.0, y1) - std::max<double>(row, yStart);
-        // The ends of this row's part of the edge, kept within the columns against rounding.
-        const double xNext = std::clamp(x + dxdy * dy, 0.0, double(area_.width()));
-        const auto d = static_cast<float>(dy) * dir;
-        const double lo = std::min(x, xNext);
-        const double hi = std::max(x, xNext);
-        const double loFloor = std::floor(lo);
-        const int i0 = static_cast<int>(loFloor);
-        const int i1 = static_cast<int>(std::ceil(hi));
-        float* cells = cells_.data() + static_cast<std::size_t>(row) * stride_;
-        std::uint64_t* bits = touched_.data() + static_cast<std::size_t>(row) * words_;
-        int& rowMin = rowMin_[static_cast<std::size_t>(row)];
-        int& rowMax = rowMax_[static_cast<std::size_t>(row)];
-        rowMin = std::min(rowMin, i0);
-        if (i1 <= i0 + 1) {
-            // Within one column: the part right of the edge's mean position is covered.
-            const auto mid = static_cast<float>(0.5 * (x + xNext) - loFloor);
-            cells[i0] += d - d * mid;
-            cells[i0 + 1] += d * mid;
-            touch(bits, i0);
-            touch(bits, i0 + 1);
-            rowMax = std::max(rowMax, i0 + 1);
-        } else {
-            // Across columns: the triangles at both ends, equal strips between.
-            const auto s = static_cast<float>(1.0 / (hi - lo));
-            const auto x0f = static_cast<float>(lo - loFloor);
-            const float a0 = 0.5f * s * (1 - x0f) * (1 - x0f);
-            const auto x1f = static_cast<float>(hi - std::ceil(hi) + 1);
-            const float am = 0.5f * s * x1f * x1f;
-            cells[i0] += d * a0;
-            if (i1 == i0 + 2) {
-                cells[i0 + 1] += d * (1 - a0 - am);
-            } else {
-                const float a1 = s * (1.5f - x0f);
-                cells[i0 + 1] += d * (a1 - a0);
-                for (int xi = i0 + 2; xi < i1 - 1; ++xi) {
-                    cells[xi] += d * s;
-                }
-                const float a2 = a1 + static_cast<float>(i1 - i0 - 3) * s;
-                cells[i1 - 1] += d * (1 - a2 - am);
-            }
-            cells[i1] += d * am;
-            for (int xi = i0; xi <= i1; ++xi) {
-                touch(bits, xi);
-            }
-            rowMax = std::max(rowMax, i1);
-        }
-        x = xNext;
+    if (y0 < 0) {
+        x0 += -y0 * dxdy;
+        y0 = 0;
     }
+    edges_.push_back({y0, std::min(y1, height), x0, dxdy, dir});
+}
+
+void CoverageRasterizer::accumulate(const Edge& e, int row) {
+    const double top = std::max<double>(row, e.yTop);
+    const double bottom = std::min(row + 1.0, e.yBottom);
+    const double dy = bottom - top;
+    if (dy <= 0) {
+        return;
+    }
+    // The ends of this row's part of the edge, kept within the columns against rounding.
+    const double w = area_.width();
+    const double x = std::clamp(e.xTop + (top - e.yTop) * e.dxdy, 0.0, w);
+    const double xNext = std::clamp(e.xTop + (bottom - e.yTop) * e.dxdy, 0.0, w);
+    const auto d = static_cast<float>(dy) * e.dir;
+    const double lo = std::min(x, xNext);
+    const double hi = std::max(x, xNext);
+    const double loFloor = std::floor(lo);
+    const int i0 = static_cast<int>(loFloor);
+    const int i1 = static_cast<int>(std::ceil(hi));
+    float* cells = cells_.data();
+    std::uint64_t* bits = touched_.data();
+    rowMin_ = std::min(rowMin_, i0);
+    if (i1 <= i0 + 1) {
+        // Within one column: the part right of the edge's mean position is covered.
+        const auto mid = static_cast<float>(0.5 * (x + xNext) - loFloor);
+        cells[i0] += d - d * mid;
+        cells[i0 + 1] += d * mid;
+        touch(bits, i0);
+        touch(bits, i0 + 1);
+        rowMax_ = std::max(rowMax_, i0 + 1);
+        return;
+    }
+    // Across columns: the triangles at both ends, equal strips between.
+    const auto s = static_cast<float>(1.0 / (hi - lo));
+    const auto x0f = static_cast<float>(lo - loFloor);
+    const float a0 = 0.5f * s * (1 - x0f) * (1 - x0f);
+    const auto x1f = static_cast<float>(hi - std::ceil(hi) + 1);
+    const float am = 0.5f * s * x1f * x1f;
+    cells[i0] += d * a0;
+    if (i1 == i0 + 2) {
+        cells[i0 + 1] += d * (1 - a0 - am);
+    } else {
+        const float a1 = s * (1.5f - x0f);
+        cells[i0 + 1] += d * (a1 - a0);
+        for (int xi = i0 + 2; xi < i1 - 1; ++xi) {
+            cells[xi] += d * s;
+        }
+        const float a2 = a1 + static_cast<float>(i1 - i0 - 3) * s;
+        cells[i1 - 1] += d * (1 - a2 - am);
+    }
+    cells[i1] += d * am;
+    for (int xi = i0; xi <= i1; ++xi) {
+        touch(bits, xi);
+    }
+    rowMax_ = std::max(rowMax_, i1);
+}
+
+int CoverageRasterizer::accumulateRow(int row) {
+    rowMin_ = stride_;
+    rowMax_ = -1;
+    if (active_.empty()) {
+        if (nextEdge_ >= edges_.size()) {
+            return area_.height();  // nothing below
+        }
+        row = std::max(row, static_cast<int>(edges_[nextEdge_].yTop));
+    }
+    while (nextEdge_ < edges_.size() && edges_[nextEdge_].yTop < row + 1.0) {
+        active_.push_back(nextEdge_++);
+    }
+    std::size_t kept = 0;
+    for (const std::size_t index : active_) {
+        const Edge& e = edges_[index];
+        accumulate(e, row);
+        if (e.yBottom > row + 1.0) {
+            active_[kept++] = index;
+        }
+    }
+    active_.resize(kept);
+    return row;
 }
 
 void CoverageRasterizer::fill(QImage& image, bool nonZero, QRgb color) {

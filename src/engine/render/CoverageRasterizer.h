@@ -44,20 +44,33 @@ class CoverageRasterizer {
     struct Line {
         double x0, y0, x1, y1;
     };
-    void accumulate(const Line& line);
-    // One piece of a line inside the columns, in buffer coordinates.
-    void accumulatePiece(double x0, double y0, double x1, double y1);
+    // An edge within the buffer's rows and columns, top down.
+    struct Edge {
+        double yTop, yBottom;
+        double xTop;
+        double dxdy;
+        float dir;  // 1 going down, -1 going up
+    };
     bool prepare();
+    void addEdges(const Line& line);
+    void addEdge(double x0, double y0, double x1, double y1);
+    // Adds the edges that cross the first row at or after row holding any into the row of
+    // cells; returns that row (the height when none is left).
+    int accumulateRow(int row);
+    void accumulate(const Edge& e, int row);
 
     QRect clip_;
     std::vector<Line> lines_;
-    QRect area_;  // the rows and columns of the buffer, device pixels
+    QRect area_;  // the rows and columns swept, device pixels
     int stride_ = 0;
-    int words_ = 0;                       // of touched_ per row
-    std::vector<float> cells_;            // kept zero between outlines
+    int words_ = 0;            // of touched_
+    std::vector<Edge> edges_;  // by their tops
+    std::size_t nextEdge_ = 0;
+    std::vector<std::size_t> active_;
+    std::vector<float> cells_;            // one row, kept zero between rows
     std::vector<std::uint64_t> touched_;  // cells an edge passed through, a bit each
-    std::vector<int> rowMin_;
-    std::vector<int> rowMax_;
+    int rowMin_ = 0;                      // the first and last touched cell of the row
+    int rowMax_ = -1;
     std::vector<std::uint8_t> coverage_;
 };
 
@@ -75,16 +88,18 @@ void CoverageRasterizer::sweep(bool nonZero, Cells&& cells, Run&& run) {
         return static_cast<std::uint8_t>(c > 256 ? 512 - c : std::min(c, 255));
     };
     const int width = area_.width();
+    nextEdge_ = 0;
+    active_.clear();
     for (int row = 0; row < area_.height(); ++row) {
-        const auto r = static_cast<std::size_t>(row);
-        const int from = rowMin_[r];
-        const int to = rowMax_[r];
+        row = accumulateRow(row);
+        const int from = rowMin_;
+        const int to = rowMax_;
         if (from > to) {
             continue;
         }
         const int y = area_.top() + row;
-        float* acc = cells_.data() + r * static_cast<std::size_t>(stride_);
-        std::uint64_t* bits = touched_.data() + r * static_cast<std::size_t>(words_);
+        float* acc = cells_.data();
+        std::uint64_t* bits = touched_.data();
         float sum = 0;
         int pending = -1;  // first of the cells not yet handed out
         int next = from;   // the column after the last cell visited
@@ -121,7 +136,7 @@ void CoverageRasterizer::sweep(bool nonZero, Cells&& cells, Run&& run) {
                   coverage_.data() + pending);
         }
     }
-    lines_.clear();
+    edges_.clear();
 }
 
 }  // namespace zd::engine
