@@ -201,7 +201,8 @@ void CoverageRasterizer::addEdge(double x0, double y0, double x1, double y1) {
         dir = -1;
     }
     const double height = area_.height();
-    if (y1 <= 0 || y0 >= height) {
+    // An edge this flat covers nothing that shows, and its slope may not be finite.
+    if (y1 <= 0 || y0 >= height || y1 - y0 < 1e-9) {
         return;
     }
     const double dxdy = (x1 - x0) / (y1 - y0);

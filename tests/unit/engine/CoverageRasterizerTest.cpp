@@ -224,6 +224,10 @@ TEST(CoverageRasterizer, HostileCoordinatesNeitherCrashNorHang) {
     p.lineTo(1e300, -1e300);
     p.cubicTo(QPointF(-1e12, 4), QPointF(5, 1e12), QPointF(std::nan(""), 2));
     p.lineTo(4, 4);
+    // An edge all but flat and very long: its slope is beyond any number.
+    p.moveTo(0, 0);
+    p.lineTo(5e6, 1e-300);
+    p.lineTo(5, 8);
     const Coverage c = rasterize(p, 16, 16);
     for (const int v : c.value) {
         EXPECT_GE(v, 0);
