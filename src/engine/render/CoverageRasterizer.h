@@ -26,7 +26,7 @@ class CoverageRasterizer {
     void addLine(QPointF from, QPointF to);
     // Every subpath of path mapped by t, closed. Curves are cut on the device into chords
     // that stray at most tolerance pixels.
-    void addPath(const QPainterPath& path, const QTransform& t, double tolerance = 0.05);
+    void addPath(const QPainterPath& path, const QTransform& t, double tolerance = 0.1);
 
     bool empty() const { return lines_.empty(); }
 
