@@ -31,6 +31,13 @@ bool readCase(const QString& dir, CorpusCase& out) {
     out.frames = m["step_unit"].toString() != u"ticks";
     out.steps = std::max(1, m["num_frames"].toInt(1));
     out.tickMs = m["tick_rate_ms"].toDouble(0);
+    const QJsonObject features = m["features"].toObject();
+    out.withoutActions = true;
+    for (const char* feature : {"do_action", "do_init_action", "clip_actions", "video"}) {
+        if (features[QLatin1String(feature)].toBool()) {
+            out.withoutActions = false;
+        }
+    }
     const QJsonObject options = m["player_options"].toObject();
     out.antialias = options["quality"].toString() != u"low";
     const QJsonObject viewport = options["viewport"].toObject();

@@ -28,6 +28,8 @@ struct CorpusCase {
     double tickMs = 0;  // ticks only; 0 for one frame interval
     QSize viewport;     // render size; empty for the stage size
     bool antialias = true;
+    // Drawn by the movie alone: no ActionScript (frame, init or clip actions) and no video.
+    bool withoutActions = true;
     std::vector<ExpectedImage> images;
 };
 

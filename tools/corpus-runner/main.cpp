@@ -1,8 +1,9 @@
-// zephyrdeck-corpus-runner [--passing LIST] [--keep DIR] [CORPUS_DIR] [CASE...]
+// zephyrdeck-corpus-runner [--passing LIST] [--keep DIR] [--without-actions] [CORPUS_DIR] [CASE...]
 //
 // Runs every image case of the conformance corpus (or the cases named), compares each picture
 // with the expected one under the manifest's rules, and prints one PASS or FAIL line per case
-// and a closing "N passed, M failed". With --passing, the cases listed in LIST must pass (exit
+// and a closing "N passed, M failed". --without-actions keeps the cases that need neither
+// ActionScript nor video. With --passing, the cases listed in LIST must pass (exit
 // status 1 when one fails) and the passes it does not list are printed so they can be added.
 // Exit status 77 when the corpus is absent.
 
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
     QString keepDir;
     QString corpus = QStringLiteral(ZD_SHARED_DIR "/corpus/ruffle");
     QStringList only;
+    bool withoutActionsOnly = false;
     const QStringList args = QCoreApplication::arguments().mid(1);
     bool corpusGiven = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -59,10 +61,12 @@ int main(int argc, char** argv) {
             passingList = args[++i];
         } else if (args[i] == u"--keep" && i + 1 < args.size()) {
             keepDir = args[++i];
+        } else if (args[i] == u"--without-actions") {
+            withoutActionsOnly = true;
         } else if (args[i].startsWith(u"--")) {
             std::fprintf(stderr,
                          "usage: zephyrdeck-corpus-runner [--passing LIST] [--keep DIR] "
-                         "[CORPUS_DIR] [CASE...]\n");
+                         "[--without-actions] [CORPUS_DIR] [CASE...]\n");
             return 2;
         } else if (!corpusGiven && QFileInfo(args[i]).isDir()) {
             corpus = args[i];
@@ -98,7 +102,8 @@ int main(int argc, char** argv) {
             continue;
         }
         zd::corpus::CorpusCase c;
-        if (!zd::corpus::readCase(corpus + "/" + name, c)) {
+        if (!zd::corpus::readCase(corpus + "/" + name, c) ||
+            (withoutActionsOnly && !c.withoutActions)) {
             continue;
         }
         const zd::corpus::CaseResult r = zd::corpus::runCase(c, keepDir);
