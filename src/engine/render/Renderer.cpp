@@ -511,8 +511,8 @@ void Renderer::drawShapePaths(Surface& s, const ShapePaths& paths, const State& 
     for (const ShapePaths::Group& g : paths.groups) {
         for (const ShapePaths::Fill& f : g.fills) {
             if (!huge && (state.maskMode || f.style.type == FillStyle::Solid)) {
-                // Solid fills go through our own coverage rasterizer: the painter's takes
-                // many times as long on large outlines.
+                // Solid fills go through our own coverage rasterizer: the painter's took
+                // about twice as long on large outlines.
                 const QColor c =
                     state.maskMode ? QColor(Qt::white) : state.lut.color(f.style.color);
                 if (c.alpha() != 0) {
