@@ -28,8 +28,6 @@ class CoverageRasterizer {
     // that stray at most tolerance pixels.
     void addPath(const QPainterPath& path, const QTransform& t, double tolerance = 0.1);
 
-    bool empty() const { return lines_.empty(); }
-
     // Rasterizes the outline, row by row from the top, left to right: the pixels edges pass
     // through as cells(y, x0, x1, coverage) with coverage[i] (0-255) that of pixel x0 + i, the
     // pixels between them as run(y, x0, x1, c) all covered c (never 0).
