@@ -167,8 +167,7 @@ shot tray-menu
 xdotool mousemove 903 702 click 1
 for _ in $(seq 1 50); do kill -0 "$E2E_APP_PID" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$E2E_APP_PID" 2>/dev/null && e2e_fail "the tray menu's exit did not end the program"
-wait "$E2E_APP_PID" || e2e_fail "program exited with status $?"
-E2E_APP_PID=""
+e2e_wait_exit "the program"
 not tray_icon || e2e_fail "the icon outlived the program"
 
 # Moved to a folder with a blank and opened through its entry with a path that has a blank.

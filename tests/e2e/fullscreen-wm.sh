@@ -65,6 +65,5 @@ state | grep -q "_NET_WM_STATE_FULLSCREEN" && e2e_fail "still in the full-screen
 [ "$(panel_pixels left)" -gt 20000 ] || e2e_fail "the panel does not show again"
 
 kill -TERM "$E2E_APP_PID"
-wait "$E2E_APP_PID" || e2e_fail "program exited with status $?"
-E2E_APP_PID=""
+e2e_wait_exit "the program"
 echo "PASS"

@@ -150,8 +150,7 @@ sleep 0.4
 [ "$(geometry)" = "$dragged" ] || e2e_fail "not restored: $(geometry)"
 
 kill -TERM "$E2E_APP_PID"
-wait "$E2E_APP_PID" || e2e_fail "program exited with status $?"
-E2E_APP_PID=""
+e2e_wait_exit "the program"
 grep -q "^Text3=2" "$E2E_DIR/Settings.Tov" || e2e_fail "counter not kept: $(cat "$E2E_DIR/Settings.Tov")"
 [ -n "${E2E_KEEP:-}" ] && cp "$E2E_DIR"/*.png "$CAPTURES"/*.bmp "$E2E_KEEP"/
 echo "PASS"

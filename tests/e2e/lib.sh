@@ -56,6 +56,24 @@ e2e_app_folder() {
   export XDG_DATA_HOME="$E2E_DIR/xdg-data" XDG_CONFIG_HOME="$E2E_DIR/xdg-config"
 }
 
+# e2e_wait_exit WHAT: waits up to 30 s for the program to end after it was told to; a program
+# that does not end fails the check with a picture of the screen instead of stalling the suite.
+e2e_wait_exit() {
+  local status=0
+  for _ in $(seq 1 300); do
+    kill -0 "$E2E_APP_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$E2E_APP_PID" 2>/dev/null; then
+    local shot="$PWD/stalled-$$.png"
+    import -window root "$shot" 2>/dev/null || true
+    e2e_fail "$1 did not end within 30 s (screen kept as $shot)"
+  fi
+  wait "$E2E_APP_PID" || status=$?
+  E2E_APP_PID=""
+  [ "$status" -eq 0 ] || e2e_fail "$1 exited with status $status"
+}
+
 # e2e_pixel FILE X Y: the pixel as "R,G,B".
 e2e_pixel() {
   convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:

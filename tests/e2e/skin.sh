@@ -122,6 +122,5 @@ geometry=$(xdotool getwindowgeometry "$win")
 echo "$geometry" | grep -q "Geometry: 348x355" || e2e_fail "shrunk window not 348x355: $geometry"
 
 kill -TERM "$E2E_APP_PID"
-wait "$E2E_APP_PID" || e2e_fail "program exited with status $?"
-E2E_APP_PID=""
+e2e_wait_exit "the program"
 echo "PASS"

@@ -35,8 +35,7 @@ shown=$(e2e_pixel "$E2E_DIR/main.png" 33 25)
 [ "$shown" = "255,255,255" ] || e2e_fail "first start: movie area shows $shown, not white"
 
 kill -TERM "$E2E_APP_PID"
-wait "$E2E_APP_PID" || e2e_fail "program exited with status $?"
-E2E_APP_PID=""
+e2e_wait_exit "the program"
 
 grep -q "^\[MyApp9\]" "$E2E_DIR/Settings.Tov" || e2e_fail "counter section not written"
 grep -q "^Text3=Text3" "$E2E_DIR/Settings.Tov" || e2e_fail "counter not written"
@@ -55,6 +54,5 @@ expected=$(e2e_pixel "$E2E_DIR/stage.png" 1 1)
 shown=$(e2e_pixel "$E2E_DIR/main2.png" 33 25)
 [ "$shown" = "$expected" ] || e2e_fail "movie area shows $shown, the movie's background is $expected"
 kill -TERM "$E2E_APP_PID"
-wait "$E2E_APP_PID" || e2e_fail "second run exited with status $?"
-E2E_APP_PID=""
+e2e_wait_exit "the second run"
 echo "PASS"
