@@ -1,5 +1,7 @@
 #include "engine/render/CoverageRasterizer.h"
 
+#include "engine/render/Rasterizer.h"
+
 #include <algorithm>
 #include <cmath>
 #ifdef __SSE2__
@@ -86,26 +88,8 @@ void CoverageRasterizer::addPath(const QPainterPath& path, const QTransform& t, 
             const QPointF c1 = p;
             const QPointF c2 = t.map(QPointF(e2.x, e2.y));
             const QPointF end = t.map(QPointF(e3.x, e3.y));
-            // Chords of a cubic stray at most 3/4 of its largest second difference over the
-            // square of their count.
-            const QPointF d1 = last - 2 * c1 + c2;
-            const QPointF d2 = c1 - 2 * c2 + end;
-            const double dd =
-                std::max(std::hypot(d1.x(), d1.y()), std::hypot(d2.x(), d2.y())) * 0.75;
-            const double wanted = std::ceil(std::sqrt(dd / tolerance));
-            const int chords = std::isfinite(wanted)
-                                   ? static_cast<int>(std::clamp(wanted, 1.0, double(kMaxChords)))
-                                   : 1;
-            QPointF from = last;
-            for (int k = 1; k < chords; ++k) {
-                const double f = static_cast<double>(k) / chords;
-                const double g = 1 - f;
-                const QPointF q =
-                    g * g * g * last + 3 * g * g * f * c1 + 3 * g * f * f * c2 + f * f * f * end;
-                addLine(from, q);
-                from = q;
-            }
-            addLine(from, end);
+            forEachCubicChord(last, c1, c2, end, tolerance, kMaxChords,
+                              [this](QPointF from, QPointF to) { addLine(from, to); });
             last = end;
         }
     }

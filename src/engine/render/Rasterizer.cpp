@@ -206,22 +206,8 @@ void AliasedRasterizer::addCubic(QPointF from, QPointF c1, QPointF c2, QPointF t
         addLine(from, to);  // no row of it shows: only where it joins counts
         return;
     }
-    const QPointF d1 = from - 2 * c1 + c2;
-    const QPointF d2 = c1 - 2 * c2 + to;
-    const double bend = std::max(std::hypot(d1.x(), d1.y()), std::hypot(d2.x(), d2.y()));
-    const double pieces = std::ceil(std::sqrt(0.75 * bend / kCubicTolerance));
-    const int n =
-        std::isfinite(pieces) ? static_cast<int>(std::clamp(pieces, 1.0, 1.0 * kMaxChords)) : 1;
-    QPointF last = from;
-    for (int k = 1; k < n; ++k) {
-        const double t = static_cast<double>(k) / n;
-        const double u = 1 - t;
-        const QPointF p =
-            u * u * u * from + 3 * u * u * t * c1 + 3 * u * t * t * c2 + t * t * t * to;
-        addLine(last, p);
-        last = p;
-    }
-    addLine(last, to);
+    forEachCubicChord(from, c1, c2, to, kCubicTolerance, kMaxChords,
+                      [this](QPointF a, QPointF b) { addLine(a, b); });
 }
 
 void AliasedRasterizer::addPath(const QPainterPath& path) {

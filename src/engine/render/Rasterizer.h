@@ -4,6 +4,8 @@
 #include <QPointF>
 #include <QRect>
 #include <QTransform>
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -31,6 +33,30 @@ struct Polygons {
 // curve that bends less than tolerance is one chord.
 void appendCurveChords(QPointF p0, QPointF p1, QPointF p2, double tolerance,
                        std::vector<QPointF>& out);
+
+// Cuts a cubic from `from` to `to` into chords, calling addLine(a, b) for each in order. Each
+// strays at most about `tolerance` from the curve (three quarters of its largest second
+// difference over the square of the chord count); a non-finite curve is one chord.
+template <typename AddLine>
+void forEachCubicChord(QPointF from, QPointF c1, QPointF c2, QPointF to, double tolerance,
+                       int maxChords, AddLine&& addLine) {
+    const QPointF d1 = from - 2 * c1 + c2;
+    const QPointF d2 = c1 - 2 * c2 + to;
+    const double bend = std::max(std::hypot(d1.x(), d1.y()), std::hypot(d2.x(), d2.y()));
+    const double pieces = std::ceil(std::sqrt(0.75 * bend / tolerance));
+    const int n =
+        std::isfinite(pieces) ? static_cast<int>(std::clamp(pieces, 1.0, 1.0 * maxChords)) : 1;
+    QPointF last = from;
+    for (int k = 1; k < n; ++k) {
+        const double t = static_cast<double>(k) / n;
+        const double u = 1 - t;
+        const QPointF p =
+            u * u * u * from + 3 * u * u * t * c1 + 3 * u * t * t * c2 + t * t * t * to;
+        addLine(last, p);
+        last = p;
+    }
+    addLine(last, to);
+}
 
 // A path of lines and quadratic curves (as QPainterPath::quadTo stores them) as polygons.
 // Subpaths are closed when the path closes them (fills close every one anyway).
