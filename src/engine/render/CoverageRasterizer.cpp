@@ -65,37 +65,12 @@ void CoverageRasterizer::addLine(QPointF from, QPointF to) {
 
 void CoverageRasterizer::addPath(const QPainterPath& path, const QTransform& t, double tolerance) {
     tolerance = std::max(tolerance, 1e-3);
-    QPointF start;
-    QPointF last;
-    bool open = false;
-    const int count = path.elementCount();
-    for (int i = 0; i < count; ++i) {
-        const QPainterPath::Element e = path.elementAt(i);
-        const QPointF p = t.map(QPointF(e.x, e.y));
-        if (e.isMoveTo()) {
-            if (open) {
-                addLine(last, start);
-            }
-            start = last = p;
-            open = true;
-        } else if (e.isLineTo()) {
-            addLine(last, p);
-            last = p;
-        } else if (e.isCurveTo() && i + 2 < count) {
-            const QPainterPath::Element e2 = path.elementAt(i + 1);
-            const QPainterPath::Element e3 = path.elementAt(i + 2);
-            i += 2;
-            const QPointF c1 = p;
-            const QPointF c2 = t.map(QPointF(e2.x, e2.y));
-            const QPointF end = t.map(QPointF(e3.x, e3.y));
-            forEachCubicChord(last, c1, c2, end, tolerance, kMaxChords,
-                              [this](QPointF from, QPointF to) { addLine(from, to); });
-            last = end;
-        }
-    }
-    if (open) {
-        addLine(last, start);
-    }
+    const auto line = [this](QPointF from, QPointF to) { addLine(from, to); };
+    forEachClosedSegment(
+        path, [&t](QPointF p) { return t.map(p); }, line,
+        [&](QPointF from, QPointF c1, QPointF c2, QPointF to) {
+            forEachCubicChord(from, c1, c2, to, tolerance, kMaxChords, line);
+        });
 }
 
 bool CoverageRasterizer::prepare() {

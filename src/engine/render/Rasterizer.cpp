@@ -211,33 +211,9 @@ void AliasedRasterizer::addCubic(QPointF from, QPointF c1, QPointF c2, QPointF t
 }
 
 void AliasedRasterizer::addPath(const QPainterPath& path) {
-    QPointF start;
-    QPointF last;
-    bool open = false;
-    const int count = path.elementCount();
-    for (int i = 0; i < count; ++i) {
-        const QPainterPath::Element e = path.elementAt(i);
-        const QPointF p(e.x, e.y);
-        if (e.isMoveTo()) {
-            if (open) {
-                addLine(last, start);
-            }
-            start = last = p;
-            open = true;
-        } else if (e.isLineTo()) {
-            addLine(last, p);
-            last = p;
-        } else if (e.type == QPainterPath::CurveToElement && i + 2 < count) {
-            const QPointF c2(path.elementAt(i + 1).x, path.elementAt(i + 1).y);
-            const QPointF end(path.elementAt(i + 2).x, path.elementAt(i + 2).y);
-            i += 2;
-            addCubic(last, p, c2, end);
-            last = end;
-        }
-    }
-    if (open) {
-        addLine(last, start);
-    }
+    forEachClosedSegment(
+        path, [](QPointF p) { return p; }, [this](QPointF a, QPointF b) { addLine(a, b); },
+        [this](QPointF from, QPointF c1, QPointF c2, QPointF to) { addCubic(from, c1, c2, to); });
 }
 
 std::vector<AliasedRasterizer::Span> AliasedRasterizer::spans(bool nonZero) const {

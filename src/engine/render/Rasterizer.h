@@ -58,6 +58,41 @@ void forEachCubicChord(QPointF from, QPointF c1, QPointF c2, QPointF to, double 
     addLine(last, to);
 }
 
+// Walks a path as closed outlines, each point passed through map first: line(a, b) for every
+// straight edge, including the one that closes each subpath, and cubic(from, c1, c2, to) for
+// every curve (QPainterPath stores quadratic curves as cubics).
+template <typename Map, typename Line, typename Cubic>
+void forEachClosedSegment(const QPainterPath& path, Map&& map, Line&& line, Cubic&& cubic) {
+    QPointF start;
+    QPointF last;
+    bool open = false;
+    const int count = path.elementCount();
+    for (int i = 0; i < count; ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        const QPointF p = map(QPointF(e.x, e.y));
+        if (e.isMoveTo()) {
+            if (open) {
+                line(last, start);
+            }
+            start = last = p;
+            open = true;
+        } else if (e.isLineTo()) {
+            line(last, p);
+            last = p;
+        } else if (e.isCurveTo() && i + 2 < count) {
+            const QPainterPath::Element e2 = path.elementAt(i + 1);
+            const QPainterPath::Element e3 = path.elementAt(i + 2);
+            i += 2;
+            const QPointF end = map(QPointF(e3.x, e3.y));
+            cubic(last, p, map(QPointF(e2.x, e2.y)), end);
+            last = end;
+        }
+    }
+    if (open) {
+        line(last, start);
+    }
+}
+
 // A path of lines and quadratic curves (as QPainterPath::quadTo stores them) as polygons.
 // Subpaths are closed when the path closes them (fills close every one anyway).
 Polygons flattenPath(const QPainterPath& path, double tolerance = kCurveTolerance);
