@@ -3,6 +3,8 @@
 #include "platform/AppFolder.h"
 #include "platform/ProfileFile.h"
 
+#include <cmath>
+
 namespace zd::settings {
 
 QString filePath() {
@@ -15,6 +17,14 @@ QString read(const QString& section, const QString& key) {
 
 bool write(const QString& section, const QString& key, const QString& value) {
     return platform::writeProfileString(filePath(), section, key, value);
+}
+
+std::optional<double> number(const QString& text) {
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
 }
 
 }  // namespace zd::settings

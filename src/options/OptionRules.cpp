@@ -1,20 +1,14 @@
 #include "options/OptionRules.h"
 
+#include "app/Settings.h"
+
 #include <cmath>
 #include <limits>
 
 namespace zd::options {
 
-std::optional<double> storedNumber(const QString& text) {
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
 std::optional<int> sliderValueFrom(const QString& stored, int min, int max) {
-    const std::optional<double> number = storedNumber(stored);
+    const std::optional<double> number = settings::number(stored);
     if (!number)
         return std::nullopt;
     const double rounded = std::nearbyint(*number);  // the default rounding: halves to even
@@ -24,7 +18,7 @@ std::optional<int> sliderValueFrom(const QString& stored, int min, int max) {
 }
 
 int checkValueFrom(const QString& stored, int current) {
-    const std::optional<double> number = storedNumber(stored);
+    const std::optional<double> number = settings::number(stored);
     if (!number)
         return 1;
     if (*number == 0)

@@ -8,9 +8,6 @@
 // the frame box's keys, the play list's row arithmetic and its duplicate pass.
 namespace zd::options {
 
-// The number a stored text holds (blanks around it allowed), or nullopt when it holds none.
-std::optional<double> storedNumber(const QString& text);
-
 // The slider position a stored text asks for: the whole number nearest to it (halves to even),
 // or nullopt when the text is not a number or the number lies outside min..max (the slider then
 // keeps its position).

@@ -1,5 +1,7 @@
 #include "popups/FloatRules.h"
 
+#include "app/Settings.h"
+
 #include <cmath>
 
 namespace zd::floating {
@@ -14,11 +16,10 @@ double windowLeft(double screenWidthTwips) {
 }
 
 std::optional<QColor> colourFromSetting(const QString& text) {
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
+    const std::optional<double> value = settings::number(text);
+    if (!value)
         return std::nullopt;
-    const double rounded = std::nearbyint(value);
+    const double rounded = std::nearbyint(*value);
     if (rounded < 0 || rounded > 0xFFFFFF)
         return std::nullopt;
     const auto bgr = static_cast<quint32>(rounded);

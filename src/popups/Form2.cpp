@@ -47,11 +47,10 @@ controls::xpcmdbutton* button(QWidget* parent, const char* name, const QString& 
 // A stored text as a whole number (rounded half to even, as the classic conversion does);
 // nullopt when it is no number or out of the 32-bit range.
 std::optional<qint32> wholeNumber(const QString& text) {
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
+    const std::optional<double> value = settings::number(text);
+    if (!value)
         return std::nullopt;
-    const double rounded = std::nearbyint(value);
+    const double rounded = std::nearbyint(*value);
     if (rounded < std::numeric_limits<qint32>::min() ||
         rounded > std::numeric_limits<qint32>::max())
         return std::nullopt;

@@ -1,5 +1,7 @@
 #include "window/CaptureRules.h"
 
+#include "app/Settings.h"
+
 #include <cmath>
 
 namespace zd::capture {
@@ -19,14 +21,6 @@ int capturedHeight(int heightPixels) {
     return static_cast<int>(std::nearbyint(heightPixels / kCapturedShare));
 }
 
-std::optional<double> counterValue(const QString& text) {
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
 QString counterText(double value) {
     if (value == 0)
         value = 0;  // no "-0"
@@ -35,7 +29,7 @@ QString counterText(double value) {
 
 CaptureName nextCaptureName(const QString& folder, const QString& counter,
                             const std::function<bool(const QString& path)>& taken) {
-    double number = counterValue(counter).value_or(0);
+    double number = settings::number(counter).value_or(0);
     // Past 2^53 adding one changes nothing; the search stops there rather than spin.
     while (taken(pathFor(folder, number)) && number + 1 != number)
         number += 1;

@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <functional>
-#include <optional>
 
 // The arithmetic of the screen capture, free of widgets: how much of a window is taken and
 // which numbered file a picture goes to.
@@ -12,9 +11,6 @@ namespace zd::capture {
 // the even neighbour): 900 gives 800, 10 gives 9.
 int capturedHeight(int heightPixels);
 
-// The counter text as a number (blanks around it allowed); nullopt when it is no number, as
-// the settings' default "Text3" for a missing counter.
-std::optional<double> counterValue(const QString& text);
 // A counter value in the standard number-to-text form: 8, 8.5, -3.
 QString counterText(double value);
 

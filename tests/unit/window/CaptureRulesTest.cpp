@@ -2,6 +2,7 @@
 
 #include <QSet>
 
+#include "app/Settings.h"
 #include "window/CaptureRules.h"
 
 using namespace zd::capture;
@@ -17,15 +18,15 @@ TEST(CaptureRules, TheUpperEightNinthsOfTheWindowRoundedToTheNearestPixel) {
 }
 
 TEST(CaptureRules, TheCounterIsANumberOrNot) {
-    EXPECT_EQ(counterValue(QStringLiteral("7")), 7.0);
-    EXPECT_EQ(counterValue(QStringLiteral(" 12 ")), 12.0);
-    EXPECT_EQ(counterValue(QStringLiteral("7.5")), 7.5);
-    EXPECT_EQ(counterValue(QStringLiteral("-3")), -3.0);
-    EXPECT_EQ(counterValue(QStringLiteral("Text3")), std::nullopt);
-    EXPECT_EQ(counterValue(QString()), std::nullopt);
-    EXPECT_EQ(counterValue(QStringLiteral("7a")), std::nullopt);
-    EXPECT_EQ(counterValue(QStringLiteral("inf")), std::nullopt);
-    EXPECT_EQ(counterValue(QStringLiteral("nan")), std::nullopt);
+    EXPECT_EQ(zd::settings::number(QStringLiteral("7")), 7.0);
+    EXPECT_EQ(zd::settings::number(QStringLiteral(" 12 ")), 12.0);
+    EXPECT_EQ(zd::settings::number(QStringLiteral("7.5")), 7.5);
+    EXPECT_EQ(zd::settings::number(QStringLiteral("-3")), -3.0);
+    EXPECT_EQ(zd::settings::number(QStringLiteral("Text3")), std::nullopt);
+    EXPECT_EQ(zd::settings::number(QString()), std::nullopt);
+    EXPECT_EQ(zd::settings::number(QStringLiteral("7a")), std::nullopt);
+    EXPECT_EQ(zd::settings::number(QStringLiteral("inf")), std::nullopt);
+    EXPECT_EQ(zd::settings::number(QStringLiteral("nan")), std::nullopt);
     EXPECT_EQ(counterText(8), QStringLiteral("8"));
     EXPECT_EQ(counterText(8.5), QStringLiteral("8.5"));
     EXPECT_EQ(counterText(-0.0), QStringLiteral("0"));
