@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QMouseEvent>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -19,11 +20,13 @@ namespace zd::testing {
 class GuiFixture {
   public:
     std::unique_ptr<platform::FakePlatform> fake;
+    std::unique_ptr<QTemporaryDir> movies;  // movies a test writes
     int processEnds = 0;
 
     void setUp() {
         qputenv("ZD_SPLASH_MS", "0");
         fake = std::make_unique<platform::FakePlatform>();
+        movies = std::make_unique<QTemporaryDir>();
         processEnds = 0;
         markExitRoutineStarted(false);
         setEndProcessHandler([this] { ++processEnds; });
@@ -34,6 +37,7 @@ class GuiFixture {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         setEndProcessHandler(nullptr);
         fake.reset();
+        movies.reset();
     }
 
     QByteArray fileBytes(const QString& name) const {

@@ -18,18 +18,6 @@ namespace zd::testing {
 
 class ControllerFixture : public GuiFixture {
   public:
-    std::unique_ptr<QTemporaryDir> movies;
-
-    void setUp() {
-        GuiFixture::setUp();
-        movies = std::make_unique<QTemporaryDir>();
-    }
-
-    void tearDown() {
-        GuiFixture::tearDown();
-        movies.reset();
-    }
-
     // A movie of `frames` frames; `headerFrames` makes the header claim another count (a long
     // movie without writing every frame).
     QString movie(const QString& name, int frames,

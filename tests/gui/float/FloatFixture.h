@@ -21,17 +21,6 @@ namespace zd::testing {
 
 class FloatFixture : public SkinFixture {
   public:
-    std::unique_ptr<QTemporaryDir> movies;
-
-    void setUp() {
-        SkinFixture::setUp();
-        movies = std::make_unique<QTemporaryDir>();
-    }
-    void tearDown() {
-        SkinFixture::tearDown();
-        movies.reset();
-    }
-
     // An uncompressed movie of `frames` frames, each carrying `padding` bytes of an unknown tag
     // (so it is long enough to arrive in parts).
     static QByteArray movieBytes(int frames, int padding = 0) {
