@@ -6,23 +6,27 @@ namespace zd::engine {
 
 namespace {
 
-// Coded bytes decoded per step for the codings that can be cut (MP3, Nellymoser): a few
-// hundred milliseconds of sound.
-constexpr std::size_t kStepBytes = 4096;
-
 bool isMp3(const SoundCoding& c) {
     return c.format == static_cast<std::uint8_t>(SoundFormat::Mp3);
 }
 
-bool decodesInSteps(const SoundCoding& c) {
+// Coded bytes decoded per step: a few hundred milliseconds of sound or less. 0: the coding
+// cannot be cut (an ADPCM record is one bit stream), it is decoded at once.
+std::size_t stepBytes(const SoundCoding& c) {
     switch (static_cast<SoundFormat>(c.format)) {
         case SoundFormat::Mp3:
         case SoundFormat::Nellymoser:
         case SoundFormat::Nellymoser8k:
         case SoundFormat::Nellymoser16k:
-            return true;
+            return 4096;  // the decoders take the pieces whole blocks or frames at a time
+        case SoundFormat::PcmNativeEndian:
+        case SoundFormat::PcmLittleEndian:
+        case SoundFormat::G711ALaw:
+        case SoundFormat::G711MuLaw:
+            // Whole sample frames: a multiple of 4 bytes is one for every one of these.
+            return 16384;
         default:
-            return false;
+            return 0;
     }
 }
 
@@ -105,7 +109,8 @@ void EventSound::decodeUntil(std::size_t frames) {
 void EventSound::decodeStep() {
     const std::span<const std::uint8_t> all = source_->data;
     const std::size_t left = all.size() - offset_;
-    const std::size_t n = decodesInSteps(source_->coding) ? std::min(kStepBytes, left) : left;
+    const std::size_t step = stepBytes(source_->coding);
+    const std::size_t n = step > 0 ? std::min(step, left) : left;
     native_.clear();
     if (n > 0 && !decoder_->decode(all.subspan(offset_, n), native_)) {
         damaged_ = true;
