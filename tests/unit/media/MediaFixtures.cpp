@@ -216,6 +216,8 @@ std::vector<Bytes> encodeVideo(const char* name, const std::vector<QImage>& fram
     if (std::string(name) == "flashsv" || std::string(name) == "flashsv2") {
         e.ctx->pix_fmt = AV_PIX_FMT_BGR24;
     }
+    // Key frames where asked only: a picture unlike the last is no reason for one here.
+    av_opt_set_int(e.ctx, "sc_threshold", 1000000000, AV_OPT_SEARCH_CHILDREN);
     if (avcodec_open2(e.ctx, codec, nullptr) < 0) {
         throw std::runtime_error(std::string("cannot open encoder ") + name);
     }
