@@ -16,8 +16,9 @@ constexpr int kBytesPerFrame = 4;  // 16-bit stereo
 // The device's buffer: what is mixed runs this far ahead of what is heard, so a sound
 // started now is heard within about this time.
 constexpr int kBufferMs = 50;
-// Mixing passes: often enough to keep that buffer full.
-constexpr int kTickMs = 10;
+// Mixing passes: often enough to keep that buffer from running dry (every 10 ms cost half as
+// much again in CPU as every 20 ms: 1.8 % of a core against 1.2 % for four voices).
+constexpr int kTickMs = 20;
 // Decoded ahead of the voices before each pass.
 constexpr std::size_t kDecodeAheadFrames = Mixer::kRate / 4;
 // With nothing left to play, the thread goes to sleep after letting the buffer run out.
