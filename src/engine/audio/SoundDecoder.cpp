@@ -12,6 +12,8 @@ extern "C" {
 #include <climits>
 #include <cmath>
 
+#include "engine/audio/CodecLog.h"
+
 namespace zd::engine {
 
 namespace {
@@ -125,6 +127,7 @@ struct SoundDecoder::Codec {
 };
 
 std::unique_ptr<SoundDecoder> SoundDecoder::create(const SoundCoding& coding) {
+    routeCodecMessages();
     std::unique_ptr<SoundDecoder> d(new SoundDecoder(coding));
     if (!d->open()) {
         return nullptr;

@@ -10,6 +10,7 @@ extern "C" {
 #include <climits>
 #include <cmath>
 
+#include "engine/audio/CodecLog.h"
 #include "engine/swf/ByteReader.h"
 #include "engine/swf/VideoTags.h"
 
@@ -177,6 +178,7 @@ VideoDecoder::~VideoDecoder() = default;
 
 std::unique_ptr<VideoDecoder> VideoDecoder::create(std::uint8_t codec, std::uint8_t deblocking,
                                                    std::span<const std::uint8_t> extradata) {
+    routeCodecMessages();
     const AVCodecID id = codecFor(codec);
     const AVCodec* found = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_decoder(id);
     if (found == nullptr) {
