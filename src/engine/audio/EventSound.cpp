@@ -100,8 +100,8 @@ EventSound::EventSound(std::shared_ptr<const SoundSource> source) : source_(std:
 
 EventSound::~EventSound() = default;
 
-void EventSound::decodeUntil(std::size_t frames) {
-    while (!complete_ && framesReady() < frames) {
+void EventSound::decodeUntil(std::size_t frames, int maxSteps) {
+    for (int step = 0; step < maxSteps && !complete_ && framesReady() < frames; ++step) {
         decodeStep();
     }
 }

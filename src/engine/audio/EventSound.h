@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -48,8 +49,9 @@ class EventSound {
     std::uint16_t id() const { return source_->id; }
     // Recorded on one channel: both sides of the output carry the same samples.
     bool monoSource() const { return source_->coding.channels() == 1; }
-    // Decodes until at least `frames` frames are ready, or the sound is complete.
-    void decodeUntil(std::size_t frames);
+    // Decodes until at least `frames` frames are ready, or the sound is complete, or
+    // maxSteps steps (a few hundred milliseconds of sound each, at most) were taken.
+    void decodeUntil(std::size_t frames, int maxSteps = INT_MAX);
     void decodeAll() { decodeUntil(kMaxFrames); }
     bool complete() const { return complete_; }
     bool damaged() const { return damaged_; }

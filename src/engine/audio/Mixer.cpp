@@ -11,6 +11,9 @@ namespace {
 // Frames mixed per pass over the voices; the accumulator holds one pass.
 constexpr std::size_t kPassFrames = 1024;
 constexpr float kFullLevel = 32768.0f;
+// Decoding steps one voice may take in one prepare(): seconds of sound, where a pass needs
+// a fraction of one.
+constexpr int kDecodeStepsPerPrepare = 16;
 
 }  // namespace
 
@@ -151,10 +154,13 @@ void Mixer::prepare(std::size_t frames) {
             v->stream->decodeAhead(frames);
         } else if (v->sound) {
             // Where the voice reads next, as far as `frames` takes it; a voice near its out
-            // point loops back to the in point, which is decoded already.
+            // point loops back to the in point, which is decoded already. A few steps at a
+            // time: a voice starting far into a long sound gets there over a few passes
+            // instead of stalling the others for the whole way.
             const std::uint64_t until = std::min(v->position + frames, v->end);
             v->sound->decodeUntil(
-                static_cast<std::size_t>(std::min<std::uint64_t>(until, EventSound::kMaxFrames)));
+                static_cast<std::size_t>(std::min<std::uint64_t>(until, EventSound::kMaxFrames)),
+                kDecodeStepsPerPrepare);
         }
     }
 }

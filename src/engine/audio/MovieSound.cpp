@@ -1,6 +1,7 @@
 #include "engine/audio/MovieSound.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/player/FrameClock.h"
 #include "engine/swf/ByteReader.h"
@@ -74,6 +75,11 @@ void MovieSound::refresh() {
                 break;
         }
     }
+}
+
+double MovieSound::frameRate() const {
+    const MovieHeader* header = movie_ != nullptr ? movie_->header() : nullptr;
+    return playableFrameRate(header != nullptr ? header->frameRate() : 0.0);
 }
 
 std::span<const std::uint8_t> MovieSound::body(const Location& at) const {
@@ -159,8 +165,7 @@ void MovieSound::updateBlocks(TimelineStream& t, std::span<const FrameRange> fra
     }
     // A timeline only ever grows (a movie still loading); anything else is another one.
     const bool grew = t.scanned && t.firstTag == firstTag && t.frameCount <= frames.size();
-    const double rate = movie_->header() != nullptr ? movie_->header()->frameRate() : 12.0;
-    auto blocks = StreamBlocks::collect(movie_->data(), frames, playableFrameRate(rate), complete,
+    auto blocks = StreamBlocks::collect(movie_->data(), frames, frameRate(), complete,
                                         grew ? t.blocks.get() : nullptr);
     t.firstTag = firstTag;
     t.frameCount = frames.size();
@@ -179,9 +184,22 @@ void MovieSound::timelineFrame(TimelineId id, std::span<const FrameRange> frames
         return;
     }
     TimelineStream& t = streams_[id];
-    updateBlocks(t, frames, complete);
     const bool playing = t.clock && !t.clock->ended();
-    if ((playing && !jumped) || !t.blocks) {
+    if (playing && !jumped) {
+        // While the movie loads, the stream playing takes over the frames that arrived a
+        // second's worth at a time, or sooner when its sound nears the end of what it has.
+        const std::size_t second = static_cast<std::size_t>(std::ceil(frameRate()));
+        const auto soundAt =
+            static_cast<std::size_t>(std::max(0, t.clock->frameAt(t.clock->mixed())));
+        if (complete != t.complete ||
+            (frames.size() > t.frameCount &&
+             (frames.size() - t.frameCount >= second || soundAt + 2 * second >= t.frameCount))) {
+            updateBlocks(t, frames, complete);
+        }
+        return;
+    }
+    updateBlocks(t, frames, complete);
+    if (!t.blocks) {
         return;
     }
     if (!t.blocks->nextBlock(static_cast<std::size_t>(frame))) {

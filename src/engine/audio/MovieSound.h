@@ -26,6 +26,7 @@ inline constexpr TimelineId kRootTimeline = 0;
 // on its own thread.
 class MovieSound {
   public:
+    // The host outlives it.
     explicit MovieSound(SoundHost& host);
     ~MovieSound();
     MovieSound(const MovieSound&) = delete;
@@ -72,8 +73,9 @@ class MovieSound {
     // Holds every sound where it is, or lets them go on.
     void setPaused(bool paused);
 
-    // The sound defined under id, ready for the mixer (decoded there); nullptr when the movie
-    // defines none (yet).
+    // The sound defined under id, ready for the mixer, which alone decodes it (the caller only
+    // may when the host mixes on the caller's thread); nullptr when the movie defines none
+    // (yet).
     std::shared_ptr<EventSound> eventSound(std::uint16_t id);
     // The id ExportAssets gave a name.
     std::optional<std::uint16_t> exportedId(const std::string& name) const;
@@ -95,6 +97,7 @@ class MovieSound {
 
     static SoundKey streamKey(TimelineId id) { return 0x10000u + id; }
     std::span<const std::uint8_t> body(const Location& at) const;
+    double frameRate() const;
     void updateBlocks(TimelineStream& t, std::span<const FrameRange> frames, bool complete);
 
     SoundHost& host_;
