@@ -3,6 +3,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/mem.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -126,10 +127,11 @@ struct SoundDecoder::Codec {
     }
 };
 
-std::unique_ptr<SoundDecoder> SoundDecoder::create(const SoundCoding& coding) {
+std::unique_ptr<SoundDecoder> SoundDecoder::create(const SoundCoding& coding,
+                                                   std::span<const std::uint8_t> extradata) {
     routeCodecMessages();
     std::unique_ptr<SoundDecoder> d(new SoundDecoder(coding));
-    if (!d->open()) {
+    if (!d->open(extradata)) {
         return nullptr;
     }
     return d;
@@ -140,7 +142,7 @@ SoundDecoder::SoundDecoder(const SoundCoding& coding)
 
 SoundDecoder::~SoundDecoder() = default;
 
-bool SoundDecoder::open() {
+bool SoundDecoder::open(std::span<const std::uint8_t> extradata) {
     const AVCodecID id = codecFor(coding_);
     const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_decoder(id);
     if (codec == nullptr) {
@@ -155,6 +157,15 @@ bool SoundDecoder::open() {
     }
     c->context->sample_rate = rate_;
     av_channel_layout_default(&c->context->ch_layout, channels_);
+    if (!extradata.empty() && extradata.size() < INT_MAX / 2) {
+        c->context->extradata =
+            static_cast<std::uint8_t*>(av_mallocz(extradata.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (c->context->extradata == nullptr) {
+            return false;
+        }
+        std::copy(extradata.begin(), extradata.end(), c->context->extradata);
+        c->context->extradata_size = static_cast<int>(extradata.size());
+    }
     // A damaged frame is skipped rather than stopping the sound.
     c->context->err_recognition = 0;
     if (avcodec_open2(c->context, codec, nullptr) < 0) {

@@ -15,8 +15,10 @@ namespace zd::engine {
 // one after another; damaged data decodes as far as it can and is skipped, never trusted.
 class SoundDecoder {
   public:
-    // nullptr for a coding FFmpeg has no decoder for (or one we do not know).
-    static std::unique_ptr<SoundDecoder> create(const SoundCoding& coding);
+    // nullptr for a coding FFmpeg has no decoder for (or one we do not know). extradata: the
+    // codec's configuration where it has one (AAC's AudioSpecificConfig, from a FLV file).
+    static std::unique_ptr<SoundDecoder> create(const SoundCoding& coding,
+                                                std::span<const std::uint8_t> extradata = {});
     ~SoundDecoder();
     SoundDecoder(const SoundDecoder&) = delete;
     SoundDecoder& operator=(const SoundDecoder&) = delete;
@@ -40,7 +42,7 @@ class SoundDecoder {
   private:
     struct Codec;
     explicit SoundDecoder(const SoundCoding& coding);
-    bool open();
+    bool open(std::span<const std::uint8_t> extradata);
     bool sendAndReceive(const std::uint8_t* data, int size, std::vector<std::int16_t>& out);
     bool receiveAll(std::vector<std::int16_t>& out);
 

@@ -65,7 +65,7 @@ void drain(Encoder& e, std::vector<Bytes>& packets, bool flush) {
 }
 
 std::vector<Bytes> encodeAudio(const char* name, std::span<const std::int16_t> samples, int rate,
-                               int channels, int bitRate) {
+                               int channels, int bitRate, Bytes* extradata = nullptr) {
     const AVCodec* codec = avcodec_find_encoder_by_name(name);
     if (codec == nullptr) {
         throw std::runtime_error(std::string("no encoder ") + name);
@@ -78,8 +78,14 @@ std::vector<Bytes> encodeAudio(const char* name, std::span<const std::int16_t> s
     if (bitRate > 0) {
         e.ctx->bit_rate = bitRate;
     }
+    if (extradata != nullptr) {
+        e.ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
     if (avcodec_open2(e.ctx, codec, nullptr) < 0) {
         throw std::runtime_error(std::string("cannot open encoder ") + name);
+    }
+    if (extradata != nullptr) {
+        extradata->assign(e.ctx->extradata, e.ctx->extradata + e.ctx->extradata_size);
     }
     const int frameSize = e.ctx->frame_size > 0 ? e.ctx->frame_size : 1024;
     e.frame = av_frame_alloc();
@@ -198,8 +204,15 @@ Bytes encodeNellymoser(std::span<const std::int16_t> samples, int rate) {
     return out;
 }
 
-std::vector<Bytes> encodeVideo(const char* name, const std::vector<QImage>& frames,
-                               int keyInterval) {
+Packets encodeAudioPackets(const char* encoder, std::span<const std::int16_t> samples, int rate,
+                           int channels) {
+    Packets out;
+    out.packets = encodeAudio(encoder, samples, rate, channels, 0, &out.extradata);
+    return out;
+}
+
+std::vector<Bytes> encodeVideo(const char* name, const std::vector<QImage>& frames, int keyInterval,
+                               Bytes* extradata) {
     const AVCodec* codec = avcodec_find_encoder_by_name(name);
     if (codec == nullptr || frames.empty()) {
         throw std::runtime_error(std::string("no encoder ") + name);
@@ -217,9 +230,19 @@ std::vector<Bytes> encodeVideo(const char* name, const std::vector<QImage>& fram
         e.ctx->pix_fmt = AV_PIX_FMT_BGR24;
     }
     // Key frames where asked only: a picture unlike the last is no reason for one here.
-    av_opt_set_int(e.ctx, "sc_threshold", 1000000000, AV_OPT_SEARCH_CHILDREN);
+    if (std::string(name) == "libx264") {
+        av_opt_set(e.ctx->priv_data, "x264-params", "scenecut=0", 0);
+    } else {
+        av_opt_set_int(e.ctx, "sc_threshold", 1000000000, AV_OPT_SEARCH_CHILDREN);
+    }
+    if (extradata != nullptr) {
+        e.ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
     if (avcodec_open2(e.ctx, codec, nullptr) < 0) {
         throw std::runtime_error(std::string("cannot open encoder ") + name);
+    }
+    if (extradata != nullptr) {
+        extradata->assign(e.ctx->extradata, e.ctx->extradata + e.ctx->extradata_size);
     }
     e.frame = av_frame_alloc();
     e.pkt = av_packet_alloc();
@@ -270,6 +293,63 @@ std::vector<Bytes> encodeVideo(const char* name, const std::vector<QImage>& fram
     }
     drain(e, packets, true);
     return packets;
+}
+
+std::vector<Bytes> annexBUnits(std::span<const std::uint8_t> data) {
+    std::vector<Bytes> units;
+    std::size_t start = std::string::npos;
+    for (std::size_t i = 0; i + 3 <= data.size(); ++i) {
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
+            if (start != std::string::npos) {
+                std::size_t end = i;
+                while (end > start && data[end - 1] == 0) {
+                    --end;  // the zero of a four-byte start code
+                }
+                units.emplace_back(data.begin() + long(start), data.begin() + long(end));
+            }
+            start = i + 3;
+            i += 2;
+        }
+    }
+    if (start != std::string::npos && start < data.size()) {
+        units.emplace_back(data.begin() + long(start), data.end());
+    }
+    return units;
+}
+
+Bytes lengthPrefixed(std::span<const std::uint8_t> annexB) {
+    Bytes out;
+    for (const Bytes& unit : annexBUnits(annexB)) {
+        for (const int shift : {24, 16, 8, 0}) {
+            out.push_back(static_cast<std::uint8_t>(unit.size() >> shift));
+        }
+        out.insert(out.end(), unit.begin(), unit.end());
+    }
+    return out;
+}
+
+Bytes avcConfiguration(std::span<const std::uint8_t> annexB) {
+    Bytes sps;
+    Bytes pps;
+    for (const Bytes& unit : annexBUnits(annexB)) {
+        if (!unit.empty() && (unit[0] & 0x1f) == 7) {
+            sps = unit;
+        } else if (!unit.empty() && (unit[0] & 0x1f) == 8) {
+            pps = unit;
+        }
+    }
+    if (sps.size() < 4 || pps.empty()) {
+        throw std::runtime_error("no parameter sets");
+    }
+    Bytes out{1, sps[1], sps[2], sps[3], 0xff, 0xe1};
+    out.push_back(static_cast<std::uint8_t>(sps.size() >> 8));
+    out.push_back(static_cast<std::uint8_t>(sps.size()));
+    out.insert(out.end(), sps.begin(), sps.end());
+    out.push_back(1);
+    out.push_back(static_cast<std::uint8_t>(pps.size() >> 8));
+    out.push_back(static_cast<std::uint8_t>(pps.size()));
+    out.insert(out.end(), pps.begin(), pps.end());
+    return out;
 }
 
 QImage solidImage(int width, int height, QRgb colour) {

@@ -34,10 +34,22 @@ Bytes encodeAdpcm(std::span<const std::int16_t> samples, int rate, int channels)
 std::vector<Bytes> encodeAdpcmPackets(std::span<const std::int16_t> samples, int rate,
                                       int channels);
 Bytes encodeNellymoser(std::span<const std::int16_t> samples, int rate);
+// Packets of any audio encoder FFmpeg has, and its configuration record (AAC's).
+struct Packets {
+    std::vector<Bytes> packets;
+    Bytes extradata;
+};
+Packets encodeAudioPackets(const char* encoder, std::span<const std::int16_t> samples, int rate,
+                           int channels);
 
 // Video frames coded as a VideoFrame tag holds them. keyInterval: a key frame every so many.
+// With extradata, the encoder's configuration is asked for and kept there.
 std::vector<Bytes> encodeVideo(const char* encoder, const std::vector<QImage>& frames,
-                               int keyInterval);
+                               int keyInterval, Bytes* extradata = nullptr);
+// H.264 as FLV carries it: units with four-byte lengths instead of start codes, and the
+// AVCDecoderConfigurationRecord made of the parameter sets.
+Bytes lengthPrefixed(std::span<const std::uint8_t> annexB);
+Bytes avcConfiguration(std::span<const std::uint8_t> annexB);
 // A picture filled with one colour.
 QImage solidImage(int width, int height, QRgb colour);
 

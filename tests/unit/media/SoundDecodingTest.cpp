@@ -330,3 +330,36 @@ TEST(SoundDecoding, EventSoundsPlayAt44kStereoFullLevel) {
     song.decodeAll();
     EXPECT_EQ(song.framesReady(), 44100u * 3);
 }
+
+TEST(SoundDecoding, SpeexAndAacComeBackAsTheSoundEncoded) {
+    // Speex: 16 kHz mono whatever the rate and channel fields say, a packet at a time (as
+    // stream blocks and FLV files hold them).
+    const Samples voice = sine(400, 16000, 16000);
+    const Packets speex = encodeAudioPackets("libspeex", voice, 16000, 1);
+    auto decoder = SoundDecoder::create({11, 0, true, true});
+    ASSERT_TRUE(decoder);
+    Samples out;
+    for (const Bytes& p : speex.packets) {
+        EXPECT_TRUE(decoder->decode(p, out));
+    }
+    decoder->flush(out);
+    EXPECT_EQ(decoder->sampleRate(), 16000);
+    EXPECT_EQ(decoder->channels(), 1);
+    EXPECT_NEAR(double(out.size()), 16000.0, 700.0);
+    EXPECT_NEAR(frequency(out, 1, 16000), 400.0, 5.0);
+
+    // AAC, as FLV files carry it: raw frames and the AudioSpecificConfig they need.
+    const Samples music = sine(440, 44100, 44100, 2);
+    const Packets aac = encodeAudioPackets("aac", music, 44100, 2);
+    ASSERT_FALSE(aac.extradata.empty());
+    auto aacDecoder = SoundDecoder::create({10, 3, true, true}, aac.extradata);
+    ASSERT_TRUE(aacDecoder);
+    Samples decoded;
+    for (const Bytes& p : aac.packets) {
+        EXPECT_TRUE(aacDecoder->decode(p, decoded));
+    }
+    EXPECT_EQ(aacDecoder->sampleRate(), 44100);
+    EXPECT_EQ(aacDecoder->channels(), 2);
+    EXPECT_NEAR(double(decoded.size()) / 2, 44100.0, 2100.0);
+    EXPECT_NEAR(frequency(decoded, 2, 44100), 440.0, 5.0);
+}

@@ -152,6 +152,26 @@ TEST(VideoDecoding, SorensonAndScreenVideo2DecodeToTheirPictures) {
     EXPECT_FALSE(VideoDecoder::create(9));
 }
 
+TEST(VideoDecoding, H264AsFlvFilesCarryIt) {
+    const std::vector<QImage> frames{quadrants(64, 48, 220), quadrants(64, 48, 120),
+                                     quadrants(64, 48, 60), quadrants(64, 48, 160)};
+    Bytes config;
+    const std::vector<Bytes> coded = encodeVideo("libx264", frames, 2, &config);
+    ASSERT_EQ(coded.size(), frames.size());
+    auto decoder = VideoDecoder::create(7, 0, avcConfiguration(config));
+    ASSERT_TRUE(decoder);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        SCOPED_TRACE(i);
+        const Bytes data = lengthPrefixed(coded[i]);
+        EXPECT_EQ(VideoDecoder::isKeyFrame(7, data), i % 2 == 0);
+        const QImage image = decoder->decode(data);
+        ASSERT_EQ(image.size(), QSize(64, 48));
+        for (const QPoint at : {QPoint(8, 8), QPoint(56, 8), QPoint(8, 40), QPoint(56, 40)}) {
+            EXPECT_LE(channelDistance(image.pixel(at), frames[i].pixel(at)), 12);
+        }
+    }
+}
+
 TEST(VideoPlayback, FramesOnTheTimelineAndSeekingFromKeyFrames) {
     VideoMovie m(greyStreamMovie(10));
     ASSERT_NE(m.stream, nullptr);
