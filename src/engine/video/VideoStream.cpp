@@ -81,6 +81,20 @@ const VideoLibrary::Frames* VideoLibrary::frames(std::uint16_t id) const {
 
 VideoPlayer::VideoPlayer(const VideoStreamDefinition& stream) : stream_(stream) {}
 
+QImage VideoPlayer::cropToStream(QImage image) const {
+    // VP6 codes whole 16 x 16 blocks: a picture a little larger than its stream carries the
+    // padding on its right and bottom edges, which are not shown.
+    const bool vp6 = stream_.codec == static_cast<std::uint8_t>(VideoCodec::Vp6) ||
+                     stream_.codec == static_cast<std::uint8_t>(VideoCodec::Vp6Alpha);
+    const int w = stream_.width;
+    const int h = stream_.height;
+    if (vp6 && w > 0 && h > 0 && image.width() >= w && image.height() >= h &&
+        image.width() - w < 16 && image.height() - h < 16 && image.size() != QSize(w, h)) {
+        return image.copy(0, 0, w, h);
+    }
+    return image;
+}
+
 QImage VideoPlayer::frame(const VideoLibrary& library, std::span<const std::uint8_t> data,
                           int frameNum) {
     if (frameNum < 0 || failed_) {
@@ -130,7 +144,7 @@ QImage VideoPlayer::frame(const VideoLibrary& library, std::span<const std::uint
         QImage image = decoder_->decode(data.subspan(at.offset, at.size));
         ++decoded_;
         if (!image.isNull()) {
-            picture_ = std::move(image);
+            picture_ = cropToStream(std::move(image));
         }
     }
     shown_ = last;

@@ -61,6 +61,8 @@ class VideoPlayer {
     int framesDecoded() const { return decoded_; }
 
   private:
+    QImage cropToStream(QImage image) const;
+
     VideoStreamDefinition stream_;
     std::unique_ptr<VideoDecoder> decoder_;
     bool failed_ = false;

@@ -312,3 +312,30 @@ TEST(VideoDecoding, ReferenceFramesOfTheCorpus) {
         EXPECT_LE(off, c.maxOff);
     }
 }
+
+TEST(VideoDecoding, Vp6PicturesKeepTheirStreamsSize) {
+    const QString dir = sharedDir();
+    if (dir.isEmpty()) {
+        GTEST_SKIP() << "shared corpus absent";
+    }
+    // A 600 x 400 stream inside a sprite: VP6 codes 608 columns, the last 8 are padding.
+    QFile f(dir + "/corpus/real/jpexs-video.swf");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    const auto movie = MovieData::fromBytes(
+        {reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())});
+    VideoLibrary library;
+    library.update(movie->data(), movie->header()->size, movie->data().size());
+    const VideoStreamDefinition* def = library.stream(2);
+    ASSERT_NE(def, nullptr);
+    ASSERT_EQ(def->codec, 4);
+    VideoPlayer player(*def);
+    for (int frame = 0; frame < 5; ++frame) {
+        const QImage picture = player.frame(library, movie->data(), frame);
+        EXPECT_EQ(picture.size(), QSize(600, 400)) << frame;
+        // The grid's red border runs along the right edge of the picture shown.
+        EXPECT_GT(qRed(picture.pixel(599, 200)), 150) << frame;
+        EXPECT_LT(qGreen(picture.pixel(599, 200)), 80) << frame;
+    }
+    EXPECT_EQ(player.framesDecoded(), 5);
+}
