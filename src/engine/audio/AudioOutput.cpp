@@ -5,6 +5,7 @@
 #include <QAudioSink>
 #include <QMediaDevices>
 #include <QTimer>
+#include <chrono>
 #include <mutex>
 #include <vector>
 
@@ -32,6 +33,7 @@ class AudioWorker : public QObject {
     std::vector<std::function<void(Mixer&)>> pending;
     std::atomic<bool> wakeQueued{false};
     std::atomic<std::uint64_t> queued{0};
+    std::atomic<std::int64_t> queuedAtNs{0};  // when queued was measured (steady clock)
     std::atomic<bool> audible{true};
     std::atomic<bool> active{false};
 
@@ -178,6 +180,7 @@ class AudioWorker : public QObject {
         const auto heard =
             static_cast<std::uint64_t>(sink_->processedUSecs() * Mixer::kRate / 1000000);
         queued = framesWritten_ > heard ? framesWritten_ - heard : 0;
+        queuedAtNs = std::chrono::steady_clock::now().time_since_epoch().count();
         if (mixer_.voiceCount() == 0) {
             if (++idleTicks_ >= kIdleTicksBeforeSleep) {
                 sleep();
@@ -226,7 +229,16 @@ void AudioOutput::run(std::function<void(Mixer&)> command) {
 }
 
 std::uint64_t AudioOutput::queuedFrames() const {
-    return worker_->queued;
+    const std::uint64_t queued = worker_->queued;
+    if (!worker_->active) {
+        return queued;  // corked: nothing drains
+    }
+    // Measured at the last pass; the device has played on since.
+    const std::chrono::steady_clock::duration since(
+        std::chrono::steady_clock::now().time_since_epoch().count() - worker_->queuedAtNs);
+    const double seconds = std::max(0.0, std::chrono::duration<double>(since).count());
+    const auto played = static_cast<std::uint64_t>(std::min(seconds, 1e6) * Mixer::kRate);
+    return queued > played ? queued - played : 0;
 }
 
 bool AudioOutput::audible() const {

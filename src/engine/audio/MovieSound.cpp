@@ -225,7 +225,7 @@ void MovieSound::timelineStopped(TimelineId id) {
     it->second.playing.reset();
 }
 
-std::optional<int> MovieSound::streamFrame(TimelineId id) const {
+std::optional<double> MovieSound::streamPosition(TimelineId id) const {
     const auto it = streams_.find(id);
     if (it == streams_.end() || !it->second.clock || !host_.audible()) {
         return std::nullopt;
@@ -233,7 +233,16 @@ std::optional<int> MovieSound::streamFrame(TimelineId id) const {
     const StreamClock& clock = *it->second.clock;
     const std::uint64_t mixed = clock.mixed();
     const std::uint64_t queued = host_.queuedFrames();
-    return clock.frameAt(mixed > queued ? mixed - queued : 0);
+    return clock.positionAt(mixed > queued ? mixed - queued : 0);
+}
+
+std::optional<int> MovieSound::streamFrame(TimelineId id) const {
+    const auto position = streamPosition(id);
+    if (!position) {
+        return std::nullopt;
+    }
+    // The small allowance keeps a position at a frame's exact start from rounding down.
+    return static_cast<int>(std::min(std::floor(*position + 1e-9), 1e9));
 }
 
 int MovieSound::framesToAdvance(TimelineId id, int shown) const {

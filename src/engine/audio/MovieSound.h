@@ -57,6 +57,8 @@ class MovieSound {
     // to show now (once the stream has ended, the frame where it ended). nullopt when it plays
     // no stream, or nothing is heard (no sound device).
     std::optional<int> streamFrame(TimelineId id) const;
+    // The same in fractions of frames: 12.5 is halfway through the sound of frame 12.
+    std::optional<double> streamPosition(TimelineId id) const;
     // How many frames the timeline should move on from `shown` at a clock tick: as the
     // stream's clock says (0 when the picture is ahead of the sound, several when behind),
     // or 1 when no stream leads it (any more).

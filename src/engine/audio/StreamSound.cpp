@@ -100,6 +100,10 @@ void StreamSound::extend(std::shared_ptr<const StreamBlocks> blocks) {
     }
 }
 
+double StreamClock::positionAt(std::uint64_t played) const {
+    return startFrame_ + static_cast<double>(played) * frameRate_ / OutputResampler::kRate;
+}
+
 int StreamClock::frameAt(std::uint64_t played) const {
     const double frames =
         std::floor(static_cast<double>(played) * frameRate_ / OutputResampler::kRate + 1e-9);

@@ -52,8 +52,10 @@ class StreamClock {
     std::uint64_t mixed() const { return mixed_.load(std::memory_order_acquire); }
     // Every frame of the stream has been mixed.
     bool ended() const { return ended_.load(std::memory_order_acquire); }
-    // The timeline frame the sound stands at once `played` frames of it were heard.
+    // The timeline frame the sound stands at once `played` frames of it were heard, and the
+    // same in fractions of frames.
     int frameAt(std::uint64_t played) const;
+    double positionAt(std::uint64_t played) const;
 
     void setMixed(std::uint64_t frames) { mixed_.store(frames, std::memory_order_release); }
     void setEnded() { ended_.store(true, std::memory_order_release); }

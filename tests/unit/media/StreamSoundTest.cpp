@@ -169,6 +169,8 @@ TEST(StreamSound, TheClockCountsOnlyWhatHasBeenHeard) {
     EXPECT_EQ(p.sound.framesToAdvance(kRootTimeline, 0), 3);
     // The picture ahead of the sound waits for it.
     EXPECT_EQ(p.sound.framesToAdvance(kRootTimeline, 5), 0);
+    p.host.advance(kPerFrame / 4);
+    EXPECT_NEAR(*p.sound.streamPosition(kRootTimeline), 3.25, 0.001);
     // Two frames' worth still in the device's buffers.
     p.host.setQueuedFrames(kPerFrame * 2);
     EXPECT_EQ(p.sound.streamFrame(kRootTimeline), 1);
