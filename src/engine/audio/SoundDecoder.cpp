@@ -253,21 +253,32 @@ bool SoundDecoder::decode(std::span<const std::uint8_t> data, std::vector<std::i
     }
     bool ok = true;
     if (codec_->parser != nullptr) {
+        // The parser reads a little past what it is given: it gets a copy with the padding
+        // FFmpeg asks for.
+        constexpr std::size_t kPiece = 16384;
         while (!data.empty()) {
-            std::uint8_t* frame = nullptr;
-            int frameSize = 0;
-            const int chunk = static_cast<int>(std::min<std::size_t>(data.size(), INT_MAX / 2));
-            const int used =
-                av_parser_parse2(codec_->parser, codec_->context, &frame, &frameSize, data.data(),
-                                 chunk, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-            if (used < 0) {
-                return false;
-            }
-            data = data.subspan(static_cast<std::size_t>(used));
-            if (frameSize > 0) {
-                ok = sendAndReceive(frame, frameSize, out) && ok;
-            } else if (used == 0) {
-                break;
+            const std::size_t n = std::min(data.size(), kPiece);
+            padded_.assign(n + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+            std::copy_n(data.data(), n, padded_.data());
+            data = data.subspan(n);
+            const std::uint8_t* at = padded_.data();
+            int left = static_cast<int>(n);
+            while (left > 0) {
+                std::uint8_t* frame = nullptr;
+                int frameSize = 0;
+                const int used =
+                    av_parser_parse2(codec_->parser, codec_->context, &frame, &frameSize, at, left,
+                                     AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+                if (used < 0) {
+                    return false;
+                }
+                at += used;
+                left -= used;
+                if (frameSize > 0) {
+                    ok = sendAndReceive(frame, frameSize, out) && ok;
+                } else if (used == 0) {
+                    break;
+                }
             }
         }
         return ok;

@@ -50,6 +50,7 @@ class SoundDecoder {
     int rate_ = 0;
     int channels_ = 1;
     std::unique_ptr<Codec> codec_;
+    std::vector<std::uint8_t> padded_;  // a piece of data for the parser, padded
 };
 
 // Converts 16-bit interleaved samples of one rate to 44.1 kHz stereo (mono is put on both
