@@ -31,7 +31,20 @@ void* operator new(std::size_t size) {
     throw std::bad_alloc();
 }
 
+// The nothrow forms too: every allocation then comes from malloc and goes back to free, as
+// the address sanitizer wants them paired.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (gCounting.load(std::memory_order_relaxed) > 0) {
+        gAllocations.fetch_add(1, std::memory_order_relaxed);
+    }
+    return std::malloc(size == 0 ? 1 : size);
+}
+
 void operator delete(void* p) noexcept {
+    std::free(p);
+}
+
+void operator delete(void* p, const std::nothrow_t&) noexcept {
     std::free(p);
 }
 
