@@ -534,7 +534,7 @@ void TraceHost::stepFrame() {
 void TraceHost::advance(double ms) {
     const double interval = 1000.0 / movie_.frameRate;
     const double end = clock + ms;
-    while (frameDue_ <= end && !quit) {
+    while (frameDue_ < end - 1e-9 && !quit) {
         clock = std::max(clock, frameDue_);
         stepFrame();
         frameDue_ += interval;

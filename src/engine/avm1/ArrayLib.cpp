@@ -437,8 +437,10 @@ Value arraySort(Vm& vm, const CallInfo& c) {
     if (c.arg(0).isObject() && c.arg(0).object()->isFunction()) {
         comparator = c.arg(0);
         flags = c.count() > 1 ? vm.toInt32(c.arg(1)) : 0;
-    } else if (c.count() > 0) {
+    } else if (c.arg(0).isNumber()) {
         flags = vm.toInt32(c.arg(0));
+    } else if (c.count() > 0) {
+        return Value();  // neither a comparator nor flags
     }
     const std::vector<Value> items = elementsOf(vm, o);
     std::vector<std::size_t> order;

@@ -297,6 +297,15 @@ void Interpreter::defineLocal(String* name, const Value& v) {
 }
 
 bool Interpreter::deleteVariable(String* name) {
+    const std::string_view n = name->view();
+    if (n.find_first_of(":.") != std::string_view::npos) {
+        Value base;
+        String* var = nullptr;
+        if (resolvePathVariable(n, base, var)) {
+            Object* o = base.asObject();
+            return o != nullptr && vm_.remove(o, var);
+        }
+    }
     for (Scope* s = f_.scope; s != nullptr; s = s->parent) {
         Object* o = s->kind == Scope::Kind::Target ? f_.target.asObject() : s->object;
         if (o != nullptr && vm_.has(o, name, true)) {
@@ -1299,7 +1308,7 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                     if (!vm_.has(f_.activation, name, true)) {
                         vm_.define(f_.activation, name->view(), Value(), 0);
                     }
-                } else if (f_.target.isObject() && !vm_.has(f_.target.object(), name, true)) {
+                } else if (f_.target.isObject() && !vm_.has(f_.target.object(), name, false)) {
                     vm_.set(f_.target, name, Value());
                 }
                 break;
@@ -1456,8 +1465,8 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 }
                 const Value b = pop();
                 const Value a = pop();
-                const Value pa = vm_.toPrimitive(a);
                 const Value pb = vm_.toPrimitive(b);
+                const Value pa = vm_.toPrimitive(a);
                 if (pa.isString() || pb.isString()) {
                     String* sa = vm_.toString(pa);
                     String* sb = vm_.toString(pb);

@@ -213,14 +213,6 @@ void ArrayObject::trace(Tracer& t) {
     }
 }
 
-bool BoxObject::getSpecial(Vm& vm, String* key, Value& out) {
-    if (kind_ == ObjectKind::String && key == vm.atoms().length && value.isString()) {
-        out = vm.get(value, vm.atoms().length);
-        return true;
-    }
-    return false;
-}
-
 void BoxObject::trace(Tracer& t) {
     Object::trace(t);
     t.mark(value);

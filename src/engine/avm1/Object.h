@@ -222,7 +222,6 @@ class BoxObject final : public Object {
   public:
     BoxObject(Object* proto, ObjectKind k, Value v) : Object(proto, k), value(v) {}
     Value value;
-    bool getSpecial(Vm& vm, String* key, Value& out) override;
     void trace(Tracer& t) override;
 };
 

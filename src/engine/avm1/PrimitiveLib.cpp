@@ -27,11 +27,18 @@ Object* allocateString(Vm& vm, Object* proto) {
     return vm.heap().make<BoxObject>(proto, ObjectKind::String, Value(vm.atoms().empty));
 }
 
+// A String object carries its length as an own property that cannot be deleted.
+void setBoxedLength(Vm& vm, Object* o, String* s) {
+    vm.define(o, "length", Value(static_cast<double>(utf16Length(s->view()))),
+              kDontEnum | kDontDelete);
+}
+
 Value stringConstructor(Vm& vm, const CallInfo& c) {
     String* s = c.count() > 0 ? vm.toString(c.arg(0)) : vm.atoms().empty;
     if (c.construct) {
         if (Object* o = c.thisObject(); o != nullptr && o->kind() == ObjectKind::String) {
             static_cast<BoxObject*>(o)->value = Value(s);
+            setBoxedLength(vm, o, s);
         }
         return c.thisValue;
     }

@@ -377,8 +377,11 @@ double Vm::toNumber(const Value& v) {
             return v.number();
         case Type::Boolean:
             return v.boolean() ? 1 : 0;
-        case Type::String:
-            return stringToNumber(v.string()->view(), version_);
+        case Type::String: {
+            const double n = stringToNumber(v.string()->view(), version_);
+            // SWF 4 reads text that is not a number as 0.
+            return std::isnan(n) && version_ < 5 ? 0.0 : n;
+        }
         case Type::Object: {
             const Value p = toPrimitive(v);
             if (p.isObject()) {
@@ -459,8 +462,12 @@ Object* Vm::toObject(const Value& v) {
     switch (v.type()) {
         case Type::Object:
             return v.object();
-        case Type::String:
-            return heap_.make<BoxObject>(protos_.string, ObjectKind::String, v);
+        case Type::String: {
+            Object* o = heap_.make<BoxObject>(protos_.string, ObjectKind::String, v);
+            define(o, "length", Value(static_cast<double>(utf16Length(v.string()->view()))),
+                   kDontEnum | kDontDelete);
+            return o;
+        }
         case Type::Number:
             return heap_.make<BoxObject>(protos_.number, ObjectKind::Number, v);
         case Type::Boolean:
