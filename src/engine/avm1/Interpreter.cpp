@@ -276,9 +276,8 @@ void Interpreter::setVariable(String* name, const Value& v) {
             return;
         }
     }
-    if (vm_.has(vm_.global(), k, true) && f_.target.isObject() &&
-        !vm_.has(f_.target.object(), k, false)) {
-        vm_.set(Value(vm_.global()), name, v);
+    if (k == vm_.key(vm_.atoms().thisName)) {
+        f_.thisValue = v;  // scripts may rebind this for the rest of the block
         return;
     }
     if (f_.target.isObject()) {
@@ -1385,10 +1384,14 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 const std::size_t available = (vm_.stack_.size() - f_.stackBase) / 2;
                 const std::size_t count =
                     n > 0 ? std::min(available, static_cast<std::size_t>(std::min(n, 1e9))) : 0;
+                // Pairs come off the stack last first; members are made in source order.
+                std::vector<std::pair<String*, Value>> pairs;
                 for (std::size_t i = 0; i < count; ++i) {
                     const Value v = pop();
-                    String* name = popString();
-                    vm_.set(Value(o), name, v);
+                    pairs.emplace_back(popString(), v);
+                }
+                for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) {
+                    vm_.set(Value(o), it->first, it->second);
                 }
                 push(Value(o));
                 break;
@@ -1753,9 +1756,18 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, std::span<const 
     } else {
         fr.target = f->baseClip;
     }
+    Scope* outer = f->scope;
+    if (def.swfVersion < 6) {
+        // SWF 5 functions run on the clip they are called on, seeing its variables.
+        if (Object* t = thisValue.asObject(); t != nullptr && t->kind() == ObjectKind::Clip) {
+            fr.target = thisValue;
+            outer = heap_.make<Scope>(Scope::Kind::Object, t,
+                                      heap_.make<Scope>(Scope::Kind::Object, global_, nullptr));
+        }
+    }
     fr.originalTarget = fr.target;
     fr.activation = heap_.make<Object>(nullptr, ObjectKind::Activation);
-    fr.scope = heap_.make<Scope>(Scope::Kind::Object, fr.activation, f->scope);
+    fr.scope = heap_.make<Scope>(Scope::Kind::Object, fr.activation, outer);
 
     std::size_t registers = def.v2 ? def.registerCount : 4;
     for (const auto& p : def.params) {
