@@ -510,12 +510,16 @@ void TraceHost::runFrameScripts(int frame) {
 
 void TraceHost::stepFrame() {
     Clip& root = clips_.at(kRoot);
-    if (started_ && root.playing) {
+    // A timeline of one frame stays on it: its scripts run once.
+    const bool moves = !started_ || (root.playing && root.totalFrames > 1);
+    if (started_ && moves) {
         root.frame = root.frame >= root.totalFrames ? 1 : root.frame + 1;
     }
     started_ = true;
     pendingGoto_ = 0;
-    runFrameScripts(root.frame);
+    if (moves) {
+        runFrameScripts(root.frame);
+    }
     for (int i = 0; i < kMaxGotosPerFrame && pendingGoto_ != 0; ++i) {
         const int target = pendingGoto_;
         pendingGoto_ = 0;

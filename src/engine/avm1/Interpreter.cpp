@@ -1384,14 +1384,11 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 const std::size_t available = (vm_.stack_.size() - f_.stackBase) / 2;
                 const std::size_t count =
                     n > 0 ? std::min(available, static_cast<std::size_t>(std::min(n, 1e9))) : 0;
-                // Pairs come off the stack last first; members are made in source order.
-                std::vector<std::pair<String*, Value>> pairs;
+                // Members are made as the pairs come off the stack: the last written first.
                 for (std::size_t i = 0; i < count; ++i) {
                     const Value v = pop();
-                    pairs.emplace_back(popString(), v);
-                }
-                for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) {
-                    vm_.set(Value(o), it->first, it->second);
+                    String* name = popString();
+                    vm_.set(Value(o), name, v);
                 }
                 push(Value(o));
                 break;

@@ -905,6 +905,10 @@ void Vm::deliverLoad(std::uint64_t requestId, bool ok, std::string_view data) {
     Object* receiver = it->second;
     loads_.erase(it);
     pinned_.push_back(Value(receiver));
+    if (ok) {
+        define(receiver, "_bytesLoaded", Value(static_cast<double>(data.size())), kDontEnum);
+        define(receiver, "_bytesTotal", Value(static_cast<double>(data.size())), kDontEnum);
+    }
     const Value fn = get(Value(receiver), atoms_.onData);
     if (fn.isObject() && fn.object()->isFunction()) {
         const Value arg = ok ? Value(str(data)) : Value();

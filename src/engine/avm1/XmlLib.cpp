@@ -101,7 +101,7 @@ void insertChild(Vm& vm, XmlNode* parent, XmlNode* child, std::size_t at) {
     refreshChildren(vm, parent);
 }
 
-std::string escapeXml(std::string_view s, bool attribute) {
+std::string escapeXml(std::string_view s) {
     std::string out;
     for (char c : s) {
         switch (c) {
@@ -115,10 +115,10 @@ std::string escapeXml(std::string_view s, bool attribute) {
                 out += "&gt;";
                 break;
             case '"':
-                out += attribute ? "&quot;" : "\"";
+                out += "&quot;";
                 break;
             case '\'':
-                out += attribute ? "&apos;" : "'";
+                out += "&apos;";
                 break;
             default:
                 out.push_back(c);
@@ -132,7 +132,7 @@ void serialize(Vm& vm, XmlNode* n, std::string& out, std::size_t depth) {
         return;
     }
     if (n->type == kText) {
-        out += escapeXml(vm.toStdString(n->value), false);
+        out += escapeXml(vm.toStdString(n->value));
         return;
     }
     const bool named = n->name.isString();
@@ -145,7 +145,7 @@ void serialize(Vm& vm, XmlNode* n, std::string& out, std::size_t depth) {
             out += ' ';
             out += a->view();
             out += "=\"";
-            out += escapeXml(vm.toStdString(vm.get(Value(n->attributes), a)), true);
+            out += escapeXml(vm.toStdString(vm.get(Value(n->attributes), a)));
             out += '"';
         }
         if (n->children.empty()) {
@@ -296,6 +296,7 @@ int parseInto(Vm& vm, XmlNode* doc, std::string_view src, bool ignoreWhite) {
             XmlNode* el = makeNode(vm, kElement);
             el->name = Value(vm.str(src.substr(i + 1, k - i - 1)));
             bool selfClosing = false;
+            std::vector<std::pair<std::string_view, std::string>> attrs;
             while (true) {
                 while (k < src.size() &&
                        (src[k] == ' ' || src[k] == '\t' || src[k] == '\r' || src[k] == '\n')) {
@@ -340,9 +341,12 @@ int parseInto(Vm& vm, XmlNode* doc, std::string_view src, bool ignoreWhite) {
                 if (close == std::string_view::npos) {
                     return -8;
                 }
-                vm.set(Value(el->attributes), vm.intern(attr),
-                       Value(vm.str(decodeEntities(src.substr(k + 1, close - k - 1)))));
+                attrs.emplace_back(attr, decodeEntities(src.substr(k + 1, close - k - 1)));
                 k = close + 1;
+            }
+            // Attributes are made last first, so for-in lists them in document order.
+            for (auto it = attrs.rbegin(); it != attrs.rend(); ++it) {
+                vm.set(Value(el->attributes), vm.intern(it->first), Value(vm.str(it->second)));
             }
             insertChild(vm, open.back(), el, open.back()->children.size());
             if (!selfClosing) {
@@ -504,12 +508,22 @@ Value startLoad(Vm& vm, const CallInfo& c, UrlMethod method, const std::string& 
         return Value::boolean(false);
     }
     vm.set(c.thisValue, "loaded", Value::boolean(false));
+    vm.define(self, "_bytesLoaded", Value(0.0), kDontEnum);
+    vm.define(self, "_bytesTotal", Value(), kDontEnum);
     vm.requestLoad(self, vm.toStdString(c.arg(0)), method, body);
     return Value::boolean(true);
 }
 
 Value xmlLoad(Vm& vm, const CallInfo& c) {
     return startLoad(vm, c, UrlMethod::Get, "");
+}
+
+Value getBytesLoaded(Vm& vm, const CallInfo& c) {
+    return c.thisObject() ? vm.get(c.thisValue, "_bytesLoaded") : Value();
+}
+
+Value getBytesTotal(Vm& vm, const CallInfo& c) {
+    return c.thisObject() ? vm.get(c.thisValue, "_bytesTotal") : Value();
 }
 
 Value xmlOnData(Vm& vm, const CallInfo& c) {
@@ -588,6 +602,8 @@ Value loadVarsSendAndLoad(Vm& vm, const CallInfo& c) {
     const std::string m = toLowerCase(c.count() > 2 ? vm.toStdString(c.arg(2)) : "post");
     const Value body = loadVarsToString(vm, c);
     vm.set(c.arg(1), "loaded", Value::boolean(false));
+    vm.define(target, "_bytesLoaded", Value(0.0), kDontEnum);
+    vm.define(target, "_bytesTotal", Value(), kDontEnum);
     vm.requestLoad(target, vm.toStdString(c.arg(0)), m == "get" ? UrlMethod::Get : UrlMethod::Post,
                    vm.toStdString(body));
     return Value::boolean(true);
@@ -701,6 +717,8 @@ void installXml(Vm& vm) {
     vm.defineNative(xmlProto, "createTextNode", xmlCreateTextNode);
     vm.defineNative(xmlProto, "load", xmlLoad);
     vm.defineNative(xmlProto, "onData", xmlOnData);
+    vm.defineNative(xmlProto, "getBytesLoaded", getBytesLoaded);
+    vm.defineNative(xmlProto, "getBytesTotal", getBytesTotal);
     vm.define(xmlProto, "ignoreWhite", Value::boolean(false));
     vm.define(xmlProto, "contentType", Value(vm.intern("application/x-www-form-urlencoded")));
     vm.define(xmlProto, "loaded", Value());
@@ -717,6 +735,8 @@ void installLoadVars(Vm& vm) {
     vm.defineNative(proto, "send", loadVarsSend);
     vm.defineNative(proto, "sendAndLoad", loadVarsSendAndLoad);
     vm.defineNative(proto, "onData", loadVarsOnData);
+    vm.defineNative(proto, "getBytesLoaded", getBytesLoaded);
+    vm.defineNative(proto, "getBytesTotal", getBytesTotal);
     vm.define(proto, "contentType", Value(vm.intern("application/x-www-form-urlencoded")));
 }
 
