@@ -951,7 +951,7 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 push(Value(op == 0x0A ? a + b : op == 0x0B ? a - b : op == 0x0C ? a * b : a / b));
                 break;
             }
-            case 0x0E: {  // Equals
+            case 0x0E: {  // Equals (converts its right operand first)
                 const double b = vm_.toNumber(pop());
                 const double a = vm_.toNumber(pop());
                 push(boolResult(a == b));
@@ -966,8 +966,10 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                     s.back() = boolResult(r);
                     break;
                 }
-                const double b = vm_.toNumber(pop());
-                const double a = vm_.toNumber(pop());
+                const Value bv = pop();
+                const Value av = pop();
+                const double a = vm_.toNumber(av);
+                const double b = vm_.toNumber(bv);
                 push(boolResult(a < b));
                 break;
             }
@@ -1467,13 +1469,15 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 const Value a = pop();
                 const Value pb = vm_.toPrimitive(b);
                 const Value pa = vm_.toPrimitive(a);
+                // An operand whose valueOf gave an object converts again from the original.
+                const Value ca = pa.isObject() ? a : pa;
+                const Value cb = pb.isObject() ? b : pb;
                 if (pa.isString() || pb.isString()) {
-                    String* sa = vm_.toString(pa);
-                    String* sb = vm_.toString(pb);
+                    String* sa = vm_.toString(ca);
+                    String* sb = vm_.toString(cb);
                     push(Value(vm_.str(sa->text() + sb->text())));
                 } else {
-                    push(Value((pa.isObject() ? kNaN : vm_.toNumber(pa)) +
-                               (pb.isObject() ? kNaN : vm_.toNumber(pb))));
+                    push(Value(vm_.toNumber(ca) + vm_.toNumber(cb)));
                 }
                 break;
             }

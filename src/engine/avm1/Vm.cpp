@@ -14,6 +14,39 @@ namespace {
 
 constexpr int kMaxProtoDepth = 256;
 
+// Script equality of numbers: NaN equals NaN.
+bool numbersEqual(double a, double b) {
+    return a == b || (std::isnan(a) && std::isnan(b));
+}
+
+// SWF 4 reads the longest decimal number at the start of text, 0 when there is none.
+double swf4Number(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) {
+        ++i;
+    }
+    const std::string text(s.substr(i));
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (end == text.c_str()) {
+        return 0;
+    }
+    // strtod also reads hex and "inf"/"nan", which SWF 4 does not.
+    const std::string_view used(text.c_str(), static_cast<std::size_t>(end - text.c_str()));
+    if (used.find_first_of("xXnNiI") != std::string_view::npos) {
+        std::size_t k = 0;
+        if (k < text.size() && (text[k] == '-' || text[k] == '+')) {
+            ++k;
+        }
+        std::size_t digits = k;
+        while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
+            ++digits;
+        }
+        return digits > k ? std::strtod(text.substr(0, digits).c_str(), nullptr) : 0.0;
+    }
+    return v;
+}
+
 std::string lowerAscii(std::string_view s) {
     std::string out(s);
     for (char& c : out) {
@@ -364,11 +397,13 @@ Value Vm::toPrimitive(const Value& v, bool preferString) {
         return Value(toString(v));
     }
     // valueOf's result stands, even when it is an object (no fallback to toString).
-    const Value fn = get(v, atoms_.valueOf);
+    // Conversions look methods up without __resolve.
+    Value fn;
+    lookup(o, v, key(atoms_.valueOf), fn);
     if (fn.isObject() && fn.object()->isFunction()) {
         return call(fn, v, {});
     }
-    return v;
+    return Value();  // an object without valueOf (no prototype) has no value
 }
 
 double Vm::toNumber(const Value& v) {
@@ -377,15 +412,13 @@ double Vm::toNumber(const Value& v) {
             return v.number();
         case Type::Boolean:
             return v.boolean() ? 1 : 0;
-        case Type::String: {
-            const double n = stringToNumber(v.string()->view(), version_);
-            // SWF 4 reads text that is not a number as 0.
-            return std::isnan(n) && version_ < 5 ? 0.0 : n;
-        }
+        case Type::String:
+            return version_ < 5 ? swf4Number(v.string()->view())
+                                : stringToNumber(v.string()->view(), version_);
         case Type::Object: {
             const Value p = toPrimitive(v);
             if (p.isObject()) {
-                return std::numeric_limits<double>::quiet_NaN();
+                return version_ < 5 ? 0.0 : std::numeric_limits<double>::quiet_NaN();
             }
             if (p.isString()) {
                 return stringToNumber(p.string()->view(), version_);
@@ -425,10 +458,11 @@ String* Vm::toString(const Value& v) {
                     return heap_.string(dotPath(static_cast<ClipObject*>(o)->id));
                 }
             }
-            const Value fn = get(v, atoms_.toString);
+            Value fn;
+            lookup(o, v, key(atoms_.toString), fn);
             if (fn.isObject() && fn.object()->isFunction()) {
                 const Value r = call(fn, v, {});
-                if (!r.isObject()) {
+                if (!r.isObject() && !r.isUndefined()) {
                     return toString(r);
                 }
             }
@@ -516,7 +550,7 @@ bool Vm::strictEquals(const Value& a, const Value& b) {
     }
     switch (a.type()) {
         case Type::Number:
-            return a.number() == b.number();
+            return numbersEqual(a.number(), b.number());
         case Type::Boolean:
             return a.boolean() == b.boolean();
         case Type::String:
@@ -534,6 +568,10 @@ bool Vm::abstractEquals(const Value& a, const Value& b) {
     }
     if (a.isNullish() && b.isNullish()) {
         return true;
+    }
+    if ((a.isObject() && b.isNullish()) || (a.isNullish() && b.isObject())) {
+        const Value p = toPrimitive(a.isObject() ? a : b);
+        return !p.isObject() && p.isNullish();
     }
     if (a.isNullish() || b.isNullish()) {
         return false;
@@ -567,8 +605,8 @@ Value Vm::lessThan(const Value& a, const Value& b) {
     if (pa.isString() && pb.isString()) {
         return Value::boolean(pa.string()->view() < pb.string()->view());
     }
-    const double na = pa.isObject() ? std::numeric_limits<double>::quiet_NaN() : toNumber(pa);
-    const double nb = pb.isObject() ? std::numeric_limits<double>::quiet_NaN() : toNumber(pb);
+    const double na = toNumber(pa);
+    const double nb = toNumber(pb);
     if (std::isnan(na) || std::isnan(nb)) {
         return Value();
     }
