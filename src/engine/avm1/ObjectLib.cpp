@@ -89,7 +89,8 @@ Value objectHasOwnProperty(Vm& vm, const CallInfo& c) {
     if (o == nullptr || c.count() == 0) {
         return Value::boolean(false);
     }
-    return Value::boolean(vm.has(o, vm.toString(c.arg(0)), true));
+    String* name = vm.toString(c.arg(0));
+    return Value::boolean(!name->view().empty() && vm.has(o, name, true));
 }
 
 Value objectIsPropertyEnumerable(Vm& vm, const CallInfo& c) {
@@ -293,6 +294,7 @@ Value globalParseFloat(Vm& vm, const CallInfo& c) {
     }
     bool any = false;
     bool point = false;
+    bool secondPoint = false;
     while (i < s.size()) {
         if (s[i] >= '0' && s[i] <= '9') {
             text.push_back(s[i]);
@@ -301,6 +303,8 @@ Value globalParseFloat(Vm& vm, const CallInfo& c) {
             if (!point) {
                 text.push_back('.');
                 point = true;
+            } else {
+                secondPoint = true;  // later points are skipped, and no exponent follows
             }
         } else {
             break;
@@ -310,7 +314,7 @@ Value globalParseFloat(Vm& vm, const CallInfo& c) {
     if (!any) {
         return Value(kNaN);
     }
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    if (!secondPoint && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         std::size_t k = i + 1;
         std::string exp = "e";
         if (k < s.size() && (s[k] == '-' || s[k] == '+')) {

@@ -344,6 +344,9 @@ Value math_pow(Vm& vm, const CallInfo& c) {
 }
 
 Value math_max(Vm& vm, const CallInfo& c) {
+    if (c.count() == 1) {
+        return Value(kNaN);  // one argument is compared with a missing one
+    }
     double r = -std::numeric_limits<double>::infinity();
     for (const Value& v : c.args) {
         const double d = vm.toNumber(v);
@@ -356,6 +359,9 @@ Value math_max(Vm& vm, const CallInfo& c) {
 }
 
 Value math_min(Vm& vm, const CallInfo& c) {
+    if (c.count() == 1) {
+        return Value(kNaN);  // one argument is compared with a missing one
+    }
     double r = std::numeric_limits<double>::infinity();
     for (const Value& v : c.args) {
         const double d = vm.toNumber(v);

@@ -186,10 +186,8 @@ double stringToNumber(std::string_view s, int swfVersion) {
         }
         k = e;
     }
-    for (std::size_t t = k; t < unsignedBody.size(); ++t) {
-        if (!isSpace(unsignedBody[t])) {
-            return std::numeric_limits<double>::quiet_NaN();
-        }
+    if (k != unsignedBody.size()) {
+        return std::numeric_limits<double>::quiet_NaN();  // trailing text, white space too
     }
     const std::string text(unsignedBody.substr(0, k));
     const double v = std::strtod(text.c_str(), nullptr);

@@ -78,7 +78,7 @@ std::string numberToString(double n);
 // their digits; other values fall back to base 10.
 std::string numberToStringRadix(double n, int radix);
 
-// String to number as the SWF 5+ conversions do: surrounding white space, "0x" hex (SWF 6+
+// String to number as the SWF 5+ conversions do: leading white space, "0x" hex (SWF 6+
 // when hexAllowed), sign, decimal with optional exponent; anything else is NaN. An empty
 // string is NaN for SWF 5+ and 0 for older movies.
 double stringToNumber(std::string_view s, int swfVersion);

@@ -47,7 +47,8 @@ TEST(NumberPrinting, Radix) {
 }
 
 TEST(StringToNumber, DecimalHexOctalAndJunk) {
-    EXPECT_EQ(stringToNumber("  42  ", 7), 42);
+    EXPECT_EQ(stringToNumber("  42", 7), 42);
+    EXPECT_TRUE(std::isnan(stringToNumber("42  ", 7)));  // trailing white space is not a number
     EXPECT_EQ(stringToNumber("-1.5e3", 7), -1500);
     EXPECT_EQ(stringToNumber("0x96", 7), 150);
     EXPECT_EQ(stringToNumber("010", 7), 8);
