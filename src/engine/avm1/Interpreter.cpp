@@ -1878,7 +1878,15 @@ bool Vm::runActions(const CodeOwner& code, std::size_t begin, std::size_t end, D
     if (outer) {
         running_ = true;
         scriptStart_ = std::chrono::steady_clock::now();
+    } else if (depth_ + 1 > std::min(limits_.maxRecursion, kHardRecursionLimit)) {
+        // Blocks run from scripts (ActionCall) nest like calls and share their limit.
+        throw ScriptAbort{"Script recursion went deeper than the limit; the script was stopped"};
     }
+    ++depth_;
+    struct DepthGuard {
+        int& depth;
+        ~DepthGuard() { --depth; }
+    } depthGuard{depth_};
     Frame fr;
     fr.caller = frame_;
     fr.code = code;

@@ -126,6 +126,15 @@ TEST(Limits, DeepRecursionIsStopped) {
     EXPECT_EQ(run.host().errors.size(), 1u);
 }
 
+TEST(Limits, AFrameCallingItselfIsStopped) {
+    // Frame 1 runs call(1): the frame's actions run again, nested, without end.
+    ActionWriter a;
+    a.push({1}).record(op::Call, {});
+    ScriptRun run(7, a);
+    run.frames(1);
+    EXPECT_EQ(run.host().errors.size(), 1u);
+}
+
 TEST(Limits, RecursionWithinTheLimitRuns) {
     // function f(n) { if (n > 0) return f(n - 1) + 1; return 0; } trace(f(100));
     ActionWriter f;
