@@ -98,6 +98,8 @@ class Interpreter {
     // Splits a path variable ("a/b:c", "a.b.c") into the object and the name in it.
     bool resolvePathVariable(std::string_view path, Value& base, String*& name);
     Value evaluatePath(std::string_view path);
+    // Resolves "a.b.c" to the object holding the last name, trying each scope in turn.
+    bool walkDotPath(std::string_view path, Value& base, String*& last);
     Scope* captureScope();
     FunctionObject* defineFunction(std::shared_ptr<FunctionDef> def);
     void callFunctionAction();
@@ -148,36 +150,80 @@ bool Interpreter::lookupScopes(String* name, Value& out, Object** holder) {
     return false;
 }
 
+bool Interpreter::walkDotPath(std::string_view path, Value& base, String*& last) {
+    std::vector<std::string_view> segments;
+    std::size_t i = 0;
+    while (i <= path.size()) {
+        std::size_t j = path.find('.', i);
+        if (j == std::string_view::npos) {
+            j = path.size();
+        }
+        if (j == i) {
+            return false;
+        }
+        segments.push_back(path.substr(i, j - i));
+        i = j + 1;
+    }
+    if (segments.size() < 2) {
+        return false;
+    }
+    // Walks the members from one start value; fails when something on the way is no object.
+    auto walk = [&](Value cur) {
+        for (std::size_t k = 1; k + 1 < segments.size(); ++k) {
+            if (!cur.isObject()) {
+                return false;
+            }
+            cur = vm_.get(cur, vm_.intern(segments[k]));
+        }
+        if (!cur.isObject()) {
+            return false;
+        }
+        base = cur;
+        last = vm_.intern(segments.back());
+        return true;
+    };
+    String* first = vm_.intern(segments[0]);
+    if (segments[0][0] == '_' || segments[0] == "this") {
+        const Value v = getVariable(first);
+        if (!v.isUndefined()) {
+            return walk(v);
+        }
+    }
+    // The path is tried from each scope holding its first name, innermost first; the first
+    // whose last object has the last name wins, else the first that could be walked.
+    String* k = vm_.key(first);
+    Value firstBase;
+    for (Scope* s = f_.scope; s != nullptr; s = s->parent) {
+        Object* o = s->kind == Scope::Kind::Target ? f_.target.asObject() : s->object;
+        Value start;
+        if (o != nullptr && vm_.lookup(o, Value(o), k, start) && walk(start)) {
+            if (vm_.has(base.object(), last, false)) {
+                return true;
+            }
+            if (firstBase.isUndefined()) {
+                firstBase = base;
+            }
+        }
+    }
+    if (firstBase.isObject()) {
+        base = firstBase;
+        return true;
+    }
+    return false;
+}
+
 Value Interpreter::evaluatePath(std::string_view path) {
     // Slash paths name clips; dot paths start from a variable and walk members.
     if (path.find('/') != std::string_view::npos) {
         const DisplayId id = vm_.resolvePath(targetId() ? targetId() : originalId(), path);
         return id != kNoDisplay ? Value(vm_.clipObject(id)) : Value();
     }
-    Value cur;
-    std::size_t i = 0;
-    bool first = true;
-    while (i <= path.size()) {
-        std::size_t j = path.find('.', i);
-        if (j == std::string_view::npos) {
-            j = path.size();
-        }
-        const std::string_view seg = path.substr(i, j - i);
-        if (first) {
-            if (seg.empty()) {
-                return Value();
-            }
-            cur = getVariable(vm_.intern(seg));
-            first = false;
-        } else {
-            if (!cur.isObject()) {
-                return Value();
-            }
-            cur = vm_.get(cur, vm_.intern(seg));
-        }
-        i = j + 1;
+    if (path.find('.') == std::string_view::npos) {
+        return path.empty() ? Value() : getVariable(vm_.intern(path));
     }
-    return cur;
+    Value base;
+    String* last = nullptr;
+    return walkDotPath(path, base, last) ? vm_.get(base, last) : Value();
 }
 
 bool Interpreter::resolvePathVariable(std::string_view path, Value& base, String*& name) {
@@ -190,19 +236,21 @@ bool Interpreter::resolvePathVariable(std::string_view path, Value& base, String
             return true;
         }
         const DisplayId id = vm_.resolvePath(targetId() ? targetId() : originalId(), clipPath);
-        base = id != kNoDisplay ? Value(vm_.clipObject(id)) : Value();
+        // Not a clip: the part before the colon may name an object variable.
+        base = id != kNoDisplay ? Value(vm_.clipObject(id)) : evaluatePath(clipPath);
         return true;
     }
     const std::size_t slash = path.rfind('/');
     if (slash != std::string_view::npos) {
         return false;
     }
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string_view::npos || dot == 0 || dot + 1 == path.size()) {
+    if (path.find('.') == std::string_view::npos) {
         return false;
     }
-    base = evaluatePath(path.substr(0, dot));
-    name = vm_.intern(path.substr(dot + 1));
+    if (!walkDotPath(path, base, name)) {
+        base = Value();  // a path to nothing: reads undefined, writes nowhere
+        name = vm_.intern(path);
+    }
     return true;
 }
 
@@ -286,6 +334,10 @@ void Interpreter::setVariable(String* name, const Value& v) {
 }
 
 void Interpreter::defineLocal(String* name, const Value& v) {
+    if (name->view().find_first_of(":/") != std::string_view::npos) {
+        setVariable(name, v);  // a path names where the variable goes
+        return;
+    }
     if (f_.activation != nullptr) {
         vm_.define(f_.activation, name->view(), v, 0);
         return;

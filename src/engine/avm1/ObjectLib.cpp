@@ -13,7 +13,8 @@ namespace zd::avm1 {
 void Vm::installLibrary() {
     protos_.object = heap_.make<Object>(nullptr);
     protos_.function = heap_.make<Object>(protos_.object);
-    global_ = heap_.make<Object>(protos_.object);
+    // _global is bare: no prototype, so not even Object's methods.
+    global_ = heap_.make<Object>(nullptr);
     lib::installObject(*this);
     lib::installFunction(*this);
     lib::installGlobals(*this);
@@ -58,7 +59,8 @@ Value objectConstructor(Vm& vm, const CallInfo& c) {
     if (c.construct) {
         return c.thisValue;
     }
-    return Value(vm.newObject());
+    // Called as a function without a value, Object makes a bare object (no prototype).
+    return Value(vm.heap().make<Object>(nullptr));
 }
 
 Value objectAddProperty(Vm& vm, const CallInfo& c) {
