@@ -1719,6 +1719,16 @@ Value Vm::callInternal(const Value& fn, const Value& thisValue, std::span<const 
     }
     auto* f = static_cast<FunctionObject*>(o);
     if (f->native != nullptr) {
+        // Natives count as calls too: one calling itself through conversions must end.
+        if (depth_ + 1 > std::min(limits_.maxRecursion, kHardRecursionLimit)) {
+            throw ScriptAbort{
+                "Script recursion went deeper than the limit; the script was stopped"};
+        }
+        ++depth_;
+        struct DepthGuard {
+            int& depth;
+            ~DepthGuard() { --depth; }
+        } guard{depth_};
         CallInfo info{thisValue, args, f, false};
         return f->native(*this, info);
     }

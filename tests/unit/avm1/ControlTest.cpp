@@ -135,6 +135,20 @@ TEST(Limits, AFrameCallingItselfIsStopped) {
     EXPECT_EQ(run.host().errors.size(), 1u);
 }
 
+TEST(Limits, ANativeCallingItselfThroughConversionsIsStopped) {
+    // o = {}; o.toString = String.prototype.toString; trace(o): the method converts its
+    // this, which calls the method again.
+    ActionWriter a;
+    a.push({"o", 0}).act(op::InitObject).act(op::SetVariable);
+    a.getVariable("o").push({"toString"}).getVariable("String").push({"prototype"});
+    a.act(op::GetMember).push({"toString"}).act(op::GetMember).act(op::SetMember);
+    a.getVariable("o").act(op::Trace);
+    a.trace("not reached");
+    ScriptRun run(7, a);
+    EXPECT_EQ(run.frames(1), "");
+    EXPECT_EQ(run.host().errors.size(), 1u);
+}
+
 TEST(Limits, RecursionWithinTheLimitRuns) {
     // function f(n) { if (n > 0) return f(n - 1) + 1; return 0; } trace(f(100));
     ActionWriter f;
