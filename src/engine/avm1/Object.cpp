@@ -23,6 +23,9 @@ bool visibleToVersion(std::uint16_t flags, int swfVersion) {
     if ((flags & kVersion9) != 0 && swfVersion < 9) {
         return false;
     }
+    if ((flags & kVersion10) != 0 && swfVersion < 10) {
+        return false;
+    }
     return true;
 }
 

@@ -26,9 +26,12 @@ enum PropertyFlag : std::uint16_t {
     kVersion7 = 1 << 10,
     kVersion8 = 1 << 12,
     kVersion9 = 1 << 13,
-    kVersionMask = kVersion6 | kVersion7 | kVersion8 | kVersion9,
+    kVersion10 = 1 << 14,
+    kVersionMask = kVersion6 | kVersion7 | kVersion8 | kVersion9 | kVersion10,
 };
 
+// Whether a property's version bits let a movie of this version see its value. A hidden
+// property still exists (hasOwnProperty, for-in) but reads as undefined until written.
 bool visibleToVersion(std::uint16_t flags, int swfVersion);
 
 struct Property {

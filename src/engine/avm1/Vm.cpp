@@ -179,8 +179,10 @@ bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
             return true;
         }
         Property* p = cur->properties().find(k);
-        if (p != nullptr && visibleToVersion(p->flags, version_)) {
-            if (p->isAccessor()) {
+        if (p != nullptr) {
+            if (!visibleToVersion(p->flags, version_)) {
+                out = Value();
+            } else if (p->isAccessor()) {
                 Object* getter = p->getter;
                 out = call(Value(getter), thisValue, {});
             } else {
@@ -269,7 +271,14 @@ void Vm::set(const Value& target, String* name, const Value& value) {
         return;
     }
     Property* p = o->properties().find(k);
-    if (p == nullptr || !visibleToVersion(p->flags, version_)) {
+    if (p != nullptr && !visibleToVersion(p->flags, version_)) {
+        // Writing a property hidden from this version makes it visible again.
+        p->value = v;
+        p->getter = p->setter = nullptr;
+        p->flags = static_cast<std::uint16_t>(p->flags & ~kVersionMask);
+        return;
+    }
+    if (p == nullptr) {
         // An accessor up the chain takes the write.
         Object* owner = nullptr;
         Property* inherited = o->proto() ? findProperty(o->proto(), k, &owner) : nullptr;
@@ -280,9 +289,7 @@ void Vm::set(const Value& target, String* name, const Value& value) {
             }
             return;
         }
-        if (p == nullptr) {
-            p = &o->properties().add(k, name->interned() ? name : intern(name->view()));
-        }
+        p = &o->properties().add(k, name->interned() ? name : intern(name->view()));
         p->value = v;
         if (o->kind() == ObjectKind::Array) {
             auto* a = static_cast<ArrayObject*>(o);
@@ -334,8 +341,7 @@ bool Vm::has(Object* o, String* name, bool ownOnly) {
     if (o->getSpecial(*this, k, dummy)) {
         return true;
     }
-    Property* p = o->properties().find(k);
-    if (p != nullptr && visibleToVersion(p->flags, version_)) {
+    if (o->properties().find(k) != nullptr) {
         return true;
     }
     if (ownOnly || o->proto() == nullptr) {
@@ -367,7 +373,7 @@ std::vector<String*> Vm::enumerate(Object* o) {
             if (seenKey(p.key)) {
                 continue;
             }
-            if ((p.flags & kDontEnum) == 0 && visibleToVersion(p.flags, version_)) {
+            if ((p.flags & kDontEnum) == 0) {
                 names.push_back(p.name);
             }
         }

@@ -164,6 +164,20 @@ TEST(Properties, ASSetPropFlagsHidesProtectsAndLocks) {
     EXPECT_EQ(traceOf(7, a), "b\nc\nfalse\n3\n1\n");
 }
 
+TEST(Properties, VersionFlagsHideValuesFromOlderMoviesUntilWritten) {
+    // o = {p: "v"}; ASSetPropFlags(o, "p", 0x2000);  -- visible from SWF 9 on
+    ActionWriter a;
+    a.push({"o", "p", "v", 1}).act(op::InitObject).act(op::SetVariable);
+    a.push({0x2000, "p"}).getVariable("o").push({3, "ASSetPropFlags"}).act(op::CallFunction);
+    a.act(op::Pop);
+    a.getVariable("o").push({"p"}).act(op::GetMember).act(op::Trace);
+    a.push({"p", 1}).getVariable("o").push({"hasOwnProperty"}).act(op::CallMethod).act(op::Trace);
+    a.getVariable("o").push({"p", "new"}).act(op::SetMember);
+    a.getVariable("o").push({"p"}).act(op::GetMember).act(op::Trace);
+    EXPECT_EQ(traceOf(8, a), "undefined\ntrue\nnew\n");
+    EXPECT_EQ(traceOf(9, a), "v\ntrue\nnew\n");
+}
+
 TEST(Properties, EnumerationListsNewestFirstThenInherited) {
     // p = {inherited: 1}; o = {}; o.__proto__ = p; o.first = 1; o.second = 2;
     ActionWriter a;
