@@ -19,13 +19,15 @@ std::uint32_t lengthOf(Vm& vm, Object* o) {
 }
 
 Value elementAt(Vm& vm, Object* o, std::uint32_t i) {
+    // Array methods read the elements an object holds itself: no prototypes, no getters.
     if (o->kind() == ObjectKind::Array) {
         auto* a = static_cast<ArrayObject*>(o);
-        if (i < a->dense.size() && !a->dense[i].isHole()) {
-            return a->dense[i];
+        if (i < a->dense.size()) {
+            return a->dense[i].isHole() ? Value() : a->dense[i];
         }
     }
-    return vm.get(Value(o), vm.intern(std::to_string(i)));
+    const Property* p = o->properties().find(vm.key(std::to_string(i)));
+    return p != nullptr && !p->isAccessor() ? p->value : Value();
 }
 
 void setElement(Vm& vm, Object* o, std::uint32_t i, const Value& v) {

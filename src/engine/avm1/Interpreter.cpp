@@ -1398,8 +1398,8 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x4E: {  // GetMember
                 const Value name = pop();
                 const Value object = pop();
-                if (Object* o = object.asObject();
-                    o != nullptr && o->kind() == ObjectKind::Array && name.isNumber()) {
+                if (Object* o = object.asObject(); o != nullptr && o->kind() == ObjectKind::Array &&
+                                                   name.isNumber() && o->properties().size() == 0) {
                     auto* a = static_cast<ArrayObject*>(o);
                     const double d = name.number();
                     if (d >= 0 && d < static_cast<double>(a->dense.size()) && d == std::trunc(d) &&
@@ -1416,7 +1416,8 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 const Value name = pop();
                 const Value object = pop();
                 if (Object* o = object.asObject(); o != nullptr && o->kind() == ObjectKind::Array &&
-                                                   name.isNumber() && o->watches().empty()) {
+                                                   name.isNumber() && o->watches().empty() &&
+                                                   o->properties().size() == 0) {
                     auto* a = static_cast<ArrayObject*>(o);
                     const double d = name.number();
                     if (d >= 0 && d < static_cast<double>(a->dense.size()) && d == std::trunc(d)) {

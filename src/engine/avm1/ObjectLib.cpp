@@ -68,13 +68,17 @@ Value objectAddProperty(Vm& vm, const CallInfo& c) {
     const Value name = c.arg(0);
     const Value getter = c.arg(1);
     const Value setter = c.arg(2);
-    if (o == nullptr || !name.isString() || name.string()->view().empty() || !isCallable(getter)) {
+    if (o == nullptr || name.isUndefined() || !isCallable(getter)) {
         return Value::boolean(false);
     }
-    if (!setter.isNull() && !setter.isUndefined() && !isCallable(setter)) {
+    // The setter must be a function or an explicit null (a read-only property).
+    if (!setter.isNull() && !isCallable(setter)) {
         return Value::boolean(false);
     }
-    String* n = vm.intern(name.string()->view());
+    String* n = vm.intern(vm.toString(name)->view());
+    if (n->view().empty()) {
+        return Value::boolean(false);
+    }
     String* k = vm.key(n);
     Property* p = o->properties().find(k);
     if (p == nullptr) {
@@ -500,18 +504,28 @@ Value broadcastMessage(Vm& vm, const CallInfo& c) {
     return Value::boolean(!targets.empty());
 }
 
+// Listeners are matched with ==, so adding null replaces an undefined entry.
+bool removeFirstEqual(Vm& vm, Object* list, const Value& v) {
+    const std::uint32_t n = lengthOf(vm, list);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        if (vm.abstractEquals(elementAt(vm, list, i), v)) {
+            for (std::uint32_t k = i; k + 1 < n; ++k) {
+                setElement(vm, list, k, elementAt(vm, list, k + 1));
+            }
+            vm.set(Value(list), vm.atoms().length, Value(static_cast<double>(n - 1)));
+            return true;
+        }
+    }
+    return false;
+}
+
 Value addListener(Vm& vm, const CallInfo& c) {
     Object* list = vm.get(c.thisValue, "_listeners").asObject();
     if (list == nullptr) {
         return Value::boolean(false);
     }
-    const std::uint32_t n = lengthOf(vm, list);
-    for (std::uint32_t i = 0; i < n; ++i) {
-        if (Vm::strictEquals(elementAt(vm, list, i), c.arg(0))) {
-            return Value::boolean(true);
-        }
-    }
-    setElement(vm, list, n, c.arg(0));
+    removeFirstEqual(vm, list, c.arg(0));
+    setElement(vm, list, lengthOf(vm, list), c.arg(0));
     return Value::boolean(true);
 }
 
@@ -520,17 +534,7 @@ Value removeListener(Vm& vm, const CallInfo& c) {
     if (list == nullptr) {
         return Value::boolean(false);
     }
-    const std::uint32_t n = lengthOf(vm, list);
-    for (std::uint32_t i = 0; i < n; ++i) {
-        if (Vm::strictEquals(elementAt(vm, list, i), c.arg(0))) {
-            for (std::uint32_t k = i; k + 1 < n; ++k) {
-                setElement(vm, list, k, elementAt(vm, list, k + 1));
-            }
-            vm.set(Value(list), vm.atoms().length, Value(static_cast<double>(n - 1)));
-            return Value::boolean(true);
-        }
-    }
-    return Value::boolean(false);
+    return Value::boolean(removeFirstEqual(vm, list, c.arg(0)));
 }
 
 Value broadcasterInitialize(Vm& vm, const CallInfo& c) {

@@ -175,10 +175,11 @@ bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
     }
     int depth = 0;
     for (Object* cur = o; cur != nullptr && depth < kMaxProtoDepth; cur = cur->proto(), ++depth) {
-        if (cur->getSpecial(*this, k, out)) {
+        // Own properties first: addProperty can take over an array's length or an index.
+        Property* p = cur->properties().find(k);
+        if (p == nullptr && cur->getSpecial(*this, k, out)) {
             return true;
         }
-        Property* p = cur->properties().find(k);
         if (p != nullptr) {
             if (!visibleToVersion(p->flags, version_)) {
                 out = Value();
@@ -267,10 +268,10 @@ void Vm::set(const Value& target, String* name, const Value& value) {
         o->setProtoLink(v.asObject());
         return;
     }
-    if (o->setSpecial(*this, k, v)) {
+    Property* p = o->properties().find(k);
+    if ((p == nullptr || !p->isAccessor()) && o->setSpecial(*this, k, v)) {
         return;
     }
-    Property* p = o->properties().find(k);
     if (p != nullptr && !visibleToVersion(p->flags, version_)) {
         // Writing a property hidden from this version makes it visible again.
         p->value = v;
