@@ -13,6 +13,7 @@ ActionsRun runActions(std::span<const std::uint8_t> data) {
     const avm1::Bytes code(data.begin() + 1, data.end());
     const avm1trace::ScriptedMovie movie = avm1trace::movieOf(version, {code, code});
     avm1trace::TraceHost host(movie);
+    host.maxLines = 1000;
     avm1::Limits limits;
     limits.timeout = std::chrono::milliseconds(100);
     limits.maxRecursion = 100;
@@ -23,10 +24,11 @@ ActionsRun runActions(std::span<const std::uint8_t> data) {
     host.stepFrame();
     for (int i = 0; i < 3; ++i) {
         host.clock += 1000;
+        avm1::Vm::TickBudget tick(vm);
         vm.runTimers(host.clock);
     }
     vm.collectGarbage();
-    return {host.lines.size(), host.errors.size()};
+    return {host.traceCount, host.errors.size()};
 }
 
 }  // namespace zd::fuzz

@@ -509,6 +509,10 @@ void TraceHost::runFrameScripts(int frame) {
 }
 
 void TraceHost::stepFrame() {
+    std::optional<avm1::Vm::TickBudget> budget;
+    if (vm_ != nullptr) {
+        budget.emplace(*vm_);
+    }
     Clip& root = clips_.at(kRoot);
     // A timeline of one frame stays on it: its scripts run once.
     const bool moves = !started_ || (root.playing && root.totalFrames > 1);
@@ -528,7 +532,9 @@ void TraceHost::stepFrame() {
     std::vector<PendingLoad> due;
     due.swap(loads_);
     for (auto& l : due) {
-        vm_->deliverLoad(l.id, l.ok, l.data);
+        if (vm_ != nullptr) {
+            vm_->deliverLoad(l.id, l.ok, l.data);
+        }
     }
     if (vm_ != nullptr) {
         vm_->runTimers(clock);

@@ -56,7 +56,14 @@ class TraceHost : public avm1::Host {
     std::uint64_t seed = 1;
 
     // Host
-    void trace(std::string_view line) override { lines.emplace_back(line); }
+    std::size_t maxLines = static_cast<std::size_t>(-1);  // traces kept (all are counted)
+    std::size_t traceCount = 0;
+
+    void trace(std::string_view line) override {
+        if (++traceCount <= maxLines) {
+            lines.emplace_back(line);
+        }
+    }
     double timer() override { return clock; }
     double now() override { return wallClock + clock; }
     double utcOffsetMinutes(double) override { return utcOffset; }

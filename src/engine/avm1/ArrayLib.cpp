@@ -63,6 +63,7 @@ std::vector<Value> elementsOf(Vm& vm, Object* o) {
         }
     }
     for (std::uint32_t i = 0; i < n; ++i) {
+        vm.step();
         out.push_back(elementAt(vm, o, i));
     }
     return out;
@@ -88,9 +89,11 @@ void assign(Vm& vm, Object* o, const std::vector<Value>& items) {
     }
     const std::uint32_t old = lengthOf(vm, o);
     for (std::uint32_t i = 0; i < items.size(); ++i) {
+        vm.step();
         setElement(vm, o, i, items[i]);
     }
     for (std::uint32_t i = static_cast<std::uint32_t>(items.size()); i < old; ++i) {
+        vm.step();
         vm.remove(o, vm.intern(std::to_string(i)));
     }
     vm.set(Value(o), vm.atoms().length, Value(static_cast<double>(items.size())));
@@ -135,6 +138,7 @@ std::string joinElements(Vm& vm, Object* o, std::string_view sep) {
     std::string out;
     const std::uint32_t n = lengthOf(vm, o);
     for (std::uint32_t i = 0; i < n; ++i) {
+        vm.step();
         if (i > 0) {
             out += sep;
         }
@@ -184,6 +188,7 @@ Value arrayPush(Vm& vm, const CallInfo& c) {
     }
     std::uint32_t n = lengthOf(vm, o);
     for (const Value& v : c.args) {
+        vm.step();
         setElement(vm, o, n++, v);
     }
     vm.set(Value(o), vm.atoms().length, Value(static_cast<double>(n)));
@@ -393,6 +398,7 @@ bool sortItems(Vm& vm, const std::vector<Value>& items, const Value& comparator,
     }
     const std::vector<Value>& k = keyOf ? keys : items;
     auto cmp = [&](std::size_t ia, std::size_t ib) {
+        vm.step();
         int r;
         const Value a = k[ia].isHole() ? Value() : k[ia];
         const Value b = k[ib].isHole() ? Value() : k[ib];
@@ -462,6 +468,7 @@ Value arraySortOn(Vm& vm, const CallInfo& c) {
     if (Object* list = c.arg(0).asObject(); list != nullptr && list->kind() == ObjectKind::Array) {
         const std::uint32_t n = lengthOf(vm, list);
         for (std::uint32_t i = 0; i < n; ++i) {
+            vm.step();
             fields.push_back(vm.toString(elementAt(vm, list, i)));
         }
     } else {
@@ -471,6 +478,7 @@ Value arraySortOn(Vm& vm, const CallInfo& c) {
     if (Object* list = c.arg(1).asObject(); list != nullptr && list->kind() == ObjectKind::Array) {
         const std::uint32_t n = lengthOf(vm, list);
         for (std::uint32_t i = 0; i < n; ++i) {
+            vm.step();
             fieldFlags.push_back(vm.toInt32(elementAt(vm, list, i)));
         }
         if (fieldFlags.size() != fields.size()) {
@@ -486,6 +494,7 @@ Value arraySortOn(Vm& vm, const CallInfo& c) {
     }
     bool duplicate = false;
     auto cmp = [&](std::size_t ia, std::size_t ib) {
+        vm.step();
         for (std::size_t f = 0; f < fields.size(); ++f) {
             const int ff = fieldFlags.empty() ? flags : fieldFlags[f];
             const Value a = items[ia].isObject() ? vm.get(items[ia], fields[f]) : Value();

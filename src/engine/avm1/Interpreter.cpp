@@ -1743,9 +1743,8 @@ Value Vm::call(const Value& fn, const Value& thisValue, std::span<const Value> a
 
 Value Vm::callFromHost(const Value& fn, const Value& thisValue, std::span<const Value> args) {
     const bool outer = !running_;
-    if (outer) {
-        running_ = true;
-        scriptStart_ = std::chrono::steady_clock::now();
+    if (outer && !beginOuterRun()) {
+        return Value();
     }
     Value result;
     try {
@@ -1757,6 +1756,7 @@ Value Vm::callFromHost(const Value& fn, const Value& thisValue, std::span<const 
             throw;
         }
         reportError(a.reason);
+        abortedOuterRun();
     }
     if (outer) {
         running_ = false;
@@ -1939,8 +1939,9 @@ bool Vm::runActions(const CodeOwner& code, std::size_t begin, std::size_t end, D
     }
     const bool outer = !running_;
     if (outer) {
-        running_ = true;
-        scriptStart_ = std::chrono::steady_clock::now();
+        if (!beginOuterRun()) {
+            return false;
+        }
     } else if (depth_ + 1 > std::min(limits_.maxRecursion, kHardRecursionLimit)) {
         // Blocks run from scripts (ActionCall) nest like calls and share their limit.
         throw ScriptAbort{"Script recursion went deeper than the limit; the script was stopped"};
@@ -1976,6 +1977,7 @@ bool Vm::runActions(const CodeOwner& code, std::size_t begin, std::size_t end, D
             throw;
         }
         reportError(a.reason);
+        abortedOuterRun();
         ok = false;
     }
     frame_ = fr.caller;

@@ -206,6 +206,7 @@ Value functionApply(Vm& vm, const CallInfo& c) {
         const std::uint32_t n = std::min<std::uint32_t>(lengthOf(vm, list), 1u << 16);
         args.reserve(n);
         for (std::uint32_t i = 0; i < n; ++i) {
+            vm.step();
             args.push_back(elementAt(vm, list, i));
         }
     }
@@ -445,6 +446,7 @@ Value globalASSetPropFlags(Vm& vm, const CallInfo& c) {
     } else if (Object* a = names.asObject()) {
         const std::uint32_t n = std::min<std::uint32_t>(lengthOf(vm, a), 1u << 16);
         for (std::uint32_t i = 0; i < n; ++i) {
+            vm.step();
             list.push_back(vm.toString(elementAt(vm, a, i)));
         }
     }
@@ -492,6 +494,7 @@ Value broadcastMessage(Vm& vm, const CallInfo& c) {
     std::vector<Value> targets;
     const std::uint32_t n = std::min<std::uint32_t>(lengthOf(vm, list), 1u << 16);
     for (std::uint32_t i = 0; i < n; ++i) {
+        vm.step();
         targets.push_back(elementAt(vm, list, i));
     }
     const std::span<const Value> rest = c.args.subspan(1);
@@ -508,6 +511,7 @@ Value broadcastMessage(Vm& vm, const CallInfo& c) {
 bool removeFirstEqual(Vm& vm, Object* list, const Value& v) {
     const std::uint32_t n = lengthOf(vm, list);
     for (std::uint32_t i = 0; i < n; ++i) {
+        vm.step();
         if (vm.abstractEquals(elementAt(vm, list, i), v)) {
             for (std::uint32_t k = i; k + 1 < n; ++k) {
                 setElement(vm, list, k, elementAt(vm, list, k + 1));

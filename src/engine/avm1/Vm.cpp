@@ -872,8 +872,38 @@ void Vm::removeRoot(Object* o) {
 }
 
 void Vm::checkLimits() {
-    if (std::chrono::steady_clock::now() - scriptStart_ > limits_.timeout) {
+    if (running_ && std::chrono::steady_clock::now() - scriptStart_ > limits_.timeout) {
         throw ScriptAbort{"A script ran longer than the time limit and was stopped"};
+    }
+}
+
+Vm::TickBudget::TickBudget(Vm& vm) : vm_(vm), outer_(!vm.inTick_) {
+    if (outer_) {
+        vm_.inTick_ = true;
+        vm_.tickExhausted_ = false;
+        vm_.tickStart_ = std::chrono::steady_clock::now();
+    }
+}
+
+Vm::TickBudget::~TickBudget() {
+    if (outer_) {
+        vm_.inTick_ = false;
+        vm_.tickExhausted_ = false;
+    }
+}
+
+bool Vm::beginOuterRun() {
+    if (inTick_ && tickExhausted_) {
+        return false;
+    }
+    running_ = true;
+    scriptStart_ = inTick_ ? tickStart_ : std::chrono::steady_clock::now();
+    return true;
+}
+
+void Vm::abortedOuterRun() {
+    if (inTick_) {
+        tickExhausted_ = true;
     }
 }
 
@@ -892,6 +922,21 @@ void Vm::removeTimer(int id) {
 }
 
 void Vm::runTimers(double now) {
+    // All the timers of one tick share one time budget: callbacks that each ran into the
+    // limit cannot add up to freezing the player.
+    const bool outer = !running_;
+    if (outer && !beginOuterRun()) {
+        return;
+    }
+    struct EndRun {
+        Vm& vm;
+        bool outer;
+        ~EndRun() {
+            if (outer) {
+                vm.running_ = false;
+            }
+        }
+    } endRun{*this, outer};
     std::vector<int> due;
     for (const auto& t : timers_) {
         if (t.due <= now) {
@@ -926,9 +971,28 @@ void Vm::runTimers(double now) {
             for (auto& a : t.args) {
                 pinned_.push_back(a);
             }
-            callFromHost(fn, self, t.args);
+            bool aborted = false;
+            try {
+                callInternal(fn, self, t.args, nullptr);
+            } catch (ScriptException&) {
+                // An uncaught throw ends the callback.
+            } catch (ScriptAbort& a) {
+                if (!outer) {
+                    pinned_.resize(pinned_.size() - 2 - t.args.size());
+                    throw;
+                }
+                reportError(a.reason);
+                abortedOuterRun();
+                aborted = true;
+            }
             pinned_.resize(pinned_.size() - 2 - t.args.size());
+            if (aborted) {
+                break;  // the tick's budget is spent: the rest wait for the next one
+            }
         }
+    }
+    if (outer) {
+        maybeCollect();
     }
 }
 
@@ -949,6 +1013,9 @@ void Vm::deliverLoad(std::uint64_t requestId, bool ok, std::string_view data) {
     }
     Object* receiver = it->second;
     loads_.erase(it);
+    if (tickExhausted()) {
+        return;  // this tick's scripts ran out of time: the result is dropped
+    }
     pinned_.push_back(Value(receiver));
     if (ok) {
         define(receiver, "_bytesLoaded", Value(static_cast<double>(data.size())), kDontEnum);

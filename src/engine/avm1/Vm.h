@@ -104,6 +104,22 @@ class Vm {
     Value callFromHost(const Value& fn, const Value& thisValue, std::span<const Value> args);
     // `new fn(args)`.
     Value construct(const Value& fn, std::span<const Value> args);
+    // The scripts of one tick (frame actions, events, timers, loads) share one time budget
+    // while one of these is alive: once a script runs into the limit, the tick's remaining
+    // scripts are skipped, so many runaway handlers cannot add up to a frozen player.
+    class TickBudget {
+      public:
+        explicit TickBudget(Vm& vm);
+        ~TickBudget();
+        TickBudget(const TickBudget&) = delete;
+        TickBudget& operator=(const TickBudget&) = delete;
+
+      private:
+        Vm& vm_;
+        bool outer_;
+    };
+    // Whether a script of the current tick ran out of time (scripts are then skipped).
+    bool tickExhausted() const { return inTick_ && tickExhausted_; }
     // Runs the timers that are due at time now (ms, the host's timer()).
     void runTimers(double now);
     bool hasTimers() const { return !timers_.empty(); }
@@ -230,6 +246,12 @@ class Vm {
     };
     void maybeCollect();
     void checkLimits();
+    // For long loops inside natives: counts as an action, so the time limit holds there too.
+    void step() {
+        if ((++actions_ & 0x3fff) == 0) {
+            checkLimits();
+        }
+    }
     // The clip scripts run on right now (the target of the innermost frame), or none.
     DisplayId currentTarget() const;
     Frame* currentFrame() { return frame_; }
@@ -262,6 +284,12 @@ class Vm {
     std::uint64_t actions_ = 0;
     std::chrono::steady_clock::time_point scriptStart_{};
     bool running_ = false;
+    bool inTick_ = false;
+    bool tickExhausted_ = false;
+    std::chrono::steady_clock::time_point tickStart_{};
+    // Starts the time budget of an outermost script; false when the tick's budget is gone.
+    bool beginOuterRun();
+    void abortedOuterRun();
     std::unordered_map<DisplayId, ClipObject*> clips_;
     std::unordered_map<Object*, int> roots_;
     std::vector<Timer> timers_;

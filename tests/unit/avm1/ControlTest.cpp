@@ -109,6 +109,34 @@ TEST(Limits, ARunawayLoopIsStoppedAndTheNextFrameStillRuns) {
     ASSERT_EQ(run.host().errors.size(), 1u);
 }
 
+TEST(Limits, RunawayHandlersOfOneTickShareOneBudget) {
+    // Three intervals, each an endless loop: each tick stops at the first one and skips the
+    // others, so a tick costs one time limit, not three.
+    ActionWriter loop;
+    const auto top = loop.newLabel();
+    loop.bind(top).jump(top);
+    ActionWriter a;
+    for (int i = 0; i < 3; ++i) {
+        a.push({1}).defineFunction("", {}, loop).push({2, "setInterval"}).act(op::CallFunction);
+        a.act(op::Pop);
+    }
+    ActionWriter second;
+    second.trace("frame 2");
+    avm1::Limits limits;
+    limits.timeout = std::chrono::milliseconds(50);
+    ScriptRun run(7, {a.bytes(), second.bytes()}, limits);
+    const auto start = std::chrono::steady_clock::now();
+    run.frames(1);
+    EXPECT_EQ(run.host().errors.size(), 0u);  // the intervals are not due yet
+    run.frames(1);
+    // Frame 2's script ran; then one interval hit the limit and the other two waited.
+    EXPECT_EQ(run.output(), "frame 2\n");
+    EXPECT_EQ(run.host().errors.size(), 1u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(140));
+    run.frames(1);
+    EXPECT_EQ(run.host().errors.size(), 2u);
+}
+
 TEST(Limits, DeepRecursionIsStopped) {
     // function f(n) { trace-free recursion } f();
     ActionWriter f;
