@@ -1429,6 +1429,16 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 break;
             }
             case 0x42: {  // InitArray
+                // A count larger than the stack holds makes no array and takes nothing.
+                const std::size_t available = vm_.stack_.size() - f_.stackBase;
+                if (available > 0) {
+                    const Value& top = vm_.stack_.back();
+                    if (top.isNumber() && top.number() > static_cast<double>(available - 1)) {
+                        pop();
+                        push(Value());
+                        break;
+                    }
+                }
                 std::vector<Value> items = popArgs();
                 push(Value(vm_.newArray(items)));
                 break;

@@ -345,7 +345,8 @@ Value math_pow(Vm& vm, const CallInfo& c) {
 
 Value math_max(Vm& vm, const CallInfo& c) {
     if (c.count() == 1) {
-        return Value(kNaN);  // one argument is compared with a missing one
+        vm.toNumber(c.arg(0));  // converted all the same (valueOf runs)
+        return Value(kNaN);     // one argument is compared with a missing one
     }
     double r = -std::numeric_limits<double>::infinity();
     for (const Value& v : c.args) {
@@ -360,7 +361,8 @@ Value math_max(Vm& vm, const CallInfo& c) {
 
 Value math_min(Vm& vm, const CallInfo& c) {
     if (c.count() == 1) {
-        return Value(kNaN);  // one argument is compared with a missing one
+        vm.toNumber(c.arg(0));  // converted all the same (valueOf runs)
+        return Value(kNaN);     // one argument is compared with a missing one
     }
     double r = std::numeric_limits<double>::infinity();
     for (const Value& v : c.args) {
