@@ -184,8 +184,9 @@ bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
             if (!visibleToVersion(p->flags, version_)) {
                 out = Value();
             } else if (p->isAccessor()) {
+                // The getter runs as a method of the prototype it was found on (for super).
                 Object* getter = p->getter;
-                out = call(Value(getter), thisValue, {});
+                out = call(Value(getter), thisValue, {}, cur);
             } else {
                 out = p->value;
             }
@@ -247,10 +248,24 @@ void Vm::set(const Value& target, String* name, const Value& value) {
         return;
     }
     if (o->kind() == ObjectKind::Super) {
-        o = static_cast<SuperObject*>(o)->thisObject;
-        if (o == nullptr) {
+        // super.x = v: a setter above the method's prototype runs on this; anything else
+        // is written to this.
+        auto* sup = static_cast<SuperObject*>(o);
+        if (sup->thisObject == nullptr) {
             return;
         }
+        Object* start = sup->home ? sup->home->proto() : nullptr;
+        Object* owner = nullptr;
+        Property* p = start ? findProperty(start, key(name), &owner) : nullptr;
+        if (p != nullptr && p->isAccessor()) {
+            if (p->setter != nullptr) {
+                const Value arg = value;
+                call(Value(p->setter), Value(sup->thisObject), std::span<const Value>(&arg, 1),
+                     owner);
+            }
+            return;
+        }
+        o = sup->thisObject;
     }
     String* k = key(name);
     Value v = value;
@@ -286,7 +301,7 @@ void Vm::set(const Value& target, String* name, const Value& value) {
         if (inherited != nullptr && inherited->isAccessor()) {
             if (inherited->setter != nullptr) {
                 const Value arg = v;
-                call(Value(inherited->setter), Value(o), std::span<const Value>(&arg, 1));
+                call(Value(inherited->setter), Value(o), std::span<const Value>(&arg, 1), owner);
             }
             return;
         }
@@ -304,7 +319,7 @@ void Vm::set(const Value& target, String* name, const Value& value) {
     if (p->isAccessor()) {
         if (p->setter != nullptr) {
             const Value arg = v;
-            call(Value(p->setter), Value(o), std::span<const Value>(&arg, 1));
+            call(Value(p->setter), Value(o), std::span<const Value>(&arg, 1), o);
         }
         return;
     }
