@@ -42,9 +42,9 @@ ActionWriter& ActionWriter::act(std::uint8_t code) {
 ActionWriter& ActionWriter::push(std::initializer_list<PushItem> items) {
     ActionBytes p;
     for (const PushItem& item : items) {
-        if (const auto* s = std::get_if<std::string>(&item)) {
+        if (const auto* s = std::get_if<std::string_view>(&item)) {
             p.push_back(0);
-            cstring(p, *s);
+            cstring(p, std::string(*s));
         } else if (const auto* cs = std::get_if<const char*>(&item)) {
             p.push_back(0);
             cstring(p, *cs);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -120,8 +121,9 @@ struct Const {
 struct Float {
     float value;
 };
-using PushItem =
-    std::variant<std::string, const char*, double, int, bool, Null, Undefined, Reg, Const, Float>;
+// Text is held as a view: a push record copies it at once.
+using PushItem = std::variant<std::string_view, const char*, double, int, bool, Null, Undefined,
+                              Reg, Const, Float>;
 
 class ActionWriter {
   public:
@@ -162,11 +164,13 @@ class ActionWriter {
                            int catchRegister = -1);
 
     // Shorthands for common sequences.
-    ActionWriter& trace(PushItem v) { return push({v}).act(op::Trace); }
-    ActionWriter& setVariable(const std::string& name, PushItem v) {
-        return push({name, v}).act(op::SetVariable);
+    ActionWriter& trace(const PushItem& v) { return push({v}).act(op::Trace); }
+    ActionWriter& setVariable(const std::string& name, const PushItem& v) {
+        return push({std::string_view(name), v}).act(op::SetVariable);
     }
-    ActionWriter& getVariable(const std::string& name) { return push({name}).act(op::GetVariable); }
+    ActionWriter& getVariable(const std::string& name) {
+        return push({std::string_view(name)}).act(op::GetVariable);
+    }
 
     // The records, jumps resolved, without an End.
     ActionBytes code() const;
