@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <cmath>
+#include <cstdio>
 
 #include "MediaFixtures.h"
 #include "engine/audio/EventSound.h"
@@ -242,6 +243,8 @@ TEST(SoundDecoding, AdpcmMatchesTheReferenceDecodes) {
             largest = std::max(largest, std::abs(v - sound.samples[k / 2 * 2 + 1]));
         }
     }
+    RecordProperty("largest_difference", largest);
+    std::printf("largest difference from the reference decodes: %d\n", largest);
     EXPECT_EQ(largest, 0);
 }
 
