@@ -1,58 +1,13 @@
 #include "engine/player/MovieRunner.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <algorithm>
 #include <cmath>
 
 namespace zd::engine {
 
-namespace {
-
-constexpr qint64 kReadChunk = 1 << 20;
-// A server that stops sending for this long ends the load with what arrived.
-constexpr int kTransferTimeoutMs = 30000;
-
-std::span<const std::uint8_t> asBytes(const char* data, qsizetype size) {
-    return {reinterpret_cast<const std::uint8_t*>(data), static_cast<std::size_t>(size)};
-}
-
-// Where a Movie text points: a local file or a network address.
-struct Location {
-    enum class Kind { File, Network, Unsupported } kind = Kind::Unsupported;
-    QString path;
-    QUrl url;
-};
-
-Location locate(QString text) {
-    // A path handed over in quotes (as shells and command lines do) names the same file.
-    if (text.size() >= 2 && text.startsWith(u'"') && text.endsWith(u'"')) {
-        text = text.mid(1, text.size() - 2);
-    }
-    Location where;
-    const QUrl url(text);
-    const QString scheme = url.scheme().toLower();
-    if (scheme == u"http" || scheme == u"https") {
-        where.kind = Location::Kind::Network;
-        where.url = url;
-    } else if (scheme == u"file") {
-        where.kind = Location::Kind::File;
-        where.path = url.toLocalFile();
-    } else if (text.contains(u"://")) {
-        where.kind = Location::Kind::Unsupported;
-    } else {
-        where.kind = Location::Kind::File;
-        where.path = text;
-    }
-    return where;
-}
-
-}  // namespace
-
-MovieRunner::MovieRunner(QObject* parent) : QObject(parent) {
+MovieRunner::MovieRunner(QObject* parent, std::size_t sizeCap) : QObject(parent), loader_(sizeCap) {
+    connect(&loader_, &MovieLoader::arrived, this, &MovieRunner::afterArrival);
+    connect(&loader_, &MovieLoader::failed, this, &MovieRunner::failLoad);
     clock_.setTimerType(Qt::PreciseTimer);
     clock_.setSingleShot(true);
     connect(&clock_, &QTimer::timeout, this, &MovieRunner::onClockTick);
@@ -61,7 +16,8 @@ MovieRunner::MovieRunner(QObject* parent) : QObject(parent) {
 }
 
 MovieRunner::~MovieRunner() {
-    dropReply();
+    display_.reset();
+    loader_.cancel();
 }
 
 const MovieHeader* MovieRunner::header() const {
@@ -120,9 +76,9 @@ void MovieRunner::post(std::function<void()> emitter) {
 
 void MovieRunner::resetMovie() {
     ++generation_;
-    dropReply();
     display_.reset();
-    movie_.reset();
+    loader_.cancel();
+    movie_ = nullptr;
     text_.clear();
     error_.clear();
     state_ = LoadState::Empty;
@@ -140,137 +96,16 @@ void MovieRunner::setMovie(const QString& pathOrAddress) {
     text_ = pathOrAddress;
     state_ = LoadState::Loading;
     playing_ = true;  // the control is built with play on
-    movie_ = std::make_unique<MovieData>();
-    const Location where = locate(pathOrAddress);
-    switch (where.kind) {
-        case Location::Kind::File:
-            loadLocalFile(where.path);
-            break;
-        case Location::Kind::Network:
-            startDownload(where.url);
-            break;
-        case Location::Kind::Unsupported:
-            failLoad(QStringLiteral("unsupported address: %1").arg(pathOrAddress));
-            break;
-    }
+    loader_.load(pathOrAddress);
 }
 
-void MovieRunner::loadLocalFile(const QString& path) {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile()) {
-        failLoad(QStringLiteral("no such file: %1").arg(path));
-        return;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        failLoad(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-        return;
-    }
-    QByteArray chunk;
-    while (state_ == LoadState::Loading || (state_ == LoadState::Ready && !isLoadComplete())) {
-        chunk = file.read(kReadChunk);
-        if (chunk.isEmpty()) {
-            break;  // end of file or a read error: what arrived is the movie
-        }
-        feed(chunk.constData(), chunk.size());
-    }
-    if (state_ != LoadState::Failed) {
-        finishFeed();
-    }
-}
-
-void MovieRunner::startDownload(const QUrl& url) {
-    if (network_ == nullptr) {
-        network_ = new QNetworkAccessManager(this);
-    }
-    QNetworkRequest request(url);
-    request.setTransferTimeout(kTransferTimeoutMs);
-    reply_ = network_->get(request);
-    connect(reply_, &QNetworkReply::readyRead, this, &MovieRunner::onReplyData);
-    connect(reply_, &QNetworkReply::finished, this, &MovieRunner::onReplyFinished);
-}
-
-bool MovieRunner::failedHttpStatus(QNetworkReply* reply) {
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status < 400) {
-        return false;
-    }
-    failLoad(QStringLiteral("HTTP %1 from %2").arg(status).arg(reply->url().toString()));
-    return true;
-}
-
-void MovieRunner::onReplyData() {
-    QNetworkReply* reply = reply_;
-    if (reply == nullptr || sender() != reply) {
-        return;
-    }
-    if (failedHttpStatus(reply)) {
-        return;
-    }
-    const QByteArray bytes = reply->readAll();
-    feed(bytes.constData(), bytes.size());
-}
-
-void MovieRunner::onReplyFinished() {
-    QNetworkReply* reply = reply_;
-    if (reply == nullptr || sender() != reply) {
-        return;
-    }
-    if (failedHttpStatus(reply)) {
-        return;
-    }
-    const QByteArray rest = reply->readAll();
-    const QString networkError =
-        reply->error() == QNetworkReply::NoError ? QString() : reply->errorString();
-    dropReply();
-    feed(rest.constData(), rest.size());
-    if (state_ == LoadState::Failed) {
-        return;
-    }
-    if (!networkError.isEmpty() && state_ != LoadState::Ready) {
-        failLoad(networkError);
-        return;
-    }
-    // A connection that breaks off after the header leaves a truncated but playable movie.
-    finishFeed();
-}
-
-void MovieRunner::dropReply() {
-    if (QNetworkReply* reply = reply_) {
-        reply_ = nullptr;
-        reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
-    }
-}
-
-void MovieRunner::feed(const char* bytes, qsizetype size) {
-    if (!movie_ || size <= 0) {
+void MovieRunner::afterArrival() {
+    movie_ = loader_.movie();
+    if (movie_ == nullptr) {
         return;
     }
     const bool hadHeader = hasMovie();
-    movie_->append(asBytes(bytes, size));
-    afterFeed(hadHeader);
-}
-
-void MovieRunner::finishFeed() {
-    if (!movie_) {
-        return;
-    }
-    const bool hadHeader = hasMovie();
-    movie_->finish();
-    afterFeed(hadHeader);
-}
-
-void MovieRunner::afterFeed(bool hadHeader) {
-    if (movie_->failed()) {
-        failLoad(QString::fromStdString(movie_->problem()));
-        return;
-    }
     const bool complete = movie_->complete();
-    if (complete) {
-        dropReply();  // everything needed has arrived; the rest of the transfer is not wanted
-    }
     if (!hadHeader && movie_->header() != nullptr) {
         state_ = LoadState::Ready;
         frame_ = 0;

@@ -3,29 +3,24 @@
 #include <QColor>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
-#include <QUrl>
 #include <functional>
 #include <memory>
 
 #include "engine/player/FrameClock.h"
+#include "engine/player/MovieLoader.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/swf/MovieData.h"
 
-class QNetworkAccessManager;
-class QNetworkReply;
-
 namespace zd::engine {
 
-// Loads a movie and runs its root timeline: frame clock, play and hold, seeking, loading
-// progress. It knows nothing of windows; the movie control and the headless front end sit on
-// top of it.
+// Runs a movie: frame clock, play and hold, seeking, loading progress. It knows nothing of
+// windows; the movie control and the headless front end sit on top of it.
 //
-// Loading: a local path, a file: URL or an http(s): address. Local files are read at once;
-// addresses load progressively and frames become playable as their tags arrive. Whatever
-// happens, a failed load leaves no movie and raises no ready-state.
+// Loading (through a MovieLoader): a local path, a file: URL or an http(s): address. Local
+// files are read at once; addresses load progressively and frames become playable as their
+// tags arrive. Whatever happens, a failed load leaves no movie and raises no ready-state.
 //
 // Clock: in Timer mode a timer ticks at the movie's frame rate while playing; in Manual mode
 // nothing runs by itself and stepFrame()/advanceTime() drive the clock deterministically.
@@ -44,7 +39,7 @@ class MovieRunner : public QObject {
     static constexpr int kReadyInteractive = 3;  // playable, still loading
     static constexpr int kReadyComplete = 4;     // fully loaded
 
-    explicit MovieRunner(QObject* parent = nullptr);
+    explicit MovieRunner(QObject* parent = nullptr, std::size_t sizeCap = kMaxMovieBytes);
     ~MovieRunner() override;
 
     // Begins loading a movie, replacing the current one; the empty text unloads. Signals of a
@@ -56,7 +51,8 @@ class MovieRunner : public QObject {
     bool hasMovie() const { return state_ == LoadState::Ready; }
     QString errorString() const { return error_; }
     const MovieHeader* header() const;
-    const MovieData* data() const { return movie_.get(); }
+    const MovieData* data() const { return loader_.movie(); }
+    const MovieLoader& loader() const { return loader_; }
 
     // Play on from the current frame, or hold it. A movie starts playing when it loads.
     void setPlaying(bool playing);
@@ -108,16 +104,7 @@ class MovieRunner : public QObject {
 
   private:
     void resetMovie();
-    void loadLocalFile(const QString& path);
-    void startDownload(const QUrl& url);
-    void onReplyData();
-    void onReplyFinished();
-    // An error page is no movie: the load fails with the status instead.
-    bool failedHttpStatus(QNetworkReply* reply);
-    void dropReply();
-    void feed(const char* bytes, qsizetype size);
-    void finishFeed();
-    void afterFeed(bool hadHeader);
+    void afterArrival();
     void failLoad(const QString& reason);
     bool frameAvailable(int frame) const;
     void updateClock();
@@ -128,7 +115,8 @@ class MovieRunner : public QObject {
     QString text_;
     QString error_;
     LoadState state_ = LoadState::Empty;
-    std::unique_ptr<MovieData> movie_;
+    MovieLoader loader_;
+    const MovieData* movie_ = nullptr;      // the loader's, while it loads or has loaded
     std::unique_ptr<StagePlayer> display_;  // goes before the movie it reads
     int frame_ = 0;
     bool playing_ = false;
@@ -143,9 +131,6 @@ class MovieRunner : public QObject {
     qint64 clockTicks_ = 0;       // ticks since then
     bool inClockTick_ = false;
     FrameClock manualClock_;
-
-    QNetworkAccessManager* network_ = nullptr;
-    QPointer<QNetworkReply> reply_;
 };
 
 }  // namespace zd::engine
