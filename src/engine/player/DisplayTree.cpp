@@ -54,8 +54,8 @@ bool applyPlace(std::map<std::uint16_t, DisplayObject>& list, const PlaceObjectT
     if (p.cacheAsBitmap) {
         o.cacheAsBitmap = *p.cacheAsBitmap;
     }
-    if (p.filterList) {
-        o.filterList = *p.filterList;
+    if (p.filters) {
+        o.filters = std::make_shared<const FilterList>(*p.filters);
     }
     if (p.visible) {
         o.visible = *p.visible;
@@ -150,7 +150,7 @@ void Timeline::restart() {
             o.clipDepth = first.clipDepth;
             o.name = first.name;
             o.blendMode = first.blendMode;
-            o.filterList = first.filterList;
+            o.filters = first.filters;
             o.cacheAsBitmap = first.cacheAsBitmap;
             o.visible = first.visible;
             kept.push_back(it->first);
@@ -259,7 +259,7 @@ void Timeline::placeButtonState(const ButtonDefinition& button, std::uint8_t sta
         o.matrix = r.matrix;
         o.colorTransform = r.colorTransform;
         o.blendMode = r.blendMode;
-        o.filterList = r.filterList;
+        o.filters = r.filters;
         o.placedFrame = 0;
         DisplayObject& placed = list_.emplace(r.depth, std::move(o)).first->second;
         if (placed.character) {

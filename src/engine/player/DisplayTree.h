@@ -35,7 +35,7 @@ struct DisplayObject {
     std::uint16_t clipDepth = 0;  // a mask for the depths above it up to this one
     std::uint8_t blendMode = 0;
     bool cacheAsBitmap = false;
-    std::vector<std::uint8_t> filterList;  // FILTERLIST as stored; empty for none
+    SharedFilters filters;  // null for none
     bool visible = true;
     int placedFrame = -1;  // the frame of its timeline that placed it
     // Sprites: their own timeline; buttons: the characters of their up state.

@@ -301,7 +301,7 @@ void Renderer::drawObject(Surface& s, const DisplayObject& o, const State& paren
             return;
         }
         const bool blends = !drawsAsNormal(mode, parent.inLayer);
-        if (blends || !o.filterList.empty()) {
+        if (blends || o.filters) {
             drawLayered(s, o, state);
             return;
         }
@@ -393,8 +393,8 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
     }
     const LayerScope scope(layers_);
     QMargins margins;
-    if (!o.filterList.empty() && hooks_.filterMargins && hooks_.applyFilters) {
-        margins = hooks_.filterMargins(o.filterList, stageScale_);
+    if (o.filters && hooks_.filterMargins && hooks_.applyFilters) {
+        margins = hooks_.filterMargins(*o.filters, stageScale_);
     }
     // state.xform already holds the object's own matrix.
     const QRectF local = characterBounds(o, *context_, state.nesting);
@@ -418,7 +418,7 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
         Surface sub{&layer, &p, area.topLeft(), area};
         State inner = state;
         inner.inLayer = inner.inLayer || mode != BlendMode::Normal;
-        if (!o.filterList.empty()) {
+        if (o.filters) {
             // A filtered object is drawn with the corner of its bounds on a whole pixel.
             const QRectF declared = characterBounds(o, *context_, state.nesting, true);
             if (!declared.isEmpty()) {
@@ -429,8 +429,8 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
         }
         drawCharacter(sub, o, inner);
     }
-    if (!o.filterList.empty() && hooks_.applyFilters) {
-        hooks_.applyFilters(layer, o.filterList, stageScale_);
+    if (o.filters && hooks_.applyFilters) {
+        hooks_.applyFilters(layer, *o.filters, stageScale_);
     }
     const bool special = !drawsAsNormal(mode, state.inLayer) && mode != BlendMode::Layer;
     if (special && hooks_.blend) {

@@ -55,11 +55,11 @@ std::optional<PlaceObjectTag> parsePlaceObject(std::span<const std::uint8_t> bod
     }
     // What follows only adds to the picture: a damaged tail keeps what came before it.
     if (flags2 & 0x01) {
-        auto list = readFilterListBytes(in);
-        if (!in.ok()) {
+        auto list = readPlacedFilters(in);
+        if (!list) {
             return p;
         }
-        p.filterList = std::move(list);
+        p.filters = std::move(*list);
     }
     if (flags2 & 0x02) {
         const std::uint8_t mode = in.u8();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/swf/FilterRecords.h"
 #include "engine/swf/Records.h"
 
 namespace zd::engine {
@@ -21,8 +22,7 @@ struct PlaceObjectTag {
     std::optional<std::string> name;
     std::optional<std::uint16_t> clipDepth;
     std::optional<std::string> className;
-    // FILTERLIST as stored (count byte first), handed to the filter parser.
-    std::optional<std::vector<std::uint8_t>> filterList;
+    std::optional<FilterList> filters;
     std::optional<std::uint8_t> blendMode;
     std::optional<bool> cacheAsBitmap;
     std::optional<bool> visible;
