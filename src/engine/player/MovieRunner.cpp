@@ -11,8 +11,6 @@ MovieRunner::MovieRunner(QObject* parent, std::size_t sizeCap) : QObject(parent)
     clock_.setTimerType(Qt::PreciseTimer);
     clock_.setSingleShot(true);
     connect(&clock_, &QTimer::timeout, this, &MovieRunner::onClockTick);
-    heldClock_.setTimerType(Qt::PreciseTimer);
-    connect(&heldClock_, &QTimer::timeout, this, &MovieRunner::advanceHeld);
 }
 
 MovieRunner::~MovieRunner() {
@@ -22,6 +20,22 @@ MovieRunner::~MovieRunner() {
 
 const MovieHeader* MovieRunner::header() const {
     return hasMovie() ? movie_->header() : nullptr;
+}
+
+void MovieRunner::setScriptHooks(ScriptHooks* hooks) {
+    scripts_ = hooks;
+    if (display_) {
+        display_->setScriptHooks(hooks);
+    }
+    updateClock();
+}
+
+void MovieRunner::setSoundHooks(SoundHooks* hooks) {
+    sound_ = hooks;
+    if (display_) {
+        display_->setSoundHooks(hooks);
+    }
+    updateClock();
 }
 
 int MovieRunner::totalFrames() const {
@@ -53,9 +67,18 @@ double MovieRunner::frameRate() const {
     return playableFrameRate(hasMovie() ? movie_->header()->frameRate() : 0.0);
 }
 
+int MovieRunner::currentFrame() const {
+    return display_ ? std::max(0, display_->frame()) : 0;
+}
+
+bool MovieRunner::isPlaying() const {
+    return display_ ? display_->rootTimeline().playing() : false;
+}
+
 QColor MovieRunner::backgroundColor() const {
     if (hasMovie()) {
-        if (const auto c = movie_->timeline().backgroundAt(static_cast<std::size_t>(frame_))) {
+        if (const auto c =
+                movie_->timeline().backgroundAt(static_cast<std::size_t>(currentFrame()))) {
             return QColor(c->r, c->g, c->b);
         }
     }
@@ -82,7 +105,6 @@ void MovieRunner::resetMovie() {
     text_.clear();
     error_.clear();
     state_ = LoadState::Empty;
-    frame_ = 0;
     lastPercent_ = -1;
     announcedComplete_ = false;
     updateClock();
@@ -108,17 +130,35 @@ void MovieRunner::afterArrival() {
     const bool complete = movie_->complete();
     if (!hadHeader && movie_->header() != nullptr) {
         state_ = LoadState::Ready;
-        frame_ = 0;
         manualClock_ = FrameClock(frameRate());
+        manualTimeMs_ = 0;
+        movieStarted_.start();
+        display_ = std::make_unique<StagePlayer>(*movie_);
+        display_->setRootFrameLimit(static_cast<std::size_t>(totalFrames()));
+        display_->setScriptHooks(scripts_);
+        display_->setSoundHooks(sound_);
+        display_->rootTimeline().setPlaying(playing_);
+        display_->settle();  // the first frame's actions
+        reportedChanges_ = display_->changes();
+        reportedBackground_ = backgroundColor().rgb();
         announcedComplete_ = complete;
         const int readyState = complete ? kReadyComplete : kReadyInteractive;
         post([this, readyState] {
             emit readyStateChanged(readyState);
-            emit frameShown(frame_);
+            emit frameShown(currentFrame());
         });
-    } else if (hadHeader && complete && !announcedComplete_) {
-        announcedComplete_ = true;
-        post([this] { emit readyStateChanged(kReadyComplete); });
+    } else if (hadHeader) {
+        if (display_->refresh()) {
+            display_->settle();  // the first frame arrived only now
+            post([this] {
+                emit frameShown(currentFrame());
+                reportPicture();
+            });
+        }
+        if (complete && !announcedComplete_) {
+            announcedComplete_ = true;
+            post([this] { emit readyStateChanged(kReadyComplete); });
+        }
     }
     const int percent = movie_->percentLoaded();
     if (percent != lastPercent_) {
@@ -135,45 +175,64 @@ void MovieRunner::failLoad(const QString& reason) {
     post([this, reason] { emit loadFailed(reason); });
 }
 
-bool MovieRunner::frameAvailable(int frame) const {
-    return isLoadComplete() || static_cast<std::uint64_t>(frame) < movie_->framesLoaded();
+void MovieRunner::reportPicture() {
+    if (!display_) {
+        return;
+    }
+    const QRgb background = backgroundColor().rgb();
+    if (display_->changes() != reportedChanges_ || background != reportedBackground_) {
+        reportedChanges_ = display_->changes();
+        reportedBackground_ = background;
+        emit displayChanged();
+    }
 }
 
 void MovieRunner::setPlaying(bool playing) {
     playing_ = playing;
+    if (display_) {
+        display_->rootTimeline().setPlaying(playing);
+    }
     updateClock();
 }
 
+double MovieRunner::movieTime() const {
+    if (clockMode_ == ClockMode::Manual) {
+        return manualTimeMs_;
+    }
+    return movieStarted_.isValid() ? static_cast<double>(movieStarted_.elapsed()) : 0.0;
+}
+
 bool MovieRunner::stepFrame() {
-    if (!hasMovie() || !playing_) {
+    if (!display_) {
         return false;
     }
-    const int last = totalFrames() - 1;
-    if (frame_ >= last) {
-        // Looping is off: the movie stops on its last frame.
-        playing_ = false;
-        updateClock();
-        return false;
+    const quint64 generation = generation_;
+    const int before = currentFrame();
+    if (clockMode_ == ClockMode::Manual) {
+        manualTimeMs_ += 1000.0 / frameRate();
     }
-    if (!frameAvailable(frame_ + 1)) {
-        return false;  // still arriving; the clock waits for it
+    display_->tick(movieTime());
+    if (generation != generation_ || !display_) {
+        return false;  // a hook put another movie meanwhile
     }
-    ++frame_;
-    if (frame_ >= last) {
-        playing_ = false;
+    const bool moved = currentFrame() != before;
+    if (moved) {
+        emit frameShown(currentFrame());
     }
-    emit frameShown(frame_);
+    reportPicture();
     updateClock();
-    return true;
+    return moved;
 }
 
 int MovieRunner::advanceTime(double ms) {
     int shown = 0;
-    for (int due = manualClock_.advance(ms); due > 0; --due) {
-        if (!stepFrame()) {
-            break;
+    for (int due = manualClock_.advance(ms); due > 0 && display_; --due) {
+        if (stepFrame()) {
+            ++shown;
         }
-        ++shown;
+        if (display_ && !display_->needsTicks()) {
+            break;  // nothing can change any more
+        }
     }
     return shown;
 }
@@ -186,29 +245,11 @@ bool MovieRunner::gotoFrame(int frame) {
     if (!isLoadComplete()) {
         last = std::min(last, std::max(0, framesLoaded() - 1));
     }
-    frame_ = std::clamp(frame, 0, last);
-    emit frameShown(frame_);
+    display_->gotoFrame(std::clamp(frame, 0, last));
+    emit frameShown(currentFrame());
+    reportPicture();
     updateClock();
     return true;
-}
-
-StagePlayer* MovieRunner::display() {
-    if (!hasMovie()) {
-        return nullptr;
-    }
-    if (!display_) {
-        display_ = std::make_unique<StagePlayer>(*movie_);
-    }
-    display_->gotoFrame(frame_);
-    updateClock();
-    return display_.get();
-}
-
-void MovieRunner::advanceHeld() {
-    if (StagePlayer* d = display()) {
-        d->tickHeld();
-        emit displayChanged();
-    }
 }
 
 void MovieRunner::setClockMode(ClockMode mode) {
@@ -217,15 +258,12 @@ void MovieRunner::setClockMode(ClockMode mode) {
     updateClock();
 }
 
+void MovieRunner::wake() {
+    updateClock();
+}
+
 void MovieRunner::updateClock() {
-    const bool run = clockMode_ == ClockMode::Timer && hasMovie() && playing_;
-    // While the root holds, its sprites still play: only once something shows them.
-    const bool held = clockMode_ == ClockMode::Timer && hasMovie() && !run && display_;
-    if (held && !heldClock_.isActive()) {
-        heldClock_.start(std::max(1, static_cast<int>(std::lround(1000.0 / frameRate()))));
-    } else if (!held) {
-        heldClock_.stop();
-    }
+    const bool run = clockMode_ == ClockMode::Timer && display_ && display_->needsTicks();
     if (!run) {
         clock_.stop();
         return;
@@ -246,7 +284,8 @@ void MovieRunner::onClockTick() {
         updateClock();  // another movie was put meanwhile: its clock starts afresh
         return;
     }
-    if (!clock_.isActive() && hasMovie() && playing_ && clockMode_ == ClockMode::Timer) {
+    if (!clock_.isActive() && clockMode_ == ClockMode::Timer && display_ &&
+        display_->needsTicks()) {
         // Timers take whole milliseconds; aiming each tick at its own due time keeps the
         // average rate exact (24 fps is not 42 ms a frame).
         const double interval = 1000.0 / frameRate();

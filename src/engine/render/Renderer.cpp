@@ -243,7 +243,7 @@ void Renderer::renderStage(QImage& image, const QRectF& target, StagePlayer& pla
     if (player.frame() < 0) {
         return;
     }
-    renderTimeline(image, player.root(), stageTransform(stage, target), player.context());
+    renderTimeline(image, player.rootTimeline(), stageTransform(stage, target), player.context());
 }
 
 void Renderer::renderTimeline(QImage& image, const Timeline& timeline, const QTransform& toDevice,
@@ -267,7 +267,7 @@ void Renderer::renderTimeline(QImage& image, const Timeline& timeline, const QTr
 void Renderer::drawList(Surface& s, const ObjectMap& objects, ObjectMap::const_iterator begin,
                         ObjectMap::const_iterator end, const State& state) {
     for (auto it = begin; it != end;) {
-        const DisplayObject& o = it->second;
+        const DisplayObject& o = *it->second;
         ++it;
         if (!o.isMask()) {
             drawObject(s, o, state);
@@ -275,7 +275,7 @@ void Renderer::drawList(Surface& s, const ObjectMap& objects, ObjectMap::const_i
         }
         // A mask covers the depths above it up to its clip depth.
         auto last = it;
-        while (last != end && last->first <= o.clipDepth) {
+        while (last != end && last->first <= *o.clipDepth()) {
             ++last;
         }
         drawMasked(s, o, it, last, objects, state);
@@ -284,24 +284,24 @@ void Renderer::drawList(Surface& s, const ObjectMap& objects, ObjectMap::const_i
 }
 
 void Renderer::drawObject(Surface& s, const DisplayObject& o, const State& parent) {
-    if (!o.visible || !o.character || ++drawn_ > kMaxDrawsPerFrame) {
+    if (!o.visible() || !o.character() || ++drawn_ > kMaxDrawsPerFrame) {
         return;
     }
     State state = parent;
-    state.xform = toQt(o.matrix) * parent.xform;
+    state.xform = toQt(o.matrix()) * parent.xform;
     if (!sane(state.xform)) {
         return;
     }
     if (!parent.maskMode) {
-        state.lut = parent.lut.after(o.colorTransform);
-        const BlendMode mode = blendModeFromByte(o.blendMode);
+        state.lut = parent.lut.after(o.colorTransform());
+        const BlendMode mode = blendModeFromByte(o.blendMode());
         if (needsParentLayer(mode) && !parent.inLayer) {
             // Alpha and Erase only change the alpha of a layer; on the opaque stage nothing
             // of them shows.
             return;
         }
         const bool blends = !drawsAsNormal(mode, parent.inLayer);
-        if (blends || o.filters) {
+        if (blends || o.filters()) {
             drawLayered(s, o, state);
             return;
         }
@@ -310,21 +310,21 @@ void Renderer::drawObject(Surface& s, const DisplayObject& o, const State& paren
 }
 
 void Renderer::drawCharacter(Surface& s, const DisplayObject& o, const State& state) {
-    const Character& c = *o.character;
+    const Character& c = *o.character();
     switch (c.kind) {
         case Character::Kind::Shape:
         case Character::Kind::Morph:
-            drawShapePaths(s, shapePaths(o.character, o.ratio), state);
+            drawShapePaths(s, shapePaths(o.character(), o.ratio()), state);
             break;
         case Character::Kind::Sprite:
         case Character::Kind::Button:
-            if (o.children) {
+            if (o.timeline() != nullptr) {
                 State inner = state;
                 ++inner.nesting;
                 if (const auto* b = c.as<ButtonDefinition>(); b && b->colorTransform) {
                     inner.lut = inner.lut.after(*b->colorTransform);
                 }
-                const auto& list = o.children->objects();
+                const auto& list = o.timeline()->objects();
                 drawList(s, list, list.begin(), list.end(), inner);
             }
             break;
@@ -345,7 +345,7 @@ void Renderer::drawCharacter(Surface& s, const DisplayObject& o, const State& st
 void Renderer::drawMasked(Surface& s, const DisplayObject& mask, ObjectMap::const_iterator begin,
                           ObjectMap::const_iterator end, const ObjectMap& objects,
                           const State& state) {
-    if (begin == end || !mask.character) {
+    if (begin == end || !mask.character()) {
         return;
     }
     const QRectF maskBounds = deviceBounds(mask, state.xform, *context_, state.nesting);
@@ -393,8 +393,8 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
     }
     const LayerScope scope(layers_);
     QMargins margins;
-    if (o.filters && hooks_.filterMargins && hooks_.applyFilters) {
-        margins = hooks_.filterMargins(*o.filters, stageScale_);
+    if (o.filters() && hooks_.filterMargins && hooks_.applyFilters) {
+        margins = hooks_.filterMargins(*o.filters(), stageScale_);
     }
     // state.xform already holds the object's own matrix.
     const QRectF local = characterBounds(o, *context_, state.nesting);
@@ -409,7 +409,7 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
     if (area.isEmpty()) {
         return;
     }
-    const BlendMode mode = blendModeFromByte(o.blendMode);
+    const BlendMode mode = blendModeFromByte(o.blendMode());
     QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
     layer.fill(Qt::transparent);
     {
@@ -418,7 +418,7 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
         Surface sub{&layer, &p, area.topLeft(), area};
         State inner = state;
         inner.inLayer = inner.inLayer || mode != BlendMode::Normal;
-        if (o.filters) {
+        if (o.filters()) {
             // A filtered object is drawn with the corner of its bounds on a whole pixel.
             const QRectF declared = characterBounds(o, *context_, state.nesting, true);
             if (!declared.isEmpty()) {
@@ -429,13 +429,13 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
         }
         drawCharacter(sub, o, inner);
     }
-    if (o.filters && hooks_.applyFilters) {
-        hooks_.applyFilters(layer, *o.filters, stageScale_);
+    if (o.filters() && hooks_.applyFilters) {
+        hooks_.applyFilters(layer, *o.filters(), stageScale_);
     }
     const bool special = !drawsAsNormal(mode, state.inLayer) && mode != BlendMode::Layer;
     if (special && hooks_.blend) {
         s.painter->end();
-        hooks_.blend(*s.image, area.topLeft() - s.origin, layer, o.blendMode);
+        hooks_.blend(*s.image, area.topLeft() - s.origin, layer, o.blendMode());
         s.painter->begin(s.image);
         s.painter->setRenderHint(QPainter::Antialiasing, options_.antialias);
         return;
@@ -1327,10 +1327,10 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
 
 QRectF Renderer::characterBounds(const DisplayObject& o, DisplayContext& context, int nesting,
                                  bool declared) {
-    if (!o.character || nesting > 64) {
+    if (!o.character() || nesting > 64) {
         return {};
     }
-    const Character& c = *o.character;
+    const Character& c = *o.character();
     auto rectOf = [](const Rect& r) {
         return QRectF(QPointF(r.xMin, r.yMin), QPointF(r.xMax, r.yMax)).normalized();
     };
@@ -1340,7 +1340,7 @@ QRectF Renderer::characterBounds(const DisplayObject& o, DisplayContext& context
             if (declared) {
                 return rectOf(shape->bounds);
             }
-            const ShapePaths& paths = shapePaths(o.character, 0);
+            const ShapePaths& paths = shapePaths(o.character(), 0);
             QRectF r = rectOf(shape->bounds).united(paths.bounds);
             // Thin strokes still cover a pixel however far the shape is scaled down.
             return r.adjusted(-40, -40, 40, 40);
@@ -1366,11 +1366,11 @@ QRectF Renderer::characterBounds(const DisplayObject& o, DisplayContext& context
         case Character::Kind::Sprite:
         case Character::Kind::Button: {
             QRectF r;
-            if (o.children) {
-                for (const auto& [depth, child] : o.children->objects()) {
-                    const QRectF b = characterBounds(child, context, nesting + 1, declared);
+            if (o.timeline() != nullptr) {
+                for (const auto& [depth, child] : o.timeline()->objects()) {
+                    const QRectF b = characterBounds(*child, context, nesting + 1, declared);
                     if (!b.isEmpty()) {
-                        r = r.united(toQt(child.matrix).mapRect(b));
+                        r = r.united(toQt(child->matrix()).mapRect(b));
                     }
                 }
             }
@@ -1391,7 +1391,7 @@ QRectF Renderer::deviceBounds(const DisplayObject& o, const QTransform& toDevice
     if (local.isEmpty()) {
         return {};
     }
-    const QTransform t = toQt(o.matrix) * toDevice;
+    const QTransform t = toQt(o.matrix()) * toDevice;
     return sane(t) ? t.mapRect(local) : QRectF();
 }
 

@@ -81,7 +81,7 @@ class Renderer {
   private:
     struct Surface;
     struct State;
-    using ObjectMap = std::map<std::uint16_t, DisplayObject>;
+    using ObjectMap = Timeline::List;
 
     void drawList(Surface& s, const ObjectMap& objects, ObjectMap::const_iterator begin,
                   ObjectMap::const_iterator end, const State& state);

@@ -5,7 +5,78 @@
 
 namespace zd::engine {
 
-std::optional<PlaceObjectTag> parsePlaceObject(std::span<const std::uint8_t> body, int version) {
+namespace {
+
+// CLIPEVENTFLAGS: two bytes up to SWF 5, four after. Fields run from the high bit of each
+// byte down; the bits come out in ClipEvent's order.
+std::uint32_t readClipEvents(ByteReader& in, int swfVersion) {
+    const std::uint8_t b0 = in.u8();
+    const std::uint8_t b1 = in.u8();
+    std::uint8_t b2 = 0;
+    if (swfVersion >= 6) {
+        b2 = in.u8();
+        in.u8();  // reserved
+    }
+    auto bit = [](std::uint8_t byte, int n) { return (byte >> n) & 1u; };
+    std::uint32_t e = 0;
+    e |= bit(b0, 0) ? kClipLoad : 0;
+    e |= bit(b0, 1) ? kClipEnterFrame : 0;
+    e |= bit(b0, 2) ? kClipUnload : 0;
+    e |= bit(b0, 3) ? kClipMouseMove : 0;
+    e |= bit(b0, 4) ? kClipMouseDown : 0;
+    e |= bit(b0, 5) ? kClipMouseUp : 0;
+    e |= bit(b0, 6) ? kClipKeyDown : 0;
+    e |= bit(b0, 7) ? kClipKeyUp : 0;
+    e |= bit(b1, 0) ? kClipData : 0;
+    e |= bit(b1, 1) ? kClipInitialize : 0;
+    e |= bit(b1, 2) ? kClipPress : 0;
+    e |= bit(b1, 3) ? kClipRelease : 0;
+    e |= bit(b1, 4) ? kClipReleaseOutside : 0;
+    e |= bit(b1, 5) ? kClipRollOver : 0;
+    e |= bit(b1, 6) ? kClipRollOut : 0;
+    e |= bit(b1, 7) ? kClipDragOver : 0;
+    e |= bit(b2, 0) ? kClipDragOut : 0;
+    e |= bit(b2, 1) ? kClipKeyPress : 0;
+    e |= bit(b2, 2) ? kClipConstruct : 0;
+    return e;
+}
+
+// CLIPACTIONS: reserved, all the events, then records up to an end flag of zero.
+std::vector<ClipActionRecord> readClipActions(ByteReader& in, int swfVersion) {
+    std::vector<ClipActionRecord> records;
+    in.u16();  // reserved
+    readClipEvents(in, swfVersion);
+    while (in.ok() && !in.atEnd()) {
+        ClipActionRecord r;
+        r.events = readClipEvents(in, swfVersion);
+        if (!in.ok() || r.events == 0) {
+            break;  // the end flag
+        }
+        const std::uint32_t size = in.u32();
+        const std::size_t start = in.position();
+        if (!in.ok() || size > in.remaining()) {
+            break;
+        }
+        std::size_t code = start;
+        if (r.events & kClipKeyPress) {
+            if (size == 0) {
+                break;
+            }
+            r.keyCode = in.u8();
+            ++code;
+        }
+        r.codeBegin = code;
+        r.codeEnd = start + size;
+        in.skip(start + size - in.position());
+        records.push_back(r);
+    }
+    return records;
+}
+
+}  // namespace
+
+std::optional<PlaceObjectTag> parsePlaceObject(std::span<const std::uint8_t> body, int version,
+                                               int swfVersion) {
     ByteReader in(body);
     PlaceObjectTag p;
     if (version == 1) {
@@ -86,6 +157,9 @@ std::optional<PlaceObjectTag> parsePlaceObject(std::span<const std::uint8_t> bod
         }
     }
     p.hasClipActions = flags & 0x80;
+    if (p.hasClipActions && swfVersion >= 5) {
+        p.clipActions = readClipActions(in, swfVersion);
+    }
     return p;
 }
 
