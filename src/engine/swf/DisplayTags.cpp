@@ -19,25 +19,25 @@ std::uint32_t readClipEvents(ByteReader& in, int swfVersion) {
     }
     auto bit = [](std::uint8_t byte, int n) { return (byte >> n) & 1u; };
     std::uint32_t e = 0;
-    e |= bit(b0, 0) ? kClipLoad : 0;
-    e |= bit(b0, 1) ? kClipEnterFrame : 0;
-    e |= bit(b0, 2) ? kClipUnload : 0;
-    e |= bit(b0, 3) ? kClipMouseMove : 0;
-    e |= bit(b0, 4) ? kClipMouseDown : 0;
-    e |= bit(b0, 5) ? kClipMouseUp : 0;
-    e |= bit(b0, 6) ? kClipKeyDown : 0;
-    e |= bit(b0, 7) ? kClipKeyUp : 0;
-    e |= bit(b1, 0) ? kClipData : 0;
-    e |= bit(b1, 1) ? kClipInitialize : 0;
-    e |= bit(b1, 2) ? kClipPress : 0;
-    e |= bit(b1, 3) ? kClipRelease : 0;
-    e |= bit(b1, 4) ? kClipReleaseOutside : 0;
-    e |= bit(b1, 5) ? kClipRollOver : 0;
-    e |= bit(b1, 6) ? kClipRollOut : 0;
-    e |= bit(b1, 7) ? kClipDragOver : 0;
-    e |= bit(b2, 0) ? kClipDragOut : 0;
-    e |= bit(b2, 1) ? kClipKeyPress : 0;
-    e |= bit(b2, 2) ? kClipConstruct : 0;
+    e |= bit(b0, 0) ? std::uint32_t{kClipLoad} : 0u;
+    e |= bit(b0, 1) ? std::uint32_t{kClipEnterFrame} : 0u;
+    e |= bit(b0, 2) ? std::uint32_t{kClipUnload} : 0u;
+    e |= bit(b0, 3) ? std::uint32_t{kClipMouseMove} : 0u;
+    e |= bit(b0, 4) ? std::uint32_t{kClipMouseDown} : 0u;
+    e |= bit(b0, 5) ? std::uint32_t{kClipMouseUp} : 0u;
+    e |= bit(b0, 6) ? std::uint32_t{kClipKeyDown} : 0u;
+    e |= bit(b0, 7) ? std::uint32_t{kClipKeyUp} : 0u;
+    e |= bit(b1, 0) ? std::uint32_t{kClipData} : 0u;
+    e |= bit(b1, 1) ? std::uint32_t{kClipInitialize} : 0u;
+    e |= bit(b1, 2) ? std::uint32_t{kClipPress} : 0u;
+    e |= bit(b1, 3) ? std::uint32_t{kClipRelease} : 0u;
+    e |= bit(b1, 4) ? std::uint32_t{kClipReleaseOutside} : 0u;
+    e |= bit(b1, 5) ? std::uint32_t{kClipRollOver} : 0u;
+    e |= bit(b1, 6) ? std::uint32_t{kClipRollOut} : 0u;
+    e |= bit(b1, 7) ? std::uint32_t{kClipDragOver} : 0u;
+    e |= bit(b2, 0) ? std::uint32_t{kClipDragOut} : 0u;
+    e |= bit(b2, 1) ? std::uint32_t{kClipKeyPress} : 0u;
+    e |= bit(b2, 2) ? std::uint32_t{kClipConstruct} : 0u;
     return e;
 }
 
