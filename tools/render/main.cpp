@@ -231,9 +231,7 @@ int main(int argc, char** argv) {
         for (long t = 1; t < *opt.ticks; ++t) {
             soundOfTime(tickMs);
             for (int due = clock.advance(tickMs); due > 0; --due) {
-                if (!runner.stepFrame()) {
-                    runner.advanceHeld();  // the root holds; its sprites play on
-                }
+                runner.stepFrame();  // a held root's clips play on
                 soundOfFrame();
             }
         }
@@ -242,9 +240,7 @@ int main(int argc, char** argv) {
         const double intervalMs = 1000.0 / runner.frameRate();
         for (long f = 1; f < opt.frames.value_or(1); ++f) {
             soundOfTime(intervalMs);
-            if (!runner.stepFrame()) {
-                runner.advanceHeld();  // held on the last frame; its sprites play on
-            }
+            runner.stepFrame();  // held on the last frame, its clips play on
             soundOfFrame();
         }
         soundOfTime(intervalMs);
