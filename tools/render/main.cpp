@@ -184,8 +184,15 @@ int main(int argc, char** argv) {
         return usage("--tick-ms goes with --ticks");
     }
 
+    std::optional<zd::engine::SoundRecording> sound;
+    if (!opt.wav.isEmpty()) {
+        sound.emplace();
+    }
     MovieRunner runner;
     runner.setClockMode(MovieRunner::ClockMode::Manual);
+    if (sound) {
+        runner.setSoundHooks(&sound->hooks());
+    }
     runner.setMovie(opt.movie);  // a local file is read at once
     if (!runner.hasMovie()) {
         std::fprintf(stderr, "zephyrdeck-render: %s: not a loadable movie (%s)\n",
@@ -207,21 +214,11 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
 
-    std::optional<zd::engine::SoundRecording> sound;
-    if (!opt.wav.isEmpty()) {
-        sound.emplace(*runner.data());
-    }
-    auto soundOfFrame = [&] {
-        if (sound) {
-            sound->frameShown(runner.currentFrame());
-        }
-    };
     auto soundOfTime = [&](double ms) {
         if (sound) {
             sound->advance(ms);
         }
     };
-    soundOfFrame();
 
     // Frame 1 is shown on load; each further frame is one clock step.
     if (opt.ticks) {
@@ -232,7 +229,6 @@ int main(int argc, char** argv) {
             soundOfTime(tickMs);
             for (int due = clock.advance(tickMs); due > 0; --due) {
                 runner.stepFrame();  // a held root's clips play on
-                soundOfFrame();
             }
         }
         soundOfTime(tickMs);
@@ -241,7 +237,6 @@ int main(int argc, char** argv) {
         for (long f = 1; f < opt.frames.value_or(1); ++f) {
             soundOfTime(intervalMs);
             runner.stepFrame();  // held on the last frame, its clips play on
-            soundOfFrame();
         }
         soundOfTime(intervalMs);
     }

@@ -225,6 +225,16 @@ void MovieSound::timelineStopped(TimelineId id) {
     it->second.playing.reset();
 }
 
+void MovieSound::forgetTimeline(TimelineId id) {
+    timelineStopped(id);
+    streams_.erase(id);
+}
+
+bool MovieSound::hasStream(TimelineId id) const {
+    const auto it = streams_.find(id);
+    return it != streams_.end() && it->second.blocks != nullptr;
+}
+
 std::optional<double> MovieSound::streamPosition(TimelineId id) const {
     const auto it = streams_.find(id);
     if (it == streams_.end() || !it->second.clock || !host_.audible()) {

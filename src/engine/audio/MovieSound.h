@@ -53,6 +53,10 @@ class MovieSound {
     // The timeline holds (stopped, paused) or is gone: its stream stops. Playing on starts it
     // again at the frame then shown.
     void timelineStopped(TimelineId id);
+    // The timeline is gone for good: its stream stops and what was kept for it goes.
+    void forgetTimeline(TimelineId id);
+    // Whether the timeline has a stream head (as far as its frames have arrived).
+    bool hasStream(TimelineId id) const;
     // The frame a timeline's stream sound has reached, by what has been heard of it: the frame
     // to show now (once the stream has ended, the frame where it ended). nullopt when it plays
     // no stream, or nothing is heard (no sound device).

@@ -54,8 +54,8 @@ bool writeWave(const QString& path, std::span<const std::int16_t> stereo) {
     return file.commit();
 }
 
-SoundRecording::SoundRecording(const MovieData& movie) {
-    sound_.setMovie(&movie);
+SoundRecording::SoundRecording() {
+    timelines_.setLeadsTimelines(false);
 }
 
 void SoundRecording::advance(double ms) {

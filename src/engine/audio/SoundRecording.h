@@ -4,22 +4,24 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/audio/MovieSound.h"
 #include "engine/audio/SoundHost.h"
+#include "engine/audio/TimelineSound.h"
 
 namespace zd::engine {
 
 // Writes 44.1 kHz 16-bit stereo samples as a WAVE file; false when it cannot be written.
 bool writeWave(const QString& path, std::span<const std::int16_t> stereo);
 
-// The sound of a movie's root timeline as a run without a device hears it: the frames shown
-// start their sounds, time passing mixes them. What the headless front end writes.
+// The sound of a movie as a run without a device hears it: plugged into the movie's tick
+// (hooks()), the frames run start their sounds and time passing mixes them. Frames move one
+// a tick, as the run decides, not as the sound would lead them. What the headless front end
+// writes.
 class SoundRecording {
   public:
-    explicit SoundRecording(const MovieData& movie);
+    SoundRecording();
 
-    // The root timeline shows this frame now.
-    void frameShown(int frame) { sound_.rootFrameShown(frame); }
+    // For MovieRunner::setSoundHooks (before the movie is put).
+    SoundHooks& hooks() { return timelines_; }
     // Lets ms of the run pass.
     void advance(double ms);
     const std::vector<std::int16_t>& samples() const { return host_.recording(); }
@@ -27,7 +29,7 @@ class SoundRecording {
 
   private:
     DirectSoundHost host_{true};
-    MovieSound sound_{host_};
+    TimelineSound timelines_{host_};
     double elapsedMs_ = 0.0;
     std::uint64_t framesMixed_ = 0;
 };
