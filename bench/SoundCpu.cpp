@@ -24,7 +24,7 @@ extern "C" {
 #include <string>
 
 #include "engine/audio/AudioOutput.h"
-#include "engine/audio/MovieSound.h"
+#include "engine/audio/TimelineSound.h"
 #include "engine/player/MovieRunner.h"
 #include "swfwriter/SwfWriter.h"
 
@@ -156,14 +156,11 @@ int main(int argc, char** argv) {
     const QString path = dir.filePath("four-mp3-voices.swf");
     movie.save(path.toStdString(), {});
 
-    MovieRunner runner;
     AudioOutput output;
-    MovieSound sound(output);
-    QObject::connect(&runner, &MovieRunner::frameShown,
-                     [&](int frame) { sound.rootFrameShown(frame); });
+    TimelineSound sound(output);
+    MovieRunner runner;
+    runner.setSoundHooks(&sound);
     runner.setMovie(path);
-    sound.setMovie(runner.data());
-    sound.rootFrameShown(runner.currentFrame());
 
     wait(2000);  // decoded, device open, playing
     std::printf("sound output %s\n", output.audible() ? "playing" : "unavailable");
@@ -174,8 +171,9 @@ int main(int argc, char** argv) {
     wait(seconds * 1000);
     report("playing", cpu, wall, threads);
 
+    // Paused as the movie control pauses: the picture and every sound held.
     runner.setPlaying(false);
-    sound.setPaused(true);
+    sound.setHeld(true);
     wait(1000);
     cpu = cpuSeconds();
     threads = threadSeconds();

@@ -21,7 +21,7 @@
 #include <cstdio>
 
 #include "engine/audio/AudioOutput.h"
-#include "engine/audio/MovieSound.h"
+#include "engine/audio/TimelineSound.h"
 #include "engine/player/MovieRunner.h"
 #include "engine/render/Renderer.h"
 #include "engine/render/StandardHooks.h"
@@ -80,29 +80,28 @@ struct Drift {
 Drift run(int frames, int slowMs, QFile* log) {
     QTemporaryDir dir;
     const QString path = writeMovie(dir.filePath("stream.swf"), frames);
+    AudioOutput output;
+    TimelineSound timelines(output);
+    const MovieSound& sound = timelines.sound();
     MovieRunner runner;
     runner.setClockMode(MovieRunner::ClockMode::Manual);
+    runner.setSoundHooks(&timelines);
     runner.setMovie(path);
-    AudioOutput output;
-    MovieSound sound(output);
-    sound.setMovie(runner.data());
     Renderer renderer(standardRenderHooks());
     QImage image(320, 240, QImage::Format_ARGB32_Premultiplied);
 
     Drift d;
     QElapsedTimer wall;
     wall.start();
-    sound.rootFrameShown(0);
     QEventLoop loop;
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     tick.setSingleShot(true);
     QObject::connect(&tick, &QTimer::timeout, [&] {
-        const int shown = runner.currentFrame();
-        const int advance = sound.framesToAdvance(kRootTimeline, shown);
-        for (int i = 0; i < advance && runner.stepFrame(); ++i) {
-            sound.rootFrameShown(runner.currentFrame());
-        }
+        // One tick of the movie: the stream's clock decides how far the root moves.
+        const int before = runner.currentFrame();
+        runner.stepFrame();
+        const int advance = runner.currentFrame() - before;
         d.dropped += std::max(0, advance - 1);
         ++d.ticks;
         const auto chosen = sound.streamPosition(kRootTimeline);

@@ -5,6 +5,7 @@
 
 #include "engine/audio/MovieSound.h"
 #include "engine/audio/SoundHost.h"
+#include "engine/audio/TimelineSound.h"
 #include "engine/player/Dictionary.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/render/Filters.h"
@@ -145,7 +146,13 @@ int runMovie(std::span<const std::uint8_t> bytes) {
     playSounds(*movie);
     playVideos(*movie);
 
+    // The movie's own tick plays its sound too: every sprite's stream and the sounds its
+    // frames start.
+    DirectSoundHost host;
+    TimelineSound timelines(host);
+    timelines.movieChanged(movie.get());
     StagePlayer player(*movie);
+    player.setSoundHooks(&timelines);
     player.setRootLoops(true);
     Renderer renderer(standardRenderHooks());
     QImage image(64, 48, QImage::Format_ARGB32_Premultiplied);
@@ -155,6 +162,7 @@ int runMovie(std::span<const std::uint8_t> bytes) {
         renderer.renderStage(image, target, player, header->frameSize, Qt::white);
         ++rendered;
         player.tick();
+        host.advance(Mixer::kRate / 10);
     }
     // Seeking back rebuilds the state from the first frame.
     player.gotoFrame(0);
