@@ -31,12 +31,13 @@ void MovieRunner::setScriptHooks(ScriptHooks* hooks) {
 }
 
 void MovieRunner::setSoundHooks(SoundHooks* hooks) {
-    if (sound_ != nullptr && sound_ != hooks) {
+    // Hooks hear of a movie only while there is one: none was put, nothing was started.
+    if (sound_ != nullptr && sound_ != hooks && display_) {
         sound_->movieChanged(nullptr);
     }
     sound_ = hooks;
-    if (sound_ != nullptr) {
-        sound_->movieChanged(display_ ? movie_ : nullptr);
+    if (sound_ != nullptr && display_) {
+        sound_->movieChanged(movie_);
     }
     if (display_) {
         display_->setSoundHooks(hooks);
