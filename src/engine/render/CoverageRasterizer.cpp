@@ -1,12 +1,10 @@
 #include "engine/render/CoverageRasterizer.h"
 
-#include "engine/render/Rasterizer.h"
-
 #include <algorithm>
 #include <cmath>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+
+#include "engine/render/PixelBlend.h"
+#include "engine/render/SpanShaders.h"
 
 namespace zd::engine {
 
@@ -16,35 +14,21 @@ inline void touch(std::uint64_t* bits, int x) {
     bits[x >> 6] |= std::uint64_t(1) << (x & 63);
 }
 
-// Sets n pixels to one value, four at a time where the processor allows.
-inline void fillPixels(QRgb* to, int n, QRgb value) {
-#ifdef __SSE2__
-    const __m128i v = _mm_set1_epi32(static_cast<int>(value));
-    for (; n >= 4; n -= 4, to += 4) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), v);
-    }
-#endif
-    std::fill(to, to + n, value);
-}
-
-// A curve is cut into this many chords at most, however large it is.
+// A curve is cut into this many chords at most, however large it is; a curve needing more is
+// halved first, this many times at most, and only its halves that show are cut finely.
 constexpr int kMaxChords = 1024;
-// Device coordinates are kept within this, far past any picture.
-constexpr double kMaxCoordinate = 1e7;
+constexpr int kMaxHalvings = 12;
+// Device coordinates are kept within this: far past any picture, and small enough that every
+// sum and product of them stays exact to well under a pixel where they are drawn.
+constexpr double kMaxCoordinate = 1e15;
 
 double bounded(double v) {
     return std::isfinite(v) ? std::clamp(v, -kMaxCoordinate, kMaxCoordinate) : 0.0;
 }
 
-// Each of the four 8-bit channels times a / 255, rounded as the painter does.
-inline QRgb byteMul(QRgb x, unsigned a) {
-    unsigned t = (x & 0xff00ff) * a;
-    t = (t + ((t >> 8) & 0xff00ff) + 0x800080) >> 8;
-    t &= 0xff00ff;
-    x = ((x >> 8) & 0xff00ff) * a;
-    x = x + ((x >> 8) & 0xff00ff) + 0x800080;
-    x &= 0xff00ff00;
-    return x | t;
+QPointF cubicAt(QPointF p0, QPointF p1, QPointF p2, QPointF p3, double t) {
+    const double u = 1 - t;
+    return u * u * u * p0 + 3 * u * u * t * p1 + 3 * u * t * t * p2 + t * t * t * p3;
 }
 
 }  // namespace
@@ -60,17 +44,102 @@ void CoverageRasterizer::addLine(QPointF from, QPointF to) {
     if (y0 == y1) {
         return;  // a horizontal edge covers nothing
     }
+    if (std::max(y0, y1) <= clip_.top() || std::min(y0, y1) >= clip_.bottom() + 1.0) {
+        return;  // it crosses no row that is drawn
+    }
     lines_.push_back({bounded(from.x()), y0, bounded(to.x()), y1});
+}
+
+void CoverageRasterizer::addCubic(QPointF from, QPointF c1, QPointF c2, QPointF to,
+                                  double tolerance, int depth) {
+    const auto [top, bottom] = std::minmax({from.y(), c1.y(), c2.y(), to.y()});
+    const auto [left, right] = std::minmax({from.x(), c1.x(), c2.x(), to.x()});
+    if (!(std::isfinite(top) && std::isfinite(bottom) && std::isfinite(left) &&
+          std::isfinite(right)) ||
+        bottom <= clip_.top() || top >= clip_.bottom() + 1.0) {
+        addLine(from, to);  // no row of it is drawn: only where it ends counts
+        return;
+    }
+    if (right <= clip_.left() || left >= clip_.right() + 1.0) {
+        // Beside the clip all that counts is which rows it crosses, and how often: chords
+        // through the points where it turns up or down cross the same ones.
+        const double a1 = c1.y() - from.y();
+        const double a2 = c2.y() - c1.y();
+        const double a3 = to.y() - c2.y();
+        const double a = a1 - 2 * a2 + a3;
+        const double b = 2 * (a2 - a1);
+        double turns[2];
+        int count = 0;
+        auto keep = [&](double t) {
+            if (t > 0 && t < 1) {
+                turns[count++] = t;
+            }
+        };
+        if (std::abs(a) < 1e-12 * (std::abs(b) + std::abs(a1))) {
+            if (b != 0) {
+                keep(-a1 / b);
+            }
+        } else if (const double d = b * b - 4 * a * a1; d >= 0) {
+            const double r = std::sqrt(d);
+            keep((-b - r) / (2 * a));
+            keep((-b + r) / (2 * a));
+            if (count == 2 && turns[0] > turns[1]) {
+                std::swap(turns[0], turns[1]);
+            }
+        }
+        QPointF last = from;
+        for (int i = 0; i < count; ++i) {
+            const QPointF p = cubicAt(from, c1, c2, to, turns[i]);
+            addLine(last, p);
+            last = p;
+        }
+        addLine(last, to);
+        return;
+    }
+    const QPointF d1 = from - 2 * c1 + c2;
+    const QPointF d2 = c1 - 2 * c2 + to;
+    const double bend = std::max(std::hypot(d1.x(), d1.y()), std::hypot(d2.x(), d2.y()));
+    if (std::sqrt(0.75 * bend / tolerance) <= kMaxChords || depth >= kMaxHalvings) {
+        forEachCubicChord(from, c1, c2, to, tolerance, kMaxChords,
+                          [this](QPointF a, QPointF b) { addLine(a, b); });
+        return;
+    }
+    // Too large to cut evenly to the tolerance: halve it, and each half again where it shows.
+    const QPointF ab = (from + c1) / 2;
+    const QPointF bc = (c1 + c2) / 2;
+    const QPointF cd = (c2 + to) / 2;
+    const QPointF abc = (ab + bc) / 2;
+    const QPointF bcd = (bc + cd) / 2;
+    const QPointF mid = (abc + bcd) / 2;
+    addCubic(from, ab, abc, mid, tolerance, depth + 1);
+    addCubic(mid, bcd, cd, to, tolerance, depth + 1);
 }
 
 void CoverageRasterizer::addPath(const QPainterPath& path, const QTransform& t, double tolerance) {
     tolerance = std::max(tolerance, 1e-3);
-    const auto line = [this](QPointF from, QPointF to) { addLine(from, to); };
     forEachClosedSegment(
-        path, [&t](QPointF p) { return t.map(p); }, line,
+        path, [&t](QPointF p) { return t.map(p); },
+        [this](QPointF from, QPointF to) { addLine(from, to); },
         [&](QPointF from, QPointF c1, QPointF c2, QPointF to) {
-            forEachCubicChord(from, c1, c2, to, tolerance, kMaxChords, line);
+            addCubic(from, c1, c2, to, tolerance, 0);
         });
+}
+
+void CoverageRasterizer::addPolygons(const Polygons& polygons, const QTransform& t) {
+    std::uint32_t start = 0;
+    for (const Polygons::Run& run : polygons.runs) {
+        if (run.end > start && run.end <= polygons.points.size()) {
+            const QPointF first = t.map(polygons.points[start]);
+            QPointF last = first;
+            for (std::uint32_t i = start + 1; i < run.end; ++i) {
+                const QPointF p = t.map(polygons.points[i]);
+                addLine(last, p);
+                last = p;
+            }
+            addLine(last, first);
+        }
+        start = run.end;
+    }
 }
 
 bool CoverageRasterizer::prepare() {
@@ -89,9 +158,17 @@ bool CoverageRasterizer::prepare() {
         top = std::min({top, l.y0, l.y1});
         bottom = std::max({bottom, l.y0, l.y1});
     }
-    const QRect box(
-        QPoint(static_cast<int>(std::floor(left)), static_cast<int>(std::floor(top))),
-        QPoint(static_cast<int>(std::ceil(right)), static_cast<int>(std::ceil(bottom))));
+    // The box in whole pixels, within the clip before it becomes whole numbers.
+    const double l = std::max(std::floor(left), clip_.left() - 1.0);
+    const double t = std::max(std::floor(top), clip_.top() - 1.0);
+    const double r = std::min(std::ceil(right), clip_.right() + 2.0);
+    const double b = std::min(std::ceil(bottom), clip_.bottom() + 2.0);
+    if (l > r || t > b) {
+        lines_.clear();
+        return false;
+    }
+    const QRect box(QPoint(static_cast<int>(l), static_cast<int>(t)),
+                    QPoint(static_cast<int>(r), static_cast<int>(b)));
     area_ = box.intersected(clip_);
     if (area_.isEmpty()) {
         lines_.clear();
@@ -257,37 +334,37 @@ void CoverageRasterizer::fill(QImage& image, bool nonZero, QRgb color) {
         return;
     }
     clip_ = clip_.intersected(image.rect());
-    const bool opaque = qAlpha(color) == 255;
-    const QRgb inverse = 255 - qAlpha(color);
     uchar* bits = image.bits();  // once: scanLine() checks for sharing on every call
     const qsizetype bytesPerLine = image.bytesPerLine();
     auto row = [&](int y) { return reinterpret_cast<QRgb*>(bits + y * bytesPerLine); };
     sweep(
         nonZero,
         [&](int y, int x0, int x1, const std::uint8_t* coverage) {
-            QRgb* line = row(y) + x0;
-            const int n = x1 - x0;
-            for (int i = 0; i < n; ++i) {
-                const unsigned c = coverage[i];
-                if (c == 255 && opaque) {
-                    line[i] = color;
-                } else if (c != 0) {
-                    const QRgb src = c == 255 ? color : byteMul(color, c);
-                    line[i] = src + byteMul(line[i], 255 - qAlpha(src));
-                }
-            }
+            blend::solidCells(row(y) + x0, coverage, x1 - x0, color);
         },
         [&](int y, int x0, int x1, std::uint8_t c) {
-            QRgb* line = row(y);
-            if (c == 255 && opaque) {
-                fillPixels(line + x0, x1 - x0, color);
-                return;
-            }
-            const QRgb src = c == 255 ? color : byteMul(color, c);
-            const QRgb rest = c == 255 ? inverse : 255 - qAlpha(src);
-            for (int x = x0; x < x1; ++x) {
-                line[x] = src + byteMul(line[x], rest);
-            }
+            blend::solidRun(row(y) + x0, x1 - x0, color, c);
+        });
+}
+
+void CoverageRasterizer::fill(QImage& image, bool nonZero, const SpanShader& shader) {
+    clip_ = clip_.intersected(image.rect());
+    if (shaded_.size() < static_cast<std::size_t>(image.width())) {
+        shaded_.resize(static_cast<std::size_t>(image.width()));
+    }
+    QRgb* colours = shaded_.data();
+    uchar* bits = image.bits();
+    const qsizetype bytesPerLine = image.bytesPerLine();
+    auto row = [&](int y) { return reinterpret_cast<QRgb*>(bits + y * bytesPerLine); };
+    sweep(
+        nonZero,
+        [&](int y, int x0, int x1, const std::uint8_t* coverage) {
+            shader.shade(x0, y, x1 - x0, colours);
+            blend::shadedCells(row(y) + x0, colours, coverage, x1 - x0);
+        },
+        [&](int y, int x0, int x1, std::uint8_t c) {
+            shader.shade(x0, y, x1 - x0, colours);
+            blend::shadedRun(row(y) + x0, colours, x1 - x0, c);
         });
 }
 

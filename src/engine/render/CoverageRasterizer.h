@@ -11,7 +11,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/render/Rasterizer.h"
+
 namespace zd::engine {
+
+class SpanShader;
 
 // Antialiased scan conversion: each pixel gets the share of its square the outline covers,
 // worked out exactly from the edges (signed area and cover accumulated per cell, then summed
@@ -27,6 +31,8 @@ class CoverageRasterizer {
     // Every subpath of path mapped by t, closed. Curves are cut on the device into chords
     // that stray at most tolerance pixels.
     void addPath(const QPainterPath& path, const QTransform& t, double tolerance = 0.1);
+    // Every run of the polygons mapped by t, closed.
+    void addPolygons(const Polygons& polygons, const QTransform& t);
 
     // Rasterizes the outline, row by row from the top, left to right: the pixels edges pass
     // through as cells(y, x0, x1, coverage) with coverage[i] (0-255) that of pixel x0 + i, the
@@ -37,6 +43,8 @@ class CoverageRasterizer {
     // Paints a colour (premultiplied) over image with source-over, as the painter blends a
     // solid fill's coverage.
     void fill(QImage& image, bool nonZero, QRgb premultiplied);
+    // Paints the shader's colours over image with source-over, weighted by coverage.
+    void fill(QImage& image, bool nonZero, const SpanShader& shader);
 
   private:
     struct Line {
@@ -50,6 +58,7 @@ class CoverageRasterizer {
         float dir;  // 1 going down, -1 going up
     };
     bool prepare();
+    void addCubic(QPointF from, QPointF c1, QPointF c2, QPointF to, double tolerance, int depth);
     void addEdges(const Line& line);
     void addEdge(double x0, double y0, double x1, double y1);
     // Adds the edges that cross the first row at or after row holding any into the row of
@@ -70,6 +79,7 @@ class CoverageRasterizer {
     int rowMin_ = 0;                      // the first and last touched cell of the row
     int rowMax_ = -1;
     std::vector<std::uint8_t> coverage_;
+    std::vector<QRgb> shaded_;  // one row of a shader's colours
 };
 
 template <typename Cells, typename Run>

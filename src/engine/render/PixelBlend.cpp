@@ -1,0 +1,343 @@
+#include "engine/render/PixelBlend.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__x86_64__) && defined(__SSE2__)
+#define ZD_BLEND_X86 1
+#include <immintrin.h>
+#endif
+
+namespace zd::engine::blend {
+
+// ---------------------------------------------------------------------------------------------
+// Plain routines: the definition of every other.
+
+namespace {
+
+inline unsigned mulChannel(unsigned x, unsigned a) {
+    const unsigned t = x * a;
+    return (t + (t >> 8) + 0x80) >> 8;
+}
+
+inline QRgb scale(QRgb c, unsigned a) {
+    return mulChannel(c & 0xff, a) | mulChannel((c >> 8) & 0xff, a) << 8 |
+           mulChannel((c >> 16) & 0xff, a) << 16 | mulChannel(c >> 24, a) << 24;
+}
+
+// src (premultiplied, coverage applied) over dst; channels that would pass 255 (only for
+// colours that are not truly premultiplied) stop there.
+inline QRgb over(QRgb src, QRgb dst) {
+    const unsigned rest = 255 - (src >> 24);
+    QRgb out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const unsigned v = ((src >> shift) & 0xff) + mulChannel((dst >> shift) & 0xff, rest);
+        out |= std::min(v, 255u) << shift;
+    }
+    return out;
+}
+
+}  // namespace
+
+namespace scalar {
+
+void solidCells(QRgb* dst, const std::uint8_t* coverage, int n, QRgb colour) {
+    for (int i = 0; i < n; ++i) {
+        if (coverage[i] != 0) {
+            dst[i] = over(scale(colour, coverage[i]), dst[i]);
+        }
+    }
+}
+
+void solidRun(QRgb* dst, int n, QRgb colour, std::uint8_t coverage) {
+    const QRgb src = scale(colour, coverage);
+    if (qAlpha(src) == 255) {
+        std::fill(dst, dst + n, src);
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        dst[i] = over(src, dst[i]);
+    }
+}
+
+void shadedCells(QRgb* dst, const QRgb* src, const std::uint8_t* coverage, int n) {
+    for (int i = 0; i < n; ++i) {
+        if (coverage[i] != 0) {
+            dst[i] = over(scale(src[i], coverage[i]), dst[i]);
+        }
+    }
+}
+
+void shadedRun(QRgb* dst, const QRgb* src, int n, std::uint8_t coverage) {
+    for (int i = 0; i < n; ++i) {
+        dst[i] = over(scale(src[i], coverage), dst[i]);
+    }
+}
+
+}  // namespace scalar
+
+#ifdef ZD_BLEND_X86
+
+// ---------------------------------------------------------------------------------------------
+// SSE2: four pixels at a time, each channel in 16 bits.
+
+namespace sse2 {
+
+inline __m128i mul(__m128i x, __m128i a) {
+    const __m128i t = _mm_mullo_epi16(x, a);
+    return _mm_srli_epi16(
+        _mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), _mm_set1_epi16(0x80)), 8);
+}
+
+// Each pixel's alpha in all four of its channels.
+inline __m128i alphas(__m128i x) {
+    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(x, 0xff), 0xff);
+}
+
+// Two pixels (16-bit channels) of src, coverage applied already, over two of dst.
+inline __m128i over(__m128i src, __m128i dst) {
+    const __m128i rest = _mm_sub_epi16(_mm_set1_epi16(255), alphas(src));
+    return _mm_add_epi16(src, mul(dst, rest));
+}
+
+// Four coverage values, each spread over the channels of its pixel: pixels 0-1, 2-3.
+inline void spread(const std::uint8_t* c, __m128i& lo, __m128i& hi) {
+    int four;
+    std::memcpy(&four, c, 4);
+    const __m128i v = _mm_unpacklo_epi8(_mm_cvtsi32_si128(four), _mm_setzero_si128());
+    const __m128i pairs = _mm_unpacklo_epi16(v, v);
+    lo = _mm_unpacklo_epi32(pairs, pairs);
+    hi = _mm_unpackhi_epi32(pairs, pairs);
+}
+
+inline __m128i blend4(__m128i src, __m128i covLo, __m128i covHi, __m128i dst) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lo = over(mul(_mm_unpacklo_epi8(src, zero), covLo), _mm_unpacklo_epi8(dst, zero));
+    const __m128i hi = over(mul(_mm_unpackhi_epi8(src, zero), covHi), _mm_unpackhi_epi8(dst, zero));
+    return _mm_packus_epi16(lo, hi);
+}
+
+inline bool allOpaque(__m128i src) {
+    const __m128i a = _mm_srli_epi32(src, 24);
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_set1_epi32(255))) == 0xffff;
+}
+
+void solidCells(QRgb* dst, const std::uint8_t* coverage, int n, QRgb colour) {
+    const __m128i src = _mm_set1_epi32(static_cast<int>(colour));
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128i lo, hi;
+        spread(coverage + i, lo, hi);
+        auto* p = reinterpret_cast<__m128i*>(dst + i);
+        _mm_storeu_si128(p, blend4(src, lo, hi, _mm_loadu_si128(p)));
+    }
+    scalar::solidCells(dst + i, coverage + i, n - i, colour);
+}
+
+void solidRun(QRgb* dst, int n, QRgb colour, std::uint8_t coverage) {
+    const QRgb src = scale(colour, coverage);
+    int i = 0;
+    if (qAlpha(src) == 255) {
+        const __m128i v = _mm_set1_epi32(static_cast<int>(src));
+        for (; i + 4 <= n; i += 4) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), v);
+        }
+    } else {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i s = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(src)), zero);
+        for (; i + 4 <= n; i += 4) {
+            auto* p = reinterpret_cast<__m128i*>(dst + i);
+            const __m128i d = _mm_loadu_si128(p);
+            const __m128i lo = over(s, _mm_unpacklo_epi8(d, zero));
+            const __m128i hi = over(s, _mm_unpackhi_epi8(d, zero));
+            _mm_storeu_si128(p, _mm_packus_epi16(lo, hi));
+        }
+    }
+    scalar::solidRun(dst + i, n - i, colour, coverage);
+}
+
+void shadedCells(QRgb* dst, const QRgb* src, const std::uint8_t* coverage, int n) {
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128i lo, hi;
+        spread(coverage + i, lo, hi);
+        auto* p = reinterpret_cast<__m128i*>(dst + i);
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        _mm_storeu_si128(p, blend4(s, lo, hi, _mm_loadu_si128(p)));
+    }
+    scalar::shadedCells(dst + i, src + i, coverage + i, n - i);
+}
+
+void shadedRun(QRgb* dst, const QRgb* src, int n, std::uint8_t coverage) {
+    const __m128i c = _mm_set1_epi16(coverage);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        auto* p = reinterpret_cast<__m128i*>(dst + i);
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        if (coverage == 255 && allOpaque(s)) {
+            _mm_storeu_si128(p, s);
+        } else {
+            _mm_storeu_si128(p, blend4(s, c, c, _mm_loadu_si128(p)));
+        }
+    }
+    scalar::shadedRun(dst + i, src + i, n - i, coverage);
+}
+
+}  // namespace sse2
+
+// ---------------------------------------------------------------------------------------------
+// AVX2: eight pixels at a time, for processors that have it.
+
+namespace avx2 {
+
+#define ZD_AVX2 __attribute__((target("avx2")))
+
+ZD_AVX2 inline __m256i mul(__m256i x, __m256i a) {
+    const __m256i t = _mm256_mullo_epi16(x, a);
+    return _mm256_srli_epi16(
+        _mm256_add_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), _mm256_set1_epi16(0x80)), 8);
+}
+
+ZD_AVX2 inline __m256i over(__m256i src, __m256i dst) {
+    const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(src, 0xff), 0xff);
+    return _mm256_add_epi16(src, mul(dst, _mm256_sub_epi16(_mm256_set1_epi16(255), a)));
+}
+
+// Eight coverage values spread over their pixels' channels, in the order the 8-bit to 16-bit
+// unpacking leaves pixels: lo holds 0, 1 | 4, 5 and hi 2, 3 | 6, 7.
+ZD_AVX2 inline void spread(const std::uint8_t* c, __m256i& lo, __m256i& hi) {
+    long long eight;
+    std::memcpy(&eight, c, 8);
+    const __m256i v = _mm256_mullo_epi32(_mm256_cvtepu8_epi32(_mm_cvtsi64_si128(eight)),
+                                         _mm256_set1_epi32(0x00010001));
+    lo = _mm256_unpacklo_epi32(v, v);
+    hi = _mm256_unpackhi_epi32(v, v);
+}
+
+ZD_AVX2 inline __m256i blend8(__m256i src, __m256i covLo, __m256i covHi, __m256i dst) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i lo =
+        over(mul(_mm256_unpacklo_epi8(src, zero), covLo), _mm256_unpacklo_epi8(dst, zero));
+    const __m256i hi =
+        over(mul(_mm256_unpackhi_epi8(src, zero), covHi), _mm256_unpackhi_epi8(dst, zero));
+    return _mm256_packus_epi16(lo, hi);
+}
+
+ZD_AVX2 void solidCells(QRgb* dst, const std::uint8_t* coverage, int n, QRgb colour) {
+    const __m256i src = _mm256_set1_epi32(static_cast<int>(colour));
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256i lo, hi;
+        spread(coverage + i, lo, hi);
+        auto* p = reinterpret_cast<__m256i*>(dst + i);
+        _mm256_storeu_si256(p, blend8(src, lo, hi, _mm256_loadu_si256(p)));
+    }
+    sse2::solidCells(dst + i, coverage + i, n - i, colour);
+}
+
+ZD_AVX2 void solidRun(QRgb* dst, int n, QRgb colour, std::uint8_t coverage) {
+    const QRgb src = scale(colour, coverage);
+    int i = 0;
+    if (qAlpha(src) == 255) {
+        const __m256i v = _mm256_set1_epi32(static_cast<int>(src));
+        for (; i + 8 <= n; i += 8) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), v);
+        }
+    } else {
+        const __m256i zero = _mm256_setzero_si256();
+        const __m256i s = _mm256_unpacklo_epi8(_mm256_set1_epi32(static_cast<int>(src)), zero);
+        for (; i + 8 <= n; i += 8) {
+            auto* p = reinterpret_cast<__m256i*>(dst + i);
+            const __m256i d = _mm256_loadu_si256(p);
+            const __m256i lo = over(s, _mm256_unpacklo_epi8(d, zero));
+            const __m256i hi = over(s, _mm256_unpackhi_epi8(d, zero));
+            _mm256_storeu_si256(p, _mm256_packus_epi16(lo, hi));
+        }
+    }
+    sse2::solidRun(dst + i, n - i, colour, coverage);
+}
+
+ZD_AVX2 void shadedCells(QRgb* dst, const QRgb* src, const std::uint8_t* coverage, int n) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256i lo, hi;
+        spread(coverage + i, lo, hi);
+        auto* p = reinterpret_cast<__m256i*>(dst + i);
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        _mm256_storeu_si256(p, blend8(s, lo, hi, _mm256_loadu_si256(p)));
+    }
+    sse2::shadedCells(dst + i, src + i, coverage + i, n - i);
+}
+
+ZD_AVX2 void shadedRun(QRgb* dst, const QRgb* src, int n, std::uint8_t coverage) {
+    const __m256i c = _mm256_set1_epi16(coverage);
+    const __m256i opaque = _mm256_set1_epi32(255);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        auto* p = reinterpret_cast<__m256i*>(dst + i);
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        const bool solid = coverage == 255 && _mm256_movemask_epi8(_mm256_cmpeq_epi32(
+                                                  _mm256_srli_epi32(s, 24), opaque)) == -1;
+        _mm256_storeu_si256(p, solid ? s : blend8(s, c, c, _mm256_loadu_si256(p)));
+    }
+    sse2::shadedRun(dst + i, src + i, n - i, coverage);
+}
+
+#undef ZD_AVX2
+
+}  // namespace avx2
+
+#endif  // ZD_BLEND_X86
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+struct Routines {
+    decltype(&scalar::solidCells) solidCells;
+    decltype(&scalar::solidRun) solidRun;
+    decltype(&scalar::shadedCells) shadedCells;
+    decltype(&scalar::shadedRun) shadedRun;
+    const char* name;
+};
+
+Routines choose() {
+#ifdef ZD_BLEND_X86
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) {
+        return {avx2::solidCells, avx2::solidRun, avx2::shadedCells, avx2::shadedRun, "avx2"};
+    }
+    return {sse2::solidCells, sse2::solidRun, sse2::shadedCells, sse2::shadedRun, "sse2"};
+#else
+    return {scalar::solidCells, scalar::solidRun, scalar::shadedCells, scalar::shadedRun, "scalar"};
+#endif
+}
+
+const Routines& routines() {
+    static const Routines chosen = choose();
+    return chosen;
+}
+
+}  // namespace
+
+void solidCells(QRgb* dst, const std::uint8_t* coverage, int n, QRgb colour) {
+    routines().solidCells(dst, coverage, n, colour);
+}
+
+void solidRun(QRgb* dst, int n, QRgb colour, std::uint8_t coverage) {
+    routines().solidRun(dst, n, colour, coverage);
+}
+
+void shadedCells(QRgb* dst, const QRgb* src, const std::uint8_t* coverage, int n) {
+    routines().shadedCells(dst, src, coverage, n);
+}
+
+void shadedRun(QRgb* dst, const QRgb* src, int n, std::uint8_t coverage) {
+    routines().shadedRun(dst, src, n, coverage);
+}
+
+const char* instructionSet() {
+    return routines().name;
+}
+
+}  // namespace zd::engine::blend
