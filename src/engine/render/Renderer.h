@@ -18,6 +18,7 @@
 #include "engine/render/Rasterizer.h"
 #include "engine/render/RenderHooks.h"
 #include "engine/render/ShapePaths.h"
+#include "engine/render/SpanShaders.h"
 
 class QPainter;
 
@@ -94,20 +95,24 @@ class Renderer {
     void drawText(Surface& s, const TextDefinition& text, const State& state);
     void drawEditText(Surface& s, const EditTextDefinition& text, const State& state);
     void drawBitmapCharacter(Surface& s, const Character& c, const State& state);
-    void fillPath(Surface& s, const QPainterPath& path, const FillStyle& style, const State& state);
-    void strokePath(Surface& s, const QPainterPath& path, const LineStyle& style,
+    // Antialiased drawing: the outline in coverage_ painted with the style. device maps the
+    // style's matrix into the surface's image.
+    void fillCoverage(Surface& s, bool nonZero, const FillStyle& style, const QTransform& device,
+                      const State& state);
+    // A line outlined by our stroker and filled like any fill.
+    void strokeLine(Surface& s, const ShapePaths::Stroke& line, const QTransform& device,
                     const State& state);
+    // The shader for a gradient or bitmap fill; null for one painted in one colour, which
+    // solid then holds (premultiplied; transparent for nothing at all).
+    std::unique_ptr<SpanShader> fillShader(const FillStyle& style, const QTransform& device,
+                                           const State& state, QRgb& solid, bool smooth);
     // Aliased drawing: the pixels whose centres the outline covers, painted with the style.
     // device maps the outline (and the style's matrix) into the surface's image.
     void fillAliased(Surface& s, const Polygons& outline, bool nonZero, const QTransform& device,
                      const FillStyle& style, const State& state,
                      const std::optional<QRect>& clip = std::nullopt);
-    void strokeAliased(Surface& s, const Polygons& line, const QPen& pen, const LineStyle& style,
-                       const State& state);
     void paintSpans(Surface& s, const std::vector<AliasedRasterizer::Span>& spans,
                     const FillStyle& style, const QTransform& device, const State& state);
-    QPen strokePen(const LineStyle& style, const State& state) const;
-    QBrush gradientBrush(const FillStyle& style, const ColorLut& lut) const;
 
     // An embedded font by name and style (the field's own font preferred), else any of that
     // name; null when none has glyphs.
