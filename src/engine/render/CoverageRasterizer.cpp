@@ -10,6 +10,14 @@ namespace zd::engine {
 
 namespace {
 
+// A whole pixel's share in a cell.
+constexpr double kCellOne = 65536.0;
+
+// v (well within 32 bits) to the nearest whole number, halves away from zero.
+inline std::int32_t nearest(double v) {
+    return static_cast<std::int32_t>(v + (v < 0 ? -0.5 : 0.5));
+}
+
 inline void touch(std::uint64_t* bits, int x) {
     bits[x >> 6] |= std::uint64_t(1) << (x & 63);
 }
@@ -177,7 +185,7 @@ bool CoverageRasterizer::prepare() {
     // One row of cells, kept in the cache, for rows swept one at a time.
     stride_ = area_.width() + 2;
     if (cells_.size() < static_cast<std::size_t>(stride_)) {
-        cells_.resize(static_cast<std::size_t>(stride_), 0.0f);
+        cells_.resize(static_cast<std::size_t>(stride_), 0);
         coverage_.resize(static_cast<std::size_t>(stride_));
     }
     words_ = (stride_ + 63) / 64;
@@ -230,7 +238,7 @@ void CoverageRasterizer::addEdge(double x0, double y0, double x1, double y1) {
     if (y0 == y1) {
         return;
     }
-    float dir = 1;
+    std::int32_t dir = 1;
     if (y0 > y1) {
         std::swap(x0, x1);
         std::swap(y0, y1);
@@ -260,46 +268,58 @@ void CoverageRasterizer::accumulate(const Edge& e, int row) {
     const double w = area_.width();
     const double x = std::clamp(e.xTop + (top - e.yTop) * e.dxdy, 0.0, w);
     const double xNext = std::clamp(e.xTop + (bottom - e.yTop) * e.dxdy, 0.0, w);
-    const auto d = static_cast<float>(dy) * e.dir;
+    // All this part adds to the row, in cell units; its cells share it out exactly.
+    const std::int32_t total = nearest(dy * kCellOne) * e.dir;
     const double lo = std::min(x, xNext);
     const double hi = std::max(x, xNext);
-    const double loFloor = std::floor(lo);
-    const int i0 = static_cast<int>(loFloor);
-    const int i1 = static_cast<int>(std::ceil(hi));
-    float* cells = cells_.data();
+    const int i0 = static_cast<int>(lo);  // not negative: floor
+    const double loFloor = i0;
+    int i1 = static_cast<int>(hi);
+    i1 += hi > i1 ? 1 : 0;  // ceil
+    std::int32_t* cells = cells_.data();
     std::uint64_t* bits = touched_.data();
     rowMin_ = std::min(rowMin_, i0);
+    auto share = [total](double part) { return nearest(part * total); };
     if (i1 <= i0 + 1) {
         // Within one column: the part right of the edge's mean position is covered.
-        const auto mid = static_cast<float>(0.5 * (x + xNext) - loFloor);
-        cells[i0] += d - d * mid;
-        cells[i0 + 1] += d * mid;
+        const std::int32_t right = share(0.5 * (x + xNext) - loFloor);
+        cells[i0] += total - right;
+        cells[i0 + 1] += right;
         touch(bits, i0);
         touch(bits, i0 + 1);
         rowMax_ = std::max(rowMax_, i0 + 1);
         return;
     }
     // Across columns: the triangles at both ends, equal strips between.
-    const auto s = static_cast<float>(1.0 / (hi - lo));
-    const auto x0f = static_cast<float>(lo - loFloor);
-    const float a0 = 0.5f * s * (1 - x0f) * (1 - x0f);
-    const auto x1f = static_cast<float>(hi - std::ceil(hi) + 1);
-    const float am = 0.5f * s * x1f * x1f;
-    cells[i0] += d * a0;
+    const double s = 1.0 / (hi - lo);
+    const double x0f = lo - loFloor;
+    const double a0 = 0.5 * s * (1 - x0f) * (1 - x0f);
+    const double x1f = hi - i1 + 1;
+    const double am = 0.5 * s * x1f * x1f;
+    const std::int32_t first = share(a0);
+    const std::int32_t last = share(am);
+    cells[i0] += first;
+    cells[i1] += last;
+    std::int32_t rest = total - first - last;  // for the columns between
     if (i1 == i0 + 2) {
-        cells[i0 + 1] += d * (1 - a0 - am);
+        cells[i0 + 1] += rest;
     } else {
-        const float a1 = s * (1.5f - x0f);
-        cells[i0 + 1] += d * (a1 - a0);
+        const double a1 = s * (1.5 - x0f);
+        const std::int32_t second = share(a1 - a0);
+        cells[i0 + 1] += second;
+        rest -= second;
+        const std::int32_t strip = share(s);
         for (int xi = i0 + 2; xi < i1 - 1; ++xi) {
-            cells[xi] += d * s;
+            cells[xi] += strip;
         }
-        const float a2 = a1 + static_cast<float>(i1 - i0 - 3) * s;
-        cells[i1 - 1] += d * (1 - a2 - am);
+        cells[i1 - 1] += rest - strip * (i1 - i0 - 3);
     }
-    cells[i1] += d * am;
-    for (int xi = i0; xi <= i1; ++xi) {
-        touch(bits, xi);
+    // Every column from i0 to i1 is touched.
+    for (int word = i0 >> 6; word <= i1 >> 6; ++word) {
+        const int low = std::max(i0 - word * 64, 0);
+        const int high = std::min(i1 - word * 64, 63);
+        const std::uint64_t upTo = high == 63 ? ~std::uint64_t{0} : (std::uint64_t{2} << high) - 1;
+        bits[word] |= upTo & (~std::uint64_t{0} << low);
     }
     rowMax_ = std::max(rowMax_, i1);
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/render/PixelBlend.h"
 #include "engine/render/Rasterizer.h"
 
 namespace zd::engine {
@@ -55,7 +56,7 @@ class CoverageRasterizer {
         double yTop, yBottom;
         double xTop;
         double dxdy;
-        float dir;  // 1 going down, -1 going up
+        std::int32_t dir;  // 1 going down, -1 going up
     };
     bool prepare();
     void addCubic(QPointF from, QPointF c1, QPointF c2, QPointF to, double tolerance, int depth);
@@ -74,7 +75,9 @@ class CoverageRasterizer {
     std::vector<Edge> edges_;  // by their tops
     std::size_t nextEdge_ = 0;
     std::vector<std::size_t> active_;
-    std::vector<float> cells_;            // one row, kept zero between rows
+    // One row of cells, kept zero between rows: what edges add to the winding integrated
+    // over each pixel, 65536 to a whole pixel.
+    std::vector<std::int32_t> cells_;
     std::vector<std::uint64_t> touched_;  // cells an edge passed through, a bit each
     int rowMin_ = 0;                      // the first and last touched cell of the row
     int rowMax_ = -1;
@@ -87,17 +90,17 @@ void CoverageRasterizer::sweep(bool nonZero, Cells&& cells, Run&& run) {
     if (!prepare()) {
         return;
     }
-    auto coverageOf = [nonZero](float sum) {
-        int c = static_cast<int>(std::abs(sum) * 256.0f);
-        if (nonZero) {
-            return static_cast<std::uint8_t>(std::min(c, 255));
-        }
-        c &= 511;
-        return static_cast<std::uint8_t>(c > 256 ? 512 - c : std::min(c, 255));
+    auto coverageOf = [nonZero](std::int32_t sum) {
+        std::uint8_t c = 0;
+        blend::scalar::coverageRun(&sum, 1, 0, &c, nonZero);
+        return c;
     };
     const int width = area_.width();
     nextEdge_ = 0;
     active_.clear();
+    std::int32_t* acc = cells_.data();
+    std::uint8_t* coverage = coverage_.data();
+    std::uint64_t* bits = touched_.data();
     for (int row = 0; row < area_.height(); ++row) {
         row = accumulateRow(row);
         const int from = rowMin_;
@@ -106,9 +109,7 @@ void CoverageRasterizer::sweep(bool nonZero, Cells&& cells, Run&& run) {
             continue;
         }
         const int y = area_.top() + row;
-        float* acc = cells_.data();
-        std::uint64_t* bits = touched_.data();
-        float sum = 0;
+        std::int32_t sum = 0;
         int pending = -1;  // first of the cells not yet handed out
         int next = from;   // the column after the last cell visited
         // Only the cells edges touched change the sum; between them coverage is constant.
@@ -117,12 +118,15 @@ void CoverageRasterizer::sweep(bool nonZero, Cells&& cells, Run&& run) {
             std::uint64_t set = bits[word];
             bits[word] = 0;
             while (set != 0) {
-                const int x = word * 64 + std::countr_zero(set);
-                set &= set - 1;
+                // The next run of touched cells within the word.
+                const int first = std::countr_zero(set);
+                const int length = std::countr_one(set >> first);
+                set = first + length >= 64 ? 0 : set & (~std::uint64_t{0} << (first + length));
+                const int x = word * 64 + first;
                 if (x > next) {
                     if (pending >= 0) {
                         cells(y, area_.left() + pending, area_.left() + std::min(next, width),
-                              coverage_.data() + pending);
+                              coverage + pending);
                         pending = -1;
                     }
                     const std::uint8_t c = coverageOf(sum);
@@ -130,18 +134,16 @@ void CoverageRasterizer::sweep(bool nonZero, Cells&& cells, Run&& run) {
                         run(y, area_.left() + next, area_.left() + std::min(x, width), c);
                     }
                 }
-                sum += acc[x];
-                acc[x] = 0;
-                if (x < width) {
-                    coverage_[static_cast<std::size_t>(x)] = coverageOf(sum);
-                    pending = pending < 0 ? x : pending;
+                sum = blend::coverageRun(acc + x, length, sum, coverage + x, nonZero);
+                if (x < width && pending < 0) {
+                    pending = x;
                 }
-                next = x + 1;
+                next = x + length;
             }
         }
         if (pending >= 0) {
             cells(y, area_.left() + pending, area_.left() + std::min(next, width),
-                  coverage_.data() + pending);
+                  coverage + pending);
         }
     }
     edges_.clear();

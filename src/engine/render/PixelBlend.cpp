@@ -15,26 +15,30 @@ namespace zd::engine::blend {
 
 namespace {
 
-inline unsigned mulChannel(unsigned x, unsigned a) {
-    const unsigned t = x * a;
-    return (t + (t >> 8) + 0x80) >> 8;
+// Each channel times a / 255, rounded as the painter does, two channels per 16 bits at once.
+inline QRgb scale(QRgb c, unsigned a) {
+    unsigned rb = (c & 0xff00ff) * a;
+    rb = ((rb + ((rb >> 8) & 0xff00ff) + 0x800080) >> 8) & 0xff00ff;
+    unsigned ag = ((c >> 8) & 0xff00ff) * a;
+    ag = (ag + ((ag >> 8) & 0xff00ff) + 0x800080) & 0xff00ff00;
+    return ag | rb;
 }
 
-inline QRgb scale(QRgb c, unsigned a) {
-    return mulChannel(c & 0xff, a) | mulChannel((c >> 8) & 0xff, a) << 8 |
-           mulChannel((c >> 16) & 0xff, a) << 16 | mulChannel(c >> 24, a) << 24;
+// Channel by channel a + b, stopping at 255.
+inline unsigned addSaturated(unsigned a, unsigned b) {
+    unsigned rb = (a & 0xff00ff) + (b & 0xff00ff);
+    unsigned ag = ((a >> 8) & 0xff00ff) + ((b >> 8) & 0xff00ff);
+    const unsigned rbOver = rb & 0x1000100;
+    const unsigned agOver = ag & 0x1000100;
+    rb = (rb | (rbOver - (rbOver >> 8))) & 0xff00ff;
+    ag = (ag | (agOver - (agOver >> 8))) & 0xff00ff;
+    return rb | ag << 8;
 }
 
 // src (premultiplied, coverage applied) over dst; channels that would pass 255 (only for
 // colours that are not truly premultiplied) stop there.
 inline QRgb over(QRgb src, QRgb dst) {
-    const unsigned rest = 255 - (src >> 24);
-    QRgb out = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        const unsigned v = ((src >> shift) & 0xff) + mulChannel((dst >> shift) & 0xff, rest);
-        out |= std::min(v, 255u) << shift;
-    }
-    return out;
+    return addSaturated(src, scale(dst, 255 - (src >> 24)));
 }
 
 }  // namespace
@@ -72,6 +76,25 @@ void shadedRun(QRgb* dst, const QRgb* src, int n, std::uint8_t coverage) {
     for (int i = 0; i < n; ++i) {
         dst[i] = over(scale(src[i], coverage), dst[i]);
     }
+}
+
+std::int32_t coverageRun(std::int32_t* cells, int n, std::int32_t sum, std::uint8_t* coverage,
+                         bool nonZero) {
+    auto running = static_cast<std::uint32_t>(sum);
+    for (int i = 0; i < n; ++i) {
+        running += static_cast<std::uint32_t>(cells[i]);
+        cells[i] = 0;
+        const auto s = static_cast<std::int32_t>(running);
+        const std::uint32_t magnitude =
+            (s < 0 ? 0u - static_cast<std::uint32_t>(s) : static_cast<std::uint32_t>(s)) >> 8;
+        if (nonZero) {
+            coverage[i] = static_cast<std::uint8_t>(std::min(magnitude, 255u));
+        } else {
+            const std::uint32_t c = magnitude & 511;
+            coverage[i] = static_cast<std::uint8_t>(std::min({c, 512 - c, 255u}));
+        }
+    }
+    return static_cast<std::int32_t>(running);
 }
 
 }  // namespace scalar
@@ -183,6 +206,44 @@ void shadedRun(QRgb* dst, const QRgb* src, int n, std::uint8_t coverage) {
     scalar::shadedRun(dst + i, src + i, n - i, coverage);
 }
 
+// Coverage from four running sums (32-bit lanes) as bytes in the low four.
+inline int coverage4(__m128i sums, bool nonZero) {
+    const __m128i sign = _mm_srai_epi32(sums, 31);
+    const __m128i magnitude = _mm_srli_epi32(_mm_sub_epi32(_mm_xor_si128(sums, sign), sign), 8);
+    __m128i c;
+    if (nonZero) {
+        // Saturating packs stop each at 255 (the magnitude is below 2^24, so never negative).
+        c = _mm_packs_epi32(magnitude, magnitude);
+    } else {
+        const __m128i folded =
+            _mm_packs_epi32(_mm_and_si128(magnitude, _mm_set1_epi32(511)), _mm_setzero_si128());
+        c = _mm_min_epi16(folded, _mm_sub_epi16(_mm_set1_epi16(512), folded));
+    }
+    return _mm_cvtsi128_si32(_mm_packus_epi16(c, c));
+}
+
+// The running sums of four cells from carry (in every lane).
+inline __m128i prefix4(__m128i v, __m128i carry) {
+    v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
+    v = _mm_add_epi32(v, _mm_slli_si128(v, 8));
+    return _mm_add_epi32(v, carry);
+}
+
+std::int32_t coverageRun(std::int32_t* cells, int n, std::int32_t sum, std::uint8_t* coverage,
+                         bool nonZero) {
+    int i = 0;
+    __m128i carry = _mm_set1_epi32(sum);
+    for (; i + 4 <= n; i += 4) {
+        auto* p = reinterpret_cast<__m128i*>(cells + i);
+        const __m128i sums = prefix4(_mm_loadu_si128(p), carry);
+        _mm_storeu_si128(p, _mm_setzero_si128());
+        carry = _mm_shuffle_epi32(sums, 0xff);
+        const int four = coverage4(sums, nonZero);
+        std::memcpy(coverage + i, &four, 4);
+    }
+    return scalar::coverageRun(cells + i, n - i, _mm_cvtsi128_si32(carry), coverage + i, nonZero);
+}
+
 }  // namespace sse2
 
 // ---------------------------------------------------------------------------------------------
@@ -283,6 +344,29 @@ ZD_AVX2 void shadedRun(QRgb* dst, const QRgb* src, int n, std::uint8_t coverage)
     sse2::shadedRun(dst + i, src + i, n - i, coverage);
 }
 
+ZD_AVX2 std::int32_t coverageRun(std::int32_t* cells, int n, std::int32_t sum,
+                                 std::uint8_t* coverage, bool nonZero) {
+    int i = 0;
+    __m256i carry = _mm256_set1_epi32(sum);
+    for (; i + 8 <= n; i += 8) {
+        auto* p = reinterpret_cast<__m256i*>(cells + i);
+        __m256i v = _mm256_loadu_si256(p);
+        // Running sums within each half, then the low half's total carried into the high one.
+        v = _mm256_add_epi32(v, _mm256_slli_si256(v, 4));
+        v = _mm256_add_epi32(v, _mm256_slli_si256(v, 8));
+        const __m256i lowTotal = _mm256_permutevar8x32_epi32(v, _mm256_set1_epi32(3));
+        v = _mm256_add_epi32(v, _mm256_blend_epi32(_mm256_setzero_si256(), lowTotal, 0xf0));
+        const __m256i sums = _mm256_add_epi32(v, carry);
+        _mm256_storeu_si256(p, _mm256_setzero_si256());
+        carry = _mm256_permutevar8x32_epi32(sums, _mm256_set1_epi32(7));
+        const int low = sse2::coverage4(_mm256_castsi256_si128(sums), nonZero);
+        const int high = sse2::coverage4(_mm256_extracti128_si256(sums, 1), nonZero);
+        std::memcpy(coverage + i, &low, 4);
+        std::memcpy(coverage + i + 4, &high, 4);
+    }
+    return sse2::coverageRun(cells + i, n - i, _mm256_cvtsi256_si32(carry), coverage + i, nonZero);
+}
+
 #undef ZD_AVX2
 
 }  // namespace avx2
@@ -298,6 +382,7 @@ struct Routines {
     decltype(&scalar::solidRun) solidRun;
     decltype(&scalar::shadedCells) shadedCells;
     decltype(&scalar::shadedRun) shadedRun;
+    decltype(&scalar::coverageRun) coverageRun;
     const char* name;
 };
 
@@ -305,11 +390,14 @@ Routines choose() {
 #ifdef ZD_BLEND_X86
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx2")) {
-        return {avx2::solidCells, avx2::solidRun, avx2::shadedCells, avx2::shadedRun, "avx2"};
+        return {avx2::solidCells, avx2::solidRun,    avx2::shadedCells,
+                avx2::shadedRun,  avx2::coverageRun, "avx2"};
     }
-    return {sse2::solidCells, sse2::solidRun, sse2::shadedCells, sse2::shadedRun, "sse2"};
+    return {sse2::solidCells, sse2::solidRun,    sse2::shadedCells,
+            sse2::shadedRun,  sse2::coverageRun, "sse2"};
 #else
-    return {scalar::solidCells, scalar::solidRun, scalar::shadedCells, scalar::shadedRun, "scalar"};
+    return {scalar::solidCells, scalar::solidRun,    scalar::shadedCells,
+            scalar::shadedRun,  scalar::coverageRun, "scalar"};
 #endif
 }
 
@@ -320,20 +408,47 @@ const Routines& routines() {
 
 }  // namespace
 
+// Runs shorter than this (most of the cells along edges) go straight to the plain routines.
+constexpr int kShortRun = 4;
+
 void solidCells(QRgb* dst, const std::uint8_t* coverage, int n, QRgb colour) {
-    routines().solidCells(dst, coverage, n, colour);
+    if (n < kShortRun) {
+        scalar::solidCells(dst, coverage, n, colour);
+    } else {
+        routines().solidCells(dst, coverage, n, colour);
+    }
 }
 
 void solidRun(QRgb* dst, int n, QRgb colour, std::uint8_t coverage) {
-    routines().solidRun(dst, n, colour, coverage);
+    if (n < kShortRun) {
+        scalar::solidRun(dst, n, colour, coverage);
+    } else {
+        routines().solidRun(dst, n, colour, coverage);
+    }
 }
 
 void shadedCells(QRgb* dst, const QRgb* src, const std::uint8_t* coverage, int n) {
-    routines().shadedCells(dst, src, coverage, n);
+    if (n < kShortRun) {
+        scalar::shadedCells(dst, src, coverage, n);
+    } else {
+        routines().shadedCells(dst, src, coverage, n);
+    }
 }
 
 void shadedRun(QRgb* dst, const QRgb* src, int n, std::uint8_t coverage) {
-    routines().shadedRun(dst, src, n, coverage);
+    if (n < kShortRun) {
+        scalar::shadedRun(dst, src, n, coverage);
+    } else {
+        routines().shadedRun(dst, src, n, coverage);
+    }
+}
+
+std::int32_t coverageRun(std::int32_t* cells, int n, std::int32_t sum, std::uint8_t* coverage,
+                         bool nonZero) {
+    if (n < kShortRun) {
+        return scalar::coverageRun(cells, n, sum, coverage, nonZero);
+    }
+    return routines().coverageRun(cells, n, sum, coverage, nonZero);
 }
 
 const char* instructionSet() {

@@ -19,6 +19,14 @@ void shadedCells(QRgb* dst, const QRgb* src, const std::uint8_t* coverage, int n
 // n colours over n pixels all covered alike.
 void shadedRun(QRgb* dst, const QRgb* src, int n, std::uint8_t coverage);
 
+// Antialiasing coverage from accumulated cells: each cell holds the change its edges make to
+// the winding integrated over its pixel, 65536 to a whole pixel. The running sum from sum
+// through cell i gives coverage[i] (0-255: its absolute value by the non-zero rule, folded
+// every second whole winding by the even-odd rule). The cells are cleared; the sum after the
+// last is returned. Sums wrap round rather than overflow.
+std::int32_t coverageRun(std::int32_t* cells, int n, std::int32_t sum, std::uint8_t* coverage,
+                         bool nonZero);
+
 // Which routines are in use: "avx2", "sse2" or "scalar".
 const char* instructionSet();
 
@@ -28,6 +36,8 @@ void solidCells(QRgb* dst, const std::uint8_t* coverage, int n, QRgb colour);
 void solidRun(QRgb* dst, int n, QRgb colour, std::uint8_t coverage);
 void shadedCells(QRgb* dst, const QRgb* src, const std::uint8_t* coverage, int n);
 void shadedRun(QRgb* dst, const QRgb* src, int n, std::uint8_t coverage);
+std::int32_t coverageRun(std::int32_t* cells, int n, std::int32_t sum, std::uint8_t* coverage,
+                         bool nonZero);
 }  // namespace scalar
 
 }  // namespace zd::engine::blend

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace zd::engine {
 
@@ -40,8 +43,33 @@ QRgb scaled(QRgb c, unsigned f) {
     return rb | ag;
 }
 
-QRgb bilinear(QRgb tl, QRgb tr, QRgb bl, QRgb br, unsigned dx, unsigned dy) {
+// Across first, then down, each step rounded down: the same pixels with or without SSE2.
+inline QRgb bilinear(QRgb tl, QRgb tr, QRgb bl, QRgb br, unsigned dx, unsigned dy) {
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    // 16 bits a channel: left pixels in the low half, right ones in the high half.
+    const __m128i left =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(tl)),
+                                             _mm_cvtsi32_si128(static_cast<int>(bl))),
+                          zero);
+    const __m128i right =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(tr)),
+                                             _mm_cvtsi32_si128(static_cast<int>(br))),
+                          zero);
+    const __m128i across = _mm_srli_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(left, _mm_set1_epi16(static_cast<short>(256 - dx))),
+                      _mm_mullo_epi16(right, _mm_set1_epi16(static_cast<short>(dx)))),
+        8);
+    // across holds the top row's mix in its low four channels, the bottom row's above them.
+    const __m128i down = _mm_srli_epi16(
+        _mm_add_epi16(
+            _mm_mullo_epi16(across, _mm_set1_epi16(static_cast<short>(256 - dy))),
+            _mm_mullo_epi16(_mm_srli_si128(across, 8), _mm_set1_epi16(static_cast<short>(dy)))),
+        8);
+    return static_cast<QRgb>(_mm_cvtsi128_si32(_mm_packus_epi16(down, zero)));
+#else
     return mix(mix(tl, tr, dx), mix(bl, br, dx), dy);
+#endif
 }
 
 bool sane(const QTransform& t) {
@@ -154,24 +182,27 @@ GradientShader::GradientShader(const FillStyle& style, const std::vector<Rgba>& 
     }
 }
 
-int GradientShader::index(double t) const {
-    if (!(std::abs(t) <= kMaxRamps)) {
-        t = std::isnan(t) ? 0.0 : std::copysign(kMaxRamps, t);
-    }
-    auto i = static_cast<std::int64_t>(std::floor(t * (kSteps - 1) + 0.5));
+int GradientShader::step(std::int64_t i) const {
     if (i >= 0 && i < kSteps) {
         return static_cast<int>(i);
     }
     switch (spread_) {
         case Gradient::Repeat:
-            return wrap(i, kSteps);
+            return static_cast<int>(i & (kSteps - 1));
         case Gradient::Reflect: {
-            const int r = wrap(i, 2 * kSteps);
+            const auto r = static_cast<int>(i & (2 * kSteps - 1));
             return r >= kSteps ? 2 * kSteps - 1 - r : r;
         }
         default:
             return i < 0 ? 0 : kSteps - 1;
     }
+}
+
+int GradientShader::index(double t) const {
+    if (!(std::abs(t) <= kMaxRamps)) {
+        t = std::isnan(t) ? 0.0 : std::copysign(kMaxRamps, t);
+    }
+    return step(static_cast<std::int64_t>(std::floor(t * (kSteps - 1) + 0.5)));
 }
 
 void GradientShader::shade(int x, int y, int n, QRgb* out) const {
@@ -187,18 +218,29 @@ void GradientShader::shade(int x, int y, int n, QRgb* out) const {
     const double stepY = fromDevice_.m12();
     switch (kind_) {
         case Kind::Linear: {
-            // The ramp runs from -1 to 1 across.
-            const double t0 = (gx + 1) / 2;
-            const double dt = stepX / 2;
-            for (int i = 0; i < n; ++i) {
-                out[i] = table_[static_cast<std::size_t>(index(t0 + dt * i))];
+            // The ramp runs from -1 to 1 across; its steps are stepped in 16.16 fixed point.
+            const double first = (gx + 1) / 2 * (kSteps - 1) + 0.5;
+            const double each = stepX / 2 * (kSteps - 1);
+            const double last = first + each * n;
+            constexpr double kFar = kMaxRamps * kSteps;
+            if (!(std::abs(first) < kFar && std::abs(last) < kFar)) {
+                for (int i = 0; i < n; ++i) {
+                    out[i] = table_[static_cast<std::size_t>(index((gx + stepX * i + 1) / 2))];
+                }
+                break;
+            }
+            auto at = static_cast<std::int64_t>(std::floor(first * 65536));
+            const auto by = static_cast<std::int64_t>(std::llround(each * 65536));
+            for (int i = 0; i < n; ++i, at += by) {
+                out[i] = table_[static_cast<std::size_t>(step(at >> 16))];
             }
             break;
         }
         case Kind::Radial:
             for (int i = 0; i < n; ++i) {
-                out[i] = table_[static_cast<std::size_t>(
-                    index(std::hypot(gx + stepX * i, gy + stepY * i)))];
+                const double u = gx + stepX * i;
+                const double v = gy + stepY * i;
+                out[i] = table_[static_cast<std::size_t>(index(std::sqrt(u * u + v * v)))];
             }
             break;
         case Kind::Focal: {
@@ -254,9 +296,33 @@ QRgb BitmapShader::edgeCovered(QRgb colour, double u, double v) const {
     return scaled(colour, static_cast<unsigned>(std::lround(f * 256)));
 }
 
+QRgb BitmapShader::sample(std::int64_t u, std::int64_t v) const {
+    auto column = [this](std::int64_t i) {
+        return repeat_ ? wrap(i, width_)
+                       : static_cast<int>(std::clamp<std::int64_t>(i, 0, width_ - 1));
+    };
+    auto line = [this](std::int64_t j) {
+        return pixels_ +
+               (repeat_ ? wrap(j, height_) : std::clamp<std::int64_t>(j, 0, height_ - 1)) * stride_;
+    };
+    if (!smooth_) {
+        return line(v >> 16)[column(u >> 16)];
+    }
+    // Between the centres of the four pixels around.
+    u -= 32768;
+    v -= 32768;
+    const QRgb* top = line(v >> 16);
+    const QRgb* bottom = line((v >> 16) + 1);
+    const int left = column(u >> 16);
+    const int right = column((u >> 16) + 1);
+    return bilinear(top[left], top[right], bottom[left], bottom[right],
+                    static_cast<unsigned>((u & 0xffff) >> 8),
+                    static_cast<unsigned>((v & 0xffff) >> 8));
+}
+
 void BitmapShader::shade(int x, int y, int n, QRgb* out) const {
-    if (!valid_) {
-        std::fill(out, out + n, 0u);
+    if (!valid_ || n <= 0) {
+        std::fill(out, out + std::max(n, 0), 0u);
         return;
     }
     const double px = x + 0.5;
@@ -265,68 +331,132 @@ void BitmapShader::shade(int x, int y, int n, QRgb* out) const {
     const double v0 = fromDevice_.m12() * px + fromDevice_.m22() * py + fromDevice_.dy();
     const double du = fromDevice_.m11();
     const double dv = fromDevice_.m12();
-    // Beyond this the fill shows nothing (a clipped bitmap) or repeats (so only the position
-    // within the bitmap counts), and stepping in 16.16 fixed point could overflow.
+    // Pixel centres in bitmap pixels, in 16.16 fixed point stepped along the row. Beyond this
+    // a clipped bitmap shows nothing and a repeated one only its position within the bitmap
+    // counts; stepping that far could overflow.
     constexpr double kFar = 1e9;
-    if (!(std::abs(u0) < kFar && std::abs(v0) < kFar && std::abs(u0 + du * n) < kFar &&
-          std::abs(v0 + dv * n) < kFar)) {
+    constexpr double kOne = 65536.0;
+    const double uLast = u0 + du * (n - 1);
+    const double vLast = v0 + dv * (n - 1);
+    if (!(std::abs(u0) < kFar && std::abs(v0) < kFar && std::abs(uLast) < kFar &&
+          std::abs(vLast) < kFar)) {
         for (int i = 0; i < n; ++i) {
             const double u = u0 + du * i;
             const double v = v0 + dv * i;
-            if (std::abs(u) < kFar && std::abs(v) < kFar) {
-                shade(x + i, y, 1, out + i);
-            } else {
-                out[i] = 0;
-            }
+            out[i] = std::abs(u) < kFar && std::abs(v) < kFar ? shadeOne(u, v) : 0;
         }
         return;
     }
-    // Pixel positions in 16.16 fixed point, stepped along the row.
-    constexpr double kOne = 65536.0;
     const auto stepU = static_cast<std::int64_t>(du * kOne);
     const auto stepV = static_cast<std::int64_t>(dv * kOne);
-    std::int64_t fu = static_cast<std::int64_t>(u0 * kOne);
-    std::int64_t fv = static_cast<std::int64_t>(v0 * kOne);
-    auto row = [this](std::int64_t j) { return pixels_ + j * stride_; };
-    auto column = [this](std::int64_t i) {
-        return repeat_ ? wrap(i, width_)
-                       : static_cast<int>(std::clamp<std::int64_t>(i, 0, width_ - 1));
-    };
-    auto line = [this](std::int64_t j) {
-        return repeat_ ? wrap(j, height_)
-                       : static_cast<int>(std::clamp<std::int64_t>(j, 0, height_ - 1));
-    };
-    for (int i = 0; i < n; ++i, fu += stepU, fv += stepV) {
-        QRgb c;
-        if (smooth_) {
-            // Between the centres of the four pixels around.
-            const std::int64_t su = fu - 32768;
-            const std::int64_t sv = fv - 32768;
-            const std::int64_t iu = su >> 16;
-            const std::int64_t iv = sv >> 16;
-            const auto dx = static_cast<unsigned>((su & 0xffff) >> 8);
-            const auto dy = static_cast<unsigned>((sv & 0xffff) >> 8);
-            const QRgb* top = row(line(iv));
-            const QRgb* bottom = row(line(iv + 1));
-            const int left = column(iu);
-            const int right = column(iu + 1);
-            c = bilinear(top[left], top[right], bottom[left], bottom[right], dx, dy);
-        } else {
-            c = row(line(fv >> 16))[column(fu >> 16)];
-        }
-        if (!repeat_) {
-            const double u = fu / kOne;
-            const double v = fv / kOne;
-            const double inU = std::min(u, width_ - u) * pixelsPerU_;
-            const double inV = std::min(v, height_ - v) * pixelsPerV_;
-            if (inU <= -0.5 || inV <= -0.5) {
-                c = 0;
-            } else if (inU < 0.5 || inV < 0.5) {
-                c = edgeCovered(c, u, v);
+    auto fu = static_cast<std::int64_t>(u0 * kOne);
+    auto fv = static_cast<std::int64_t>(v0 * kOne);
+    if (repeat_) {
+        // Kept within one period, so a step wraps with one subtraction at most.
+        const std::int64_t periodU = std::int64_t{width_} << 16;
+        const std::int64_t periodV = std::int64_t{height_} << 16;
+        auto within = [](std::int64_t a, std::int64_t period) {
+            const std::int64_t r = a % period;
+            return r < 0 ? r + period : r;
+        };
+        const std::int64_t half = smooth_ ? 32768 : 0;  // bilinear: from the pixel centres
+        fu = within(fu - half, periodU);
+        fv = within(fv - half, periodV);
+        const std::int64_t byU = within(stepU, periodU);
+        const std::int64_t byV = within(stepV, periodV);
+        for (int i = 0; i < n; ++i) {
+            const std::int64_t top = fv >> 16;
+            const std::int64_t left = fu >> 16;
+            if (smooth_) {
+                const std::int64_t bottom = top + 1 == height_ ? 0 : top + 1;
+                const std::int64_t right = left + 1 == width_ ? 0 : left + 1;
+                const QRgb* a = pixels_ + top * stride_;
+                const QRgb* b = pixels_ + bottom * stride_;
+                out[i] = bilinear(a[left], a[right], b[left], b[right],
+                                  static_cast<unsigned>((fu & 0xffff) >> 8),
+                                  static_cast<unsigned>((fv & 0xffff) >> 8));
+            } else {
+                out[i] = pixels_[top * stride_ + left];
             }
+            fu += byU;
+            fu -= fu >= periodU ? periodU : 0;
+            fv += byV;
+            fv -= fv >= periodV ? periodV : 0;
         }
-        out[i] = c;
+        return;
     }
+    // The pixels at least half a device pixel inside every edge need no share worked out.
+    double from = 0;
+    double to = n - 1;
+    auto within = [&](double start, double step, double low, double high) {
+        if (step == 0) {
+            if (start < low || start > high) {
+                to = -1;
+            }
+            return;
+        }
+        double a = (low - start) / step;
+        double b = (high - start) / step;
+        if (a > b) {
+            std::swap(a, b);
+        }
+        from = std::max(from, a);
+        to = std::min(to, b);
+    };
+    const double marginU = 0.5 / pixelsPerU_ + 1e-6;
+    const double marginV = 0.5 / pixelsPerV_ + 1e-6;
+    within(u0, du, marginU, width_ - marginU);
+    within(v0, dv, marginV, height_ - marginV);
+    // One pixel less either way: the fixed-point steps may stray from the exact positions.
+    const int inside0 =
+        from <= to ? static_cast<int>(std::clamp(std::ceil(from) + 1, 0.0, 1.0 * n)) : n;
+    const int inside1 = from <= to ? static_cast<int>(std::clamp(std::floor(to), 0.0, 1.0 * n)) : n;
+    auto edge = [&](int i) {
+        const double u = static_cast<double>(fu) / kOne;
+        const double v = static_cast<double>(fv) / kOne;
+        const double inU = std::min(u, width_ - u) * pixelsPerU_;
+        const double inV = std::min(v, height_ - v) * pixelsPerV_;
+        if (inU <= -0.5 || inV <= -0.5) {
+            out[i] = 0;
+        } else {
+            const QRgb c = sample(fu, fv);
+            out[i] = inU < 0.5 || inV < 0.5 ? edgeCovered(c, u, v) : c;
+        }
+    };
+    int i = 0;
+    for (; i < std::min(inside0, n); ++i, fu += stepU, fv += stepV) {
+        edge(i);
+    }
+    if (!smooth_) {
+        for (; i < inside1; ++i, fu += stepU, fv += stepV) {
+            const std::int64_t row = std::clamp<std::int64_t>(fv >> 16, 0, height_ - 1);
+            const std::int64_t column = std::clamp<std::int64_t>(fu >> 16, 0, width_ - 1);
+            out[i] = pixels_[row * stride_ + column];
+        }
+    } else {
+        for (; i < inside1; ++i, fu += stepU, fv += stepV) {
+            out[i] = sample(fu, fv);
+        }
+    }
+    for (; i < n; ++i, fu += stepU, fv += stepV) {
+        edge(i);
+    }
+}
+
+QRgb BitmapShader::shadeOne(double u, double v) const {
+    constexpr double kOne = 65536.0;
+    const auto fu = static_cast<std::int64_t>(u * kOne);
+    const auto fv = static_cast<std::int64_t>(v * kOne);
+    if (repeat_) {
+        return sample(fu, fv);
+    }
+    const double inU = std::min(u, width_ - u) * pixelsPerU_;
+    const double inV = std::min(v, height_ - v) * pixelsPerV_;
+    if (inU <= -0.5 || inV <= -0.5) {
+        return 0;
+    }
+    const QRgb c = sample(fu, fv);
+    return inU < 0.5 || inV < 0.5 ? edgeCovered(c, u, v) : c;
 }
 
 }  // namespace zd::engine

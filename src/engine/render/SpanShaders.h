@@ -39,6 +39,9 @@ class GradientShader final : public SpanShader {
 
   private:
     enum class Kind : std::uint8_t { Linear, Radial, Focal };
+    // The table entry for ramp step i (1023 at the ramp's end), after the spread.
+    int step(std::int64_t i) const;
+    // The table entry for ramp position t (0 to 1 over the ramp).
     int index(double t) const;
 
     Kind kind_ = Kind::Linear;
@@ -60,6 +63,10 @@ class BitmapShader final : public SpanShader {
 
   private:
     QRgb edgeCovered(QRgb colour, double u, double v) const;
+    // The colour at a pixel centre (u, v) given in bitmap pixels, 16.16 fixed point.
+    QRgb sample(std::int64_t u, std::int64_t v) const;
+    // The same from a position far out, edges included.
+    QRgb shadeOne(double u, double v) const;
 
     QImage image_;
     const QRgb* pixels_ = nullptr;
