@@ -8,6 +8,34 @@
 
 namespace zd::engine {
 
+struct RasterKey {
+    double m11, m12, m21, m22;
+    double fractionX, fractionY;  // of the translation
+    double salt;
+    bool nonZero;
+    bool operator==(const RasterKey&) const = default;
+};
+
+struct CachedRaster {
+    struct Segment {
+        std::int32_t y, x0, x1;
+        std::uint32_t cells;  // where its coverage starts in cells, or kRun | its coverage
+    };
+    static constexpr std::uint32_t kRun = 0x80000000u;
+
+    RasterKey key{};
+    QPoint origin;          // the translation's whole pixels
+    bool recorded = false;  // else only how it was last drawn
+    QRect clip;             // the pixels worked out
+    QRect box;              // the outline's, unclipped
+    std::vector<Segment> segments;
+    std::vector<std::uint8_t> cells;
+
+    std::size_t bytes() const {
+        return sizeof(CachedRaster) + segments.capacity() * sizeof(Segment) + cells.capacity();
+    }
+};
+
 namespace {
 
 // A whole pixel's share in a cell.
@@ -44,6 +72,106 @@ QPointF cubicAt(QPointF p0, QPointF p1, QPointF p2, QPointF p3, double t) {
 void CoverageRasterizer::reset(const QRect& clip) {
     clip_ = clip;
     lines_.clear();
+    mode_ = Mode::Direct;
+    current_.reset();
+}
+
+bool CoverageRasterizer::reset(const QRect& clip, RasterSlot& slot, const QTransform& t,
+                               bool nonZero, double salt) {
+    reset(clip);
+    // Only whole-pixel moves keep the picture the same; anything else is worked out again.
+    constexpr double kFar = 1e9;
+    if (!(std::abs(t.dx()) < kFar && std::abs(t.dy()) < kFar)) {
+        return false;
+    }
+    const double wholeX = std::floor(t.dx());
+    const double wholeY = std::floor(t.dy());
+    const RasterKey key{t.m11(),         t.m12(),         t.m21(), t.m22(),
+                        t.dx() - wholeX, t.dy() - wholeY, salt,    nonZero};
+    const QPoint origin(static_cast<int>(wholeX), static_cast<int>(wholeY));
+    CachedRaster* kept = slot.raster_.get();
+    if (kept != nullptr && kept->key == key) {
+        const QPoint shift = origin - kept->origin;
+        if (kept->recorded) {
+            // Every pixel it covers within the clip must have been worked out.
+            const QRect needed = clip.intersected(kept->box.translated(shift));
+            if (needed.isEmpty() || kept->clip.translated(shift).contains(needed)) {
+                mode_ = Mode::Replay;
+                current_ = slot.raster_;
+                shift_ = shift;
+                return true;
+            }
+        }
+        // Drawn the same way again: worth keeping.
+        auto raster = std::make_shared<CachedRaster>();
+        raster->key = key;
+        raster->origin = origin;
+        raster->clip = clip;
+        slot.raster_ = raster;
+        current_ = std::move(raster);
+        mode_ = Mode::Record;
+        return false;
+    }
+    // Remembered, not kept yet (what was kept for another transform goes).
+    if (kept == nullptr) {
+        slot.raster_ = std::make_shared<CachedRaster>();
+        kept = slot.raster_.get();
+    } else if (kept->recorded) {
+        *kept = CachedRaster{};
+    }
+    kept->key = key;
+    kept->origin = origin;
+    return false;
+}
+
+std::size_t CoverageRasterizer::cachedBytes() {
+    trimCache();
+    return keptBytes_;
+}
+
+void CoverageRasterizer::trimCache() {
+    // Rasterisations whose outlines are gone have gone with them.
+    std::size_t total = 0;
+    std::erase_if(kept_, [&](const std::weak_ptr<CachedRaster>& w) {
+        const auto raster = w.lock();
+        if (!raster || !raster->recorded) {
+            return true;
+        }
+        total += raster->bytes();
+        return false;
+    });
+    keptBytes_ = total;
+    while (keptBytes_ > kMaxCachedBytes && !kept_.empty()) {
+        if (const auto oldest = kept_.front().lock()) {
+            keptBytes_ -= oldest->bytes();
+            *oldest = CachedRaster{};  // its slot sees nothing kept
+        }
+        kept_.pop_front();
+    }
+}
+
+void CoverageRasterizer::record(bool nonZero) {
+    CachedRaster& r = *current_;
+    r.segments.clear();
+    r.cells.clear();
+    sweep(
+        nonZero,
+        [&r](int y, int x0, int x1, const std::uint8_t* coverage) {
+            r.segments.push_back({y, x0, x1, static_cast<std::uint32_t>(r.cells.size())});
+            r.cells.insert(r.cells.end(), coverage, coverage + (x1 - x0));
+        },
+        [&r](int y, int x0, int x1, std::uint8_t c) {
+            r.segments.push_back({y, x0, x1, CachedRaster::kRun | c});
+        });
+    r.box = box_;
+    r.segments.shrink_to_fit();
+    r.cells.shrink_to_fit();
+    r.recorded = true;
+    keptBytes_ += r.bytes();
+    kept_.push_back(current_);
+    if (keptBytes_ > kMaxCachedBytes) {
+        trimCache();
+    }
 }
 
 void CoverageRasterizer::addLine(QPointF from, QPointF to) {
@@ -152,6 +280,7 @@ void CoverageRasterizer::addPolygons(const Polygons& polygons, const QTransform&
 
 bool CoverageRasterizer::prepare() {
     edges_.clear();
+    box_ = QRect();
     if (lines_.empty() || clip_.isEmpty()) {
         lines_.clear();
         return false;
@@ -166,7 +295,12 @@ bool CoverageRasterizer::prepare() {
         top = std::min({top, l.y0, l.y1});
         bottom = std::max({bottom, l.y0, l.y1});
     }
-    // The box in whole pixels, within the clip before it becomes whole numbers.
+    // The box in whole pixels, as far as whole numbers go, then within the clip.
+    constexpr double kIntLimit = 1 << 30;
+    box_ = QRect(QPoint(static_cast<int>(std::clamp(std::floor(left), -kIntLimit, kIntLimit)),
+                        static_cast<int>(std::clamp(std::floor(top), -kIntLimit, kIntLimit))),
+                 QPoint(static_cast<int>(std::clamp(std::ceil(right), -kIntLimit, kIntLimit)),
+                        static_cast<int>(std::clamp(std::ceil(bottom), -kIntLimit, kIntLimit))));
     const double l = std::max(std::floor(left), clip_.left() - 1.0);
     const double t = std::max(std::floor(top), clip_.top() - 1.0);
     const double r = std::min(std::ceil(right), clip_.right() + 2.0);
@@ -348,17 +482,69 @@ int CoverageRasterizer::accumulateRow(int row) {
     return row;
 }
 
+template <typename Cells, typename Run>
+void CoverageRasterizer::paint(QImage& image, bool nonZero, Cells&& cells, Run&& run) {
+    const Mode mode = mode_;
+    mode_ = Mode::Direct;
+    if (mode == Mode::Direct) {
+        sweep(nonZero, cells, run);
+        return;
+    }
+    const std::shared_ptr<CachedRaster> raster = std::move(current_);
+    if (mode == Mode::Record) {
+        current_ = raster;
+        record(nonZero);
+        current_.reset();
+        shift_ = QPoint();
+    }
+    // The kept rows moved by whole pixels, cut to the clip.
+    const QRect clip = clip_.intersected(image.rect());
+    if (clip.isEmpty() || !raster->recorded) {
+        return;
+    }
+    // The pixels along edges are far apart in memory and read before they are written:
+    // ask for those a few segments ahead early.
+    constexpr std::size_t kAhead = 12;
+    const std::vector<CachedRaster::Segment>& segments = raster->segments;
+    uchar* bits = image.bits();
+    const qsizetype bytesPerLine = image.bytesPerLine();
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        if (i + kAhead < segments.size()) {
+            const CachedRaster::Segment& ahead = segments[i + kAhead];
+            const int y = ahead.y + shift_.y();
+            const int x = ahead.x0 + shift_.x();
+            if (clip.contains(x, y)) {
+                __builtin_prefetch(bits + y * bytesPerLine + x * 4, 1);
+            }
+        }
+        const CachedRaster::Segment& segment = segments[i];
+        const int y = segment.y + shift_.y();
+        const int x0 = std::max(segment.x0 + shift_.x(), clip.left());
+        const int x1 = std::min(segment.x1 + shift_.x(), clip.right() + 1);
+        if (y < clip.top() || y > clip.bottom() || x0 >= x1) {
+            continue;
+        }
+        if (segment.cells & CachedRaster::kRun) {
+            run(y, x0, x1, static_cast<std::uint8_t>(segment.cells & 0xff));
+        } else {
+            cells(y, x0, x1, raster->cells.data() + segment.cells + (x0 - segment.x0 - shift_.x()));
+        }
+    }
+}
+
 void CoverageRasterizer::fill(QImage& image, bool nonZero, QRgb color) {
     if (qAlpha(color) == 0) {
         lines_.clear();
+        mode_ = Mode::Direct;
+        current_.reset();
         return;
     }
     clip_ = clip_.intersected(image.rect());
     uchar* bits = image.bits();  // once: scanLine() checks for sharing on every call
     const qsizetype bytesPerLine = image.bytesPerLine();
     auto row = [&](int y) { return reinterpret_cast<QRgb*>(bits + y * bytesPerLine); };
-    sweep(
-        nonZero,
+    paint(
+        image, nonZero,
         [&](int y, int x0, int x1, const std::uint8_t* coverage) {
             blend::solidCells(row(y) + x0, coverage, x1 - x0, color);
         },
@@ -376,8 +562,8 @@ void CoverageRasterizer::fill(QImage& image, bool nonZero, const SpanShader& sha
     uchar* bits = image.bits();
     const qsizetype bytesPerLine = image.bytesPerLine();
     auto row = [&](int y) { return reinterpret_cast<QRgb*>(bits + y * bytesPerLine); };
-    sweep(
-        nonZero,
+    paint(
+        image, nonZero,
         [&](int y, int x0, int x1, const std::uint8_t* coverage) {
             shader.shade(x0, y, x1 - x0, colours);
             blend::shadedCells(row(y) + x0, colours, coverage, x1 - x0);

@@ -9,6 +9,8 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <vector>
 
 #include "engine/render/PixelBlend.h"
@@ -17,6 +19,15 @@
 namespace zd::engine {
 
 class SpanShader;
+struct CachedRaster;
+
+// Where one outline keeps its last rasterisation between frames. Drawn again through the same
+// transform, moved by whole pixels at most, it skips the rasterizer and only blends.
+class RasterSlot {
+  private:
+    friend class CoverageRasterizer;
+    std::shared_ptr<CachedRaster> raster_;
+};
 
 // Antialiased scan conversion: each pixel gets the share of its square the outline covers,
 // worked out exactly from the edges (signed area and cover accumulated per cell, then summed
@@ -27,6 +38,12 @@ class CoverageRasterizer {
     // Starts a new outline; only pixels inside clip are ever produced. The buffers are kept
     // from one outline to the next.
     void reset(const QRect& clip);
+    // The same for an outline that keeps its rasterisation in slot: t is the transform its
+    // points go through, salt anything else its outline depends on. True when the slot holds
+    // it for this transform and fill rule: then nothing need be added before fill. An outline
+    // found drawn the same way twice is kept (within a memory budget).
+    bool reset(const QRect& clip, RasterSlot& slot, const QTransform& t, bool nonZero,
+               double salt = 0);
 
     void addLine(QPointF from, QPointF to);
     // Every subpath of path mapped by t, closed. Curves are cut on the device into chords
@@ -40,6 +57,11 @@ class CoverageRasterizer {
     // pixels between them as run(y, x0, x1, c) all covered c (never 0).
     template <typename Cells, typename Run>
     void sweep(bool nonZero, Cells&& cells, Run&& run);
+
+    // The memory kept rasterisations take now, bytes.
+    std::size_t cachedBytes();
+    // Rasterisations kept take this much memory at most; the oldest go first.
+    static constexpr std::size_t kMaxCachedBytes = std::size_t{48} << 20;
 
     // Paints a colour (premultiplied) over image with source-over, as the painter blends a
     // solid fill's coverage.
@@ -58,6 +80,12 @@ class CoverageRasterizer {
         double dxdy;
         std::int32_t dir;  // 1 going down, -1 going up
     };
+    enum class Mode : std::uint8_t { Direct, Record, Replay };
+    // Hands out the outline's cells and runs as sweep does, from the slot when it is kept.
+    template <typename Cells, typename Run>
+    void paint(QImage& image, bool nonZero, Cells&& cells, Run&& run);
+    void record(bool nonZero);
+    void trimCache();
     bool prepare();
     void addCubic(QPointF from, QPointF c1, QPointF c2, QPointF to, double tolerance, int depth);
     void addEdges(const Line& line);
@@ -83,6 +111,12 @@ class CoverageRasterizer {
     int rowMax_ = -1;
     std::vector<std::uint8_t> coverage_;
     std::vector<QRgb> shaded_;  // one row of a shader's colours
+    Mode mode_ = Mode::Direct;
+    std::shared_ptr<CachedRaster> current_;         // being recorded or replayed
+    QPoint shift_;                                  // where it is replayed, from where it was made
+    std::deque<std::weak_ptr<CachedRaster>> kept_;  // oldest first
+    std::size_t keptBytes_ = 0;
+    QRect box_;  // the outline's whole pixels, unclipped (as far as ints go)
 };
 
 template <typename Cells, typename Run>

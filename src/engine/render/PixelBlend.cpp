@@ -46,9 +46,13 @@ inline QRgb over(QRgb src, QRgb dst) {
 namespace scalar {
 
 void solidCells(QRgb* dst, const std::uint8_t* coverage, int n, QRgb colour) {
+    const bool opaque = qAlpha(colour) == 255;
     for (int i = 0; i < n; ++i) {
-        if (coverage[i] != 0) {
-            dst[i] = over(scale(colour, coverage[i]), dst[i]);
+        const unsigned c = coverage[i];
+        if (c == 255 && opaque) {
+            dst[i] = colour;  // what lay there does not show: no need to read it
+        } else if (c != 0) {
+            dst[i] = over(scale(colour, c), dst[i]);
         }
     }
 }
