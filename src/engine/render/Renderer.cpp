@@ -5,6 +5,10 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <mutex>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "engine/player/StagePlayer.h"
 #include "engine/render/BlendModes.h"
@@ -211,7 +215,27 @@ struct Renderer::State {
     int nesting = 0;
 };
 
-Renderer::Renderer(RenderHooks hooks) : hooks_(std::move(hooks)) {}
+namespace {
+
+// Every frame allocates and frees layers and filter planes of several megabytes. By default
+// glibc hands blocks that large back to the system at once and takes a page fault for every
+// page of the next one (about a tenth of the time of a filtered movie); kept in the heap they
+// are reused as they are.
+void keepFrameSizedBlocks() {
+#ifdef __GLIBC__
+    static std::once_flag once;
+    std::call_once(once, [] {
+        mallopt(M_MMAP_THRESHOLD, 32 << 20);
+        mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    });
+#endif
+}
+
+}  // namespace
+
+Renderer::Renderer(RenderHooks hooks) : hooks_(std::move(hooks)) {
+    keepFrameSizedBlocks();
+}
 
 Renderer::~Renderer() = default;
 
@@ -466,8 +490,9 @@ void Renderer::drawShapePaths(Surface& s, const ShapePaths& paths, const State& 
                 fillAliased(s, f.polygons(), nonZero, device, f.style, state);
                 continue;
             }
-            coverage_.reset(s.image->rect());
-            coverage_.addPath(f.path, device);
+            if (!coverage_.reset(s.image->rect(), f.raster, device, nonZero)) {
+                coverage_.addPath(f.path, device);
+            }
             fillCoverage(s, nonZero, f.style, device, state);
         }
         if (state.maskMode) {
@@ -646,8 +671,10 @@ void Renderer::strokeLine(Surface& s, const ShapePaths::Stroke& line, const QTra
         }
         return;
     }
-    coverage_.reset(s.image->rect());
-    coverage_.addPolygons(stroker.stroke(line.path, toOutline, line.style.noClose), fromOutline);
+    if (!coverage_.reset(s.image->rect(), line.raster, device, true, how.style.width)) {
+        coverage_.addPolygons(stroker.stroke(line.path, toOutline, line.style.noClose),
+                              fromOutline);
+    }
     fillCoverage(s, true, paint, device, state);
 }
 
