@@ -381,28 +381,13 @@ ZD_AVX2 std::int32_t coverageRun(std::int32_t* cells, int n, std::int32_t sum,
 
 namespace {
 
-struct Routines {
-    decltype(&scalar::solidCells) solidCells;
-    decltype(&scalar::solidRun) solidRun;
-    decltype(&scalar::shadedCells) shadedCells;
-    decltype(&scalar::shadedRun) shadedRun;
-    decltype(&scalar::coverageRun) coverageRun;
-    const char* name;
-};
-
-Routines choose() {
-#ifdef ZD_BLEND_X86
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) {
-        return {avx2::solidCells, avx2::solidRun,    avx2::shadedCells,
-                avx2::shadedRun,  avx2::coverageRun, "avx2"};
-    }
-    return {sse2::solidCells, sse2::solidRun,    sse2::shadedCells,
-            sse2::shadedRun,  sse2::coverageRun, "sse2"};
-#else
+Routines scalarRoutines() {
     return {scalar::solidCells, scalar::solidRun,    scalar::shadedCells,
             scalar::shadedRun,  scalar::coverageRun, "scalar"};
-#endif
+}
+
+Routines choose() {
+    return availableRoutines().front();
 }
 
 const Routines& routines() {
@@ -457,6 +442,21 @@ std::int32_t coverageRun(std::int32_t* cells, int n, std::int32_t sum, std::uint
 
 const char* instructionSet() {
     return routines().name;
+}
+
+std::vector<Routines> availableRoutines() {
+    std::vector<Routines> out;
+#ifdef ZD_BLEND_X86
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) {
+        out.push_back({avx2::solidCells, avx2::solidRun, avx2::shadedCells, avx2::shadedRun,
+                       avx2::coverageRun, "avx2"});
+    }
+    out.push_back({sse2::solidCells, sse2::solidRun, sse2::shadedCells, sse2::shadedRun,
+                   sse2::coverageRun, "sse2"});
+#endif
+    out.push_back(scalarRoutines());
+    return out;
 }
 
 }  // namespace zd::engine::blend

@@ -2,6 +2,7 @@
 
 #include <QRgb>
 #include <cstdint>
+#include <vector>
 
 // Source-over blending of premultiplied ARGB32 pixels weighted by antialiasing coverage
 // (0-255), rounding as the painter does: src' = src x coverage, dst = src' + dst x (255 -
@@ -29,6 +30,18 @@ std::int32_t coverageRun(std::int32_t* cells, int n, std::int32_t sum, std::uint
 
 // Which routines are in use: "avx2", "sse2" or "scalar".
 const char* instructionSet();
+
+// One instruction set's routines.
+struct Routines {
+    void (*solidCells)(QRgb*, const std::uint8_t*, int, QRgb);
+    void (*solidRun)(QRgb*, int, QRgb, std::uint8_t);
+    void (*shadedCells)(QRgb*, const QRgb*, const std::uint8_t*, int);
+    void (*shadedRun)(QRgb*, const QRgb*, int, std::uint8_t);
+    std::int32_t (*coverageRun)(std::int32_t*, int, std::int32_t, std::uint8_t*, bool);
+    const char* name;
+};
+// The routines of every instruction set this processor has, widest first; "scalar" last.
+std::vector<Routines> availableRoutines();
 
 // The plain routines, for checking the others against.
 namespace scalar {
