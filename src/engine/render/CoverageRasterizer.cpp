@@ -112,12 +112,10 @@ bool CoverageRasterizer::reset(const QRect& clip, RasterSlot& slot, const QTrans
         mode_ = Mode::Record;
         return false;
     }
-    // Remembered, not kept yet (what was kept for another transform goes).
-    if (kept == nullptr) {
+    // Remembered, not kept yet; what was kept for another transform goes.
+    if (kept == nullptr || kept->recorded) {
         slot.raster_ = std::make_shared<CachedRaster>();
         kept = slot.raster_.get();
-    } else if (kept->recorded) {
-        *kept = CachedRaster{};
     }
     kept->key = key;
     kept->origin = origin;
@@ -508,20 +506,24 @@ void CoverageRasterizer::paint(QImage& image, bool nonZero, Cells&& cells, Run&&
     const std::vector<CachedRaster::Segment>& segments = raster->segments;
     uchar* bits = image.bits();
     const qsizetype bytesPerLine = image.bytesPerLine();
+    const int top = clip.top();
+    const int bottom = clip.bottom();
+    const int left = clip.left();
+    const int right = clip.right();
     for (std::size_t i = 0; i < segments.size(); ++i) {
         if (i + kAhead < segments.size()) {
             const CachedRaster::Segment& ahead = segments[i + kAhead];
             const int y = ahead.y + shift_.y();
             const int x = ahead.x0 + shift_.x();
-            if (clip.contains(x, y)) {
+            if (y >= top && y <= bottom && x >= left && x <= right) {
                 __builtin_prefetch(bits + y * bytesPerLine + x * 4, 1);
             }
         }
         const CachedRaster::Segment& segment = segments[i];
         const int y = segment.y + shift_.y();
-        const int x0 = std::max(segment.x0 + shift_.x(), clip.left());
-        const int x1 = std::min(segment.x1 + shift_.x(), clip.right() + 1);
-        if (y < clip.top() || y > clip.bottom() || x0 >= x1) {
+        const int x0 = std::max(segment.x0 + shift_.x(), left);
+        const int x1 = std::min(segment.x1 + shift_.x(), right + 1);
+        if (y < top || y > bottom || x0 >= x1) {
             continue;
         }
         if (segment.cells & CachedRaster::kRun) {
@@ -546,10 +548,10 @@ void CoverageRasterizer::fill(QImage& image, bool nonZero, QRgb color) {
     paint(
         image, nonZero,
         [&](int y, int x0, int x1, const std::uint8_t* coverage) {
-            blend::solidCells(row(y) + x0, coverage, x1 - x0, color);
+            blend::solidCellsShort(row(y) + x0, coverage, x1 - x0, color);
         },
         [&](int y, int x0, int x1, std::uint8_t c) {
-            blend::solidRun(row(y) + x0, x1 - x0, color, c);
+            blend::solidRunShort(row(y) + x0, x1 - x0, color, c);
         });
 }
 

@@ -13,35 +13,7 @@ namespace zd::engine::blend {
 // ---------------------------------------------------------------------------------------------
 // Plain routines: the definition of every other.
 
-namespace {
-
-// Each channel times a / 255, rounded as the painter does, two channels per 16 bits at once.
-inline QRgb scale(QRgb c, unsigned a) {
-    unsigned rb = (c & 0xff00ff) * a;
-    rb = ((rb + ((rb >> 8) & 0xff00ff) + 0x800080) >> 8) & 0xff00ff;
-    unsigned ag = ((c >> 8) & 0xff00ff) * a;
-    ag = (ag + ((ag >> 8) & 0xff00ff) + 0x800080) & 0xff00ff00;
-    return ag | rb;
-}
-
-// Channel by channel a + b, stopping at 255.
-inline unsigned addSaturated(unsigned a, unsigned b) {
-    unsigned rb = (a & 0xff00ff) + (b & 0xff00ff);
-    unsigned ag = ((a >> 8) & 0xff00ff) + ((b >> 8) & 0xff00ff);
-    const unsigned rbOver = rb & 0x1000100;
-    const unsigned agOver = ag & 0x1000100;
-    rb = (rb | (rbOver - (rbOver >> 8))) & 0xff00ff;
-    ag = (ag | (agOver - (agOver >> 8))) & 0xff00ff;
-    return rb | ag << 8;
-}
-
-// src (premultiplied, coverage applied) over dst; channels that would pass 255 (only for
-// colours that are not truly premultiplied) stop there.
-inline QRgb over(QRgb src, QRgb dst) {
-    return addSaturated(src, scale(dst, 255 - (src >> 24)));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 namespace scalar {
 

@@ -11,6 +11,32 @@
 // chosen once, at start.
 namespace zd::engine::blend {
 
+// Each channel times a / 255, rounded as the painter does, two channels per 16 bits at once.
+inline QRgb scale(QRgb c, unsigned a) {
+    unsigned rb = (c & 0xff00ff) * a;
+    rb = ((rb + ((rb >> 8) & 0xff00ff) + 0x800080) >> 8) & 0xff00ff;
+    unsigned ag = ((c >> 8) & 0xff00ff) * a;
+    ag = (ag + ((ag >> 8) & 0xff00ff) + 0x800080) & 0xff00ff00;
+    return ag | rb;
+}
+
+// Channel by channel a + b, stopping at 255.
+inline unsigned addSaturated(unsigned a, unsigned b) {
+    unsigned rb = (a & 0xff00ff) + (b & 0xff00ff);
+    unsigned ag = ((a >> 8) & 0xff00ff) + ((b >> 8) & 0xff00ff);
+    const unsigned rbOver = rb & 0x1000100;
+    const unsigned agOver = ag & 0x1000100;
+    rb = (rb | (rbOver - (rbOver >> 8))) & 0xff00ff;
+    ag = (ag | (agOver - (agOver >> 8))) & 0xff00ff;
+    return rb | ag << 8;
+}
+
+// src (premultiplied, coverage applied) over dst; channels that would pass 255 (only for
+// colours that are not truly premultiplied) stop there.
+inline QRgb over(QRgb src, QRgb dst) {
+    return addSaturated(src, scale(dst, 255 - (src >> 24)));
+}
+
 // One colour over n pixels, each with its own coverage.
 void solidCells(QRgb* dst, const std::uint8_t* coverage, int n, QRgb colour);
 // One colour over n pixels all covered alike.
@@ -42,6 +68,34 @@ struct Routines {
 };
 // The routines of every instruction set this processor has, widest first; "scalar" last.
 std::vector<Routines> availableRoutines();
+
+// The same routines for the few pixels along an edge, without a call for the shortest.
+inline void solidCellsShort(QRgb* dst, const std::uint8_t* coverage, int n, QRgb colour) {
+    if (n > 4) {
+        solidCells(dst, coverage, n, colour);
+        return;
+    }
+    const bool opaque = qAlpha(colour) == 255;
+    for (int i = 0; i < n; ++i) {
+        const unsigned c = coverage[i];
+        if (c == 255 && opaque) {
+            dst[i] = colour;  // what lay there does not show: no need to read it
+        } else if (c != 0) {
+            dst[i] = over(scale(colour, c), dst[i]);
+        }
+    }
+}
+
+inline void solidRunShort(QRgb* dst, int n, QRgb colour, std::uint8_t coverage) {
+    if (n > 4) {
+        solidRun(dst, n, colour, coverage);
+        return;
+    }
+    const QRgb src = scale(colour, coverage);
+    for (int i = 0; i < n; ++i) {
+        dst[i] = qAlpha(src) == 255 ? src : over(src, dst[i]);
+    }
+}
 
 // The plain routines, for checking the others against.
 namespace scalar {
