@@ -49,43 +49,6 @@ bool sane(const QTransform& t) {
            kMaxScale;
 }
 
-// A path's curves as chords no further than tolerance device pixels from the curve. Glyph
-// outlines are defined in large font units and drawn tiny; flattening them on the device
-// keeps their curves true at that size.
-QPainterPath flattenForDevice(const QPainterPath& path, const QTransform& t, double tolerance) {
-    constexpr int kMaxChords = 64;
-    QPainterPath out;
-    out.setFillRule(path.fillRule());
-    QPointF last;
-    for (int i = 0; i < path.elementCount(); ++i) {
-        const QPainterPath::Element e = path.elementAt(i);
-        if (e.isMoveTo()) {
-            out.moveTo(e.x, e.y);
-            last = QPointF(e.x, e.y);
-        } else if (e.isLineTo()) {
-            out.lineTo(e.x, e.y);
-            last = QPointF(e.x, e.y);
-        } else if (e.type == QPainterPath::CurveToElement && i + 2 < path.elementCount()) {
-            // The outlines hold quadratic curves, stored as cubics: recover the control point.
-            const QPointF c1(e.x, e.y);
-            const QPointF end(path.elementAt(i + 2).x, path.elementAt(i + 2).y);
-            i += 2;
-            const QPointF control = (3 * c1 - last) / 2;
-            const QPointF bend = t.map(last) - 2 * t.map(control) + t.map(end);
-            const double deviation = std::hypot(bend.x(), bend.y()) / 4.0;
-            const int chords =
-                std::clamp(static_cast<int>(std::ceil(deviation / tolerance)), 1, kMaxChords);
-            for (int k = 1; k <= chords; ++k) {
-                const double f = static_cast<double>(k) / chords;
-                const double g = 1 - f;
-                out.lineTo(g * g * last + 2 * g * f * control + f * f * end);
-            }
-            last = end;
-        }
-    }
-    return out;
-}
-
 // Device pixels per unit of the transform, for stroke widths.
 double transformScale(const QTransform& t) {
     const double sx = std::hypot(t.m11(), t.m12());
@@ -678,6 +641,15 @@ void Renderer::strokeLine(Surface& s, const ShapePaths::Stroke& line, const QTra
     fillCoverage(s, true, paint, device, state);
 }
 
+void Renderer::fillGlyph(Surface& s, const QPainterPath& outline, const QTransform& glyph,
+                         const QColor& colour) {
+    // Glyph outlines are defined in large font units and drawn tiny: their curves are cut on
+    // the device, finely.
+    coverage_.reset(s.image->rect());
+    coverage_.addPath(outline, s.deviceTransform(glyph), kGlyphTolerance);
+    coverage_.fill(*s.image, true, qPremultiply(colour.rgba()));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Bitmaps
 
@@ -812,8 +784,7 @@ void Renderer::drawText(Surface& s, const TextDefinition& text, const State& sta
                     fillAliased(s, glyphPolygons(font, g.index), true, s.deviceTransform(glyph),
                                 paint, state);
                 } else {
-                    s.setTransform(glyph);
-                    p.fillPath(flattenForDevice((*glyphs)[g.index], glyph, kGlyphTolerance), c);
+                    fillGlyph(s, (*glyphs)[g.index], glyph, c);
                 }
             }
             x += g.advance;
@@ -1080,8 +1051,7 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
                         fillAliased(s, glyphPolygons(item.font, index), true,
                                     s.deviceTransform(glyph), paint, state, aliasedClip);
                     } else {
-                        s.setTransform(glyph);
-                        p.fillPath(flattenForDevice(paths[index], glyph, kGlyphTolerance), color);
+                        fillGlyph(s, paths[index], glyph, color);
                     }
                 }
             } else if (item.deviceGlyph != nullptr && color.alpha() != 0) {
@@ -1093,9 +1063,7 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
                     fillAliased(s, item.deviceGlyph->polygons, true, s.deviceTransform(glyph),
                                 paint, state, aliasedClip);
                 } else {
-                    s.setTransform(glyph);
-                    p.fillPath(flattenForDevice(item.deviceGlyph->outline, glyph, kGlyphTolerance),
-                               color);
+                    fillGlyph(s, item.deviceGlyph->outline, glyph, color);
                 }
             } else if (item.painted && color.alpha() != 0) {
                 s.setTransform(state.xform);

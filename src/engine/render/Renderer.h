@@ -102,6 +102,9 @@ class Renderer {
     // A line outlined by our stroker and filled like any fill.
     void strokeLine(Surface& s, const ShapePaths::Stroke& line, const QTransform& device,
                     const State& state);
+    // A glyph's outline (winding rule) mapped by glyph, in one colour, antialiased.
+    void fillGlyph(Surface& s, const QPainterPath& outline, const QTransform& glyph,
+                   const QColor& colour);
     // The shader for a gradient or bitmap fill; null for one painted in one colour, which
     // solid then holds (premultiplied; transparent for nothing at all).
     std::unique_ptr<SpanShader> fillShader(const FillStyle& style, const QTransform& device,
