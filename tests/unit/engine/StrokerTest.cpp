@@ -129,6 +129,16 @@ double coveredArea(const Polygons& outline, int w, int h) {
 
 }  // namespace
 
+// The largest difference between the stroke's coverage and the region's, on a w x h grid.
+int strokeError(const QPainterPath& path, const StrokeStyle& style, const Inside& region, int w,
+                int h) {
+    return largestDifference(rasterize(strokeOf(path, style), w, h), truth(region, w, h));
+}
+
+bool inDisc(QPointF p, QPointF centre, double radius) {
+    return std::hypot(p.x() - centre.x(), p.y() - centre.y()) <= radius;
+}
+
 TEST(Stroker, CapsEndTheLineFlatSquareOrRound) {
     const QPointF a(10.3, 20.6);
     const QPointF b(40.7, 14.2);
@@ -136,32 +146,31 @@ TEST(Stroker, CapsEndTheLineFlatSquareOrRound) {
     const QPainterPath path = line({a, b});
     StrokeStyle style;
     style.width = 2 * half;
-    style.startCap = style.endCap = StrokeStyle::Cap::None;
-    EXPECT_LE(largestDifference(
-                  rasterize(strokeOf(path, style), 56, 40),
-                  truth([&](QPointF p) { return insideConvex(band(a, b, half), p); }, 56, 40)),
+    using Cap = StrokeStyle::Cap;
+    auto caps = [&](Cap start, Cap end) {
+        style.startCap = start;
+        style.endCap = end;
+        return style;
+    };
+    EXPECT_LE(strokeError(
+                  path, caps(Cap::None, Cap::None),
+                  [&](QPointF p) { return insideConvex(band(a, b, half), p); }, 56, 40),
               5);
-    style.startCap = style.endCap = StrokeStyle::Cap::Square;
-    EXPECT_LE(
-        largestDifference(
-            rasterize(strokeOf(path, style), 56, 40),
-            truth([&](QPointF p) { return insideConvex(band(a, b, half, half), p); }, 56, 40)),
-        5);
-    style.startCap = style.endCap = StrokeStyle::Cap::Round;
-    EXPECT_LE(largestDifference(
-                  rasterize(strokeOf(path, style), 56, 40),
-                  truth([&](QPointF p) { return distanceToSegment(p, a, b) <= half; }, 56, 40)),
+    EXPECT_LE(strokeError(
+                  path, caps(Cap::Square, Cap::Square),
+                  [&](QPointF p) { return insideConvex(band(a, b, half, half), p); }, 56, 40),
+              5);
+    EXPECT_LE(strokeError(
+                  path, caps(Cap::Round, Cap::Round),
+                  [&](QPointF p) { return distanceToSegment(p, a, b) <= half; }, 56, 40),
               8);
     // Each end its own cap: round where it starts, none where it ends.
-    style.endCap = StrokeStyle::Cap::None;
-    EXPECT_LE(largestDifference(rasterize(strokeOf(path, style), 56, 40),
-                                truth(
-                                    [&](QPointF p) {
-                                        return insideConvex(band(a, b, half), p) ||
-                                               std::hypot(p.x() - a.x(), p.y() - a.y()) <= half;
-                                    },
-                                    56, 40)),
-              8);
+    EXPECT_LE(
+        strokeError(
+            path, caps(Cap::Round, Cap::None),
+            [&](QPointF p) { return insideConvex(band(a, b, half), p) || inDisc(p, a, half); }, 56,
+            40),
+        8);
 }
 
 TEST(Stroker, JoinsMeetAsTheStyleSays) {
@@ -173,49 +182,36 @@ TEST(Stroker, JoinsMeetAsTheStyleSays) {
         const QPointF corner(30.6, 30.4);
         const QPointF b(30.6, clockwise ? 6.3 : 54.1);
         const QPainterPath path = line({a, corner, b});
+        const QPointF outer(corner.x() + half, corner.y() + (clockwise ? half : -half));
+        const QPointF across(outer.x(), corner.y());  // where the arms' outer sides end
+        const QPointF down(corner.x(), outer.y());
         StrokeStyle style;
         style.width = 2 * half;
         style.startCap = style.endCap = StrokeStyle::Cap::None;
-        auto arms = [&](QPointF p) {
-            return insideConvex(band(a, corner, half), p) || insideConvex(band(corner, b, half), p);
+        auto joined = [&](StrokeStyle::Join join, auto tip) {
+            style.join = join;
+            return strokeError(
+                path, style,
+                [&](QPointF p) {
+                    return insideConvex(band(a, corner, half), p) ||
+                           insideConvex(band(corner, b, half), p) || tip(p);
+                },
+                48, 64);
         };
-        const QPointF outer(corner.x() + half, corner.y() + (clockwise ? half : -half));
-        style.join = StrokeStyle::Join::Miter;
-        EXPECT_LE(largestDifference(rasterize(strokeOf(path, style), 48, 64),
-                                    truth(
-                                        [&](QPointF p) {
-                                            return arms(p) ||
-                                                   insideConvex(
-                                                       {corner, QPointF(outer.x(), corner.y()),
-                                                        outer, QPointF(corner.x(), outer.y())},
-                                                       p);
-                                        },
-                                        48, 64)),
+        EXPECT_LE(joined(StrokeStyle::Join::Miter,
+                         [&](QPointF p) {
+                             return insideConvex({corner, across, outer, down}, p);
+                         }),
                   5)
             << clockwise;
-        style.join = StrokeStyle::Join::Bevel;
-        EXPECT_LE(largestDifference(rasterize(strokeOf(path, style), 48, 64),
-                                    truth(
-                                        [&](QPointF p) {
-                                            return arms(p) ||
-                                                   insideConvex(
-                                                       {corner, QPointF(outer.x(), corner.y()),
-                                                        QPointF(corner.x(), outer.y())},
-                                                       p);
-                                        },
-                                        48, 64)),
+        EXPECT_LE(joined(StrokeStyle::Join::Bevel,
+                         [&](QPointF p) {
+                             return insideConvex({corner, across, down}, p);
+                         }),
                   5)
             << clockwise;
-        style.join = StrokeStyle::Join::Round;
-        EXPECT_LE(largestDifference(rasterize(strokeOf(path, style), 48, 64),
-                                    truth(
-                                        [&](QPointF p) {
-                                            return arms(p) ||
-                                                   std::hypot(p.x() - corner.x(),
-                                                              p.y() - corner.y()) <= half;
-                                        },
-                                        48, 64)),
-                  8)
+        EXPECT_LE(
+            joined(StrokeStyle::Join::Round, [&](QPointF p) { return inDisc(p, corner, half); }), 8)
             << clockwise;
     }
 }
