@@ -6,7 +6,6 @@
 #include <QPainterPath>
 #include <chrono>
 #include <cmath>
-#include <functional>
 #include <numbers>
 
 #include "engine/render/CoverageRasterizer.h"
@@ -15,8 +14,6 @@
 using namespace zd::engine;
 
 namespace {
-
-using Inside = std::function<bool(QPointF)>;
 
 // Coverage (0-255) of a w x h grid: the outline filled by the non-zero rule.
 std::vector<int> rasterize(const Polygons& outline, int w, int h) {
@@ -40,6 +37,7 @@ std::vector<int> rasterize(const Polygons& outline, int w, int h) {
 }
 
 // The true coverage of each pixel, 32 x 32 samples (to within 4 of 255 along an edge).
+template <typename Inside>
 std::vector<int> truth(const Inside& inside, int w, int h) {
     constexpr int k = 32;
     std::vector<int> out(static_cast<std::size_t>(w * h), 0);
@@ -130,6 +128,7 @@ double coveredArea(const Polygons& outline, int w, int h) {
 }  // namespace
 
 // The largest difference between the stroke's coverage and the region's, on a w x h grid.
+template <typename Inside>
 int strokeError(const QPainterPath& path, const StrokeStyle& style, const Inside& region, int w,
                 int h) {
     return largestDifference(rasterize(strokeOf(path, style), w, h), truth(region, w, h));
@@ -152,25 +151,25 @@ TEST(Stroker, CapsEndTheLineFlatSquareOrRound) {
         style.endCap = end;
         return style;
     };
+    const std::vector<QPointF> body = band(a, b, half);
+    const std::vector<QPointF> longer = band(a, b, half, half);
     EXPECT_LE(strokeError(
                   path, caps(Cap::None, Cap::None),
-                  [&](QPointF p) { return insideConvex(band(a, b, half), p); }, 56, 40),
+                  [&](QPointF p) { return insideConvex(body, p); }, 56, 40),
               5);
     EXPECT_LE(strokeError(
                   path, caps(Cap::Square, Cap::Square),
-                  [&](QPointF p) { return insideConvex(band(a, b, half, half), p); }, 56, 40),
+                  [&](QPointF p) { return insideConvex(longer, p); }, 56, 40),
               5);
     EXPECT_LE(strokeError(
                   path, caps(Cap::Round, Cap::Round),
                   [&](QPointF p) { return distanceToSegment(p, a, b) <= half; }, 56, 40),
               8);
     // Each end its own cap: round where it starts, none where it ends.
-    EXPECT_LE(
-        strokeError(
-            path, caps(Cap::Round, Cap::None),
-            [&](QPointF p) { return insideConvex(band(a, b, half), p) || inDisc(p, a, half); }, 56,
-            40),
-        8);
+    EXPECT_LE(strokeError(
+                  path, caps(Cap::Round, Cap::None),
+                  [&](QPointF p) { return insideConvex(body, p) || inDisc(p, a, half); }, 56, 40),
+              8);
 }
 
 TEST(Stroker, JoinsMeetAsTheStyleSays) {
@@ -188,13 +187,14 @@ TEST(Stroker, JoinsMeetAsTheStyleSays) {
         StrokeStyle style;
         style.width = 2 * half;
         style.startCap = style.endCap = StrokeStyle::Cap::None;
+        const std::vector<QPointF> first = band(a, corner, half);
+        const std::vector<QPointF> second = band(corner, b, half);
         auto joined = [&](StrokeStyle::Join join, auto tip) {
             style.join = join;
             return strokeError(
                 path, style,
                 [&](QPointF p) {
-                    return insideConvex(band(a, corner, half), p) ||
-                           insideConvex(band(corner, b, half), p) || tip(p);
+                    return insideConvex(first, p) || insideConvex(second, p) || tip(p);
                 },
                 48, 64);
         };
