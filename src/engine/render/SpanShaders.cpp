@@ -434,8 +434,22 @@ void BitmapShader::shade(int x, int y, int n, QRgb* out) const {
             out[i] = pixels_[row * stride_ + column];
         }
     } else {
+        // Where all four pixels around lie inside the bitmap no position needs clamping.
+        const std::int64_t lastU = (std::int64_t{width_} << 16) - 32768;
+        const std::int64_t lastV = (std::int64_t{height_} << 16) - 32768;
         for (; i < inside1; ++i, fu += stepU, fv += stepV) {
-            out[i] = sample(fu, fv);
+            if (fu < 32768 || fu >= lastU || fv < 32768 || fv >= lastV) {
+                out[i] = sample(fu, fv);
+                continue;
+            }
+            const std::int64_t su = fu - 32768;
+            const std::int64_t sv = fv - 32768;
+            const QRgb* top = pixels_ + (sv >> 16) * stride_;
+            const QRgb* bottom = top + stride_;
+            const std::int64_t left = su >> 16;
+            out[i] = bilinear(top[left], top[left + 1], bottom[left], bottom[left + 1],
+                              static_cast<unsigned>((su & 0xffff) >> 8),
+                              static_cast<unsigned>((sv & 0xffff) >> 8));
         }
     }
     for (; i < n; ++i, fu += stepU, fv += stepV) {
