@@ -164,10 +164,15 @@ int runMovie(std::span<const std::uint8_t> bytes) {
         player.tick();
         host.advance(Mixer::kRate / 10);
     }
-    // Seeking back rebuilds the state from the first frame.
+    // Seeking back rebuilds the state from the first frame; drawn again without antialiasing
+    // too (the other rasterizer, lines outlined from their chords).
     player.gotoFrame(0);
     renderer.renderStage(image, target, player, header->frameSize, Qt::white);
-    return rendered + 1;
+    RenderOptions aliased;
+    aliased.antialias = false;
+    renderer.setOptions(aliased);
+    renderer.renderStage(image, target, player, header->frameSize, Qt::white);
+    return rendered + 2;
 }
 
 }  // namespace zd::fuzz
