@@ -1,10 +1,12 @@
 #include "popups/FrmHelp.h"
 
 #include "app/Gradient.h"
-#include "app/Windows.h"
+#include "controls/ClassicEvents.h"
+#include "controls/MouseEventSource.h"
+#include "controls/Placement.h"
+#include "controls/WindowDrag.h"
 #include "platform/Services.h"
 #include "resources/Resources.h"
-#include "window/WindowDrag.h"
 
 namespace zd {
 
@@ -23,13 +25,6 @@ constexpr Rgb kButtonPressed{210, 220, 240};
 
 void paint(QWidget* target, Rgb start, bool topDown) {
     PaintGradient(target, start.red, start.green, start.blue, topDown);
-}
-
-template <class T>
-T* place(T* control, const char* name, const TwipRect& rect) {
-    control->setObjectName(QString::fromLatin1(name));
-    setTwipsGeometry(control, rect);
-    return control;
 }
 
 }  // namespace
@@ -107,7 +102,7 @@ void FrmHelp::PicButton1_MouseUp() {
 
 void FrmHelp::PicButton1_Click() {
     platform::playAppSound(QStringLiteral("sound/ok.wav"));
-    unloadFrmHelp();
+    emit unloadRequested();
 }
 
 void FrmHelp::Pic1_MouseMove(int button, int, double x, double y) {

@@ -1,7 +1,9 @@
 #pragma once
 
-#include "app/Form.h"
-#include "app/FormControls.h"
+#include "controls/Form.h"
+#include "controls/ImageControl.h"
+#include "controls/LabelControl.h"
+#include "controls/PictureBox.h"
 
 namespace zd {
 

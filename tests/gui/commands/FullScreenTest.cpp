@@ -39,7 +39,7 @@ class FullScreenTest : public QObject {
         QVERIFY(f.fake->windowSystem.requests[0].on);
         QCOMPARE(twipsGeometry(main.SwFlash), (TwipRect{0, 0, W, H - H / 1125}));
         QCOMPARE(hundredths(twipsGeometry(main.SwFlash).height), 11509.76);
-        QVERIFY(main.isFullScreen());
+        QVERIFY(main.fullScreen->isFullScreen());
         for (QWidget* hidden :
              {static_cast<QWidget*>(main.Picture1), static_cast<QWidget*>(main.ImageMin),
               static_cast<QWidget*>(main.ImageMax), static_cast<QWidget*>(main.ImageClose),
@@ -53,13 +53,13 @@ class FullScreenTest : public QObject {
         QCOMPARE(hundredths(twipsGeometry(main.Scroll).left), 1137.78);
         QCOMPARE(twipsGeometry(main.HScroll1).top, 960.0);
         // What leaving needs, saved.
-        QVERIFY(main.SavedWindowRect);
-        QCOMPARE(main.SavedWindowRect->Left, 1500.0f);
-        QCOMPARE(main.SavedWindowRect->Top, 900.0f);
-        QCOMPARE(main.SavedWindowRect->Height, 6600.0f);
-        QCOMPARE(main.SavedWindowRect->Width, 6000.0f);
-        QCOMPARE(main.SavedFlashRect->Width, float(movie.width));
-        QCOMPARE(*main.SavedScrollLeft, float(seekLeft));
+        QVERIFY(main.fullScreen->SavedWindowRect);
+        QCOMPARE(main.fullScreen->SavedWindowRect->Left, 1500.0f);
+        QCOMPARE(main.fullScreen->SavedWindowRect->Top, 900.0f);
+        QCOMPARE(main.fullScreen->SavedWindowRect->Height, 6600.0f);
+        QCOMPARE(main.fullScreen->SavedWindowRect->Width, 6000.0f);
+        QCOMPARE(main.fullScreen->SavedFlashRect->Width, float(movie.width));
+        QCOMPARE(*main.fullScreen->SavedScrollLeft, float(seekLeft));
         QVERIFY(f.fake->sound.played.last().endsWith(QStringLiteral("sound/menu.wav")));
         // No bar yet.
         QVERIFY(!main.Timerfull->enabled());
@@ -113,7 +113,7 @@ class FullScreenTest : public QObject {
         QVERIFY(main.ImageOption->isHidden());  // gone until full screen is left
         QVERIFY(!main.Timerfull->enabled());
         QCOMPARE(main.Timerfull->interval(), 10);
-        QCOMPARE(main.HideTicks, qint16(0));
+        QCOMPARE(main.fullScreen->HideTicks, qint16(0));
         // The cursor rests high: the bar stays away.
         QTest::qWait(300);
         QVERIFY(!f.barShown(main));
@@ -130,37 +130,37 @@ class FullScreenTest : public QObject {
         // The ticks still due up to and including the hiding one.
         auto ticksToTheHiding = [&main] {
             main.Timerfull->setEnabled(false);
-            for (int i = main.HideTicks; i < 3; ++i)
-                main.Timerfull_Timer();
+            for (int i = main.fullScreen->HideTicks; i < 3; ++i)
+                main.fullScreen->barTimerTick();
         };
         auto moveCursor = [](QPoint to) {
             QCursor::setPos(to);
             QCoreApplication::processEvents();
         };
 
-        main.Timerfull_Timer();
+        main.fullScreen->barTimerTick();
         QVERIFY(f.barShown(main));
         QCOMPARE(main.Timerfull->interval(), 1000);
-        QCOMPARE(main.HideTicks, qint16(1));
+        QCOMPARE(main.fullScreen->HideTicks, qint16(1));
         // A still cursor high on the screen: the third tick hides the bar for good.
         ticksToTheHiding();
         QVERIFY(!f.barShown(main));
         QVERIFY(!main.Timerfull->enabled());
         QCOMPARE(main.Timerfull->interval(), 10);
-        QCOMPARE(main.HideTicks, qint16(0));
+        QCOMPARE(main.fullScreen->HideTicks, qint16(0));
 
         // Low, 678 pixels against 11520 / 17 twips: hidden and at once shown again, counting
         // from nothing.
         moveCursor(QPoint(500, 678));
-        main.TmrIfMove2_Timer();
+        main.fullScreen->sampleCursor();
         ticksToTheHiding();
         QVERIFY(f.barShown(main));
         QVERIFY(main.Timerfull->enabled());
         QCOMPARE(main.Timerfull->interval(), 1000);
-        QCOMPARE(main.HideTicks, qint16(0));
+        QCOMPARE(main.fullScreen->HideTicks, qint16(0));
         // 677 pixels is not low.
         moveCursor(QPoint(500, 677));
-        main.TmrIfMove2_Timer();
+        main.fullScreen->sampleCursor();
         ticksToTheHiding();
         QVERIFY(!f.barShown(main));
         QVERIFY(!main.Timerfull->enabled());
@@ -171,18 +171,18 @@ class FullScreenTest : public QObject {
         QVERIFY(!f.barShown(main));
         QVERIFY(main.Timerfull->enabled());
         QCOMPARE(main.Timerfull->interval(), 10);
-        main.Timerfull_Timer();
+        main.fullScreen->barTimerTick();
         QVERIFY(f.barShown(main));
 
         // Locked: the lock shows its other face and the ticks change nothing.
         f.click(main.ImaListBar1);
         QVERIFY(main.ImaListBar1->isHidden());
         QVERIFY(!main.ImaListBar2->isHidden());
-        const qint16 ticks = main.HideTicks;
+        const qint16 ticks = main.fullScreen->HideTicks;
         for (int i = 0; i < 5; ++i)
-            main.Timerfull_Timer();
+            main.fullScreen->barTimerTick();
         QVERIFY(f.barShown(main));
-        QCOMPARE(main.HideTicks, ticks);
+        QCOMPARE(main.fullScreen->HideTicks, ticks);
         // Nor does a move over the lock restart the countdown.
         main.Timerfull->setEnabled(false);
         f.hover(main.ImaListBar2);
@@ -231,8 +231,8 @@ class FullScreenTest : public QObject {
         f.enterFullScreen(main);
         QCursor::setPos(520, 310);
         QTRY_VERIFY_WITH_TIMEOUT(f.barShown(main), 500);
-        main.HideFullScreenBar();  // as the third tick leaves it
-        main.ShowFullScreenBar();
+        main.fullScreen->hideBar();  // as the third tick leaves it
+        main.fullScreen->showBar();
         f.click(main.ImageResume);
 
         QCOMPARE(twipsGeometry(&main), (TwipRect{1500, 900, 6000, 6600}));
@@ -253,7 +253,7 @@ class FullScreenTest : public QObject {
               static_cast<QWidget*>(main.ImageFullScreen),
               static_cast<QWidget*>(main.imascrollbox1), static_cast<QWidget*>(main.imascrollbox3)})
             QVERIFY2(!shown->isHidden(), qPrintable(shown->objectName()));
-        QVERIFY(!main.isFullScreen());
+        QVERIFY(!main.fullScreen->isFullScreen());
         QVERIFY(!main.Timerfull->enabled());
         QCOMPARE(main.Timerfull->interval(), 10);
         // Detection stays on, but outside full screen a move wakes nothing.

@@ -3,9 +3,10 @@
 #include <QtTest>
 
 #include "CommandsFixture.h"
+#include "app/MenuItems.h"
 #include "app/Settings.h"
+#include "controls/WindowDrag.h"
 #include "popups/PopupMenu.h"
-#include "window/WindowDrag.h"
 
 using namespace zd;
 
@@ -170,7 +171,7 @@ class WindowCommandsTest : public QObject {
         f.press(main.Picture1);
         QVERIFY(!loadedForm4());
         QVERIFY(!loadedForm5());
-        ShowPopupMenu(form5(), &main, floatingMenuItems(), 0, 0, 1950);
+        form5().showMenu(&main, menuitems::floating(), 0, 0, 1950);
         QVERIFY(form5().isVisible());
         f.press(main.Picture1);
         f.press(main.PicMove);

@@ -6,13 +6,13 @@
 #include <csignal>
 
 #include "ControllerFixture.h"
-#include "app/Functions.h"
 #include "options/Dialog.h"
+#include "options/ListFiles.h"
 #include "platform/AppFolder.h"
 #include "platform/ProfileFile.h"
-#include "player/ListFiles.h"
 #include "popups/Form2.h"
 #include "popups/PopupMenu.h"
+#include "program/Functions.h"
 
 using namespace zd;
 

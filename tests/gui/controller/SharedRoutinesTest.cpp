@@ -2,13 +2,13 @@
 #include <QtTest>
 
 #include "ControllerFixture.h"
-#include "app/Functions.h"
 #include "app/Gradient.h"
 #include "options/Dialog.h"
 #include "platform/AppFolder.h"
 #include "popups/Form2.h"
 #include "popups/Form3.h"
 #include "popups/FrmHelp.h"
+#include "program/Functions.h"
 
 using namespace zd;
 
@@ -169,7 +169,7 @@ class SharedRoutinesTest : public QObject {
     void captureFolderChoiceFillsBothBoxesAndCancelChangesNothing() {
         Dialog& options = dialog();
         options.TxtPath->setText(QStringLiteral("/old/shots"));
-        options.Text8->setText(QStringLiteral("/old/shots"));
+        preferences().setCaptureFolder(QStringLiteral("/old/shots"));
         f.fake->dialogs.folderAnswers.push_back(std::nullopt);
         BrowseCaptureFolder();
         QCOMPARE(f.fake->dialogs.folderTitles, QStringList{QStringLiteral("抓图将被保存到：")});

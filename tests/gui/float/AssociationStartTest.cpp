@@ -3,9 +3,9 @@
 #include <QDir>
 
 #include "FloatFixture.h"
+#include "mainwindow/Form1.h"
 #include "platform/AppFolder.h"
 #include "platform/DesktopAssociation.h"
-#include "window/Form1.h"
 
 using namespace zd;
 using testing::FloatFixture;

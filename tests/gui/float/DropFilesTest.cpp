@@ -6,10 +6,10 @@
 
 #include "FloatFixture.h"
 #include "app/FlashControl.h"
+#include "app/clsEx_Drag.h"
+#include "mainwindow/Form1.h"
 #include "options/Dialog.h"
-#include "options/clsEx_Drag.h"
-#include "player/ListFiles.h"
-#include "window/Form1.h"
+#include "options/ListFiles.h"
 
 using namespace zd;
 using testing::dropOn;

@@ -5,12 +5,12 @@
 
 #include "FloatFixture.h"
 #include "app/FlashControl.h"
-#include "app/Functions.h"
+#include "mainwindow/Form1.h"
 #include "options/Dialog.h"
-#include "player/ListFiles.h"
+#include "options/ListFiles.h"
 #include "popups/Form3.h"
 #include "popups/PopupMenu.h"
-#include "window/Form1.h"
+#include "program/Functions.h"
 
 using namespace zd;
 using testing::FloatFixture;

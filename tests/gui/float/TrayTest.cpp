@@ -3,11 +3,11 @@
 #include <QSignalSpy>
 
 #include "FloatFixture.h"
-#include "app/Functions.h"
+#include "mainwindow/CSystrayIcon.h"
+#include "mainwindow/Form1.h"
 #include "popups/Form3.h"
 #include "popups/PopupMenu.h"
-#include "window/CSystrayIcon.h"
-#include "window/Form1.h"
+#include "program/Functions.h"
 
 using namespace zd;
 using platform::SystemTray;

@@ -7,18 +7,18 @@
 
 #include "OptionsFixture.h"
 #include "app/FlashControl.h"
-#include "app/Functions.h"
 #include "app/Gradient.h"
 #include "app/Settings.h"
 #include "controls/FlatScrollBar.h"
 #include "controls/Slider.h"
 #include "controls/xpcheckbox.h"
 #include "controls/xpcmdbutton.h"
+#include "mainwindow/Form1.h"
 #include "options/Dialog.h"
 #include "popups/Form2.h"
 #include "popups/Form3.h"
+#include "program/Functions.h"
 #include "resources/Resources.h"
-#include "window/Form1.h"
 
 using namespace zd;
 using namespace zd::testing;
@@ -383,7 +383,7 @@ class OptionsWindowTest : public QObject {
         Form1& main = form1();
         Dialog& d = dialog();
         d.show();
-        d.Text8->setText(QStringLiteral("/home/u/shots"));
+        preferences().setCaptureFolder(QStringLiteral("/home/u/shots"));
         click(d.Check2, QPoint(8, 8));
         QCOMPARE(d.Check2->Value(), 0);
         QCOMPARE(main.SwFlash->backgroundColor(), -1);  // only on "确定"

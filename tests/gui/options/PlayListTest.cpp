@@ -5,12 +5,12 @@
 
 #include "OptionsFixture.h"
 #include "app/FlashControl.h"
-#include "app/Functions.h"
 #include "controls/xpcmdbutton.h"
+#include "mainwindow/Form1.h"
 #include "options/Dialog.h"
-#include "player/ListFiles.h"
+#include "options/ListFiles.h"
 #include "popups/PopupMenu.h"
-#include "window/Form1.h"
+#include "program/Functions.h"
 
 using namespace zd;
 using namespace zd::testing;
@@ -26,7 +26,7 @@ class PlayListTest : public QObject {
         QVERIFY(listfiles::writeListFile(listfiles::pathsFilePath(), "List2", paths));
     }
 
-    static QStringList entries(const ListBox* list) {
+    static QStringList entries(const PlayListView* list) {
         QStringList all;
         for (int i = 0; i < list->listCount(); ++i)
             all << list->list(i);
@@ -49,9 +49,7 @@ class PlayListTest : public QObject {
         return d;
     }
 
-    static QPoint rowCentre(Dialog& d, int row) {
-        return d.List1->visualItemRect(d.List1->item(row)).center();
-    }
+    static QPoint rowCentre(Dialog& d, int row) { return d.List1->rowRect(row).center(); }
 
     static void settle() { QCoreApplication::processEvents(); }
 
@@ -153,19 +151,19 @@ class PlayListTest : public QObject {
         form1();
         Dialog& d = listPage();
         QVERIFY(QTest::qWaitForWindowExposed(&d));
+        // One selection for both views: the paths follow at once.
         d.List1->setListIndex(7);
-        QCOMPARE(d.List2->listIndex(), -1);  // not inside the change itself
-        settle();
         QCOMPARE(d.List2->listIndex(), 7);
         QCOMPARE(d.List2->text(), QStringLiteral("/m/m7.swf"));
         d.List1->setTopIndex(20);
         settle();
         QCOMPARE(d.List1->topIndex(), 20);
         QCOMPARE(d.List2->topIndex(), 20);
-        // List2 selected on its own is put back in step.
+        // Either view selects for both.
         d.List2->setListIndex(3);
-        settle();
-        QCOMPARE(d.List2->listIndex(), 7);
+        QCOMPARE(d.List1->listIndex(), 3);
+        QCOMPARE(d.List1->text(), QStringLiteral("m3.swf"));
+        d.List1->setListIndex(7);
         // Removing the selected pair leaves nothing selected in either box.
         RemoveSelectedEntry();
         settle();

@@ -6,9 +6,9 @@
 #include "app/Settings.h"
 #include "controls/Slider.h"
 #include "controls/xpcmdbutton.h"
+#include "mainwindow/Form1.h"
 #include "options/Dialog.h"
 #include "popups/Form2.h"
-#include "window/Form1.h"
 
 using namespace zd;
 

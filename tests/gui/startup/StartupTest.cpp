@@ -5,17 +5,17 @@
 #include <QtTest>
 #include <memory>
 
+#include "app/Class1.h"
 #include "app/FlashControl.h"
-#include "app/Functions.h"
-#include "app/Program.h"
-#include "app/Windows.h"
 #include "controls/FlatScrollBar.h"
-#include "options/Class1.h"
+#include "mainwindow/Form1.h"
 #include "options/Dialog.h"
+#include "options/ListFiles.h"
 #include "platform/ProfileFile.h"
 #include "platform/fake/FakePlatform.h"
-#include "player/ListFiles.h"
-#include "window/Form1.h"
+#include "program/Functions.h"
+#include "program/Program.h"
+#include "program/Windows.h"
 
 using namespace zd;
 

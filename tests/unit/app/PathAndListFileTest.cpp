@@ -2,10 +2,10 @@
 
 #include <QFile>
 
+#include "app/PathRules.h"
+#include "options/ListFiles.h"
 #include "platform/ProfileFile.h"
 #include "platform/fake/FakePlatform.h"
-#include "player/ListFiles.h"
-#include "player/PathRules.h"
 
 using zd::StripPath;
 namespace lf = zd::listfiles;

@@ -3,7 +3,7 @@
 #include <QSet>
 
 #include "app/Settings.h"
-#include "window/CaptureRules.h"
+#include "mainwindow/CaptureRules.h"
 
 using namespace zd::capture;
 

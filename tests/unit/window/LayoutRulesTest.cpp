@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "window/LayoutRules.h"
+#include "mainwindow/LayoutRules.h"
 
 using namespace zd;
 using namespace zd::layout;

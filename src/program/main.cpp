@@ -1,0 +1,29 @@
+#include <QApplication>
+#include <QFont>
+
+#include "mainwindow/Form1.h"
+#include "program/Program.h"
+#include "program/SessionEnd.h"
+#include "program/Windows.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ZephyrDeck"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    // The windows name the classic Chinese fonts; map them to what the desktop has.
+    for (const char* family : {"宋体", "宋体-18030", "SimSun", "@MS UI Gothic", "MS UI Gothic"}) {
+        QFont::insertSubstitutions(QString::fromUtf8(family),
+                                   {QStringLiteral("WenQuanYi Micro Hei"),
+                                    QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Sans")});
+    }
+    zd::installSessionEndHandling(app);
+
+    zd::Form1& main = zd::form1();  // its load step runs the whole start-up
+    if (!zd::exitRoutineStarted())
+        main.show();
+    const int rc = zd::exitRoutineStarted() ? 0 : app.exec();
+    zd::discardAllWindows();
+    // Windows unloaded by the exit routine are waiting for deletion.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return rc;
+}
