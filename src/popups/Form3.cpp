@@ -71,22 +71,22 @@ Form3::Form3(PlayerLink& player, OptionsLink& options, MenuLink& menus, Advanced
 Form3::~Form3() = default;
 
 void Form3::formLoad() {
-    // 1.-2. On top of every window, at the top of the screen with its left edge in the middle.
+    // On top of every window, at the top of the screen with its left edge in the middle.
     setLeftTwips(floating::windowLeft(platform::screenMetrics().widthTwips()));
     setTopTwips(0);
-    // 4. Dragged text arrives on the picture. Taken before the drop object attaches, so that
+    // Dragged text arrives on the picture. Taken before the drop object attaches, so that
     // detaching it leaves the picture taking text.
     Image1->setAcceptDrops(true);
     Image1->installEventFilter(this);
-    // 3. Dropped files reach the drop object first (its filter is the later one, so it is asked
+    // Dropped files reach the drop object first (its filter is the later one, so it is asked
     // before this window's).
     obj = std::make_unique<clsEx_Drag>();
     connect(obj.get(), &clsEx_Drag::GetFileName, this, &Form3::obj_GetFileName);
     obj->Start_SubClass(Image1);
-    // 5.-6. Loading the window shows it, translucent.
+    // Loading the window shows it, translucent.
     setWindowOpacity(floating::kOpacity / 255.0);
     SetTopMostWindow(this, true);
-    // 7. The colour kept by the advanced window (which loads, invisibly, when it is not loaded).
+    // The colour kept by the advanced window (which loads, invisibly, when it is not loaded).
     if (const std::optional<QColor> colour = advanced_.floatingColour()) {
         Image1->setBackColor(*colour);
         setBackColor(*colour);

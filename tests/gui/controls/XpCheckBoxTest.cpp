@@ -56,7 +56,7 @@ struct Fixture {
 
 }  // namespace
 
-class TestXpCheckBox : public QObject {
+class XpCheckBoxTest : public QObject {
     Q_OBJECT
   private slots:
     void leaveWatchRunsFromCreationAndReportsOnce() {
@@ -243,5 +243,5 @@ class TestXpCheckBox : public QObject {
     }
 };
 
-QTEST_MAIN(TestXpCheckBox)
-#include "tst_xpcheckbox.moc"
+QTEST_MAIN(XpCheckBoxTest)
+#include "XpCheckBoxTest.moc"

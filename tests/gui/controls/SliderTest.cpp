@@ -6,7 +6,7 @@
 
 using zd::controls::Slider;
 
-class TestSlider : public QObject {
+class SliderTest : public QObject {
     Q_OBJECT
 
     // The colour sliders of the options window: 0..255, steps 1 and 5, 185 x 17 pixels.
@@ -111,5 +111,5 @@ class TestSlider : public QObject {
     }
 };
 
-QTEST_MAIN(TestSlider)
-#include "tst_slider.moc"
+QTEST_MAIN(SliderTest)
+#include "SliderTest.moc"

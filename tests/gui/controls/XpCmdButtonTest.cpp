@@ -84,7 +84,7 @@ struct ShownButton {
 
 }  // namespace
 
-class TestXpCmdButton : public QObject {
+class XpCmdButtonTest : public QObject {
     Q_OBJECT
   private slots:
     void init() { QCursor::setPos(QPoint(790, 590)); }
@@ -389,5 +389,5 @@ class TestXpCmdButton : public QObject {
     }
 };
 
-QTEST_MAIN(TestXpCmdButton)
-#include "tst_xpcmdbutton.moc"
+QTEST_MAIN(XpCmdButtonTest)
+#include "XpCmdButtonTest.moc"

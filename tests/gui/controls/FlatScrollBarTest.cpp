@@ -21,7 +21,7 @@ struct Bar {
 
 }  // namespace
 
-class TestFlatScrollBar : public QObject {
+class FlatScrollBarTest : public QObject {
     Q_OBJECT
   private slots:
     void programChangesRaiseChangeOnly() {
@@ -194,5 +194,5 @@ class TestFlatScrollBar : public QObject {
     }
 };
 
-QTEST_MAIN(TestFlatScrollBar)
-#include "tst_flatscrollbar.moc"
+QTEST_MAIN(FlatScrollBarTest)
+#include "FlatScrollBarTest.moc"

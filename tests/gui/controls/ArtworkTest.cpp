@@ -36,7 +36,7 @@ bool near(QRgb a, QColor b, int slack) {
 
 }  // namespace
 
-class TestArtwork : public QObject {
+class ArtworkTest : public QObject {
     Q_OBJECT
   private slots:
     void everyFileHasItsSizeAndDepth_data() {
@@ -171,5 +171,5 @@ class TestArtwork : public QObject {
     }
 };
 
-QTEST_MAIN(TestArtwork)
-#include "tst_artwork.moc"
+QTEST_MAIN(ArtworkTest)
+#include "ArtworkTest.moc"
