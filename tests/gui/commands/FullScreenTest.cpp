@@ -2,6 +2,7 @@
 // with a cursor move and goes two seconds later, the low cursor and the lock that keep it, and
 // leaving back to the window as it was.
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QtTest>
 #include <cmath>
 
@@ -64,6 +65,44 @@ class FullScreenTest : public QObject {
         // No bar yet.
         QVERIFY(!main.Timerfull->enabled());
         QVERIFY(main.TmrIfMove2->enabled());
+    }
+
+    void theModeAnnouncesEnteringTheBarTheLockAndLeaving() {
+        Form1& main = f.shownMainWindow();
+        FullScreenMode& mode = *main.fullScreen;
+        QSignalSpy fullScreen(&mode, &FullScreenMode::fullScreenChanged);
+        QSignalSpy bar(&mode, &FullScreenMode::barShownChanged);
+        QSignalSpy lock(&mode, &FullScreenMode::lockChanged);
+        f.enterFullScreen(main);
+        QCOMPARE(fullScreen.count(), 1);
+        QCOMPARE(fullScreen.last().at(0).toBool(), true);
+        QCOMPARE(bar.count(), 0);  // the bar waits for the cursor
+        // Three ticks of the bar's timer: it shows on the first and goes on the third.
+        QCursor::setPos(500, 300);
+        mode.barTimerTick();
+        QCOMPARE(bar.count(), 1);
+        QVERIFY(mode.barShown());
+        mode.barTimerTick();
+        QCOMPARE(bar.count(), 1);
+        mode.barTimerTick();
+        QCOMPARE(bar.count(), 2);
+        QVERIFY(!mode.barShown());
+        // Locked, the ticks leave the bar as it is.
+        mode.showBar();
+        f.click(main.ImaListBar1);
+        QCOMPARE(lock.count(), 1);
+        QVERIFY(mode.locked());
+        for (int i = 0; i < 4; ++i)
+            mode.barTimerTick();
+        QVERIFY(mode.barShown());
+        f.click(main.ImaListBar2);
+        QCOMPARE(lock.last().at(0).toBool(), false);
+        QVERIFY(!mode.locked());
+        f.click(main.ImageResume);
+        QCOMPARE(fullScreen.count(), 2);
+        QCOMPARE(fullScreen.last().at(0).toBool(), false);
+        QVERIFY(!mode.barShown());
+        QVERIFY(!mode.isFullScreen());
     }
 
     void theBarComesWithAMoveAndGoesAboutTwoSecondsLater() {
