@@ -1,80 +1,59 @@
 #include "controls/WindowDrag.h"
 
-#include <QApplication>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QWidget>
-#include <QWindow>
+
+#include "platform/Services.h"
 
 namespace zd {
 
-namespace {
-
-// Moves its window with the mouse until the left button is released.
-class MouseFollower : public QObject {
-  public:
-    MouseFollower(QWidget* window, const QPoint& globalPos)
-        : window_(window), grabOffset_(globalPos - window->pos()) {
-        qApp->installEventFilter(this);
-    }
-
-    const QWidget* window() const { return window_; }
-    bool active() const { return active_; }
-    void finish() {
-        if (!active_)
-            return;
-        active_ = false;
-        qApp->removeEventFilter(this);
-        deleteLater();
-    }
-
-  protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::MouseMove: {
-                const auto* e = static_cast<QMouseEvent*>(event);
-                if (!window_ || !(e->buttons() & Qt::LeftButton)) {
-                    finish();
-                    break;
-                }
-                window_->move(e->globalPosition().toPoint() - grabOffset_);
-                break;
-            }
-            case QEvent::MouseButtonRelease:
-                if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-                    finish();
-                break;
-            default:
-                break;
-        }
-        return false;
-    }
-
-  private:
-    QPointer<QWidget> window_;
-    QPoint grabOffset_;
-    bool active_ = true;
-};
-
-QPointer<MouseFollower> follower;
-
-}  // namespace
-
-void dragWindow(QWidget* window, const QPoint& globalPos) {
-    if (!window)
-        return;
-    window = window->window();
-    if (isFollowingMouse(window))
-        return;
-    if (QWindow* handle = window->windowHandle(); handle && handle->startSystemMove())
-        return;
-    if (follower)
-        follower->finish();
-    follower = new MouseFollower(window, globalPos);
+WindowDrag::WindowDrag(QWidget* part) : QObject(part), part_(part) {
+    part->installEventFilter(this);
 }
 
-bool isFollowingMouse(const QWidget* window) {
-    return follower && follower->active() && window && follower->window() == window->window();
+bool WindowDrag::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != part_)
+        return false;
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: {
+            const auto* e = static_cast<QMouseEvent*>(event);
+            if (e->button() == Qt::LeftButton) {
+                armed_ = true;
+                following_ = false;
+            }
+            break;
+        }
+        case QEvent::MouseMove: {
+            const auto* e = static_cast<QMouseEvent*>(event);
+            if (!(e->buttons() & Qt::LeftButton)) {
+                armed_ = false;
+                following_ = false;
+                break;
+            }
+            QWidget* window = part_->window();
+            if (armed_) {
+                // Once per press: a window manager asked again would keep the window on the
+                // pointer after the release.
+                armed_ = false;
+                following_ = !platform::windowSystem().startSystemMove(window);
+                // As the system move does, from where the pointer is now.
+                grabOffset_ = e->globalPosition().toPoint() - window->pos();
+            }
+            if (following_)
+                window->move(e->globalPosition().toPoint() - grabOffset_);
+            break;
+        }
+        case QEvent::MouseButtonRelease:
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+                armed_ = false;
+                following_ = false;
+            }
+            break;
+        default:
+            break;
+    }
+    return false;
 }
 
 }  // namespace zd

@@ -1,19 +1,33 @@
 #pragma once
 
+#include <QObject>
 #include <QPoint>
+#include <QPointer>
 
 class QWidget;
 
 namespace zd {
 
-// Drags a borderless window as if its caption had been grabbed. Call it on every mouse move
-// with the left button held over a part of the window that drags it; `globalPos` is the mouse
-// position on the screen (pixels). The window system takes the move over where it can; where
-// it cannot (no window manager, offscreen), the window follows the mouse itself until the
-// button is released. Calls while a drag is under way change nothing.
-void dragWindow(QWidget* window, const QPoint& globalPos);
+// Drags a borderless window by one of its parts, as if its caption had been grabbed. Each press
+// of the left button on the part asks the window system once, at the first move, to move the
+// window until the button is released. Where no window manager takes the move (a bare X server,
+// offscreen), the window follows the pointer itself until the release instead. Nothing else of
+// the part's mouse handling changes.
+class WindowDrag : public QObject {
+    Q_OBJECT
+  public:
+    explicit WindowDrag(QWidget* part);
+    // The window follows the pointer by itself (no window manager took the move).
+    bool followingPointer() const { return following_; }
 
-// True while the window follows the mouse by itself (the fallback above).
-bool isFollowingMouse(const QWidget* window);
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    QWidget* part_;
+    bool armed_ = false;
+    bool following_ = false;
+    QPoint grabOffset_;
+};
 
 }  // namespace zd

@@ -72,7 +72,8 @@ class Form1 : public Form {
     void imascrollbox3_MouseUp();
     void TimerScroll_Timer();
     void TimerScroll2_Timer();
-    // The containers resetting hover looks (the title bar also drags the window).
+    // The containers resetting hover looks (the title bar also drags the window, through its
+    // WindowDrag).
     void Picture1_MouseMove(int button, int shift, double x, double y);
     void PicMove_MouseMove(int button, int shift, double x, double y);
 

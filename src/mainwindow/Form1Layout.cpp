@@ -93,6 +93,8 @@ void Form1::connectLayout() {
     connect(TimerScroll2, &QTimer::timeout, this, &Form1::TimerScroll2_Timer);
 
     connect(Picture1->events(), &MouseEventSource::mouseMove, this, &Form1::Picture1_MouseMove);
+    // The title bar drags the window while the left button is held.
+    new WindowDrag(Picture1);
     connect(PicMove->events(), &MouseEventSource::mouseMove, this, &Form1::PicMove_MouseMove);
 }
 
@@ -188,10 +190,7 @@ void Form1::TimerScroll2_Timer() {
         TimerScroll2->setEnabled(false);
 }
 
-void Form1::Picture1_MouseMove(int button, int, double x, double y) {
-    // The title bar drags the window while the left button is held.
-    if (button & kLeftButton)
-        dragWindow(this, Picture1->mapToGlobal(QPoint(toPixelsX(x), toPixelsY(y))));
+void Form1::Picture1_MouseMove(int, int, double, double) {
     showLook(ImageMin, 119);
     showLook(ImageMax, 116);
     showLook(ImageClose, 106);

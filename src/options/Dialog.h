@@ -211,10 +211,6 @@ class Dialog : public Form {
     ProgramActions& program_;
     PlayList playList_;
     bool duplicatePassPending_ = false;
-    // A move of the window by its title strip when the platform cannot move it itself.
-    bool draggingByHand_ = false;
-    QPoint dragStartGlobal_;
-    QPoint dragStartPos_;
 };
 
 }  // namespace zd

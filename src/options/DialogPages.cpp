@@ -3,7 +3,6 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMimeData>
-#include <QWindow>
 
 #include "app/AdvancedLink.h"
 #include "app/CommonDialogState.h"
@@ -17,6 +16,7 @@
 #include "controls/ClassicEvents.h"
 #include "controls/MouseEventSource.h"
 #include "controls/Slider.h"
+#include "controls/WindowDrag.h"
 #include "controls/xpcheckbox.h"
 #include "controls/xpcmdbutton.h"
 #include "options/Dialog.h"
@@ -41,6 +41,8 @@ void Dialog::connectPages() {
     connect(PicMove2->events(), &MouseEventSource::mouseDown, this, &Dialog::PicMove2_MouseDown);
     connect(PicMove2->events(), &MouseEventSource::mouseMove, this, &Dialog::PicMove2_MouseMove);
     connect(PicMove2->events(), &MouseEventSource::mouseUp, this, &Dialog::PicMove2_MouseUp);
+    // Dragging the strip with the left button moves the window.
+    new WindowDrag(PicMove2);
     connect(Image1->events(), &MouseEventSource::click, this, &Dialog::Image1_Click);
     connect(Image1->events(), &MouseEventSource::mouseMove, this, &Dialog::Image1_MouseMove);
 
@@ -101,34 +103,17 @@ void Dialog::hideForm6() {
 
 // Title strip: dragging it moves the window.
 
-void Dialog::PicMove2_MouseDown(int button, int, double x, double y) {
+void Dialog::PicMove2_MouseDown(int, int, double, double) {
     hideForm6();
     show();
-    draggingByHand_ = false;
-    if (button == kLeftButton) {
-        dragStartGlobal_ = PicMove2->mapToGlobal(QPoint(toPixelsX(x), toPixelsY(y)));
-        dragStartPos_ = pos();
-    }
 }
 
-void Dialog::PicMove2_MouseMove(int button, int, double x, double y) {
-    if (button & kLeftButton) {
-        if (!draggingByHand_) {
-            // The window manager moves the window while the button is held, when it can;
-            // otherwise the window follows the pointer from where the strip was grabbed.
-            QWindow* window = windowHandle();
-            draggingByHand_ = !(window && window->startSystemMove());
-        }
-        if (draggingByHand_)
-            move(dragStartPos_ +
-                 (PicMove2->mapToGlobal(QPoint(toPixelsX(x), toPixelsY(y))) - dragStartGlobal_));
-    }
+void Dialog::PicMove2_MouseMove(int, int, double, double) {
     show();
     Image1->setPicture(res::bitmap(138));
 }
 
 void Dialog::PicMove2_MouseUp(int, int, double, double) {
-    draggingByHand_ = false;
     show();
 }
 

@@ -50,6 +50,7 @@ class QtScreenCapture final : public ScreenCapture {
 class QtWindowSystem final : public WindowSystem {
   public:
     void setFullScreen(QWidget* window, bool on) override;
+    bool startSystemMove(QWidget* window) override;
 };
 
 // ALSA's simple mixer on the default device.

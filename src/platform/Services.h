@@ -90,6 +90,10 @@ class WindowSystem {
     // Puts `window` into the window system's full-screen state or takes it out again, so a
     // window manager keeps no panel or title bar above it. Its geometry stays the caller's.
     virtual void setFullScreen(QWidget* window, bool on) = 0;
+    // Asks the window manager to move `window` with the pointer until the mouse button that is
+    // down now is released, as when a caption is grabbed. False where no window manager takes
+    // the move (then the caller moves the window itself).
+    virtual bool startSystemMove(QWidget* window) = 0;
 };
 
 // Screen size in pixels and the screen's own twips per pixel (15 at 96 dpi).

@@ -63,7 +63,8 @@ Form3::Form3(PlayerLink& player, OptionsLink& options, MenuLink& menus, Advanced
     connect(TmrProgress, &QTimer::timeout, this, &Form3::TmrProgress_Timer);
 
     connect(Image1->events(), &MouseEventSource::mouseDown, this, &Form3::Image1_MouseDown);
-    connect(Image1->events(), &MouseEventSource::mouseMove, this, &Form3::Image1_MouseMove);
+    // The left button drags the window.
+    new WindowDrag(Image1);
     connect(Image1->events(), &MouseEventSource::mouseUp, this, &Form3::Image1_MouseUp);
     connect(Image1->events(), &MouseEventSource::dblClick, this, &Form3::Image1_DblClick);
 }
@@ -95,11 +96,6 @@ void Form3::formLoad() {
 
 void Form3::Image1_MouseDown(int, int, double, double) {
     menus_.hideMenu(MenuLink::Menu::Floating);
-}
-
-void Form3::Image1_MouseMove(int button, int, double x, double y) {
-    if (button & kLeftButton)
-        dragWindow(this, Image1->mapToGlobal(QPoint(toPixelsX(x), toPixelsY(y))));
 }
 
 void Form3::Image1_MouseUp(int button, int, double x, double y) {

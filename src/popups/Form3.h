@@ -30,7 +30,6 @@ class Form3 : public Form {
     void formLoad() override;
 
     void Image1_MouseDown(int button, int shift, double x, double y);
-    void Image1_MouseMove(int button, int shift, double x, double y);
     void Image1_MouseUp(int button, int shift, double x, double y);
     void Image1_DblClick();
     // Text dropped on the picture: the movie to load. Data without text is ignored.

@@ -68,14 +68,10 @@ FrmHelp::FrmHelp() {
     connect(PicButton1->events(), &MouseEventSource::mouseUp, this, &FrmHelp::PicButton1_MouseUp);
     connect(PicButton1->events(), &MouseEventSource::click, this, &FrmHelp::PicButton1_Click);
     connect(Pic1->events(), &MouseEventSource::mouseMove, this, &FrmHelp::Pic1_MouseMove);
-    auto drags = [this](QWidget* area, const MouseEventSource* events) {
-        connect(
-            events, &MouseEventSource::mouseMove, this,
-            [this, area](int button, int, double x, double y) { dragFrom(area, button, x, y); });
-    };
-    drags(Pic2, Pic2->events());
-    drags(Picture1, Picture1->events());
-    drags(Label2, Label2->events());
+    // The panels, the artwork and the title drag the window; the close button does not.
+    for (QWidget* part : {static_cast<QWidget*>(Pic1), static_cast<QWidget*>(Pic2),
+                          static_cast<QWidget*>(Picture1), static_cast<QWidget*>(Label2)})
+        new WindowDrag(part);
 }
 
 void FrmHelp::formLoad() {
@@ -105,16 +101,9 @@ void FrmHelp::PicButton1_Click() {
     emit unloadRequested();
 }
 
-void FrmHelp::Pic1_MouseMove(int button, int, double x, double y) {
+void FrmHelp::Pic1_MouseMove() {
     paint(PicButton1, kPanelLight, false);
     Label1->hide();
-    dragFrom(Pic1, button, x, y);
-}
-
-void FrmHelp::dragFrom(QWidget* control, int button, double x, double y) {
-    if (!(button & kLeftButton))
-        return;
-    dragWindow(this, control->mapToGlobal(QPoint(toPixelsX(x), toPixelsY(y))));
 }
 
 }  // namespace zd

@@ -103,7 +103,8 @@ class FakeScreenCapture final : public ScreenCapture {
     bool failing = false;
 };
 
-// Records the full-screen requests; the window itself is left as it is.
+// Records the full-screen requests and the system moves asked for; the window itself is left
+// as it is. `windowManager` says whether a window manager takes the moves (offscreen none does).
 class FakeWindowSystem final : public WindowSystem {
   public:
     struct Request {
@@ -111,7 +112,13 @@ class FakeWindowSystem final : public WindowSystem {
         bool on = false;
     };
     void setFullScreen(QWidget* window, bool on) override { requests.push_back({window, on}); }
+    bool startSystemMove(QWidget* window) override {
+        systemMoves.push_back(window);
+        return windowManager;
+    }
     std::vector<Request> requests;
+    std::vector<QWidget*> systemMoves;
+    bool windowManager = false;
 };
 
 // A notification area that keeps its icons as records. With `available` false every add fails
