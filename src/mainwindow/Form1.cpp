@@ -180,10 +180,12 @@ void Form1::writeLayoutTags() {
 
 void Form1::loadCounter() {
     Text3->setText(settings::read(QStringLiteral("Myapp9"), QStringLiteral("Text3")));
+    counterLoaded_ = true;
 }
 
 void Form1::saveCounter() {
-    settings::write(QStringLiteral("MyApp9"), QStringLiteral("Text3"), Text3->text());
+    if (counterLoaded_)
+        settings::write(QStringLiteral("MyApp9"), QStringLiteral("Text3"), Text3->text());
 }
 
 void Form1::removeTrayIcon() {

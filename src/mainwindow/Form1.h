@@ -117,9 +117,10 @@ class Form1 : public Form {
     void obj_GetFileName(const QString& sFile);
 
     // The screenshot counter from the settings file (at start-up), and back to it (at the
-    // end).
+    // end) once it was read: a counter never read is not written over the stored one.
     void loadCounter();
     void saveCounter();
+    bool counterLoaded() const { return counterLoaded_; }
     // The tray icon leaves with the window.
     void removeTrayIcon();
 
@@ -206,6 +207,7 @@ class Form1 : public Form {
     MenuLink& menus_;
     AdvancedLink& advanced_;
     std::vector<QObject*> controls_;
+    bool counterLoaded_ = false;
 };
 
 }  // namespace zd

@@ -33,9 +33,16 @@ void FrmSplash::Main(const QPixmap& picture) {
     raise();
     // Other windows' messages and timers go on while the splash is up.
     QEventLoop wait;
+    wait_ = &wait;
     QTimer::singleShot(displayMilliseconds(), &wait, &QEventLoop::quit);
     wait.exec();
+    wait_ = nullptr;
     hide();
+}
+
+void FrmSplash::interrupt() {
+    if (wait_)
+        wait_->quit();
 }
 
 }  // namespace zd

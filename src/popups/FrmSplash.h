@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QEventLoop>
 #include <QPixmap>
 
 #include "controls/Form.h"
@@ -15,11 +16,16 @@ class FrmSplash : public Form {
   public:
     FrmSplash();
     void Main(const QPixmap& picture);
+    // Ends the wait at once (the program is ending).
+    void interrupt();
 
     ImageControl* Image1 = nullptr;
 
     // How long the splash stays: 1.5 s, or ZD_SPLASH_MS milliseconds when that is set.
     static int displayMilliseconds();
+
+  private:
+    QEventLoop* wait_ = nullptr;
 };
 
 }  // namespace zd

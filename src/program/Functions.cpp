@@ -33,6 +33,14 @@ void QuitProgram() {
     if (exitRoutineStarted())
         return;
     markExitRoutineStarted(true);
+    if (startingUp()) {
+        interruptStartUp();
+        return;
+    }
+    runExitRoutine();
+}
+
+void runExitRoutine() {
     if (Form3* floating = loadedForm3())
         floating->hide();
     if (Dialog* options = loadedDialog())

@@ -14,8 +14,11 @@ void ShowAbout();
 void ShowHelp();
 // The exit routine: hide and unload the floating window and the options window, unload the
 // main window (its query-unload and unload steps save the counter and remove the tray icon),
-// end the process. Runs once; a second call while it runs does nothing.
+// end the process. Runs once; a second call while it runs does nothing. Asked for during the
+// start-up, it lets the start-up end the program at its next step (see startingUp()).
 void QuitProgram();
+// The exit routine's steps after that check: the windows unloaded, the process ended.
+void runExitRoutine();
 void OpenMovie();
 void ShowMainWindow();
 void HideMainWindow();

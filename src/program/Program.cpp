@@ -13,6 +13,14 @@ bool& started() {
     static bool s = false;
     return s;
 }
+bool& runningStartUp() {
+    static bool running = false;
+    return running;
+}
+std::function<void()>& startUpInterruption() {
+    static std::function<void()> interrupt;
+    return interrupt;
+}
 }  // namespace
 
 void endProcess() {
@@ -32,6 +40,20 @@ bool exitRoutineStarted() {
 }
 void markExitRoutineStarted(bool s) {
     started() = s;
+}
+
+bool startingUp() {
+    return runningStartUp();
+}
+void markStartingUp(bool running) {
+    runningStartUp() = running;
+}
+void setStartUpInterruption(std::function<void()> interrupt) {
+    startUpInterruption() = std::move(interrupt);
+}
+void interruptStartUp() {
+    if (startUpInterruption())
+        startUpInterruption()();
 }
 
 }  // namespace zd

@@ -14,4 +14,12 @@ void setEndProcessHandler(std::function<void()> handler);
 bool exitRoutineStarted();
 void markExitRoutineStarted(bool started);
 
+// True while the start-up runs. An exit asked for meanwhile does not unload the windows under
+// the running start-up: it ends the waits the start-up is in (the splash, a message), and the
+// start-up ends the program at its next step.
+bool startingUp();
+void markStartingUp(bool running);
+void setStartUpInterruption(std::function<void()> interrupt);
+void interruptStartUp();
+
 }  // namespace zd

@@ -1,6 +1,8 @@
 // The start-up and shut-down steps of the main window.
 #include "program/Startup.h"
 
+#include <QApplication>
+#include <QPointer>
 #include <algorithm>
 #include <cmath>
 
@@ -15,18 +17,52 @@
 #include "platform/Services.h"
 #include "popups/FrmHelp.h"
 #include "popups/FrmSplash.h"
+#include "program/Functions.h"
+#include "program/Program.h"
 #include "program/Windows.h"
 #include "resources/Resources.h"
 
 namespace zd {
 
+namespace {
+
+// Ends what the start-up waits in: the splash, or a message box it shows (the mixer's).
+void interruptWaits(FrmSplash* splash) {
+    if (splash)
+        splash->interrupt();
+    if (QWidget* message = QApplication::activeModalWidget())
+        message->close();
+}
+
+bool runSteps(Form1& main);
+
+}  // namespace
+
 void startUp(Form1& main) {
+    markStartingUp(true);
+    const bool completed = runSteps(main);
+    markStartingUp(false);
+    setStartUpInterruption(nullptr);
+    // An exit asked for during the start-up: the windows go, the process ends, and nothing
+    // the start-up did not read is written.
+    if (!completed)
+        runExitRoutine();
+}
+
+namespace {
+
+bool runSteps(Form1& main) {
     // The splash shows the about window's picture for a moment; the start-up goes on once it
     // has gone.
     {
         FrmSplash splash;
+        QPointer<FrmSplash> shown(&splash);
+        setStartUpInterruption([shown] { interruptWaits(shown); });
         splash.Main(frmHelp().Picture1->picture());
+        setStartUpInterruption([] { interruptWaits(nullptr); });
     }
+    if (exitRoutineStarted())
+        return false;
     // The hand pointer; the first reference to the options window loads it, hidden.
     main.Scroll->setCursor(res::handCursor());
     main.ImgCapture->setCursor(res::handCursor());
@@ -38,7 +74,9 @@ void startUp(Form1& main) {
     main.obj->Start_SubClass(main.PicMove);
     // The volume bar spans the speaker's range, halved.
     main.mixer = std::make_unique<Class1>();
-    main.mixer->meOpenMixer();
+    main.mixer->meOpenMixer();  // its message waits for the user
+    if (exitRoutineStarted())
+        return false;
     if (main.mixer->prMixerErr() == 0) {
         controls::FlatScrollBar* bar = main.HScroll1;
         bar->setMin(main.mixer->prSpeakerMinVolume());
@@ -74,14 +112,17 @@ void startUp(Form1& main) {
     list.append(StripPath(commandLine), commandLine);
     options.saveLists();
     main.loadCounter();
+    return true;
 }
+
+}  // namespace
 
 void mainWindowQueryUnload(Form1& main) {
     main.removeTrayIcon();
 }
 
 void mainWindowUnload(Form1& main) {
-    main.saveCounter();
+    main.saveCounter();  // only once it was read
     // Removed already by the query-unload unless that failed.
     main.removeTrayIcon();
 }

@@ -33,14 +33,15 @@ class Slot {
           unload_(std::move(unload)) {}
 
     T& get() {
-        if (!instance) {
-            T* window = create_();
-            // Stored before the load step runs, so the load can refer to its own window.
-            instance = window;
-            QObject::connect(window, &Form::unloadRequested, window, [this] { unload(); });
-            load_(*window);
-        }
-        return *instance;
+        if (instance)
+            return *instance;
+        T* window = create_();
+        // Stored before the load step runs, so the load can refer to its own window.
+        instance = window;
+        QObject::connect(window, &Form::unloadRequested, window, [this] { unload(); });
+        load_(*window);
+        // An exit during the load may have unloaded it already; it goes once events run.
+        return *window;
     }
 
     void unload() {

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -27,8 +28,12 @@ class FakeMessageBoxes final : public MessageBoxes {
     };
     void show(const QString& text, const QString& caption, int style) override {
         shown.push_back({text, caption, style});
+        if (whileShown)
+            whileShown();
     }
     std::vector<Shown> shown;
+    // Runs while a box is up, as the user's next action would while it waits.
+    std::function<void()> whileShown;
 };
 
 // Answers queued by the test; an empty queue answers "cancelled".

@@ -1,5 +1,6 @@
 // The start-up and shut-down of the main window, driven through the real windows offscreen
 // with the platform faked.
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -158,6 +159,42 @@ class StartupTest : public QObject {
         Form1& main = form1();
         QCOMPARE(main.HScroll1->Max(), 32767);
         QCOMPARE(fake->mixer.speakerWrites.back(), 65534L);
+    }
+
+    void anExitWhileTheSplashShowsEndsTheProgramOnceWithoutWritingWhatItNeverRead() {
+        writeFile("Settings.Tov", "[MyApp9]\nText3=7\n");
+        fake->setCommandLine(QStringLiteral("/films/x.swf"));
+        qputenv("ZD_SPLASH_MS", "5000");
+        QElapsedTimer clock;
+        clock.start();
+        // SIGTERM or the session ending while the splash waits.
+        QTimer::singleShot(50, [] { QuitProgram(); });
+        form1();
+        QVERIFY(clock.elapsed() < 4000);  // the splash does not keep the program
+        QCOMPARE(processEnds, 1);
+        QVERIFY(!loadedForm1());
+        QVERIFY(!loadedDialog());
+        QCOMPARE(fileBytes("Settings.Tov"), QByteArray("[MyApp9]\nText3=7\n"));
+        QVERIFY(!QFile::exists(fake->file("List2.Tov")));
+        // Nothing starts again afterwards.
+        QCoreApplication::processEvents();
+        QCOMPARE(processEnds, 1);
+        QVERIFY(!loadedForm1());
+    }
+
+    void anExitWhileTheMixerMessageWaitsEndsTheProgramOnce() {
+        writeFile("Settings.Tov", "[MyApp9]\nText3=7\n");
+        fake->setCommandLine(QStringLiteral("/films/x.swf"));
+        fake->mixer.openError = 2;
+        fake->messages.whileShown = [] { QuitProgram(); };
+        form1();
+        QCOMPARE(fake->messages.shown.size(), size_t(1));
+        QCOMPARE(processEnds, 1);
+        QVERIFY(!loadedForm1());
+        QCOMPARE(fileBytes("Settings.Tov"), QByteArray("[MyApp9]\nText3=7\n"));
+        QVERIFY(!fileBytes("List2.Tov").contains("x.swf"));
+        QCoreApplication::processEvents();
+        QCOMPARE(processEnds, 1);
     }
 
     void windowManagerCloseRunsTheExitRoutine() {
