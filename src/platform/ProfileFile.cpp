@@ -132,18 +132,15 @@ int ProfileDocument::findEntry(int header, const QString& key) const {
     return -1;
 }
 
-QString ProfileDocument::value(const QString& section, const QString& key, const QString& fallback,
-                               int limit) const {
-    QString result = fallback;
+QString ProfileDocument::value(const QString& section, const QString& key,
+                               const QString& fallback) const {
     const int header = findSection(section);
     if (header >= 0) {
         const int entry = findEntry(header, key);
         if (entry >= 0)
-            result = lines_[entry].value;
+            return lines_[entry].value;
     }
-    if (limit >= 0 && result.size() > limit)
-        result.truncate(limit);
-    return result;
+    return fallback;
 }
 
 bool ProfileDocument::contains(const QString& section, const QString& key) const {

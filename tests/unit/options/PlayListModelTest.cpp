@@ -142,3 +142,20 @@ TEST(PlayListModel, SavedAndLoadedAsPairs) {
     EXPECT_EQ(paths(again), (QStringList{"/m/a.swf", "/m/b.swf", "/m/c.swf", ""}));
     EXPECT_EQ(names(again), (QStringList{"a.swf", "b.swf", "c.swf", ""}));
 }
+
+TEST(PlayListModel, LongPathsAndNamesComeBackWhole) {
+    zd::platform::FakePlatform fake;
+    QString path = QStringLiteral("/films");
+    while (path.size() < 400)
+        path += QStringLiteral("/a folder with a rather long name");
+    const QString name = QString(300, QLatin1Char('n')) + QStringLiteral(".swf");
+    path += QLatin1Char('/') + name;
+    PlayList list;
+    list.append(name, path);
+    ASSERT_TRUE(list.save());
+    PlayList again;
+    again.load();
+    ASSERT_GE(again.count(), 1);
+    EXPECT_EQ(again.path(0), path);
+    EXPECT_EQ(again.name(0), name);
+}
