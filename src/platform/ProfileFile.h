@@ -14,8 +14,8 @@ namespace zd::platform {
 // is appended to the file; keys are never deleted. Lines the program does not understand
 // (comments, blank lines) are kept as they are.
 //
-// Files are written as UTF-8. A file whose bytes are not valid UTF-8 was written by the Windows
-// program in its ANSI code page and is read as GBK.
+// Files are written as UTF-8. A line whose bytes are not valid UTF-8 was written by the Windows
+// program in its ANSI code page and is read as GBK; every other line keeps its UTF-8 text.
 class ProfileDocument {
   public:
     ProfileDocument() = default;

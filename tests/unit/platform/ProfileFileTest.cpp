@@ -103,6 +103,27 @@ TEST_F(ProfileFileTest, FilesFromTheWindowsProgramAreReadAsGbk) {
     EXPECT_EQ(getProfileString(path(), "0", "List1", ""), name);
 }
 
+TEST_F(ProfileFileTest, EachLineIsReadInItsOwnEncoding) {
+    // One line in the Windows program's code page among lines in UTF-8: the UTF-8 lines keep
+    // their text, and so do they after the next write.
+    const QString folder = QString::fromUtf8("/home/我/抓图");
+    const QString film = QString::fromUtf8("/films/动画片.swf");
+    const QString old = QString::fromUtf8("旧的.swf");
+    QStringEncoder gbk("GBK");
+    ASSERT_TRUE(gbk.isValid());
+    QByteArray bytes = "[MyApp8]\nText8=" + folder.toUtf8() + "\n[0]\nList2=" + film.toUtf8();
+    bytes += "\n[1]\nList2=" + QByteArray(gbk.encode(old)) + "\n";
+    writeBytes(path(), bytes);
+    EXPECT_EQ(getProfileString(path(), "Myapp8", "Text8", "Text8"), folder);
+    EXPECT_EQ(getProfileString(path(), "0", "List2", ""), film);
+    EXPECT_EQ(getProfileString(path(), "1", "List2", ""), old);
+    ASSERT_TRUE(writeProfileString(path(), "MyApp9", "Text3", "4"));
+    const QByteArray after = readAll(path());
+    EXPECT_TRUE(after.contains(("Text8=" + folder).toUtf8()));
+    EXPECT_TRUE(after.contains(("List2=" + film).toUtf8()));
+    EXPECT_TRUE(after.contains(("List2=" + old).toUtf8()));
+}
+
 TEST_F(ProfileFileTest, DamagedFileReadsAsTheKeysItStillHas) {
     QByteArray bytes("[MyApp1]\nText1=40\n\x01\x02\xff garbage without equals\n[MyApp2\nText2=9\n");
     bytes += QByteArray("=no key\n[MyApp3]\nText3=77");  // no final line break
