@@ -1,7 +1,6 @@
 #include "options/PlayList.h"
 
 #include "options/ListFiles.h"
-#include "platform/ProfileFile.h"
 
 namespace zd {
 
@@ -118,20 +117,13 @@ void PlayList::removeEmptyEntries() {
 }
 
 PlayList::StoredCounts PlayList::load() {
-    const QString namesFile = listfiles::namesFilePath();
-    const QString pathsFile = listfiles::pathsFilePath();
-    const QString items = QStringLiteral("Items");
-    StoredCounts counts{platform::getProfileString(namesFile, items, items, items),
-                        platform::getProfileString(pathsFile, items, items, items)};
-    const QStringList names = listfiles::readListFile(namesFile, QStringLiteral("List1"));
-    const QStringList paths = listfiles::readListFile(pathsFile, QStringLiteral("List2"));
+    listfiles::StoredLists stored = listfiles::readListPair();
     std::vector<PlayListEntry> entries;
-    const qsizetype total = std::max(names.size(), paths.size());
-    entries.reserve(static_cast<size_t>(total));
-    for (qsizetype i = 0; i < total; ++i)
-        entries.push_back({names.value(i), paths.value(i)});
+    entries.reserve(stored.entries.size());
+    for (listfiles::StoredPair& pair : stored.entries)
+        entries.push_back({std::move(pair.name), std::move(pair.path)});
     setEntries(std::move(entries));
-    return counts;
+    return {stored.namesCount, stored.pathsCount};
 }
 
 bool PlayList::save() {
@@ -143,12 +135,9 @@ bool PlayList::save() {
         names << entry.name;
         paths << entry.path;
     }
-    const bool namesWritten =
-        listfiles::writeListFile(listfiles::namesFilePath(), QStringLiteral("List1"), names);
-    const bool pathsWritten =
-        listfiles::writeListFile(listfiles::pathsFilePath(), QStringLiteral("List2"), paths);
+    const bool written = listfiles::writeListPair(names, paths);
     emit saved(count());
-    return namesWritten && pathsWritten;
+    return written;
 }
 
 }  // namespace zd

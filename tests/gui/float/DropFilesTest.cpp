@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 
+#include "../../common/StoredList.h"
 #include "FloatFixture.h"
 #include "app/FlashControl.h"
 #include "app/clsEx_Drag.h"
@@ -157,7 +158,7 @@ class DropFilesTest : public QObject {
                  QStringList{QStringLiteral("first.swf")});
         QCOMPARE(FloatFixture::entries(options.List2).mid(before), QStringList{first});
         // Saved: the file's sections end with the one past the last entry, left empty.
-        QCOMPARE(listfiles::readListFile(listfiles::pathsFilePath(), "List2").last(2),
+        QCOMPARE(zd::testing::storedList(listfiles::pathsFilePath(), "List2").last(2),
                  (QStringList{first, QString()}));
         // Played: the movie becomes ready and the controller starts it.
         QTRY_VERIFY(main.TmrPlay->enabled());

@@ -3,6 +3,7 @@
 #include <QMenu>
 #include <QTemporaryDir>
 
+#include "../../common/StoredList.h"
 #include "OptionsFixture.h"
 #include "app/FlashControl.h"
 #include "controls/xpcmdbutton.h"
@@ -84,9 +85,8 @@ class PlayListTest : public QObject {
         QTest::addColumn<QByteArray>("paths");
         QTest::addColumn<bool>("playEnabled");
         QTest::newRow("no files") << QByteArray() << QByteArray() << false;
-        QTest::newRow("count not a number")
-            << QByteArray("[Items]\nItems=three\n[0]\nList1=a.swf\n")
-            << QByteArray("[Items]\nItems=three\n[0]\nList2=/m/a.swf\n") << false;
+        QTest::newRow("only the names")
+            << QByteArray("[Items]\nItems=1\n[0]\nList1=a.swf\n") << QByteArray() << false;
         QTest::newRow("count beyond 16 bits") << QByteArray("[Items]\nItems=2000000000\n")
                                               << QByteArray("[Items]\nItems=-5\n") << false;
         QTest::newRow("saved empty list") << QByteArray("[Items]\nItems=0\n[0]\nList1=\n")
@@ -113,6 +113,19 @@ class PlayListTest : public QObject {
         QCOMPARE(d.ComPlay->isEnabled(), playEnabled);
     }
 
+    void aDamagedCountKeepsTheEntriesThatAreThere() {
+        QVERIFY(f.writeFile("List.Tov", "[Items]\nItems=three\n[0]\nList1=a.swf\n"));
+        QVERIFY(f.writeFile("List2.Tov", "[Items]\nItems=three\n[0]\nList2=/m/a.swf\n"));
+        f.fake->setCommandLine(QStringLiteral("/m/b.swf"));
+        form1();
+        Dialog& d = dialog();
+        QCOMPARE(entries(d.List1), (QStringList{"a.swf", "b.swf"}));
+        QCOMPARE(entries(d.List2), (QStringList{"/m/a.swf", "/m/b.swf"}));
+        QVERIFY(d.ComPlay->isEnabled());
+        // Saved again whole, with a count.
+        QCOMPARE(f.fileBytes("List2.Tov").count("Items=2"), 1);
+    }
+
     void duplicatesGoByPathAndThePairsHold() {
         // A save can fall between an append and the duplicate pass: stored copies go on load.
         saveLists({"a.swf", "b.swf", "a.swf"}, {"/m/a.swf", "/m/b.swf", "/m/a.swf"});
@@ -125,7 +138,7 @@ class PlayListTest : public QObject {
 
         d.obj_GetFileName(QStringLiteral("/m/a.swf"));
         QCOMPARE(d.List1->listCount(), 3);  // saved with the copy ...
-        QCOMPARE(listfiles::readListFile(listfiles::pathsFilePath(), "List2").size(), 4);
+        QCOMPARE(zd::testing::storedList(listfiles::pathsFilePath(), "List2").size(), 4);
         settle();  // ... which is gone on the next pass of the event loop
         QCOMPARE(entries(d.List2), (QStringList{"/m/a.swf", "/m/b.swf"}));
         QCOMPARE(entries(d.List1), (QStringList{"a.swf", "b.swf"}));
@@ -317,9 +330,9 @@ class PlayListTest : public QObject {
         QTest::mouseClick(d.ComOk, Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY(!d.isVisible());
         QCOMPARE(f.fake->sound.played, QStringList{f.sound("ok.wav")});
-        QCOMPARE(listfiles::readListFile(listfiles::pathsFilePath(), "List2"),
+        QCOMPARE(zd::testing::storedList(listfiles::pathsFilePath(), "List2"),
                  (QStringList{"/m/b.swf", ""}));
-        QCOMPARE(listfiles::readListFile(listfiles::namesFilePath(), "List1"),
+        QCOMPARE(zd::testing::storedList(listfiles::namesFilePath(), "List1"),
                  (QStringList{"b.swf", ""}));
         QCOMPARE(d.Text5->text(), QStringLiteral("1"));
     }

@@ -6,6 +6,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "../../common/StoredList.h"
 #include "app/Class1.h"
 #include "app/FlashControl.h"
 #include "controls/FlatScrollBar.h"
@@ -84,7 +85,7 @@ class StartupTest : public QObject {
         QCOMPARE(options.List1->listCount(), 1);
         QCOMPARE(options.List2->listCount(), 1);
         QCOMPARE(options.List2->list(0), QString());
-        QCOMPARE(listfiles::readListFile(listfiles::pathsFilePath(), "List2"),
+        QCOMPARE(zd::testing::storedList(listfiles::pathsFilePath(), "List2"),
                  (QStringList{"", ""}));
         QCOMPARE(options.Text5->text(), QStringLiteral("1"));
         QCOMPARE(options.Text6->text(), QStringLiteral("1"));
@@ -99,7 +100,7 @@ class StartupTest : public QObject {
         QCOMPARE(options.List1->listCount(), 3);
         QCOMPARE(options.List1->list(2), QStringLiteral("new movie.swf"));
         QCOMPARE(options.List2->list(2), QStringLiteral("/films/new movie.swf"));
-        QCOMPARE(listfiles::readListFile(listfiles::pathsFilePath(), "List2"),
+        QCOMPARE(zd::testing::storedList(listfiles::pathsFilePath(), "List2"),
                  (QStringList{"/m/a.swf", "/m/b.swf", "/films/new movie.swf", ""}));
     }
 

@@ -2,8 +2,11 @@
 // top row following, the duplicate pass, the empty-entry pass, and the two files.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 
+#include "../../common/StoredList.h"
 #include "options/ListFiles.h"
 #include "options/PlayList.h"
 #include "platform/fake/FakePlatform.h"
@@ -132,7 +135,7 @@ TEST(PlayListModel, SavedAndLoadedAsPairs) {
     ASSERT_TRUE(list.save());
     ASSERT_EQ(saved.count(), 1);
     EXPECT_EQ(saved.at(0).at(0).toInt(), 3);
-    EXPECT_EQ(lf::readListFile(lf::namesFilePath(), "List1"),
+    EXPECT_EQ(zd::testing::storedList(lf::namesFilePath(), "List1"),
               (QStringList{"a.swf", "b.swf", "c.swf", ""}));
     PlayList again;
     const PlayList::StoredCounts counts = again.load();
@@ -158,4 +161,112 @@ TEST(PlayListModel, LongPathsAndNamesComeBackWhole) {
     ASSERT_GE(again.count(), 1);
     EXPECT_EQ(again.path(0), path);
     EXPECT_EQ(again.name(0), name);
+}
+
+namespace {
+
+void writeFile(const zd::platform::FakePlatform& fake, const char* name, const QByteArray& bytes) {
+    QFile file(fake.file(QString::fromLatin1(name)));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray readFile(const zd::platform::FakePlatform& fake, const char* name) {
+    QFile file(fake.file(QString::fromLatin1(name)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The entries as loaded, without the files' empty last entry.
+std::vector<PlayListEntry> loaded() {
+    PlayList list;
+    list.load();
+    std::vector<PlayListEntry> out = list.entries();
+    if (!out.empty() && out.back() == PlayListEntry{})
+        out.pop_back();
+    return out;
+}
+
+const QByteArray kThreePaths(
+    "[Items]\nItems=3\n[0]\nList2=/m/a.swf\n[1]\nList2=/m/b.swf\n"
+    "[2]\nList2=/m/c.swf\n[3]\nList2=\n");
+
+}  // namespace
+
+TEST(PlayListFiles, FilesThatAgreeArePairedAsStored) {
+    zd::platform::FakePlatform fake;
+    writeFile(fake, "List.Tov",
+              "[Items]\nItems=3\n[0]\nList1=a.swf\n[1]\nList1=Bee\n"
+              "[2]\nList1=c.swf\n[3]\nList1=\n");
+    writeFile(fake, "List2.Tov", kThreePaths);
+    EXPECT_EQ(loaded(), pairs({"a.swf", "Bee", "c.swf"}, {"/m/a.swf", "/m/b.swf", "/m/c.swf"}));
+}
+
+TEST(PlayListFiles, AMissingNamesFileIsRebuiltFromThePaths) {
+    zd::platform::FakePlatform fake;
+    writeFile(fake, "List2.Tov", kThreePaths);
+    EXPECT_EQ(loaded(), pairs({"a.swf", "b.swf", "c.swf"}, {"/m/a.swf", "/m/b.swf", "/m/c.swf"}));
+}
+
+TEST(PlayListFiles, WhenTheCountsDifferEveryPathKeepsItsEntry) {
+    zd::platform::FakePlatform fake;
+    // A save that wrote the names but not the paths: the names hold one entry more, and a
+    // name of another path sits at the second place.
+    writeFile(fake, "List.Tov",
+              "[Items]\nItems=4\n[0]\nList1=a.swf\n[1]\nList1=x.swf\n"
+              "[2]\nList1=c.swf\n[3]\nList1=d.swf\n[4]\nList1=\n");
+    writeFile(fake, "List2.Tov", kThreePaths);
+    EXPECT_EQ(loaded(), pairs({"a.swf", "b.swf", "c.swf"}, {"/m/a.swf", "/m/b.swf", "/m/c.swf"}));
+    // Fewer names than paths.
+    writeFile(fake, "List.Tov", "[Items]\nItems=1\n[0]\nList1=a.swf\n[1]\nList1=\n");
+    EXPECT_EQ(loaded(), pairs({"a.swf", "b.swf", "c.swf"}, {"/m/a.swf", "/m/b.swf", "/m/c.swf"}));
+}
+
+TEST(PlayListFiles, ADamagedCountReadsTheEntriesThatAreThere) {
+    zd::platform::FakePlatform fake;
+    // The names' count tells how many paths there are.
+    writeFile(fake, "List.Tov",
+              "[Items]\nItems=2\n[0]\nList1=a.swf\n[1]\nList1=b.swf\n"
+              "[2]\nList1=\n");
+    writeFile(fake, "List2.Tov",
+              "[Items]\nItems=tw\n[0]\nList2=/m/a.swf\n[1]\nList2=/m/b.swf\n"
+              "[2]\nList2=\n");
+    EXPECT_EQ(loaded(), pairs({"a.swf", "b.swf"}, {"/m/a.swf", "/m/b.swf"}));
+    // Neither count: the sections there are.
+    writeFile(fake, "List.Tov", "[Items]\nItems=\n");
+    writeFile(fake, "List2.Tov",
+              "[Items]\n[0]\nList2=/m/a.swf\n[1]\nList2=\n[2]\n"
+              "List2=/m/c.swf\n[3]\nList2=\n");
+    PlayList list;
+    list.load();
+    list.removeEmptyEntries();
+    list.removeEmptyEntries();
+    EXPECT_EQ(list.entries(), pairs({"a.swf", "c.swf"}, {"/m/a.swf", "/m/c.swf"}));
+}
+
+TEST(PlayListFiles, WithoutThePathsFileThereIsNoEntryToKeep) {
+    zd::platform::FakePlatform fake;
+    writeFile(fake, "List.Tov", "[Items]\nItems=1\n[0]\nList1=a.swf\n[1]\nList1=\n");
+    EXPECT_TRUE(loaded().empty());
+}
+
+TEST(PlayListFiles, SavedAsAPairOrNotAtAll) {
+    zd::platform::FakePlatform fake;
+    PlayList list;
+    list.setEntries(pairs({"a.swf"}, {"/m/a.swf"}));
+    ASSERT_TRUE(list.save());
+    const QByteArray names = readFile(fake, "List.Tov");
+    const QByteArray paths = readFile(fake, "List2.Tov");
+    // The paths file cannot be replaced (something else took its name): neither file changes.
+    ASSERT_TRUE(QFile::remove(fake.file("List2.Tov")));
+    ASSERT_TRUE(QDir(fake.folder()).mkdir(QStringLiteral("List2.Tov")));
+    list.append("b.swf", "/m/b.swf");
+    EXPECT_FALSE(list.save());
+    EXPECT_EQ(readFile(fake, "List.Tov"), names);
+    ASSERT_TRUE(QDir(fake.folder()).rmdir(QStringLiteral("List2.Tov")));
+    ASSERT_TRUE(list.save());
+    EXPECT_NE(readFile(fake, "List.Tov"), names);
+    EXPECT_NE(readFile(fake, "List2.Tov"), paths);
+    // No file is left beside them.
+    EXPECT_EQ(QDir(fake.folder()).entryList({QStringLiteral("List*")}, QDir::Files),
+              (QStringList{"List.Tov", "List2.Tov"}));
 }
