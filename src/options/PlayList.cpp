@@ -1,5 +1,7 @@
 #include "options/PlayList.h"
 
+#include <QSet>
+
 #include "options/ListFiles.h"
 
 namespace zd {
@@ -93,17 +95,40 @@ bool PlayList::setTopRow(int row) {
 }
 
 int PlayList::removeDuplicates() {
+    // One pass with the paths seen so far: a list of tens of thousands of entries is cleaned at
+    // once, where comparing every pair took seconds.
+    QSet<QString> seen;
+    seen.reserve(count());
+    std::vector<bool> copy(entries_.size(), false);
     int removed = 0;
-    for (int i = 0; i < count() - 1; ++i) {
-        const QString path = entries_[static_cast<size_t>(i)].path;
-        for (int j = i + 1; j < count(); ++j) {
-            if (entries_[static_cast<size_t>(j)].path == path) {
-                removeAt(j);
-                ++removed;
-                --j;
-            }
-        }
+    for (size_t row = 0; row < entries_.size(); ++row) {
+        const QString& path = entries_[row].path;
+        copy[row] = seen.contains(path);
+        if (copy[row])
+            ++removed;
+        else
+            seen.insert(path);
     }
+    if (removed == 0)
+        return 0;
+    std::vector<PlayListEntry> kept;
+    kept.reserve(entries_.size() - static_cast<size_t>(removed));
+    int selected = -1;
+    for (size_t row = 0; row < entries_.size(); ++row) {
+        if (copy[row])
+            continue;
+        if (static_cast<int>(row) == selected_)
+            selected = static_cast<int>(kept.size());
+        kept.push_back(std::move(entries_[row]));
+    }
+    const int top = std::min(top_, std::max(0, static_cast<int>(kept.size()) - 1));
+    ++restructuring_;
+    beginResetModel();
+    entries_ = std::move(kept);
+    endResetModel();
+    --restructuring_;
+    select(selected);
+    setTopRow(top);
     return removed;
 }
 

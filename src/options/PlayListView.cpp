@@ -17,7 +17,10 @@ PlayListView::PlayListView(PlayList& list, int column, bool leadsScrolling, QWid
     setUniformItemSizes(true);
     connect(&list, &PlayList::selectionChanged, this, &PlayListView::showSelection);
     // After rows came or went the view shows the list's selection, not one of its own.
-    connect(&list, &QAbstractItemModel::modelReset, this, &PlayListView::showSelection);
+    connect(&list, &QAbstractItemModel::modelReset, this, [this] {
+        showSelection();
+        showTopRow();
+    });
     connect(&list, &QAbstractItemModel::rowsRemoved, this, &PlayListView::showSelection);
     connect(&list, &QAbstractItemModel::rowsInserted, this, &PlayListView::showSelection);
     connect(&list, &PlayList::topRowChanged, this, &PlayListView::showTopRow);

@@ -1,5 +1,6 @@
 // The play list page: loading the two files, paired duplicate removal, List2 following List1,
 // preview, tool tips, the right-button menu and the page's buttons.
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QTemporaryDir>
 
@@ -111,6 +112,29 @@ class PlayListTest : public QObject {
         settle();
         QCOMPARE(d.List1->listCount(), 2);
         QCOMPARE(d.ComPlay->isEnabled(), playEnabled);
+    }
+
+    void theLongestListStartsAndEndsAtOnce() {
+        // 32,767 entries, the most the files keep (a pairwise duplicate pass took seconds at
+        // the start and at the end with this many).
+        QStringList names;
+        QStringList paths;
+        for (int i = 0; i < listfiles::kMaxEntries; ++i) {
+            names << QStringLiteral("m%1.swf").arg(i);
+            paths << QStringLiteral("/films/m%1.swf").arg(i);
+        }
+        saveLists(names, paths);
+        f.fake->setCommandLine(QStringLiteral("/films/m5.swf"));
+        QElapsedTimer clock;
+        clock.start();
+        form1();
+        settle();
+        QCOMPARE(dialog().List2->listCount(), listfiles::kMaxEntries);
+        QuitProgram();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // Generous for a sanitizer build; it took tens of seconds before.
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(f.processEnds, 1);
     }
 
     void aDamagedCountKeepsTheEntriesThatAreThere() {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 
@@ -90,6 +91,16 @@ TEST(PlayListModel, LaterCopiesOfAPathGoAsWholePairs) {
     EXPECT_EQ(list.removeDuplicates(), 2);
     EXPECT_EQ(paths(list), (QStringList{"/x/a.swf", "/x/b.swf", "/x/c.swf"}));
     EXPECT_EQ(names(list), (QStringList{"a.swf", "b.swf", "c.swf"}));
+}
+
+TEST(PlayListModel, AListWithoutCopiesStaysAsItIs) {
+    PlayList list;
+    const std::vector<PlayListEntry> entries = pairs({"a.swf", "b.swf", ""}, {"/a", "/b", ""});
+    list.setEntries(entries);
+    ASSERT_TRUE(list.select(1));
+    EXPECT_EQ(list.removeDuplicates(), 0);
+    EXPECT_EQ(list.entries(), entries);
+    EXPECT_EQ(list.selectedRow(), 1);
 }
 
 TEST(PlayListModel, SameNameInTwoFoldersAndCaseVariantsStayPaired) {
@@ -269,4 +280,26 @@ TEST(PlayListFiles, SavedAsAPairOrNotAtAll) {
     // No file is left beside them.
     EXPECT_EQ(QDir(fake.folder()).entryList({QStringLiteral("List*")}, QDir::Files),
               (QStringList{"List.Tov", "List2.Tov"}));
+}
+
+TEST(PlayListModel, TheLongestListIsCleanedAtOnce) {
+    // 32,767 entries, the most the files keep, with copies at the end: the duplicate and
+    // empty-entry passes take a moment, not seconds.
+    std::vector<PlayListEntry> entries;
+    for (int i = 0; i < lf::kMaxEntries - 3; ++i)
+        entries.push_back(
+            {QStringLiteral("m%1.swf").arg(i), QStringLiteral("/films/m%1.swf").arg(i)});
+    entries.push_back({"m7.swf", "/films/m7.swf"});
+    entries.push_back({QString(), QString()});
+    entries.push_back({"m9.swf", "/films/m9.swf"});
+    PlayList list;
+    list.setEntries(entries);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(list.removeDuplicates(), 2);
+    list.removeEmptyEntries();
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(list.count(), lf::kMaxEntries - 3);
+    EXPECT_EQ(list.path(lf::kMaxEntries - 4),
+              QStringLiteral("/films/m%1.swf").arg(lf::kMaxEntries - 4));
 }
