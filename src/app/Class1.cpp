@@ -1,6 +1,7 @@
 #include "app/Class1.h"
 
 #include <QString>
+#include <algorithm>
 #include <limits>
 
 #include "platform/Services.h"
@@ -31,6 +32,11 @@ void Class1::meOpenMixer() {
         micMax_ = to32(range->maximum);
         micMin_ = to32(range->minimum);
     }
+}
+
+qint32 Class1::volumeStep(qint32 minimum, qint32 maximum) {
+    const qint64 range = static_cast<qint64>(maximum) - minimum;
+    return static_cast<qint32>(std::clamp<qint64>(range / 64, 1, 1000));
 }
 
 void Class1::setPrSpeakerVolume(qint32 value) {

@@ -23,6 +23,10 @@ class Class1 {
     qint32 prMicVolume() const { return micVolume_; }
     void setPrMicVolume(qint32 value);
 
+    // The volume bar's step for a speaker range: a sixty-fourth of it, at least 1 and at most
+    // 1000 (the step the 0..65535 mixers were given), so one click never jumps to an end.
+    static qint32 volumeStep(qint32 minimum, qint32 maximum);
+
   private:
     bool opened_ = false;
     qint32 mixerErr_ = 0;

@@ -82,8 +82,10 @@ bool runSteps(Form1& main) {
         bar->setMin(main.mixer->prSpeakerMinVolume());
         // A range wider than the bar's 16 bits (ALSA often reports 0..65536) is cut to fit.
         bar->setMax(std::min<qint32>(main.mixer->prSpeakerMaxVolume() / 2, 32767));
-        bar->setSmallChange(1000);
-        bar->setLargeChange(1000);
+        const qint32 step =
+            Class1::volumeStep(main.mixer->prSpeakerMinVolume(), main.mixer->prSpeakerMaxVolume());
+        bar->setSmallChange(step);
+        bar->setLargeChange(step);
         bar->setValue(bar->Max());
     }
     // The main window at the top-left corner of the screen.

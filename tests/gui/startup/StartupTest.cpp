@@ -150,15 +150,28 @@ class StartupTest : public QObject {
         Form1& main = form1();
         QCOMPARE(main.HScroll1->Max(), 20000);
         QCOMPARE(main.HScroll1->Value(), 20000);
-        QCOMPARE(main.HScroll1->SmallChange(), 1000);
+        QCOMPARE(main.HScroll1->SmallChange(), 625);  // a sixty-fourth of the range
         QVERIFY(!fake->mixer.speakerWrites.empty());
         QCOMPARE(fake->mixer.speakerWrites.back(), 40000L);
+    }
+
+    void theVolumeStepIsASixtyFourthOfASmallSpeakerRange() {
+        // Hardware mixers often have 0..87: a step of 1000 jumped to an end at one click.
+        fake->mixer.speaker = platform::VolumeRange{0, 87};
+        Form1& main = form1();
+        QCOMPARE(main.HScroll1->Max(), 43);
+        QCOMPARE(main.HScroll1->SmallChange(), 1);
+        QCOMPARE(main.HScroll1->LargeChange(), 1);
+        discardAllWindows();
+        fake->mixer.speaker = platform::VolumeRange{-6400, 6400};
+        QCOMPARE(form1().HScroll1->SmallChange(), 200);
     }
 
     void widerSpeakerRangeIsCutToTheBar() {
         fake->mixer.speaker = platform::VolumeRange{0, 65536};
         Form1& main = form1();
         QCOMPARE(main.HScroll1->Max(), 32767);
+        QCOMPARE(main.HScroll1->SmallChange(), 1000);  // the step meant for this range
         QCOMPARE(fake->mixer.speakerWrites.back(), 65534L);
     }
 
