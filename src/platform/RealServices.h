@@ -30,7 +30,7 @@ class QtMessageBoxes final : public MessageBoxes {
 class QtCommonDialogs final : public CommonDialogs {
   public:
     std::optional<OpenFileResult> openFile(QWidget* owner, const OpenFileRequest& request) override;
-    QColor chooseColor(QWidget* owner, const QColor& initial) override;
+    std::optional<QColor> chooseColor(QWidget* owner, const QColor& initial) override;
     std::optional<QString> browseForFolder(QWidget* owner, const QString& title) override;
 };
 

@@ -42,8 +42,8 @@ class CommonDialogs {
     // nullopt when the user cancels.
     virtual std::optional<OpenFileResult> openFile(QWidget* owner,
                                                    const OpenFileRequest& request) = 0;
-    // The colour the dialog holds when it closes (the initial one when cancelled).
-    virtual QColor chooseColor(QWidget* owner, const QColor& initial) = 0;
+    // The colour chosen; nullopt when the user cancels.
+    virtual std::optional<QColor> chooseColor(QWidget* owner, const QColor& initial) = 0;
     // nullopt when the user cancels.
     virtual std::optional<QString> browseForFolder(QWidget* owner, const QString& title) = 0;
 };

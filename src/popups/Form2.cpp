@@ -144,10 +144,14 @@ void Form2::Slider1_Scroll() {
 
 void Form2::xpcmdbutton1_Click() {
     CommonDialog1.Flags = kFullOpen;
-    // A cancelled dialog still leaves its current colour: the last one chosen, black at first.
-    CommonDialog1.Color = platform::commonDialogs().chooseColor(this, CommonDialog1.Color);
-    preferences_.setFloatingColour(CommonDialog1.Color);
-    Label3->setBackColor(CommonDialog1.Color);
+    // Cancel changes nothing: neither the colour the dialog remembers nor the window's.
+    const std::optional<QColor> chosen =
+        platform::commonDialogs().chooseColor(this, CommonDialog1.Color);
+    if (!chosen)
+        return;
+    CommonDialog1.Color = *chosen;
+    preferences_.setFloatingColour(*chosen);
+    Label3->setBackColor(*chosen);
 }
 
 void Form2::Label3_Click() {

@@ -40,11 +40,11 @@ class FakeMessageBoxes final : public MessageBoxes {
 class FakeCommonDialogs final : public CommonDialogs {
   public:
     std::optional<OpenFileResult> openFile(QWidget*, const OpenFileRequest& request) override;
-    QColor chooseColor(QWidget*, const QColor& initial) override;
+    std::optional<QColor> chooseColor(QWidget*, const QColor& initial) override;
     std::optional<QString> browseForFolder(QWidget*, const QString& title) override;
 
     std::deque<std::optional<QString>> openFileAnswers;  // full paths; nullopt = cancel
-    std::deque<QColor> colorAnswers;                     // empty = the initial colour
+    std::deque<QColor> colorAnswers;                     // empty = cancelled
     std::deque<std::optional<QString>> folderAnswers;
     std::vector<OpenFileRequest> openFileRequests;
     QStringList folderTitles;
