@@ -236,7 +236,9 @@ void Dialog::showPreferences() {
 }
 
 void Dialog::applyPlaybackBackground() {
-    player_.movie().setBackgroundColor(Check2->Value() == 1 ? -1 : 1);
+    // Ticked: no override, the movie's own colour shows; unticked: 1, practically black.
+    player_.movie().setBackgroundColor(Check2->Value() == 1 ? FlashControl::kNoBackgroundOverride
+                                                            : 1);
 }
 
 void Dialog::formLoad() {

@@ -79,6 +79,40 @@ e2e_pixel() {
   convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:
 }
 
+# e2e_wait_until SECONDS COMMAND...: runs COMMAND every tenth of a second until it succeeds;
+# fails when it has not within SECONDS.
+e2e_wait_until() {
+  local limit=$1
+  shift
+  local end=$(($(date +%s%N) / 1000000 + limit * 1000))
+  while :; do
+    "$@" && return 0
+    [ "$(($(date +%s%N) / 1000000))" -ge "$end" ] && return 1
+    sleep 0.1
+  done
+}
+
+# e2e_screen_pixel X Y: the screen's pixel now, as "R,G,B".
+e2e_screen_pixel() {
+  import -window root -crop "1x1+$1+$2" +repage "$E2E_DIR/pixel.png" 2>/dev/null
+  e2e_pixel "$E2E_DIR/pixel.png" 0 0
+}
+
+# e2e_screen_pixel_is X Y R,G,B: the screen shows that colour there now.
+e2e_screen_pixel_is() {
+  [ "$(e2e_screen_pixel "$1" "$2")" = "$3" ]
+}
+
+# e2e_geometry ID: "Position: X,Y ... Geometry: WxH" of a window, on one line.
+e2e_geometry() {
+  xdotool getwindowgeometry "$1" 2>/dev/null | tail -n +2 | tr -s ' \n' ' '
+}
+
+# e2e_geometry_has ID TEXT: the window's geometry line holds TEXT ("Position: 0,0 ").
+e2e_geometry_has() {
+  e2e_geometry "$1" | grep -q "$2"
+}
+
 # e2e_wait_for_window NAME: waits until a window with that title is mapped; prints its id.
 e2e_wait_for_window() {
   local id=""
