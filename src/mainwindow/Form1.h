@@ -174,8 +174,9 @@ class Form1 : public Form {
     qint32 RefScaleWidth = 0;
     qint32 RefScaleHeight = 0;
 
-    // The drop object of the main panel and the mixer object.
+    // The drop objects of the main panel and of the movie area, and the mixer object.
     std::unique_ptr<clsEx_Drag> obj;
+    std::unique_ptr<clsEx_Drag> movieDrop;
     std::unique_ptr<Class1> mixer;
     // The tray icon, from the first use of the tray button on.
     std::unique_ptr<CSystrayIcon> SysIcon;

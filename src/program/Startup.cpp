@@ -68,10 +68,14 @@ bool runSteps(Form1& main) {
     main.ImgCapture->setCursor(res::handCursor());
     Dialog& options = dialog();
     options.ImgPath->setCursor(res::handCursor());
-    // Files dropped on the main panel.
+    // Files dropped on the main panel, and on the movie above it, where users drop them too.
     main.obj = std::make_unique<clsEx_Drag>();
     QObject::connect(main.obj.get(), &clsEx_Drag::GetFileName, &main, &Form1::obj_GetFileName);
     main.obj->Start_SubClass(main.PicMove);
+    main.movieDrop = std::make_unique<clsEx_Drag>();
+    QObject::connect(main.movieDrop.get(), &clsEx_Drag::GetFileName, &main,
+                     &Form1::obj_GetFileName);
+    main.movieDrop->Start_SubClass(main.SwFlash);
     // The volume bar spans the speaker's range, halved.
     main.mixer = std::make_unique<Class1>();
     main.mixer->meOpenMixer();  // its message waits for the user

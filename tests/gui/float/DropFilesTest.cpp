@@ -164,6 +164,23 @@ class DropFilesTest : public QObject {
         QTRY_VERIFY(main.TmrPlay->enabled());
     }
 
+    void theMovieAreaTakesDroppedFilesAsThePanelDoes() {
+        Form1& main = form1();
+        Dialog& options = dialog();
+        const QString first = f.movie(QStringLiteral("on the movie.swf"));
+        const int before = options.List1->listCount();
+        const auto drag = f.filesDrag({first, f.movie(QStringLiteral("other.swf"))});
+        QVERIFY(dropOn(main.SwFlash, drag.get()));
+        QCOMPARE(main.SwFlash->movie(), first);
+        QCOMPARE(options.TxtURL->text(), first);
+        QCOMPARE(FloatFixture::entries(options.List2).mid(before), QStringList{first});
+        QCOMPARE(zd::testing::storedList(listfiles::pathsFilePath(), "List2").last(2),
+                 (QStringList{first, QString()}));
+        // Text is no file: the movie area does not take it.
+        const auto text = f.textDrag(first);
+        QVERIFY(!dropOn(main.SwFlash, text.get()));
+    }
+
     void theAddressBoxTakesFilesTheRestOfThePlayPageDoesNot() {
         Form1& main = form1();
         Dialog& options = dialog();
