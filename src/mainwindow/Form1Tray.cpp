@@ -59,6 +59,8 @@ void Form1::ImageTray_Click() {
 void Form1::SysIcon_MouseMessage(quint32 mouseMessage) {
     switch (mouseMessage) {
         case platform::kTrayLeftButtonDown:
+            // Out of the minimised state too, or the window shown would stay out of sight.
+            setWindowStateValue(kNormal);
             showForm();
             floating_.hideFloatingWindow();
             break;

@@ -203,6 +203,22 @@ class TrayTest : public QObject {
         QVERIFY(main.isVisible());
     }
 
+    void aLeftClickOnTheIconAlsoUndoesAMinimise() {
+        Form1& main = form1();
+        main.show();
+        f.click(main.ImageMin);
+        QCOMPARE(main.windowStateValue(), int(Form::kMinimized));
+        f.click(main.ImageTray);
+        tray().mouse(&main, platform::kTrayLeftButtonDown);
+        QTRY_VERIFY(main.isVisible());
+        QCOMPARE(main.windowStateValue(), int(Form::kNormal));
+        QVERIFY(!main.isMinimized());
+        // Minimised without the tray button: the click brings it back all the same.
+        f.click(main.ImageMin);
+        tray().mouse(&main, platform::kTrayLeftButtonDown);
+        QTRY_COMPARE(main.windowStateValue(), int(Form::kNormal));
+    }
+
     void aRightReleaseOnTheIconOpensTheFloatingMenuByTheScreenSize() {
         Form1& main = form1();
         main.show();
