@@ -1,5 +1,7 @@
 #include "mainwindow/CaptureRules.h"
 
+#include <QFileInfo>
+
 #include "app/Settings.h"
 
 #include <cmath>
@@ -15,6 +17,11 @@ QString pathFor(const QString& folder, double number) {
 }
 
 }  // namespace
+
+bool isUsableFolder(const QString& folder) {
+    const QFileInfo info(folder);
+    return !folder.isEmpty() && info.isDir() && info.isWritable();
+}
 
 int capturedHeight(int heightPixels) {
     // nearbyint rounds halves to even in the default rounding mode.

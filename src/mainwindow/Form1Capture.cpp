@@ -38,11 +38,13 @@ void Form1::connectCapture() {
 }
 
 void Form1::ImgCapture_Click() {
-    const bool folderAsked = options_.captureFolder().isEmpty();
+    // A folder that is not there or takes no files is asked for as a missing one is (a first
+    // start stores the key's own name, "Text8").
+    const bool folderAsked = !capture::isUsableFolder(options_.captureFolder());
     if (folderAsked)
         options_.askForCaptureFolder();
     const QString folder = options_.captureFolder();
-    if (folder.isEmpty())
+    if (!capture::isUsableFolder(folder))
         return;  // the choice was cancelled
     if (folderAsked) {
         // The options window shown for the choice is in front now; the picture is of the movie.
@@ -55,9 +57,9 @@ void Form1::ImgCapture_Click() {
     setFocus(Qt::OtherFocusReason);
     const capture::CaptureName name = capture::nextCaptureName(
         folder, Text3->text(), [](const QString& path) { return QFile::exists(path); });
-    // A failed save (folder gone, no write access) is skipped; the counter goes on regardless.
-    writeNewBitmapFile(picture, name.path);
-    Text3->setText(name.nextCounter);
+    // The counter counts pictures written: a failed save leaves it for the next one.
+    if (writeNewBitmapFile(picture, name.path))
+        Text3->setText(name.nextCounter);
 }
 
 QImage Form1::CaptureActiveWindow() const {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QSet>
+#include <QTemporaryDir>
 
 #include "app/Settings.h"
 #include "mainwindow/CaptureRules.h"
@@ -71,4 +73,15 @@ TEST(CaptureRules, AHugeCounterEndsTheSearch) {
         });
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(name.path, QStringLiteral("/p/1e+300.bmp"));
+}
+
+TEST(CaptureRules, OnlyAFolderThatIsThereTakesThePictures) {
+    QTemporaryDir dir;
+    EXPECT_TRUE(isUsableFolder(dir.path()));
+    EXPECT_FALSE(isUsableFolder(QString()));
+    EXPECT_FALSE(isUsableFolder(QStringLiteral("Text8")));  // a first start's stored text
+    EXPECT_FALSE(isUsableFolder(dir.filePath(QStringLiteral("gone"))));
+    QFile file(dir.filePath(QStringLiteral("a file")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    EXPECT_FALSE(isUsableFolder(file.fileName()));
 }
