@@ -9,6 +9,7 @@
 #include "controls/FlatScrollBar.h"
 #include "controls/MouseEventSource.h"
 #include "mainwindow/Form1.h"
+#include "mainwindow/FullScreenBar.h"
 #include "platform/Services.h"
 
 namespace zd {
@@ -254,19 +255,20 @@ void FullScreenMode::showBar() {
     zd::setTopTwips(w.PicMove, H / 1.1278);
     w.PicMove->setPicture(w.PicMove->picture());
     zd::setHeightTwips(w.SwFlash, H - H / 9);
-    zd::setTopTwips(w.Scroll, H / 22.5);
     w.imascrollbox1->hide();
     w.imascrollbox3->hide();
     w.ImageResume->show();
-    zd::setTopTwips(w.ImageResume, H / 22.5);
-    zd::setLeftTwips(w.ImgCapture, twipsGeometry(w.ImageResume).left);
-    zd::setTopTwips(w.ImgCapture, H / 13);
-    for (ImageControl* play : {w.ImageBegin, w.ImagePause}) {
-        zd::setTopTwips(play, H / 22.5);
-        zd::setLeftTwips(play, W / 21);
-    }
-    zd::setTopTwips(w.ImaListBar1, H / 22.5);
-    zd::setTopTwips(w.ImaListBar2, H / 22.5);
+    // The buttons at their own sizes, side by side: scaled with the window they grew over one
+    // another and past the screen's edge.
+    const fullscreen::BarLayout bar = fullscreen::barLayout(W, H);
+    setTwipsGeometry(w.Scroll, bar.seekBar);
+    setTwipsGeometry(w.HScroll1, bar.volumeBar);
+    setTwipsGeometry(w.ImageResume, bar.resume);
+    setTwipsGeometry(w.ImgCapture, bar.capture);
+    setTwipsGeometry(w.ImageBegin, bar.play);
+    setTwipsGeometry(w.ImagePause, bar.play);
+    setTwipsGeometry(w.ImaListBar1, bar.lock);
+    setTwipsGeometry(w.ImaListBar2, bar.lock);
     setBarShown(true);
 }
 

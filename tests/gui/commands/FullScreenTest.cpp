@@ -67,6 +67,41 @@ class FullScreenTest : public QObject {
         QVERIFY(main.TmrIfMove2->enabled());
     }
 
+    void theBarsButtonsKeepTheirSizesAndNoneCoversAnother_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("1024x768") << 1024 << 768;
+        QTest::newRow("1920x1080") << 1920 << 1080;
+    }
+    void theBarsButtonsKeepTheirSizesAndNoneCoversAnother() {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        f.fake->setScreen(width, height);
+        Form1& main = f.shownMainWindow();
+        f.enterFullScreen(main);
+        main.fullScreen->showBar();
+        // On the screen, in pixels: the panel's place plus each button's place in it.
+        const QRect panel = main.PicMove->geometry();
+        const std::pair<QWidget*, QSize> buttons[] = {
+            {main.ImageBegin, {17, 10}},  {main.Scroll, {0, 9}},       {main.ImaListBar1, {21, 22}},
+            {main.ImageResume, {17, 16}}, {main.ImgCapture, {17, 16}}, {main.HScroll1, {73, 6}}};
+        const QRect screen(0, 0, width, height);
+        for (size_t i = 0; i < std::size(buttons); ++i) {
+            const QRect place = buttons[i].first->geometry().translated(panel.topLeft());
+            const QString name = buttons[i].first->objectName();
+            QVERIFY2(screen.contains(place), qPrintable(name));
+            if (buttons[i].second.width() > 0)
+                QCOMPARE(place.size(), buttons[i].second);
+            else
+                QCOMPARE(place.height(), buttons[i].second.height());
+            for (size_t j = i + 1; j < std::size(buttons); ++j) {
+                const QRect other = buttons[j].first->geometry().translated(panel.topLeft());
+                QVERIFY2(!place.intersects(other),
+                         qPrintable(name + " covers " + buttons[j].first->objectName()));
+            }
+        }
+    }
+
     void theModeAnnouncesEnteringTheBarTheLockAndLeaving() {
         Form1& main = f.shownMainWindow();
         FullScreenMode& mode = *main.fullScreen;
