@@ -4,6 +4,7 @@
 #include "mainwindow/Form1.h"
 #include "program/Program.h"
 #include "program/SessionEnd.h"
+#include "program/Translations.h"
 #include "program/Windows.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
                                    {QStringLiteral("WenQuanYi Micro Hei"),
                                     QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Sans")});
     }
+    zd::installQtTranslations(app);
     zd::installSessionEndHandling(app);
 
     zd::Form1& main = zd::form1();  // its load step runs the whole start-up

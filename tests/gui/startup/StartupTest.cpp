@@ -2,7 +2,11 @@
 // with the platform faked.
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 #include <memory>
 
@@ -17,6 +21,7 @@
 #include "platform/fake/FakePlatform.h"
 #include "program/Functions.h"
 #include "program/Program.h"
+#include "program/Translations.h"
 #include "program/Windows.h"
 
 using namespace zd;
@@ -209,6 +214,20 @@ class StartupTest : public QObject {
         QVERIFY(!fileBytes("List2.Tov").contains("x.swf"));
         QCoreApplication::processEvents();
         QCOMPARE(processEnds, 1);
+    }
+
+    void theStandardDialogsSpeakChinese() {
+        QTranslator* translator = installQtTranslations(*QCoreApplication::instance());
+        QVERIFY2(translator, "Qt's Chinese translations are not installed");
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("ZephyrDeck"), QStringLiteral("x"),
+                        QMessageBox::Ok | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
+        QFileDialog open;
+        open.setOption(QFileDialog::DontUseNativeDialog, true);
+        QCOMPARE(open.labelText(QFileDialog::FileType), QStringLiteral("文件类型："));
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
     }
 
     void windowManagerCloseRunsTheExitRoutine() {
