@@ -25,15 +25,27 @@ class LabelControl : public QLabel {
     QString caption() const { return text(); }
     void setCaption(const QString& caption);
 
+    // With fitting on, a text that does not fit the label at its font's size is drawn at the
+    // largest smaller size at which it shows whole (with the label's word wrap).
+    void setFitText(bool fit);
+    bool fitText() const { return fit_; }
+    // The font the text is drawn with now.
+    QFont shownFont() const;
+
   signals:
     void Change();
 
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
   private:
     void applyColors();
+    bool fitsWith(const QFont& font) const;
     MouseEventSource* events_;
     QColor backColor_ = QColor(224, 224, 224);
     QColor foreColor_ = Qt::black;
     bool opaque_ = true;
+    bool fit_ = false;
 };
 
 }  // namespace zd

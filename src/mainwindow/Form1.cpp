@@ -112,6 +112,8 @@ void Form1::buildControls() {
         label->setBackColor(Qt::white);
         label->setForeColor(QColor(0, 192, 0));
         label->setFont(counterFont);
+        // The column is narrow: a long count is drawn smaller rather than cut ("/162帧").
+        label->setFitText(true);
     }
 
     ImageBegin = addControl(new ImageControl(PicMove), "ImageBegin", {120, 4560, 255, 150});

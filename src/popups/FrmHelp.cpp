@@ -1,5 +1,8 @@
 #include "popups/FrmHelp.h"
 
+#include <QLinearGradient>
+#include <QPainter>
+
 #include "app/Gradient.h"
 #include "controls/ClassicEvents.h"
 #include "controls/MouseEventSource.h"
@@ -27,6 +30,28 @@ void paint(QWidget* target, Rgb start, bool topDown) {
     PaintGradient(target, start.red, start.green, start.blue, topDown);
 }
 
+// The close button's face in its state's colour: lit from the top or from the bottom, framed,
+// with a cross. The panels' 63-band gradient would reach black within the button's 17 pixels.
+void paintButton(PictureBox* button, Rgb start, bool topDown) {
+    QImage& face = button->canvas();
+    const QColor light(start.red, start.green, start.blue);
+    const QColor shade = light.darker(125);
+    QPainter p(&face);
+    QLinearGradient fill(0, 0, 0, face.height());
+    fill.setColorAt(0, topDown ? light : shade);
+    fill.setColorAt(1, topDown ? shade : light);
+    p.fillRect(face.rect(), fill);
+    p.setPen(light.darker(170));
+    p.drawRect(face.rect().adjusted(0, 0, -1, -1));
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(kTitleColour, 2));
+    const QRectF cross = QRectF(face.rect()).adjusted(4.5, 4.5, -4.5, -4.5);
+    p.drawLine(cross.topLeft(), cross.bottomRight());
+    p.drawLine(cross.topRight(), cross.bottomLeft());
+    p.end();
+    button->update();
+}
+
 }  // namespace
 
 FrmHelp::FrmHelp() {
@@ -46,7 +71,10 @@ FrmHelp::FrmHelp() {
     QFont title(QStringLiteral("宋体-18030"), 9);
     title.setBold(true);
     Label2->setFont(title);
-    Label1 = place(new LabelControl(Pic1), "Label1", {5460, 360, 390, 210});
+    Label2->setFitText(true);
+    // Under the close button, inside the panel (it reached past the panel's edge).
+    Label1 = place(new LabelControl(Pic1), "Label1", {5410, 360, 390, 210});
+    Label1->setFitText(true);
     Label1->setText(QStringLiteral("关闭"));
     Label1->setOpaque(false);
     Label1->setForeColor(kTitleColour);
@@ -80,20 +108,20 @@ void FrmHelp::formLoad() {
     setTopTwips((screen.heightTwips() - heightTwips()) / 2);
     paint(Pic1, kPanelLight, true);
     paint(Pic2, kPanelLight, false);
-    paint(PicButton1, kPanelLight, false);
+    paintButton(PicButton1, kPanelLight, false);
 }
 
 void FrmHelp::PicButton1_MouseMove() {
-    paint(PicButton1, kButtonHover, false);
+    paintButton(PicButton1, kButtonHover, false);
     Label1->show();
 }
 
 void FrmHelp::PicButton1_MouseDown() {
-    paint(PicButton1, kButtonPressed, true);
+    paintButton(PicButton1, kButtonPressed, true);
 }
 
 void FrmHelp::PicButton1_MouseUp() {
-    paint(PicButton1, kPanelLight, false);
+    paintButton(PicButton1, kPanelLight, false);
 }
 
 void FrmHelp::PicButton1_Click() {
@@ -102,7 +130,7 @@ void FrmHelp::PicButton1_Click() {
 }
 
 void FrmHelp::Pic1_MouseMove() {
-    paint(PicButton1, kPanelLight, false);
+    paintButton(PicButton1, kPanelLight, false);
     Label1->hide();
 }
 

@@ -20,6 +20,8 @@ const QColor kHighlightColour(192, 192, 255);
 const QColor kBannerText(192, 192, 255);
 // Long enough for the window system to hand the activation from one window to the next.
 constexpr int kFocusSettleMs = 40;
+// The banner label's design height (twips): one letter of the name per line.
+constexpr double kBannerHeight = 2895;
 
 // The product name one letter per line: the runs of blanks make the word wrap of the narrow
 // banner break after every letter.
@@ -61,7 +63,9 @@ PopupMenuForm::PopupMenuForm(Kind kind, Actions actions, AdvancedLink& advanced)
         Label1->setBackColor(kFrameColour);
         Label1->setWordWrap(true);
         Label1->setText(bannerText());
-        setTwipsGeometry(Label1, {105, kind == Kind::MainWindow ? 0.0 : 360.0, 255, 2895});
+        setTwipsGeometry(Label1, {105, kind == Kind::MainWindow ? 0.0 : 360.0, 255, kBannerHeight});
+        // The banner is cut by the menu's height: its letters are drawn smaller to show whole.
+        Label1->setFitText(true);
     }
     Pic4 = strip(this, "Pic4", QApplication::palette().color(QPalette::Base));
     QPalette itemColours = Pic4->palette();
@@ -137,6 +141,12 @@ void PopupMenuForm::showMenu(QWidget* owner, const QStringList& items, double le
     setTwipsGeometry(Pic3, layout.bottomStrip);
     setTwipsGeometry(Pic1, layout.leftStrip);
     setTwipsGeometry(Pic4, layout.itemArea);
+    if (Label1) {
+        // The banner's visible part: the left strip below the banner's top.
+        TwipRect banner = twipsGeometry(Label1);
+        banner.height = std::min(kBannerHeight, layout.leftStrip.height - banner.top);
+        setTwipsGeometry(Label1, banner);
+    }
 
     // Labels left from an earlier showing that this list has no item for go, so the menu shows
     // exactly these items.

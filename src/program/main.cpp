@@ -1,7 +1,7 @@
 #include <QApplication>
-#include <QFont>
 
 #include "mainwindow/Form1.h"
+#include "program/Fonts.h"
 #include "program/Program.h"
 #include "program/SessionEnd.h"
 #include "program/Translations.h"
@@ -11,12 +11,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZephyrDeck"));
     QApplication::setQuitOnLastWindowClosed(false);
-    // The windows name the classic Chinese fonts; map them to what the desktop has.
-    for (const char* family : {"宋体", "宋体-18030", "SimSun", "@MS UI Gothic", "MS UI Gothic"}) {
-        QFont::insertSubstitutions(QString::fromUtf8(family),
-                                   {QStringLiteral("WenQuanYi Micro Hei"),
-                                    QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Sans")});
-    }
+    zd::installFontSubstitutes();
     zd::installQtTranslations(app);
     zd::installSessionEndHandling(app);
 
