@@ -37,6 +37,7 @@ class QtCommonDialogs final : public CommonDialogs {
 class DesktopShell final : public Shell {
   public:
     bool openDocument(const QString& pathOrUrl) override;
+    bool hasOpenerFor(const QString& path) override;
     qint32 showFileProperties(const QString& path, QWidget* owner) override;
 };
 

@@ -54,6 +54,9 @@ class Shell {
     virtual ~Shell() = default;
     // Opens a document or address with the desktop's opener; false when it could not start.
     virtual bool openDocument(const QString& pathOrUrl) = 0;
+    // Whether the desktop names a program for the document's type. The opener would otherwise
+    // guess one (often a browser) for a type nothing takes.
+    virtual bool hasOpenerFor(const QString& path) = 0;
     // Shows the desktop's file-properties sheet; above 32 on success, 32 or less on failure.
     virtual qint32 showFileProperties(const QString& path, QWidget* owner) = 0;
 };

@@ -1,5 +1,7 @@
 #include "program/Functions.h"
 
+#include <QFileInfo>
+
 #include "app/FlashControl.h"
 #include "mainwindow/Form1.h"
 #include "options/Dialog.h"
@@ -25,8 +27,15 @@ void ShowAbout() {
 }
 
 void ShowHelp() {
-    // A help file that cannot be opened is not reported.
-    platform::shell().openDocument(platform::appFile(QStringLiteral("ZephyrDeck.chm")));
+    // The same pages ship as HTML beside the compiled help: where no program takes the compiled
+    // file, the browser shows them. A help file that cannot be opened is not reported.
+    platform::Shell& shell = platform::shell();
+    const QString compiled = platform::appFile(QStringLiteral("ZephyrDeck.chm"));
+    if (shell.hasOpenerFor(compiled) && shell.openDocument(compiled))
+        return;
+    const QString pages = platform::appFile(QStringLiteral("help/index.html"));
+    if (QFileInfo::exists(pages))
+        shell.openDocument(pages);
 }
 
 void QuitProgram() {

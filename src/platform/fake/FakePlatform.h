@@ -57,12 +57,15 @@ class FakeShell final : public Shell {
         opened.push_back(pathOrUrl);
         return openResult;
     }
+    bool hasOpenerFor(const QString& path) override { return !withoutOpener.contains(path); }
     qint32 showFileProperties(const QString& path, QWidget*) override {
         propertiesShown.push_back(path);
         return propertiesResult;
     }
     QStringList opened;
     QStringList propertiesShown;
+    // Documents no program takes.
+    QStringList withoutOpener;
     bool openResult = true;
     qint32 propertiesResult = 42;
 };

@@ -131,6 +131,27 @@ class SharedRoutinesTest : public QObject {
         QVERIFY(f.fake->messages.shown.empty());
     }
 
+    void withoutAProgramForTheCompiledHelpItsPagesOpenInTheBrowser() {
+        const QString compiled = platform::appFile(QStringLiteral("ZephyrDeck.chm"));
+        f.fake->shell.withoutOpener = {compiled};
+        ShowHelp();  // no pages shipped: nothing to open
+        QVERIFY(f.fake->shell.opened.isEmpty());
+
+        const QString pages = f.fake->file("help/index.html");
+        QVERIFY(QDir().mkpath(QFileInfo(pages).absolutePath()));
+        QFile page(pages);
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        page.close();
+        ShowHelp();
+        QCOMPARE(f.fake->shell.opened, QStringList{pages});
+        // A program named for it that does not start: the pages all the same.
+        f.fake->shell.withoutOpener.clear();
+        f.fake->shell.openResult = false;
+        ShowHelp();
+        QCOMPARE(f.fake->shell.opened, (QStringList{pages, compiled, pages}));
+        QVERIFY(f.fake->messages.shown.empty());
+    }
+
     void openMovieAndPlaySelectedEntryLoadTheMovie() {
         Form1& main = form1();
         OpenMovie();
