@@ -72,6 +72,7 @@ int runMovie(std::span<const std::uint8_t> bytes) {
     decodeDefinitions(movie->data(), header->size);
 
     StagePlayer player(*movie);
+    player.setRootLoops(true);
     Renderer renderer(standardRenderHooks());
     QImage image(64, 48, QImage::Format_ARGB32_Premultiplied);
     const QRectF target(0, 0, image.width(), image.height());
@@ -79,7 +80,7 @@ int runMovie(std::span<const std::uint8_t> bytes) {
     for (int i = 0; i < kFrames; ++i) {
         renderer.renderStage(image, target, player, header->frameSize, Qt::white);
         ++rendered;
-        player.tick(true);
+        player.tick();
     }
     // Seeking back rebuilds the state from the first frame.
     player.gotoFrame(0);

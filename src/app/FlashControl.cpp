@@ -26,10 +26,9 @@ FlashControl::FlashControl(QWidget* parent)
         invalidateFrame();
         emit readyStateChange(state);
     });
-    connect(runner_.get(), &engine::MovieRunner::frameShown, this, [this] {
-        invalidateFrame();
-        emit frameShown();
-    });
+    // A new frame that changes nothing on the stage is not drawn again: displayChanged says
+    // when the picture differs.
+    connect(runner_.get(), &engine::MovieRunner::frameShown, this, [this] { emit frameShown(); });
     // Frames arriving may complete what the current frame shows.
     connect(runner_.get(), &engine::MovieRunner::loadProgress, this, [this] { invalidateFrame(); });
     connect(runner_.get(), &engine::MovieRunner::loadFailed, this, [this] { invalidateFrame(); });
@@ -125,6 +124,7 @@ void FlashControl::paintEvent(QPaintEvent* event) {
             frameCache_.fill(playbackBackground());
         }
         frameCacheValid_ = true;
+        ++picturesDrawn_;
     }
     QPainter painter(this);
     painter.setClipRegion(event->region());

@@ -51,6 +51,9 @@ class FlashControl : public QWidget {
 
     // The engine behind the control, for the headless front end and tests only.
     engine::MovieRunner* runner() const;
+    // How many times the movie's picture has been drawn (repaints of an unchanged picture
+    // reuse it and do not count).
+    int picturesDrawn() const { return picturesDrawn_; }
 
   signals:
     // Raised after Movie has been put with a loadable movie (possibly several times while it
@@ -74,6 +77,7 @@ class FlashControl : public QWidget {
     // The last frame drawn, kept until the frame, the size or the colour changes.
     QImage frameCache_;
     bool frameCacheValid_ = false;
+    int picturesDrawn_ = 0;
 };
 
 }  // namespace zd

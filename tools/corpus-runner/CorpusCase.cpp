@@ -101,6 +101,7 @@ CaseResult runCase(const CorpusCase& c, const QString& keepDir) {
     }
     const MovieHeader& h = *movie->header();
     StagePlayer player(*movie);
+    player.setRootLoops(true);
     Renderer renderer(standardRenderHooks());
     RenderOptions options;
     options.antialias = c.antialias;
@@ -131,7 +132,7 @@ CaseResult runCase(const CorpusCase& c, const QString& keepDir) {
         if (step > 1) {
             const int due = c.frames ? 1 : clock.advance(tickMs);
             for (int i = 0; i < due; ++i) {
-                player.tick(true);
+                player.tick();
             }
         }
         for (std::size_t i = 0; i < c.images.size(); ++i) {

@@ -205,16 +205,12 @@ int main(int argc, char** argv) {
         const double tickMs = opt.tickMs.value_or(clock.intervalMs());
         for (long t = 1; t < *opt.ticks; ++t) {
             for (int due = clock.advance(tickMs); due > 0; --due) {
-                if (!runner.stepFrame()) {
-                    runner.advanceHeld();  // the root holds; its sprites play on
-                }
+                runner.stepFrame();  // a held root's clips play on
             }
         }
     } else {
         for (long f = 1; f < opt.frames.value_or(1); ++f) {
-            if (!runner.stepFrame()) {
-                runner.advanceHeld();  // held on the last frame; its sprites play on
-            }
+            runner.stepFrame();  // held on the last frame, its clips play on
         }
     }
 

@@ -1,7 +1,9 @@
 #include "engine/player/DisplayTree.h"
 
 #include <algorithm>
+#include <cctype>
 
+#include "engine/swf/ByteReader.h"
 #include "engine/swf/TagCodes.h"
 #include "engine/swf/TagWalker.h"
 
@@ -9,30 +11,21 @@ namespace zd::engine {
 
 namespace {
 
-// Applies a PlaceObject to a display list without building anything; tells whether the
-// object at its depth now shows a character it did not show before.
-bool applyPlace(std::map<std::uint16_t, DisplayObject>& list, const PlaceObjectTag& p, int frame,
-                DisplayObject** touched) {
-    auto it = list.find(p.depth);
-    bool fresh = false;
-    if (p.characterId) {
-        if (it == list.end()) {
-            it = list.emplace(p.depth, DisplayObject{}).first;
-            it->second.depth = p.depth;
-        } else if (!p.move) {
-            // A new character at an occupied depth starts afresh.
-            DisplayObject replacement;
-            replacement.depth = p.depth;
-            it->second = std::move(replacement);
-        }
-        fresh = true;
-        it->second.placedFrame = frame;
-        it->second.characterId = *p.characterId;
-    } else if (it == list.end()) {
-        *touched = nullptr;
-        return false;  // nothing there to change
+int placeVersion(TagCode code) {
+    switch (code) {
+        case TagCode::PlaceObject:
+            return 1;
+        case TagCode::PlaceObject2:
+            return 2;
+        case TagCode::PlaceObject3:
+            return 3;
+        default:
+            return 0;
     }
-    DisplayObject& o = it->second;
+}
+
+// What a PlaceObject changes, applied to what was there.
+void applyTag(DisplayProperties& o, const PlaceObjectTag& p) {
     if (p.matrix) {
         o.matrix = *p.matrix;
     }
@@ -46,7 +39,8 @@ bool applyPlace(std::map<std::uint16_t, DisplayObject>& list, const PlaceObjectT
         o.name = *p.name;
     }
     if (p.clipDepth) {
-        o.clipDepth = *p.clipDepth;
+        // A clip depth of 0 masks nothing.
+        o.clipDepth = *p.clipDepth != 0 ? std::optional(depthOfTag(*p.clipDepth)) : std::nullopt;
     }
     if (p.blendMode) {
         o.blendMode = *p.blendMode;
@@ -54,119 +48,392 @@ bool applyPlace(std::map<std::uint16_t, DisplayObject>& list, const PlaceObjectT
     if (p.cacheAsBitmap) {
         o.cacheAsBitmap = *p.cacheAsBitmap;
     }
-    if (p.filterList) {
-        o.filterList = *p.filterList;
+    if (p.filters) {
+        o.filters = std::make_shared<const FilterList>(*p.filters);
     }
     if (p.visible) {
         o.visible = *p.visible;
     }
-    *touched = &o;
-    return fresh;
+}
+
+bool sameName(std::string_view a, std::string_view b, bool ignoreCase) {
+    if (!ignoreCase) {
+        return a == b;
+    }
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
 }
 
 }  // namespace
 
-Timeline::Timeline(DisplayContext& context, const std::vector<FrameRange>* frames, int nesting)
-    : context_(context), frames_(frames), nesting_(nesting) {}
-
-Timeline::~Timeline() {
-    for (std::size_t i = 0; i < list_.size(); ++i) {
-        context_.releaseObject();
-    }
+bool DisplayProperties::operator==(const DisplayProperties& o) const {
+    const bool sameFilters =
+        filters == o.filters || (filters && o.filters && *filters == *o.filters);
+    return sameFilters && matrix == o.matrix && colorTransform == o.colorTransform &&
+           ratio == o.ratio && name == o.name && clipDepth == o.clipDepth &&
+           blendMode == o.blendMode && cacheAsBitmap == o.cacheAsBitmap && visible == o.visible;
 }
 
-void Timeline::start() {
-    if (current_ >= 0 || frameCount() == 0) {
-        return;
-    }
-    current_ = 0;
-    runFrame(0);
+// ---------------------------------------------------------------------------------------------
+
+DisplayObject::DisplayObject(DisplayContext& context, Timeline* parent, std::int32_t depth,
+                             std::uint16_t characterId, CharacterPtr character, Origin origin)
+    : context_(context),
+      parent_(parent),
+      depth_(depth),
+      characterId_(characterId),
+      character_(std::move(character)),
+      origin_(origin) {
+    id_ = context_.enlist(this);
+    bornTick_ = context_.tickNumber();
 }
 
-void Timeline::advanceChildren() {
-    for (auto& [depth, object] : list_) {
-        if (object.children) {
-            object.children->advance(true);
-        }
-    }
-}
-
-void Timeline::advance(bool loop) {
-    advanceChildren();
-    if (current_ < 0) {
-        start();
-        return;
-    }
-    const auto next = static_cast<std::size_t>(current_) + 1;
-    if (next < frameCount()) {
-        current_ = static_cast<int>(next);
-        runFrame(next);
-    } else if (loop && frameCount() > 1) {
-        restart();
-    }
-}
-
-void Timeline::restart() {
-    if (frameCount() == 0) {
-        return;
-    }
-    // What the first frame alone builds.
-    std::map<std::uint16_t, DisplayObject> wanted;
-    const FrameRange range = (*frames_)[0];
-    const auto data = context_.data();
-    if (range.end <= data.size()) {
-        TagWalker walker(data.first(range.end), range.begin);
-        while (auto tag = walker.next()) {
-            const auto code = static_cast<TagCode>(tag->code);
-            const int version = code == TagCode::PlaceObject    ? 1
-                                : code == TagCode::PlaceObject2 ? 2
-                                : code == TagCode::PlaceObject3 ? 3
-                                                                : 0;
-            if (version != 0) {
-                if (auto p = parsePlaceObject(walker.body(*tag), version)) {
-                    DisplayObject* touched = nullptr;
-                    applyPlace(wanted, *p, 0, &touched);
-                }
-            } else if (code == TagCode::RemoveObject || code == TagCode::RemoveObject2) {
-                if (auto depth = parseRemoveObject(walker.body(*tag),
-                                                   code == TagCode::RemoveObject ? 1 : 2)) {
-                    wanted.erase(*depth);
-                }
-            }
-        }
-    }
-    // Objects that have been there since the first frame stay as they are (their sprites play
-    // on) with the first frame's properties; the others go and the replay places them anew.
-    std::vector<std::uint16_t> kept;
-    for (auto it = list_.begin(); it != list_.end();) {
-        const auto w = wanted.find(it->first);
-        if (w != wanted.end() && it->second.placedFrame == 0 &&
-            w->second.characterId == it->second.characterId) {
-            DisplayObject& o = it->second;
-            const DisplayObject& first = w->second;
-            o.matrix = first.matrix;
-            o.colorTransform = first.colorTransform;
-            o.ratio = first.ratio;
-            o.clipDepth = first.clipDepth;
-            o.name = first.name;
-            o.blendMode = first.blendMode;
-            o.filterList = first.filterList;
-            o.cacheAsBitmap = first.cacheAsBitmap;
-            o.visible = first.visible;
-            kept.push_back(it->first);
-            ++it;
-        } else {
-            it = list_.erase(it);
+DisplayObject::~DisplayObject() {
+    timeline_.reset();  // the children leave before their parent
+    if (!removed_) {
+        context_.delist(id_);
+        if (origin_ != Origin::Root) {
             context_.releaseObject();
         }
     }
+}
+
+DisplayObject* DisplayObject::parent() const {
+    return parent_ != nullptr ? &parent_->owner() : nullptr;
+}
+
+bool DisplayObject::isClip() const {
+    return timeline_ != nullptr &&
+           (origin_ == Origin::Root || (character_ && character_->kind == Character::Kind::Sprite));
+}
+
+void DisplayObject::setProperties(const DisplayProperties& props) {
+    if (!(props_ == props)) {
+        props_ = props;
+        context_.changed();
+    }
+}
+
+void DisplayObject::setMatrix(const Matrix& m) {
+    if (!(props_.matrix == m)) {
+        props_.matrix = m;
+        context_.changed();
+    }
+}
+
+void DisplayObject::setColorTransform(const ColorTransform& c) {
+    if (!(props_.colorTransform == c)) {
+        props_.colorTransform = c;
+        context_.changed();
+    }
+}
+
+void DisplayObject::setName(std::string name) {
+    props_.name = std::move(name);  // names do not show
+}
+
+void DisplayObject::setVisible(bool visible) {
+    if (props_.visible != visible) {
+        props_.visible = visible;
+        context_.changed();
+    }
+}
+
+void DisplayObject::instantiate(int nesting, bool startLater) {
+    if (!character_ || nesting >= context_.limits().maxNesting) {
+        return;  // nothing to show, or too deep: shown empty
+    }
+    if (const auto* sprite = character_->as<SpriteDefinition>()) {
+        timeline_ = std::make_unique<Timeline>(context_, *this, &sprite->frames, nesting + 1);
+        context_.work().placed.push_back(id_);
+        if (!startLater) {
+            timeline_->start();
+        }
+    } else if (const auto* button = character_->as<ButtonDefinition>()) {
+        timeline_ = std::make_unique<Timeline>(context_, *this, nullptr, nesting + 1);
+        timeline_->placeButtonState(*button, ButtonRecord::Up);
+    }
+}
+
+void DisplayObject::markRemoved() {
+    if (removed_) {
+        return;
+    }
+    removed_ = true;
+    context_.delist(id_);
+    if (origin_ != Origin::Root) {
+        context_.releaseObject();
+    }
+    if (timeline_) {
+        for (auto& [depth, child] : timeline_->list_) {
+            child->markRemoved();
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+DisplayContext::DisplayContext(Dictionary& dictionary, std::span<const std::uint8_t> data,
+                               DisplayLimits limits, int swfVersion)
+    : dictionary_(dictionary), data_(data), limits_(limits), swfVersion_(swfVersion) {}
+
+DisplayContext::~DisplayContext() = default;
+
+std::span<const std::uint8_t> DisplayContext::bytes(ByteRange r) const {
+    if (r.begin > r.end || r.end > data_.size()) {
+        return {};
+    }
+    return data_.subspan(r.begin, r.end - r.begin);
+}
+
+CharacterPtr DisplayContext::emptyClipCharacter() {
+    if (!emptyClip_) {
+        auto c = std::make_shared<Character>();
+        c->kind = Character::Kind::Sprite;
+        c->def = SpriteDefinition{};
+        emptyClip_ = std::move(c);
+    }
+    return emptyClip_;
+}
+
+bool DisplayContext::takeObject() {
+    if (objects_ >= limits_.maxObjects) {
+        return false;
+    }
+    ++objects_;
+    return true;
+}
+
+void DisplayContext::releaseObject() {
+    if (objects_ > 0) {
+        --objects_;
+    }
+}
+
+InstanceId DisplayContext::enlist(DisplayObject* object) {
+    const InstanceId id = nextId_++;
+    live_.emplace(id, object);
+    return id;
+}
+
+void DisplayContext::delist(InstanceId id) {
+    live_.erase(id);
+}
+
+DisplayObject* DisplayContext::find(InstanceId id) const {
+    const auto it = live_.find(id);
+    return it == live_.end() ? nullptr : it->second;
+}
+
+void DisplayContext::retire(std::unique_ptr<DisplayObject> object) {
+    object->markRemoved();
+    object->parent_ = nullptr;
+    retired_.push_back(std::move(object));
+    changed();
+}
+
+void DisplayContext::collectRemoved() {
+    // Destroying them may not retire anything more; move them out first all the same.
+    std::vector<std::unique_ptr<DisplayObject>> gone = std::move(retired_);
+    retired_.clear();
+    retiredHandled = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+Timeline::Timeline(DisplayContext& context, DisplayObject& owner,
+                   const std::vector<FrameRange>* frames, int nesting)
+    : context_(context), owner_(owner), frames_(frames), nesting_(nesting) {}
+
+Timeline::~Timeline() = default;
+
+std::span<const FrameRange> Timeline::frames() const {
+    if (frames_ == nullptr) {
+        return {};
+    }
+    return {frames_->data(), frames_->size()};
+}
+
+void Timeline::setFrameLimit(std::size_t frames, bool stillLoading) {
+    frameLimit_ = frames;
+    stillLoading_ = stillLoading;
+}
+
+std::size_t Timeline::showableFrames() const {
+    if (frameLimit_ == SIZE_MAX) {
+        return frameCount();
+    }
+    return stillLoading_ ? std::min(frameCount(), frameLimit_) : frameLimit_;
+}
+
+void Timeline::setPlaying(bool playing) {
+    if (playing_ && !playing) {
+        context_.work().stopped.push_back(owner_.id());
+    }
+    playing_ = playing;
+}
+
+void Timeline::start() {
+    if (current_ >= 0 || frameCount() == 0 || frameLimit_ == 0) {
+        return;
+    }
     current_ = 0;
-    keptDepths_ = &kept;
+    shown(true);
     runFrame(0);
-    keptDepths_ = nullptr;
+}
+
+bool Timeline::atEnd() const {
+    const auto next = static_cast<std::size_t>(current_ + 1);
+    if (next < showableFrames()) {
+        return false;
+    }
+    return !(stillLoading_ && next < frameLimit_);
+}
+
+bool Timeline::step(bool loop) {
+    if (current_ < 0) {
+        start();
+        return current_ >= 0;
+    }
+    const auto next = static_cast<std::size_t>(current_) + 1;
+    if (next < showableFrames()) {
+        current_ = static_cast<int>(next);
+        shown(false);
+        runFrame(next);
+        return true;
+    }
+    if (!atEnd()) {
+        return false;  // the next frame is still on its way
+    }
+    if (loop && showableFrames() > 1) {
+        gotoFrame(0);
+        return true;
+    }
+    return false;
+}
+
+void Timeline::gotoFrame(int frame) {
+    const std::size_t shownFrames = showableFrames();
+    if (shownFrames == 0) {
+        return;
+    }
+    const int target = std::clamp(frame, 0, static_cast<int>(shownFrames) - 1);
+    if (current_ < 0) {
+        start();
+    }
+    if (target == current_) {
+        return;
+    }
+    Placements wanted;
+    int from = 0;
+    if (target > current_) {
+        // Forward: what the list holds now, then the frames up to the target.
+        for (const auto& [depth, object] : list_) {
+            if (object->origin() == DisplayObject::Origin::Timeline) {
+                wanted[depth] = {object->characterId(), object->placedFrame(), object->properties(),
+                                 object->clipActions()};
+            }
+        }
+        from = current_ + 1;
+    }
+    current_ = target;
+    shown(true);
+    for (int f = from; f <= target; ++f) {
+        replayFrame(static_cast<std::size_t>(f), wanted, f == target);
+    }
+    reconcile(wanted);
+}
+
+void Timeline::restartFromScratch() {
+    while (!list_.empty()) {
+        retire(list_.begin());
+    }
+    current_ = -1;
+    start();
+}
+
+void Timeline::shown(bool jumped) {
+    if (!context_.work().displayOnly) {
+        context_.work().framesShown.push_back({owner_.id(), current_, jumped});
+    }
+}
+
+void Timeline::queueFrameTag(std::uint16_t code, ByteRange body) {
+    FrameWork& work = context_.work();
+    switch (static_cast<TagCode>(code)) {
+        case TagCode::DoAction:
+            if (!work.displayOnly) {
+                work.frameActions.push_back(
+                    {QueuedAction::Kind::Frame, owner_.id(), 0, ByteRange{body.begin, body.end}});
+            }
+            break;
+        case TagCode::DoInitAction: {
+            // Once per sprite, even on a frame a go-to passes over.
+            ByteReader in(context_.bytes(body));
+            const std::uint16_t sprite = in.u16();
+            if (in.ok() && context_.firstInit(sprite)) {
+                work.initActions.push_back(
+                    {QueuedAction::Kind::Init, owner_.id(), sprite, {body.begin + 2, body.end}});
+            }
+            break;
+        }
+        case TagCode::StartSound:
+        case TagCode::StartSound2:
+            if (!work.displayOnly) {
+                work.sounds.push_back(
+                    {owner_.id(), body, static_cast<TagCode>(code) == TagCode::StartSound ? 1 : 2});
+            }
+            break;
+        default:
+            break;
+    }
 }
 
 void Timeline::runFrame(std::size_t frame) {
+    if (frame >= frameCount()) {
+        return;
+    }
+    const FrameRange range = (*frames_)[frame];
+    const auto data = context_.data();
+    if (range.end > data.size() || range.begin > range.end) {
+        return;
+    }
+    TagWalker walker(data.first(range.end), range.begin);
+    std::size_t tags = 0;
+    std::vector<InstanceId> newborn;
+    while (auto tag = walker.next()) {
+        if (++tags > context_.limits().maxTagsPerFrame) {
+            break;
+        }
+        const auto code = static_cast<TagCode>(tag->code);
+        if (const int version = placeVersion(code)) {
+            if (auto p = parsePlaceObject(walker.body(*tag), version, context_.swfVersion())) {
+                placeTag(*p, tag->bodyOffset, static_cast<int>(frame), newborn);
+            }
+        } else if (code == TagCode::RemoveObject || code == TagCode::RemoveObject2) {
+            if (auto depth =
+                    parseRemoveObject(walker.body(*tag), code == TagCode::RemoveObject ? 1 : 2)) {
+                removeAtDepth(depthOfTag(*depth));
+            }
+        } else {
+            queueFrameTag(tag->code, {tag->bodyOffset, tag->end()});
+        }
+    }
+    startNewborn(newborn);
+}
+
+void Timeline::startNewborn(const std::vector<InstanceId>& newborn) {
+    for (const InstanceId id : newborn) {
+        DisplayObject* o = context_.find(id);
+        if (o != nullptr && o->timeline() != nullptr) {
+            o->timeline()->start();
+        }
+    }
+}
+
+void Timeline::replayFrame(std::size_t frame, Placements& placements, bool queue) {
     if (frame >= frameCount()) {
         return;
     }
@@ -182,89 +449,302 @@ void Timeline::runFrame(std::size_t frame) {
             break;
         }
         const auto code = static_cast<TagCode>(tag->code);
-        switch (code) {
-            case TagCode::PlaceObject:
-            case TagCode::PlaceObject2:
-            case TagCode::PlaceObject3: {
-                const int version = code == TagCode::PlaceObject    ? 1
-                                    : code == TagCode::PlaceObject2 ? 2
-                                                                    : 3;
-                if (auto p = parsePlaceObject(walker.body(*tag), version)) {
-                    place(*p, static_cast<int>(frame));
-                }
-                break;
+        if (const int version = placeVersion(code)) {
+            const auto p = parsePlaceObject(walker.body(*tag), version, context_.swfVersion());
+            if (!p) {
+                continue;
             }
-            case TagCode::RemoveObject:
-            case TagCode::RemoveObject2:
-                if (auto depth = parseRemoveObject(walker.body(*tag),
-                                                   code == TagCode::RemoveObject ? 1 : 2)) {
-                    remove(*depth);
+            const std::int32_t depth = depthOfTag(p->depth);
+            if (const auto it = list_.find(depth);
+                it != list_.end() && it->second->origin() != DisplayObject::Origin::Timeline) {
+                continue;  // a script's object: the tags leave it alone
+            }
+            auto it = placements.find(depth);
+            if (p->characterId) {
+                Placement fresh;
+                if (it != placements.end() && p->move) {
+                    fresh.props = it->second.props;  // another character, where the old one was
                 }
-                break;
-            default:
-                break;
+                fresh.characterId = *p->characterId;
+                fresh.placedFrame = static_cast<int>(frame);
+                fresh.clipActions = clipActionsOf(*p, tag->bodyOffset);
+                applyTag(fresh.props, *p);
+                placements[depth] = std::move(fresh);
+            } else if (it != placements.end()) {
+                applyTag(it->second.props, *p);
+            }
+        } else if (code == TagCode::RemoveObject || code == TagCode::RemoveObject2) {
+            if (auto depth =
+                    parseRemoveObject(walker.body(*tag), code == TagCode::RemoveObject ? 1 : 2)) {
+                placements.erase(depthOfTag(*depth));
+            }
+        } else if (queue || code == TagCode::DoInitAction) {
+            queueFrameTag(tag->code, {tag->bodyOffset, tag->end()});
         }
     }
 }
 
-void Timeline::place(const PlaceObjectTag& p, int frame) {
-    if (keptDepths_ != nullptr &&
-        std::find(keptDepths_->begin(), keptDepths_->end(), p.depth) != keptDepths_->end()) {
-        return;  // kept through a loop, already as the first frame leaves it
+std::vector<ClipAction> Timeline::clipActionsOf(const PlaceObjectTag& p,
+                                                std::size_t bodyOffset) const {
+    std::vector<ClipAction> actions;
+    actions.reserve(p.clipActions.size());
+    for (const ClipActionRecord& r : p.clipActions) {
+        actions.push_back(
+            {r.events, r.keyCode, {bodyOffset + r.codeBegin, bodyOffset + r.codeEnd}});
     }
-    const bool existed = list_.count(p.depth) != 0;
-    if (!existed && p.characterId && !context_.takeObject()) {
+    return actions;
+}
+
+void Timeline::placeTag(const PlaceObjectTag& p, std::size_t bodyOffset, int frame,
+                        std::vector<InstanceId>& newborn) {
+    const std::int32_t depth = depthOfTag(p.depth);
+    const auto it = list_.find(depth);
+    if (it != list_.end() && it->second->origin() != DisplayObject::Origin::Timeline) {
+        return;  // a script's object: the tags leave it alone
+    }
+    if (!p.characterId) {
+        if (it != list_.end()) {
+            DisplayProperties props = it->second->properties();
+            applyTag(props, p);
+            it->second->setProperties(props);
+        }
+        return;
+    }
+    DisplayProperties props;
+    if (it != list_.end()) {
+        if (p.move) {
+            props = it->second->properties();  // another character, where the old one was
+        }
+        retire(it);
+    }
+    applyTag(props, p);
+    DisplayObject* o = create(depth, *p.characterId, context_.character(*p.characterId),
+                              DisplayObject::Origin::Timeline);
+    if (o == nullptr) {
         return;  // the tree is full
     }
-    DisplayObject* o = nullptr;
-    if (applyPlace(list_, p, frame, &o) && o != nullptr) {
-        o->character = context_.character(*p.characterId);
-        o->children.reset();
-        if (!o->character) {
-            // An id not defined (yet): the depth stays taken, showing nothing.
-            return;
+    o->props_ = std::move(props);
+    o->placedFrame_ = frame;
+    o->clipActions_ = clipActionsOf(p, bodyOffset);
+    // An id not defined (yet) keeps the depth taken, showing nothing.
+    o->instantiate(nesting_, true);
+    newborn.push_back(o->id());
+}
+
+void Timeline::removeAtDepth(std::int32_t depth) {
+    const auto it = list_.find(depth);
+    if (it != list_.end() && it->second->origin() == DisplayObject::Origin::Timeline) {
+        retire(it);
+    }
+}
+
+void Timeline::reconcile(const Placements& wanted) {
+    for (auto it = list_.begin(); it != list_.end();) {
+        DisplayObject& o = *it->second;
+        if (o.origin() != DisplayObject::Origin::Timeline) {
+            ++it;
+            continue;
         }
-        instantiate(*o);
+        const auto w = wanted.find(it->first);
+        if (w == wanted.end() || w->second.characterId != o.characterId() ||
+            w->second.placedFrame != o.placedFrame()) {
+            const auto next = std::next(it);
+            retire(it);
+            it = next;
+            continue;
+        }
+        // Placed the same way: kept as it is (its clip plays on), as the frame leaves it.
+        o.setProperties(w->second.props);
+        o.clipActions_ = w->second.clipActions;
+        ++it;
+    }
+    for (const auto& [depth, w] : wanted) {
+        if (list_.count(depth) != 0) {
+            continue;  // kept, or a script's object there
+        }
+        DisplayObject* o = create(depth, w.characterId, context_.character(w.characterId),
+                                  DisplayObject::Origin::Timeline);
+        if (o == nullptr) {
+            continue;
+        }
+        o->props_ = w.props;
+        o->placedFrame_ = w.placedFrame;
+        o->clipActions_ = w.clipActions;
+        o->instantiate(nesting_);
     }
 }
 
-void Timeline::remove(std::uint16_t depth) {
-    if (list_.erase(depth) != 0) {
-        context_.releaseObject();
+DisplayObject* Timeline::create(std::int32_t depth, std::uint16_t characterId,
+                                CharacterPtr character, DisplayObject::Origin origin) {
+    if (list_.count(depth) != 0 || !context_.takeObject()) {
+        return nullptr;
     }
+    auto object = std::make_unique<DisplayObject>(context_, this, depth, characterId,
+                                                  std::move(character), origin);
+    DisplayObject* raw = object.get();
+    list_.emplace(depth, std::move(object));
+    context_.changed();
+    return raw;
 }
 
-void Timeline::instantiate(DisplayObject& object) {
-    if (nesting_ >= context_.limits().maxNesting) {
-        return;  // too deep: shown empty
+void Timeline::retire(List::iterator it) {
+    std::unique_ptr<DisplayObject> object = std::move(it->second);
+    list_.erase(it);
+    context_.retire(std::move(object));
+}
+
+std::optional<int> Timeline::labelFrame(std::string_view label, bool ignoreCase) const {
+    const auto data = context_.data();
+    for (std::size_t f = 0; f < frameCount(); ++f) {
+        const FrameRange range = (*frames_)[f];
+        if (range.end > data.size() || range.begin > range.end) {
+            break;
+        }
+        TagWalker walker(data.first(range.end), range.begin);
+        while (auto tag = walker.next()) {
+            if (static_cast<TagCode>(tag->code) != TagCode::FrameLabel) {
+                continue;
+            }
+            ByteReader in(walker.body(*tag));
+            const std::string name = in.cstring();
+            if (in.ok() && sameName(name, label, ignoreCase)) {
+                return static_cast<int>(f);
+            }
+        }
     }
-    if (const auto* sprite = object.character->as<SpriteDefinition>()) {
-        object.children = std::make_unique<Timeline>(context_, &sprite->frames, nesting_ + 1);
-        object.children->start();
-    } else if (const auto* button = object.character->as<ButtonDefinition>()) {
-        object.children = std::make_unique<Timeline>(context_, nullptr, nesting_ + 1);
-        object.children->placeButtonState(*button, ButtonRecord::Up);
+    return std::nullopt;
+}
+
+std::vector<ByteRange> Timeline::frameActions(int frame) const {
+    std::vector<ByteRange> blocks;
+    if (frame < 0 || static_cast<std::size_t>(frame) >= frameCount()) {
+        return blocks;
     }
+    const FrameRange range = (*frames_)[static_cast<std::size_t>(frame)];
+    const auto data = context_.data();
+    if (range.end > data.size() || range.begin > range.end) {
+        return blocks;
+    }
+    TagWalker walker(data.first(range.end), range.begin);
+    while (auto tag = walker.next()) {
+        if (static_cast<TagCode>(tag->code) == TagCode::DoAction) {
+            blocks.push_back({tag->bodyOffset, tag->end()});
+        }
+    }
+    return blocks;
+}
+
+DisplayObject* Timeline::at(std::int32_t depth) const {
+    const auto it = list_.find(depth);
+    return it == list_.end() ? nullptr : it->second.get();
+}
+
+DisplayObject* Timeline::childByName(std::string_view name, bool ignoreCase) const {
+    for (const auto& [depth, object] : list_) {
+        if (sameName(object->name(), name, ignoreCase)) {
+            return object.get();
+        }
+    }
+    return nullptr;
+}
+
+std::int32_t Timeline::nextHighestDepth() const {
+    if (list_.empty() || list_.rbegin()->first < 0) {
+        return 0;
+    }
+    return list_.rbegin()->first >= kMaxScriptDepth ? kMaxScriptDepth : list_.rbegin()->first + 1;
+}
+
+DisplayObject* Timeline::placeCharacter(std::int32_t depth, std::uint16_t characterId,
+                                        CharacterPtr character, const std::string& name) {
+    if (const auto it = list_.find(depth); it != list_.end()) {
+        retire(it);
+    }
+    DisplayObject* o =
+        create(depth, characterId, std::move(character), DisplayObject::Origin::Script);
+    if (o == nullptr) {
+        return nullptr;
+    }
+    o->props_.name = name;
+    o->instantiate(nesting_);
+    return o;
+}
+
+DisplayObject* Timeline::duplicate(const DisplayObject& child, std::int32_t depth,
+                                   const std::string& name) {
+    if (child.parentTimeline() != this) {
+        return nullptr;
+    }
+    // Copied first: the child itself may sit at the depth the copy takes.
+    DisplayProperties props = child.properties();
+    props.name = name;
+    const std::vector<ClipAction> actions = child.clipActions();
+    const std::uint16_t id = child.characterId();
+    CharacterPtr character = child.character();
+    if (const auto it = list_.find(depth); it != list_.end()) {
+        retire(it);
+    }
+    DisplayObject* o = create(depth, id, std::move(character), DisplayObject::Origin::Script);
+    if (o == nullptr) {
+        return nullptr;
+    }
+    o->props_ = std::move(props);
+    o->clipActions_ = actions;
+    o->instantiate(nesting_);
+    return o;
+}
+
+bool Timeline::remove(DisplayObject& child) {
+    const auto it = list_.find(child.depth());
+    if (it == list_.end() || it->second.get() != &child) {
+        return false;
+    }
+    retire(it);
+    return true;
+}
+
+bool Timeline::swapDepths(DisplayObject& child, std::int32_t depth) {
+    const auto it = list_.find(child.depth());
+    if (it == list_.end() || it->second.get() != &child) {
+        return false;
+    }
+    child.origin_ = DisplayObject::Origin::Script;  // the timeline lets go of it
+    if (depth == child.depth()) {
+        return true;
+    }
+    std::unique_ptr<DisplayObject> moving = std::move(it->second);
+    list_.erase(it);
+    const auto there = list_.find(depth);
+    if (there != list_.end()) {
+        std::unique_ptr<DisplayObject> other = std::move(there->second);
+        list_.erase(there);
+        other->depth_ = moving->depth_;
+        other->origin_ = DisplayObject::Origin::Script;
+        list_.emplace(other->depth_, std::move(other));
+    }
+    moving->depth_ = depth;
+    list_.emplace(depth, std::move(moving));
+    context_.changed();
+    return true;
 }
 
 void Timeline::placeButtonState(const ButtonDefinition& button, std::uint8_t state) {
     for (const ButtonRecord& r : button.records) {
-        if (!(r.states & state) || list_.count(r.depth) != 0 || !context_.takeObject()) {
+        const std::int32_t depth = depthOfTag(r.depth);
+        if (!(r.states & state) || list_.count(depth) != 0) {
             continue;
         }
-        DisplayObject o;
-        o.depth = r.depth;
-        o.characterId = r.characterId;
-        o.character = context_.character(r.characterId);
-        o.matrix = r.matrix;
-        o.colorTransform = r.colorTransform;
-        o.blendMode = r.blendMode;
-        o.filterList = r.filterList;
-        o.placedFrame = 0;
-        DisplayObject& placed = list_.emplace(r.depth, std::move(o)).first->second;
-        if (placed.character) {
-            instantiate(placed);
+        DisplayObject* o = create(depth, r.characterId, context_.character(r.characterId),
+                                  DisplayObject::Origin::Timeline);
+        if (o == nullptr) {
+            continue;
         }
+        o->props_.matrix = r.matrix;
+        o->props_.colorTransform = r.colorTransform;
+        o->props_.blendMode = r.blendMode;
+        o->props_.filters = r.filters;
+        o->placedFrame_ = 0;
+        o->instantiate(nesting_);
     }
 }
 

@@ -2,19 +2,34 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/player/Dictionary.h"
+#include "engine/player/FrameHooks.h"
 #include "engine/swf/DisplayTags.h"
 #include "engine/swf/Records.h"
 
 namespace zd::engine {
 
+class DisplayContext;
 class Timeline;
+
+// Depths as scripts see them. The depths of timeline tags sit below zero (tag depth d is
+// d - 16384); objects made by scripts go at zero and above, where removeMovieClip reaches.
+inline constexpr std::int32_t kTimelineDepthOffset = -16384;
+inline constexpr std::int32_t kMaxScriptDepth = 1048575;
+constexpr std::int32_t depthOfTag(std::uint16_t tagDepth) {
+    return std::int32_t{tagDepth} + kTimelineDepthOffset;
+}
 
 // What a hostile movie may build at most; beyond, placements are left out of the picture.
 struct DisplayLimits {
@@ -23,104 +38,324 @@ struct DisplayLimits {
     std::size_t maxTagsPerFrame = 1000000;
 };
 
-// One object on a display list.
-struct DisplayObject {
-    std::uint16_t depth = 0;
-    std::uint16_t characterId = 0;
-    CharacterPtr character;  // null for an id not defined
+// What a PlaceObject tag (or a script) sets on an object, besides its character.
+struct DisplayProperties {
     Matrix matrix;
     ColorTransform colorTransform;
     std::uint16_t ratio = 0;
     std::string name;
-    std::uint16_t clipDepth = 0;  // a mask for the depths above it up to this one
+    std::optional<std::int32_t> clipDepth;  // a mask for the depths above it up to this one
     std::uint8_t blendMode = 0;
     bool cacheAsBitmap = false;
-    std::vector<std::uint8_t> filterList;  // FILTERLIST as stored; empty for none
+    SharedFilters filters;  // null for none
     bool visible = true;
-    int placedFrame = -1;  // the frame of its timeline that placed it
-    // Sprites: their own timeline; buttons: the characters of their up state.
-    std::unique_ptr<Timeline> children;
 
-    bool isMask() const { return clipDepth != 0; }
+    // Filters compare by what they hold, not by where.
+    bool operator==(const DisplayProperties& o) const;
 };
 
-// Shared by the whole tree of one movie: where characters come from, and the limits.
+// A clip action as placed: the events it answers and its action records in the movie data.
+struct ClipAction {
+    std::uint32_t events = 0;
+    std::uint8_t keyCode = 0;
+    ByteRange code;
+};
+
+// One object on a display list: a shape, text, bitmap, button, or a clip with its own
+// timeline (sprites, the root). Owned by its parent's timeline; found by id through the
+// context while it is on a list.
+class DisplayObject {
+  public:
+    enum class Origin : std::uint8_t {
+        Timeline,  // placed by a frame's tags, which may move or remove it
+        Script,    // made or re-depthed by a script: the tags leave it alone
+        Root,
+    };
+
+    DisplayObject(DisplayContext& context, Timeline* parent, std::int32_t depth,
+                  std::uint16_t characterId, CharacterPtr character, Origin origin);
+    ~DisplayObject();
+    DisplayObject(const DisplayObject&) = delete;
+    DisplayObject& operator=(const DisplayObject&) = delete;
+
+    InstanceId id() const { return id_; }
+    // The clip whose display list holds this one; nullptr for the root (and once removed).
+    DisplayObject* parent() const;
+    Timeline* parentTimeline() const { return parent_; }
+    std::int32_t depth() const { return depth_; }
+    Origin origin() const { return origin_; }
+    bool isRoot() const { return origin_ == Origin::Root; }
+    // Off every display list: its id finds nothing any more.
+    bool removed() const { return removed_; }
+
+    std::uint16_t characterId() const { return characterId_; }
+    // Null for an id not defined (the depth is taken, nothing shows) and for the root.
+    const CharacterPtr& character() const { return character_; }
+    // The clip's own display list and frames (sprites, buttons, the root); null otherwise.
+    Timeline* timeline() const { return timeline_.get(); }
+    // A movie clip as scripts see it: a sprite or the root.
+    bool isClip() const;
+
+    const DisplayProperties& properties() const { return props_; }
+    const Matrix& matrix() const { return props_.matrix; }
+    const ColorTransform& colorTransform() const { return props_.colorTransform; }
+    std::uint16_t ratio() const { return props_.ratio; }
+    const std::string& name() const { return props_.name; }
+    std::optional<std::int32_t> clipDepth() const { return props_.clipDepth; }
+    bool isMask() const { return props_.clipDepth.has_value(); }
+    std::uint8_t blendMode() const { return props_.blendMode; }
+    bool cacheAsBitmap() const { return props_.cacheAsBitmap; }
+    const SharedFilters& filters() const { return props_.filters; }
+    bool visible() const { return props_.visible; }
+
+    // Changes count as changes of the picture (a redraw follows).
+    void setProperties(const DisplayProperties& props);
+    void setMatrix(const Matrix& m);
+    void setColorTransform(const ColorTransform& c);
+    void setName(std::string name);
+    void setVisible(bool visible);
+
+    // The frame of its parent's timeline that placed it (-1: not placed by a frame).
+    int placedFrame() const { return placedFrame_; }
+    const std::vector<ClipAction>& clipActions() const { return clipActions_; }
+    // The tick it was made in: it shows its first frame then and moves on from the next.
+    std::uint64_t bornTick() const { return bornTick_; }
+
+  private:
+    friend class Timeline;
+    friend class DisplayContext;
+    friend class StagePlayer;
+
+    // Gives a new object what its character brings: a sprite's timeline, a button's state.
+    // A sprite's first frame runs now, or (startLater) when the frame placing it is done.
+    void instantiate(int nesting, bool startLater = false);
+    void markRemoved();
+
+    DisplayContext& context_;
+    Timeline* parent_;
+    InstanceId id_ = kNoInstance;
+    std::int32_t depth_;
+    std::uint16_t characterId_;
+    CharacterPtr character_;
+    Origin origin_;
+    bool removed_ = false;
+    DisplayProperties props_;
+    int placedFrame_ = -1;
+    std::vector<ClipAction> clipActions_;
+    std::uint64_t bornTick_ = 0;
+    std::unique_ptr<Timeline> timeline_;
+};
+
+// What frames and scripts did in the current tick that others consume: the actions queued,
+// the frames shown, the sounds started, the objects that came and went.
+struct FrameWork {
+    struct Sound {
+        InstanceId clip = kNoInstance;
+        ByteRange body;
+        int version = 1;
+    };
+    struct Shown {
+        InstanceId clip = kNoInstance;
+        int frame = 0;
+        bool jumped = false;
+    };
+    std::deque<QueuedAction> initActions;
+    std::deque<QueuedAction> frameActions;
+    std::vector<Sound> sounds;
+    std::vector<Shown> framesShown;
+    std::vector<InstanceId> placed;
+    std::vector<InstanceId> stopped;
+    // While set, frames run only their display-list tags (the frames a seek passes over).
+    bool displayOnly = false;
+
+    bool empty() const {
+        return initActions.empty() && frameActions.empty() && sounds.empty() &&
+               framesShown.empty() && placed.empty() && stopped.empty();
+    }
+};
+
+// Shared by the whole tree of one movie: where characters come from, the limits, the ids of
+// the objects on display lists, the work the current tick collects.
 class DisplayContext {
   public:
     DisplayContext(Dictionary& dictionary, std::span<const std::uint8_t> data,
-                   DisplayLimits limits = {})
-        : dictionary_(dictionary), data_(data), limits_(limits) {}
+                   DisplayLimits limits = {}, int swfVersion = 10);
+    ~DisplayContext();
+    DisplayContext(const DisplayContext&) = delete;
+    DisplayContext& operator=(const DisplayContext&) = delete;
 
     Dictionary& dictionary() { return dictionary_; }
     std::span<const std::uint8_t> data() const { return data_; }
     // The data grows while a movie loads; offsets stay valid.
     void setData(std::span<const std::uint8_t> data) { data_ = data; }
+    std::span<const std::uint8_t> bytes(ByteRange r) const;
     const DisplayLimits& limits() const { return limits_; }
+    int swfVersion() const { return swfVersion_; }
     CharacterPtr character(std::uint16_t id) { return dictionary_.get(id, data_); }
+    // The character createEmptyMovieClip places: a sprite of no frames.
+    CharacterPtr emptyClipCharacter();
 
+    // Display objects alive (removed ones until their tick ends included).
     std::size_t objects() const { return objects_; }
-    bool takeObject() {
-        if (objects_ >= limits_.maxObjects) {
-            return false;
-        }
-        ++objects_;
-        return true;
-    }
-    void releaseObject() {
-        if (objects_ > 0) {
-            --objects_;
-        }
-    }
+    bool takeObject();
+    void releaseObject();
+
+    // The object on a display list with that id; nullptr once it has left.
+    DisplayObject* find(InstanceId id) const;
+
+    // Objects removed in this tick: kept readable until collectRemoved().
+    void retire(std::unique_ptr<DisplayObject> object);
+    const std::vector<std::unique_ptr<DisplayObject>>& retired() const { return retired_; }
+    std::size_t retiredHandled = 0;  // how many of retired() had their unload delivered
+    void collectRemoved();
+
+    FrameWork& work() { return work_; }
+    std::uint64_t tickNumber() const { return tick_; }
+    void nextTick() { ++tick_; }
+
+    // Counts changes of the picture; equal counts mean nothing visible changed in between.
+    std::uint64_t changes() const { return changes_; }
+    void changed() { ++changes_; }
+
+    // DoInitAction runs once per sprite: true the first time a sprite is asked for.
+    bool firstInit(std::uint16_t spriteId) { return initialised_.insert(spriteId).second; }
 
   private:
+    friend class DisplayObject;
+    InstanceId enlist(DisplayObject* object);
+    void delist(InstanceId id);
+
     Dictionary& dictionary_;
     std::span<const std::uint8_t> data_;
     DisplayLimits limits_;
+    int swfVersion_;
     std::size_t objects_ = 0;
+    InstanceId nextId_ = 1;
+    std::unordered_map<InstanceId, DisplayObject*> live_;
+    std::vector<std::unique_ptr<DisplayObject>> retired_;
+    FrameWork work_;
+    std::uint64_t tick_ = 0;
+    std::uint64_t changes_ = 0;
+    std::unordered_set<std::uint16_t> initialised_;
+    CharacterPtr emptyClip_;
 };
 
-// A timeline and its display list: the movie's root, a sprite's, or a button's up state
-// (which has no frames). Objects are kept in depth order.
+// A clip's frames and display list: the root's, a sprite's, or a button's up state (no
+// frames). Objects are kept in depth order. Each timeline plays or holds on its own.
 class Timeline {
   public:
+    using List = std::map<std::int32_t, std::unique_ptr<DisplayObject>>;
+
     // frames: where its frames' tags lie (nullptr for a button); nesting: how deep it sits.
-    Timeline(DisplayContext& context, const std::vector<FrameRange>* frames, int nesting);
+    Timeline(DisplayContext& context, DisplayObject& owner, const std::vector<FrameRange>* frames,
+             int nesting);
     ~Timeline();
     Timeline(const Timeline&) = delete;
     Timeline& operator=(const Timeline&) = delete;
 
-    // Runs the first frame's tags (a timeline begins on its first frame).
-    void start();
-    // One tick: the children advance, then this timeline shows its next frame. At the end a
-    // sprite loops back to its first frame; the root holds unless loop is set.
-    void advance(bool loop);
-    // Only the children advance (a held timeline whose sprites play on).
-    void advanceChildren();
-    // Frames this timeline can show now (a root still loading has fewer than its header says).
-    std::size_t frameCount() const { return frames_ ? frames_->size() : 0; }
-    // The frame shown, counted from 0; -1 before start().
-    int currentFrame() const { return current_; }
-    // Goes to the first frame again the way a loop does: objects placed on the first frame
-    // and still there are kept, the rest is rebuilt.
-    void restart();
+    DisplayObject& owner() const { return owner_; }
+    int nesting() const { return nesting_; }
 
-    const std::map<std::uint16_t, DisplayObject>& objects() const { return list_; }
+    // --- Frames ---
+    // Frames this timeline can show now (a root still loading has fewer than it will have).
+    std::size_t frameCount() const { return frames_ ? frames_->size() : 0; }
+    std::span<const FrameRange> frames() const;
+    // The frame shown, counted from 0; -1 before the first one has run.
+    int currentFrame() const { return current_; }
+    // The root: it has this many frames (the header's count), and more may still arrive
+    // while loading. Once loaded, frames the count has and the data lacks show as empty.
+    void setFrameLimit(std::size_t frames, bool stillLoading);
+    // Frames that can be shown now.
+    std::size_t showableFrames() const;
+    bool playing() const { return playing_; }
+    // Plays on or holds this timeline only; clips inside it go on as they were.
+    void setPlaying(bool playing);
+    // On the last frame there is, with none still on its way.
+    bool atEnd() const;
+
+    // Runs the first frame (a timeline begins on its first frame).
+    void start();
+    // One frame on: the next one, or at the end back to the first when it loops (sprites
+    // do; the root when asked) or a hold. Returns whether another frame is shown.
+    bool step(bool loop);
+    // Shows `frame` as a go-to does: what the frames passed over place and remove is
+    // applied, only the actions and sounds of the frame arrived at are queued, and objects
+    // still placed the same way are kept as they are (their clips play on).
+    void gotoFrame(int frame);
+    // Empties the list and shows the first frame anew, as if just placed.
+    void restartFromScratch();
+
+    // The first frame a FrameLabel names, if any.
+    std::optional<int> labelFrame(std::string_view label, bool ignoreCase) const;
+    // Where the DoAction blocks of a frame lie (ActionCall runs them without going there).
+    std::vector<ByteRange> frameActions(int frame) const;
+
+    // --- The display list ---
+    const List& objects() const { return list_; }
+    DisplayObject* at(std::int32_t depth) const;
+    // The first child (in depth order) of that instance name.
+    DisplayObject* childByName(std::string_view name, bool ignoreCase) const;
+    // One above the highest depth in use, at least 0.
+    std::int32_t nextHighestDepth() const;
+
+    // What scripts do; each returns the object made, or nullptr when it cannot be made (the
+    // tree is full, too deep). Whatever was at the depth goes.
+    DisplayObject* placeCharacter(std::int32_t depth, std::uint16_t characterId,
+                                  CharacterPtr character, const std::string& name);
+    // A copy of a child at another depth: its character, properties and clip actions, its
+    // timeline from its first frame.
+    DisplayObject* duplicate(const DisplayObject& child, std::int32_t depth,
+                             const std::string& name);
+    // Takes a child off the list (its id then finds nothing); false when it is not here.
+    bool remove(DisplayObject& child);
+    // Puts a child at another depth, swapping with whatever is there.
+    bool swapDepths(DisplayObject& child, std::int32_t depth);
+
     // For a button: puts the characters of its up state.
     void placeButtonState(const ButtonDefinition& button, std::uint8_t state);
 
   private:
+    friend class DisplayObject;
+
+    // One depth as the timeline's own tags leave it.
+    struct Placement {
+        std::uint16_t characterId = 0;
+        int placedFrame = -1;
+        DisplayProperties props;
+        std::vector<ClipAction> clipActions;
+    };
+    using Placements = std::map<std::int32_t, Placement>;
+
+    // Runs a frame's tags on the list itself.
     void runFrame(std::size_t frame);
-    void place(const PlaceObjectTag& p, int frame);
-    void remove(std::uint16_t depth);
-    // Gives an object placed now its character's own state (a sprite's timeline, ...).
-    void instantiate(DisplayObject& object);
+    // Applies a frame's display-list tags to placements only (building nothing); with
+    // `queue`, also queues its actions and sounds.
+    void replayFrame(std::size_t frame, Placements& placements, bool queue);
+    // Queues what a frame's non-display tags ask for.
+    void queueFrameTag(std::uint16_t code, ByteRange body);
+    void placeTag(const PlaceObjectTag& p, std::size_t bodyOffset, int frame,
+                  std::vector<InstanceId>& newborn);
+    // Clips placed by a frame start once its tags are done: their actions queue after the
+    // frame's own.
+    void startNewborn(const std::vector<InstanceId>& newborn);
+    void removeAtDepth(std::int32_t depth);
+    // Makes the placements the list: keeps objects placed the same way, replaces the rest.
+    void reconcile(const Placements& wanted);
+    DisplayObject* create(std::int32_t depth, std::uint16_t characterId, CharacterPtr character,
+                          DisplayObject::Origin origin);
+    void retire(List::iterator it);
+    void shown(bool jumped);
+    std::vector<ClipAction> clipActionsOf(const PlaceObjectTag& p, std::size_t bodyOffset) const;
 
     DisplayContext& context_;
+    DisplayObject& owner_;
     const std::vector<FrameRange>* frames_;
     int nesting_;
     int current_ = -1;
-    std::map<std::uint16_t, DisplayObject> list_;
-    const std::vector<std::uint16_t>* keptDepths_ = nullptr;  // while restart() replays
+    bool playing_ = true;
+    std::size_t frameLimit_ = SIZE_MAX;
+    bool stillLoading_ = false;
+    List list_;
 };
 
 }  // namespace zd::engine

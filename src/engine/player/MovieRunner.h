@@ -3,32 +3,32 @@
 #include <QColor>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
-#include <QUrl>
 #include <functional>
 #include <memory>
 
 #include "engine/player/FrameClock.h"
+#include "engine/player/MovieLoader.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/swf/MovieData.h"
 
-class QNetworkAccessManager;
-class QNetworkReply;
-
 namespace zd::engine {
 
-// Loads a movie and runs its root timeline: frame clock, play and hold, seeking, loading
-// progress. It knows nothing of windows; the movie control and the headless front end sit on
-// top of it.
+// Runs a movie: frame clock, play and hold, seeking, loading progress. It knows nothing of
+// windows; the movie control and the headless front end sit on top of it.
 //
-// Loading: a local path, a file: URL or an http(s): address. Local files are read at once;
-// addresses load progressively and frames become playable as their tags arrive. Whatever
-// happens, a failed load leaves no movie and raises no ready-state.
+// Loading (through a MovieLoader): a local path, a file: URL or an http(s): address. Local
+// files are read at once; addresses load progressively and frames become playable as their
+// tags arrive. Whatever happens, a failed load leaves no movie and raises no ready-state.
 //
-// Clock: in Timer mode a timer ticks at the movie's frame rate while playing; in Manual mode
-// nothing runs by itself and stepFrame()/advanceTime() drive the clock deterministically.
+// Playing: the movie's display tree (a StagePlayer) is made as soon as the header is in; each
+// clock tick is one StagePlayer::tick(). Playing and holding apply to the root timeline only:
+// clips on a held root play on.
+//
+// Clock: in Timer mode a timer ticks at the movie's frame rate while anything can change (see
+// StagePlayer::needsTicks()); a held or ended movie whose clips are still runs none. In Manual
+// mode nothing runs by itself and stepFrame()/advanceTime() drive the clock deterministically.
 class MovieRunner : public QObject {
     Q_OBJECT
 
@@ -44,7 +44,7 @@ class MovieRunner : public QObject {
     static constexpr int kReadyInteractive = 3;  // playable, still loading
     static constexpr int kReadyComplete = 4;     // fully loaded
 
-    explicit MovieRunner(QObject* parent = nullptr);
+    explicit MovieRunner(QObject* parent = nullptr, std::size_t sizeCap = kMaxMovieBytes);
     ~MovieRunner() override;
 
     // Begins loading a movie, replacing the current one; the empty text unloads. Signals of a
@@ -56,13 +56,19 @@ class MovieRunner : public QObject {
     bool hasMovie() const { return state_ == LoadState::Ready; }
     QString errorString() const { return error_; }
     const MovieHeader* header() const;
-    const MovieData* data() const { return movie_.get(); }
+    const MovieData* data() const { return loader_.movie(); }
+    const MovieLoader& loader() const { return loader_; }
 
-    // Play on from the current frame, or hold it. A movie starts playing when it loads.
+    // Where scripts and sound plug into each movie's tick (nullptr: none); kept across movies.
+    void setScriptHooks(ScriptHooks* hooks);
+    void setSoundHooks(SoundHooks* hooks);
+
+    // Plays the root timeline on from the current frame, or holds it. A movie starts playing
+    // when it loads.
     void setPlaying(bool playing);
-    bool isPlaying() const { return hasMovie() && playing_; }
-    // Current frame counted from 0 (0 with no movie).
-    int currentFrame() const { return hasMovie() ? frame_ : 0; }
+    bool isPlaying() const;
+    // Current root frame counted from 0 (0 with no movie).
+    int currentFrame() const;
     // The header's frame count (at least 1); 0 with no movie.
     int totalFrames() const;
     // Frames whose tags have all arrived.
@@ -81,45 +87,41 @@ class MovieRunner : public QObject {
 
     void setClockMode(ClockMode mode);
     ClockMode clockMode() const { return clockMode_; }
-    // One clock tick: shows the next frame while playing. Stops on the last frame (no loop).
-    // Returns whether the frame changed.
+    // One clock step: one frame of the movie (StagePlayer::tick()). The root moves on while
+    // playing and stops on its last frame (no loop); the clips on it play on either way.
+    // Returns whether the root frame changed.
     bool stepFrame();
     // Manual mode: lets ms of virtual time pass at the movie's frame rate; returns the number
-    // of frames shown.
+    // of root frames shown.
     int advanceTime(double ms);
-    // Whether the timer runs (Timer mode, playing, not held on the last frame).
+    // Whether the timer runs (Timer mode, and something can change).
     bool isClockRunning() const { return clock_.isActive(); }
+    // Something outside the tick changed what can happen (a script set an interval): the
+    // clock starts again if it is needed now.
+    void wake();
 
-    // The display state of the frame shown, built on demand; nullptr with no movie.
-    StagePlayer* display();
-    // One clock tick while the root timeline holds (stopped, or on its last frame): its
-    // sprites play on. In Timer mode this happens by itself once the display state exists.
-    void advanceHeld();
+    // The display tree of the movie; nullptr with no movie.
+    StagePlayer* display() const { return display_.get(); }
 
   signals:
     // A loadable movie was put: kReadyInteractive once it can play while still loading,
     // kReadyComplete once it has arrived whole (one or both, in that order).
     void readyStateChanged(int state);
+    // The root timeline shows another frame (or was sent to one).
     void frameShown(int frame);
-    // The picture changed without a new frame: sprites played on while the root held.
+    // The picture changed (display tree or background colour); nothing else asks for a
+    // redraw of a movie that plays.
     void displayChanged();
     void loadProgress(int percent);
     void loadFailed(const QString& reason);
 
   private:
     void resetMovie();
-    void loadLocalFile(const QString& path);
-    void startDownload(const QUrl& url);
-    void onReplyData();
-    void onReplyFinished();
-    // An error page is no movie: the load fails with the status instead.
-    bool failedHttpStatus(QNetworkReply* reply);
-    void dropReply();
-    void feed(const char* bytes, qsizetype size);
-    void finishFeed();
-    void afterFeed(bool hadHeader);
+    void afterArrival();
     void failLoad(const QString& reason);
-    bool frameAvailable(int frame) const;
+    // Emits displayChanged when the picture differs from the last one reported.
+    void reportPicture();
+    double movieTime() const;
     void updateClock();
     void onClockTick();
     // Queues a signal for the current load; dropped if another movie is put meanwhile.
@@ -128,24 +130,26 @@ class MovieRunner : public QObject {
     QString text_;
     QString error_;
     LoadState state_ = LoadState::Empty;
-    std::unique_ptr<MovieData> movie_;
+    MovieLoader loader_;
+    const MovieData* movie_ = nullptr;      // the loader's, while it loads or has loaded
     std::unique_ptr<StagePlayer> display_;  // goes before the movie it reads
-    int frame_ = 0;
-    bool playing_ = false;
+    ScriptHooks* scripts_ = nullptr;
+    SoundHooks* sound_ = nullptr;
+    bool playing_ = false;  // what was asked before the display tree was there
     int lastPercent_ = -1;
     bool announcedComplete_ = false;
     quint64 generation_ = 0;
+    std::uint64_t reportedChanges_ = 0;
+    QRgb reportedBackground_ = 0;
 
     ClockMode clockMode_ = ClockMode::Timer;
     QTimer clock_;
-    QTimer heldClock_;            // ticks the sprites while the root holds
     QElapsedTimer clockStarted_;  // when the timer's current run began
     qint64 clockTicks_ = 0;       // ticks since then
     bool inClockTick_ = false;
+    QElapsedTimer movieStarted_;  // the movie's clock for timers, in Timer mode
     FrameClock manualClock_;
-
-    QNetworkAccessManager* network_ = nullptr;
-    QPointer<QNetworkReply> reply_;
+    double manualTimeMs_ = 0;
 };
 
 }  // namespace zd::engine

@@ -1,60 +1,310 @@
 #include "engine/player/StagePlayer.h"
 
+#include <algorithm>
+
+#include "engine/player/FrameClock.h"
+
 namespace zd::engine {
 
+namespace {
+
+// Frames one timeline moves on in a tick at most when a stream sound runs ahead.
+constexpr int kMaxCatchUpFrames = 4;
+// Action blocks one tick hands over at most: frames that go to each other for ever cannot
+// hold the player in one tick.
+constexpr std::size_t kMaxActionBlocksPerTick = 100000;
+// Rounds of actions and the events they cause, per phase.
+constexpr int kMaxSettleRounds = 64;
+
+template <typename F>
+void forEachClip(DisplayObject& object, F&& f) {
+    if (object.isClip()) {
+        f(object);
+    }
+    if (Timeline* t = object.timeline()) {
+        for (const auto& [depth, child] : t->objects()) {
+            forEachClip(*child, f);
+        }
+    }
+}
+
+}  // namespace
+
 StagePlayer::StagePlayer(const MovieData& movie, DisplayLimits limits)
-    : movie_(movie), context_(dictionary_, movie.data(), limits) {
+    : movie_(movie),
+      context_(dictionary_, movie.data(), limits,
+               movie.header() != nullptr ? movie.header()->version : 10) {
+    root_ = std::make_unique<DisplayObject>(context_, nullptr, 0, 0, nullptr,
+                                            DisplayObject::Origin::Root);
+    root_->timeline_ = std::make_unique<Timeline>(context_, *root_, &movie_.timeline().frames(), 0);
     refresh();
-    rebuild();
 }
 
 StagePlayer::~StagePlayer() {
     root_.reset();  // before the context its objects count in
 }
 
-void StagePlayer::refresh() {
+void StagePlayer::setRootFrameLimit(std::size_t frames) {
+    rootFrameLimit_ = frames;
+    rootTimeline().setFrameLimit(rootFrameLimit_, !movie_.complete());
+}
+
+bool StagePlayer::refresh() {
     context_.setData(movie_.data());
     if (movie_.header() != nullptr) {
         dictionary_.update(movie_.data(), movie_.header()->size, movie_.timeline().scannedOffset());
     }
-    if (root_ && root_->currentFrame() < 0) {
-        root_->start();
+    Timeline& t = rootTimeline();
+    t.setFrameLimit(rootFrameLimit_, !movie_.complete());
+    if (t.currentFrame() < 0) {
+        t.start();
+        return t.currentFrame() >= 0;
     }
+    return false;
 }
 
 std::size_t StagePlayer::framesAvailable() const {
-    return movie_.timeline().frames().size();
+    return root_->timeline()->showableFrames();
 }
 
-void StagePlayer::rebuild() {
-    root_.reset();
-    root_ = std::make_unique<Timeline>(context_, &movie_.timeline().frames(), 0);
-    root_->start();
+void StagePlayer::tick(double movieTimeMs) {
+    const bool started = refresh();
+    if (!context_.work().empty()) {
+        runWork(false);  // what was queued before this tick (the first frame, a seek)
+    }
+    context_.nextTick();
+    actionsThisTick_ = 0;
+    const double interval =
+        1000.0 / playableFrameRate(movie_.header() != nullptr ? movie_.header()->frameRate() : 0);
+    movieTimeMs_ = movieTimeMs >= 0 ? movieTimeMs : movieTimeMs_ + interval;
+    if (!started) {
+        advance(*root_, false);
+    }
+    runWork(true);
+}
+
+void StagePlayer::settle() {
+    runWork(false);
+}
+
+void StagePlayer::advance(DisplayObject& clip, bool force) {
+    Timeline* t = clip.timeline();
+    if (t == nullptr) {
+        return;
+    }
+    const bool root = clip.isRoot();
+    if (clip.bornTick() != context_.tickNumber() && (t->playing() || (force && root))) {
+        int steps = 1;
+        if (sound_ != nullptr && !seeking_ && t->frameCount() > 0) {
+            steps =
+                std::clamp(sound_->framesToAdvance(clip, t->currentFrame()), 0, kMaxCatchUpFrames);
+        }
+        for (int i = 0; i < steps; ++i) {
+            if (!t->step(root ? rootLoops_ : true)) {
+                break;
+            }
+        }
+        if (root && !rootLoops_ && !seeking_ && t->playing() && t->atEnd()) {
+            t->setPlaying(false);  // the root holds on its last frame
+        }
+    }
+    for (const auto& [depth, child] : t->objects()) {
+        advance(*child, false);
+    }
 }
 
 int StagePlayer::gotoFrame(int frame) {
     refresh();
+    Timeline& t = rootTimeline();
     if (frame < 0 || framesAvailable() == 0) {
         return this->frame();
     }
-    const int target = std::min<int>(frame, static_cast<int>(framesAvailable()) - 1);
-    if (target < root_->currentFrame()) {
-        rebuild();
+    const int target = std::min(frame, static_cast<int>(framesAvailable()) - 1);
+    if (target == t.currentFrame()) {
+        return target;
     }
-    while (root_->currentFrame() < target) {
-        root_->advance(false);
+    if (!context_.work().empty()) {
+        runWork(false);
     }
-    return root_->currentFrame();
+    seeking_ = true;
+    FrameWork& work = context_.work();
+    // The frames passed over run their display-list tags only.
+    if (target < t.currentFrame()) {
+        work.displayOnly = target != 0;
+        context_.nextTick();
+        t.restartFromScratch();
+    }
+    while (t.currentFrame() < target) {
+        work.displayOnly = t.currentFrame() + 1 < target;
+        context_.nextTick();
+        const int before = t.currentFrame();
+        advance(*root_, true);
+        if (t.currentFrame() == before) {
+            break;
+        }
+    }
+    work.displayOnly = false;
+    seeking_ = false;
+    work.framesShown.push_back({root_->id(), t.currentFrame(), true});
+    runWork(false);
+    return t.currentFrame();
 }
 
-void StagePlayer::tickHeld() {
-    refresh();
-    root_->advanceChildren();
+void StagePlayer::runWork(bool ticking) {
+    auto drain = [this] {
+        for (int round = 0; round < kMaxSettleRounds; ++round) {
+            runActions();
+            if (!deliverLifecycle()) {
+                break;
+            }
+        }
+    };
+    drain();
+    if (ticking) {
+        deliverEnterFrame();
+        drain();
+        if (scripts_ != nullptr) {
+            scripts_->runTimers(movieTimeMs_);
+        }
+        drain();
+    }
+    deliverSound();
+    context_.collectRemoved();
 }
 
-void StagePlayer::tick(bool loop) {
-    refresh();
-    root_->advance(loop);
+void StagePlayer::runActions() {
+    FrameWork& w = context_.work();
+    if (scripts_ == nullptr) {
+        w.initActions.clear();
+        w.frameActions.clear();
+        return;
+    }
+    while (!w.initActions.empty() || !w.frameActions.empty()) {
+        auto& queue = !w.initActions.empty() ? w.initActions : w.frameActions;
+        const QueuedAction action = queue.front();
+        queue.pop_front();
+        if (++actionsThisTick_ > kMaxActionBlocksPerTick) {
+            w.initActions.clear();
+            w.frameActions.clear();
+            break;
+        }
+        DisplayObject* target = context_.find(action.target);
+        if (action.kind == QueuedAction::Kind::Frame && target == nullptr) {
+            continue;  // its clip has gone
+        }
+        scripts_->runActions(action, target, context_.bytes(action.code));
+    }
+}
+
+bool StagePlayer::deliverLifecycle() {
+    FrameWork& w = context_.work();
+    if (scripts_ == nullptr) {
+        w.placed.clear();
+        context_.retiredHandled = context_.retired().size();
+        return false;
+    }
+    bool any = false;
+    while (!w.placed.empty()) {
+        const std::vector<InstanceId> placed = std::move(w.placed);
+        w.placed.clear();
+        for (const InstanceId id : placed) {
+            if (DisplayObject* o = context_.find(id)) {
+                scripts_->clipEvent(*o, kClipLoad);
+                any = true;
+            }
+        }
+    }
+    while (context_.retiredHandled < context_.retired().size()) {
+        DisplayObject* gone = context_.retired()[context_.retiredHandled++].get();
+        deliverUnload(*gone);
+        any = true;
+    }
+    return any;
+}
+
+void StagePlayer::deliverUnload(DisplayObject& object) {
+    // The clip first, then the clips inside it.
+    forEachClip(object, [this](DisplayObject& clip) { scripts_->clipEvent(clip, kClipUnload); });
+}
+
+void StagePlayer::deliverEnterFrame() {
+    if (scripts_ == nullptr) {
+        return;
+    }
+    // Every clip on the stage now; each is looked up again, as earlier handlers may remove it.
+    std::vector<InstanceId> clips;
+    forEachClip(*root_, [&clips](DisplayObject& clip) { clips.push_back(clip.id()); });
+    for (const InstanceId id : clips) {
+        if (DisplayObject* clip = context_.find(id)) {
+            scripts_->clipEvent(*clip, kClipEnterFrame);
+        }
+    }
+}
+
+void StagePlayer::deliverSound() {
+    FrameWork& w = context_.work();
+    if (sound_ != nullptr) {
+        // One report per timeline: the frame it ended on, a jump if any step was one.
+        std::vector<FrameWork::Shown> shown;
+        for (const FrameWork::Shown& s : w.framesShown) {
+            auto same = std::find_if(shown.begin(), shown.end(),
+                                     [&s](const FrameWork::Shown& x) { return x.clip == s.clip; });
+            if (same == shown.end()) {
+                shown.push_back(s);
+            } else {
+                same->frame = s.frame;
+                same->jumped = same->jumped || s.jumped;
+            }
+        }
+        for (const FrameWork::Shown& s : shown) {
+            DisplayObject* clip = context_.find(s.clip);
+            if (clip != nullptr && clip->timeline() != nullptr) {
+                sound_->timelineFrame(*clip, clip->timeline()->frames(), s.frame, s.jumped,
+                                      !clip->isRoot() || movie_.complete());
+            }
+        }
+        for (const FrameWork::Sound& s : w.sounds) {
+            if (DisplayObject* clip = context_.find(s.clip)) {
+                sound_->startSound(*clip, context_.bytes(s.body), s.version);
+            }
+        }
+        for (const InstanceId id : w.stopped) {
+            if (DisplayObject* clip = context_.find(id)) {
+                sound_->timelineStopped(*clip);
+            }
+        }
+        for (const auto& gone : context_.retired()) {
+            forEachClip(*gone, [this](DisplayObject& clip) { sound_->timelineStopped(clip); });
+        }
+    }
+    w.framesShown.clear();
+    w.sounds.clear();
+    w.stopped.clear();
+}
+
+bool StagePlayer::canMove(const DisplayObject& clip) const {
+    const Timeline* t = clip.timeline();
+    if (t == nullptr) {
+        return false;
+    }
+    // A playing root always needs the tick that stops it at its end.
+    if (t->playing() && (clip.isRoot() || t->frameCount() > 1)) {
+        return true;
+    }
+    for (const auto& [depth, child] : t->objects()) {
+        if (canMove(*child)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool StagePlayer::needsTicks() const {
+    if ((scripts_ != nullptr && scripts_->wantsTicks()) ||
+        (sound_ != nullptr && sound_->wantsTicks())) {
+        return true;
+    }
+    return canMove(*root_);
 }
 
 }  // namespace zd::engine

@@ -1,15 +1,28 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "engine/player/Dictionary.h"
 #include "engine/player/DisplayTree.h"
+#include "engine/player/FrameHooks.h"
 #include "engine/swf/MovieData.h"
 
 namespace zd::engine {
 
-// The display state of a movie's root timeline and everything on it, kept in step with the
-// frame shown. Seeking rebuilds exactly what a straight run from the first frame reaches.
+// A movie's display tree and everything that happens to it frame by frame. tick() is the
+// only place a frame happens, in this order:
+//   1. the frame tags of every playing timeline, parents before children (clips placed in
+//      this tick show their first frame and move on from the next);
+//   2. the queued actions: DoInitAction blocks before DoAction blocks, in the order their
+//      timelines ran (what they queue runs too, in the same order);
+//   3. clip events: load for clips placed, unload for clips removed, then enterFrame for
+//      every clip;
+//   4. timers;
+//   5. sound: the frames timelines showed, the sounds their frames start, timelines that
+//      stopped;
+//   then what was removed is let go, and changes() tells whether a redraw is due.
+// Scripts and sound take part only through the hooks (ScriptHooks, SoundHooks).
 class StagePlayer {
   public:
     explicit StagePlayer(const MovieData& movie, DisplayLimits limits = {});
@@ -17,32 +30,73 @@ class StagePlayer {
     StagePlayer(const StagePlayer&) = delete;
     StagePlayer& operator=(const StagePlayer&) = delete;
 
-    // Takes in the frames and characters that arrived since the last call.
-    void refresh();
-    // Shows root frame `frame` (counted from 0), as a straight run reaches it; frames that
-    // have not arrived are not run. Returns the frame shown.
-    int gotoFrame(int frame);
-    // One clock tick: sprites play on and the root shows its next frame; at its end the root
-    // holds, or loops back when loop is set.
-    void tick(bool loop);
-    // One clock tick with the root held: only the sprites on it play on.
-    void tickHeld();
-    // The root frame shown, -1 before the first one has arrived.
-    int frame() const { return root_ ? root_->currentFrame() : -1; }
-    std::size_t framesAvailable() const;
+    // Where scripts and sound plug in (nullptr: none). Work queued before is handed over
+    // on the next tick() or settle().
+    void setScriptHooks(ScriptHooks* hooks) { scripts_ = hooks; }
+    void setSoundHooks(SoundHooks* hooks) { sound_ = hooks; }
+    // At its last frame the root goes back to its first (else it holds and stops playing).
+    void setRootLoops(bool loops) { rootLoops_ = loops; }
 
-    const Timeline& root() const { return *root_; }
+    // The root shows at most this many frames (the header's count, for the movie control);
+    // without it, every frame the movie holds.
+    void setRootFrameLimit(std::size_t frames);
+    // Takes in the frames and characters that arrived since the last call. Returns whether
+    // the root's first frame ran now (its work is queued).
+    bool refresh();
+    // One frame of the movie. movieTimeMs: the movie's clock for timers (negative: one frame
+    // interval after the last tick).
+    void tick(double movieTimeMs = -1);
+    // Hands over what was queued outside a tick (the first frame, a seek, a script run from
+    // elsewhere): actions, clip events, sound; then lets removed objects go.
+    void settle();
+    // Shows root frame `frame` (counted from 0) as a straight run from the first frame
+    // reaches it: the root and the clips on it move on frame by frame, running only their
+    // display-list tags, and the actions of the frames arrived at run. Frames that have not
+    // arrived are not run. Returns the frame shown.
+    int gotoFrame(int frame);
+
+    // Whether anything can change without outside help: a playing root, a playing clip of
+    // more than one frame, or hooks that want ticks. When false nothing needs a clock.
+    bool needsTicks() const;
+    // Counts changes of the picture; unchanged means nothing needs drawing again.
+    std::uint64_t changes() const { return context_.changes(); }
+
+    // The root frame shown, -1 before the first one has arrived.
+    int frame() const { return root_->timeline()->currentFrame(); }
+    std::size_t framesAvailable() const;
+    double movieTime() const { return movieTimeMs_; }
+
+    DisplayObject& root() { return *root_; }
+    const DisplayObject& root() const { return *root_; }
+    Timeline& rootTimeline() { return *root_->timeline(); }
+    const Timeline& rootTimeline() const { return *root_->timeline(); }
     Dictionary& dictionary() { return dictionary_; }
     DisplayContext& context() { return context_; }
     std::span<const std::uint8_t> data() const { return movie_.data(); }
 
   private:
-    void rebuild();
+    // Moves a clip's timeline on, then the clips on it. force: move even while held (a seek).
+    void advance(DisplayObject& clip, bool force);
+    void runWork(bool ticking);
+    void runActions();
+    // Load and unload events for what came and went; whether any was handed over.
+    bool deliverLifecycle();
+    void deliverUnload(DisplayObject& object);
+    void deliverEnterFrame();
+    void deliverSound();
+    bool canMove(const DisplayObject& clip) const;
 
     const MovieData& movie_;
     Dictionary dictionary_;
     DisplayContext context_;
-    std::unique_ptr<Timeline> root_;
+    std::unique_ptr<DisplayObject> root_;
+    ScriptHooks* scripts_ = nullptr;
+    SoundHooks* sound_ = nullptr;
+    bool rootLoops_ = false;
+    std::size_t rootFrameLimit_ = SIZE_MAX;
+    bool seeking_ = false;
+    double movieTimeMs_ = 0;
+    std::size_t actionsThisTick_ = 0;
 };
 
 }  // namespace zd::engine

@@ -7,6 +7,8 @@
 #include <functional>
 #include <span>
 
+#include "engine/swf/FilterRecords.h"
+
 namespace zd::engine {
 
 struct BitmapTag;
@@ -19,13 +21,12 @@ struct RenderHooks {
     // jpegTables: the movie's JPEGTables body (DefineBits needs it), possibly empty.
     std::function<QImage(const BitmapTag& tag, std::span<const std::uint8_t> jpegTables)>
         decodeBitmap;
-    // How far the filters of a FILTERLIST (as stored) reach beyond what they filter, in device
-    // pixels at that scale (device pixels per stage pixel).
-    std::function<QMargins(std::span<const std::uint8_t> filterList, double scale)> filterMargins;
-    // Applies a FILTERLIST to a premultiplied layer in place (the layer already has the
-    // margins around its content).
-    std::function<void(QImage& layer, std::span<const std::uint8_t> filterList, double scale)>
-        applyFilters;
+    // How far filters reach beyond what they filter, in device pixels at that scale (device
+    // pixels per stage pixel).
+    std::function<QMargins(const FilterList& filters, double scale)> filterMargins;
+    // Applies filters to a premultiplied layer in place (the layer already has the margins
+    // around its content).
+    std::function<void(QImage& layer, const FilterList& filters, double scale)> applyFilters;
     // Composites a premultiplied layer onto the backdrop at `at` with a blend mode (the
     // PlaceObject3 value, 2 to 14).
     std::function<void(QImage& backdrop, QPoint at, const QImage& layer, std::uint8_t mode)> blend;

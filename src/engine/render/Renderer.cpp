@@ -1,18 +1,14 @@
 #include "engine/render/Renderer.h"
 
-#include <QFont>
-#include <QFontMetricsF>
-#include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPathStroker>
-#include <QRadialGradient>
 #include <algorithm>
 #include <cmath>
 
 #include "engine/player/StagePlayer.h"
 #include "engine/render/BlendModes.h"
+#include "engine/render/Bounds.h"
 #include "engine/render/StageRenderer.h"
-#include "engine/swf/HtmlText.h"
+#include "engine/render/TextLayout.h"
 
 namespace zd::engine {
 
@@ -20,174 +16,11 @@ namespace {
 
 // Objects drawn in one frame at most; a hostile tree is cut off there.
 constexpr std::size_t kMaxDrawsPerFrame = 200000;
-// Scales beyond this (device pixels per twip) are not drawn: nothing sane needs them.
-constexpr double kMaxScale = 1e5;
-// The morph steps and bitmaps kept between frames.
-constexpr std::size_t kMaxCachedMorphs = 512;
 // Offscreen layers (masks, blend modes, filters) open at once at most; each may be as large
 // as the picture.
 constexpr int kMaxNestedLayers = 8;
 // How far glyph outlines may stray from their curves, in device pixels.
 constexpr double kGlyphTolerance = 0.02;
-// Device coordinates beyond this are cut away before drawing.
-constexpr double kMaxDeviceCoordinate = 16000.0;
-// The gutter DefineEditText keeps between its bounds and its text: 2 pixels.
-constexpr double kTextGutter = 40.0;
-
-QTransform toQt(const Matrix& m) {
-    return QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty);
-}
-
-bool sane(const QTransform& t) {
-    const double v[] = {t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy()};
-    for (const double x : v) {
-        if (!std::isfinite(x)) {
-            return false;
-        }
-    }
-    return std::abs(t.m11()) + std::abs(t.m12()) + std::abs(t.m21()) + std::abs(t.m22()) <
-           kMaxScale;
-}
-
-// A path's curves as chords no further than tolerance device pixels from the curve. Glyph
-// outlines are defined in large font units and drawn tiny; flattening them on the device
-// keeps their curves true at that size.
-QPainterPath flattenForDevice(const QPainterPath& path, const QTransform& t, double tolerance) {
-    constexpr int kMaxChords = 64;
-    QPainterPath out;
-    out.setFillRule(path.fillRule());
-    QPointF last;
-    for (int i = 0; i < path.elementCount(); ++i) {
-        const QPainterPath::Element e = path.elementAt(i);
-        if (e.isMoveTo()) {
-            out.moveTo(e.x, e.y);
-            last = QPointF(e.x, e.y);
-        } else if (e.isLineTo()) {
-            out.lineTo(e.x, e.y);
-            last = QPointF(e.x, e.y);
-        } else if (e.type == QPainterPath::CurveToElement && i + 2 < path.elementCount()) {
-            // The outlines hold quadratic curves, stored as cubics: recover the control point.
-            const QPointF c1(e.x, e.y);
-            const QPointF end(path.elementAt(i + 2).x, path.elementAt(i + 2).y);
-            i += 2;
-            const QPointF control = (3 * c1 - last) / 2;
-            const QPointF bend = t.map(last) - 2 * t.map(control) + t.map(end);
-            const double deviation = std::hypot(bend.x(), bend.y()) / 4.0;
-            const int chords =
-                std::clamp(static_cast<int>(std::ceil(deviation / tolerance)), 1, kMaxChords);
-            for (int k = 1; k <= chords; ++k) {
-                const double f = static_cast<double>(k) / chords;
-                const double g = 1 - f;
-                out.lineTo(g * g * last + 2 * g * f * control + f * f * end);
-            }
-            last = end;
-        }
-    }
-    return out;
-}
-
-// Device pixels per unit of the transform, for stroke widths.
-double transformScale(const QTransform& t) {
-    const double sx = std::hypot(t.m11(), t.m12());
-    const double sy = std::hypot(t.m21(), t.m22());
-    return (sx + sy) / 2.0;
-}
-
-// Field text is white glyphs tinted by a colour transform made from the text colour, in
-// 8.8 fixed point, so channels come out a little darker than the colour itself.
-Rgba fieldTextColor(Rgba c) {
-    auto tint = [](std::uint8_t v) {
-        const int mult = v * 256 / 255;
-        return static_cast<std::uint8_t>((255 * mult) >> 8);
-    };
-    return Rgba{tint(c.r), tint(c.g), tint(c.b), c.a};
-}
-
-QColor qcolor(Rgba c) {
-    return QColor(c.r, c.g, c.b, c.a);
-}
-
-double toLinear(double v) {
-    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-}
-
-double fromLinear(double v) {
-    return v <= 0.0031308 ? v * 12.92 : 1.055 * std::pow(v, 1.0 / 2.4) - 0.055;
-}
-
-}  // namespace
-
-// ---------------------------------------------------------------------------------------------
-
-ColorLut::ColorLut() {
-    for (auto& channel : lut_) {
-        for (int v = 0; v < 256; ++v) {
-            channel[static_cast<std::size_t>(v)] = static_cast<std::uint8_t>(v);
-        }
-    }
-}
-
-std::uint8_t ColorLut::transformChannel(std::uint8_t value, std::int16_t mult, std::int16_t add) {
-    const int v = ((value * mult) >> 8) + add;
-    return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
-}
-
-ColorLut ColorLut::then(const ColorTransform& outer) const {
-    if (outer == ColorTransform{}) {
-        return *this;
-    }
-    ColorLut out;
-    out.identity_ = false;
-    for (std::size_t c = 0; c < 4; ++c) {
-        for (std::size_t v = 0; v < 256; ++v) {
-            out.lut_[c][v] = transformChannel(lut_[c][v], outer.mult[c], outer.add[c]);
-        }
-    }
-    return out;
-}
-
-ColorLut ColorLut::after(const ColorTransform& inner) const {
-    if (inner == ColorTransform{}) {
-        return *this;
-    }
-    ColorLut out;
-    out.identity_ = false;
-    for (std::size_t c = 0; c < 4; ++c) {
-        for (std::size_t v = 0; v < 256; ++v) {
-            out.lut_[c][v] = lut_[c][transformChannel(static_cast<std::uint8_t>(v), inner.mult[c],
-                                                      inner.add[c])];
-        }
-    }
-    return out;
-}
-
-Rgba ColorLut::apply(Rgba c) const {
-    return Rgba{lut_[0][c.r], lut_[1][c.g], lut_[2][c.b], lut_[3][c.a]};
-}
-
-QColor ColorLut::color(Rgba c) const {
-    return qcolor(apply(c));
-}
-
-void ColorLut::apply(QImage& image) const {
-    if (identity_) {
-        return;
-    }
-    image = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = line[x];
-            line[x] =
-                qRgba(lut_[0][qRed(p)], lut_[1][qGreen(p)], lut_[2][qBlue(p)], lut_[3][qAlpha(p)]);
-        }
-    }
-    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-}
-
-// ---------------------------------------------------------------------------------------------
-
-namespace {
 
 // Counts a layer open for as long as it lives.
 struct LayerScope {
@@ -200,38 +33,12 @@ struct LayerScope {
 
 }  // namespace
 
-struct Renderer::Surface {
-    QImage* image = nullptr;
-    QPainter* painter = nullptr;
-    QPoint origin;  // the device position of the image's top left
-    QRect visible;  // device pixels worth drawing
-
-    // Twips to this surface's image pixels.
-    QTransform deviceTransform(const QTransform& toDevice) const {
-        return toDevice * QTransform::fromTranslate(-origin.x(), -origin.y());
-    }
-    void setTransform(const QTransform& toDevice) const {
-        painter->setTransform(deviceTransform(toDevice));
-    }
-};
-
-struct Renderer::State {
-    QTransform xform;  // twips to device
-    ColorLut lut;
-    bool maskMode = false;  // drawing a mask: coverage only, in opaque white
-    bool inLayer = false;   // drawing into a parent's own layer (Alpha and Erase need one)
-    int nesting = 0;
-};
-
 Renderer::Renderer(RenderHooks hooks) : hooks_(std::move(hooks)) {}
 
 Renderer::~Renderer() = default;
 
 void Renderer::clearCaches() {
-    shapes_.clear();
-    morphs_.clear();
-    glyphs_.clear();
-    bitmaps_.clear();
+    cache_.clear();
 }
 
 void Renderer::renderStage(QImage& image, const QRectF& target, StagePlayer& player,
@@ -243,14 +50,16 @@ void Renderer::renderStage(QImage& image, const QRectF& target, StagePlayer& pla
     if (player.frame() < 0) {
         return;
     }
-    renderTimeline(image, player.root(), stageTransform(stage, target), player.context());
+    renderTimeline(image, player.rootTimeline(), stageTransform(stage, target), player.context());
 }
 
 void Renderer::renderTimeline(QImage& image, const Timeline& timeline, const QTransform& toDevice,
                               DisplayContext& context) {
     context_ = &context;
+    cache_.setContext(&context);
     drawn_ = 0;
     stageScale_ = transformScale(toDevice) * 20.0;
+    shapes_.setStageScale(stageScale_);
     QPainter painter(&image);
     Surface s;
     s.image = &image;
@@ -259,15 +68,13 @@ void Renderer::renderTimeline(QImage& image, const Timeline& timeline, const QTr
     State state;
     state.xform = toDevice;
     drawList(s, timeline.objects(), timeline.objects().begin(), timeline.objects().end(), state);
-    if (morphs_.size() > kMaxCachedMorphs) {
-        morphs_.clear();
-    }
+    cache_.trim();
 }
 
 void Renderer::drawList(Surface& s, const ObjectMap& objects, ObjectMap::const_iterator begin,
                         ObjectMap::const_iterator end, const State& state) {
     for (auto it = begin; it != end;) {
-        const DisplayObject& o = it->second;
+        const DisplayObject& o = *it->second;
         ++it;
         if (!o.isMask()) {
             drawObject(s, o, state);
@@ -275,7 +82,7 @@ void Renderer::drawList(Surface& s, const ObjectMap& objects, ObjectMap::const_i
         }
         // A mask covers the depths above it up to its clip depth.
         auto last = it;
-        while (last != end && last->first <= o.clipDepth) {
+        while (last != end && last->first <= *o.clipDepth()) {
             ++last;
         }
         drawMasked(s, o, it, last, objects, state);
@@ -284,24 +91,24 @@ void Renderer::drawList(Surface& s, const ObjectMap& objects, ObjectMap::const_i
 }
 
 void Renderer::drawObject(Surface& s, const DisplayObject& o, const State& parent) {
-    if (!o.visible || !o.character || ++drawn_ > kMaxDrawsPerFrame) {
+    if (!o.visible() || !o.character() || ++drawn_ > kMaxDrawsPerFrame) {
         return;
     }
     State state = parent;
-    state.xform = toQt(o.matrix) * parent.xform;
+    state.xform = toQt(o.matrix()) * parent.xform;
     if (!sane(state.xform)) {
         return;
     }
     if (!parent.maskMode) {
-        state.lut = parent.lut.after(o.colorTransform);
-        const BlendMode mode = blendModeFromByte(o.blendMode);
+        state.lut = parent.lut.after(o.colorTransform());
+        const BlendMode mode = blendModeFromByte(o.blendMode());
         if (needsParentLayer(mode) && !parent.inLayer) {
             // Alpha and Erase only change the alpha of a layer; on the opaque stage nothing
             // of them shows.
             return;
         }
         const bool blends = !drawsAsNormal(mode, parent.inLayer);
-        if (blends || !o.filterList.empty()) {
+        if (blends || o.filters()) {
             drawLayered(s, o, state);
             return;
         }
@@ -310,21 +117,21 @@ void Renderer::drawObject(Surface& s, const DisplayObject& o, const State& paren
 }
 
 void Renderer::drawCharacter(Surface& s, const DisplayObject& o, const State& state) {
-    const Character& c = *o.character;
+    const Character& c = *o.character();
     switch (c.kind) {
         case Character::Kind::Shape:
         case Character::Kind::Morph:
-            drawShapePaths(s, shapePaths(o.character, o.ratio), state);
+            shapes_.drawShapePaths(s, cache_.shapePaths(o.character(), o.ratio()), state);
             break;
         case Character::Kind::Sprite:
         case Character::Kind::Button:
-            if (o.children) {
+            if (o.timeline() != nullptr) {
                 State inner = state;
                 ++inner.nesting;
                 if (const auto* b = c.as<ButtonDefinition>(); b && b->colorTransform) {
                     inner.lut = inner.lut.after(*b->colorTransform);
                 }
-                const auto& list = o.children->objects();
+                const auto& list = o.timeline()->objects();
                 drawList(s, list, list.begin(), list.end(), inner);
             }
             break;
@@ -345,10 +152,10 @@ void Renderer::drawCharacter(Surface& s, const DisplayObject& o, const State& st
 void Renderer::drawMasked(Surface& s, const DisplayObject& mask, ObjectMap::const_iterator begin,
                           ObjectMap::const_iterator end, const ObjectMap& objects,
                           const State& state) {
-    if (begin == end || !mask.character) {
+    if (begin == end || !mask.character()) {
         return;
     }
-    const QRectF maskBounds = deviceBounds(mask, state.xform, *context_, state.nesting);
+    const QRectF maskBounds = objectBounds(mask, state.xform, cache_, state.nesting);
     const QRect area = maskBounds.toAlignedRect().intersected(s.visible);
     if (area.isEmpty()) {
         return;  // nothing of the masked objects can show
@@ -393,11 +200,11 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
     }
     const LayerScope scope(layers_);
     QMargins margins;
-    if (!o.filterList.empty() && hooks_.filterMargins && hooks_.applyFilters) {
-        margins = hooks_.filterMargins(o.filterList, stageScale_);
+    if (o.filters() && hooks_.filterMargins && hooks_.applyFilters) {
+        margins = hooks_.filterMargins(*o.filters(), stageScale_);
     }
     // state.xform already holds the object's own matrix.
-    const QRectF local = characterBounds(o, *context_, state.nesting);
+    const QRectF local = characterBounds(o, cache_, state.nesting);
     const QRectF bounds = local.isEmpty() ? QRectF() : state.xform.mapRect(local);
     // Filters move and spread pixels both ways: what lies beyond the visible area by their
     // reach may still show.
@@ -409,7 +216,7 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
     if (area.isEmpty()) {
         return;
     }
-    const BlendMode mode = blendModeFromByte(o.blendMode);
+    const BlendMode mode = blendModeFromByte(o.blendMode());
     QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
     layer.fill(Qt::transparent);
     {
@@ -418,9 +225,9 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
         Surface sub{&layer, &p, area.topLeft(), area};
         State inner = state;
         inner.inLayer = inner.inLayer || mode != BlendMode::Normal;
-        if (!o.filterList.empty()) {
+        if (o.filters()) {
             // A filtered object is drawn with the corner of its bounds on a whole pixel.
-            const QRectF declared = characterBounds(o, *context_, state.nesting, true);
+            const QRectF declared = characterBounds(o, cache_, state.nesting, true);
             if (!declared.isEmpty()) {
                 const QPointF at = state.xform.mapRect(declared).topLeft();
                 inner.xform *= QTransform::fromTranslate(std::round(at.x()) - at.x(),
@@ -429,13 +236,13 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
         }
         drawCharacter(sub, o, inner);
     }
-    if (!o.filterList.empty() && hooks_.applyFilters) {
-        hooks_.applyFilters(layer, o.filterList, stageScale_);
+    if (o.filters() && hooks_.applyFilters) {
+        hooks_.applyFilters(layer, *o.filters(), stageScale_);
     }
     const bool special = !drawsAsNormal(mode, state.inLayer) && mode != BlendMode::Layer;
     if (special && hooks_.blend) {
         s.painter->end();
-        hooks_.blend(*s.image, area.topLeft() - s.origin, layer, o.blendMode);
+        hooks_.blend(*s.image, area.topLeft() - s.origin, layer, o.blendMode());
         s.painter->begin(s.image);
         s.painter->setRenderHint(QPainter::Antialiasing, options_.antialias);
         return;
@@ -445,482 +252,10 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
 }
 
 // ---------------------------------------------------------------------------------------------
-// Shapes
-
-const ShapePaths& Renderer::shapePaths(const CharacterPtr& c, std::uint16_t ratio) {
-    if (const auto* morph = c->as<MorphShapeDefinition>()) {
-        const auto key = std::make_pair(c.get(), ratio);
-        auto it = morphs_.find(key);
-        if (it == morphs_.end()) {
-            it = morphs_.emplace(key, std::make_pair(c, buildShapePaths(morphAt(*morph, ratio))))
-                     .first;
-        }
-        return it->second.second;
-    }
-    auto it = shapes_.find(c.get());
-    if (it == shapes_.end()) {
-        const auto* shape = c->as<ShapeDefinition>();
-        it =
-            shapes_
-                .emplace(c.get(), std::make_pair(c, shape ? buildShapePaths(*shape) : ShapePaths{}))
-                .first;
-    }
-    return it->second.second;
-}
-
-void Renderer::drawShapePaths(Surface& s, const ShapePaths& paths, const State& state) {
-    if (!options_.antialias) {
-        // Chords cut once per shape; the rasterizer keeps only what falls on the image.
-        const QTransform device = s.deviceTransform(state.xform);
-        for (const ShapePaths::Group& g : paths.groups) {
-            for (const ShapePaths::Fill& f : g.fills) {
-                fillAliased(s, f.polygons(), f.path.fillRule() == Qt::WindingFill, device, f.style,
-                            state);
-            }
-            if (state.maskMode) {
-                continue;  // masks are made of the fills alone
-            }
-            for (const ShapePaths::Stroke& l : g.strokes) {
-                const bool visible = l.style.fill || state.lut.color(l.style.color).alpha() != 0;
-                if (visible) {
-                    strokeAliased(s, l.polygons(), strokePen(l.style, state), l.style, state);
-                }
-            }
-        }
-        return;
-    }
-    QPainter& p = *s.painter;
-    p.setRenderHint(QPainter::Antialiasing, true);
-    s.setTransform(state.xform);
-    // A shape blown up far past the device is cut to what can show first: the rasterizer
-    // cannot take coordinates that large.
-    const QRectF onDevice = state.xform.mapRect(paths.bounds);
-    const bool huge =
-        std::max({std::abs(onDevice.left()), std::abs(onDevice.right()), std::abs(onDevice.top()),
-                  std::abs(onDevice.bottom())}) > kMaxDeviceCoordinate;
-    QPainterPath window;
-    if (huge) {
-        if (std::abs(state.xform.determinant()) < 1e-12) {
-            return;
-        }
-        window.addPolygon(
-            state.xform.inverted().map(QPolygonF(QRectF(s.visible.adjusted(-4, -4, 4, 4)))));
-        window.closeSubpath();
-    }
-    const QTransform device = s.deviceTransform(state.xform);
-    for (const ShapePaths::Group& g : paths.groups) {
-        for (const ShapePaths::Fill& f : g.fills) {
-            if (!huge && (state.maskMode || f.style.type == FillStyle::Solid)) {
-                // Solid fills go through our own coverage rasterizer: the painter's took
-                // about twice as long on large outlines.
-                const QColor c =
-                    state.maskMode ? QColor(Qt::white) : state.lut.color(f.style.color);
-                if (c.alpha() != 0) {
-                    coverage_.reset(s.image->rect());
-                    coverage_.addPath(f.path, device);
-                    coverage_.fill(*s.image, f.path.fillRule() == Qt::WindingFill,
-                                   qPremultiply(c.rgba()));
-                }
-                continue;
-            }
-            fillPath(s, huge ? f.path.intersected(window) : f.path, f.style, state);
-        }
-        if (state.maskMode) {
-            continue;  // masks are made of the fills alone
-        }
-        for (const ShapePaths::Stroke& l : g.strokes) {
-            if (huge) {
-                QPainterPathStroker stroker;
-                stroker.setWidth(std::max<double>(l.style.width, 1.0));
-                FillStyle solid;
-                solid.color = l.style.color;
-                fillPath(s, stroker.createStroke(l.path).intersected(window),
-                         l.style.fill ? *l.style.fill : solid, state);
-                continue;
-            }
-            strokePath(s, l.path, l.style, state);
-        }
-    }
-}
-
-static QGradientStops gradientStops(const Gradient& g, const ColorLut& lut, bool radial) {
-    // The colour at each of the 256 ratios, each channel interpolated on its own (not
-    // premultiplied). A ratio takes the segment that ends at the first record at or past it,
-    // so records out of order still give what players show.
-    struct Channels {
-        double r, g, b, a;
-    };
-    std::vector<Channels> colours;
-    colours.reserve(g.records.size());
-    for (const GradientRecord& r : g.records) {
-        const Rgba c = lut.apply(r.color);
-        const double a = c.a / 255.0;
-        if (g.linearRgb) {
-            colours.push_back(
-                {toLinear(c.r / 255.0), toLinear(c.g / 255.0), toLinear(c.b / 255.0), a});
-        } else {
-            colours.push_back({c.r / 255.0, c.g / 255.0, c.b / 255.0, a});
-        }
-    }
-    QGradientStops stops;
-    stops.reserve(256);
-    for (int t = 0; t < 256; ++t) {
-        std::size_t i = 0;
-        while (i < g.records.size() && g.records[i].ratio < t) {
-            ++i;
-        }
-        Channels c;
-        if (i == 0) {
-            c = colours.front();
-        } else if (i == g.records.size()) {
-            c = colours.back();
-        } else {
-            const double from = g.records[i - 1].ratio;
-            const double to = g.records[i].ratio;
-            const double f = to > from ? std::clamp((t - from) / (to - from), 0.0, 1.0) : 1.0;
-            const Channels& x = colours[i - 1];
-            const Channels& y = colours[i];
-            c = {x.r + (y.r - x.r) * f, x.g + (y.g - x.g) * f, x.b + (y.b - x.b) * f,
-                 x.a + (y.a - x.a) * f};
-        }
-        double r = c.r;
-        double gr = c.g;
-        double b = c.b;
-        if (g.linearRgb) {
-            r = fromLinear(r);
-            gr = fromLinear(gr);
-            b = fromLinear(b);
-        }
-        const QColor colour = QColor::fromRgbF(static_cast<float>(std::clamp(r, 0.0, 1.0)),
-                                               static_cast<float>(std::clamp(gr, 0.0, 1.0)),
-                                               static_cast<float>(std::clamp(b, 0.0, 1.0)),
-                                               static_cast<float>(std::clamp(c.a, 0.0, 1.0)));
-        // The ramp has 256 entries. Linear gradients blend between the entries' centres;
-        // radial ones show the entry a point falls in, as the reference pictures have it.
-        if (radial) {
-            stops.append({t / 256.0, colour});
-            stops.append({(t + 1) / 256.0 - 1e-6, colour});
-        } else {
-            stops.append({(t + 0.5) / 256.0, colour});
-        }
-    }
-    return stops;
-}
-
-QBrush Renderer::gradientBrush(const FillStyle& style, const ColorLut& lut) const {
-    const Gradient& g = style.gradient;
-    if (g.records.empty()) {
-        return QBrush(Qt::transparent);
-    }
-    const QGradientStops stops = gradientStops(g, lut, style.type != FillStyle::LinearGradient);
-    const QTransform m = toQt(style.matrix);
-    if (std::abs(m.determinant()) < 1e-12 || !sane(m)) {
-        return QBrush(stops.back().second);
-    }
-    QGradient::Spread spread = QGradient::PadSpread;
-    if (g.spread == Gradient::Reflect) {
-        spread = QGradient::ReflectSpread;
-    } else if (g.spread == Gradient::Repeat) {
-        spread = QGradient::RepeatSpread;
-    }
-    QBrush brush;
-    if (style.type == FillStyle::LinearGradient) {
-        QLinearGradient lg(-16384.0, 0.0, 16384.0, 0.0);
-        lg.setStops(stops);
-        lg.setSpread(spread);
-        brush = QBrush(lg);
-    } else {
-        const double focal = style.type == FillStyle::FocalGradient ? g.focalPoint : 0.0;
-        QRadialGradient rg(QPointF(0, 0), 16384.0, QPointF(focal * 16384.0 * 0.999, 0));
-        rg.setStops(stops);
-        rg.setSpread(spread);
-        brush = QBrush(rg);
-    }
-    brush.setTransform(m);
-    return brush;
-}
-
-void Renderer::fillPath(Surface& s, const QPainterPath& path, const FillStyle& style,
-                        const State& state) {
-    QPainter& p = *s.painter;
-    if (state.maskMode) {
-        p.fillPath(path, Qt::white);
-        return;
-    }
-    if (style.type == FillStyle::Solid) {
-        const QColor c = state.lut.color(style.color);
-        if (c.alpha() != 0) {
-            p.fillPath(path, c);
-        }
-        return;
-    }
-    if (style.isGradient()) {
-        p.fillPath(path, gradientBrush(style, state.lut));
-        return;
-    }
-    if (style.isBitmap()) {
-        QImage image = transformedBitmap(style.bitmapId, state.lut);
-        if (image.isNull()) {
-            p.fillPath(path, QColor(0xc0, 0xc0, 0xc0));  // placeholder for a missing bitmap
-            return;
-        }
-        const QTransform m = toQt(style.matrix);
-        if (std::abs(m.determinant()) < 1e-12 || !sane(m)) {
-            return;
-        }
-        p.save();
-        p.setRenderHint(QPainter::SmoothPixmapTransform, style.bitmapSmoothed());
-        if (style.bitmapRepeats()) {
-            QBrush brush(image);
-            brush.setTransform(m);
-            p.fillPath(path, brush);
-        } else {
-            p.setClipPath(path, Qt::IntersectClip);
-            p.setTransform(m * p.transform());
-            p.drawImage(0, 0, image);
-        }
-        p.restore();
-    }
-}
-
-void Renderer::fillAliased(Surface& s, const Polygons& outline, bool nonZero,
-                           const QTransform& device, const FillStyle& style, const State& state,
-                           const std::optional<QRect>& clip) {
-    AliasedRasterizer r(clip ? clip->intersected(s.image->rect()) : s.image->rect());
-    r.addPolygons(outline, device);
-    const auto spans = r.spans(nonZero);
-    if (!spans.empty()) {
-        paintSpans(s, spans, style, device, state);
-    }
-}
-
-namespace {
-
-// Source over, premultiplied, rounding as QPainter does.
-inline QRgb over(QRgb src, QRgb dst) {
-    const unsigned k = 255 - qAlpha(src);
-    auto mul = [k](unsigned v) {
-        const unsigned t = v * k + 128;
-        return (t + (t >> 8)) >> 8;
-    };
-    return qRgba(qRed(src) + mul(qRed(dst)), qGreen(src) + mul(qGreen(dst)),
-                 qBlue(src) + mul(qBlue(dst)), qAlpha(src) + mul(qAlpha(dst)));
-}
-
-}  // namespace
-
-void Renderer::paintSpans(Surface& s, const std::vector<AliasedRasterizer::Span>& spans,
-                          const FillStyle& style, const QTransform& device, const State& state) {
-    QImage& image = *s.image;
-    auto solid = [&](QColor c) {
-        const QRgb px = qPremultiply(c.rgba());
-        if (qAlpha(px) == 0) {
-            return;
-        }
-        for (const auto& span : spans) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(span.y));
-            if (qAlpha(px) == 255) {
-                std::fill(line + span.x0, line + span.x1, px);
-            } else {
-                for (int x = span.x0; x < span.x1; ++x) {
-                    line[x] = over(px, line[x]);
-                }
-            }
-        }
-    };
-    if (state.maskMode) {
-        solid(Qt::white);
-        return;
-    }
-    if (style.type == FillStyle::Solid) {
-        solid(state.lut.color(style.color));
-        return;
-    }
-    QImage bitmapImage;
-    const QTransform m = toQt(style.matrix);
-    if (style.isBitmap()) {
-        bitmapImage = transformedBitmap(style.bitmapId, state.lut);
-        if (bitmapImage.isNull()) {
-            solid(QColor(0xc0, 0xc0, 0xc0));  // placeholder for a missing bitmap
-            return;
-        }
-        if (std::abs(m.determinant()) < 1e-12 || !sane(m)) {
-            return;
-        }
-    } else if (!style.isGradient()) {
-        return;
-    }
-    // Gradients and bitmaps are drawn over the spans' bounds first, then copied where the
-    // spans cover.
-    int top = spans.front().y;
-    int bottom = spans.back().y;
-    int left = spans.front().x0;
-    int right = spans.front().x1;
-    for (const auto& span : spans) {
-        left = std::min(left, span.x0);
-        right = std::max(right, span.x1);
-    }
-    const QRect box(QPoint(left, top), QPoint(right - 1, bottom));
-    QImage source(box.size(), QImage::Format_ARGB32_Premultiplied);
-    source.fill(Qt::transparent);
-    {
-        QPainter p(&source);
-        const QTransform toSource = device * QTransform::fromTranslate(-box.left(), -box.top());
-        if (style.isGradient()) {
-            QBrush brush = gradientBrush(style, state.lut);
-            brush.setTransform(brush.transform() * toSource);
-            p.fillRect(source.rect(), brush);
-        } else if (style.bitmapRepeats()) {
-            QBrush brush(bitmapImage);
-            brush.setTransform(m * toSource);
-            p.fillRect(source.rect(), brush);
-        } else {
-            p.setTransform(m * toSource);
-            p.drawImage(0, 0, bitmapImage);
-        }
-    }
-    for (const auto& span : spans) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(span.y));
-        const auto* from = reinterpret_cast<const QRgb*>(source.constScanLine(span.y - top));
-        for (int x = span.x0; x < span.x1; ++x) {
-            const QRgb px = from[x - left];
-            if (qAlpha(px) == 255) {
-                line[x] = px;
-            } else if (qAlpha(px) != 0) {
-                line[x] = over(px, line[x]);
-            }
-        }
-    }
-}
-
-QPen Renderer::strokePen(const LineStyle& style, const State& state) const {
-    QPen pen(Qt::black, style.width);
-    const double scale = transformScale(state.xform);
-    const bool fixedWidth = style.noHScale || style.noVScale;
-    const double deviceWidth = fixedWidth ? style.width / 20.0 * stageScale_ : style.width * scale;
-    if (style.width == 0 || deviceWidth < 1.0) {
-        pen.setWidthF(1.0);
-        pen.setCosmetic(true);  // hairlines and thin lines: one pixel wide
-    } else if (fixedWidth) {
-        pen.setWidthF(deviceWidth);
-        pen.setCosmetic(true);
-    }
-    switch (style.startCap) {
-        case LineStyle::NoCap:
-            pen.setCapStyle(Qt::FlatCap);
-            break;
-        case LineStyle::SquareCap:
-            pen.setCapStyle(Qt::SquareCap);
-            break;
-        default:
-            pen.setCapStyle(Qt::RoundCap);
-            break;
-    }
-    switch (style.join) {
-        case LineStyle::BevelJoin:
-            pen.setJoinStyle(Qt::BevelJoin);
-            break;
-        case LineStyle::MiterJoin:
-            pen.setJoinStyle(Qt::SvgMiterJoin);
-            pen.setMiterLimit(std::max(1.0, style.miterLimit));
-            break;
-        default:
-            pen.setJoinStyle(Qt::RoundJoin);
-            break;
-    }
-    return pen;
-}
-
-void Renderer::strokePath(Surface& s, const QPainterPath& path, const LineStyle& style,
-                          const State& state) {
-    QBrush brush;
-    if (state.maskMode) {
-        brush = QBrush(Qt::white);
-    } else if (style.fill && style.fill->isGradient()) {
-        brush = gradientBrush(*style.fill, state.lut);
-    } else {
-        const QColor c = state.lut.color(style.color);
-        if (c.alpha() == 0) {
-            return;
-        }
-        brush = QBrush(c);
-    }
-    QPen pen = strokePen(style, state);
-    pen.setBrush(brush);
-    s.painter->strokePath(path, pen);
-}
-
-void Renderer::strokeAliased(Surface& s, const Polygons& line, const QPen& pen,
-                             const LineStyle& style, const State& state) {
-    // The line's chords are outlined and the outline filled like any fill, so both follow
-    // the same pixel-centre rule. A scaled line is outlined in the shape's own units (its
-    // width follows the transform in each direction); hairlines and lines of fixed width are
-    // outlined on the device.
-    const QTransform device = s.deviceTransform(state.xform);
-    const bool onDevice = pen.isCosmetic();
-    QPainterPath centre;
-    std::uint32_t start = 0;
-    for (const Polygons::Run& run : line.runs) {
-        auto at = [&](std::uint32_t i) {
-            return onDevice ? device.map(line.points[i]) : line.points[i];
-        };
-        centre.moveTo(at(start));
-        for (std::uint32_t i = start + 1; i < run.end; ++i) {
-            centre.lineTo(at(i));
-        }
-        start = run.end;
-    }
-    QPainterPathStroker stroker(pen);
-    stroker.setWidth(onDevice ? pen.widthF() : style.width);
-    AliasedRasterizer r(s.image->rect());
-    const QPainterPath outline = stroker.createStroke(centre);
-    r.addPath(onDevice ? outline : device.map(outline));
-    const auto spans = r.spans(true);
-    if (spans.empty()) {
-        return;
-    }
-    FillStyle paint;
-    paint.color = style.color;
-    if (style.fill) {
-        paint = *style.fill;
-    }
-    paintSpans(s, spans, paint, device, state);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Bitmaps
-
-const QImage& Renderer::bitmap(std::uint16_t id) {
-    auto it = bitmaps_.find(id);
-    if (it != bitmaps_.end()) {
-        return it->second;
-    }
-    QImage image;
-    if (context_ != nullptr && hooks_.decodeBitmap) {
-        const CharacterPtr c = context_->character(id);
-        if (c) {
-            if (const auto* tag = c->as<BitmapTag>()) {
-                image =
-                    hooks_.decodeBitmap(*tag, context_->dictionary().jpegTables(context_->data()));
-                if (!image.isNull() && image.format() != QImage::Format_ARGB32_Premultiplied) {
-                    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-                }
-            }
-        }
-    }
-    return bitmaps_.emplace(id, std::move(image)).first->second;
-}
-
-QImage Renderer::transformedBitmap(std::uint16_t id, const ColorLut& lut) {
-    QImage image = bitmap(id);
-    if (!image.isNull() && !lut.identity()) {
-        lut.apply(image);
-    }
-    return image;
-}
+// Characters at the leaves
 
 void Renderer::drawBitmapCharacter(Surface& s, const Character& c, const State& state) {
-    QImage image = transformedBitmap(c.id, state.lut);
+    QImage image = cache_.transformedBitmap(c.id, state.lut);
     if (image.isNull()) {
         return;
     }
@@ -932,50 +267,6 @@ void Renderer::drawBitmapCharacter(Surface& s, const Character& c, const State& 
     }
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
     p.drawImage(0, 0, image);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Text
-
-const std::vector<QPainterPath>& Renderer::glyphPaths(const CharacterPtr& font) {
-    auto it = glyphs_.find(font.get());
-    if (it != glyphs_.end()) {
-        return it->second.paths;
-    }
-    Glyphs glyphs;
-    glyphs.font = font;
-    if (const auto* f = font->as<FontDefinition>()) {
-        glyphs.paths.reserve(f->glyphs.size());
-        for (const ShapeDefinition& glyph : f->glyphs) {
-            ShapeDefinition g = glyph;
-            g.windingRule = true;
-            const ShapePaths built = buildShapePaths(g);
-            QPainterPath path;
-            path.setFillRule(Qt::WindingFill);
-            for (const auto& group : built.groups) {
-                for (const auto& fill : group.fills) {
-                    path.addPath(fill.path);
-                }
-            }
-            glyphs.paths.push_back(std::move(path));
-        }
-    }
-    glyphs.polygons.resize(glyphs.paths.size());
-    return glyphs_.emplace(font.get(), std::move(glyphs)).first->second.paths;
-}
-
-const Polygons& Renderer::glyphPolygons(const CharacterPtr& font, std::size_t index) {
-    static const Polygons none;
-    glyphPaths(font);
-    Glyphs& glyphs = glyphs_.find(font.get())->second;
-    if (index >= glyphs.paths.size()) {
-        return none;
-    }
-    std::optional<Polygons>& flat = glyphs.polygons[index];
-    if (!flat) {
-        flat = flattenPath(glyphs.paths[index]);
-    }
-    return *flat;
 }
 
 void Renderer::drawText(Surface& s, const TextDefinition& text, const State& state) {
@@ -994,7 +285,7 @@ void Renderer::drawText(Surface& s, const TextDefinition& text, const State& sta
             font = context_->character(*r.fontId);
             glyphs = nullptr;
             if (font && font->as<FontDefinition>()) {
-                glyphs = &glyphPaths(font);
+                glyphs = &cache_.glyphPaths(font);
                 unitsPerEm = font->as<FontDefinition>()->unitsPerEm();
             }
         }
@@ -1018,8 +309,8 @@ void Renderer::drawText(Surface& s, const TextDefinition& text, const State& sta
                 if (!options_.antialias) {
                     FillStyle paint;
                     paint.color = color;
-                    fillAliased(s, glyphPolygons(font, g.index), true, s.deviceTransform(glyph),
-                                paint, state);
+                    shapes_.fillAliased(s, cache_.glyphPolygons(font, g.index), true,
+                                        s.deviceTransform(glyph), paint, state);
                 } else {
                     s.setTransform(glyph);
                     p.fillPath(flattenForDevice((*glyphs)[g.index], glyph, kGlyphTolerance), c);
@@ -1028,39 +319,6 @@ void Renderer::drawText(Surface& s, const TextDefinition& text, const State& sta
             x += g.advance;
         }
     }
-}
-
-CharacterPtr Renderer::findFont(const std::string& face, bool bold, bool italic,
-                                std::optional<std::uint16_t> preferred) {
-    auto usable = [](const CharacterPtr& c) {
-        const auto* f = c ? c->as<FontDefinition>() : nullptr;
-        return f != nullptr && !f->glyphs.empty() ? f : nullptr;
-    };
-    auto matches = [&](const CharacterPtr& c, bool exact) {
-        const FontDefinition* f = usable(c);
-        if (f == nullptr || (!face.empty() && f->name != face)) {
-            return false;
-        }
-        return !exact || (f->bold == bold && f->italic == italic);
-    };
-    CharacterPtr own = preferred ? context_->character(*preferred) : nullptr;
-    if (matches(own, true)) {
-        return own;
-    }
-    CharacterPtr sameName;
-    for (const std::uint16_t id : context_->dictionary().fontIds()) {
-        CharacterPtr c = context_->character(id);
-        if (matches(c, true)) {
-            return c;
-        }
-        if (!sameName && matches(c, false)) {
-            sameName = c;
-        }
-    }
-    if (sameName) {
-        return sameName;
-    }
-    return usable(own) != nullptr ? own : nullptr;
 }
 
 void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State& state) {
@@ -1094,140 +352,7 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
     if (e.initialText.empty()) {
         return;
     }
-    CharacterPtr ownFont = e.fontId ? context_->character(*e.fontId) : nullptr;
-    const FontDefinition* ownDef = ownFont ? ownFont->as<FontDefinition>() : nullptr;
-    TextStyle base;
-    base.face = ownDef != nullptr ? ownDef->name : e.fontClass;
-    base.size = e.fontHeight;
-    base.color = e.color;
-    // HTML text says itself what is bold or italic.
-    base.bold = !e.html && ownDef != nullptr && ownDef->bold;
-    base.italic = !e.html && ownDef != nullptr && ownDef->italic;
-    const std::vector<TextParagraph> paragraphs =
-        e.html ? parseHtmlText(e.initialText, base, e.align)
-               : plainTextParagraphs(e.initialText, base, e.align);
-
-    // One laid-out character: embedded glyph or device font, and its metrics.
-    struct Item {
-        QChar ch;
-        double advance = 0;
-        const TextStyle* style = nullptr;
-        CharacterPtr font;  // null: a device font
-        int glyph = -1;
-        const DeviceFont::Glyph* deviceGlyph = nullptr;
-        bool painted = false;  // through the painter's own text (no system fonts to outline)
-        double ascent = 0;
-        double descent = 0;
-    };
-    struct Line {
-        std::vector<Item> items;
-        std::uint8_t align = 0;
-        bool lastOfParagraph = true;
-    };
-    const double left = box.left() + kTextGutter + e.leftMargin;
-    const double right = box.right() - kTextGutter - e.rightMargin;
-    const double width = std::max(0.0, right - left);
-
-    auto deviceFont = [](const TextStyle& style) {
-        QString family = QString::fromStdString(style.face);
-        if (family.isEmpty() || family == u"_sans") {
-            family = QStringLiteral("Sans Serif");
-        } else if (family == u"_serif") {
-            family = QStringLiteral("Serif");
-        } else if (family == u"_typewriter") {
-            family = QStringLiteral("Monospace");
-        }
-        QFont f(family);
-        f.setPixelSize(std::max(1, static_cast<int>(std::lround(style.size))));
-        f.setBold(style.bold);
-        f.setItalic(style.italic);
-        return f;
-    };
-
-    std::vector<Line> lines;
-    for (const TextParagraph& para : paragraphs) {
-        std::vector<Item> items;
-        for (const TextRun& run : para.runs) {
-            const CharacterPtr font =
-                e.useOutlines ? findFont(run.style.face, run.style.bold, run.style.italic, e.fontId)
-                              : nullptr;
-            const FontDefinition* def = font ? font->as<FontDefinition>() : nullptr;
-            if (e.useOutlines && def == nullptr) {
-                continue;  // embedded glyphs asked for and none to be had: nothing shows
-            }
-            DeviceFont* device =
-                def == nullptr ? deviceFonts_.font(run.style.face, run.style.bold, run.style.italic)
-                               : nullptr;
-            const QFont qfont = deviceFont(run.style);
-            const QFontMetricsF metrics(qfont);
-            const QString text =
-                QString::fromUtf8(run.text.data(), static_cast<qsizetype>(run.text.size()));
-            for (const QChar ch : text) {
-                Item item;
-                item.ch = e.password ? QChar(u'*') : ch;
-                item.style = &run.style;
-                if (def != nullptr) {
-                    const double scale = run.style.size / def->unitsPerEm();
-                    item.font = font;
-                    item.glyph = def->glyphFor(item.ch.unicode());
-                    const auto g = static_cast<std::size_t>(item.glyph);
-                    if (item.glyph >= 0 && g < def->advances.size()) {
-                        item.advance = std::floor(def->advances[g] * scale);
-                    } else if (item.glyph >= 0 && g < glyphPaths(font).size()) {
-                        item.advance = glyphPaths(font)[g].boundingRect().right() * scale;
-                    }
-                    // Lines stand on whole twips.
-                    item.ascent =
-                        def->hasLayout ? std::floor(def->ascent * scale) : run.style.size * 0.9;
-                    item.descent = def->hasLayout ? def->descent * scale : run.style.size * 0.2;
-                } else if (device != nullptr) {
-                    // Laid out as embedded glyphs are, but advancing by whole pixels.
-                    const double scale = run.style.size / DeviceFont::kUnitsPerEm;
-                    item.deviceGlyph = device->glyph(item.ch.unicode());
-                    if (item.deviceGlyph != nullptr) {
-                        item.advance = std::round(item.deviceGlyph->advance * scale / 20) * 20;
-                    }
-                    item.ascent = std::floor(device->ascent() * scale);
-                    item.descent = device->descent() * scale;
-                } else {
-                    item.painted = true;
-                    item.advance = metrics.horizontalAdvance(item.ch);
-                    item.ascent = metrics.ascent();
-                    item.descent = metrics.descent();
-                }
-                items.push_back(item);
-            }
-        }
-        // Breaks at spaces to fit the width when the field wraps.
-        std::size_t start = 0;
-        while (true) {
-            std::size_t end = items.size();
-            if (e.wordWrap && e.multiline) {
-                double w = 0;
-                std::size_t lastSpace = items.size();
-                for (std::size_t i = start; i < items.size(); ++i) {
-                    if (items[i].ch == u' ') {
-                        lastSpace = i;
-                    }
-                    w += items[i].advance;
-                    if (w > width && i > start) {
-                        end = lastSpace < items.size() && lastSpace > start ? lastSpace + 1 : i;
-                        break;
-                    }
-                }
-            }
-            Line l;
-            l.align = para.align;
-            l.items.assign(items.begin() + static_cast<long>(start),
-                           items.begin() + static_cast<long>(end));
-            l.lastOfParagraph = end >= items.size();
-            lines.push_back(std::move(l));
-            if (end >= items.size()) {
-                break;
-            }
-            start = end;
-        }
-    }
+    const TextLayout layout = layoutEditText(e, cache_);
 
     p.save();
     p.setClipRect(box, Qt::IntersectClip);
@@ -1240,45 +365,17 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
     const std::optional<QRect> aliasedClip(
         QRect(QPoint(pixelEdge(deviceBox.left()), pixelEdge(deviceBox.top())),
               QPoint(pixelEdge(deviceBox.right()) - 1, pixelEdge(deviceBox.bottom()) - 1)));
-    double baseline = box.top() + kTextGutter;
-    for (const Line& line : lines) {
-        // The tallest character sets the line; an empty line takes the field's own size.
-        double ascent = 0;
-        double descent = 0;
-        double lineWidth = 0;
-        int spaces = 0;
-        for (const Item& item : line.items) {
-            ascent = std::max(ascent, item.ascent);
-            descent = std::max(descent, item.descent);
-            lineWidth += item.advance;
-            spaces += item.ch == u' ' ? 1 : 0;
-        }
-        if (line.items.empty()) {
-            ascent = e.fontHeight * 0.9;
-            descent = e.fontHeight * 0.2;
-        }
-        // Trailing spaces do not count when aligning.
-        for (std::size_t i = line.items.size(); i-- > 0 && line.items[i].ch == u' ';) {
-            lineWidth -= line.items[i].advance;
-            --spaces;
-        }
-        baseline += ascent;
-        double x = left;
-        double extraPerSpace = 0;
-        if (line.align == 1) {
-            x = right - lineWidth;
-        } else if (line.align == 2) {
-            x = left + (width - lineWidth) / 2;
-        } else if (line.align == 3 && !line.lastOfParagraph && spaces > 0) {
-            extraPerSpace = (width - lineWidth) / spaces;
-        }
-        for (const Item& item : line.items) {
+    for (std::size_t n = 0; n < layout.visibleLines; ++n) {
+        const LaidOutLine& line = layout.lines[n];
+        const double baseline = line.baseline;
+        for (const LaidOutChar& item : line.chars) {
+            const double x = item.x;
             const QColor color =
                 state.maskMode ? maskColor : state.lut.color(fieldTextColor(item.style->color));
             if (item.font && item.glyph >= 0 && color.alpha() != 0) {
                 const double scale =
                     item.style->size / item.font->as<FontDefinition>()->unitsPerEm();
-                const auto& paths = glyphPaths(item.font);
+                const auto& paths = cache_.glyphPaths(item.font);
                 const auto index = static_cast<std::size_t>(item.glyph);
                 if (index < paths.size()) {
                     const QTransform glyph =
@@ -1286,8 +383,8 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
                     if (!options_.antialias) {
                         FillStyle paint;
                         paint.color = fieldTextColor(item.style->color);
-                        fillAliased(s, glyphPolygons(item.font, index), true,
-                                    s.deviceTransform(glyph), paint, state, aliasedClip);
+                        shapes_.fillAliased(s, cache_.glyphPolygons(item.font, index), true,
+                                            s.deviceTransform(glyph), paint, state, aliasedClip);
                     } else {
                         s.setTransform(glyph);
                         p.fillPath(flattenForDevice(paths[index], glyph, kGlyphTolerance), color);
@@ -1299,8 +396,8 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
                 if (!options_.antialias) {
                     FillStyle paint;
                     paint.color = fieldTextColor(item.style->color);
-                    fillAliased(s, item.deviceGlyph->polygons, true, s.deviceTransform(glyph),
-                                paint, state, aliasedClip);
+                    shapes_.fillAliased(s, item.deviceGlyph->polygons, true,
+                                        s.deviceTransform(glyph), paint, state, aliasedClip);
                 } else {
                     s.setTransform(glyph);
                     p.fillPath(flattenForDevice(item.deviceGlyph->outline, glyph, kGlyphTolerance),
@@ -1308,91 +405,22 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
                 }
             } else if (item.painted && color.alpha() != 0) {
                 s.setTransform(state.xform);
-                p.setFont(deviceFont(*item.style));
+                p.setFont(deviceTextFont(*item.style));
                 p.setPen(color);
                 p.drawText(QPointF(x, baseline), QString(item.ch));
             }
-            x += item.advance + (item.ch == u' ' ? extraPerSpace : 0);
-        }
-        baseline += descent + e.leading;
-        if (baseline - descent > box.bottom()) {
-            break;  // the rest is below the field
         }
     }
     p.restore();
 }
 
-// ---------------------------------------------------------------------------------------------
-// Bounds
-
-QRectF Renderer::characterBounds(const DisplayObject& o, DisplayContext& context, int nesting,
-                                 bool declared) {
-    if (!o.character || nesting > 64) {
-        return {};
-    }
-    const Character& c = *o.character;
-    auto rectOf = [](const Rect& r) {
-        return QRectF(QPointF(r.xMin, r.yMin), QPointF(r.xMax, r.yMax)).normalized();
-    };
-    switch (c.kind) {
-        case Character::Kind::Shape: {
-            const auto* shape = c.as<ShapeDefinition>();
-            if (declared) {
-                return rectOf(shape->bounds);
-            }
-            const ShapePaths& paths = shapePaths(o.character, 0);
-            QRectF r = rectOf(shape->bounds).united(paths.bounds);
-            // Thin strokes still cover a pixel however far the shape is scaled down.
-            return r.adjusted(-40, -40, 40, 40);
-        }
-        case Character::Kind::Morph: {
-            const auto* m = c.as<MorphShapeDefinition>();
-            const QRectF r = rectOf(m->startBounds).united(rectOf(m->endBounds));
-            return declared ? r : r.adjusted(-40, -40, 40, 40);
-        }
-        case Character::Kind::Text:
-            return rectOf(c.as<TextDefinition>()->bounds)
-                .united(toQt(c.as<TextDefinition>()->matrix)
-                            .mapRect(rectOf(c.as<TextDefinition>()->bounds)));
-        case Character::Kind::EditText: {
-            const QRectF r = rectOf(c.as<EditTextDefinition>()->bounds);
-            // The border takes the pixels its right and bottom edges fall in, beyond the bounds.
-            return declared ? r : r.adjusted(-40, -40, 40, 40);
-        }
-        case Character::Kind::Bitmap: {
-            const QImage& image = bitmap(c.id);
-            return QRectF(0, 0, image.width() * 20.0, image.height() * 20.0);
-        }
-        case Character::Kind::Sprite:
-        case Character::Kind::Button: {
-            QRectF r;
-            if (o.children) {
-                for (const auto& [depth, child] : o.children->objects()) {
-                    const QRectF b = characterBounds(child, context, nesting + 1, declared);
-                    if (!b.isEmpty()) {
-                        r = r.united(toQt(child.matrix).mapRect(b));
-                    }
-                }
-            }
-            return r;
-        }
-        case Character::Kind::Font:
-            break;
-    }
-    return {};
-}
-
 QRectF Renderer::deviceBounds(const DisplayObject& o, const QTransform& toDevice,
                               DisplayContext& context, int nesting) {
-    DisplayContext* saved = context_;
-    context_ = &context;
-    const QRectF local = characterBounds(o, context, nesting);
-    context_ = saved;
-    if (local.isEmpty()) {
-        return {};
-    }
-    const QTransform t = toQt(o.matrix) * toDevice;
-    return sane(t) ? t.mapRect(local) : QRectF();
+    DisplayContext* saved = cache_.context();
+    cache_.setContext(&context);
+    const QRectF bounds = objectBounds(o, toDevice, cache_, nesting);
+    cache_.setContext(saved);
+    return bounds;
 }
 
 }  // namespace zd::engine

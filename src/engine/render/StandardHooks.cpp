@@ -4,18 +4,8 @@
 #include "engine/render/BlendModes.h"
 #include "engine/render/Filters.h"
 #include "engine/swf/BitmapDecoder.h"
-#include "engine/swf/ByteReader.h"
 
 namespace zd::engine {
-
-namespace {
-
-FilterList parseFilters(std::span<const std::uint8_t> bytes) {
-    ByteReader in(bytes);
-    return readFilterList(in);
-}
-
-}  // namespace
 
 RenderHooks standardRenderHooks() {
     RenderHooks hooks;
@@ -23,11 +13,10 @@ RenderHooks standardRenderHooks() {
         const auto decoded = decodeBitmapTag(tag.code, tag.body, tables);
         return decoded ? decoded->image : QImage();
     };
-    hooks.filterMargins = [](std::span<const std::uint8_t> list, double scale) {
-        return filterMargins(parseFilters(list), scale, scale);
+    hooks.filterMargins = [](const FilterList& filters, double scale) {
+        return filterMargins(filters, scale, scale);
     };
-    hooks.applyFilters = [](QImage& layer, std::span<const std::uint8_t> list, double scale) {
-        const FilterList filters = parseFilters(list);
+    hooks.applyFilters = [](QImage& layer, const FilterList& filters, double scale) {
         if (!filters.empty()) {
             layer = applyFilters(layer, filters, scale, scale);
         }

@@ -299,7 +299,9 @@ ButtonDefinition parseButton(ByteReader& in, int version) {
         if (version >= 2) {
             r.colorTransform = readColorTransform(in, true);
             if (flags & 0x10) {
-                r.filterList = readFilterListBytes(in);
+                if (auto list = readPlacedFilters(in)) {
+                    r.filters = std::make_shared<const FilterList>(std::move(*list));
+                }
             }
             if (flags & 0x20) {
                 r.blendMode = in.u8();

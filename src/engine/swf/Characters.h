@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/swf/FilterRecords.h"
 #include "engine/swf/Records.h"
 #include "engine/swf/Shapes.h"
 
@@ -92,7 +93,7 @@ struct ButtonRecord {
     std::uint16_t depth = 0;
     Matrix matrix;
     ColorTransform colorTransform;
-    std::vector<std::uint8_t> filterList;  // FILTERLIST as stored
+    SharedFilters filters;  // null for none
     std::uint8_t blendMode = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "app/FlashControl.h"
+#include "engine/player/MovieRunner.h"
 #include "swfwriter/SwfWriter.h"
 
 using namespace zd;
@@ -24,6 +25,25 @@ class FlashControlTest : public QObject {
         }
         const QString path =
             dir_.filePath(QStringLiteral("m%1-%2-%3.swf").arg(frames).arg(rate).arg(ownBackground));
+        w.save(path.toStdString(), {});
+        return path;
+    }
+
+    // Frames of a square moving right at 50 fps, then a hold.
+    QString movingMovie(int frames) {
+        swfwriter::MovieWriter w(8, {0, 4000, 0, 3000}, 50.0);
+        w.setBackgroundColor({10, 128, 240, 255});
+        swfwriter::ShapeBuilder box;
+        box.fill0(box.addFillStyle(swfwriter::FillStyle::solid({200, 40, 40, 255})));
+        box.rectangle(0, 0, 400, 400);
+        const auto id = w.defineShape(box);
+        for (int i = 0; i < frames; ++i) {
+            w.placeObject2(i == 0 ? swfwriter::PlaceObject::place(1, id)
+                                  : swfwriter::PlaceObject::modify(
+                                        1, swfwriter::Matrix::translation(200 * i, 0)));
+            w.showFrame();
+        }
+        const QString path = dir_.filePath(QStringLiteral("moving-%1.swf").arg(frames));
         w.save(path.toStdString(), {});
         return path;
     }
@@ -96,6 +116,45 @@ class FlashControlTest : public QObject {
         QCOMPARE(ready.count(), 0);  // nor the first movie's, which was replaced
         QVERIFY(!control.totalFrames().has_value());
         QVERIFY(!control.percentLoaded().has_value());
+    }
+
+    // A movie that has ended or is paused, with nothing left that moves, is not drawn again
+    // and runs no clock, however long it stays on screen.
+    void aHeldStillMovieIsNotDrawnAgain() {
+        FlashControl control;
+        control.resize(200, 150);
+        control.show();
+        control.setMovie(movingMovie(4));
+        QTRY_COMPARE(control.frameNum(), std::optional<qint32>(3));
+        QTRY_VERIFY(!control.playing());
+        QTRY_VERIFY(!control.runner()->isClockRunning());
+        control.repaint();
+        const int drawn = control.picturesDrawn();
+        QVERIFY(drawn >= 2);
+        QTest::qWait(300);
+        control.repaint();  // shown again: the same picture
+        control.resize(200, 151);
+        control.repaint();  // a new size is a new picture
+        QCOMPARE(control.picturesDrawn(), drawn + 1);
+        QTest::qWait(200);
+        control.repaint();
+        QCOMPARE(control.picturesDrawn(), drawn + 1);
+
+        // Paused half-way: the same.
+        control.setMovie(movingMovie(200));
+        QTRY_VERIFY(control.frameNum().value_or(0) >= 2);
+        control.setPlaying(false);
+        QVERIFY(!control.runner()->isClockRunning());
+        control.repaint();
+        const int paused = control.picturesDrawn();
+        QTest::qWait(300);
+        control.repaint();
+        QCOMPARE(control.picturesDrawn(), paused);
+        // Seeking draws the frame sought once.
+        QVERIFY(control.setFrameNum(100));
+        control.repaint();
+        control.repaint();
+        QCOMPARE(control.picturesDrawn(), paused + 1);
     }
 
     void minusOneShowsTheMoviesOwnBackground() {

@@ -152,7 +152,7 @@ TEST(Corpus, RealMoviesRenderEveryFrame) {
         bool painted = false;  // something of the movie showed on some frame
         for (int frame = 0; frame < h.frameCount + 3; ++frame) {
             if (frame > 0) {
-                player.tick(false);
+                player.tick();
             }
             image.fill(Qt::transparent);
             renderer.renderStage(image, QRectF(QPointF(0, 0), QSizeF(size)), player, h.frameSize,

@@ -48,7 +48,7 @@ w::Bytes animatedMovie() {
 }
 
 const DisplayObject& at(const Timeline& t, std::uint16_t depth) {
-    return t.objects().at(depth);
+    return *t.objects().at(depthOfTag(depth));
 }
 
 }  // namespace
@@ -70,7 +70,7 @@ TEST(DisplayModel, SeekingGivesThePictureOfAStraightRun) {
     }
     // Past the end: the last frame.
     EXPECT_EQ(seeking.player().gotoFrame(500), 9);
-    EXPECT_FALSE(seeking.player().root().objects().count(3));
+    EXPECT_FALSE(seeking.player().rootTimeline().objects().count(depthOfTag(3)));
 }
 
 TEST(DisplayModel, SpritesPlayOnTheirOwnWhileTheRootHolds) {
@@ -82,19 +82,19 @@ TEST(DisplayModel, SpritesPlayOnTheirOwnWhileTheRootHolds) {
     Stage stage(movie.finish());
     StagePlayer& p = stage.player();
     ASSERT_EQ(p.frame(), 0);
-    const Timeline* child = at(p.root(), 1).children.get();
+    const Timeline* child = at(p.rootTimeline(), 1).timeline();
     ASSERT_NE(child, nullptr);
     EXPECT_EQ(child->currentFrame(), 0);
     const int expected[] = {1, 2, 0, 1, 2, 0};
     for (const int e : expected) {
-        p.tick(false);
-        EXPECT_EQ(at(p.root(), 1).children->currentFrame(), e);
+        p.tick();
+        EXPECT_EQ(at(p.rootTimeline(), 1).timeline()->currentFrame(), e);
     }
-    EXPECT_EQ(p.frame(), 1);                           // held on its last frame
-    EXPECT_EQ(at(p.root(), 1).children.get(), child);  // the same sprite all along
+    EXPECT_EQ(p.frame(), 1);                               // held on its last frame
+    EXPECT_EQ(at(p.rootTimeline(), 1).timeline(), child);  // the same sprite all along
     // The picture follows the sprite's own frame.
     EXPECT_EQ(rgb(stage.render(), 5, 5), rgb(0, 0, 200));
-    p.tick(false);
+    p.tick();
     EXPECT_EQ(rgb(stage.render(), 5, 5), rgb(60, 0, 200));
 }
 
@@ -116,20 +116,20 @@ TEST(DisplayModel, LoopingKeepsWhatTheFirstFramePlacedAndRebuildsTheRest) {
     movie.showFrame();
     Stage stage(movie.finish());
     StagePlayer& p = stage.player();
-    const Timeline& sprite = *at(p.root(), 1).children;
-    const Timeline* kept = at(sprite, 1).children.get();
-    p.tick(false);
-    p.tick(false);
+    const Timeline& sprite = *at(p.rootTimeline(), 1).timeline();
+    const Timeline* kept = at(sprite, 1).timeline();
+    p.tick();
+    p.tick();
     EXPECT_EQ(sprite.currentFrame(), 2);
-    EXPECT_EQ(at(sprite, 1).matrix.tx, 500);
-    EXPECT_EQ(sprite.objects().count(2), 0u);
-    p.tick(false);  // loops
+    EXPECT_EQ(at(sprite, 1).matrix().tx, 500);
+    EXPECT_EQ(sprite.objects().count(depthOfTag(2)), 0u);
+    p.tick();  // loops
     EXPECT_EQ(sprite.currentFrame(), 0);
-    EXPECT_EQ(sprite.objects().count(3), 0u);
-    ASSERT_EQ(sprite.objects().count(2), 1u);
-    EXPECT_EQ(at(sprite, 1).children.get(), kept);         // still the same instance...
-    EXPECT_EQ(at(sprite, 1).children->currentFrame(), 3);  // ...playing on
-    EXPECT_EQ(at(sprite, 1).matrix.tx, 0);                 // with the first frame's matrix
+    EXPECT_EQ(sprite.objects().count(depthOfTag(3)), 0u);
+    ASSERT_EQ(sprite.objects().count(depthOfTag(2)), 1u);
+    EXPECT_EQ(at(sprite, 1).timeline(), kept);               // still the same instance...
+    EXPECT_EQ(at(sprite, 1).timeline()->currentFrame(), 3);  // ...playing on
+    EXPECT_EQ(at(sprite, 1).matrix().tx, 0);                 // with the first frame's matrix
 }
 
 TEST(DisplayModel, PlaceReplaceAndRemove) {
@@ -152,9 +152,9 @@ TEST(DisplayModel, PlaceReplaceAndRemove) {
     EXPECT_EQ(rgb(stage.render(), 15, 15), rgb(127, 0, 0));
     stage.player().gotoFrame(1);
     EXPECT_EQ(rgb(stage.render(), 15, 15), rgb(0, 0, 127));
-    EXPECT_EQ(at(stage.player().root(), 1).characterId, blue);
+    EXPECT_EQ(at(stage.player().rootTimeline(), 1).characterId(), blue);
     stage.player().gotoFrame(2);
-    EXPECT_TRUE(stage.player().root().objects().empty());
+    EXPECT_TRUE(stage.player().rootTimeline().objects().empty());
     EXPECT_EQ(rgb(stage.render(), 15, 15), rgb(255, 255, 255));
 }
 
@@ -201,7 +201,7 @@ TEST(DisplayModel, ButtonsShowTheirUpState) {
     const QImage f = stage.render();
     EXPECT_EQ(rgb(f, 10, 10), rgb(255, 0, 0));
     EXPECT_EQ(rgb(f, 60, 10), rgb(255, 255, 255));
-    const auto* def = at(stage.player().root(), 1).character->as<ButtonDefinition>();
+    const auto* def = at(stage.player().rootTimeline(), 1).character()->as<ButtonDefinition>();
     ASSERT_NE(def, nullptr);
     EXPECT_EQ(def->records.size(), 3u);  // every state kept for later
 }
@@ -250,16 +250,17 @@ TEST(HostileMovies, SelfPlacingSpritesStopAtTheNestingLimit) {
     movie.showFrame();
     Stage stage(movie.finish());
     int depth = 0;
-    const Timeline* t = &stage.player().root();
-    while (t != nullptr && t->objects().count(1)) {
-        const auto it = t->objects().find(t == &stage.player().root() ? 1 : 2);
-        t = it == t->objects().end() ? nullptr : it->second.children.get();
+    const Timeline* t = &stage.player().rootTimeline();
+    while (t != nullptr && t->objects().count(depthOfTag(1))) {
+        const auto it = t->objects().find(depthOfTag(t == &stage.player().rootTimeline() ? 1 : 2));
+        t = it == t->objects().end() ? nullptr : it->second->timeline();
         ++depth;
     }
     EXPECT_LE(depth, DisplayLimits{}.maxNesting + 1);
     EXPECT_GE(depth, 10);
     EXPECT_EQ(rgb(stage.render(), 5, 5), rgb(0, 0, 0));
-    stage.player().tick(true);
+    stage.player().setRootLoops(true);
+    stage.player().tick();
 }
 
 TEST(HostileMovies, ExponentialTreesStopAtTheObjectLimit) {
@@ -283,8 +284,9 @@ TEST(HostileMovies, ExponentialTreesStopAtTheObjectLimit) {
     StagePlayer player(*data, limits);
     EXPECT_LE(player.context().objects(), limits.maxObjects);
     EXPECT_GT(player.context().objects(), limits.maxObjects / 2);
-    player.tick(true);
-    player.tick(true);
+    player.setRootLoops(true);
+    player.tick();
+    player.tick();
     EXPECT_LE(player.context().objects(), limits.maxObjects);
     Renderer renderer;
     QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);

@@ -671,3 +671,40 @@ TEST(Filters, WorkPastTheBudgetIsLeftOut) {
     EXPECT_EQ(px(out, 0, 0), kRed);
     EXPECT_EQ(px(out, 1200, 1200), kRed);
 }
+
+// Where an object is placed its filters are read once; a list whose end cannot be found
+// gives none, and leaves the reader failed so that nothing after it is misread.
+TEST(FilterList, PlacedFiltersAreReadThroughOrNotAtAll) {
+    BitWriter w;
+    w.u8(1);
+    w.u8(1);  // blur 3 x 4, two passes
+    fixed16(w, 3);
+    fixed16(w, 4);
+    w.u8(2 << 3);
+    w.u8(0x05);  // a blend mode byte after the list
+    ByteReader in(w.data());
+    const auto list = readPlacedFilters(in);
+    ASSERT_TRUE(list.has_value());
+    ASSERT_EQ(list->size(), 1u);
+    EXPECT_EQ(std::get<BlurFilter>(list->front()), (BlurFilter{3, 4, 2}));
+    EXPECT_EQ(in.u8(), 0x05);
+
+    BitWriter empty;
+    empty.u8(0);
+    ByteReader none(empty.data());
+    const auto noFilters = readPlacedFilters(none);
+    ASSERT_TRUE(noFilters.has_value()) << "an empty list is still a list";
+    EXPECT_TRUE(noFilters->empty());
+
+    BitWriter bad;
+    bad.u8(2);
+    bad.u8(1);
+    fixed16(bad, 3);
+    fixed16(bad, 4);
+    bad.u8(1 << 3);
+    bad.u8(42);  // unknown: its length cannot be known
+    bad.u8(0x05);
+    ByteReader damaged(bad.data());
+    EXPECT_FALSE(readPlacedFilters(damaged).has_value());
+    EXPECT_FALSE(damaged.ok());
+}

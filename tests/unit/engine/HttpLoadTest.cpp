@@ -1,11 +1,19 @@
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 #include <QTimer>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "TestSupport.h"
+#include "engine/player/MovieLoader.h"
 #include "engine/player/MovieRunner.h"
 
 using namespace zd::engine;
@@ -20,7 +28,7 @@ class TrickleServer {
     struct Response {
         QByteArray status = "200 OK";
         QByteArray body;
-        int chunks = 10;
+        int chunks = 10;  // 0: the whole response in one write
         int pauseMs = 25;
         // Close the connection once this many bytes of the body are out (-1: send it all).
         qsizetype cutAt = -1;
@@ -50,6 +58,14 @@ class TrickleServer {
     }
 
     void respond(QTcpSocket* socket) {
+        if (response_.chunks == 0) {
+            // Head and body in one go, the connection closed at once.
+            socket->write("HTTP/1.1 " + response_.status +
+                          "\r\nContent-Length: " + QByteArray::number(response_.body.size()) +
+                          "\r\nConnection: close\r\n\r\n" + response_.body);
+            socket->disconnectFromHost();
+            return;
+        }
         socket->write("HTTP/1.1 " + response_.status + "\r\n");
         socket->write("Content-Type: application/x-shockwave-flash\r\n");
         socket->write("Content-Length: " + QByteArray::number(response_.body.size()) + "\r\n");
@@ -247,4 +263,175 @@ TEST(HttpLoad, ReplacingADownload) {
     EXPECT_TRUE(seen.ready.empty());
     EXPECT_TRUE(seen.progress.empty());
     EXPECT_EQ(runner.loadState(), MovieRunner::LoadState::Empty);
+}
+
+namespace {
+
+// A web server on its own thread that answers with a movie header claiming 4 GB and then an
+// endless body, sent as fast as the connection takes it (blocking sends: the server itself
+// holds no more than one block).
+class EndlessServer {
+  public:
+    EndlessServer() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        socklen_t len = sizeof addr;
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+        ::listen(fd_, 4);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~EndlessServer() {
+        stop_ = true;
+        ::shutdown(fd_, SHUT_RDWR);
+        ::close(fd_);
+        thread_.join();
+    }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/endless.swf").arg(port_); }
+    std::uint64_t sent() const { return sent_; }
+
+  private:
+    void serve() {
+        const int client = ::accept(fd_, nullptr, nullptr);
+        if (client < 0) {
+            return;
+        }
+        char request[4096];
+        (void)::recv(client, request, sizeof request, 0);
+        std::string head =
+            "HTTP/1.1 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n"
+            "Connection: close\r\n\r\n";
+        // FWS, version 10, file length 0xffffffff, an empty stage, 24 fps, one frame.
+        const unsigned char header[] = {'F',  'W', 'S', 10, 0xff, 0xff, 0xff,
+                                        0xff, 0,   0,   24, 1,    0,    0};
+        head.append(reinterpret_cast<const char*>(header), sizeof header);
+        // Then unknown tags of 64 KiB each, for ever.
+        std::string block;
+        for (int i = 0; i < 16; ++i) {
+            const std::uint16_t code = (200 << 6) | 0x3f;
+            const std::uint32_t length = 65536;
+            block.push_back(static_cast<char>(code & 0xff));
+            block.push_back(static_cast<char>(code >> 8));
+            for (int b = 0; b < 4; ++b) {
+                block.push_back(static_cast<char>((length >> (8 * b)) & 0xff));
+            }
+            block.append(length, '\x01');
+        }
+        bool ok = ::send(client, head.data(), head.size(), MSG_NOSIGNAL) > 0;
+        while (ok && !stop_) {
+            const ssize_t n = ::send(client, block.data(), block.size(), MSG_NOSIGNAL);
+            ok = n > 0;
+            if (ok) {
+                sent_ += static_cast<std::uint64_t>(n);
+            }
+        }
+        ::close(client);
+    }
+
+    int fd_ = -1;
+    quint16 port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<std::uint64_t> sent_{0};
+    std::thread thread_;
+};
+
+long residentKiB() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').front().toLong();
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+// A source that never ends: the load stops at the size cap with what arrived, and while the
+// player is too busy to read, the transfer waits instead of piling up in memory.
+TEST(HttpLoad, EndlessBodyStopsAtTheCapWithBoundedMemory) {
+    zd::test::ensureApp();
+    constexpr std::size_t kCap = std::size_t{8} << 20;
+    EndlessServer server;
+    MovieLoader loader(kCap);
+    int failures = 0;
+    QObject::connect(&loader, &MovieLoader::failed, [&] { ++failures; });
+    const long before = residentKiB();
+    loader.load(server.url());
+    // Busy elsewhere for a while: the connection keeps offering data meanwhile.
+    ASSERT_TRUE(zd::test::waitUntil([&] { return loader.bytesReceived() > 0; }, 10000));
+    QThread::msleep(400);
+    const long whileBusy = residentKiB() - before;
+    ASSERT_TRUE(
+        zd::test::waitUntil([&] { return loader.state() != MovieLoader::State::Loading; }, 20000));
+    EXPECT_EQ(loader.state(), MovieLoader::State::Done);
+    EXPECT_EQ(failures, 0);
+    ASSERT_NE(loader.movie(), nullptr);
+    EXPECT_TRUE(loader.movie()->complete());
+    EXPECT_EQ(loader.movie()->data().size(), kCap);
+    EXPECT_EQ(loader.bytesReceived(), static_cast<qint64>(kCap));
+    // The read buffer and the cap, not the speed of the connection, bound what is held.
+    EXPECT_LT(whileBusy, 96 * 1024) << "KiB more resident while the loader was not reading";
+    EXPECT_GT(server.sent(), 0u);
+}
+
+// An error page that arrives whole in one go: one failure, and no complaint from Qt about
+// the reply being ended twice.
+TEST(HttpLoad, ErrorStatusIsReportedOnceAndQuietly) {
+    zd::test::ensureApp();
+    static QStringList messages;
+    messages.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& text) { messages << text; });
+    for (const QByteArray& status : {QByteArray("404 Not Found"), QByteArray("403 Forbidden")}) {
+        SCOPED_TRACE(status.toStdString());
+        TrickleServer server({.status = status, .body = "not here", .chunks = 0});
+        MovieRunner runner;
+        Observed seen;
+        record(runner, seen);
+        runner.setMovie(server.url());
+        ASSERT_TRUE(zd::test::waitUntil(
+            [&] { return runner.loadState() == MovieRunner::LoadState::Failed; }, 10000));
+        zd::test::processEvents(200);
+        EXPECT_EQ(seen.failures.size(), 1);
+        EXPECT_TRUE(seen.failures.value(0).startsWith("HTTP " + status.left(3)));
+        EXPECT_TRUE(seen.ready.empty());
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+}
+
+// A local file larger than the cap loads as far as the cap, as a truncated movie.
+TEST(MovieLoader, LocalFilesStopAtTheCap) {
+    zd::test::ensureApp();
+    MovieSpec spec;
+    spec.frames = 20;
+    spec.paddingPerFrame = 4000;
+    const zd::test::Bytes bytes = zd::test::movieBytes(spec);
+    const QString path = zd::test::writeTempFile(bytes, "over-the-cap.swf");
+    MovieLoader loader(bytes.size() / 2);
+    int arrivals = 0;
+    QObject::connect(&loader, &MovieLoader::arrived, [&] { ++arrivals; });
+    loader.load(path);
+    EXPECT_EQ(loader.state(), MovieLoader::State::Done);
+    ASSERT_NE(loader.movie(), nullptr);
+    EXPECT_EQ(loader.bytesReceived(), static_cast<qint64>(bytes.size() / 2));
+    EXPECT_TRUE(loader.movie()->complete());
+    EXPECT_GT(loader.movie()->framesLoaded(), 0u);
+    EXPECT_LT(loader.movie()->framesLoaded(), 20u);
+    EXPECT_GE(arrivals, 1);
+
+    // Loading again starts afresh; cancelling drops the movie without a signal.
+    MovieLoader whole;
+    whole.load(path);
+    EXPECT_EQ(whole.movie()->framesLoaded(), 20u);
+    whole.cancel();
+    EXPECT_EQ(whole.state(), MovieLoader::State::Idle);
+    EXPECT_EQ(whole.movie(), nullptr);
 }

@@ -65,7 +65,7 @@ swfwriter::MovieWriter makeMovie(const MovieSpec& spec) {
     const std::uint16_t boxId = movie.defineShape(box, 1);
 
     Timeline inner;
-    for (int f = 0; f < 4; ++f) {
+    for (int f = 0; f < spec.spriteFrames; ++f) {
         inner.placeObject2(f == 0 ? PlaceObject::place(1, boxId) : PlaceObject::modify(1));
         inner.showFrame();
     }

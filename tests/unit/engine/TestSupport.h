@@ -39,6 +39,7 @@ struct MovieSpec {
     // Bytes of an unknown tag written in every frame, to make a movie of some size.
     std::size_t paddingPerFrame = 0;
     bool noisyPadding = false;  // padding that does not compress
+    int spriteFrames = 4;       // of the sprite on the stage (1: a still one)
 };
 
 // A small movie: a background colour, a shape, a sprite, `frames` root frames with motion.

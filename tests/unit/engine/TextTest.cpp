@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "RenderSupport.h"
+#include "engine/player/StagePlayer.h"
+#include "engine/render/CharacterCache.h"
+#include "engine/render/TextLayout.h"
 #include "engine/swf/HtmlText.h"
 
 using namespace zd::engine;
@@ -244,4 +247,75 @@ TEST(EditText, TheFirstBaselineLiesOnAWholeTwip) {
     EXPECT_EQ(rgb(f, 10, 1), rgb(0, 0, 0));
     EXPECT_EQ(rgb(f, 10, 20), rgb(0, 0, 0));
     EXPECT_EQ(rgb(f, 10, 21), rgb(255, 255, 255));
+}
+
+namespace {
+
+// The first edit text of a movie laid out without drawing anything.
+struct FieldLayout {
+    explicit FieldLayout(const w::Bytes& file)
+        : movie(MovieData::fromBytes(file)), player(*movie), cache(hooks) {
+        cache.setContext(&player.context());
+        const DisplayObject* o = player.rootTimeline().at(depthOfTag(1));
+        field = o->character()->as<EditTextDefinition>();
+    }
+    std::unique_ptr<MovieData> movie;
+    StagePlayer player;
+    RenderHooks hooks;
+    CharacterCache cache;
+    const EditTextDefinition* field = nullptr;
+};
+
+w::Bytes wrappedField(std::uint8_t align, int bottom) {
+    auto movie = smallMovie(4000, 2000);
+    w::EditTextSpec e;
+    e.bounds = {0, 580, 0, bottom};  // 500 twips between the gutters
+    e.fontId = movie.defineFont(squareFont("Squares", 2));
+    e.fontHeight = 200;  // A 100 twips, B and the space 200
+    e.useOutlines = true;
+    e.multiline = true;
+    e.wordWrap = true;
+    e.layout = true;
+    e.align = align;
+    e.text = "AB AB AB";
+    movie.placeObject2(w::PlaceObject::place(1, movie.defineEditText(e)));
+    movie.showFrame();
+    return movie.finish();
+}
+
+}  // namespace
+
+// Text fields are laid out apart from drawing: lines, positions and extents a script can ask
+// for, the same ones the renderer paints.
+TEST(TextLayout, LinesPositionsAndExtentsOfAWrappedField) {
+    FieldLayout f(wrappedField(0, 600));
+    ASSERT_NE(f.field, nullptr);
+    const TextLayout layout = layoutEditText(*f.field, f.cache);
+    ASSERT_EQ(layout.lines.size(), 3u);
+    EXPECT_EQ(layout.visibleLines, 3u);
+    EXPECT_EQ(layout.lines[0].chars.size(), 3u);  // "AB " breaks after its space
+    EXPECT_EQ(layout.lines[2].chars.size(), 2u);
+    EXPECT_DOUBLE_EQ(layout.lines[0].width, 300);  // the trailing space left out
+    EXPECT_DOUBLE_EQ(layout.lines[0].chars[1].x, 140);
+    // Ascent 200 and descent 50 twips: baselines 250 apart, the first below the gutter.
+    EXPECT_DOUBLE_EQ(layout.lines[0].baseline, 240);
+    EXPECT_DOUBLE_EQ(layout.lines[1].baseline, 490);
+    EXPECT_DOUBLE_EQ(layout.lines[2].baseline, 740);
+    EXPECT_DOUBLE_EQ(layout.textWidth(), 300);
+    EXPECT_DOUBLE_EQ(layout.textHeight(), 750);
+
+    // A shorter field shows the lines up to the first that reaches below it.
+    FieldLayout low(wrappedField(0, 400));
+    EXPECT_EQ(layoutEditText(*low.field, low.cache).visibleLines, 2u);
+    // Right and centre alignment move each line within the gutters.
+    FieldLayout right(wrappedField(1, 600));
+    EXPECT_DOUBLE_EQ(layoutEditText(*right.field, right.cache).lines[0].chars[0].x, 240);
+    FieldLayout centre(wrappedField(2, 600));
+    EXPECT_DOUBLE_EQ(layoutEditText(*centre.field, centre.cache).lines[0].chars[0].x, 140);
+
+    // Text a script puts in the field is laid out the same way.
+    const TextLayout other = layoutEditText(*f.field, "<b>B</b>A", true, f.cache);
+    ASSERT_EQ(other.lines.size(), 1u);
+    EXPECT_DOUBLE_EQ(other.textWidth(), 300);
+    EXPECT_TRUE(layoutEditText(*f.field, "", false, f.cache).lines.empty());
 }

@@ -1,0 +1,546 @@
+// Array.
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "engine/avm1/Library.h"
+#include "engine/avm1/Strings.h"
+#include "engine/avm1/Vm.h"
+
+namespace zd::avm1::lib {
+
+std::uint32_t lengthOf(Vm& vm, Object* o) {
+    if (o->kind() == ObjectKind::Array) {
+        return static_cast<ArrayObject*>(o)->length;
+    }
+    const double n = vm.toNumber(vm.get(Value(o), vm.atoms().length));
+    return n > 0 && n < 4294967295.0 ? static_cast<std::uint32_t>(n) : 0;
+}
+
+Value elementAt(Vm& vm, Object* o, std::uint32_t i) {
+    // Array methods read the elements an object holds itself: no prototypes, no getters.
+    if (o->kind() == ObjectKind::Array) {
+        auto* a = static_cast<ArrayObject*>(o);
+        if (i < a->dense.size()) {
+            return a->dense[i].isHole() ? Value() : a->dense[i];
+        }
+    }
+    const Property* p = o->properties().find(vm.key(std::to_string(i)));
+    return p != nullptr && !p->isAccessor() ? p->value : Value();
+}
+
+void setElement(Vm& vm, Object* o, std::uint32_t i, const Value& v) {
+    if (o->kind() == ObjectKind::Array && o->watches().empty()) {
+        auto* a = static_cast<ArrayObject*>(o);
+        if (i < a->dense.size()) {
+            a->dense[i] = v;
+            return;
+        }
+    }
+    vm.set(Value(o), vm.intern(std::to_string(i)), v);
+}
+
+namespace {
+
+enum SortFlag : int {
+    kCaseInsensitive = 1,
+    kDescending = 2,
+    kUniqueSort = 4,
+    kReturnIndexedArray = 8,
+    kNumeric = 16,
+};
+
+// The elements of an array-like, holes as holes.
+std::vector<Value> elementsOf(Vm& vm, Object* o) {
+    std::vector<Value> out;
+    const std::uint32_t n = std::min<std::uint32_t>(lengthOf(vm, o), 1u << 24);
+    out.reserve(n);
+    if (o->kind() == ObjectKind::Array) {
+        auto* a = static_cast<ArrayObject*>(o);
+        if (a->dense.size() == a->length) {
+            return a->dense;
+        }
+    }
+    for (std::uint32_t i = 0; i < n; ++i) {
+        vm.step();
+        out.push_back(elementAt(vm, o, i));
+    }
+    return out;
+}
+
+// Replaces an array's elements (plain objects get indexed properties and a length).
+void assign(Vm& vm, Object* o, const std::vector<Value>& items) {
+    if (o->kind() == ObjectKind::Array) {
+        auto* a = static_cast<ArrayObject*>(o);
+        std::vector<String*> doomed;
+        for (auto& p : a->properties().list()) {
+            std::uint32_t i;
+            if (parseArrayIndex(p.name->view(), i)) {
+                doomed.push_back(p.key);
+            }
+        }
+        for (String* k : doomed) {
+            a->properties().remove(k);
+        }
+        a->dense = items;
+        a->length = static_cast<std::uint32_t>(items.size());
+        return;
+    }
+    const std::uint32_t old = lengthOf(vm, o);
+    for (std::uint32_t i = 0; i < items.size(); ++i) {
+        vm.step();
+        setElement(vm, o, i, items[i]);
+    }
+    for (std::uint32_t i = static_cast<std::uint32_t>(items.size()); i < old; ++i) {
+        vm.step();
+        vm.remove(o, vm.intern(std::to_string(i)));
+    }
+    vm.set(Value(o), vm.atoms().length, Value(static_cast<double>(items.size())));
+}
+
+Value arrayConstructor(Vm& vm, const CallInfo& c) {
+    ArrayObject* a = nullptr;
+    if (c.construct && c.thisObject() != nullptr && c.thisObject()->kind() == ObjectKind::Array) {
+        a = static_cast<ArrayObject*>(c.thisObject());
+    } else {
+        a = vm.newArray();
+        if (c.construct && c.thisObject() != nullptr) {
+            a->setProtoLink(c.thisObject()->proto());
+        }
+    }
+    if (c.count() == 1 && c.arg(0).isNumber()) {
+        const double n = c.arg(0).number();
+        if (n >= 0 && n < 4294967296.0 && n == std::trunc(n)) {
+            const auto len = static_cast<std::uint32_t>(n);
+            if (len <= ArrayObject::kMaxDenseGap) {
+                a->dense.assign(len, Value::hole());
+            }
+            a->length = len;
+        } else {
+            a->dense.assign(1, c.arg(0));
+            a->length = 1;
+        }
+        return Value(a);
+    }
+    a->dense.assign(c.args.begin(), c.args.end());
+    a->length = static_cast<std::uint32_t>(c.count());
+    return Value(a);
+}
+
+Object* allocateArray(Vm& vm, Object* proto) {
+    ArrayObject* a = vm.newArray();
+    a->setProtoLink(proto);
+    return a;
+}
+
+std::string joinElements(Vm& vm, Object* o, std::string_view sep) {
+    std::string out;
+    const std::uint32_t n = lengthOf(vm, o);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        vm.step();
+        if (i > 0) {
+            out += sep;
+        }
+        const Value v = elementAt(vm, o, i);
+        if (v.isUndefined()) {
+            out += vm.swfVersion() >= 7 ? "undefined" : "";
+        } else {
+            out += vm.toString(v)->view();
+        }
+        if (out.size() > (256u << 20)) {
+            break;  // a string this long would only exhaust memory
+        }
+    }
+    return out;
+}
+
+Value arrayJoin(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr) {
+        return Value();
+    }
+    const std::string sep =
+        c.count() > 0 && !c.arg(0).isUndefined() ? vm.toStdString(c.arg(0)) : std::string(",");
+    return Value(vm.str(joinElements(vm, o, sep)));
+}
+
+Value arrayToString(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr) {
+        return Value();
+    }
+    return Value(vm.str(joinElements(vm, o, ",")));
+}
+
+Value arrayPush(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr) {
+        return Value();
+    }
+    if (o->kind() == ObjectKind::Array) {
+        auto* a = static_cast<ArrayObject*>(o);
+        if (a->dense.size() == a->length) {
+            a->dense.insert(a->dense.end(), c.args.begin(), c.args.end());
+            a->length = static_cast<std::uint32_t>(a->dense.size());
+            return Value(static_cast<double>(a->length));
+        }
+    }
+    std::uint32_t n = lengthOf(vm, o);
+    for (const Value& v : c.args) {
+        vm.step();
+        setElement(vm, o, n++, v);
+    }
+    vm.set(Value(o), vm.atoms().length, Value(static_cast<double>(n)));
+    return Value(static_cast<double>(n));
+}
+
+Value arrayPop(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr) {
+        return Value();
+    }
+    const std::uint32_t n = lengthOf(vm, o);
+    if (n == 0) {
+        return Value();
+    }
+    const Value last = elementAt(vm, o, n - 1);
+    vm.remove(o, vm.intern(std::to_string(n - 1)));
+    vm.set(Value(o), vm.atoms().length, Value(static_cast<double>(n - 1)));
+    return last;
+}
+
+Value arrayShift(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr) {
+        return Value();
+    }
+    std::vector<Value> items = elementsOf(vm, o);
+    if (items.empty()) {
+        return Value();
+    }
+    const Value first = items.front().isHole() ? Value() : items.front();
+    items.erase(items.begin());
+    assign(vm, o, items);
+    return first;
+}
+
+Value arrayUnshift(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr) {
+        return Value();
+    }
+    std::vector<Value> items = elementsOf(vm, o);
+    items.insert(items.begin(), c.args.begin(), c.args.end());
+    assign(vm, o, items);
+    return Value(static_cast<double>(items.size()));
+}
+
+Value arrayReverse(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr) {
+        return Value();
+    }
+    std::vector<Value> items = elementsOf(vm, o);
+    std::reverse(items.begin(), items.end());
+    assign(vm, o, items);
+    return c.thisValue;
+}
+
+// A relative index (negative counts from the end) clamped to [0, length].
+std::uint32_t clampIndex(Vm& vm, const Value& v, std::uint32_t length, std::uint32_t fallback) {
+    if (v.isUndefined()) {
+        return fallback;
+    }
+    double d = vm.toNumber(v);
+    if (std::isnan(d)) {
+        return 0;
+    }
+    d = std::trunc(d);
+    if (d < 0) {
+        d += length;
+    }
+    return static_cast<std::uint32_t>(std::clamp(d, 0.0, static_cast<double>(length)));
+}
+
+Value arraySlice(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr) {
+        return Value();
+    }
+    std::vector<Value> items = elementsOf(vm, o);
+    const auto n = static_cast<std::uint32_t>(items.size());
+    const std::uint32_t begin = clampIndex(vm, c.arg(0), n, 0);
+    const std::uint32_t end = clampIndex(vm, c.arg(1), n, n);
+    std::vector<Value> out;
+    for (std::uint32_t i = begin; i < end; ++i) {
+        out.push_back(items[i].isHole() ? Value() : items[i]);
+    }
+    return Value(vm.newArray(out));
+}
+
+Value arraySplice(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr || c.count() == 0) {
+        return Value();
+    }
+    std::vector<Value> items = elementsOf(vm, o);
+    const auto n = static_cast<std::uint32_t>(items.size());
+    const std::uint32_t start = clampIndex(vm, c.arg(0), n, 0);
+    std::uint32_t count = n - start;
+    if (c.count() > 1) {
+        const double d = vm.toNumber(c.arg(1));
+        count =
+            std::isnan(d) || d < 0 ? 0 : static_cast<std::uint32_t>(std::min<double>(d, n - start));
+    }
+    std::vector<Value> removed(items.begin() + start, items.begin() + start + count);
+    for (auto& v : removed) {
+        if (v.isHole()) {
+            v = Value();
+        }
+    }
+    items.erase(items.begin() + start, items.begin() + start + count);
+    if (c.count() > 2) {
+        items.insert(items.begin() + start, c.args.begin() + 2, c.args.end());
+    }
+    assign(vm, o, items);
+    return Value(vm.newArray(removed));
+}
+
+Value arrayConcat(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr) {
+        return Value();
+    }
+    std::vector<Value> items = elementsOf(vm, o);
+    for (const Value& v : c.args) {
+        Object* a = v.asObject();
+        if (a != nullptr && a->kind() == ObjectKind::Array) {
+            std::vector<Value> more = elementsOf(vm, a);
+            items.insert(items.end(), more.begin(), more.end());
+        } else {
+            items.push_back(v);
+        }
+    }
+    return Value(vm.newArray(items));
+}
+
+// A merge sort: any comparator (even an inconsistent one) keeps it in bounds.
+void mergeSort(std::vector<std::size_t>& idx,
+               const std::function<int(std::size_t, std::size_t)>& cmp) {
+    std::vector<std::size_t> tmp(idx.size());
+    for (std::size_t width = 1; width < idx.size(); width *= 2) {
+        for (std::size_t lo = 0; lo < idx.size(); lo += 2 * width) {
+            const std::size_t mid = std::min(lo + width, idx.size());
+            const std::size_t hi = std::min(lo + 2 * width, idx.size());
+            std::size_t i = lo, j = mid, k = lo;
+            while (i < mid && j < hi) {
+                tmp[k++] = cmp(idx[j], idx[i]) < 0 ? idx[j++] : idx[i++];
+            }
+            while (i < mid) {
+                tmp[k++] = idx[i++];
+            }
+            while (j < hi) {
+                tmp[k++] = idx[j++];
+            }
+        }
+        idx.swap(tmp);
+    }
+}
+
+int compareDefault(Vm& vm, const Value& a, const Value& b, int flags) {
+    // Undefined sorts last, whatever else.
+    if (a.isUndefined() || b.isUndefined()) {
+        if (a.isUndefined() && b.isUndefined()) {
+            return 0;
+        }
+        return a.isUndefined() ? 1 : -1;
+    }
+    if ((flags & kNumeric) != 0 && a.isNumber() && b.isNumber()) {
+        const double x = a.number();
+        const double y = b.number();
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    if ((flags & kNumeric) != 0) {
+        const double x = vm.toNumber(a);
+        const double y = vm.toNumber(b);
+        if (!std::isnan(x) && !std::isnan(y)) {
+            return x < y ? -1 : x > y ? 1 : 0;
+        }
+    }
+    std::string x = vm.toStdString(a);
+    std::string y = vm.toStdString(b);
+    if ((flags & kCaseInsensitive) != 0) {
+        x = toLowerCase(x);
+        y = toLowerCase(y);
+    }
+    const std::u16string ux = toUtf16(x);
+    const std::u16string uy = toUtf16(y);
+    return ux < uy ? -1 : ux > uy ? 1 : 0;
+}
+
+// Sorts items with flags and an optional comparator; returns false when UNIQUESORT found
+// equal elements. order receives the sorted indices.
+bool sortItems(Vm& vm, const std::vector<Value>& items, const Value& comparator, int flags,
+               std::vector<std::size_t>& order,
+               const std::function<Value(const Value&)>& keyOf = nullptr) {
+    order.resize(items.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = i;
+    }
+    bool duplicate = false;
+    const bool descending = (flags & kDescending) != 0;
+    std::vector<Value> keys;
+    if (keyOf) {
+        for (const Value& v : items) {
+            keys.push_back(keyOf(v));
+        }
+    }
+    const std::vector<Value>& k = keyOf ? keys : items;
+    auto cmp = [&](std::size_t ia, std::size_t ib) {
+        vm.step();
+        int r;
+        const Value a = k[ia].isHole() ? Value() : k[ia];
+        const Value b = k[ib].isHole() ? Value() : k[ib];
+        if (comparator.isObject() && comparator.object()->isFunction()) {
+            const Value args[] = {a, b};
+            const double d = vm.toNumber(vm.call(comparator, Value(), args));
+            r = d < 0 ? -1 : d > 0 ? 1 : 0;
+        } else {
+            r = compareDefault(vm, a, b, flags);
+        }
+        if (r == 0) {
+            duplicate = true;
+        }
+        return descending ? -r : r;
+    };
+    mergeSort(order, cmp);
+    return !(duplicate && (flags & kUniqueSort) != 0);
+}
+
+Value finishSort(Vm& vm, Object* o, const std::vector<Value>& items,
+                 const std::vector<std::size_t>& order, int flags) {
+    if ((flags & kReturnIndexedArray) != 0) {
+        std::vector<Value> idx;
+        for (std::size_t i : order) {
+            idx.push_back(Value(static_cast<double>(i)));
+        }
+        return Value(vm.newArray(idx));
+    }
+    std::vector<Value> sorted;
+    for (std::size_t i : order) {
+        sorted.push_back(items[i]);
+    }
+    assign(vm, o, sorted);
+    return Value(o);
+}
+
+Value arraySort(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr) {
+        return Value();
+    }
+    Value comparator;
+    int flags = 0;
+    if (c.arg(0).isObject() && c.arg(0).object()->isFunction()) {
+        comparator = c.arg(0);
+        flags = c.count() > 1 ? vm.toInt32(c.arg(1)) : 0;
+    } else if (c.arg(0).isNumber()) {
+        flags = vm.toInt32(c.arg(0));
+    } else if (c.count() > 0) {
+        return Value();  // neither a comparator nor flags
+    }
+    const std::vector<Value> items = elementsOf(vm, o);
+    std::vector<std::size_t> order;
+    if (!sortItems(vm, items, comparator, flags, order)) {
+        return Value(0.0);
+    }
+    return finishSort(vm, o, items, order, flags);
+}
+
+Value arraySortOn(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr || c.count() == 0) {
+        return Value();
+    }
+    std::vector<String*> fields;
+    std::vector<int> fieldFlags;
+    if (Object* list = c.arg(0).asObject(); list != nullptr && list->kind() == ObjectKind::Array) {
+        const std::uint32_t n = lengthOf(vm, list);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            vm.step();
+            fields.push_back(vm.toString(elementAt(vm, list, i)));
+        }
+    } else {
+        fields.push_back(vm.toString(c.arg(0)));
+    }
+    int flags = 0;
+    if (Object* list = c.arg(1).asObject(); list != nullptr && list->kind() == ObjectKind::Array) {
+        const std::uint32_t n = lengthOf(vm, list);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            vm.step();
+            fieldFlags.push_back(vm.toInt32(elementAt(vm, list, i)));
+        }
+        if (fieldFlags.size() != fields.size()) {
+            fieldFlags.clear();
+        }
+    } else if (c.count() > 1) {
+        flags = vm.toInt32(c.arg(1));
+    }
+    const std::vector<Value> items = elementsOf(vm, o);
+    std::vector<std::size_t> order(items.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = i;
+    }
+    bool duplicate = false;
+    auto cmp = [&](std::size_t ia, std::size_t ib) {
+        vm.step();
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            const int ff = fieldFlags.empty() ? flags : fieldFlags[f];
+            const Value a = items[ia].isObject() ? vm.get(items[ia], fields[f]) : Value();
+            const Value b = items[ib].isObject() ? vm.get(items[ib], fields[f]) : Value();
+            int r = compareDefault(vm, a, b, ff);
+            if ((ff & kDescending) != 0) {
+                r = -r;
+            }
+            if (r != 0) {
+                return r;
+            }
+        }
+        duplicate = true;
+        return 0;
+    };
+    mergeSort(order, cmp);
+    if (duplicate && (flags & kUniqueSort) != 0) {
+        return Value(0.0);
+    }
+    return finishSort(vm, o, items, order, flags);
+}
+
+}  // namespace
+
+void installArray(Vm& vm) {
+    auto* proto = vm.heap().make<ArrayObject>(vm.protos().object);
+    vm.protos().array = proto;
+    FunctionObject* ctor = defineClass(vm, "Array", arrayConstructor, proto, allocateArray);
+    vm.defineNative(proto, "push", arrayPush);
+    vm.defineNative(proto, "pop", arrayPop);
+    vm.defineNative(proto, "shift", arrayShift);
+    vm.defineNative(proto, "unshift", arrayUnshift);
+    vm.defineNative(proto, "reverse", arrayReverse);
+    vm.defineNative(proto, "slice", arraySlice);
+    vm.defineNative(proto, "splice", arraySplice);
+    vm.defineNative(proto, "concat", arrayConcat);
+    vm.defineNative(proto, "join", arrayJoin);
+    vm.defineNative(proto, "toString", arrayToString);
+    vm.defineNative(proto, "sort", arraySort);
+    vm.defineNative(proto, "sortOn", arraySortOn);
+    const std::uint16_t constant = kDontEnum | kDontDelete | kReadOnly;
+    vm.define(ctor, "CASEINSENSITIVE", Value(1.0), constant);
+    vm.define(ctor, "DESCENDING", Value(2.0), constant);
+    vm.define(ctor, "UNIQUESORT", Value(4.0), constant);
+    vm.define(ctor, "RETURNINDEXEDARRAY", Value(8.0), constant);
+    vm.define(ctor, "NUMERIC", Value(16.0), constant);
+}
+
+}  // namespace zd::avm1::lib

@@ -1,0 +1,136 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace zd::avm1 {
+
+// A display object as scripts name it. Ids are never reused, so a script that keeps the id
+// of a removed clip finds nothing instead of another clip. 0 names nothing.
+using DisplayId = std::uint64_t;
+constexpr DisplayId kNoDisplay = 0;
+
+// The display properties by the index GetProperty/SetProperty use (also the `_x` style names).
+enum class DisplayProperty : std::uint8_t {
+    X = 0,
+    Y = 1,
+    XScale = 2,
+    YScale = 3,
+    CurrentFrame = 4,
+    TotalFrames = 5,
+    Alpha = 6,
+    Visible = 7,
+    Width = 8,
+    Height = 9,
+    Rotation = 10,
+    Target = 11,
+    FramesLoaded = 12,
+    Name = 13,
+    DropTarget = 14,
+    Url = 15,
+    HighQuality = 16,
+    FocusRect = 17,
+    SoundBufTime = 18,
+    Quality = 19,
+    XMouse = 20,
+    YMouse = 21,
+};
+constexpr int kDisplayPropertyCount = 22;
+
+// A display property's value: numbers for geometry and frames, strings for names and paths,
+// booleans for flags; monostate when the object has no such property.
+using DisplayValue = std::variant<std::monostate, double, bool, std::string>;
+
+enum class UrlMethod : std::uint8_t { None, Get, Post };
+
+// What the interpreter needs from the player around it. The runtime implements it over its
+// display list; tests and the trace tool implement small ones.
+class Host {
+  public:
+    virtual ~Host() = default;
+
+    // Output of trace().
+    virtual void trace(std::string_view line) = 0;
+    // Milliseconds since the movie started.
+    virtual double timer() = 0;
+    // The wall clock for Date: ms since 1970 UTC, and the local zone's offset from UTC (minutes
+    // east) at a moment.
+    virtual double now() = 0;
+    virtual double utcOffsetMinutes(double utcMs) = 0;
+    // A uniformly random integer in [0, bound) (bound > 0).
+    virtual std::uint32_t random(std::uint32_t bound) = 0;
+
+    // --- Display objects (the host's list; all calls accept stale ids and then fail) ---
+    virtual bool exists(DisplayId id) = 0;
+    virtual DisplayId root() = 0;
+    // _levelN, or none.
+    virtual DisplayId level(int n) = 0;
+    virtual DisplayId parent(DisplayId id) = 0;
+    // A child by instance name (ignoring case when asked).
+    virtual DisplayId child(DisplayId id, std::string_view name, bool ignoreCase) = 0;
+    // Instance names of the children, in the order for-in lists them.
+    virtual std::vector<std::string> childNames(DisplayId id) = 0;
+    // Whether the object is a movie clip (has a timeline and the MovieClip methods), a text
+    // field or a button; scripts see each with its own prototype.
+    enum class Kind : std::uint8_t { MovieClip, TextField, Button, Other };
+    virtual Kind kind(DisplayId id) = 0;
+
+    virtual DisplayValue property(DisplayId id, DisplayProperty p) = 0;
+    virtual void setProperty(DisplayId id, DisplayProperty p, const DisplayValue& v) = 0;
+
+    // --- Timelines (frames count from 1, as scripts see them) ---
+    // Goes to a frame (clamped to the timeline) without changing whether it plays.
+    virtual void gotoFrame(DisplayId id, int frame) = 0;
+    virtual void setPlaying(DisplayId id, bool playing) = 0;
+    virtual void nextFrame(DisplayId id) = 0;
+    virtual void prevFrame(DisplayId id) = 0;
+    // Runs the actions of a frame of id's timeline now (ActionCall), without going there.
+    virtual void callFrame(DisplayId id, int frame) = 0;
+    // The frame a label names, if any (for WaitForFrame and goto by label).
+    virtual std::optional<int> labelFrame(DisplayId id, std::string_view label) = 0;
+
+    // --- Making and removing clips; each returns the new object or kNoDisplay ---
+    virtual DisplayId duplicate(DisplayId id, std::string_view name, int depth) = 0;
+    virtual void remove(DisplayId id) = 0;
+    virtual DisplayId attach(DisplayId parent, std::string_view exportName, std::string_view name,
+                             int depth) = 0;
+    virtual DisplayId createEmpty(DisplayId parent, std::string_view name, int depth) = 0;
+    virtual DisplayId createTextField(DisplayId parent, std::string_view name, int depth, double x,
+                                      double y, double width, double height) = 0;
+    virtual std::optional<int> depth(DisplayId id) = 0;
+    virtual void swapDepths(DisplayId id, int depth) = 0;
+    virtual int nextHighestDepth(DisplayId id) = 0;
+    virtual DisplayId instanceAtDepth(DisplayId parent, int depth) = 0;
+    virtual void startDrag(DisplayId id, bool lockCenter,
+                           std::optional<std::array<double, 4>> bounds) = 0;
+    virtual void stopDrag() = 0;
+
+    // --- Requests (the host loads; results come back through the Vm) ---
+    // getURL, including "FSCommand:" targets.
+    virtual void getUrl(std::string_view url, std::string_view window, UrlMethod method,
+                        std::string_view variables) = 0;
+    virtual void loadMovie(DisplayId target, std::string_view url, UrlMethod method,
+                           std::string_view variables) = 0;
+    virtual void loadMovieLevel(int level, std::string_view url, UrlMethod method,
+                                std::string_view variables) = 0;
+    virtual void unloadMovie(DisplayId target) = 0;
+    virtual void loadVariables(DisplayId target, std::string_view url, UrlMethod method,
+                               std::string_view variables) = 0;
+    // Loads a document for an XML or LoadVars object; the host calls Vm::deliverLoad later.
+    virtual void loadData(std::uint64_t requestId, std::string_view url, UrlMethod method,
+                          std::string_view body) = 0;
+
+    // A script was aborted or failed (time or recursion limit, a malformed action).
+    virtual void scriptError(std::string_view /*message*/) {}
+
+    // Sounds and quality toggles that have no script object.
+    virtual void stopSounds() {}
+    virtual void toggleQuality() {}
+};
+
+}  // namespace zd::avm1

@@ -1,0 +1,2004 @@
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "engine/avm1/Frame.h"
+#include "engine/avm1/Strings.h"
+#include "engine/avm1/Vm.h"
+
+namespace zd::avm1 {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// Deeper script calls than this could exhaust the C++ stack, whatever ScriptLimits asks.
+constexpr int kHardRecursionLimit = 1000;
+// Nested with/try bodies in one frame.
+constexpr int kMaxBlockDepth = 64;
+
+// DefineFunction2 flag bits (first byte, then the second byte shifted up).
+enum : std::uint16_t {
+    kPreloadThis = 0x0001,
+    kSuppressThis = 0x0002,
+    kPreloadArguments = 0x0004,
+    kSuppressArguments = 0x0008,
+    kPreloadSuper = 0x0010,
+    kSuppressSuper = 0x0020,
+    kPreloadRoot = 0x0040,
+    kPreloadParent = 0x0080,
+    kPreloadGlobal = 0x0100,
+};
+
+struct Completion {
+    enum Kind { Normal, Return, Jump, End } kind = Normal;
+    std::size_t target = 0;
+};
+
+std::uint16_t readU16(const Bytes& c, std::size_t at) {
+    return static_cast<std::uint16_t>(c[at] | (c[at + 1] << 8));
+}
+
+// A NUL-terminated string inside [at, end); at moves past it. False when unterminated.
+bool readString(const Bytes& c, std::size_t& at, std::size_t end, std::string_view& out) {
+    const std::size_t start = at;
+    while (at < end && c[at] != 0) {
+        ++at;
+    }
+    if (at >= end) {
+        return false;
+    }
+    out = std::string_view(reinterpret_cast<const char*>(c.data()) + start, at - start);
+    ++at;
+    return true;
+}
+
+}  // namespace
+
+// Runs action records of one frame. Bodies of with and try run as nested ranges; leaving a
+// range by a jump hands the target to the enclosing range.
+class Interpreter {
+  public:
+    Interpreter(Vm& vm, Frame& f) : vm_(vm), f_(f), code_(*f.code) {}
+
+    Completion run(std::size_t begin, std::size_t end);
+
+  private:
+    Value pop() {
+        auto& s = vm_.stack_;
+        if (s.size() <= f_.stackBase) {
+            return Value();
+        }
+        Value v = s.back();
+        s.pop_back();
+        return v;
+    }
+    void push(const Value& v) { vm_.stack_.push_back(v); }
+    Value boolResult(bool b) const {
+        return f_.version >= 5 ? Value::boolean(b) : Value(b ? 1.0 : 0.0);
+    }
+    String* popString() { return vm_.toString(pop()); }
+
+    DisplayId targetId() const {
+        Object* o = f_.target.asObject();
+        return o != nullptr && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)->id
+                                                             : kNoDisplay;
+    }
+    DisplayId originalId() const {
+        Object* o = f_.originalTarget.asObject();
+        return o != nullptr && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)->id
+                                                             : kNoDisplay;
+    }
+
+    Value getVariable(String* name);
+    void setVariable(String* name, const Value& v);
+    void defineLocal(String* name, const Value& v);
+    bool deleteVariable(String* name);
+    bool lookupScopes(String* name, Value& out, Object** holder);
+    // Splits a path variable ("a/b:c", "a.b.c") into the object and the name in it.
+    bool resolvePathVariable(std::string_view path, Value& base, String*& name);
+    Value evaluatePath(std::string_view path);
+    // Resolves "a.b.c" to the object holding the last name, trying each scope in turn.
+    bool walkDotPath(std::string_view path, Value& base, String*& last);
+    Scope* captureScope();
+    FunctionObject* defineFunction(std::shared_ptr<FunctionDef> def);
+    void callFunctionAction();
+    void callMethodAction();
+    void newObjectAction(bool method);
+    std::vector<Value> popArgs();
+    Value displayProperty(DisplayId id, int index);
+    void setDisplayProperty(DisplayId id, int index, const Value& v);
+    void gotoFrameValue(const Value& frame, bool play, int bias);
+    std::optional<int> frameNumber(DisplayId id, const Value& frame);
+    void setTarget(const Value& path);
+    void getUrl2(std::uint8_t flags);
+    std::string encodeVariables(DisplayId id);
+    Completion runTry(std::size_t data, std::size_t next, std::size_t& after);
+
+    Vm& vm_;
+    Frame& f_;
+    const Bytes& code_;
+};
+
+std::vector<Value> Interpreter::popArgs() {
+    const double n = vm_.toNumber(pop());
+    std::size_t count = 0;
+    if (n > 0) {
+        const std::size_t available = vm_.stack_.size() - f_.stackBase;
+        count = n > static_cast<double>(available) ? available : static_cast<std::size_t>(n);
+    }
+    std::vector<Value> args(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        args[i] = pop();
+    }
+    return args;
+}
+
+bool Interpreter::lookupScopes(String* name, Value& out, Object** holder) {
+    for (Scope* s = f_.scope; s != nullptr; s = s->parent) {
+        Object* o = s->kind == Scope::Kind::Target ? f_.target.asObject() : s->object;
+        if (o == nullptr) {
+            continue;
+        }
+        if (vm_.lookup(o, Value(o), vm_.key(name), out)) {
+            if (holder != nullptr) {
+                *holder = o;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Interpreter::walkDotPath(std::string_view path, Value& base, String*& last) {
+    std::vector<std::string_view> segments;
+    std::size_t i = 0;
+    while (i <= path.size()) {
+        std::size_t j = path.find('.', i);
+        if (j == std::string_view::npos) {
+            j = path.size();
+        }
+        if (j == i) {
+            return false;
+        }
+        segments.push_back(path.substr(i, j - i));
+        i = j + 1;
+    }
+    if (segments.size() < 2) {
+        return false;
+    }
+    // Walks the members from one start value; fails when something on the way is no object.
+    auto walk = [&](Value cur) {
+        for (std::size_t k = 1; k + 1 < segments.size(); ++k) {
+            if (!cur.isObject()) {
+                return false;
+            }
+            cur = vm_.get(cur, vm_.intern(segments[k]));
+        }
+        if (!cur.isObject()) {
+            return false;
+        }
+        base = cur;
+        last = vm_.intern(segments.back());
+        return true;
+    };
+    String* first = vm_.intern(segments[0]);
+    if (segments[0][0] == '_' || segments[0] == "this") {
+        const Value v = getVariable(first);
+        if (!v.isUndefined()) {
+            return walk(v);
+        }
+    }
+    // The path is tried from each scope holding its first name, innermost first; the first
+    // whose last object has the last name wins, else the first that could be walked.
+    String* k = vm_.key(first);
+    Value firstBase;
+    for (Scope* s = f_.scope; s != nullptr; s = s->parent) {
+        Object* o = s->kind == Scope::Kind::Target ? f_.target.asObject() : s->object;
+        Value start;
+        if (o != nullptr && vm_.lookup(o, Value(o), k, start) && walk(start)) {
+            if (vm_.has(base.object(), last, false)) {
+                return true;
+            }
+            if (firstBase.isUndefined()) {
+                firstBase = base;
+            }
+        }
+    }
+    if (firstBase.isObject()) {
+        base = firstBase;
+        return true;
+    }
+    return false;
+}
+
+Value Interpreter::evaluatePath(std::string_view path) {
+    // Slash paths name clips; dot paths start from a variable and walk members.
+    if (path.find('/') != std::string_view::npos) {
+        const DisplayId id = vm_.resolvePath(targetId() ? targetId() : originalId(), path);
+        return id != kNoDisplay ? Value(vm_.clipObject(id)) : Value();
+    }
+    if (path.find('.') == std::string_view::npos) {
+        return path.empty() ? Value() : getVariable(vm_.intern(path));
+    }
+    Value base;
+    String* last = nullptr;
+    return walkDotPath(path, base, last) ? vm_.get(base, last) : Value();
+}
+
+bool Interpreter::resolvePathVariable(std::string_view path, Value& base, String*& name) {
+    const std::size_t colon = path.rfind(':');
+    if (colon != std::string_view::npos) {
+        const std::string_view clipPath = path.substr(0, colon);
+        name = vm_.intern(path.substr(colon + 1));
+        if (clipPath.empty()) {
+            base = f_.target;
+            return true;
+        }
+        const DisplayId id = vm_.resolvePath(targetId() ? targetId() : originalId(), clipPath);
+        // Not a clip: the part before the colon may name an object variable.
+        base = id != kNoDisplay ? Value(vm_.clipObject(id)) : evaluatePath(clipPath);
+        return true;
+    }
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string_view::npos) {
+        return false;
+    }
+    if (path.find('.') == std::string_view::npos) {
+        return false;
+    }
+    if (!walkDotPath(path, base, name)) {
+        base = Value();  // a path to nothing: reads undefined, writes nowhere
+        name = vm_.intern(path);
+    }
+    return true;
+}
+
+Value Interpreter::getVariable(String* name) {
+    const std::string_view n = name->view();
+    if (n.find_first_of("/:.") != std::string_view::npos && n != "." && n != "..") {
+        if (n.find(':') == std::string_view::npos && n.find('/') != std::string_view::npos) {
+            return evaluatePath(n);
+        }
+        Value base;
+        String* var = nullptr;
+        if (resolvePathVariable(n, base, var)) {
+            return base.isObject() ? vm_.get(base, var) : Value();
+        }
+    }
+    String* k = vm_.key(name);
+    if (k == vm_.key(vm_.atoms().thisName)) {
+        return f_.thisValue;
+    }
+    if (k == vm_.key(vm_.atoms().global) && f_.version >= 6) {
+        return Value(vm_.global());
+    }
+    Value out;
+    if (lookupScopes(name, out, nullptr)) {
+        return out;
+    }
+    // _root, _parent and _levelN answer from the target even outside its scope.
+    if (n.size() > 1 && n[0] == '_') {
+        if (Object* t = f_.target.asObject(); t != nullptr && t->kind() == ObjectKind::Clip) {
+            return vm_.get(f_.target, name);
+        }
+        if (Object* t = f_.originalTarget.asObject();
+            t != nullptr && t->kind() == ObjectKind::Clip) {
+            return vm_.get(f_.originalTarget, name);
+        }
+    }
+    return Value();
+}
+
+void Interpreter::setVariable(String* name, const Value& v) {
+    const std::string_view n = name->view();
+    if (n.find_first_of("/:.") != std::string_view::npos) {
+        Value base;
+        String* var = nullptr;
+        std::string_view path = n;
+        if (n.find(':') == std::string_view::npos && n.find('/') != std::string_view::npos) {
+            // "a/b" sets b on clip a.
+            const std::size_t slash = n.rfind('/');
+            const DisplayId id = vm_.resolvePath(targetId() ? targetId() : originalId(),
+                                                 slash == 0 ? "/" : n.substr(0, slash));
+            if (id != kNoDisplay) {
+                vm_.set(Value(vm_.clipObject(id)), vm_.intern(n.substr(slash + 1)), v);
+            }
+            return;
+        }
+        if (resolvePathVariable(path, base, var)) {
+            if (base.isObject()) {
+                vm_.set(base, var, v);
+            }
+            return;
+        }
+    }
+    String* k = vm_.key(name);
+    for (Scope* s = f_.scope; s != nullptr; s = s->parent) {
+        Object* o = s->kind == Scope::Kind::Target ? f_.target.asObject() : s->object;
+        if (o == nullptr || o == vm_.global()) {
+            continue;
+        }
+        if (vm_.has(o, k, false)) {
+            vm_.set(Value(o), name, v);
+            return;
+        }
+    }
+    if (k == vm_.key(vm_.atoms().thisName)) {
+        f_.thisValue = v;  // scripts may rebind this for the rest of the block
+        return;
+    }
+    if (f_.target.isObject()) {
+        vm_.set(f_.target, name, v);
+    }
+}
+
+void Interpreter::defineLocal(String* name, const Value& v) {
+    if (name->view().find_first_of(":/") != std::string_view::npos) {
+        setVariable(name, v);  // a path names where the variable goes
+        return;
+    }
+    if (f_.activation != nullptr) {
+        vm_.define(f_.activation, name->view(), v, 0);
+        return;
+    }
+    if (f_.target.isObject()) {
+        vm_.set(f_.target, name, v);
+    }
+}
+
+bool Interpreter::deleteVariable(String* name) {
+    const std::string_view n = name->view();
+    if (n.find_first_of(":.") != std::string_view::npos) {
+        Value base;
+        String* var = nullptr;
+        if (resolvePathVariable(n, base, var)) {
+            Object* o = base.asObject();
+            return o != nullptr && vm_.remove(o, var);
+        }
+    }
+    for (Scope* s = f_.scope; s != nullptr; s = s->parent) {
+        Object* o = s->kind == Scope::Kind::Target ? f_.target.asObject() : s->object;
+        if (o != nullptr && vm_.has(o, name, true)) {
+            return vm_.remove(o, name);
+        }
+    }
+    return false;
+}
+
+Scope* Interpreter::captureScope() {
+    Heap& heap = vm_.heap();
+    if (f_.version < 6) {
+        // Functions of SWF 5 movies see their timeline and _global only.
+        Scope* global = heap.make<Scope>(Scope::Kind::Object, vm_.global(), nullptr);
+        Object* t = f_.target.asObject();
+        return t != nullptr ? heap.make<Scope>(Scope::Kind::Object, t, global) : global;
+    }
+    // Copy the chain up to the target entry, fixing the target as it is now.
+    std::vector<Scope*> chain;
+    for (Scope* s = f_.scope; s != nullptr; s = s->parent) {
+        chain.push_back(s);
+    }
+    Scope* tail = nullptr;
+    std::size_t split = chain.size();
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        if (chain[i]->kind == Scope::Kind::Target) {
+            split = i;
+            break;
+        }
+    }
+    if (split == chain.size()) {
+        return f_.scope;
+    }
+    tail = chain[split]->parent;
+    Object* t = f_.target.asObject();
+    Scope* result = t != nullptr ? heap.make<Scope>(Scope::Kind::Object, t, tail) : tail;
+    for (std::size_t i = split; i-- > 0;) {
+        Scope* copy = heap.make<Scope>(chain[i]->kind, chain[i]->object, result);
+        copy->with = chain[i]->with;
+        result = copy;
+    }
+    return result;
+}
+
+FunctionObject* Interpreter::defineFunction(std::shared_ptr<FunctionDef> def) {
+    auto* f = vm_.heap().make<FunctionObject>(vm_.protos().function, std::move(def));
+    f->scope = captureScope();
+    f->pool = f_.pool;
+    f->baseClip = f_.target;
+    Object* proto = vm_.newObject();
+    vm_.define(proto, "constructor", Value(f), kDontEnum);
+    vm_.define(f, "prototype", Value(proto), kDontEnum);
+    return f;
+}
+
+void Interpreter::callFunctionAction() {
+    String* name = popString();
+    std::vector<Value> args = popArgs();
+    Value fn;
+    Value self = f_.target;
+    if (vm_.key(name) == vm_.key(vm_.atoms().super)) {
+        fn = getVariable(name);
+    } else {
+        Object* holder = nullptr;
+        const std::string_view n = name->view();
+        if (n.find_first_of("/:.") == std::string_view::npos && lookupScopes(name, fn, &holder)) {
+            // Functions found on a with object run as its methods.
+            for (Scope* s = f_.scope; s != nullptr; s = s->parent) {
+                if (s->with && s->object == holder) {
+                    self = Value(holder);
+                    break;
+                }
+            }
+        } else {
+            fn = getVariable(name);
+        }
+    }
+    if (Object* o = fn.asObject(); o != nullptr && o->kind() == ObjectKind::Super) {
+        auto* sup = static_cast<SuperObject*>(o);
+        Object* home = sup->home;
+        const Value ctor = home ? vm_.get(Value(home), vm_.atoms().constructorHidden) : Value();
+        push(vm_.callInternal(ctor, Value(sup->thisObject), args, home ? home->proto() : nullptr));
+        return;
+    }
+    push(vm_.callInternal(fn, self, args, nullptr));
+}
+
+void Interpreter::callMethodAction() {
+    const Value nameValue = pop();
+    const Value object = pop();
+    std::vector<Value> args = popArgs();
+    Object* o = object.asObject();
+    const bool blank =
+        nameValue.isUndefined() || (nameValue.isString() && nameValue.string()->view().empty());
+    if (blank) {
+        if (o != nullptr && o->kind() == ObjectKind::Super) {
+            auto* sup = static_cast<SuperObject*>(o);
+            Object* home = sup->home;
+            const Value ctor = home ? vm_.get(Value(home), vm_.atoms().constructorHidden) : Value();
+            push(vm_.callInternal(ctor, Value(sup->thisObject), args,
+                                  home ? home->proto() : nullptr));
+            return;
+        }
+        push(vm_.callInternal(object, Value(), args, nullptr));
+        return;
+    }
+    String* name = vm_.toString(nameValue);
+    if (o != nullptr && o->kind() == ObjectKind::Super) {
+        auto* sup = static_cast<SuperObject*>(o);
+        Object* start = sup->home ? sup->home->proto() : nullptr;
+        Value fn;
+        Object* owner = nullptr;
+        if (start != nullptr) {
+            Property* p = vm_.findProperty(start, vm_.key(name), &owner);
+            fn = vm_.get(object, name);
+            if (p == nullptr) {
+                owner = nullptr;
+            }
+        }
+        push(vm_.callInternal(fn, Value(sup->thisObject), args, owner));
+        return;
+    }
+    Value fn;
+    Object* owner = nullptr;
+    if (o != nullptr) {
+        Property* p = vm_.findProperty(o, vm_.key(name), &owner);
+        if (p == nullptr) {
+            owner = nullptr;
+        }
+        fn = vm_.get(object, name);
+    } else {
+        fn = vm_.get(object, name);
+    }
+    if (!fn.isObject()) {
+        push(Value());
+        return;
+    }
+    push(vm_.callInternal(fn, object, args, owner));
+}
+
+void Interpreter::newObjectAction(bool method) {
+    Value ctor;
+    if (method) {
+        const Value nameValue = pop();
+        const Value object = pop();
+        const bool blank =
+            nameValue.isUndefined() || (nameValue.isString() && nameValue.string()->view().empty());
+        ctor = blank ? object : vm_.get(object, vm_.toString(nameValue));
+    } else {
+        ctor = getVariable(popString());
+    }
+    std::vector<Value> args = popArgs();
+    push(vm_.construct(ctor, args));
+}
+
+Value Interpreter::displayProperty(DisplayId id, int index) {
+    if (index < 0 || index >= kDisplayPropertyCount || !vm_.host().exists(id)) {
+        return Value();
+    }
+    const DisplayValue v = vm_.host().property(id, static_cast<DisplayProperty>(index));
+    if (const double* d = std::get_if<double>(&v)) {
+        return Value(*d);
+    }
+    if (const bool* b = std::get_if<bool>(&v)) {
+        return Value::boolean(*b);
+    }
+    if (const std::string* s = std::get_if<std::string>(&v)) {
+        return Value(vm_.str(*s));
+    }
+    return Value();
+}
+
+void Interpreter::setDisplayProperty(DisplayId id, int index, const Value& v) {
+    if (index < 0 || index >= kDisplayPropertyCount || !vm_.host().exists(id)) {
+        return;
+    }
+    const auto p = static_cast<DisplayProperty>(index);
+    switch (p) {
+        case DisplayProperty::Name:
+        case DisplayProperty::Quality:
+            vm_.host().setProperty(id, p, DisplayValue(vm_.toStdString(v)));
+            return;
+        case DisplayProperty::Visible:
+        case DisplayProperty::FocusRect:
+            vm_.host().setProperty(id, p, DisplayValue(vm_.toBoolean(v)));
+            return;
+        default:
+            vm_.host().setProperty(id, p, DisplayValue(vm_.toNumber(v)));
+    }
+}
+
+std::optional<int> Interpreter::frameNumber(DisplayId id, const Value& frame) {
+    if (frame.isNumber()) {
+        const double n = frame.number();
+        if (!std::isfinite(n)) {
+            return std::nullopt;
+        }
+        return static_cast<int>(std::clamp(n, -1e9, 1e9));
+    }
+    const std::string s = vm_.toStdString(frame);
+    const double n = stringToNumber(s, 7);
+    if (!std::isnan(n)) {
+        return static_cast<int>(std::clamp(n, -1e9, 1e9));
+    }
+    return vm_.host().labelFrame(id, s);
+}
+
+void Interpreter::gotoFrameValue(const Value& frame, bool play, int bias) {
+    DisplayId id = targetId();
+    Value f = frame;
+    if (frame.isString()) {
+        const std::string_view s = frame.string()->view();
+        const std::size_t colon = s.rfind(':');
+        if (colon != std::string_view::npos) {
+            id = vm_.resolvePath(id, s.substr(0, colon));
+            f = Value(vm_.str(s.substr(colon + 1)));
+        }
+    }
+    if (id == kNoDisplay) {
+        return;
+    }
+    const std::optional<int> n = frameNumber(id, f);
+    if (!n) {
+        return;
+    }
+    vm_.host().gotoFrame(
+        id, *n + (f.isNumber() || !vm_.host().labelFrame(id, vm_.toStdString(f)) ? bias : 0));
+    vm_.host().setPlaying(id, play);
+}
+
+void Interpreter::setTarget(const Value& path) {
+    if (path.isObject() && path.object()->kind() == ObjectKind::Clip) {
+        f_.target = path;
+        return;
+    }
+    const std::string p = vm_.toStdString(path);
+    if (p.empty()) {
+        f_.target = f_.originalTarget;
+        return;
+    }
+    DisplayId id = vm_.resolvePath(originalId(), p);
+    if (id == kNoDisplay) {
+        // A dot path through variables (tellTarget(someVar)).
+        const Value v = evaluatePath(p);
+        if (v.isObject() && v.object()->kind() == ObjectKind::Clip) {
+            f_.target = v;
+            return;
+        }
+    }
+    f_.target = id != kNoDisplay ? Value(vm_.clipObject(id)) : Value();
+}
+
+std::string Interpreter::encodeVariables(DisplayId id) {
+    Object* o = vm_.clipObject(id);
+    if (o == nullptr) {
+        return {};
+    }
+    std::string out;
+    for (auto& p : o->properties().list()) {
+        if ((p.flags & kDontEnum) != 0 || p.isAccessor() || p.value.isObject()) {
+            continue;
+        }
+        if (!out.empty()) {
+            out += '&';
+        }
+        out += urlEncode(p.name->view());
+        out += '=';
+        out += urlEncode(vm_.toStdString(p.value));
+    }
+    return out;
+}
+
+void Interpreter::getUrl2(std::uint8_t flags) {
+    const Value targetValue = pop();
+    const std::string url = vm_.toStdString(pop());
+    const auto methodBits = flags >> 6;
+    const UrlMethod method = methodBits == 1   ? UrlMethod::Get
+                             : methodBits == 2 ? UrlMethod::Post
+                                               : UrlMethod::None;
+    const bool loadTarget = (flags & 0x02) != 0;
+    const bool loadVariables = (flags & 0x01) != 0;
+    const std::string vars = method != UrlMethod::None ? encodeVariables(targetId()) : "";
+    const std::string target =
+        targetValue.isObject() && targetValue.object()->kind() == ObjectKind::Clip
+            ? vm_.dotPath(static_cast<ClipObject*>(targetValue.object())->id)
+            : vm_.toStdString(targetValue);
+    auto levelOf = [](std::string_view t) -> int {
+        if (t.size() > 6 && t.substr(0, 6) == "_level") {
+            const std::string digits(t.substr(6));
+            if (digits.find_first_not_of("0123456789") == std::string::npos) {
+                return std::atoi(digits.c_str());
+            }
+        }
+        return -1;
+    };
+    const int level = levelOf(target);
+    if (loadVariables) {
+        const DisplayId id =
+            level >= 0 ? vm_.host().level(level) : vm_.resolvePath(targetId(), target);
+        if (id != kNoDisplay) {
+            vm_.host().loadVariables(id, url, method, vars);
+        }
+        return;
+    }
+    if (level >= 0) {
+        vm_.host().loadMovieLevel(level, url, method, vars);
+        return;
+    }
+    if (loadTarget) {
+        const DisplayId id = vm_.resolvePath(targetId(), target);
+        if (id != kNoDisplay) {
+            if (url.empty()) {
+                vm_.host().unloadMovie(id);
+            } else {
+                vm_.host().loadMovie(id, url, method, vars);
+            }
+        }
+        return;
+    }
+    vm_.host().getUrl(url, target, method, vars);
+}
+
+Completion Interpreter::runTry(std::size_t data, std::size_t next, std::size_t& after) {
+    std::size_t at = data;
+    const std::uint8_t flags = code_[at++];
+    const std::uint16_t trySize = readU16(code_, at);
+    const std::uint16_t catchSize = readU16(code_, at + 2);
+    const std::uint16_t finallySize = readU16(code_, at + 4);
+    at += 6;
+    const bool catchInRegister = (flags & 0x04) != 0;
+    const bool hasFinally = (flags & 0x02) != 0;
+    const bool hasCatch = (flags & 0x01) != 0;
+    std::string_view catchName;
+    std::uint8_t catchRegister = 0;
+    if (catchInRegister) {
+        if (at >= next) {
+            after = next;
+            return {};
+        }
+        catchRegister = code_[at++];
+    } else if (!readString(code_, at, next, catchName)) {
+        after = next;
+        return {};
+    }
+    const std::size_t tryBegin = next;
+    const std::size_t tryEnd = tryBegin + trySize;
+    const std::size_t catchEnd = tryEnd + catchSize;
+    const std::size_t finallyEnd = catchEnd + finallySize;
+    after = finallyEnd;
+
+    Completion result;
+    bool pending = false;
+    Value thrown;
+    try {
+        result = run(tryBegin, tryEnd);
+    } catch (ScriptException& e) {
+        if (hasCatch) {
+            if (catchInRegister) {
+                if (catchRegister < f_.registers.size()) {
+                    f_.registers[catchRegister] = e.value;
+                }
+            } else if (f_.activation != nullptr) {
+                vm_.define(f_.activation, catchName, e.value, 0);
+            } else {
+                setVariable(vm_.intern(catchName), e.value);
+            }
+            try {
+                result = run(tryEnd, catchEnd);
+            } catch (ScriptException& again) {
+                if (!hasFinally) {
+                    throw;
+                }
+                pending = true;
+                thrown = again.value;
+            }
+        } else {
+            pending = true;
+            thrown = e.value;
+        }
+    }
+    if (hasFinally) {
+        f_.pinned.push_back(thrown);
+        const std::size_t mark = f_.pinned.size();
+        Completion fin = run(catchEnd, finallyEnd);
+        f_.pinned.resize(mark - 1);
+        if (fin.kind != Completion::Normal) {
+            return fin;  // a return or jump out of finally wins over everything
+        }
+    }
+    if (pending) {
+        throw ScriptException{thrown};
+    }
+    return result;
+}
+
+Completion Interpreter::run(std::size_t begin, std::size_t end) {
+    end = std::min(end, code_.size());
+    if (++f_.blockDepth > kMaxBlockDepth) {
+        --f_.blockDepth;
+        throw ScriptAbort{"Blocks nested too deeply"};
+    }
+    struct DepthGuard {
+        int& d;
+        ~DepthGuard() { --d; }
+    } depthGuard{f_.blockDepth};
+
+    std::size_t pc = begin;
+    auto jumpTo = [&](std::size_t target, bool& leave, Completion& out) {
+        if (target >= begin && target < end) {
+            if (target <= pc) {
+                vm_.maybeCollect();
+            }
+            pc = target;
+            return;
+        }
+        leave = true;
+        out = target == end ? Completion{} : Completion{Completion::Jump, target};
+    };
+
+    while (pc < end) {
+        if ((++vm_.actions_ & 0x3fff) == 0) {
+            vm_.checkLimits();
+        }
+        const std::uint8_t op = code_[pc];
+        if (op == 0) {
+            return {Completion::End, 0};
+        }
+        std::size_t data = pc + 1;
+        std::size_t length = 0;
+        if (op >= 0x80) {
+            if (pc + 3 > end) {
+                return {Completion::End, 0};
+            }
+            length = readU16(code_, pc + 1);
+            data = pc + 3;
+        }
+        const std::size_t next = data + length;
+        if (next > end) {
+            return {Completion::End, 0};
+        }
+        switch (op) {
+            // --- SWF 3 ---
+            case 0x04:  // NextFrame
+                vm_.host().nextFrame(targetId());
+                break;
+            case 0x05:  // PrevFrame
+                vm_.host().prevFrame(targetId());
+                break;
+            case 0x06:  // Play
+                vm_.host().setPlaying(targetId(), true);
+                break;
+            case 0x07:  // Stop
+                vm_.host().setPlaying(targetId(), false);
+                break;
+            case 0x08:  // ToggleQuality
+                vm_.host().toggleQuality();
+                break;
+            case 0x09:  // StopSounds
+                vm_.host().stopSounds();
+                break;
+            case 0x81:  // GotoFrame
+                if (length >= 2 && targetId() != kNoDisplay) {
+                    vm_.host().gotoFrame(targetId(), readU16(code_, data) + 1);
+                }
+                break;
+            case 0x83: {  // GetURL
+                std::size_t at = data;
+                std::string_view url, window;
+                if (readString(code_, at, next, url) && readString(code_, at, next, window)) {
+                    if (window.size() > 6 && window.substr(0, 6) == "_level") {
+                        vm_.host().loadMovieLevel(std::atoi(std::string(window.substr(6)).c_str()),
+                                                  url, UrlMethod::None, "");
+                    } else {
+                        vm_.host().getUrl(url, window, UrlMethod::None, "");
+                    }
+                }
+                break;
+            }
+            case 0x8A: {  // WaitForFrame
+                if (length < 3) {
+                    break;
+                }
+                const int frame = readU16(code_, data) + 1;
+                const int skip = code_[data + 2];
+                const Value loaded = displayProperty(targetId(), 12);
+                if (loaded.isNumber() && loaded.number() < frame) {
+                    pc = next;
+                    for (int i = 0; i < skip && pc < end; ++i) {
+                        const std::uint8_t o = code_[pc];
+                        pc += o >= 0x80 && pc + 3 <= end ? 3 + readU16(code_, pc + 1) : 1;
+                    }
+                    continue;
+                }
+                break;
+            }
+            case 0x8B: {  // SetTarget
+                std::size_t at = data;
+                std::string_view path;
+                if (readString(code_, at, next, path)) {
+                    setTarget(Value(vm_.str(path)));
+                }
+                break;
+            }
+            case 0x8C: {  // GoToLabel
+                std::size_t at = data;
+                std::string_view label;
+                if (readString(code_, at, next, label) && targetId() != kNoDisplay) {
+                    if (auto frame = vm_.host().labelFrame(targetId(), label)) {
+                        vm_.host().gotoFrame(targetId(), *frame);
+                    }
+                }
+                break;
+            }
+            // --- SWF 4: the stack ---
+            case 0x96: {  // Push
+                std::size_t at = data;
+                while (at < next) {
+                    const std::uint8_t type = code_[at++];
+                    switch (type) {
+                        case 0: {
+                            std::string_view s;
+                            if (!readString(code_, at, next, s)) {
+                                at = next;
+                                break;
+                            }
+                            push(Value(vm_.intern(s)));
+                            break;
+                        }
+                        case 1: {
+                            if (at + 4 > next) {
+                                at = next;
+                                break;
+                            }
+                            float fv;
+                            std::memcpy(&fv, &code_[at], 4);
+                            at += 4;
+                            push(Value(static_cast<double>(fv)));
+                            break;
+                        }
+                        case 2:
+                            push(Value::null());
+                            break;
+                        case 3:
+                            push(Value());
+                            break;
+                        case 4: {
+                            if (at >= next) {
+                                break;
+                            }
+                            const std::uint8_t r = code_[at++];
+                            push(r < f_.registers.size() ? f_.registers[r] : Value());
+                            break;
+                        }
+                        case 5:
+                            if (at < next) {
+                                push(Value::boolean(code_[at++] != 0));
+                            }
+                            break;
+                        case 6: {
+                            if (at + 8 > next) {
+                                at = next;
+                                break;
+                            }
+                            // Stored as two little-endian words, the high word first.
+                            std::uint8_t b[8];
+                            std::memcpy(b, &code_[at + 4], 4);
+                            std::memcpy(b + 4, &code_[at], 4);
+                            double d;
+                            std::memcpy(&d, b, 8);
+                            at += 8;
+                            push(Value(d));
+                            break;
+                        }
+                        case 7: {
+                            if (at + 4 > next) {
+                                at = next;
+                                break;
+                            }
+                            std::int32_t iv;
+                            std::memcpy(&iv, &code_[at], 4);
+                            at += 4;
+                            push(Value(static_cast<double>(iv)));
+                            break;
+                        }
+                        case 8:
+                        case 9: {
+                            std::size_t index = 0;
+                            if (type == 8) {
+                                if (at >= next) {
+                                    break;
+                                }
+                                index = code_[at++];
+                            } else {
+                                if (at + 2 > next) {
+                                    at = next;
+                                    break;
+                                }
+                                index = readU16(code_, at);
+                                at += 2;
+                            }
+                            if (f_.pool != nullptr && index < f_.pool->values.size()) {
+                                push(f_.pool->values[index]);
+                            } else {
+                                push(Value());
+                            }
+                            break;
+                        }
+                        default:
+                            at = next;  // an unknown type ends the record
+                            break;
+                    }
+                }
+                break;
+            }
+            case 0x17:  // Pop
+                pop();
+                break;
+            case 0x0A:    // Add
+            case 0x0B:    // Subtract
+            case 0x0C:    // Multiply
+            case 0x0D: {  // Divide
+                auto& s = vm_.stack_;
+                const std::size_t n = s.size();
+                if (n >= f_.stackBase + 2 && s[n - 1].isNumber() && s[n - 2].isNumber()) {
+                    const double b = s[n - 1].number();
+                    const double a = s[n - 2].number();
+                    s.pop_back();
+                    double r = op == 0x0A ? a + b : op == 0x0B ? a - b : op == 0x0C ? a * b : a / b;
+                    if (op == 0x0D && b == 0 && f_.version < 5) {
+                        s.back() = Value(vm_.intern("#ERROR#"));
+                        break;
+                    }
+                    s.back() = Value(r);
+                    break;
+                }
+                const Value bv = pop();
+                const Value av = pop();
+                const double a = vm_.toNumber(av);
+                const double b = vm_.toNumber(bv);
+                if (op == 0x0D && b == 0 && f_.version < 5) {
+                    push(Value(vm_.intern("#ERROR#")));
+                    break;
+                }
+                push(Value(op == 0x0A ? a + b : op == 0x0B ? a - b : op == 0x0C ? a * b : a / b));
+                break;
+            }
+            case 0x0E: {  // Equals (converts its right operand first)
+                const double b = vm_.toNumber(pop());
+                const double a = vm_.toNumber(pop());
+                push(boolResult(a == b));
+                break;
+            }
+            case 0x0F: {  // Less
+                auto& s = vm_.stack_;
+                const std::size_t n = s.size();
+                if (n >= f_.stackBase + 2 && s[n - 1].isNumber() && s[n - 2].isNumber()) {
+                    const bool r = s[n - 2].number() < s[n - 1].number();
+                    s.pop_back();
+                    s.back() = boolResult(r);
+                    break;
+                }
+                const Value bv = pop();
+                const Value av = pop();
+                const double a = vm_.toNumber(av);
+                const double b = vm_.toNumber(bv);
+                push(boolResult(a < b));
+                break;
+            }
+            case 0x10:    // And
+            case 0x11: {  // Or
+                const Value bv = pop();
+                const Value av = pop();
+                const bool a = vm_.toBoolean(av);
+                const bool b = vm_.toBoolean(bv);
+                push(boolResult(op == 0x10 ? (a && b) : (a || b)));
+                break;
+            }
+            case 0x12:  // Not
+                push(boolResult(!vm_.toBoolean(pop())));
+                break;
+            case 0x13: {  // StringEquals
+                String* b = popString();
+                String* a = popString();
+                push(boolResult(a->view() == b->view()));
+                break;
+            }
+            case 0x29:    // StringLess
+            case 0x68: {  // StringGreater
+                String* b = popString();
+                String* a = popString();
+                push(boolResult(op == 0x29 ? a->view() < b->view() : a->view() > b->view()));
+                break;
+            }
+            case 0x14:    // StringLength
+            case 0x31: {  // MBStringLength
+                String* s = popString();
+                push(Value(static_cast<double>(
+                    op == 0x14 && f_.version < 6 ? s->view().size() : utf16Length(s->view()))));
+                break;
+            }
+            case 0x21: {  // StringAdd
+                String* b = popString();
+                String* a = popString();
+                push(Value(vm_.str(a->text() + b->text())));
+                break;
+            }
+            case 0x15:    // StringExtract
+            case 0x35: {  // MBStringExtract
+                const double count = vm_.toNumber(pop());
+                const double index = vm_.toNumber(pop());
+                String* s = popString();
+                push(Value(vm_.str(substringUtf16(s->view(), index - 1, count))));
+                break;
+            }
+            case 0x18: {  // ToInteger
+                const double n = vm_.toNumber(pop());
+                push(Value(std::isnan(n) ? 0.0 : std::trunc(n)));
+                break;
+            }
+            case 0x32:    // CharToAscii
+            case 0x36: {  // MBCharToAscii
+                String* s = popString();
+                push(
+                    Value(s->view().empty() ? 0.0 : static_cast<double>(firstCodeUnit(s->view()))));
+                break;
+            }
+            case 0x33:    // AsciiToChar
+            case 0x37: {  // MBAsciiToChar
+                const double n = vm_.toNumber(pop());
+                push(Value(vm_.str(fromCharCode(
+                    static_cast<std::uint32_t>(std::isfinite(n) ? toUint32(n) & 0xffff : 0)))));
+                break;
+            }
+            case 0x99: {  // Jump
+                if (length < 2) {
+                    break;
+                }
+                const auto offset = static_cast<std::int16_t>(readU16(code_, data));
+                const auto target = static_cast<std::ptrdiff_t>(next) + offset;
+                if (target < 0) {
+                    return {Completion::End, 0};
+                }
+                bool leave = false;
+                Completion out;
+                jumpTo(static_cast<std::size_t>(target), leave, out);
+                if (leave) {
+                    return out;
+                }
+                continue;
+            }
+            case 0x9D: {  // If
+                if (length < 2) {
+                    break;
+                }
+                const auto offset = static_cast<std::int16_t>(readU16(code_, data));
+                const Value cond = pop();
+                const bool taken = cond.isBoolean() ? cond.boolean() : vm_.toBoolean(cond);
+                if (!taken) {
+                    break;
+                }
+                const auto target = static_cast<std::ptrdiff_t>(next) + offset;
+                if (target < 0) {
+                    return {Completion::End, 0};
+                }
+                bool leave = false;
+                Completion out;
+                jumpTo(static_cast<std::size_t>(target), leave, out);
+                if (leave) {
+                    return out;
+                }
+                continue;
+            }
+            case 0x9E: {  // Call
+                const Value frame = pop();
+                DisplayId id = targetId();
+                Value fv = frame;
+                if (frame.isString()) {
+                    const std::string_view s = frame.string()->view();
+                    const std::size_t colon = s.rfind(':');
+                    if (colon != std::string_view::npos) {
+                        id = vm_.resolvePath(id, s.substr(0, colon));
+                        fv = Value(vm_.str(s.substr(colon + 1)));
+                    }
+                }
+                if (id != kNoDisplay) {
+                    if (auto n = frameNumber(id, fv)) {
+                        vm_.host().callFrame(id, *n);
+                    }
+                }
+                break;
+            }
+            case 0x1C:  // GetVariable
+                push(getVariable(popString()));
+                break;
+            case 0x1D: {  // SetVariable
+                const Value v = pop();
+                setVariable(popString(), v);
+                break;
+            }
+            case 0x9A:  // GetURL2
+                if (length >= 1) {
+                    getUrl2(code_[data]);
+                }
+                break;
+            case 0x9F: {  // GotoFrame2
+                if (length < 1) {
+                    break;
+                }
+                const std::uint8_t flags = code_[data];
+                int bias = 0;
+                if ((flags & 0x02) != 0 && length >= 3) {
+                    bias = readU16(code_, data + 1);
+                }
+                gotoFrameValue(pop(), (flags & 0x01) != 0, bias);
+                break;
+            }
+            case 0x20:  // SetTarget2
+                setTarget(pop());
+                break;
+            case 0x22: {  // GetProperty
+                const double index = vm_.toNumber(pop());
+                const Value target = pop();
+                const DisplayId id =
+                    target.isString() && target.string()->view().empty()
+                        ? targetId()
+                        : vm_.displayOf(target, targetId() ? targetId() : originalId());
+                push(std::isfinite(index) ? displayProperty(id, static_cast<int>(index)) : Value());
+                break;
+            }
+            case 0x23: {  // SetProperty
+                const Value v = pop();
+                const double index = vm_.toNumber(pop());
+                const Value target = pop();
+                const DisplayId id =
+                    target.isString() && target.string()->view().empty()
+                        ? targetId()
+                        : vm_.displayOf(target, targetId() ? targetId() : originalId());
+                if (std::isfinite(index)) {
+                    setDisplayProperty(id, static_cast<int>(index), v);
+                }
+                break;
+            }
+            case 0x24: {  // CloneSprite
+                const double depth = vm_.toNumber(pop());
+                const std::string name = vm_.toStdString(pop());
+                const DisplayId source = vm_.displayOf(pop(), targetId());
+                if (source != kNoDisplay && std::isfinite(depth)) {
+                    vm_.host().duplicate(source, name, static_cast<int>(depth) - 16384);
+                }
+                break;
+            }
+            case 0x25: {  // RemoveSprite
+                const DisplayId id = vm_.displayOf(pop(), targetId());
+                if (id != kNoDisplay) {
+                    vm_.host().remove(id);
+                }
+                break;
+            }
+            case 0x27: {  // StartDrag
+                const DisplayId id = vm_.displayOf(pop(), targetId());
+                const bool lockCenter = vm_.toBoolean(pop());
+                const bool constrain = vm_.toBoolean(pop());
+                std::optional<std::array<double, 4>> bounds;
+                if (constrain) {
+                    const double y2 = vm_.toNumber(pop());
+                    const double x2 = vm_.toNumber(pop());
+                    const double y1 = vm_.toNumber(pop());
+                    const double x1 = vm_.toNumber(pop());
+                    bounds = std::array<double, 4>{x1, y1, x2, y2};
+                }
+                if (id != kNoDisplay) {
+                    vm_.host().startDrag(id, lockCenter, bounds);
+                }
+                break;
+            }
+            case 0x28:  // EndDrag
+                vm_.host().stopDrag();
+                break;
+            case 0x8D: {  // WaitForFrame2
+                if (length < 1) {
+                    break;
+                }
+                const int skip = code_[data];
+                const Value frame = pop();
+                const DisplayId id = targetId();
+                const auto n = id != kNoDisplay ? frameNumber(id, frame) : std::nullopt;
+                const Value loaded = displayProperty(id, 12);
+                if (n && loaded.isNumber() && loaded.number() < *n) {
+                    pc = next;
+                    for (int i = 0; i < skip && pc < end; ++i) {
+                        const std::uint8_t o = code_[pc];
+                        pc += o >= 0x80 && pc + 3 <= end ? 3 + readU16(code_, pc + 1) : 1;
+                    }
+                    continue;
+                }
+                break;
+            }
+            case 0x26: {  // Trace
+                const Value v = pop();
+                vm_.host().trace(v.isUndefined() ? std::string_view("undefined")
+                                                 : vm_.toString(v)->view());
+                break;
+            }
+            case 0x34:  // GetTime
+                push(Value(std::floor(vm_.host().timer())));
+                break;
+            case 0x30: {  // RandomNumber
+                const double max = vm_.toNumber(pop());
+                const double bound = std::isfinite(max) ? std::trunc(max) : 0;
+                push(Value(
+                    bound >= 1 && bound < 4294967296.0
+                        ? static_cast<double>(vm_.host().random(static_cast<std::uint32_t>(bound)))
+                        : 0.0));
+                break;
+            }
+            // --- SWF 5 ---
+            case 0x3D:  // CallFunction
+                callFunctionAction();
+                break;
+            case 0x52:  // CallMethod
+                callMethodAction();
+                break;
+            case 0x88: {  // ConstantPool
+                if (length < 2) {
+                    break;
+                }
+                auto* pool = vm_.heap().make<ConstantPool>();
+                const std::size_t count = readU16(code_, data);
+                std::size_t at = data + 2;
+                pool->values.reserve(std::min<std::size_t>(count, length));
+                for (std::size_t i = 0; i < count; ++i) {
+                    std::string_view s;
+                    if (!readString(code_, at, next, s)) {
+                        break;
+                    }
+                    pool->values.push_back(Value(vm_.intern(s)));
+                }
+                f_.pool = pool;
+                break;
+            }
+            case 0x9B:    // DefineFunction
+            case 0x8E: {  // DefineFunction2
+                auto def = std::make_shared<FunctionDef>();
+                def->code = f_.code;
+                def->swfVersion = f_.version;
+                def->v2 = op == 0x8E;
+                std::size_t at = data;
+                std::string_view name;
+                if (!readString(code_, at, next, name) || at + 2 > next) {
+                    break;
+                }
+                def->name = std::string(name);
+                const std::uint16_t params = readU16(code_, at);
+                at += 2;
+                bool ok = true;
+                if (def->v2) {
+                    if (at + 3 > next) {
+                        break;
+                    }
+                    def->registerCount = code_[at];
+                    def->flags = static_cast<std::uint16_t>(code_[at + 1] | (code_[at + 2] << 8));
+                    at += 3;
+                }
+                for (std::uint16_t i = 0; i < params && ok; ++i) {
+                    FunctionDef::Param p;
+                    if (def->v2) {
+                        if (at >= next) {
+                            ok = false;
+                            break;
+                        }
+                        p.reg = code_[at++];
+                    }
+                    std::string_view pn;
+                    ok = readString(code_, at, next, pn);
+                    p.name = std::string(pn);
+                    def->params.push_back(std::move(p));
+                }
+                if (!ok || at + 2 > next) {
+                    break;
+                }
+                const std::uint16_t codeSize = readU16(code_, at);
+                def->begin = next;
+                def->end = std::min<std::size_t>(next + codeSize, end);
+                const std::size_t after = def->end;
+                FunctionObject* fn = defineFunction(std::move(def));
+                if (name.empty()) {
+                    push(Value(fn));
+                } else {
+                    defineLocal(vm_.intern(name), Value(fn));
+                }
+                pc = after;
+                continue;
+            }
+            case 0x3C: {  // DefineLocal
+                const Value v = pop();
+                defineLocal(popString(), v);
+                break;
+            }
+            case 0x41: {  // DefineLocal2
+                String* name = popString();
+                if (f_.activation != nullptr) {
+                    if (!vm_.has(f_.activation, name, true)) {
+                        vm_.define(f_.activation, name->view(), Value(), 0);
+                    }
+                } else if (f_.target.isObject() && !vm_.has(f_.target.object(), name, false)) {
+                    vm_.set(f_.target, name, Value());
+                }
+                break;
+            }
+            case 0x3A: {  // Delete
+                String* name = popString();
+                const Value object = pop();
+                Object* o = object.asObject();
+                push(Value::boolean(o != nullptr && vm_.remove(o, name)));
+                break;
+            }
+            case 0x3B:  // Delete2
+                push(Value::boolean(deleteVariable(popString())));
+                break;
+            case 0x46:    // Enumerate
+            case 0x55: {  // Enumerate2
+                const Value v = op == 0x46 ? getVariable(popString()) : pop();
+                push(Value::null());
+                Object* o = v.asObject();
+                if (o == nullptr) {
+                    break;
+                }
+                for (String* name : vm_.enumerate(o)) {
+                    push(Value(name));
+                }
+                break;
+            }
+            case 0x49: {  // Equals2
+                const Value b = pop();
+                const Value a = pop();
+                push(boolResult(vm_.abstractEquals(a, b)));
+                break;
+            }
+            case 0x4E: {  // GetMember
+                const Value name = pop();
+                const Value object = pop();
+                if (Object* o = object.asObject(); o != nullptr && o->kind() == ObjectKind::Array &&
+                                                   name.isNumber() && o->properties().size() == 0) {
+                    auto* a = static_cast<ArrayObject*>(o);
+                    const double d = name.number();
+                    if (d >= 0 && d < static_cast<double>(a->dense.size()) && d == std::trunc(d) &&
+                        !a->dense[static_cast<std::size_t>(d)].isHole()) {
+                        push(a->dense[static_cast<std::size_t>(d)]);
+                        break;
+                    }
+                }
+                push(vm_.get(object, vm_.toString(name)));
+                break;
+            }
+            case 0x4F: {  // SetMember
+                const Value v = pop();
+                const Value name = pop();
+                const Value object = pop();
+                if (Object* o = object.asObject(); o != nullptr && o->kind() == ObjectKind::Array &&
+                                                   name.isNumber() && o->watches().empty() &&
+                                                   o->properties().size() == 0) {
+                    auto* a = static_cast<ArrayObject*>(o);
+                    const double d = name.number();
+                    if (d >= 0 && d < static_cast<double>(a->dense.size()) && d == std::trunc(d)) {
+                        a->dense[static_cast<std::size_t>(d)] = v;
+                        break;
+                    }
+                }
+                vm_.set(object, vm_.toString(name), v);
+                break;
+            }
+            case 0x42: {  // InitArray
+                // A count larger than the stack holds makes no array and takes nothing.
+                const std::size_t available = vm_.stack_.size() - f_.stackBase;
+                if (available > 0) {
+                    const Value& top = vm_.stack_.back();
+                    if (top.isNumber() && top.number() > static_cast<double>(available - 1)) {
+                        pop();
+                        push(Value());
+                        break;
+                    }
+                }
+                std::vector<Value> items = popArgs();
+                push(Value(vm_.newArray(items)));
+                break;
+            }
+            case 0x43: {  // InitObject
+                const double n = vm_.toNumber(pop());
+                Object* o = vm_.newObject();
+                const std::size_t available = (vm_.stack_.size() - f_.stackBase) / 2;
+                const std::size_t count =
+                    n > 0 ? std::min(available, static_cast<std::size_t>(std::min(n, 1e9))) : 0;
+                // Members are made as the pairs come off the stack: the last written first.
+                for (std::size_t i = 0; i < count; ++i) {
+                    const Value v = pop();
+                    String* name = popString();
+                    vm_.set(Value(o), name, v);
+                }
+                push(Value(o));
+                break;
+            }
+            case 0x53:  // NewMethod
+                newObjectAction(true);
+                break;
+            case 0x40:  // NewObject
+                newObjectAction(false);
+                break;
+            case 0x45: {  // TargetPath
+                const Value v = pop();
+                Object* o = v.asObject();
+                if (o != nullptr && o->kind() == ObjectKind::Clip) {
+                    push(Value(vm_.str(vm_.dotPath(static_cast<ClipObject*>(o)->id))));
+                } else {
+                    push(Value());
+                }
+                break;
+            }
+            case 0x94: {  // With
+                if (length < 2) {
+                    break;
+                }
+                const std::size_t bodyEnd = std::min<std::size_t>(next + readU16(code_, data), end);
+                const Value object = pop();
+                Object* o = object.asObject();
+                Scope* saved = f_.scope;
+                if (o != nullptr) {
+                    auto* s = vm_.heap().make<Scope>(Scope::Kind::Object, o, f_.scope);
+                    s->with = true;
+                    f_.scope = s;
+                }
+                Completion c;
+                try {
+                    c = run(next, bodyEnd);
+                } catch (...) {
+                    f_.scope = saved;
+                    throw;
+                }
+                f_.scope = saved;
+                if (c.kind == Completion::Jump) {
+                    bool leave = false;
+                    Completion out;
+                    jumpTo(c.target, leave, out);
+                    if (leave) {
+                        return out;
+                    }
+                    continue;
+                }
+                if (c.kind != Completion::Normal) {
+                    return c;
+                }
+                pc = bodyEnd;
+                continue;
+            }
+            case 0x4A:  // ToNumber
+                push(Value(vm_.toNumber(pop())));
+                break;
+            case 0x4B:  // ToString
+                push(Value(popString()));
+                break;
+            case 0x44:  // TypeOf
+                push(Value(vm_.typeOf(pop())));
+                break;
+            case 0x47: {  // Add2
+                auto& s = vm_.stack_;
+                const std::size_t n = s.size();
+                if (n >= f_.stackBase + 2 && s[n - 1].isNumber() && s[n - 2].isNumber()) {
+                    const double r = s[n - 2].number() + s[n - 1].number();
+                    s.pop_back();
+                    s.back() = Value(r);
+                    break;
+                }
+                const Value b = pop();
+                const Value a = pop();
+                const Value pb = vm_.toPrimitive(b);
+                const Value pa = vm_.toPrimitive(a);
+                // An operand whose valueOf gave an object converts again from the original.
+                const Value ca = pa.isObject() ? a : pa;
+                const Value cb = pb.isObject() ? b : pb;
+                if (pa.isString() || pb.isString()) {
+                    String* sa = vm_.toString(ca);
+                    String* sb = vm_.toString(cb);
+                    push(Value(vm_.str(sa->text() + sb->text())));
+                } else {
+                    push(Value(vm_.toNumber(ca) + vm_.toNumber(cb)));
+                }
+                break;
+            }
+            case 0x48: {  // Less2
+                auto& s = vm_.stack_;
+                const std::size_t n = s.size();
+                if (n >= f_.stackBase + 2 && s[n - 1].isNumber() && s[n - 2].isNumber()) {
+                    const double a = s[n - 2].number();
+                    const double b = s[n - 1].number();
+                    s.pop_back();
+                    s.back() = std::isnan(a) || std::isnan(b) ? Value() : Value::boolean(a < b);
+                    break;
+                }
+                const Value b = pop();
+                const Value a = pop();
+                push(vm_.lessThan(a, b));
+                break;
+            }
+            case 0x67: {  // Greater
+                const Value b = pop();
+                const Value a = pop();
+                push(vm_.lessThan(b, a));
+                break;
+            }
+            case 0x3F: {  // Modulo
+                const double b = vm_.toNumber(pop());
+                const double a = vm_.toNumber(pop());
+                push(Value(std::fmod(a, b)));
+                break;
+            }
+            case 0x60:    // BitAnd
+            case 0x61:    // BitOr
+            case 0x62:    // BitXor
+            case 0x63:    // BitLShift
+            case 0x64:    // BitRShift
+            case 0x65: {  // BitURShift
+                const std::int32_t b = vm_.toInt32(pop());
+                const std::int32_t a = vm_.toInt32(pop());
+                double r = 0;
+                const auto ua = static_cast<std::uint32_t>(a);
+                const int shift = b & 31;
+                switch (op) {
+                    case 0x60:
+                        r = a & b;
+                        break;
+                    case 0x61:
+                        r = a | b;
+                        break;
+                    case 0x62:
+                        r = a ^ b;
+                        break;
+                    case 0x63:
+                        r = static_cast<std::int32_t>(ua << shift);
+                        break;
+                    case 0x64:
+                        r = a >> shift;
+                        break;
+                    default:
+                        r = ua >> shift;
+                        break;
+                }
+                push(Value(r));
+                break;
+            }
+            case 0x50:    // Increment
+            case 0x51: {  // Decrement
+                auto& s = vm_.stack_;
+                if (s.size() > f_.stackBase && s.back().isNumber()) {
+                    s.back() = Value(s.back().number() + (op == 0x50 ? 1 : -1));
+                    break;
+                }
+                push(Value(vm_.toNumber(pop()) + (op == 0x50 ? 1 : -1)));
+                break;
+            }
+            case 0x4C: {  // PushDuplicate
+                const Value v = vm_.stack_.size() > f_.stackBase ? vm_.stack_.back() : Value();
+                push(v);
+                break;
+            }
+            case 0x3E:  // Return
+                f_.returnValue = pop();
+                return {Completion::Return, 0};
+            case 0x4D: {  // StackSwap
+                const Value a = pop();
+                const Value b = pop();
+                push(a);
+                push(b);
+                break;
+            }
+            case 0x87: {  // StoreRegister
+                if (length < 1) {
+                    break;
+                }
+                const std::uint8_t r = code_[data];
+                if (r < f_.registers.size()) {
+                    f_.registers[r] =
+                        vm_.stack_.size() > f_.stackBase ? vm_.stack_.back() : Value();
+                }
+                break;
+            }
+            // --- SWF 6 and 7 ---
+            case 0x54: {  // InstanceOf
+                const Value ctor = pop();
+                const Value v = pop();
+                push(Value::boolean(vm_.instanceOf(v, ctor.asObject())));
+                break;
+            }
+            case 0x66: {  // StrictEquals
+                const Value b = pop();
+                const Value a = pop();
+                push(Value::boolean(Vm::strictEquals(a, b)));
+                break;
+            }
+            case 0x69: {  // Extends
+                const Value superclass = pop();
+                const Value subclass = pop();
+                Object* sub = subclass.asObject();
+                Object* sup = superclass.asObject();
+                if (sub == nullptr || sup == nullptr) {
+                    break;
+                }
+                const Value superProto = vm_.get(superclass, vm_.atoms().prototype);
+                Object* proto = vm_.heap().make<Object>(superProto.asObject());
+                vm_.define(proto, "__constructor__", superclass, kDontEnum);
+                if (f_.version < 7) {
+                    vm_.define(proto, "constructor", superclass, kDontEnum);
+                }
+                vm_.set(subclass, vm_.atoms().prototype, Value(proto));
+                break;
+            }
+            case 0x2B: {  // CastOp
+                const Value v = pop();
+                const Value ctor = pop();
+                push(vm_.instanceOf(v, ctor.asObject()) ? v : Value::null());
+                break;
+            }
+            case 0x2C: {  // ImplementsOp
+                const Value ctor = pop();
+                std::vector<Value> interfaces = popArgs();
+                const Value proto = vm_.get(ctor, vm_.atoms().prototype);
+                if (Object* p = proto.asObject()) {
+                    vm_.define(p, "__implements__", Value(vm_.newArray(interfaces)), kDontEnum);
+                }
+                break;
+            }
+            case 0x8F: {  // Try
+                if (length < 7) {
+                    break;
+                }
+                std::size_t after = next;
+                const Completion c = runTry(data, next, after);
+                if (c.kind == Completion::Jump) {
+                    bool leave = false;
+                    Completion out;
+                    jumpTo(c.target, leave, out);
+                    if (leave) {
+                        return out;
+                    }
+                    continue;
+                }
+                if (c.kind != Completion::Normal) {
+                    return c;
+                }
+                if (after >= end) {
+                    return {};
+                }
+                pc = after;
+                continue;
+            }
+            case 0x2A:  // Throw
+                throw ScriptException{pop()};
+            default:
+                break;  // unknown actions are skipped by their length
+        }
+        pc = next;
+    }
+    return {};
+}
+
+// --- Calls ---
+
+Value Vm::callInternal(const Value& fn, const Value& thisValue, std::span<const Value> args,
+                       Object* home) {
+    Object* o = fn.asObject();
+    if (o == nullptr || !o->isFunction()) {
+        return Value();
+    }
+    auto* f = static_cast<FunctionObject*>(o);
+    if (f->native != nullptr) {
+        // Natives count as calls too: one calling itself through conversions must end.
+        if (depth_ + 1 > std::min(limits_.maxRecursion, kHardRecursionLimit)) {
+            throw ScriptAbort{
+                "Script recursion went deeper than the limit; the script was stopped"};
+        }
+        ++depth_;
+        struct DepthGuard {
+            int& depth;
+            ~DepthGuard() { --depth; }
+        } guard{depth_};
+        CallInfo info{thisValue, args, f, false};
+        return f->native(*this, info);
+    }
+    return callScript(f, thisValue, args, home);
+}
+
+Value Vm::call(const Value& fn, const Value& thisValue, std::span<const Value> args, Object* home) {
+    NoCollect hold(*this);
+    return callInternal(fn, thisValue, args, home);
+}
+
+Value Vm::callFromHost(const Value& fn, const Value& thisValue, std::span<const Value> args) {
+    const bool outer = !running_;
+    if (outer && !beginOuterRun()) {
+        return Value();
+    }
+    Value result;
+    try {
+        result = callInternal(fn, thisValue, args, nullptr);
+    } catch (ScriptException&) {
+        // An uncaught throw ends the handler.
+    } catch (ScriptAbort& a) {
+        if (!outer) {
+            throw;
+        }
+        reportError(a.reason);
+        abortedOuterRun();
+    }
+    if (outer) {
+        running_ = false;
+        maybeCollect();
+    }
+    return result;
+}
+
+Value Vm::construct(const Value& fn, std::span<const Value> args) {
+    Object* o = fn.asObject();
+    if (o == nullptr || !o->isFunction()) {
+        return Value();
+    }
+    auto* f = static_cast<FunctionObject*>(o);
+    const Value protoValue = get(fn, atoms_.prototype);
+    Object* proto = protoValue.asObject();
+    Object* instance = f->allocator != nullptr ? f->allocator(*this, proto ? proto : protos_.object)
+                                               : heap_.make<Object>(proto);
+    define(instance, "__constructor__", fn, kDontEnum);
+    if (version_ < 7) {
+        define(instance, "constructor", fn, kDontEnum);
+    }
+    if (f->native != nullptr) {
+        pinned_.push_back(Value(instance));
+        CallInfo info{Value(instance), args, f, true};
+        Value r;
+        try {
+            r = f->native(*this, info);
+        } catch (...) {
+            pinned_.pop_back();
+            throw;
+        }
+        pinned_.pop_back();
+        return r.isObject() ? r : Value(instance);
+    }
+    callScript(f, Value(instance), args, proto);
+    return Value(instance);
+}
+
+Value Vm::callScript(FunctionObject* f, const Value& thisValue, std::span<const Value> args,
+                     Object* home) {
+    const FunctionDef& def = *f->def;
+    const int limit = std::min(limits_.maxRecursion, kHardRecursionLimit);
+    if (depth_ + 1 > limit) {
+        throw ScriptAbort{"Script recursion went deeper than the limit; the script was stopped"};
+    }
+    Frame fr;
+    fr.caller = frame_;
+    fr.code = def.code;
+    fr.version = def.swfVersion;
+    fr.pool = f->pool;
+    fr.thisValue = thisValue;
+    fr.callee = f;
+    fr.home = home;
+    fr.stackBase = stack_.size();
+    Object* base = f->baseClip.asObject();
+    if (base != nullptr && base->kind() == ObjectKind::Clip &&
+        !host_.exists(static_cast<ClipObject*>(base)->id) && frame_ != nullptr) {
+        // The defining clip is gone: run on the caller's target instead.
+        fr.target = frame_->target;
+    } else {
+        fr.target = f->baseClip;
+    }
+    Scope* outer = f->scope;
+    if (def.swfVersion < 6) {
+        // SWF 5 functions run on the clip they are called on, seeing its variables.
+        if (Object* t = thisValue.asObject(); t != nullptr && t->kind() == ObjectKind::Clip) {
+            fr.target = thisValue;
+            outer = heap_.make<Scope>(Scope::Kind::Object, t,
+                                      heap_.make<Scope>(Scope::Kind::Object, global_, nullptr));
+        }
+    }
+    fr.originalTarget = fr.target;
+    fr.activation = heap_.make<Object>(nullptr, ObjectKind::Activation);
+    fr.scope = heap_.make<Scope>(Scope::Kind::Object, fr.activation, outer);
+
+    std::size_t registers = def.v2 ? def.registerCount : 4;
+    for (const auto& p : def.params) {
+        registers = std::max<std::size_t>(registers, p.reg + 1u);
+    }
+    fr.registers.resize(std::max<std::size_t>(registers, def.v2 ? 7 : 4));
+
+    ArrayObject* arguments = newArray(args);
+    define(arguments, "callee", Value(f), kDontEnum);
+    define(arguments, "caller",
+           frame_ != nullptr && frame_->callee != nullptr ? Value(frame_->callee) : Value::null(),
+           kDontEnum);
+    fr.argumentsObject = Value(arguments);
+
+    frame_ = &fr;
+    ++depth_;
+    struct Restore {
+        Vm& vm;
+        Frame& fr;
+        ~Restore() {
+            vm.frame_ = fr.caller;
+            --vm.depth_;
+            if (vm.stack_.size() > fr.stackBase) {
+                vm.stack_.resize(fr.stackBase);
+            }
+        }
+    } restore{*this, fr};
+
+    Object* superObject = nullptr;
+    auto makeSuper = [&]() -> Object* {
+        if (superObject == nullptr) {
+            superObject = heap_.make<SuperObject>(thisValue.asObject(), home);
+        }
+        return superObject;
+    };
+    auto rootOf = [&]() -> Value {
+        const DisplayId t = currentTarget();
+        return t != kNoDisplay ? get(Value(clipObject(t)), atoms_.root)
+                               : Value(clipObject(host_.root()));
+    };
+    if (def.v2) {
+        for (std::size_t i = 0; i < def.params.size(); ++i) {
+            const auto& p = def.params[i];
+            const Value v = i < args.size() ? args[i] : Value();
+            if (p.reg != 0) {
+                fr.registers[p.reg] = v;
+            } else {
+                define(fr.activation, p.name, v, 0);
+            }
+        }
+        std::size_t r = 1;
+        auto preload = [&](const Value& v) {
+            if (r < fr.registers.size()) {
+                fr.registers[r] = v;
+            }
+            ++r;
+        };
+        if (def.flags & kPreloadThis) {
+            preload(thisValue);
+        }
+        if (def.flags & kPreloadArguments) {
+            preload(Value(arguments));
+        }
+        if (def.flags & kPreloadSuper) {
+            preload(Value(makeSuper()));
+        }
+        if (def.flags & kPreloadRoot) {
+            preload(rootOf());
+        }
+        if (def.flags & kPreloadParent) {
+            const DisplayId t = currentTarget();
+            preload(t != kNoDisplay ? get(Value(clipObject(t)), atoms_.parent) : Value());
+        }
+        if (def.flags & kPreloadGlobal) {
+            preload(Value(global_));
+        }
+        if (!(def.flags & (kSuppressArguments | kPreloadArguments))) {
+            define(fr.activation, "arguments", Value(arguments), 0);
+        }
+        if (!(def.flags & (kSuppressSuper | kPreloadSuper))) {
+            define(fr.activation, "super", Value(makeSuper()), 0);
+        }
+        if (def.flags & kSuppressThis) {
+            fr.thisValue = Value();
+        }
+    } else {
+        define(fr.activation, "arguments", Value(arguments), 0);
+        if (version_ >= 6) {
+            define(fr.activation, "super", Value(makeSuper()), 0);
+        }
+        for (std::size_t i = 0; i < def.params.size(); ++i) {
+            define(fr.activation, def.params[i].name, i < args.size() ? args[i] : Value(), 0);
+        }
+    }
+
+    maybeCollect();
+    Interpreter interp(*this, fr);
+    const Completion c = interp.run(def.begin, def.end);
+    return c.kind == Completion::Return ? fr.returnValue : Value();
+}
+
+bool Vm::runActions(const CodeOwner& code, std::size_t begin, std::size_t end, DisplayId target) {
+    if (!code || begin >= code->size()) {
+        return true;
+    }
+    const bool outer = !running_;
+    if (outer) {
+        if (!beginOuterRun()) {
+            return false;
+        }
+    } else if (depth_ + 1 > std::min(limits_.maxRecursion, kHardRecursionLimit)) {
+        // Blocks run from scripts (ActionCall) nest like calls and share their limit.
+        throw ScriptAbort{"Script recursion went deeper than the limit; the script was stopped"};
+    }
+    ++depth_;
+    struct DepthGuard {
+        int& depth;
+        ~DepthGuard() { --depth; }
+    } depthGuard{depth_};
+    Frame fr;
+    fr.caller = frame_;
+    fr.code = code;
+    fr.version = version_;
+    Object* clip = clipObject(target);
+    fr.thisValue = clip ? Value(clip) : Value();
+    fr.target = fr.thisValue;
+    fr.originalTarget = fr.thisValue;
+    Scope* globalScope = heap_.make<Scope>(Scope::Kind::Object, global_, nullptr);
+    fr.scope = heap_.make<Scope>(Scope::Kind::Target, nullptr, globalScope);
+    fr.registers.resize(4);
+    fr.stackBase = stack_.size();
+    frame_ = &fr;
+    bool ok = true;
+    try {
+        Interpreter interp(*this, fr);
+        interp.run(begin, std::min(end, code->size()));
+    } catch (ScriptException&) {
+        // An uncaught throw ends the block.
+    } catch (ScriptAbort& a) {
+        if (!outer) {
+            frame_ = fr.caller;
+            stack_.resize(std::min(stack_.size(), fr.stackBase));
+            throw;
+        }
+        reportError(a.reason);
+        abortedOuterRun();
+        ok = false;
+    }
+    frame_ = fr.caller;
+    if (stack_.size() > fr.stackBase) {
+        stack_.resize(fr.stackBase);
+    }
+    if (outer) {
+        running_ = false;
+        maybeCollect();
+    }
+    return ok;
+}
+
+}  // namespace zd::avm1

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "engine/avm1/Object.h"
+
+namespace zd::avm1 {
+
+class Vm;
+
+// The built-in objects, installed into a fresh Vm in this order.
+namespace lib {
+
+void installObject(Vm& vm);
+void installFunction(Vm& vm);
+void installGlobals(Vm& vm);
+void installArray(Vm& vm);
+void installString(Vm& vm);
+void installNumberAndBoolean(Vm& vm);
+void installMath(Vm& vm);
+void installDate(Vm& vm);
+void installBroadcaster(Vm& vm);
+void installSystem(Vm& vm);
+void installXml(Vm& vm);
+void installLoadVars(Vm& vm);
+void installMovieClip(Vm& vm);
+
+// A constructor with its prototype, bound as a global (when name is not empty).
+FunctionObject* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* proto,
+                            NativeAllocator allocator = nullptr);
+
+// Array-like access used by Array methods on any object.
+std::uint32_t lengthOf(Vm& vm, Object* o);
+Value elementAt(Vm& vm, Object* o, std::uint32_t i);
+void setElement(Vm& vm, Object* o, std::uint32_t i, const Value& v);
+
+}  // namespace lib
+}  // namespace zd::avm1

@@ -1,0 +1,439 @@
+// The script side of display objects: display properties by name, children as members, and
+// the MovieClip methods. Everything goes through the Host by id.
+
+#include <cmath>
+
+#include "engine/avm1/Library.h"
+#include "engine/avm1/Strings.h"
+#include "engine/avm1/Vm.h"
+
+namespace zd::avm1 {
+
+namespace {
+
+const char* const kPropertyNames[kDisplayPropertyCount] = {
+    "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
+    "_totalframes", "_alpha",       "_visible",      "_width",        "_height",
+    "_rotation",    "_target",      "_framesloaded", "_name",         "_droptarget",
+    "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
+    "_xmouse",      "_ymouse",
+};
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'A' && x <= 'Z') {
+            x = static_cast<char>(x - 'A' + 'a');
+        }
+        if (y >= 'A' && y <= 'Z') {
+            y = static_cast<char>(y - 'A' + 'a');
+        }
+        if (x != y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int displayPropertyIndex(std::string_view name) {
+    if (name.size() < 2 || name[0] != '_') {
+        return -1;
+    }
+    for (int i = 0; i < kDisplayPropertyCount; ++i) {
+        if (equalsIgnoreCase(name, kPropertyNames[i])) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+Value fromDisplay(Vm& vm, const DisplayValue& v) {
+    if (const double* d = std::get_if<double>(&v)) {
+        return Value(*d);
+    }
+    if (const bool* b = std::get_if<bool>(&v)) {
+        return Value::boolean(*b);
+    }
+    if (const std::string* s = std::get_if<std::string>(&v)) {
+        return Value(vm.str(*s));
+    }
+    return Value();
+}
+
+DisplayValue toDisplay(Vm& vm, DisplayProperty p, const Value& v) {
+    switch (p) {
+        case DisplayProperty::Name:
+        case DisplayProperty::Quality:
+            return DisplayValue(vm.toStdString(v));
+        case DisplayProperty::Visible:
+        case DisplayProperty::FocusRect:
+            return DisplayValue(vm.toBoolean(v));
+        default:
+            return DisplayValue(vm.toNumber(v));
+    }
+}
+
+// The clip a MovieClip method runs on, or none.
+DisplayId clipOf(const CallInfo& c) {
+    Object* o = c.thisObject();
+    return o != nullptr && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)->id
+                                                         : kNoDisplay;
+}
+
+Value clipValue(Vm& vm, DisplayId id) {
+    Object* o = vm.clipObject(id);
+    return o ? Value(o) : Value();
+}
+
+void gotoFrameArg(Vm& vm, DisplayId id, const Value& frame) {
+    if (frame.isString()) {
+        const std::string label = frame.string()->text();
+        const double n = stringToNumber(label, 7);
+        if (!std::isnan(n)) {
+            vm.host().gotoFrame(id, static_cast<int>(n));
+        } else if (auto f = vm.host().labelFrame(id, label)) {
+            vm.host().gotoFrame(id, *f);
+        }
+        return;
+    }
+    const double n = vm.toNumber(frame);
+    if (std::isfinite(n)) {
+        vm.host().gotoFrame(id, static_cast<int>(n));
+    }
+}
+
+Value mcPlay(Vm& vm, const CallInfo& c) {
+    if (DisplayId id = clipOf(c)) {
+        vm.host().setPlaying(id, true);
+    }
+    return Value();
+}
+
+Value mcStop(Vm& vm, const CallInfo& c) {
+    if (DisplayId id = clipOf(c)) {
+        vm.host().setPlaying(id, false);
+    }
+    return Value();
+}
+
+Value mcNextFrame(Vm& vm, const CallInfo& c) {
+    if (DisplayId id = clipOf(c)) {
+        vm.host().nextFrame(id);
+    }
+    return Value();
+}
+
+Value mcPrevFrame(Vm& vm, const CallInfo& c) {
+    if (DisplayId id = clipOf(c)) {
+        vm.host().prevFrame(id);
+    }
+    return Value();
+}
+
+Value mcGotoAndPlay(Vm& vm, const CallInfo& c) {
+    if (DisplayId id = clipOf(c); id != kNoDisplay && c.count() > 0) {
+        gotoFrameArg(vm, id, c.arg(c.count() > 1 ? 1 : 0));
+        vm.host().setPlaying(id, true);
+    }
+    return Value();
+}
+
+Value mcGotoAndStop(Vm& vm, const CallInfo& c) {
+    if (DisplayId id = clipOf(c); id != kNoDisplay && c.count() > 0) {
+        gotoFrameArg(vm, id, c.arg(c.count() > 1 ? 1 : 0));
+        vm.host().setPlaying(id, false);
+    }
+    return Value();
+}
+
+void copyInitObject(Vm& vm, DisplayId id, const Value& init) {
+    Object* from = init.asObject();
+    Object* to = vm.clipObject(id);
+    if (from == nullptr || to == nullptr) {
+        return;
+    }
+    for (String* name : vm.enumerate(from)) {
+        vm.set(Value(to), name, vm.get(init, name));
+    }
+}
+
+int depthArg(Vm& vm, const Value& v) {
+    const double d = vm.toNumber(v);
+    return std::isfinite(d) ? static_cast<int>(std::clamp(d, -2147483648.0, 2147483647.0)) : 0;
+}
+
+Value mcAttachMovie(Vm& vm, const CallInfo& c) {
+    DisplayId id = clipOf(c);
+    if (id == kNoDisplay || c.count() < 3) {
+        return Value();
+    }
+    const DisplayId made = vm.host().attach(id, vm.toStdString(c.arg(0)), vm.toStdString(c.arg(1)),
+                                            depthArg(vm, c.arg(2)));
+    if (made == kNoDisplay) {
+        return Value();
+    }
+    copyInitObject(vm, made, c.arg(3));
+    return clipValue(vm, made);
+}
+
+Value mcDuplicateMovieClip(Vm& vm, const CallInfo& c) {
+    DisplayId id = clipOf(c);
+    if (id == kNoDisplay || c.count() < 2) {
+        return Value();
+    }
+    const DisplayId made =
+        vm.host().duplicate(id, vm.toStdString(c.arg(0)), depthArg(vm, c.arg(1)));
+    if (made == kNoDisplay) {
+        return Value();
+    }
+    copyInitObject(vm, made, c.arg(2));
+    return clipValue(vm, made);
+}
+
+Value mcRemoveMovieClip(Vm& vm, const CallInfo& c) {
+    if (DisplayId id = clipOf(c)) {
+        vm.host().remove(id);
+    }
+    return Value();
+}
+
+Value mcCreateEmptyMovieClip(Vm& vm, const CallInfo& c) {
+    DisplayId id = clipOf(c);
+    if (id == kNoDisplay || c.count() < 2) {
+        return Value();
+    }
+    return clipValue(vm,
+                     vm.host().createEmpty(id, vm.toStdString(c.arg(0)), depthArg(vm, c.arg(1))));
+}
+
+Value mcCreateTextField(Vm& vm, const CallInfo& c) {
+    DisplayId id = clipOf(c);
+    if (id == kNoDisplay || c.count() < 6) {
+        return Value();
+    }
+    const DisplayId made = vm.host().createTextField(
+        id, vm.toStdString(c.arg(0)), depthArg(vm, c.arg(1)), vm.toNumber(c.arg(2)),
+        vm.toNumber(c.arg(3)), vm.toNumber(c.arg(4)), vm.toNumber(c.arg(5)));
+    return vm.swfVersion() >= 8 ? clipValue(vm, made) : Value();
+}
+
+Value mcGetDepth(Vm& vm, const CallInfo& c) {
+    if (DisplayId id = clipOf(c)) {
+        if (auto d = vm.host().depth(id)) {
+            return Value(static_cast<double>(*d));
+        }
+    }
+    return Value();
+}
+
+Value mcSwapDepths(Vm& vm, const CallInfo& c) {
+    DisplayId id = clipOf(c);
+    if (id == kNoDisplay || c.count() == 0) {
+        return Value();
+    }
+    const Value t = c.arg(0);
+    if (t.isNumber()) {
+        vm.host().swapDepths(id, depthArg(vm, t));
+        return Value();
+    }
+    const DisplayId other = vm.displayOf(t, vm.host().parent(id));
+    if (other != kNoDisplay && vm.host().parent(other) == vm.host().parent(id)) {
+        if (auto d = vm.host().depth(other)) {
+            vm.host().swapDepths(id, *d);
+        }
+    }
+    return Value();
+}
+
+Value mcGetNextHighestDepth(Vm& vm, const CallInfo& c) {
+    if (DisplayId id = clipOf(c)) {
+        return Value(static_cast<double>(vm.host().nextHighestDepth(id)));
+    }
+    return Value();
+}
+
+Value mcGetInstanceAtDepth(Vm& vm, const CallInfo& c) {
+    DisplayId id = clipOf(c);
+    if (id == kNoDisplay || c.count() == 0) {
+        return Value();
+    }
+    return clipValue(vm, vm.host().instanceAtDepth(id, depthArg(vm, c.arg(0))));
+}
+
+UrlMethod methodArg(Vm& vm, const Value& v) {
+    if (v.isUndefined()) {
+        return UrlMethod::None;
+    }
+    const std::string m = toLowerCase(vm.toStdString(v));
+    return m == "get" ? UrlMethod::Get : m == "post" ? UrlMethod::Post : UrlMethod::None;
+}
+
+Value mcLoadMovie(Vm& vm, const CallInfo& c) {
+    if (DisplayId id = clipOf(c); id != kNoDisplay && c.count() > 0) {
+        vm.host().loadMovie(id, vm.toStdString(c.arg(0)), methodArg(vm, c.arg(1)), "");
+    }
+    return Value();
+}
+
+Value mcUnloadMovie(Vm& vm, const CallInfo& c) {
+    if (DisplayId id = clipOf(c)) {
+        vm.host().unloadMovie(id);
+    }
+    return Value();
+}
+
+Value mcLoadVariables(Vm& vm, const CallInfo& c) {
+    if (DisplayId id = clipOf(c); id != kNoDisplay && c.count() > 0) {
+        vm.host().loadVariables(id, vm.toStdString(c.arg(0)), methodArg(vm, c.arg(1)), "");
+    }
+    return Value();
+}
+
+Value mcGetUrl(Vm& vm, const CallInfo& c) {
+    if (c.count() > 0) {
+        vm.host().getUrl(vm.toStdString(c.arg(0)), c.count() > 1 ? vm.toStdString(c.arg(1)) : "",
+                         methodArg(vm, c.arg(2)), "");
+    }
+    return Value();
+}
+
+Value mcStartDrag(Vm& vm, const CallInfo& c) {
+    DisplayId id = clipOf(c);
+    if (id == kNoDisplay) {
+        return Value();
+    }
+    std::optional<std::array<double, 4>> bounds;
+    if (c.count() >= 5) {
+        bounds = std::array<double, 4>{vm.toNumber(c.arg(1)), vm.toNumber(c.arg(2)),
+                                       vm.toNumber(c.arg(3)), vm.toNumber(c.arg(4))};
+    }
+    vm.host().startDrag(id, vm.toBoolean(c.arg(0)), bounds);
+    return Value();
+}
+
+Value mcStopDrag(Vm& vm, const CallInfo&) {
+    vm.host().stopDrag();
+    return Value();
+}
+
+Value movieClipConstructor(Vm&, const CallInfo& c) {
+    return c.thisValue;
+}
+
+}  // namespace
+
+bool ClipObject::getSpecial(Vm& vm, String* key, Value& out) {
+    Host& host = vm.host();
+    const std::string_view name = key->view();
+    if (!name.empty() && name[0] == '_') {
+        const int index = displayPropertyIndex(name);
+        if (index >= 0) {
+            if (!host.exists(id)) {
+                return false;
+            }
+            out = fromDisplay(vm, host.property(id, static_cast<DisplayProperty>(index)));
+            return true;
+        }
+        if (equalsIgnoreCase(name, "_root")) {
+            out = clipValue(vm, host.root());
+            return true;
+        }
+        if (equalsIgnoreCase(name, "_parent")) {
+            const DisplayId p = host.exists(id) ? host.parent(id) : kNoDisplay;
+            if (p == kNoDisplay) {
+                return false;
+            }
+            out = clipValue(vm, p);
+            return true;
+        }
+        if (equalsIgnoreCase(name, "_global") && vm.swfVersion() >= 6) {
+            out = Value(vm.global());
+            return true;
+        }
+        if (name.size() > 6 && equalsIgnoreCase(name.substr(0, 6), "_level")) {
+            const std::string digits(name.substr(6));
+            if (digits.find_first_not_of("0123456789") == std::string::npos) {
+                const DisplayId l = host.level(std::atoi(digits.c_str()));
+                if (l != kNoDisplay) {
+                    out = clipValue(vm, l);
+                    return true;
+                }
+            }
+        }
+    }
+    if (props_.find(key) != nullptr || !host.exists(id)) {
+        return false;
+    }
+    const DisplayId child = host.child(id, name, !vm.caseSensitive());
+    if (child == kNoDisplay) {
+        return false;
+    }
+    out = clipValue(vm, child);
+    return true;
+}
+
+bool ClipObject::setSpecial(Vm& vm, String* key, const Value& v) {
+    const int index = displayPropertyIndex(key->view());
+    if (index < 0) {
+        return false;
+    }
+    if (vm.host().exists(id)) {
+        const auto p = static_cast<DisplayProperty>(index);
+        vm.host().setProperty(id, p, toDisplay(vm, p, v));
+    }
+    return true;
+}
+
+void ClipObject::specialNames(Vm& vm, std::vector<String*>& names) {
+    if (!vm.host().exists(id)) {
+        return;
+    }
+    for (const std::string& n : vm.host().childNames(id)) {
+        if (!n.empty()) {
+            names.push_back(vm.intern(n));
+        }
+    }
+}
+
+namespace lib {
+
+void installMovieClip(Vm& vm) {
+    Object* proto = vm.newObject();
+    vm.protos().movieClip = proto;
+    defineClass(vm, "MovieClip", movieClipConstructor, proto);
+    vm.defineNative(proto, "play", mcPlay);
+    vm.defineNative(proto, "stop", mcStop);
+    vm.defineNative(proto, "nextFrame", mcNextFrame);
+    vm.defineNative(proto, "prevFrame", mcPrevFrame);
+    vm.defineNative(proto, "gotoAndPlay", mcGotoAndPlay);
+    vm.defineNative(proto, "gotoAndStop", mcGotoAndStop);
+    vm.defineNative(proto, "attachMovie", mcAttachMovie);
+    vm.defineNative(proto, "duplicateMovieClip", mcDuplicateMovieClip);
+    vm.defineNative(proto, "removeMovieClip", mcRemoveMovieClip);
+    vm.defineNative(proto, "createEmptyMovieClip", mcCreateEmptyMovieClip);
+    vm.defineNative(proto, "createTextField", mcCreateTextField);
+    vm.defineNative(proto, "getDepth", mcGetDepth);
+    vm.defineNative(proto, "swapDepths", mcSwapDepths);
+    vm.defineNative(proto, "getNextHighestDepth", mcGetNextHighestDepth);
+    vm.defineNative(proto, "getInstanceAtDepth", mcGetInstanceAtDepth);
+    vm.defineNative(proto, "loadMovie", mcLoadMovie);
+    vm.defineNative(proto, "unloadMovie", mcUnloadMovie);
+    vm.defineNative(proto, "loadVariables", mcLoadVariables);
+    vm.defineNative(proto, "getURL", mcGetUrl);
+    vm.defineNative(proto, "startDrag", mcStartDrag);
+    vm.defineNative(proto, "stopDrag", mcStopDrag);
+
+    // Text fields and buttons share the display properties; their own methods come with the
+    // display list.
+    vm.protos().textField = vm.newObject();
+    defineClass(vm, "TextField", movieClipConstructor, vm.protos().textField);
+    vm.protos().button = vm.newObject();
+    defineClass(vm, "Button", movieClipConstructor, vm.protos().button);
+}
+
+}  // namespace lib
+}  // namespace zd::avm1

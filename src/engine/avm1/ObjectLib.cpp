@@ -1,0 +1,703 @@
+// Object, Function, the global functions, AsBroadcaster, System and Error.
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "engine/avm1/Library.h"
+#include "engine/avm1/Strings.h"
+#include "engine/avm1/Vm.h"
+
+namespace zd::avm1 {
+
+void Vm::installLibrary() {
+    protos_.object = heap_.make<Object>(nullptr);
+    protos_.function = heap_.make<Object>(protos_.object);
+    // _global is bare: no prototype, so not even Object's methods.
+    global_ = heap_.make<Object>(nullptr);
+    lib::installObject(*this);
+    lib::installFunction(*this);
+    lib::installGlobals(*this);
+    lib::installArray(*this);
+    lib::installString(*this);
+    lib::installNumberAndBoolean(*this);
+    lib::installMath(*this);
+    lib::installDate(*this);
+    lib::installBroadcaster(*this);
+    lib::installSystem(*this);
+    lib::installXml(*this);
+    lib::installLoadVars(*this);
+    lib::installMovieClip(*this);
+}
+
+namespace lib {
+
+FunctionObject* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* proto,
+                            NativeAllocator allocator) {
+    FunctionObject* f = vm.newNative(ctor, proto);
+    f->allocator = allocator;
+    if (!name.empty()) {
+        vm.define(vm.global(), name, Value(f), kDontEnum);
+    }
+    return f;
+}
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+bool isCallable(const Value& v) {
+    return v.isObject() && v.object()->isFunction();
+}
+
+// --- Object ---
+
+Value objectConstructor(Vm& vm, const CallInfo& c) {
+    if (c.count() > 0 && !c.arg(0).isNullish()) {
+        return Value(vm.toObject(c.arg(0)));
+    }
+    if (c.construct) {
+        return c.thisValue;
+    }
+    // Called as a function without a value, Object makes a bare object (no prototype).
+    return Value(vm.heap().make<Object>(nullptr));
+}
+
+Value objectAddProperty(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    const Value name = c.arg(0);
+    const Value getter = c.arg(1);
+    const Value setter = c.arg(2);
+    if (o == nullptr || name.isUndefined() || !isCallable(getter)) {
+        return Value::boolean(false);
+    }
+    // The setter must be a function or an explicit null (a read-only property).
+    if (!setter.isNull() && !isCallable(setter)) {
+        return Value::boolean(false);
+    }
+    String* n = vm.intern(vm.toString(name)->view());
+    if (n->view().empty()) {
+        return Value::boolean(false);
+    }
+    String* k = vm.key(n);
+    Property* p = o->properties().find(k);
+    if (p == nullptr) {
+        p = &o->properties().add(k, n);
+    }
+    p->getter = getter.object();
+    p->setter = isCallable(setter) ? setter.object() : nullptr;
+    p->value = Value();
+    return Value::boolean(true);
+}
+
+Value objectHasOwnProperty(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr || c.count() == 0) {
+        return Value::boolean(false);
+    }
+    String* name = vm.toString(c.arg(0));
+    return Value::boolean(!name->view().empty() && vm.has(o, name, true));
+}
+
+Value objectIsPropertyEnumerable(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr) {
+        return Value::boolean(false);
+    }
+    String* k = vm.key(vm.toString(c.arg(0)));
+    if (Property* p = o->properties().find(k)) {
+        return Value::boolean((p->flags & kDontEnum) == 0);
+    }
+    Value dummy;
+    if (o->getSpecial(vm, k, dummy)) {
+        return Value::boolean(o->kind() == ObjectKind::Array && k != vm.atoms().length);
+    }
+    return Value::boolean(false);
+}
+
+Value objectIsPrototypeOf(Vm&, const CallInfo& c) {
+    Object* o = c.thisObject();
+    Object* v = c.arg(0).asObject();
+    if (o == nullptr || v == nullptr) {
+        return Value::boolean(false);
+    }
+    int depth = 0;
+    for (Object* p = v->proto(); p != nullptr && depth < 256; p = p->proto(), ++depth) {
+        if (p == o) {
+            return Value::boolean(true);
+        }
+    }
+    return Value::boolean(false);
+}
+
+Value objectToString(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o != nullptr && o->isFunction()) {
+        return Value(vm.intern("[type Function]"));
+    }
+    return Value(vm.intern("[object Object]"));
+}
+
+Value objectValueOf(Vm&, const CallInfo& c) {
+    return c.thisValue;
+}
+
+Value objectWatch(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr || c.count() < 2 || !isCallable(c.arg(1))) {
+        return Value::boolean(false);
+    }
+    String* k = vm.key(vm.toString(c.arg(0)));
+    for (auto& w : o->watches()) {
+        if (w.key == k) {
+            w.callback = c.arg(1).object();
+            w.userData = c.arg(2);
+            return Value::boolean(true);
+        }
+    }
+    o->watches().push_back(Watch{k, c.arg(1).object(), c.arg(2)});
+    return Value::boolean(true);
+}
+
+Value objectUnwatch(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr || c.count() == 0) {
+        return Value::boolean(false);
+    }
+    String* k = vm.key(vm.toString(c.arg(0)));
+    auto& ws = o->watches();
+    const auto it = std::find_if(ws.begin(), ws.end(), [k](const Watch& w) { return w.key == k; });
+    if (it == ws.end()) {
+        return Value::boolean(false);
+    }
+    ws.erase(it);
+    return Value::boolean(true);
+}
+
+Value objectRegisterClass(Vm& vm, const CallInfo& c) {
+    if (c.count() < 2) {
+        return Value::boolean(false);
+    }
+    Object* registry = vm.get(Value(vm.global()), "__registeredClasses").asObject();
+    if (registry == nullptr) {
+        registry = vm.newObject();
+        vm.define(vm.global(), "__registeredClasses", Value(registry), kDontEnum);
+    }
+    vm.define(registry, vm.toStdString(c.arg(0)), c.arg(1), 0);
+    return Value::boolean(true);
+}
+
+// --- Function ---
+
+Value functionConstructor(Vm&, const CallInfo& c) {
+    return c.construct ? c.thisValue : Value();
+}
+
+Value functionCall(Vm& vm, const CallInfo& c) {
+    const Value self = c.count() > 0 ? c.arg(0) : Value();
+    const std::span<const Value> rest =
+        c.count() > 1 ? c.args.subspan(1) : std::span<const Value>{};
+    return vm.callInternal(c.thisValue, self, rest, nullptr);
+}
+
+Value functionApply(Vm& vm, const CallInfo& c) {
+    std::vector<Value> args;
+    if (Object* list = c.arg(1).asObject()) {
+        const std::uint32_t n = std::min<std::uint32_t>(lengthOf(vm, list), 1u << 16);
+        args.reserve(n);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            vm.step();
+            args.push_back(elementAt(vm, list, i));
+        }
+    }
+    return vm.callInternal(c.thisValue, c.arg(0), args, nullptr);
+}
+
+// --- Globals ---
+
+double parseIntText(std::string_view s, const Value& radixValue, Vm& vm) {
+    std::size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    int radix = 0;
+    if (!radixValue.isUndefined()) {
+        const double r = vm.toNumber(radixValue);
+        radix = std::isnan(r) ? 0 : static_cast<int>(r);
+        if (radix < 2 || radix > 36) {
+            return kNaN;
+        }
+    }
+    if (radix == 0 || radix == 16) {
+        if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+            i += 2;
+            radix = 16;
+        }
+    }
+    if (radix == 0) {
+        // A leading zero means octal when only octal digits follow.
+        if (i + 1 < s.size() && s[i] == '0') {
+            bool octal = true;
+            for (std::size_t k = i + 1; k < s.size(); ++k) {
+                if (s[k] < '0' || s[k] > '7') {
+                    octal = false;
+                    break;
+                }
+            }
+            radix = octal ? 8 : 10;
+        } else {
+            radix = 10;
+        }
+    }
+    double v = 0;
+    bool any = false;
+    for (; i < s.size(); ++i) {
+        const char ch = s[i];
+        int d = -1;
+        if (ch >= '0' && ch <= '9') {
+            d = ch - '0';
+        } else if (ch >= 'a' && ch <= 'z') {
+            d = ch - 'a' + 10;
+        } else if (ch >= 'A' && ch <= 'Z') {
+            d = ch - 'A' + 10;
+        }
+        if (d < 0 || d >= radix) {
+            break;
+        }
+        v = v * radix + d;
+        any = true;
+    }
+    if (!any) {
+        return kNaN;
+    }
+    return negative ? -v : v;
+}
+
+Value globalParseInt(Vm& vm, const CallInfo& c) {
+    if (c.count() == 0) {
+        return Value(kNaN);
+    }
+    return Value(parseIntText(vm.toString(c.arg(0))->view(), c.arg(1), vm));
+}
+
+Value globalParseFloat(Vm& vm, const CallInfo& c) {
+    if (c.count() == 0) {
+        return Value();
+    }
+    const std::string s = vm.toStdString(c.arg(0));
+    std::size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) {
+        ++i;
+    }
+    // Sign, digits and one point (later points are skipped), then an exponent if it has digits.
+    std::string text;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+        text.push_back(s[i++]);
+    }
+    bool any = false;
+    bool point = false;
+    bool secondPoint = false;
+    while (i < s.size()) {
+        if (s[i] >= '0' && s[i] <= '9') {
+            text.push_back(s[i]);
+            any = true;
+        } else if (s[i] == '.') {
+            if (!point) {
+                text.push_back('.');
+                point = true;
+            } else {
+                secondPoint = true;  // later points are skipped, and no exponent follows
+            }
+        } else {
+            break;
+        }
+        ++i;
+    }
+    if (!any) {
+        return Value(kNaN);
+    }
+    if (!secondPoint && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t k = i + 1;
+        std::string exp = "e";
+        if (k < s.size() && (s[k] == '-' || s[k] == '+')) {
+            exp.push_back(s[k++]);
+        }
+        const std::size_t digits = k;
+        while (k < s.size() && s[k] >= '0' && s[k] <= '9') {
+            exp.push_back(s[k++]);
+        }
+        if (k > digits) {
+            // Exponents wrap as 32-bit integers do in the reference.
+            const double e = std::strtod(exp.c_str() + 1, nullptr);
+            if (std::fabs(e) > 2147483647.0) {
+                const auto wrapped = toInt32(e);
+                text += "e" + std::to_string(wrapped);
+            } else {
+                text += exp;
+            }
+        }
+    }
+    return Value(std::strtod(text.c_str(), nullptr));
+}
+
+Value globalIsNaN(Vm& vm, const CallInfo& c) {
+    return Value::boolean(std::isnan(vm.toNumber(c.arg(0))));
+}
+
+Value globalIsFinite(Vm& vm, const CallInfo& c) {
+    return Value::boolean(std::isfinite(vm.toNumber(c.arg(0))));
+}
+
+Value globalEscape(Vm& vm, const CallInfo& c) {
+    if (c.count() == 0) {
+        return Value();
+    }
+    return Value(vm.str(escape(vm.toString(c.arg(0))->view())));
+}
+
+Value globalUnescape(Vm& vm, const CallInfo& c) {
+    if (c.count() == 0) {
+        return Value();
+    }
+    return Value(vm.str(unescape(vm.toString(c.arg(0))->view())));
+}
+
+Value addTimerFrom(Vm& vm, const CallInfo& c, bool repeat) {
+    Vm::Timer t;
+    t.repeat = repeat;
+    std::size_t next = 0;
+    if (isCallable(c.arg(0))) {
+        t.callback = c.arg(0);
+        next = 1;
+    } else if (c.arg(0).isObject() && c.count() >= 2) {
+        t.callback = c.arg(0);
+        t.method = vm.intern(vm.toString(c.arg(1))->view());
+        next = 2;
+    } else {
+        return Value();
+    }
+    if (c.count() <= next) {
+        return Value();
+    }
+    const double ms = vm.toNumber(c.arg(next));
+    t.interval = std::isfinite(ms) && ms > 0 ? ms : 0;
+    t.due = vm.host().timer() + t.interval;
+    for (std::size_t i = next + 1; i < c.count(); ++i) {
+        t.args.push_back(c.args[i]);
+    }
+    return Value(static_cast<double>(vm.addTimer(std::move(t))));
+}
+
+Value globalSetInterval(Vm& vm, const CallInfo& c) {
+    return addTimerFrom(vm, c, true);
+}
+Value globalSetTimeout(Vm& vm, const CallInfo& c) {
+    return addTimerFrom(vm, c, false);
+}
+
+Value globalClearInterval(Vm& vm, const CallInfo& c) {
+    const double id = vm.toNumber(c.arg(0));
+    if (std::isfinite(id)) {
+        vm.removeTimer(static_cast<int>(id));
+    }
+    return Value();
+}
+
+void setFlagsOn(Vm& vm, Object* o, String* key, std::uint16_t set, std::uint16_t clear) {
+    Property* p = o->properties().find(key);
+    if (p != nullptr) {
+        p->flags = static_cast<std::uint16_t>((p->flags & ~clear) | set);
+    }
+    (void)vm;
+}
+
+Value globalASSetPropFlags(Vm& vm, const CallInfo& c) {
+    Object* o = c.arg(0).asObject();
+    if (o == nullptr) {
+        return Value();
+    }
+    const auto set = static_cast<std::uint16_t>(vm.toInt32(c.arg(2)) & 0xffff);
+    const auto clear =
+        static_cast<std::uint16_t>(c.count() > 3 ? vm.toInt32(c.arg(3)) & 0xffff : 0);
+    const Value names = c.arg(1);
+    if (names.isNull()) {
+        for (auto& p : o->properties().list()) {
+            p.flags = static_cast<std::uint16_t>((p.flags & ~clear) | set);
+        }
+        return Value();
+    }
+    std::vector<String*> list;
+    if (names.isString()) {
+        const std::string_view s = names.string()->view();
+        std::size_t i = 0;
+        while (i <= s.size()) {
+            std::size_t j = s.find(',', i);
+            if (j == std::string_view::npos) {
+                j = s.size();
+            }
+            list.push_back(vm.intern(s.substr(i, j - i)));
+            i = j + 1;
+        }
+    } else if (Object* a = names.asObject()) {
+        const std::uint32_t n = std::min<std::uint32_t>(lengthOf(vm, a), 1u << 16);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            vm.step();
+            list.push_back(vm.toString(elementAt(vm, a, i)));
+        }
+    }
+    for (String* n : list) {
+        setFlagsOn(vm, o, vm.key(n), set, clear);
+    }
+    return Value();
+}
+
+Value globalUpdateAfterEvent(Vm&, const CallInfo&) {
+    return Value();
+}
+
+Value globalGetVersion(Vm& vm, const CallInfo&) {
+    return Value(vm.intern("LNX 32,0,0,0"));
+}
+
+// --- Error ---
+
+Value errorConstructor(Vm& vm, const CallInfo& c) {
+    Object* self = c.construct ? c.thisObject() : vm.newObject(vm.protos().error);
+    if (self != nullptr && c.count() > 0 && !c.arg(0).isUndefined()) {
+        vm.set(Value(self), "message", c.arg(0));
+    }
+    return Value(self);
+}
+
+Value errorToString(Vm& vm, const CallInfo& c) {
+    return Value(vm.toString(vm.get(c.thisValue, "message")));
+}
+
+// --- AsBroadcaster ---
+
+Value broadcastMessage(Vm& vm, const CallInfo& c) {
+    if (c.count() == 0) {
+        return Value();
+    }
+    String* name = vm.toString(c.arg(0));
+    const Value listeners = vm.get(c.thisValue, "_listeners");
+    Object* list = listeners.asObject();
+    if (list == nullptr) {
+        return Value();
+    }
+    // Listeners added or removed by a handler take effect next time.
+    std::vector<Value> targets;
+    const std::uint32_t n = std::min<std::uint32_t>(lengthOf(vm, list), 1u << 16);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        vm.step();
+        targets.push_back(elementAt(vm, list, i));
+    }
+    const std::span<const Value> rest = c.args.subspan(1);
+    for (const Value& t : targets) {
+        const Value fn = vm.get(t, name);
+        if (isCallable(fn)) {
+            vm.call(fn, t, rest);
+        }
+    }
+    return Value::boolean(!targets.empty());
+}
+
+// Listeners are matched with ==, so adding null replaces an undefined entry.
+bool removeFirstEqual(Vm& vm, Object* list, const Value& v) {
+    const std::uint32_t n = lengthOf(vm, list);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        vm.step();
+        if (vm.abstractEquals(elementAt(vm, list, i), v)) {
+            for (std::uint32_t k = i; k + 1 < n; ++k) {
+                setElement(vm, list, k, elementAt(vm, list, k + 1));
+            }
+            vm.set(Value(list), vm.atoms().length, Value(static_cast<double>(n - 1)));
+            return true;
+        }
+    }
+    return false;
+}
+
+Value addListener(Vm& vm, const CallInfo& c) {
+    Object* list = vm.get(c.thisValue, "_listeners").asObject();
+    if (list == nullptr) {
+        return Value::boolean(false);
+    }
+    removeFirstEqual(vm, list, c.arg(0));
+    setElement(vm, list, lengthOf(vm, list), c.arg(0));
+    return Value::boolean(true);
+}
+
+Value removeListener(Vm& vm, const CallInfo& c) {
+    Object* list = vm.get(c.thisValue, "_listeners").asObject();
+    if (list == nullptr) {
+        return Value::boolean(false);
+    }
+    return Value::boolean(removeFirstEqual(vm, list, c.arg(0)));
+}
+
+Value broadcasterInitialize(Vm& vm, const CallInfo& c) {
+    Object* o = c.arg(0).asObject();
+    if (o == nullptr) {
+        return Value();
+    }
+    Object* bc = c.callee != nullptr ? c.callee->data.asObject() : nullptr;
+    for (const char* name : {"broadcastMessage", "addListener", "removeListener"}) {
+        vm.define(o, name, bc ? vm.get(Value(bc), name) : Value(), kDontEnum);
+    }
+    vm.define(o, "_listeners", Value(vm.newArray()), kDontEnum);
+    return Value();
+}
+
+Value broadcasterConstructor(Vm&, const CallInfo& c) {
+    return c.thisValue;
+}
+
+// --- ASnative: the few table entries scripts reach for ---
+
+Value asnative(Vm& vm, const CallInfo& c) {
+    const int table = vm.toInt32(c.arg(0));
+    const int index = vm.toInt32(c.arg(1));
+    struct Entry {
+        int table;
+        int index;
+        const char* object;
+        const char* name;
+    };
+    static const Entry kEntries[] = {
+        {100, 0, nullptr, "escape"},      {100, 1, nullptr, "unescape"},
+        {100, 2, nullptr, "parseInt"},    {100, 3, nullptr, "parseFloat"},
+        {200, 0, "Math", "abs"},          {200, 1, "Math", "min"},
+        {200, 2, "Math", "max"},          {200, 3, "Math", "sin"},
+        {200, 4, "Math", "cos"},          {200, 5, "Math", "atan2"},
+        {200, 6, "Math", "tan"},          {200, 7, "Math", "exp"},
+        {200, 8, "Math", "log"},          {200, 9, "Math", "sqrt"},
+        {200, 10, "Math", "round"},       {200, 11, "Math", "random"},
+        {200, 12, "Math", "floor"},       {200, 13, "Math", "ceil"},
+        {200, 14, "Math", "atan"},        {200, 15, "Math", "asin"},
+        {200, 16, "Math", "acos"},        {200, 17, "Math", "pow"},
+        {250, 0, nullptr, "setInterval"}, {250, 1, nullptr, "clearInterval"},
+    };
+    for (const auto& e : kEntries) {
+        if (e.table == table && e.index == index) {
+            Value holder = Value(vm.global());
+            if (e.object != nullptr) {
+                holder = vm.get(holder, e.object);
+            }
+            return vm.get(holder, e.name);
+        }
+    }
+    return Value();
+}
+
+}  // namespace
+
+void installObject(Vm& vm) {
+    Object* proto = vm.protos().object;
+    FunctionObject* ctor = defineClass(vm, "Object", objectConstructor, proto);
+    vm.defineNative(proto, "addProperty", objectAddProperty);
+    vm.defineNative(proto, "hasOwnProperty", objectHasOwnProperty);
+    vm.defineNative(proto, "isPropertyEnumerable", objectIsPropertyEnumerable);
+    vm.defineNative(proto, "isPrototypeOf", objectIsPrototypeOf);
+    vm.defineNative(proto, "toString", objectToString);
+    vm.defineNative(proto, "toLocaleString", objectToString);
+    vm.defineNative(proto, "valueOf", objectValueOf);
+    vm.defineNative(proto, "watch", objectWatch);
+    vm.defineNative(proto, "unwatch", objectUnwatch);
+    vm.defineNative(ctor, "registerClass", objectRegisterClass);
+}
+
+void installFunction(Vm& vm) {
+    Object* proto = vm.protos().function;
+    defineClass(vm, "Function", functionConstructor, proto);
+    vm.defineNative(proto, "call", functionCall);
+    vm.defineNative(proto, "apply", functionApply);
+}
+
+void installGlobals(Vm& vm) {
+    Object* g = vm.global();
+    vm.defineNative(g, "parseInt", globalParseInt);
+    vm.defineNative(g, "parseFloat", globalParseFloat);
+    vm.defineNative(g, "isNaN", globalIsNaN);
+    vm.defineNative(g, "isFinite", globalIsFinite);
+    vm.defineNative(g, "escape", globalEscape);
+    vm.defineNative(g, "unescape", globalUnescape);
+    vm.defineNative(g, "setInterval", globalSetInterval);
+    vm.defineNative(g, "clearInterval", globalClearInterval);
+    vm.defineNative(g, "setTimeout", globalSetTimeout);
+    vm.defineNative(g, "clearTimeout", globalClearInterval);
+    vm.defineNative(g, "ASSetPropFlags", globalASSetPropFlags);
+    vm.defineNative(g, "ASnative", asnative);
+    vm.defineNative(g, "updateAfterEvent", globalUpdateAfterEvent);
+    vm.defineNative(g, "getVersion", globalGetVersion);
+    vm.define(g, "NaN", Value(kNaN));
+    vm.define(g, "Infinity", Value(std::numeric_limits<double>::infinity()));
+    vm.define(g, "$version", Value(vm.intern("LNX 32,0,0,0")));
+
+    Object* errorProto = vm.newObject();
+    vm.protos().error = errorProto;
+    defineClass(vm, "Error", errorConstructor, errorProto);
+    vm.define(errorProto, "name", Value(vm.intern("Error")));
+    vm.define(errorProto, "message", Value(vm.intern("Error")));
+    vm.defineNative(errorProto, "toString", errorToString);
+}
+
+void installBroadcaster(Vm& vm) {
+    FunctionObject* bc = defineClass(vm, "AsBroadcaster", broadcasterConstructor, vm.newObject());
+    vm.defineNative(bc, "broadcastMessage", broadcastMessage);
+    vm.defineNative(bc, "addListener", addListener);
+    vm.defineNative(bc, "removeListener", removeListener);
+    FunctionObject* init = vm.newNative(broadcasterInitialize);
+    init->data = Value(bc);
+    vm.define(bc, "initialize", Value(init));
+}
+
+void installSystem(Vm& vm) {
+    Object* system = vm.newObject();
+    vm.define(vm.global(), "System", Value(system));
+    Object* caps = vm.newObject();
+    vm.define(system, "capabilities", Value(caps));
+    auto s = [&](const char* name, const char* value) {
+        vm.define(caps, name, Value(vm.intern(value)), 0);
+    };
+    auto b = [&](const char* name, bool value) { vm.define(caps, name, Value::boolean(value), 0); };
+    s("version", "LNX 32,0,0,0");
+    s("os", "Linux");
+    s("manufacturer", "Adobe Linux");
+    s("playerType", "StandAlone");
+    s("language", "en");
+    s("cpuArchitecture", "x86");
+    vm.define(caps, "screenResolutionX", Value(1920.0), 0);
+    vm.define(caps, "screenResolutionY", Value(1080.0), 0);
+    vm.define(caps, "screenDPI", Value(72.0), 0);
+    vm.define(caps, "pixelAspectRatio", Value(1.0), 0);
+    s("screenColor", "color");
+    b("hasAudio", true);
+    b("hasMP3", true);
+    b("hasVideoEncoder", false);
+    b("hasAudioEncoder", false);
+    b("hasAccessibility", false);
+    b("isDebugger", false);
+    b("localFileReadDisable", false);
+    b("avHardwareDisable", true);
+    b("hasPrinting", false);
+    b("hasStreamingAudio", true);
+    b("hasStreamingVideo", true);
+    b("hasEmbeddedVideo", true);
+    b("hasScreenBroadcast", false);
+    b("hasScreenPlayback", false);
+    b("hasIME", false);
+    b("hasTLS", true);
+    Object* security = vm.newObject();
+    vm.define(system, "security", Value(security));
+    vm.define(security, "sandboxType", Value(vm.intern("localTrusted")), 0);
+    vm.define(system, "useCodepage", Value::boolean(false), 0);
+}
+
+}  // namespace lib
+}  // namespace zd::avm1

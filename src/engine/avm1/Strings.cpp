@@ -1,0 +1,277 @@
+#include "engine/avm1/Strings.h"
+
+#include <cmath>
+
+namespace zd::avm1 {
+
+std::u16string toUtf16(std::string_view s) {
+    std::u16string out;
+    out.reserve(s.size());
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::uint32_t cp = c;
+        std::size_t extra = 0;
+        if (c >= 0xf0 && c < 0xf8) {
+            cp = c & 0x07;
+            extra = 3;
+        } else if (c >= 0xe0) {
+            cp = c & 0x0f;
+            extra = 2;
+        } else if (c >= 0xc0) {
+            cp = c & 0x1f;
+            extra = 1;
+        } else if (c >= 0x80) {
+            cp = c;  // a stray continuation byte stands for itself
+        }
+        if (extra > 0 && i + extra >= s.size()) {
+            out.push_back(static_cast<char16_t>(c));
+            ++i;
+            continue;
+        }
+        bool valid = true;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto cc = static_cast<unsigned char>(s[i + k]);
+            if ((cc & 0xc0) != 0x80) {
+                valid = false;
+                break;
+            }
+            cp = (cp << 6) | (cc & 0x3f);
+        }
+        if (!valid) {
+            out.push_back(static_cast<char16_t>(c));
+            ++i;
+            continue;
+        }
+        i += extra + 1;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xd800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xdc00 + (cp & 0x3ff)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+namespace {
+
+void appendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xc0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xe0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
+    } else {
+        out.push_back(static_cast<char>(0xf0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
+    }
+}
+
+bool isAscii(std::string_view s) {
+    for (char c : s) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string fromUtf16(std::u16string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        std::uint32_t cp = s[i];
+        if (cp >= 0xd800 && cp < 0xdc00 && i + 1 < s.size() && s[i + 1] >= 0xdc00 &&
+            s[i + 1] < 0xe000) {
+            cp = 0x10000 + ((cp - 0xd800) << 10) + (s[i + 1] - 0xdc00);
+            ++i;
+        }
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
+std::string substringUtf16(std::string_view s, double index, double count) {
+    if (std::isnan(index) || index < 0) {
+        index = 0;
+    }
+    if (isAscii(s)) {
+        if (index >= static_cast<double>(s.size())) {
+            return {};
+        }
+        const auto start = static_cast<std::size_t>(index);
+        if (std::isnan(count) || count < 0 || count >= static_cast<double>(s.size() - start)) {
+            return std::string(s.substr(start));
+        }
+        return std::string(s.substr(start, static_cast<std::size_t>(count)));
+    }
+    const std::u16string u = toUtf16(s);
+    if (index >= static_cast<double>(u.size())) {
+        return {};
+    }
+    const auto start = static_cast<std::size_t>(index);
+    std::size_t n = u.size() - start;
+    if (!std::isnan(count) && count >= 0 && count < static_cast<double>(n)) {
+        n = static_cast<std::size_t>(count);
+    }
+    return fromUtf16(std::u16string_view(u).substr(start, n));
+}
+
+std::uint16_t firstCodeUnit(std::string_view s) {
+    if (s.empty()) {
+        return 0;
+    }
+    if (static_cast<unsigned char>(s[0]) < 0x80) {
+        return static_cast<std::uint16_t>(s[0]);
+    }
+    const std::u16string u = toUtf16(s.substr(0, 4));
+    return u.empty() ? 0 : u[0];
+}
+
+std::string fromCharCode(std::uint32_t unit) {
+    if (unit == 0) {
+        return {};
+    }
+    std::string out;
+    appendUtf8(out, unit & 0xffff);
+    return out;
+}
+
+std::string toLowerCase(std::string_view s) {
+    std::u16string u = toUtf16(s);
+    for (auto& c : u) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 0xc0 && c <= 0xde && c != 0xd7)) {
+            c = static_cast<char16_t>(c + 32);
+        } else if (c >= 0x391 && c <= 0x3ab && c != 0x3a2) {
+            c = static_cast<char16_t>(c + 32);
+        } else if (c >= 0x410 && c <= 0x42f) {
+            c = static_cast<char16_t>(c + 32);
+        } else if (c >= 0x400 && c <= 0x40f) {
+            c = static_cast<char16_t>(c + 80);
+        } else if (c >= 0x100 && c <= 0x17f && (c % 2) == 0 && c != 0x130 && c != 0x138) {
+            c = static_cast<char16_t>(c + 1);
+        }
+    }
+    return fromUtf16(u);
+}
+
+std::string toUpperCase(std::string_view s) {
+    std::u16string u = toUtf16(s);
+    for (auto& c : u) {
+        if ((c >= 'a' && c <= 'z') || (c >= 0xe0 && c <= 0xfe && c != 0xf7)) {
+            c = static_cast<char16_t>(c - 32);
+        } else if (c >= 0x3b1 && c <= 0x3cb && c != 0x3c2) {
+            c = static_cast<char16_t>(c - 32);
+        } else if (c >= 0x430 && c <= 0x44f) {
+            c = static_cast<char16_t>(c - 32);
+        } else if (c >= 0x450 && c <= 0x45f) {
+            c = static_cast<char16_t>(c - 80);
+        } else if (c >= 0x101 && c <= 0x17f && (c % 2) == 1 && c != 0x131 && c != 0x149) {
+            c = static_cast<char16_t>(c - 1);
+        }
+    }
+    return fromUtf16(u);
+}
+
+namespace {
+
+const char* kHex = "0123456789ABCDEF";
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+}  // namespace
+
+std::string escape(std::string_view s) {
+    std::string out;
+    for (char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '@' || c == '*' || c == '_' || c == '-' || c == '.') {
+            out.push_back(ch);
+        } else {
+            out.push_back('%');
+            out.push_back(kHex[c >> 4]);
+            out.push_back(kHex[c & 15]);
+        }
+    }
+    return out;
+}
+
+std::string unescape(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size()) {
+            const int h = hexValue(s[i + 1]);
+            const int l = hexValue(s[i + 2]);
+            if (h >= 0 && l >= 0) {
+                out.push_back(static_cast<char>(h * 16 + l));
+                i += 2;
+                continue;
+            }
+        }
+        out.push_back(s[i]);
+    }
+    return out;
+}
+
+std::string urlEncode(std::string_view s) {
+    std::string out;
+    for (char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '_' || c == '-' || c == '.' || c == '*' || c == '@') {
+            out.push_back(ch);
+        } else if (c == ' ') {
+            out.push_back('+');
+        } else {
+            out.push_back('%');
+            out.push_back(kHex[c >> 4]);
+            out.push_back(kHex[c & 15]);
+        }
+    }
+    return out;
+}
+
+std::string urlDecode(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '+') {
+            out.push_back(' ');
+        } else if (s[i] == '%' && i + 2 < s.size()) {
+            const int h = hexValue(s[i + 1]);
+            const int l = hexValue(s[i + 2]);
+            if (h >= 0 && l >= 0) {
+                out.push_back(static_cast<char>(h * 16 + l));
+                i += 2;
+            } else {
+                out.push_back(s[i]);
+            }
+        } else {
+            out.push_back(s[i]);
+        }
+    }
+    return out;
+}
+
+}  // namespace zd::avm1

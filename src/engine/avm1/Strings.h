@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zd::avm1 {
+
+// Scripts index strings by UTF-16 code units; the interpreter stores UTF-8. These convert.
+std::u16string toUtf16(std::string_view utf8);
+std::string fromUtf16(std::u16string_view utf16);
+// The substring of count units from index (negative or NaN index is 0; negative count or
+// NaN means to the end), in UTF-16 units.
+std::string substringUtf16(std::string_view s, double index, double count);
+// The first UTF-16 code unit (0 for an empty string).
+std::uint16_t firstCodeUnit(std::string_view s);
+// One UTF-16 code unit as UTF-8 (0 gives an empty string).
+std::string fromCharCode(std::uint32_t unit);
+// Lower / upper case of ASCII and Latin-1 letters and the common Unicode ones.
+std::string toLowerCase(std::string_view s);
+std::string toUpperCase(std::string_view s);
+
+// %XX encoding as escape() does: letters, digits and @*_+-./ stay.
+std::string escape(std::string_view s);
+std::string unescape(std::string_view s);
+// Form encoding for variables sent with a request (space as +).
+std::string urlEncode(std::string_view s);
+std::string urlDecode(std::string_view s);
+
+}  // namespace zd::avm1

@@ -1,0 +1,1049 @@
+#include "engine/avm1/Vm.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "engine/avm1/Frame.h"
+#include "engine/avm1/Library.h"
+#include "engine/avm1/Strings.h"
+
+namespace zd::avm1 {
+
+namespace {
+
+constexpr int kMaxProtoDepth = 256;
+
+// Script equality of numbers: NaN equals NaN.
+bool numbersEqual(double a, double b) {
+    return a == b || (std::isnan(a) && std::isnan(b));
+}
+
+// SWF 4 reads the longest decimal number at the start of text, 0 when there is none.
+double swf4Number(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) {
+        ++i;
+    }
+    const std::string text(s.substr(i));
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (end == text.c_str()) {
+        return 0;
+    }
+    // strtod also reads hex and "inf"/"nan", which SWF 4 does not.
+    const std::string_view used(text.c_str(), static_cast<std::size_t>(end - text.c_str()));
+    if (used.find_first_of("xXnNiI") != std::string_view::npos) {
+        std::size_t k = 0;
+        if (k < text.size() && (text[k] == '-' || text[k] == '+')) {
+            ++k;
+        }
+        std::size_t digits = k;
+        while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
+            ++digits;
+        }
+        return digits > k ? std::strtod(text.substr(0, digits).c_str(), nullptr) : 0.0;
+    }
+    return v;
+}
+
+std::string lowerAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+Value::Value(Object* o) : type_(o ? Type::Object : Type::Null), obj_(o) {}
+
+Vm::Vm(Host& host, int swfVersion, Limits limits)
+    : host_(host), version_(swfVersion), limits_(limits) {
+    auto a = [this](const char* s) { return heap_.intern(s); };
+    atoms_.proto = a("__proto__");
+    atoms_.prototype = a("prototype");
+    atoms_.constructor = a("constructor");
+    atoms_.constructorHidden = a("__constructor__");
+    atoms_.length = a("length");
+    atoms_.valueOf = a("valueOf");
+    atoms_.toString = a("toString");
+    atoms_.resolve = a("__resolve");
+    atoms_.thisName = a("this");
+    atoms_.arguments = a("arguments");
+    atoms_.super = a("super");
+    atoms_.global = a("_global");
+    atoms_.root = a("_root");
+    atoms_.parent = a("_parent");
+    atoms_.callee = a("callee");
+    atoms_.caller = a("caller");
+    atoms_.empty = a("");
+    atoms_.undefined = a("undefined");
+    atoms_.null = a("null");
+    atoms_.trueName = a("true");
+    atoms_.falseName = a("false");
+    atoms_.nan = a("NaN");
+    atoms_.object = a("object");
+    atoms_.function = a("function");
+    atoms_.number = a("number");
+    atoms_.string = a("string");
+    atoms_.boolean = a("boolean");
+    atoms_.movieclip = a("movieclip");
+    atoms_.onLoad = a("onLoad");
+    atoms_.onData = a("onData");
+    // Keys of the atoms (their folded forms) are made now so they are never swept.
+    for (String* s : {atoms_.proto, atoms_.prototype, atoms_.constructor, atoms_.length}) {
+        key(s);
+    }
+    installLibrary();
+}
+
+Vm::~Vm() = default;
+
+String* Vm::key(String* name) {
+    if (!name->interned()) {
+        name = heap_.intern(name->view());
+    }
+    if (caseSensitive()) {
+        return name;
+    }
+    if (name->folded_ == nullptr) {
+        const std::string lower = lowerAscii(name->view());
+        name->folded_ = lower == name->view() ? name : heap_.intern(lower);
+        name->folded_->folded_ = name->folded_;
+    }
+    return name->folded_;
+}
+
+Object* Vm::newObject(Object* proto) {
+    return heap_.make<Object>(proto ? proto : protos_.object);
+}
+
+ArrayObject* Vm::newArray(std::span<const Value> items) {
+    auto* a = heap_.make<ArrayObject>(protos_.array);
+    a->dense.assign(items.begin(), items.end());
+    a->length = static_cast<std::uint32_t>(items.size());
+    return a;
+}
+
+FunctionObject* Vm::newNative(NativeFunction fn, Object* prototype) {
+    auto* f = heap_.make<FunctionObject>(protos_.function, fn);
+    if (prototype != nullptr) {
+        define(f, "prototype", Value(prototype), kDontEnum | kDontDelete);
+        define(prototype, "constructor", Value(f), kDontEnum);
+    }
+    return f;
+}
+
+void Vm::define(Object* o, std::string_view name, const Value& v, std::uint16_t flags) {
+    String* n = intern(name);
+    String* k = key(n);
+    Property* p = o->properties().find(k);
+    if (p == nullptr) {
+        p = &o->properties().add(k, n);
+    }
+    p->value = v;
+    p->getter = p->setter = nullptr;
+    p->flags = flags;
+}
+
+void Vm::defineNative(Object* o, std::string_view name, NativeFunction fn, std::uint16_t flags) {
+    define(o, name, Value(newNative(fn)), flags);
+}
+
+Property* Vm::findProperty(Object* o, String* k, Object** owner) {
+    int depth = 0;
+    for (Object* cur = o; cur != nullptr && depth < kMaxProtoDepth; cur = cur->proto(), ++depth) {
+        Property* p = cur->properties().find(k);
+        if (p != nullptr && visibleToVersion(p->flags, version_)) {
+            if (owner != nullptr) {
+                *owner = cur;
+            }
+            return p;
+        }
+    }
+    return nullptr;
+}
+
+bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
+    if (k == atoms_.proto) {
+        out = o->proto() ? Value(o->proto()) : Value();
+        return o->proto() != nullptr;
+    }
+    int depth = 0;
+    for (Object* cur = o; cur != nullptr && depth < kMaxProtoDepth; cur = cur->proto(), ++depth) {
+        // Own properties first: addProperty can take over an array's length or an index.
+        Property* p = cur->properties().find(k);
+        if (p == nullptr && cur->getSpecial(*this, k, out)) {
+            return true;
+        }
+        if (p != nullptr) {
+            if (!visibleToVersion(p->flags, version_)) {
+                out = Value();
+            } else if (p->isAccessor()) {
+                // The getter runs as a method of the prototype it was found on (for super).
+                Object* getter = p->getter;
+                out = call(Value(getter), thisValue, {}, cur);
+            } else {
+                out = p->value;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+Value Vm::getFromObject(Object* o, const Value& thisValue, String* k) {
+    Value found;
+    if (lookup(o, thisValue, k, found)) {
+        return found;
+    }
+    if (k != atoms_.resolve) {
+        Property* r = findProperty(o, key(atoms_.resolve));
+        if (r != nullptr && !r->isAccessor() && r->value.isObject() &&
+            r->value.object()->isFunction()) {
+            const Value arg(k);
+            return call(r->value, thisValue, std::span<const Value>(&arg, 1));
+        }
+    }
+    return Value();
+}
+
+Value Vm::get(const Value& target, String* name) {
+    switch (target.type()) {
+        case Type::Object: {
+            Object* o = target.object();
+            if (o->kind() == ObjectKind::Super) {
+                auto* s = static_cast<SuperObject*>(o);
+                Object* start = s->home ? s->home->proto() : nullptr;
+                if (start == nullptr) {
+                    return Value();
+                }
+                return getFromObject(start, Value(s->thisObject), key(name));
+            }
+            return getFromObject(o, target, key(name));
+        }
+        case Type::String: {
+            String* k = key(name);
+            if (k == atoms_.length) {
+                return Value(static_cast<double>(utf16Length(target.string()->view())));
+            }
+            return getFromObject(protos_.string, target, k);
+        }
+        case Type::Number:
+            return getFromObject(protos_.number, target, key(name));
+        case Type::Boolean:
+            return getFromObject(protos_.boolean, target, key(name));
+        default:
+            return Value();
+    }
+}
+
+void Vm::set(const Value& target, String* name, const Value& value) {
+    Object* o = target.asObject();
+    if (o == nullptr) {
+        return;
+    }
+    if (o->kind() == ObjectKind::Super) {
+        // super.x = v: a setter above the method's prototype runs on this; anything else
+        // is written to this.
+        auto* sup = static_cast<SuperObject*>(o);
+        if (sup->thisObject == nullptr) {
+            return;
+        }
+        Object* start = sup->home ? sup->home->proto() : nullptr;
+        Object* owner = nullptr;
+        Property* p = start ? findProperty(start, key(name), &owner) : nullptr;
+        if (p != nullptr && p->isAccessor()) {
+            if (p->setter != nullptr) {
+                const Value arg = value;
+                call(Value(p->setter), Value(sup->thisObject), std::span<const Value>(&arg, 1),
+                     owner);
+            }
+            return;
+        }
+        o = sup->thisObject;
+    }
+    String* k = key(name);
+    Value v = value;
+    if (!o->watches().empty()) {
+        for (auto& w : o->watches()) {
+            if (w.key == k) {
+                const Value old = get(Value(o), name);
+                const Value args[] = {Value(name), old, v, w.userData};
+                v = call(Value(w.callback), Value(o), args);
+                break;
+            }
+        }
+    }
+    if (k == atoms_.proto) {
+        o->setProtoLink(v.asObject());
+        return;
+    }
+    Property* p = o->properties().find(k);
+    if ((p == nullptr || !p->isAccessor()) && o->setSpecial(*this, k, v)) {
+        return;
+    }
+    if (p != nullptr && !visibleToVersion(p->flags, version_)) {
+        // Writing a property hidden from this version makes it visible again.
+        p->value = v;
+        p->getter = p->setter = nullptr;
+        p->flags = static_cast<std::uint16_t>(p->flags & ~kVersionMask);
+        return;
+    }
+    if (p == nullptr) {
+        // An accessor up the chain takes the write.
+        Object* owner = nullptr;
+        Property* inherited = o->proto() ? findProperty(o->proto(), k, &owner) : nullptr;
+        if (inherited != nullptr && inherited->isAccessor()) {
+            if (inherited->setter != nullptr) {
+                const Value arg = v;
+                call(Value(inherited->setter), Value(o), std::span<const Value>(&arg, 1), owner);
+            }
+            return;
+        }
+        p = &o->properties().add(k, name->interned() ? name : intern(name->view()));
+        p->value = v;
+        if (o->kind() == ObjectKind::Array) {
+            auto* a = static_cast<ArrayObject*>(o);
+            std::uint32_t i;
+            if (parseArrayIndex(name->view(), i) && i >= a->length) {
+                a->length = i + 1;
+            }
+        }
+        return;
+    }
+    if (p->isAccessor()) {
+        if (p->setter != nullptr) {
+            const Value arg = v;
+            call(Value(p->setter), Value(o), std::span<const Value>(&arg, 1), o);
+        }
+        return;
+    }
+    if ((p->flags & kReadOnly) != 0) {
+        return;
+    }
+    p->value = v;
+}
+
+bool Vm::remove(Object* o, String* name) {
+    String* k = key(name);
+    if (k == atoms_.proto) {
+        const bool had = o->proto() != nullptr;
+        o->setProtoLink(nullptr);
+        return had;
+    }
+    bool deleted = false;
+    if (o->deleteSpecial(*this, k, deleted)) {
+        return deleted;
+    }
+    Property* p = o->properties().find(k);
+    if (p == nullptr || (p->flags & kDontDelete) != 0) {
+        return false;
+    }
+    o->properties().remove(k);
+    return true;
+}
+
+bool Vm::has(Object* o, String* name, bool ownOnly) {
+    String* k = key(name);
+    Value dummy;
+    if (k == atoms_.proto) {
+        return o->proto() != nullptr;
+    }
+    if (o->getSpecial(*this, k, dummy)) {
+        return true;
+    }
+    if (o->properties().find(k) != nullptr) {
+        return true;
+    }
+    if (ownOnly || o->proto() == nullptr) {
+        return false;
+    }
+    return findProperty(o->proto(), k) != nullptr;
+}
+
+std::vector<String*> Vm::enumerate(Object* o) {
+    std::vector<String*> names;
+    std::vector<String*> seen;
+    auto seenKey = [&](String* k) {
+        if (std::find(seen.begin(), seen.end(), k) != seen.end()) {
+            return true;
+        }
+        seen.push_back(k);
+        return false;
+    };
+    int depth = 0;
+    for (Object* cur = o; cur != nullptr && depth < kMaxProtoDepth; cur = cur->proto(), ++depth) {
+        std::vector<String*> special;
+        cur->specialNames(*this, special);
+        for (String* n : special) {
+            if (!seenKey(key(n))) {
+                names.push_back(n);
+            }
+        }
+        for (auto& p : cur->properties().list()) {
+            if (seenKey(p.key)) {
+                continue;
+            }
+            if ((p.flags & kDontEnum) == 0) {
+                names.push_back(p.name);
+            }
+        }
+    }
+    return names;
+}
+
+// --- Conversions ---
+
+std::size_t utf16Length(std::string_view s) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if ((c & 0xc0) != 0x80) {
+            n += c >= 0xf0 ? 2 : 1;
+        }
+    }
+    return n;
+}
+
+Value Vm::toPrimitive(const Value& v, bool preferString) {
+    Object* o = v.asObject();
+    if (o == nullptr) {
+        return v;
+    }
+    if (preferString) {
+        return Value(toString(v));
+    }
+    // valueOf's result stands, even when it is an object (no fallback to toString).
+    // Conversions look methods up without __resolve.
+    Value fn;
+    lookup(o, v, key(atoms_.valueOf), fn);
+    if (fn.isObject() && fn.object()->isFunction()) {
+        return call(fn, v, {});
+    }
+    return Value();  // an object without valueOf (no prototype) has no value
+}
+
+double Vm::toNumber(const Value& v) {
+    switch (v.type()) {
+        case Type::Number:
+            return v.number();
+        case Type::Boolean:
+            return v.boolean() ? 1 : 0;
+        case Type::String:
+            return version_ < 5 ? swf4Number(v.string()->view())
+                                : stringToNumber(v.string()->view(), version_);
+        case Type::Object: {
+            const Value p = toPrimitive(v);
+            if (p.isObject()) {
+                return version_ < 5 ? 0.0 : std::numeric_limits<double>::quiet_NaN();
+            }
+            if (p.isString()) {
+                return stringToNumber(p.string()->view(), version_);
+            }
+            return toNumber(p);
+        }
+        case Type::Undefined:
+        case Type::Hole:
+        case Type::Null:
+            return version_ >= 7 ? std::numeric_limits<double>::quiet_NaN() : 0.0;
+    }
+    return 0;
+}
+
+String* Vm::toString(const Value& v) {
+    switch (v.type()) {
+        case Type::String:
+            return v.string();
+        case Type::Number:
+            return heap_.string(numberToString(v.number()));
+        case Type::Boolean:
+            return v.boolean() ? atoms_.trueName : atoms_.falseName;
+        case Type::Null:
+            return atoms_.null;
+        case Type::Undefined:
+        case Type::Hole:
+            return version_ >= 7 ? atoms_.undefined : atoms_.empty;
+        case Type::Object: {
+            Object* o = v.object();
+            if (o->kind() == ObjectKind::Clip) {
+                Property* p = findProperty(o, key(atoms_.toString));
+                if (p == nullptr ||
+                    (p->value.isObject() &&
+                     static_cast<FunctionObject*>(p->value.object())->native != nullptr &&
+                     o->proto() != nullptr &&
+                     findProperty(protos_.object, key(atoms_.toString)) == p)) {
+                    return heap_.string(dotPath(static_cast<ClipObject*>(o)->id));
+                }
+            }
+            Value fn;
+            lookup(o, v, key(atoms_.toString), fn);
+            if (fn.isObject() && fn.object()->isFunction()) {
+                const Value r = call(fn, v, {});
+                if (!r.isObject() && !r.isUndefined()) {
+                    return toString(r);
+                }
+            }
+            return intern(o->isFunction() ? "[type Function]" : "[type Object]");
+        }
+    }
+    return atoms_.empty;
+}
+
+bool Vm::toBoolean(const Value& v) {
+    switch (v.type()) {
+        case Type::Boolean:
+            return v.boolean();
+        case Type::Number:
+            return !std::isnan(v.number()) && v.number() != 0;
+        case Type::String:
+            if (version_ >= 7) {
+                return !v.string()->view().empty();
+            } else {
+                const double n = stringToNumber(v.string()->view(), version_);
+                return !std::isnan(n) && n != 0;
+            }
+        case Type::Object:
+            return true;
+        default:
+            return false;
+    }
+}
+
+Object* Vm::toObject(const Value& v) {
+    switch (v.type()) {
+        case Type::Object:
+            return v.object();
+        case Type::String: {
+            Object* o = heap_.make<BoxObject>(protos_.string, ObjectKind::String, v);
+            define(o, "length", Value(static_cast<double>(utf16Length(v.string()->view()))),
+                   kDontEnum | kDontDelete);
+            return o;
+        }
+        case Type::Number:
+            return heap_.make<BoxObject>(protos_.number, ObjectKind::Number, v);
+        case Type::Boolean:
+            return heap_.make<BoxObject>(protos_.boolean, ObjectKind::Boolean, v);
+        default:
+            return nullptr;
+    }
+}
+
+String* Vm::typeOf(const Value& v) {
+    switch (v.type()) {
+        case Type::Number:
+            return atoms_.number;
+        case Type::Boolean:
+            return atoms_.boolean;
+        case Type::String:
+            return atoms_.string;
+        case Type::Null:
+            return atoms_.null;
+        case Type::Undefined:
+        case Type::Hole:
+            return atoms_.undefined;
+        case Type::Object: {
+            Object* o = v.object();
+            if (o->isFunction()) {
+                return atoms_.function;
+            }
+            if (o->kind() == ObjectKind::Clip) {
+                const auto k = host_.kind(static_cast<ClipObject*>(o)->id);
+                return k == Host::Kind::MovieClip || !host_.exists(static_cast<ClipObject*>(o)->id)
+                           ? atoms_.movieclip
+                           : atoms_.object;
+            }
+            return atoms_.object;
+        }
+    }
+    return atoms_.undefined;
+}
+
+bool Vm::strictEquals(const Value& a, const Value& b) {
+    if (a.isUndefined() && b.isUndefined()) {
+        return true;
+    }
+    if (a.type() != b.type()) {
+        return false;
+    }
+    switch (a.type()) {
+        case Type::Number:
+            return numbersEqual(a.number(), b.number());
+        case Type::Boolean:
+            return a.boolean() == b.boolean();
+        case Type::String:
+            return a.string() == b.string() || a.string()->view() == b.string()->view();
+        case Type::Object:
+            return a.object() == b.object();
+        default:
+            return true;
+    }
+}
+
+bool Vm::abstractEquals(const Value& a, const Value& b) {
+    if (a.type() == b.type() || (a.isUndefined() && b.isUndefined())) {
+        return strictEquals(a, b);
+    }
+    if (a.isNullish() && b.isNullish()) {
+        return true;
+    }
+    if ((a.isObject() && b.isNullish()) || (a.isNullish() && b.isObject())) {
+        const Value p = toPrimitive(a.isObject() ? a : b);
+        return !p.isObject() && p.isNullish();
+    }
+    if (a.isNullish() || b.isNullish()) {
+        return false;
+    }
+    if (a.isNumber() && b.isString()) {
+        return a.number() == toNumber(b);
+    }
+    if (a.isString() && b.isNumber()) {
+        return toNumber(a) == b.number();
+    }
+    if (a.isBoolean()) {
+        return abstractEquals(Value(a.boolean() ? 1.0 : 0.0), b);
+    }
+    if (b.isBoolean()) {
+        return abstractEquals(a, Value(b.boolean() ? 1.0 : 0.0));
+    }
+    if (a.isObject() && !b.isObject()) {
+        const Value p = toPrimitive(a);
+        return p.isObject() ? false : abstractEquals(p, b);
+    }
+    if (b.isObject() && !a.isObject()) {
+        const Value p = toPrimitive(b);
+        return p.isObject() ? false : abstractEquals(a, p);
+    }
+    return false;
+}
+
+Value Vm::lessThan(const Value& a, const Value& b) {
+    const Value pa = toPrimitive(a);
+    const Value pb = toPrimitive(b);
+    if (pa.isString() && pb.isString()) {
+        return Value::boolean(pa.string()->view() < pb.string()->view());
+    }
+    const double na = toNumber(pa);
+    const double nb = toNumber(pb);
+    if (std::isnan(na) || std::isnan(nb)) {
+        return Value();
+    }
+    return Value::boolean(na < nb);
+}
+
+bool Vm::instanceOf(const Value& v, Object* ctor) {
+    Object* o = v.asObject();
+    if (o == nullptr || ctor == nullptr) {
+        return false;
+    }
+    const Value protoValue = get(Value(ctor), atoms_.prototype);
+    Object* proto = protoValue.asObject();
+    if (proto == nullptr) {
+        return false;
+    }
+    int depth = 0;
+    for (Object* cur = o->proto(); cur != nullptr && depth < kMaxProtoDepth;
+         cur = cur->proto(), ++depth) {
+        if (cur == proto) {
+            return true;
+        }
+        // Interfaces listed by implements.
+        Property* list = cur->properties().find(intern("__implements__"));
+        if (list != nullptr && list->value.isObject() &&
+            list->value.object()->kind() == ObjectKind::Array) {
+            for (const Value& i : static_cast<ArrayObject*>(list->value.object())->dense) {
+                if (i.isObject() && i.object() == ctor) {
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+// --- Display objects ---
+
+Object* Vm::protoForDisplay(Host::Kind k) {
+    switch (k) {
+        case Host::Kind::TextField:
+            return protos_.textField;
+        case Host::Kind::Button:
+            return protos_.button;
+        case Host::Kind::MovieClip:
+            return protos_.movieClip;
+        case Host::Kind::Other:
+            return protos_.object;
+    }
+    return protos_.object;
+}
+
+Object* Vm::clipObject(DisplayId id) {
+    if (id == kNoDisplay) {
+        return nullptr;
+    }
+    auto it = clips_.find(id);
+    if (it != clips_.end()) {
+        return it->second;
+    }
+    if (!host_.exists(id)) {
+        return nullptr;
+    }
+    auto* c = heap_.make<ClipObject>(protoForDisplay(host_.kind(id)), id);
+    clips_.emplace(id, c);
+    return c;
+}
+
+void Vm::forgetClip(DisplayId id) {
+    clips_.erase(id);
+}
+
+DisplayId Vm::currentTarget() const {
+    if (frame_ == nullptr) {
+        return host_.root();
+    }
+    Object* o = frame_->target.asObject();
+    if (o != nullptr && o->kind() == ObjectKind::Clip) {
+        return static_cast<ClipObject*>(o)->id;
+    }
+    return kNoDisplay;
+}
+
+DisplayId Vm::resolvePath(DisplayId from, std::string_view path) {
+    if (path.empty()) {
+        return from;
+    }
+    DisplayId cur = from;
+    std::size_t i = 0;
+    const bool slash = path.find('/') != std::string_view::npos;
+    if (path[0] == '/') {
+        cur = host_.root();
+        i = 1;
+    }
+    while (i <= path.size() && cur != kNoDisplay) {
+        std::size_t j = i;
+        while (j < path.size() && path[j] != '/' && path[j] != ':' &&
+               !(path[j] == '.' && !(slash) && !(j + 1 < path.size() && path[j + 1] == '.') &&
+                 !(j > i && path[j - 1] == '.'))) {
+            ++j;
+        }
+        std::string_view seg = path.substr(i, j - i);
+        if (!seg.empty()) {
+            if (seg == "..") {
+                cur = host_.parent(cur);
+            } else if (seg == "_root") {
+                cur = host_.root();
+            } else if (seg == "_parent") {
+                cur = host_.parent(cur);
+            } else if (seg == "this") {
+            } else if (seg.size() > 6 && seg.substr(0, 6) == "_level") {
+                const std::string digits(seg.substr(6));
+                cur = host_.level(std::atoi(digits.c_str()));
+            } else {
+                cur = host_.child(cur, seg, !caseSensitive());
+            }
+        }
+        if (j >= path.size() || path[j] == ':') {
+            break;
+        }
+        i = j + 1;
+    }
+    return cur;
+}
+
+DisplayId Vm::displayOf(const Value& v, DisplayId from) {
+    if (Object* o = v.asObject(); o != nullptr && o->kind() == ObjectKind::Clip) {
+        return static_cast<ClipObject*>(o)->id;
+    }
+    if (v.isString()) {
+        return resolvePath(from, v.string()->view());
+    }
+    return kNoDisplay;
+}
+
+std::string Vm::dotPath(DisplayId id) {
+    std::vector<std::string> names;
+    DisplayId cur = id;
+    int guard = 0;
+    while (cur != kNoDisplay && guard++ < 1000) {
+        const DisplayId up = host_.parent(cur);
+        if (up == kNoDisplay) {
+            for (int n = 0; n < 1000; ++n) {
+                if (host_.level(n) == cur) {
+                    names.push_back("_level" + std::to_string(n));
+                    break;
+                }
+            }
+            break;
+        }
+        const DisplayValue name = host_.property(cur, DisplayProperty::Name);
+        names.push_back(std::holds_alternative<std::string>(name) ? std::get<std::string>(name)
+                                                                  : std::string());
+        cur = up;
+    }
+    std::string out;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        if (!out.empty()) {
+            out += '.';
+        }
+        out += *it;
+    }
+    return out;
+}
+
+std::string Vm::slashPath(DisplayId id) {
+    std::vector<std::string> names;
+    DisplayId cur = id;
+    int guard = 0;
+    while (cur != kNoDisplay && guard++ < 1000) {
+        const DisplayId up = host_.parent(cur);
+        if (up == kNoDisplay) {
+            break;
+        }
+        const DisplayValue name = host_.property(cur, DisplayProperty::Name);
+        names.push_back(std::holds_alternative<std::string>(name) ? std::get<std::string>(name)
+                                                                  : std::string());
+        cur = up;
+    }
+    std::string out;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        out += '/';
+        out += *it;
+    }
+    return out.empty() ? "/" : out;
+}
+
+// --- Garbage ---
+
+void Vm::traceRoots(Tracer& t) {
+    t.markObject(global_);
+    for (Object* o :
+         {protos_.object, protos_.function, protos_.array, protos_.string, protos_.number,
+          protos_.boolean, protos_.date, protos_.movieClip, protos_.textField, protos_.button,
+          protos_.xmlNode, protos_.xml, protos_.loadVars, protos_.error}) {
+        t.markObject(o);
+    }
+    for (String* s :
+         {atoms_.proto,     atoms_.prototype, atoms_.constructor, atoms_.constructorHidden,
+          atoms_.length,    atoms_.valueOf,   atoms_.toString,    atoms_.resolve,
+          atoms_.thisName,  atoms_.arguments, atoms_.super,       atoms_.global,
+          atoms_.root,      atoms_.parent,    atoms_.callee,      atoms_.caller,
+          atoms_.empty,     atoms_.undefined, atoms_.null,        atoms_.trueName,
+          atoms_.falseName, atoms_.nan,       atoms_.object,      atoms_.function,
+          atoms_.number,    atoms_.string,    atoms_.boolean,     atoms_.movieclip,
+          atoms_.onLoad,    atoms_.onData}) {
+        t.mark(s);
+    }
+    for (const Value& v : stack_) {
+        t.mark(v);
+    }
+    for (Frame* f = frame_; f != nullptr; f = f->caller) {
+        f->trace(t);
+    }
+    for (auto& [id, c] : clips_) {
+        t.markObject(c);
+    }
+    for (auto& [o, n] : roots_) {
+        t.markObject(o);
+    }
+    for (auto& timer : timers_) {
+        t.mark(timer.callback);
+        t.mark(timer.thisValue);
+        t.mark(timer.method);
+        for (auto& v : timer.args) {
+            t.mark(v);
+        }
+    }
+    for (auto& [id, o] : loads_) {
+        t.markObject(o);
+    }
+    for (const Value& v : pinned_) {
+        t.mark(v);
+    }
+}
+
+void Vm::collectGarbage() {
+    heap_.collect([this](Tracer& t) { traceRoots(t); });
+}
+
+void Vm::maybeCollect() {
+    if (noCollect_ == 0 && heap_.wantsCollection()) {
+        collectGarbage();
+    }
+}
+
+void Vm::addRoot(Object* o) {
+    ++roots_[o];
+}
+
+void Vm::removeRoot(Object* o) {
+    auto it = roots_.find(o);
+    if (it != roots_.end() && --it->second <= 0) {
+        roots_.erase(it);
+    }
+}
+
+void Vm::checkLimits() {
+    if (running_ && std::chrono::steady_clock::now() - scriptStart_ > limits_.timeout) {
+        throw ScriptAbort{"A script ran longer than the time limit and was stopped"};
+    }
+}
+
+Vm::TickBudget::TickBudget(Vm& vm) : vm_(vm), outer_(!vm.inTick_) {
+    if (outer_) {
+        vm_.inTick_ = true;
+        vm_.tickExhausted_ = false;
+        vm_.tickStart_ = std::chrono::steady_clock::now();
+    }
+}
+
+Vm::TickBudget::~TickBudget() {
+    if (outer_) {
+        vm_.inTick_ = false;
+        vm_.tickExhausted_ = false;
+    }
+}
+
+bool Vm::beginOuterRun() {
+    if (inTick_ && tickExhausted_) {
+        return false;
+    }
+    running_ = true;
+    scriptStart_ = inTick_ ? tickStart_ : std::chrono::steady_clock::now();
+    return true;
+}
+
+void Vm::abortedOuterRun() {
+    if (inTick_) {
+        tickExhausted_ = true;
+    }
+}
+
+// --- Timers ---
+
+int Vm::addTimer(Timer t) {
+    t.id = nextTimerId_++;
+    timers_.push_back(std::move(t));
+    return timers_.back().id;
+}
+
+void Vm::removeTimer(int id) {
+    timers_.erase(
+        std::remove_if(timers_.begin(), timers_.end(), [id](const Timer& t) { return t.id == id; }),
+        timers_.end());
+}
+
+void Vm::runTimers(double now) {
+    // All the timers of one tick share one time budget: callbacks that each ran into the
+    // limit cannot add up to freezing the player.
+    const bool outer = !running_;
+    if (outer && !beginOuterRun()) {
+        return;
+    }
+    struct EndRun {
+        Vm& vm;
+        bool outer;
+        ~EndRun() {
+            if (outer) {
+                vm.running_ = false;
+            }
+        }
+    } endRun{*this, outer};
+    std::vector<int> due;
+    for (const auto& t : timers_) {
+        if (t.due <= now) {
+            due.push_back(t.id);
+        }
+    }
+    for (int id : due) {
+        auto it = std::find_if(timers_.begin(), timers_.end(),
+                               [id](const Timer& t) { return t.id == id; });
+        if (it == timers_.end()) {
+            continue;  // cleared by an earlier callback
+        }
+        Timer t = *it;
+        if (t.repeat) {
+            it->due = std::max(now, it->due + std::max(t.interval, 1.0));
+            if (it->due <= now) {
+                it->due = now + std::max(t.interval, 1.0);
+            }
+        } else {
+            timers_.erase(it);
+        }
+        // The copy is rooted through a temporary timer entry while it runs.
+        Value fn = t.callback;
+        Value self = t.thisValue;
+        if (t.method != nullptr) {
+            self = t.callback;
+            fn = get(t.callback, t.method);
+        }
+        if (fn.isObject() && fn.object()->isFunction()) {
+            pinned_.push_back(fn);
+            pinned_.push_back(self);
+            for (auto& a : t.args) {
+                pinned_.push_back(a);
+            }
+            bool aborted = false;
+            try {
+                callInternal(fn, self, t.args, nullptr);
+            } catch (ScriptException&) {
+                // An uncaught throw ends the callback.
+            } catch (ScriptAbort& a) {
+                if (!outer) {
+                    pinned_.resize(pinned_.size() - 2 - t.args.size());
+                    throw;
+                }
+                reportError(a.reason);
+                abortedOuterRun();
+                aborted = true;
+            }
+            pinned_.resize(pinned_.size() - 2 - t.args.size());
+            if (aborted) {
+                break;  // the tick's budget is spent: the rest wait for the next one
+            }
+        }
+    }
+    if (outer) {
+        maybeCollect();
+    }
+}
+
+// --- Loads ---
+
+std::uint64_t Vm::requestLoad(Object* receiver, std::string_view url, UrlMethod method,
+                              std::string_view body) {
+    const std::uint64_t id = nextLoadId_++;
+    loads_[id] = receiver;
+    host_.loadData(id, url, method, body);
+    return id;
+}
+
+void Vm::deliverLoad(std::uint64_t requestId, bool ok, std::string_view data) {
+    auto it = loads_.find(requestId);
+    if (it == loads_.end()) {
+        return;
+    }
+    Object* receiver = it->second;
+    loads_.erase(it);
+    if (tickExhausted()) {
+        return;  // this tick's scripts ran out of time: the result is dropped
+    }
+    pinned_.push_back(Value(receiver));
+    if (ok) {
+        define(receiver, "_bytesLoaded", Value(static_cast<double>(data.size())), kDontEnum);
+        define(receiver, "_bytesTotal", Value(static_cast<double>(data.size())), kDontEnum);
+    }
+    const Value fn = get(Value(receiver), atoms_.onData);
+    if (fn.isObject() && fn.object()->isFunction()) {
+        const Value arg = ok ? Value(str(data)) : Value();
+        pinned_.push_back(arg);
+        callFromHost(fn, Value(receiver), std::span<const Value>(&arg, 1));
+        pinned_.pop_back();
+    }
+    pinned_.pop_back();
+}
+
+}  // namespace zd::avm1

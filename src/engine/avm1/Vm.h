@@ -1,0 +1,306 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/avm1/Heap.h"
+#include "engine/avm1/Host.h"
+#include "engine/avm1/Object.h"
+#include "engine/avm1/Value.h"
+
+namespace zd::avm1 {
+
+// How long one script may run and how deep calls may nest (the ScriptLimits tag).
+struct Limits {
+    std::chrono::milliseconds timeout{15000};
+    int maxRecursion = 256;
+};
+
+// Thrown through C++ frames by a script's throw; try/catch in scripts receives it.
+struct ScriptException {
+    Value value;
+};
+
+// Ends the whole running script (time or recursion limit): scripts cannot catch it.
+struct ScriptAbort {
+    std::string reason;
+};
+
+// Names the interpreter uses often, interned once.
+struct Atoms {
+    String* proto;  // __proto__
+    String* prototype;
+    String* constructor;
+    String* constructorHidden;  // __constructor__
+    String* length;
+    String* valueOf;
+    String* toString;
+    String* resolve;  // __resolve
+    String* thisName;
+    String* arguments;
+    String* super;
+    String* global;
+    String* root;
+    String* parent;
+    String* callee;
+    String* caller;
+    String* empty;
+    String* undefined;
+    String* null;
+    String* trueName;
+    String* falseName;
+    String* nan;
+    String* object;
+    String* function;
+    String* number;
+    String* string;
+    String* boolean;
+    String* movieclip;
+    String* onLoad;
+    String* onData;
+};
+
+struct Frame;
+
+class Vm {
+  public:
+    Vm(Host& host, int swfVersion, Limits limits = {});
+    ~Vm();
+    Vm(const Vm&) = delete;
+    Vm& operator=(const Vm&) = delete;
+
+    Host& host() { return host_; }
+    Heap& heap() { return heap_; }
+    const Atoms& atoms() const { return atoms_; }
+    int swfVersion() const { return version_; }
+    bool caseSensitive() const { return version_ >= 7; }
+    void setLimits(const Limits& l) { limits_ = l; }
+    const Limits& limits() const { return limits_; }
+
+    // --- Running scripts ---
+    // Runs the action records code[begin, end) on the timeline of target (DoAction,
+    // DoInitAction, clip events). Returns false when the script was aborted.
+    bool runActions(const CodeOwner& code, std::size_t begin, std::size_t end, DisplayId target);
+    bool runActions(const CodeOwner& code, DisplayId target) {
+        return runActions(code, 0, code->size(), target);
+    }
+    // Calls a script or native function. Script exceptions propagate as ScriptException.
+    Value call(const Value& fn, const Value& thisValue, std::span<const Value> args,
+               Object* home = nullptr);
+    // A call that lets collection run meanwhile: every value the caller still needs must be
+    // reachable from the callee (its this, arguments and function). For the interpreter's
+    // own calls and for call/apply.
+    Value callInternal(const Value& fn, const Value& thisValue, std::span<const Value> args,
+                       Object* home);
+    // A call from the host (events, timers): exceptions and aborts end here.
+    Value callFromHost(const Value& fn, const Value& thisValue, std::span<const Value> args);
+    // `new fn(args)`.
+    Value construct(const Value& fn, std::span<const Value> args);
+    // The scripts of one tick (frame actions, events, timers, loads) share one time budget
+    // while one of these is alive: once a script runs into the limit, the tick's remaining
+    // scripts are skipped, so many runaway handlers cannot add up to a frozen player.
+    class TickBudget {
+      public:
+        explicit TickBudget(Vm& vm);
+        ~TickBudget();
+        TickBudget(const TickBudget&) = delete;
+        TickBudget& operator=(const TickBudget&) = delete;
+
+      private:
+        Vm& vm_;
+        bool outer_;
+    };
+    // Whether a script of the current tick ran out of time (scripts are then skipped).
+    bool tickExhausted() const { return inTick_ && tickExhausted_; }
+    // Runs the timers that are due at time now (ms, the host's timer()).
+    void runTimers(double now);
+    bool hasTimers() const { return !timers_.empty(); }
+
+    // --- Objects ---
+    Object* global() { return global_; }
+    Object* newObject(Object* proto = nullptr);
+    ArrayObject* newArray(std::span<const Value> items = {});
+    FunctionObject* newNative(NativeFunction fn, Object* prototype = nullptr);
+    String* str(std::string_view s) { return heap_.string(std::string(s)); }
+    String* str(std::string s) { return heap_.string(std::move(s)); }
+    String* intern(std::string_view s) { return heap_.intern(s); }
+    // The lookup key for a name: interned, lower-cased when names ignore case.
+    String* key(String* name);
+    String* key(std::string_view name) { return key(heap_.intern(name)); }
+
+    // Built-in prototypes.
+    struct Protos {
+        Object* object = nullptr;
+        Object* function = nullptr;
+        Object* array = nullptr;
+        Object* string = nullptr;
+        Object* number = nullptr;
+        Object* boolean = nullptr;
+        Object* date = nullptr;
+        Object* movieClip = nullptr;
+        Object* textField = nullptr;
+        Object* button = nullptr;
+        Object* xmlNode = nullptr;
+        Object* xml = nullptr;
+        Object* loadVars = nullptr;
+        Object* error = nullptr;
+    };
+    Protos& protos() { return protos_; }
+
+    // Properties with the full semantics: prototype chain, getters/setters, __resolve,
+    // watchers, read-only flags, the display properties of clips, boxing of primitives.
+    Value get(const Value& target, String* name);
+    Value get(const Value& target, std::string_view name) { return get(target, intern(name)); }
+    void set(const Value& target, String* name, const Value& v);
+    void set(const Value& target, std::string_view name, const Value& v) {
+        set(target, intern(name), v);
+    }
+    bool remove(Object* o, String* name);
+    // Own or inherited (for `in`-like checks and hasOwnProperty(false)).
+    bool has(Object* o, String* name, bool ownOnly);
+    // Writes an own property directly (no setters, no watchers), with flags.
+    void define(Object* o, std::string_view name, const Value& v, std::uint16_t flags = kDontEnum);
+    void defineNative(Object* o, std::string_view name, NativeFunction fn,
+                      std::uint16_t flags = kDontEnum);
+    // The enumerable names of o and its prototypes, in for-in order.
+    std::vector<String*> enumerate(Object* o);
+    // Reads a property along the chain (getters run, no __resolve); false when absent.
+    bool lookup(Object* o, const Value& thisValue, String* key, Value& out);
+    // Looks a property up along the chain; nullptr if absent. owner: where it was found.
+    Property* findProperty(Object* o, String* key, Object** owner = nullptr);
+
+    // --- Conversions (they may call valueOf/toString of objects) ---
+    double toNumber(const Value& v);
+    String* toString(const Value& v);
+    std::string toStdString(const Value& v) { return toString(v)->text(); }
+    bool toBoolean(const Value& v);
+    Value toPrimitive(const Value& v, bool preferString = false);
+    Object* toObject(const Value& v);
+    std::int32_t toInt32(const Value& v) { return avm1::toInt32(toNumber(v)); }
+    String* typeOf(const Value& v);
+    bool abstractEquals(const Value& a, const Value& b);
+    static bool strictEquals(const Value& a, const Value& b);
+    // a < b: true, false, or undefined (a NaN took part).
+    Value lessThan(const Value& a, const Value& b);
+    bool instanceOf(const Value& v, Object* ctor);
+    Value numberValue(double d) { return Value(d); }
+
+    // --- Display objects ---
+    // The script object of a display object (made on first use, kept while it exists).
+    Object* clipObject(DisplayId id);
+    // The display object is gone: its script object stops being a root.
+    void forgetClip(DisplayId id);
+    // Resolves a target path ("/a/b", "_root.a", "../x", "a") from a clip.
+    DisplayId resolvePath(DisplayId from, std::string_view path);
+    // The display object behind a value (a clip object, or a path string), or none.
+    DisplayId displayOf(const Value& v, DisplayId from);
+    // "_level0.a.b" for a clip.
+    std::string dotPath(DisplayId id);
+    // "/a/b" for a clip ("/" for the root).
+    std::string slashPath(DisplayId id);
+
+    // --- Garbage ---
+    // A full collection; runs also by itself at safe points while scripts allocate.
+    void collectGarbage();
+    // Values kept by the host across calls (event handler tables and the like).
+    void addRoot(Object* o);
+    void removeRoot(Object* o);
+    std::size_t liveCells() const { return heap_.cellCount(); }
+
+    // Results of loadData requests, for the XML and LoadVars objects waiting on them.
+    void deliverLoad(std::uint64_t requestId, bool ok, std::string_view data);
+    std::uint64_t requestLoad(Object* receiver, std::string_view url, UrlMethod method,
+                              std::string_view body);
+
+    // --- Used by the interpreter and the library ---
+    struct Timer {
+        int id = 0;
+        Value callback;  // a function, or an object whose method is named by method
+        Value thisValue;
+        String* method = nullptr;
+        std::vector<Value> args;
+        double interval = 0;
+        double due = 0;
+        bool repeat = true;
+    };
+    int addTimer(Timer t);
+    void removeTimer(int id);
+    // Collection cannot run while native code holds values in C++ locals; natives that call
+    // back into scripts hold this.
+    struct NoCollect {
+        explicit NoCollect(Vm& vm) : vm_(vm) { ++vm_.noCollect_; }
+        ~NoCollect() { --vm_.noCollect_; }
+        NoCollect(const NoCollect&) = delete;
+        NoCollect& operator=(const NoCollect&) = delete;
+
+      private:
+        Vm& vm_;
+    };
+    void maybeCollect();
+    void checkLimits();
+    // For long loops inside natives: counts as an action, so the time limit holds there too.
+    void step() {
+        if ((++actions_ & 0x3fff) == 0) {
+            checkLimits();
+        }
+    }
+    // The clip scripts run on right now (the target of the innermost frame), or none.
+    DisplayId currentTarget() const;
+    Frame* currentFrame() { return frame_; }
+    void reportError(std::string_view message) { host_.scriptError(message); }
+    // The prototype scripts see for a display object of the given kind.
+    Object* protoForDisplay(Host::Kind k);
+    std::uint64_t actionsRun() const { return actions_; }
+
+  private:
+    friend class Interpreter;
+    friend struct Frame;
+
+    void installLibrary();
+    void traceRoots(Tracer& t);
+    Value callScript(FunctionObject* f, const Value& thisValue, std::span<const Value> args,
+                     Object* home);
+    Value getFromObject(Object* o, const Value& thisValue, String* key);
+
+    Host& host_;
+    int version_;
+    Limits limits_;
+    Heap heap_;
+    Atoms atoms_{};
+    Object* global_ = nullptr;
+    Protos protos_;
+    std::vector<Value> stack_;
+    Frame* frame_ = nullptr;
+    int depth_ = 0;
+    int noCollect_ = 0;
+    std::uint64_t actions_ = 0;
+    std::chrono::steady_clock::time_point scriptStart_{};
+    bool running_ = false;
+    bool inTick_ = false;
+    bool tickExhausted_ = false;
+    std::chrono::steady_clock::time_point tickStart_{};
+    // Starts the time budget of an outermost script; false when the tick's budget is gone.
+    bool beginOuterRun();
+    void abortedOuterRun();
+    std::unordered_map<DisplayId, ClipObject*> clips_;
+    std::unordered_map<Object*, int> roots_;
+    std::vector<Timer> timers_;
+    int nextTimerId_ = 1;
+    std::map<std::uint64_t, Object*> loads_;
+    std::vector<Value> pinned_;  // values the host side keeps across a call
+    std::uint64_t nextLoadId_ = 1;
+
+  public:
+    // For library code.
+    std::vector<Value>& stack() { return stack_; }
+};
+
+}  // namespace zd::avm1

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "engine/swf/DisplayTags.h"
+#include "engine/swf/TimelineIndex.h"
+
+namespace zd::engine {
+
+class DisplayObject;
+
+// Identity of a display object: never reused while the movie plays, so a stale id finds
+// nothing rather than another object. 0 names nothing.
+using InstanceId = std::uint64_t;
+inline constexpr InstanceId kNoInstance = 0;
+
+// Bytes of the movie's uncompressed data, as offsets (the data may move as it grows).
+struct ByteRange {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::size_t size() const { return end > begin ? end - begin : 0; }
+    bool operator==(const ByteRange&) const = default;
+};
+
+// A block of actions a frame queued: DoInitAction blocks run before DoAction blocks.
+struct QueuedAction {
+    enum class Kind : std::uint8_t { Init, Frame };
+    Kind kind = Kind::Frame;
+    // The clip whose timeline holds the tag (for Init: the timeline that reached it).
+    InstanceId target = kNoInstance;
+    // Init only: the sprite the actions initialise.
+    std::uint16_t spriteId = 0;
+    ByteRange code;  // the action records, as the tag holds them
+};
+
+// Where scripts plug into the tick. Every call happens on the thread that plays the movie, in
+// the order the tick gives; defaults do nothing, so a movie plays its timelines without a
+// script host. An object handed over may be changed, removed or re-depthed by the script;
+// objects removed in a tick stay valid (removed() true) until that tick ends. Keep ids
+// (InstanceId, found again through DisplayContext::find) across ticks, never pointers. A hook
+// must not put another movie or destroy the player from inside a call: queue that instead.
+class ScriptHooks {
+  public:
+    virtual ~ScriptHooks() = default;
+
+    // A block of queued actions. target: the clip it runs on, nullptr when that clip has
+    // gone since (Frame blocks then are not handed over; Init blocks are). code: the bytes,
+    // valid for this call. Actions may go to frames and place or remove objects: what that
+    // queues runs in the same tick.
+    virtual void runActions(const QueuedAction& /*action*/, DisplayObject* /*target*/,
+                            std::span<const std::uint8_t> /*code*/) {}
+    // An event of one object: kClipLoad once it is on a display list, kClipUnload once it
+    // has left it (it is still readable; removed() is true), kClipEnterFrame for every clip
+    // each tick. The object's own clip actions for the event are for the host to run (see
+    // DisplayObject::clipActions()).
+    virtual void clipEvent(DisplayObject& /*object*/, ClipEvent /*event*/) {}
+    // Once per tick after the clip events: intervals and timeouts fall due by movie time.
+    virtual void runTimers(double /*movieTimeMs*/) {}
+    // Whether the script needs ticks although no timeline moves (enterFrame handlers,
+    // intervals). Without them a still movie runs no clock at all.
+    virtual bool wantsTicks() const { return false; }
+};
+
+// Where sound plugs into the tick: the frames timelines show, the sounds they start.
+class SoundHooks {
+  public:
+    virtual ~SoundHooks() = default;
+
+    // A timeline showed frame `frame` (from 0) of `frames` this tick. jumped: not straight
+    // from the frame before (a go-to, a loop, a seek). complete: no more frames will come.
+    virtual void timelineFrame(DisplayObject& /*clip*/, std::span<const FrameRange> /*frames*/,
+                               int /*frame*/, bool /*jumped*/, bool /*complete*/) {}
+    // A StartSound (version 1) or StartSound2 (2) tag of a frame shown; body valid for the
+    // call.
+    virtual void startSound(DisplayObject& /*clip*/, std::span<const std::uint8_t> /*body*/,
+                            int /*version*/) {}
+    // The timeline stopped playing, or its clip left the display list.
+    virtual void timelineStopped(DisplayObject& /*clip*/) {}
+    // How many frames a playing timeline moves on this tick from `shown`: 1 unless a stream
+    // sound leads it (0 while the picture is ahead of the sound, more when behind).
+    virtual int framesToAdvance(DisplayObject& /*clip*/, int /*shown*/) { return 1; }
+    // Whether sound needs ticks although no timeline moves.
+    virtual bool wantsTicks() const { return false; }
+};
+
+}  // namespace zd::engine

@@ -1,0 +1,75 @@
+#include "engine/render/Bounds.h"
+
+#include "engine/player/DisplayTree.h"
+#include "engine/render/CharacterCache.h"
+#include "engine/render/RenderTypes.h"
+
+namespace zd::engine {
+
+QRectF characterBounds(const DisplayObject& o, CharacterCache& cache, int nesting, bool declared) {
+    if (!o.character() || nesting > 64) {
+        return {};
+    }
+    const Character& c = *o.character();
+    auto rectOf = [](const Rect& r) {
+        return QRectF(QPointF(r.xMin, r.yMin), QPointF(r.xMax, r.yMax)).normalized();
+    };
+    switch (c.kind) {
+        case Character::Kind::Shape: {
+            const auto* shape = c.as<ShapeDefinition>();
+            if (declared) {
+                return rectOf(shape->bounds);
+            }
+            const ShapePaths& paths = cache.shapePaths(o.character(), 0);
+            QRectF r = rectOf(shape->bounds).united(paths.bounds);
+            // Thin strokes still cover a pixel however far the shape is scaled down.
+            return r.adjusted(-40, -40, 40, 40);
+        }
+        case Character::Kind::Morph: {
+            const auto* m = c.as<MorphShapeDefinition>();
+            const QRectF r = rectOf(m->startBounds).united(rectOf(m->endBounds));
+            return declared ? r : r.adjusted(-40, -40, 40, 40);
+        }
+        case Character::Kind::Text:
+            return rectOf(c.as<TextDefinition>()->bounds)
+                .united(toQt(c.as<TextDefinition>()->matrix)
+                            .mapRect(rectOf(c.as<TextDefinition>()->bounds)));
+        case Character::Kind::EditText: {
+            const QRectF r = rectOf(c.as<EditTextDefinition>()->bounds);
+            // The border takes the pixels its right and bottom edges fall in, beyond the bounds.
+            return declared ? r : r.adjusted(-40, -40, 40, 40);
+        }
+        case Character::Kind::Bitmap: {
+            const QImage& image = cache.bitmap(c.id);
+            return QRectF(0, 0, image.width() * 20.0, image.height() * 20.0);
+        }
+        case Character::Kind::Sprite:
+        case Character::Kind::Button: {
+            QRectF r;
+            if (o.timeline() != nullptr) {
+                for (const auto& [depth, child] : o.timeline()->objects()) {
+                    const QRectF b = characterBounds(*child, cache, nesting + 1, declared);
+                    if (!b.isEmpty()) {
+                        r = r.united(toQt(child->matrix()).mapRect(b));
+                    }
+                }
+            }
+            return r;
+        }
+        case Character::Kind::Font:
+            break;
+    }
+    return {};
+}
+
+QRectF objectBounds(const DisplayObject& o, const QTransform& toDevice, CharacterCache& cache,
+                    int nesting) {
+    const QRectF local = characterBounds(o, cache, nesting);
+    if (local.isEmpty()) {
+        return {};
+    }
+    const QTransform t = toQt(o.matrix()) * toDevice;
+    return sane(t) ? t.mapRect(local) : QRectF();
+}
+
+}  // namespace zd::engine

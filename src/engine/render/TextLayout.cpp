@@ -1,0 +1,212 @@
+#include "engine/render/TextLayout.h"
+
+#include <QFontMetricsF>
+#include <QString>
+#include <algorithm>
+#include <cmath>
+
+#include "engine/render/CharacterCache.h"
+
+namespace zd::engine {
+
+QFont deviceTextFont(const TextStyle& style) {
+    QString family = QString::fromStdString(style.face);
+    if (family.isEmpty() || family == u"_sans") {
+        family = QStringLiteral("Sans Serif");
+    } else if (family == u"_serif") {
+        family = QStringLiteral("Serif");
+    } else if (family == u"_typewriter") {
+        family = QStringLiteral("Monospace");
+    }
+    QFont f(family);
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(style.size))));
+    f.setBold(style.bold);
+    f.setItalic(style.italic);
+    return f;
+}
+
+Rgba fieldTextColor(Rgba c) {
+    auto tint = [](std::uint8_t v) {
+        const int mult = v * 256 / 255;
+        return static_cast<std::uint8_t>((255 * mult) >> 8);
+    };
+    return Rgba{tint(c.r), tint(c.g), tint(c.b), c.a};
+}
+
+double TextLayout::textWidth() const {
+    double widest = 0;
+    for (const LaidOutLine& line : lines) {
+        widest = std::max(widest, line.width);
+    }
+    return widest;
+}
+
+double TextLayout::textHeight() const {
+    if (lines.empty()) {
+        return 0;
+    }
+    return lines.back().baseline + lines.back().descent - (box.top() + kTextGutter);
+}
+
+TextLayout layoutEditText(const EditTextDefinition& e, const std::string& text, bool html,
+                          CharacterCache& cache) {
+    TextLayout layout;
+    layout.box =
+        QRectF(QPointF(e.bounds.xMin, e.bounds.yMin), QPointF(e.bounds.xMax, e.bounds.yMax));
+    const QRectF& box = layout.box;
+    if (text.empty()) {
+        return layout;
+    }
+    CharacterPtr ownFont = e.fontId ? cache.character(*e.fontId) : nullptr;
+    const FontDefinition* ownDef = ownFont ? ownFont->as<FontDefinition>() : nullptr;
+    TextStyle base;
+    base.face = ownDef != nullptr ? ownDef->name : e.fontClass;
+    base.size = e.fontHeight;
+    base.color = e.color;
+    // HTML text says itself what is bold or italic.
+    base.bold = !html && ownDef != nullptr && ownDef->bold;
+    base.italic = !html && ownDef != nullptr && ownDef->italic;
+    layout.paragraphs =
+        html ? parseHtmlText(text, base, e.align) : plainTextParagraphs(text, base, e.align);
+
+    const double left = box.left() + kTextGutter + e.leftMargin;
+    const double right = box.right() - kTextGutter - e.rightMargin;
+    const double width = std::max(0.0, right - left);
+
+    std::vector<LaidOutLine>& lines = layout.lines;
+    for (const TextParagraph& para : layout.paragraphs) {
+        std::vector<LaidOutChar> items;
+        for (const TextRun& run : para.runs) {
+            const CharacterPtr font = e.useOutlines ? cache.findFont(run.style.face, run.style.bold,
+                                                                     run.style.italic, e.fontId)
+                                                    : nullptr;
+            const FontDefinition* def = font ? font->as<FontDefinition>() : nullptr;
+            if (e.useOutlines && def == nullptr) {
+                continue;  // embedded glyphs asked for and none to be had: nothing shows
+            }
+            DeviceFont* device =
+                def == nullptr
+                    ? cache.deviceFonts().font(run.style.face, run.style.bold, run.style.italic)
+                    : nullptr;
+            const QFont qfont = deviceTextFont(run.style);
+            const QFontMetricsF metrics(qfont);
+            const QString runText =
+                QString::fromUtf8(run.text.data(), static_cast<qsizetype>(run.text.size()));
+            for (const QChar ch : runText) {
+                LaidOutChar item;
+                item.ch = e.password ? QChar(u'*') : ch;
+                item.style = &run.style;
+                if (def != nullptr) {
+                    const double scale = run.style.size / def->unitsPerEm();
+                    item.font = font;
+                    item.glyph = def->glyphFor(item.ch.unicode());
+                    const auto g = static_cast<std::size_t>(item.glyph);
+                    if (item.glyph >= 0 && g < def->advances.size()) {
+                        item.advance = std::floor(def->advances[g] * scale);
+                    } else if (item.glyph >= 0 && g < cache.glyphPaths(font).size()) {
+                        item.advance = cache.glyphPaths(font)[g].boundingRect().right() * scale;
+                    }
+                    // Lines stand on whole twips.
+                    item.ascent =
+                        def->hasLayout ? std::floor(def->ascent * scale) : run.style.size * 0.9;
+                    item.descent = def->hasLayout ? def->descent * scale : run.style.size * 0.2;
+                } else if (device != nullptr) {
+                    // Laid out as embedded glyphs are, but advancing by whole pixels.
+                    const double scale = run.style.size / DeviceFont::kUnitsPerEm;
+                    item.deviceGlyph = device->glyph(item.ch.unicode());
+                    if (item.deviceGlyph != nullptr) {
+                        item.advance = std::round(item.deviceGlyph->advance * scale / 20) * 20;
+                    }
+                    item.ascent = std::floor(device->ascent() * scale);
+                    item.descent = device->descent() * scale;
+                } else {
+                    item.painted = true;
+                    item.advance = metrics.horizontalAdvance(item.ch);
+                    item.ascent = metrics.ascent();
+                    item.descent = metrics.descent();
+                }
+                items.push_back(item);
+            }
+        }
+        // Breaks at spaces to fit the width when the field wraps.
+        std::size_t start = 0;
+        while (true) {
+            std::size_t end = items.size();
+            if (e.wordWrap && e.multiline) {
+                double w = 0;
+                std::size_t lastSpace = items.size();
+                for (std::size_t i = start; i < items.size(); ++i) {
+                    if (items[i].ch == u' ') {
+                        lastSpace = i;
+                    }
+                    w += items[i].advance;
+                    if (w > width && i > start) {
+                        end = lastSpace < items.size() && lastSpace > start ? lastSpace + 1 : i;
+                        break;
+                    }
+                }
+            }
+            LaidOutLine l;
+            l.align = para.align;
+            l.chars.assign(items.begin() + static_cast<long>(start),
+                           items.begin() + static_cast<long>(end));
+            l.lastOfParagraph = end >= items.size();
+            lines.push_back(std::move(l));
+            if (end >= items.size()) {
+                break;
+            }
+            start = end;
+        }
+    }
+
+    double baseline = box.top() + kTextGutter;
+    layout.visibleLines = lines.size();
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        LaidOutLine& line = lines[n];
+        // The tallest character sets the line; an empty line takes the field's own size.
+        double ascent = 0;
+        double descent = 0;
+        double lineWidth = 0;
+        int spaces = 0;
+        for (const LaidOutChar& item : line.chars) {
+            ascent = std::max(ascent, item.ascent);
+            descent = std::max(descent, item.descent);
+            lineWidth += item.advance;
+            spaces += item.ch == u' ' ? 1 : 0;
+        }
+        if (line.chars.empty()) {
+            ascent = e.fontHeight * 0.9;
+            descent = e.fontHeight * 0.2;
+        }
+        // Trailing spaces do not count when aligning.
+        for (std::size_t i = line.chars.size(); i-- > 0 && line.chars[i].ch == u' ';) {
+            lineWidth -= line.chars[i].advance;
+            --spaces;
+        }
+        baseline += ascent;
+        double x = left;
+        double extraPerSpace = 0;
+        if (line.align == 1) {
+            x = right - lineWidth;
+        } else if (line.align == 2) {
+            x = left + (width - lineWidth) / 2;
+        } else if (line.align == 3 && !line.lastOfParagraph && spaces > 0) {
+            extraPerSpace = (width - lineWidth) / spaces;
+        }
+        for (LaidOutChar& item : line.chars) {
+            item.x = x;
+            x += item.advance + (item.ch == u' ' ? extraPerSpace : 0);
+        }
+        line.baseline = baseline;
+        line.ascent = ascent;
+        line.descent = descent;
+        line.width = lineWidth;
+        baseline += descent + e.leading;
+        if (layout.visibleLines == lines.size() && baseline - descent > box.bottom()) {
+            layout.visibleLines = n + 1;  // the rest is below the field
+        }
+    }
+    return layout;
+}
+
+}  // namespace zd::engine

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QChar>
+#include <QFont>
+#include <QRectF>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/player/Dictionary.h"
+#include "engine/render/DeviceFonts.h"
+#include "engine/swf/HtmlText.h"
+
+namespace zd::engine {
+
+class CharacterCache;
+
+// The gutter DefineEditText keeps between its bounds and its text: 2 pixels.
+inline constexpr double kTextGutter = 40.0;
+
+// One laid-out character: an embedded glyph or a device font's, its metrics and where it
+// stands on its line (twips, in the field's coordinates).
+struct LaidOutChar {
+    QChar ch;
+    double advance = 0;
+    const TextStyle* style = nullptr;  // points into the layout's paragraphs
+    CharacterPtr font;                 // null: a device font
+    int glyph = -1;
+    const DeviceFont::Glyph* deviceGlyph = nullptr;
+    bool painted = false;  // through the painter's own text (no system fonts to outline)
+    double ascent = 0;
+    double descent = 0;
+    double x = 0;
+};
+
+struct LaidOutLine {
+    std::vector<LaidOutChar> chars;
+    std::uint8_t align = 0;
+    bool lastOfParagraph = true;
+    double baseline = 0;  // twips from the field's top, as x is
+    double ascent = 0;    // the tallest character's (an empty line: the field's size)
+    double descent = 0;
+    double width = 0;  // of the characters, trailing spaces left out
+};
+
+// The text of an edit text field laid out in lines, without drawing it: what the renderer
+// paints and what a text field's script properties (its text's width and height, how far it
+// scrolls) are measured from.
+struct TextLayout {
+    TextLayout() = default;
+    TextLayout(const TextLayout&) = delete;
+    TextLayout& operator=(const TextLayout&) = delete;
+    TextLayout(TextLayout&&) = default;
+    TextLayout& operator=(TextLayout&&) = default;
+
+    QRectF box;  // the field's bounds
+    std::vector<TextParagraph> paragraphs;
+    std::vector<LaidOutLine> lines;
+    // Lines that show: up to the first one that reaches below the field, that one included.
+    std::size_t visibleLines = 0;
+
+    // From the left of the first character to the right of the widest line; from the top of
+    // the first line to the bottom of the last (twips).
+    double textWidth() const;
+    double textHeight() const;
+};
+
+// Lays out `text` (HTML when html) as the field shows it. Fonts are looked up through cache
+// (its context must be set).
+TextLayout layoutEditText(const EditTextDefinition& field, const std::string& text, bool html,
+                          CharacterCache& cache);
+// The field's own initial text.
+inline TextLayout layoutEditText(const EditTextDefinition& field, CharacterCache& cache) {
+    return layoutEditText(field, field.initialText, field.html, cache);
+}
+
+// The system font a style names when no outlines are at hand (_sans, _serif, _typewriter).
+QFont deviceTextFont(const TextStyle& style);
+
+// Field text is white glyphs tinted by a colour transform made from the text colour, in 8.8
+// fixed point, so channels come out a little darker than the colour itself.
+Rgba fieldTextColor(Rgba c);
+
+}  // namespace zd::engine

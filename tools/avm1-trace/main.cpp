@@ -1,0 +1,236 @@
+// zephyrdeck-avm1-trace: runs the frame scripts of a movie against a stand-in player and prints
+// what they trace; with a corpus folder, runs every trace case and reports which pass.
+//
+//   zephyrdeck-avm1-trace MOVIE.swf [FRAMES]      trace output of the first FRAMES frames (default
+//   1) zephyrdeck-avm1-trace --case CASE_DIR         run one corpus case, show the differences
+//   zephyrdeck-avm1-trace --corpus CORPUS_DIR [--list FILE]   run every trace case (each in its own
+//                                      process, 20 s at most), print the pass count
+//   zephyrdeck-avm1-trace --ratchet LIST CORPUS_DIR   every case named in LIST must pass (exit 1
+//                                      when one fails, 77 when the corpus is absent); cases
+//                                      passing but not listed are printed
+//   zephyrdeck-avm1-trace --disasm MOVIE.swf      list the actions of every frame
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <set>
+#include <thread>
+
+#include "TraceCase.h"
+#include "TraceHost.h"
+#include "engine/avm1/ActionReader.h"
+
+using namespace zd;
+
+namespace {
+
+std::vector<std::uint8_t> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+}
+
+int runMovie(const std::string& path, int frames) {
+    const auto bytes = readFile(path);
+    avm1trace::ScriptedMovie movie;
+    std::string why;
+    if (!avm1trace::readScriptedMovie(bytes, movie, why)) {
+        std::cerr << path << ": " << why << "\n";
+        return 2;
+    }
+    avm1trace::TraceHost host(movie);
+    avm1::Vm vm(host, movie.version, movie.limits.value_or(avm1::Limits{}));
+    host.attachVm(&vm);
+    for (int i = 0; i < frames && !host.quit; ++i) {
+        host.stepFrame();
+        host.clock += 1000.0 / movie.frameRate;
+    }
+    for (const auto& l : host.lines) {
+        std::cout << l << "\n";
+    }
+    for (const auto& e : host.errors) {
+        std::cerr << "script error: " << e << "\n";
+    }
+    return 0;
+}
+
+int disasm(const std::string& path) {
+    const auto bytes = readFile(path);
+    avm1trace::ScriptedMovie movie;
+    std::string why;
+    if (!avm1trace::readScriptedMovie(bytes, movie, why)) {
+        std::cerr << path << ": " << why << "\n";
+        return 2;
+    }
+    std::cout << "version " << movie.version << "\n";
+    for (std::size_t f = 0; f < movie.frames.size(); ++f) {
+        for (const auto& code : movie.frames[f].initActions) {
+            std::cout << "--- frame " << f + 1 << " init actions\n" << avm1::disassemble(*code);
+        }
+        for (const auto& code : movie.frames[f].actions) {
+            std::cout << "--- frame " << f + 1 << " actions\n" << avm1::disassemble(*code);
+        }
+    }
+    return 0;
+}
+
+int runCase(const std::string& dir) {
+    const auto outcome = avm1trace::runTraceCase(dir);
+    if (!outcome.ran) {
+        std::cout << "SKIP " << outcome.detail << "\n";
+        return 2;
+    }
+    if (outcome.passed) {
+        std::cout << "PASS\n";
+        return 0;
+    }
+    std::cout << "FAIL " << outcome.detail << "\n";
+    QDir().mkpath("/tmp/avm1-trace");
+    std::ofstream("/tmp/avm1-trace/expected.txt") << outcome.expected;
+    std::ofstream("/tmp/avm1-trace/actual.txt") << outcome.actual;
+    std::fflush(stdout);
+    return std::system("diff /tmp/avm1-trace/expected.txt /tmp/avm1-trace/actual.txt | head -40") ==
+                   0
+               ? 1
+               : 1;
+}
+
+// 0 pass, 1 fail, 2 skipped, 3 crashed, 4 timed out.
+int runIsolated(const std::string& dir) {
+    std::fflush(stdout);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int devnull = open("/dev/null", 0);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        const auto outcome = avm1trace::runTraceCase(dir);
+        _exit(!outcome.ran ? 2 : outcome.passed ? 0 : 1);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    while (true) {
+        int status = 0;
+        const pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid) {
+            if (WIFEXITED(status)) {
+                return WEXITSTATUS(status);
+            }
+            return 3;
+        }
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(20)) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return 4;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+int runCorpus(const std::string& root, const std::string& listFile) {
+    QDir dir(QString::fromStdString(root));
+    const auto entries = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    int passed = 0, failed = 0, crashed = 0, timedOut = 0, total = 0;
+    std::ofstream list;
+    if (!listFile.empty()) {
+        list.open(listFile);
+    }
+    for (const QString& e : entries) {
+        const std::string caseDir = root + "/" + e.toStdString();
+        QFile manifest(QString::fromStdString(caseDir + "/manifest.json"));
+        if (!manifest.open(QIODevice::ReadOnly) ||
+            !manifest.readAll().contains("\"kind\": \"trace\"")) {
+            continue;
+        }
+        ++total;
+        const int r = runIsolated(caseDir);
+        const char* word = r == 0 ? "PASS" : r == 3 ? "CRASH" : r == 4 ? "TIMEOUT" : "FAIL";
+        std::cout << word << " " << e.toStdString() << "\n";
+        if (r == 0) {
+            ++passed;
+            if (list) {
+                list << e.toStdString() << "\n";
+            }
+        } else if (r == 3) {
+            ++crashed;
+        } else if (r == 4) {
+            ++timedOut;
+        } else {
+            ++failed;
+        }
+    }
+    std::cout << passed << " passed, " << (failed + crashed + timedOut) << " failed (" << crashed
+              << " crashed, " << timedOut << " timed out) of " << total << " trace cases\n";
+    return crashed + timedOut > 0 ? 1 : 0;
+}
+
+int runRatchet(const std::string& listFile, const std::string& root) {
+    if (!QDir(QString::fromStdString(root)).exists()) {
+        std::cout << "corpus not found: " << root << "\n";
+        return 77;
+    }
+    std::ifstream list(listFile);
+    std::set<std::string> listed;
+    for (std::string line; std::getline(list, line);) {
+        if (!line.empty() && line[0] != '#') {
+            listed.insert(line);
+        }
+    }
+    int regressions = 0;
+    int passed = 0;
+    int total = 0;
+    const auto entries =
+        QDir(QString::fromStdString(root)).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& e : entries) {
+        const std::string name = e.toStdString();
+        QFile manifest(QString::fromStdString(root + "/" + name + "/manifest.json"));
+        if (!manifest.open(QIODevice::ReadOnly) ||
+            !manifest.readAll().contains("\"kind\": \"trace\"")) {
+            continue;
+        }
+        ++total;
+        const int r = runIsolated(root + "/" + name);
+        const bool isListed = listed.count(name) != 0;
+        if (r == 0) {
+            ++passed;
+            if (!isListed) {
+                std::cout << "NEW PASS " << name << "\n";
+            }
+        } else if (isListed) {
+            std::cout << "REGRESSION " << name << "\n";
+            ++regressions;
+        }
+    }
+    std::cout << passed << " of " << total << " trace cases pass; " << regressions
+              << " listed cases fail\n";
+    return regressions > 0 ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::cerr << "usage: avm1-trace MOVIE.swf [FRAMES] | --case DIR | --corpus DIR [--list "
+                     "FILE] | --disasm MOVIE.swf\n";
+        return 2;
+    }
+    const std::string first = argv[1];
+    if (first == "--case" && argc >= 3) {
+        return runCase(argv[2]);
+    }
+    if (first == "--corpus" && argc >= 3) {
+        return runCorpus(argv[2], argc >= 5 && std::string(argv[3]) == "--list" ? argv[4] : "");
+    }
+    if (first == "--ratchet" && argc >= 4) {
+        return runRatchet(argv[2], argv[3]);
+    }
+    if (first == "--disasm" && argc >= 3) {
+        return disasm(argv[2]);
+    }
+    return runMovie(first, argc >= 3 ? std::atoi(argv[2]) : 1);
+}
