@@ -123,3 +123,26 @@ e2e_wait_for_window() {
   done
   return 1
 }
+
+# e2e_bar_button NAME [WIDTH HEIGHT]: the centre ("X Y", pixels) of the full-screen bar's
+# "resume" or "capture" button on a screen WIDTH x HEIGHT pixels (1024x768 unless given) of
+# 15 twips a pixel. The bar starts at the screen's height / 1.1278; both buttons are 255 x 240
+# twips with their right side 120 twips from the screen's edge, resume a 22.5th of the screen's
+# height down the bar, capture a 13th.
+e2e_bar_button() {
+  awk -v name="$1" -v w="${2:-1024}" -v h="${3:-768}" 'BEGIN {
+    W = w * 15; H = h * 15
+    row = name == "capture" ? H / 13 : H / 22.5
+    printf "%d %d\n", (W - 120 - 255 / 2) / 15, (H / 1.1278 + row + 240 / 2) / 15
+  }'
+}
+
+# e2e_bar_shows FILE [HEIGHT]: the screen picture FILE shows the full-screen bar: its
+# light-blue gradient at x 300, 20 rows into the bar (screen HEIGHT pixels, 768 unless given),
+# where no button stands.
+e2e_bar_shows() {
+  local r g b y
+  y=$(awk -v h="${2:-768}" 'BEGIN { printf "%d\n", h / 1.1278 + 20 }')
+  IFS=, read -r r g b <<<"$(e2e_pixel "$1" 300 "$y")"
+  [ "$b" -ge 200 ] && [ "$r" -ge 100 ] && [ "$r" -le 180 ]
+}
