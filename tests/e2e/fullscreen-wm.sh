@@ -17,8 +17,8 @@ openbox >/dev/null 2>&1 &
 WM_PID=$!
 PANEL_PID=""
 stop_desktop() {
-  [ -n "$PANEL_PID" ] && kill "$PANEL_PID" 2>/dev/null
-  kill "$WM_PID" 2>/dev/null
+  [ -n "$PANEL_PID" ] && kill "$PANEL_PID" 2>/dev/null || true
+  kill "$WM_PID" 2>/dev/null || true
   e2e_cleanup
 }
 trap stop_desktop EXIT

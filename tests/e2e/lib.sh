@@ -4,21 +4,33 @@ set -euo pipefail
 
 e2e_fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# e2e_start_x: starts Xvfb on a free display (1024x768x24), exports DISPLAY.
+# e2e_start_x [WIDTHxHEIGHT]: starts Xvfb (1024x768 unless given, 24 bits) and exports
+# DISPLAY. The display number is picked at random above 100, away from the low numbers other
+# programs on the machine start their servers on, and a server that does not answer is
+# replaced by one on another number.
 e2e_start_x() {
   command -v Xvfb >/dev/null || { echo "SKIP: Xvfb missing"; exit 77; }
-  local fd_file
-  fd_file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd_file" 2>/dev/null &
-  E2E_XVFB_PID=$!
-  for _ in $(seq 1 100); do
-    [ -s "$fd_file" ] && break
-    sleep 0.05
-  done
-  [ -s "$fd_file" ] || e2e_fail "Xvfb did not start"
-  export DISPLAY=":$(head -n1 "$fd_file")"
-  rm -f "$fd_file"
+  local fd_file display attempt
   trap 'e2e_cleanup' EXIT
+  for attempt in 1 2 3 4 5; do
+    display=$((100 + RANDOM % 800))
+    [ -e "/tmp/.X$display-lock" ] && continue
+    fd_file=$(mktemp)
+    Xvfb ":$display" -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$fd_file" \
+      2>/dev/null &
+    E2E_XVFB_PID=$!
+    for _ in $(seq 1 100); do
+      [ -s "$fd_file" ] && break
+      kill -0 "$E2E_XVFB_PID" 2>/dev/null || break
+      sleep 0.05
+    done
+    rm -f "$fd_file"
+    export DISPLAY=":$display"
+    xprop -root >/dev/null 2>&1 && return 0
+    kill "$E2E_XVFB_PID" 2>/dev/null || true
+    wait "$E2E_XVFB_PID" 2>/dev/null || true
+  done
+  e2e_fail "Xvfb did not start"
 }
 
 # e2e_start_pulse: a PulseAudio server with a null sink in a private runtime folder, so ALSA's
