@@ -24,11 +24,9 @@ stop_desktop() {
 trap stop_desktop EXIT
 wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
 e2e_wait_until 10 wm_running || e2e_fail "openbox did not start"
-trayer --edge bottom --align left --widthtype percent --width 100 --height 30 \
-  --transparent true --alpha 0 --tint 0xff0000 >/dev/null 2>&1 &
-PANEL_PID=$!
-panel_up() { xdotool search --onlyvisible --class trayer >/dev/null 2>&1; }
-e2e_wait_until 10 panel_up || e2e_fail "trayer did not start"
+e2e_start_trayer --edge bottom --align left --widthtype percent --width 100 --height 30 \
+  --transparent true --alpha 0 --tint 0xff0000 || e2e_fail "trayer did not start"
+PANEL_PID=$E2E_TRAYER_PID
 
 ZD_SPLASH_MS=0 "$E2E_DIR/zephyrdeck" "$MOVIE" &
 E2E_APP_PID=$!

@@ -88,9 +88,7 @@ done
 # From a still screen: a move brings the bar at once, it goes about two seconds later.
 xdotool mousemove 520 320
 came=$(now_ms)
-sleep 0.3
-shot came
-bar_in came || e2e_fail "the bar did not come with a cursor move"
+shot_with_bar came || e2e_fail "the bar did not come with a cursor move"
 went=""
 while [ $(($(now_ms) - came)) -lt 4000 ]; do
   shot poll

@@ -158,3 +158,26 @@ e2e_bar_shows() {
   IFS=, read -r r g b <<<"$(e2e_pixel "$1" 300 "$y")"
   [ "$b" -ge 200 ] && [ "$r" -ge 100 ] && [ "$r" -le 180 ]
 }
+
+# e2e_trayer_mapped: trayer's panel window is mapped (found by its name and class).
+e2e_trayer_mapped() {
+  local id
+  id=$(xwininfo -root -tree 2>/dev/null | awk '/"panel": \("panel" "trayer"\)/ { print $1; exit }')
+  [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q IsViewable
+}
+
+# e2e_start_trayer ARGS...: starts the tray host trayer with ARGS and waits for its panel;
+# sets E2E_TRAYER_PID. Now and then trayer starts without ever mapping its panel, so one that
+# has shown nothing after five seconds is replaced (three tries).
+e2e_start_trayer() {
+  local attempt
+  for attempt in 1 2 3; do
+    trayer "$@" >/dev/null 2>&1 &
+    E2E_TRAYER_PID=$!
+    e2e_wait_until 5 e2e_trayer_mapped && return 0
+    kill "$E2E_TRAYER_PID" 2>/dev/null || true
+    wait "$E2E_TRAYER_PID" 2>/dev/null || true
+  done
+  E2E_TRAYER_PID=""
+  return 1
+}
