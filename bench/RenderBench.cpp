@@ -1,6 +1,9 @@
 // Frames per second rendering the real corpus movies: every frame of each, at its stage size
-// and at 1920x1080 ("ShowAll"), on one thread. Run: build/bench/RenderBench
-// The target: at 1920x1080 each movie renders at least 4 times faster than its frame rate.
+// and at 1920x1080 ("ShowAll"), by wall time on one core. Run, for example:
+//   taskset -c 0 build/bench/RenderBench --benchmark_filter=1920x1080
+// The target: at 1920x1080 each movie renders at least 10 times faster than its frame rate
+// ("fps" at least ten times "movie_fps"). The renderer keeps rasterisations of outlines drawn
+// again unchanged, as playback would: every run but the first one through the movie uses them.
 
 #include <benchmark/benchmark.h>
 
@@ -104,11 +107,13 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("stage/" + m.name).c_str(),
                                      [&m](benchmark::State& s) { renderAllFrames(s, m, false); })
             ->Unit(benchmark::kMillisecond)
-            ->MinTime(1.0);
+            ->MinTime(1.0)
+            ->UseRealTime();
         benchmark::RegisterBenchmark(("1920x1080/" + m.name).c_str(),
                                      [&m](benchmark::State& s) { renderAllFrames(s, m, true); })
             ->Unit(benchmark::kMillisecond)
-            ->MinTime(1.0);
+            ->MinTime(1.0)
+            ->UseRealTime();
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -4,6 +4,8 @@
 #include <QPainter>
 
 #include "app/Colours.h"
+#include "engine/audio/AudioOutput.h"
+#include "engine/audio/TimelineSound.h"
 #include "engine/player/MovieRunner.h"
 #include "engine/render/Renderer.h"
 #include "engine/render/StageRenderer.h"
@@ -18,9 +20,12 @@ constexpr qint32 kInitialBackground = 1;
 
 FlashControl::FlashControl(QWidget* parent)
     : QWidget(parent),
+      audio_(std::make_unique<engine::AudioOutput>()),
+      sound_(std::make_unique<engine::TimelineSound>(*audio_)),
       runner_(std::make_unique<engine::MovieRunner>()),
       renderer_(std::make_unique<engine::Renderer>(engine::standardRenderHooks())) {
     background_ = kInitialBackground;
+    runner_->setSoundHooks(sound_.get());
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(runner_.get(), &engine::MovieRunner::readyStateChanged, this, [this](int state) {
         invalidateFrame();
@@ -40,6 +45,8 @@ FlashControl::~FlashControl() = default;
 
 void FlashControl::setMovie(const QString& pathOrAddress) {
     runner_->setMovie(pathOrAddress);
+    // The movie put starts playing, and its sound with it (the last one's has stopped).
+    sound_->setHeld(false);
     renderer_->clearCaches();
     invalidateFrame();
 }
@@ -55,6 +62,7 @@ QString FlashControl::movie() const {
 
 void FlashControl::setPlaying(bool playing) {
     runner_->setPlaying(playing);
+    sound_->setHeld(!playing);
 }
 
 bool FlashControl::playing() const {

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <optional>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "engine/swf/BitmapDecoder.h"
 
@@ -21,6 +26,7 @@ struct Plane {
         : w(width), h(height), v(static_cast<std::size_t>(width) * height, fill) {}
     std::uint8_t& at(int x, int y) { return v[static_cast<std::size_t>(y) * w + x]; }
     std::uint8_t at(int x, int y) const { return v[static_cast<std::size_t>(y) * w + x]; }
+    const std::uint8_t* line(int y) const { return v.data() + static_cast<std::size_t>(y) * w; }
 };
 
 inline unsigned mul255(unsigned a, unsigned b) {
@@ -44,6 +50,50 @@ inline QRgb premultiply(const Rgba& c) {
     return qRgba(mul255(c.r, c.a), mul255(c.g, c.a), mul255(c.b, c.a), c.a);
 }
 
+// out = colour x strength (each of w pixels its own strength) composited with in: over it,
+// or under it (onTop false). The same pixels as scalePixel and over give.
+void compositeFlat(const QRgb* in, QRgb* out, const std::uint8_t* strength, int w, QRgb colour,
+                   bool onTop) {
+    int x = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i c128 = _mm_set1_epi16(128);
+    const __m128i full = _mm_set1_epi16(255);
+    auto mul = [&](__m128i a, __m128i b) {  // mul255 in each 16-bit lane
+        const __m128i t = _mm_add_epi16(_mm_mullo_epi16(a, b), c128);
+        return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+    };
+    auto alphas = [](__m128i v) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xff), 0xff); };
+    const __m128i tint = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(colour)), zero);
+    for (; x + 4 <= w; x += 4) {
+        int four;
+        std::memcpy(&four, strength + x, 4);
+        const __m128i v = _mm_unpacklo_epi8(_mm_cvtsi32_si128(four), zero);
+        const __m128i pairs = _mm_unpacklo_epi16(v, v);
+        const __m128i sLo = _mm_unpacklo_epi32(pairs, pairs);
+        const __m128i sHi = _mm_unpackhi_epi32(pairs, pairs);
+        const __m128i src = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x));
+        const __m128i cLo = _mm_unpacklo_epi8(src, zero);
+        const __m128i cHi = _mm_unpackhi_epi8(src, zero);
+        const __m128i lLo = mul(tint, sLo);
+        const __m128i lHi = mul(tint, sHi);
+        __m128i lo, hi;
+        if (onTop) {
+            lo = _mm_add_epi16(lLo, mul(cLo, _mm_sub_epi16(full, alphas(lLo))));
+            hi = _mm_add_epi16(lHi, mul(cHi, _mm_sub_epi16(full, alphas(lHi))));
+        } else {
+            lo = _mm_add_epi16(cLo, mul(lLo, _mm_sub_epi16(full, alphas(cLo))));
+            hi = _mm_add_epi16(cHi, mul(lHi, _mm_sub_epi16(full, alphas(cHi))));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(lo, hi));
+    }
+#endif
+    for (; x < w; ++x) {
+        const QRgb l = scalePixel(colour, strength[x]);
+        out[x] = onTop ? over(l, in[x]) : over(in[x], l);
+    }
+}
+
 QRgb* row(QImage& image, int y) {
     return reinterpret_cast<QRgb*>(image.scanLine(y));
 }
@@ -51,43 +101,158 @@ const QRgb* row(const QImage& image, int y) {
     return reinterpret_cast<const QRgb*>(image.constScanLine(y));
 }
 
+// Division by a divisor fixed for many numerators, without a divide instruction: exact for
+// numerators below 2^50.
+class Divider {
+  public:
+    explicit Divider(std::uint64_t divisor) : d_(divisor), inverse_(1.0 / double(divisor)) {}
+    std::uint64_t operator()(std::uint64_t n) const {
+        auto q = static_cast<std::uint64_t>(double(n) * inverse_);  // the floor, or one off it
+        if (q * d_ > n) {
+            --q;
+        } else if ((q + 1) * d_ <= n) {
+            ++q;
+        }
+        return q;
+    }
+
+  private:
+    std::uint64_t d_;
+    double inverse_;
+};
+
 // One box pass along a line of n values spaced `step` apart: each value becomes the floor of
 // the weighted mean of the values within `radius` of it, `outside` standing in beyond the
 // ends. A fractional radius gives the two outermost taps that fraction of a weight.
 void boxLine(std::uint8_t* data, int n, std::ptrdiff_t step, int whole, unsigned edgeWeight,
              std::uint8_t outside, std::vector<std::uint8_t>& scratch) {
-    scratch.resize(static_cast<std::size_t>(n));
+    // The line with `outside` either side, as far as any tap reaches.
+    const std::size_t pad = static_cast<std::size_t>(whole) + 1;
+    scratch.assign(static_cast<std::size_t>(n) + 2 * pad, outside);
+    std::uint8_t* v = scratch.data() + pad;  // v[i] for i in [-whole - 1, n + whole]
     for (int i = 0; i < n; ++i) {
-        scratch[static_cast<std::size_t>(i)] = data[i * step];
+        v[i] = data[i * step];
     }
-    auto value = [&](int i) -> std::uint64_t {
-        return i < 0 || i >= n ? outside : scratch[static_cast<std::size_t>(i)];
-    };
     // Weights in 1/256: whole taps 256 each, the two at the ends edgeWeight.
     const std::uint64_t total =
         (2 * std::uint64_t(whole) + 1) * 256 + 2 * std::uint64_t(edgeWeight);
+    const Divider divide(total);
     std::uint64_t sum = 0;
     for (int i = -whole; i <= whole; ++i) {
-        sum += value(i);
+        sum += v[i];
     }
     for (int i = 0; i < n; ++i) {
-        const std::uint64_t ends = value(i - whole - 1) + value(i + whole + 1);
-        data[i * step] = static_cast<std::uint8_t>((sum * 256 + ends * edgeWeight) / total);
-        sum += value(i + whole + 1);
-        sum -= value(i - whole);
+        const std::uint64_t ends = std::uint64_t{v[i - whole - 1]} + v[i + whole + 1];
+        data[i * step] = static_cast<std::uint8_t>(divide(sum * 256 + ends * edgeWeight));
+        sum += v[i + whole + 1];
+        sum -= v[i - whole];
     }
+}
+
+// The box pass of boxLine down every column of h rows of `width` bytes at once, sixteen
+// columns at a time with SSE2: the same values. False (nothing done) where it cannot: radii
+// whose sums pass 2^24, which single floats would not hold exactly.
+bool boxColumns(std::uint8_t* data, int width, int h, std::ptrdiff_t stride, int whole,
+                unsigned edgeWeight, std::uint8_t outside, std::vector<std::uint8_t>& copy) {
+#ifdef __SSE2__
+    const std::uint64_t total =
+        (2 * std::uint64_t(whole) + 1) * 256 + 2 * std::uint64_t(edgeWeight);
+    if (total * 256 >= (std::uint64_t{1} << 24) || width < 16) {
+        return false;
+    }
+    // The rows as they were, with a row of `outside` for every row beyond either end.
+    const auto w = static_cast<std::size_t>(width);
+    copy.resize(w * (static_cast<std::size_t>(h) + 1));
+    for (int y = 0; y < h; ++y) {
+        std::memcpy(copy.data() + static_cast<std::size_t>(y) * w, data + y * stride, w);
+    }
+    const std::uint8_t* beyond = copy.data() + static_cast<std::size_t>(h) * w;
+    std::memset(copy.data() + static_cast<std::size_t>(h) * w, outside, w);
+    auto rowAt = [&](int y) {
+        return y < 0 || y >= h ? beyond : copy.data() + static_cast<std::size_t>(y) * w;
+    };
+    const __m128i zero = _mm_setzero_si128();
+    const __m128 divisor = _mm_set1_ps(static_cast<float>(total));
+    const __m128 inverse = _mm_set1_ps(1.0f / static_cast<float>(total));
+    const __m128i edge = _mm_set1_epi32(static_cast<int>(edgeWeight));
+    auto widen = [&](const std::uint8_t* p, __m128i out[4]) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i lo = _mm_unpacklo_epi8(v, zero);
+        const __m128i hi = _mm_unpackhi_epi8(v, zero);
+        out[0] = _mm_unpacklo_epi16(lo, zero);
+        out[1] = _mm_unpackhi_epi16(lo, zero);
+        out[2] = _mm_unpacklo_epi16(hi, zero);
+        out[3] = _mm_unpackhi_epi16(hi, zero);
+    };
+    // floor(n / total) for n below 2^24: a float estimate, put right where it is one off.
+    auto divide = [&](__m128i n) {
+        const __m128 nf = _mm_cvtepi32_ps(n);
+        __m128 q = _mm_cvtepi32_ps(_mm_cvttps_epi32(_mm_mul_ps(nf, inverse)));
+        const __m128 over = _mm_cmpgt_ps(_mm_mul_ps(q, divisor), nf);
+        q = _mm_sub_ps(q, _mm_and_ps(over, _mm_set1_ps(1.0f)));
+        const __m128 under =
+            _mm_cmple_ps(_mm_mul_ps(_mm_add_ps(q, _mm_set1_ps(1.0f)), divisor), nf);
+        q = _mm_add_ps(q, _mm_and_ps(under, _mm_set1_ps(1.0f)));
+        return _mm_cvttps_epi32(q);
+    };
+    for (std::size_t x0 = 0; x0 < w; x0 += 16) {
+        const std::size_t x = std::min(x0, w - 16);  // the last block overlaps the one before
+        __m128i sum[4] = {zero, zero, zero, zero};
+        for (int k = -whole; k <= whole; ++k) {
+            __m128i v[4];
+            widen(rowAt(k) + x, v);
+            for (int j = 0; j < 4; ++j) {
+                sum[j] = _mm_add_epi32(sum[j], v[j]);
+            }
+        }
+        for (int y = 0; y < h; ++y) {
+            __m128i before[4], after[4], leaving[4];
+            widen(rowAt(y - whole - 1) + x, before);
+            widen(rowAt(y + whole + 1) + x, after);
+            widen(rowAt(y - whole) + x, leaving);
+            __m128i q[4];
+            for (int j = 0; j < 4; ++j) {
+                const __m128i ends = _mm_add_epi32(before[j], after[j]);
+                // sum * 256 + ends * edgeWeight; ends is below 2^9, the weight 2^8.
+                const __m128i n =
+                    _mm_add_epi32(_mm_slli_epi32(sum[j], 8), _mm_madd_epi16(ends, edge));
+                q[j] = divide(n);
+                sum[j] = _mm_sub_epi32(_mm_add_epi32(sum[j], after[j]), leaving[j]);
+            }
+            const __m128i packed =
+                _mm_packus_epi16(_mm_packs_epi32(q[0], q[1]), _mm_packs_epi32(q[2], q[3]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(data + y * stride + x), packed);
+        }
+    }
+    return true;
+#else
+    (void)data;
+    (void)width;
+    (void)h;
+    (void)stride;
+    (void)whole;
+    (void)edgeWeight;
+    (void)outside;
+    (void)copy;
+    return false;
+#endif
 }
 
 // Box blur of `channels` interleaved 8-bit channels.
 void boxBlur(std::uint8_t* data, int w, int h, int channels, std::ptrdiff_t stride, double radiusX,
              double radiusY, int passes, std::uint8_t outside) {
     std::vector<std::uint8_t> scratch;
+    std::vector<std::uint8_t> block;
     auto split = [](double r) {
         const int whole = static_cast<int>(std::floor(r));
         return std::make_pair(whole, static_cast<unsigned>(std::lround((r - whole) * 256)));
     };
     const auto [wholeX, edgeX] = split(radiusX);
     const auto [wholeY, edgeY] = split(radiusY);
+    // Columns are blurred a block at a time, copied out side by side, so each pass reads
+    // memory in order.
+    constexpr int kBlock = 32;
+    const int bytesWide = w * channels;
     for (int p = 0; p < passes; ++p) {
         if (radiusX > 0) {
             for (int y = 0; y < h; ++y) {
@@ -97,9 +262,27 @@ void boxBlur(std::uint8_t* data, int w, int h, int channels, std::ptrdiff_t stri
             }
         }
         if (radiusY > 0) {
-            for (int x = 0; x < w; ++x) {
-                for (int c = 0; c < channels; ++c) {
-                    boxLine(data + x * channels + c, h, stride, wholeY, edgeY, outside, scratch);
+            if (boxColumns(data, bytesWide, h, stride, wholeY, edgeY, outside, block)) {
+                continue;
+            }
+            for (int x0 = 0; x0 < bytesWide; x0 += kBlock) {
+                const int columns = std::min(kBlock, bytesWide - x0);
+                block.resize(static_cast<std::size_t>(columns) * h);
+                for (int y = 0; y < h; ++y) {
+                    const std::uint8_t* from = data + y * stride + x0;
+                    for (int k = 0; k < columns; ++k) {
+                        block[static_cast<std::size_t>(k) * h + y] = from[k];
+                    }
+                }
+                for (int k = 0; k < columns; ++k) {
+                    boxLine(block.data() + static_cast<std::size_t>(k) * h, h, 1, wholeY, edgeY,
+                            outside, scratch);
+                }
+                for (int y = 0; y < h; ++y) {
+                    std::uint8_t* to = data + y * stride + x0;
+                    for (int k = 0; k < columns; ++k) {
+                        to[k] = block[static_cast<std::size_t>(k) * h + y];
+                    }
                 }
             }
         }
@@ -126,6 +309,19 @@ Plane shifted(const Plane& in, double dx, double dy, std::uint8_t outside) {
     auto sample = [&](int x, int y) -> double {
         return x < 0 || y < 0 || x >= in.w || y >= in.h ? outside : in.at(x, y);
     };
+    if (fx == 0 && fy == 0) {
+        // Whole pixels: rows copied across, `outside` where nothing comes.
+        const int x0 = std::clamp(ix, 0, in.w);
+        const int x1 = std::clamp(in.w + ix, 0, in.w);
+        for (int y = 0; y < in.h; ++y) {
+            const int sy = y - iy;
+            if (sy >= 0 && sy < in.h && x0 < x1) {
+                std::memcpy(&out.at(x0, y), in.line(sy) + (x0 - ix),
+                            static_cast<std::size_t>(x1 - x0));
+            }
+        }
+        return out;
+    }
     for (int y = 0; y < in.h; ++y) {
         for (int x = 0; x < in.w; ++x) {
             const int sx = x - ix;
@@ -144,12 +340,15 @@ Plane shifted(const Plane& in, double dx, double dy, std::uint8_t outside) {
 }
 
 Plane alphaPlane(const QImage& image, bool inverted) {
-    Plane p(image.width(), image.height());
-    for (int y = 0; y < image.height(); ++y) {
+    const int w = image.width();
+    const int h = image.height();
+    Plane p(w, h);
+    const std::uint8_t flip = inverted ? 255 : 0;
+    for (int y = 0; y < h; ++y) {
         const QRgb* px = row(image, y);
-        for (int x = 0; x < image.width(); ++x) {
-            const auto a = static_cast<std::uint8_t>(qAlpha(px[x]));
-            p.at(x, y) = inverted ? static_cast<std::uint8_t>(255 - a) : a;
+        std::uint8_t* to = &p.at(0, y);
+        for (int x = 0; x < w; ++x) {
+            to[x] = static_cast<std::uint8_t>(qAlpha(px[x]) ^ flip);
         }
     }
     return p;
@@ -220,8 +419,10 @@ double clampOffset(double v) {
 
 // Drop shadow, glow and gradient glow: a coloured copy of the (inverted, for inner) alpha,
 // blurred, moved and strengthened, composited with the object.
+// flat: the one colour colorOf scales by strength, when it does (not for gradient glows).
 template <typename ColorOf>
-QImage shadowLike(const QImage& src, const ShadowParams& p, double sx, double sy, ColorOf colorOf) {
+QImage shadowLike(const QImage& src, const ShadowParams& p, double sx, double sy, ColorOf colorOf,
+                  std::optional<QRgb> flat = std::nullopt) {
     Plane s = alphaPlane(src, p.inner);
     const std::uint8_t outside = p.inner ? 255 : 0;
     blurPlane(s, blurRadius(p.blurX, sx), blurRadius(p.blurY, sy), clampPasses(p.passes), outside);
@@ -230,13 +431,20 @@ QImage shadowLike(const QImage& src, const ShadowParams& p, double sx, double sy
     applyStrength(s, p.strength);
 
     QImage out(src.size(), QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < src.height(); ++y) {
+    const int w = src.width();
+    const int h = src.height();
+    for (int y = 0; y < h; ++y) {
         const QRgb* in = row(src, y);
         QRgb* o = row(out, y);
-        for (int x = 0; x < src.width(); ++x) {
+        const std::uint8_t* strength = &s.at(0, y);
+        if (flat && !p.inner && !p.knockout && p.compositeSource) {
+            compositeFlat(in, o, strength, w, *flat, p.onTop);
+            continue;
+        }
+        for (int x = 0; x < w; ++x) {
             const QRgb c = in[x];
             const unsigned a = qAlpha(c);
-            const QRgb l = colorOf(s.at(x, y));
+            const QRgb l = colorOf(strength[x]);
             if (p.inner) {
                 // Inside the object only: atop it (the object's alpha stays), or alone.
                 const QRgb masked = scalePixel(l, a);
@@ -274,14 +482,18 @@ QImage bevelLike(const QImage& src, const ShadowParams& p, double sx, double sy,
     const double k = std::max(0.0, p.strength);
 
     QImage out(src.size(), QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < src.height(); ++y) {
+    const int w = src.width();
+    const int h = src.height();
+    for (int y = 0; y < h; ++y) {
         const QRgb* in = row(src, y);
         QRgb* o = row(out, y);
-        for (int x = 0; x < src.width(); ++x) {
+        const std::uint8_t* lit = behind.line(y);
+        const std::uint8_t* far = ahead.line(y);
+        for (int x = 0; x < w; ++x) {
             const QRgb c = in[x];
             const unsigned a = qAlpha(c);
             // > 0 towards the shadow, < 0 towards the highlight.
-            const double d = (int(behind.at(x, y)) - int(ahead.at(x, y))) * k;
+            const double d = (int(lit[x]) - int(far[x])) * k;
             const QRgb l = colorOf(static_cast<int>(std::clamp(std::floor(d), -255.0, 255.0)));
             if (p.inner) {
                 const QRgb masked = scalePixel(l, a);
@@ -358,10 +570,12 @@ std::uint8_t saturate(double v) {
 QImage colorMatrix(const QImage& src, const ColorMatrixFilter& f) {
     QImage out(src.size(), QImage::Format_ARGB32_Premultiplied);
     const auto& m = f.matrix;
-    for (int y = 0; y < src.height(); ++y) {
+    const int w = src.width();
+    const int h = src.height();
+    for (int y = 0; y < h; ++y) {
         const QRgb* in = row(src, y);
         QRgb* o = row(out, y);
-        for (int x = 0; x < src.width(); ++x) {
+        for (int x = 0; x < w; ++x) {
             const QRgb c = unpremultiplied(in[x]);
             const double v[4] = {double(qRed(c)), double(qGreen(c)), double(qBlue(c)),
                                  double(qAlpha(c))};
@@ -555,14 +769,14 @@ QImage applyFilter(const QImage& image, const Filter& filter, double sx, double 
                     src,
                     shadowParams(f.blurX, f.blurY, f.angle, f.distance, f.strength, f.passes,
                                  f.inner, f.knockout, f.compositeSource, false, sx, sy),
-                    sx, sy, [color](std::uint8_t s) { return scalePixel(color, s); });
+                    sx, sy, [color](std::uint8_t s) { return scalePixel(color, s); }, color);
             } else if constexpr (std::is_same_v<T, GlowFilter>) {
                 const QRgb color = premultiply(f.color);
                 return shadowLike(
                     src,
                     shadowParams(f.blurX, f.blurY, 0, 0, f.strength, f.passes, f.inner, f.knockout,
                                  f.compositeSource, false, sx, sy),
-                    sx, sy, [color](std::uint8_t s) { return scalePixel(color, s); });
+                    sx, sy, [color](std::uint8_t s) { return scalePixel(color, s); }, color);
             } else if constexpr (std::is_same_v<T, GradientGlowFilter>) {
                 const auto ramp = gradientRamp(f.gradient);
                 return shadowLike(

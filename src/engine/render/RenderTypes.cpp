@@ -25,40 +25,6 @@ bool sane(const QTransform& t) {
            kMaxScale;
 }
 
-QPainterPath flattenForDevice(const QPainterPath& path, const QTransform& t, double tolerance) {
-    constexpr int kMaxChords = 64;
-    QPainterPath out;
-    out.setFillRule(path.fillRule());
-    QPointF last;
-    for (int i = 0; i < path.elementCount(); ++i) {
-        const QPainterPath::Element e = path.elementAt(i);
-        if (e.isMoveTo()) {
-            out.moveTo(e.x, e.y);
-            last = QPointF(e.x, e.y);
-        } else if (e.isLineTo()) {
-            out.lineTo(e.x, e.y);
-            last = QPointF(e.x, e.y);
-        } else if (e.type == QPainterPath::CurveToElement && i + 2 < path.elementCount()) {
-            // The outlines hold quadratic curves, stored as cubics: recover the control point.
-            const QPointF c1(e.x, e.y);
-            const QPointF end(path.elementAt(i + 2).x, path.elementAt(i + 2).y);
-            i += 2;
-            const QPointF control = (3 * c1 - last) / 2;
-            const QPointF bend = t.map(last) - 2 * t.map(control) + t.map(end);
-            const double deviation = std::hypot(bend.x(), bend.y()) / 4.0;
-            const int chords =
-                std::clamp(static_cast<int>(std::ceil(deviation / tolerance)), 1, kMaxChords);
-            for (int k = 1; k <= chords; ++k) {
-                const double f = static_cast<double>(k) / chords;
-                const double g = 1 - f;
-                out.lineTo(g * g * last + 2 * g * f * control + f * f * end);
-            }
-            last = end;
-        }
-    }
-    return out;
-}
-
 double transformScale(const QTransform& t) {
     const double sx = std::hypot(t.m11(), t.m12());
     const double sy = std::hypot(t.m21(), t.m22());

@@ -51,9 +51,5 @@ bool sane(const QTransform& t);
 // Device pixels per unit of the transform, for stroke widths.
 double transformScale(const QTransform& t);
 QColor qcolor(Rgba c);
-// A path's curves as chords no further than tolerance device pixels from the curve. Glyph
-// outlines are defined in large font units and drawn tiny; flattening them on the device
-// keeps their curves true at that size.
-QPainterPath flattenForDevice(const QPainterPath& path, const QTransform& t, double tolerance);
 
 }  // namespace zd::engine

@@ -3,6 +3,10 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <mutex>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "engine/player/StagePlayer.h"
 #include "engine/render/BlendModes.h"
@@ -19,8 +23,6 @@ constexpr std::size_t kMaxDrawsPerFrame = 200000;
 // Offscreen layers (masks, blend modes, filters) open at once at most; each may be as large
 // as the picture.
 constexpr int kMaxNestedLayers = 8;
-// How far glyph outlines may stray from their curves, in device pixels.
-constexpr double kGlyphTolerance = 0.02;
 
 // Counts a layer open for as long as it lives.
 struct LayerScope {
@@ -31,14 +33,31 @@ struct LayerScope {
     int& count_;
 };
 
+// Every frame allocates and frees layers and filter planes of several megabytes. By default
+// glibc hands blocks that large back to the system at once and takes a page fault for every
+// page of the next one (about a tenth of the time of a filtered movie); kept in the heap they
+// are reused as they are.
+void keepFrameSizedBlocks() {
+#ifdef __GLIBC__
+    static std::once_flag once;
+    std::call_once(once, [] {
+        mallopt(M_MMAP_THRESHOLD, 32 << 20);
+        mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    });
+#endif
+}
+
 }  // namespace
 
-Renderer::Renderer(RenderHooks hooks) : hooks_(std::move(hooks)) {}
+Renderer::Renderer(RenderHooks hooks) : hooks_(std::move(hooks)) {
+    keepFrameSizedBlocks();
+}
 
 Renderer::~Renderer() = default;
 
 void Renderer::clearCaches() {
     cache_.clear();
+    videos_.clear();
 }
 
 void Renderer::renderStage(QImage& image, const QRectF& target, StagePlayer& player,
@@ -69,6 +88,7 @@ void Renderer::renderTimeline(QImage& image, const Timeline& timeline, const QTr
     state.xform = toDevice;
     drawList(s, timeline.objects(), timeline.objects().begin(), timeline.objects().end(), state);
     cache_.trim();
+    videos_.trim(context);
 }
 
 void Renderer::drawList(Surface& s, const ObjectMap& objects, ObjectMap::const_iterator begin,
@@ -143,6 +163,9 @@ void Renderer::drawCharacter(Surface& s, const DisplayObject& o, const State& st
             break;
         case Character::Kind::Bitmap:
             drawBitmapCharacter(s, c, state);
+            break;
+        case Character::Kind::Video:
+            drawVideo(s, o, state);
             break;
         case Character::Kind::Font:
             break;
@@ -269,6 +292,30 @@ void Renderer::drawBitmapCharacter(Surface& s, const Character& c, const State& 
     p.drawImage(0, 0, image);
 }
 
+void Renderer::drawVideo(Surface& s, const DisplayObject& o, const State& state) {
+    const auto* stream = o.character()->as<VideoStreamDefinition>();
+    QImage picture = videos_.picture(o, *context_);
+    if (picture.isNull() || stream == nullptr) {
+        return;
+    }
+    // The picture fills the stream's rectangle whatever size it was coded at.
+    const double width = stream->width > 0 ? stream->width : picture.width();
+    const double height = stream->height > 0 ? stream->height : picture.height();
+    QPainter& p = *s.painter;
+    s.setTransform(
+        QTransform::fromScale(20.0 * width / picture.width(), 20.0 * height / picture.height()) *
+        state.xform);
+    if (state.maskMode) {
+        p.fillRect(picture.rect(), Qt::white);
+        return;
+    }
+    if (!state.lut.identity()) {
+        state.lut.apply(picture);
+    }
+    p.setRenderHint(QPainter::SmoothPixmapTransform, stream->smoothing);
+    p.drawImage(0, 0, picture);
+}
+
 void Renderer::drawText(Surface& s, const TextDefinition& text, const State& state) {
     QPainter& p = *s.painter;
     p.setRenderHint(QPainter::Antialiasing, options_.antialias);
@@ -312,8 +359,7 @@ void Renderer::drawText(Surface& s, const TextDefinition& text, const State& sta
                     shapes_.fillAliased(s, cache_.glyphPolygons(font, g.index), true,
                                         s.deviceTransform(glyph), paint, state);
                 } else {
-                    s.setTransform(glyph);
-                    p.fillPath(flattenForDevice((*glyphs)[g.index], glyph, kGlyphTolerance), c);
+                    shapes_.fillGlyph(s, (*glyphs)[g.index], glyph, c);
                 }
             }
             x += g.advance;
@@ -386,8 +432,7 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
                         shapes_.fillAliased(s, cache_.glyphPolygons(item.font, index), true,
                                             s.deviceTransform(glyph), paint, state, aliasedClip);
                     } else {
-                        s.setTransform(glyph);
-                        p.fillPath(flattenForDevice(paths[index], glyph, kGlyphTolerance), color);
+                        shapes_.fillGlyph(s, paths[index], glyph, color);
                     }
                 }
             } else if (item.deviceGlyph != nullptr && color.alpha() != 0) {
@@ -399,9 +444,7 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
                     shapes_.fillAliased(s, item.deviceGlyph->polygons, true,
                                         s.deviceTransform(glyph), paint, state, aliasedClip);
                 } else {
-                    s.setTransform(glyph);
-                    p.fillPath(flattenForDevice(item.deviceGlyph->outline, glyph, kGlyphTolerance),
-                               color);
+                    shapes_.fillGlyph(s, item.deviceGlyph->outline, glyph, color);
                 }
             } else if (item.painted && color.alpha() != 0) {
                 s.setTransform(state.xform);

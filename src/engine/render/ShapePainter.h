@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QBrush>
 #include <QPainterPath>
-#include <QPen>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -10,13 +9,15 @@
 #include "engine/render/Rasterizer.h"
 #include "engine/render/RenderTypes.h"
 #include "engine/render/ShapePaths.h"
+#include "engine/render/SpanShaders.h"
 
 namespace zd::engine {
 
 class CharacterCache;
 
 // Paints shapes: their fills and strokes, solid, gradient or bitmap, antialiased through the
-// coverage rasterizer and the painter or aliased through the pixel-centre rasterizer.
+// coverage rasterizer or aliased through the pixel-centre rasterizer, lines outlined by our
+// stroker and gradients and bitmaps shaded per span.
 class ShapePainter {
   public:
     ShapePainter(CharacterCache& cache, const RenderOptions& options)
@@ -32,17 +33,24 @@ class ShapePainter {
                      const QTransform& device, const FillStyle& style, const RenderState& state,
                      const std::optional<QRect>& clip = std::nullopt);
 
+    // A glyph's outline (winding rule) mapped by glyph, in one colour, antialiased.
+    void fillGlyph(RenderSurface& s, const QPainterPath& outline, const QTransform& glyph,
+                   const QColor& colour);
+
   private:
-    void fillPath(RenderSurface& s, const QPainterPath& path, const FillStyle& style,
-                  const RenderState& state);
-    void strokePath(RenderSurface& s, const QPainterPath& path, const LineStyle& style,
+    // Antialiased drawing: the outline in coverage_ painted with the style. device maps the
+    // style's matrix into the surface's image.
+    void fillCoverage(RenderSurface& s, bool nonZero, const FillStyle& style,
+                      const QTransform& device, const RenderState& state);
+    // A line outlined by our stroker and filled like any fill.
+    void strokeLine(RenderSurface& s, const ShapePaths::Stroke& line, const QTransform& device,
                     const RenderState& state);
-    void strokeAliased(RenderSurface& s, const Polygons& line, const QPen& pen,
-                       const LineStyle& style, const RenderState& state);
+    // The shader for a gradient or bitmap fill; null for one painted in one colour, which
+    // solid then holds (premultiplied; transparent for nothing at all).
+    std::unique_ptr<SpanShader> fillShader(const FillStyle& style, const QTransform& device,
+                                           const RenderState& state, QRgb& solid, bool smooth);
     void paintSpans(RenderSurface& s, const std::vector<AliasedRasterizer::Span>& spans,
                     const FillStyle& style, const QTransform& device, const RenderState& state);
-    QPen strokePen(const LineStyle& style, const RenderState& state) const;
-    QBrush gradientBrush(const FillStyle& style, const ColorLut& lut) const;
 
     CharacterCache& cache_;
     const RenderOptions& options_;

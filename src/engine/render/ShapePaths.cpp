@@ -207,15 +207,17 @@ ShapePaths buildShapePaths(const ShapeDefinition& shape) {
             if (groups[g].fills[f].empty()) {
                 continue;
             }
-            out.groups[g].fills.push_back(
-                {styles.fills[f], linkEdges(groups[g].fills[f], shape.windingRule), std::nullopt});
+            out.groups[g].fills.push_back({styles.fills[f],
+                                           linkEdges(groups[g].fills[f], shape.windingRule),
+                                           std::nullopt,
+                                           {}});
         }
         for (std::size_t l = 0; l < groups[g].strokes.size(); ++l) {
             if (groups[g].strokes[l].isEmpty()) {
                 continue;
             }
             out.groups[g].strokes.push_back(
-                {styles.lines[l], std::move(groups[g].strokes[l]), std::nullopt});
+                {styles.lines[l], std::move(groups[g].strokes[l]), std::nullopt, {}});
         }
     }
     return out;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/render/CoverageRasterizer.h"
 #include "engine/render/Rasterizer.h"
 #include "engine/swf/Shapes.h"
 
@@ -19,12 +20,14 @@ struct ShapePaths {
         // The path with its curves cut into chords, made when first asked for.
         const Polygons& polygons() const;
         mutable std::optional<Polygons> flat;
+        mutable RasterSlot raster;  // its last antialiased rasterisation
     };
     struct Stroke {
         LineStyle style;
         QPainterPath path;
         const Polygons& polygons() const;
         mutable std::optional<Polygons> flat;
+        mutable RasterSlot raster;
     };
     struct Group {
         std::vector<Fill> fills;

@@ -275,3 +275,173 @@ TEST(CoverageRasterizer, FillsMatchTheirTruePictureAndThePaintersOwn) {
             << i;
     }
 }
+
+namespace {
+
+QPainterPath blob() {
+    QPainterPath p;
+    p.moveTo(10.3, 40.7);
+    p.quadTo(30.1, -5.2, 70.6, 20.4);
+    p.cubicTo(90.2, 35.5, 60.8, 75.1, 40.5, 60.9);
+    p.quadTo(20.2, 80.3, 10.3, 40.7);
+    return p;
+}
+
+// The blob filled through t with a fresh rasterizer, or through r and slot (true when the
+// slot's rasterisation was used).
+QImage drawn(const QTransform& t, QRect clip, CoverageRasterizer* r = nullptr,
+             RasterSlot* slot = nullptr, bool* kept = nullptr) {
+    QImage image(120, 100, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    CoverageRasterizer fresh;
+    CoverageRasterizer& use = r != nullptr ? *r : fresh;
+    bool reused = false;
+    if (slot != nullptr) {
+        reused = use.reset(clip, *slot, t, true);
+    } else {
+        use.reset(clip);
+    }
+    if (!reused) {
+        use.addPath(blob(), t);
+    }
+    use.fill(image, true, qPremultiply(qRgba(20, 90, 200, 200)));
+    if (kept != nullptr) {
+        *kept = reused;
+    }
+    return image;
+}
+
+}  // namespace
+
+TEST(CoverageRasterizer, OutlinesDrawnAgainReuseTheirRasterisationToTheSamePixels) {
+    CoverageRasterizer r;
+    RasterSlot slot;
+    const QRect clip(0, 0, 120, 100);
+    const QTransform t = QTransform::fromScale(1.2, 0.9) * QTransform::fromTranslate(3.25, 4.5);
+    bool kept = true;
+    // Seen once, then kept the second time, used from the third.
+    EXPECT_EQ(drawn(t, clip, &r, &slot, &kept), drawn(t, clip));
+    EXPECT_FALSE(kept);
+    EXPECT_EQ(r.cachedBytes(), 0u);
+    EXPECT_EQ(drawn(t, clip, &r, &slot, &kept), drawn(t, clip));
+    EXPECT_FALSE(kept);
+    EXPECT_GT(r.cachedBytes(), 0u);
+    EXPECT_EQ(drawn(t, clip, &r, &slot, &kept), drawn(t, clip));
+    EXPECT_TRUE(kept);
+    // Moved by whole pixels: the same rows moved.
+    const QTransform moved = t * QTransform::fromTranslate(-7, 11);
+    EXPECT_EQ(drawn(moved, clip, &r, &slot, &kept), drawn(moved, clip));
+    EXPECT_TRUE(kept);
+    // Moved by a fraction, or turned: worked out afresh.
+    const QTransform fraction = t * QTransform::fromTranslate(0.5, 0);
+    EXPECT_EQ(drawn(fraction, clip, &r, &slot, &kept), drawn(fraction, clip));
+    EXPECT_FALSE(kept);
+    const QTransform turned = t * QTransform().rotate(3);
+    EXPECT_EQ(drawn(turned, clip, &r, &slot, &kept), drawn(turned, clip));
+    EXPECT_FALSE(kept);
+}
+
+TEST(CoverageRasterizer, KeptRasterisationsAreWorkedOutAgainWhereTheClipCutThem) {
+    CoverageRasterizer r;
+    RasterSlot slot;
+    const QTransform t = QTransform::fromTranslate(2, 3);
+    const QRect narrow(0, 0, 40, 100);  // cuts the blob at x = 40
+    drawn(t, narrow, &r, &slot);
+    drawn(t, narrow, &r, &slot);
+    bool kept = false;
+    EXPECT_EQ(drawn(t, narrow, &r, &slot, &kept), drawn(t, narrow));
+    EXPECT_TRUE(kept);
+    // Wider now: what the narrow clip cut away must be drawn, so nothing kept is used.
+    const QRect wide(0, 0, 120, 100);
+    EXPECT_EQ(drawn(t, wide, &r, &slot, &kept), drawn(t, wide));
+    EXPECT_FALSE(kept);
+    // Narrower than kept is fine.
+    drawn(t, wide, &r, &slot);
+    EXPECT_EQ(drawn(t, QRect(10, 10, 30, 30), &r, &slot, &kept), drawn(t, QRect(10, 10, 30, 30)));
+    EXPECT_TRUE(kept);
+}
+
+TEST(CoverageRasterizer, KeptRasterisationsStayWithinTheirBudget) {
+    CoverageRasterizer r;
+    std::vector<RasterSlot> holders(120);
+    // Large outlines with edges crossing every row: over half a megabyte each.
+    QPainterPath stripes;
+    for (int i = 0; i < 8; ++i) {
+        stripes.addPolygon(
+            QPolygonF({QPointF(i * 250.0, 0), QPointF(i * 250.0 + 90, 0),
+                       QPointF(i * 250.0 + 190, 2000), QPointF(i * 250.0 + 100, 2000)}));
+        stripes.closeSubpath();
+    }
+    QImage image(2000, 2000, QImage::Format_ARGB32_Premultiplied);
+    auto draw = [&](RasterSlot& slot) {
+        if (!r.reset(image.rect(), slot, QTransform(), true)) {
+            r.addPath(stripes, QTransform());
+            r.fill(image, true, 0xff000000u);
+            return false;
+        }
+        r.fill(image, true, 0xff000000u);
+        return true;
+    };
+    for (RasterSlot& slot : holders) {
+        draw(slot);
+        draw(slot);
+        EXPECT_LE(r.cachedBytes(), CoverageRasterizer::kMaxCachedBytes);
+    }
+    EXPECT_GT(r.cachedBytes(), CoverageRasterizer::kMaxCachedBytes / 2);
+    EXPECT_FALSE(draw(holders.front())) << "the oldest went first";
+    EXPECT_TRUE(draw(holders.back()));
+    // Outlines that are gone free what they kept.
+    holders.resize(1);
+    EXPECT_LT(r.cachedBytes(), 1u << 20);
+}
+
+TEST(CoverageRasterizer, FarAwayVerticesKeepTheirEdgesSlopes) {
+    // The region below y = 0.37 x + 2.3, its corners a hundred billion pixels away: each pixel
+    // covered by the share of it below the line.
+    const double slope = 0.37;
+    const double at = 2.3;
+    const double far = 1e11;
+    QPainterPath p = polygonPath(
+        {{-far, -far * slope + at}, {far, far * slope + at}, {far, 1e12}, {-far, 1e12}});
+    const Coverage c = rasterize(p, 20, 20);
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 20; ++x) {
+            // The line crosses the pixel's column between these heights; the pixel is
+            // covered below it.
+            const double y0 = slope * x + at;
+            const double y1 = slope * (x + 1) + at;
+            auto above = [&](double top) {  // area of [x, x+1] x [top, top+1] above the line
+                double sum = 0;
+                for (int k = 0; k < 1000; ++k) {
+                    const double f = (k + 0.5) / 1000;
+                    sum += std::clamp(y0 + (y1 - y0) * f - top, 0.0, 1.0);
+                }
+                return sum / 1000;
+            };
+            const int want = std::min(255, static_cast<int>((1 - above(y)) * 256));
+            EXPECT_NEAR(c.at(x, y), want, 2) << x << "," << y;
+        }
+    }
+}
+
+TEST(CoverageRasterizer, CurvesBesideTheClipCountTheRowsTheyCross) {
+    // The left side a curve that turns up and down, wholly left of the clip: inside the clip
+    // the picture is the one drawn with nothing clipped.
+    QPainterPath p;
+    p.moveTo(5, 2);
+    p.cubicTo(-30, 50, 8, -20, -10, 38);
+    p.lineTo(30.5, 38);
+    p.lineTo(30.5, 2);
+    p.closeSubpath();
+    for (const bool nonZero : {true, false}) {
+        CoverageRasterizer r;
+        const Coverage clipped = rasterize(p, QRect(10, 0, 30, 40), nonZero, 40, 40, r);
+        QPainterPath shifted = p.translated(40, 0);
+        const Coverage whole = rasterize(shifted, QRect(0, 0, 80, 40), nonZero, 80, 40, r);
+        for (int y = 0; y < 40; ++y) {
+            for (int x = 10; x < 40; ++x) {
+                EXPECT_NEAR(clipped.at(x, y), whole.at(x + 40, y), 1) << x << "," << y;
+            }
+        }
+    }
+}
