@@ -3,6 +3,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include "app/Colours.h"
 #include "engine/audio/AudioOutput.h"
 #include "engine/audio/TimelineSound.h"
 #include "engine/player/MovieRunner.h"
@@ -109,15 +110,10 @@ engine::MovieRunner* FlashControl::runner() const {
 }
 
 QColor FlashControl::playbackBackground() const {
-    if (background_ == -1) {
-        return Qt::white;
-    }
-    if (runner_->hasMovie()) {
-        return runner_->backgroundColor();
-    }
-    // No movie: the control shows its own colour, a 0x00BBGGRR value.
-    const auto bgr = static_cast<quint32>(background_);
-    return QColor(bgr & 0xff, (bgr >> 8) & 0xff, (bgr >> 16) & 0xff);
+    if (background_ != kNoBackgroundOverride)
+        return colours::fromBgr(static_cast<quint32>(background_));
+    // The movie's own colour; white without one.
+    return runner_->backgroundColor();
 }
 
 void FlashControl::paintEvent(QPaintEvent* event) {

@@ -22,6 +22,8 @@ class FlashControl : public QWidget {
     Q_OBJECT
 
   public:
+    static constexpr qint32 kNoBackgroundOverride = -1;
+
     explicit FlashControl(QWidget* parent = nullptr);
     ~FlashControl() override;
 
@@ -44,7 +46,9 @@ class FlashControl : public QWidget {
     // FrameNum put: the movie shows that frame. Returns false (a failed put) with no movie.
     bool setFrameNum(qint32 frame);
 
-    // -1: white playback background; any other value: the movie's own background colour.
+    // -1 (kNoBackgroundOverride): the movie's own background colour shows, over the stage and
+    // around it (white for a movie that sets none, and while none is loaded); any other value
+    // is a colour (0x00BBGGRR) painted there instead. The control starts with 1 (000001).
     void setBackgroundColor(qint32 color);
     qint32 backgroundColor() const;
 

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <limits>
 
-#include "app/Form.h"
-#include "app/FormControls.h"
-#include "app/Twips.h"
+#include "controls/Form.h"
+#include "controls/PictureBox.h"
+#include "controls/Twips.h"
 
 namespace zd {
 
@@ -72,6 +72,13 @@ void PaintGradient(QWidget* target, qint32& red, qint32& green, qint32& blue, bo
     }
     p.end();
     target->update();
+}
+
+void paintSkin(QWidget* target, const SkinColours& colours) {
+    qint32 red = colours.red;
+    qint32 green = colours.green;
+    qint32 blue = colours.blue;
+    PaintGradient(target, red, green, blue, colours.topDown);
 }
 
 }  // namespace zd

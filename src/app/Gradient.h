@@ -30,4 +30,17 @@ std::vector<GradientBand> gradientBands(int height, qint32& red, qint32& green, 
 // persistent drawing surface) and lowers the caller's colour values.
 void PaintGradient(QWidget* target, qint32& red, qint32& green, qint32& blue, bool topDown);
 
+// The skin of the program's windows: the gradient's colour values as painted (the colour page's
+// slider positions + 50) and its direction.
+struct SkinColours {
+    qint32 red = 0;
+    qint32 green = 0;
+    qint32 blue = 0;
+    bool topDown = true;
+    bool operator==(const SkinColours&) const = default;
+};
+
+// PaintGradient with the skin's colours, each call starting again from them.
+void paintSkin(QWidget* target, const SkinColours& colours);
+
 }  // namespace zd

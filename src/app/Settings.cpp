@@ -1,9 +1,10 @@
 #include "app/Settings.h"
 
+#include <cmath>
+#include <limits>
+
 #include "platform/AppFolder.h"
 #include "platform/ProfileFile.h"
-
-#include <cmath>
 
 namespace zd::settings {
 
@@ -23,6 +24,25 @@ std::optional<double> number(const QString& text) {
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);
     if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<qint32> wholeNumber(const QString& text) {
+    const std::optional<double> value = number(text);
+    if (!value)
+        return std::nullopt;
+    const double rounded = std::nearbyint(*value);  // the default rounding: halves to even
+    if (rounded < std::numeric_limits<qint32>::min() ||
+        rounded > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    return static_cast<qint32>(rounded);
+}
+
+std::optional<qint32> integer(const QString& text) {
+    bool ok = false;
+    const qint32 value = text.trimmed().toInt(&ok);
+    if (!ok)
         return std::nullopt;
     return value;
 }

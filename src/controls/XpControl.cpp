@@ -5,7 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "controls/VbEvents.h"
+#include "controls/ClassicEvents.h"
 
 namespace zd::controls {
 
@@ -72,17 +72,17 @@ bool XpControl::isInside(const QPointF& pos) const {
 }
 
 void XpControl::raiseMouseDown(const QMouseEvent* event) {
-    emit MouseDown(vbButtons(event->button()), vbShiftState(event->modifiers()),
+    emit MouseDown(classicButtons(event->button()), classicShiftState(event->modifiers()),
                    float(event->position().x()), float(event->position().y()));
 }
 
 void XpControl::raiseMouseMove(const QMouseEvent* event) {
-    emit MouseMove(vbButtons(event->buttons()), vbShiftState(event->modifiers()),
+    emit MouseMove(classicButtons(event->buttons()), classicShiftState(event->modifiers()),
                    float(event->position().x()), float(event->position().y()));
 }
 
 void XpControl::raiseMouseUp(const QMouseEvent* event) {
-    emit MouseUp(vbButtons(event->button()), vbShiftState(event->modifiers()),
+    emit MouseUp(classicButtons(event->button()), classicShiftState(event->modifiers()),
                  float(event->position().x()), float(event->position().y()));
 }
 
@@ -102,8 +102,9 @@ bool XpControl::completesClick(const QMouseEvent* event) {
 }
 
 void XpControl::keyPressEvent(QKeyEvent* event) {
-    emit KeyDown(vbKeyCode(event->key(), event->modifiers()), vbShiftState(event->modifiers()));
-    if (const qint16 ascii = vbKeyAscii(event->text())) {
+    emit KeyDown(classicKeyCode(event->key(), event->modifiers()),
+                 classicShiftState(event->modifiers()));
+    if (const qint16 ascii = classicKeyAscii(event->text())) {
         emit KeyPress(ascii);
     }
     event->accept();
@@ -112,7 +113,8 @@ void XpControl::keyPressEvent(QKeyEvent* event) {
 void XpControl::keyReleaseEvent(QKeyEvent* event) {
     // A held key repeats its press only, as the keyboard itself does.
     if (!event->isAutoRepeat()) {
-        emit KeyUp(vbKeyCode(event->key(), event->modifiers()), vbShiftState(event->modifiers()));
+        emit KeyUp(classicKeyCode(event->key(), event->modifiers()),
+                   classicShiftState(event->modifiers()));
     }
     event->accept();
 }

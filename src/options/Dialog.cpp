@@ -1,20 +1,16 @@
 #include "options/Dialog.h"
 
+#include "app/AdvancedLink.h"
 #include "app/FlashControl.h"
-#include "app/Functions.h"
-#include "app/Settings.h"
-#include "app/Windows.h"
+#include "app/PathRules.h"
+#include "app/PlayerLink.h"
+#include "app/clsEx_Drag.h"
+#include "controls/Placement.h"
 #include "controls/Slider.h"
 #include "controls/xpcheckbox.h"
 #include "controls/xpcmdbutton.h"
-#include "options/OptionRules.h"
-#include "options/clsEx_Drag.h"
-#include "platform/ProfileFile.h"
 #include "platform/Services.h"
-#include "player/ListFiles.h"
-#include "player/PathRules.h"
 #include "resources/Resources.h"
-#include "window/Form1.h"
 
 namespace zd {
 
@@ -24,23 +20,12 @@ constexpr double kDesignWidth = 5295;
 constexpr double kDesignHeight = 3855;
 constexpr double kDesignTop = 3315;
 
-// The design positions of the colour sliders, used while no stored value says otherwise.
+// The design positions of the colour sliders, kept while no stored value says otherwise.
 constexpr int kDesignRed = 90;
 constexpr int kDesignGreen = 130;
 constexpr int kDesignBlue = 190;
-
-void applySliderValue(controls::Slider* slider, const QString& stored) {
-    if (const std::optional<int> value =
-            options::sliderValueFrom(stored, slider->Min(), slider->Max()))
-        slider->setValue(*value);
-}
-
-template <class T>
-T* place(T* control, const char* name, const TwipRect& rect) {
-    control->setObjectName(QString::fromLatin1(name));
-    setTwipsGeometry(control, rect);
-    return control;
-}
+// The skin's colour values are the slider positions raised by this much.
+constexpr qint32 kSkinBase = 50;
 
 controls::xpcmdbutton* button(QWidget* parent, const char* name, const QString& caption,
                               const TwipRect& rect) {
@@ -67,7 +52,14 @@ TextBox* hiddenBox(QWidget* parent, const char* name, const QString& text) {
 
 }  // namespace
 
-Dialog::Dialog() {
+Dialog::Dialog(Preferences& preferences, PlayerLink& player, FloatingLink& floating,
+               MenuLink& menus, AdvancedLink& advanced, ProgramActions& program)
+    : preferences_(preferences),
+      player_(player),
+      floating_(floating),
+      menus_(menus),
+      advanced_(advanced),
+      program_(program) {
     setObjectName(QStringLiteral("Dialog"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setWindowTitle(QStringLiteral("ZephyrDeck"));
@@ -78,13 +70,15 @@ Dialog::Dialog() {
     buildControls();
     connectPages();
     connectPlayList();
+    connect(&preferences_, &Preferences::changed, this, &Dialog::showPreference);
 }
 
 Dialog::~Dialog() {
-    // The controls go after this part of the window: their last signals (the lists empty
-    // themselves as they go) must not reach handlers of a window that is no longer whole.
+    // The controls go ahead of the play list they show, and their last signals (the views let
+    // go of their selection as they go) must not reach a window that is no longer whole.
     for (QObject* child : findChildren<QObject*>())
         disconnect(child, nullptr, this, nullptr);
+    delete Frame3;
 }
 
 void Dialog::buildControls() {
@@ -161,13 +155,15 @@ void Dialog::buildControls() {
     Text4 = hiddenBox(Frame2, "Text4", QStringLiteral("0"));
 
     // Play-list page.
-    List1 = place(new ListBox(Frame3), "List1", {240, 360, 2655, 2190});
+    List1 = place(new PlayListView(playList_, PlayList::NameColumn, true, Frame3), "List1",
+                  {240, 360, 2655, 2190});
     QPalette listColours = List1->palette();
     listColours.setColor(QPalette::Base, QColor(64, 64, 64));
     listColours.setColor(QPalette::Text, QColor(192, 192, 255));
     List1->setPalette(listColours);
     // Hidden, but with List1's size, so it scrolls the way List1 does.
-    List2 = place(new ListBox(Frame3), "List2", {240, 360, 2655, 2190});
+    List2 = place(new PlayListView(playList_, PlayList::PathColumn, false, Frame3), "List2",
+                  {240, 360, 2655, 2190});
     List2->hide();
     SFlash2 = place(new FlashControl(Frame3), "SFlash2", {3000, 360, 2175, 2175});
     ComPlay = button(Frame3, "ComPlay", QStringLiteral("播放"), {2400, 2760, 735, 255});
@@ -198,98 +194,158 @@ void Dialog::buildControls() {
     Frame4->hide();
 }
 
-qint32 Dialog::gradientRed() const {
-    return Slider1->Value() + 50;
+SkinColours Dialog::skinColours() const {
+    return {Slider1->Value() + kSkinBase, Slider2->Value() + kSkinBase,
+            Slider3->Value() + kSkinBase, Check1->Value() != 0};
 }
-qint32 Dialog::gradientGreen() const {
-    return Slider2->Value() + 50;
+
+void Dialog::showPreference(Preferences::Item item) {
+    using Item = Preferences::Item;
+    TextBox* box = nullptr;
+    switch (item) {
+        case Item::SkinRed:
+            box = Text1;
+            break;
+        case Item::SkinGreen:
+            box = Text2;
+            break;
+        case Item::SkinBlue:
+            box = Text3;
+            break;
+        case Item::SkinTopDown:
+            box = Text4;
+            break;
+        case Item::WhiteBackground:
+            box = Text7;
+            break;
+        case Item::CaptureFolder:
+            box = Text8;
+            break;
+        case Item::MenuOpacity:
+        case Item::FloatingColour:
+            return;  // the advanced window's
+    }
+    box->setText(preferences_.text(item));
 }
-qint32 Dialog::gradientBlue() const {
-    return Slider3->Value() + 50;
+
+void Dialog::showPreferences() {
+    using Item = Preferences::Item;
+    for (Item item : {Item::SkinRed, Item::SkinGreen, Item::SkinBlue, Item::SkinTopDown,
+                      Item::WhiteBackground, Item::CaptureFolder})
+        showPreference(item);
 }
-bool Dialog::gradientTopDown() const {
-    return Check1->Value() != 0;
+
+void Dialog::applyPlaybackBackground() {
+    // Ticked: no override, the movie's own colour shows; unticked: 1, practically black.
+    player_.movie().setBackgroundColor(Check2->Value() == 1 ? FlashControl::kNoBackgroundOverride
+                                                            : 1);
 }
 
 void Dialog::formLoad() {
-    // 1. Left edge by the screen width; the top keeps its design value.
+    // Its left edge by the screen width; the top keeps its design value.
     setLeftTwips(static_cast<float>(platform::screenMetrics().widthTwips() / 2.58));
-    // 2. Only the address box accepts dropped files.
+    // Only the address box accepts dropped files.
     obj = std::make_unique<clsEx_Drag>();
     connect(obj.get(), &clsEx_Drag::GetFileName, this, &Dialog::obj_GetFileName);
     obj->Start_SubClass(TxtURL);
     // Text dropped on the address box belongs to the play page (the filter runs before the
     // box's own drop handling, which would insert the text).
     TxtURL->installEventFilter(this);
-    // 3.
     for (TextBox* box : {TxtFrame, TxtURL, TxtPath})
         box->setBackColor(QColor(235, 235, 235));
-    // 4. The hidden copies of the settings.
-    Text1->setText(settings::read(QStringLiteral("Myapp1"), QStringLiteral("Text1")));
-    Text2->setText(settings::read(QStringLiteral("Myapp2"), QStringLiteral("Text2")));
-    Text3->setText(settings::read(QStringLiteral("Myapp3"), QStringLiteral("Text3")));
-    Text4->setText(settings::read(QStringLiteral("Myapp4"), QStringLiteral("Text4")));
-    Text7->setText(settings::read(QStringLiteral("Myapp5"), QStringLiteral("Text7")));
-    Text8->setText(settings::read(QStringLiteral("Myapp8"), QStringLiteral("Text8")));
-    // 5.-7.
+    // The stored options, shown by the hidden boxes and set into the controls.
+    preferences_.loadOptions();
+    showPreferences();
     TxtPath->setText(Text8->text());
-    applySliderValue(Slider1, Text1->text());
-    applySliderValue(Slider2, Text2->text());
-    applySliderValue(Slider3, Text3->text());
-    Check1->setValue(options::checkValueFrom(Text4->text(), Check1->Value()));
-    Check2->setValue(options::checkValueFrom(Text7->text(), Check2->Value()));
-    // 8. The playback background applies at once.
-    form1().SwFlash->setBackgroundColor(Check2->Value() == 1 ? -1 : 1);
-    // 9. Captions and previews of the colour page.
+    using Item = Preferences::Item;
+    const std::pair<controls::Slider*, Item> sliders[] = {
+        {Slider1, Item::SkinRed}, {Slider2, Item::SkinGreen}, {Slider3, Item::SkinBlue}};
+    for (const auto& [slider, item] : sliders) {
+        if (const std::optional<int> position = preferences_.skinPart(item))
+            slider->setValue(*position);
+    }
+    if (const std::optional<bool> ticked = preferences_.tick(Item::SkinTopDown))
+        Check1->setValue(*ticked ? 1 : 0);
+    if (const std::optional<bool> ticked = preferences_.tick(Item::WhiteBackground))
+        Check2->setValue(*ticked ? 1 : 0);
+    // The playback background applies at once.
+    applyPlaybackBackground();
+    // Captions and previews of the colour page.
     Label1->setText(QStringLiteral(" Red = ") + QString::number(Slider1->Value()));
     Label2->setText(QStringLiteral(" Green = ") + QString::number(Slider2->Value()));
     Label3->setText(QStringLiteral(" Blue = ") + QString::number(Slider3->Value()));
     paintPreviews();
-    // 10. The play list.
     loadPlayList();
-    // 11.-12. The play page is the page seen first and takes dropped text.
+    // The play page is the page seen first and takes dropped text; the window stays on top
+    // (its flags).
     Frame1->setAcceptDrops(true);
     Frame1->installEventFilter(this);
     Frame1->raise();
-    // 13.-14. The window stays on top (its flags); the main window's drops are its own.
-    // 15.
-    removeEmptyEntriesPass();
+    playList_.removeEmptyEntries();
 }
 
 void Dialog::loadPlayList() {
-    Text5->setText(platform::getProfileString(listfiles::namesFilePath(), QStringLiteral("Items"),
-                                              QStringLiteral("Items"), QStringLiteral("Items")));
-    for (const QString& name : listfiles::readListFile(listfiles::namesFilePath(), "List1")) {
-        List1->addItem(name);
-    }
-    Text6->setText(platform::getProfileString(listfiles::pathsFilePath(), QStringLiteral("Items"),
-                                              QStringLiteral("Items"), QStringLiteral("Items")));
-    for (const QString& path : listfiles::readListFile(listfiles::pathsFilePath(), "List2")) {
-        List2->addItem(path);
-    }
-    if (List2->listCount() == 0)
+    const PlayList::StoredCounts counts = playList_.load();
+    Text5->setText(counts.names);
+    Text6->setText(counts.paths);
+    if (playList_.count() == 0)
         ComPlay->setEnabled(false);
     // Entries saved twice (a save can fall between an append and the duplicate pass).
     removeDuplicatePairs();
 }
 
-void Dialog::removeEmptyEntriesPass() {
-    const int count = List1->listCount();
-    for (int v = 0; v <= count; ++v) {
-        // A position that no longer exists is not selected; the selection stays as it was.
-        List1->setListIndex(v);
-        List2->setListIndex(v);
-        if (List1->text().isEmpty())
-            RemoveSelectedEntry();
+bool Dialog::saveLists() {
+    return playList_.save();
+}
+
+void Dialog::removeEmptyEntries() {
+    playList_.removeEmptyEntries();
+    playList_.select(0);
+}
+
+void Dialog::browseCaptureFolder() {
+    std::optional<QString> folder =
+        platform::commonDialogs().browseForFolder(this, QStringLiteral("抓图将被保存到："));
+    if (!folder)
+        return;
+    const qsizetype end = folder->indexOf(QChar(u'\0'));
+    if (end >= 0)
+        folder->truncate(end);
+    TxtPath->setText(*folder);
+    preferences_.setCaptureFolder(TxtPath->text());
+}
+
+void Dialog::raiseFromOptionsButton() {
+    if (!isVisible()) {
+        show();
+        removeEmptyEntries();
+        // A move there and back repaints the window in place.
+        setLeftTwips(leftTwips() + 1);
+        setLeftTwips(leftTwips() - 1);
     }
+    if (isVisible()) {
+        // Hidden and shown again: in front of every other window, where it was.
+        hide();
+        showForm();
+        removeEmptyEntries();
+    }
+}
+
+void Dialog::showAndClean() {
+    show();
+    removeEmptyEntries();
+}
+
+void Dialog::askForCaptureFolder() {
+    showForm();
+    browseCaptureFolder();
 }
 
 void Dialog::obj_GetFileName(const QString& sFile) {
     TxtURL->setText(sFile);
-    form1().SwFlash->setMovie(TxtURL->text());
-    List2->addItem(sFile);
-    List1->addItem(StripPath(sFile));
-    SaveLists();
+    player_.movie().setMovie(TxtURL->text());
+    playList_.append(StripPath(sFile), sFile);
+    saveLists();
 }
 
 }  // namespace zd

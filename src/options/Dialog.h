@@ -3,18 +3,29 @@
 #include <memory>
 #include <optional>
 
-#include "app/Form.h"
-#include "app/FormControls.h"
+#include "app/Gradient.h"
+#include "app/Preferences.h"
+#include "controls/Form.h"
+#include "controls/ImageControl.h"
+#include "controls/LabelControl.h"
+#include "controls/PictureBox.h"
+#include "controls/TextBox.h"
+#include "options/PlayList.h"
+#include "options/PlayListView.h"
 
 class QDropEvent;
-class QMimeData;
 
 namespace zd {
 
 // The contact address of the help page and its mail link.
 inline constexpr char kContactAddress[] = "deck@quillon.example";
 
+class AdvancedLink;
 class FlashControl;
+class FloatingLink;
+class MenuLink;
+class PlayerLink;
+class ProgramActions;
 class clsEx_Drag;
 namespace controls {
 class xpcmdbutton;
@@ -24,14 +35,13 @@ class Slider;
 
 // The options window: borderless and top-most, four tab pages (play, skin colours, play list,
 // help). It is loaded hidden at start-up and then only shown and hidden. Its hidden text boxes
-// are the in-memory copies of six settings, and it owns the play list (List1 names, List2 full
-// paths, index-aligned).
-
+// show six of the preferences, and it keeps the play list (List1 its names, List2 its paths).
 class Dialog : public Form {
     Q_OBJECT
 
   public:
-    Dialog();
+    Dialog(Preferences& preferences, PlayerLink& player, FloatingLink& floating, MenuLink& menus,
+           AdvancedLink& advanced, ProgramActions& program);
     ~Dialog() override;
 
     void formLoad() override;
@@ -86,8 +96,8 @@ class Dialog : public Form {
     TextBox* Text4 = nullptr;
 
     // Play-list page.
-    ListBox* List1 = nullptr;
-    ListBox* List2 = nullptr;
+    PlayListView* List1 = nullptr;
+    PlayListView* List2 = nullptr;
     FlashControl* SFlash2 = nullptr;
     controls::xpcmdbutton* ComPlay = nullptr;
     controls::xpcmdbutton* ComDelete = nullptr;
@@ -101,21 +111,27 @@ class Dialog : public Form {
     controls::xpcmdbutton* buttonhelp = nullptr;
     controls::xpcmdbutton* xpcmdbutton1 = nullptr;
 
-    // The last List1 top index copied to List2; empty counts as 0.
-    std::optional<int> rememberedTopIndex;
-
     // The drop object of the address box.
     std::unique_ptr<clsEx_Drag> obj;
 
-    // The skin gradient's colour values as the main window paints them: slider value + 50.
-    qint32 gradientRed() const;
-    qint32 gradientGreen() const;
-    qint32 gradientBlue() const;
-    bool gradientTopDown() const;
+    PlayList& playList() { return playList_; }
 
-    // Play-list loading (from List.Tov and List2.Tov) and the empty-entry pass.
-    void loadPlayList();
-    void removeEmptyEntriesPass();
+    // The skin colours as the colour page shows them: slider positions + 50 and the direction
+    // box.
+    SkinColours skinColours() const;
+
+    // The shared routines that work on this window: the list written to its files (SaveLists),
+    // the empty-entry pass followed by selecting the first entry (RemoveEmptyEntries), the
+    // capture folder chosen with the folder browser (BrowseCaptureFolder).
+    bool saveLists();
+    void removeEmptyEntries();
+    void browseCaptureFolder();
+    // The main window's options button: shown in front with the list cleaned.
+    void raiseFromOptionsButton();
+    // Shown, and the list cleaned of empty entries.
+    void showAndClean();
+    // Shown, and the capture folder asked for.
+    void askForCaptureFolder();
 
     void obj_GetFileName(const QString& sFile);
 
@@ -138,8 +154,6 @@ class Dialog : public Form {
     void Frame1_MouseMove();
     void Frame2to4_MouseMove();
     void Frame3_MouseDown();
-    // Whether a drag carries text the play page takes (files go to the address box instead).
-    static bool isDroppedText(const QMimeData* data);
 
     // Colour page.
     void Slider_Scroll(int index);
@@ -165,12 +179,9 @@ class Dialog : public Form {
     void ComPlay_Click();
     void ComDelete_Click();
     void ComOk_Click();
-    // The play list's upkeep, run on the next pass of the event loop after anything changes
-    // the lists (an append adds to both boxes one after the other, so pairs are whole only
-    // afterwards): later copies of a path leave both boxes, and List2 takes List1's selection
-    // and scroll position.
+    // Later copies of a path leave the list; run on the next pass of the event loop after an
+    // entry joins (so a save right after an append still holds the copy).
     void removeDuplicatePairs();
-    void followList1();
     // The entry row under a point `yTwips` below the list's top, counted from `firstVisible`.
     int rowUnderMouse(double yTwips, int firstVisible) const;
 
@@ -181,21 +192,25 @@ class Dialog : public Form {
     void buildControls();
     void connectPages();
     void connectPlayList();
+    void showPreferences();
+    void showPreference(Preferences::Item item);
+    void applyPlaybackBackground();
+    void loadPlayList();
     void paintPreview(PictureBox* target, qint32 red, qint32 green, qint32 blue);
-    // Text4 from Check1.
+    // The direction from Check1 kept as the preference.
     void storeDirection();
-    // Hides the play-list menu, when it is open.
     void hideForm6();
-    void scheduleListUpkeep();
-    void scheduleFollow();
+    void scheduleDuplicatePass();
     bool takeDrag(QObject* target, QDropEvent* event);
 
+    Preferences& preferences_;
+    PlayerLink& player_;
+    FloatingLink& floating_;
+    MenuLink& menus_;
+    AdvancedLink& advanced_;
+    ProgramActions& program_;
+    PlayList playList_;
     bool duplicatePassPending_ = false;
-    bool followPending_ = false;
-    // A move of the window by its title strip when the platform cannot move it itself.
-    bool draggingByHand_ = false;
-    QPoint dragStartGlobal_;
-    QPoint dragStartPos_;
 };
 
 }  // namespace zd

@@ -3,26 +3,26 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMimeData>
-#include <QWindow>
 
+#include "app/AdvancedLink.h"
+#include "app/CommonDialogState.h"
 #include "app/FlashControl.h"
-#include "app/Functions.h"
+#include "app/FloatingLink.h"
 #include "app/Gradient.h"
-#include "app/Settings.h"
-#include "app/Windows.h"
-#include "controls/FlatScrollBar.h"
+#include "app/MenuLink.h"
+#include "app/PlayerLink.h"
+#include "app/ProgramActions.h"
+#include "app/clsEx_Drag.h"
+#include "controls/ClassicEvents.h"
+#include "controls/MouseEventSource.h"
 #include "controls/Slider.h"
+#include "controls/WindowDrag.h"
 #include "controls/xpcheckbox.h"
 #include "controls/xpcmdbutton.h"
 #include "options/Dialog.h"
 #include "options/OptionRules.h"
-#include "options/clsEx_Drag.h"
 #include "platform/Services.h"
-#include "popups/Form2.h"
-#include "popups/Form3.h"
-#include "popups/PopupMenu.h"
 #include "resources/Resources.h"
-#include "window/Form1.h"
 
 namespace zd {
 
@@ -41,6 +41,8 @@ void Dialog::connectPages() {
     connect(PicMove2->events(), &MouseEventSource::mouseDown, this, &Dialog::PicMove2_MouseDown);
     connect(PicMove2->events(), &MouseEventSource::mouseMove, this, &Dialog::PicMove2_MouseMove);
     connect(PicMove2->events(), &MouseEventSource::mouseUp, this, &Dialog::PicMove2_MouseUp);
+    // Dragging the strip with the left button moves the window.
+    new WindowDrag(PicMove2);
     connect(Image1->events(), &MouseEventSource::click, this, &Dialog::Image1_Click);
     connect(Image1->events(), &MouseEventSource::mouseMove, this, &Dialog::Image1_MouseMove);
 
@@ -96,40 +98,22 @@ void Dialog::connectPages() {
 }
 
 void Dialog::hideForm6() {
-    if (PopupMenuForm* menu = loadedForm6())
-        menu->hide();
+    menus_.hideMenu(MenuLink::Menu::PlayList);
 }
 
 // Title strip: dragging it moves the window.
 
-void Dialog::PicMove2_MouseDown(int button, int, double x, double y) {
+void Dialog::PicMove2_MouseDown(int, int, double, double) {
     hideForm6();
     show();
-    draggingByHand_ = false;
-    if (button == kLeftButton) {
-        dragStartGlobal_ = PicMove2->mapToGlobal(QPoint(toPixelsX(x), toPixelsY(y)));
-        dragStartPos_ = pos();
-    }
 }
 
-void Dialog::PicMove2_MouseMove(int button, int, double x, double y) {
-    if (button & kLeftButton) {
-        if (!draggingByHand_) {
-            // The window manager moves the window while the button is held, when it can;
-            // otherwise the window follows the pointer from where the strip was grabbed.
-            QWindow* window = windowHandle();
-            draggingByHand_ = !(window && window->startSystemMove());
-        }
-        if (draggingByHand_)
-            move(dragStartPos_ +
-                 (PicMove2->mapToGlobal(QPoint(toPixelsX(x), toPixelsY(y))) - dragStartGlobal_));
-    }
+void Dialog::PicMove2_MouseMove(int, int, double, double) {
     show();
     Image1->setPicture(res::bitmap(138));
 }
 
 void Dialog::PicMove2_MouseUp(int, int, double, double) {
-    draggingByHand_ = false;
     show();
 }
 
@@ -150,8 +134,7 @@ void Dialog::showPage(PictureBox* frame) {
 
 void Dialog::FlatBttn1_Click() {
     if (!TxtFrame->text().isEmpty()) {
-        Form1& main = form1();
-        FlashControl* flash = main.SwFlash;
+        FlashControl* flash = &player_.movie();
         // A text the movie control cannot take as a frame skips the jump, not the rest.
         const std::optional<qint32> frame = options::frameNumberFrom(TxtFrame->text());
         if (flash->playing()) {
@@ -164,7 +147,7 @@ void Dialog::FlatBttn1_Click() {
             flash->setPlaying(false);
             if (const std::optional<qint32> now = flash->frameNum()) {
                 if (const std::optional<qint16> value = options::seekBarValueFor(*now))
-                    main.Scroll->setValue(*value);
+                    player_.showFrameOnSeekBar(*value);
             }
         }
     }
@@ -172,7 +155,7 @@ void Dialog::FlatBttn1_Click() {
 }
 
 void Dialog::FlatBttn2_Click() {
-    FlashControl* flash = form1().SwFlash;
+    FlashControl* flash = &player_.movie();
     flash->setMovie(TxtURL->text());
     // Playback starts when the movie reports it is ready.
     flash->setPlaying(false);
@@ -180,44 +163,33 @@ void Dialog::FlatBttn2_Click() {
 }
 
 void Dialog::FlatBttn3_Click() {
-    form1().OpenFiles();
-    TxtURL->setText(form2().CommonDialog1.FileName);
+    player_.openMovieFile();
+    TxtURL->setText(advanced_.fileDialog().FileName);
     playSound("menu.wav");
 }
 
 void Dialog::ImgPath_Click() {
-    BrowseCaptureFolder();
+    browseCaptureFolder();
 }
 
 void Dialog::Command2er_Click() {
-    settings::write(QStringLiteral("MyApp8"), QStringLiteral("Text8"), Text8->text());
-    Text7->setText(Check2->Value() == 1 ? QStringLiteral("1") : QStringLiteral("0"));
-    settings::write(QStringLiteral("MyApp5"), QStringLiteral("Text7"), Text7->text());
-    form1().SwFlash->setBackgroundColor(Check2->Value() == 1 ? -1 : 1);
+    preferences_.setTick(Preferences::Item::WhiteBackground, Check2->Value() == 1);
+    preferences_.savePlayPage();
+    applyPlaybackBackground();
     hide();
     playSound("ok.wav");
 }
 
-bool Dialog::isDroppedText(const QMimeData* data) {
-    // A drag of files from the file manager often carries their names as text as well; files
-    // belong to the address box, so only a drag without local files counts as text.
-    return data && data->hasFormat(QStringLiteral("text/plain")) &&
-           clsEx_Drag::firstDroppedFile(data).isEmpty();
-}
-
 void Dialog::Frame1_OLEDragDrop(const QString& text) {
-    Form1& main = form1();
-    main.SwFlash->setMovie(text);
+    player_.movie().setMovie(text);
     TxtURL->setText(text);
-    main.setWindowStateValue(Form::kNormal);
-    main.showForm();
-    if (Form3* floating = loadedForm3())
-        floating->hide();
+    player_.bringPlayerBack();
+    floating_.hideFloatingWindow();
 }
 
 bool Dialog::takeDrag(QObject* target, QDropEvent* event) {
     const QMimeData* data = event->mimeData();
-    if (!isDroppedText(data)) {
+    if (!clsEx_Drag::isDroppedText(data)) {
         // Files dropped on the address box go on to its drop object; nothing else is taken,
         // not even by the box itself.
         if (target == TxtURL && !clsEx_Drag::firstDroppedFile(data).isEmpty())
@@ -278,14 +250,15 @@ bool Dialog::eventFilter(QObject* watched, QEvent* event) {
 // Colour page.
 
 void Dialog::paintPreview(PictureBox* target, qint32 red, qint32 green, qint32 blue) {
-    PaintGradient(target, red, green, blue, gradientTopDown());
+    PaintGradient(target, red, green, blue, skinColours().topDown);
 }
 
 void Dialog::paintPreviews() {
-    paintPreview(Picture1, gradientRed(), 0, 0);
-    paintPreview(Picture2, 0, gradientGreen(), 0);
-    paintPreview(Picture3, 0, 0, gradientBlue());
-    paintPreview(Picture4, gradientRed(), gradientGreen(), gradientBlue());
+    const SkinColours skin = skinColours();
+    paintPreview(Picture1, skin.red, 0, 0);
+    paintPreview(Picture2, 0, skin.green, 0);
+    paintPreview(Picture3, 0, 0, skin.blue);
+    paintPreview(Picture4, skin.red, skin.green, skin.blue);
 }
 
 void Dialog::Slider_Scroll(int index) {
@@ -293,14 +266,16 @@ void Dialog::Slider_Scroll(int index) {
     controls::Slider* const sliders[] = {Slider1, Slider2, Slider3};
     LabelControl* const labels[] = {Label1, Label2, Label3};
     PictureBox* const previews[] = {Picture1, Picture2, Picture3};
-    TextBox* const stored[] = {Text1, Text2, Text3};
+    const Preferences::Item stored[] = {Preferences::Item::SkinRed, Preferences::Item::SkinGreen,
+                                        Preferences::Item::SkinBlue};
     const QString value = QString::number(sliders[index]->Value());
     labels[index]->setText(QLatin1String(kCaptions[index]) + value);
-    const qint32 parts[] = {gradientRed(), gradientGreen(), gradientBlue()};
+    const SkinColours skin = skinColours();
+    const qint32 parts[] = {skin.red, skin.green, skin.blue};
     paintPreview(previews[index], index == 0 ? parts[0] : 0, index == 1 ? parts[1] : 0,
                  index == 2 ? parts[2] : 0);
     paintPreview(Picture4, parts[0], parts[1], parts[2]);
-    stored[index]->setText(value);
+    preferences_.setSkinPart(stored[index], sliders[index]->Value());
 }
 
 void Dialog::Check1_Click() {
@@ -312,37 +287,21 @@ void Dialog::Check1_Click() {
 
 void Dialog::storeDirection() {
     // A mixed box (2) leaves the stored direction as it was.
-    if (Check1->Value() == 0)
-        Text4->setText(QStringLiteral("0"));
-    if (Check1->Value() == 1)
-        Text4->setText(QStringLiteral("1"));
+    if (Check1->Value() == 0 || Check1->Value() == 1)
+        preferences_.setTick(Preferences::Item::SkinTopDown, Check1->Value() == 1);
 }
 
 void Dialog::Command1_Click() {
-    Form1& main = form1();
-    const bool topDown = gradientTopDown();
-    const auto paint = [&](QWidget* target) {
-        qint32 red = gradientRed();
-        qint32 green = gradientGreen();
-        qint32 blue = gradientBlue();
-        PaintGradient(target, red, green, blue, topDown);
-    };
-    paint(&main);
-    main.PicMove->setBackColor(main.backColor());
-    paint(main.Picture1);
-    paint(main.PicMove);
+    player_.previewSkin(skinColours());
 }
 
 void Dialog::ComUse_Click() {
     Command1_Click();
     storeDirection();
-    Text1->setText(QString::number(Slider1->Value()));
-    Text2->setText(QString::number(Slider2->Value()));
-    Text3->setText(QString::number(Slider3->Value()));
-    settings::write(QStringLiteral("MyApp1"), QStringLiteral("Text1"), Text1->text());
-    settings::write(QStringLiteral("MyApp2"), QStringLiteral("Text2"), Text2->text());
-    settings::write(QStringLiteral("MyApp3"), QStringLiteral("Text3"), Text3->text());
-    settings::write(QStringLiteral("MyApp4"), QStringLiteral("Text4"), Text4->text());
+    preferences_.setSkinPart(Preferences::Item::SkinRed, Slider1->Value());
+    preferences_.setSkinPart(Preferences::Item::SkinGreen, Slider2->Value());
+    preferences_.setSkinPart(Preferences::Item::SkinBlue, Slider3->Value());
+    preferences_.saveSkin();
     playSound("ok.wav");
 }
 
@@ -353,13 +312,13 @@ void Dialog::Command2_Click() {
 
 void Dialog::ComAdvanced_Click() {
     hide();
-    form2().showForm();
+    advanced_.showAdvancedWindow();
 }
 
 // Help page.
 
 void Dialog::buttonhelp_Click() {
-    ShowHelp();
+    program_.showHelp();
 }
 
 void Dialog::xpcmdbutton1_Click() {

@@ -1,145 +1,168 @@
-// The play list page of the options window: List1 (names) and List2 (full paths), paired by
-// position.
-#include <QScrollBar>
+#include "options/PlayList.h"
 
-#include "app/FlashControl.h"
-#include "app/Functions.h"
-#include "app/Windows.h"
-#include "controls/xpcmdbutton.h"
-#include "options/Dialog.h"
-#include "options/OptionRules.h"
-#include "platform/Services.h"
-#include "popups/MenuGeometry.h"
-#include "popups/PopupMenu.h"
-#include "window/Form1.h"
+#include <QSet>
+
+#include "options/ListFiles.h"
 
 namespace zd {
 
-void Dialog::connectPlayList() {
-    connect(List1->events(), &MouseEventSource::mouseDown, this, &Dialog::List1_MouseDown);
-    connect(List1->events(), &MouseEventSource::mouseMove, this, &Dialog::List1_MouseMove);
-    connect(List1->events(), &MouseEventSource::mouseUp, this, &Dialog::List1_MouseUp);
-    connect(List1->events(), &MouseEventSource::dblClick, this, &Dialog::List1_DblClick);
-    connect(ComPlay, &controls::xpcmdbutton::Click, this, &Dialog::ComPlay_Click);
-    connect(ComDelete, &controls::xpcmdbutton::Click, this, &Dialog::ComDelete_Click);
-    connect(ComOk, &controls::xpcmdbutton::Click, this, &Dialog::ComOk_Click);
+PlayList::PlayList(QObject* parent) : QAbstractTableModel(parent) {}
 
-    for (ListBox* list : {List1, List2}) {
-        QAbstractItemModel* model = list->model();
-        connect(model, &QAbstractItemModel::rowsInserted, this, &Dialog::scheduleListUpkeep);
-        connect(model, &QAbstractItemModel::rowsRemoved, this, &Dialog::scheduleListUpkeep);
-        connect(model, &QAbstractItemModel::modelReset, this, &Dialog::scheduleListUpkeep);
-        connect(list, &QListWidget::currentRowChanged, this, &Dialog::scheduleFollow);
+int PlayList::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : count();
+}
+
+int PlayList::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 2;
+}
+
+QVariant PlayList::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= count() || role != Qt::DisplayRole)
+        return {};
+    const PlayListEntry& entry = entries_[static_cast<size_t>(index.row())];
+    return index.column() == NameColumn ? entry.name : entry.path;
+}
+
+QString PlayList::name(int row) const {
+    return row >= 0 && row < count() ? entries_[static_cast<size_t>(row)].name : QString();
+}
+
+QString PlayList::path(int row) const {
+    return row >= 0 && row < count() ? entries_[static_cast<size_t>(row)].path : QString();
+}
+
+void PlayList::setEntries(std::vector<PlayListEntry> entries) {
+    ++restructuring_;
+    beginResetModel();
+    entries_ = std::move(entries);
+    endResetModel();
+    --restructuring_;
+    select(-1);
+    setTopRow(0);
+}
+
+void PlayList::append(const QString& name, const QString& path) {
+    ++restructuring_;
+    beginInsertRows(QModelIndex(), count(), count());
+    entries_.push_back({name, path});
+    endInsertRows();
+    --restructuring_;
+}
+
+bool PlayList::removeAt(int row) {
+    if (row < 0 || row >= count())
+        return false;
+    ++restructuring_;
+    beginRemoveRows(QModelIndex(), row, row);
+    entries_.erase(entries_.begin() + row);
+    endRemoveRows();
+    --restructuring_;
+    if (row == selected_)
+        select(-1);
+    else if (row < selected_)
+        select(selected_ - 1);
+    if (top_ >= count())
+        setTopRow(std::max(0, count() - 1));
+    return true;
+}
+
+void PlayList::clear() {
+    setEntries({});
+}
+
+bool PlayList::select(int row) {
+    if (row < -1 || row >= count())
+        return false;
+    if (row != selected_) {
+        selected_ = row;
+        emit selectionChanged(row);
     }
-    connect(List1->verticalScrollBar(), &QScrollBar::valueChanged, this, &Dialog::scheduleFollow);
+    return true;
 }
 
-void Dialog::scheduleListUpkeep() {
-    if (!duplicatePassPending_) {
-        duplicatePassPending_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                duplicatePassPending_ = false;
-                removeDuplicatePairs();
-            },
-            Qt::QueuedConnection);
+bool PlayList::removeSelected() {
+    return removeAt(selected_);
+}
+
+bool PlayList::setTopRow(int row) {
+    if (row < 0 || (row >= count() && row != 0))
+        return false;
+    if (row != top_) {
+        top_ = row;
+        emit topRowChanged(row);
     }
-    scheduleFollow();
+    return true;
 }
 
-void Dialog::scheduleFollow() {
-    if (followPending_)
-        return;
-    followPending_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            followPending_ = false;
-            followList1();
-        },
-        Qt::QueuedConnection);
-}
-
-void Dialog::removeDuplicatePairs() {
-    options::removeDuplicatePaths(*List1, *List2);
-}
-
-void Dialog::followList1() {
-    const int top = List1->topIndex();
-    if (rememberedTopIndex.value_or(0) != top) {
-        List2->setTopIndex(top);
-        rememberedTopIndex = top;
+int PlayList::removeDuplicates() {
+    // One pass with the paths seen so far: a list of tens of thousands of entries is cleaned at
+    // once, where comparing every pair took seconds.
+    QSet<QString> seen;
+    seen.reserve(count());
+    std::vector<bool> copy(entries_.size(), false);
+    int removed = 0;
+    for (size_t row = 0; row < entries_.size(); ++row) {
+        const QString& path = entries_[row].path;
+        copy[row] = seen.contains(path);
+        if (copy[row])
+            ++removed;
+        else
+            seen.insert(path);
     }
-    if (List1->listIndex() != List2->listIndex())
-        List2->setListIndex(List1->listIndex());
+    if (removed == 0)
+        return 0;
+    std::vector<PlayListEntry> kept;
+    kept.reserve(entries_.size() - static_cast<size_t>(removed));
+    int selected = -1;
+    for (size_t row = 0; row < entries_.size(); ++row) {
+        if (copy[row])
+            continue;
+        if (static_cast<int>(row) == selected_)
+            selected = static_cast<int>(kept.size());
+        kept.push_back(std::move(entries_[row]));
+    }
+    const int top = std::min(top_, std::max(0, static_cast<int>(kept.size()) - 1));
+    ++restructuring_;
+    beginResetModel();
+    entries_ = std::move(kept);
+    endResetModel();
+    --restructuring_;
+    select(selected);
+    setTopRow(top);
+    return removed;
 }
 
-int Dialog::rowUnderMouse(double yTwips, int firstVisible) const {
-    const int rowHeight =
-        List1->listCount() > 0 ? List1->sizeHintForRow(0) : List1->fontMetrics().height();
-    return options::rowUnderPoint(toPixelsY(yTwips), rowHeight, firstVisible);
+void PlayList::removeEmptyEntries() {
+    const int positions = count();
+    for (int v = 0; v <= positions; ++v) {
+        select(v);
+        if (selectedRow() >= 0 && selectedName().isEmpty())
+            removeSelected();
+    }
 }
 
-void Dialog::List1_MouseDown(int, int, double, double y) {
-    // The preview shows, halted, the entry List2 holds now: the one selected before this press.
-    SFlash2->setMovie(List2->text());
-    SFlash2->setPlaying(false);
-    // Any button selects the entry under the mouse, the right one included.
-    const int row = rowUnderMouse(y, List1->topIndex());
-    if (row >= 0 && row < List1->listCount())
-        List1->setListIndex(row);
-    hideForm6();
+PlayList::StoredCounts PlayList::load() {
+    listfiles::StoredLists stored = listfiles::readListPair();
+    std::vector<PlayListEntry> entries;
+    entries.reserve(stored.entries.size());
+    for (listfiles::StoredPair& pair : stored.entries)
+        entries.push_back({std::move(pair.name), std::move(pair.path)});
+    setEntries(std::move(entries));
+    return {stored.namesCount, stored.pathsCount};
 }
 
-void Dialog::List1_MouseMove(int, int, double, double y) {
-    const int row = rowUnderMouse(y, List2->topIndex());
-    if (row >= 0 && row < List1->listCount())
-        List1->setToolTip(List2->list(row));
-    else
-        List1->setToolTip(QString());
-}
-
-void Dialog::List1_MouseUp(int button, int, double x, double y) {
-    const QStringList items = playListMenuItems();
-    if (List1->text().isEmpty())
-        return;
-    if (button != kRightButton)
-        return;
-    // The menu closes when the focus leaves it and its owner: the list must hold the focus.
-    WaitForFocus(List1);
-    ShowPopupMenu(form6(), this, items, leftTwips() + x + 300, topTwips() + y + 1000,
-                  menu::kStandardWidth);
-    platform::playAppSound(QStringLiteral("sound/menu.wav"));
-}
-
-void Dialog::List1_DblClick() {
-    form1().SwFlash->setMovie(List2->text());
-}
-
-void Dialog::ComPlay_Click() {
-    if (List1->listCount() >= 1)
-        form1().SwFlash->setMovie(List2->text());
-    else
-        form1().OpenFiles();
-    hideForm6();
-}
-
-void Dialog::ComDelete_Click() {
-    // The files keep the old list until the next save.
-    List1->clearList();
-    List2->clearList();
-    Text5->setText(QStringLiteral("0"));
-    Text6->setText(QStringLiteral("0"));
-    hideForm6();
-    platform::playAppSound(QStringLiteral("sound/recycle.wav"));
-}
-
-void Dialog::ComOk_Click() {
-    SaveLists();
-    hide();
-    hideForm6();
-    platform::playAppSound(QStringLiteral("sound/ok.wav"));
+bool PlayList::save() {
+    QStringList names;
+    QStringList paths;
+    names.reserve(count());
+    paths.reserve(count());
+    for (const PlayListEntry& entry : entries_) {
+        names << entry.name;
+        paths << entry.path;
+    }
+    const bool written = listfiles::writeListPair(names, paths);
+    emit saved(count());
+    return written;
 }
 
 }  // namespace zd

@@ -1,6 +1,8 @@
 #include "platform/DesktopAssociation.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -14,6 +16,8 @@ namespace {
 constexpr char kMimeType[] = "application/x-shockwave-flash";
 constexpr char kEntryName[] = "MyPlayer.desktop";
 constexpr char kExecutableName[] = "zephyrdeck";
+// Where the link to a program in an awkwardly named folder lives, under the user's data folder.
+constexpr char kLauncherLink[] = "/zephyrdeck/zephyrdeck";
 
 QString homeRelative(const char* variable, const char* fallback) {
     const QString value = qEnvironmentVariable(variable);
@@ -49,7 +53,38 @@ void refreshInBackground(const QString& tool, const QString& folder) {
         QProcess::startDetached(found, {folder});
 }
 
+// A path every launcher reads the same: the desktop-entry rules quote and escape the others, but
+// xdg-open without a desktop environment takes the command up to the first blank, unquoted, and
+// keeps a doubled percent sign.
+bool isPlainPath(const QString& path) {
+    static const QString allowed = QStringLiteral("/._-+,@");
+    for (const QChar c : path) {
+        if (!c.isLetterOrNumber() && !allowed.contains(c))
+            return false;
+    }
+    return !path.isEmpty();
+}
+
+// Makes `link` a symbolic link to `target`, replacing an older link or file there.
+bool linkTo(const QString& link, const QString& target) {
+    const QFileInfo existing(link);
+    if (existing.isSymLink() && existing.symLinkTarget() == target)
+        return true;
+    if (!QDir().mkpath(existing.absolutePath()))
+        return false;
+    if ((existing.isSymLink() || existing.isFile()) && !QFile::remove(link))
+        return false;
+    return QFile::link(target, link);
+}
+
 }  // namespace
+
+QString desktopLauncher(const QString& program) {
+    if (isPlainPath(program))
+        return program;
+    const QString link = xdgDataHome() + QLatin1String(kLauncherLink);
+    return isPlainPath(link) && linkTo(link, program) ? link : program;
+}
 
 void setRefreshDesktopCaches(bool refresh) {
     refreshCaches() = refresh;
@@ -92,15 +127,16 @@ void registerSwfAssociation(const QString& appFolder) {
     const AssociationFiles files = associationFiles();
     const QString program = appFolder + QLatin1Char('/') + QLatin1String(kExecutableName);
 
-    const QString entry = QStringLiteral(
-                              "[Desktop Entry]\n"
-                              "Type=Application\n"
-                              "Name=ZephyrDeck\n"
-                              "Comment=ZephyrDeck 影片\n"
-                              "Exec=%1\n"
-                              "MimeType=%2;\n"
-                              "Terminal=false\n")
-                              .arg(desktopExecLine(program), QLatin1String(kMimeType));
+    const QString entry =
+        QStringLiteral(
+            "[Desktop Entry]\n"
+            "Type=Application\n"
+            "Name=ZephyrDeck\n"
+            "Comment=ZephyrDeck 影片\n"
+            "Exec=%1\n"
+            "MimeType=%2;\n"
+            "Terminal=false\n")
+            .arg(desktopExecLine(desktopLauncher(program)), QLatin1String(kMimeType));
     writeWhole(files.desktopEntry, entry.toUtf8());
 
     const QString mime =

@@ -13,6 +13,12 @@ QString xdgConfigHome();
 // quoted when it needs quoting, with the escapes the desktop-entry format asks for.
 QString desktopExecLine(const QString& program);
 
+// What the desktop entry starts for `program`: the program itself when its path needs neither
+// quotes nor escapes, else a symbolic link to it under the user's data folder
+// (<data>/zephyrdeck/zephyrdeck) whose path needs none; the program when the link cannot be
+// made there.
+QString desktopLauncher(const QString& program);
+
 struct AssociationFiles {
     QString desktopEntry;  // <data>/applications/MyPlayer.desktop
     QString mimePackage;   // <data>/mime/packages/MyPlayer.xml

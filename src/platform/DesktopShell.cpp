@@ -2,6 +2,9 @@
 #include <QDBusMessage>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include "platform/RealServices.h"
@@ -13,6 +16,8 @@ namespace {
 constexpr qint32 kShellOk = 42;
 constexpr qint32 kShellFileNotFound = 2;
 constexpr qint32 kShellNoAssociation = 31;
+// xdg-mime answers from a few small files; a hung one must not hang the menu.
+constexpr int kQueryTimeoutMs = 5000;
 }  // namespace
 
 bool DesktopShell::openDocument(const QString& pathOrUrl) {
@@ -20,6 +25,22 @@ bool DesktopShell::openDocument(const QString& pathOrUrl) {
     if (!url.isValid())
         return false;
     return QDesktopServices::openUrl(url);
+}
+
+bool DesktopShell::hasOpenerFor(const QString& path) {
+    const QString type = QMimeDatabase().mimeTypeForFile(path).name();
+    const QString query = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (query.isEmpty())
+        return false;
+    QProcess process;
+    process.start(query, {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!process.waitForFinished(kQueryTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return false;
+    }
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 &&
+           !process.readAllStandardOutput().trimmed().isEmpty();
 }
 
 qint32 DesktopShell::showFileProperties(const QString& path, QWidget*) {

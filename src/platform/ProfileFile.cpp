@@ -4,24 +4,47 @@
 #include <QSaveFile>
 #include <QStringConverter>
 #include <QStringDecoder>
+#include <optional>
 
 namespace zd::platform {
 
 namespace {
 
-QString decodeFileText(const QByteArray& bytes) {
-    QByteArray body = bytes;
-    if (body.startsWith("\xEF\xBB\xBF"))
-        body.remove(0, 3);
+// The text of `bytes` as UTF-8, or nullopt when they are not valid UTF-8.
+std::optional<QString> fromUtf8(QByteArrayView bytes) {
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8.decode(body);
-    if (!utf8.hasError())
-        return text;
-    // Not UTF-8: a file made by the Windows program in the Chinese ANSI code page.
-    QStringDecoder gbk("GBK");
-    if (gbk.isValid())
-        return gbk.decode(body);
-    return QString::fromLatin1(body);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        return std::nullopt;
+    return text;
+}
+
+QString decodeFileText(const QByteArray& bytes) {
+    QByteArrayView body(bytes);
+    if (body.startsWith("\xEF\xBB\xBF"))
+        body = body.sliced(3);
+    if (std::optional<QString> text = fromUtf8(body))
+        return *text;
+    // Lines that are not UTF-8 were written by the Windows program in the Chinese ANSI code
+    // page; each line is decided on its own, so one such line leaves the others as they are.
+    QStringDecoder gbk("GBK", QStringConverter::Flag::Stateless);
+    QString text;
+    text.reserve(body.size());
+    qsizetype start = 0;
+    while (start <= body.size()) {
+        qsizetype end = body.indexOf('\n', start);
+        if (end < 0)
+            end = body.size();
+        const QByteArrayView line = body.sliced(start, end - start);
+        if (std::optional<QString> utf8 = fromUtf8(line))
+            text += *utf8;
+        else
+            text += gbk.isValid() ? gbk.decode(line) : QString::fromLatin1(line);
+        if (end < body.size())
+            text += QLatin1Char('\n');
+        start = end + 1;
+    }
+    return text;
 }
 
 QString unquote(const QString& value) {
@@ -132,18 +155,15 @@ int ProfileDocument::findEntry(int header, const QString& key) const {
     return -1;
 }
 
-QString ProfileDocument::value(const QString& section, const QString& key, const QString& fallback,
-                               int limit) const {
-    QString result = fallback;
+QString ProfileDocument::value(const QString& section, const QString& key,
+                               const QString& fallback) const {
     const int header = findSection(section);
     if (header >= 0) {
         const int entry = findEntry(header, key);
         if (entry >= 0)
-            result = lines_[entry].value;
+            return lines_[entry].value;
     }
-    if (limit >= 0 && result.size() > limit)
-        result.truncate(limit);
-    return result;
+    return fallback;
 }
 
 bool ProfileDocument::contains(const QString& section, const QString& key) const {

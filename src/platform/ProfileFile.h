@@ -7,9 +7,6 @@
 
 namespace zd::platform {
 
-// Longest value a keyed read returns; longer values come back cut.
-inline constexpr int kProfileReadLimit = 255;
-
 // A profile (initialisation) file: "[section]" headers and "key=value" lines.
 //
 // Sections and keys match without regard to case; the first matching section and key win.
@@ -17,8 +14,8 @@ inline constexpr int kProfileReadLimit = 255;
 // is appended to the file; keys are never deleted. Lines the program does not understand
 // (comments, blank lines) are kept as they are.
 //
-// Files are written as UTF-8. A file whose bytes are not valid UTF-8 was written by the Windows
-// program in its ANSI code page and is read as GBK.
+// Files are written as UTF-8. A line whose bytes are not valid UTF-8 was written by the Windows
+// program in its ANSI code page and is read as GBK; every other line keeps its UTF-8 text.
 class ProfileDocument {
   public:
     ProfileDocument() = default;
@@ -30,10 +27,8 @@ class ProfileDocument {
     // caller about to write does not replace a file it could not see.
     static bool loadExisting(const QString& path, ProfileDocument& doc);
 
-    // The value of [section] key, or `fallback` when the section or key is absent; cut to
-    // `limit` characters.
-    QString value(const QString& section, const QString& key, const QString& fallback,
-                  int limit = kProfileReadLimit) const;
+    // The value of [section] key, whole, or `fallback` when the section or key is absent.
+    QString value(const QString& section, const QString& key, const QString& fallback) const;
     bool contains(const QString& section, const QString& key) const;
 
     void setValue(const QString& section, const QString& key, const QString& value);

@@ -53,12 +53,12 @@ std::optional<OpenFileResult> QtCommonDialogs::openFile(QWidget* owner,
     return result;
 }
 
-QColor QtCommonDialogs::chooseColor(QWidget* owner, const QColor& initial) {
+std::optional<QColor> QtCommonDialogs::chooseColor(QWidget* owner, const QColor& initial) {
     QColorDialog dialog(initial, owner);
     dialog.setOption(QColorDialog::DontUseNativeDialog, true);
-    if (dialog.exec() == QDialog::Accepted)
-        return dialog.selectedColor();
-    return dialog.currentColor();
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.selectedColor();
 }
 
 std::optional<QString> QtCommonDialogs::browseForFolder(QWidget* owner, const QString& title) {

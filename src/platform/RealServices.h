@@ -30,13 +30,14 @@ class QtMessageBoxes final : public MessageBoxes {
 class QtCommonDialogs final : public CommonDialogs {
   public:
     std::optional<OpenFileResult> openFile(QWidget* owner, const OpenFileRequest& request) override;
-    QColor chooseColor(QWidget* owner, const QColor& initial) override;
+    std::optional<QColor> chooseColor(QWidget* owner, const QColor& initial) override;
     std::optional<QString> browseForFolder(QWidget* owner, const QString& title) override;
 };
 
 class DesktopShell final : public Shell {
   public:
     bool openDocument(const QString& pathOrUrl) override;
+    bool hasOpenerFor(const QString& path) override;
     qint32 showFileProperties(const QString& path, QWidget* owner) override;
 };
 
@@ -50,6 +51,7 @@ class QtScreenCapture final : public ScreenCapture {
 class QtWindowSystem final : public WindowSystem {
   public:
     void setFullScreen(QWidget* window, bool on) override;
+    bool startSystemMove(QWidget* window) override;
 };
 
 // ALSA's simple mixer on the default device.

@@ -2,6 +2,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include "platform/RealServices.h"
 
@@ -28,6 +29,11 @@ void QtWindowSystem::setFullScreen(QWidget* window, bool on) {
         return;
     states.setFlag(Qt::WindowFullScreen, on);
     window->setWindowState(states);
+}
+
+bool QtWindowSystem::startSystemMove(QWidget* window) {
+    QWindow* handle = window ? window->window()->windowHandle() : nullptr;
+    return handle && handle->startSystemMove();
 }
 
 }  // namespace zd::platform

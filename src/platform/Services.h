@@ -42,8 +42,8 @@ class CommonDialogs {
     // nullopt when the user cancels.
     virtual std::optional<OpenFileResult> openFile(QWidget* owner,
                                                    const OpenFileRequest& request) = 0;
-    // The colour the dialog holds when it closes (the initial one when cancelled).
-    virtual QColor chooseColor(QWidget* owner, const QColor& initial) = 0;
+    // The colour chosen; nullopt when the user cancels.
+    virtual std::optional<QColor> chooseColor(QWidget* owner, const QColor& initial) = 0;
     // nullopt when the user cancels.
     virtual std::optional<QString> browseForFolder(QWidget* owner, const QString& title) = 0;
 };
@@ -54,6 +54,9 @@ class Shell {
     virtual ~Shell() = default;
     // Opens a document or address with the desktop's opener; false when it could not start.
     virtual bool openDocument(const QString& pathOrUrl) = 0;
+    // Whether the desktop names a program for the document's type. The opener would otherwise
+    // guess one (often a browser) for a type nothing takes.
+    virtual bool hasOpenerFor(const QString& path) = 0;
     // Shows the desktop's file-properties sheet; above 32 on success, 32 or less on failure.
     virtual qint32 showFileProperties(const QString& path, QWidget* owner) = 0;
 };
@@ -90,6 +93,10 @@ class WindowSystem {
     // Puts `window` into the window system's full-screen state or takes it out again, so a
     // window manager keeps no panel or title bar above it. Its geometry stays the caller's.
     virtual void setFullScreen(QWidget* window, bool on) = 0;
+    // Asks the window manager to move `window` with the pointer until the mouse button that is
+    // down now is released, as when a caption is grabbed. False where no window manager takes
+    // the move (then the caller moves the window itself).
+    virtual bool startSystemMove(QWidget* window) = 0;
 };
 
 // Screen size in pixels and the screen's own twips per pixel (15 at 96 dpi).

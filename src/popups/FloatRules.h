@@ -1,11 +1,9 @@
 #pragma once
 
-#include <QColor>
 #include <QString>
-#include <optional>
 
-// The floating drop window's rules that need no widget: where it goes, its colour from the
-// stored setting, its tooltip while a movie loads.
+// The floating drop window's rules that need no widget: where it goes and its tooltip while a
+// movie loads.
 namespace zd::floating {
 
 // The window's opacity, of 255; not a setting.
@@ -17,10 +15,6 @@ QString dropTip();
 // The left edge for a screen `screenWidthTwips` wide: the width rounded to whole twips (halves
 // to even), then halved by integer division.
 double windowLeft(double screenWidthTwips);
-
-// The colour stored as decimal 0x00BBGGRR text (red + 256 x green + 65536 x blue); nullopt for a
-// text that is no number or no such colour.
-std::optional<QColor> colourFromSetting(const QString& text);
 
 // The tooltip while loading: the percentage followed by "%".
 QString progressTip(qint32 percent);

@@ -1,15 +1,16 @@
 #include "popups/Form2.h"
 
+#include <algorithm>
 #include <cmath>
-#include <limits>
 #include <optional>
 
-#include "app/Functions.h"
-#include "app/Settings.h"
-#include "app/Windows.h"
+#include "app/OptionsLink.h"
+#include "app/ProgramActions.h"
+#include "controls/ClassicEvents.h"
+#include "controls/MouseEventSource.h"
+#include "controls/Placement.h"
 #include "controls/Slider.h"
 #include "controls/xpcmdbutton.h"
-#include "options/Dialog.h"
 #include "platform/Services.h"
 #include "resources/Resources.h"
 
@@ -20,13 +21,6 @@ namespace {
 const QColor kPanelColour(224, 224, 224);
 // Flags of the colour dialog: open with the custom-colour part expanded.
 constexpr int kFullOpen = 2;
-
-template <class T>
-T* place(T* control, const char* name, const TwipRect& rect) {
-    control->setObjectName(QString::fromLatin1(name));
-    setTwipsGeometry(control, rect);
-    return control;
-}
 
 LabelControl* transparentLabel(QWidget* parent, const char* name, const QString& caption,
                                const TwipRect& rect) {
@@ -44,37 +38,14 @@ controls::xpcmdbutton* button(QWidget* parent, const char* name, const QString& 
     return b;
 }
 
-// A stored text as a whole number (rounded half to even, as the classic conversion does);
-// nullopt when it is no number or out of the 32-bit range.
-std::optional<qint32> wholeNumber(const QString& text) {
-    const std::optional<double> value = settings::number(text);
-    if (!value)
-        return std::nullopt;
-    const double rounded = std::nearbyint(*value);
-    if (rounded < std::numeric_limits<qint32>::min() ||
-        rounded > std::numeric_limits<qint32>::max())
-        return std::nullopt;
-    return static_cast<qint32>(rounded);
-}
-
-// Colour values are red + 256 x green + 65536 x blue.
-qint32 colourValue(const QColor& colour) {
-    return colour.red() + 256 * colour.green() + 65536 * colour.blue();
-}
-
-std::optional<QColor> colourFromValue(qint32 value) {
-    if (value < 0 || value > 0xFFFFFF)
-        return std::nullopt;
-    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
-}
-
 qint16 toInt16(double twips) {
     return static_cast<qint16>(std::clamp<long>(std::lround(twips), -32768, 32767));
 }
 
 }  // namespace
 
-Form2::Form2() {
+Form2::Form2(Preferences& preferences, OptionsLink& options, ProgramActions& program)
+    : preferences_(preferences), options_(options), program_(program) {
     setObjectName(QStringLiteral("Form2"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("高级"));
@@ -124,27 +95,33 @@ Form2::Form2() {
     connect(Picture1->events(), &MouseEventSource::mouseDown, this, &Form2::Picture1_MouseDown);
     connect(Picture1->events(), &MouseEventSource::mouseMove, this, &Form2::Picture1_MouseMove);
     connect(Picture1->events(), &MouseEventSource::mouseUp, this, &Form2::Picture1_MouseUp);
+    connect(&preferences_, &Preferences::changed, this, &Form2::showPreference);
+}
+
+void Form2::showPreference(Preferences::Item item) {
+    if (item == Preferences::Item::MenuOpacity)
+        Label1->setCaption(preferences_.text(item));
+    if (item == Preferences::Item::FloatingColour)
+        Label2->setCaption(preferences_.text(item));
 }
 
 void Form2::formLoad() {
-    Label1->setCaption(settings::read(QStringLiteral("Myapp6"), QStringLiteral("label1")));
-    if (const std::optional<qint32> opacity = wholeNumber(Label1->caption()))
-        Slider1->setValue(*opacity);  // refused when out of range
-    Label2->setCaption(settings::read(QStringLiteral("Myapp7"), QStringLiteral("label2")));
-    if (const std::optional<qint32> value = wholeNumber(Label2->caption())) {
-        if (const std::optional<QColor> colour = colourFromValue(*value))
-            Label3->setBackColor(*colour);
-    }
+    preferences_.loadAdvanced();
+    Label1->setCaption(preferences_.text(Preferences::Item::MenuOpacity));
+    if (const std::optional<int> opacity = preferences_.menuOpacityPosition())
+        Slider1->setValue(*opacity);
+    Label2->setCaption(preferences_.text(Preferences::Item::FloatingColour));
+    if (const std::optional<QColor> colour = preferences_.floatingColour())
+        Label3->setBackColor(*colour);
     dragging_ = false;
     const platform::ScreenMetrics screen = platform::screenMetrics();
     setLeftTwips(screen.widthTwips() - widthTwips() - 2400);
     setTopTwips(1500);
-    dialog().hide();
+    options_.hideOptionsWindow();
 }
 
 void Form2::formUnload() {
-    dialog().show();
-    RemoveEmptyEntries();
+    options_.showAndCleanOptionsWindow();
 }
 
 QString Form2::opacityMark(int value) {
@@ -161,16 +138,20 @@ QString Form2::opacityMark(int value) {
 }
 
 void Form2::Slider1_Scroll() {
-    Label1->setCaption(QString::number(Slider1->Value()));
+    preferences_.setMenuOpacity(Slider1->Value());
     label6->setText(opacityMark(Slider1->Value()));
 }
 
 void Form2::xpcmdbutton1_Click() {
     CommonDialog1.Flags = kFullOpen;
-    // A cancelled dialog still leaves its current colour: the last one chosen, black at first.
-    CommonDialog1.Color = platform::commonDialogs().chooseColor(this, CommonDialog1.Color);
-    Label2->setCaption(QString::number(colourValue(CommonDialog1.Color)));
-    Label3->setBackColor(CommonDialog1.Color);
+    // Cancel changes nothing: neither the colour the dialog remembers nor the window's.
+    const std::optional<QColor> chosen =
+        platform::commonDialogs().chooseColor(this, CommonDialog1.Color);
+    if (!chosen)
+        return;
+    CommonDialog1.Color = *chosen;
+    preferences_.setFloatingColour(*chosen);
+    Label3->setBackColor(*chosen);
 }
 
 void Form2::Label3_Click() {
@@ -178,23 +159,21 @@ void Form2::Label3_Click() {
 }
 
 void Form2::xpcmdbutton2_Click() {
-    settings::write(QStringLiteral("MyApp6"), QStringLiteral("label1"), Label1->caption());
-    settings::write(QStringLiteral("MyApp7"), QStringLiteral("label2"), Label2->caption());
+    preferences_.saveAdvanced();
     platform::playAppSound(QStringLiteral("sound/ok.wav"));
 }
 
 void Form2::xpcmdbutton3_Click() {
-    unloadForm2();
-    dialog().show();
-    RemoveEmptyEntries();
+    emit unloadRequested();
+    options_.showAndCleanOptionsWindow();
 }
 
 void Form2::xpcmdbutton4_Click() {
-    QuitProgram();
+    program_.quitProgram();
 }
 
 void Form2::Image1_Click() {
-    unloadForm2();
+    emit unloadRequested();
 }
 
 void Form2::Image1_MouseMove() {

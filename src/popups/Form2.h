@@ -2,32 +2,31 @@
 
 #include <QColor>
 
-#include "app/Form.h"
-#include "app/FormControls.h"
+#include "app/CommonDialogState.h"
+#include "app/Preferences.h"
+#include "controls/Form.h"
+#include "controls/ImageControl.h"
+#include "controls/LabelControl.h"
+#include "controls/PictureBox.h"
+#include "controls/TextBox.h"
 
 namespace zd {
 
+class OptionsLink;
+class ProgramActions;
 namespace controls {
 class Slider;
 class xpcmdbutton;
 }  // namespace controls
 
-// What the shared common dialog remembers between uses: the file chosen last, the colour.
-struct CommonDialogState {
-    QString FileName;
-    QString FileTitle;
-    QColor Color = Qt::black;
-    int Flags = 0;
-};
-
 // The advanced window: popup-menu opacity and the floating window's colour, saved to
-// Settings.Tov. Other windows read its labels at run time (the menus Label1, the floating
-// window Label2) and use its common dialog; reading them loads it invisibly, and its load hides
-// the options window.
+// Settings.Tov. Its labels show the two preferences as they are now (a value moved on the
+// slider but not yet saved counts); each load reads them anew, and hides the options window. It
+// also keeps the common dialog's memory.
 class Form2 : public Form {
     Q_OBJECT
   public:
-    Form2();
+    Form2(Preferences& preferences, OptionsLink& options, ProgramActions& program);
     void formLoad() override;
     void formUnload() override;
 
@@ -62,6 +61,11 @@ class Form2 : public Form {
     static QString opacityMark(int value);
 
   private:
+    void showPreference(Preferences::Item item);
+
+    Preferences& preferences_;
+    OptionsLink& options_;
+    ProgramActions& program_;
     bool dragging_ = false;
     qint16 dragX_ = 0;
     qint16 dragY_ = 0;

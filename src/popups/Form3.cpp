@@ -6,20 +6,22 @@
 #include <QToolTip>
 #include <optional>
 
+#include "app/AdvancedLink.h"
 #include "app/FlashControl.h"
-#include "app/Functions.h"
-#include "app/Windows.h"
-#include "options/Dialog.h"
-#include "options/clsEx_Drag.h"
+#include "app/MenuItems.h"
+#include "app/MenuLink.h"
+#include "app/MovieList.h"
+#include "app/OptionsLink.h"
+#include "app/PathRules.h"
+#include "app/PlayerLink.h"
+#include "app/clsEx_Drag.h"
+#include "controls/ClassicEvents.h"
+#include "controls/FocusWait.h"
+#include "controls/MouseEventSource.h"
+#include "controls/WindowDrag.h"
 #include "platform/Services.h"
-#include "player/PathRules.h"
 #include "popups/FloatRules.h"
-#include "popups/Form2.h"
-#include "popups/MenuGeometry.h"
-#include "popups/PopupMenu.h"
 #include "resources/Resources.h"
-#include "window/Form1.h"
-#include "window/WindowDrag.h"
 
 namespace zd {
 
@@ -28,8 +30,8 @@ namespace {
 const QColor kDesignFormColour(64, 64, 64);
 const QColor kDesignPictureColour(128, 128, 128);
 
-MenuSeparator* line(QWidget* parent, const char* name, double x1, double y1, double x2, double y2) {
-    auto* edge = new MenuSeparator(parent);
+LineControl* line(QWidget* parent, const char* name, double x1, double y1, double x2, double y2) {
+    auto* edge = new LineControl(parent);
     edge->setObjectName(QString::fromLatin1(name));
     edge->setLine(x1, y1, x2, y2);
     return edge;
@@ -37,7 +39,8 @@ MenuSeparator* line(QWidget* parent, const char* name, double x1, double y1, dou
 
 }  // namespace
 
-Form3::Form3() {
+Form3::Form3(PlayerLink& player, OptionsLink& options, MenuLink& menus, AdvancedLink& advanced)
+    : player_(player), options_(options), menus_(menus), advanced_(advanced) {
     setObjectName(QStringLiteral("Form3"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool);
     setWindowIcon(res::programIcon());
@@ -60,7 +63,8 @@ Form3::Form3() {
     connect(TmrProgress, &QTimer::timeout, this, &Form3::TmrProgress_Timer);
 
     connect(Image1->events(), &MouseEventSource::mouseDown, this, &Form3::Image1_MouseDown);
-    connect(Image1->events(), &MouseEventSource::mouseMove, this, &Form3::Image1_MouseMove);
+    // The left button drags the window.
+    new WindowDrag(Image1);
     connect(Image1->events(), &MouseEventSource::mouseUp, this, &Form3::Image1_MouseUp);
     connect(Image1->events(), &MouseEventSource::dblClick, this, &Form3::Image1_DblClick);
 }
@@ -68,37 +72,30 @@ Form3::Form3() {
 Form3::~Form3() = default;
 
 void Form3::formLoad() {
-    // 1.-2. On top of every window, at the top of the screen with its left edge in the middle.
+    // On top of every window, at the top of the screen with its left edge in the middle.
     setLeftTwips(floating::windowLeft(platform::screenMetrics().widthTwips()));
     setTopTwips(0);
-    // 4. Dragged text arrives on the picture. Taken before the drop object attaches, so that
+    // Dragged text arrives on the picture. Taken before the drop object attaches, so that
     // detaching it leaves the picture taking text.
     Image1->setAcceptDrops(true);
     Image1->installEventFilter(this);
-    // 3. Dropped files reach the drop object first (its filter is the later one, so it is asked
+    // Dropped files reach the drop object first (its filter is the later one, so it is asked
     // before this window's).
     obj = std::make_unique<clsEx_Drag>();
     connect(obj.get(), &clsEx_Drag::GetFileName, this, &Form3::obj_GetFileName);
     obj->Start_SubClass(Image1);
-    // 5.-6. Loading the window shows it, translucent.
+    // Loading the window shows it, translucent.
     setWindowOpacity(floating::kOpacity / 255.0);
     SetTopMostWindow(this, true);
-    // 7. The colour kept by the advanced window (which loads, invisibly, when it is not loaded).
-    if (const std::optional<QColor> colour =
-            floating::colourFromSetting(form2().Label2->caption())) {
+    // The colour kept by the advanced window (which loads, invisibly, when it is not loaded).
+    if (const std::optional<QColor> colour = advanced_.floatingColour()) {
         Image1->setBackColor(*colour);
         setBackColor(*colour);
     }
 }
 
 void Form3::Image1_MouseDown(int, int, double, double) {
-    if (PopupMenuForm* menu = loadedForm5())
-        menu->hide();
-}
-
-void Form3::Image1_MouseMove(int button, int, double x, double y) {
-    if (button & kLeftButton)
-        dragWindow(this, Image1->mapToGlobal(QPoint(toPixelsX(x), toPixelsY(y))));
+    menus_.hideMenu(MenuLink::Menu::Floating);
 }
 
 void Form3::Image1_MouseUp(int button, int, double x, double y) {
@@ -106,15 +103,13 @@ void Form3::Image1_MouseUp(int button, int, double x, double y) {
         return;
     // The menu closes once the focus leaves its owner, so the owner takes it first.
     WaitForFocus(Image1);
-    ShowPopupMenu(form5(), this, floatingMenuItems(), leftTwips() + x, topTwips() + y + 50,
-                  menu::kStandardWidth);
+    menus_.showMenu(MenuLink::Menu::Floating, this, menuitems::floating(), leftTwips() + x,
+                    topTwips() + y + 50, menuitems::kMenuWidth);
     platform::playAppSound(QStringLiteral("sound/menu.wav"));
 }
 
 void Form3::Image1_DblClick() {
-    Form1& main = form1();
-    main.setWindowStateValue(Form::kNormal);
-    main.showForm();
+    player_.bringPlayerBack();
     hide();
 }
 
@@ -128,7 +123,7 @@ bool Form3::eventFilter(QObject* watched, QEvent* event) {
             auto* drop = static_cast<QDropEvent*>(event);
             // As on the options window's play page: a file manager's drag carries the files'
             // names as text too, and files belong to the drop object.
-            if (!Dialog::isDroppedText(drop->mimeData()))
+            if (!clsEx_Drag::isDroppedText(drop->mimeData()))
                 return false;
             drop->setDropAction(Qt::CopyAction);
             drop->accept();
@@ -145,9 +140,8 @@ void Form3::Image1_OLEDragDrop(const QMimeData* data) {
     if (!data || !data->hasFormat(QStringLiteral("text/plain")))
         return;
     const QString text = data->text();
-    Form1& main = form1();
-    main.SwFlash->setMovie(text);
-    dialog().TxtURL->setText(text);
+    player_.movie().setMovie(text);
+    options_.setAddress(text);
     TmrProgress->setEnabled(true);
     showLoadingProgress();
 }
@@ -157,7 +151,7 @@ void Form3::TmrProgress_Timer() {
 }
 
 void Form3::showLoadingProgress() {
-    const std::optional<qint32> percent = form1().SwFlash->percentLoaded();
+    const std::optional<qint32> percent = player_.movie().percentLoaded();
     // No movie to follow (the load failed or another window emptied the control): polling on
     // would never end.
     if (!percent || *percent >= 100) {
@@ -178,12 +172,11 @@ void Form3::setTip(const QString& tip) {
 }
 
 void Form3::obj_GetFileName(const QString& sFile) {
-    Dialog& options = dialog();
-    options.TxtURL->setText(sFile);
-    form1().SwFlash->setMovie(sFile);
-    options.List2->addItem(sFile);
-    options.List1->addItem(StripPath(sFile));
-    SaveLists();
+    options_.setAddress(sFile);
+    player_.movie().setMovie(sFile);
+    MovieList& list = options_.playList();
+    list.append(StripPath(sFile), sFile);
+    list.save();
 }
 
 }  // namespace zd

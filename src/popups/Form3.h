@@ -2,15 +2,20 @@
 
 #include <memory>
 
-#include "app/Form.h"
-#include "app/FormControls.h"
+#include "controls/Form.h"
+#include "controls/FormTimer.h"
+#include "controls/LineControl.h"
+#include "controls/PictureBox.h"
 
 class QMimeData;
 
 namespace zd {
 
+class AdvancedLink;
+class MenuLink;
+class OptionsLink;
+class PlayerLink;
 class clsEx_Drag;
-class MenuSeparator;
 
 // The floating drop window: small, always on top, translucent; stands in for the main window
 // while that is hidden. Its picture takes dropped files (through its drop object) and dropped
@@ -20,12 +25,11 @@ class MenuSeparator;
 class Form3 : public Form {
     Q_OBJECT
   public:
-    Form3();
+    Form3(PlayerLink& player, OptionsLink& options, MenuLink& menus, AdvancedLink& advanced);
     ~Form3() override;
     void formLoad() override;
 
     void Image1_MouseDown(int button, int shift, double x, double y);
-    void Image1_MouseMove(int button, int shift, double x, double y);
     void Image1_MouseUp(int button, int shift, double x, double y);
     void Image1_DblClick();
     // Text dropped on the picture: the movie to load. Data without text is ignored.
@@ -36,10 +40,10 @@ class Form3 : public Form {
     void obj_GetFileName(const QString& sFile);
 
     PictureBox* Image1 = nullptr;
-    MenuSeparator* Line4 = nullptr;  // top edge
-    MenuSeparator* Line3 = nullptr;  // left edge
-    MenuSeparator* Line1 = nullptr;  // right edge
-    MenuSeparator* Line2 = nullptr;  // bottom edge
+    LineControl* Line4 = nullptr;  // top edge
+    LineControl* Line3 = nullptr;  // left edge
+    LineControl* Line1 = nullptr;  // right edge
+    LineControl* Line2 = nullptr;  // bottom edge
     FormTimer* TmrProgress = nullptr;
 
     // The picture's drop object.
@@ -51,6 +55,11 @@ class Form3 : public Form {
   private:
     void showLoadingProgress();
     void setTip(const QString& tip);
+
+    PlayerLink& player_;
+    OptionsLink& options_;
+    MenuLink& menus_;
+    AdvancedLink& advanced_;
 };
 
 }  // namespace zd

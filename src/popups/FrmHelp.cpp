@@ -1,10 +1,15 @@
 #include "popups/FrmHelp.h"
 
+#include <QLinearGradient>
+#include <QPainter>
+
 #include "app/Gradient.h"
-#include "app/Windows.h"
+#include "controls/ClassicEvents.h"
+#include "controls/MouseEventSource.h"
+#include "controls/Placement.h"
+#include "controls/WindowDrag.h"
 #include "platform/Services.h"
 #include "resources/Resources.h"
-#include "window/WindowDrag.h"
 
 namespace zd {
 
@@ -25,11 +30,26 @@ void paint(QWidget* target, Rgb start, bool topDown) {
     PaintGradient(target, start.red, start.green, start.blue, topDown);
 }
 
-template <class T>
-T* place(T* control, const char* name, const TwipRect& rect) {
-    control->setObjectName(QString::fromLatin1(name));
-    setTwipsGeometry(control, rect);
-    return control;
+// The close button's face in its state's colour: lit from the top or from the bottom, framed,
+// with a cross. The panels' 63-band gradient would reach black within the button's 17 pixels.
+void paintButton(PictureBox* button, Rgb start, bool topDown) {
+    QImage& face = button->canvas();
+    const QColor light(start.red, start.green, start.blue);
+    const QColor shade = light.darker(125);
+    QPainter p(&face);
+    QLinearGradient fill(0, 0, 0, face.height());
+    fill.setColorAt(0, topDown ? light : shade);
+    fill.setColorAt(1, topDown ? shade : light);
+    p.fillRect(face.rect(), fill);
+    p.setPen(light.darker(170));
+    p.drawRect(face.rect().adjusted(0, 0, -1, -1));
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(kTitleColour, 2));
+    const QRectF cross = QRectF(face.rect()).adjusted(4.5, 4.5, -4.5, -4.5);
+    p.drawLine(cross.topLeft(), cross.bottomRight());
+    p.drawLine(cross.topRight(), cross.bottomLeft());
+    p.end();
+    button->update();
 }
 
 }  // namespace
@@ -51,7 +71,10 @@ FrmHelp::FrmHelp() {
     QFont title(QStringLiteral("宋体-18030"), 9);
     title.setBold(true);
     Label2->setFont(title);
-    Label1 = place(new LabelControl(Pic1), "Label1", {5460, 360, 390, 210});
+    Label2->setFitText(true);
+    // Under the close button, inside the panel (it reached past the panel's edge).
+    Label1 = place(new LabelControl(Pic1), "Label1", {5410, 360, 390, 210});
+    Label1->setFitText(true);
     Label1->setText(QStringLiteral("关闭"));
     Label1->setOpaque(false);
     Label1->setForeColor(kTitleColour);
@@ -73,14 +96,10 @@ FrmHelp::FrmHelp() {
     connect(PicButton1->events(), &MouseEventSource::mouseUp, this, &FrmHelp::PicButton1_MouseUp);
     connect(PicButton1->events(), &MouseEventSource::click, this, &FrmHelp::PicButton1_Click);
     connect(Pic1->events(), &MouseEventSource::mouseMove, this, &FrmHelp::Pic1_MouseMove);
-    auto drags = [this](QWidget* area, const MouseEventSource* events) {
-        connect(
-            events, &MouseEventSource::mouseMove, this,
-            [this, area](int button, int, double x, double y) { dragFrom(area, button, x, y); });
-    };
-    drags(Pic2, Pic2->events());
-    drags(Picture1, Picture1->events());
-    drags(Label2, Label2->events());
+    // The panels, the artwork and the title drag the window; the close button does not.
+    for (QWidget* part : {static_cast<QWidget*>(Pic1), static_cast<QWidget*>(Pic2),
+                          static_cast<QWidget*>(Picture1), static_cast<QWidget*>(Label2)})
+        new WindowDrag(part);
 }
 
 void FrmHelp::formLoad() {
@@ -89,37 +108,30 @@ void FrmHelp::formLoad() {
     setTopTwips((screen.heightTwips() - heightTwips()) / 2);
     paint(Pic1, kPanelLight, true);
     paint(Pic2, kPanelLight, false);
-    paint(PicButton1, kPanelLight, false);
+    paintButton(PicButton1, kPanelLight, false);
 }
 
 void FrmHelp::PicButton1_MouseMove() {
-    paint(PicButton1, kButtonHover, false);
+    paintButton(PicButton1, kButtonHover, false);
     Label1->show();
 }
 
 void FrmHelp::PicButton1_MouseDown() {
-    paint(PicButton1, kButtonPressed, true);
+    paintButton(PicButton1, kButtonPressed, true);
 }
 
 void FrmHelp::PicButton1_MouseUp() {
-    paint(PicButton1, kPanelLight, false);
+    paintButton(PicButton1, kPanelLight, false);
 }
 
 void FrmHelp::PicButton1_Click() {
     platform::playAppSound(QStringLiteral("sound/ok.wav"));
-    unloadFrmHelp();
+    emit unloadRequested();
 }
 
-void FrmHelp::Pic1_MouseMove(int button, int, double x, double y) {
-    paint(PicButton1, kPanelLight, false);
+void FrmHelp::Pic1_MouseMove() {
+    paintButton(PicButton1, kPanelLight, false);
     Label1->hide();
-    dragFrom(Pic1, button, x, y);
-}
-
-void FrmHelp::dragFrom(QWidget* control, int button, double x, double y) {
-    if (!(button & kLeftButton))
-        return;
-    dragWindow(this, control->mapToGlobal(QPoint(toPixelsX(x), toPixelsY(y))));
 }
 
 }  // namespace zd

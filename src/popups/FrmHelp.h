@@ -1,7 +1,9 @@
 #pragma once
 
-#include "app/Form.h"
-#include "app/FormControls.h"
+#include "controls/Form.h"
+#include "controls/ImageControl.h"
+#include "controls/LabelControl.h"
+#include "controls/PictureBox.h"
 
 namespace zd {
 
@@ -18,9 +20,7 @@ class FrmHelp : public Form {
     void PicButton1_MouseDown();
     void PicButton1_MouseUp();
     void PicButton1_Click();
-    void Pic1_MouseMove(int button, int shift, double x, double y);
-    // The panels, the artwork and the title drag the window while the left button is held.
-    void dragFrom(QWidget* control, int button, double x, double y);
+    void Pic1_MouseMove();
 
     PictureBox* Pic1 = nullptr;        // upper panel
     PictureBox* PicButton1 = nullptr;  // close button

@@ -3,9 +3,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "app/Windows.h"
 #include "platform/Services.h"
-#include "popups/FrmHelp.h"
 
 namespace zd {
 
@@ -29,15 +27,22 @@ int FrmSplash::displayMilliseconds() {
     return ok && ms >= 0 ? ms : kDefaultSplashMs;
 }
 
-void FrmSplash::Main() {
+void FrmSplash::Main(const QPixmap& picture) {
     showForm();
-    Image1->setPicture(frmHelp().Picture1->picture());
+    Image1->setPicture(picture);
     raise();
     // Other windows' messages and timers go on while the splash is up.
     QEventLoop wait;
+    wait_ = &wait;
     QTimer::singleShot(displayMilliseconds(), &wait, &QEventLoop::quit);
     wait.exec();
+    wait_ = nullptr;
     hide();
+}
+
+void FrmSplash::interrupt() {
+    if (wait_)
+        wait_->quit();
 }
 
 }  // namespace zd

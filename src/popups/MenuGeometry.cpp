@@ -28,12 +28,4 @@ MenuLayout menuLayout(const QStringList& items, double left, double top, double 
     return layout;
 }
 
-int menuOpacity(const QString& caption) {
-    bool ok = false;
-    const int value = caption.trimmed().toInt(&ok);
-    if (!ok || value < 0 || value > 255)
-        return kDefaultOpacity;
-    return value;
-}
-
 }  // namespace zd::menu

@@ -4,10 +4,10 @@
 #include <QStringList>
 #include <vector>
 
-#include "app/Twips.h"
+#include "controls/Twips.h"
 
 // The arithmetic of the skinned popup menus, free of widgets: where the window, its strips,
-// its item labels and its separator lines go for a list of item texts, and the menus' opacity.
+// its item labels and its separator lines go for a list of item texts.
 namespace zd::menu {
 
 // Every item takes one slot of this height (twips).
@@ -21,8 +21,6 @@ inline constexpr double kItemIndent = 150;
 inline constexpr double kSeparatorOffset = 122;
 // The positions were 16-bit numbers; the longest list they could place.
 inline constexpr int kMaxEntries = 146;
-// The width every caller passes.
-inline constexpr double kStandardWidth = 1950;
 
 // The item text that makes a separator line.
 inline bool isSeparator(const QString& item) {
@@ -58,9 +56,5 @@ struct MenuLayout {
 // (n + 1) x 225, and 150 twips narrower than the window, so with its left edge at 300 it reaches
 // 150 twips past the window's right edge, where it is cut off.
 MenuLayout menuLayout(const QStringList& items, double left, double top, double width);
-
-// The menus' opacity from the advanced window's caption: a whole number 0 to 255, otherwise 245.
-int menuOpacity(const QString& caption);
-inline constexpr int kDefaultOpacity = 245;
 
 }  // namespace zd::menu

@@ -1,18 +1,14 @@
 #include "popups/PopupMenu.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEvent>
-#include <QPainter>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
-#include <cmath>
 
-#include "app/Functions.h"
-#include "app/Windows.h"
-#include "platform/Services.h"
-#include "popups/Form2.h"
+#include "app/AdvancedLink.h"
+#include "controls/FocusWait.h"
+#include "controls/MouseEventSource.h"
 #include "popups/MenuGeometry.h"
 
 namespace zd {
@@ -24,29 +20,8 @@ const QColor kHighlightColour(192, 192, 255);
 const QColor kBannerText(192, 192, 255);
 // Long enough for the window system to hand the activation from one window to the next.
 constexpr int kFocusSettleMs = 40;
-
-using Action = void (*)();
-struct MenuAction {
-    int index;
-    Action run;
-};
-
-const MenuAction kPanelActions[] = {
-    {0, OpenMovie}, {2, RaiseOptionsWindow}, {4, ShowAbout}, {6, ShowHelp}, {8, QuitProgram},
-};
-const MenuAction kFloatingActions[] = {
-    {0, ShowMainWindow},  {2, HideMainWindow}, {4, ShowOptionsWindow}, {6, HideFloatWindow},
-    {8, ShowFloatWindow}, {10, ShowAbout},     {12, ShowHelp},         {14, QuitProgram},
-};
-const MenuAction kPlayListActions[] = {
-    {0, PlaySelectedEntry},
-    {2,
-     [] {
-         RemoveSelectedEntry();
-         platform::playAppSound(QStringLiteral("sound/recycle.wav"));
-     }},
-    {4, ShowEntryProperties},
-};
+// The banner label's design height (twips): one letter of the name per line.
+constexpr double kBannerHeight = 2895;
 
 // The product name one letter per line: the runs of blanks make the word wrap of the narrow
 // banner break after every letter.
@@ -67,28 +42,8 @@ PictureBox* strip(QWidget* parent, const char* name, const QColor& colour) {
 
 }  // namespace
 
-MenuSeparator::MenuSeparator(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-}
-
-void MenuSeparator::setLine(double x1, double y1, double x2, double y2) {
-    x1_ = x1;
-    y1_ = y1;
-    x2_ = x2;
-    y2_ = y2;
-    // A horizontal line one pixel thick.
-    const double left = std::min(x1, x2);
-    setTwipsGeometry(this, {left, std::min(y1, y2), std::abs(x2 - x1) + twipsPerPixelX(),
-                            std::abs(y2 - y1) + twipsPerPixelY()});
-}
-
-void MenuSeparator::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setPen(palette().color(QPalette::WindowText));
-    p.drawLine(0, 0, width() - 1, height() - 1);
-}
-
-PopupMenuForm::PopupMenuForm(Kind kind) : kind_(kind) {
+PopupMenuForm::PopupMenuForm(Kind kind, Actions actions, AdvancedLink& advanced)
+    : kind_(kind), actions_(std::move(actions)), advanced_(advanced) {
     static const char* const names[] = {"Form4", "Form5", "Form6"};
     setObjectName(QString::fromLatin1(names[static_cast<int>(kind)]));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool);
@@ -108,7 +63,9 @@ PopupMenuForm::PopupMenuForm(Kind kind) : kind_(kind) {
         Label1->setBackColor(kFrameColour);
         Label1->setWordWrap(true);
         Label1->setText(bannerText());
-        setTwipsGeometry(Label1, {105, kind == Kind::MainWindow ? 0.0 : 360.0, 255, 2895});
+        setTwipsGeometry(Label1, {105, kind == Kind::MainWindow ? 0.0 : 360.0, 255, kBannerHeight});
+        // The banner is cut by the menu's height: its letters are drawn smaller to show whole.
+        Label1->setFitText(true);
     }
     Pic4 = strip(this, "Pic4", QApplication::palette().color(QPalette::Base));
     QPalette itemColours = Pic4->palette();
@@ -117,7 +74,7 @@ PopupMenuForm::PopupMenuForm(Kind kind) : kind_(kind) {
 
     menu.push_back(nullptr);
     itemLabel(0);
-    separator.push_back(new MenuSeparator(Pic4));
+    separator.push_back(new LineControl(Pic4));
     separator[0]->hide();
 
     Timer1 = new FormTimer(kFocusSettleMs, this);
@@ -130,9 +87,8 @@ PopupMenuForm::PopupMenuForm(Kind kind) : kind_(kind) {
 }
 
 void PopupMenuForm::formLoad() {
-    // Reading the advanced window's label loads that window (invisibly) when it is not loaded.
-    const int alpha = menu::menuOpacity(form2().Label1->caption());
-    setWindowOpacity(alpha / 255.0);
+    // Asking for the opacity loads the advanced window (invisibly) when it is not loaded.
+    setWindowOpacity(advanced_.menuOpacity() / 255.0);
 }
 
 LabelControl* PopupMenuForm::itemLabel(int index) {
@@ -185,6 +141,12 @@ void PopupMenuForm::showMenu(QWidget* owner, const QStringList& items, double le
     setTwipsGeometry(Pic3, layout.bottomStrip);
     setTwipsGeometry(Pic1, layout.leftStrip);
     setTwipsGeometry(Pic4, layout.itemArea);
+    if (Label1) {
+        // The banner's visible part: the left strip below the banner's top.
+        TwipRect banner = twipsGeometry(Label1);
+        banner.height = std::min(kBannerHeight, layout.leftStrip.height - banner.top);
+        setTwipsGeometry(Label1, banner);
+    }
 
     // Labels left from an earlier showing that this list has no item for go, so the menu shows
     // exactly these items.
@@ -196,8 +158,8 @@ void PopupMenuForm::showMenu(QWidget* owner, const QStringList& items, double le
     menu.resize(std::max(count, 1));
     for (const menu::SeparatorLine& line : layout.separators) {
         if (line.number >= static_cast<int>(separator.size()))
-            separator.push_back(new MenuSeparator(Pic4));
-        MenuSeparator* sep = separator[line.number];
+            separator.push_back(new LineControl(Pic4));
+        LineControl* sep = separator[line.number];
         sep->setLine(line.x1, line.y1, line.x2, line.y2);
         sep->show();
     }
@@ -252,28 +214,9 @@ void PopupMenuForm::PopupMenuCommand(int index) {
 }
 
 void PopupMenuForm::runAction(int index) {
-    const MenuAction* begin = nullptr;
-    const MenuAction* end = nullptr;
-    switch (kind_) {
-        case Kind::MainWindow:
-            begin = std::begin(kPanelActions);
-            end = std::end(kPanelActions);
-            break;
-        case Kind::Floating:
-            begin = std::begin(kFloatingActions);
-            end = std::end(kFloatingActions);
-            break;
-        case Kind::PlayList:
-            begin = std::begin(kPlayListActions);
-            end = std::end(kPlayListActions);
-            break;
-    }
-    for (const MenuAction* action = begin; action != end; ++action) {
-        if (action->index == index) {
-            action->run();
-            return;
-        }
-    }
+    const auto action = actions_.find(index);
+    if (action != actions_.end() && action->second)
+        action->second();
 }
 
 void PopupMenuForm::focusMayHaveMoved() {
@@ -294,73 +237,6 @@ void PopupMenuForm::Timer1_Timer() {
     if (active && (active == this || active == owner_))
         return;
     PopupMenuCommand(-1);
-}
-
-void ShowPopupMenu(PopupMenuForm& menu, QWidget* owner, const QStringList& items, double leftTwips,
-                   double topTwips, double widthTwips) {
-    menu.showMenu(owner, items, leftTwips, topTwips, widthTwips);
-}
-
-void SetTopMostWindow(QWidget* form, bool onTop) {
-    if (!form)
-        return;
-    if (form->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != onTop)
-        form->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
-    const bool withoutActivating = form->testAttribute(Qt::WA_ShowWithoutActivating);
-    form->setAttribute(Qt::WA_ShowWithoutActivating, true);
-    form->show();
-    form->raise();
-    form->setAttribute(Qt::WA_ShowWithoutActivating, withoutActivating);
-}
-
-bool WaitForFocus(QWidget* control, int timeoutMs) {
-    if (!control)
-        return false;
-    QElapsedTimer clock;
-    clock.start();
-    // Wakes the wait below even when no event comes.
-    QTimer beat;
-    beat.start(5);
-    bool activationAsked = false;
-    for (;;) {
-        QWidget* window = control->window();
-        if (!control->isVisible() || window->isMinimized())
-            return false;
-        QCoreApplication::processEvents();
-        QWidget* noted = QApplication::focusWidget();
-        if (!window->isActiveWindow() && !activationAsked) {
-            window->activateWindow();
-            activationAsked = true;
-        }
-        control->setFocus(Qt::OtherFocusReason);
-        if (noted == control)
-            return true;
-        if (clock.elapsed() >= timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-}
-
-QStringList panelMenuItems() {
-    return {QStringLiteral("打开"), QStringLiteral("-"),    QStringLiteral("选项"),
-            QStringLiteral("-"),    QStringLiteral("关于"), QStringLiteral("-"),
-            QStringLiteral("帮助"), QStringLiteral("-"),    QStringLiteral("退出")};
-}
-
-QStringList floatingMenuItems() {
-    return {QStringLiteral("打开主窗口"),   QStringLiteral("-"),
-            QStringLiteral("关闭主窗口"),   QStringLiteral("-"),
-            QStringLiteral("选项窗口"),     QStringLiteral("-"),
-            QStringLiteral("隐藏悬浮窗口"), QStringLiteral("-"),
-            QStringLiteral("显示悬浮窗口"), QStringLiteral("-"),
-            QStringLiteral("关于"),         QStringLiteral("-"),
-            QStringLiteral("帮助"),         QStringLiteral("-"),
-            QStringLiteral("退出")};
-}
-
-QStringList playListMenuItems() {
-    return {QStringLiteral("播放文件"), QStringLiteral("-"), QStringLiteral("从列表中删除"),
-            QStringLiteral("-"), QStringLiteral("文件属性")};
 }
 
 }  // namespace zd

@@ -177,12 +177,15 @@ cp "$E2E_DIR/zephyrdeck" "$moved/"
 (cd "$moved" && ZD_SPLASH_MS=0 ./zephyrdeck >/dev/null 2>&1 &
   echo $! >"$E2E_DIR/moved.pid")
 for _ in $(seq 1 50); do
-  grep -q "moved away" "$XDG_DATA_HOME/applications/MyPlayer.desktop" && break
+  [ "$(readlink "$XDG_DATA_HOME/zephyrdeck/zephyrdeck")" = "$moved/zephyrdeck" ] && break
   sleep 0.1
 done
 kill "$(cat "$E2E_DIR/moved.pid")" 2>/dev/null || true
 exec_line=$(sed -n 's/^Exec=//p' "$XDG_DATA_HOME/applications/MyPlayer.desktop")
-[ "$exec_line" = "\"$moved/zephyrdeck\" %f" ] || e2e_fail "moved: Exec=$exec_line"
+# The folder's name has a blank: the entry starts a link to the program.
+[ "$exec_line" = "$XDG_DATA_HOME/zephyrdeck/zephyrdeck %f" ] || e2e_fail "moved: Exec=$exec_line"
+[ "$(readlink "$XDG_DATA_HOME/zephyrdeck/zephyrdeck")" = "$moved/zephyrdeck" ] ||
+  e2e_fail "moved: the link leads to $(readlink "$XDG_DATA_HOME/zephyrdeck/zephyrdeck")"
 default=$(xdg-mime query default application/x-shockwave-flash)
 [ "$default" = "MyPlayer.desktop" ] || e2e_fail "moved: xdg-mime names '$default'"
 # The desktop's way: the value's escapes undone, the file as one argument for %f.

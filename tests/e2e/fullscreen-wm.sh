@@ -17,26 +17,27 @@ openbox >/dev/null 2>&1 &
 WM_PID=$!
 PANEL_PID=""
 stop_desktop() {
-  [ -n "$PANEL_PID" ] && kill "$PANEL_PID" 2>/dev/null
-  kill "$WM_PID" 2>/dev/null
+  [ -n "$PANEL_PID" ] && kill "$PANEL_PID" 2>/dev/null || true
+  kill "$WM_PID" 2>/dev/null || true
   e2e_cleanup
 }
 trap stop_desktop EXIT
-sleep 0.5
-trayer --edge bottom --align left --widthtype percent --width 100 --height 30 \
-  --transparent true --alpha 0 --tint 0xff0000 >/dev/null 2>&1 &
-PANEL_PID=$!
-sleep 0.5
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
+e2e_wait_until 10 wm_running || e2e_fail "openbox did not start"
+e2e_start_trayer --edge bottom --align left --widthtype percent --width 100 --height 30 \
+  --transparent true --alpha 0 --tint 0xff0000 || e2e_fail "trayer did not start"
+PANEL_PID=$E2E_TRAYER_PID
 
 ZD_SPLASH_MS=0 "$E2E_DIR/zephyrdeck" "$MOVIE" &
 E2E_APP_PID=$!
 win=$(e2e_wait_for_window ZephyrDeck) || e2e_fail "main window never appeared"
-sleep 1
-xdotool windowmove "$win" 200 100
-sleep 0.5
-
 geometry() { xdotool getwindowgeometry "$win" | tail -n +2 | tr -s ' \n' ' '; }
 state() { xprop -id "$win" _NET_WM_STATE; }
+viewable() { xwininfo -id "$win" 2>/dev/null | grep -q "IsViewable"; }
+not() { ! "$@"; }
+e2e_wait_until 10 viewable || e2e_fail "main window not mapped"
+xdotool windowmove "$win" 200 100
+e2e_wait_until 10 e2e_geometry_has "$win" "Position: 200,100 " || e2e_fail "window not moved: $(geometry)"
 # Red pixels of the panel in the screen's lowest 30 rows.
 panel_pixels() {
   import -window root "$E2E_DIR/$1.png"
@@ -45,24 +46,28 @@ panel_pixels() {
 }
 
 windowed=$(geometry)
-echo "$windowed" | grep -q "Position: 200,100 " || e2e_fail "window not moved: $windowed"
-[ "$(panel_pixels windowed)" -gt 20000 ] || e2e_fail "the panel does not show"
+panel_shows() { [ "$(panel_pixels "$1")" -gt 20000 ]; }
+panel_covered() { [ "$(panel_pixels full)" = "0" ]; }
+full() { state | grep -q "_NET_WM_STATE_FULLSCREEN"; }
+e2e_wait_until 10 panel_shows windowed || e2e_fail "the panel does not show"
 
 xdotool mousemove 216 196 click 1
-sleep 0.8
-geometry | grep -q "Position: 0,0 .*Geometry: 1024x768" || e2e_fail "full screen: $(geometry)"
-state | grep -q "_NET_WM_STATE_FULLSCREEN" || e2e_fail "not in the full-screen state: $(state)"
-covered=$(panel_pixels full)
-[ "$covered" = "0" ] || e2e_fail "the panel shows over the full-screen window ($covered pixels)"
+e2e_wait_until 10 full || e2e_fail "not in the full-screen state: $(state)"
+e2e_wait_until 10 e2e_geometry_has "$win" "Position: 0,0 .*Geometry: 1024x768" ||
+  e2e_fail "full screen: $(geometry)"
+e2e_wait_until 10 panel_covered ||
+  e2e_fail "the panel shows over the full-screen window ($(panel_pixels full) pixels)"
 
 # The bar, then its resume button.
-xdotool mousemove 1000 760
-sleep 0.5
-xdotool mousemove 1000 725 click 1
-sleep 0.8
-[ "$(geometry)" = "$windowed" ] || e2e_fail "left full screen to $(geometry), not $windowed"
-state | grep -q "_NET_WM_STATE_FULLSCREEN" && e2e_fail "still in the full-screen state"
-[ "$(panel_pixels left)" -gt 20000 ] || e2e_fail "the panel does not show again"
+bar_up() { import -window root "$E2E_DIR/bar.png" 2>/dev/null && e2e_bar_shows "$E2E_DIR/bar.png"; }
+read -r resume_x resume_y <<<"$(e2e_bar_button resume)"
+xdotool mousemove "$resume_x" "$resume_y"
+e2e_wait_until 10 bar_up || e2e_fail "the full-screen bar did not show"
+xdotool click 1
+e2e_wait_until 10 not full || e2e_fail "still in the full-screen state"
+back() { [ "$(geometry)" = "$windowed" ]; }
+e2e_wait_until 10 back || e2e_fail "left full screen to $(geometry), not $windowed"
+e2e_wait_until 10 panel_shows left || e2e_fail "the panel does not show again"
 
 kill -TERM "$E2E_APP_PID"
 e2e_wait_exit "the program"

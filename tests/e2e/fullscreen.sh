@@ -21,16 +21,19 @@ win=$(e2e_wait_for_window ZephyrDeck) || e2e_fail "main window never appeared"
 sleep 0.8
 # Away from the origin, so that leaving has a place to restore.
 xdotool windowmove "$win" 120 80
+e2e_wait_until 10 e2e_geometry_has "$win" "Position: 120,80 " || true
 sleep 0.3
 
 shot() { import -window root "$E2E_DIR/$1.png"; }
 geometry() { xdotool getwindowgeometry "$win" | tail -n +2 | tr -s ' \n' ' '; }
-# The bar is up when the panel's light-blue gradient shows below the movie at (300, 700).
-bar_in() {
-  local r g b
-  IFS=, read -r r g b <<<"$(e2e_pixel "$E2E_DIR/$1.png" 300 700)"
-  [ "$b" -ge 200 ] && [ "$r" -ge 100 ] && [ "$r" -le 180 ]
-}
+bar_in() { e2e_bar_shows "$E2E_DIR/$1.png"; }
+# shot_with_bar NAME: waits up to ten seconds for a picture of the screen showing the bar.
+shot_with_bar() { e2e_wait_until 10 shot_shows_bar "$1"; }
+shot_shows_bar() { shot "$1" && bar_in "$1"; }
+read -r capture_x capture_y <<<"$(e2e_bar_button capture)"
+read -r resume_x resume_y <<<"$(e2e_bar_button resume)"
+# written N: N.bmp is there and whole.
+written() { identify "$CAPTURES/$1.bmp" >/dev/null 2>&1; }
 now_ms() { date +%s%3N; }
 # capture_of SHOT N: N.bmp is a bitmap file of the screen's upper 8/9 and shows what SHOT,
 # taken just before, showed there: the movie's lowest 40 rows, right above the bar, to the
@@ -57,21 +60,19 @@ shot windowed
 
 # The full-screen button: the left column's second button (8 + 8, 88 + 8 in the window).
 xdotool mousemove 136 176 click 1
-sleep 0.6
-geometry | grep -q "Position: 0,0 .*Geometry: 1024x768" ||
+e2e_wait_until 10 e2e_geometry_has "$win" "Position: 0,0 .*Geometry: 1024x768" ||
   e2e_fail "full screen does not cover the screen: $(geometry)"
+sleep 0.6
 shot full
 bar_in full && e2e_fail "the bar is up without a cursor move"
 
 # First capture, the cursor low on the screen (over the capture button at the right end of the
-# bar), which keeps the bar up.
-xdotool mousemove 1000 760
-sleep 0.4
-shot low
-bar_in low || e2e_fail "the bar did not come with the cursor"
+# bar's second row), which keeps the bar up.
+xdotool mousemove "$capture_x" "$capture_y"
+shot_with_bar low || e2e_fail "the bar did not come with the cursor"
 shot low
 xdotool click 1
-sleep 0.4
+e2e_wait_until 10 written 0 || true
 capture_of low 0
 
 # The cursor high: the bar goes within three ticks.
@@ -87,13 +88,14 @@ done
 # From a still screen: a move brings the bar at once, it goes about two seconds later.
 xdotool mousemove 520 320
 came=$(now_ms)
-sleep 0.3
-shot came
-bar_in came || e2e_fail "the bar did not come with a cursor move"
+shot_with_bar came || e2e_fail "the bar did not come with a cursor move"
 went=""
+# Timed from the start of the first picture without the bar: a loaded machine takes a while to
+# write and read a picture of the screen.
 while [ $(($(now_ms) - came)) -lt 4000 ]; do
+  polled=$(now_ms)
   shot poll
-  bar_in poll || { went=$(now_ms); break; }
+  bar_in poll || { went=$polled; break; }
   sleep 0.1
 done
 [ -n "$went" ] || e2e_fail "the bar did not go"
@@ -106,20 +108,21 @@ shot still
 bar_in still && e2e_fail "the bar came back with the cursor still"
 
 # Second capture.
-xdotool mousemove 1000 760
-sleep 0.4
+xdotool mousemove "$capture_x" "$capture_y"
+shot_with_bar before-capture || e2e_fail "the bar did not come for the second capture"
 shot before-capture
 xdotool click 1
-sleep 0.4
+e2e_wait_until 10 written 1 || true
 capture_of before-capture 1
 colours=$(identify -format "%k" "$CAPTURES/1.bmp")
 [ "$colours" -gt 100 ] || e2e_fail "1.bmp has only $colours colours: no movie in it"
 
 # Leaving: the resume button, above the capture button at the bar's right end.
-xdotool mousemove 1000 725 click 1
-sleep 0.6
-[ "$(geometry)" = "$windowed_geometry" ] ||
+xdotool mousemove "$resume_x" "$resume_y" click 1
+back() { [ "$(geometry)" = "$windowed_geometry" ]; }
+e2e_wait_until 10 back ||
   e2e_fail "left full screen to $(geometry), not $windowed_geometry"
+sleep 0.3
 shot restored
 # The skin as it was: the title bar, and the panel's left column down to the counter labels.
 for region in 350x24+120+80 32x230+120+104; do

@@ -21,10 +21,10 @@ std::optional<OpenFileResult> FakeCommonDialogs::openFile(QWidget*,
     return OpenFileResult{*answer, QFileInfo(*answer).fileName()};
 }
 
-QColor FakeCommonDialogs::chooseColor(QWidget*, const QColor& initial) {
+std::optional<QColor> FakeCommonDialogs::chooseColor(QWidget*, const QColor&) {
     ++colorRequests;
     if (colorAnswers.empty())
-        return initial;
+        return std::nullopt;
     const QColor answer = colorAnswers.front();
     colorAnswers.pop_front();
     return answer;

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -27,19 +28,23 @@ class FakeMessageBoxes final : public MessageBoxes {
     };
     void show(const QString& text, const QString& caption, int style) override {
         shown.push_back({text, caption, style});
+        if (whileShown)
+            whileShown();
     }
     std::vector<Shown> shown;
+    // Runs while a box is up, as the user's next action would while it waits.
+    std::function<void()> whileShown;
 };
 
 // Answers queued by the test; an empty queue answers "cancelled".
 class FakeCommonDialogs final : public CommonDialogs {
   public:
     std::optional<OpenFileResult> openFile(QWidget*, const OpenFileRequest& request) override;
-    QColor chooseColor(QWidget*, const QColor& initial) override;
+    std::optional<QColor> chooseColor(QWidget*, const QColor& initial) override;
     std::optional<QString> browseForFolder(QWidget*, const QString& title) override;
 
     std::deque<std::optional<QString>> openFileAnswers;  // full paths; nullopt = cancel
-    std::deque<QColor> colorAnswers;                     // empty = the initial colour
+    std::deque<QColor> colorAnswers;                     // empty = cancelled
     std::deque<std::optional<QString>> folderAnswers;
     std::vector<OpenFileRequest> openFileRequests;
     QStringList folderTitles;
@@ -52,12 +57,15 @@ class FakeShell final : public Shell {
         opened.push_back(pathOrUrl);
         return openResult;
     }
+    bool hasOpenerFor(const QString& path) override { return !withoutOpener.contains(path); }
     qint32 showFileProperties(const QString& path, QWidget*) override {
         propertiesShown.push_back(path);
         return propertiesResult;
     }
     QStringList opened;
     QStringList propertiesShown;
+    // Documents no program takes.
+    QStringList withoutOpener;
     bool openResult = true;
     qint32 propertiesResult = 42;
 };
@@ -103,7 +111,8 @@ class FakeScreenCapture final : public ScreenCapture {
     bool failing = false;
 };
 
-// Records the full-screen requests; the window itself is left as it is.
+// Records the full-screen requests and the system moves asked for; the window itself is left
+// as it is. `windowManager` says whether a window manager takes the moves (offscreen none does).
 class FakeWindowSystem final : public WindowSystem {
   public:
     struct Request {
@@ -111,7 +120,13 @@ class FakeWindowSystem final : public WindowSystem {
         bool on = false;
     };
     void setFullScreen(QWidget* window, bool on) override { requests.push_back({window, on}); }
+    bool startSystemMove(QWidget* window) override {
+        systemMoves.push_back(window);
+        return windowManager;
+    }
     std::vector<Request> requests;
+    std::vector<QWidget*> systemMoves;
+    bool windowManager = false;
 };
 
 // A notification area that keeps its icons as records. With `available` false every add fails

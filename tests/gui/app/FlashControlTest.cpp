@@ -16,14 +16,16 @@ class FlashControlTest : public QObject {
   private:
     QTemporaryDir dir_;
 
-    // A movie of `frames` frames with the background (10, 128, 240).
-    QString movie(int frames, double rate = 24.0) {
+    // A movie of `frames` frames with the background (10, 128, 240), or none of its own.
+    QString movie(int frames, double rate = 24.0, bool ownBackground = true) {
         swfwriter::MovieWriter w(8, {0, 4000, 0, 3000}, rate);
-        w.setBackgroundColor({10, 128, 240, 255});
+        if (ownBackground)
+            w.setBackgroundColor({10, 128, 240, 255});
         for (int i = 0; i < frames; ++i) {
             w.showFrame();
         }
-        const QString path = dir_.filePath(QStringLiteral("m%1-%2.swf").arg(frames).arg(rate));
+        const QString path =
+            dir_.filePath(QStringLiteral("m%1-%2-%3.swf").arg(frames).arg(rate).arg(ownBackground));
         w.save(path.toStdString(), {});
         return path;
     }
@@ -193,22 +195,34 @@ class FlashControlTest : public QObject {
         QCOMPARE(control.picturesDrawn(), paused + 1);
     }
 
-    void paintsTheBackground() {
+    void minusOneShowsTheMoviesOwnBackground() {
+        // -1 is the control's "no override": the movie's own colour shows, over the stage and
+        // in the bands beside it; white for a movie that sets none, and while none is loaded.
         FlashControl control;
         control.resize(300, 100);
-        // No movie: the control's own colour (000001).
-        QCOMPARE(centre(control), QColor(1, 0, 0));
         control.setBackgroundColor(-1);
         QCOMPARE(centre(control), QColor(Qt::white));
-
-        control.setBackgroundColor(1);
         control.setMovie(movie(2));
-        // The movie's colour over its ShowAll stage and the bars beside it.
         QCOMPARE(centre(control), QColor(10, 128, 240));
         QCOMPARE(corner(control), QColor(10, 128, 240));
-        control.setBackgroundColor(-1);
+        control.setMovie(movie(2, 24.0, false));
         QCOMPARE(centre(control), QColor(Qt::white));
         QCOMPARE(corner(control), QColor(Qt::white));
+    }
+
+    void anyOtherValueIsAColourPaintedInsteadOfTheMovies() {
+        FlashControl control;
+        control.resize(300, 100);
+        // The control's own value, 000001: practically black.
+        QCOMPARE(control.backgroundColor(), 1);
+        QCOMPARE(centre(control), QColor(1, 0, 0));
+        control.setMovie(movie(2));
+        QCOMPARE(centre(control), QColor(1, 0, 0));
+        QCOMPARE(corner(control), QColor(1, 0, 0));
+        // 0x00BBGGRR: blue.
+        control.setBackgroundColor(0xFF0000);
+        QCOMPARE(centre(control), QColor(0, 0, 255));
+        QCOMPARE(corner(control), QColor(0, 0, 255));
     }
 };
 

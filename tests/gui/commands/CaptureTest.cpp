@@ -121,18 +121,40 @@ class CaptureTest : public QObject {
         QCOMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&main));
     }
 
-    void aFailedSaveLeavesNoFileAndTheCounterGoesOn() {
-        Form1& main = fullScreenWithFolder(QStringLiteral("3"));
+    void aFolderThatIsNotThereIsAskedForAsAMissingOne() {
+        // A first start: the stored folder reads as the key's own name, "Text8".
+        Form1& main = f.shownMainWindow();
+        QCOMPARE(dialog().TxtPath->text(), QStringLiteral("Text8"));
+        main.Text3->setText(QStringLiteral("3"));
+        f.enterFullScreen(main);
+        f.click(main.ImgCapture);  // cancelled
+        QCOMPARE(f.fake->dialogs.folderTitles.size(), 1);
+        QVERIFY(f.fake->capture.areas.empty());
+        QCOMPARE(main.Text3->text(), QStringLiteral("3"));
+        // A folder that went away, or a file where the folder was: asked for again.
         dialog().TxtPath->setText(picturePath(QStringLiteral("gone")));
         f.click(main.ImgCapture);
+        writeFile(picturePath(QStringLiteral("a file")), "x");
+        dialog().TxtPath->setText(picturePath(QStringLiteral("a file")));
+        f.fake->dialogs.folderAnswers.push_back(folder->path());
+        f.click(main.ImgCapture);
+        QCOMPARE(f.fake->dialogs.folderTitles.size(), 3);
+        QCOMPARE(dialog().TxtPath->text(), folder->path());
+        QVERIFY(QFile::exists(picturePath(QStringLiteral("3.bmp"))));
         QCOMPARE(main.Text3->text(), QStringLiteral("4"));
-        QVERIFY(!QFile::exists(picturePath(QStringLiteral("gone"))));
-        // Nothing read from the screen: no empty file either.
-        dialog().TxtPath->setText(folder->path());
+    }
+
+    void aPictureThatWasNotWrittenLeavesTheCounter() {
+        Form1& main = fullScreenWithFolder(QStringLiteral("3"));
+        // Nothing read from the screen: no file, not even an empty one, and no number used.
         f.fake->capture.failing = true;
         f.click(main.ImgCapture);
-        QVERIFY(!QFile::exists(picturePath(QStringLiteral("4.bmp"))));
-        QCOMPARE(main.Text3->text(), QStringLiteral("5"));
+        QVERIFY(!QFile::exists(picturePath(QStringLiteral("3.bmp"))));
+        QCOMPARE(main.Text3->text(), QStringLiteral("3"));
+        f.fake->capture.failing = false;
+        f.click(main.ImgCapture);
+        QVERIFY(QFile::exists(picturePath(QStringLiteral("3.bmp"))));
+        QCOMPARE(main.Text3->text(), QStringLiteral("4"));
     }
 
     void theScreenGrabReadsWhatTheWindowShows() {

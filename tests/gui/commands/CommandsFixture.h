@@ -7,7 +7,7 @@
 
 #include "../skin/SkinFixture.h"
 #include "app/FlashControl.h"
-#include "window/Form1.h"
+#include "mainwindow/Form1.h"
 
 namespace zd::testing {
 

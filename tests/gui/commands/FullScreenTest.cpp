@@ -2,6 +2,7 @@
 // with a cursor move and goes two seconds later, the low cursor and the lock that keep it, and
 // leaving back to the window as it was.
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QtTest>
 #include <cmath>
 
@@ -39,7 +40,7 @@ class FullScreenTest : public QObject {
         QVERIFY(f.fake->windowSystem.requests[0].on);
         QCOMPARE(twipsGeometry(main.SwFlash), (TwipRect{0, 0, W, H - H / 1125}));
         QCOMPARE(hundredths(twipsGeometry(main.SwFlash).height), 11509.76);
-        QVERIFY(main.isFullScreen());
+        QVERIFY(main.fullScreen->isFullScreen());
         for (QWidget* hidden :
              {static_cast<QWidget*>(main.Picture1), static_cast<QWidget*>(main.ImageMin),
               static_cast<QWidget*>(main.ImageMax), static_cast<QWidget*>(main.ImageClose),
@@ -53,17 +54,90 @@ class FullScreenTest : public QObject {
         QCOMPARE(hundredths(twipsGeometry(main.Scroll).left), 1137.78);
         QCOMPARE(twipsGeometry(main.HScroll1).top, 960.0);
         // What leaving needs, saved.
-        QVERIFY(main.SavedWindowRect);
-        QCOMPARE(main.SavedWindowRect->Left, 1500.0f);
-        QCOMPARE(main.SavedWindowRect->Top, 900.0f);
-        QCOMPARE(main.SavedWindowRect->Height, 6600.0f);
-        QCOMPARE(main.SavedWindowRect->Width, 6000.0f);
-        QCOMPARE(main.SavedFlashRect->Width, float(movie.width));
-        QCOMPARE(*main.SavedScrollLeft, float(seekLeft));
+        QVERIFY(main.fullScreen->SavedWindowRect);
+        QCOMPARE(main.fullScreen->SavedWindowRect->Left, 1500.0f);
+        QCOMPARE(main.fullScreen->SavedWindowRect->Top, 900.0f);
+        QCOMPARE(main.fullScreen->SavedWindowRect->Height, 6600.0f);
+        QCOMPARE(main.fullScreen->SavedWindowRect->Width, 6000.0f);
+        QCOMPARE(main.fullScreen->SavedFlashRect->Width, float(movie.width));
+        QCOMPARE(*main.fullScreen->SavedScrollLeft, float(seekLeft));
         QVERIFY(f.fake->sound.played.last().endsWith(QStringLiteral("sound/menu.wav")));
         // No bar yet.
         QVERIFY(!main.Timerfull->enabled());
         QVERIFY(main.TmrIfMove2->enabled());
+    }
+
+    void theBarsButtonsKeepTheirSizesAndNoneCoversAnother_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("1024x768") << 1024 << 768;
+        QTest::newRow("1920x1080") << 1920 << 1080;
+    }
+    void theBarsButtonsKeepTheirSizesAndNoneCoversAnother() {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        f.fake->setScreen(width, height);
+        Form1& main = f.shownMainWindow();
+        f.enterFullScreen(main);
+        main.fullScreen->showBar();
+        // On the screen, in pixels: the panel's place plus each button's place in it.
+        const QRect panel = main.PicMove->geometry();
+        const std::pair<QWidget*, QSize> buttons[] = {
+            {main.ImageBegin, {17, 10}},  {main.Scroll, {0, 9}},       {main.ImaListBar1, {21, 22}},
+            {main.ImageResume, {17, 16}}, {main.ImgCapture, {17, 16}}, {main.HScroll1, {73, 6}}};
+        const QRect screen(0, 0, width, height);
+        for (size_t i = 0; i < std::size(buttons); ++i) {
+            const QRect place = buttons[i].first->geometry().translated(panel.topLeft());
+            const QString name = buttons[i].first->objectName();
+            QVERIFY2(screen.contains(place), qPrintable(name));
+            if (buttons[i].second.width() > 0)
+                QCOMPARE(place.size(), buttons[i].second);
+            else
+                QCOMPARE(place.height(), buttons[i].second.height());
+            for (size_t j = i + 1; j < std::size(buttons); ++j) {
+                const QRect other = buttons[j].first->geometry().translated(panel.topLeft());
+                QVERIFY2(!place.intersects(other),
+                         qPrintable(name + " covers " + buttons[j].first->objectName()));
+            }
+        }
+    }
+
+    void theModeAnnouncesEnteringTheBarTheLockAndLeaving() {
+        Form1& main = f.shownMainWindow();
+        FullScreenMode& mode = *main.fullScreen;
+        QSignalSpy fullScreen(&mode, &FullScreenMode::fullScreenChanged);
+        QSignalSpy bar(&mode, &FullScreenMode::barShownChanged);
+        QSignalSpy lock(&mode, &FullScreenMode::lockChanged);
+        f.enterFullScreen(main);
+        QCOMPARE(fullScreen.count(), 1);
+        QCOMPARE(fullScreen.last().at(0).toBool(), true);
+        QCOMPARE(bar.count(), 0);  // the bar waits for the cursor
+        // Three ticks of the bar's timer: it shows on the first and goes on the third.
+        QCursor::setPos(500, 300);
+        mode.barTimerTick();
+        QCOMPARE(bar.count(), 1);
+        QVERIFY(mode.barShown());
+        mode.barTimerTick();
+        QCOMPARE(bar.count(), 1);
+        mode.barTimerTick();
+        QCOMPARE(bar.count(), 2);
+        QVERIFY(!mode.barShown());
+        // Locked, the ticks leave the bar as it is.
+        mode.showBar();
+        f.click(main.ImaListBar1);
+        QCOMPARE(lock.count(), 1);
+        QVERIFY(mode.locked());
+        for (int i = 0; i < 4; ++i)
+            mode.barTimerTick();
+        QVERIFY(mode.barShown());
+        f.click(main.ImaListBar2);
+        QCOMPARE(lock.last().at(0).toBool(), false);
+        QVERIFY(!mode.locked());
+        f.click(main.ImageResume);
+        QCOMPARE(fullScreen.count(), 2);
+        QCOMPARE(fullScreen.last().at(0).toBool(), false);
+        QVERIFY(!mode.barShown());
+        QVERIFY(!mode.isFullScreen());
     }
 
     void theBarComesWithAMoveAndGoesAboutTwoSecondsLater() {
@@ -113,7 +187,7 @@ class FullScreenTest : public QObject {
         QVERIFY(main.ImageOption->isHidden());  // gone until full screen is left
         QVERIFY(!main.Timerfull->enabled());
         QCOMPARE(main.Timerfull->interval(), 10);
-        QCOMPARE(main.HideTicks, qint16(0));
+        QCOMPARE(main.fullScreen->HideTicks, qint16(0));
         // The cursor rests high: the bar stays away.
         QTest::qWait(300);
         QVERIFY(!f.barShown(main));
@@ -130,37 +204,37 @@ class FullScreenTest : public QObject {
         // The ticks still due up to and including the hiding one.
         auto ticksToTheHiding = [&main] {
             main.Timerfull->setEnabled(false);
-            for (int i = main.HideTicks; i < 3; ++i)
-                main.Timerfull_Timer();
+            for (int i = main.fullScreen->HideTicks; i < 3; ++i)
+                main.fullScreen->barTimerTick();
         };
         auto moveCursor = [](QPoint to) {
             QCursor::setPos(to);
             QCoreApplication::processEvents();
         };
 
-        main.Timerfull_Timer();
+        main.fullScreen->barTimerTick();
         QVERIFY(f.barShown(main));
         QCOMPARE(main.Timerfull->interval(), 1000);
-        QCOMPARE(main.HideTicks, qint16(1));
+        QCOMPARE(main.fullScreen->HideTicks, qint16(1));
         // A still cursor high on the screen: the third tick hides the bar for good.
         ticksToTheHiding();
         QVERIFY(!f.barShown(main));
         QVERIFY(!main.Timerfull->enabled());
         QCOMPARE(main.Timerfull->interval(), 10);
-        QCOMPARE(main.HideTicks, qint16(0));
+        QCOMPARE(main.fullScreen->HideTicks, qint16(0));
 
         // Low, 678 pixels against 11520 / 17 twips: hidden and at once shown again, counting
         // from nothing.
         moveCursor(QPoint(500, 678));
-        main.TmrIfMove2_Timer();
+        main.fullScreen->sampleCursor();
         ticksToTheHiding();
         QVERIFY(f.barShown(main));
         QVERIFY(main.Timerfull->enabled());
         QCOMPARE(main.Timerfull->interval(), 1000);
-        QCOMPARE(main.HideTicks, qint16(0));
+        QCOMPARE(main.fullScreen->HideTicks, qint16(0));
         // 677 pixels is not low.
         moveCursor(QPoint(500, 677));
-        main.TmrIfMove2_Timer();
+        main.fullScreen->sampleCursor();
         ticksToTheHiding();
         QVERIFY(!f.barShown(main));
         QVERIFY(!main.Timerfull->enabled());
@@ -171,18 +245,18 @@ class FullScreenTest : public QObject {
         QVERIFY(!f.barShown(main));
         QVERIFY(main.Timerfull->enabled());
         QCOMPARE(main.Timerfull->interval(), 10);
-        main.Timerfull_Timer();
+        main.fullScreen->barTimerTick();
         QVERIFY(f.barShown(main));
 
         // Locked: the lock shows its other face and the ticks change nothing.
         f.click(main.ImaListBar1);
         QVERIFY(main.ImaListBar1->isHidden());
         QVERIFY(!main.ImaListBar2->isHidden());
-        const qint16 ticks = main.HideTicks;
+        const qint16 ticks = main.fullScreen->HideTicks;
         for (int i = 0; i < 5; ++i)
-            main.Timerfull_Timer();
+            main.fullScreen->barTimerTick();
         QVERIFY(f.barShown(main));
-        QCOMPARE(main.HideTicks, ticks);
+        QCOMPARE(main.fullScreen->HideTicks, ticks);
         // Nor does a move over the lock restart the countdown.
         main.Timerfull->setEnabled(false);
         f.hover(main.ImaListBar2);
@@ -231,8 +305,8 @@ class FullScreenTest : public QObject {
         f.enterFullScreen(main);
         QCursor::setPos(520, 310);
         QTRY_VERIFY_WITH_TIMEOUT(f.barShown(main), 500);
-        main.HideFullScreenBar();  // as the third tick leaves it
-        main.ShowFullScreenBar();
+        main.fullScreen->hideBar();  // as the third tick leaves it
+        main.fullScreen->showBar();
         f.click(main.ImageResume);
 
         QCOMPARE(twipsGeometry(&main), (TwipRect{1500, 900, 6000, 6600}));
@@ -253,7 +327,7 @@ class FullScreenTest : public QObject {
               static_cast<QWidget*>(main.ImageFullScreen),
               static_cast<QWidget*>(main.imascrollbox1), static_cast<QWidget*>(main.imascrollbox3)})
             QVERIFY2(!shown->isHidden(), qPrintable(shown->objectName()));
-        QVERIFY(!main.isFullScreen());
+        QVERIFY(!main.fullScreen->isFullScreen());
         QVERIFY(!main.Timerfull->enabled());
         QCOMPARE(main.Timerfull->interval(), 10);
         // Detection stays on, but outside full screen a move wakes nothing.

@@ -10,10 +10,10 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/Program.h"
-#include "app/Windows.h"
 #include "options/Dialog.h"
 #include "platform/fake/FakePlatform.h"
+#include "program/Program.h"
+#include "program/Windows.h"
 
 namespace zd::testing {
 
@@ -50,15 +50,20 @@ class GuiFixture {
         return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
     }
 
-    // Puts these entries into the play list's names (List1) and paths (List2).
+    // Puts these {name, path} entries into the play list.
     static void setLists(const QStringList& names, const QStringList& paths) {
-        Dialog& options = dialog();
-        options.List1->clearList();
-        options.List2->clearList();
-        for (const QString& name : names)
-            options.List1->addItem(name);
-        for (const QString& path : paths)
-            options.List2->addItem(path);
+        std::vector<PlayListEntry> entries;
+        for (qsizetype i = 0; i < names.size(); ++i)
+            entries.push_back({names.at(i), paths.value(i)});
+        dialog().playList().setEntries(std::move(entries));
+    }
+
+    // The entries a view of the play list shows.
+    static QStringList entries(const PlayListView* list) {
+        QStringList out;
+        for (int i = 0; i < list->listCount(); ++i)
+            out << list->list(i);
+        return out;
     }
 
     // A mouse event delivered to `widget` at `pos` (its own pixels), with `held` the buttons

@@ -11,8 +11,8 @@
 #include "../common/GuiFixture.h"
 #include "app/FlashControl.h"
 #include "engine/player/MovieRunner.h"
+#include "mainwindow/Form1.h"
 #include "swfwriter/SwfWriter.h"
-#include "window/Form1.h"
 
 namespace zd::testing {
 
@@ -40,13 +40,6 @@ class ControllerFixture : public GuiFixture {
         main.SwFlash->runner()->setClockMode(engine::MovieRunner::ClockMode::Manual);
         main.show();
         return main;
-    }
-
-    static QStringList entries(const ListBox* list) {
-        QStringList out;
-        for (int i = 0; i < list->listCount(); ++i)
-            out << list->list(i);
-        return out;
     }
 
     static void click(QWidget* widget) {

@@ -7,8 +7,8 @@
 #include <QtTest>
 
 #include "ControllerFixture.h"
-#include "app/Functions.h"
 #include "options/Dialog.h"
+#include "program/Functions.h"
 
 using namespace zd;
 
@@ -82,8 +82,8 @@ class FilePropertiesTest : public QObject {
         QCOMPARE(fileManager.asked[0], QStringList{QUrl::fromLocalFile(path).toString()});
 
         Dialog& options = dialog();
-        options.List2->addItem(path);
-        options.List2->setListIndex(options.List2->listCount() - 1);
+        options.playList().append(QStringLiteral("entry.swf"), path);
+        options.playList().select(options.playList().count() - 1);
         ShowEntryProperties();
         QCOMPARE(fileManager.asked.size(), 2);
         QVERIFY(f.fake->messages.shown.empty());
@@ -98,8 +98,8 @@ class FilePropertiesTest : public QObject {
         const QString path = f.movie("alone.swf", 1);
         QVERIFY(ShowFileProperties(path, nullptr) <= 32);
         Dialog& options = dialog();
-        options.List2->addItem(path);
-        options.List2->setListIndex(options.List2->listCount() - 1);
+        options.playList().append(QStringLiteral("entry.swf"), path);
+        options.playList().select(options.playList().count() - 1);
         ShowEntryProperties();
         QCOMPARE(f.fake->messages.shown.size(), size_t(1));
         QCOMPARE(f.fake->messages.shown[0].text, QStringLiteral("Error"));

@@ -5,14 +5,15 @@
 #include <QtTest>
 #include <csignal>
 
+#include "../../common/StoredList.h"
 #include "ControllerFixture.h"
-#include "app/Functions.h"
 #include "options/Dialog.h"
+#include "options/ListFiles.h"
 #include "platform/AppFolder.h"
 #include "platform/ProfileFile.h"
-#include "player/ListFiles.h"
 #include "popups/Form2.h"
 #include "popups/PopupMenu.h"
+#include "program/Functions.h"
 
 using namespace zd;
 
@@ -47,9 +48,9 @@ class OpenMoviesTest : public QObject {
         QVERIFY(options.isHidden());
         QVERIFY(form6().isHidden());
         // Both files saved, counts mirrored.
-        QCOMPARE(listfiles::readListFile(listfiles::pathsFilePath(), "List2").last(2),
+        QCOMPARE(zd::testing::storedList(listfiles::pathsFilePath(), "List2").last(2),
                  (QStringList{path, ""}));
-        QCOMPARE(listfiles::readListFile(listfiles::namesFilePath(), "List1").last(2),
+        QCOMPARE(zd::testing::storedList(listfiles::namesFilePath(), "List1").last(2),
                  (QStringList{"chosen movie.swf", ""}));
         QCOMPARE(options.Text5->text(), QString::number(options.List1->listCount()));
         QCOMPARE(options.Text6->text(), QString::number(options.List2->listCount()));
@@ -119,7 +120,7 @@ class OpenMoviesTest : public QObject {
         QCOMPARE(dialog().List1->list(dialog().List1->listCount() - 1),
                  QStringLiteral("dropped.swf"));
         QCOMPARE(dialog().List2->list(dialog().List2->listCount() - 1), path);
-        QCOMPARE(listfiles::readListFile(listfiles::pathsFilePath(), "List2").last(2),
+        QCOMPARE(zd::testing::storedList(listfiles::pathsFilePath(), "List2").last(2),
                  (QStringList{path, ""}));
         // The same file again is listed again.
         main.obj_GetFileName(path);
@@ -148,7 +149,7 @@ class OpenMoviesTest : public QObject {
         // A shorter list leaves the old sections; the count tells what is valid.
         f.setLists({"z.swf"}, {"/z.swf"});
         SaveLists();
-        QCOMPARE(listfiles::readListFile(listfiles::namesFilePath(), "List1"),
+        QCOMPARE(zd::testing::storedList(listfiles::namesFilePath(), "List1"),
                  (QStringList{"z.swf", ""}));
         QCOMPARE(platform::ProfileDocument::load(f.fake->file("List.Tov")).value("2", "List1", "?"),
                  QStringLiteral("c.swf"));
@@ -179,7 +180,7 @@ class OpenMoviesTest : public QObject {
 
         QCOMPARE(f.fileBytes("List.Tov"), names);
         QCOMPARE(f.fileBytes("List2.Tov"), paths);
-        QCOMPARE(listfiles::readListFile(listfiles::pathsFilePath(), "List2"),
+        QCOMPARE(zd::testing::storedList(listfiles::pathsFilePath(), "List2"),
                  (QStringList{"/m/a.swf", "/m/b.swf", ""}));
         QCOMPARE(dialog().Text5->text(), QStringLiteral("300"));
     }

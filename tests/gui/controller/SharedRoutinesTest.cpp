@@ -2,13 +2,13 @@
 #include <QtTest>
 
 #include "ControllerFixture.h"
-#include "app/Functions.h"
 #include "app/Gradient.h"
 #include "options/Dialog.h"
 #include "platform/AppFolder.h"
 #include "popups/Form2.h"
 #include "popups/Form3.h"
 #include "popups/FrmHelp.h"
+#include "program/Functions.h"
 
 using namespace zd;
 
@@ -131,6 +131,27 @@ class SharedRoutinesTest : public QObject {
         QVERIFY(f.fake->messages.shown.empty());
     }
 
+    void withoutAProgramForTheCompiledHelpItsPagesOpenInTheBrowser() {
+        const QString compiled = platform::appFile(QStringLiteral("ZephyrDeck.chm"));
+        f.fake->shell.withoutOpener = {compiled};
+        ShowHelp();  // no pages shipped: nothing to open
+        QVERIFY(f.fake->shell.opened.isEmpty());
+
+        const QString pages = f.fake->file("help/index.html");
+        QVERIFY(QDir().mkpath(QFileInfo(pages).absolutePath()));
+        QFile page(pages);
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        page.close();
+        ShowHelp();
+        QCOMPARE(f.fake->shell.opened, QStringList{pages});
+        // A program named for it that does not start: the pages all the same.
+        f.fake->shell.withoutOpener.clear();
+        f.fake->shell.openResult = false;
+        ShowHelp();
+        QCOMPARE(f.fake->shell.opened, (QStringList{pages, compiled, pages}));
+        QVERIFY(f.fake->messages.shown.empty());
+    }
+
     void openMovieAndPlaySelectedEntryLoadTheMovie() {
         Form1& main = form1();
         OpenMovie();
@@ -169,7 +190,7 @@ class SharedRoutinesTest : public QObject {
     void captureFolderChoiceFillsBothBoxesAndCancelChangesNothing() {
         Dialog& options = dialog();
         options.TxtPath->setText(QStringLiteral("/old/shots"));
-        options.Text8->setText(QStringLiteral("/old/shots"));
+        preferences().setCaptureFolder(QStringLiteral("/old/shots"));
         f.fake->dialogs.folderAnswers.push_back(std::nullopt);
         BrowseCaptureFolder();
         QCOMPARE(f.fake->dialogs.folderTitles, QStringList{QStringLiteral("抓图将被保存到：")});

@@ -3,9 +3,9 @@
 #include <QDir>
 
 #include "FloatFixture.h"
+#include "mainwindow/Form1.h"
 #include "platform/AppFolder.h"
 #include "platform/DesktopAssociation.h"
-#include "window/Form1.h"
 
 using namespace zd;
 using testing::FloatFixture;
@@ -65,8 +65,11 @@ class AssociationStartTest : public QObject {
         QVERIFY(QDir().mkpath(moved));
         platform::setAppFolderOverride(moved);
         form1();
+        // A blank in the folder's name: the entry starts a link to the moved program.
+        const QString link = platform::xdgDataHome() + QStringLiteral("/zephyrdeck/zephyrdeck");
         QCOMPARE(textOf(platform::associationFiles().desktopEntry),
-                 entryFor('"' + moved + QStringLiteral("/zephyrdeck\" %f")));
+                 entryFor(link + QStringLiteral(" %f")));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), moved + QStringLiteral("/zephyrdeck"));
         // Still one default line.
         QCOMPARE(textOf(platform::associationFiles().mimeApps).count("MyPlayer.desktop"), 1);
     }

@@ -4,12 +4,13 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 
+#include "../../common/StoredList.h"
 #include "FloatFixture.h"
 #include "app/FlashControl.h"
+#include "app/clsEx_Drag.h"
+#include "mainwindow/Form1.h"
 #include "options/Dialog.h"
-#include "options/clsEx_Drag.h"
-#include "player/ListFiles.h"
-#include "window/Form1.h"
+#include "options/ListFiles.h"
 
 using namespace zd;
 using testing::dropOn;
@@ -157,10 +158,27 @@ class DropFilesTest : public QObject {
                  QStringList{QStringLiteral("first.swf")});
         QCOMPARE(FloatFixture::entries(options.List2).mid(before), QStringList{first});
         // Saved: the file's sections end with the one past the last entry, left empty.
-        QCOMPARE(listfiles::readListFile(listfiles::pathsFilePath(), "List2").last(2),
+        QCOMPARE(zd::testing::storedList(listfiles::pathsFilePath(), "List2").last(2),
                  (QStringList{first, QString()}));
         // Played: the movie becomes ready and the controller starts it.
         QTRY_VERIFY(main.TmrPlay->enabled());
+    }
+
+    void theMovieAreaTakesDroppedFilesAsThePanelDoes() {
+        Form1& main = form1();
+        Dialog& options = dialog();
+        const QString first = f.movie(QStringLiteral("on the movie.swf"));
+        const int before = options.List1->listCount();
+        const auto drag = f.filesDrag({first, f.movie(QStringLiteral("other.swf"))});
+        QVERIFY(dropOn(main.SwFlash, drag.get()));
+        QCOMPARE(main.SwFlash->movie(), first);
+        QCOMPARE(options.TxtURL->text(), first);
+        QCOMPARE(FloatFixture::entries(options.List2).mid(before), QStringList{first});
+        QCOMPARE(zd::testing::storedList(listfiles::pathsFilePath(), "List2").last(2),
+                 (QStringList{first, QString()}));
+        // Text is no file: the movie area does not take it.
+        const auto text = f.textDrag(first);
+        QVERIFY(!dropOn(main.SwFlash, text.get()));
     }
 
     void theAddressBoxTakesFilesTheRestOfThePlayPageDoesNot() {

@@ -59,13 +59,6 @@ class FloatFixture : public SkinFixture {
         data->setText(text);
         return data;
     }
-
-    static QStringList entries(const ListBox* list) {
-        QStringList out;
-        for (int i = 0; i < list->listCount(); ++i)
-            out << list->list(i);
-        return out;
-    }
 };
 
 // A web server on 127.0.0.1 serving one body: the first `firstPart` bytes at once, the rest

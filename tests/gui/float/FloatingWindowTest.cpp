@@ -3,14 +3,15 @@
 #include <QToolTip>
 #include <cmath>
 
+#include "../../common/StoredList.h"
 #include "FloatFixture.h"
 #include "app/FlashControl.h"
-#include "app/Functions.h"
+#include "mainwindow/Form1.h"
 #include "options/Dialog.h"
-#include "player/ListFiles.h"
+#include "options/ListFiles.h"
 #include "popups/Form3.h"
 #include "popups/PopupMenu.h"
-#include "window/Form1.h"
+#include "program/Functions.h"
 
 using namespace zd;
 using testing::FloatFixture;
@@ -244,7 +245,7 @@ class FloatingWindowTest : public QObject {
         QCOMPARE(options.List1->list(before), QStringLiteral("first.swf"));
         QCOMPARE(options.List2->list(before), first);
         // Saved: the file's sections end with the one past the last entry, left empty.
-        QCOMPARE(listfiles::readListFile(listfiles::pathsFilePath(), "List2").last(2),
+        QCOMPARE(zd::testing::storedList(listfiles::pathsFilePath(), "List2").last(2),
                  (QStringList{first, QString()}));
         QCOMPARE(options.Text6->text(), QString::number(before + 1));
         // The file's name, also carried as text, is not loaded a second time as text.

@@ -3,11 +3,11 @@
 #include <QSignalSpy>
 
 #include "FloatFixture.h"
-#include "app/Functions.h"
+#include "mainwindow/CSystrayIcon.h"
+#include "mainwindow/Form1.h"
 #include "popups/Form3.h"
 #include "popups/PopupMenu.h"
-#include "window/CSystrayIcon.h"
-#include "window/Form1.h"
+#include "program/Functions.h"
 
 using namespace zd;
 using platform::SystemTray;
@@ -201,6 +201,22 @@ class TrayTest : public QObject {
         tray().mouse(&main, platform::kTrayLeftButtonDown);
         QTRY_VERIFY(form3().isHidden());
         QVERIFY(main.isVisible());
+    }
+
+    void aLeftClickOnTheIconAlsoUndoesAMinimise() {
+        Form1& main = form1();
+        main.show();
+        f.click(main.ImageMin);
+        QCOMPARE(main.windowStateValue(), int(Form::kMinimized));
+        f.click(main.ImageTray);
+        tray().mouse(&main, platform::kTrayLeftButtonDown);
+        QTRY_VERIFY(main.isVisible());
+        QCOMPARE(main.windowStateValue(), int(Form::kNormal));
+        QVERIFY(!main.isMinimized());
+        // Minimised without the tray button: the click brings it back all the same.
+        f.click(main.ImageMin);
+        tray().mouse(&main, platform::kTrayLeftButtonDown);
+        QTRY_COMPARE(main.windowStateValue(), int(Form::kNormal));
     }
 
     void aRightReleaseOnTheIconOpensTheFloatingMenuByTheScreenSize() {

@@ -6,9 +6,9 @@
 #include "app/Settings.h"
 #include "controls/Slider.h"
 #include "controls/xpcmdbutton.h"
+#include "mainwindow/Form1.h"
 #include "options/Dialog.h"
 #include "popups/Form2.h"
-#include "window/Form1.h"
 
 using namespace zd;
 
@@ -76,16 +76,17 @@ class AdvancedWindowTest : public QObject {
         QCOMPARE(advanced.Label1->caption(), QStringLiteral("245"));
     }
 
-    void cancellingTheColourDialogBeforeAnyChoiceGivesBlack() {
+    void cancellingTheColourDialogChangesNothing() {
         f.writeSettings("[MyApp7]\nlabel2=255\n");
         Form2& advanced = form2();
         QCOMPARE(advanced.Label3->backColor(), QColor(255, 0, 0));
-        f.click(advanced.xpcmdbutton1);  // cancelled: the fake answers the initial colour
+        f.click(advanced.xpcmdbutton1);  // cancelled: the fake's empty queue
         QCOMPARE(f.fake->dialogs.colorRequests, 1);
         QCOMPARE(advanced.CommonDialog1.Flags, 2);
-        QCOMPARE(advanced.Label2->caption(), QStringLiteral("0"));
-        QCOMPARE(advanced.Label3->backColor(), QColor(Qt::black));
-        // A choice, then a cancel through the swatch: the last choice stays.
+        QCOMPARE(advanced.Label2->caption(), QStringLiteral("255"));
+        QCOMPARE(advanced.Label3->backColor(), QColor(255, 0, 0));
+        QCOMPARE(preferences().floatingColour(), QColor(255, 0, 0));
+        // A choice, then a cancel through the swatch: the choice stays.
         f.fake->dialogs.colorAnswers.push_back(QColor(1, 2, 3));
         f.click(advanced.xpcmdbutton1);
         QCOMPARE(advanced.Label2->caption(), QString::number(1 + 2 * 256 + 3 * 65536));

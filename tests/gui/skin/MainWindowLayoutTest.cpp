@@ -7,9 +7,9 @@
 #include "controls/FlatScrollBar.h"
 #include "controls/Slider.h"
 #include "controls/xpcheckbox.h"
+#include "mainwindow/Form1.h"
+#include "mainwindow/LayoutRules.h"
 #include "options/Dialog.h"
-#include "window/Form1.h"
-#include "window/LayoutRules.h"
 
 using namespace zd;
 

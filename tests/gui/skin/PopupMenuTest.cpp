@@ -5,12 +5,15 @@
 
 #include "SkinFixture.h"
 #include "app/FlashControl.h"
+#include "app/MenuItems.h"
+#include "controls/FocusWait.h"
+#include "controls/Slider.h"
+#include "mainwindow/Form1.h"
 #include "options/Dialog.h"
 #include "popups/Form2.h"
 #include "popups/FrmHelp.h"
 #include "popups/MenuGeometry.h"
 #include "popups/PopupMenu.h"
-#include "window/Form1.h"
 
 using namespace zd;
 
@@ -38,7 +41,7 @@ class PopupMenuTest : public QObject {
                 entries[static_cast<int>(k)] = label->caption();
         }
         for (size_t s = 1; s < menu.separator.size(); ++s) {
-            const MenuSeparator* line = menu.separator[s];
+            const LineControl* line = menu.separator[s];
             if (!line->isHidden())
                 entries[static_cast<int>((line->Y1() - 122) / menu::kSlotHeight)] += "-";
         }
@@ -71,11 +74,14 @@ class PopupMenuTest : public QObject {
         QVERIFY(!loadedForm2()->isVisible());
         QCOMPARE(qRound(menu.windowOpacity() * 255), 128);
         // A value moved but not saved counts for a menu loaded later; a loaded one keeps its own.
-        form2().Label1->setCaption(QStringLiteral("40"));
+        form2().Slider1->setValue(40);
+        form2().Slider1_Scroll();
+        QCOMPARE(form2().Label1->caption(), QStringLiteral("40"));
         QCOMPARE(qRound(form5().windowOpacity() * 255), 40);
         QCOMPARE(qRound(menu.windowOpacity() * 255), 128);
         // Not a byte value: 245.
-        form2().Label1->setCaption(QStringLiteral("300"));
+        preferences().setText(Preferences::Item::MenuOpacity, QStringLiteral("300"));
+        QCOMPARE(form2().Label1->caption(), QStringLiteral("300"));
         QCOMPARE(qRound(form6().windowOpacity() * 255), 245);
     }
 
@@ -87,14 +93,14 @@ class PopupMenuTest : public QObject {
     void fifteenEntriesMakeA3825HighMenuWithItsStripsAndBanner() {
         Form1& main = activeMainWindow();
         PopupMenuForm& menu = form5();
-        ShowPopupMenu(menu, &main, floatingMenuItems(), 12800, 7050, menu::kStandardWidth);
+        menu.showMenu(&main, menuitems::floating(), 12800, 7050, menuitems::kMenuWidth);
         QVERIFY(menu.isVisible());
         QCOMPARE(twipsGeometry(&menu), (TwipRect{12800, 7050, 1950, 3825}));
         QCOMPARE(twipsGeometry(menu.Pic3), (TwipRect{0, 3655, 1950, 170}));
         QCOMPARE(twipsGeometry(menu.Pic2), (TwipRect{0, 0, 1950, 220}));
         QCOMPARE(twipsGeometry(menu.Pic1), (TwipRect{0, 220, 300, 3375}));
         QCOMPARE(twipsGeometry(menu.Pic4), (TwipRect{300, 220, 1800, 3375}));
-        QCOMPARE(shownEntries(menu), floatingMenuItems());
+        QCOMPARE(shownEntries(menu), menuitems::floating());
         QCOMPARE(twipsGeometry(menu.menu[14]), (TwipRect{150, 3150, 1650, 225}));
         QCOMPARE(menu.separator.size(), size_t(8));
         QCOMPARE(menu.separator[7]->Y1(), 13 * 225 + 122.0);
@@ -111,7 +117,7 @@ class PopupMenuTest : public QObject {
     void aLeadingSeparatorDrawsAt122AndLeavesTheFirstLabelAsItWas() {
         Form1& main = activeMainWindow();
         PopupMenuForm& menu = form4();
-        ShowPopupMenu(menu, &main, {"-", "a", "-"}, 0, 0, 1950);
+        menu.showMenu(&main, {"-", "a", "-"}, 0, 0, 1950);
         QCOMPARE(menu.separator[1]->Y1(), 122.0);
         QCOMPARE(menu.separator[1]->Y2(), 122.0);
         QCOMPARE(menu.separator[1]->X1(), 150.0);
@@ -127,35 +133,35 @@ class PopupMenuTest : public QObject {
         dialog().List1->setListIndex(0);
         dialog().List2->setListIndex(0);
         PopupMenuForm& menu = form6();
-        ShowPopupMenu(menu, &main, playListMenuItems(), 100, 100, 1950);
+        menu.showMenu(&main, menuitems::playList(), 100, 100, 1950);
         f.click(menu.menu[4]);  // "文件属性"
         QCOMPARE(f.fake->shell.propertiesShown, QStringList{"/m/a.swf"});
         QVERIFY(!menu.isVisible());
         f.settle();
-        ShowPopupMenu(menu, &main, playListMenuItems(), 100, 100, 1950);
+        menu.showMenu(&main, menuitems::playList(), 100, 100, 1950);
         f.settle();
-        QCOMPARE(shownEntries(menu), playListMenuItems());
+        QCOMPARE(shownEntries(menu), menuitems::playList());
         QCOMPARE(menu.Pic4->findChildren<LabelControl*>().size(), 3);
-        QCOMPARE(menu.Pic4->findChildren<MenuSeparator*>().size(), 3);  // with element 0
+        QCOMPARE(menu.Pic4->findChildren<LineControl*>().size(), 3);  // with element 0
     }
 
     void aShorterListAfterALongerOneShowsOnlyItsOwnEntries() {
         Form1& main = activeMainWindow();
         PopupMenuForm& menu = form5();
-        ShowPopupMenu(menu, &main, floatingMenuItems(), 0, 0, 1950);
+        menu.showMenu(&main, menuitems::floating(), 0, 0, 1950);
         // Shown again while open (another handler only hid it), with fewer entries.
         menu.hide();
-        ShowPopupMenu(menu, &main, {"x", "-", "y"}, 0, 0, 1950);
+        menu.showMenu(&main, {"x", "-", "y"}, 0, 0, 1950);
         f.settle();
         QCOMPARE(shownEntries(menu), (QStringList{"x", "-", "y"}));
         QCOMPARE(menu.Pic4->findChildren<LabelControl*>().size(), 2);
-        QCOMPARE(menu.Pic4->findChildren<MenuSeparator*>().size(), 2);
+        QCOMPARE(menu.Pic4->findChildren<LineControl*>().size(), 2);
     }
 
     void hoveringLeavesExactlyOneItemHighlighted() {
         Form1& main = activeMainWindow();
         PopupMenuForm& menu = form4();
-        ShowPopupMenu(menu, &main, panelMenuItems(), 0, 0, 1950);
+        menu.showMenu(&main, menuitems::panel(), 0, 0, 1950);
         QCOMPARE(highlighted(menu), 0);
         for (int k : {0, 4, 8, 2}) {
             f.hover(menu.menu[k]);
@@ -175,7 +181,7 @@ class PopupMenuTest : public QObject {
         dialog().List1->setListIndex(1);
         dialog().List2->setListIndex(1);
         PopupMenuForm& menu = form6();
-        ShowPopupMenu(menu, &main, playListMenuItems(), 0, 0, 1950);
+        menu.showMenu(&main, menuitems::playList(), 0, 0, 1950);
         f.click(menu.menu[2], Qt::RightButton);  // "从列表中删除"
         QCOMPARE(dialog().List1->listCount(), 2);
         QCOMPARE(dialog().List2->list(1), QStringLiteral("/c.swf"));
@@ -187,7 +193,7 @@ class PopupMenuTest : public QObject {
         QCOMPARE(menu.menu.size(), size_t(1));
 
         PopupMenuForm& panel = form4();
-        ShowPopupMenu(panel, &main, panelMenuItems(), 0, 0, 1950);
+        panel.showMenu(&main, menuitems::panel(), 0, 0, 1950);
         f.click(panel.menu[6], Qt::MiddleButton);  // "帮助"
         QCOMPARE(f.fake->shell.opened, QStringList{f.fake->file("ZephyrDeck.chm")});
         f.settle();
@@ -197,10 +203,10 @@ class PopupMenuTest : public QObject {
     void theFloatingMenuRunsTheWindowRoutines() {
         Form1& main = activeMainWindow();
         PopupMenuForm& menu = form5();
-        ShowPopupMenu(menu, &main, floatingMenuItems(), 0, 0, 1950);
+        menu.showMenu(&main, menuitems::floating(), 0, 0, 1950);
         f.click(menu.menu[10]);  // "关于"
         QVERIFY(loadedFrmHelp() && loadedFrmHelp()->isVisible());
-        ShowPopupMenu(menu, &main, floatingMenuItems(), 0, 0, 1950);
+        menu.showMenu(&main, menuitems::floating(), 0, 0, 1950);
         f.click(menu.menu[14]);  // "退出"
         QCOMPARE(f.processEnds, 1);
     }
@@ -211,7 +217,7 @@ class PopupMenuTest : public QObject {
         dialog().List1->setListIndex(0);
         dialog().List2->setListIndex(0);
         PopupMenuForm& menu = form6();
-        ShowPopupMenu(menu, &main, playListMenuItems(), 0, 0, 1950);
+        menu.showMenu(&main, menuitems::playList(), 0, 0, 1950);
         QTRY_VERIFY(menu.isActiveWindow());
         // The owner takes the focus back: the menu stays.
         main.activateWindow();
@@ -237,7 +243,7 @@ class PopupMenuTest : public QObject {
     void leavingTheProgramClosesTheMenu() {
         Form1& main = activeMainWindow();
         PopupMenuForm& menu = form4();
-        ShowPopupMenu(menu, &main, panelMenuItems(), 0, 0, 1950);
+        menu.showMenu(&main, menuitems::panel(), 0, 0, 1950);
         QTRY_VERIFY(menu.isActiveWindow());
         // No window of the program is active any more.
         QApplication::setActiveWindow(nullptr);
@@ -248,7 +254,7 @@ class PopupMenuTest : public QObject {
     void aMenuHiddenByAnotherHandlerIsClearedOnceTheFocusLeaves() {
         Form1& main = activeMainWindow();
         PopupMenuForm& menu = form4();
-        ShowPopupMenu(menu, &main, panelMenuItems(), 0, 0, 1950);
+        menu.showMenu(&main, menuitems::panel(), 0, 0, 1950);
         QTRY_VERIFY(menu.isActiveWindow());
         menu.hide();
         main.activateWindow();

@@ -7,9 +7,10 @@
 #include <QtTest>
 
 #include "../common/GuiFixture.h"
-#include "app/FormControls.h"
 #include "app/Gradient.h"
-#include "app/Twips.h"
+#include "controls/ImageControl.h"
+#include "controls/PictureBox.h"
+#include "controls/Twips.h"
 #include "resources/Resources.h"
 
 namespace zd::testing {

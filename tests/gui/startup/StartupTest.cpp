@@ -1,21 +1,28 @@
 // The start-up and shut-down of the main window, driven through the real windows offscreen
 // with the platform faked.
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 #include <memory>
 
+#include "../../common/StoredList.h"
+#include "app/Class1.h"
 #include "app/FlashControl.h"
-#include "app/Functions.h"
-#include "app/Program.h"
-#include "app/Windows.h"
 #include "controls/FlatScrollBar.h"
-#include "options/Class1.h"
+#include "mainwindow/Form1.h"
 #include "options/Dialog.h"
+#include "options/ListFiles.h"
 #include "platform/ProfileFile.h"
 #include "platform/fake/FakePlatform.h"
-#include "player/ListFiles.h"
-#include "window/Form1.h"
+#include "program/Functions.h"
+#include "program/Program.h"
+#include "program/Translations.h"
+#include "program/Windows.h"
 
 using namespace zd;
 
@@ -83,7 +90,7 @@ class StartupTest : public QObject {
         QCOMPARE(options.List1->listCount(), 1);
         QCOMPARE(options.List2->listCount(), 1);
         QCOMPARE(options.List2->list(0), QString());
-        QCOMPARE(listfiles::readListFile(listfiles::pathsFilePath(), "List2"),
+        QCOMPARE(zd::testing::storedList(listfiles::pathsFilePath(), "List2"),
                  (QStringList{"", ""}));
         QCOMPARE(options.Text5->text(), QStringLiteral("1"));
         QCOMPARE(options.Text6->text(), QStringLiteral("1"));
@@ -98,7 +105,7 @@ class StartupTest : public QObject {
         QCOMPARE(options.List1->listCount(), 3);
         QCOMPARE(options.List1->list(2), QStringLiteral("new movie.swf"));
         QCOMPARE(options.List2->list(2), QStringLiteral("/films/new movie.swf"));
-        QCOMPARE(listfiles::readListFile(listfiles::pathsFilePath(), "List2"),
+        QCOMPARE(zd::testing::storedList(listfiles::pathsFilePath(), "List2"),
                  (QStringList{"/m/a.swf", "/m/b.swf", "/films/new movie.swf", ""}));
     }
 
@@ -148,16 +155,79 @@ class StartupTest : public QObject {
         Form1& main = form1();
         QCOMPARE(main.HScroll1->Max(), 20000);
         QCOMPARE(main.HScroll1->Value(), 20000);
-        QCOMPARE(main.HScroll1->SmallChange(), 1000);
+        QCOMPARE(main.HScroll1->SmallChange(), 625);  // a sixty-fourth of the range
         QVERIFY(!fake->mixer.speakerWrites.empty());
         QCOMPARE(fake->mixer.speakerWrites.back(), 40000L);
+    }
+
+    void theVolumeStepIsASixtyFourthOfASmallSpeakerRange() {
+        // Hardware mixers often have 0..87: a step of 1000 jumped to an end at one click.
+        fake->mixer.speaker = platform::VolumeRange{0, 87};
+        Form1& main = form1();
+        QCOMPARE(main.HScroll1->Max(), 43);
+        QCOMPARE(main.HScroll1->SmallChange(), 1);
+        QCOMPARE(main.HScroll1->LargeChange(), 1);
+        discardAllWindows();
+        fake->mixer.speaker = platform::VolumeRange{-6400, 6400};
+        QCOMPARE(form1().HScroll1->SmallChange(), 200);
     }
 
     void widerSpeakerRangeIsCutToTheBar() {
         fake->mixer.speaker = platform::VolumeRange{0, 65536};
         Form1& main = form1();
         QCOMPARE(main.HScroll1->Max(), 32767);
+        QCOMPARE(main.HScroll1->SmallChange(), 1000);  // the step meant for this range
         QCOMPARE(fake->mixer.speakerWrites.back(), 65534L);
+    }
+
+    void anExitWhileTheSplashShowsEndsTheProgramOnceWithoutWritingWhatItNeverRead() {
+        writeFile("Settings.Tov", "[MyApp9]\nText3=7\n");
+        fake->setCommandLine(QStringLiteral("/films/x.swf"));
+        qputenv("ZD_SPLASH_MS", "5000");
+        QElapsedTimer clock;
+        clock.start();
+        // SIGTERM or the session ending while the splash waits.
+        QTimer::singleShot(50, [] { QuitProgram(); });
+        form1();
+        QVERIFY(clock.elapsed() < 4000);  // the splash does not keep the program
+        QCOMPARE(processEnds, 1);
+        QVERIFY(!loadedForm1());
+        QVERIFY(!loadedDialog());
+        QCOMPARE(fileBytes("Settings.Tov"), QByteArray("[MyApp9]\nText3=7\n"));
+        QVERIFY(!QFile::exists(fake->file("List2.Tov")));
+        // Nothing starts again afterwards.
+        QCoreApplication::processEvents();
+        QCOMPARE(processEnds, 1);
+        QVERIFY(!loadedForm1());
+    }
+
+    void anExitWhileTheMixerMessageWaitsEndsTheProgramOnce() {
+        writeFile("Settings.Tov", "[MyApp9]\nText3=7\n");
+        fake->setCommandLine(QStringLiteral("/films/x.swf"));
+        fake->mixer.openError = 2;
+        fake->messages.whileShown = [] { QuitProgram(); };
+        form1();
+        QCOMPARE(fake->messages.shown.size(), size_t(1));
+        QCOMPARE(processEnds, 1);
+        QVERIFY(!loadedForm1());
+        QCOMPARE(fileBytes("Settings.Tov"), QByteArray("[MyApp9]\nText3=7\n"));
+        QVERIFY(!fileBytes("List2.Tov").contains("x.swf"));
+        QCoreApplication::processEvents();
+        QCOMPARE(processEnds, 1);
+    }
+
+    void theStandardDialogsSpeakChinese() {
+        QTranslator* translator = installQtTranslations(*QCoreApplication::instance());
+        QVERIFY2(translator, "Qt's Chinese translations are not installed");
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("ZephyrDeck"), QStringLiteral("x"),
+                        QMessageBox::Ok | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
+        QFileDialog open;
+        open.setOption(QFileDialog::DontUseNativeDialog, true);
+        QCOMPARE(open.labelText(QFileDialog::FileType), QStringLiteral("文件类型："));
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
     }
 
     void windowManagerCloseRunsTheExitRoutine() {

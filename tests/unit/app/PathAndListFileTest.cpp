@@ -2,10 +2,11 @@
 
 #include <QFile>
 
+#include "../../common/StoredList.h"
+#include "app/PathRules.h"
+#include "options/ListFiles.h"
 #include "platform/ProfileFile.h"
 #include "platform/fake/FakePlatform.h"
-#include "player/ListFiles.h"
-#include "player/PathRules.h"
 
 using zd::StripPath;
 namespace lf = zd::listfiles;
@@ -39,7 +40,7 @@ TEST(ListFiles, ThreeEntriesGiveSectionsZeroToTwoAnEmptyThirdAndItemsThree) {
     EXPECT_TRUE(doc.contains("3", "List1"));
     EXPECT_EQ(doc.value("3", "List1", "x"), "");
     EXPECT_EQ(doc.value("Items", "Items", "x"), "3");
-    EXPECT_EQ(lf::readListFile(lf::namesFilePath(), "List1"),
+    EXPECT_EQ(zd::testing::storedList(lf::namesFilePath(), "List1"),
               (QStringList{"a.swf", "b.swf", "c.swf", ""}));
 }
 
@@ -49,27 +50,20 @@ TEST(ListFiles, AShorterListLeavesOldSectionsButTheCountRules) {
     ASSERT_TRUE(lf::writeListFile(lf::pathsFilePath(), "List2", {"/x"}));
     const auto doc = zd::platform::ProfileDocument::load(fake.file("List2.Tov"));
     EXPECT_EQ(doc.value("3", "List2", "?"), "/d");  // left over, never read
-    EXPECT_EQ(lf::readListFile(lf::pathsFilePath(), "List2"), (QStringList{"/x", ""}));
+    EXPECT_EQ(zd::testing::storedList(lf::pathsFilePath(), "List2"), (QStringList{"/x", ""}));
 }
 
-TEST(ListFiles, MissingFileOrBadCountLoadsEmpty) {
+TEST(ListFiles, MissingSectionsWithinAgreeingCountsReadAsEmptyEntries) {
     zd::platform::FakePlatform fake;
-    EXPECT_TRUE(lf::readListFile(lf::namesFilePath(), "List1").isEmpty());
-    for (const char* count : {"Items", "abc", "-1", "99999999999", "40000", "1.5"}) {
-        QFile f(fake.file("List.Tov"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(QByteArray("[Items]\nItems=") + count + "\n[0]\nList1=a.swf\n");
-        f.close();
-        EXPECT_TRUE(lf::readListFile(lf::namesFilePath(), "List1").isEmpty()) << count;
+    for (const char* name : {"List.Tov", "List2.Tov"}) {
+        QFile f(fake.file(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const QByteArray key = QByteArray(name) == "List.Tov" ? "List1" : "List2";
+        f.write("[Items]\nItems=3\n[0]\n" + key + "=/m/a.swf\n[2]\n" + key + "=/m/c.swf\n");
     }
-}
-
-TEST(ListFiles, MissingSectionsWithinTheCountReadAsEmptyEntries) {
-    zd::platform::FakePlatform fake;
-    QFile f(fake.file("List.Tov"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[Items]\nItems=3\n[0]\nList1=a.swf\n[2]\nList1=c.swf\n");
-    f.close();
-    EXPECT_EQ(lf::readListFile(lf::namesFilePath(), "List1"),
-              (QStringList{"a.swf", "", "c.swf", ""}));
+    const lf::StoredLists lists = lf::readListPair();
+    ASSERT_EQ(lists.entries.size(), size_t(4));
+    EXPECT_EQ(lists.entries[1].path, QString());
+    EXPECT_EQ(lists.entries[2].path, "/m/c.swf");
+    EXPECT_EQ(lists.namesCount, "3");
 }

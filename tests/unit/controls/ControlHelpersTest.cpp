@@ -1,47 +1,47 @@
 #include <gtest/gtest.h>
 
+#include "controls/ClassicEvents.h"
 #include "controls/NineSlice.h"
 #include "controls/PropertyBag.h"
-#include "controls/VbEvents.h"
 #include "controls/xpcheckbox.h"
 
 using namespace zd::controls;
 
-TEST(VbEvents, KeyCodesFollowTheVirtualKeyTable) {
-    EXPECT_EQ(vbKeyCode(Qt::Key_A), 65);
-    EXPECT_EQ(vbKeyCode(Qt::Key_Z), 90);
-    EXPECT_EQ(vbKeyCode(Qt::Key_0), 48);
-    EXPECT_EQ(vbKeyCode(Qt::Key_Space), 32);
-    EXPECT_EQ(vbKeyCode(Qt::Key_Return), 13);
-    EXPECT_EQ(vbKeyCode(Qt::Key_Enter, Qt::KeypadModifier), 13);
-    EXPECT_EQ(vbKeyCode(Qt::Key_Escape), 27);
-    EXPECT_EQ(vbKeyCode(Qt::Key_Left), 37);
-    EXPECT_EQ(vbKeyCode(Qt::Key_Down), 40);
-    EXPECT_EQ(vbKeyCode(Qt::Key_Delete), 46);
-    EXPECT_EQ(vbKeyCode(Qt::Key_F1), 112);
-    EXPECT_EQ(vbKeyCode(Qt::Key_F12), 123);
-    EXPECT_EQ(vbKeyCode(Qt::Key_5, Qt::KeypadModifier), 101);
-    EXPECT_EQ(vbKeyCode(Qt::Key_Plus, Qt::KeypadModifier), 107);
-    EXPECT_EQ(vbKeyCode(Qt::Key_Plus), 187);
-    EXPECT_EQ(vbKeyCode(Qt::Key_Exclam), 49);  // Shift+1
-    EXPECT_EQ(vbKeyCode(Qt::Key_Semicolon), 186);
-    EXPECT_EQ(vbKeyCode(Qt::Key_VolumeUp), 0);
+TEST(ClassicEvents, KeyCodesFollowTheVirtualKeyTable) {
+    EXPECT_EQ(classicKeyCode(Qt::Key_A), 65);
+    EXPECT_EQ(classicKeyCode(Qt::Key_Z), 90);
+    EXPECT_EQ(classicKeyCode(Qt::Key_0), 48);
+    EXPECT_EQ(classicKeyCode(Qt::Key_Space), 32);
+    EXPECT_EQ(classicKeyCode(Qt::Key_Return), 13);
+    EXPECT_EQ(classicKeyCode(Qt::Key_Enter, Qt::KeypadModifier), 13);
+    EXPECT_EQ(classicKeyCode(Qt::Key_Escape), 27);
+    EXPECT_EQ(classicKeyCode(Qt::Key_Left), 37);
+    EXPECT_EQ(classicKeyCode(Qt::Key_Down), 40);
+    EXPECT_EQ(classicKeyCode(Qt::Key_Delete), 46);
+    EXPECT_EQ(classicKeyCode(Qt::Key_F1), 112);
+    EXPECT_EQ(classicKeyCode(Qt::Key_F12), 123);
+    EXPECT_EQ(classicKeyCode(Qt::Key_5, Qt::KeypadModifier), 101);
+    EXPECT_EQ(classicKeyCode(Qt::Key_Plus, Qt::KeypadModifier), 107);
+    EXPECT_EQ(classicKeyCode(Qt::Key_Plus), 187);
+    EXPECT_EQ(classicKeyCode(Qt::Key_Exclam), 49);  // Shift+1
+    EXPECT_EQ(classicKeyCode(Qt::Key_Semicolon), 186);
+    EXPECT_EQ(classicKeyCode(Qt::Key_VolumeUp), 0);
 }
 
-TEST(VbEvents, ShiftStateAndButtonsAreBitSums) {
-    EXPECT_EQ(vbShiftState(Qt::NoModifier), 0);
-    EXPECT_EQ(vbShiftState(Qt::ShiftModifier | Qt::AltModifier), 5);
-    EXPECT_EQ(vbShiftState(Qt::ControlModifier | Qt::KeypadModifier), 2);
-    EXPECT_EQ(vbButtons(Qt::LeftButton), 1);
-    EXPECT_EQ(vbButtons(Qt::RightButton | Qt::MiddleButton), 6);
-    EXPECT_EQ(vbButtons(Qt::NoButton), 0);
+TEST(ClassicEvents, ShiftStateAndButtonsAreBitSums) {
+    EXPECT_EQ(classicShiftState(Qt::NoModifier), 0);
+    EXPECT_EQ(classicShiftState(Qt::ShiftModifier | Qt::AltModifier), 5);
+    EXPECT_EQ(classicShiftState(Qt::ControlModifier | Qt::KeypadModifier), 2);
+    EXPECT_EQ(classicButtons(Qt::LeftButton), 1);
+    EXPECT_EQ(classicButtons(Qt::RightButton | Qt::MiddleButton), 6);
+    EXPECT_EQ(classicButtons(Qt::NoButton), 0);
 }
 
-TEST(VbEvents, KeyAsciiIsTheTypedCharacter) {
-    EXPECT_EQ(vbKeyAscii(QString()), 0);
-    EXPECT_EQ(vbKeyAscii(QStringLiteral("\r")), 13);
-    EXPECT_EQ(vbKeyAscii(QStringLiteral("a")), 97);
-    EXPECT_EQ(vbKeyAscii(QStringLiteral("中")), qint16(0x4E2D));
+TEST(ClassicEvents, KeyAsciiIsTheTypedCharacter) {
+    EXPECT_EQ(classicKeyAscii(QString()), 0);
+    EXPECT_EQ(classicKeyAscii(QStringLiteral("\r")), 13);
+    EXPECT_EQ(classicKeyAscii(QStringLiteral("a")), 97);
+    EXPECT_EQ(classicKeyAscii(QStringLiteral("中")), qint16(0x4E2D));
 }
 
 TEST(PropertyBag, DefaultsAreNotStoredAndReadBack) {

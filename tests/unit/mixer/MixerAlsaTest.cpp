@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "options/Class1.h"
+#include "app/Class1.h"
 #include "platform/fake/FakePlatform.h"
 
 using namespace zd;

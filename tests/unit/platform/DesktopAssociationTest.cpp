@@ -44,7 +44,10 @@ TEST(DesktopAssociation, FirstStartWritesTheEntryTheTypeAndTheDefault) {
     EXPECT_TRUE(entry.startsWith("[Desktop Entry]\n"));
     EXPECT_TRUE(entry.contains("\nComment=ZephyrDeck 影片\n"));
     EXPECT_TRUE(entry.contains("\nMimeType=application/x-shockwave-flash;\n"));
-    EXPECT_EQ(execOf(entry), "\"/opt/Zephyr Deck/zephyrdeck\" %f");
+    // The folder's name has a blank: the entry starts a link to the program instead.
+    const QString link = xdgDataHome() + "/zephyrdeck/zephyrdeck";
+    EXPECT_EQ(execOf(entry), link + " %f");
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), "/opt/Zephyr Deck/zephyrdeck");
 
     const QString mime = readText(files.mimePackage);
     EXPECT_TRUE(mime.contains("<mime-type type=\"application/x-shockwave-flash\">"));
@@ -60,6 +63,31 @@ TEST(DesktopAssociation, MovingTheProgramRewritesTheFolder) {
     registerSwfAssociation("/old/place");
     registerSwfAssociation("/new/place");
     EXPECT_EQ(execOf(readText(associationFiles().desktopEntry)), "/new/place/zephyrdeck %f");
+}
+
+TEST(DesktopAssociation, AnAwkwardFolderIsReachedThroughALinkThatFollowsTheProgram) {
+    FakePlatform fake;
+    const QString link = xdgDataHome() + "/zephyrdeck/zephyrdeck";
+    // Percent signs, quotes, dollars, backslashes and blanks: none reaches the command.
+    for (const QString& folder :
+         {QStringLiteral("/opt/100% sure"), QStringLiteral("/a \"b\" $c\\d"),
+          QStringLiteral("/opt/影片 播放")}) {
+        registerSwfAssociation(folder);
+        EXPECT_EQ(execOf(readText(associationFiles().desktopEntry)), link + " %f");
+        EXPECT_EQ(QFileInfo(link).symLinkTarget(), folder + "/zephyrdeck");
+    }
+    // Back in a plain folder the entry names the program itself.
+    registerSwfAssociation("/opt/影片");
+    EXPECT_EQ(execOf(readText(associationFiles().desktopEntry)), "/opt/影片/zephyrdeck %f");
+}
+
+TEST(DesktopAssociation, WithoutRoomForTheLinkTheEntryQuotesTheProgram) {
+    FakePlatform fake;
+    // A folder stands where the link would go.
+    ASSERT_TRUE(QDir().mkpath(xdgDataHome() + "/zephyrdeck/zephyrdeck"));
+    registerSwfAssociation("/opt/100% sure");
+    EXPECT_EQ(execOf(readText(associationFiles().desktopEntry)),
+              "\"/opt/100%% sure/zephyrdeck\" %f");
 }
 
 TEST(DesktopAssociation, OtherLinesOfMimeappsListAreKept) {

@@ -68,14 +68,13 @@ TEST_F(ProfileFileTest, NewKeysJoinTheirSectionAndNewSectionsAreAppended) {
     EXPECT_EQ(readAll(path()), QByteArray("[A]\nx=1\nz=3\n\n[B]\ny=2\n[C]\nw=4\n"));
 }
 
-TEST_F(ProfileFileTest, ReadsAreCutTo255Characters) {
-    const QString longValue = QString(300, QLatin1Char('d'));
+TEST_F(ProfileFileTest, ValuesAreReadWhole) {
+    // A folder path deeper than 255 characters comes back as it was written.
+    QString longValue = QStringLiteral("/home/me");
+    while (longValue.size() < 600)
+        longValue += QStringLiteral("/一个很长的文件夹名称");
     ASSERT_TRUE(writeProfileString(path(), "MyApp8", "Text8", longValue));
-    const QString back = getProfileString(path(), "Myapp8", "Text8", "Text8");
-    EXPECT_EQ(back.size(), 255);
-    EXPECT_EQ(back, longValue.left(255));
-    // The file keeps the whole value; only the read is cut.
-    EXPECT_TRUE(readAll(path()).contains(longValue.toUtf8()));
+    EXPECT_EQ(getProfileString(path(), "Myapp8", "Text8", "Text8"), longValue);
 }
 
 TEST_F(ProfileFileTest, ChineseTextIsStoredAsUtf8AndReadBack) {
@@ -102,6 +101,27 @@ TEST_F(ProfileFileTest, FilesFromTheWindowsProgramAreReadAsGbk) {
     EXPECT_TRUE(after.contains(("List1=" + name).toUtf8()));
     EXPECT_TRUE(after.startsWith("[Items]\r\nItems=2\r\n"));
     EXPECT_EQ(getProfileString(path(), "0", "List1", ""), name);
+}
+
+TEST_F(ProfileFileTest, EachLineIsReadInItsOwnEncoding) {
+    // One line in the Windows program's code page among lines in UTF-8: the UTF-8 lines keep
+    // their text, and so do they after the next write.
+    const QString folder = QString::fromUtf8("/home/我/抓图");
+    const QString film = QString::fromUtf8("/films/动画片.swf");
+    const QString old = QString::fromUtf8("旧的.swf");
+    QStringEncoder gbk("GBK");
+    ASSERT_TRUE(gbk.isValid());
+    QByteArray bytes = "[MyApp8]\nText8=" + folder.toUtf8() + "\n[0]\nList2=" + film.toUtf8();
+    bytes += "\n[1]\nList2=" + QByteArray(gbk.encode(old)) + "\n";
+    writeBytes(path(), bytes);
+    EXPECT_EQ(getProfileString(path(), "Myapp8", "Text8", "Text8"), folder);
+    EXPECT_EQ(getProfileString(path(), "0", "List2", ""), film);
+    EXPECT_EQ(getProfileString(path(), "1", "List2", ""), old);
+    ASSERT_TRUE(writeProfileString(path(), "MyApp9", "Text3", "4"));
+    const QByteArray after = readAll(path());
+    EXPECT_TRUE(after.contains(("Text8=" + folder).toUtf8()));
+    EXPECT_TRUE(after.contains(("List2=" + film).toUtf8()));
+    EXPECT_TRUE(after.contains(("List2=" + old).toUtf8()));
 }
 
 TEST_F(ProfileFileTest, DamagedFileReadsAsTheKeysItStillHas) {

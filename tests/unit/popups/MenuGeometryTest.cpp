@@ -72,14 +72,3 @@ TEST(MenuGeometry, EmptyAndOverlongLists) {
     EXPECT_EQ(longest.window.height, (kMaxEntries + 2) * 225);
     EXPECT_LE(longest.separators.back().y1, 32767);
 }
-
-TEST(MenuOpacity, AWholeNumberFrom0To255ElseTheDefault) {
-    EXPECT_EQ(menuOpacity(QStringLiteral("0")), 0);
-    EXPECT_EQ(menuOpacity(QStringLiteral("255")), 255);
-    EXPECT_EQ(menuOpacity(QStringLiteral("128")), 128);
-    EXPECT_EQ(menuOpacity(QStringLiteral("256")), 245);
-    EXPECT_EQ(menuOpacity(QStringLiteral("-1")), 245);
-    EXPECT_EQ(menuOpacity(QStringLiteral("label1")), 245);  // the missing key's text
-    EXPECT_EQ(menuOpacity(QStringLiteral("12.5")), 245);
-    EXPECT_EQ(menuOpacity(QString()), 245);
-}
