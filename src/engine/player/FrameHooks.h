@@ -45,6 +45,11 @@ class ScriptHooks {
   public:
     virtual ~ScriptHooks() = default;
 
+    // Brackets each run of queued work (a tick, a settle, a seek): the scripts between share
+    // one time budget.
+    virtual void tickBegins() {}
+    virtual void tickEnds() {}
+
     // A block of queued actions. target: the clip it runs on, nullptr when that clip has
     // gone since (Frame blocks then are not handed over; Init blocks are). code: the bytes,
     // valid for this call. Actions may go to frames and place or remove objects: what that

@@ -151,6 +151,9 @@ int StagePlayer::gotoFrame(int frame) {
 }
 
 void StagePlayer::runWork(bool ticking) {
+    if (scripts_ != nullptr) {
+        scripts_->tickBegins();
+    }
     auto drain = [this] {
         for (int round = 0; round < kMaxSettleRounds; ++round) {
             runActions();
@@ -170,6 +173,9 @@ void StagePlayer::runWork(bool ticking) {
     }
     deliverSound();
     context_.collectRemoved();
+    if (scripts_ != nullptr) {
+        scripts_->tickEnds();
+    }
 }
 
 void StagePlayer::runActions() {
