@@ -26,6 +26,8 @@
 #include "TraceCase.h"
 #include "TraceHost.h"
 #include "engine/avm1/ActionReader.h"
+#include "engine/swf/MovieData.h"
+#include "engine/swf/TagWalker.h"
 
 using namespace zd;
 
@@ -61,23 +63,65 @@ int runMovie(const std::string& path, int frames) {
     return 0;
 }
 
+// Lists the tags of a timeline that matter to scripts, with the actions disassembled; sprites'
+// timelines are listed inside their definitions.
+void listTimeline(std::span<const std::uint8_t> data, std::size_t from, const std::string& indent) {
+    engine::TagWalker walker(data, from);
+    int frame = 1;
+    while (auto tag = walker.next()) {
+        const auto body = walker.body(*tag);
+        switch (tag->code) {
+            case 12:
+                std::cout << indent << "--- frame " << frame << " actions\n"
+                          << avm1::disassemble(body);
+                break;
+            case 59:
+                if (body.size() >= 2) {
+                    std::cout << indent << "--- frame " << frame << " init actions of sprite "
+                              << (body[0] | (body[1] << 8)) << "\n"
+                              << avm1::disassemble(body.subspan(2));
+                }
+                break;
+            case 39:
+                if (body.size() >= 4) {
+                    std::cout << indent << "=== sprite " << (body[0] | (body[1] << 8)) << "\n";
+                    listTimeline(body, 4, indent + "  ");
+                    std::cout << indent << "=== end of sprite\n";
+                }
+                break;
+            case 26:
+            case 70:
+                std::cout << indent << "place (tag " << tag->code << ", " << body.size()
+                          << " bytes)\n";
+                break;
+            case 5:
+            case 28:
+                std::cout << indent << "remove\n";
+                break;
+            case 56:
+                std::cout << indent << "export assets\n";
+                break;
+            case 1:
+                ++frame;
+                break;
+            default:
+                break;
+        }
+        if (tag->code == 0) {
+            break;
+        }
+    }
+}
+
 int disasm(const std::string& path) {
     const auto bytes = readFile(path);
-    avm1trace::ScriptedMovie movie;
-    std::string why;
-    if (!avm1trace::readScriptedMovie(bytes, movie, why)) {
-        std::cerr << path << ": " << why << "\n";
+    auto movie = engine::MovieData::fromBytes(bytes);
+    if (!movie || movie->header() == nullptr) {
+        std::cerr << path << ": not a movie\n";
         return 2;
     }
-    std::cout << "version " << movie.version << "\n";
-    for (std::size_t f = 0; f < movie.frames.size(); ++f) {
-        for (const auto& code : movie.frames[f].initActions) {
-            std::cout << "--- frame " << f + 1 << " init actions\n" << avm1::disassemble(*code);
-        }
-        for (const auto& code : movie.frames[f].actions) {
-            std::cout << "--- frame " << f + 1 << " actions\n" << avm1::disassemble(*code);
-        }
-    }
+    std::cout << "version " << int{movie->header()->version} << "\n";
+    listTimeline(movie->data(), movie->header()->size, "");
     return 0;
 }
 

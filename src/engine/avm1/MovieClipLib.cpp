@@ -91,7 +91,18 @@ Value clipValue(Vm& vm, DisplayId id) {
 
 void gotoFrameArg(Vm& vm, DisplayId id, const Value& frame) {
     if (frame.isString()) {
-        const std::string label = frame.string()->text();
+        std::string label = frame.string()->text();
+        // "path:frame" names a frame of another clip.
+        if (const std::size_t colon = label.rfind(':'); colon != std::string::npos) {
+            const std::string path = label.substr(0, colon);
+            label = label.substr(colon + 1);
+            if (!path.empty()) {
+                id = vm.resolvePath(id, path);
+                if (id == kNoDisplay) {
+                    return;
+                }
+            }
+        }
         const double n = stringToNumber(label, 7);
         if (!std::isnan(n)) {
             vm.host().gotoFrame(id, static_cast<int>(n));

@@ -323,6 +323,7 @@ class Timeline {
         int placedFrame = -1;
         DisplayProperties props;
         std::vector<ClipAction> clipActions;
+        std::size_t tagOffset = 0;  // where the placing tag lies: objects are made in tag order
     };
     using Placements = std::map<std::int32_t, Placement>;
 

@@ -400,7 +400,12 @@ void ScriptHost::gotoFrame(DisplayId id, int frame) {
     if (o == nullptr || o->removed() || o->timeline() == nullptr) {
         return;
     }
-    o->timeline()->gotoFrame(std::max(frame, 1) - 1);
+    // A frame past the end is not gone to (frames still loading count as there).
+    Timeline& t = *o->timeline();
+    if (frame > static_cast<int>(t.frameCount()) && t.frameCount() > 0) {
+        return;
+    }
+    t.gotoFrame(std::max(frame, 1) - 1);
 }
 
 void ScriptHost::setPlaying(DisplayId id, bool playing) {
