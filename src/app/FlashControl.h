@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -12,6 +13,7 @@ namespace engine {
 class MovieRunner;
 class Renderer;
 }  // namespace engine
+class MovieLinks;
 
 // The movie control of the windows (SwFlash on the main window, SFlash2 on the play list).
 // It is the only way from the windows to the engine: they put and read these properties and
@@ -67,6 +69,8 @@ class FlashControl : public QWidget {
     // The picture needs drawing again (another frame, movie, colour or more of the movie).
     void invalidateFrame();
 
+    std::unique_ptr<MovieLinks> links_;  // before the runner: its scripts use it
+    QElapsedTimer linkClock_;
     std::unique_ptr<engine::MovieRunner> runner_;
     std::unique_ptr<engine::Renderer> renderer_;
     qint32 background_;

@@ -204,11 +204,11 @@ int main(int argc, char** argv) {
                     std::fputc('\n', stdout);
                     std::fflush(stdout);
                 };
-                host->onError = [](std::string_view e) {
-                    std::fprintf(stderr, "zephyrdeck-render: script error: %.*s\n",
-                                 static_cast<int>(e.size()), e.data());
-                };
             }
+            host->onError = [](std::string_view e) {
+                std::fprintf(stderr, "zephyrdeck-render: script error: %.*s\n",
+                             static_cast<int>(e.size()), e.data());
+            };
             return host;
         });
     runner.setMovie(opt.movie);  // a local file is read at once

@@ -102,6 +102,9 @@ class Host {
     virtual DisplayId createEmpty(DisplayId parent, std::string_view name, int depth) = 0;
     virtual DisplayId createTextField(DisplayId parent, std::string_view name, int depth, double x,
                                       double y, double width, double height) = 0;
+    // A clip attachMovie or duplicateMovieClip made has its init object: its class's
+    // constructor and construct actions run now rather than when it loads.
+    virtual void clipMade(DisplayId /*id*/) {}
     virtual std::optional<int> depth(DisplayId id) = 0;
     virtual void swapDepths(DisplayId id, int depth) = 0;
     virtual int nextHighestDepth(DisplayId id) = 0;

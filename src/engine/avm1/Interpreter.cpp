@@ -606,6 +606,10 @@ void Interpreter::setTarget(const Value& path) {
             return;
         }
     }
+    // A target that names nothing leaves the scripts talking to the root.
+    if (id == kNoDisplay) {
+        id = vm_.host().root();
+    }
     f_.target = id != kNoDisplay ? Value(vm_.clipObject(id)) : Value();
 }
 

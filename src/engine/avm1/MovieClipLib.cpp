@@ -188,6 +188,7 @@ Value mcAttachMovie(Vm& vm, const CallInfo& c) {
         return Value();
     }
     copyInitObject(vm, made, c.arg(3));
+    vm.host().clipMade(made);
     return clipValue(vm, made);
 }
 
@@ -202,6 +203,7 @@ Value mcDuplicateMovieClip(Vm& vm, const CallInfo& c) {
         return Value();
     }
     copyInitObject(vm, made, c.arg(2));
+    vm.host().clipMade(made);
     return clipValue(vm, made);
 }
 

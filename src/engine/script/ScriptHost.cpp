@@ -69,6 +69,14 @@ std::int32_t toTwips(double pixels) {
     return static_cast<std::int32_t>(std::clamp(t, -2147483647.0, 2147483647.0));
 }
 
+// The depths scripts may make objects at (the timeline's tags use those below zero).
+constexpr std::int64_t kMinMadeDepth = -16384;
+constexpr std::int64_t kMaxMadeDepth = 2130690044;
+
+bool scriptDepth(std::int64_t depth) {
+    return depth >= kMinMadeDepth && depth <= kMaxMadeDepth;
+}
+
 const double* numberOf(const DisplayValue& v) {
     const double* d = std::get_if<double>(&v);
     return d != nullptr && std::isfinite(*d) ? d : nullptr;
@@ -460,7 +468,7 @@ std::optional<int> ScriptHost::labelFrame(DisplayId id, std::string_view label) 
 DisplayId ScriptHost::duplicate(DisplayId id, std::string_view name, int depth) {
     DisplayObject* o = find(id);
     if (o == nullptr || o->removed() || o->isRoot() || o->parentTimeline() == nullptr ||
-        depth < -16384 || depth > engine::kMaxScriptDepth) {
+        !scriptDepth(depth)) {
         return kNoDisplay;
     }
     DisplayObject* made = o->parentTimeline()->duplicate(*o, depth, std::string(name));
@@ -471,7 +479,7 @@ void ScriptHost::remove(DisplayId id) {
     DisplayObject* o = find(id);
     // Only depths scripts own can be emptied by a script.
     if (o == nullptr || o->removed() || o->isRoot() || o->parentTimeline() == nullptr ||
-        o->depth() < 0 || o->depth() > engine::kMaxScriptDepth) {
+        o->depth() < 0 || o->depth() > kMaxMadeDepth) {
         return;
     }
     o->parentTimeline()->remove(*o);
@@ -489,8 +497,7 @@ std::string ScriptHost::symbolName(const DisplayObject& object) const {
 DisplayId ScriptHost::attach(DisplayId parentId, std::string_view exportName, std::string_view name,
                              int depth) {
     DisplayObject* p = find(parentId);
-    if (p == nullptr || p->removed() || p->timeline() == nullptr || depth < -16384 ||
-        depth > engine::kMaxScriptDepth) {
+    if (p == nullptr || p->removed() || p->timeline() == nullptr || !scriptDepth(depth)) {
         return kNoDisplay;
     }
     const auto& exports = player_.dictionary().exports();
@@ -516,8 +523,7 @@ DisplayId ScriptHost::attach(DisplayId parentId, std::string_view exportName, st
 
 DisplayId ScriptHost::createEmpty(DisplayId parentId, std::string_view name, int depth) {
     DisplayObject* p = find(parentId);
-    if (p == nullptr || p->removed() || p->timeline() == nullptr || depth < -16384 ||
-        depth > engine::kMaxScriptDepth) {
+    if (p == nullptr || p->removed() || p->timeline() == nullptr || !scriptDepth(depth)) {
         return kNoDisplay;
     }
     DisplayObject* made = p->timeline()->placeCharacter(
@@ -528,6 +534,12 @@ DisplayId ScriptHost::createEmpty(DisplayId parentId, std::string_view name, int
 DisplayId ScriptHost::createTextField(DisplayId, std::string_view, int, double, double, double,
                                       double) {
     return kNoDisplay;
+}
+
+void ScriptHost::clipMade(DisplayId id) {
+    if (DisplayObject* o = find(id); o != nullptr && !o->removed()) {
+        construct(*o);
+    }
 }
 
 std::optional<int> ScriptHost::depth(DisplayId id) {
@@ -541,7 +553,7 @@ std::optional<int> ScriptHost::depth(DisplayId id) {
 void ScriptHost::swapDepths(DisplayId id, int depth) {
     DisplayObject* o = find(id);
     if (o == nullptr || o->removed() || o->isRoot() || o->parentTimeline() == nullptr ||
-        depth < -16384 || depth > engine::kMaxScriptDepth) {
+        !scriptDepth(depth)) {
         return;
     }
     o->parentTimeline()->swapDepths(*o, depth);
@@ -679,37 +691,51 @@ bool ScriptHost::callMethod(DisplayId id, std::string_view method) {
     return true;
 }
 
-void ScriptHost::bindClass(DisplayObject& object) {
-    if (!object.isClip() || object.isRoot() || !constructed_.emplace(object.id(), true).second) {
-        return;
+avm1::Value ScriptHost::registeredClass(const DisplayObject& object) {
+    if (!object.isClip() || object.isRoot()) {
+        return {};
     }
     const std::string symbol = symbolName(object);
     if (symbol.empty()) {
-        return;
+        return {};
     }
     avm1::Object* registry = vm_->get(avm1::Value(vm_->global()), "__registeredClasses").asObject();
     if (registry == nullptr) {
-        return;
+        return {};
     }
     const avm1::Value ctor = vm_->get(avm1::Value(registry), symbol);
     avm1::Object* fn = ctor.asObject();
-    if (fn == nullptr || !fn->isFunction()) {
+    return fn != nullptr && fn->isFunction() ? ctor : avm1::Value();
+}
+
+void ScriptHost::construct(DisplayObject& object) {
+    if (!constructed_.emplace(object.id(), true).second) {
         return;
     }
-    avm1::Object* self = vm_->clipObject(object.id());
-    const avm1::Value proto = vm_->get(ctor, "prototype");
-    if (proto.isObject()) {
-        self->setProtoLink(proto.object());
+    const DisplayId id = object.id();
+    const avm1::Value ctor = registeredClass(object);
+    avm1::Object* self = vm_->clipObject(id);
+    if (ctor.isObject() && self != nullptr) {
+        // The class's prototype is there for the clip's construct actions already.
+        const avm1::Value proto = vm_->get(ctor, "prototype");
+        if (proto.isObject()) {
+            self->setProtoLink(proto.object());
+        }
     }
-    vm_->callFromHost(ctor, avm1::Value(self), {});
+    runClipActions(object, engine::kClipConstruct);
+    if (ctor.isObject() && self != nullptr && player_.context().find(id) != nullptr) {
+        vm_->callFromHost(ctor, avm1::Value(self), {});
+    }
+    if (player_.context().find(id) != nullptr) {
+        runClipActions(object, engine::kClipInitialize);
+    }
 }
 
 void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
     const DisplayId id = object.id();
     switch (event) {
         case engine::kClipLoad:
-            runClipActions(object, engine::kClipInitialize | engine::kClipConstruct);
-            bindClass(object);
+            construct(object);
             if (player_.context().find(id) != nullptr) {
                 runClipActions(object, engine::kClipLoad);
             }

@@ -91,6 +91,7 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     avm1::DisplayId createEmpty(avm1::DisplayId parent, std::string_view name, int depth) override;
     avm1::DisplayId createTextField(avm1::DisplayId parent, std::string_view name, int depth,
                                     double x, double y, double width, double height) override;
+    void clipMade(avm1::DisplayId id) override;
     std::optional<int> depth(avm1::DisplayId id) override;
     void swapDepths(avm1::DisplayId id, int depth) override;
     int nextHighestDepth(avm1::DisplayId id) override;
@@ -130,9 +131,11 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void runClipActions(engine::DisplayObject& object, std::uint32_t events);
     // Calls the method of the clip's script object named `method`, if it has one.
     bool callMethod(avm1::DisplayId id, std::string_view method);
-    // Gives a clip of a symbol registered with a class that class's prototype, and runs the
-    // constructor (construct: false only binds).
-    void bindClass(engine::DisplayObject& object);
+    // The class registered for the clip's symbol (Object.registerClass), or undefined.
+    avm1::Value registeredClass(const engine::DisplayObject& object);
+    // Once per clip: binds its registered class's prototype, runs its construct actions, the
+    // class's constructor and its initialize actions.
+    void construct(engine::DisplayObject& object);
     std::string symbolName(const engine::DisplayObject& object) const;
     struct Geometry;
     Geometry& geometry(engine::DisplayObject& object);

@@ -160,19 +160,20 @@ TEST(Tick, FirstFrameInitActionsThenParentsBeforeChildrenThenEventsThenSound) {
                    "frame root 0 jump", "frame a 0 jump", "frame b 0 jump"}));
 }
 
-TEST(Tick, OneTickRunsEveryTimelineThenActionsEnterFrameTimersAndSound) {
+TEST(Tick, OneTickRunsEveryTimelineNewestFirstThenActionsEnterFrameTimersAndSound) {
     Scripted s(nestedMovie());
     s.player.settle();
     s.hooks.take();
     s.player.tick();
+    // Clips made later move first and the root last, for frames and enterFrame alike.
     EXPECT_EQ(s.hooks.take(),
-              (Log{"do 11@root", "do 22@a", "do 32@b", "enter root", "enter a", "enter b", "timers",
-                   "frame root 1", "frame a 1", "frame b 1", "sound a 7", "stopped root"}));
+              (Log{"do 32@b", "do 22@a", "do 11@root", "enter b", "enter a", "enter root", "timers",
+                   "frame b 1", "frame a 1", "frame root 1", "sound a 7", "stopped root"}));
     EXPECT_FALSE(s.player.rootTimeline().playing());  // the root holds on its last frame...
     s.player.tick();
     // ...while its clips loop on, with their first frame's actions again.
-    EXPECT_EQ(s.hooks.take(), (Log{"do 21@a", "do 31@b", "enter root", "enter a", "enter b",
-                                   "timers", "frame a 0 jump", "frame b 0 jump"}));
+    EXPECT_EQ(s.hooks.take(), (Log{"do 31@b", "do 21@a", "enter b", "enter a", "enter root",
+                                   "timers", "frame b 0 jump", "frame a 0 jump"}));
     EXPECT_EQ(s.player.frame(), 1);
 }
 
@@ -275,11 +276,12 @@ TEST(Tick, RemovedObjectsLoseTheirIdAtOnceButStayReadableUntilTheTickEnds) {
             seenAtUnload.push_back(o.name() + ":" + std::to_string(o.timeline()->currentFrame()));
         }
     };
-    // The script of root's second frame removes a.
-    s.hooks.onAction = [&](std::uint8_t marker, DisplayObject* target) {
-        if (marker == 0x11) {
-            DisplayObject* clip = target->timeline()->childByName("a", false);
-            ASSERT_TRUE(target->timeline()->remove(*clip));
+    // The script of b's second frame (the newest clip's, so the first to run) removes a.
+    s.hooks.onAction = [&](std::uint8_t marker, DisplayObject*) {
+        if (marker == 0x32) {
+            Timeline& root = s.player.rootTimeline();
+            DisplayObject* clip = root.childByName("a", false);
+            ASSERT_TRUE(root.remove(*clip));
             EXPECT_TRUE(clip->removed());
             EXPECT_EQ(s.player.context().find(aId), nullptr);
             EXPECT_EQ(s.player.context().find(bId), nullptr);  // its children went with it
@@ -289,8 +291,9 @@ TEST(Tick, RemovedObjectsLoseTheirIdAtOnceButStayReadableUntilTheTickEnds) {
     s.hooks.take();
     s.player.tick();
     const Log log = s.hooks.take();
-    // a's own frame ran before the script removed it; its queued block is dropped.
+    // a's frame had run, but its queued block is dropped; the root's still runs.
     EXPECT_EQ(std::count(log.begin(), log.end(), "do 22@a"), 0);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "do 11@root"), 1);
     EXPECT_NE(std::find(log.begin(), log.end(), "unload a"), log.end());
     EXPECT_NE(std::find(log.begin(), log.end(), "unload b"), log.end());
     EXPECT_NE(std::find(log.begin(), log.end(), "stopped a"), log.end());
