@@ -1,14 +1,15 @@
-// zephyrdeck-avm1-trace: runs the frame scripts of a movie against a stand-in player and prints
-// what they trace; with a corpus folder, runs every trace case and reports which pass.
+// zephyrdeck-avm1-trace: the interpreter's development harness. Runs the frame scripts of a
+// movie against a stand-in player (no display list) and prints what they trace, and lists the
+// actions of a movie. The conformance ratchet runs on the real player (the corpus runner); this
+// tool separates interpreter faults from player faults.
 //
-//   zephyrdeck-avm1-trace MOVIE.swf [FRAMES]      trace output of the first FRAMES frames (default
-//   1) zephyrdeck-avm1-trace --case CASE_DIR         run one corpus case, show the differences
-//   zephyrdeck-avm1-trace --corpus CORPUS_DIR [--list FILE]   run every trace case (each in its own
-//                                      process, 20 s at most), print the pass count
-//   zephyrdeck-avm1-trace --ratchet LIST CORPUS_DIR   every case named in LIST must pass (exit 1
-//                                      when one fails, 77 when the corpus is absent); cases
-//                                      passing but not listed are printed
-//   zephyrdeck-avm1-trace --disasm MOVIE.swf      list the actions of every frame
+//   zephyrdeck-avm1-trace MOVIE.swf [FRAMES]      trace output of the first FRAMES frames
+//                                                 (default 1)
+//   zephyrdeck-avm1-trace --case CASE_DIR         run one corpus case, show the differences
+//   zephyrdeck-avm1-trace --corpus CORPUS_DIR [--list FILE]   run every trace case (each in its
+//                                      own process, 20 s at most), print the pass count
+//   zephyrdeck-avm1-trace --disasm MOVIE.swf      list the actions of every timeline, sprites
+//                                                 included
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -213,48 +214,6 @@ int runCorpus(const std::string& root, const std::string& listFile) {
     return crashed + timedOut > 0 ? 1 : 0;
 }
 
-int runRatchet(const std::string& listFile, const std::string& root) {
-    if (!QDir(QString::fromStdString(root)).exists()) {
-        std::cout << "corpus not found: " << root << "\n";
-        return 77;
-    }
-    std::ifstream list(listFile);
-    std::set<std::string> listed;
-    for (std::string line; std::getline(list, line);) {
-        if (!line.empty() && line[0] != '#') {
-            listed.insert(line);
-        }
-    }
-    int regressions = 0;
-    int passed = 0;
-    int total = 0;
-    const auto entries =
-        QDir(QString::fromStdString(root)).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString& e : entries) {
-        const std::string name = e.toStdString();
-        QFile manifest(QString::fromStdString(root + "/" + name + "/manifest.json"));
-        if (!manifest.open(QIODevice::ReadOnly) ||
-            !manifest.readAll().contains("\"kind\": \"trace\"")) {
-            continue;
-        }
-        ++total;
-        const int r = runIsolated(root + "/" + name);
-        const bool isListed = listed.count(name) != 0;
-        if (r == 0) {
-            ++passed;
-            if (!isListed) {
-                std::cout << "NEW PASS " << name << "\n";
-            }
-        } else if (isListed) {
-            std::cout << "REGRESSION " << name << "\n";
-            ++regressions;
-        }
-    }
-    std::cout << passed << " of " << total << " trace cases pass; " << regressions
-              << " listed cases fail\n";
-    return regressions > 0 ? 1 : 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -269,9 +228,6 @@ int main(int argc, char** argv) {
     }
     if (first == "--corpus" && argc >= 3) {
         return runCorpus(argv[2], argc >= 5 && std::string(argv[3]) == "--list" ? argv[4] : "");
-    }
-    if (first == "--ratchet" && argc >= 4) {
-        return runRatchet(argv[2], argv[3]);
     }
     if (first == "--disasm" && argc >= 3) {
         return disasm(argv[2]);

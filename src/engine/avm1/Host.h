@@ -113,6 +113,23 @@ class Host {
                            std::optional<std::array<double, 4>> bounds) = 0;
     virtual void stopDrag() = 0;
 
+    // --- Geometry, in pixels ---
+    // The object's bounds (xMin, yMin, xMax, yMax) in the coordinates of `space`; strokes:
+    // with the room lines take. Nothing when either object is gone or nothing is drawn.
+    virtual std::optional<std::array<double, 4>> bounds(DisplayId /*id*/, DisplayId /*space*/,
+                                                        bool /*strokes*/) {
+        return std::nullopt;
+    }
+    // A point of the object's coordinates on the stage (toStage) or the other way.
+    virtual std::optional<std::array<double, 2>> mapPoint(DisplayId /*id*/, double /*x*/,
+                                                          double /*y*/, bool /*toStage*/) {
+        return std::nullopt;
+    }
+    // Whether a stage point lies within the object's bounds, or (shape) on what it draws.
+    virtual bool hitTest(DisplayId /*id*/, double /*x*/, double /*y*/, bool /*shape*/) {
+        return false;
+    }
+
     // --- Requests (the host loads; results come back through the Vm) ---
     // getURL, including "FSCommand:" targets.
     virtual void getUrl(std::string_view url, std::string_view window, UrlMethod method,

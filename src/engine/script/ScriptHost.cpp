@@ -252,13 +252,67 @@ void ScriptHost::applyGeometry(DisplayObject& object, const Geometry& g) {
 }
 
 double ScriptHost::bound(DisplayObject& object, bool height) {
-    const engine::Matrix& m = object.matrix();
-    const QTransform toParent(m.a, m.b, m.c, m.d, 0, 0);
-    const QRectF r = engine::objectBounds(object, toParent, *characters_);
-    if (r.isEmpty()) {
+    const QRectF local = engine::characterBounds(object, *characters_, 0, true);
+    if (local.isEmpty()) {
         return 0.0;
     }
+    const engine::Matrix& m = object.matrix();
+    const QRectF r = QTransform(m.a, m.b, m.c, m.d, 0, 0).mapRect(local);
     return (height ? r.height() : r.width()) / 20.0;
+}
+
+QTransform ScriptHost::toStage(const DisplayObject& object) const {
+    QTransform t;
+    for (const DisplayObject* o = &object; o != nullptr && !o->isRoot(); o = o->parent()) {
+        const engine::Matrix& m = o->matrix();
+        t = t * QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty);
+    }
+    return t;
+}
+
+std::optional<std::array<double, 4>> ScriptHost::bounds(DisplayId id, DisplayId space,
+                                                        bool /*strokes*/) {
+    DisplayObject* o = find(id);
+    DisplayObject* s = find(space);
+    if (o == nullptr || s == nullptr) {
+        return std::nullopt;
+    }
+    const QRectF local = engine::characterBounds(*o, *characters_, 0, true);
+    if (local.isNull()) {  // nothing drawn
+        return std::nullopt;
+    }
+    bool invertible = false;
+    const QTransform fromStage = toStage(*s).inverted(&invertible);
+    if (!invertible) {
+        return std::nullopt;
+    }
+    const QRectF r = (toStage(*o) * fromStage).mapRect(local);
+    return std::array<double, 4>{r.left() / 20.0, r.top() / 20.0, r.right() / 20.0,
+                                 r.bottom() / 20.0};
+}
+
+std::optional<std::array<double, 2>> ScriptHost::mapPoint(DisplayId id, double x, double y,
+                                                          bool toStageCoordinates) {
+    DisplayObject* o = find(id);
+    if (o == nullptr) {
+        return std::nullopt;
+    }
+    QTransform t = toStage(*o);
+    if (!toStageCoordinates) {
+        bool invertible = false;
+        t = t.inverted(&invertible);
+        if (!invertible) {
+            return std::nullopt;
+        }
+    }
+    const QPointF p = t.map(QPointF(x * 20.0, y * 20.0));
+    return std::array<double, 2>{p.x() / 20.0, p.y() / 20.0};
+}
+
+bool ScriptHost::hitTest(DisplayId id, double x, double y, bool /*shape*/) {
+    // The picture's outline is not tested: a point within the bounds counts as a hit.
+    const auto b = bounds(id, root(), true);
+    return b && x >= (*b)[0] && x <= (*b)[2] && y >= (*b)[1] && y <= (*b)[3];
 }
 
 DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {

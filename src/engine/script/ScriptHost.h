@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QTransform>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -98,6 +100,11 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     avm1::DisplayId instanceAtDepth(avm1::DisplayId parent, int depth) override;
     void startDrag(avm1::DisplayId, bool, std::optional<std::array<double, 4>>) override {}
     void stopDrag() override {}
+    std::optional<std::array<double, 4>> bounds(avm1::DisplayId id, avm1::DisplayId space,
+                                                bool strokes) override;
+    std::optional<std::array<double, 2>> mapPoint(avm1::DisplayId id, double x, double y,
+                                                  bool toStageCoordinates) override;
+    bool hitTest(avm1::DisplayId id, double x, double y, bool shape) override;
     void getUrl(std::string_view url, std::string_view window, avm1::UrlMethod method,
                 std::string_view variables) override;
     void loadMovie(avm1::DisplayId target, std::string_view url, avm1::UrlMethod method,
@@ -141,6 +148,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     Geometry& geometry(engine::DisplayObject& object);
     void applyGeometry(engine::DisplayObject& object, const Geometry& g);
     double bound(engine::DisplayObject& object, bool height);
+    // Twips of the object's coordinates to twips of the stage's.
+    QTransform toStage(const engine::DisplayObject& object) const;
 
     engine::StagePlayer& player_;
     const engine::MovieData& movie_;
