@@ -148,6 +148,7 @@ void DisplayObject::instantiate(int nesting, bool startLater) {
     if (const auto* sprite = character_->as<SpriteDefinition>()) {
         timeline_ = std::make_unique<Timeline>(context_, *this, &sprite->frames, nesting + 1);
         context_.work().placed.push_back(id_);
+        context_.work().constructs.push_back({QueuedAction::Kind::Construct, id_, 0, ByteRange{}});
         if (!startLater) {
             timeline_->start();
         }

@@ -160,6 +160,7 @@ struct FrameWork {
         bool jumped = false;
     };
     std::deque<QueuedAction> initActions;
+    std::deque<QueuedAction> constructs;  // after the init blocks, before the frame blocks
     std::deque<QueuedAction> frameActions;
     std::vector<Sound> sounds;
     std::vector<Shown> framesShown;
@@ -169,8 +170,8 @@ struct FrameWork {
     bool displayOnly = false;
 
     bool empty() const {
-        return initActions.empty() && frameActions.empty() && sounds.empty() &&
-               framesShown.empty() && placed.empty() && stopped.empty();
+        return initActions.empty() && constructs.empty() && frameActions.empty() &&
+               sounds.empty() && framesShown.empty() && placed.empty() && stopped.empty();
     }
 };
 

@@ -207,20 +207,24 @@ void StagePlayer::runActions() {
     FrameWork& w = context_.work();
     if (scripts_ == nullptr) {
         w.initActions.clear();
+        w.constructs.clear();
         w.frameActions.clear();
         return;
     }
-    while (!w.initActions.empty() || !w.frameActions.empty()) {
-        auto& queue = !w.initActions.empty() ? w.initActions : w.frameActions;
+    while (!w.initActions.empty() || !w.constructs.empty() || !w.frameActions.empty()) {
+        auto& queue = !w.initActions.empty()  ? w.initActions
+                      : !w.constructs.empty() ? w.constructs
+                                              : w.frameActions;
         const QueuedAction action = queue.front();
         queue.pop_front();
         if (++actionsThisTick_ > kMaxActionBlocksPerTick) {
             w.initActions.clear();
+            w.constructs.clear();
             w.frameActions.clear();
             break;
         }
         DisplayObject* target = context_.find(action.target);
-        if (action.kind == QueuedAction::Kind::Frame && target == nullptr) {
+        if (action.kind != QueuedAction::Kind::Init && target == nullptr) {
             continue;  // its clip has gone
         }
         scripts_->runActions(action, target, context_.bytes(action.code));

@@ -190,10 +190,9 @@ std::vector<std::string> ScriptHost::childNames(DisplayId id) {
     if (o == nullptr || o->timeline() == nullptr) {
         return names;
     }
-    // Latest placed first, as for-in lists a clip's children.
-    for (auto it = o->timeline()->objects().rbegin(); it != o->timeline()->objects().rend(); ++it) {
-        if (!it->second->name().empty()) {
-            names.push_back(it->second->name());
+    for (const auto& [depth, child] : o->timeline()->objects()) {
+        if (!child->name().empty()) {
+            names.push_back(child->name());
         }
     }
     return names;
@@ -710,6 +709,12 @@ void ScriptHost::tickEnds() {
 
 void ScriptHost::runActions(const engine::QueuedAction& action, DisplayObject* target,
                             std::span<const std::uint8_t> code) {
+    if (action.kind == engine::QueuedAction::Kind::Construct) {
+        if (target != nullptr && !target->removed()) {
+            construct(*target);
+        }
+        return;
+    }
     if (action.kind == engine::QueuedAction::Kind::Init) {
         // Runs on the timeline that reached the tag, or the root once that has gone.
         vm_->runActions(codeAt(action.code.begin, code), target != nullptr ? target->id() : root());
