@@ -72,6 +72,8 @@ std::int32_t toTwips(double pixels) {
 // The depths scripts may make objects at (the timeline's tags use those below zero).
 constexpr std::int64_t kMinMadeDepth = -16384;
 constexpr std::int64_t kMaxMadeDepth = 2130690044;
+// removeMovieClip leaves the topmost few of those alone.
+constexpr std::int64_t kMaxRemovableDepth = 2130690031;
 
 bool scriptDepth(std::int64_t depth) {
     return depth >= kMinMadeDepth && depth <= kMaxMadeDepth;
@@ -532,7 +534,7 @@ void ScriptHost::remove(DisplayId id) {
     DisplayObject* o = find(id);
     // Only depths scripts own can be emptied by a script.
     if (o == nullptr || o->removed() || o->isRoot() || o->parentTimeline() == nullptr ||
-        o->depth() < 0 || o->depth() > kMaxMadeDepth) {
+        o->depth() < 0 || o->depth() > kMaxRemovableDepth) {
         return;
     }
     o->parentTimeline()->remove(*o);
