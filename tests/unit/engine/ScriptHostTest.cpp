@@ -378,3 +378,93 @@ TEST(ScriptHost, InitActionsRunOnceAndBeforeTheFramesActions) {
     r.ticks(2);
     EXPECT_EQ(r.take(), (Lines{"sprite 1"}));
 }
+
+TEST(ScriptHost, BoundsAndPointsThroughNestedTransforms) {
+    auto m = newMovie(7);
+    w::ShapeBuilder shape;
+    shape.fill1(shape.addFillStyle(w::FillStyle::solid({0, 0, 255, 255})));
+    shape.rectangle(0, 0, 400, 200);  // 20 x 10 pixels
+    const auto shapeId = m.defineShape(shape);
+    w::Timeline inner;
+    inner.placeObject2(w::PlaceObject::place(1, shapeId));
+    inner.showFrame();
+    const auto innerId = m.defineSprite(inner);
+    // outer at (100, 50), twice as large.
+    auto place = named(1, innerId, "outer");
+    place.matrix = w::Matrix::transform(2, 2, 0, 2000, 1000);
+    m.placeObject2(place);
+    ActionWriter a;
+    // b = outer.getBounds(_root); trace(b.xMin + " " + b.yMin + " " + b.xMax + " " + b.yMax)
+    a.push({"b"}).getVariable("_root").push({1}).getVariable("outer").push({"getBounds"});
+    a.act(op::CallMethod).act(op::SetVariable);
+    a.getVariable("b").push({"xMin"}).act(op::GetMember);
+    for (const char* side : {"yMin", "xMax", "yMax"}) {
+        a.push({" "}).act(op::Add2).getVariable("b").push({side}).act(op::GetMember).act(op::Add2);
+    }
+    a.act(op::Trace);
+    traceMember(a, "outer", "_width");
+    traceMember(a, "outer", "_height");
+    // p = {x: 10, y: 5}; outer.localToGlobal(p); trace(p.x + "," + p.y); and back.
+    auto tracePoint = [&a] {
+        a.getVariable("p").push({"x"}).act(op::GetMember).push({","}).act(op::Add2);
+        a.getVariable("p").push({"y"}).act(op::GetMember).act(op::Add2).act(op::Trace);
+    };
+    a.push({"p", "x", 10, "y", 5, 2}).act(op::InitObject).act(op::SetVariable);
+    a.getVariable("p").push({1}).getVariable("outer").push({"localToGlobal"}).act(op::CallMethod);
+    a.act(op::Pop);
+    tracePoint();
+    a.getVariable("p").push({1}).getVariable("outer").push({"globalToLocal"}).act(op::CallMethod);
+    a.act(op::Pop);
+    tracePoint();
+    callMethod(a, "outer", "hitTest", {110, 55, true}).act(op::Trace);
+    callMethod(a, "outer", "hitTest", {200, 200, true}).act(op::Trace);
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"100 50 140 70", "40", "20", "120,60", "10,5", "true", "false"}));
+}
+
+TEST(ScriptHost, AScriptWhoseClipWentFindsVariablesOnTheRoot) {
+    auto m = newMovie(7);
+    // The child's frame sends the root to a frame without the child, then reads a variable.
+    w::Timeline child;
+    ActionWriter c;
+    c.setTarget("_root").gotoFrame(1).setTarget("");
+    c.getVariable("where").act(op::Trace);
+    doAction(child, c);
+    child.showFrame();
+    const auto childId = m.defineSprite(child);
+    ActionWriter a;
+    a.setVariable("where", "root").act(op::Stop);
+    doAction(m, a);
+    m.placeObject2(named(1, childId, "child"));
+    m.showFrame();
+    m.removeObject2(1);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"root"}));
+    EXPECT_EQ(r.player->root().timeline()->childByName("child", false), nullptr);
+}
+
+TEST(ScriptHost, AClassRegisteredLaterInTheFrameStillBindsBeforeTheFramesActions) {
+    auto m = newMovie(7);
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    exportAs(m, id, "Sym");
+    doAction(m, traced("frame"));
+    m.placeObject2(named(1, id, "made"));
+    // After the placement: function C() { trace("ctor " + this._name); }
+    // Object.registerClass("Sym", C)
+    ActionWriter init;
+    ActionWriter ctor;
+    ctor.push({"ctor "}).getVariable("this").push({"_name"}).act(op::GetMember).act(op::Add2);
+    ctor.act(op::Trace);
+    init.defineFunction("C", {}, ctor);
+    init.getVariable("C").push({"Sym", 2}).getVariable("Object").push({"registerClass"});
+    init.act(op::CallMethod).act(op::Pop);
+    doInitAction(m, id, init);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"ctor made", "frame"}));
+}
