@@ -3,6 +3,10 @@
 #include <QGuiApplication>
 #include <QImage>
 
+#include "engine/audio/MovieSound.h"
+#include "engine/audio/SoundHost.h"
+#include "engine/audio/TimelineSound.h"
+#include "engine/player/Dictionary.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/render/Filters.h"
 #include "engine/render/Renderer.h"
@@ -12,6 +16,7 @@
 #include "engine/swf/MovieData.h"
 #include "engine/swf/TagCodes.h"
 #include "engine/swf/TagWalker.h"
+#include "engine/video/VideoStream.h"
 
 namespace zd::fuzz {
 
@@ -45,6 +50,74 @@ void decodeDefinitions(std::span<const std::uint8_t> data, std::size_t firstTag)
     }
 }
 
+// Every sound of the movie, as its timelines and buttons would start them: each defined sound
+// once, the root's frames with their stream (then a seek back), each sprite's stream, each
+// button's sounds; mixed for a short while after each.
+void playSounds(const engine::MovieData& movie) {
+    using namespace zd::engine;
+    DirectSoundHost host;
+    MovieSound sound(host);
+    sound.setMovie(&movie);
+    const auto data = movie.data();
+    constexpr std::size_t kSlice = Mixer::kRate / 10;
+    TagWalker walker(data, movie.header()->size);
+    TimelineId sprites = 1;
+    while (const auto tag = walker.next()) {
+        const auto body = walker.body(*tag);
+        const auto code = static_cast<TagCode>(tag->code);
+        if (code == TagCode::DefineSound && body.size() >= 2) {
+            const auto id = static_cast<std::uint16_t>(body[0] | body[1] << 8);
+            if (const auto decoded = sound.eventSound(id)) {
+                decoded->decodeUntil(Mixer::kRate * 5);  // all of a short sound
+            }
+            sound.startSound(id, {});
+            host.advance(kSlice);
+        } else if (code == TagCode::DefineButtonSound && body.size() >= 2) {
+            for (int transition = 0; transition < 4; ++transition) {
+                sound.buttonTransition(static_cast<std::uint16_t>(body[0] | body[1] << 8),
+                                       transition);
+            }
+            host.advance(kSlice);
+        } else if (code == TagCode::DefineSprite && sprites < 16) {
+            const SpriteDefinition sprite = indexSprite(data, tag->bodyOffset, tag->length);
+            sound.timelineFrame(sprites++, sprite.frames, 0, true);
+            host.advance(kSlice);
+        } else if (code == TagCode::End) {
+            break;
+        }
+    }
+    sound.stopAll();
+    for (int frame = 0; frame < kFrames; ++frame) {
+        sound.rootFrameShown(frame);
+        host.advance(kSlice);
+    }
+    sound.rootFrameShown(0);
+    host.advance(kSlice);
+}
+
+// Every video stream's first frames, then a seek back to its first.
+void playVideos(const engine::MovieData& movie) {
+    using namespace zd::engine;
+    VideoLibrary library;
+    const auto data = movie.data();
+    library.update(data, movie.header()->size, data.size());
+    TagWalker walker(data, movie.header()->size);
+    while (const auto tag = walker.next()) {
+        if (tag->code != std::uint16_t(TagCode::DefineVideoStream)) {
+            continue;
+        }
+        const auto def = parseDefineVideoStream(walker.body(*tag));
+        const VideoStreamDefinition* stream = def ? library.stream(def->id) : nullptr;
+        if (stream == nullptr) {
+            continue;
+        }
+        VideoPlayer player(*stream);
+        for (const int frame : {0, 1, 2, 0}) {
+            player.frame(library, data, frame);
+        }
+    }
+}
+
 }  // namespace
 
 void ensureGuiApp() {
@@ -70,8 +143,16 @@ int runMovie(std::span<const std::uint8_t> bytes) {
         return 0;
     }
     decodeDefinitions(movie->data(), header->size);
+    playSounds(*movie);
+    playVideos(*movie);
 
+    // The movie's own tick plays its sound too: every sprite's stream and the sounds its
+    // frames start.
+    DirectSoundHost host;
+    TimelineSound timelines(host);
+    timelines.movieChanged(movie.get());
     StagePlayer player(*movie);
+    player.setSoundHooks(&timelines);
     player.setRootLoops(true);
     Renderer renderer(standardRenderHooks());
     QImage image(64, 48, QImage::Format_ARGB32_Premultiplied);
@@ -81,6 +162,7 @@ int runMovie(std::span<const std::uint8_t> bytes) {
         renderer.renderStage(image, target, player, header->frameSize, Qt::white);
         ++rendered;
         player.tick();
+        host.advance(Mixer::kRate / 10);
     }
     // Seeking back rebuilds the state from the first frame.
     player.gotoFrame(0);

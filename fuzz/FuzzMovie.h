@@ -13,8 +13,9 @@ namespace zd::fuzz {
 void ensureGuiApp();
 
 // Reads bytes as a movie (compressed ones inflated up to a small limit), decodes every
-// bitmap and filter list of its root timeline, then runs and renders its first frames at a
-// small size, seeks back and renders again. Returns the frames rendered.
+// bitmap and filter list of its root timeline, plays its sounds (event, stream, button) and
+// the first frames of its videos, then runs and renders its first frames at a small size,
+// seeks back and renders again. Returns the frames rendered.
 int runMovie(std::span<const std::uint8_t> bytes);
 
 }  // namespace zd::fuzz

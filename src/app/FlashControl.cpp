@@ -5,7 +5,8 @@
 #include <QPainter>
 
 #include "app/MovieLinks.h"
-
+#include "engine/audio/AudioOutput.h"
+#include "engine/audio/TimelineSound.h"
 #include "engine/player/MovieRunner.h"
 #include "engine/render/Renderer.h"
 #include "engine/render/StageRenderer.h"
@@ -22,9 +23,12 @@ constexpr qint32 kInitialBackground = 1;
 
 FlashControl::FlashControl(QWidget* parent)
     : QWidget(parent),
+      audio_(std::make_unique<engine::AudioOutput>()),
+      sound_(std::make_unique<engine::TimelineSound>(*audio_)),
       runner_(std::make_unique<engine::MovieRunner>()),
       renderer_(std::make_unique<engine::Renderer>(engine::standardRenderHooks())) {
     background_ = kInitialBackground;
+    runner_->setSoundHooks(sound_.get());
     setAttribute(Qt::WA_OpaquePaintEvent);
     links_ = std::make_unique<MovieLinks>();
     linkClock_.start();
@@ -61,6 +65,8 @@ FlashControl::~FlashControl() = default;
 
 void FlashControl::setMovie(const QString& pathOrAddress) {
     runner_->setMovie(pathOrAddress);
+    // The movie put starts playing, and its sound with it (the last one's has stopped).
+    sound_->setHeld(false);
     renderer_->clearCaches();
     invalidateFrame();
 }
@@ -76,6 +82,7 @@ QString FlashControl::movie() const {
 
 void FlashControl::setPlaying(bool playing) {
     runner_->setPlaying(playing);
+    sound_->setHeld(!playing);
 }
 
 bool FlashControl::playing() const {

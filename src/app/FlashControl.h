@@ -10,8 +10,10 @@
 namespace zd {
 
 namespace engine {
+class AudioOutput;
 class MovieRunner;
 class Renderer;
+class TimelineSound;
 }  // namespace engine
 class MovieLinks;
 
@@ -32,7 +34,8 @@ class FlashControl : public QWidget {
     // nothing is loaded (never put, put empty, or the load failed).
     QString movie() const;
 
-    // Playing put: true plays on from the current frame, false holds the current frame.
+    // Playing put: true plays on from the current frame, false holds the current frame and
+    // every sound of the movie at its sample.
     void setPlaying(bool playing);
     bool playing() const;
 
@@ -49,6 +52,8 @@ class FlashControl : public QWidget {
 
     // The engine behind the control, for the headless front end and tests only.
     engine::MovieRunner* runner() const;
+    // The movie's sound as its frames play it, for tests only.
+    engine::TimelineSound* sound() const { return sound_.get(); }
     // How many times the movie's picture has been drawn (repaints of an unchanged picture
     // reuse it and do not count).
     int picturesDrawn() const { return picturesDrawn_; }
@@ -71,6 +76,10 @@ class FlashControl : public QWidget {
 
     std::unique_ptr<MovieLinks> links_;  // before the runner: its scripts use it
     QElapsedTimer linkClock_;
+    // The movie's sound is heard through a device of the control's own; both outlive the
+    // runner, which hands the sound its work.
+    std::unique_ptr<engine::AudioOutput> audio_;
+    std::unique_ptr<engine::TimelineSound> sound_;
     std::unique_ptr<engine::MovieRunner> runner_;
     std::unique_ptr<engine::Renderer> renderer_;
     qint32 background_;

@@ -149,3 +149,73 @@ TEST(HostileMovies, ReadersStopAtBrokenFilterLists) {
     EXPECT_EQ(zd::fuzz::runMovie(movieWith({2, 9, 1, 2, 3}, {})), 4);
     EXPECT_EQ(zd::fuzz::runMovie(movieWith({1, 5, 255, 255, 0, 0, 128, 63}, {})), 4);
 }
+
+TEST(HostileMovies, BrokenSoundsAndVideosPlayWhatTheyCan) {
+    sw::MovieWriter movie(10, {0, 11000, 0, 8000}, 24);
+    Bytes noise(100000);
+    for (std::size_t i = 0; i < noise.size(); ++i) {
+        noise[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
+    }
+    auto cut = [&](std::size_t n) { return Bytes(noise.begin(), noise.begin() + long(n)); };
+    // MP3 frame headers with garbage for frames, counts far off in both directions.
+    Bytes mp3{0x10, 0x27};  // 10000 samples of latency to skip
+    for (int i = 0; i < 40; ++i) {
+        mp3.insert(mp3.end(), {0xff, 0xfb, 0x90, 0x64});
+        mp3.insert(mp3.end(), noise.begin() + i * 400, noise.begin() + i * 400 + 413);
+    }
+    const auto mp3Id = movie.defineSound({2, 3, true, true}, 0xffffffffu, mp3);
+    movie.defineSound({2, 1, true, false}, 3, mp3);
+    movie.defineSound({1, 0, true, true}, 10, cut(37));          // ADPCM
+    movie.defineSound({1, 3, true, false}, 1u << 30, {});        // ADPCM, no data
+    movie.defineSound({3, 3, true, true}, 0xffffffffu, cut(3));  // PCM, cut sample
+    movie.defineSound({6, 2, true, false}, 100, cut(100));       // Nellymoser, cut block
+    movie.defineSound({11, 0, true, false}, 1000, cut(300));     // Speex
+    movie.defineSound({7, 1, false, false}, 800, cut(800));      // A-law
+    movie.defineSound({15, 3, true, true}, 1000, cut(100));      // unknown format
+    movie.exportAssets({{mp3Id, "Noise"}, {999, "Nothing"}});
+    movie.defineButtonSound(77, {{{mp3Id, {}}, {999, {}}, {0, {}}, {1, {}}}});
+    sw::SoundInfoSpec wild;
+    wild.inPoint = 0xfffffff0u;
+    wild.outPoint = 3;
+    wild.loops = 65535;
+    for (std::uint32_t i = 0; i < 255; ++i) {
+        wild.envelope.push_back({0xffffffffu - i * 7, std::uint16_t(i * 300), 65535});
+    }
+    movie.startSound(mp3Id, wild);
+    sw::SoundInfoSpec looped;
+    looped.loops = 65535;
+    movie.startSound(mp3Id + 1, looped);
+    movie.startSound2("Nothing", {});
+    movie.startSound2("Noise", looped);
+    // A root stream of MP3: a block far larger than declared, a cut one, an empty one.
+    movie.soundStreamHead({2, 2, true, true}, 576);
+    movie.soundStreamBlock(noise);
+    sw::Timeline sprite;
+    sprite.soundStreamHead({1, 1, true, true}, 1000);  // ADPCM garbage in a sprite
+    sprite.soundStreamBlock(cut(5000));
+    sprite.showFrame();
+    sprite.soundStreamHead({15, 1, true, true}, 1000);
+    sprite.soundStreamBlock(cut(1));
+    sprite.showFrame();
+    movie.defineSprite(sprite);
+    // Video streams of every codec fed garbage, frames claiming huge sizes, a codec unknown.
+    for (const std::uint8_t codec : {2, 3, 4, 5, 6, 7, 9}) {
+        const auto id = movie.defineVideoStream(3, 64, 48, codec, 1, true);
+        movie.videoFrame(id, 0, cut(3000));
+        movie.videoFrame(id, 1, Bytes{0x00, 0x00, 0x84, 0x00, 0x01, 0xff, 0xff, 0xff, 0xff, 0x00});
+        movie.videoFrame(id, 2, Bytes{0xff, 0xff, 0xff, 0xff, 0x00, 0x01});
+    }
+    movie.showFrame();
+    Bytes block{0, 2, 0, 0};  // 512 samples, then garbage
+    block.insert(block.end(), noise.begin(), noise.begin() + 300);
+    movie.soundStreamBlock(block);
+    movie.showFrame();
+    movie.soundStreamBlock(Bytes{1});
+    movie.showFrame();
+    movie.soundStreamBlock(Bytes{});
+    movie.showFrame();
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(zd::fuzz::runMovie(movie.finish()), 4);
+    EXPECT_LT(timer.elapsed(), 60000);
+}

@@ -1,11 +1,12 @@
 // zephyrdeck-render [--frames N | --ticks N [--tick-ms MS]] [--png OUT.png] [--size WxH]
-//                   [--quality low|medium|high|best] [--info] [--input EVENTS.json] [--trace]
-//                   MOVIE.swf
+//                   [--quality low|medium|high|best] [--wav OUT.wav] [--info]
+//                   [--input EVENTS.json] [--trace] MOVIE.swf
 //
 // Runs a movie and its scripts without a window. --trace writes each trace() line to stdout as
 // it happens (script errors go to stderr); --quality low draws without antialiasing or
 // smoothing. --input is read by nothing yet. Exit status: 0 done, 1 bad arguments or output not
-// written, 2 not a loadable movie.
+// written, 2 not a loadable movie. --wav writes the sound of the run (44.1 kHz, 16-bit stereo):
+// one frame interval (or tick) of it for each frame (or tick) run.
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -18,6 +19,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/audio/SoundRecording.h"
 #include "engine/player/FrameClock.h"
 #include "engine/player/MovieRunner.h"
 #include "engine/render/Renderer.h"
@@ -37,6 +39,7 @@ struct Options {
     std::optional<long> ticks;
     std::optional<double> tickMs;
     QString png;
+    QString wav;
     std::optional<QSize> size;
     bool info = false;
     bool trace = false;
@@ -46,8 +49,8 @@ struct Options {
 
 const char kUsage[] =
     "usage: zephyrdeck-render [--frames N | --ticks N [--tick-ms MS]] [--png OUT.png] "
-    "[--size WxH] [--quality low|medium|high|best] [--info] [--input EVENTS.json] [--trace] "
-    "MOVIE.swf\n";
+    "[--size WxH] [--quality low|medium|high|best] [--wav OUT.wav] [--info] "
+    "[--input EVENTS.json] [--trace] MOVIE.swf\n";
 
 int usage(const QString& why) {
     std::fprintf(stderr, "zephyrdeck-render: %s\n%s", qPrintable(why), kUsage);
@@ -151,6 +154,12 @@ int main(int argc, char** argv) {
                 return usage("--png needs a file name");
             }
             opt.png = *v;
+        } else if (arg == u"--wav") {
+            const auto v = value();
+            if (!v || v->isEmpty()) {
+                return usage("--wav needs a file name");
+            }
+            opt.wav = *v;
         } else if (arg == u"--size") {
             const auto v = value();
             opt.size = v ? parseSize(*v) : std::nullopt;
@@ -190,6 +199,10 @@ int main(int argc, char** argv) {
         return usage("--tick-ms goes with --ticks");
     }
 
+    std::optional<zd::engine::SoundRecording> sound;
+    if (!opt.wav.isEmpty()) {
+        sound.emplace();
+    }
     MovieRunner runner;
     runner.setClockMode(MovieRunner::ClockMode::Manual);
     const QString baseDir = QFileInfo(opt.movie).absolutePath();
@@ -211,6 +224,9 @@ int main(int argc, char** argv) {
             };
             return host;
         });
+    if (sound) {
+        runner.setSoundHooks(&sound->hooks());
+    }
     runner.setMovie(opt.movie);  // a local file is read at once
     if (!runner.hasMovie()) {
         std::fprintf(stderr, "zephyrdeck-render: %s: not a loadable movie (%s)\n",
@@ -232,20 +248,35 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
 
+    auto soundOfTime = [&](double ms) {
+        if (sound) {
+            sound->advance(ms);
+        }
+    };
+
     // Frame 1 is shown on load; each further frame is one clock step.
     if (opt.ticks) {
         // The first tick runs frame 1; time then moves on by the tick length each tick.
         zd::engine::FrameClock clock(runner.frameRate());
         const double tickMs = opt.tickMs.value_or(clock.intervalMs());
         for (long t = 1; t < *opt.ticks; ++t) {
+            soundOfTime(tickMs);
             for (int due = clock.advance(tickMs); due > 0; --due) {
                 runner.stepFrame();  // a held root's clips play on
             }
         }
+        soundOfTime(tickMs);
     } else {
+        const double intervalMs = 1000.0 / runner.frameRate();
         for (long f = 1; f < opt.frames.value_or(1); ++f) {
+            soundOfTime(intervalMs);
             runner.stepFrame();  // held on the last frame, its clips play on
         }
+        soundOfTime(intervalMs);
+    }
+    if (sound && !sound->save(opt.wav)) {
+        std::fprintf(stderr, "zephyrdeck-render: cannot write %s\n", qPrintable(opt.wav));
+        return 1;
     }
 
     if (!opt.png.isEmpty()) {

@@ -317,6 +317,33 @@ struct PlaceObject {
 
 enum class Compression { None, Zlib, Lzma };  // FWS, CWS, ZWS
 
+// SOUNDINFO: how StartSound plays a sound. Positions count 44.1 kHz samples.
+struct SoundInfoSpec {
+    bool stop = false;
+    bool noMultiple = false;
+    std::optional<std::uint32_t> inPoint;
+    std::optional<std::uint32_t> outPoint;
+    std::optional<std::uint16_t> loops;
+    struct EnvelopePoint {
+        std::uint32_t position44 = 0;
+        std::uint16_t left = 32768;
+        std::uint16_t right = 32768;
+    };
+    std::vector<EnvelopePoint> envelope;  // written when not empty
+};
+
+void writeSoundInfo(BitWriter& out, const SoundInfoSpec& info);
+
+// The coding of a sound: format number (0 raw native-endian, 1 ADPCM, 2 MP3, 3 raw
+// little-endian, 4-6 Nellymoser, 11 Speex), rate code (0 5.5 kHz to 3 44 kHz), sample size,
+// channels.
+struct SoundFormatSpec {
+    std::uint8_t format = 3;
+    std::uint8_t rateCode = 3;
+    bool sixteenBit = true;
+    bool stereo = false;
+};
+
 // A timeline's tag stream: the movie's root timeline, or a sprite's.
 class Timeline {
   public:
@@ -331,6 +358,16 @@ class Timeline {
     void placeObject1(std::uint16_t characterId, std::uint16_t depth, const Matrix& matrix,
                       std::optional<ColorTransform> colorTransform = std::nullopt);
     void removeObject1(std::uint16_t characterId, std::uint16_t depth);
+    // StartSound, or StartSound2 naming an exported sound.
+    void startSound(std::uint16_t soundId, const SoundInfoSpec& info = {});
+    void startSound2(const std::string& className, const SoundInfoSpec& info = {});
+    // SoundStreamHead (version 1) or SoundStreamHead2 (2); the latency is written for MP3.
+    void soundStreamHead(const SoundFormatSpec& stream, std::uint16_t samplesPerBlock,
+                         int version = 2, std::int16_t latencySeek = 0);
+    // SoundStreamBlock with the data as given (for MP3: sample count and seek samples first).
+    void soundStreamBlock(std::span<const std::uint8_t> data);
+    void videoFrame(std::uint16_t streamId, std::uint16_t frameNum,
+                    std::span<const std::uint8_t> data);
     void end();
 
     // ShowFrame tags written so far.
@@ -371,6 +408,19 @@ class MovieWriter : public Timeline {
     // DefineBitsLossless2 (format 5) from unpremultiplied 0xAARRGGBB pixels, row by row.
     std::uint16_t defineBitsLossless2(int width, int height,
                                       const std::vector<std::uint32_t>& argb);
+    // DefineSound with its data as coded (for MP3: seek samples first).
+    std::uint16_t defineSound(const SoundFormatSpec& format, std::uint32_t sampleCount,
+                              std::span<const std::uint8_t> data,
+                              std::optional<std::uint16_t> id = std::nullopt);
+    void exportAssets(const std::vector<std::pair<std::uint16_t, std::string>>& names);
+    // DefineButtonSound: a sound id (0 for none) and its info for each of the four changes.
+    void defineButtonSound(std::uint16_t buttonId,
+                           const std::array<std::pair<std::uint16_t, SoundInfoSpec>, 4>& sounds);
+    // DefineVideoStream: codec 2 Sorenson H.263, 3 Screen Video, 4 VP6, 5 VP6 with alpha,
+    // 6 Screen Video 2.
+    std::uint16_t defineVideoStream(std::uint16_t frameCount, std::uint16_t width,
+                                    std::uint16_t height, std::uint8_t codec,
+                                    std::uint8_t deblocking = 0, bool smoothing = false);
 
     struct Output {
         Compression compression = Compression::None;

@@ -29,6 +29,7 @@ bool definesCharacter(TagCode code) {
         case TagCode::DefineEditText:
         case TagCode::DefineButton:
         case TagCode::DefineButton2:
+        case TagCode::DefineVideoStream:
             return true;
         default:
             return isBitmapTag(static_cast<std::uint16_t>(code));
@@ -69,6 +70,7 @@ SpriteDefinition indexSprite(std::span<const std::uint8_t> data, std::size_t bod
 
 void Dictionary::update(std::span<const std::uint8_t> data, std::size_t firstTag, std::size_t to) {
     if (!started_) {
+        firstTag_ = firstTag;
         next_ = firstTag;
         started_ = true;
     }
@@ -255,6 +257,13 @@ CharacterPtr Dictionary::parse(std::uint16_t id, const Entry& e,
                 }
             }
             c->def = std::move(b);
+            break;
+        }
+        case TagCode::DefineVideoStream: {
+            c->kind = Character::Kind::Video;
+            VideoStreamDefinition stream;
+            stream.id = id;
+            c->def = parseDefineVideoStream(tagBody).value_or(stream);
             break;
         }
         default:

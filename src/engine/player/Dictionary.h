@@ -13,6 +13,7 @@
 #include "engine/swf/Characters.h"
 #include "engine/swf/Shapes.h"
 #include "engine/swf/TimelineIndex.h"
+#include "engine/swf/VideoTags.h"
 
 namespace zd::engine {
 
@@ -30,11 +31,12 @@ struct BitmapTag {
 };
 
 struct Character {
-    enum class Kind { Shape, Morph, Sprite, Font, Text, EditText, Button, Bitmap };
+    enum class Kind { Shape, Morph, Sprite, Font, Text, EditText, Button, Bitmap, Video };
     Kind kind = Kind::Shape;
     std::uint16_t id = 0;
     std::variant<ShapeDefinition, MorphShapeDefinition, SpriteDefinition, FontDefinition,
-                 TextDefinition, EditTextDefinition, ButtonDefinition, BitmapTag>
+                 TextDefinition, EditTextDefinition, ButtonDefinition, BitmapTag,
+                 VideoStreamDefinition>
         def;
 
     template <typename T>
@@ -56,6 +58,9 @@ class Dictionary {
     // The character with that id, parsed; nullptr for an id not defined (yet).
     CharacterPtr get(std::uint16_t id, std::span<const std::uint8_t> data);
     bool contains(std::uint16_t id) const { return entries_.count(id) != 0; }
+    // Where the root's tags begin, and the end of those indexed so far.
+    std::size_t firstTag() const { return firstTag_; }
+    std::size_t indexedEnd() const { return next_; }
     std::size_t size() const { return entries_.size(); }
 
     // The JPEGTables tag's body, if the movie has one.
@@ -85,6 +90,7 @@ class Dictionary {
                   std::uint32_t length);
     CharacterPtr parse(std::uint16_t id, const Entry& e, std::span<const std::uint8_t> data);
 
+    std::size_t firstTag_ = 0;
     std::size_t next_ = 0;
     bool started_ = false;
     std::unordered_map<std::uint16_t, Entry> entries_;

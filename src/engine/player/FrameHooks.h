@@ -10,6 +10,7 @@
 namespace zd::engine {
 
 class DisplayObject;
+class MovieData;
 
 // Identity of a display object: never reused while the movie plays, so a stale id finds
 // nothing rather than another object. 0 names nothing.
@@ -77,6 +78,9 @@ class SoundHooks {
   public:
     virtual ~SoundHooks() = default;
 
+    // Another movie is put (nullptr: none any more), before its first frame is shown:
+    // whatever sounded for the last one stops.
+    virtual void movieChanged(const MovieData* /*movie*/) {}
     // A timeline showed frame `frame` (from 0) of `frames` this tick. jumped: not straight
     // from the frame before (a go-to, a loop, a seek). complete: no more frames will come.
     virtual void timelineFrame(DisplayObject& /*clip*/, std::span<const FrameRange> /*frames*/,

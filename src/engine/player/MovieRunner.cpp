@@ -32,7 +32,14 @@ void MovieRunner::setScriptHooks(ScriptHooks* hooks) {
 }
 
 void MovieRunner::setSoundHooks(SoundHooks* hooks) {
+    // Hooks hear of a movie only while there is one: none was put, nothing was started.
+    if (sound_ != nullptr && sound_ != hooks && display_) {
+        sound_->movieChanged(nullptr);
+    }
     sound_ = hooks;
+    if (sound_ != nullptr && display_) {
+        sound_->movieChanged(movie_);
+    }
     if (display_) {
         display_->setSoundHooks(hooks);
     }
@@ -101,6 +108,9 @@ void MovieRunner::post(std::function<void()> emitter) {
 void MovieRunner::resetMovie() {
     ++generation_;
     movieScripts_.reset();
+    if (display_ && sound_ != nullptr) {
+        sound_->movieChanged(nullptr);
+    }
     display_.reset();
     loader_.cancel();
     movie_ = nullptr;
@@ -135,6 +145,9 @@ void MovieRunner::afterArrival() {
         manualClock_ = FrameClock(frameRate());
         manualTimeMs_ = 0;
         movieStarted_.start();
+        if (sound_ != nullptr) {
+            sound_->movieChanged(movie_);
+        }
         display_ = std::make_unique<StagePlayer>(*movie_);
         display_->setRootFrameLimit(static_cast<std::size_t>(totalFrames()));
         display_->setScriptHooks(scripts_);

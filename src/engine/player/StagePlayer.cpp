@@ -304,7 +304,9 @@ void StagePlayer::deliverSound() {
             }
         }
         for (const InstanceId id : w.stopped) {
-            if (DisplayObject* clip = context_.find(id)) {
+            // One held and played again before its sound heard of it plays on undisturbed.
+            DisplayObject* clip = context_.find(id);
+            if (clip != nullptr && !(clip->timeline() != nullptr && clip->timeline()->playing())) {
                 sound_->timelineStopped(*clip);
             }
         }

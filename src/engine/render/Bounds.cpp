@@ -43,6 +43,10 @@ QRectF characterBounds(const DisplayObject& o, CharacterCache& cache, int nestin
             const QImage& image = cache.bitmap(c.id);
             return QRectF(0, 0, image.width() * 20.0, image.height() * 20.0);
         }
+        case Character::Kind::Video: {
+            const auto* stream = c.as<VideoStreamDefinition>();
+            return QRectF(0, 0, stream->width * 20.0, stream->height * 20.0);
+        }
         case Character::Kind::Sprite:
         case Character::Kind::Button: {
             QRectF r;

@@ -39,6 +39,7 @@ Renderer::~Renderer() = default;
 
 void Renderer::clearCaches() {
     cache_.clear();
+    videos_.clear();
 }
 
 void Renderer::renderStage(QImage& image, const QRectF& target, StagePlayer& player,
@@ -69,6 +70,7 @@ void Renderer::renderTimeline(QImage& image, const Timeline& timeline, const QTr
     state.xform = toDevice;
     drawList(s, timeline.objects(), timeline.objects().begin(), timeline.objects().end(), state);
     cache_.trim();
+    videos_.trim(context);
 }
 
 void Renderer::drawList(Surface& s, const ObjectMap& objects, ObjectMap::const_iterator begin,
@@ -143,6 +145,9 @@ void Renderer::drawCharacter(Surface& s, const DisplayObject& o, const State& st
             break;
         case Character::Kind::Bitmap:
             drawBitmapCharacter(s, c, state);
+            break;
+        case Character::Kind::Video:
+            drawVideo(s, o, state);
             break;
         case Character::Kind::Font:
             break;
@@ -267,6 +272,30 @@ void Renderer::drawBitmapCharacter(Surface& s, const Character& c, const State& 
     }
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
     p.drawImage(0, 0, image);
+}
+
+void Renderer::drawVideo(Surface& s, const DisplayObject& o, const State& state) {
+    const auto* stream = o.character()->as<VideoStreamDefinition>();
+    QImage picture = videos_.picture(o, *context_);
+    if (picture.isNull() || stream == nullptr) {
+        return;
+    }
+    // The picture fills the stream's rectangle whatever size it was coded at.
+    const double width = stream->width > 0 ? stream->width : picture.width();
+    const double height = stream->height > 0 ? stream->height : picture.height();
+    QPainter& p = *s.painter;
+    s.setTransform(
+        QTransform::fromScale(20.0 * width / picture.width(), 20.0 * height / picture.height()) *
+        state.xform);
+    if (state.maskMode) {
+        p.fillRect(picture.rect(), Qt::white);
+        return;
+    }
+    if (!state.lut.identity()) {
+        state.lut.apply(picture);
+    }
+    p.setRenderHint(QPainter::SmoothPixmapTransform, stream->smoothing);
+    p.drawImage(0, 0, picture);
 }
 
 void Renderer::drawText(Surface& s, const TextDefinition& text, const State& state) {

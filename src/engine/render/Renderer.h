@@ -11,6 +11,7 @@
 #include "engine/render/RenderHooks.h"
 #include "engine/render/RenderTypes.h"
 #include "engine/render/ShapePainter.h"
+#include "engine/video/VideoPictures.h"
 
 namespace zd::engine {
 
@@ -38,8 +39,10 @@ class Renderer {
     // Draws a timeline's objects into image, twips mapped to the image by toDevice.
     void renderTimeline(QImage& image, const Timeline& timeline, const QTransform& toDevice,
                         DisplayContext& context);
-    // Forgets cached outlines and bitmaps (a new movie).
+    // Forgets cached outlines, bitmaps and video decoders (a new movie).
     void clearCaches();
+    // Videos on the stage drawn so far, each with a decoder of its own.
+    std::size_t videoDecoders() const { return videos_.players(); }
 
     // Where an object's picture falls on the device, strokes included (empty for nothing).
     QRectF deviceBounds(const DisplayObject& object, const QTransform& toDevice,
@@ -60,6 +63,7 @@ class Renderer {
     void drawText(Surface& s, const TextDefinition& text, const State& state);
     void drawEditText(Surface& s, const EditTextDefinition& text, const State& state);
     void drawBitmapCharacter(Surface& s, const Character& c, const State& state);
+    void drawVideo(Surface& s, const DisplayObject& object, const State& state);
 
     RenderHooks hooks_;
     RenderOptions options_;
@@ -69,6 +73,7 @@ class Renderer {
     int layers_ = 0;           // offscreen layers open now
     CharacterCache cache_{hooks_};
     ShapePainter shapes_{cache_, options_};
+    VideoPictures videos_;
 };
 
 }  // namespace zd::engine

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "app/FlashControl.h"
+#include "engine/audio/TimelineSound.h"
 #include "engine/player/MovieRunner.h"
 #include "swfwriter/SwfWriter.h"
 
@@ -52,7 +53,44 @@ class FlashControlTest : public QObject {
     }
     static QColor corner(FlashControl& c) { return c.grab().toImage().pixelColor(0, 0); }
 
+    // Ten frames streaming a quiet tone, each frame's block a tenth of a second.
+    QString streamMovie() {
+        swfwriter::MovieWriter w(8, {0, 4000, 0, 3000}, 10.0);
+        w.soundStreamHead({3, 3, true, false}, 4410);
+        for (int i = 0; i < 10; ++i) {
+            std::vector<std::uint8_t> block(4410 * 2, 0x01);
+            w.soundStreamBlock(block);
+            w.showFrame();
+        }
+        const QString path = dir_.filePath(QStringLiteral("stream.swf"));
+        w.save(path.toStdString(), {});
+        return path;
+    }
+
   private slots:
+    // The control's pause holds the sound with the picture; another movie, or none, stops
+    // the last one's sound, and a movie put plays its sound at once.
+    void soundFollowsPlayingAndTheMoviePut() {
+        FlashControl control;
+        engine::TimelineSound& sound = *control.sound();
+        control.setMovie(streamMovie());
+        QVERIFY(control.runner()->hasMovie());
+        QVERIFY(sound.sound().hasStream(engine::kRootTimeline));
+        QVERIFY(!sound.held());
+        control.setPlaying(false);
+        QVERIFY(sound.held());
+        control.setFrameNum(5);
+        QVERIFY2(sound.held(), "a seek leaves a held movie held");
+        control.setPlaying(true);
+        QVERIFY(!sound.held());
+        control.setPlaying(false);
+        control.setMovie(QString());
+        QVERIFY(!sound.sound().hasStream(engine::kRootTimeline));
+        control.setMovie(streamMovie());
+        QVERIFY(!sound.held());
+        QVERIFY(sound.sound().hasStream(engine::kRootTimeline));
+    }
+
     void readsFailWithNoMovie() {
         FlashControl control;
         QVERIFY(control.movie().isEmpty());
