@@ -1,5 +1,6 @@
-// The ActionScript interpreter: simple actions per second, property access on plain objects,
-// and the peak memory of a script that makes and drops millions of objects.
+// The ActionScript interpreter: simple actions per second, property access on plain objects and
+// on movie clips of a real display tree, and the peak memory of a script that makes and drops
+// millions of objects.
 //
 //   build/bench/Avm1Bench --benchmark_filter=SimpleActions
 
@@ -10,7 +11,11 @@
 
 #include "TraceHost.h"
 #include "engine/avm1/Vm.h"
+#include "engine/player/StagePlayer.h"
+#include "engine/script/ScriptHost.h"
+#include "engine/swf/MovieData.h"
 #include "swfwriter/ActionWriter.h"
+#include "swfwriter/SwfWriter.h"
 
 namespace {
 
@@ -58,6 +63,35 @@ zd::avm1::CodeOwner allocationLoop(int n) {
     return std::make_shared<const zd::avm1::Bytes>(a.bytes());
 }
 
+// r1 = 0; do { mc._x = mc._x + 1; mc._alpha = r1; r1++; } while (r1 < n)
+zd::avm1::CodeOwner clipPropertyLoop(int n) {
+    ActionWriter a;
+    a.constantPool({"mc", "_x", "_alpha"});
+    a.push({0}).storeRegister(1).act(op::Pop);
+    const auto top = a.newLabel();
+    a.bind(top).push({zd::swfwriter::Const{0}}).act(op::GetVariable).storeRegister(2);
+    a.push({zd::swfwriter::Const{1}}).push({Reg{2}, zd::swfwriter::Const{1}}).act(op::GetMember);
+    a.push({1}).act(op::Add2).act(op::SetMember);
+    a.push({Reg{2}, zd::swfwriter::Const{2}, Reg{1}}).act(op::SetMember);
+    a.push({Reg{1}}).act(op::Increment).storeRegister(1).act(op::Pop);
+    a.push({Reg{1}, n}).act(op::Less2).ifTrue(top);
+    return std::make_shared<const zd::avm1::Bytes>(a.bytes());
+}
+
+// A movie whose root holds an empty clip named mc.
+std::unique_ptr<zd::engine::MovieData> movieWithClip() {
+    namespace w = zd::swfwriter;
+    w::MovieWriter m(8, w::Rect{0, 8000, 0, 6000}, 24);
+    w::Timeline sprite;
+    sprite.showFrame();
+    const auto id = m.defineSprite(sprite);
+    auto place = w::PlaceObject::place(1, id);
+    place.name = "mc";
+    m.placeObject2(place);
+    m.showFrame();
+    return zd::engine::MovieData::fromBytes(m.finish());
+}
+
 struct Player {
     zd::avm1trace::ScriptedMovie movie = zd::avm1trace::movieOf(8, {});
     zd::avm1trace::TraceHost host{movie};
@@ -86,6 +120,23 @@ void PlainObjectProperties(benchmark::State& state) {
     runLoop(state, propertyLoop(1'000'000));
 }
 BENCHMARK(PlainObjectProperties)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Reads and writes of _x and _alpha on a clip of the player's display tree.
+void ClipProperties(benchmark::State& state) {
+    const auto movie = movieWithClip();
+    zd::engine::StagePlayer stage(*movie);
+    zd::script::ScriptHost scripts(stage, *movie);
+    stage.settle();
+    const auto code = clipPropertyLoop(200'000);
+    std::uint64_t accesses = 0;
+    for (auto _ : state) {
+        scripts.vm().runActions(code, stage.root().id());
+        accesses += 3 * 200'000;
+    }
+    state.counters["accesses/s"] =
+        benchmark::Counter(static_cast<double>(accesses), benchmark::Counter::kIsRate);
+}
+BENCHMARK(ClipProperties)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Ten million objects (each in a cycle with itself) made and dropped by one script.
 void TenMillionObjects(benchmark::State& state) {

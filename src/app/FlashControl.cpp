@@ -1,15 +1,19 @@
 #include "app/FlashControl.h"
 
+#include <QDebug>
 #include <QPaintEvent>
 #include <QPainter>
 
 #include "app/Colours.h"
+#include "app/MovieLinks.h"
 #include "engine/audio/AudioOutput.h"
 #include "engine/audio/TimelineSound.h"
 #include "engine/player/MovieRunner.h"
 #include "engine/render/Renderer.h"
 #include "engine/render/StageRenderer.h"
 #include "engine/render/StandardHooks.h"
+#include "engine/script/ScriptHost.h"
+#include "platform/Services.h"
 
 namespace zd {
 
@@ -27,6 +31,23 @@ FlashControl::FlashControl(QWidget* parent)
     background_ = kInitialBackground;
     runner_->setSoundHooks(sound_.get());
     setAttribute(Qt::WA_OpaquePaintEvent);
+    links_ = std::make_unique<MovieLinks>();
+    linkClock_.start();
+    // Each movie's scripts run on its own display tree; what they ask of the world outside
+    // passes here: loads from the movie's folder only, addresses through MovieLinks.
+    runner_->setScriptFactory([this](engine::StagePlayer& display, const engine::MovieData& movie) {
+        auto host = std::make_unique<script::ScriptHost>(display, movie);
+        host->setBaseDir(movieFolder(runner_->movie()).toStdString());
+        host->onUrl = [this](const script::UrlRequest& r) {
+            if (auto url = links_->admit(QString::fromStdString(r.url), linkClock_.elapsed())) {
+                platform::shell().openDocument(*url);
+            }
+        };
+        host->onError = [](std::string_view e) {
+            qWarning("script error: %.*s", static_cast<int>(e.size()), e.data());
+        };
+        return host;
+    });
     connect(runner_.get(), &engine::MovieRunner::readyStateChanged, this, [this](int state) {
         invalidateFrame();
         emit readyStateChange(state);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -14,6 +15,7 @@ class MovieRunner;
 class Renderer;
 class TimelineSound;
 }  // namespace engine
+class MovieLinks;
 
 // The movie control of the windows (SwFlash on the main window, SFlash2 on the play list).
 // It is the only way from the windows to the engine: they put and read these properties and
@@ -76,6 +78,8 @@ class FlashControl : public QWidget {
     // The picture needs drawing again (another frame, movie, colour or more of the movie).
     void invalidateFrame();
 
+    std::unique_ptr<MovieLinks> links_;  // before the runner: its scripts use it
+    QElapsedTimer linkClock_;
     // The movie's sound is heard through a device of the control's own; both outlive the
     // runner, which hands the sound its work.
     std::unique_ptr<engine::AudioOutput> audio_;

@@ -1,14 +1,15 @@
-// zephyrdeck-avm1-trace: runs the frame scripts of a movie against a stand-in player and prints
-// what they trace; with a corpus folder, runs every trace case and reports which pass.
+// zephyrdeck-avm1-trace: the interpreter's development harness. Runs the frame scripts of a
+// movie against a stand-in player (no display list) and prints what they trace, and lists the
+// actions of a movie. The conformance ratchet runs on the real player (the corpus runner); this
+// tool separates interpreter faults from player faults.
 //
-//   zephyrdeck-avm1-trace MOVIE.swf [FRAMES]      trace output of the first FRAMES frames (default
-//   1) zephyrdeck-avm1-trace --case CASE_DIR         run one corpus case, show the differences
-//   zephyrdeck-avm1-trace --corpus CORPUS_DIR [--list FILE]   run every trace case (each in its own
-//                                      process, 20 s at most), print the pass count
-//   zephyrdeck-avm1-trace --ratchet LIST CORPUS_DIR   every case named in LIST must pass (exit 1
-//                                      when one fails, 77 when the corpus is absent); cases
-//                                      passing but not listed are printed
-//   zephyrdeck-avm1-trace --disasm MOVIE.swf      list the actions of every frame
+//   zephyrdeck-avm1-trace MOVIE.swf [FRAMES]      trace output of the first FRAMES frames
+//                                                 (default 1)
+//   zephyrdeck-avm1-trace --case CASE_DIR         run one corpus case, show the differences
+//   zephyrdeck-avm1-trace --corpus CORPUS_DIR [--list FILE]   run every trace case (each in its
+//                                      own process, 20 s at most), print the pass count
+//   zephyrdeck-avm1-trace --disasm MOVIE.swf      list the actions of every timeline, sprites
+//                                                 included
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -26,6 +27,8 @@
 #include "TraceCase.h"
 #include "TraceHost.h"
 #include "engine/avm1/ActionReader.h"
+#include "engine/swf/MovieData.h"
+#include "engine/swf/TagWalker.h"
 
 using namespace zd;
 
@@ -61,23 +64,65 @@ int runMovie(const std::string& path, int frames) {
     return 0;
 }
 
+// Lists the tags of a timeline that matter to scripts, with the actions disassembled; sprites'
+// timelines are listed inside their definitions.
+void listTimeline(std::span<const std::uint8_t> data, std::size_t from, const std::string& indent) {
+    engine::TagWalker walker(data, from);
+    int frame = 1;
+    while (auto tag = walker.next()) {
+        const auto body = walker.body(*tag);
+        switch (tag->code) {
+            case 12:
+                std::cout << indent << "--- frame " << frame << " actions\n"
+                          << avm1::disassemble(body);
+                break;
+            case 59:
+                if (body.size() >= 2) {
+                    std::cout << indent << "--- frame " << frame << " init actions of sprite "
+                              << (body[0] | (body[1] << 8)) << "\n"
+                              << avm1::disassemble(body.subspan(2));
+                }
+                break;
+            case 39:
+                if (body.size() >= 4) {
+                    std::cout << indent << "=== sprite " << (body[0] | (body[1] << 8)) << "\n";
+                    listTimeline(body, 4, indent + "  ");
+                    std::cout << indent << "=== end of sprite\n";
+                }
+                break;
+            case 26:
+            case 70:
+                std::cout << indent << "place (tag " << tag->code << ", " << body.size()
+                          << " bytes)\n";
+                break;
+            case 5:
+            case 28:
+                std::cout << indent << "remove\n";
+                break;
+            case 56:
+                std::cout << indent << "export assets\n";
+                break;
+            case 1:
+                ++frame;
+                break;
+            default:
+                break;
+        }
+        if (tag->code == 0) {
+            break;
+        }
+    }
+}
+
 int disasm(const std::string& path) {
     const auto bytes = readFile(path);
-    avm1trace::ScriptedMovie movie;
-    std::string why;
-    if (!avm1trace::readScriptedMovie(bytes, movie, why)) {
-        std::cerr << path << ": " << why << "\n";
+    auto movie = engine::MovieData::fromBytes(bytes);
+    if (!movie || movie->header() == nullptr) {
+        std::cerr << path << ": not a movie\n";
         return 2;
     }
-    std::cout << "version " << movie.version << "\n";
-    for (std::size_t f = 0; f < movie.frames.size(); ++f) {
-        for (const auto& code : movie.frames[f].initActions) {
-            std::cout << "--- frame " << f + 1 << " init actions\n" << avm1::disassemble(*code);
-        }
-        for (const auto& code : movie.frames[f].actions) {
-            std::cout << "--- frame " << f + 1 << " actions\n" << avm1::disassemble(*code);
-        }
-    }
+    std::cout << "version " << int{movie->header()->version} << "\n";
+    listTimeline(movie->data(), movie->header()->size, "");
     return 0;
 }
 
@@ -169,48 +214,6 @@ int runCorpus(const std::string& root, const std::string& listFile) {
     return crashed + timedOut > 0 ? 1 : 0;
 }
 
-int runRatchet(const std::string& listFile, const std::string& root) {
-    if (!QDir(QString::fromStdString(root)).exists()) {
-        std::cout << "corpus not found: " << root << "\n";
-        return 77;
-    }
-    std::ifstream list(listFile);
-    std::set<std::string> listed;
-    for (std::string line; std::getline(list, line);) {
-        if (!line.empty() && line[0] != '#') {
-            listed.insert(line);
-        }
-    }
-    int regressions = 0;
-    int passed = 0;
-    int total = 0;
-    const auto entries =
-        QDir(QString::fromStdString(root)).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString& e : entries) {
-        const std::string name = e.toStdString();
-        QFile manifest(QString::fromStdString(root + "/" + name + "/manifest.json"));
-        if (!manifest.open(QIODevice::ReadOnly) ||
-            !manifest.readAll().contains("\"kind\": \"trace\"")) {
-            continue;
-        }
-        ++total;
-        const int r = runIsolated(root + "/" + name);
-        const bool isListed = listed.count(name) != 0;
-        if (r == 0) {
-            ++passed;
-            if (!isListed) {
-                std::cout << "NEW PASS " << name << "\n";
-            }
-        } else if (isListed) {
-            std::cout << "REGRESSION " << name << "\n";
-            ++regressions;
-        }
-    }
-    std::cout << passed << " of " << total << " trace cases pass; " << regressions
-              << " listed cases fail\n";
-    return regressions > 0 ? 1 : 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -225,9 +228,6 @@ int main(int argc, char** argv) {
     }
     if (first == "--corpus" && argc >= 3) {
         return runCorpus(argv[2], argc >= 5 && std::string(argv[3]) == "--list" ? argv[4] : "");
-    }
-    if (first == "--ratchet" && argc >= 4) {
-        return runRatchet(argv[2], argv[3]);
     }
     if (first == "--disasm" && argc >= 3) {
         return disasm(argv[2]);

@@ -11,6 +11,7 @@
 #include "engine/player/StagePlayer.h"
 #include "engine/render/Renderer.h"
 #include "engine/render/StandardHooks.h"
+#include "engine/script/ScriptHost.h"
 #include "engine/swf/MovieData.h"
 
 namespace zd::corpus {
@@ -102,6 +103,10 @@ CaseResult runCase(const CorpusCase& c, const QString& keepDir) {
     const MovieHeader& h = *movie->header();
     StagePlayer player(*movie);
     player.setRootLoops(true);
+    script::ScriptHost scripts(player, *movie);
+    scripts.setBaseDir(c.dir.toStdString());
+    scripts.setFixedClock(981152406000.0, 0);
+    player.settle();  // the first frame's scripts
     Renderer renderer(standardRenderHooks());
     RenderOptions options;
     options.antialias = c.antialias;

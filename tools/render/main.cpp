@@ -1,10 +1,14 @@
 // zephyrdeck-render [--frames N | --ticks N [--tick-ms MS]] [--png OUT.png] [--size WxH]
-//                   [--wav OUT.wav] [--info] [--input EVENTS.json] [--trace] MOVIE.swf
+//                   [--quality low|medium|high|best] [--wav OUT.wav] [--info]
+//                   [--input EVENTS.json] [--trace] MOVIE.swf
 //
-// Runs a movie without a window. Exit status: 0 done, 1 bad arguments or output not written,
-// 2 not a loadable movie. --wav writes the sound of the run (44.1 kHz, 16-bit stereo): one
-// frame interval (or tick) of it for each frame (or tick) run.
+// Runs a movie and its scripts without a window. --trace writes each trace() line to stdout as
+// it happens (script errors go to stderr); --quality low draws without antialiasing or
+// smoothing. --input is read by nothing yet. Exit status: 0 done, 1 bad arguments or output not
+// written, 2 not a loadable movie. --wav writes the sound of the run (44.1 kHz, 16-bit stereo):
+// one frame interval (or tick) of it for each frame (or tick) run.
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -21,6 +25,7 @@
 #include "engine/render/Renderer.h"
 #include "engine/render/StageRenderer.h"
 #include "engine/render/StandardHooks.h"
+#include "engine/script/ScriptHost.h"
 
 namespace {
 
@@ -37,12 +42,15 @@ struct Options {
     QString wav;
     std::optional<QSize> size;
     bool info = false;
+    bool trace = false;
+    bool antialias = true;
     QString movie;
 };
 
 const char kUsage[] =
     "usage: zephyrdeck-render [--frames N | --ticks N [--tick-ms MS]] [--png OUT.png] "
-    "[--size WxH] [--wav OUT.wav] [--info] [--input EVENTS.json] [--trace] MOVIE.swf\n";
+    "[--size WxH] [--quality low|medium|high|best] [--wav OUT.wav] [--info] "
+    "[--input EVENTS.json] [--trace] MOVIE.swf\n";
 
 int usage(const QString& why) {
     std::fprintf(stderr, "zephyrdeck-render: %s\n%s", qPrintable(why), kUsage);
@@ -165,7 +173,14 @@ int main(int argc, char** argv) {
         } else if (arg == u"--info") {
             opt.info = true;
         } else if (arg == u"--trace") {
-            // Accepted; nothing is traced yet.
+            opt.trace = true;
+        } else if (arg == u"--quality") {
+            const auto v = value();
+            const QString q = v ? v->toLower() : QString();
+            if (q != u"low" && q != u"medium" && q != u"high" && q != u"best") {
+                return usage("--quality needs low, medium, high or best");
+            }
+            opt.antialias = q != u"low";
         } else if (arg.startsWith(u"--")) {
             return usage("unknown option " + arg);
         } else if (opt.movie.isEmpty()) {
@@ -190,6 +205,25 @@ int main(int argc, char** argv) {
     }
     MovieRunner runner;
     runner.setClockMode(MovieRunner::ClockMode::Manual);
+    const QString baseDir = QFileInfo(opt.movie).absolutePath();
+    const bool trace = opt.trace;
+    runner.setScriptFactory(
+        [baseDir, trace](zd::engine::StagePlayer& display, const zd::engine::MovieData& movie) {
+            auto host = std::make_unique<zd::script::ScriptHost>(display, movie);
+            host->setBaseDir(baseDir.toStdString());
+            if (trace) {
+                host->onTrace = [](std::string_view line) {
+                    std::fwrite(line.data(), 1, line.size(), stdout);
+                    std::fputc('\n', stdout);
+                    std::fflush(stdout);
+                };
+            }
+            host->onError = [](std::string_view e) {
+                std::fprintf(stderr, "zephyrdeck-render: script error: %.*s\n",
+                             static_cast<int>(e.size()), e.data());
+            };
+            return host;
+        });
     if (sound) {
         runner.setSoundHooks(&sound->hooks());
     }
@@ -250,6 +284,9 @@ int main(int argc, char** argv) {
         QImage image(size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         zd::engine::Renderer renderer(zd::engine::standardRenderHooks());
+        zd::engine::RenderOptions options;
+        options.antialias = opt.antialias;
+        renderer.setOptions(options);
         if (zd::engine::StagePlayer* display = runner.display()) {
             renderer.renderStage(image, QRectF(QPointF(0, 0), QSizeF(size)), *display,
                                  runner.stage(), runner.backgroundColor());

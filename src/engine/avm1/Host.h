@@ -102,6 +102,9 @@ class Host {
     virtual DisplayId createEmpty(DisplayId parent, std::string_view name, int depth) = 0;
     virtual DisplayId createTextField(DisplayId parent, std::string_view name, int depth, double x,
                                       double y, double width, double height) = 0;
+    // A clip attachMovie or duplicateMovieClip made has its init object: its class's
+    // constructor and construct actions run now rather than when it loads.
+    virtual void clipMade(DisplayId /*id*/) {}
     virtual std::optional<int> depth(DisplayId id) = 0;
     virtual void swapDepths(DisplayId id, int depth) = 0;
     virtual int nextHighestDepth(DisplayId id) = 0;
@@ -109,6 +112,23 @@ class Host {
     virtual void startDrag(DisplayId id, bool lockCenter,
                            std::optional<std::array<double, 4>> bounds) = 0;
     virtual void stopDrag() = 0;
+
+    // --- Geometry, in pixels ---
+    // The object's bounds (xMin, yMin, xMax, yMax) in the coordinates of `space`; strokes:
+    // with the room lines take. Nothing when either object is gone or nothing is drawn.
+    virtual std::optional<std::array<double, 4>> bounds(DisplayId /*id*/, DisplayId /*space*/,
+                                                        bool /*strokes*/) {
+        return std::nullopt;
+    }
+    // A point of the object's coordinates on the stage (toStage) or the other way.
+    virtual std::optional<std::array<double, 2>> mapPoint(DisplayId /*id*/, double /*x*/,
+                                                          double /*y*/, bool /*toStage*/) {
+        return std::nullopt;
+    }
+    // Whether a stage point lies within the object's bounds, or (shape) on what it draws.
+    virtual bool hitTest(DisplayId /*id*/, double /*x*/, double /*y*/, bool /*shape*/) {
+        return false;
+    }
 
     // --- Requests (the host loads; results come back through the Vm) ---
     // getURL, including "FSCommand:" targets.

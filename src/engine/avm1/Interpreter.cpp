@@ -111,6 +111,8 @@ class Interpreter {
     void gotoFrameValue(const Value& frame, bool play, int bias);
     std::optional<int> frameNumber(DisplayId id, const Value& frame);
     void setTarget(const Value& path);
+    // The object the target scope stands for.
+    Object* targetScope();
     void getUrl2(std::uint8_t flags);
     std::string encodeVariables(DisplayId id);
     Completion runTry(std::size_t data, std::size_t next, std::size_t& after);
@@ -119,6 +121,16 @@ class Interpreter {
     Frame& f_;
     const Bytes& code_;
 };
+
+Object* Interpreter::targetScope() {
+    Object* o = f_.target.asObject();
+    // A script whose clip has gone on finds variables on the root.
+    if (o != nullptr && o->kind() == ObjectKind::Clip &&
+        !vm_.host().exists(static_cast<ClipObject*>(o)->id)) {
+        return vm_.clipObject(vm_.host().root());
+    }
+    return o;
+}
 
 std::vector<Value> Interpreter::popArgs() {
     const double n = vm_.toNumber(pop());
@@ -136,7 +148,7 @@ std::vector<Value> Interpreter::popArgs() {
 
 bool Interpreter::lookupScopes(String* name, Value& out, Object** holder) {
     for (Scope* s = f_.scope; s != nullptr; s = s->parent) {
-        Object* o = s->kind == Scope::Kind::Target ? f_.target.asObject() : s->object;
+        Object* o = s->kind == Scope::Kind::Target ? targetScope() : s->object;
         if (o == nullptr) {
             continue;
         }
@@ -194,7 +206,7 @@ bool Interpreter::walkDotPath(std::string_view path, Value& base, String*& last)
     String* k = vm_.key(first);
     Value firstBase;
     for (Scope* s = f_.scope; s != nullptr; s = s->parent) {
-        Object* o = s->kind == Scope::Kind::Target ? f_.target.asObject() : s->object;
+        Object* o = s->kind == Scope::Kind::Target ? targetScope() : s->object;
         Value start;
         if (o != nullptr && vm_.lookup(o, Value(o), k, start) && walk(start)) {
             if (vm_.has(base.object(), last, false)) {
@@ -315,7 +327,7 @@ void Interpreter::setVariable(String* name, const Value& v) {
     }
     String* k = vm_.key(name);
     for (Scope* s = f_.scope; s != nullptr; s = s->parent) {
-        Object* o = s->kind == Scope::Kind::Target ? f_.target.asObject() : s->object;
+        Object* o = s->kind == Scope::Kind::Target ? targetScope() : s->object;
         if (o == nullptr || o == vm_.global()) {
             continue;
         }
@@ -358,7 +370,7 @@ bool Interpreter::deleteVariable(String* name) {
         }
     }
     for (Scope* s = f_.scope; s != nullptr; s = s->parent) {
-        Object* o = s->kind == Scope::Kind::Target ? f_.target.asObject() : s->object;
+        Object* o = s->kind == Scope::Kind::Target ? targetScope() : s->object;
         if (o != nullptr && vm_.has(o, name, true)) {
             return vm_.remove(o, name);
         }
@@ -605,6 +617,10 @@ void Interpreter::setTarget(const Value& path) {
             f_.target = v;
             return;
         }
+    }
+    // A target that names nothing leaves the scripts talking to the root.
+    if (id == kNoDisplay) {
+        id = vm_.host().root();
     }
     f_.target = id != kNoDisplay ? Value(vm_.clipObject(id)) : Value();
 }

@@ -91,7 +91,18 @@ Value clipValue(Vm& vm, DisplayId id) {
 
 void gotoFrameArg(Vm& vm, DisplayId id, const Value& frame) {
     if (frame.isString()) {
-        const std::string label = frame.string()->text();
+        std::string label = frame.string()->text();
+        // "path:frame" names a frame of another clip.
+        if (const std::size_t colon = label.rfind(':'); colon != std::string::npos) {
+            const std::string path = label.substr(0, colon);
+            label = label.substr(colon + 1);
+            if (!path.empty()) {
+                id = vm.resolvePath(id, path);
+                if (id == kNoDisplay) {
+                    return;
+                }
+            }
+        }
         const double n = stringToNumber(label, 7);
         if (!std::isnan(n)) {
             vm.host().gotoFrame(id, static_cast<int>(n));
@@ -177,6 +188,7 @@ Value mcAttachMovie(Vm& vm, const CallInfo& c) {
         return Value();
     }
     copyInitObject(vm, made, c.arg(3));
+    vm.host().clipMade(made);
     return clipValue(vm, made);
 }
 
@@ -191,6 +203,7 @@ Value mcDuplicateMovieClip(Vm& vm, const CallInfo& c) {
         return Value();
     }
     copyInitObject(vm, made, c.arg(2));
+    vm.host().clipMade(made);
     return clipValue(vm, made);
 }
 
@@ -320,6 +333,92 @@ Value mcStopDrag(Vm& vm, const CallInfo&) {
     return Value();
 }
 
+// An empty clip's bounds: every side at the largest coordinate twips hold.
+constexpr double kNoBounds = 6710886.35;
+
+Value boundsObject(Vm& vm, const CallInfo& c, bool strokes) {
+    const DisplayId id = clipOf(c);
+    if (id == kNoDisplay || !vm.host().exists(id)) {
+        return Value();
+    }
+    DisplayId space = id;
+    if (c.count() > 0) {
+        space = vm.displayOf(c.arg(0), id);
+        if (space == kNoDisplay) {
+            return Value();
+        }
+    }
+    const auto b = vm.host().bounds(id, space, strokes);
+    Vm::NoCollect hold(vm);
+    const std::array<double, 4> r =
+        b ? *b : std::array<double, 4>{kNoBounds, kNoBounds, kNoBounds, kNoBounds};
+    Object* o = vm.newObject(vm.protos().object);
+    vm.set(Value(o), "xMin", Value(r[0]));
+    vm.set(Value(o), "xMax", Value(r[2]));
+    vm.set(Value(o), "yMin", Value(r[1]));
+    vm.set(Value(o), "yMax", Value(r[3]));
+    return Value(o);
+}
+
+Value mcGetBounds(Vm& vm, const CallInfo& c) {
+    return boundsObject(vm, c, true);
+}
+
+Value mcGetRect(Vm& vm, const CallInfo& c) {
+    return boundsObject(vm, c, false);
+}
+
+// Moves the x and y of the point object given between the clip's coordinates and the stage's.
+Value mapPointArg(Vm& vm, const CallInfo& c, bool toStage) {
+    const DisplayId id = clipOf(c);
+    Object* point = c.count() > 0 ? c.arg(0).asObject() : nullptr;
+    if (id == kNoDisplay || point == nullptr) {
+        return Value();
+    }
+    const double x = vm.toNumber(vm.get(Value(point), "x"));
+    const double y = vm.toNumber(vm.get(Value(point), "y"));
+    if (auto p = vm.host().mapPoint(id, x, y, toStage)) {
+        vm.set(Value(point), "x", Value((*p)[0]));
+        vm.set(Value(point), "y", Value((*p)[1]));
+    }
+    return Value();
+}
+
+Value mcLocalToGlobal(Vm& vm, const CallInfo& c) {
+    return mapPointArg(vm, c, true);
+}
+
+Value mcGlobalToLocal(Vm& vm, const CallInfo& c) {
+    return mapPointArg(vm, c, false);
+}
+
+Value mcHitTest(Vm& vm, const CallInfo& c) {
+    const DisplayId id = clipOf(c);
+    if (id == kNoDisplay || !vm.host().exists(id) || c.count() == 0) {
+        return Value::boolean(false);
+    }
+    if (c.count() >= 2) {
+        const double x = vm.toNumber(c.arg(0));
+        const double y = vm.toNumber(c.arg(1));
+        const bool shape = c.count() >= 3 && vm.toBoolean(c.arg(2));
+        return Value::boolean(std::isfinite(x) && std::isfinite(y) &&
+                              vm.host().hitTest(id, x, y, shape));
+    }
+    // Another object: whether their bounds on the stage overlap.
+    const DisplayId other = vm.displayOf(c.arg(0), id);
+    if (other == kNoDisplay) {
+        return Value::boolean(false);
+    }
+    const DisplayId stage = vm.host().root();
+    const auto a = vm.host().bounds(id, stage, true);
+    const auto b = vm.host().bounds(other, stage, true);
+    if (!a || !b) {
+        return Value::boolean(false);
+    }
+    return Value::boolean((*a)[0] <= (*b)[2] && (*b)[0] <= (*a)[2] && (*a)[1] <= (*b)[3] &&
+                          (*b)[1] <= (*a)[3]);
+}
+
 Value movieClipConstructor(Vm&, const CallInfo& c) {
     return c.thisValue;
 }
@@ -426,6 +525,11 @@ void installMovieClip(Vm& vm) {
     vm.defineNative(proto, "getURL", mcGetUrl);
     vm.defineNative(proto, "startDrag", mcStartDrag);
     vm.defineNative(proto, "stopDrag", mcStopDrag);
+    vm.defineNative(proto, "getBounds", mcGetBounds);
+    vm.defineNative(proto, "getRect", mcGetRect);
+    vm.defineNative(proto, "localToGlobal", mcLocalToGlobal);
+    vm.defineNative(proto, "globalToLocal", mcGlobalToLocal);
+    vm.defineNative(proto, "hitTest", mcHitTest);
 
     // Text fields and buttons share the display properties; their own methods come with the
     // display list.

@@ -148,6 +148,7 @@ void DisplayObject::instantiate(int nesting, bool startLater) {
     if (const auto* sprite = character_->as<SpriteDefinition>()) {
         timeline_ = std::make_unique<Timeline>(context_, *this, &sprite->frames, nesting + 1);
         context_.work().placed.push_back(id_);
+        context_.work().constructs.push_back({QueuedAction::Kind::Construct, id_, 0, ByteRange{}});
         if (!startLater) {
             timeline_->start();
         }
@@ -340,10 +341,18 @@ void Timeline::gotoFrame(int frame) {
     }
     current_ = target;
     shown(true);
+    auto& queued = context_.work().frameActions;
+    const std::size_t before = queued.size();
     for (int f = from; f <= target; ++f) {
         replayFrame(static_cast<std::size_t>(f), wanted, f == target);
     }
+    const std::size_t after = queued.size();
     reconcile(wanted);
+    // The clips the go-to made run their first frame before the frame gone to runs its own.
+    if (after > before && queued.size() > after) {
+        std::rotate(queued.begin() + static_cast<std::ptrdiff_t>(before),
+                    queued.begin() + static_cast<std::ptrdiff_t>(after), queued.end());
+    }
 }
 
 void Timeline::restartFromScratch() {
@@ -468,6 +477,7 @@ void Timeline::replayFrame(std::size_t frame, Placements& placements, bool queue
                 fresh.characterId = *p->characterId;
                 fresh.placedFrame = static_cast<int>(frame);
                 fresh.clipActions = clipActionsOf(*p, tag->bodyOffset);
+                fresh.tagOffset = tag->offset;
                 applyTag(fresh.props, *p);
                 placements[depth] = std::move(fresh);
             } else if (it != placements.end()) {
@@ -558,10 +568,16 @@ void Timeline::reconcile(const Placements& wanted) {
         o.clipActions_ = w->second.clipActions;
         ++it;
     }
+    // What is made anew is made in the order of the tags placing it.
+    std::vector<std::pair<std::size_t, std::int32_t>> fresh;
     for (const auto& [depth, w] : wanted) {
-        if (list_.count(depth) != 0) {
-            continue;  // kept, or a script's object there
+        if (list_.count(depth) == 0) {  // else kept, or a script's object there
+            fresh.emplace_back(w.tagOffset, depth);
         }
+    }
+    std::sort(fresh.begin(), fresh.end());
+    for (const auto& [offset, depth] : fresh) {
+        const Placement& w = wanted.at(depth);
         DisplayObject* o = create(depth, w.characterId, context_.character(w.characterId),
                                   DisplayObject::Origin::Timeline);
         if (o == nullptr) {

@@ -160,6 +160,7 @@ struct FrameWork {
         bool jumped = false;
     };
     std::deque<QueuedAction> initActions;
+    std::deque<QueuedAction> constructs;  // after the init blocks, before the frame blocks
     std::deque<QueuedAction> frameActions;
     std::vector<Sound> sounds;
     std::vector<Shown> framesShown;
@@ -169,8 +170,8 @@ struct FrameWork {
     bool displayOnly = false;
 
     bool empty() const {
-        return initActions.empty() && frameActions.empty() && sounds.empty() &&
-               framesShown.empty() && placed.empty() && stopped.empty();
+        return initActions.empty() && constructs.empty() && frameActions.empty() &&
+               sounds.empty() && framesShown.empty() && placed.empty() && stopped.empty();
     }
 };
 
@@ -323,6 +324,7 @@ class Timeline {
         int placedFrame = -1;
         DisplayProperties props;
         std::vector<ClipAction> clipActions;
+        std::size_t tagOffset = 0;  // where the placing tag lies: objects are made in tag order
     };
     using Placements = std::map<std::int32_t, Placement>;
 

@@ -25,11 +25,15 @@ struct ByteRange {
     bool operator==(const ByteRange&) const = default;
 };
 
-// A block of actions a frame queued: DoInitAction blocks run before DoAction blocks.
+// A block of actions a frame queued: DoInitAction blocks run before DoAction blocks. A clip
+// made by a frame queues its construction (no code) to run between the two: its construct
+// and initialize events come after the frame's init blocks (which may register its class)
+// and before the actions of the frame that placed it.
 struct QueuedAction {
-    enum class Kind : std::uint8_t { Init, Frame };
+    enum class Kind : std::uint8_t { Init, Frame, Construct };
     Kind kind = Kind::Frame;
-    // The clip whose timeline holds the tag (for Init: the timeline that reached it).
+    // The clip whose timeline holds the tag (for Init: the timeline that reached it; for
+    // Construct: the new clip).
     InstanceId target = kNoInstance;
     // Init only: the sprite the actions initialise.
     std::uint16_t spriteId = 0;
@@ -46,10 +50,15 @@ class ScriptHooks {
   public:
     virtual ~ScriptHooks() = default;
 
+    // Brackets each run of queued work (a tick, a settle, a seek): the scripts between share
+    // one time budget.
+    virtual void tickBegins() {}
+    virtual void tickEnds() {}
+
     // A block of queued actions. target: the clip it runs on, nullptr when that clip has
-    // gone since (Frame blocks then are not handed over; Init blocks are). code: the bytes,
-    // valid for this call. Actions may go to frames and place or remove objects: what that
-    // queues runs in the same tick.
+    // gone since (Frame and Construct work then is not handed over; Init blocks are). code:
+    // the bytes, valid for this call (empty for Construct). Actions may go to frames and place or
+    // remove objects: what that queues runs in the same tick.
     virtual void runActions(const QueuedAction& /*action*/, DisplayObject* /*target*/,
                             std::span<const std::uint8_t> /*code*/) {}
     // An event of one object: kClipLoad once it is on a display list, kClipUnload once it

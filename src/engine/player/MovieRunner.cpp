@@ -14,6 +14,7 @@ MovieRunner::MovieRunner(QObject* parent, std::size_t sizeCap) : QObject(parent)
 }
 
 MovieRunner::~MovieRunner() {
+    movieScripts_.reset();
     display_.reset();
     loader_.cancel();
 }
@@ -24,7 +25,7 @@ const MovieHeader* MovieRunner::header() const {
 
 void MovieRunner::setScriptHooks(ScriptHooks* hooks) {
     scripts_ = hooks;
-    if (display_) {
+    if (display_ && !movieScripts_) {
         display_->setScriptHooks(hooks);
     }
     updateClock();
@@ -106,6 +107,7 @@ void MovieRunner::post(std::function<void()> emitter) {
 
 void MovieRunner::resetMovie() {
     ++generation_;
+    movieScripts_.reset();
     if (display_ && sound_ != nullptr) {
         sound_->movieChanged(nullptr);
     }
@@ -149,6 +151,10 @@ void MovieRunner::afterArrival() {
         display_ = std::make_unique<StagePlayer>(*movie_);
         display_->setRootFrameLimit(static_cast<std::size_t>(totalFrames()));
         display_->setScriptHooks(scripts_);
+        if (scriptFactory_) {
+            movieScripts_ = scriptFactory_(*display_, *movie_);
+            display_->setScriptHooks(movieScripts_ != nullptr ? movieScripts_.get() : scripts_);
+        }
         display_->setSoundHooks(sound_);
         display_->rootTimeline().setPlaying(playing_);
         display_->settle();  // the first frame's actions

@@ -61,6 +61,13 @@ class MovieRunner : public QObject {
 
     // Where scripts and sound plug into each movie's tick (nullptr: none); kept across movies.
     void setScriptHooks(ScriptHooks* hooks);
+    // Makes the script hooks of each movie put (they live as long as its display tree and
+    // take the place of setScriptHooks' while they do). Takes effect from the next movie.
+    using ScriptFactory =
+        std::function<std::unique_ptr<ScriptHooks>(StagePlayer& display, const MovieData& movie)>;
+    void setScriptFactory(ScriptFactory factory) { scriptFactory_ = std::move(factory); }
+    // The current movie's hooks made by the factory, if any.
+    ScriptHooks* movieScripts() const { return movieScripts_.get(); }
     void setSoundHooks(SoundHooks* hooks);
 
     // Plays the root timeline on from the current frame, or holds it. A movie starts playing
@@ -133,6 +140,8 @@ class MovieRunner : public QObject {
     MovieLoader loader_;
     const MovieData* movie_ = nullptr;      // the loader's, while it loads or has loaded
     std::unique_ptr<StagePlayer> display_;  // goes before the movie it reads
+    ScriptFactory scriptFactory_;
+    std::unique_ptr<ScriptHooks> movieScripts_;  // goes before the display tree it runs on
     ScriptHooks* scripts_ = nullptr;
     SoundHooks* sound_ = nullptr;
     bool playing_ = false;  // what was asked before the display tree was there

@@ -78,7 +78,7 @@ void StagePlayer::tick(double movieTimeMs) {
         1000.0 / playableFrameRate(movie_.header() != nullptr ? movie_.header()->frameRate() : 0);
     movieTimeMs_ = movieTimeMs >= 0 ? movieTimeMs : movieTimeMs_ + interval;
     if (!started) {
-        advance(*root_, false);
+        advanceAll();
     }
     runWork(true);
 }
@@ -87,7 +87,7 @@ void StagePlayer::settle() {
     runWork(false);
 }
 
-void StagePlayer::advance(DisplayObject& clip, bool force) {
+void StagePlayer::step(DisplayObject& clip, bool force) {
     Timeline* t = clip.timeline();
     if (t == nullptr) {
         return;
@@ -108,8 +108,33 @@ void StagePlayer::advance(DisplayObject& clip, bool force) {
             t->setPlaying(false);  // the root holds on its last frame
         }
     }
-    for (const auto& [depth, child] : t->objects()) {
-        advance(*child, false);
+}
+
+void StagePlayer::advance(DisplayObject& clip, bool force) {
+    step(clip, force);
+    if (Timeline* t = clip.timeline()) {
+        for (const auto& [depth, child] : t->objects()) {
+            advance(*child, false);
+        }
+    }
+}
+
+std::vector<InstanceId> StagePlayer::clipsNewestFirst() {
+    std::vector<InstanceId> clips;
+    forEachClip(*root_, [&clips](DisplayObject& clip) { clips.push_back(clip.id()); });
+    // Ids grow as objects are made, and the root is made first.
+    std::sort(clips.begin(), clips.end(), std::greater<>());
+    return clips;
+}
+
+void StagePlayer::advanceAll() {
+    // The clips made last move first and the root last: what their frames queue runs in that
+    // order (clips a frame places run their first frame right after it).
+    for (const InstanceId id : clipsNewestFirst()) {
+        DisplayObject* clip = id == root_->id() ? root_.get() : context_.find(id);
+        if (clip != nullptr) {
+            step(*clip, false);
+        }
     }
 }
 
@@ -151,6 +176,9 @@ int StagePlayer::gotoFrame(int frame) {
 }
 
 void StagePlayer::runWork(bool ticking) {
+    if (scripts_ != nullptr) {
+        scripts_->tickBegins();
+    }
     auto drain = [this] {
         for (int round = 0; round < kMaxSettleRounds; ++round) {
             runActions();
@@ -170,26 +198,33 @@ void StagePlayer::runWork(bool ticking) {
     }
     deliverSound();
     context_.collectRemoved();
+    if (scripts_ != nullptr) {
+        scripts_->tickEnds();
+    }
 }
 
 void StagePlayer::runActions() {
     FrameWork& w = context_.work();
     if (scripts_ == nullptr) {
         w.initActions.clear();
+        w.constructs.clear();
         w.frameActions.clear();
         return;
     }
-    while (!w.initActions.empty() || !w.frameActions.empty()) {
-        auto& queue = !w.initActions.empty() ? w.initActions : w.frameActions;
+    while (!w.initActions.empty() || !w.constructs.empty() || !w.frameActions.empty()) {
+        auto& queue = !w.initActions.empty()  ? w.initActions
+                      : !w.constructs.empty() ? w.constructs
+                                              : w.frameActions;
         const QueuedAction action = queue.front();
         queue.pop_front();
         if (++actionsThisTick_ > kMaxActionBlocksPerTick) {
             w.initActions.clear();
+            w.constructs.clear();
             w.frameActions.clear();
             break;
         }
         DisplayObject* target = context_.find(action.target);
-        if (action.kind == QueuedAction::Kind::Frame && target == nullptr) {
+        if (action.kind != QueuedAction::Kind::Init && target == nullptr) {
             continue;  // its clip has gone
         }
         scripts_->runActions(action, target, context_.bytes(action.code));
@@ -231,11 +266,11 @@ void StagePlayer::deliverEnterFrame() {
     if (scripts_ == nullptr) {
         return;
     }
-    // Every clip on the stage now; each is looked up again, as earlier handlers may remove it.
-    std::vector<InstanceId> clips;
-    forEachClip(*root_, [&clips](DisplayObject& clip) { clips.push_back(clip.id()); });
-    for (const InstanceId id : clips) {
-        if (DisplayObject* clip = context_.find(id)) {
+    // Every clip on the stage now, newest first as frames run; each is looked up again, as
+    // earlier handlers may remove it.
+    for (const InstanceId id : clipsNewestFirst()) {
+        DisplayObject* clip = id == root_->id() ? root_.get() : context_.find(id);
+        if (clip != nullptr) {
             scripts_->clipEvent(*clip, kClipEnterFrame);
         }
     }

@@ -12,12 +12,12 @@ namespace zd::engine {
 
 // A movie's display tree and everything that happens to it frame by frame. tick() is the
 // only place a frame happens, in this order:
-//   1. the frame tags of every playing timeline, parents before children (clips placed in
-//      this tick show their first frame and move on from the next);
+//   1. the frame tags of every playing timeline, the clips made last first and the root last
+//      (clips placed in this tick show their first frame at once and move on from the next);
 //   2. the queued actions: DoInitAction blocks before DoAction blocks, in the order their
 //      timelines ran (what they queue runs too, in the same order);
 //   3. clip events: load for clips placed, unload for clips removed, then enterFrame for
-//      every clip;
+//      every clip, newest first;
 //   4. timers;
 //   5. sound: the frames timelines showed, the sounds their frames start, timelines that
 //      stopped;
@@ -75,8 +75,13 @@ class StagePlayer {
     std::span<const std::uint8_t> data() const { return movie_.data(); }
 
   private:
-    // Moves a clip's timeline on, then the clips on it. force: move even while held (a seek).
+    // Moves one clip's timeline on. force: move even while held (a seek).
+    void step(DisplayObject& clip, bool force);
+    // Moves a clip's timeline on, then the clips on it (a seek).
     void advance(DisplayObject& clip, bool force);
+    // Moves every playing timeline on, newest clip first (a tick).
+    void advanceAll();
+    std::vector<InstanceId> clipsNewestFirst();
     void runWork(bool ticking);
     void runActions();
     // Load and unload events for what came and went; whether any was handed over.

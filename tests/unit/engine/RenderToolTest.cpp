@@ -8,6 +8,8 @@
 #include <QProcess>
 
 #include "TestSupport.h"
+#include "swfwriter/ActionWriter.h"
+#include "swfwriter/SwfWriter.h"
 
 namespace {
 
@@ -39,6 +41,23 @@ QString framesByColour() {
         movie.showFrame();
     }
     return zd::test::writeTempFile(movie.finish(), "colour-frames.swf");
+}
+
+// Three frames, each tracing its number; the last one stops.
+QString tracingFrames() {
+    zd::swfwriter::MovieWriter movie(8, {0, 400, 0, 200}, 10.0);
+    for (int f = 1; f <= 3; ++f) {
+        zd::swfwriter::ActionWriter a;
+        const std::string line = "frame " + std::to_string(f);
+        a.trace(std::string_view(line));
+        if (f == 3) {
+            a.act(zd::swfwriter::op::Stop);
+        }
+        const auto body = a.bytes();
+        movie.rawTag(12, body);
+        movie.showFrame();
+    }
+    return zd::test::writeTempFile(movie.finish(), "tracing-frames.swf");
 }
 
 int frameShown(const QString& png) {
@@ -171,4 +190,58 @@ TEST(RenderTool, FramesAndTicks) {
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
         EXPECT_EQ(frameShown(png), c.frame);
     }
+}
+
+TEST(RenderTool, TraceWritesEachLineAndNothingElse) {
+    const QString movie = tracingFrames();
+    const ToolRun run = render({"--trace", "--frames", "5", movie});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.toStdString(), "frame 1\nframe 2\nframe 3\n");
+    // Without --trace the scripts run, silently.
+    const ToolRun quiet = render({"--frames", "5", movie});
+    ASSERT_EQ(quiet.exitCode, 0);
+    EXPECT_TRUE(quiet.out.isEmpty());
+}
+
+// A black triangle on white: its slanted edge shows whether edges are smoothed.
+QString slantedEdge() {
+    zd::swfwriter::MovieWriter movie(8, {0, 2000, 0, 2000}, 10.0);
+    movie.setBackgroundColor({255, 255, 255, 255});
+    zd::swfwriter::ShapeBuilder shape;
+    shape.fill1(shape.addFillStyle(zd::swfwriter::FillStyle::solid({0, 0, 0, 255})));
+    shape.polygon({{100, 100}, {1900, 300}, {300, 1900}});
+    const auto id = movie.defineShape(shape);
+    movie.placeObject2(zd::swfwriter::PlaceObject::place(1, id));
+    movie.showFrame();
+    return zd::test::writeTempFile(movie.finish(), "slanted-edge.swf");
+}
+
+// Pixels neither black nor white.
+int greys(const QString& png) {
+    const QImage image = QImage(png).convertToFormat(QImage::Format_RGB32);
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const int g = qGray(image.pixel(x, y));
+            count += g > 0 && g < 255 ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+TEST(RenderTool, QualityTakesFourLevelsAndLowDrawsWithoutSmoothing) {
+    const QString movie = slantedEdge();
+    const QString png = zd::test::writeTempFile({}, "quality.png");
+    for (const char* q : {"medium", "HIGH", "best"}) {
+        ASSERT_EQ(render({"--quality", q, "--png", png, movie}).exitCode, 0) << q;
+        EXPECT_GT(greys(png), 10) << q;
+    }
+    ASSERT_EQ(render({"--png", png, movie}).exitCode, 0);  // high by default
+    EXPECT_GT(greys(png), 10);
+    ASSERT_EQ(render({"--quality", "low", "--png", png, movie}).exitCode, 0);
+    EXPECT_EQ(greys(png), 0);
+    EXPECT_EQ(render({"--quality", "ultra", movie}).exitCode, 1);
+    EXPECT_EQ(render({"--quality", movie}).exitCode, 1);
+    // Events are accepted (and not used yet).
+    EXPECT_EQ(render({"--input", "events.json", "--frames", "1", movie}).exitCode, 0);
 }

@@ -62,6 +62,10 @@ struct Recorder : ScriptHooks, SoundHooks {
 
     void runActions(const QueuedAction& action, DisplayObject* target,
                     std::span<const std::uint8_t> code) override {
+        if (action.kind == QueuedAction::Kind::Construct) {
+            log.push_back("construct " + nameOf(target));
+            return;
+        }
         const std::string kind = action.kind == QueuedAction::Kind::Init ? "init " : "do ";
         log.push_back(kind + (code.empty() ? "?" : hex(code[0])) + "@" + nameOf(target));
         if (onAction && !code.empty()) {
@@ -152,27 +156,28 @@ w::Bytes nestedMovie() {
 
 }  // namespace
 
-TEST(Tick, FirstFrameInitActionsThenParentsBeforeChildrenThenEventsThenSound) {
+TEST(Tick, FirstFrameInitActionsAndConstructionThenParentsBeforeChildrenThenEventsThenSound) {
     Scripted s(nestedMovie());
     s.player.settle();
     EXPECT_EQ(s.hooks.take(),
-              (Log{"init 50@root", "do 10@root", "do 21@a", "do 31@b", "load a", "load b",
-                   "frame root 0 jump", "frame a 0 jump", "frame b 0 jump"}));
+              (Log{"init 50@root", "construct a", "construct b", "do 10@root", "do 21@a", "do 31@b",
+                   "load a", "load b", "frame root 0 jump", "frame a 0 jump", "frame b 0 jump"}));
 }
 
-TEST(Tick, OneTickRunsEveryTimelineThenActionsEnterFrameTimersAndSound) {
+TEST(Tick, OneTickRunsEveryTimelineNewestFirstThenActionsEnterFrameTimersAndSound) {
     Scripted s(nestedMovie());
     s.player.settle();
     s.hooks.take();
     s.player.tick();
+    // Clips made later move first and the root last, for frames and enterFrame alike.
     EXPECT_EQ(s.hooks.take(),
-              (Log{"do 11@root", "do 22@a", "do 32@b", "enter root", "enter a", "enter b", "timers",
-                   "frame root 1", "frame a 1", "frame b 1", "sound a 7", "stopped root"}));
+              (Log{"do 32@b", "do 22@a", "do 11@root", "enter b", "enter a", "enter root", "timers",
+                   "frame b 1", "frame a 1", "frame root 1", "sound a 7", "stopped root"}));
     EXPECT_FALSE(s.player.rootTimeline().playing());  // the root holds on its last frame...
     s.player.tick();
     // ...while its clips loop on, with their first frame's actions again.
-    EXPECT_EQ(s.hooks.take(), (Log{"do 21@a", "do 31@b", "enter root", "enter a", "enter b",
-                                   "timers", "frame a 0 jump", "frame b 0 jump"}));
+    EXPECT_EQ(s.hooks.take(), (Log{"do 31@b", "do 21@a", "enter b", "enter a", "enter root",
+                                   "timers", "frame b 0 jump", "frame a 0 jump"}));
     EXPECT_EQ(s.player.frame(), 1);
 }
 
@@ -181,9 +186,9 @@ TEST(Tick, WorkQueuedBeforeATickIsHandedOverFirst) {
     s.hooks.enterFrames = false;
     s.player.tick();  // no settle() after loading: the first frame's work comes first
     const Log log = s.hooks.take();
-    ASSERT_GE(log.size(), 4u);
-    EXPECT_EQ(Log(log.begin(), log.begin() + 4),
-              (Log{"init 50@root", "do 10@root", "do 21@a", "do 31@b"}));
+    ASSERT_GE(log.size(), 6u);
+    EXPECT_EQ(Log(log.begin(), log.begin() + 6), (Log{"init 50@root", "construct a", "construct b",
+                                                      "do 10@root", "do 21@a", "do 31@b"}));
     EXPECT_NE(std::find(log.begin(), log.end(), "do 11@root"), log.end());
 }
 
@@ -275,11 +280,12 @@ TEST(Tick, RemovedObjectsLoseTheirIdAtOnceButStayReadableUntilTheTickEnds) {
             seenAtUnload.push_back(o.name() + ":" + std::to_string(o.timeline()->currentFrame()));
         }
     };
-    // The script of root's second frame removes a.
-    s.hooks.onAction = [&](std::uint8_t marker, DisplayObject* target) {
-        if (marker == 0x11) {
-            DisplayObject* clip = target->timeline()->childByName("a", false);
-            ASSERT_TRUE(target->timeline()->remove(*clip));
+    // The script of b's second frame (the newest clip's, so the first to run) removes a.
+    s.hooks.onAction = [&](std::uint8_t marker, DisplayObject*) {
+        if (marker == 0x32) {
+            Timeline& root = s.player.rootTimeline();
+            DisplayObject* clip = root.childByName("a", false);
+            ASSERT_TRUE(root.remove(*clip));
             EXPECT_TRUE(clip->removed());
             EXPECT_EQ(s.player.context().find(aId), nullptr);
             EXPECT_EQ(s.player.context().find(bId), nullptr);  // its children went with it
@@ -289,8 +295,9 @@ TEST(Tick, RemovedObjectsLoseTheirIdAtOnceButStayReadableUntilTheTickEnds) {
     s.hooks.take();
     s.player.tick();
     const Log log = s.hooks.take();
-    // a's own frame ran before the script removed it; its queued block is dropped.
+    // a's frame had run, but its queued block is dropped; the root's still runs.
     EXPECT_EQ(std::count(log.begin(), log.end(), "do 22@a"), 0);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "do 11@root"), 1);
     EXPECT_NE(std::find(log.begin(), log.end(), "unload a"), log.end());
     EXPECT_NE(std::find(log.begin(), log.end(), "unload b"), log.end());
     EXPECT_NE(std::find(log.begin(), log.end(), "stopped a"), log.end());
@@ -402,8 +409,8 @@ TEST(Tick, GoToRunsOnlyTheTargetFramesActionsAndKeepsWhatStaysPlaced) {
     s.player.settle();
     // Init actions of a frame passed over still run; nothing else of it does, and y, placed
     // and removed on the way, was never made.
-    EXPECT_EQ(s.hooks.take(),
-              (Log{"init 52@root", "do 13@root", "load z", "frame root 3 jump", "frame z 0 jump"}));
+    EXPECT_EQ(s.hooks.take(), (Log{"init 52@root", "construct z", "do 13@root", "load z",
+                                   "frame root 3 jump", "frame z 0 jump"}));
     EXPECT_EQ(root.at(depthOfTag(1))->id(), square0);
     EXPECT_EQ(root.at(depthOfTag(1))->matrix().tx, 300);
     EXPECT_EQ(root.at(depthOfTag(2)), nullptr);
@@ -411,8 +418,8 @@ TEST(Tick, GoToRunsOnlyTheTargetFramesActionsAndKeepsWhatStaysPlaced) {
     // Back to frame 1: z goes, y comes, the square is kept with frame 1's matrix.
     root.gotoFrame(1);
     s.player.settle();
-    EXPECT_EQ(s.hooks.take(), (Log{"do 11@root", "load y", "unload z", "frame root 1 jump",
-                                   "frame y 0 jump", "stopped z"}));
+    EXPECT_EQ(s.hooks.take(), (Log{"construct y", "do 11@root", "load y", "unload z",
+                                   "frame root 1 jump", "frame y 0 jump", "stopped z"}));
     EXPECT_EQ(root.at(depthOfTag(1))->id(), square0);
     EXPECT_EQ(root.at(depthOfTag(1))->matrix().tx, 0);
     // The same frame again does nothing.
@@ -422,8 +429,9 @@ TEST(Tick, GoToRunsOnlyTheTargetFramesActionsAndKeepsWhatStaysPlaced) {
     // Forward again: the init block is not run twice.
     root.gotoFrame(2);
     s.player.settle();
-    EXPECT_EQ(s.hooks.take(), (Log{"do 12@root", "load z", "unload y", "frame root 2 jump",
-                                   "frame z 0 jump", "sound root 3", "stopped y"}));
+    EXPECT_EQ(s.hooks.take(),
+              (Log{"construct z", "do 12@root", "load z", "unload y", "frame root 2 jump",
+                   "frame z 0 jump", "sound root 3", "stopped y"}));
     EXPECT_EQ(root.labelFrame("nowhere", true), std::nullopt);
 }
 

@@ -1,0 +1,848 @@
+#include "engine/script/ScriptHost.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimeZone>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "engine/player/StagePlayer.h"
+#include "engine/render/Bounds.h"
+#include "engine/render/CharacterCache.h"
+#include "engine/render/StandardHooks.h"
+#include "engine/swf/MovieData.h"
+#include "engine/swf/TagWalker.h"
+
+namespace zd::script {
+
+using avm1::DisplayId;
+using avm1::DisplayProperty;
+using avm1::DisplayValue;
+using avm1::kNoDisplay;
+using engine::DisplayObject;
+using engine::Timeline;
+
+namespace {
+
+// The ScriptLimits tag of the root timeline, if the movie has one.
+std::optional<avm1::Limits> scriptLimits(const engine::MovieData& movie) {
+    if (movie.header() == nullptr) {
+        return std::nullopt;
+    }
+    engine::TagWalker walker(movie.data(), movie.header()->size);
+    while (auto tag = walker.next()) {
+        if (tag->code == 0) {
+            break;
+        }
+        if (tag->code == 65 && tag->length >= 4) {
+            const auto body = walker.body(*tag);
+            avm1::Limits l;
+            l.maxRecursion = body[0] | (body[1] << 8);
+            l.timeout = std::chrono::seconds(body[2] | (body[3] << 8));
+            if (l.maxRecursion <= 0) {
+                l.maxRecursion = avm1::Limits{}.maxRecursion;
+            }
+            if (l.timeout.count() <= 0) {
+                l.timeout = avm1::Limits{}.timeout;
+            }
+            return l;
+        }
+    }
+    return std::nullopt;
+}
+
+double toDegrees(double radians) {
+    return radians * 180.0 / std::numbers::pi;
+}
+
+double toRadians(double degrees) {
+    return degrees * std::numbers::pi / 180.0;
+}
+
+// Twips as stored: positions keep 1/20 pixel.
+std::int32_t toTwips(double pixels) {
+    const double t = std::round(pixels * 20.0);
+    return static_cast<std::int32_t>(std::clamp(t, -2147483647.0, 2147483647.0));
+}
+
+// The depths scripts may make objects at (the timeline's tags use those below zero).
+constexpr std::int64_t kMinMadeDepth = -16384;
+constexpr std::int64_t kMaxMadeDepth = 2130690044;
+// removeMovieClip leaves the topmost few of those alone.
+constexpr std::int64_t kMaxRemovableDepth = 2130690031;
+
+bool scriptDepth(std::int64_t depth) {
+    return depth >= kMinMadeDepth && depth <= kMaxMadeDepth;
+}
+
+const double* numberOf(const DisplayValue& v) {
+    const double* d = std::get_if<double>(&v);
+    return d != nullptr && std::isfinite(*d) ? d : nullptr;
+}
+
+}  // namespace
+
+ScriptHost::ScriptHost(engine::StagePlayer& player, const engine::MovieData& movie)
+    : player_(player), movie_(movie) {
+    const int version = movie.header() != nullptr ? movie.header()->version : 10;
+    vm_ = std::make_unique<avm1::Vm>(*this, version, scriptLimits(movie).value_or(avm1::Limits{}));
+    renderHooks_ = std::make_unique<engine::RenderHooks>(engine::standardRenderHooks());
+    characters_ = std::make_unique<engine::CharacterCache>(*renderHooks_);
+    characters_->setContext(&player_.context());
+    player_.setScriptHooks(this);
+}
+
+ScriptHost::~ScriptHost() {
+    player_.setScriptHooks(nullptr);
+    budget_.reset();
+}
+
+// --- Output and clocks ---
+
+void ScriptHost::trace(std::string_view line) {
+    if (onTrace) {
+        onTrace(line);
+    }
+}
+
+double ScriptHost::timer() {
+    return player_.movieTime();
+}
+
+double ScriptHost::now() {
+    if (fixedNow_) {
+        return *fixedNow_ + player_.movieTime();
+    }
+    return static_cast<double>(QDateTime::currentMSecsSinceEpoch());
+}
+
+double ScriptHost::utcOffsetMinutes(double utcMs) {
+    if (fixedNow_) {
+        return fixedOffset_;
+    }
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(utcMs), Qt::UTC);
+    return QTimeZone::systemTimeZone().offsetFromUtc(at) / 60.0;
+}
+
+std::uint32_t ScriptHost::random(std::uint32_t bound) {
+    return bound == 0 ? 0 : std::uniform_int_distribution<std::uint32_t>(0, bound - 1)(random_);
+}
+
+void ScriptHost::scriptError(std::string_view message) {
+    ++errors_;
+    if (onError) {
+        onError(message);
+    }
+}
+
+// --- The display tree ---
+
+DisplayObject* ScriptHost::find(DisplayId id) const {
+    if (id == kNoDisplay) {
+        return nullptr;
+    }
+    if (DisplayObject* o = player_.context().find(id)) {
+        return o;
+    }
+    if (id == player_.root().id()) {
+        return &player_.root();
+    }
+    for (DisplayObject* o : unloading_) {
+        if (o->id() == id) {
+            return o;
+        }
+    }
+    return nullptr;
+}
+
+bool ScriptHost::exists(DisplayId id) {
+    return find(id) != nullptr;
+}
+
+DisplayId ScriptHost::root() {
+    return player_.root().id();
+}
+
+DisplayId ScriptHost::level(int n) {
+    return n == 0 ? root() : kNoDisplay;
+}
+
+DisplayId ScriptHost::parent(DisplayId id) {
+    const DisplayObject* o = find(id);
+    const DisplayObject* p = o != nullptr ? o->parent() : nullptr;
+    return p != nullptr ? p->id() : kNoDisplay;
+}
+
+DisplayId ScriptHost::child(DisplayId id, std::string_view name, bool ignoreCase) {
+    const DisplayObject* o = find(id);
+    if (o == nullptr || o->timeline() == nullptr || name.empty()) {
+        return kNoDisplay;
+    }
+    const DisplayObject* c = o->timeline()->childByName(name, ignoreCase);
+    return c != nullptr ? c->id() : kNoDisplay;
+}
+
+std::vector<std::string> ScriptHost::childNames(DisplayId id) {
+    std::vector<std::string> names;
+    const DisplayObject* o = find(id);
+    if (o == nullptr || o->timeline() == nullptr) {
+        return names;
+    }
+    for (const auto& [depth, child] : o->timeline()->objects()) {
+        if (!child->name().empty()) {
+            names.push_back(child->name());
+        }
+    }
+    return names;
+}
+
+avm1::Host::Kind ScriptHost::kind(DisplayId id) {
+    const DisplayObject* o = find(id);
+    if (o == nullptr) {
+        return Kind::Other;
+    }
+    if (o->isClip()) {
+        return Kind::MovieClip;
+    }
+    if (o->character() != nullptr) {
+        switch (o->character()->kind) {
+            case engine::Character::Kind::EditText:
+                return Kind::TextField;
+            case engine::Character::Kind::Button:
+                return Kind::Button;
+            default:
+                break;
+        }
+    }
+    return Kind::Other;
+}
+
+ScriptHost::Geometry& ScriptHost::geometry(DisplayObject& object) {
+    Geometry& g = geometry_[object.id()];
+    const engine::Matrix& m = object.matrix();
+    if (!(g.seen == m) || (m == engine::Matrix{} && g.xscale == 100 && g.yscale == 100)) {
+        // The timeline moved it since: take the scales and the rotation from the matrix.
+        g.seen = m;
+        g.xscale = std::hypot(m.a, m.b) * 100.0;
+        g.yscale = std::hypot(m.c, m.d) * 100.0;
+        if (m.a * m.d - m.b * m.c < 0) {
+            g.yscale = -g.yscale;
+        }
+        g.rotation = (m.a == 0 && m.b == 0) ? 0.0 : toDegrees(std::atan2(m.b, m.a));
+    }
+    return g;
+}
+
+void ScriptHost::applyGeometry(DisplayObject& object, const Geometry& g) {
+    engine::Matrix m = object.matrix();
+    const double r = toRadians(g.rotation);
+    const double sx = g.xscale / 100.0;
+    const double sy = g.yscale / 100.0;
+    m.a = sx * std::cos(r);
+    m.b = sx * std::sin(r);
+    m.c = -sy * std::sin(r);
+    m.d = sy * std::cos(r);
+    object.setMatrix(m);
+    Geometry& kept = geometry_[object.id()];
+    kept = g;
+    kept.seen = object.matrix();
+}
+
+double ScriptHost::bound(DisplayObject& object, bool height) {
+    const QRectF local = engine::characterBounds(object, *characters_, 0, true);
+    if (local.isEmpty()) {
+        return 0.0;
+    }
+    const engine::Matrix& m = object.matrix();
+    const QRectF r = QTransform(m.a, m.b, m.c, m.d, 0, 0).mapRect(local);
+    return (height ? r.height() : r.width()) / 20.0;
+}
+
+QTransform ScriptHost::toStage(const DisplayObject& object) const {
+    QTransform t;
+    for (const DisplayObject* o = &object; o != nullptr && !o->isRoot(); o = o->parent()) {
+        const engine::Matrix& m = o->matrix();
+        t = t * QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty);
+    }
+    return t;
+}
+
+std::optional<std::array<double, 4>> ScriptHost::bounds(DisplayId id, DisplayId space,
+                                                        bool /*strokes*/) {
+    DisplayObject* o = find(id);
+    DisplayObject* s = find(space);
+    if (o == nullptr || s == nullptr) {
+        return std::nullopt;
+    }
+    const QRectF local = engine::characterBounds(*o, *characters_, 0, true);
+    if (local.isNull()) {  // nothing drawn
+        return std::nullopt;
+    }
+    bool invertible = false;
+    const QTransform fromStage = toStage(*s).inverted(&invertible);
+    if (!invertible) {
+        return std::nullopt;
+    }
+    const QRectF r = (toStage(*o) * fromStage).mapRect(local);
+    return std::array<double, 4>{r.left() / 20.0, r.top() / 20.0, r.right() / 20.0,
+                                 r.bottom() / 20.0};
+}
+
+std::optional<std::array<double, 2>> ScriptHost::mapPoint(DisplayId id, double x, double y,
+                                                          bool toStageCoordinates) {
+    DisplayObject* o = find(id);
+    if (o == nullptr) {
+        return std::nullopt;
+    }
+    QTransform t = toStage(*o);
+    if (!toStageCoordinates) {
+        bool invertible = false;
+        t = t.inverted(&invertible);
+        if (!invertible) {
+            return std::nullopt;
+        }
+    }
+    const QPointF p = t.map(QPointF(x * 20.0, y * 20.0));
+    return std::array<double, 2>{p.x() / 20.0, p.y() / 20.0};
+}
+
+bool ScriptHost::hitTest(DisplayId id, double x, double y, bool /*shape*/) {
+    // The picture's outline is not tested: a point within the bounds counts as a hit.
+    const auto b = bounds(id, root(), true);
+    return b && x >= (*b)[0] && x <= (*b)[2] && y >= (*b)[1] && y <= (*b)[3];
+}
+
+DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
+    DisplayObject* o = find(id);
+    if (o == nullptr) {
+        return {};
+    }
+    const Timeline* t = o->timeline();
+    switch (p) {
+        case DisplayProperty::X:
+            return o->matrix().tx / 20.0;
+        case DisplayProperty::Y:
+            return o->matrix().ty / 20.0;
+        case DisplayProperty::XScale:
+            return geometry(*o).xscale;
+        case DisplayProperty::YScale:
+            return geometry(*o).yscale;
+        case DisplayProperty::Rotation:
+            return geometry(*o).rotation;
+        case DisplayProperty::CurrentFrame:
+            return t != nullptr ? static_cast<double>(std::max(t->currentFrame(), 0) + 1) : 1.0;
+        case DisplayProperty::TotalFrames:
+            if (t == nullptr) {
+                return 1.0;
+            }
+            if (o->isRoot() && movie_.header() != nullptr) {
+                return static_cast<double>(movie_.header()->frameCount);
+            }
+            return static_cast<double>(t->frameCount());
+        case DisplayProperty::FramesLoaded:
+            return t != nullptr ? static_cast<double>(t->showableFrames()) : 1.0;
+        case DisplayProperty::Alpha:
+            return o->colorTransform().mult[3] * 100.0 / 256.0;
+        case DisplayProperty::Visible:
+            return o->visible();
+        case DisplayProperty::Width:
+            return bound(*o, false);
+        case DisplayProperty::Height:
+            return bound(*o, true);
+        case DisplayProperty::Target:
+            return vm_->slashPath(id);
+        case DisplayProperty::Name:
+            return o->name();
+        case DisplayProperty::DropTarget:
+            return std::string();
+        case DisplayProperty::Url:
+            return baseDir_.empty() ? std::string()
+                                    : QUrl::fromLocalFile(QString::fromStdString(baseDir_))
+                                              .toString()
+                                              .toStdString() +
+                                          "/";
+        case DisplayProperty::HighQuality:
+            return 1.0;
+        case DisplayProperty::FocusRect:
+            return true;
+        case DisplayProperty::SoundBufTime:
+            return 5.0;
+        case DisplayProperty::Quality:
+            return std::string("HIGH");
+        case DisplayProperty::XMouse:
+        case DisplayProperty::YMouse:
+            return 0.0;
+    }
+    return {};
+}
+
+void ScriptHost::setProperty(DisplayId id, DisplayProperty p, const DisplayValue& v) {
+    DisplayObject* o = find(id);
+    if (o == nullptr || o->removed()) {
+        return;
+    }
+    const double* d = numberOf(v);
+    switch (p) {
+        case DisplayProperty::X:
+        case DisplayProperty::Y:
+            if (d != nullptr) {
+                engine::Matrix m = o->matrix();
+                (p == DisplayProperty::X ? m.tx : m.ty) = toTwips(*d);
+                Geometry g = geometry(*o);
+                o->setMatrix(m);
+                g.seen = o->matrix();
+                geometry_[id] = g;
+            }
+            break;
+        case DisplayProperty::XScale:
+        case DisplayProperty::YScale:
+        case DisplayProperty::Rotation:
+            if (d != nullptr) {
+                Geometry g = geometry(*o);
+                if (p == DisplayProperty::XScale) {
+                    g.xscale = *d;
+                } else if (p == DisplayProperty::YScale) {
+                    g.yscale = *d;
+                } else {
+                    double r = std::fmod(*d, 360.0);
+                    if (r > 180.0) {
+                        r -= 360.0;
+                    } else if (r < -180.0) {
+                        r += 360.0;
+                    }
+                    g.rotation = r;
+                }
+                applyGeometry(*o, g);
+            }
+            break;
+        case DisplayProperty::Width:
+        case DisplayProperty::Height:
+            if (d != nullptr && *d >= 0) {
+                const bool height = p == DisplayProperty::Height;
+                const double now = bound(*o, height);
+                Geometry g = geometry(*o);
+                double& scale = height ? g.yscale : g.xscale;
+                if (now > 0) {
+                    scale = scale * *d / now;
+                    applyGeometry(*o, g);
+                }
+            }
+            break;
+        case DisplayProperty::Alpha:
+            if (d != nullptr) {
+                engine::ColorTransform c = o->colorTransform();
+                c.mult[3] = static_cast<std::int16_t>(std::clamp(*d * 2.56, -32768.0, 32767.0));
+                o->setColorTransform(c);
+            }
+            break;
+        case DisplayProperty::Visible:
+            if (const bool* b = std::get_if<bool>(&v)) {
+                o->setVisible(*b);
+            } else if (d != nullptr) {
+                o->setVisible(*d != 0);
+            }
+            break;
+        case DisplayProperty::Name:
+            if (const std::string* s = std::get_if<std::string>(&v)) {
+                o->setName(*s);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+// --- Timelines ---
+
+void ScriptHost::gotoFrame(DisplayId id, int frame) {
+    DisplayObject* o = find(id);
+    if (o == nullptr || o->removed() || o->timeline() == nullptr) {
+        return;
+    }
+    // A frame past the end is not gone to (frames still loading count as there).
+    Timeline& t = *o->timeline();
+    if (frame > static_cast<int>(t.frameCount()) && t.frameCount() > 0) {
+        return;
+    }
+    t.gotoFrame(std::max(frame, 1) - 1);
+}
+
+void ScriptHost::setPlaying(DisplayId id, bool playing) {
+    DisplayObject* o = find(id);
+    if (o != nullptr && o->timeline() != nullptr) {
+        o->timeline()->setPlaying(playing);
+    }
+}
+
+void ScriptHost::nextFrame(DisplayId id) {
+    DisplayObject* o = find(id);
+    if (o != nullptr && !o->removed() && o->timeline() != nullptr) {
+        Timeline& t = *o->timeline();
+        t.gotoFrame(t.currentFrame() + 1);
+        t.setPlaying(false);
+    }
+}
+
+void ScriptHost::prevFrame(DisplayId id) {
+    DisplayObject* o = find(id);
+    if (o != nullptr && !o->removed() && o->timeline() != nullptr) {
+        Timeline& t = *o->timeline();
+        t.gotoFrame(std::max(t.currentFrame() - 1, 0));
+        t.setPlaying(false);
+    }
+}
+
+void ScriptHost::callFrame(DisplayId id, int frame) {
+    DisplayObject* o = find(id);
+    if (o == nullptr || o->timeline() == nullptr || frame < 1) {
+        return;
+    }
+    for (const engine::ByteRange& r : o->timeline()->frameActions(frame - 1)) {
+        const auto bytes = player_.context().bytes(r);
+        vm_->runActions(codeAt(r.begin, bytes), id);
+    }
+}
+
+std::optional<int> ScriptHost::labelFrame(DisplayId id, std::string_view label) {
+    const DisplayObject* o = find(id);
+    if (o == nullptr || o->timeline() == nullptr) {
+        return std::nullopt;
+    }
+    if (auto f = o->timeline()->labelFrame(label, true)) {
+        return *f + 1;
+    }
+    return std::nullopt;
+}
+
+// --- Making and removing clips ---
+
+DisplayId ScriptHost::duplicate(DisplayId id, std::string_view name, int depth) {
+    DisplayObject* o = find(id);
+    if (o == nullptr || o->removed() || o->isRoot() || o->parentTimeline() == nullptr ||
+        !scriptDepth(depth)) {
+        return kNoDisplay;
+    }
+    DisplayObject* made = o->parentTimeline()->duplicate(*o, depth, std::string(name));
+    return made != nullptr ? made->id() : kNoDisplay;
+}
+
+void ScriptHost::remove(DisplayId id) {
+    DisplayObject* o = find(id);
+    // Only depths scripts own can be emptied by a script.
+    if (o == nullptr || o->removed() || o->isRoot() || o->parentTimeline() == nullptr ||
+        o->depth() < 0 || o->depth() > kMaxRemovableDepth) {
+        return;
+    }
+    o->parentTimeline()->remove(*o);
+}
+
+std::string ScriptHost::symbolName(const DisplayObject& object) const {
+    for (const auto& [name, character] : player_.dictionary().exports()) {
+        if (character == object.characterId() && object.characterId() != 0) {
+            return name;
+        }
+    }
+    return {};
+}
+
+DisplayId ScriptHost::attach(DisplayId parentId, std::string_view exportName, std::string_view name,
+                             int depth) {
+    DisplayObject* p = find(parentId);
+    if (p == nullptr || p->removed() || p->timeline() == nullptr || !scriptDepth(depth)) {
+        return kNoDisplay;
+    }
+    const auto& exports = player_.dictionary().exports();
+    auto it = exports.find(std::string(exportName));
+    if (it == exports.end()) {
+        it = std::find_if(exports.begin(), exports.end(), [exportName](const auto& e) {
+            return QString::fromStdString(e.first).compare(
+                       QString::fromUtf8(exportName.data(),
+                                         static_cast<qsizetype>(exportName.size())),
+                       Qt::CaseInsensitive) == 0;
+        });
+    }
+    if (it == exports.end()) {
+        return kNoDisplay;
+    }
+    engine::CharacterPtr c = player_.context().character(it->second);
+    if (c == nullptr || c->kind != engine::Character::Kind::Sprite) {
+        return kNoDisplay;
+    }
+    DisplayObject* made = p->timeline()->placeCharacter(depth, it->second, c, std::string(name));
+    return made != nullptr ? made->id() : kNoDisplay;
+}
+
+DisplayId ScriptHost::createEmpty(DisplayId parentId, std::string_view name, int depth) {
+    DisplayObject* p = find(parentId);
+    if (p == nullptr || p->removed() || p->timeline() == nullptr || !scriptDepth(depth)) {
+        return kNoDisplay;
+    }
+    DisplayObject* made = p->timeline()->placeCharacter(
+        depth, 0, player_.context().emptyClipCharacter(), std::string(name));
+    return made != nullptr ? made->id() : kNoDisplay;
+}
+
+DisplayId ScriptHost::createTextField(DisplayId, std::string_view, int, double, double, double,
+                                      double) {
+    return kNoDisplay;
+}
+
+void ScriptHost::clipMade(DisplayId id) {
+    if (DisplayObject* o = find(id); o != nullptr && !o->removed()) {
+        construct(*o);
+    }
+}
+
+std::optional<int> ScriptHost::depth(DisplayId id) {
+    const DisplayObject* o = find(id);
+    if (o == nullptr) {
+        return std::nullopt;
+    }
+    return o->isRoot() ? engine::kTimelineDepthOffset : o->depth();
+}
+
+void ScriptHost::swapDepths(DisplayId id, int depth) {
+    DisplayObject* o = find(id);
+    if (o == nullptr || o->removed() || o->isRoot() || o->parentTimeline() == nullptr ||
+        !scriptDepth(depth)) {
+        return;
+    }
+    o->parentTimeline()->swapDepths(*o, depth);
+}
+
+int ScriptHost::nextHighestDepth(DisplayId id) {
+    const DisplayObject* o = find(id);
+    return o != nullptr && o->timeline() != nullptr ? o->timeline()->nextHighestDepth() : 0;
+}
+
+DisplayId ScriptHost::instanceAtDepth(DisplayId parentId, int depth) {
+    const DisplayObject* p = find(parentId);
+    if (p == nullptr || p->timeline() == nullptr) {
+        return kNoDisplay;
+    }
+    const DisplayObject* o = p->timeline()->at(depth);
+    return o != nullptr ? o->id() : kNoDisplay;
+}
+
+// --- Requests ---
+
+void ScriptHost::getUrl(std::string_view url, std::string_view window, avm1::UrlMethod method,
+                        std::string_view variables) {
+    if (onUrl) {
+        onUrl(UrlRequest{std::string(url), std::string(window), method, std::string(variables)});
+    }
+}
+
+void ScriptHost::loadMovie(DisplayId, std::string_view, avm1::UrlMethod, std::string_view) {}
+
+void ScriptHost::loadMovieLevel(int, std::string_view, avm1::UrlMethod, std::string_view) {}
+
+void ScriptHost::unloadMovie(DisplayId) {}
+
+void ScriptHost::loadVariables(DisplayId, std::string_view, avm1::UrlMethod, std::string_view) {}
+
+std::optional<std::string> ScriptHost::readLocal(std::string_view url) const {
+    if (baseDir_.empty() || url.empty()) {
+        return std::nullopt;
+    }
+    QString name = QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size()));
+    const qsizetype query = name.indexOf(u'?');
+    if (query >= 0) {
+        name.truncate(query);
+    }
+    const QString base = QDir(QString::fromStdString(baseDir_)).canonicalPath();
+    QString path;
+    const QUrl parsed(name);
+    if (parsed.isValid() && parsed.scheme() == u"file") {
+        path = parsed.toLocalFile();
+    } else if (name.contains(u':') || name.startsWith(u'/') || name.startsWith(u'\\')) {
+        return std::nullopt;  // another scheme, or an absolute path
+    } else {
+        path = base + u'/' + name;
+    }
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (base.isEmpty() || canonical.isEmpty() || !canonical.startsWith(base + u'/')) {
+        return std::nullopt;
+    }
+    QFile f(canonical);
+    constexpr qint64 kMaxLoad = 16 * 1024 * 1024;
+    if (f.size() > kMaxLoad || !f.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return f.readAll().toStdString();
+}
+
+void ScriptHost::loadData(std::uint64_t requestId, std::string_view url, avm1::UrlMethod,
+                          std::string_view) {
+    PendingLoad load;
+    load.id = requestId;
+    if (auto text = readLocal(url)) {
+        load.ok = true;
+        load.data = std::move(*text);
+    }
+    loads_.push_back(std::move(load));
+}
+
+// --- The tick ---
+
+avm1::CodeOwner ScriptHost::codeAt(std::size_t begin, std::span<const std::uint8_t> code) {
+    auto it = code_.find(begin);
+    if (it != code_.end() && it->second->size() == code.size()) {
+        return it->second;
+    }
+    auto owner = std::make_shared<const avm1::Bytes>(code.begin(), code.end());
+    code_[begin] = owner;
+    return owner;
+}
+
+void ScriptHost::tickBegins() {
+    if (!budget_) {
+        budget_.emplace(*vm_);
+    }
+}
+
+void ScriptHost::tickEnds() {
+    budget_.reset();
+}
+
+void ScriptHost::runActions(const engine::QueuedAction& action, DisplayObject* target,
+                            std::span<const std::uint8_t> code) {
+    if (action.kind == engine::QueuedAction::Kind::Construct) {
+        if (target != nullptr && !target->removed()) {
+            construct(*target);
+        }
+        return;
+    }
+    if (action.kind == engine::QueuedAction::Kind::Init) {
+        // Runs on the timeline that reached the tag, or the root once that has gone.
+        vm_->runActions(codeAt(action.code.begin, code), target != nullptr ? target->id() : root());
+        return;
+    }
+    if (target == nullptr) {
+        return;
+    }
+    vm_->runActions(codeAt(action.code.begin, code), target->id());
+}
+
+void ScriptHost::runClipActions(DisplayObject& object, std::uint32_t events) {
+    for (const engine::ClipAction& a : object.clipActions()) {
+        if ((a.events & events) == 0) {
+            continue;
+        }
+        const auto bytes = player_.context().bytes(a.code);
+        vm_->runActions(codeAt(a.code.begin, bytes), object.id());
+    }
+}
+
+bool ScriptHost::callMethod(DisplayId id, std::string_view method) {
+    avm1::Object* self = vm_->clipObject(id);
+    if (self == nullptr) {
+        return false;
+    }
+    avm1::Value fn;
+    if (!vm_->lookup(self, avm1::Value(self), vm_->key(method), fn) || !fn.isObject() ||
+        !fn.object()->isFunction()) {
+        return false;
+    }
+    vm_->callFromHost(fn, avm1::Value(self), {});
+    return true;
+}
+
+avm1::Value ScriptHost::registeredClass(const DisplayObject& object) {
+    if (!object.isClip() || object.isRoot()) {
+        return {};
+    }
+    const std::string symbol = symbolName(object);
+    if (symbol.empty()) {
+        return {};
+    }
+    avm1::Object* registry = vm_->get(avm1::Value(vm_->global()), "__registeredClasses").asObject();
+    if (registry == nullptr) {
+        return {};
+    }
+    const avm1::Value ctor = vm_->get(avm1::Value(registry), symbol);
+    avm1::Object* fn = ctor.asObject();
+    return fn != nullptr && fn->isFunction() ? ctor : avm1::Value();
+}
+
+void ScriptHost::construct(DisplayObject& object) {
+    if (!constructed_.emplace(object.id(), true).second) {
+        return;
+    }
+    const DisplayId id = object.id();
+    const avm1::Value ctor = registeredClass(object);
+    avm1::Object* self = vm_->clipObject(id);
+    if (ctor.isObject() && self != nullptr) {
+        // The class's prototype is there for the clip's construct actions already.
+        const avm1::Value proto = vm_->get(ctor, "prototype");
+        if (proto.isObject()) {
+            self->setProtoLink(proto.object());
+        }
+    }
+    runClipActions(object, engine::kClipConstruct);
+    if (ctor.isObject() && self != nullptr && player_.context().find(id) != nullptr) {
+        vm_->callFromHost(ctor, avm1::Value(self), {});
+    }
+    if (player_.context().find(id) != nullptr) {
+        runClipActions(object, engine::kClipInitialize);
+    }
+}
+
+void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
+    const DisplayId id = object.id();
+    switch (event) {
+        case engine::kClipLoad:
+            construct(object);
+            if (player_.context().find(id) != nullptr) {
+                runClipActions(object, engine::kClipLoad);
+            }
+            if (player_.context().find(id) != nullptr) {
+                callMethod(id, "onLoad");
+            }
+            break;
+        case engine::kClipUnload: {
+            unloading_.push_back(&object);
+            runClipActions(object, engine::kClipUnload);
+            callMethod(id, "onUnload");
+            unloading_.erase(std::find(unloading_.begin(), unloading_.end(), &object));
+            geometry_.erase(id);
+            constructed_.erase(id);
+            vm_->forgetClip(id);
+            break;
+        }
+        case engine::kClipEnterFrame: {
+            bool handled = false;
+            for (const engine::ClipAction& a : object.clipActions()) {
+                handled = handled || (a.events & engine::kClipEnterFrame) != 0;
+            }
+            runClipActions(object, engine::kClipEnterFrame);
+            if (player_.context().find(id) != nullptr) {
+                handled = callMethod(id, "onEnterFrame") || handled;
+            }
+            enterFrameSeen_ = enterFrameSeen_ || handled;
+            break;
+        }
+        default:
+            runClipActions(object, event);
+            break;
+    }
+}
+
+void ScriptHost::runTimers(double movieTimeMs) {
+    std::vector<PendingLoad> due;
+    due.swap(loads_);
+    for (const PendingLoad& l : due) {
+        vm_->deliverLoad(l.id, l.ok, l.data);
+    }
+    vm_->runTimers(movieTimeMs);
+}
+
+bool ScriptHost::wantsTicks() const {
+    return vm_->hasTimers() || enterFrameSeen_ || !loads_.empty();
+}
+
+}  // namespace zd::script

@@ -1,0 +1,184 @@
+#pragma once
+
+#include <QTransform>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/avm1/Host.h"
+#include "engine/avm1/Vm.h"
+#include "engine/player/FrameHooks.h"
+#include "engine/swf/Records.h"
+
+namespace zd::engine {
+class CharacterCache;
+class DisplayObject;
+class MovieData;
+class StagePlayer;
+struct RenderHooks;
+}  // namespace zd::engine
+
+namespace zd::script {
+
+// A request a script made that leaves the movie: getURL (FSCommand: targets included).
+struct UrlRequest {
+    std::string url;
+    std::string window;
+    avm1::UrlMethod method = avm1::UrlMethod::None;
+    std::string variables;
+};
+
+// Runs a movie's ActionScript on its display tree: the interpreter's host over the stage's
+// objects, and the stage's script hooks feeding it frame actions, clip events and timers.
+// Lives no longer than the player; the player must not tick after it is gone (the destructor
+// unplugs it).
+class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
+  public:
+    ScriptHost(engine::StagePlayer& player, const engine::MovieData& movie);
+    ~ScriptHost() override;
+    ScriptHost(const ScriptHost&) = delete;
+    ScriptHost& operator=(const ScriptHost&) = delete;
+
+    avm1::Vm& vm() { return *vm_; }
+
+    // Where trace() lines, script errors and getURL requests go (unset: dropped).
+    std::function<void(std::string_view)> onTrace;
+    std::function<void(std::string_view)> onError;
+    std::function<void(const UrlRequest&)> onUrl;
+    // The folder loads may read below (empty: every load fails). Names that leave it, absolute
+    // paths and addresses with a scheme other than file: below it are refused.
+    void setBaseDir(std::string dir) { baseDir_ = std::move(dir); }
+    // A fixed wall clock (ms since 1970, zone offset in minutes east) for reproducible runs.
+    void setFixedClock(double utcMs, double offsetMinutes) {
+        fixedNow_ = utcMs;
+        fixedOffset_ = offsetMinutes;
+    }
+    void setRandomSeed(std::uint32_t seed) { random_.seed(seed); }
+    // Errors reported so far (time or recursion limits, malformed actions).
+    std::size_t errorCount() const { return errors_; }
+
+    // --- avm1::Host ---
+    void trace(std::string_view line) override;
+    double timer() override;
+    double now() override;
+    double utcOffsetMinutes(double utcMs) override;
+    std::uint32_t random(std::uint32_t bound) override;
+    bool exists(avm1::DisplayId id) override;
+    avm1::DisplayId root() override;
+    avm1::DisplayId level(int n) override;
+    avm1::DisplayId parent(avm1::DisplayId id) override;
+    avm1::DisplayId child(avm1::DisplayId id, std::string_view name, bool ignoreCase) override;
+    std::vector<std::string> childNames(avm1::DisplayId id) override;
+    Kind kind(avm1::DisplayId id) override;
+    avm1::DisplayValue property(avm1::DisplayId id, avm1::DisplayProperty p) override;
+    void setProperty(avm1::DisplayId id, avm1::DisplayProperty p,
+                     const avm1::DisplayValue& v) override;
+    void gotoFrame(avm1::DisplayId id, int frame) override;
+    void setPlaying(avm1::DisplayId id, bool playing) override;
+    void nextFrame(avm1::DisplayId id) override;
+    void prevFrame(avm1::DisplayId id) override;
+    void callFrame(avm1::DisplayId id, int frame) override;
+    std::optional<int> labelFrame(avm1::DisplayId id, std::string_view label) override;
+    avm1::DisplayId duplicate(avm1::DisplayId id, std::string_view name, int depth) override;
+    void remove(avm1::DisplayId id) override;
+    avm1::DisplayId attach(avm1::DisplayId parent, std::string_view exportName,
+                           std::string_view name, int depth) override;
+    avm1::DisplayId createEmpty(avm1::DisplayId parent, std::string_view name, int depth) override;
+    avm1::DisplayId createTextField(avm1::DisplayId parent, std::string_view name, int depth,
+                                    double x, double y, double width, double height) override;
+    void clipMade(avm1::DisplayId id) override;
+    std::optional<int> depth(avm1::DisplayId id) override;
+    void swapDepths(avm1::DisplayId id, int depth) override;
+    int nextHighestDepth(avm1::DisplayId id) override;
+    avm1::DisplayId instanceAtDepth(avm1::DisplayId parent, int depth) override;
+    void startDrag(avm1::DisplayId, bool, std::optional<std::array<double, 4>>) override {}
+    void stopDrag() override {}
+    std::optional<std::array<double, 4>> bounds(avm1::DisplayId id, avm1::DisplayId space,
+                                                bool strokes) override;
+    std::optional<std::array<double, 2>> mapPoint(avm1::DisplayId id, double x, double y,
+                                                  bool toStageCoordinates) override;
+    bool hitTest(avm1::DisplayId id, double x, double y, bool shape) override;
+    void getUrl(std::string_view url, std::string_view window, avm1::UrlMethod method,
+                std::string_view variables) override;
+    void loadMovie(avm1::DisplayId target, std::string_view url, avm1::UrlMethod method,
+                   std::string_view variables) override;
+    void loadMovieLevel(int level, std::string_view url, avm1::UrlMethod method,
+                        std::string_view variables) override;
+    void unloadMovie(avm1::DisplayId target) override;
+    void loadVariables(avm1::DisplayId target, std::string_view url, avm1::UrlMethod method,
+                       std::string_view variables) override;
+    void loadData(std::uint64_t requestId, std::string_view url, avm1::UrlMethod method,
+                  std::string_view body) override;
+    void scriptError(std::string_view message) override;
+
+    // --- engine::ScriptHooks ---
+    void tickBegins() override;
+    void tickEnds() override;
+    void runActions(const engine::QueuedAction& action, engine::DisplayObject* target,
+                    std::span<const std::uint8_t> code) override;
+    void clipEvent(engine::DisplayObject& object, engine::ClipEvent event) override;
+    void runTimers(double movieTimeMs) override;
+    bool wantsTicks() const override;
+
+    // The text a local load reads: the file below the base folder the address names, or
+    // nothing when it names none or leaves the folder.
+    std::optional<std::string> readLocal(std::string_view url) const;
+
+  private:
+    // The object by id, also while its unload event runs (it is then off the lists).
+    engine::DisplayObject* find(avm1::DisplayId id) const;
+    avm1::CodeOwner codeAt(std::size_t begin, std::span<const std::uint8_t> code);
+    void runClipActions(engine::DisplayObject& object, std::uint32_t events);
+    // Calls the method of the clip's script object named `method`, if it has one.
+    bool callMethod(avm1::DisplayId id, std::string_view method);
+    // The class registered for the clip's symbol (Object.registerClass), or undefined.
+    avm1::Value registeredClass(const engine::DisplayObject& object);
+    // Once per clip: binds its registered class's prototype, runs its construct actions, the
+    // class's constructor and its initialize actions.
+    void construct(engine::DisplayObject& object);
+    std::string symbolName(const engine::DisplayObject& object) const;
+    struct Geometry;
+    Geometry& geometry(engine::DisplayObject& object);
+    void applyGeometry(engine::DisplayObject& object, const Geometry& g);
+    double bound(engine::DisplayObject& object, bool height);
+    // Twips of the object's coordinates to twips of the stage's.
+    QTransform toStage(const engine::DisplayObject& object) const;
+
+    engine::StagePlayer& player_;
+    const engine::MovieData& movie_;
+    std::unique_ptr<avm1::Vm> vm_;
+    std::unique_ptr<engine::RenderHooks> renderHooks_;
+    std::unique_ptr<engine::CharacterCache> characters_;
+    std::unordered_map<std::size_t, avm1::CodeOwner> code_;
+    struct Geometry {
+        engine::Matrix seen;  // the matrix these were taken from
+        double xscale = 100;
+        double yscale = 100;
+        double rotation = 0;
+    };
+    std::unordered_map<avm1::DisplayId, Geometry> geometry_;
+    std::vector<engine::DisplayObject*> unloading_;
+    std::unordered_map<avm1::DisplayId, bool> constructed_;
+    struct PendingLoad {
+        std::uint64_t id = 0;
+        bool ok = false;
+        std::string data;
+    };
+    std::vector<PendingLoad> loads_;
+    std::optional<avm1::Vm::TickBudget> budget_;
+    std::string baseDir_;
+    std::optional<double> fixedNow_;
+    double fixedOffset_ = 0;
+    std::mt19937 random_{20260101u};
+    std::size_t errors_ = 0;
+    bool enterFrameSeen_ = false;
+};
+
+}  // namespace zd::script

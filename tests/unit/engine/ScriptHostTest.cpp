@@ -1,0 +1,470 @@
+// Scripts on the player's display tree: the order frame actions run in, clip properties as
+// scripts read and write them, clips made and removed by scripts (handles going dead), classes
+// bound to symbols, timers at the tick, the time limit, and what local loads may read.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/player/StagePlayer.h"
+#include "engine/script/ScriptHost.h"
+#include "engine/swf/MovieData.h"
+#include "swfwriter/ActionWriter.h"
+#include "swfwriter/SwfWriter.h"
+
+using namespace zd::engine;
+namespace w = zd::swfwriter;
+namespace op = zd::swfwriter::op;
+using w::ActionWriter;
+
+namespace {
+
+void doAction(w::Timeline& t, const ActionWriter& a) {
+    const auto bytes = a.bytes();
+    t.rawTag(12, bytes);
+}
+
+void doInitAction(w::Timeline& t, std::uint16_t sprite, const ActionWriter& a) {
+    auto body = a.bytes();
+    body.insert(body.begin(),
+                {static_cast<std::uint8_t>(sprite & 0xff), static_cast<std::uint8_t>(sprite >> 8)});
+    t.rawTag(59, body);
+}
+
+void exportAs(w::Timeline& t, std::uint16_t id, const std::string& name) {
+    std::vector<std::uint8_t> body = {1, 0, static_cast<std::uint8_t>(id & 0xff),
+                                      static_cast<std::uint8_t>(id >> 8)};
+    body.insert(body.end(), name.begin(), name.end());
+    body.push_back(0);
+    t.rawTag(56, body);
+}
+
+w::PlaceObject named(std::uint16_t depth, std::uint16_t id, const std::string& name) {
+    auto p = w::PlaceObject::place(depth, id);
+    p.name = name;
+    return p;
+}
+
+// trace(text)
+ActionWriter traced(const std::string& text) {
+    ActionWriter a;
+    a.trace(std::string_view(text));
+    return a;
+}
+
+// obj.method(args...) with its result dropped; obj is a variable or path.
+ActionWriter& callMethod(ActionWriter& a, const std::string& obj, const std::string& method,
+                         std::initializer_list<w::PushItem> args = {}) {
+    std::vector<w::PushItem> reversed(args.begin(), args.end());
+    for (auto it = reversed.rbegin(); it != reversed.rend(); ++it) {
+        a.push({*it});
+    }
+    a.push({static_cast<int>(args.size())});
+    a.getVariable(obj);
+    a.push({std::string_view(method)}).act(op::CallMethod);
+    return a;
+}
+
+// trace(obj.member)
+ActionWriter& traceMember(ActionWriter& a, const std::string& obj, const std::string& member) {
+    a.getVariable(obj).push({std::string_view(member)}).act(op::GetMember).act(op::Trace);
+    return a;
+}
+
+// obj.member = v
+ActionWriter& setMember(ActionWriter& a, const std::string& obj, const std::string& member,
+                        const w::PushItem& v) {
+    a.getVariable(obj).push({std::string_view(member), v}).act(op::SetMember);
+    return a;
+}
+
+w::MovieWriter newMovie(std::uint8_t version = 8) {
+    return w::MovieWriter(version, w::Rect{0, 8000, 0, 6000}, 24);
+}
+
+// A movie on the player with its scripts; what it traces is kept.
+struct ScriptedRun {
+    explicit ScriptedRun(const w::Bytes& file, const std::string& baseDir = {})
+        : movie(MovieData::fromBytes(file)) {
+        player = std::make_unique<StagePlayer>(*movie);
+        player->setRootLoops(true);
+        host = std::make_unique<zd::script::ScriptHost>(*player, *movie);
+        host->setBaseDir(baseDir);
+        host->onTrace = [this](std::string_view l) { lines.emplace_back(l); };
+        host->onError = [this](std::string_view e) { errors.emplace_back(e); };
+        player->settle();
+    }
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i) {
+            player->tick();
+        }
+    }
+    std::vector<std::string> take() { return std::exchange(lines, {}); }
+
+    std::unique_ptr<MovieData> movie;
+    std::unique_ptr<StagePlayer> player;
+    std::unique_ptr<zd::script::ScriptHost> host;
+    std::vector<std::string> lines;
+    std::vector<std::string> errors;
+};
+
+using Lines = std::vector<std::string>;
+
+// Sprite with a trace on each of its frames: "<name> <frame>".
+std::uint16_t tracingSprite(w::MovieWriter& m, const std::string& name, int frames) {
+    w::Timeline t;
+    for (int f = 1; f <= frames; ++f) {
+        doAction(t, traced(name + " " + std::to_string(f)));
+        t.showFrame();
+    }
+    return m.defineSprite(t);
+}
+
+}  // namespace
+
+TEST(ScriptHost, ClipsMadeLaterRunTheirFramesFirstAndTheRootLast) {
+    auto m = newMovie();
+    const auto inner = tracingSprite(m, "inner", 3);
+    // Sprite a places inner on its second frame.
+    w::Timeline a;
+    doAction(a, traced("a 1"));
+    a.showFrame();
+    doAction(a, traced("a 2"));
+    a.placeObject2(named(1, inner, "inner"));
+    a.showFrame();
+    doAction(a, traced("a 3"));
+    a.showFrame();
+    const auto aId = m.defineSprite(a);
+    const auto b = tracingSprite(m, "b", 3);
+    doAction(m, traced("root 1"));
+    m.placeObject2(named(1, aId, "a"));
+    m.placeObject2(named(2, b, "b"));
+    m.showFrame();
+    doAction(m, traced("root 2"));
+    m.showFrame();
+    doAction(m, traced("root 3"));
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    // New clips run their first frame right after the frame that placed them.
+    EXPECT_EQ(r.take(), (Lines{"root 1", "a 1", "b 1"}));
+    r.ticks(1);
+    EXPECT_EQ(r.take(), (Lines{"b 2", "a 2", "inner 1", "root 2"}));
+    r.ticks(1);
+    EXPECT_EQ(r.take(), (Lines{"inner 2", "b 3", "a 3", "root 3"}));
+    EXPECT_TRUE(r.errors.empty());
+}
+
+TEST(ScriptHost, AGoToRunsTheClipsItMakesBeforeTheFrameGoneTo) {
+    auto m = newMovie();
+    const auto child = tracingSprite(m, "child", 1);
+    ActionWriter go;
+    go.trace("root 1").gotoFrame(2);  // frame 3
+    doAction(m, go);
+    m.showFrame();
+    doAction(m, traced("root 2"));
+    m.showFrame();
+    m.placeObject2(named(1, child, "child"));
+    doAction(m, traced("root 3"));
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"root 1", "child 1", "root 3"}));
+}
+
+TEST(ScriptHost, GeometryPropertiesKeepWhatScriptsSet) {
+    auto m = newMovie();
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    m.placeObject2(named(1, id, "mc"));
+    ActionWriter a;
+    setMember(a, "mc", "_x", 10.35);
+    traceMember(a, "mc", "_x");  // kept in twips
+    setMember(a, "mc", "_rotation", 270);
+    traceMember(a, "mc", "_rotation");  // brought into (-180, 180]
+    setMember(a, "mc", "_xscale", -50);
+    traceMember(a, "mc", "_xscale");
+    traceMember(a, "mc", "_rotation");
+    setMember(a, "mc", "_alpha", 33);
+    traceMember(a, "mc", "_alpha");  // 8.8 fixed point
+    setMember(a, "mc", "_visible", false);
+    traceMember(a, "mc", "_visible");
+    setMember(a, "mc", "_name", "renamed");
+    traceMember(a, "renamed", "_name");
+    traceMember(a, "renamed", "_target");
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(),
+              (Lines{"10.35", "-90", "-50", "-90", "32.8125", "false", "renamed", "/renamed"}));
+    const DisplayObject* mc = r.player->root().timeline()->childByName("renamed", false);
+    ASSERT_NE(mc, nullptr);
+    EXPECT_EQ(mc->matrix().tx, 207);
+    EXPECT_FALSE(mc->visible());
+}
+
+TEST(ScriptHost, RemovedClipsLeaveDeadHandlesAndUnloadOnce) {
+    auto m = newMovie(7);
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    exportAs(m, id, "Empty");
+    ActionWriter a;
+    callMethod(a, "_root", "attachMovie", {"Empty", "made", 5});
+    a.push({"kept"}).act(op::StackSwap).act(op::SetVariable);
+    // made.onUnload = function () { trace("unload " + this._name); }
+    ActionWriter unload;
+    unload.push({"unload "}).getVariable("this").push({"_name"}).act(op::GetMember).act(op::Add2);
+    unload.act(op::Trace);
+    a.getVariable("kept").push({"onUnload"}).defineFunction("", {}, unload).act(op::SetMember);
+    callMethod(a, "kept", "removeMovieClip").act(op::Pop);
+    traceMember(a, "kept", "_name");
+    a.getVariable("kept").act(op::TypeOf).act(op::Trace);
+    callMethod(a, "kept", "removeMovieClip").act(op::Pop);  // a dead handle does nothing
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    // The unload handler runs once the script that removed the clip is done.
+    EXPECT_EQ(r.take(), (Lines{"undefined", "movieclip", "unload made"}));
+    EXPECT_TRUE(r.errors.empty());
+}
+
+TEST(ScriptHost, AttachMovieBindsTheRegisteredClassAfterTheInitObject) {
+    auto m = newMovie(7);
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    exportAs(m, id, "Sym");
+    ActionWriter a;
+    // function Ball() { trace("ctor " + this.speed + " " + this.kind); }
+    ActionWriter ctor;
+    ctor.push({"ctor "}).getVariable("this").push({"speed"}).act(op::GetMember).act(op::Add2);
+    ctor.push({" "}).act(op::Add2);
+    ctor.getVariable("this").push({"kind"}).act(op::GetMember).act(op::Add2).act(op::Trace);
+    a.defineFunction("Ball", {}, ctor);
+    // Ball.prototype.kind = "ball"
+    a.getVariable("Ball")
+        .push({"prototype"})
+        .act(op::GetMember)
+        .push({"kind", "ball"})
+        .act(op::SetMember);
+    doAction(m, a);
+    ActionWriter b;
+    // Object.registerClass("Sym", Ball) properly: the class as a value.
+    b.getVariable("Ball")
+        .push({"Sym", 2})
+        .getVariable("Object")
+        .push({"registerClass"})
+        .act(op::CallMethod)
+        .act(op::Pop);
+    // _root.attachMovie("Sym", "ball", 1, {speed: 3})
+    b.push({"speed", 3, 1}).act(op::InitObject).push({1, "ball", "Sym", 4});
+    b.getVariable("_root").push({"attachMovie"}).act(op::CallMethod).act(op::Pop);
+    // Depths beyond what scripts may use make nothing.
+    callMethod(b, "_root", "attachMovie", {"Sym", "deep", 2130690045}).act(op::Trace);
+    callMethod(b, "_root", "attachMovie", {"Sym", "deepest", 2130690044}).act(op::Trace);
+    doAction(m, b);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(),
+              (Lines{"ctor 3 ball", "undefined", "ctor undefined ball", "_level0.deepest"}));
+}
+
+TEST(ScriptHost, IntervalsRunAtTheTicksTimerStep) {
+    auto m = newMovie(7);
+    ActionWriter a;
+    ActionWriter fn;
+    fn.trace("tick");
+    // setInterval(function () { trace("tick"); }, 40): once a frame at 24 frames a second.
+    a.push({40}).defineFunction("", {}, fn).push({2, "setInterval"}).act(op::CallFunction);
+    a.act(op::Pop).act(op::Stop);
+    doAction(m, a);
+    m.showFrame();
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_TRUE(r.take().empty());
+    EXPECT_TRUE(r.player->needsTicks());  // a held root with an interval still ticks
+    r.ticks(2);
+    EXPECT_EQ(r.take(), (Lines{"tick", "tick"}));
+}
+
+TEST(ScriptHost, ARunawayScriptIsCutOffAndThePlayerGoesOn) {
+    auto m = newMovie(7);
+    // ScriptLimits: recursion 256, one second.
+    const std::uint8_t limits[] = {0, 1, 1, 0};
+    m.rawTag(65, limits);
+    ActionWriter loop;
+    const auto top = loop.newLabel();
+    loop.bind(top).push({true}).ifTrue(top);
+    doAction(m, loop);
+    m.showFrame();
+    doAction(m, traced("after"));
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    ASSERT_EQ(r.errors.size(), 1u);
+    r.ticks(1);
+    EXPECT_EQ(r.take(), (Lines{"after"}));
+}
+
+TEST(ScriptHost, GoingPastTheLastFrameOrToAnotherClipsFrame) {
+    auto m = newMovie(7);
+    const auto child = tracingSprite(m, "child", 3);
+    m.placeObject2(named(1, child, "child"));
+    ActionWriter a;
+    callMethod(a, "_root", "gotoAndStop", {99}).act(op::Pop);
+    traceMember(a, "_root", "_currentframe");
+    // Frame 3 of the clip at path /child, through the root's gotoAndStop.
+    callMethod(a, "_root", "gotoAndStop", {"/child:3"}).act(op::Pop);
+    doAction(m, a);
+    m.showFrame();
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"1", "child 1", "child 3"}));
+}
+
+TEST(ScriptHost, LocalLoadsReadTheMoviesFolderOnly) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QDir(dir.path()).mkdir("movie");
+    QDir(dir.path()).mkdir("movie/data");
+    auto write = [](const QString& path, const QByteArray& text) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    };
+    write(dir.path() + "/movie/data/vars.txt", "a=1");
+    write(dir.path() + "/secret.txt", "secret");
+    QFile::link(dir.path() + "/secret.txt", dir.path() + "/movie/link.txt");
+    auto m = newMovie(7);
+    m.showFrame();
+    ScriptedRun r(m.finish(), (dir.path() + "/movie").toStdString());
+    const auto& host = *r.host;
+    EXPECT_EQ(host.readLocal("data/vars.txt"), std::optional<std::string>("a=1"));
+    EXPECT_EQ(host.readLocal("data/vars.txt?x=1"), std::optional<std::string>("a=1"));
+    EXPECT_EQ(
+        host.readLocal(
+            QUrl::fromLocalFile(dir.path() + "/movie/data/vars.txt").toString().toStdString()),
+        std::optional<std::string>("a=1"));
+    for (const std::string& refused :
+         {std::string("../secret.txt"), std::string("data/../../secret.txt"),
+          (dir.path() + "/secret.txt").toStdString(),
+          QUrl::fromLocalFile(dir.path() + "/secret.txt").toString().toStdString(),
+          std::string("link.txt"), std::string("http://example.com/vars.txt"),
+          std::string("missing.txt"), std::string("data"), std::string("")}) {
+        EXPECT_FALSE(host.readLocal(refused)) << refused;
+    }
+    ScriptedRun noFolder(m.finish());
+    EXPECT_FALSE(noFolder.host->readLocal("data/vars.txt"));
+}
+
+TEST(ScriptHost, InitActionsRunOnceAndBeforeTheFramesActions) {
+    auto m = newMovie(7);
+    const auto sprite = tracingSprite(m, "sprite", 1);
+    doAction(m, traced("root"));
+    doInitAction(m, sprite, traced("init"));
+    m.placeObject2(named(1, sprite, "s"));
+    m.showFrame();
+    m.removeObject2(1);
+    m.showFrame();
+    doInitAction(m, sprite, traced("init again"));
+    m.placeObject2(named(1, sprite, "s"));
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"init", "root", "sprite 1"}));
+    r.ticks(2);
+    EXPECT_EQ(r.take(), (Lines{"sprite 1"}));
+}
+
+TEST(ScriptHost, BoundsAndPointsThroughNestedTransforms) {
+    auto m = newMovie(7);
+    w::ShapeBuilder shape;
+    shape.fill1(shape.addFillStyle(w::FillStyle::solid({0, 0, 255, 255})));
+    shape.rectangle(0, 0, 400, 200);  // 20 x 10 pixels
+    const auto shapeId = m.defineShape(shape);
+    w::Timeline inner;
+    inner.placeObject2(w::PlaceObject::place(1, shapeId));
+    inner.showFrame();
+    const auto innerId = m.defineSprite(inner);
+    // outer at (100, 50), twice as large.
+    auto place = named(1, innerId, "outer");
+    place.matrix = w::Matrix::transform(2, 2, 0, 2000, 1000);
+    m.placeObject2(place);
+    ActionWriter a;
+    // b = outer.getBounds(_root); trace(b.xMin + " " + b.yMin + " " + b.xMax + " " + b.yMax)
+    a.push({"b"}).getVariable("_root").push({1}).getVariable("outer").push({"getBounds"});
+    a.act(op::CallMethod).act(op::SetVariable);
+    a.getVariable("b").push({"xMin"}).act(op::GetMember);
+    for (const char* side : {"yMin", "xMax", "yMax"}) {
+        a.push({" "}).act(op::Add2).getVariable("b").push({side}).act(op::GetMember).act(op::Add2);
+    }
+    a.act(op::Trace);
+    traceMember(a, "outer", "_width");
+    traceMember(a, "outer", "_height");
+    // p = {x: 10, y: 5}; outer.localToGlobal(p); trace(p.x + "," + p.y); and back.
+    auto tracePoint = [&a] {
+        a.getVariable("p").push({"x"}).act(op::GetMember).push({","}).act(op::Add2);
+        a.getVariable("p").push({"y"}).act(op::GetMember).act(op::Add2).act(op::Trace);
+    };
+    a.push({"p", "x", 10, "y", 5, 2}).act(op::InitObject).act(op::SetVariable);
+    a.getVariable("p").push({1}).getVariable("outer").push({"localToGlobal"}).act(op::CallMethod);
+    a.act(op::Pop);
+    tracePoint();
+    a.getVariable("p").push({1}).getVariable("outer").push({"globalToLocal"}).act(op::CallMethod);
+    a.act(op::Pop);
+    tracePoint();
+    callMethod(a, "outer", "hitTest", {110, 55, true}).act(op::Trace);
+    callMethod(a, "outer", "hitTest", {200, 200, true}).act(op::Trace);
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"100 50 140 70", "40", "20", "120,60", "10,5", "true", "false"}));
+}
+
+TEST(ScriptHost, AScriptWhoseClipWentFindsVariablesOnTheRoot) {
+    auto m = newMovie(7);
+    // The child's frame sends the root to a frame without the child, then reads a variable.
+    w::Timeline child;
+    ActionWriter c;
+    c.setTarget("_root").gotoFrame(1).setTarget("");
+    c.getVariable("where").act(op::Trace);
+    doAction(child, c);
+    child.showFrame();
+    const auto childId = m.defineSprite(child);
+    ActionWriter a;
+    a.setVariable("where", "root").act(op::Stop);
+    doAction(m, a);
+    m.placeObject2(named(1, childId, "child"));
+    m.showFrame();
+    m.removeObject2(1);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"root"}));
+    EXPECT_EQ(r.player->root().timeline()->childByName("child", false), nullptr);
+}
+
+TEST(ScriptHost, AClassRegisteredLaterInTheFrameStillBindsBeforeTheFramesActions) {
+    auto m = newMovie(7);
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    exportAs(m, id, "Sym");
+    doAction(m, traced("frame"));
+    m.placeObject2(named(1, id, "made"));
+    // After the placement: function C() { trace("ctor " + this._name); }
+    // Object.registerClass("Sym", C)
+    ActionWriter init;
+    ActionWriter ctor;
+    ctor.push({"ctor "}).getVariable("this").push({"_name"}).act(op::GetMember).act(op::Add2);
+    ctor.act(op::Trace);
+    init.defineFunction("C", {}, ctor);
+    init.getVariable("C").push({"Sym", 2}).getVariable("Object").push({"registerClass"});
+    init.act(op::CallMethod).act(op::Pop);
+    doInitAction(m, id, init);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"ctor made", "frame"}));
+}

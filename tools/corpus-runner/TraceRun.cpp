@@ -1,0 +1,112 @@
+#include "TraceRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "engine/player/FrameClock.h"
+#include "engine/player/StagePlayer.h"
+#include "engine/script/ScriptHost.h"
+#include "engine/swf/MovieData.h"
+
+namespace zd::corpus {
+
+namespace {
+
+// Trace output beyond this is cut: a runaway movie cannot exhaust memory through it.
+constexpr std::size_t kMaxOutputBytes = 16 * 1024 * 1024;
+
+}  // namespace
+
+bool readTraceCase(const QString& dir, TraceCase& out) {
+    QFile file(dir + "/manifest.json");
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QJsonObject m = QJsonDocument::fromJson(file.readAll()).object();
+    if (m["kind"].toString() != u"trace") {
+        return false;
+    }
+    const QJsonArray traces = m["traces"].toArray();
+    if (traces.isEmpty()) {
+        return false;
+    }
+    out.dir = dir;
+    out.name = QDir(dir).dirName();
+    out.frames = m["step_unit"].toString() != u"ticks";
+    out.steps = std::max(1, m["num_frames"].toInt(1));
+    out.tickMs = m["tick_rate_ms"].toDouble(0);
+    const QJsonObject trace = traces.at(0).toObject();
+    out.expected.clear();
+    if (!trace["empty"].toBool()) {
+        QFile f(dir + "/" + trace["file"].toString());
+        if (!f.open(QIODevice::ReadOnly)) {
+            return false;
+        }
+        out.expected = f.readAll().toStdString();
+    }
+    out.approx = {};
+    if (m["approximations"].isObject()) {
+        const QJsonObject a = m["approximations"].toObject();
+        out.approx.enabled = true;
+        out.approx.epsilon = a["epsilon"].toDouble(0);
+        out.approx.maxRelative = a["max_relative"].toDouble(0);
+        for (const QJsonValue& p : a["number_patterns"].toArray()) {
+            out.approx.numberPatterns.push_back(p.toString().toStdString());
+        }
+    }
+    return true;
+}
+
+TraceRun runTraceMovie(const TraceCase& c) {
+    using namespace zd::engine;
+    TraceRun run;
+    QFile file(c.dir + "/test.swf");
+    if (!file.open(QIODevice::ReadOnly)) {
+        return run;
+    }
+    const QByteArray bytes = file.readAll();
+    const auto movie = MovieData::fromBytes(
+        {reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())});
+    if (movie->header() == nullptr) {
+        return run;
+    }
+    run.loaded = true;
+    StagePlayer player(*movie);
+    player.setRootLoops(true);
+    script::ScriptHost scripts(player, *movie);
+    scripts.setBaseDir(c.dir.toStdString());
+    // The recorded runs saw a fixed moment in a fixed zone.
+    scripts.setFixedClock(981152406000.0, 0);
+    bool quit = false;
+    scripts.onTrace = [&run](std::string_view line) {
+        if (run.output.size() < kMaxOutputBytes) {
+            run.output.append(line);
+            run.output.push_back('\n');
+        }
+    };
+    scripts.onError = [&run](std::string_view e) { run.errors.emplace_back(e); };
+    scripts.onUrl = [&quit](const script::UrlRequest& r) {
+        const QString url = QString::fromStdString(r.url);
+        if (url.compare(u"fscommand:quit", Qt::CaseInsensitive) == 0) {
+            quit = true;
+        }
+    };
+    const MovieHeader& h = *movie->header();
+    FrameClock clock(playableFrameRate(h.frameRate()));
+    const double tickMs = c.tickMs > 0 ? c.tickMs : clock.intervalMs();
+    double now = 0;
+    player.settle();  // the first frame
+    for (int step = 2; step <= c.steps && !quit; ++step) {
+        const int due = c.frames ? 1 : clock.advance(tickMs);
+        for (int i = 0; i < due && !quit; ++i) {
+            now += clock.intervalMs();
+            player.tick(now);
+        }
+    }
+    return run;
+}
+
+}  // namespace zd::corpus

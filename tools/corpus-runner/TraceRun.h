@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <string>
+#include <vector>
+
+#include "TraceCase.h"
+
+namespace zd::corpus {
+
+// A trace case: the movie's trace() output over some steps, compared with a recorded text.
+struct TraceCase {
+    QString name;  // the folder name
+    QString dir;
+    bool frames = true;  // step unit: frames, or clock ticks
+    int steps = 1;
+    double tickMs = 0;  // ticks only; 0 for one frame interval
+    std::string expected;
+    avm1trace::Approximations approx;
+};
+
+// Reads a case's manifest and expected text; false when it is not a trace case.
+bool readTraceCase(const QString& dir, TraceCase& out);
+
+struct TraceRun {
+    bool loaded = false;  // the movie could be read
+    std::string output;   // one line per trace()
+    std::vector<std::string> errors;
+};
+
+// Runs the movie on the player with its scripts, step by step as the case asks.
+TraceRun runTraceMovie(const TraceCase& c);
+
+}  // namespace zd::corpus
