@@ -76,9 +76,6 @@ drag_to() {
   stays_at "$target" || e2e_fail "after the release the window followed the pointer to $(position)"
 }
 drag_to 250 110 400 210
-# A second drag works as the first.
-read -r wx wy <<<"$(position | tr , ' ')"
-drag_to $((wx + 150)) $((wy + 10)) $((wx + 50)) $((wy - 40))
 home=$(position)
 read -r wx wy <<<"${home/,/ }"
 
