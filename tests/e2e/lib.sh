@@ -24,9 +24,14 @@ e2e_start_x() {
       kill -0 "$E2E_XVFB_PID" 2>/dev/null || break
       sleep 0.05
     done
+    local ready
+    ready=$(tr -d '[:space:]' <"$fd_file")
     rm -f "$fd_file"
     export DISPLAY=":$display"
-    xprop -root >/dev/null 2>&1 && return 0
+    # Only a server of our own counts: when another check took the number first, ours has
+    # ended and that other server would answer in its place.
+    [ "$ready" = "$display" ] && kill -0 "$E2E_XVFB_PID" 2>/dev/null &&
+      xprop -root >/dev/null 2>&1 && return 0
     kill "$E2E_XVFB_PID" 2>/dev/null || true
     wait "$E2E_XVFB_PID" 2>/dev/null || true
   done
