@@ -118,41 +118,42 @@ double stringToNumber(std::string_view s, int swfVersion) {
         negative = unsignedBody[0] == '-';
         unsignedBody.remove_prefix(1);
     }
-    // Hexadecimal.
-    if (swfVersion >= 6 && unsignedBody.size() > 2 && unsignedBody[0] == '0' &&
+    // Hexadecimal and octal only where the text starts right away: leading white space
+    // makes it decimal. Both read as 32-bit signed integers (digits beyond wrap around).
+    const bool radixAllowed = swfVersion >= 6 && i == 0;
+    if (radixAllowed && unsignedBody.size() > 2 && unsignedBody[0] == '0' &&
         (unsignedBody[1] == 'x' || unsignedBody[1] == 'X')) {
-        double v = 0;
+        std::uint32_t v = 0;
         for (std::size_t k = 2; k < unsignedBody.size(); ++k) {
             const char c = unsignedBody[k];
-            int d;
+            std::uint32_t d;
             if (c >= '0' && c <= '9') {
-                d = c - '0';
+                d = static_cast<std::uint32_t>(c - '0');
             } else if (c >= 'a' && c <= 'f') {
-                d = c - 'a' + 10;
+                d = static_cast<std::uint32_t>(c - 'a' + 10);
             } else if (c >= 'A' && c <= 'F') {
-                d = c - 'A' + 10;
+                d = static_cast<std::uint32_t>(c - 'A' + 10);
             } else {
                 return std::numeric_limits<double>::quiet_NaN();
             }
             v = v * 16 + d;
         }
-        // Hex reads as a 32-bit signed integer.
-        const double wrapped = static_cast<double>(toInt32(v));
+        const double wrapped = static_cast<double>(static_cast<std::int32_t>(v));
         return negative ? -wrapped : wrapped;
     }
-    // Octal: a leading zero followed only by octal digits.
-    if (swfVersion >= 6 && unsignedBody.size() > 1 && unsignedBody[0] == '0') {
+    if (radixAllowed && unsignedBody.size() > 1 && unsignedBody[0] == '0') {
         bool octal = true;
-        double v = 0;
+        std::uint32_t v = 0;
         for (std::size_t k = 1; k < unsignedBody.size(); ++k) {
             if (unsignedBody[k] < '0' || unsignedBody[k] > '7') {
                 octal = false;
                 break;
             }
-            v = v * 8 + (unsignedBody[k] - '0');
+            v = v * 8 + static_cast<std::uint32_t>(unsignedBody[k] - '0');
         }
         if (octal) {
-            return negative ? -v : v;
+            const double wrapped = static_cast<double>(static_cast<std::int32_t>(v));
+            return negative ? -wrapped : wrapped;
         }
     }
     // Decimal: digits, optional fraction, optional exponent, then only white space.
