@@ -93,6 +93,11 @@ class Interpreter {
     Value getVariable(String* name);
     void setVariable(String* name, const Value& v);
     void defineLocal(String* name, const Value& v);
+    // A function that keeps this in a register only has no variable of that name.
+    bool thisSuppressed() const {
+        return f_.callee != nullptr && f_.callee->def && f_.callee->def->v2 &&
+               (f_.callee->def->flags & kSuppressThis) != 0;
+    }
     bool deleteVariable(String* name);
     bool lookupScopes(String* name, Value& out, Object** holder);
     // Splits a path variable ("a/b:c", "a.b.c") into the object and the name in it.
@@ -279,7 +284,7 @@ Value Interpreter::getVariable(String* name) {
         }
     }
     String* k = vm_.key(name);
-    if (k == vm_.key(vm_.atoms().thisName)) {
+    if (k == vm_.key(vm_.atoms().thisName) && !thisSuppressed()) {
         return f_.thisValue;
     }
     if (k == vm_.key(vm_.atoms().global) && f_.version >= 6) {
@@ -354,6 +359,14 @@ void Interpreter::defineLocal(String* name, const Value& v) {
         vm_.define(f_.activation, name->view(), v, 0);
         return;
     }
+    // Outside functions, a with block whose object has the variable as its own takes it.
+    String* k = vm_.key(name);
+    for (Scope* s = f_.scope; s != nullptr && s->kind != Scope::Kind::Target; s = s->parent) {
+        if (s->with && s->object != nullptr && vm_.has(s->object, k, true)) {
+            vm_.set(Value(s->object), name, v);
+            return;
+        }
+    }
     if (f_.target.isObject()) {
         vm_.set(f_.target, name, v);
     }
@@ -420,7 +433,7 @@ FunctionObject* Interpreter::defineFunction(std::shared_ptr<FunctionDef> def) {
     f->baseClip = f_.target;
     Object* proto = vm_.newObject();
     vm_.define(proto, "constructor", Value(f), kDontEnum);
-    vm_.define(f, "prototype", Value(proto), kDontEnum);
+    vm_.define(f, "prototype", Value(proto), kDontEnum | kDontDelete);
     return f;
 }
 
@@ -726,9 +739,14 @@ Completion Interpreter::runTry(std::size_t data, std::size_t next, std::size_t& 
     Completion result;
     bool pending = false;
     Value thrown;
+    const std::size_t stackAtTry = vm_.stack_.size();
     try {
         result = run(tryBegin, tryEnd);
     } catch (ScriptException& e) {
+        // What the try block pushed before the throw is dropped.
+        if (vm_.stack_.size() > stackAtTry) {
+            vm_.stack_.resize(stackAtTry);
+        }
         if (hasCatch) {
             if (catchInRegister) {
                 if (catchRegister < f_.registers.size()) {
@@ -1272,8 +1290,14 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             }
             case 0x26: {  // Trace
                 const Value v = pop();
-                vm_.host().trace(v.isUndefined() ? std::string_view("undefined")
-                                                 : vm_.toString(v)->view());
+                if (v.isUndefined()) {
+                    vm_.host().trace("undefined");
+                    break;
+                }
+                // A carriage return ends a line of output as a line feed does.
+                std::string text = vm_.toStdString(v);
+                std::replace(text.begin(), text.end(), '\r', '\n');
+                vm_.host().trace(text);
                 break;
             }
             case 0x34:  // GetTime
@@ -1317,7 +1341,8 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x8E: {  // DefineFunction2
                 auto def = std::make_shared<FunctionDef>();
                 def->code = f_.code;
-                def->swfVersion = f_.version;
+                // Functions came with SWF 5: their bodies follow its rules even in older movies.
+                def->swfVersion = std::max(f_.version, 5);
                 def->v2 = op == 0x8E;
                 std::size_t at = data;
                 std::string_view name;
@@ -1546,18 +1571,7 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 }
                 const Value b = pop();
                 const Value a = pop();
-                const Value pb = vm_.toPrimitive(b);
-                const Value pa = vm_.toPrimitive(a);
-                // An operand whose valueOf gave an object converts again from the original.
-                const Value ca = pa.isObject() ? a : pa;
-                const Value cb = pb.isObject() ? b : pb;
-                if (pa.isString() || pb.isString()) {
-                    String* sa = vm_.toString(ca);
-                    String* sb = vm_.toString(cb);
-                    push(Value(vm_.str(sa->text() + sb->text())));
-                } else {
-                    push(Value(vm_.toNumber(ca) + vm_.toNumber(cb)));
-                }
+                push(vm_.add(a, b));
                 break;
             }
             case 0x48: {  // Less2
@@ -1775,8 +1789,8 @@ Value Vm::callFromHost(const Value& fn, const Value& thisValue, std::span<const 
     Value result;
     try {
         result = callInternal(fn, thisValue, args, nullptr);
-    } catch (ScriptException&) {
-        // An uncaught throw ends the handler.
+    } catch (ScriptException& e) {
+        reportUncaught(e.value);
     } catch (ScriptAbort& a) {
         if (!outer) {
             throw;
@@ -1994,8 +2008,8 @@ bool Vm::runActions(const CodeOwner& code, std::size_t begin, std::size_t end, D
     try {
         Interpreter interp(*this, fr);
         interp.run(begin, std::min(end, code->size()));
-    } catch (ScriptException&) {
-        // An uncaught throw ends the block.
+    } catch (ScriptException& e) {
+        reportUncaught(e.value);
     } catch (ScriptAbort& a) {
         if (!outer) {
             frame_ = fr.caller;

@@ -201,13 +201,29 @@ Value Vm::getFromObject(Object* o, const Value& thisValue, String* k) {
     if (lookup(o, thisValue, k, found)) {
         return found;
     }
-    if (k != atoms_.resolve) {
-        Property* r = findProperty(o, key(atoms_.resolve));
-        if (r != nullptr && !r->isAccessor() && r->value.isObject() &&
-            r->value.object()->isFunction()) {
-            const Value arg(k);
-            return call(r->value, thisValue, std::span<const Value>(&arg, 1));
+    if (k == atoms_.resolve) {
+        return Value();
+    }
+    // A __resolve that is a primitive or a clip is passed over for one further up the chain;
+    // any other object ends the search (and only a function answers).
+    String* rk = key(atoms_.resolve);
+    int depth = 0;
+    for (Object* cur = o; cur != nullptr && depth < kMaxProtoDepth; cur = cur->proto(), ++depth) {
+        Property* r = cur->properties().find(rk);
+        if (r == nullptr) {
+            continue;
         }
+        if (r->isAccessor()) {
+            return Value();
+        }
+        if (!r->value.isObject() || r->value.object()->kind() == ObjectKind::Clip) {
+            continue;
+        }
+        if (!r->value.object()->isFunction()) {
+            return Value();
+        }
+        const Value arg(k);
+        return call(r->value, thisValue, std::span<const Value>(&arg, 1));
     }
     return Value();
 }
@@ -274,7 +290,15 @@ void Vm::set(const Value& target, String* name, const Value& value) {
             if (w.key == k) {
                 const Value old = get(Value(o), name);
                 const Value args[] = {Value(name), old, v, w.userData};
-                v = call(Value(w.callback), Value(o), args);
+                try {
+                    v = call(Value(w.callback), Value(o), args);
+                } catch (ScriptException&) {
+                    // A watcher that throws leaves the property undefined.
+                    if (Property* p = o->properties().find(k); p != nullptr && !p->isAccessor()) {
+                        p->value = Value();
+                    }
+                    throw;
+                }
                 break;
             }
         }
@@ -426,6 +450,19 @@ Value Vm::toPrimitive(const Value& v, bool preferString) {
         return call(fn, v, {});
     }
     return Value();  // an object without valueOf (no prototype) has no value
+}
+
+void Vm::reportUncaught(const Value& thrown) {
+    // The log names what was thrown; converting it may run script and throw again.
+    std::string text;
+    try {
+        text = toStdString(thrown);
+    } catch (ScriptException&) {
+        text = "[object]";
+    } catch (ScriptAbort&) {
+        text = "[object]";
+    }
+    host_.trace("Warning: Uncaught exception, " + text);
 }
 
 double Vm::toNumber(const Value& v) {
@@ -619,6 +656,20 @@ bool Vm::abstractEquals(const Value& a, const Value& b) {
         return p.isObject() ? false : abstractEquals(a, p);
     }
     return false;
+}
+
+Value Vm::add(const Value& a, const Value& b) {
+    const Value pb = toPrimitive(b);
+    const Value pa = toPrimitive(a);
+    // An operand whose valueOf gave an object converts again from the original.
+    const Value ca = pa.isObject() ? a : pa;
+    const Value cb = pb.isObject() ? b : pb;
+    if (pa.isString() || pb.isString()) {
+        String* sa = toString(ca);
+        String* sb = toString(cb);
+        return Value(str(sa->text() + sb->text()));
+    }
+    return Value(toNumber(ca) + toNumber(cb));
 }
 
 Value Vm::lessThan(const Value& a, const Value& b) {
@@ -989,8 +1040,8 @@ void Vm::runTimers(double now) {
             bool aborted = false;
             try {
                 callInternal(fn, self, t.args, nullptr);
-            } catch (ScriptException&) {
-                // An uncaught throw ends the callback.
+            } catch (ScriptException& e) {
+                reportUncaught(e.value);
             } catch (ScriptAbort& a) {
                 if (!outer) {
                     pinned_.resize(pinned_.size() - 2 - t.args.size());

@@ -187,6 +187,8 @@ class Vm {
     std::int32_t toInt32(const Value& v) { return avm1::toInt32(toNumber(v)); }
     String* typeOf(const Value& v);
     bool abstractEquals(const Value& a, const Value& b);
+    // a + b as Add2 does it: text when either side converts to a string, else numbers.
+    Value add(const Value& a, const Value& b);
     static bool strictEquals(const Value& a, const Value& b);
     // a < b: true, false, or undefined (a NaN took part).
     Value lessThan(const Value& a, const Value& b);
@@ -256,6 +258,8 @@ class Vm {
     DisplayId currentTarget() const;
     Frame* currentFrame() { return frame_; }
     void reportError(std::string_view message) { host_.scriptError(message); }
+    // A throw no script caught ended a block or handler: the log says so.
+    void reportUncaught(const Value& thrown);
     // The prototype scripts see for a display object of the given kind.
     Object* protoForDisplay(Host::Kind k);
     std::uint64_t actionsRun() const { return actions_; }
