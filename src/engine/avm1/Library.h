@@ -25,6 +25,11 @@ void installSystem(Vm& vm);
 void installXml(Vm& vm);
 void installLoadVars(Vm& vm);
 void installMovieClip(Vm& vm);
+void installGeom(Vm& vm);
+
+// The object of a dotted package path under _global ("flash.geom"), made where missing.
+// Several installers add to the same packages.
+Object* packageObject(Vm& vm, std::string_view path);
 
 // A constructor with its prototype, bound as a global (when name is not empty).
 FunctionObject* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* proto,

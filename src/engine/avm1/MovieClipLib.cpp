@@ -530,6 +530,7 @@ void installMovieClip(Vm& vm) {
     vm.defineNative(proto, "localToGlobal", mcLocalToGlobal);
     vm.defineNative(proto, "globalToLocal", mcGlobalToLocal);
     vm.defineNative(proto, "hitTest", mcHitTest);
+    vm.define(proto, "useHandCursor", Value::boolean(true));
 
     // Text fields and buttons share the display properties; their own methods come with the
     // display list.
@@ -537,6 +538,7 @@ void installMovieClip(Vm& vm) {
     defineClass(vm, "TextField", movieClipConstructor, vm.protos().textField);
     vm.protos().button = vm.newObject();
     defineClass(vm, "Button", movieClipConstructor, vm.protos().button);
+    vm.define(vm.protos().button, "useHandCursor", Value::boolean(true));
 }
 
 }  // namespace lib

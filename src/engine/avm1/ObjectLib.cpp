@@ -28,6 +28,7 @@ void Vm::installLibrary() {
     lib::installXml(*this);
     lib::installLoadVars(*this);
     lib::installMovieClip(*this);
+    lib::installGeom(*this);
 }
 
 namespace lib {
@@ -40,6 +41,28 @@ FunctionObject* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, 
         vm.define(vm.global(), name, Value(f), kDontEnum);
     }
     return f;
+}
+
+Object* packageObject(Vm& vm, std::string_view path) {
+    Object* at = vm.global();
+    std::size_t i = 0;
+    while (i <= path.size()) {
+        std::size_t j = path.find('.', i);
+        if (j == std::string_view::npos) {
+            j = path.size();
+        }
+        const std::string_view part = path.substr(i, j - i);
+        Property* p = at->properties().find(vm.key(part));
+        Object* next = p != nullptr && !p->isAccessor() ? p->value.asObject() : nullptr;
+        if (next == nullptr) {
+            next = vm.newObject();
+            // The packages came with SWF 8.
+            vm.define(at, part, Value(next), kDontEnum | kVersion8);
+        }
+        at = next;
+        i = j + 1;
+    }
+    return at;
 }
 
 namespace {
@@ -175,7 +198,8 @@ Value objectUnwatch(Vm& vm, const CallInfo& c) {
 }
 
 Value objectRegisterClass(Vm& vm, const CallInfo& c) {
-    if (c.count() < 2) {
+    // A class is a function; null (or undefined) takes a registration back.
+    if (c.count() < 2 || (!c.arg(1).isNullish() && !isCallable(c.arg(1)))) {
         return Value::boolean(false);
     }
     Object* registry = vm.get(Value(vm.global()), "__registeredClasses").asObject();
@@ -346,10 +370,16 @@ Value globalParseFloat(Vm& vm, const CallInfo& c) {
 }
 
 Value globalIsNaN(Vm& vm, const CallInfo& c) {
+    if (c.count() == 0) {
+        return Value::boolean(true);  // no argument is not a number, whatever the version
+    }
     return Value::boolean(std::isnan(vm.toNumber(c.arg(0))));
 }
 
 Value globalIsFinite(Vm& vm, const CallInfo& c) {
+    if (c.count() == 0) {
+        return Value::boolean(false);  // no argument is not a number, whatever the version
+    }
     return Value::boolean(std::isfinite(vm.toNumber(c.arg(0))));
 }
 
@@ -432,8 +462,17 @@ Value globalASSetPropFlags(Vm& vm, const CallInfo& c) {
         return Value();
     }
     std::vector<String*> list;
-    if (names.isString()) {
-        const std::string_view s = names.string()->view();
+    if (Object* a = names.asObject(); a != nullptr && a->kind() == ObjectKind::Array) {
+        const std::uint32_t n = std::min<std::uint32_t>(lengthOf(vm, a), 1u << 16);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            vm.step();
+            list.push_back(vm.toString(elementAt(vm, a, i)));
+        }
+    } else {
+        // Anything else is a comma-separated list by its text (undefined names "undefined").
+        const std::string text =
+            names.isUndefined() ? std::string("undefined") : vm.toStdString(names);
+        const std::string_view s = text;
         std::size_t i = 0;
         while (i <= s.size()) {
             std::size_t j = s.find(',', i);
@@ -442,12 +481,6 @@ Value globalASSetPropFlags(Vm& vm, const CallInfo& c) {
             }
             list.push_back(vm.intern(s.substr(i, j - i)));
             i = j + 1;
-        }
-    } else if (Object* a = names.asObject()) {
-        const std::uint32_t n = std::min<std::uint32_t>(lengthOf(vm, a), 1u << 16);
-        for (std::uint32_t i = 0; i < n; ++i) {
-            vm.step();
-            list.push_back(vm.toString(elementAt(vm, a, i)));
         }
     }
     for (String* n : list) {
