@@ -101,10 +101,11 @@ class Interpreter {
     bool deleteVariable(String* name);
     bool lookupScopes(String* name, Value& out, Object** holder);
     // Splits a path variable ("a/b:c", "a.b.c") into the object and the name in it.
-    bool resolvePathVariable(std::string_view path, Value& base, String*& name);
+    bool resolvePathVariable(std::string_view path, Value& base, String*& name,
+                             bool forWrite = false);
     Value evaluatePath(std::string_view path);
     // Resolves "a.b.c" to the object holding the last name, trying each scope in turn.
-    bool walkDotPath(std::string_view path, Value& base, String*& last);
+    bool walkDotPath(std::string_view path, Value& base, String*& last, bool forWrite = false);
     Scope* captureScope();
     FunctionObject* defineFunction(std::shared_ptr<FunctionDef> def);
     void callFunctionAction();
@@ -167,7 +168,7 @@ bool Interpreter::lookupScopes(String* name, Value& out, Object** holder) {
     return false;
 }
 
-bool Interpreter::walkDotPath(std::string_view path, Value& base, String*& last) {
+bool Interpreter::walkDotPath(std::string_view path, Value& base, String*& last, bool forWrite) {
     std::vector<std::string_view> segments;
     std::size_t i = 0;
     while (i <= path.size()) {
@@ -206,15 +207,16 @@ bool Interpreter::walkDotPath(std::string_view path, Value& base, String*& last)
             return walk(v);
         }
     }
-    // The path is tried from each scope holding its first name, innermost first; the first
-    // whose last object has the last name wins, else the first that could be walked.
+    // The path is tried from each scope holding its first name, innermost first. A write
+    // goes to the first that can be walked; a read prefers the first whose last object has
+    // the last name.
     String* k = vm_.key(first);
     Value firstBase;
     for (Scope* s = f_.scope; s != nullptr; s = s->parent) {
         Object* o = s->kind == Scope::Kind::Target ? targetScope() : s->object;
         Value start;
         if (o != nullptr && vm_.lookup(o, Value(o), k, start) && walk(start)) {
-            if (vm_.has(base.object(), last, false)) {
+            if (forWrite || vm_.has(base.object(), last, false)) {
                 return true;
             }
             if (firstBase.isUndefined()) {
@@ -243,7 +245,8 @@ Value Interpreter::evaluatePath(std::string_view path) {
     return walkDotPath(path, base, last) ? vm_.get(base, last) : Value();
 }
 
-bool Interpreter::resolvePathVariable(std::string_view path, Value& base, String*& name) {
+bool Interpreter::resolvePathVariable(std::string_view path, Value& base, String*& name,
+                                      bool forWrite) {
     const std::size_t colon = path.rfind(':');
     if (colon != std::string_view::npos) {
         const std::string_view clipPath = path.substr(0, colon);
@@ -264,7 +267,7 @@ bool Interpreter::resolvePathVariable(std::string_view path, Value& base, String
     if (path.find('.') == std::string_view::npos) {
         return false;
     }
-    if (!walkDotPath(path, base, name)) {
+    if (!walkDotPath(path, base, name, forWrite)) {
         base = Value();  // a path to nothing: reads undefined, writes nowhere
         name = vm_.intern(path);
     }
@@ -323,7 +326,7 @@ void Interpreter::setVariable(String* name, const Value& v) {
             }
             return;
         }
-        if (resolvePathVariable(path, base, var)) {
+        if (resolvePathVariable(path, base, var, true)) {
             if (base.isObject()) {
                 vm_.set(base, var, v);
             }

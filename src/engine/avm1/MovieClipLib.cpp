@@ -453,7 +453,10 @@ bool ClipObject::getSpecial(Vm& vm, String* key, Value& out) {
             out = Value(vm.global());
             return true;
         }
-        if (name.size() > 6 && equalsIgnoreCase(name.substr(0, 6), "_level")) {
+        // Level names ignore case only where all names do.
+        if (name.size() > 6 &&
+            (vm.caseSensitive() ? name.substr(0, 6) == "_level"
+                                : equalsIgnoreCase(name.substr(0, 6), "_level"))) {
             const std::string digits(name.substr(6));
             if (digits.find_first_not_of("0123456789") == std::string::npos) {
                 const DisplayId l = host.level(std::atoi(digits.c_str()));
