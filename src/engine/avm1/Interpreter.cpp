@@ -801,16 +801,27 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
     } depthGuard{f_.blockDepth};
 
     std::size_t pc = begin;
-    auto jumpTo = [&](std::size_t target, bool& leave, Completion& out) {
-        if (target >= begin && target < end) {
-            if (target <= pc) {
+    // Moves pc within this block, or returns true with how the block ends (a jump past the
+    // block leaves it).
+    auto jumpTo = [&](std::size_t to, Completion& out) {
+        if (to >= begin && to < end) {
+            if (to <= pc) {
                 vm_.maybeCollect();
             }
-            pc = target;
-            return;
+            pc = to;
+            return false;
         }
-        leave = true;
-        out = target == end ? Completion{} : Completion{Completion::Jump, target};
+        out = to == end ? Completion{} : Completion{Completion::Jump, to};
+        return true;
+    };
+    // Jump and If: a target before the code ends the script.
+    auto branch = [&](std::size_t from, std::int16_t offset, Completion& out) {
+        const auto target = static_cast<std::ptrdiff_t>(from) + offset;
+        if (target < 0) {
+            out = {Completion::End, 0};
+            return true;
+        }
+        return jumpTo(static_cast<std::size_t>(target), out);
     };
 
     while (pc < end) {
@@ -1131,15 +1142,8 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 if (length < 2) {
                     break;
                 }
-                const auto offset = static_cast<std::int16_t>(readU16(code_, data));
-                const auto target = static_cast<std::ptrdiff_t>(next) + offset;
-                if (target < 0) {
-                    return {Completion::End, 0};
-                }
-                bool leave = false;
                 Completion out;
-                jumpTo(static_cast<std::size_t>(target), leave, out);
-                if (leave) {
+                if (branch(next, static_cast<std::int16_t>(readU16(code_, data)), out)) {
                     return out;
                 }
                 continue;
@@ -1154,14 +1158,8 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 if (!taken) {
                     break;
                 }
-                const auto target = static_cast<std::ptrdiff_t>(next) + offset;
-                if (target < 0) {
-                    return {Completion::End, 0};
-                }
-                bool leave = false;
                 Completion out;
-                jumpTo(static_cast<std::size_t>(target), leave, out);
-                if (leave) {
+                if (branch(next, offset, out)) {
                     return out;
                 }
                 continue;
@@ -1540,10 +1538,8 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 }
                 f_.scope = saved;
                 if (c.kind == Completion::Jump) {
-                    bool leave = false;
                     Completion out;
-                    jumpTo(c.target, leave, out);
-                    if (leave) {
+                    if (jumpTo(c.target, out)) {
                         return out;
                     }
                     continue;
@@ -1726,10 +1722,8 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 std::size_t after = next;
                 const Completion c = runTry(data, next, after);
                 if (c.kind == Completion::Jump) {
-                    bool leave = false;
                     Completion out;
-                    jumpTo(c.target, leave, out);
-                    if (leave) {
+                    if (jumpTo(c.target, out)) {
                         return out;
                     }
                     continue;

@@ -815,54 +815,56 @@ DisplayId Vm::displayOf(const Value& v, DisplayId from) {
     return kNoDisplay;
 }
 
-std::string Vm::dotPath(DisplayId id) {
+namespace {
+
+// The instance names from the top of id's tree down to id (the top itself not included),
+// and the level number of that top (-1 when it is no level).
+std::vector<std::string> namesFromTop(Host& host, DisplayId id, int& level) {
     std::vector<std::string> names;
+    level = -1;
     DisplayId cur = id;
     int guard = 0;
     while (cur != kNoDisplay && guard++ < 1000) {
-        const DisplayId up = host_.parent(cur);
+        const DisplayId up = host.parent(cur);
         if (up == kNoDisplay) {
             for (int n = 0; n < 1000; ++n) {
-                if (host_.level(n) == cur) {
-                    names.push_back("_level" + std::to_string(n));
+                if (host.level(n) == cur) {
+                    level = n;
                     break;
                 }
             }
             break;
         }
-        const DisplayValue name = host_.property(cur, DisplayProperty::Name);
+        const DisplayValue name = host.property(cur, DisplayProperty::Name);
         names.push_back(std::holds_alternative<std::string>(name) ? std::get<std::string>(name)
                                                                   : std::string());
         cur = up;
     }
-    std::string out;
-    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    std::reverse(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+std::string Vm::dotPath(DisplayId id) {
+    int level = -1;
+    const std::vector<std::string> names = namesFromTop(host_, id, level);
+    std::string out = level >= 0 ? "_level" + std::to_string(level) : std::string();
+    for (const auto& n : names) {
         if (!out.empty()) {
             out += '.';
         }
-        out += *it;
+        out += n;
     }
     return out;
 }
 
 std::string Vm::slashPath(DisplayId id) {
-    std::vector<std::string> names;
-    DisplayId cur = id;
-    int guard = 0;
-    while (cur != kNoDisplay && guard++ < 1000) {
-        const DisplayId up = host_.parent(cur);
-        if (up == kNoDisplay) {
-            break;
-        }
-        const DisplayValue name = host_.property(cur, DisplayProperty::Name);
-        names.push_back(std::holds_alternative<std::string>(name) ? std::get<std::string>(name)
-                                                                  : std::string());
-        cur = up;
-    }
+    int level = -1;
     std::string out;
-    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    for (const auto& n : namesFromTop(host_, id, level)) {
         out += '/';
-        out += *it;
+        out += n;
     }
     return out.empty() ? "/" : out;
 }
