@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/avm1/MovieProperties.h"
 #include "engine/swf/ByteReader.h"
 #include "engine/swf/MovieData.h"
 #include "engine/swf/TagWalker.h"
@@ -214,16 +215,12 @@ DisplayValue TraceHost::property(DisplayId id, DisplayProperty p) {
         case DisplayProperty::Url:
             return std::string("file:///test.swf");
         case DisplayProperty::HighQuality:
-            return 1.0;
         case DisplayProperty::FocusRect:
-            return true;
         case DisplayProperty::SoundBufTime:
-            return 5.0;
         case DisplayProperty::Quality:
-            return std::string("HIGH");
         case DisplayProperty::XMouse:
         case DisplayProperty::YMouse:
-            return 0.0;
+            return avm1::movieWideProperty(p);
     }
     return {};
 }

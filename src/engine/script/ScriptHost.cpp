@@ -10,6 +10,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "engine/avm1/MovieProperties.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/render/Bounds.h"
 #include "engine/render/CharacterCache.h"
@@ -366,16 +367,12 @@ DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
                                               .toStdString() +
                                           "/";
         case DisplayProperty::HighQuality:
-            return 1.0;
         case DisplayProperty::FocusRect:
-            return true;
         case DisplayProperty::SoundBufTime:
-            return 5.0;
         case DisplayProperty::Quality:
-            return std::string("HIGH");
         case DisplayProperty::XMouse:
         case DisplayProperty::YMouse:
-            return 0.0;
+            return avm1::movieWideProperty(p);
     }
     return {};
 }
