@@ -91,7 +91,7 @@ TEST(Control, UncaughtThrowEndsOnlyItsOwnBlock) {
     ActionWriter second;
     second.trace("next frame runs");
     ScriptRun run(7, {first.bytes(), second.bytes()});
-    EXPECT_EQ(run.frames(2), "next frame runs\n");
+    EXPECT_EQ(run.frames(2), "Warning: Uncaught exception, x\nnext frame runs\n");
 }
 
 TEST(Limits, ARunawayLoopIsStoppedAndTheNextFrameStillRuns) {

@@ -58,6 +58,14 @@ TEST(StringToNumber, DecimalHexOctalAndJunk) {
     EXPECT_TRUE(std::isnan(stringToNumber("0xfg", 7)));
     // Hex wraps as a signed 32-bit integer.
     EXPECT_EQ(stringToNumber("0xffffffff", 7), -1);
+    // Long hex keeps its low 32 bits exactly; octal wraps the same way, before the sign.
+    EXPECT_EQ(stringToNumber("0x1999999981ffffff", 7), -2113929217);
+    EXPECT_EQ(stringToNumber("037777777777", 6), -1);
+    EXPECT_EQ(stringToNumber("-037777777777", 6), 1);
+    // Leading white space makes the text decimal.
+    EXPECT_EQ(stringToNumber(" 010", 6), 10);
+    EXPECT_EQ(stringToNumber(" -010", 6), -10);
+    EXPECT_EQ(stringToNumber("-010", 6), -8);
 }
 
 TEST(StringToNumber, EmptyStringDependsOnVersion) {
