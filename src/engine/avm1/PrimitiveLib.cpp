@@ -315,9 +315,15 @@ double arg0(Vm& vm, const CallInfo& c) {
     return c.count() > 0 ? vm.toNumber(c.arg(0)) : kNaN;
 }
 
+// The first two arguments are converted, in order, whatever the function uses.
+double arg1(Vm& vm, const CallInfo& c) {
+    return c.count() > 1 ? vm.toNumber(c.arg(1)) : kNaN;
+}
+
 #define ZD_MATH1(name, expr)                       \
     Value math_##name(Vm& vm, const CallInfo& c) { \
         const double x = arg0(vm, c);              \
+        arg1(vm, c);                               \
         return Value(expr);                        \
     }
 ZD_MATH1(abs, std::fabs(x))
@@ -336,46 +342,44 @@ ZD_MATH1(round, std::floor(x + 0.5))
 #undef ZD_MATH1
 
 Value math_atan2(Vm& vm, const CallInfo& c) {
-    return Value(std::atan2(arg0(vm, c), c.count() > 1 ? vm.toNumber(c.arg(1)) : kNaN));
+    const double y = arg0(vm, c);
+    return Value(std::atan2(y, arg1(vm, c)));
 }
 
 Value math_pow(Vm& vm, const CallInfo& c) {
-    return Value(std::pow(arg0(vm, c), c.count() > 1 ? vm.toNumber(c.arg(1)) : kNaN));
+    const double x = arg0(vm, c);
+    return Value(std::pow(x, arg1(vm, c)));
 }
 
 Value math_max(Vm& vm, const CallInfo& c) {
-    if (c.count() == 1) {
-        vm.toNumber(c.arg(0));  // converted all the same (valueOf runs)
-        return Value(kNaN);     // one argument is compared with a missing one
+    if (c.count() == 0) {
+        return Value(-std::numeric_limits<double>::infinity());
     }
-    double r = -std::numeric_limits<double>::infinity();
-    for (const Value& v : c.args) {
-        const double d = vm.toNumber(v);
-        if (std::isnan(d)) {
-            return Value(kNaN);
-        }
-        r = std::max(r, d);
+    // Only the first two arguments count; one alone is compared with a missing one.
+    const double x = arg0(vm, c);
+    const double y = arg1(vm, c);
+    if (std::isnan(x) || std::isnan(y)) {
+        return Value(kNaN);
     }
-    return Value(r);
+    return Value(std::max(x, y));
 }
 
 Value math_min(Vm& vm, const CallInfo& c) {
-    if (c.count() == 1) {
-        vm.toNumber(c.arg(0));  // converted all the same (valueOf runs)
-        return Value(kNaN);     // one argument is compared with a missing one
+    if (c.count() == 0) {
+        return Value(std::numeric_limits<double>::infinity());
     }
-    double r = std::numeric_limits<double>::infinity();
-    for (const Value& v : c.args) {
-        const double d = vm.toNumber(v);
-        if (std::isnan(d)) {
-            return Value(kNaN);
-        }
-        r = std::min(r, d);
+    // Only the first two arguments count; one alone is compared with a missing one.
+    const double x = arg0(vm, c);
+    const double y = arg1(vm, c);
+    if (std::isnan(x) || std::isnan(y)) {
+        return Value(kNaN);
     }
-    return Value(r);
+    return Value(std::min(x, y));
 }
 
-Value math_random(Vm& vm, const CallInfo&) {
+Value math_random(Vm& vm, const CallInfo& c) {
+    arg0(vm, c);
+    arg1(vm, c);
     return Value(static_cast<double>(vm.host().random(1u << 30)) / static_cast<double>(1u << 30));
 }
 

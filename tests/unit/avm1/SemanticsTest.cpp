@@ -113,6 +113,25 @@ TEST(GlobalFunctions, IsNaNAndIsFiniteWithoutArgumentsSeeNoNumber) {
     EXPECT_EQ(traceOf(6, a), "true\nfalse\ntrue\n");
 }
 
+TEST(GlobalFunctions, MathConvertsItsFirstTwoArgumentsInOrderAndUsesNoMore) {
+    // o(n) is an object whose valueOf traces n and returns it.
+    ActionWriter valueOf;
+    valueOf.push({"this"}).act(op::GetVariable).push({"n"}).act(op::GetMember);
+    valueOf.act(op::PushDuplicate).act(op::Trace).act(op::Return);
+    ActionWriter a;
+    a.push({"P", 0}).act(op::InitObject).act(op::SetVariable);
+    a.getVariable("P").push({"valueOf"}).defineFunction("", {}, valueOf).act(op::SetMember);
+    for (const char* name : {"a", "b"}) {
+        a.push({name, "n", name[0] == 'a' ? 1 : 2, "__proto__"}).getVariable("P");
+        a.push({2}).act(op::InitObject).act(op::SetVariable);
+    }
+    // Math.atan2(a, b) converts a first; Math.max(1, 2, 9) looks at 1 and 2 only.
+    a.getVariable("b").getVariable("a").push({2}).getVariable("Math").push({"atan2"});
+    a.act(op::CallMethod).act(op::Pop);
+    a.push({9, 2, 1, 3}).getVariable("Math").push({"max"}).act(op::CallMethod).act(op::Trace);
+    EXPECT_EQ(traceOf(8, a), "1\n2\n2\n");
+}
+
 // new flash.geom.Point(...) left on the stack; args are pushed last argument first.
 void newPoint(ActionWriter& a, std::initializer_list<swfwriter::PushItem> args, int count) {
     if (args.size() > 0) {
