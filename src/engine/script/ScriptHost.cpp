@@ -700,6 +700,8 @@ avm1::CodeOwner ScriptHost::codeAt(std::size_t begin, std::span<const std::uint8
 }
 
 void ScriptHost::tickBegins() {
+    // Settles, seeks and input run scripts outside a tick's enterFrame pass.
+    scriptsRanSincePass_ = true;
     if (!budget_) {
         budget_.emplace(*vm_);
     }
@@ -711,6 +713,7 @@ void ScriptHost::tickEnds() {
 
 void ScriptHost::runActions(const engine::QueuedAction& action, DisplayObject* target,
                             std::span<const std::uint8_t> code) {
+    scriptsRanSincePass_ = true;
     if (action.kind == engine::QueuedAction::Kind::Construct) {
         if (target != nullptr && !target->removed()) {
             construct(*target);
@@ -823,7 +826,7 @@ void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
             if (player_.context().find(id) != nullptr) {
                 handled = callMethod(id, "onEnterFrame") || handled;
             }
-            enterFrameSeen_ = enterFrameSeen_ || handled;
+            enterFrameThisTick_ = enterFrameThisTick_ || handled;
             break;
         }
         default:
@@ -833,6 +836,10 @@ void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
 }
 
 void ScriptHost::runTimers(double movieTimeMs) {
+    // Comes once per tick, right after its enterFrame pass.
+    enterFrameLastTick_ = enterFrameThisTick_;
+    enterFrameThisTick_ = false;
+    scriptsRanSincePass_ = vm_->hasTimers() || !loads_.empty();
     std::vector<PendingLoad> due;
     due.swap(loads_);
     for (const PendingLoad& l : due) {
@@ -842,7 +849,7 @@ void ScriptHost::runTimers(double movieTimeMs) {
 }
 
 bool ScriptHost::wantsTicks() const {
-    return vm_->hasTimers() || enterFrameSeen_ || !loads_.empty();
+    return vm_->hasTimers() || enterFrameLastTick_ || scriptsRanSincePass_ || !loads_.empty();
 }
 
 }  // namespace zd::script

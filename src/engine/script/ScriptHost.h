@@ -178,7 +178,11 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     double fixedOffset_ = 0;
     std::mt19937 random_{20260101u};
     std::size_t errors_ = 0;
-    bool enterFrameSeen_ = false;
+    // Whether ticks are still needed follows what the scripts do now: an enterFrame handler
+    // ran in the last tick, or scripts ran since its enterFrame pass (they may have set one).
+    bool enterFrameThisTick_ = false;
+    bool enterFrameLastTick_ = false;
+    bool scriptsRanSincePass_ = false;
 };
 
 }  // namespace zd::script
