@@ -12,9 +12,11 @@ namespace {
 
 constexpr int kMaxNesting = 64;
 
-// Antialiased edges and rounding reach a pixel beyond the bounds.
-QRect deviceRect(const QRectF& r) {
-    return r.toAlignedRect().adjusted(-1, -1, 1, 1);
+// Antialiased edges and rounding reach a pixel beyond the bounds; cut to the device first so
+// far-off coordinates never reach whole numbers.
+QRect deviceRect(const QRectF& r, const QRect& device) {
+    const QRectF cut = r.intersected(QRectF(device).adjusted(-2, -2, 2, 2));
+    return cut.isEmpty() ? QRect() : cut.toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
 }
 
 // The transform an object's own matrix is applied under.
@@ -100,7 +102,7 @@ std::optional<QRegion> DamageTracker::damage(Renderer& renderer, StagePlayer& pl
             return std::nullopt;
         }
         if (!area.isEmpty()) {
-            region += deviceRect(area).intersected(device);
+            region += deviceRect(area, device);
         }
     }
     // Objects inside removed clips leave unseen: let go of them now and then.
