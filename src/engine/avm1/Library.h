@@ -25,6 +25,10 @@ void installSystem(Vm& vm);
 void installXml(Vm& vm);
 void installLoadVars(Vm& vm);
 void installMovieClip(Vm& vm);
+void installNet(Vm& vm);
+
+// The object at a dotted path below _global ("flash.external"), made where missing.
+Object* packageObject(Vm& vm, std::string_view dottedPath);
 
 // A constructor with its prototype, bound as a global (when name is not empty).
 FunctionObject* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* proto,

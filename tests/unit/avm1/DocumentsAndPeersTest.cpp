@@ -1,0 +1,85 @@
+// XML namespaces and node moves, ExternalInterface's escaping and the peers that never answer.
+
+#include <gtest/gtest.h>
+
+#include "Avm1TestSupport.h"
+
+namespace zd::avm1test {
+namespace {
+
+using avm1::Value;
+using avm1::Vm;
+
+class Documents : public ::testing::Test {
+  protected:
+    Documents() : run_(8, ActionWriter()) {}
+
+    avm1::Vm& vm() { return run_.vm(); }
+    Value global(const char* name) { return vm().get(Value(vm().global()), name); }
+    Value str(const char* s) { return Value(vm().str(std::string_view(s))); }
+    Value call(const Value& self, const char* method, std::vector<Value> args = {}) {
+        return vm().call(vm().get(self, method), self, args);
+    }
+    Value construct(const char* cls, std::vector<Value> args = {}) {
+        return vm().construct(global(cls), args);
+    }
+    std::string text(const Value& v) { return vm().toStdString(v); }
+
+    ScriptRun run_;
+};
+
+TEST_F(Documents, NamespacesResolveThroughAncestorsInDocumentOrder) {
+    const Value doc = construct(
+        "XML",
+        {str("<p:a xmlns:p='urn:p' xmlns='urn:first' xmlnsx='urn:second'><p:b xmlns:q='urn:q'/>"
+             "<c/></p:a>")});
+    const Value a = vm().get(doc, "firstChild");
+    const Value b = vm().get(a, "firstChild");
+    const Value c = vm().get(a, "lastChild");
+    EXPECT_EQ(text(vm().get(b, "prefix")), "p");
+    EXPECT_EQ(text(vm().get(b, "localName")), "b");
+    EXPECT_EQ(text(vm().get(b, "namespaceURI")), "urn:p");
+    EXPECT_EQ(text(call(b, "getNamespaceForPrefix", {str("q")})), "urn:q");
+    EXPECT_TRUE(call(a, "getNamespaceForPrefix", {str("q")}).isNull());
+    // Any name starting with xmlns declares the default namespace; the first one wins.
+    EXPECT_EQ(text(vm().get(c, "prefix")), "");
+    EXPECT_EQ(text(vm().get(c, "namespaceURI")), "urn:first");
+    EXPECT_EQ(text(call(c, "getPrefixForNamespace", {str("urn:second")})), "");
+    EXPECT_TRUE(call(c, "getPrefixForNamespace", {str("urn:none")}).isNull());
+    EXPECT_TRUE(vm().get(doc, "prefix").isNull());
+    EXPECT_TRUE(vm().get(doc, "namespaceURI").isNull());
+}
+
+TEST_F(Documents, AppendingAChildOfTheSameParentKeepsItsPlace) {
+    const Value doc = construct("XML", {str("<a/><b/>")});
+    const Value a = vm().get(doc, "firstChild");
+    call(doc, "appendChild", {a});
+    EXPECT_EQ(text(doc), "<a /><b />");
+    call(doc, "insertBefore", {vm().get(doc, "lastChild"), a});
+    EXPECT_EQ(text(doc), "<a /><b />");
+    call(a, "removeNode");
+    call(doc, "appendChild", {a});
+    EXPECT_EQ(text(doc), "<b /><a />");
+}
+
+TEST_F(Documents, IdMapKeepsEntriesAcrossParsesAndNodeNameIgnoresUndefined) {
+    const Value doc = construct("XML", {str("<x id='one'/>")});
+    call(doc, "parseXML", {str("<y id='two'><z id='three'/></y>")});
+    const Value ids = vm().get(doc, "idMap");
+    EXPECT_EQ(text(vm().get(vm().get(ids, "one"), "nodeName")), "x");
+    EXPECT_EQ(text(vm().get(vm().get(ids, "three"), "nodeName")), "z");
+    vm().set(doc, "nodeName", str("root"));
+    vm().set(doc, "nodeName", Value());
+    EXPECT_EQ(text(doc), "<root><y id=\"two\"><z id=\"three\" /></y></root>");
+}
+
+TEST_F(Documents, ExternalInterfaceEscapesOnlyTheFiveEntities) {
+    const Value ei = vm().get(vm().get(global("flash"), "external"), "ExternalInterface");
+    EXPECT_EQ(text(call(ei, "_escapeXML", {str("a<b>&'\"")})), "a&lt;b&gt;&amp;&apos;&quot;");
+    EXPECT_EQ(text(call(ei, "_unescapeXML", {str("&amp;lt;&Amp;&#x20;&gt;")})), "&lt;&Amp;&#x20;>");
+    EXPECT_TRUE(call(ei, "_escapeXML", {str("")}).isNull());
+    EXPECT_TRUE(call(ei, "_unescapeXML").isNull());
+}
+
+}  // namespace
+}  // namespace zd::avm1test
