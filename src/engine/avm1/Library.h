@@ -27,6 +27,9 @@ void installLoadVars(Vm& vm);
 void installMovieClip(Vm& vm);
 void installNet(Vm& vm);
 
+// Sets the variables of a "name=value&..." text (URL-encoded) on target.
+void decodeVariables(Vm& vm, const Value& target, std::string_view text);
+
 // The object at a dotted path below _global ("flash.external"), made where missing.
 Object* packageObject(Vm& vm, std::string_view dottedPath);
 

@@ -169,6 +169,14 @@ Property* Vm::findProperty(Object* o, String* k, Object** owner) {
 }
 
 bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
+    if (o->kind() == ObjectKind::Super) {
+        // Conversions of super find their methods above the method's home.
+        const auto* sup = static_cast<SuperObject*>(o);
+        o = sup->home != nullptr ? sup->home->proto() : nullptr;
+        if (o == nullptr) {
+            return false;
+        }
+    }
     if (k == atoms_.proto) {
         out = o->proto() ? Value(o->proto()) : Value();
         return o->proto() != nullptr;

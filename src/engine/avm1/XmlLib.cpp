@@ -635,32 +635,13 @@ Value xmlOnData(Vm& vm, const CallInfo& c) {
 
 // --- LoadVars ---
 
-void decodeVariables(Vm& vm, const Value& target, std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        std::size_t amp = text.find('&', i);
-        if (amp == std::string_view::npos) {
-            amp = text.size();
-        }
-        const std::string_view pair = text.substr(i, amp - i);
-        const std::size_t eq = pair.find('=');
-        if (!pair.empty()) {
-            const std::string name = urlDecode(pair.substr(0, eq));
-            const std::string value =
-                eq == std::string_view::npos ? "" : urlDecode(pair.substr(eq + 1));
-            vm.set(target, vm.intern(name), Value(vm.str(value)));
-        }
-        i = amp + 1;
-    }
-}
-
 Value loadVarsConstructor(Vm&, const CallInfo& c) {
     return c.thisValue;
 }
 
 Value loadVarsDecode(Vm& vm, const CallInfo& c) {
     if (c.thisObject() != nullptr) {
-        decodeVariables(vm, c.thisValue, vm.toString(c.arg(0))->view());
+        lib::decodeVariables(vm, c.thisValue, vm.toString(c.arg(0))->view());
     }
     return Value();
 }
@@ -720,7 +701,7 @@ Value loadVarsOnData(Vm& vm, const CallInfo& c) {
         vm.call(onLoad, c.thisValue, std::vector<Value>{Value::boolean(false)});
         return Value();
     }
-    decodeVariables(vm, c.thisValue, vm.toString(c.arg(0))->view());
+    lib::decodeVariables(vm, c.thisValue, vm.toString(c.arg(0))->view());
     vm.set(c.thisValue, "loaded", Value::boolean(true));
     vm.call(onLoad, c.thisValue, std::vector<Value>{Value::boolean(true)});
     return Value();
@@ -806,6 +787,25 @@ bool XmlNode::setSpecial(Vm& vm, String* key, const Value& v) {
 }
 
 namespace lib {
+
+void decodeVariables(Vm& vm, const Value& target, std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t amp = text.find('&', i);
+        if (amp == std::string_view::npos) {
+            amp = text.size();
+        }
+        const std::string_view pair = text.substr(i, amp - i);
+        const std::size_t eq = pair.find('=');
+        if (!pair.empty()) {
+            const std::string name = urlDecode(pair.substr(0, eq));
+            const std::string value =
+                eq == std::string_view::npos ? "" : urlDecode(pair.substr(eq + 1));
+            vm.set(target, vm.intern(name), Value(vm.str(value)));
+        }
+        i = amp + 1;
+    }
+}
 
 void installXml(Vm& vm) {
     Object* nodeProto = vm.newObject();

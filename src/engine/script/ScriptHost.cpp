@@ -4,12 +4,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QTimeZone>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
+#include "engine/avm1/Library.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/render/Bounds.h"
 #include "engine/render/CharacterCache.h"
@@ -27,6 +29,21 @@ using engine::DisplayObject;
 using engine::Timeline;
 
 namespace {
+
+// The text of a loaded file as scripts get it. Movies before SWF 6 read text in the system's
+// code page (Western here); later ones read UTF-8, without a byte-order mark.
+std::string textOfLoad(std::string_view bytes, int swfVersion) {
+    if (swfVersion <= 5) {
+        QStringDecoder decode("windows-1252");
+        const QString text =
+            decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        return text.toStdString();
+    }
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+    }
+    return std::string(bytes);
+}
 
 // The ScriptLimits tag of the root timeline, if the movie has one.
 std::optional<avm1::Limits> scriptLimits(const engine::MovieData& movie) {
@@ -643,7 +660,32 @@ void ScriptHost::loadMovieLevel(int, std::string_view, avm1::UrlMethod, std::str
 
 void ScriptHost::unloadMovie(DisplayId) {}
 
-void ScriptHost::loadVariables(DisplayId, std::string_view, avm1::UrlMethod, std::string_view) {}
+void ScriptHost::loadVariables(DisplayId target, std::string_view url, avm1::UrlMethod,
+                               std::string_view) {
+    PendingLoad load;
+    load.variablesTarget = target;
+    if (auto text = readLocal(url)) {
+        load.ok = true;
+        load.data = std::move(*text);
+    }
+    loads_.push_back(std::move(load));
+}
+
+void ScriptHost::deliverVariables(const PendingLoad& load) {
+    // A failed load sets nothing and tells no one; a target gone meanwhile gets nothing.
+    const DisplayId id = load.variablesTarget;
+    avm1::Object* self = load.ok && find(id) != nullptr ? vm_->clipObject(id) : nullptr;
+    if (self == nullptr || vm_->tickExhausted()) {
+        return;
+    }
+    avm1::lib::decodeVariables(*vm_, avm1::Value(self), textOfLoad(load.data, vm_->swfVersion()));
+    if (DisplayObject* o = find(id)) {
+        runClipActions(*o, engine::kClipData);
+    }
+    if (find(id) != nullptr) {
+        callMethod(id, "onData");
+    }
+}
 
 std::optional<std::string> ScriptHost::readLocal(std::string_view url) const {
     if (baseDir_.empty() || url.empty()) {
@@ -836,7 +878,11 @@ void ScriptHost::runTimers(double movieTimeMs) {
     std::vector<PendingLoad> due;
     due.swap(loads_);
     for (const PendingLoad& l : due) {
-        vm_->deliverLoad(l.id, l.ok, l.data);
+        if (l.variablesTarget != kNoDisplay) {
+            deliverVariables(l);
+        } else {
+            vm_->deliverLoad(l.id, l.ok, l.data);
+        }
     }
     vm_->runTimers(movieTimeMs);
 }

@@ -166,11 +166,15 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::unordered_map<avm1::DisplayId, Geometry> geometry_;
     std::vector<engine::DisplayObject*> unloading_;
     std::unordered_map<avm1::DisplayId, bool> constructed_;
+    // Results wait for the next tick and arrive in the order asked for. A load of variables
+    // names its target clip; a document load its request.
     struct PendingLoad {
         std::uint64_t id = 0;
+        avm1::DisplayId variablesTarget = avm1::kNoDisplay;
         bool ok = false;
         std::string data;
     };
+    void deliverVariables(const PendingLoad& load);
     std::vector<PendingLoad> loads_;
     std::optional<avm1::Vm::TickBudget> budget_;
     std::string baseDir_;
