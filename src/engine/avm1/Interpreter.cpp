@@ -631,16 +631,29 @@ std::string Interpreter::encodeVariables(DisplayId id) {
         return {};
     }
     std::string out;
-    for (auto& p : o->properties().list()) {
-        if ((p.flags & kDontEnum) != 0 || p.isAccessor() || p.value.isObject()) {
-            continue;
-        }
+    auto add = [&out](std::string_view name, std::string_view value) {
         if (!out.empty()) {
             out += '&';
         }
-        out += urlEncode(p.name->view());
+        out += urlEncode(name);
         out += '=';
-        out += urlEncode(vm_.toStdString(p.value));
+        out += urlEncode(value);
+    };
+    // Newest first, as for-in lists them.
+    const auto& props = o->properties().list();
+    for (auto it = props.rbegin(); it != props.rend(); ++it) {
+        const auto& p = *it;
+        if ((p.flags & kDontEnum) != 0 || p.isAccessor() || p.value.isObject()) {
+            continue;
+        }
+        add(p.name->view(), vm_.toStdString(p.value));
+    }
+    // A level's form also tells the player version, the oldest of its variables.
+    if (vm_.host().parent(id) == kNoDisplay) {
+        const Value version = vm_.get(Value(vm_.global()), "$version");
+        if (version.isString()) {
+            add("$version", version.string()->view());
+        }
     }
     return out;
 }

@@ -45,6 +45,17 @@ std::string textOfLoad(std::string_view bytes, int swfVersion) {
     return std::string(bytes);
 }
 
+// "blank" in any case, with or without its underscore, is the new window; other names stay
+// as written.
+std::string normalizedWindow(std::string_view window) {
+    const QString w = QString::fromUtf8(window.data(), static_cast<qsizetype>(window.size()));
+    if (w.compare(u"blank", Qt::CaseInsensitive) == 0 ||
+        w.compare(u"_blank", Qt::CaseInsensitive) == 0) {
+        return "_blank";
+    }
+    return std::string(window);
+}
+
 // The ScriptLimits tag of the root timeline, if the movie has one.
 std::optional<avm1::Limits> scriptLimits(const engine::MovieData& movie) {
     if (movie.header() == nullptr) {
@@ -650,7 +661,8 @@ DisplayId ScriptHost::instanceAtDepth(DisplayId parentId, int depth) {
 void ScriptHost::getUrl(std::string_view url, std::string_view window, avm1::UrlMethod method,
                         std::string_view variables) {
     if (onUrl) {
-        onUrl(UrlRequest{std::string(url), std::string(window), method, std::string(variables)});
+        onUrl(
+            UrlRequest{std::string(url), normalizedWindow(window), method, std::string(variables)});
     }
 }
 

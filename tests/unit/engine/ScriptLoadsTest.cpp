@@ -115,4 +115,27 @@ TEST_F(ScriptLoads, FilesOutsideTheFolderOrMissingSetNothingAndCallNoOne) {
     }
 }
 
+TEST_F(ScriptLoads, PagesOpenInNormalisedWindowsWithTheFormNewestFirst) {
+    w::MovieWriter m(8, w::Rect{0, 8000, 0, 6000}, 24);
+    ActionWriter a;
+    a.setVariable("a", 1).setVariable("b", "x y");
+    a.push({"http://example.com/", "BLANK"}).record(op::GetUrl2, {0x02});  // POST, a window
+    a.push({"http://example.com/", "_Blanket"}).record(op::GetUrl2, {0x00});
+    m.rawTag(12, a.bytes());
+    m.showFrame();
+    w::Bytes file = m.finish();
+    auto movie = MovieData::fromBytes(file);
+    StagePlayer player(*movie);
+    zd::script::ScriptHost host(player, *movie);
+    std::vector<zd::script::UrlRequest> asked;
+    host.onUrl = [&asked](const zd::script::UrlRequest& r) { asked.push_back(r); };
+    player.settle();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].window, "_blank");
+    EXPECT_EQ(asked[0].method, zd::avm1::UrlMethod::Post);
+    EXPECT_EQ(asked[0].variables, "b=x+y&a=1&%24version=LNX+32%2C0%2C0%2C0");
+    EXPECT_EQ(asked[1].window, "_Blanket");
+    EXPECT_EQ(asked[1].variables, "");
+}
+
 }  // namespace
