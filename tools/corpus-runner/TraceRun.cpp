@@ -132,6 +132,10 @@ TraceRun runTraceMovie(const TraceCase& c) {
             player.tick(now);
         }
     }
+    // The recordings let loads still on their way finish after the last frame.
+    if (!quit) {
+        scripts.deliverLoads();
+    }
     return run;
 }
 

@@ -1041,8 +1041,10 @@ void Vm::deliverLoad(std::uint64_t requestId, bool ok, std::string_view data) {
     }
     pinned_.push_back(Value(receiver));
     if (ok) {
-        define(receiver, "_bytesLoaded", Value(static_cast<double>(data.size())), kDontEnum);
-        define(receiver, "_bytesTotal", Value(static_cast<double>(data.size())), kDontEnum);
+        define(receiver, "_bytesLoaded", Value(static_cast<double>(data.size())),
+               kDontEnum | kDontDelete);
+        define(receiver, "_bytesTotal", Value(static_cast<double>(data.size())),
+               kDontEnum | kDontDelete);
     }
     const Value fn = get(Value(receiver), atoms_.onData);
     if (fn.isObject() && fn.object()->isFunction()) {

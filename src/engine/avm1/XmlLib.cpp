@@ -602,8 +602,8 @@ Value startLoad(Vm& vm, const CallInfo& c, UrlMethod method, const std::string& 
         return Value::boolean(false);
     }
     vm.set(c.thisValue, "loaded", Value::boolean(false));
-    vm.define(self, "_bytesLoaded", Value(0.0), kDontEnum);
-    vm.define(self, "_bytesTotal", Value(), kDontEnum);
+    vm.define(self, "_bytesLoaded", Value(0.0), kDontEnum | kDontDelete);
+    vm.define(self, "_bytesTotal", Value(), kDontEnum | kDontDelete);
     vm.requestLoad(self, vm.toStdString(c.arg(0)), method, body);
     return Value::boolean(true);
 }
@@ -677,8 +677,8 @@ Value loadVarsSendAndLoad(Vm& vm, const CallInfo& c) {
     const std::string m = toLowerCase(c.count() > 2 ? vm.toStdString(c.arg(2)) : "post");
     const Value body = loadVarsToString(vm, c);
     vm.set(c.arg(1), "loaded", Value::boolean(false));
-    vm.define(target, "_bytesLoaded", Value(0.0), kDontEnum);
-    vm.define(target, "_bytesTotal", Value(), kDontEnum);
+    vm.define(target, "_bytesLoaded", Value(0.0), kDontEnum | kDontDelete);
+    vm.define(target, "_bytesTotal", Value(), kDontEnum | kDontDelete);
     vm.requestLoad(target, vm.toStdString(c.arg(0)), m == "get" ? UrlMethod::Get : UrlMethod::Post,
                    vm.toStdString(body));
     return Value::boolean(true);

@@ -886,6 +886,23 @@ void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
     }
 }
 
+void ScriptHost::deliverLoads() {
+    if (loads_.empty()) {
+        return;
+    }
+    const avm1::Vm::TickBudget budget(*vm_);
+    std::vector<PendingLoad> due;
+    due.swap(loads_);
+    for (const PendingLoad& l : due) {
+        if (l.variablesTarget != kNoDisplay) {
+            deliverVariables(l);
+        } else {
+            vm_->deliverLoad(l.id, l.ok, l.data);
+        }
+    }
+    player_.settle();
+}
+
 void ScriptHost::runTimers(double movieTimeMs) {
     std::vector<PendingLoad> due;
     due.swap(loads_);

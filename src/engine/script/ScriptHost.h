@@ -127,6 +127,10 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void runTimers(double movieTimeMs) override;
     bool wantsTicks() const override;
 
+    // Hands over the loads that finished, as a tick would, without running a frame: for
+    // runs that end while a load is on its way.
+    void deliverLoads();
+
     // The text a local load reads: the file below the base folder the address names, or
     // nothing when it names none or leaves the folder.
     std::optional<std::string> readLocal(std::string_view url) const;

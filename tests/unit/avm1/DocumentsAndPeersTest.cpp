@@ -73,6 +73,16 @@ TEST_F(Documents, IdMapKeepsEntriesAcrossParsesAndNodeNameIgnoresUndefined) {
     EXPECT_EQ(text(doc), "<root><y id=\"two\"><z id=\"three\" /></y></root>");
 }
 
+TEST_F(Documents, ByteCountsOfALoadCannotBeDeleted) {
+    const Value doc = construct("XML");
+    EXPECT_TRUE(vm().get(doc, "_bytesLoaded").isUndefined());
+    call(doc, "load", {str("doc.xml")});
+    EXPECT_FALSE(vm().remove(doc.object(), vm().intern("_bytesLoaded")));
+    EXPECT_FALSE(vm().remove(doc.object(), vm().intern("_bytesTotal")));
+    EXPECT_EQ(vm().toNumber(call(doc, "getBytesLoaded")), 0);
+    EXPECT_TRUE(call(doc, "getBytesTotal").isUndefined());
+}
+
 TEST_F(Documents, ExternalInterfaceEscapesOnlyTheFiveEntities) {
     const Value ei = vm().get(vm().get(global("flash"), "external"), "ExternalInterface");
     EXPECT_EQ(text(call(ei, "_escapeXML", {str("a<b>&'\"")})), "a&lt;b&gt;&amp;&apos;&quot;");
