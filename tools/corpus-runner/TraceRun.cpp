@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QUrl>
 
 #include "engine/player/FrameClock.h"
@@ -101,6 +102,11 @@ TraceRun runTraceMovie(const TraceCase& c) {
     player.setRootLoops(true);
     script::ScriptHost scripts(player, *movie);
     scripts.setBaseDir(c.dir.toStdString());
+    // Shared objects live as long as the run.
+    QTemporaryDir shared;
+    if (shared.isValid()) {
+        scripts.setSharedObjectDir(shared.path().toStdString());
+    }
     // The recorded runs saw a fixed moment in a fixed zone.
     scripts.setFixedClock(981152406000.0, 0);
     bool quit = false;

@@ -29,6 +29,7 @@ void Vm::installLibrary() {
     lib::installLoadVars(*this);
     lib::installMovieClip(*this);
     lib::installNet(*this);
+    lib::installSharedObject(*this);
 }
 
 namespace lib {

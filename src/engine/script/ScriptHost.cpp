@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QStringDecoder>
 #include <QTimeZone>
 #include <QUrl>
@@ -739,6 +740,55 @@ void ScriptHost::loadData(std::uint64_t requestId, std::string_view url, avm1::U
         load.data = std::move(*text);
     }
     loads_.push_back(std::move(load));
+}
+
+// --- Shared objects ---
+
+std::optional<QString> ScriptHost::sharedObjectPath(std::string_view name) const {
+    if (sharedDir_.empty() || name.empty()) {
+        return std::nullopt;
+    }
+    // Slashes make sub-folders; every part is a plain file name.
+    const QString n = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    for (const QString& part : n.split(u'/')) {
+        if (part.isEmpty() || part == u"." || part == u".." || part.contains(u'\\')) {
+            return std::nullopt;
+        }
+    }
+    return QString::fromStdString(sharedDir_) + u'/' + n + QStringLiteral(".sol");
+}
+
+std::optional<std::string> ScriptHost::readSharedObject(std::string_view name) {
+    const auto path = sharedObjectPath(name);
+    if (!path) {
+        return std::nullopt;
+    }
+    QFile f(*path);
+    if (f.size() > static_cast<qint64>(kSharedObjectLimit) || !f.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return f.readAll().toStdString();
+}
+
+bool ScriptHost::writeSharedObject(std::string_view name, std::string_view bytes) {
+    const auto path = sharedObjectPath(name);
+    if (!path || bytes.size() > kSharedObjectLimit) {
+        return false;
+    }
+    if (bytes.empty()) {
+        QFile::remove(*path);
+        return true;
+    }
+    if (!QDir().mkpath(QFileInfo(*path).absolutePath())) {
+        return false;
+    }
+    // Written beside and renamed over: a crash leaves the old file or the new, never half.
+    QSaveFile f(*path);
+    if (!f.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    return f.commit();
 }
 
 // --- The tick ---

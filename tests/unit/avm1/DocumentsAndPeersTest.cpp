@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Avm1TestSupport.h"
+#include "engine/avm1/Library.h"
 
 namespace zd::avm1test {
 namespace {
@@ -81,6 +82,52 @@ TEST_F(Documents, ByteCountsOfALoadCannotBeDeleted) {
     EXPECT_FALSE(vm().remove(doc.object(), vm().intern("_bytesTotal")));
     EXPECT_EQ(vm().toNumber(call(doc, "getBytesLoaded")), 0);
     EXPECT_TRUE(call(doc, "getBytesTotal").isUndefined());
+}
+
+TEST_F(Documents, SharedObjectDataSurvivesTheStoredLayout) {
+    avm1::Object* data = vm().newObject(vm().protos().object);
+    const Value nested = construct("Object");
+    vm().set(nested, "deep", str("x"));
+    const Value list = construct("Array", {Value(1.0), str("two"), Value::null()});
+    vm().set(Value(data), "score", Value(12.5));
+    vm().set(Value(data), "name", str("h\xC3\xA9ro"));
+    vm().set(Value(data), "done", Value::boolean(true));
+    vm().set(Value(data), "nested", nested);
+    vm().set(Value(data), "list", list);
+    vm().set(Value(data), "again", nested);  // the same object twice, and a cycle
+    vm().set(nested, "self", nested);
+    const std::string bytes = avm1::lib::encodeSharedObject(vm(), "save", data);
+    ASSERT_GT(bytes.size(), 16u);
+    EXPECT_EQ(bytes.substr(6, 4), "TCSO");
+
+    avm1::Object* back = vm().newObject(vm().protos().object);
+    ASSERT_TRUE(avm1::lib::decodeSharedObject(vm(), bytes, back));
+    const Value b(back);
+    EXPECT_EQ(vm().toNumber(vm().get(b, "score")), 12.5);
+    EXPECT_EQ(text(vm().get(b, "name")), "h\xC3\xA9ro");
+    EXPECT_TRUE(vm().get(b, "done").boolean());
+    EXPECT_EQ(text(vm().get(vm().get(b, "nested"), "deep")), "x");
+    EXPECT_TRUE(Vm::strictEquals(vm().get(b, "again"), vm().get(b, "nested")));
+    EXPECT_TRUE(Vm::strictEquals(vm().get(vm().get(b, "nested"), "self"), vm().get(b, "nested")));
+    EXPECT_EQ(text(vm().get(b, "list")), "1,two,null");
+    // Every cut of the file is refused or read in part, never past its end.
+    for (std::size_t n = 0; n < bytes.size(); ++n) {
+        avm1::Object* part = vm().newObject(vm().protos().object);
+        avm1::lib::decodeSharedObject(vm(), std::string_view(bytes).substr(0, n), part);
+    }
+    EXPECT_FALSE(avm1::lib::decodeSharedObject(vm(), "not a file", back));
+}
+
+TEST_F(Documents, SharedObjectNamesAndIdentity) {
+    const Value cls = global("SharedObject");
+    const Value a = call(cls, "getLocal", {str("game")});
+    EXPECT_TRUE(Vm::strictEquals(a, call(cls, "getLocal", {str("game")})));
+    EXPECT_TRUE(vm().get(a, "data").isObject());
+    for (const char* bad : {"", "a b", "x:y", "q?", "p#", "h~"}) {
+        EXPECT_TRUE(call(cls, "getLocal", {str(bad)}).isNull()) << bad;
+    }
+    // The test host keeps nothing: flushing reports that.
+    EXPECT_FALSE(call(a, "flush").boolean());
 }
 
 TEST_F(Documents, ExternalInterfaceEscapesOnlyTheFiveEntities) {

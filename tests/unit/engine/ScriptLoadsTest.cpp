@@ -138,4 +138,57 @@ TEST_F(ScriptLoads, PagesOpenInNormalisedWindowsWithTheFormNewestFirst) {
     EXPECT_EQ(asked[1].variables, "");
 }
 
+TEST_F(ScriptLoads, SharedObjectsStayInTheirFolderAndWithinTheAllowance) {
+    w::MovieWriter m(8, w::Rect{0, 8000, 0, 6000}, 24);
+    m.showFrame();
+    w::Bytes file = m.finish();
+    auto movie = MovieData::fromBytes(file);
+    StagePlayer player(*movie);
+    zd::script::ScriptHost host(player, *movie);
+    EXPECT_FALSE(host.writeSharedObject("save", "bytes"));  // no folder: nothing kept
+    const QString folder = dir_.path() + "/shared";
+    host.setSharedObjectDir(folder.toStdString());
+    EXPECT_TRUE(host.writeSharedObject("save", "first"));
+    EXPECT_TRUE(host.writeSharedObject("levels/one", "second"));
+    EXPECT_EQ(host.readSharedObject("save"), std::optional<std::string>("first"));
+    EXPECT_EQ(host.readSharedObject("levels/one"), std::optional<std::string>("second"));
+    EXPECT_TRUE(QFile::exists(folder + "/levels/one.sol"));
+    for (const char* refused : {"../escape", "a/../../b", "/abs", "a//b", "a\\..\\b"}) {
+        EXPECT_FALSE(host.writeSharedObject(refused, "x")) << refused;
+        EXPECT_FALSE(host.readSharedObject(refused)) << refused;
+    }
+    EXPECT_FALSE(QFile::exists(dir_.path() + "/escape.sol"));
+    const std::string big(zd::script::ScriptHost::kSharedObjectLimit + 1, 'x');
+    EXPECT_FALSE(host.writeSharedObject("save", big));
+    EXPECT_EQ(host.readSharedObject("save"), std::optional<std::string>("first"));
+    EXPECT_TRUE(host.writeSharedObject("save", ""));  // cleared: the file goes
+    EXPECT_FALSE(QFile::exists(folder + "/save.sol"));
+}
+
+TEST_F(ScriptLoads, AFlushedSharedObjectIsThereForTheNextRun) {
+    w::MovieWriter m(8, w::Rect{0, 8000, 0, 6000}, 24);
+    ActionWriter a;
+    // so = SharedObject.getLocal("s"); trace(so.data.n); so.data.n = 7; trace(so.flush())
+    a.push({"so", "s", 1}).getVariable("SharedObject").push({"getLocal"});
+    a.act(op::CallMethod).act(op::SetVariable);
+    a.getVariable("so").push({"data"}).act(op::GetMember).push({"n"}).act(op::GetMember);
+    a.act(op::Trace);
+    a.getVariable("so").push({"data"}).act(op::GetMember).push({"n", 7}).act(op::SetMember);
+    a.push({0}).getVariable("so").push({"flush"}).act(op::CallMethod).act(op::Trace);
+    m.rawTag(12, a.bytes());
+    m.showFrame();
+    const w::Bytes file = m.finish();
+    const std::string folder = (dir_.path() + "/shared").toStdString();
+    for (const char* expected : {"undefined", "7"}) {
+        auto movie = MovieData::fromBytes(file);
+        StagePlayer player(*movie);
+        zd::script::ScriptHost host(player, *movie);
+        host.setSharedObjectDir(folder);
+        std::vector<std::string> lines;
+        host.onTrace = [&lines](std::string_view l) { lines.emplace_back(l); };
+        player.settle();
+        EXPECT_EQ(lines, (Lines{expected, "true"}));
+    }
+}
+
 }  // namespace
