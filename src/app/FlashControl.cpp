@@ -40,6 +40,7 @@ FlashControl::FlashControl(QWidget* parent)
     runner_->setScriptFactory([this](engine::StagePlayer& display, const engine::MovieData& movie) {
         auto host = std::make_unique<script::ScriptHost>(display, movie);
         host->setBaseDir(movieFolder(runner_->movie()).toStdString());
+        host->setSharedObjectDir(sharedObjectFolder(runner_->movie()).toStdString());
         host->onUrl = [this](const script::UrlRequest& r) {
             if (auto url = links_->admit(QString::fromStdString(r.url), linkClock_.elapsed())) {
                 platform::shell().openDocument(*url);
