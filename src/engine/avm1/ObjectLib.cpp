@@ -29,6 +29,8 @@ void Vm::installLibrary() {
     lib::installLoadVars(*this);
     lib::installMovieClip(*this);
     lib::installGeom(*this);
+    lib::installNet(*this);
+    lib::installSharedObject(*this);
 }
 
 namespace lib {
@@ -41,28 +43,6 @@ FunctionObject* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, 
         vm.define(vm.global(), name, Value(f), kDontEnum);
     }
     return f;
-}
-
-Object* packageObject(Vm& vm, std::string_view path) {
-    Object* at = vm.global();
-    std::size_t i = 0;
-    while (i <= path.size()) {
-        std::size_t j = path.find('.', i);
-        if (j == std::string_view::npos) {
-            j = path.size();
-        }
-        const std::string_view part = path.substr(i, j - i);
-        Property* p = at->properties().find(vm.key(part));
-        Object* next = p != nullptr && !p->isAccessor() ? p->value.asObject() : nullptr;
-        if (next == nullptr) {
-            next = vm.newObject();
-            // The packages came with SWF 8.
-            vm.define(at, part, Value(next), kDontEnum | kVersion8);
-        }
-        at = next;
-        i = j + 1;
-    }
-    return at;
 }
 
 namespace {
