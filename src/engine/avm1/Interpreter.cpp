@@ -93,11 +93,6 @@ class Interpreter {
     Value getVariable(String* name);
     void setVariable(String* name, const Value& v);
     void defineLocal(String* name, const Value& v);
-    // A function that keeps this in a register only has no variable of that name.
-    bool thisSuppressed() const {
-        return f_.callee != nullptr && f_.callee->def && f_.callee->def->v2 &&
-               (f_.callee->def->flags & kSuppressThis) != 0;
-    }
     bool deleteVariable(String* name);
     bool lookupScopes(String* name, Value& out, Object** holder);
     // Splits a path variable ("a/b:c", "a.b.c") into the object and the name in it.
@@ -287,7 +282,7 @@ Value Interpreter::getVariable(String* name) {
         }
     }
     String* k = vm_.key(name);
-    if (k == vm_.key(vm_.atoms().thisName) && !thisSuppressed()) {
+    if (k == vm_.key(vm_.atoms().thisName)) {
         return f_.thisValue;
     }
     if (k == vm_.key(vm_.atoms().global) && f_.version >= 6) {

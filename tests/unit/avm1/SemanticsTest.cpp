@@ -73,16 +73,6 @@ TEST(Versions, FunctionsInSwf4MoviesFollowSwf5Rules) {
     EXPECT_EQ(traceOf(4, a), "1\ntrue\n");
 }
 
-TEST(Versions, ASuppressedThisIsNoVariable) {
-    ActionWriter body;
-    body.getVariable("this").act(op::Trace);
-    body.push({Reg{1}}).act(op::Trace);
-    ActionWriter a;
-    a.defineFunction2("f", 2, 0x0001 | 0x0002, {}, body);  // PreloadThis, SuppressThis
-    a.push({0, "f"}).act(op::CallFunction).act(op::Pop);
-    EXPECT_EQ(traceOf(7, a), "undefined\n_level0\n");
-}
-
 TEST(Versions, TraceBreaksLinesAtCarriageReturns) {
     ActionWriter a;
     a.trace("a\rb");
