@@ -25,6 +25,10 @@ void installSystem(Vm& vm);
 void installXml(Vm& vm);
 void installLoadVars(Vm& vm);
 void installMovieClip(Vm& vm);
+// TextField's own members and TextFormat (after installMovieClip).
+void installTextField(Vm& vm);
+// The drawing methods and setMask on MovieClip's prototype.
+void installDrawing(Vm& vm);
 
 // A constructor with its prototype, bound as a global (when name is not empty).
 FunctionObject* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* proto,

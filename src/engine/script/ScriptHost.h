@@ -27,6 +27,9 @@ struct RenderHooks;
 
 namespace zd::script {
 
+class ClipDrawing;
+class TextFields;
+
 // A request a script made that leaves the movie: getURL (FSCommand: targets included).
 struct UrlRequest {
     std::string url;
@@ -117,6 +120,9 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void loadData(std::uint64_t requestId, std::string_view url, avm1::UrlMethod method,
                   std::string_view body) override;
     void scriptError(std::string_view message) override;
+    avm1::TextFieldHost* textFields() override;
+    void draw(avm1::DisplayId id, const avm1::DrawCommand& command) override;
+    void setMask(avm1::DisplayId id, avm1::DisplayId mask) override;
 
     // --- engine::ScriptHooks ---
     void tickBegins() override;
@@ -179,6 +185,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::mt19937 random_{20260101u};
     std::size_t errors_ = 0;
     bool enterFrameSeen_ = false;
+    std::unique_ptr<TextFields> textFields_;
+    std::unordered_map<avm1::DisplayId, std::unique_ptr<ClipDrawing>> drawings_;
 };
 
 }  // namespace zd::script
