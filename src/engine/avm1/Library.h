@@ -27,6 +27,8 @@ void installLoadVars(Vm& vm);
 void installMovieClip(Vm& vm);
 // TextField's own members and TextFormat (after installMovieClip).
 void installTextField(Vm& vm);
+// A text field's script object just made: its own listener list.
+void initTextFieldObject(Vm& vm, Object* field);
 // The drawing methods and setMask on MovieClip's prototype.
 void installDrawing(Vm& vm);
 

@@ -19,6 +19,7 @@ class TextFormatObject final : public Object {
   public:
     explicit TextFormatObject(Object* proto) : Object(proto) {}
     TextFormatValues values;
+    std::string display = "block";  // how a style sheet lays the text out
 };
 
 TextFormatObject* formatOf(const Value& v) {
@@ -40,12 +41,12 @@ double roundedInt(double v) {
     return std::nearbyint(v);
 }
 
-// Margins cannot go below zero.
+// Margins cannot go below zero; what an int cannot hold is its least value still.
 double roundedMargin(double v) {
-    if (!std::isfinite(v)) {
+    if (std::isnan(v) || v < 0) {
         return 0;
     }
-    return std::max(0.0, roundedInt(v));
+    return roundedInt(v);
 }
 
 std::uint32_t colorValue(double v) {
@@ -90,6 +91,9 @@ std::optional<std::uint8_t> alignOf(std::string_view s) {
 }
 
 // --- TextFormat fields, by index ---
+
+// Font names are cut to this many characters.
+constexpr std::size_t kMaxFontName = 64;
 
 enum Field : int {
     Font,
@@ -209,6 +213,13 @@ void setField(Vm& vm, TextFormatValues& f, int field, const Value& v) {
     switch (field) {
         case Font:
             text(f.font);
+            if (f.font && f.font->size() > kMaxFontName) {
+                std::size_t n = kMaxFontName;
+                while (n > 0 && (static_cast<unsigned char>((*f.font)[n]) & 0xc0) == 0x80) {
+                    --n;  // not inside a character
+                }
+                f.font->resize(n);
+            }
             break;
         case Size:
             number(f.size, roundedInt);
@@ -305,6 +316,19 @@ Value formatSet(Vm& vm, const CallInfo& c) {
 template <int... F>
 void defineFormatFields(Vm& vm, Object* proto, std::integer_sequence<int, F...>) {
     ((vm.defineAccessor(proto, kFieldNames[F], formatGet<F>, formatSet<F>)), ...);
+}
+
+Value formatGetDisplay(Vm& vm, const CallInfo& c) {
+    TextFormatObject* t = formatOf(c.thisValue);
+    return t != nullptr ? Value(vm.str(t->display)) : Value();
+}
+
+Value formatSetDisplay(Vm& vm, const CallInfo& c) {
+    if (TextFormatObject* t = formatOf(c.thisValue); t != nullptr && c.count() > 0) {
+        const std::string v = vm.toStdString(c.arg(0));
+        t->display = v == "inline" || v == "none" ? v : std::string("block");
+    }
+    return Value();
 }
 
 Object* allocateFormat(Vm& vm, Object* proto) {
@@ -608,6 +632,7 @@ void installTextField(Vm& vm) {
     vm.protos().textFormat = formatProto;
     defineClass(vm, "TextFormat", textFormatConstructor, formatProto, allocateFormat);
     defineFormatFields(vm, formatProto, std::make_integer_sequence<int, kFieldCount>{});
+    vm.defineAccessor(formatProto, "display", formatGetDisplay, formatSetDisplay);
     vm.defineNative(formatProto, "getTextExtent", textFormatGetTextExtent);
 
     Object* proto = vm.protos().textField;
@@ -622,6 +647,18 @@ void installTextField(Vm& vm) {
     vm.defineNative(proto, "removeTextField", tfRemoveTextField);
     vm.defineNative(proto, "getDepth", tfGetDepth);
     vm.defineNative(ctor, "getFontList", tfGetFontList);
+    // Fields broadcast their own events (onChanged, onScroller) to their listeners.
+    if (Object* broadcaster = vm.get(Value(vm.global()), "AsBroadcaster").asObject()) {
+        for (const char* name : {"broadcastMessage", "addListener", "removeListener"}) {
+            vm.define(proto, name, vm.get(Value(broadcaster), name), kDontEnum);
+        }
+    }
+}
+
+void initTextFieldObject(Vm& vm, Object* field) {
+    // A field listens to itself first.
+    const Value self(field);
+    vm.define(field, "_listeners", Value(vm.newArray(std::span<const Value>(&self, 1))), kDontEnum);
 }
 
 }  // namespace lib

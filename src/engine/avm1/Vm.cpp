@@ -706,8 +706,12 @@ Object* Vm::clipObject(DisplayId id) {
     if (!host_.exists(id)) {
         return nullptr;
     }
-    auto* c = heap_.make<ClipObject>(protoForDisplay(host_.kind(id)), id);
+    const Host::Kind kind = host_.kind(id);
+    auto* c = heap_.make<ClipObject>(protoForDisplay(kind), id);
     clips_.emplace(id, c);
+    if (kind == Host::Kind::TextField) {
+        lib::initTextFieldObject(*this, c);
+    }
     return c;
 }
 

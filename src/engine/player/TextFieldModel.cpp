@@ -125,9 +125,12 @@ std::map<std::string, std::string> attributes(const std::string& tag) {
 
 bool sameCharacterFormat(const TextFormat& a, const TextFormat& b) {
     return a.font == b.font && a.size == b.size && a.color == b.color &&
-           a.letterSpacing == b.letterSpacing && a.kerning == b.kerning && a.bold == b.bold &&
-           a.italic == b.italic && a.underline == b.underline && a.url == b.url &&
-           a.target == b.target;
+           a.letterSpacing == b.letterSpacing && a.kerning == b.kerning &&
+           a.bold.value_or(false) == b.bold.value_or(false) &&
+           a.italic.value_or(false) == b.italic.value_or(false) &&
+           a.underline.value_or(false) == b.underline.value_or(false) &&
+           a.url.value_or("") == b.url.value_or("") &&
+           a.target.value_or("") == b.target.value_or("");
 }
 
 // Entities HTML text may hold; unknown ones stay as written.
@@ -773,14 +776,11 @@ void TextFieldModel::setHtmlText(const std::string& html) {
             }
             if (name == "p" || name == "li") {
                 if (closing) {
+                    // A closed paragraph ends its line in the paragraph's own format.
+                    pendingBreak = false;
+                    text += u'\r';
+                    runs.push_back({1, stack.back()});
                     close();
-                    pendingBreak = true;
-                    if (text.empty()) {
-                        // An empty first paragraph still ends.
-                        text += u'\r';
-                        runs.push_back({1, stack.back()});
-                        pendingBreak = false;
-                    }
                 } else {
                     paragraphStart();
                     TextFormat f = stack.back();
@@ -886,6 +886,10 @@ void TextFieldModel::setHtmlText(const std::string& html) {
         if (c == '\n' || c == '\r') {
             if (c == '\r' && i + 1 < html.size() && html[i + 1] == '\n') {
                 ++i;
+            }
+            if (!def.multiline) {
+                ++i;  // a field of one line has no line ends to take
+                continue;
             }
             flush();
             pendingBreak = false;

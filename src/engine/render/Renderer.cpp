@@ -87,6 +87,9 @@ void Renderer::renderTimeline(QImage& image, const Timeline& timeline, const QTr
     State state;
     state.xform = toDevice;
     rootXform_ = toDevice;
+    if (const CharacterPtr& drawing = timeline.owner().drawing()) {
+        shapes_.drawShapePaths(s, cache_.shapePaths(drawing, 0), state);
+    }
     drawList(s, timeline.objects(), timeline.objects().begin(), timeline.objects().end(), state);
     cache_.trim();
     videos_.trim(context);

@@ -128,16 +128,7 @@ void ClipDrawing::closeFill() {
         return;
     }
     if (!(pen_ == fillStart_) && groupUsed_) {
-        // The fill closes itself with an edge no line follows.
-        engine::ShapeRecord off;
-        off.kind = engine::ShapeRecord::StyleChange;
-        off.line = 0u;
-        def_.records.push_back(off);
-        edge(pen_, fillStart_, false);
-        engine::ShapeRecord on;
-        on.kind = engine::ShapeRecord::StyleChange;
-        on.line = line_ ? 1u : 0u;
-        def_.records.push_back(on);
+        edge(pen_, fillStart_, false);  // the fill closes itself, stroked as the rest
     }
     fillOpen_ = false;
 }
@@ -222,10 +213,6 @@ engine::CharacterPtr ClipDrawing::shape() const {
     engine::ShapeDefinition def = def_;
     // A fill still open shows closed.
     if (fillOpen_ && !(pen_ == fillStart_)) {
-        engine::ShapeRecord off;
-        off.kind = engine::ShapeRecord::StyleChange;
-        off.line = 0u;
-        def.records.push_back(off);
         engine::ShapeRecord e;
         e.kind = engine::ShapeRecord::Straight;
         e.to = fillStart_;

@@ -782,6 +782,8 @@ void ScriptHost::tickEnds() {
 
 void ScriptHost::runActions(const engine::QueuedAction& action, DisplayObject* target,
                             std::span<const std::uint8_t> code) {
+    // Fields placed since bind their variables before scripts look at them.
+    textFields_->syncIfChanged();
     if (action.kind == engine::QueuedAction::Kind::Construct) {
         if (target != nullptr && !target->removed()) {
             construct(*target);

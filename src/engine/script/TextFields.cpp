@@ -98,6 +98,9 @@ DisplayValue TextFields::textProperty(DisplayId id, TextProperty p) {
     if (f == nullptr) {
         return {};
     }
+    if (!f->variable.empty()) {
+        syncField(*object(id));  // the variable may have changed since
+    }
     auto measured = [&]() { return engine::layoutTextField(*f, cache_); };
     switch (p) {
         case TextProperty::Text:
@@ -217,7 +220,19 @@ void TextFields::setTextProperty(DisplayId id, TextProperty p, const DisplayValu
             break;
         case TextProperty::Variable:
             f.variable = s != nullptr ? *s : std::string();
-            syncVariables();
+            if (!f.variable.empty()) {
+                // Bound anew: a variable not set yet starts from the field's first text.
+                avm1::Value clip;
+                std::string name;
+                if (variableOf(*o, clip, name) && vm_->get(clip, name).isUndefined()) {
+                    if (f.def.html) {
+                        f.setHtmlText(f.def.initialText);
+                    } else {
+                        f.setTextUtf8(f.def.initialText);
+                    }
+                }
+                syncField(*o);
+            }
             break;
         case TextProperty::AutoSize:
             if (s != nullptr) {
@@ -484,17 +499,21 @@ bool TextFields::variableOf(DisplayObject& object, avm1::Value& clip, std::strin
     return true;
 }
 
-void TextFields::syncTree(DisplayObject& object, int depth) {
-    if (depth > kMaxTreeDepth) {
+void TextFields::syncField(DisplayObject& object) {
+    TextFieldModel* f = object.textField();
+    if (f == nullptr || f->variable.empty() || vm_ == nullptr) {
         return;
     }
-    if (TextFieldModel* f = object.textField(); f != nullptr && !f->variable.empty()) {
+    {
         avm1::Value clip;
         std::string name;
         if (variableOf(object, clip, name)) {
             const avm1::Value value = vm_->get(clip, name);
             if (value.isUndefined()) {
-                vm_->set(clip, vm_->intern(name), avm1::Value(vm_->str(f->textUtf8())));
+                // An empty field leaves the variable unset.
+                if (!f->text().empty()) {
+                    vm_->set(clip, vm_->intern(name), avm1::Value(vm_->str(f->textUtf8())));
+                }
             } else {
                 const std::string text = vm_->toStdString(value);
                 const std::string now = f->def.html ? f->htmlText() : f->textUtf8();
@@ -510,6 +529,13 @@ void TextFields::syncTree(DisplayObject& object, int depth) {
             }
         }
     }
+}
+
+void TextFields::syncTree(DisplayObject& object, int depth) {
+    if (depth > kMaxTreeDepth) {
+        return;
+    }
+    syncField(object);
     if (object.timeline() != nullptr) {
         // Children may go while variables are read (a getter may remove clips): ids first.
         std::vector<avm1::DisplayId> ids;
@@ -528,7 +554,14 @@ void TextFields::syncVariables() {
     if (vm_ == nullptr) {
         return;
     }
+    syncedAt_ = player_.context().changes();
     syncTree(player_.root(), 0);
+}
+
+void TextFields::syncIfChanged() {
+    if (player_.context().changes() != syncedAt_) {
+        syncVariables();
+    }
 }
 
 }  // namespace zd::script

@@ -41,6 +41,8 @@ class TextFields final : public avm1::TextFieldHost {
     // Fields bound to variables show the variables' values now; a variable not yet set takes
     // the field's text.
     void syncVariables();
+    // The same, when the display tree changed since the last time (fields may have come).
+    void syncIfChanged();
 
   private:
     engine::TextFieldModel* field(avm1::DisplayId id) const;
@@ -50,12 +52,14 @@ class TextFields final : public avm1::TextFieldHost {
     void textChanged(engine::DisplayObject& object, bool writeVariable);
     void autoSize(engine::TextFieldModel& f);
     void syncTree(engine::DisplayObject& object, int depth);
+    void syncField(engine::DisplayObject& object);
     // The clip and name a field's variable path names.
     bool variableOf(engine::DisplayObject& object, avm1::Value& clip, std::string& name);
 
     engine::StagePlayer& player_;
     engine::CharacterCache& cache_;
     avm1::Vm* vm_ = nullptr;
+    std::uint64_t syncedAt_ = ~std::uint64_t{0};
 };
 
 }  // namespace zd::script

@@ -45,7 +45,7 @@ TEST(TextFieldHtml, ParagraphsBoldAndEntitiesRoundTrip) {
     TextFieldModel f = scriptField();
     f.def.html = true;
     f.setHtmlText("<p align='center'>a <b>b</b> &amp; &lt;c&gt;</p><p>next</p>");
-    EXPECT_EQ(f.textUtf8(), "a b & <c>\rnext");
+    EXPECT_EQ(f.textUtf8(), "a b & <c>\rnext\r");
     const std::string html = f.htmlText();
     EXPECT_EQ(html, std::string("<P ALIGN=\"CENTER\">") + kFont +
                         "a <B>b</B> &amp; &lt;c&gt;</FONT></P><P ALIGN=\"LEFT\">" + kFont +
@@ -55,8 +55,18 @@ TEST(TextFieldHtml, ParagraphsBoldAndEntitiesRoundTrip) {
     EXPECT_EQ(again.htmlText(), html);
 }
 
+TEST(TextFieldHtml, OneLineFieldsDropLineEndsOfTheSource) {
+    TextFieldModel f = scriptField();
+    f.setHtmlText("a\nb");
+    EXPECT_EQ(f.textUtf8(), "ab");
+    f.def.multiline = true;
+    f.setHtmlText("a\nb");
+    EXPECT_EQ(f.textUtf8(), "a\rb");
+}
+
 TEST(TextFieldHtml, MarginsPrintInATextFormatTagAndAFinalLineEndAddsNoParagraph) {
     TextFieldModel f = scriptField();
+    f.def.multiline = true;
     f.setHtmlText("<textformat leftmargin='5' leading='2'>x</textformat>\n");
     EXPECT_EQ(f.textUtf8(), "x\r");
     EXPECT_EQ(f.htmlText(), std::string("<TEXTFORMAT LEFTMARGIN=\"5\" LEADING=\"2\"><P "
