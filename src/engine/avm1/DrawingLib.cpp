@@ -105,7 +105,7 @@ double numberMember(Vm& vm, Object* o, const char* name) {
 // Reads the gradient arguments (type, colors, alphas, ratios, matrix, spread, interpolation,
 // focal point); false when they do not make a gradient.
 bool gradientArgs(Vm& vm, const CallInfo& c, DrawCommand& cmd) {
-    const std::string type = lowerString(vm, c.arg(0));
+    const std::string type = vm.toStdString(c.arg(0));  // names are case-sensitive here
     if (type != "linear" && type != "radial") {
         return false;
     }
@@ -143,11 +143,11 @@ bool gradientArgs(Vm& vm, const CallInfo& c, DrawCommand& cmd) {
                       numberMember(vm, matrix, "tx"), numberMember(vm, matrix, "ty")};
     }
     if (c.count() > 5) {
-        const std::string s = lowerString(vm, c.arg(5));
+        const std::string s = vm.toStdString(c.arg(5));
         cmd.spread = s == "reflect" ? 1 : s == "repeat" ? 2 : 0;
     }
     if (c.count() > 6) {
-        cmd.linearRgb = lowerString(vm, c.arg(6)) == "linearrgb";
+        cmd.linearRgb = vm.toStdString(c.arg(6)) == "linearRGB";
     }
     if (c.count() > 7) {
         const double f = vm.toNumber(c.arg(7));

@@ -485,9 +485,96 @@ Value fieldSet(Vm& vm, const CallInfo& c) {
     return Value();
 }
 
-template <int... P>
-void defineFieldProperties(Vm& vm, Object* proto, std::integer_sequence<int, P...>) {
-    ((vm.defineAccessor(proto, kTextProperties[P].name, fieldGet<P>, fieldSet<P>)), ...);
+// Properties fields have that only a style sheet or the renderer would use: fixed values.
+Value fieldFixed(Vm& vm, const CallInfo& c, const char* name) {
+    if (fieldOf(c) == kNoDisplay) {
+        return Value();
+    }
+    const std::string_view n(name);
+    if (n == "mouseWheelEnabled") {
+        return Value::boolean(true);
+    }
+    if (n == "antiAliasType") {
+        return Value(vm.intern("normal"));
+    }
+    if (n == "gridFitType") {
+        return Value(vm.intern("pixel"));
+    }
+    if (n == "sharpness" || n == "thickness") {
+        return Value(0.0);
+    }
+    return Value();
+}
+
+constexpr const char* kFixedNames[] = {"styleSheet",    "mouseWheelEnabled", "tabIndex",
+                                       "filters",       "sharpness",         "thickness",
+                                       "antiAliasType", "gridFitType"};
+
+template <int N>
+Value fixedGet(Vm& vm, const CallInfo& c) {
+    return fieldFixed(vm, c, kFixedNames[N]);
+}
+
+Value ignoreSet(Vm&, const CallInfo&) {
+    return Value();
+}
+
+// The order for-in lists a field's properties in (they are listed last defined first).
+constexpr const char* kEnumerationOrder[] = {
+    "styleSheet",
+    "mouseWheelEnabled",
+    "condenseWhite",
+    "restrict",
+    "textHeight",
+    "textWidth",
+    "bottomScroll",
+    "length",
+    "selectable",
+    "multiline",
+    "password",
+    "wordWrap",
+    "background",
+    "border",
+    "html",
+    "embedFonts",
+    "maxChars",
+    "maxhscroll",
+    "hscroll",
+    "variable",
+    "htmlText",
+    "type",
+    "text",
+    "autoSize",
+    "tabIndex",
+    "textColor",
+    "backgroundColor",
+    "borderColor",
+    "maxscroll",
+    "scroll",
+    "filters",
+    "sharpness",
+    "thickness",
+    "antiAliasType",
+    "gridFitType",
+};
+
+template <int... P, int... F>
+void defineFieldProperties(Vm& vm, Object* proto, std::integer_sequence<int, P...>,
+                           std::integer_sequence<int, F...>) {
+    struct Accessor {
+        const char* name;
+        NativeFunction get;
+        NativeFunction set;
+    };
+    const Accessor accessors[] = {{kTextProperties[P].name, fieldGet<P>, fieldSet<P>}...,
+                                  {kFixedNames[F], fixedGet<F>, ignoreSet}...};
+    for (std::size_t i = std::size(kEnumerationOrder); i-- > 0;) {
+        for (const Accessor& a : accessors) {
+            if (std::string_view(a.name) == kEnumerationOrder[i]) {
+                vm.defineAccessor(proto, a.name, a.get, a.set);
+            }
+        }
+    }
 }
 
 // --- TextField methods ---
@@ -637,7 +724,8 @@ void installTextField(Vm& vm) {
 
     Object* proto = vm.protos().textField;
     FunctionObject* ctor = defineClass(vm, "TextField", textFieldConstructor, proto);
-    defineFieldProperties(vm, proto, std::make_integer_sequence<int, kTextPropertyCount>{});
+    defineFieldProperties(vm, proto, std::make_integer_sequence<int, kTextPropertyCount>{},
+                          std::make_integer_sequence<int, std::size(kFixedNames)>{});
     vm.defineNative(proto, "getTextFormat", tfGetTextFormat);
     vm.defineNative(proto, "setTextFormat", tfSetTextFormat);
     vm.defineNative(proto, "getNewTextFormat", tfGetNewTextFormat);

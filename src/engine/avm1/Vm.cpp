@@ -286,7 +286,10 @@ void Vm::set(const Value& target, String* name, const Value& value) {
     if (!o->watches().empty()) {
         for (auto& w : o->watches()) {
             if (w.key == k) {
-                const Value old = get(Value(o), name);
+                // A watcher sees the stored value: a getter's property has none.
+                Property* found = findProperty(o, k);
+                const Value old =
+                    found != nullptr && found->isAccessor() ? Value() : get(Value(o), name);
                 const Value args[] = {Value(name), old, v, w.userData};
                 v = call(Value(w.callback), Value(o), args);
                 break;

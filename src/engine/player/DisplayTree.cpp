@@ -174,6 +174,9 @@ void DisplayObject::instantiate(int nesting, bool startLater) {
             }
         }
         textField_ = std::make_unique<TextFieldModel>(*edit, fontName);
+        if (!textField_->variable.empty()) {
+            ++context_.boundFieldsPlaced_;
+        }
         return;
     }
     if (const auto* sprite = character_->as<SpriteDefinition>()) {

@@ -235,6 +235,9 @@ class DisplayContext {
     std::uint64_t changes() const { return changes_; }
     void changed() { ++changes_; }
 
+    // Counts text fields placed with a variable to show (scripts bind them on first sight).
+    std::uint64_t boundFieldsPlaced() const { return boundFieldsPlaced_; }
+
     // DoInitAction runs once per sprite: true the first time a sprite is asked for.
     bool firstInit(std::uint16_t spriteId) { return initialised_.insert(spriteId).second; }
 
@@ -254,6 +257,7 @@ class DisplayContext {
     FrameWork work_;
     std::uint64_t tick_ = 0;
     std::uint64_t changes_ = 0;
+    std::uint64_t boundFieldsPlaced_ = 0;
     std::unordered_set<std::uint16_t> initialised_;
     CharacterPtr emptyClip_;
 };

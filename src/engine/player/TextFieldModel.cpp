@@ -220,10 +220,11 @@ TextFieldModel::TextFieldModel(const EditTextDefinition& d, const std::string& f
     f.url = "";
     f.target = "";
     f.align = d.align;
-    f.leftMargin = d.leftMargin / 20.0;
-    f.rightMargin = d.rightMargin / 20.0;
-    f.indent = d.indent / 20.0;
-    f.leading = d.leading / 20.0;
+    // Formats hold whole pixels; the tag's indent is read as signed.
+    f.leftMargin = std::round(d.leftMargin / 20.0);
+    f.rightMargin = std::round(d.rightMargin / 20.0);
+    f.indent = std::round(static_cast<std::int16_t>(d.indent) / 20.0);
+    f.leading = std::round(d.leading / 20.0);
     f.blockIndent = 0.0;
     f.letterSpacing = 0.0;
     f.bullet = false;
@@ -825,7 +826,9 @@ void TextFieldModel::setHtmlText(const std::string& html) {
                         const bool relative = !v->empty() && ((*v)[0] == '+' || (*v)[0] == '-');
                         f.size = relative ? f.size.value_or(12) + s : s;
                     }
-                    if (const std::string* v = attr("color"); v && !v->empty() && (*v)[0] == '#') {
+                    if (const std::string* v = attr("color");
+                        v && v->size() > 1 && (*v)[0] == '#' &&
+                        std::isxdigit(static_cast<unsigned char>((*v)[1]))) {
                         f.color = static_cast<std::uint32_t>(
                             std::strtoul(v->c_str() + 1, nullptr, 16) & 0xffffff);
                     }

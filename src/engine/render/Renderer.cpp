@@ -103,7 +103,8 @@ void Renderer::drawList(Surface& s, const ObjectMap& objects, ObjectMap::const_i
         if (o.masksByScript() && !state.maskMode) {
             continue;  // shows only as the mask of what a script masked with it
         }
-        if (!o.isMask()) {
+        // A script's masks take the place of the timeline's.
+        if (!o.isMask() || o.scriptMask() != kNoInstance) {
             const DisplayObject* scriptMask =
                 o.scriptMask() != kNoInstance ? context_->find(o.scriptMask()) : nullptr;
             if (scriptMask != nullptr && !state.maskMode) {

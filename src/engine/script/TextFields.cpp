@@ -354,6 +354,9 @@ std::optional<avm1::TextFormatValues> TextFields::textFormat(DisplayId id, int b
         return std::nullopt;
     }
     const std::size_t length = f->text().size();
+    if (length == 0) {
+        return avm1::TextFormatValues{};  // no characters, no format
+    }
     std::size_t b = index(begin);
     std::size_t e = std::min(index(end), length);
     if (b >= length && length > 0) {
@@ -504,6 +507,7 @@ void TextFields::syncField(DisplayObject& object) {
     if (f == nullptr || f->variable.empty() || vm_ == nullptr) {
         return;
     }
+    anyBound_ = true;
     {
         avm1::Value clip;
         std::string name;
@@ -551,15 +555,16 @@ void TextFields::syncTree(DisplayObject& object, int depth) {
 }
 
 void TextFields::syncVariables() {
-    if (vm_ == nullptr) {
-        return;
+    if (vm_ == nullptr || (!anyBound_ && player_.context().boundFieldsPlaced() == placedSeen_)) {
+        return;  // no field shows a variable: nothing to walk the tree for
     }
-    syncedAt_ = player_.context().changes();
+    placedSeen_ = player_.context().boundFieldsPlaced();
+    anyBound_ = false;
     syncTree(player_.root(), 0);
 }
 
 void TextFields::syncIfChanged() {
-    if (player_.context().changes() != syncedAt_) {
+    if (player_.context().boundFieldsPlaced() != placedSeen_) {
         syncVariables();
     }
 }

@@ -41,7 +41,7 @@ class TextFields final : public avm1::TextFieldHost {
     // Fields bound to variables show the variables' values now; a variable not yet set takes
     // the field's text.
     void syncVariables();
-    // The same, when the display tree changed since the last time (fields may have come).
+    // The same, when fields with variables were placed since the last time.
     void syncIfChanged();
 
   private:
@@ -59,7 +59,9 @@ class TextFields final : public avm1::TextFieldHost {
     engine::StagePlayer& player_;
     engine::CharacterCache& cache_;
     avm1::Vm* vm_ = nullptr;
-    std::uint64_t syncedAt_ = ~std::uint64_t{0};
+    // Whether the last walk met a bound field, and the placements it had seen.
+    bool anyBound_ = false;
+    std::uint64_t placedSeen_ = 0;
 };
 
 }  // namespace zd::script
