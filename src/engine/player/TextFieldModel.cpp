@@ -13,6 +13,8 @@ namespace {
 
 // Tags nest at most this deep in HTML a script sets; deeper ones keep the format they are in.
 constexpr std::size_t kMaxNesting = 64;
+// The largest text size drawn (pixels).
+constexpr double kMaxDrawnSize = 2000;
 
 template <typename T>
 void take(std::optional<T>& to, const std::optional<T>& from) {
@@ -392,36 +394,37 @@ void TextFieldModel::mergeRuns() {
 }
 
 void TextFieldModel::spreadParagraphFormats() {
-    splitAt(0);
-    for (std::size_t p = 0; p <= text_.size();) {
-        std::size_t end = text_.find(u'\r', p);
-        end = end == std::u16string::npos ? text_.size() : end + 1;
-        splitAt(p);
-        splitAt(end);
-        const TextFormat* first = nullptr;
-        std::size_t at = 0;
-        for (Run& r : runs_) {
-            if (at >= p && at < end) {
-                if (first == nullptr) {
-                    first = &r.format;
-                } else {
-                    r.format.align = first->align;
-                    r.format.leftMargin = first->leftMargin;
-                    r.format.rightMargin = first->rightMargin;
-                    r.format.indent = first->indent;
-                    r.format.leading = first->leading;
-                    r.format.blockIndent = first->blockIndent;
-                    r.format.bullet = first->bullet;
-                    r.format.tabStops = first->tabStops;
-                }
+    // One pass: runs are cut after each line end, and every piece takes the paragraph fields
+    // of the first piece of its paragraph.
+    std::vector<Run> pieces;
+    pieces.reserve(runs_.size());
+    std::optional<TextFormat> first;
+    std::size_t at = 0;
+    for (const Run& r : runs_) {
+        std::size_t s = at;
+        const std::size_t end = at + r.length;
+        while (s < end) {
+            std::size_t e = text_.find(u'\r', s);
+            e = e == std::u16string::npos || e >= end ? end : e + 1;
+            Run piece{e - s, r.format};
+            if (s == 0 || text_[s - 1] == u'\r' || !first) {
+                first = piece.format;
+            } else {
+                piece.format.align = first->align;
+                piece.format.leftMargin = first->leftMargin;
+                piece.format.rightMargin = first->rightMargin;
+                piece.format.indent = first->indent;
+                piece.format.leading = first->leading;
+                piece.format.blockIndent = first->blockIndent;
+                piece.format.bullet = first->bullet;
+                piece.format.tabStops = first->tabStops;
             }
-            at += r.length;
+            pieces.push_back(std::move(piece));
+            s = e;
         }
-        if (end >= text_.size()) {
-            break;
-        }
-        p = end;
+        at = end;
     }
+    runs_ = std::move(pieces);
     mergeRuns();
 }
 
@@ -615,6 +618,8 @@ std::string TextFieldModel::htmlText() const {
     };
 
     std::size_t p = 0;
+    std::size_t cursor = 0;  // the first run not wholly before the paragraph
+    std::size_t runAt = 0;   // where it starts
     while (true) {
         std::size_t end = text_.find(u'\r', p);
         const bool last = end == std::u16string::npos;
@@ -626,14 +631,16 @@ std::string TextFieldModel::htmlText() const {
         }
         // The paragraph's segments: runs cut to it (its '\r' left out).
         std::vector<std::pair<std::u16string, TextFormat>> segments;
-        std::size_t at = 0;
-        for (const Run& r : runs_) {
+        while (cursor < runs_.size() && runAt + runs_[cursor].length <= p) {
+            runAt += runs_[cursor++].length;
+        }
+        for (std::size_t i = cursor, at = runAt; i < runs_.size() && at < end;
+             at += runs_[i++].length) {
             const std::size_t s = std::max(at, p);
-            const std::size_t e = std::min(at + r.length, end);
+            const std::size_t e = std::min(at + runs_[i].length, end);
             if (s < e) {
-                segments.emplace_back(text_.substr(s, e - s), r.format);
+                segments.emplace_back(text_.substr(s, e - s), runs_[i].format);
             }
-            at += r.length;
         }
         const TextFormat pf = !segments.empty() ? segments.front().second
                               : runs_.empty()   ? newFormat_
@@ -920,10 +927,12 @@ std::vector<TextParagraph> TextFieldModel::paragraphs() const {
     out.back().align =
         runs_.empty() ? newFormat_.align.value_or(0) : runs_.front().format.align.value_or(0);
     std::size_t at = 0;
+    bool fresh = false;  // the last paragraph has no characters yet
     for (const Run& r : runs_) {
         TextStyle style;
         style.face = r.format.font.value_or("");
-        style.size = r.format.size.value_or(12) * 20.0;
+        // Sizes past any screen are drawn at the largest a field shows.
+        style.size = std::clamp(r.format.size.value_or(12), 0.0, kMaxDrawnSize) * 20.0;
         const std::uint32_t c = r.format.color.value_or(0);
         style.color = Rgba{static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
                            static_cast<std::uint8_t>(c), 255};
@@ -937,12 +946,17 @@ std::vector<TextParagraph> TextFieldModel::paragraphs() const {
             const bool breaks = e != std::u16string::npos && e < end;
             e = breaks ? e : end;
             if (e > s) {
+                if (fresh) {
+                    out.back().align = r.format.align.value_or(0);
+                    fresh = false;
+                }
                 out.back().runs.push_back({toUtf8(text_.substr(s, e - s)), style});
             }
             if (breaks) {
+                // The paragraph's own alignment comes with its first character.
                 out.emplace_back();
-                out.back().align = e + 1 < text_.size() ? format(e + 1, e + 1).align.value_or(0)
-                                                        : r.format.align.value_or(0);
+                out.back().align = r.format.align.value_or(0);
+                fresh = true;
                 e += 1;
             }
             s = e;
