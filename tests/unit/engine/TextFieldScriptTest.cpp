@@ -125,3 +125,55 @@ TEST(DrawingScripts, WhatIsDrawnCountsInTheClipsSize) {
     ScriptedMovie r(m.finish());
     EXPECT_EQ(r.lines, (Lines{"0", "50", "30", "0"}));
 }
+
+namespace {
+
+// fmt = new TextFormat(); fmt.<member> = v; trace(fmt.<member>)
+ActionWriter& coerced(ActionWriter& a, const std::string& member, const w::PushItem& v) {
+    a.push({"fmt", 0, "TextFormat"}).act(op::NewObject).act(op::SetVariable);
+    setMember(a, "fmt", member, v);
+    return traceMember(a, "fmt", member);
+}
+
+}  // namespace
+
+TEST(TextFieldScripts, TextFormatFieldsAreCoercedAsTheyAreWritten) {
+    w::MovieWriter m(8, w::Rect{0, 8000, 0, 6000}, 24);
+    ActionWriter a;
+    coerced(a, "size", -3.5);  // whole pixels, half to even
+    coerced(a, "size", 2.5);
+    coerced(a, "color", -3);        // an unsigned 32-bit value
+    coerced(a, "leftMargin", -5);   // margins stay at zero or above
+    coerced(a, "align", "CENTER");  // alignment names in any case
+    coerced(a, "align", "sideways");
+    coerced(a, "font", w::Null{});
+    traceMember(a, "fmt", "display");
+    doAction(m, a);
+    m.showFrame();
+    ScriptedMovie r(m.finish());
+    EXPECT_EQ(r.lines, (Lines{"-4", "2", "4294967293", "0", "center", "null", "null", "block"}));
+}
+
+TEST(TextFieldScripts, FormatsOfRangesAndReplacedTextReachTheHtml) {
+    w::MovieWriter m(8, w::Rect{0, 8000, 0, 6000}, 24);
+    ActionWriter a;
+    call(a, "this", "createTextField", {"tf", 1, 0, 0, 200, 40}).act(op::Pop);
+    setMember(a, "tf", "html", true);
+    setMember(a, "tf", "text", "abcd");
+    a.push({"fmt", 0, "TextFormat"}).act(op::NewObject).act(op::SetVariable);
+    setMember(a, "fmt", "bold", true);
+    a.getVariable("fmt").push({3, 1, 3}).getVariable("tf");  // tf.setTextFormat(1, 3, fmt)
+    a.push({"setTextFormat"}).act(op::CallMethod).act(op::Pop);
+    call(a, "tf", "getTextFormat", {0, 4}).push({"bold"}).act(op::GetMember).act(op::Trace);
+    call(a, "tf", "getTextFormat", {1, 3}).push({"bold"}).act(op::GetMember).act(op::Trace);
+    call(a, "tf", "replaceText", {2, 3, "XY"}).act(op::Pop);  // takes the bold it replaces
+    traceMember(a, "tf", "htmlText");
+    call(a, "tf", "getTextFormat", {}).push({"bold"}).act(op::GetMember).act(op::Trace);
+    doAction(m, a);
+    m.showFrame();
+    ScriptedMovie r(m.finish());
+    const std::string font =
+        R"(<FONT FACE="Times New Roman" SIZE="12" COLOR="#000000" LETTERSPACING="0" KERNING="0">)";
+    EXPECT_EQ(r.lines, (Lines{"null", "true",
+                              "<P ALIGN=\"LEFT\">" + font + "a<B>bXY</B>d</FONT></P>", "null"}));
+}
