@@ -258,6 +258,7 @@ void ScriptHost::applyGeometry(DisplayObject& object, const Geometry& g) {
 }
 
 double ScriptHost::bound(DisplayObject& object, bool height) {
+    flushDrawings();
     const QRectF local = engine::characterBounds(object, *characters_, 0, true);
     if (local.isEmpty()) {
         return 0.0;
@@ -278,6 +279,7 @@ QTransform ScriptHost::toStage(const DisplayObject& object) const {
 
 std::optional<std::array<double, 4>> ScriptHost::bounds(DisplayId id, DisplayId space,
                                                         bool /*strokes*/) {
+    flushDrawings();
     DisplayObject* o = find(id);
     DisplayObject* s = find(space);
     if (o == nullptr || s == nullptr) {
@@ -316,6 +318,7 @@ std::optional<std::array<double, 2>> ScriptHost::mapPoint(DisplayId id, double x
 }
 
 bool ScriptHost::hitTest(DisplayId id, double x, double y, bool /*shape*/) {
+    flushDrawings();
     // The picture's outline is not tested: a point within the bounds counts as a hit.
     const auto b = bounds(id, root(), true);
     return b && x >= (*b)[0] && x <= (*b)[2] && y >= (*b)[1] && y <= (*b)[3];
@@ -641,7 +644,20 @@ void ScriptHost::draw(DisplayId id, const avm1::DrawCommand& command) {
         drawing = std::make_unique<ClipDrawing>();
     }
     drawing->apply(command);
-    o->setDrawing(drawing->shape());
+    // The shape is made once the script is done drawing, not for every edge.
+    staleDrawings_.insert(id);
+    player_.context().changed();
+}
+
+void ScriptHost::flushDrawings() {
+    for (const DisplayId id : staleDrawings_) {
+        DisplayObject* o = find(id);
+        const auto it = drawings_.find(id);
+        if (o != nullptr && !o->removed() && it != drawings_.end()) {
+            o->setDrawing(it->second->shape());
+        }
+    }
+    staleDrawings_.clear();
 }
 
 void ScriptHost::setMask(DisplayId id, DisplayId maskId) {
@@ -776,6 +792,7 @@ void ScriptHost::tickBegins() {
 }
 
 void ScriptHost::tickEnds() {
+    flushDrawings();
     textFields_->syncVariables();
     budget_.reset();
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/avm1/Host.h"
@@ -120,6 +121,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void loadData(std::uint64_t requestId, std::string_view url, avm1::UrlMethod method,
                   std::string_view body) override;
     void scriptError(std::string_view message) override;
+    // Clips drawn on since get their shapes now (before anything measures or shows them).
+    void flushDrawings();
     avm1::TextFieldHost* textFields() override;
     void draw(avm1::DisplayId id, const avm1::DrawCommand& command) override;
     void setMask(avm1::DisplayId id, avm1::DisplayId mask) override;
@@ -187,6 +190,7 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     bool enterFrameSeen_ = false;
     std::unique_ptr<TextFields> textFields_;
     std::unordered_map<avm1::DisplayId, std::unique_ptr<ClipDrawing>> drawings_;
+    std::unordered_set<avm1::DisplayId> staleDrawings_;  // drawn since their shape was made
 };
 
 }  // namespace zd::script
