@@ -27,6 +27,12 @@ void installXml(Vm& vm);
 void installLoadVars(Vm& vm);
 void installMovieClip(Vm& vm);
 void installGeom(Vm& vm);
+// TextField's own members and TextFormat (after installMovieClip).
+void installTextField(Vm& vm);
+// A text field's script object just made: its own listener list.
+void initTextFieldObject(Vm& vm, Object* field);
+// The drawing methods and setMask on MovieClip's prototype.
+void installDrawing(Vm& vm);
 void installNet(Vm& vm);
 void installSharedObject(Vm& vm);
 

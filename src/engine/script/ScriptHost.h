@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/avm1/Host.h"
@@ -27,6 +28,9 @@ struct RenderHooks;
 }  // namespace zd::engine
 
 namespace zd::script {
+
+class ClipDrawing;
+class TextFields;
 
 // A request a script made that leaves the movie: getURL (FSCommand: targets included).
 struct UrlRequest {
@@ -122,6 +126,11 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void loadData(std::uint64_t requestId, std::string_view url, avm1::UrlMethod method,
                   std::string_view body) override;
     void scriptError(std::string_view message) override;
+    // Clips drawn on since get their shapes now (before anything measures or shows them).
+    void flushDrawings();
+    avm1::TextFieldHost* textFields() override;
+    void draw(avm1::DisplayId id, const avm1::DrawCommand& command) override;
+    void setMask(avm1::DisplayId id, avm1::DisplayId mask) override;
     std::optional<std::string> readSharedObject(std::string_view name) override;
     bool writeSharedObject(std::string_view name, std::string_view bytes) override;
 
@@ -197,6 +206,10 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     double fixedOffset_ = 0;
     std::mt19937 random_{20260101u};
     std::size_t errors_ = 0;
+    bool enterFrameSeen_ = false;
+    std::unique_ptr<TextFields> textFields_;
+    std::unordered_map<avm1::DisplayId, std::unique_ptr<ClipDrawing>> drawings_;
+    std::unordered_set<avm1::DisplayId> staleDrawings_;  // drawn since their shape was made
     // Whether ticks are still needed follows what the scripts do now: an enterFrame handler
     // ran in the last tick, or scripts ran since its enterFrame pass (they may have set one).
     bool enterFrameThisTick_ = false;

@@ -70,6 +70,9 @@ struct EditTextDefinition {
     bool html = false;
     bool useOutlines = false;
     bool autoSize = false;
+    bool readOnly = false;
+    bool noSelect = false;
+    std::uint16_t maxLength = 0;  // 0: no limit
     std::optional<std::uint16_t> fontId;
     std::string fontClass;
     std::uint16_t fontHeight = 240;
