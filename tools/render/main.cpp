@@ -4,10 +4,13 @@
 //
 // Runs a movie and its scripts without a window. --trace writes each trace() line to stdout as
 // it happens (script errors go to stderr); --quality low draws without antialiasing or
-// smoothing. --input is read by nothing yet. Exit status: 0 done, 1 bad arguments or output not
-// written, 2 not a loadable movie. --wav writes the sound of the run (44.1 kHz, 16-bit stereo):
-// one frame interval (or tick) of it for each frame (or tick) run.
+// smoothing. --input plays a recorded session of mouse and key events (the format of the test
+// corpus: a JSON list cut into steps by "Wait"): the events of step N after frame (or tick) N.
+// Exit status: 0 done, 1 bad arguments or output not written, 2 not a loadable movie. --wav writes
+// the sound of the run (44.1 kHz, 16-bit stereo): one frame interval (or tick) of it for each frame
+// (or tick) run.
 
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
@@ -21,6 +24,7 @@
 
 #include "engine/audio/SoundRecording.h"
 #include "engine/player/FrameClock.h"
+#include "engine/player/InputScript.h"
 #include "engine/player/MovieRunner.h"
 #include "engine/render/Renderer.h"
 #include "engine/render/StageRenderer.h"
@@ -39,6 +43,7 @@ struct Options {
     std::optional<long> ticks;
     std::optional<double> tickMs;
     QString png;
+    QString input;
     QString wav;
     std::optional<QSize> size;
     bool info = false;
@@ -167,9 +172,11 @@ int main(int argc, char** argv) {
                 return usage("--size needs WxH");
             }
         } else if (arg == u"--input") {
-            if (!value()) {
+            const auto v = value();
+            if (!v || v->isEmpty()) {
                 return usage("--input needs a file name");
             }
+            opt.input = *v;
         } else if (arg == u"--info") {
             opt.info = true;
         } else if (arg == u"--trace") {
@@ -248,6 +255,35 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
 
+    zd::engine::InputScript input;
+    if (!opt.input.isEmpty()) {
+        QFile f(opt.input);
+        QString why;
+        if (!f.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "zephyrdeck-render: cannot read %s\n", qPrintable(opt.input));
+            return 1;
+        }
+        if (!zd::engine::readInputScript(f.readAll(), input, &why)) {
+            std::fprintf(stderr, "zephyrdeck-render: %s: %s\n", qPrintable(opt.input),
+                         qPrintable(why));
+            return 1;
+        }
+    }
+    // The events recorded for after a step, one at a time (moves in a row stay apart).
+    long step = 1;
+    auto inputOfStep = [&]() {
+        zd::engine::StagePlayer* display = runner.display();
+        const auto index = static_cast<std::size_t>(step - 1);
+        if (display != nullptr && index < input.steps.size()) {
+            for (const zd::engine::InputEvent& e : input.steps[index]) {
+                display->postInput(e);
+                display->deliverInput();
+            }
+        }
+        ++step;
+    };
+    inputOfStep();
+
     auto soundOfTime = [&](double ms) {
         if (sound) {
             sound->advance(ms);
@@ -264,6 +300,7 @@ int main(int argc, char** argv) {
             for (int due = clock.advance(tickMs); due > 0; --due) {
                 runner.stepFrame();  // a held root's clips play on
             }
+            inputOfStep();
         }
         soundOfTime(tickMs);
     } else {
@@ -271,6 +308,7 @@ int main(int argc, char** argv) {
         for (long f = 1; f < opt.frames.value_or(1); ++f) {
             soundOfTime(intervalMs);
             runner.stepFrame();  // held on the last frame, its clips play on
+            inputOfStep();
         }
         soundOfTime(intervalMs);
     }

@@ -25,6 +25,8 @@ void installSystem(Vm& vm);
 void installXml(Vm& vm);
 void installLoadVars(Vm& vm);
 void installMovieClip(Vm& vm);
+// Key, Mouse and Selection (after AsBroadcaster).
+void installInput(Vm& vm);
 
 // A constructor with its prototype, bound as a global (when name is not empty).
 FunctionObject* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* proto,

@@ -28,6 +28,7 @@ void Vm::installLibrary() {
     lib::installXml(*this);
     lib::installLoadVars(*this);
     lib::installMovieClip(*this);
+    lib::installInput(*this);
 }
 
 namespace lib {

@@ -14,6 +14,7 @@
 #include "engine/render/Bounds.h"
 #include "engine/render/CharacterCache.h"
 #include "engine/render/StandardHooks.h"
+#include "engine/script/InputRouter.h"
 #include "engine/swf/MovieData.h"
 #include "engine/swf/TagWalker.h"
 
@@ -93,6 +94,7 @@ ScriptHost::ScriptHost(engine::StagePlayer& player, const engine::MovieData& mov
     renderHooks_ = std::make_unique<engine::RenderHooks>(engine::standardRenderHooks());
     characters_ = std::make_unique<engine::CharacterCache>(*renderHooks_);
     characters_->setContext(&player_.context());
+    input_ = std::make_unique<InputRouter>(*this);
     player_.setScriptHooks(this);
 }
 
@@ -310,10 +312,53 @@ std::optional<std::array<double, 2>> ScriptHost::mapPoint(DisplayId id, double x
     return std::array<double, 2>{p.x() / 20.0, p.y() / 20.0};
 }
 
-bool ScriptHost::hitTest(DisplayId id, double x, double y, bool /*shape*/) {
-    // The picture's outline is not tested: a point within the bounds counts as a hit.
-    const auto b = bounds(id, root(), true);
-    return b && x >= (*b)[0] && x <= (*b)[2] && y >= (*b)[1] && y <= (*b)[3];
+bool ScriptHost::hitTest(DisplayId id, double x, double y, bool shape) {
+    DisplayObject* o = find(id);
+    if (o == nullptr) {
+        return false;
+    }
+    if (!shape) {
+        const auto b = bounds(id, root(), true);
+        return b && x >= (*b)[0] && x <= (*b)[2] && y >= (*b)[1] && y <= (*b)[3];
+    }
+    return input_->hits(*o, QPointF(x * 20.0, y * 20.0), true);
+}
+
+void ScriptHost::startDrag(DisplayId id, bool lockCenter,
+                           std::optional<std::array<double, 4>> bounds) {
+    input_->startDrag(id, lockCenter, bounds);
+}
+
+void ScriptHost::stopDrag() {
+    input_->stopDrag();
+}
+
+void ScriptHost::inputEvent(const engine::InputEvent& event) {
+    input_->handle(event);
+}
+
+bool ScriptHost::handCursor() {
+    return input_->overHandCursor();
+}
+
+bool ScriptHost::mouseHidden() {
+    return vm_->input().mouseHidden;
+}
+
+avm1::CodeOwner ScriptHost::buttonCode(const engine::CharacterPtr& button) {
+    auto it = buttonCode_.find(button.get());
+    if (it == buttonCode_.end()) {
+        const auto* def = button->as<engine::ButtonDefinition>();
+        auto owner = std::make_shared<const avm1::Bytes>(
+            def != nullptr ? def->actions : std::vector<std::uint8_t>{});
+        it = buttonCode_.emplace(button.get(), std::move(owner)).first;
+    }
+    return it->second;
+}
+
+void ScriptHost::runClipAction(DisplayObject& object, const engine::ClipAction& action) {
+    const auto bytes = player_.context().bytes(action.code);
+    vm_->runActions(codeAt(action.code.begin, bytes), object.id());
 }
 
 DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
@@ -358,7 +403,7 @@ DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
         case DisplayProperty::Name:
             return o->name();
         case DisplayProperty::DropTarget:
-            return std::string();
+            return input_->dropTarget(id);
         case DisplayProperty::Url:
             return baseDir_.empty() ? std::string()
                                     : QUrl::fromLocalFile(QString::fromStdString(baseDir_))
@@ -374,8 +419,18 @@ DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
         case DisplayProperty::Quality:
             return std::string("HIGH");
         case DisplayProperty::XMouse:
-        case DisplayProperty::YMouse:
-            return 0.0;
+        case DisplayProperty::YMouse: {
+            bool invertible = false;
+            const QPointF local =
+                toStage(*o)
+                    .inverted(&invertible)
+                    .map(QPointF(input_->mouseX() * 20.0, input_->mouseY() * 20.0));
+            if (!invertible) {
+                return 0.0;
+            }
+            // Whole twips, as the pointer's position is kept.
+            return std::round(p == DisplayProperty::XMouse ? local.x() : local.y()) / 20.0;
+        }
     }
     return {};
 }

@@ -14,18 +14,22 @@
 
 #include "engine/avm1/Host.h"
 #include "engine/avm1/Vm.h"
+#include "engine/player/Dictionary.h"
 #include "engine/player/FrameHooks.h"
 #include "engine/swf/Records.h"
 
 namespace zd::engine {
 class CharacterCache;
 class DisplayObject;
+struct ClipAction;
 class MovieData;
 class StagePlayer;
 struct RenderHooks;
 }  // namespace zd::engine
 
 namespace zd::script {
+
+class InputRouter;
 
 // A request a script made that leaves the movie: getURL (FSCommand: targets included).
 struct UrlRequest {
@@ -98,8 +102,9 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void swapDepths(avm1::DisplayId id, int depth) override;
     int nextHighestDepth(avm1::DisplayId id) override;
     avm1::DisplayId instanceAtDepth(avm1::DisplayId parent, int depth) override;
-    void startDrag(avm1::DisplayId, bool, std::optional<std::array<double, 4>>) override {}
-    void stopDrag() override {}
+    void startDrag(avm1::DisplayId id, bool lockCenter,
+                   std::optional<std::array<double, 4>> bounds) override;
+    void stopDrag() override;
     std::optional<std::array<double, 4>> bounds(avm1::DisplayId id, avm1::DisplayId space,
                                                 bool strokes) override;
     std::optional<std::array<double, 2>> mapPoint(avm1::DisplayId id, double x, double y,
@@ -126,12 +131,22 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void clipEvent(engine::DisplayObject& object, engine::ClipEvent event) override;
     void runTimers(double movieTimeMs) override;
     bool wantsTicks() const override;
+    void inputEvent(const engine::InputEvent& event) override;
+
+    // Whether the pointer is over something that shows the hand (a button, a clip acting as
+    // one) and whether the movie hid the pointer.
+    bool handCursor();
+    bool mouseHidden();
 
     // The text a local load reads: the file below the base folder the address names, or
     // nothing when it names none or leaves the folder.
     std::optional<std::string> readLocal(std::string_view url) const;
 
   private:
+    friend class InputRouter;
+    // The action bytes of a button, shared by every run of them.
+    avm1::CodeOwner buttonCode(const engine::CharacterPtr& button);
+    void runClipAction(engine::DisplayObject& object, const engine::ClipAction& action);
     // The object by id, also while its unload event runs (it is then off the lists).
     engine::DisplayObject* find(avm1::DisplayId id) const;
     avm1::CodeOwner codeAt(std::size_t begin, std::span<const std::uint8_t> code);
@@ -179,6 +194,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::mt19937 random_{20260101u};
     std::size_t errors_ = 0;
     bool enterFrameSeen_ = false;
+    std::unordered_map<const void*, avm1::CodeOwner> buttonCode_;
+    std::unique_ptr<InputRouter> input_;
 };
 
 }  // namespace zd::script

@@ -1,0 +1,210 @@
+// Key, Mouse and Selection: what scripts read of the keyboard, the mouse and the focus.
+
+#include "engine/avm1/InputLib.h"
+
+#include <vector>
+
+#include "engine/avm1/Library.h"
+#include "engine/avm1/Vm.h"
+
+namespace zd::avm1 {
+
+namespace {
+
+bool callable(const Value& v) {
+    return v.isObject() && v.object()->isFunction();
+}
+
+Value focusValue(Vm& vm, DisplayId id) {
+    if (id == kNoDisplay || !vm.host().exists(id)) {
+        return Value::null();
+    }
+    return Value(vm.clipObject(id));
+}
+
+// --- Key ---
+
+Value keyIsDown(Vm& vm, const CallInfo& c) {
+    return Value::boolean(vm.input().isDown(vm.toInt32(c.arg(0))));
+}
+
+Value keyGetCode(Vm& vm, const CallInfo&) {
+    return Value(static_cast<double>(vm.input().lastCode));
+}
+
+Value keyGetAscii(Vm& vm, const CallInfo&) {
+    return Value(static_cast<double>(vm.input().lastAscii));
+}
+
+Value keyIsToggled(Vm& vm, const CallInfo& c) {
+    const InputState& in = vm.input();
+    switch (vm.toInt32(c.arg(0))) {
+        case keycode::kCapsLock:
+            return Value::boolean(in.capsLock);
+        case keycode::kNumLock:
+            return Value::boolean(in.numLock);
+        case keycode::kScrollLock:
+            return Value::boolean(in.scrollLock);
+        default:
+            return Value::boolean(false);
+    }
+}
+
+Value keyIsAccessible(Vm&, const CallInfo&) {
+    return Value::boolean(false);
+}
+
+// --- Mouse ---
+
+Value mouseHide(Vm& vm, const CallInfo&) {
+    const bool wasShown = !vm.input().mouseHidden;
+    vm.input().mouseHidden = true;
+    return Value(wasShown ? 1.0 : 0.0);
+}
+
+Value mouseShow(Vm& vm, const CallInfo&) {
+    const bool wasShown = !vm.input().mouseHidden;
+    vm.input().mouseHidden = false;
+    return Value(wasShown ? 1.0 : 0.0);
+}
+
+// --- Selection ---
+
+Value selectionGetFocus(Vm& vm, const CallInfo&) {
+    const DisplayId f = vm.input().focus;
+    if (f == kNoDisplay || !vm.host().exists(f)) {
+        return Value::null();
+    }
+    return Value(vm.str(vm.dotPath(f)));
+}
+
+Value selectionSetFocus(Vm& vm, const CallInfo& c) {
+    const Value target = c.arg(0);
+    DisplayId id = kNoDisplay;
+    if (!target.isNullish()) {
+        id = vm.displayOf(target, vm.currentTarget());
+        if (id == kNoDisplay) {
+            return Value::boolean(false);
+        }
+    }
+    moveFocus(vm, id);
+    return Value::boolean(true);
+}
+
+Value selectionIndexNone(Vm&, const CallInfo&) {
+    return Value(-1.0);
+}
+
+Value selectionNothing(Vm&, const CallInfo&) {
+    return Value();
+}
+
+Object* makeBroadcaster(Vm& vm, const char* name) {
+    Object* o = vm.newObject();
+    vm.define(vm.global(), name, Value(o), kDontEnum);
+    const Value bc = vm.get(Value(vm.global()), "AsBroadcaster");
+    const Value init = vm.get(bc, "initialize");
+    if (callable(init)) {
+        const Value arg(o);
+        vm.call(init, bc, std::span<const Value>(&arg, 1));
+    }
+    return o;
+}
+
+}  // namespace
+
+void moveFocus(Vm& vm, DisplayId id) {
+    InputState& in = vm.input();
+    DisplayId old = in.focus;
+    if (old != kNoDisplay && !vm.host().exists(old)) {
+        old = kNoDisplay;
+    }
+    if (old == id) {
+        in.focus = id;
+        return;
+    }
+    in.focus = id;
+    Vm::NoCollect hold(vm);
+    const Value oldValue = focusValue(vm, old);
+    const Value newValue = focusValue(vm, id);
+    if (Object* o = oldValue.asObject()) {
+        const Value fn = vm.get(Value(o), "onKillFocus");
+        if (callable(fn)) {
+            vm.callFromHost(fn, Value(o), std::span<const Value>(&newValue, 1));
+        }
+    }
+    if (Object* o = newValue.asObject()) {
+        const Value fn = vm.get(Value(o), "onSetFocus");
+        if (callable(fn)) {
+            vm.callFromHost(fn, Value(o), std::span<const Value>(&oldValue, 1));
+        }
+    }
+    broadcast(vm, "Selection", "onSetFocus", {oldValue, newValue});
+}
+
+void broadcast(Vm& vm, const char* object, const char* message, std::initializer_list<Value> args) {
+    Vm::NoCollect hold(vm);
+    const Value target = vm.get(Value(vm.global()), object);
+    const Value fn = vm.get(target, "broadcastMessage");
+    if (!callable(fn)) {
+        return;
+    }
+    std::vector<Value> all;
+    all.push_back(Value(vm.intern(message)));
+    all.insert(all.end(), args.begin(), args.end());
+    vm.callFromHost(fn, target, all);
+}
+
+namespace lib {
+
+void installInput(Vm& vm) {
+    Object* key = makeBroadcaster(vm, "Key");
+    vm.defineNative(key, "isDown", keyIsDown);
+    vm.defineNative(key, "getCode", keyGetCode);
+    vm.defineNative(key, "getAscii", keyGetAscii);
+    vm.defineNative(key, "isToggled", keyIsToggled);
+    vm.defineNative(key, "isAccessible", keyIsAccessible);
+    const struct {
+        const char* name;
+        int code;
+    } kCodes[] = {
+        {"ALT", keycode::kAlt},
+        {"BACKSPACE", keycode::kBackspace},
+        {"CAPSLOCK", keycode::kCapsLock},
+        {"CONTROL", keycode::kControl},
+        {"DELETEKEY", keycode::kDelete},
+        {"DOWN", keycode::kDown},
+        {"END", keycode::kEnd},
+        {"ENTER", keycode::kEnter},
+        {"ESCAPE", keycode::kEscape},
+        {"HOME", keycode::kHome},
+        {"INSERT", keycode::kInsert},
+        {"LEFT", keycode::kLeft},
+        {"PGDN", keycode::kPageDown},
+        {"PGUP", keycode::kPageUp},
+        {"RIGHT", keycode::kRight},
+        {"SHIFT", keycode::kShift},
+        {"SPACE", keycode::kSpace},
+        {"TAB", keycode::kTab},
+        {"UP", keycode::kUp},
+    };
+    for (const auto& k : kCodes) {
+        vm.define(key, k.name, Value(static_cast<double>(k.code)),
+                  kDontEnum | kDontDelete | kReadOnly);
+    }
+
+    Object* mouse = makeBroadcaster(vm, "Mouse");
+    vm.defineNative(mouse, "hide", mouseHide);
+    vm.defineNative(mouse, "show", mouseShow);
+
+    Object* selection = makeBroadcaster(vm, "Selection");
+    vm.defineNative(selection, "getFocus", selectionGetFocus);
+    vm.defineNative(selection, "setFocus", selectionSetFocus);
+    vm.defineNative(selection, "getBeginIndex", selectionIndexNone);
+    vm.defineNative(selection, "getEndIndex", selectionIndexNone);
+    vm.defineNative(selection, "getCaretIndex", selectionIndexNone);
+    vm.defineNative(selection, "setSelection", selectionNothing);
+}
+
+}  // namespace lib
+}  // namespace zd::avm1

@@ -1,0 +1,813 @@
+#include "engine/script/InputRouter.h"
+
+#include <QPainterPathStroker>
+#include <algorithm>
+#include <cmath>
+
+#include "engine/avm1/InputLib.h"
+#include "engine/player/DisplayTree.h"
+#include "engine/player/StagePlayer.h"
+#include "engine/render/Bounds.h"
+#include "engine/render/CharacterCache.h"
+#include "engine/script/ScriptHost.h"
+
+namespace zd::script {
+
+using avm1::DisplayId;
+using avm1::kNoDisplay;
+using engine::DisplayObject;
+
+namespace {
+
+constexpr std::uint32_t kButtonClipEvents =
+    engine::kClipPress | engine::kClipRelease | engine::kClipReleaseOutside |
+    engine::kClipRollOver | engine::kClipRollOut | engine::kClipDragOver | engine::kClipDragOut;
+
+struct TransitionInfo {
+    ButtonTransition transition;
+    std::uint32_t clipEvent;
+    const char* method;
+};
+
+constexpr TransitionInfo kTransitions[] = {
+    {kIdleToOverUp, engine::kClipRollOver, "onRollOver"},
+    {kOverUpToIdle, engine::kClipRollOut, "onRollOut"},
+    {kOverUpToOverDown, engine::kClipPress, "onPress"},
+    {kOverDownToOverUp, engine::kClipRelease, "onRelease"},
+    {kOverDownToOutDown, engine::kClipDragOut, "onDragOut"},
+    {kOutDownToOverDown, engine::kClipDragOver, "onDragOver"},
+    {kOutDownToIdle, engine::kClipReleaseOutside, "onReleaseOutside"},
+    {kIdleToOverDown, 0, nullptr},
+    {kOverDownToIdle, 0, nullptr},
+};
+
+std::uint8_t buttonStateOf(PointerPhase phase) {
+    switch (phase) {
+        case PointerPhase::OverUp:
+            return engine::ButtonRecord::Over;
+        case PointerPhase::OverDown:
+            return engine::ButtonRecord::Down;
+        case PointerPhase::Idle:
+        case PointerPhase::OutDown:
+            break;
+    }
+    return engine::ButtonRecord::Up;
+}
+
+bool isButton(const DisplayObject& o) {
+    return o.character() && o.character()->kind == engine::Character::Kind::Button;
+}
+
+}  // namespace
+
+std::optional<ButtonTransition> transitionBetween(PointerPhase from, PointerPhase to) {
+    using P = PointerPhase;
+    if (from == P::Idle && to == P::OverUp)
+        return kIdleToOverUp;
+    if (from == P::OverUp && to == P::Idle)
+        return kOverUpToIdle;
+    if (from == P::OverUp && to == P::OverDown)
+        return kOverUpToOverDown;
+    if (from == P::OverDown && to == P::OverUp)
+        return kOverDownToOverUp;
+    if (from == P::OverDown && to == P::OutDown)
+        return kOverDownToOutDown;
+    if (from == P::OutDown && to == P::OverDown)
+        return kOutDownToOverDown;
+    if (from == P::OutDown && to == P::Idle)
+        return kOutDownToIdle;
+    if (from == P::Idle && to == P::OverDown)
+        return kIdleToOverDown;
+    if (from == P::OverDown && to == P::Idle)
+        return kOverDownToIdle;
+    return std::nullopt;
+}
+
+std::vector<ButtonCondition> parseButtonConditions(const engine::ButtonDefinition& button) {
+    std::vector<ButtonCondition> out;
+    const std::vector<std::uint8_t>& a = button.actions;
+    if (button.version == 1) {
+        if (!a.empty()) {
+            out.push_back({kOverDownToOverUp, 0, 0, a.size()});
+        }
+        return out;
+    }
+    std::size_t at = 0;
+    while (at + 4 <= a.size()) {
+        const std::size_t size = a[at] | (std::size_t{a[at + 1]} << 8);
+        ButtonCondition c;
+        c.transitions = a[at + 2];
+        c.transitions |= (a[at + 3] & 0x01) ? kOverDownToIdle : 0;
+        c.keyPress = a[at + 3] >> 1;
+        c.begin = at + 4;
+        c.end = size == 0 ? a.size() : std::min(a.size(), at + size);
+        if (c.end < c.begin) {
+            break;
+        }
+        out.push_back(c);
+        if (size == 0) {
+            break;
+        }
+        at += size;
+    }
+    return out;
+}
+
+int keyPressCode(int keyCode, char32_t ascii) {
+    using namespace avm1::keycode;
+    switch (keyCode) {
+        case kLeft:
+            return 1;
+        case kRight:
+            return 2;
+        case kHome:
+            return 3;
+        case kEnd:
+            return 4;
+        case kInsert:
+            return 5;
+        case kDelete:
+            return 6;
+        case kBackspace:
+            return 8;
+        case kEnter:
+            return 13;
+        case kUp:
+            return 14;
+        case kDown:
+            return 15;
+        case kPageUp:
+            return 16;
+        case kPageDown:
+            return 17;
+        case kTab:
+            return 18;
+        case kEscape:
+            return 19;
+        default:
+            break;
+    }
+    return ascii >= 32 && ascii <= 126 ? static_cast<int>(ascii) : 0;
+}
+
+InputRouter::InputRouter(ScriptHost& host) : host_(host) {}
+
+QTransform InputRouter::toStage(const DisplayObject& o) const {
+    return host_.toStage(o);
+}
+
+void InputRouter::handle(const engine::InputEvent& e) {
+    using T = engine::InputEvent::Type;
+    switch (e.type) {
+        case T::MouseMove:
+            mouseMove(e.x, e.y);
+            break;
+        case T::MouseDown:
+            if (e.x != mouseX_ || e.y != mouseY_) {
+                mouseMove(e.x, e.y);
+            }
+            if (e.button == engine::MouseButton::Left) {
+                mouseDown();
+            }
+            break;
+        case T::MouseUp:
+            if (e.x != mouseX_ || e.y != mouseY_) {
+                mouseMove(e.x, e.y);
+            }
+            if (e.button == engine::MouseButton::Left) {
+                mouseUp();
+            }
+            break;
+        case T::MouseWheel: {
+            const DisplayId under = pick(QPointF(mouseX_ * 20.0, mouseY_ * 20.0));
+            avm1::Vm& vm = host_.vm();
+            avm1::broadcast(
+                vm, "Mouse", "onMouseWheel",
+                {avm1::Value(static_cast<double>(e.wheel)),
+                 under != kNoDisplay && host_.exists(under) ? avm1::Value(vm.clipObject(under))
+                                                            : avm1::Value()});
+            break;
+        }
+        case T::KeyDown:
+            keyDown(e);
+            break;
+        case T::KeyUp:
+            keyUp(e);
+            break;
+        case T::TextInput:
+            break;
+        case T::FocusLost:
+            host_.vm().input().down.reset();
+            break;
+    }
+}
+
+// --- Hit-testing ---
+
+bool InputRouter::hitShape(DisplayObject& o, QPointF p, int nesting, bool checkVisible) {
+    if (nesting > 64 || (checkVisible && !o.visible())) {
+        return false;
+    }
+    if (isButton(o)) {
+        return hitButton(o, p, nesting);
+    }
+    if (engine::Timeline* t = o.timeline()) {
+        // Children topmost first; a masked child counts only where its mask is hit.
+        const auto& list = t->objects();
+        std::vector<DisplayObject*> masks;
+        for (const auto& [depth, child] : list) {
+            if (child->isMask()) {
+                masks.push_back(child.get());
+            }
+        }
+        for (auto it = list.rbegin(); it != list.rend(); ++it) {
+            DisplayObject& child = *it->second;
+            if (child.isMask()) {
+                continue;
+            }
+            const DisplayObject* mask = nullptr;
+            for (DisplayObject* m : masks) {
+                if (m->depth() < child.depth() && child.depth() <= *m->clipDepth()) {
+                    mask = m;
+                }
+            }
+            if (mask != nullptr && !hitShape(*const_cast<DisplayObject*>(mask), p, nesting + 1)) {
+                continue;
+            }
+            if (hitShape(child, p, nesting + 1)) {
+                return true;
+            }
+        }
+        return false;
+    }
+    const engine::CharacterPtr& c = o.character();
+    if (!c) {
+        return false;
+    }
+    bool invertible = false;
+    const QPointF local = toStage(o).inverted(&invertible).map(p);
+    if (!invertible) {
+        return false;
+    }
+    if (c->kind == engine::Character::Kind::Shape || c->kind == engine::Character::Kind::Morph) {
+        const engine::ShapePaths& paths = host_.characters_->shapePaths(c, o.ratio());
+        if (!paths.bounds.adjusted(-400, -400, 400, 400).contains(local)) {
+            return false;
+        }
+        for (const auto& g : paths.groups) {
+            for (const auto& f : g.fills) {
+                if (f.path.contains(local)) {
+                    return true;
+                }
+            }
+        }
+        for (const auto& g : paths.groups) {
+            for (const auto& s : g.strokes) {
+                QPainterPathStroker stroker;
+                stroker.setWidth(std::max<double>(s.style.width, 20.0));
+                if (stroker.createStroke(s.path).contains(local)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+    // Text, bitmaps, video: where they draw.
+    return engine::characterBounds(o, *host_.characters_, 0, true).contains(local);
+}
+
+bool InputRouter::hitButton(DisplayObject& button, QPointF p, int nesting) {
+    const auto* def = button.character()->as<engine::ButtonDefinition>();
+    if (def == nullptr) {
+        return false;
+    }
+    const QTransform buttonToStage = toStage(button);
+    for (const engine::ButtonRecord& r : def->records) {
+        if (!(r.states & engine::ButtonRecord::HitTest)) {
+            continue;
+        }
+        // A child shown at the record's depth with its character is tested as drawn.
+        if (engine::Timeline* t = button.timeline()) {
+            DisplayObject* shown = t->at(engine::depthOfTag(r.depth));
+            if (shown != nullptr && shown->characterId() == r.characterId) {
+                if (hitShape(*shown, p, nesting + 1, false)) {
+                    return true;
+                }
+                continue;
+            }
+        }
+        const engine::CharacterPtr c = host_.characters_->character(r.characterId);
+        if (!c) {
+            continue;
+        }
+        const QTransform recordToStage =
+            QTransform(r.matrix.a, r.matrix.b, r.matrix.c, r.matrix.d, r.matrix.tx, r.matrix.ty) *
+            buttonToStage;
+        bool invertible = false;
+        const QPointF local = recordToStage.inverted(&invertible).map(p);
+        if (!invertible) {
+            continue;
+        }
+        if (c->kind == engine::Character::Kind::Shape ||
+            c->kind == engine::Character::Kind::Morph) {
+            const engine::ShapePaths& paths = host_.characters_->shapePaths(c, 0);
+            for (const auto& g : paths.groups) {
+                for (const auto& f : g.fills) {
+                    if (f.path.contains(local)) {
+                        return true;
+                    }
+                }
+                for (const auto& s : g.strokes) {
+                    QPainterPathStroker stroker;
+                    stroker.setWidth(std::max<double>(s.style.width, 20.0));
+                    if (stroker.createStroke(s.path).contains(local)) {
+                        return true;
+                    }
+                }
+            }
+        } else if (const auto* sprite = c->as<engine::SpriteDefinition>()) {
+            (void)sprite;  // a hit area drawn by a clip: its bounds as declared
+            continue;
+        } else if (const auto* text = c->as<engine::TextDefinition>()) {
+            const engine::Rect& b = text->bounds;
+            if (QRectF(QPointF(b.xMin, b.yMin), QPointF(b.xMax, b.yMax)).contains(local)) {
+                return true;
+            }
+        } else if (const auto* edit = c->as<engine::EditTextDefinition>()) {
+            const engine::Rect& b = edit->bounds;
+            if (QRectF(QPointF(b.xMin, b.yMin), QPointF(b.xMax, b.yMax)).contains(local)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool InputRouter::hits(DisplayObject& object, QPointF stageTwips, bool shape) {
+    if (shape) {
+        // Hidden objects still answer a script's question.
+        return hitShape(object, stageTwips, 0, false);
+    }
+    const QRectF local = engine::characterBounds(object, *host_.characters_, 0, true);
+    return !local.isNull() && toStage(object).mapRect(local).contains(stageTwips);
+}
+
+bool InputRouter::enabled(DisplayObject& object) {
+    avm1::Vm& vm = host_.vm();
+    avm1::Object* self = vm.clipObject(object.id());
+    if (self == nullptr) {
+        return true;
+    }
+    avm1::Value v;
+    if (!vm.lookup(self, avm1::Value(self), vm.key("enabled"), v) || v.isUndefined()) {
+        return true;
+    }
+    return vm.toBoolean(v);
+}
+
+bool InputRouter::actsAsButton(DisplayObject& clip) {
+    for (const engine::ClipAction& a : clip.clipActions()) {
+        if (a.events & kButtonClipEvents) {
+            return true;
+        }
+    }
+    avm1::Vm& vm = host_.vm();
+    avm1::Object* self = vm.clipObject(clip.id());
+    if (self == nullptr) {
+        return false;
+    }
+    for (const TransitionInfo& t : kTransitions) {
+        if (t.method == nullptr) {
+            continue;
+        }
+        avm1::Value fn;
+        if (vm.lookup(self, avm1::Value(self), vm.key(t.method), fn) && fn.isObject() &&
+            fn.object()->isFunction()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+DisplayId InputRouter::pickIn(DisplayObject& clip, QPointF p, int nesting) {
+    engine::Timeline* t = clip.timeline();
+    if (t == nullptr || nesting > 64) {
+        return kNoDisplay;
+    }
+    const auto& list = t->objects();
+    std::vector<DisplayObject*> masks;
+    for (const auto& [depth, child] : list) {
+        if (child->isMask()) {
+            masks.push_back(child.get());
+        }
+    }
+    for (auto it = list.rbegin(); it != list.rend(); ++it) {
+        DisplayObject& child = *it->second;
+        if (child.isMask() || !child.visible()) {
+            continue;
+        }
+        DisplayObject* mask = nullptr;
+        for (DisplayObject* m : masks) {
+            if (m->depth() < child.depth() && child.depth() <= *m->clipDepth()) {
+                mask = m;
+            }
+        }
+        if (mask != nullptr && !hitShape(*mask, p, nesting + 1)) {
+            continue;
+        }
+        if (isButton(child)) {
+            if (enabled(child) && hitButton(child, p, nesting + 1)) {
+                return child.id();
+            }
+        } else if (child.isClip()) {
+            if (actsAsButton(child)) {
+                if (enabled(child) && hitShape(child, p, nesting + 1)) {
+                    return child.id();
+                }
+            } else if (const DisplayId inner = pickIn(child, p, nesting + 1)) {
+                return inner;
+            }
+        }
+    }
+    return kNoDisplay;
+}
+
+DisplayId InputRouter::pick(QPointF stageTwips) {
+    DisplayObject& root = host_.player_.root();
+    if (actsAsButton(root) && enabled(root) && hitShape(root, stageTwips, 0)) {
+        if (const DisplayId inner = pickIn(root, stageTwips, 0)) {
+            return inner;
+        }
+        return root.id();
+    }
+    return pickIn(root, stageTwips, 0);
+}
+
+bool InputRouter::overHandCursor() {
+    const DisplayId id = hovered_;
+    DisplayObject* o = host_.find(id);
+    if (o == nullptr || o->removed()) {
+        return false;
+    }
+    avm1::Vm& vm = host_.vm();
+    avm1::Object* self = vm.clipObject(id);
+    avm1::Value v;
+    if (self != nullptr && vm.lookup(self, avm1::Value(self), vm.key("useHandCursor"), v) &&
+        !v.isUndefined()) {
+        return vm.toBoolean(v);
+    }
+    return true;
+}
+
+// --- Transitions ---
+
+void InputRouter::runButtonActions(DisplayObject& button, std::uint16_t transitions,
+                                   std::uint8_t keyPress) {
+    const engine::CharacterPtr c = button.character();
+    const auto* def = c ? c->as<engine::ButtonDefinition>() : nullptr;
+    if (def == nullptr || def->actions.empty()) {
+        return;
+    }
+    auto found = conditions_.find(c.get());
+    if (found == conditions_.end()) {
+        found = conditions_.emplace(c.get(), parseButtonConditions(*def)).first;
+    }
+    // Actions run on the timeline holding the button.
+    DisplayObject* parent = button.parent();
+    const DisplayId target = parent != nullptr ? parent->id() : host_.root();
+    const avm1::CodeOwner code = host_.buttonCode(c);
+    for (const ButtonCondition& cond : found->second) {
+        const bool matches =
+            keyPress != 0 ? cond.keyPress == keyPress : (cond.transitions & transitions) != 0;
+        if (matches && host_.exists(target)) {
+            host_.vm().runActions(code, cond.begin, cond.end, target);
+        }
+    }
+}
+
+void InputRouter::runTransition(DisplayId id, ButtonTransition t) {
+    DisplayObject* o = host_.find(id);
+    if (o == nullptr || o->removed()) {
+        return;
+    }
+    if (isButton(*o)) {
+        runButtonActions(*o, t, 0);
+    }
+    for (const TransitionInfo& info : kTransitions) {
+        if (info.transition != t || info.method == nullptr) {
+            continue;
+        }
+        o = host_.find(id);
+        if (o != nullptr && !o->removed() && !isButton(*o)) {
+            host_.runClipActions(*o, info.clipEvent);
+        }
+        if (host_.exists(id)) {
+            host_.callMethod(id, info.method);
+        }
+    }
+}
+
+void InputRouter::setPhase(DisplayId id, PointerPhase phase) {
+    if (id == kNoDisplay) {
+        return;
+    }
+    const auto it = phases_.find(id);
+    const PointerPhase from = it != phases_.end() ? it->second : PointerPhase::Idle;
+    if (from == phase) {
+        return;
+    }
+    if (phase == PointerPhase::Idle) {
+        phases_.erase(id);
+    } else {
+        phases_[id] = phase;
+    }
+    DisplayObject* o = host_.find(id);
+    if (o == nullptr || o->removed()) {
+        phases_.erase(id);
+        return;
+    }
+    if (isButton(*o) && o->timeline() != nullptr) {
+        if (const auto* def = o->character()->as<engine::ButtonDefinition>()) {
+            o->timeline()->placeButtonState(*def, buttonStateOf(phase));
+            host_.player_.context().changed();
+        }
+    }
+    if (const auto t = transitionBetween(from, phase)) {
+        runTransition(id, *t);
+    }
+}
+
+// --- Mouse ---
+
+std::vector<DisplayId> InputRouter::clipsInEventOrder() {
+    std::vector<DisplayId> out;
+    std::vector<std::pair<DisplayObject*, bool>> stack{{&host_.player_.root(), false}};
+    while (!stack.empty()) {
+        auto [o, expanded] = stack.back();
+        stack.pop_back();
+        if (expanded) {
+            out.push_back(o->id());
+            continue;
+        }
+        stack.push_back({o, true});
+        if (engine::Timeline* t = o->timeline(); t != nullptr && !isButton(*o)) {
+            // Pushed lowest first, so the topmost child comes out first.
+            for (const auto& [depth, child] : t->objects()) {
+                if (child->isClip()) {
+                    stack.push_back({child.get(), false});
+                }
+            }
+        }
+    }
+    return out;
+}
+
+void InputRouter::clipEvent(std::uint32_t events, const char* method, int keyPress) {
+    for (const DisplayId id : clipsInEventOrder()) {
+        DisplayObject* o = host_.find(id);
+        if (o == nullptr || o->removed()) {
+            continue;
+        }
+        if (keyPress != 0) {
+            for (const engine::ClipAction& a : o->clipActions()) {
+                if ((a.events & engine::kClipKeyPress) && a.keyCode == keyPress) {
+                    host_.runClipAction(*o, a);
+                    if (host_.find(id) == nullptr) {
+                        break;
+                    }
+                }
+            }
+        } else {
+            host_.runClipActions(*o, events);
+        }
+        if (method != nullptr && host_.exists(id)) {
+            host_.callMethod(id, method);
+        }
+    }
+}
+
+void InputRouter::updateHover() {
+    const QPointF p(mouseX_ * 20.0, mouseY_ * 20.0);
+    if (hovered_ != kNoDisplay && !host_.exists(hovered_)) {
+        phases_.erase(hovered_);
+        hovered_ = kNoDisplay;
+    }
+    if (pressed_ != kNoDisplay && !host_.exists(pressed_)) {
+        phases_.erase(pressed_);
+        pressed_ = kNoDisplay;
+    }
+    const DisplayId under = pick(p);
+    if (mouseDown_ && pressed_ != kNoDisplay) {
+        // While held, only the pressed object changes, between over and out.
+        setPhase(pressed_, under == pressed_ ? PointerPhase::OverDown : PointerPhase::OutDown);
+        hovered_ = under == pressed_ ? pressed_ : kNoDisplay;
+        return;
+    }
+    if (mouseDown_) {
+        return;  // pressed outside anything: nothing rolls over until released
+    }
+    if (under != hovered_) {
+        const DisplayId old = hovered_;
+        hovered_ = under;
+        setPhase(old, PointerPhase::Idle);
+        setPhase(under, PointerPhase::OverUp);
+    }
+}
+
+void InputRouter::dragTo() {
+    DisplayObject* o = host_.find(drag_.id);
+    if (o == nullptr || o->removed()) {
+        drag_ = {};
+        return;
+    }
+    DisplayObject* parent = o->parent();
+    double x = mouseX_;
+    double y = mouseY_;
+    if (parent != nullptr) {
+        bool invertible = false;
+        const QPointF local =
+            toStage(*parent).inverted(&invertible).map(QPointF(mouseX_ * 20.0, mouseY_ * 20.0));
+        if (!invertible) {
+            return;
+        }
+        x = local.x() / 20.0;
+        y = local.y() / 20.0;
+    }
+    x += drag_.dx;
+    y += drag_.dy;
+    if (drag_.bounds) {
+        const auto& b = *drag_.bounds;
+        x = std::clamp(x, std::min(b[0], b[2]), std::max(b[0], b[2]));
+        y = std::clamp(y, std::min(b[1], b[3]), std::max(b[1], b[3]));
+    }
+    host_.setProperty(drag_.id, avm1::DisplayProperty::X, x);
+    host_.setProperty(drag_.id, avm1::DisplayProperty::Y, y);
+}
+
+void InputRouter::mouseMove(double x, double y) {
+    mouseX_ = x;
+    mouseY_ = y;
+    if (drag_.id != kNoDisplay) {
+        dragTo();
+    }
+    clipEvent(engine::kClipMouseMove, "onMouseMove");
+    avm1::broadcast(host_.vm(), "Mouse", "onMouseMove");
+    updateHover();
+}
+
+void InputRouter::mouseDown() {
+    mouseDown_ = true;
+    clipEvent(engine::kClipMouseDown, "onMouseDown");
+    avm1::broadcast(host_.vm(), "Mouse", "onMouseDown");
+    updateHover();
+    if (hovered_ != kNoDisplay && host_.exists(hovered_)) {
+        pressed_ = hovered_;
+        setPhase(pressed_, PointerPhase::OverDown);
+    } else {
+        // A click on nothing that takes the focus clears it.
+        avm1::moveFocus(host_.vm(), kNoDisplay);
+    }
+}
+
+void InputRouter::mouseUp() {
+    mouseDown_ = false;
+    clipEvent(engine::kClipMouseUp, "onMouseUp");
+    avm1::broadcast(host_.vm(), "Mouse", "onMouseUp");
+    const DisplayId pressed = pressed_;
+    pressed_ = kNoDisplay;
+    if (pressed != kNoDisplay && host_.exists(pressed)) {
+        const auto it = phases_.find(pressed);
+        const PointerPhase phase = it != phases_.end() ? it->second : PointerPhase::Idle;
+        if (phase == PointerPhase::OverDown) {
+            setPhase(pressed, PointerPhase::OverUp);
+        } else if (phase == PointerPhase::OutDown) {
+            setPhase(pressed, PointerPhase::Idle);
+            hovered_ = kNoDisplay;
+        }
+    }
+    updateHover();
+}
+
+void InputRouter::startDrag(DisplayId id, bool lockCenter,
+                            std::optional<std::array<double, 4>> bounds) {
+    DisplayObject* o = host_.find(id);
+    if (o == nullptr || o->removed() || o->isRoot()) {
+        return;
+    }
+    drag_ = {};
+    drag_.id = id;
+    drag_.bounds = bounds;
+    if (!lockCenter) {
+        double px = mouseX_;
+        double py = mouseY_;
+        if (DisplayObject* parent = o->parent()) {
+            bool invertible = false;
+            const QPointF local =
+                toStage(*parent).inverted(&invertible).map(QPointF(mouseX_ * 20.0, mouseY_ * 20.0));
+            if (invertible) {
+                px = local.x() / 20.0;
+                py = local.y() / 20.0;
+            }
+        }
+        drag_.dx = o->matrix().tx / 20.0 - px;
+        drag_.dy = o->matrix().ty / 20.0 - py;
+    }
+    dragTo();
+}
+
+void InputRouter::stopDrag() {
+    const DisplayId id = drag_.id;
+    drag_ = {};
+    DisplayObject* o = host_.find(id);
+    if (o == nullptr || o->removed()) {
+        return;
+    }
+    // What lies under the pointer, the dragged clip left out.
+    const QPointF p(mouseX_ * 20.0, mouseY_ * 20.0);
+    std::string target;
+    std::vector<DisplayObject*> stack{&host_.player_.root()};
+    DisplayObject* best = nullptr;
+    // Walk the whole tree in display order: the last clip hit is the topmost.
+    std::vector<std::pair<DisplayObject*, int>> walk{{&host_.player_.root(), 0}};
+    while (!walk.empty()) {
+        auto [cur, nesting] = walk.back();
+        walk.pop_back();
+        if (cur->id() == id || nesting > 64 || !cur->visible()) {
+            continue;
+        }
+        if (engine::Timeline* t = cur->timeline(); t != nullptr && !isButton(*cur)) {
+            for (auto it = t->objects().rbegin(); it != t->objects().rend(); ++it) {
+                walk.push_back({it->second.get(), nesting + 1});
+            }
+        } else if (hitShape(*cur, p, nesting)) {
+            // The clip holding what was hit.
+            DisplayObject* holder = cur->isClip() ? cur : cur->parent();
+            if (holder != nullptr && best == nullptr) {
+                best = holder;
+            }
+        }
+    }
+    (void)stack;
+    if (best != nullptr && !best->isRoot()) {
+        target = host_.vm().slashPath(best->id());
+    }
+    dropTargets_[id] = target;
+}
+
+std::string InputRouter::dropTarget(DisplayId id) const {
+    const auto it = dropTargets_.find(id);
+    return it != dropTargets_.end() ? it->second : std::string();
+}
+
+// --- Keys ---
+
+void InputRouter::keyDown(const engine::InputEvent& e) {
+    avm1::Vm& vm = host_.vm();
+    vm.input().keyDown(e.keyCode, static_cast<int>(e.ascii));
+    clipEvent(engine::kClipKeyDown, nullptr);
+    avm1::broadcast(vm, "Key", "onKeyDown");
+    // Focused clips hear their own onKeyDown.
+    const DisplayId focus = vm.input().focus;
+    if (focus != kNoDisplay && host_.exists(focus)) {
+        host_.callMethod(focus, "onKeyDown");
+    }
+    if (const int press = keyPressCode(e.keyCode, e.ascii)) {
+        clipEvent(0, nullptr, press);
+        // Every button on the stage traps its key.
+        std::vector<DisplayId> buttons;
+        std::vector<std::pair<DisplayObject*, int>> walk{{&host_.player_.root(), 0}};
+        while (!walk.empty()) {
+            auto [cur, nesting] = walk.back();
+            walk.pop_back();
+            if (nesting > 64) {
+                continue;
+            }
+            if (isButton(*cur)) {
+                buttons.push_back(cur->id());
+            } else if (engine::Timeline* t = cur->timeline()) {
+                for (auto it = t->objects().rbegin(); it != t->objects().rend(); ++it) {
+                    walk.push_back({it->second.get(), nesting + 1});
+                }
+            }
+        }
+        for (const DisplayId id : buttons) {
+            DisplayObject* b = host_.find(id);
+            if (b != nullptr && !b->removed()) {
+                runButtonActions(*b, 0, static_cast<std::uint8_t>(press));
+            }
+        }
+    }
+}
+
+void InputRouter::keyUp(const engine::InputEvent& e) {
+    avm1::Vm& vm = host_.vm();
+    vm.input().keyUp(e.keyCode, static_cast<int>(e.ascii));
+    clipEvent(engine::kClipKeyUp, nullptr);
+    avm1::broadcast(vm, "Key", "onKeyUp");
+    const DisplayId focus = vm.input().focus;
+    if (focus != kNoDisplay && host_.exists(focus)) {
+        host_.callMethod(focus, "onKeyUp");
+    }
+}
+
+}  // namespace zd::script
