@@ -37,17 +37,7 @@ Value keyGetAscii(Vm& vm, const CallInfo&) {
 }
 
 Value keyIsToggled(Vm& vm, const CallInfo& c) {
-    const InputState& in = vm.input();
-    switch (vm.toInt32(c.arg(0))) {
-        case keycode::kCapsLock:
-            return Value::boolean(in.capsLock);
-        case keycode::kNumLock:
-            return Value::boolean(in.numLock);
-        case keycode::kScrollLock:
-            return Value::boolean(in.scrollLock);
-        default:
-            return Value::boolean(false);
-    }
+    return Value::boolean(vm.input().isToggled(vm.toInt32(c.arg(0))));
 }
 
 Value keyIsAccessible(Vm&, const CallInfo&) {

@@ -36,35 +36,39 @@ inline constexpr int kScrollLock = 145;
 // The script host keeps it current as it hands events over.
 struct InputState {
     std::bitset<256> down;
+    // Every key flips its own toggle each time it goes down (the lock keys are the ones that
+    // matter; the mouse buttons count as keys 1 and 2).
+    std::bitset<256> toggled;
     int lastCode = 0;
     int lastAscii = 0;
-    bool capsLock = false;
-    bool numLock = false;
-    bool scrollLock = false;
     bool mouseHidden = false;
     // The object with the keyboard focus (a text field, button or clip), or none.
     DisplayId focus = kNoDisplay;
 
     bool isDown(int code) const { return code >= 0 && code < 256 && down.test(code); }
-    // A key went down or up: Key.getCode/getAscii answer with it; the lock keys toggle.
+    bool isToggled(int code) const { return code >= 0 && code < 256 && toggled.test(code); }
+    // A key went down or up: Key.getCode/getAscii answer with it.
     void keyDown(int code, int ascii) {
-        if (code >= 0 && code < 256) {
-            if (!down.test(code)) {
-                capsLock = code == keycode::kCapsLock ? !capsLock : capsLock;
-                numLock = code == keycode::kNumLock ? !numLock : numLock;
-                scrollLock = code == keycode::kScrollLock ? !scrollLock : scrollLock;
-            }
-            down.set(code);
-        }
+        press(code);
         lastCode = code;
         lastAscii = ascii;
     }
     void keyUp(int code, int ascii) {
+        release(code);
+        lastCode = code;
+        lastAscii = ascii;
+    }
+    // A key or mouse button's state alone (Key.getCode stays).
+    void press(int code) {
+        if (code >= 0 && code < 256) {
+            toggled.flip(code);
+            down.set(code);
+        }
+    }
+    void release(int code) {
         if (code >= 0 && code < 256) {
             down.reset(code);
         }
-        lastCode = code;
-        lastAscii = ascii;
     }
 };
 

@@ -54,6 +54,11 @@ std::uint8_t buttonStateOf(PointerPhase phase) {
     return engine::ButtonRecord::Up;
 }
 
+// Key.isDown answers for the mouse buttons too.
+int mouseKeyCode(engine::MouseButton b) {
+    return b == engine::MouseButton::Left ? 1 : b == engine::MouseButton::Right ? 2 : 4;
+}
+
 bool isButton(const DisplayObject& o) {
     return o.character() && o.character()->kind == engine::Character::Kind::Button;
 }
@@ -166,6 +171,7 @@ void InputRouter::handle(const engine::InputEvent& e) {
             if (e.x != mouseX_ || e.y != mouseY_) {
                 mouseMove(e.x, e.y);
             }
+            host_.vm().input().press(mouseKeyCode(e.button));
             if (e.button == engine::MouseButton::Left) {
                 mouseDown();
             }
@@ -174,6 +180,7 @@ void InputRouter::handle(const engine::InputEvent& e) {
             if (e.x != mouseX_ || e.y != mouseY_) {
                 mouseMove(e.x, e.y);
             }
+            host_.vm().input().release(mouseKeyCode(e.button));
             if (e.button == engine::MouseButton::Left) {
                 mouseUp();
             }
@@ -352,6 +359,17 @@ bool InputRouter::hits(DisplayObject& object, QPointF stageTwips, bool shape) {
     return !local.isNull() && toStage(object).mapRect(local).contains(stageTwips);
 }
 
+std::optional<avm1::Value> InputRouter::scriptProperty(DisplayObject& object, const char* name) {
+    avm1::Vm& vm = host_.vm();
+    avm1::Object* self = vm.clipObject(object.id());
+    avm1::Value v;
+    if (self == nullptr || !vm.lookup(self, avm1::Value(self), vm.key(name), v) ||
+        v.isUndefined()) {
+        return std::nullopt;
+    }
+    return v;
+}
+
 bool InputRouter::enabled(DisplayObject& object) {
     avm1::Vm& vm = host_.vm();
     avm1::Object* self = vm.clipObject(object.id());
@@ -461,12 +479,12 @@ bool InputRouter::overHandCursor() {
 
 // --- Transitions ---
 
-void InputRouter::runButtonActions(DisplayObject& button, std::uint16_t transitions,
+bool InputRouter::runButtonActions(DisplayObject& button, std::uint16_t transitions,
                                    std::uint8_t keyPress) {
     const engine::CharacterPtr c = button.character();
     const auto* def = c ? c->as<engine::ButtonDefinition>() : nullptr;
     if (def == nullptr || def->actions.empty()) {
-        return;
+        return false;
     }
     auto found = conditions_.find(c.get());
     if (found == conditions_.end()) {
@@ -476,13 +494,16 @@ void InputRouter::runButtonActions(DisplayObject& button, std::uint16_t transiti
     DisplayObject* parent = button.parent();
     const DisplayId target = parent != nullptr ? parent->id() : host_.root();
     const avm1::CodeOwner code = host_.buttonCode(c);
+    bool ran = false;
     for (const ButtonCondition& cond : found->second) {
         const bool matches =
             keyPress != 0 ? cond.keyPress == keyPress : (cond.transitions & transitions) != 0;
         if (matches && host_.exists(target)) {
             host_.vm().runActions(code, cond.begin, cond.end, target);
+            ran = true;
         }
     }
+    return ran;
 }
 
 void InputRouter::runTransition(DisplayId id, ButtonTransition t) {
@@ -647,6 +668,8 @@ void InputRouter::dragTo() {
 void InputRouter::mouseMove(double x, double y) {
     mouseX_ = x;
     mouseY_ = y;
+    mouseTookOver_ = true;
+    focusAtMouseMove_ = host_.vm().input().focus;
     if (drag_.id != kNoDisplay) {
         dragTo();
     }
@@ -664,8 +687,8 @@ void InputRouter::mouseDown() {
         pressed_ = hovered_;
         setPhase(pressed_, PointerPhase::OverDown);
     } else {
-        // A click on nothing that takes the focus clears it.
-        avm1::moveFocus(host_.vm(), kNoDisplay);
+        // A click on a text field gives it the focus; on nothing that takes it, clears it.
+        avm1::moveFocus(host_.vm(), textFieldAt(QPointF(mouseX_ * 20.0, mouseY_ * 20.0)));
     }
 }
 
@@ -759,17 +782,169 @@ std::string InputRouter::dropTarget(DisplayId id) const {
     return it != dropTargets_.end() ? it->second : std::string();
 }
 
+// --- Focus ---
+
+DisplayId InputRouter::textFieldAt(QPointF p) {
+    std::vector<std::pair<DisplayObject*, int>> walk{{&host_.player_.root(), 0}};
+    DisplayId found = kNoDisplay;
+    // Display order: the last one hit is the topmost.
+    while (!walk.empty()) {
+        auto [cur, nesting] = walk.back();
+        walk.pop_back();
+        if (nesting > 64 || !cur->visible()) {
+            continue;
+        }
+        if (const auto* edit =
+                cur->character() ? cur->character()->as<engine::EditTextDefinition>() : nullptr) {
+            if ((!edit->readOnly || !edit->noSelect) && hitShape(*cur, p, nesting)) {
+                found = cur->id();
+            }
+        } else if (engine::Timeline* t = cur->timeline(); t != nullptr && !isButton(*cur)) {
+            for (auto it = t->objects().rbegin(); it != t->objects().rend(); ++it) {
+                walk.push_back({it->second.get(), nesting + 1});
+            }
+        }
+    }
+    return found;
+}
+
+std::vector<DisplayId> InputRouter::tabOrder() {
+    struct Entry {
+        DisplayId id;
+        std::optional<double> tabIndex;
+        QPointF at;
+        std::size_t order;
+    };
+    std::vector<Entry> entries;
+    avm1::Vm& vm = host_.vm();
+    std::vector<std::pair<DisplayObject*, int>> walk;
+    auto pushChildren = [&walk](DisplayObject& o, int nesting) {
+        if (engine::Timeline* t = o.timeline()) {
+            for (auto it = t->objects().rbegin(); it != t->objects().rend(); ++it) {
+                walk.push_back({it->second.get(), nesting + 1});
+            }
+        }
+    };
+    pushChildren(host_.player_.root(), 0);
+    while (!walk.empty()) {
+        auto [cur, nesting] = walk.back();
+        walk.pop_back();
+        if (nesting > 64 || !cur->visible() || cur->isMask()) {
+            continue;
+        }
+        const auto* edit =
+            cur->character() ? cur->character()->as<engine::EditTextDefinition>() : nullptr;
+        const bool button = isButton(*cur);
+        if (!button && edit == nullptr && !cur->isClip()) {
+            continue;
+        }
+        bool eligible = false;
+        if (const auto v = scriptProperty(*cur, "tabEnabled")) {
+            eligible = vm.toBoolean(*v);
+        } else if (button) {
+            eligible = true;
+        } else if (edit != nullptr) {
+            eligible = !edit->readOnly;
+        } else {
+            eligible = actsAsButton(*cur);
+        }
+        if (eligible && (button || edit != nullptr || enabled(*cur))) {
+            Entry e{cur->id(), std::nullopt, {}, entries.size()};
+            if (const auto v = scriptProperty(*cur, "tabIndex"); v && v->isNumber()) {
+                e.tabIndex = vm.toNumber(*v);
+            }
+            const QRectF local = engine::characterBounds(*cur, *host_.characters_, 0, true);
+            e.at = toStage(*cur).map(local.isNull() ? QPointF() : local.topLeft());
+            entries.push_back(e);
+        }
+        if (cur->isClip()) {
+            const auto children = scriptProperty(*cur, "tabChildren");
+            if (!children || vm.toBoolean(*children)) {
+                pushChildren(*cur, nesting);
+            }
+        }
+    }
+    const bool custom = std::any_of(entries.begin(), entries.end(),
+                                    [](const Entry& e) { return e.tabIndex.has_value(); });
+    if (custom) {
+        std::erase_if(entries, [](const Entry& e) { return !e.tabIndex.has_value(); });
+        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+            return *a.tabIndex < *b.tabIndex;
+        });
+    } else {
+        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+            if (a.at.y() != b.at.y()) {
+                return a.at.y() < b.at.y();
+            }
+            return a.at.x() < b.at.x();
+        });
+        // Of objects at the same place only the first in display order is reached.
+        entries.erase(std::unique(entries.begin(), entries.end(),
+                                  [](const Entry& a, const Entry& b) { return a.at == b.at; }),
+                      entries.end());
+    }
+    std::vector<DisplayId> out;
+    out.reserve(entries.size());
+    for (const Entry& e : entries) {
+        out.push_back(e.id);
+    }
+    return out;
+}
+
+void InputRouter::tab(bool backwards) {
+    const std::vector<DisplayId> order = tabOrder();
+    if (order.empty()) {
+        return;
+    }
+    avm1::Vm& vm = host_.vm();
+    const auto at = std::find(order.begin(), order.end(), vm.input().focus);
+    DisplayId next = kNoDisplay;
+    if (at == order.end()) {
+        next = backwards ? order.back() : order.front();
+    } else if (backwards) {
+        next = at == order.begin() ? order.back() : *std::prev(at);
+    } else {
+        next = std::next(at) == order.end() ? order.front() : *std::next(at);
+    }
+    avm1::moveFocus(vm, next);
+    tabbedTo_ = next;
+}
+
 // --- Keys ---
+
+DisplayObject* InputRouter::keyboardFocus() {
+    const DisplayId focus = host_.vm().input().focus;
+    DisplayObject* f = host_.find(focus);
+    if (f == nullptr || f->removed() || !(isButton(*f) || f->isClip())) {
+        return nullptr;
+    }
+    // Moving the mouse leaves the keyboard, until the focus moves again.
+    if (mouseTookOver_ && focus == focusAtMouseMove_) {
+        return nullptr;
+    }
+    return f;
+}
 
 void InputRouter::keyDown(const engine::InputEvent& e) {
     avm1::Vm& vm = host_.vm();
     vm.input().keyDown(e.keyCode, static_cast<int>(e.ascii));
     clipEvent(engine::kClipKeyDown, nullptr);
     avm1::broadcast(vm, "Key", "onKeyDown");
-    // Focused clips hear their own onKeyDown.
+    // Focused clips and buttons hear their own onKeyDown; Enter and Space click them while
+    // their focus rectangle shows.
     const DisplayId focus = vm.input().focus;
-    if (focus != kNoDisplay && host_.exists(focus)) {
+    if (DisplayObject* f = keyboardFocus()) {
         host_.callMethod(focus, "onKeyDown");
+        const bool click = e.keyCode == avm1::keycode::kEnter || e.keyCode == avm1::keycode::kSpace;
+        f = host_.find(focus);
+        if (click && focus == tabbedTo_ && f != nullptr && !f->removed() && host_.focusRect(*f)) {
+            runTransition(focus, kOverUpToOverDown);
+            runTransition(focus, kOverDownToOverUp);
+        }
+    }
+    // The focus moves once everyone heard of the key.
+    if (e.keyCode == avm1::keycode::kTab) {
+        tab(vm.input().isDown(avm1::keycode::kShift));
     }
     if (const int press = keyPressCode(e.keyCode, e.ascii)) {
         clipEvent(0, nullptr, press);
@@ -790,10 +965,12 @@ void InputRouter::keyDown(const engine::InputEvent& e) {
                 }
             }
         }
+        // The first button trapping the key takes it.
         for (const DisplayId id : buttons) {
             DisplayObject* b = host_.find(id);
-            if (b != nullptr && !b->removed()) {
-                runButtonActions(*b, 0, static_cast<std::uint8_t>(press));
+            if (b != nullptr && !b->removed() &&
+                runButtonActions(*b, 0, static_cast<std::uint8_t>(press))) {
+                break;
             }
         }
     }
@@ -804,9 +981,8 @@ void InputRouter::keyUp(const engine::InputEvent& e) {
     vm.input().keyUp(e.keyCode, static_cast<int>(e.ascii));
     clipEvent(engine::kClipKeyUp, nullptr);
     avm1::broadcast(vm, "Key", "onKeyUp");
-    const DisplayId focus = vm.input().focus;
-    if (focus != kNoDisplay && host_.exists(focus)) {
-        host_.callMethod(focus, "onKeyUp");
+    if (keyboardFocus() != nullptr) {
+        host_.callMethod(vm.input().focus, "onKeyUp");
     }
 }
 

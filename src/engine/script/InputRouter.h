@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/avm1/Host.h"
+#include "engine/avm1/Value.h"
 #include "engine/player/InputEvents.h"
 
 namespace zd::engine {
@@ -88,6 +89,9 @@ class InputRouter {
     void mouseDown();
     void mouseUp();
     void keyDown(const engine::InputEvent& e);
+    // The focused button or clip while keys go to it (text fields take keys their own way),
+    // or nullptr.
+    engine::DisplayObject* keyboardFocus();
     void keyUp(const engine::InputEvent& e);
     // The topmost object under a stage point that takes mouse events (a button, or a clip
     // with button handlers), or none.
@@ -100,13 +104,22 @@ class InputRouter {
     // Moves an object to a phase, running the transition's actions and handlers.
     void setPhase(avm1::DisplayId id, PointerPhase phase);
     void runTransition(avm1::DisplayId id, ButtonTransition t);
-    void runButtonActions(engine::DisplayObject& button, std::uint16_t transitions,
+    // Whether any ran.
+    bool runButtonActions(engine::DisplayObject& button, std::uint16_t transitions,
                           std::uint8_t keyPress);
     // Every clip, children topmost first and each before its parent (the order clip mouse
     // and key events go in).
     std::vector<avm1::DisplayId> clipsInEventOrder();
     void clipEvent(std::uint32_t events, const char* method, int keyPress = 0);
     void updateHover();
+    // The objects Tab moves the focus through, in order: those given a tabIndex by it, else
+    // every tab-enabled object by its place on the stage (top to bottom, left to right).
+    std::vector<avm1::DisplayId> tabOrder();
+    void tab(bool backwards);
+    // The topmost text field under a stage point that takes the focus when clicked.
+    avm1::DisplayId textFieldAt(QPointF stageTwips);
+    // A property a script set on the object (or its prototypes), if any.
+    std::optional<avm1::Value> scriptProperty(engine::DisplayObject& object, const char* name);
     void dragTo();
     QTransform toStage(const engine::DisplayObject& o) const;
 
@@ -123,6 +136,9 @@ class InputRouter {
         double dy = 0;
         std::optional<std::array<double, 4>> bounds;
     };
+    bool mouseTookOver_ = false;
+    avm1::DisplayId tabbedTo_ = avm1::kNoDisplay;  // the focus Tab gave last
+    avm1::DisplayId focusAtMouseMove_ = avm1::kNoDisplay;
     Drag drag_;
     std::unordered_map<avm1::DisplayId, std::string> dropTargets_;
     std::unordered_map<const void*, std::vector<ButtonCondition>> conditions_;

@@ -356,6 +356,14 @@ avm1::CodeOwner ScriptHost::buttonCode(const engine::CharacterPtr& button) {
     return it->second;
 }
 
+bool ScriptHost::focusRect(const DisplayObject& object) const {
+    auto it = focusRects_.find(object.id());
+    if (it == focusRects_.end()) {
+        it = focusRects_.find(player_.root().id());
+    }
+    return it == focusRects_.end() || it->second;
+}
+
 void ScriptHost::runClipAction(DisplayObject& object, const engine::ClipAction& action) {
     const auto bytes = player_.context().bytes(action.code);
     vm_->runActions(codeAt(action.code.begin, bytes), object.id());
@@ -412,8 +420,13 @@ DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
                                           "/";
         case DisplayProperty::HighQuality:
             return 1.0;
-        case DisplayProperty::FocusRect:
-            return true;
+        case DisplayProperty::FocusRect: {
+            const auto it = focusRects_.find(id);
+            if (it != focusRects_.end()) {
+                return it->second;
+            }
+            return o->isRoot() ? DisplayValue(true) : DisplayValue();
+        }
         case DisplayProperty::SoundBufTime:
             return 5.0;
         case DisplayProperty::Quality:
@@ -504,6 +517,15 @@ void ScriptHost::setProperty(DisplayId id, DisplayProperty p, const DisplayValue
         case DisplayProperty::Name:
             if (const std::string* s = std::get_if<std::string>(&v)) {
                 o->setName(*s);
+            }
+            break;
+        case DisplayProperty::FocusRect:
+            if (const bool* b = std::get_if<bool>(&v)) {
+                focusRects_[id] = *b;
+            } else if (d != nullptr) {
+                focusRects_[id] = *d != 0 && !std::isnan(*d);
+            } else if (std::holds_alternative<std::monostate>(v) && !o->isRoot()) {
+                focusRects_.erase(id);
             }
             break;
         default:

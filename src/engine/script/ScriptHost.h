@@ -147,6 +147,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     // The action bytes of a button, shared by every run of them.
     avm1::CodeOwner buttonCode(const engine::CharacterPtr& button);
     void runClipAction(engine::DisplayObject& object, const engine::ClipAction& action);
+    // Whether the object shows the focus rectangle: its own _focusrect, else the movie's.
+    bool focusRect(const engine::DisplayObject& object) const;
     // The object by id, also while its unload event runs (it is then off the lists).
     engine::DisplayObject* find(avm1::DisplayId id) const;
     avm1::CodeOwner codeAt(std::size_t begin, std::span<const std::uint8_t> code);
@@ -196,6 +198,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     bool enterFrameSeen_ = false;
     std::unordered_map<const void*, avm1::CodeOwner> buttonCode_;
     std::unique_ptr<InputRouter> input_;
+    // _focusrect as scripts set it: the root's is the movie's default.
+    std::unordered_map<avm1::DisplayId, bool> focusRects_;
 };
 
 }  // namespace zd::script

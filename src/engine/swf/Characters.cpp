@@ -191,6 +191,8 @@ EditTextDefinition parseEditText(ByteReader& in) {
     e.wordWrap = f1 & 0x40;
     e.multiline = f1 & 0x20;
     e.password = f1 & 0x10;
+    e.readOnly = f1 & 0x08;
+    e.noSelect = f2 & 0x10;
     const bool hasColor = f1 & 0x04;
     const bool hasMaxLength = f1 & 0x02;
     const bool hasFont = f1 & 0x01;

@@ -66,6 +66,8 @@ struct EditTextDefinition {
     bool wordWrap = false;
     bool multiline = false;
     bool password = false;
+    bool readOnly = false;  // not an input field
+    bool noSelect = false;
     bool border = false;
     bool html = false;
     bool useOutlines = false;
