@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 
+#include "engine/player/InputEvents.h"
+
 namespace zd {
 
 namespace engine {
@@ -68,11 +70,35 @@ class FlashControl : public QWidget {
     void readyStateChange(qint32 newState);
     // Raised for every frame shown, so followers can update once per frame instead of polling.
     void frameShown();
+    // The user chose About in the control's own menu.
+    void aboutRequested();
+
+    // Where the stage is drawn in the widget: "ShowAll", or zoomed in from the menu.
+    QRectF movieTarget() const;
+    // A widget point in stage pixels (nothing when no movie shows).
+    std::optional<QPointF> stagePointOf(QPointF widgetPoint) const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    // Tab belongs to the movie while it has the keyboard.
+    bool focusNextPrevChild(bool next) override;
 
   private:
+    // Hands an event to the movie and shows the cursor it asks for.
+    void sendInput(const engine::InputEvent& event);
+    void sendMouse(engine::InputEvent::Type type, QPointF widgetPoint,
+                   Qt::MouseButton button = Qt::LeftButton);
+    void updateCursor();
+    void zoomAt(QPointF widgetPoint, double factor);
     // The colour painted behind and around the stage.
     QColor playbackBackground() const;
     // The picture needs drawing again (another frame, movie, colour or more of the movie).
@@ -91,6 +117,10 @@ class FlashControl : public QWidget {
     QImage frameCache_;
     bool frameCacheValid_ = false;
     int picturesDrawn_ = 0;
+    // The zoomed stage target relative to the widget's rectangle; empty: "ShowAll".
+    QRectF zoom_;
+    int quality_ = 2;  // the menu's Low, Medium, High
+    bool loop_ = false;  // the root goes back to its first frame at its end
 };
 
 }  // namespace zd
