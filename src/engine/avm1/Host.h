@@ -48,6 +48,9 @@ using DisplayValue = std::variant<std::monostate, double, bool, std::string>;
 
 enum class UrlMethod : std::uint8_t { None, Get, Post };
 
+class TextFieldHost;
+struct DrawCommand;
+
 // What the interpreter needs from the player around it. The runtime implements it over its
 // display list; tests and the trace tool implement small ones.
 class Host {
@@ -129,6 +132,14 @@ class Host {
     virtual bool hitTest(DisplayId /*id*/, double /*x*/, double /*y*/, bool /*shape*/) {
         return false;
     }
+
+    // --- Text fields, drawing and masks ---
+    // The text fields' state (null: the host has no text fields).
+    virtual TextFieldHost* textFields() { return nullptr; }
+    // Applies a drawing method to a clip's own drawing.
+    virtual void draw(DisplayId /*id*/, const DrawCommand& /*command*/) {}
+    // Makes `mask` the mask of `id` (kNoDisplay: unmasks it).
+    virtual void setMask(DisplayId /*id*/, DisplayId /*mask*/) {}
 
     // --- Requests (the host loads; results come back through the Vm) ---
     // getURL, including "FSCommand:" targets.

@@ -27,6 +27,12 @@ void installLoadVars(Vm& vm);
 void installMovieClip(Vm& vm);
 // Key, Mouse and Selection (after AsBroadcaster).
 void installInput(Vm& vm);
+// TextField's own members and TextFormat (after installMovieClip).
+void installTextField(Vm& vm);
+// A text field's script object just made: its own listener list.
+void initTextFieldObject(Vm& vm, Object* field);
+// The drawing methods and setMask on MovieClip's prototype.
+void installDrawing(Vm& vm);
 
 // A constructor with its prototype, bound as a global (when name is not empty).
 FunctionObject* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* proto,

@@ -534,9 +534,10 @@ void installMovieClip(Vm& vm) {
     // Text fields and buttons share the display properties; their own methods come with the
     // display list.
     vm.protos().textField = vm.newObject();
-    defineClass(vm, "TextField", movieClipConstructor, vm.protos().textField);
     vm.protos().button = vm.newObject();
     defineClass(vm, "Button", movieClipConstructor, vm.protos().button);
+    installTextField(vm);
+    installDrawing(vm);
 }
 
 }  // namespace lib

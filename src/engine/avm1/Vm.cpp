@@ -154,6 +154,20 @@ void Vm::defineNative(Object* o, std::string_view name, NativeFunction fn, std::
     define(o, name, Value(newNative(fn)), flags);
 }
 
+void Vm::defineAccessor(Object* o, std::string_view name, NativeFunction getter,
+                        NativeFunction setter, std::uint16_t flags) {
+    String* n = intern(name);
+    String* k = key(n);
+    Property* p = o->properties().find(k);
+    if (p == nullptr) {
+        p = &o->properties().add(k, n);
+    }
+    p->value = Value();
+    p->getter = newNative(getter);
+    p->setter = setter != nullptr ? newNative(setter) : nullptr;
+    p->flags = flags;
+}
+
 Property* Vm::findProperty(Object* o, String* k, Object** owner) {
     int depth = 0;
     for (Object* cur = o; cur != nullptr && depth < kMaxProtoDepth; cur = cur->proto(), ++depth) {
@@ -692,8 +706,12 @@ Object* Vm::clipObject(DisplayId id) {
     if (!host_.exists(id)) {
         return nullptr;
     }
-    auto* c = heap_.make<ClipObject>(protoForDisplay(host_.kind(id)), id);
+    const Host::Kind kind = host_.kind(id);
+    auto* c = heap_.make<ClipObject>(protoForDisplay(kind), id);
     clips_.emplace(id, c);
+    if (kind == Host::Kind::TextField) {
+        lib::initTextFieldObject(*this, c);
+    }
     return c;
 }
 
@@ -823,7 +841,7 @@ void Vm::traceRoots(Tracer& t) {
     for (Object* o :
          {protos_.object, protos_.function, protos_.array, protos_.string, protos_.number,
           protos_.boolean, protos_.date, protos_.movieClip, protos_.textField, protos_.button,
-          protos_.xmlNode, protos_.xml, protos_.loadVars, protos_.error}) {
+          protos_.xmlNode, protos_.xml, protos_.loadVars, protos_.error, protos_.textFormat}) {
         t.markObject(o);
     }
     for (String* s :

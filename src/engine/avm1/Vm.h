@@ -153,6 +153,7 @@ class Vm {
         Object* xml = nullptr;
         Object* loadVars = nullptr;
         Object* error = nullptr;
+        Object* textFormat = nullptr;
     };
     Protos& protos() { return protos_; }
 
@@ -169,6 +170,9 @@ class Vm {
     bool has(Object* o, String* name, bool ownOnly);
     // Writes an own property directly (no setters, no watchers), with flags.
     void define(Object* o, std::string_view name, const Value& v, std::uint16_t flags = kDontEnum);
+    // A property read and written through natives (flags as define's).
+    void defineAccessor(Object* o, std::string_view name, NativeFunction getter,
+                        NativeFunction setter, std::uint16_t flags = 0);
     void defineNative(Object* o, std::string_view name, NativeFunction fn,
                       std::uint16_t flags = kDontEnum);
     // The enumerable names of o and its prototypes, in for-in order.

@@ -141,9 +141,40 @@ void DisplayObject::setVisible(bool visible) {
     }
 }
 
+void DisplayObject::setDrawing(CharacterPtr shape) {
+    drawing_ = std::move(shape);
+    context_.changed();
+}
+
+void DisplayObject::setScriptMask(InstanceId mask) {
+    if (scriptMask_ != mask) {
+        scriptMask_ = mask;
+        context_.changed();
+    }
+}
+
+void DisplayObject::setMasksByScript(bool masks) {
+    if (masksByScript_ != masks) {
+        masksByScript_ = masks;
+        context_.changed();
+    }
+}
+
 void DisplayObject::instantiate(int nesting, bool startLater) {
     if (!character_ || nesting >= context_.limits().maxNesting) {
         return;  // nothing to show, or too deep: shown empty
+    }
+    if (const auto* edit = character_->as<EditTextDefinition>()) {
+        std::string fontName;
+        if (edit->fontId) {
+            if (CharacterPtr font = context_.character(*edit->fontId)) {
+                if (const auto* f = font->as<FontDefinition>()) {
+                    fontName = f->name;
+                }
+            }
+        }
+        textField_ = std::make_unique<TextFieldModel>(*edit, fontName);
+        return;
     }
     if (const auto* sprite = character_->as<SpriteDefinition>()) {
         timeline_ = std::make_unique<Timeline>(context_, *this, &sprite->frames, nesting + 1);
@@ -697,6 +728,11 @@ DisplayObject* Timeline::duplicate(const DisplayObject& child, std::int32_t dept
     const std::vector<ClipAction> actions = child.clipActions();
     const std::uint16_t id = child.characterId();
     CharacterPtr character = child.character();
+    CharacterPtr drawing = child.drawing();
+    std::optional<TextFieldModel> text;
+    if (child.textField() != nullptr) {
+        text.emplace(*child.textField());
+    }
     if (const auto it = list_.find(depth); it != list_.end()) {
         retire(it);
     }
@@ -707,6 +743,10 @@ DisplayObject* Timeline::duplicate(const DisplayObject& child, std::int32_t dept
     o->props_ = std::move(props);
     o->clipActions_ = actions;
     o->instantiate(nesting_);
+    o->drawing_ = std::move(drawing);
+    if (text && o->textField_) {
+        *o->textField_ = std::move(*text);
+    }
     return o;
 }
 

@@ -15,6 +15,7 @@
 
 #include "engine/player/Dictionary.h"
 #include "engine/player/FrameHooks.h"
+#include "engine/player/TextFieldModel.h"
 #include "engine/swf/DisplayTags.h"
 #include "engine/swf/Records.h"
 
@@ -115,6 +116,18 @@ class DisplayObject {
     void setName(std::string name);
     void setVisible(bool visible);
 
+    // A text field's text and state; null for other objects.
+    TextFieldModel* textField() const { return textField_.get(); }
+    // What the drawing methods drew, under the children: a shape character, or null.
+    const CharacterPtr& drawing() const { return drawing_; }
+    void setDrawing(CharacterPtr shape);
+    // The object a script made this one's mask, or none.
+    InstanceId scriptMask() const { return scriptMask_; }
+    void setScriptMask(InstanceId mask);
+    // Whether a script made this object another's mask: it is then drawn only as one.
+    bool masksByScript() const { return masksByScript_; }
+    void setMasksByScript(bool masks);
+
     // The frame of its parent's timeline that placed it (-1: not placed by a frame).
     int placedFrame() const { return placedFrame_; }
     const std::vector<ClipAction>& clipActions() const { return clipActions_; }
@@ -144,6 +157,10 @@ class DisplayObject {
     std::vector<ClipAction> clipActions_;
     std::uint64_t bornTick_ = 0;
     std::unique_ptr<Timeline> timeline_;
+    std::unique_ptr<TextFieldModel> textField_;
+    CharacterPtr drawing_;
+    InstanceId scriptMask_ = kNoInstance;
+    bool masksByScript_ = false;
 };
 
 // What frames and scripts did in the current tick that others consume: the actions queued,

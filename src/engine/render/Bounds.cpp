@@ -35,7 +35,8 @@ QRectF characterBounds(const DisplayObject& o, CharacterCache& cache, int nestin
                 .united(toQt(c.as<TextDefinition>()->matrix)
                             .mapRect(rectOf(c.as<TextDefinition>()->bounds)));
         case Character::Kind::EditText: {
-            const QRectF r = rectOf(c.as<EditTextDefinition>()->bounds);
+            const QRectF r = rectOf(o.textField() != nullptr ? o.textField()->def.bounds
+                                                             : c.as<EditTextDefinition>()->bounds);
             // The border takes the pixels its right and bottom edges fall in, beyond the bounds.
             return declared ? r : r.adjusted(-40, -40, 40, 40);
         }
@@ -50,6 +51,11 @@ QRectF characterBounds(const DisplayObject& o, CharacterCache& cache, int nestin
         case Character::Kind::Sprite:
         case Character::Kind::Button: {
             QRectF r;
+            if (const CharacterPtr& drawing = o.drawing()) {
+                const auto* shape = drawing->as<ShapeDefinition>();
+                r = declared ? rectOf(shape->bounds)
+                             : rectOf(shape->bounds).united(cache.shapePaths(drawing, 0).bounds);
+            }
             if (o.timeline() != nullptr) {
                 for (const auto& [depth, child] : o.timeline()->objects()) {
                     const QRectF b = characterBounds(*child, cache, nesting + 1, declared);

@@ -86,6 +86,10 @@ void Renderer::renderTimeline(QImage& image, const Timeline& timeline, const QTr
     s.visible = image.rect();
     State state;
     state.xform = toDevice;
+    rootXform_ = toDevice;
+    if (const CharacterPtr& drawing = timeline.owner().drawing()) {
+        shapes_.drawShapePaths(s, cache_.shapePaths(drawing, 0), state);
+    }
     drawList(s, timeline.objects(), timeline.objects().begin(), timeline.objects().end(), state);
     cache_.trim();
     videos_.trim(context);
@@ -96,8 +100,17 @@ void Renderer::drawList(Surface& s, const ObjectMap& objects, ObjectMap::const_i
     for (auto it = begin; it != end;) {
         const DisplayObject& o = *it->second;
         ++it;
+        if (o.masksByScript() && !state.maskMode) {
+            continue;  // shows only as the mask of what a script masked with it
+        }
         if (!o.isMask()) {
-            drawObject(s, o, state);
+            const DisplayObject* scriptMask =
+                o.scriptMask() != kNoInstance ? context_->find(o.scriptMask()) : nullptr;
+            if (scriptMask != nullptr && !state.maskMode) {
+                drawScriptMasked(s, o, *scriptMask, state);
+            } else {
+                drawObject(s, o, state);
+            }
             continue;
         }
         // A mask covers the depths above it up to its clip depth.
@@ -145,6 +158,9 @@ void Renderer::drawCharacter(Surface& s, const DisplayObject& o, const State& st
             break;
         case Character::Kind::Sprite:
         case Character::Kind::Button:
+            if (o.drawing()) {
+                shapes_.drawShapePaths(s, cache_.shapePaths(o.drawing(), 0), state);
+            }
             if (o.timeline() != nullptr) {
                 State inner = state;
                 ++inner.nesting;
@@ -159,7 +175,7 @@ void Renderer::drawCharacter(Surface& s, const DisplayObject& o, const State& st
             drawText(s, *c.as<TextDefinition>(), state);
             break;
         case Character::Kind::EditText:
-            drawEditText(s, *c.as<EditTextDefinition>(), state);
+            drawEditText(s, o, state);
             break;
         case Character::Kind::Bitmap:
             drawBitmapCharacter(s, c, state);
@@ -188,6 +204,42 @@ void Renderer::drawMasked(Surface& s, const DisplayObject& mask, ObjectMap::cons
         drawList(s, objects, begin, end, state);
         return;
     }
+    drawThroughMask(
+        s, area, [&](Surface& sub) { drawList(sub, objects, begin, end, state); },
+        [&](Surface& sub) {
+            State maskState = state;
+            maskState.maskMode = true;
+            drawObject(sub, mask, maskState);
+        });
+}
+
+void Renderer::drawScriptMasked(Surface& s, const DisplayObject& o, const DisplayObject& mask,
+                                const State& state) {
+    // The mask stands where its own parents put it on the stage.
+    QTransform parents;
+    for (const DisplayObject* p = mask.parent(); p != nullptr && !p->isRoot(); p = p->parent()) {
+        parents = parents * toQt(p->matrix());
+    }
+    State maskState = state;
+    maskState.xform = parents * rootXform_;
+    maskState.maskMode = true;
+    const QRectF maskBounds = objectBounds(mask, maskState.xform, cache_, state.nesting);
+    const QRect area = maskBounds.toAlignedRect().intersected(s.visible);
+    if (area.isEmpty() || !sane(maskState.xform)) {
+        return;  // the mask covers nothing that shows
+    }
+    if (layers_ >= kMaxNestedLayers) {
+        drawObject(s, o, state);
+        return;
+    }
+    drawThroughMask(
+        s, area, [&](Surface& sub) { drawObject(sub, o, state); },
+        [&](Surface& sub) { drawObject(sub, mask, maskState); });
+}
+
+void Renderer::drawThroughMask(Surface& s, const QRect& area,
+                               const std::function<void(Surface&)>& drawContent,
+                               const std::function<void(Surface&)>& drawMask) {
     const LayerScope scope(layers_);
     QImage content(area.size(), QImage::Format_ARGB32_Premultiplied);
     content.fill(Qt::transparent);
@@ -195,7 +247,7 @@ void Renderer::drawMasked(Surface& s, const DisplayObject& mask, ObjectMap::cons
         QPainter p(&content);
         p.setRenderHint(QPainter::Antialiasing, options_.antialias);
         Surface sub{&content, &p, area.topLeft(), area};
-        drawList(sub, objects, begin, end, state);
+        drawContent(sub);
     }
     QImage coverage(area.size(), QImage::Format_ARGB32_Premultiplied);
     coverage.fill(Qt::transparent);
@@ -203,9 +255,7 @@ void Renderer::drawMasked(Surface& s, const DisplayObject& mask, ObjectMap::cons
         QPainter p(&coverage);
         p.setRenderHint(QPainter::Antialiasing, options_.antialias);
         Surface sub{&coverage, &p, area.topLeft(), area};
-        State maskState = state;
-        maskState.maskMode = true;
-        drawObject(sub, mask, maskState);
+        drawMask(sub);
     }
     {
         QPainter p(&content);
@@ -367,13 +417,25 @@ void Renderer::drawText(Surface& s, const TextDefinition& text, const State& sta
     }
 }
 
-void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State& state) {
+void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& state) {
+    const TextFieldModel* field = o.textField();
+    const EditTextDefinition& e =
+        field != nullptr ? field->def : *o.character()->as<EditTextDefinition>();
     QPainter& p = *s.painter;
     p.setRenderHint(QPainter::Antialiasing, options_.antialias);
     s.setTransform(state.xform);
     const QRectF box(QPointF(e.bounds.xMin, e.bounds.yMin), QPointF(e.bounds.xMax, e.bounds.yMax));
     const QColor maskColor(Qt::white);
-    if (e.border) {
+    auto rgb = [](std::uint32_t c) {
+        return Rgba{static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                    static_cast<std::uint8_t>(c), 255};
+    };
+    const bool border = field != nullptr ? field->def.border : e.border;
+    const bool background = field != nullptr ? field->background : e.border;
+    const Rgba backgroundColor =
+        field != nullptr ? rgb(field->backgroundColor) : Rgba{255, 255, 255, 255};
+    const Rgba borderColor = field != nullptr ? rgb(field->borderColor) : Rgba{0, 0, 0, 255};
+    if (border || background) {
         // The frame lies on whole pixels, the ones its bounds' edges fall in, both included.
         const QRectF device = state.xform.mapRect(box).translated(-s.origin);
         const QRect frame(QPoint(static_cast<int>(std::floor(device.left() + 0.5)),
@@ -381,24 +443,29 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
                           QPoint(static_cast<int>(std::floor(device.right() + 0.5)),
                                  static_cast<int>(std::floor(device.bottom() + 0.5))));
         if (frame.isValid() && frame.width() < 100000 && frame.height() < 100000) {
-            const QColor white = state.maskMode ? maskColor : state.lut.color({255, 255, 255, 255});
-            const QColor black = state.maskMode ? maskColor : state.lut.color({0, 0, 0, 255});
+            const QColor white = state.maskMode ? maskColor : state.lut.color(backgroundColor);
+            const QColor black = state.maskMode ? maskColor : state.lut.color(borderColor);
             p.save();
             p.resetTransform();
-            p.fillRect(frame, white);
-            p.fillRect(QRect(frame.left(), frame.top(), frame.width(), 1), black);
-            // Drawn as lines that each leave out their last pixel: the bottom-right corner
-            // stays open.
-            p.fillRect(QRect(frame.left(), frame.bottom(), frame.width() - 1, 1), black);
-            p.fillRect(QRect(frame.left(), frame.top(), 1, frame.height()), black);
-            p.fillRect(QRect(frame.right(), frame.top(), 1, frame.height() - 1), black);
+            if (background) {
+                p.fillRect(frame, white);
+            }
+            if (border) {
+                p.fillRect(QRect(frame.left(), frame.top(), frame.width(), 1), black);
+                // Drawn as lines that each leave out their last pixel: the bottom-right corner
+                // stays open.
+                p.fillRect(QRect(frame.left(), frame.bottom(), frame.width() - 1, 1), black);
+                p.fillRect(QRect(frame.left(), frame.top(), 1, frame.height()), black);
+                p.fillRect(QRect(frame.right(), frame.top(), 1, frame.height() - 1), black);
+            }
             p.restore();
         }
     }
-    if (e.initialText.empty()) {
+    if (field != nullptr ? field->text().empty() : e.initialText.empty()) {
         return;
     }
-    const TextLayout layout = layoutEditText(e, cache_);
+    const TextLayout layout =
+        field != nullptr ? layoutTextField(*field, cache_) : layoutEditText(e, cache_);
 
     p.save();
     p.setClipRect(box, Qt::IntersectClip);
@@ -411,7 +478,7 @@ void Renderer::drawEditText(Surface& s, const EditTextDefinition& e, const State
     const std::optional<QRect> aliasedClip(
         QRect(QPoint(pixelEdge(deviceBox.left()), pixelEdge(deviceBox.top())),
               QPoint(pixelEdge(deviceBox.right()) - 1, pixelEdge(deviceBox.bottom()) - 1)));
-    for (std::size_t n = 0; n < layout.visibleLines; ++n) {
+    for (std::size_t n = layout.firstVisible; n < layout.visibleLines; ++n) {
         const LaidOutLine& line = layout.lines[n];
         const double baseline = line.baseline;
         for (const LaidOutChar& item : line.chars) {

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QRectF>
 #include <QTransform>
+#include <functional>
 
 #include "engine/player/DisplayTree.h"
 #include "engine/render/CharacterCache.h"
@@ -61,7 +62,14 @@ class Renderer {
     void drawCharacter(Surface& s, const DisplayObject& object, const State& state);
     void drawLayered(Surface& s, const DisplayObject& object, const State& state);
     void drawText(Surface& s, const TextDefinition& text, const State& state);
-    void drawEditText(Surface& s, const EditTextDefinition& text, const State& state);
+    void drawEditText(Surface& s, const DisplayObject& object, const State& state);
+    // An object a script masked with another (drawn with the mask's place on the stage).
+    void drawScriptMasked(Surface& s, const DisplayObject& object, const DisplayObject& mask,
+                          const State& state);
+    // Draws `content` into a layer and keeps what `mask` covers of it within area.
+    void drawThroughMask(Surface& s, const QRect& area,
+                         const std::function<void(Surface&)>& content,
+                         const std::function<void(Surface&)>& mask);
     void drawBitmapCharacter(Surface& s, const Character& c, const State& state);
     void drawVideo(Surface& s, const DisplayObject& object, const State& state);
 
@@ -69,6 +77,7 @@ class Renderer {
     RenderOptions options_;
     DisplayContext* context_ = nullptr;
     double stageScale_ = 1.0;  // device pixels per stage pixel
+    QTransform rootXform_;     // the stage's twips to the device
     std::size_t drawn_ = 0;    // objects drawn this frame
     int layers_ = 0;           // offscreen layers open now
     CharacterCache cache_{hooks_};

@@ -50,11 +50,10 @@ double TextLayout::textHeight() const {
 
 TextLayout layoutEditText(const EditTextDefinition& e, const std::string& text, bool html,
                           CharacterCache& cache) {
-    TextLayout layout;
-    layout.box =
-        QRectF(QPointF(e.bounds.xMin, e.bounds.yMin), QPointF(e.bounds.xMax, e.bounds.yMax));
-    const QRectF& box = layout.box;
     if (text.empty()) {
+        TextLayout layout;
+        layout.box =
+            QRectF(QPointF(e.bounds.xMin, e.bounds.yMin), QPointF(e.bounds.xMax, e.bounds.yMax));
         return layout;
     }
     CharacterPtr ownFont = e.fontId ? cache.character(*e.fontId) : nullptr;
@@ -66,8 +65,61 @@ TextLayout layoutEditText(const EditTextDefinition& e, const std::string& text, 
     // HTML text says itself what is bold or italic.
     base.bold = !html && ownDef != nullptr && ownDef->bold;
     base.italic = !html && ownDef != nullptr && ownDef->italic;
-    layout.paragraphs =
-        html ? parseHtmlText(text, base, e.align) : plainTextParagraphs(text, base, e.align);
+    return layoutParagraphs(
+        e, html ? parseHtmlText(text, base, e.align) : plainTextParagraphs(text, base, e.align),
+        cache);
+}
+
+TextLayout layoutTextField(const TextFieldModel& field, CharacterCache& cache) {
+    EditTextDefinition e = field.def;
+    e.useOutlines = field.embedFonts;
+    if (!field.runs().empty()) {
+        // Margins and leading come with the text's own format.
+        const TextFormat& f = field.runs().front().format;
+        e.leftMargin =
+            static_cast<std::uint16_t>(std::clamp(f.leftMargin.value_or(0) * 20, 0.0, 65535.0));
+        e.rightMargin =
+            static_cast<std::uint16_t>(std::clamp(f.rightMargin.value_or(0) * 20, 0.0, 65535.0));
+        e.leading =
+            static_cast<std::int16_t>(std::clamp(f.leading.value_or(0) * 20, -32768.0, 32767.0));
+        e.fontHeight =
+            static_cast<std::uint16_t>(std::clamp(f.size.value_or(12) * 20, 0.0, 65535.0));
+    }
+    if (field.text().empty()) {
+        TextLayout layout;
+        layout.box =
+            QRectF(QPointF(e.bounds.xMin, e.bounds.yMin), QPointF(e.bounds.xMax, e.bounds.yMax));
+        return layout;
+    }
+    TextLayout layout = layoutParagraphs(e, field.paragraphs(), cache);
+    // Scrolled lines move up out of the field.
+    const auto first = static_cast<std::size_t>(std::max(0, field.scroll - 1));
+    if (first > 0 && first < layout.lines.size()) {
+        const double shift = layout.lines[first].baseline - layout.lines[first].ascent -
+                             (layout.box.top() + kTextGutter);
+        for (LaidOutLine& line : layout.lines) {
+            line.baseline -= shift;
+        }
+        layout.firstVisible = first;
+        layout.visibleLines = layout.lines.size();
+        for (std::size_t n = first; n < layout.lines.size(); ++n) {
+            if (n > first &&
+                layout.lines[n].baseline + layout.lines[n].descent > layout.box.bottom()) {
+                layout.visibleLines = n;
+                break;
+            }
+        }
+    }
+    return layout;
+}
+
+TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagraph> paragraphs,
+                            CharacterCache& cache) {
+    TextLayout layout;
+    layout.box =
+        QRectF(QPointF(e.bounds.xMin, e.bounds.yMin), QPointF(e.bounds.xMax, e.bounds.yMax));
+    const QRectF& box = layout.box;
+    layout.paragraphs = std::move(paragraphs);
 
     const double left = box.left() + kTextGutter + e.leftMargin;
     const double right = box.right() - kTextGutter - e.rightMargin;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/player/Dictionary.h"
+#include "engine/player/TextFieldModel.h"
 #include "engine/render/DeviceFonts.h"
 #include "engine/swf/HtmlText.h"
 
@@ -56,7 +57,9 @@ struct TextLayout {
     QRectF box;  // the field's bounds
     std::vector<TextParagraph> paragraphs;
     std::vector<LaidOutLine> lines;
-    // Lines that show: up to the first one that reaches below the field, that one included.
+    // Lines that show, [firstVisible, visibleLines): from the line scrolled to, up to the first
+    // one that reaches below the field, that one included.
+    std::size_t firstVisible = 0;
     std::size_t visibleLines = 0;
 
     // From the left of the first character to the right of the widest line; from the top of
@@ -69,6 +72,11 @@ struct TextLayout {
 // (its context must be set).
 TextLayout layoutEditText(const EditTextDefinition& field, const std::string& text, bool html,
                           CharacterCache& cache);
+// Lays out styled paragraphs in the field's box.
+TextLayout layoutParagraphs(const EditTextDefinition& field, std::vector<TextParagraph> paragraphs,
+                            CharacterCache& cache);
+// A text field as scripts left it, scrolled to its scroll line.
+TextLayout layoutTextField(const TextFieldModel& field, CharacterCache& cache);
 // The field's own initial text.
 inline TextLayout layoutEditText(const EditTextDefinition& field, CharacterCache& cache) {
     return layoutEditText(field, field.initialText, field.html, cache);

@@ -1,5 +1,8 @@
 #include "engine/script/ScriptHost.h"
 
+#include "engine/script/ClipDrawing.h"
+#include "engine/script/TextFields.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -95,6 +98,8 @@ ScriptHost::ScriptHost(engine::StagePlayer& player, const engine::MovieData& mov
     characters_ = std::make_unique<engine::CharacterCache>(*renderHooks_);
     characters_->setContext(&player_.context());
     input_ = std::make_unique<InputRouter>(*this);
+    textFields_ = std::make_unique<TextFields>(player_, *characters_);
+    textFields_->setVm(vm_.get());
     player_.setScriptHooks(this);
 }
 
@@ -489,6 +494,11 @@ void ScriptHost::setProperty(DisplayId id, DisplayProperty p, const DisplayValue
             break;
         case DisplayProperty::Width:
         case DisplayProperty::Height:
+            if (d != nullptr && o->textField() != nullptr) {
+                // A text field's box changes, its text keeps its size.
+                textFields_->resize(*o, p == DisplayProperty::Height, *d);
+                break;
+            }
             if (d != nullptr && *d >= 0) {
                 const bool height = p == DisplayProperty::Height;
                 const double now = bound(*o, height);
@@ -663,9 +673,69 @@ DisplayId ScriptHost::createEmpty(DisplayId parentId, std::string_view name, int
     return made != nullptr ? made->id() : kNoDisplay;
 }
 
-DisplayId ScriptHost::createTextField(DisplayId, std::string_view, int, double, double, double,
-                                      double) {
-    return kNoDisplay;
+DisplayId ScriptHost::createTextField(DisplayId parentId, std::string_view name, int depth,
+                                      double x, double y, double width, double height) {
+    DisplayObject* p = find(parentId);
+    if (p == nullptr || p->removed() || p->timeline() == nullptr || !scriptDepth(depth)) {
+        return kNoDisplay;
+    }
+    auto twips = [](double px) {
+        return static_cast<std::int32_t>(std::isfinite(px) ? std::clamp(px * 20, -2e8, 2e8) : 0);
+    };
+    engine::EditTextDefinition def;
+    def.bounds = {0, std::max(0, twips(width)), 0, std::max(0, twips(height))};
+    auto c = std::make_shared<engine::Character>();
+    c->kind = engine::Character::Kind::EditText;
+    c->def = std::move(def);
+    DisplayObject* made = p->timeline()->placeCharacter(depth, 0, std::move(c), std::string(name));
+    if (made == nullptr) {
+        return kNoDisplay;
+    }
+    engine::Matrix m;
+    m.tx = twips(x);
+    m.ty = twips(y);
+    made->setMatrix(m);
+    return made->id();
+}
+
+avm1::TextFieldHost* ScriptHost::textFields() {
+    return textFields_.get();
+}
+
+void ScriptHost::draw(DisplayId id, const avm1::DrawCommand& command) {
+    DisplayObject* o = find(id);
+    if (o == nullptr || o->removed() || o->timeline() == nullptr) {
+        return;
+    }
+    // Drawings of clips that went are dropped now and then.
+    if (drawings_.size() > 64) {
+        for (auto it = drawings_.begin(); it != drawings_.end();) {
+            it = find(it->first) == nullptr ? drawings_.erase(it) : std::next(it);
+        }
+    }
+    auto& drawing = drawings_[id];
+    if (!drawing) {
+        drawing = std::make_unique<ClipDrawing>();
+    }
+    drawing->apply(command);
+    o->setDrawing(drawing->shape());
+}
+
+void ScriptHost::setMask(DisplayId id, DisplayId maskId) {
+    DisplayObject* o = find(id);
+    if (o == nullptr || o->removed()) {
+        return;
+    }
+    if (DisplayObject* old = find(o->scriptMask())) {
+        old->setMasksByScript(false);
+    }
+    DisplayObject* mask = maskId != kNoDisplay ? find(maskId) : nullptr;
+    if (mask == nullptr || mask == o) {
+        o->setScriptMask(engine::kNoInstance);
+        return;
+    }
+    o->setScriptMask(mask->id());
+    mask->setMasksByScript(true);
 }
 
 void ScriptHost::clipMade(DisplayId id) {
@@ -783,11 +853,14 @@ void ScriptHost::tickBegins() {
 }
 
 void ScriptHost::tickEnds() {
+    textFields_->syncVariables();
     budget_.reset();
 }
 
 void ScriptHost::runActions(const engine::QueuedAction& action, DisplayObject* target,
                             std::span<const std::uint8_t> code) {
+    // Fields placed since bind their variables before scripts look at them.
+    textFields_->syncIfChanged();
     if (action.kind == engine::QueuedAction::Kind::Construct) {
         if (target != nullptr && !target->removed()) {
             construct(*target);

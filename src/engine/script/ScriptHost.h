@@ -30,6 +30,8 @@ struct RenderHooks;
 namespace zd::script {
 
 class InputRouter;
+class ClipDrawing;
+class TextFields;
 
 // A request a script made that leaves the movie: getURL (FSCommand: targets included).
 struct UrlRequest {
@@ -122,6 +124,9 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void loadData(std::uint64_t requestId, std::string_view url, avm1::UrlMethod method,
                   std::string_view body) override;
     void scriptError(std::string_view message) override;
+    avm1::TextFieldHost* textFields() override;
+    void draw(avm1::DisplayId id, const avm1::DrawCommand& command) override;
+    void setMask(avm1::DisplayId id, avm1::DisplayId mask) override;
 
     // --- engine::ScriptHooks ---
     void tickBegins() override;
@@ -200,6 +205,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::unique_ptr<InputRouter> input_;
     // _focusrect as scripts set it: the root's is the movie's default.
     std::unordered_map<avm1::DisplayId, bool> focusRects_;
+    std::unique_ptr<TextFields> textFields_;
+    std::unordered_map<avm1::DisplayId, std::unique_ptr<ClipDrawing>> drawings_;
 };
 
 }  // namespace zd::script

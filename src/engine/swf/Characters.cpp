@@ -192,13 +192,13 @@ EditTextDefinition parseEditText(ByteReader& in) {
     e.multiline = f1 & 0x20;
     e.password = f1 & 0x10;
     e.readOnly = f1 & 0x08;
-    e.noSelect = f2 & 0x10;
     const bool hasColor = f1 & 0x04;
     const bool hasMaxLength = f1 & 0x02;
     const bool hasFont = f1 & 0x01;
     const bool hasFontClass = f2 & 0x80;
     e.autoSize = f2 & 0x40;
     const bool hasLayout = f2 & 0x20;
+    e.noSelect = f2 & 0x10;
     e.border = f2 & 0x08;
     e.html = f2 & 0x02;
     e.useOutlines = f2 & 0x01;
@@ -215,7 +215,7 @@ EditTextDefinition parseEditText(ByteReader& in) {
         e.color = readRgba(in);
     }
     if (hasMaxLength) {
-        in.u16();
+        e.maxLength = in.u16();
     }
     if (hasLayout) {
         e.align = in.u8();

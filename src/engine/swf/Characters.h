@@ -66,12 +66,13 @@ struct EditTextDefinition {
     bool wordWrap = false;
     bool multiline = false;
     bool password = false;
-    bool readOnly = false;  // not an input field
-    bool noSelect = false;
     bool border = false;
     bool html = false;
     bool useOutlines = false;
     bool autoSize = false;
+    bool readOnly = false;
+    bool noSelect = false;
+    std::uint16_t maxLength = 0;  // 0: no limit
     std::optional<std::uint16_t> fontId;
     std::string fontClass;
     std::uint16_t fontHeight = 240;

@@ -1,0 +1,952 @@
+#include "engine/player/TextFieldModel.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+namespace zd::engine {
+
+namespace {
+
+// Tags nest at most this deep in HTML a script sets; deeper ones keep the format they are in.
+constexpr std::size_t kMaxNesting = 64;
+
+template <typename T>
+void take(std::optional<T>& to, const std::optional<T>& from) {
+    if (from) {
+        to = from;
+    }
+}
+
+template <typename T>
+void agree(std::optional<T>& mine, const std::optional<T>& other) {
+    if (mine != other) {
+        mine.reset();
+    }
+}
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+// Whole numbers without a fraction, others with as many digits as they need.
+std::string number(double v) {
+    if (!std::isfinite(v)) {
+        return "0";
+    }
+    char buf[64];
+    if (v == std::floor(v) && std::fabs(v) < 1e15) {
+        std::snprintf(buf, sizeof buf, "%.0f", v);
+    } else {
+        std::snprintf(buf, sizeof buf, "%.15g", v);
+    }
+    return buf;
+}
+
+std::string colorHex(std::uint32_t c) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "#%06X", static_cast<unsigned>(c & 0xffffff));
+    return buf;
+}
+
+const char* alignName(std::uint8_t a) {
+    switch (a) {
+        case 1:
+            return "RIGHT";
+        case 2:
+            return "CENTER";
+        case 3:
+            return "JUSTIFY";
+        default:
+            return "LEFT";
+    }
+}
+
+std::optional<std::uint8_t> alignOf(const std::string& v) {
+    const std::string l = lower(v);
+    if (l == "left") {
+        return 0;
+    }
+    if (l == "right") {
+        return 1;
+    }
+    if (l == "center") {
+        return 2;
+    }
+    if (l == "justify") {
+        return 3;
+    }
+    return std::nullopt;
+}
+
+// name="value" pairs of a tag body (quotes optional), names lower case.
+std::map<std::string, std::string> attributes(const std::string& tag) {
+    std::map<std::string, std::string> out;
+    std::size_t i = tag.find_first_of(" \t\r\n");
+    while (i != std::string::npos && i < tag.size()) {
+        while (i < tag.size() && std::isspace(static_cast<unsigned char>(tag[i]))) {
+            ++i;
+        }
+        const std::size_t nameStart = i;
+        while (i < tag.size() && tag[i] != '=' &&
+               !std::isspace(static_cast<unsigned char>(tag[i]))) {
+            ++i;
+        }
+        const std::string name = lower(tag.substr(nameStart, i - nameStart));
+        if (i >= tag.size() || tag[i] != '=') {
+            if (name.empty()) {
+                break;
+            }
+            continue;
+        }
+        ++i;
+        std::string value;
+        if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
+            const char quote = tag[i++];
+            const std::size_t end = tag.find(quote, i);
+            value = tag.substr(i, end == std::string::npos ? std::string::npos : end - i);
+            i = end == std::string::npos ? tag.size() : end + 1;
+        } else {
+            const std::size_t end = tag.find_first_of(" \t\r\n", i);
+            value = tag.substr(i, end == std::string::npos ? std::string::npos : end - i);
+            i = end;
+        }
+        if (!name.empty()) {
+            out[name] = value;
+        }
+    }
+    return out;
+}
+
+bool sameCharacterFormat(const TextFormat& a, const TextFormat& b) {
+    return a.font == b.font && a.size == b.size && a.color == b.color &&
+           a.letterSpacing == b.letterSpacing && a.kerning == b.kerning &&
+           a.bold.value_or(false) == b.bold.value_or(false) &&
+           a.italic.value_or(false) == b.italic.value_or(false) &&
+           a.underline.value_or(false) == b.underline.value_or(false) &&
+           a.url.value_or("") == b.url.value_or("") &&
+           a.target.value_or("") == b.target.value_or("");
+}
+
+// Entities HTML text may hold; unknown ones stay as written.
+std::u16string decodeEntity(const std::string& name) {
+    if (name == "lt") {
+        return u"<";
+    }
+    if (name == "gt") {
+        return u">";
+    }
+    if (name == "amp") {
+        return u"&";
+    }
+    if (name == "quot") {
+        return u"\"";
+    }
+    if (name == "apos") {
+        return u"'";
+    }
+    if (name == "nbsp") {
+        return u"\u00a0";
+    }
+    if (name.size() > 1 && name[0] == '#') {
+        const bool hex = name[1] == 'x' || name[1] == 'X';
+        const long cp = std::strtol(name.c_str() + (hex ? 2 : 1), nullptr, hex ? 16 : 10);
+        if (cp > 0 && cp < 0x10000) {
+            return std::u16string(1, static_cast<char16_t>(cp));
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+void TextFormat::apply(const TextFormat& o) {
+    take(font, o.font);
+    take(size, o.size);
+    take(color, o.color);
+    take(bold, o.bold);
+    take(italic, o.italic);
+    take(underline, o.underline);
+    take(url, o.url);
+    take(target, o.target);
+    take(align, o.align);
+    take(leftMargin, o.leftMargin);
+    take(rightMargin, o.rightMargin);
+    take(indent, o.indent);
+    take(leading, o.leading);
+    take(blockIndent, o.blockIndent);
+    take(letterSpacing, o.letterSpacing);
+    take(bullet, o.bullet);
+    take(kerning, o.kerning);
+    take(tabStops, o.tabStops);
+}
+
+void TextFormat::intersect(const TextFormat& o) {
+    agree(font, o.font);
+    agree(size, o.size);
+    agree(color, o.color);
+    agree(bold, o.bold);
+    agree(italic, o.italic);
+    agree(underline, o.underline);
+    agree(url, o.url);
+    agree(target, o.target);
+    agree(align, o.align);
+    agree(leftMargin, o.leftMargin);
+    agree(rightMargin, o.rightMargin);
+    agree(indent, o.indent);
+    agree(leading, o.leading);
+    agree(blockIndent, o.blockIndent);
+    agree(letterSpacing, o.letterSpacing);
+    agree(bullet, o.bullet);
+    agree(kerning, o.kerning);
+    agree(tabStops, o.tabStops);
+}
+
+TextFieldModel::TextFieldModel(const EditTextDefinition& d, const std::string& fontName) : def(d) {
+    TextFormat& f = newFormat_;
+    f.font = !fontName.empty()      ? fontName
+             : !d.fontClass.empty() ? d.fontClass
+                                    : std::string("Times New Roman");
+    f.size = d.fontHeight / 20.0;
+    f.color = (std::uint32_t{d.color.r} << 16) | (std::uint32_t{d.color.g} << 8) | d.color.b;
+    f.bold = false;
+    f.italic = false;
+    f.underline = false;
+    f.url = "";
+    f.target = "";
+    f.align = d.align;
+    f.leftMargin = d.leftMargin / 20.0;
+    f.rightMargin = d.rightMargin / 20.0;
+    f.indent = d.indent / 20.0;
+    f.leading = d.leading / 20.0;
+    f.blockIndent = 0.0;
+    f.letterSpacing = 0.0;
+    f.bullet = false;
+    f.kerning = false;
+    f.tabStops = std::vector<double>{};
+    editable = !d.readOnly;
+    embedFonts = d.useOutlines;
+    selectable = !d.noSelect;
+    maxChars = d.maxLength;
+    variable = d.variableName;
+    if (def.border) {
+        background = true;
+    }
+    if (d.autoSize) {
+        autoSize = 1;
+    }
+    if (d.html) {
+        setHtmlText(d.initialText);
+    } else {
+        setTextUtf8(d.initialText);
+    }
+}
+
+std::u16string TextFieldModel::fromUtf8(const std::string& s) {
+    std::u16string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::uint32_t cp = c;
+        int extra = 0;
+        if (c >= 0xf0) {
+            cp = c & 0x07;
+            extra = 3;
+        } else if (c >= 0xe0) {
+            cp = c & 0x0f;
+            extra = 2;
+        } else if (c >= 0xc0) {
+            cp = c & 0x1f;
+            extra = 1;
+        }
+        ++i;
+        for (int k = 0; k < extra && i < s.size(); ++k, ++i) {
+            cp = (cp << 6) | (static_cast<unsigned char>(s[i]) & 0x3f);
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out += static_cast<char16_t>(0xd800 + (cp >> 10));
+            out += static_cast<char16_t>(0xdc00 + (cp & 0x3ff));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+    }
+    return out;
+}
+
+std::string TextFieldModel::toUtf8(const std::u16string& s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        std::uint32_t cp = s[i];
+        if (cp >= 0xd800 && cp < 0xdc00 && i + 1 < s.size() && s[i + 1] >= 0xdc00 &&
+            s[i + 1] < 0xe000) {
+            cp = 0x10000 + ((cp - 0xd800) << 10) + (s[i + 1] - 0xdc00);
+            ++i;
+        }
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xc0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3f));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xe0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3f));
+            out += static_cast<char>(0x80 | (cp & 0x3f));
+        } else {
+            out += static_cast<char>(0xf0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3f));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3f));
+            out += static_cast<char>(0x80 | (cp & 0x3f));
+        }
+    }
+    return out;
+}
+
+std::string TextFieldModel::escapeHtml(const std::u16string& s) {
+    std::u16string out;
+    for (const char16_t c : s) {
+        switch (c) {
+            case u'<':
+                out += u"&lt;";
+                break;
+            case u'>':
+                out += u"&gt;";
+                break;
+            case u'&':
+                out += u"&amp;";
+                break;
+            case u'"':
+                out += u"&quot;";
+                break;
+            case u'\'':
+                out += u"&apos;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return toUtf8(out);
+}
+
+std::string TextFieldModel::textUtf8() const {
+    return toUtf8(text_);
+}
+
+void TextFieldModel::setText(const std::u16string& text) {
+    // Line ends of any kind end paragraphs the same way.
+    std::u16string t;
+    t.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            continue;
+        }
+        t += text[i] == u'\n' ? u'\r' : text[i];
+    }
+    text_ = std::move(t);
+    runs_.clear();
+    if (!text_.empty()) {
+        runs_.push_back({text_.size(), newFormat_});
+    }
+    scroll = 1;
+    hscroll = 0;
+    ++version;
+}
+
+void TextFieldModel::setNewFormat(const TextFormat& f) {
+    newFormat_.apply(f);
+}
+
+void TextFieldModel::splitAt(std::size_t pos) {
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < runs_.size(); ++i) {
+        if (pos > at && pos < at + runs_[i].length) {
+            Run tail{at + runs_[i].length - pos, runs_[i].format};
+            runs_[i].length = pos - at;
+            runs_.insert(runs_.begin() + static_cast<long>(i) + 1, std::move(tail));
+            return;
+        }
+        at += runs_[i].length;
+    }
+}
+
+void TextFieldModel::mergeRuns() {
+    std::vector<Run> merged;
+    for (Run& r : runs_) {
+        if (r.length == 0) {
+            continue;
+        }
+        if (!merged.empty() && merged.back().format == r.format) {
+            merged.back().length += r.length;
+        } else {
+            merged.push_back(std::move(r));
+        }
+    }
+    runs_ = std::move(merged);
+}
+
+void TextFieldModel::spreadParagraphFormats() {
+    splitAt(0);
+    for (std::size_t p = 0; p <= text_.size();) {
+        std::size_t end = text_.find(u'\r', p);
+        end = end == std::u16string::npos ? text_.size() : end + 1;
+        splitAt(p);
+        splitAt(end);
+        const TextFormat* first = nullptr;
+        std::size_t at = 0;
+        for (Run& r : runs_) {
+            if (at >= p && at < end) {
+                if (first == nullptr) {
+                    first = &r.format;
+                } else {
+                    r.format.align = first->align;
+                    r.format.leftMargin = first->leftMargin;
+                    r.format.rightMargin = first->rightMargin;
+                    r.format.indent = first->indent;
+                    r.format.leading = first->leading;
+                    r.format.blockIndent = first->blockIndent;
+                    r.format.bullet = first->bullet;
+                    r.format.tabStops = first->tabStops;
+                }
+            }
+            at += r.length;
+        }
+        if (end >= text_.size()) {
+            break;
+        }
+        p = end;
+    }
+    mergeRuns();
+}
+
+TextFormat TextFieldModel::format(std::size_t begin, std::size_t end) const {
+    if (runs_.empty()) {
+        return newFormat_;
+    }
+    begin = std::min(begin, text_.size());
+    end = std::min(end, text_.size());
+    if (end <= begin) {
+        // An empty range: the character there (the last one past the end).
+        if (begin >= text_.size()) {
+            return runs_.back().format;
+        }
+        end = begin + 1;
+    }
+    std::optional<TextFormat> out;
+    std::size_t at = 0;
+    for (const Run& r : runs_) {
+        if (at + r.length > begin && at < end) {
+            if (!out) {
+                out = r.format;
+            } else {
+                out->intersect(r.format);
+            }
+        }
+        at += r.length;
+    }
+    return out.value_or(newFormat_);
+}
+
+void TextFieldModel::setFormat(std::size_t begin, std::size_t end, const TextFormat& f) {
+    end = std::min(end, text_.size());
+    if (begin >= end) {
+        return;
+    }
+    // Paragraph fields reach the whole paragraphs the range touches.
+    TextFormat paragraphPart;
+    paragraphPart.align = f.align;
+    paragraphPart.leftMargin = f.leftMargin;
+    paragraphPart.rightMargin = f.rightMargin;
+    paragraphPart.indent = f.indent;
+    paragraphPart.leading = f.leading;
+    paragraphPart.blockIndent = f.blockIndent;
+    paragraphPart.bullet = f.bullet;
+    paragraphPart.tabStops = f.tabStops;
+    std::size_t pBegin = begin;
+    while (pBegin > 0 && text_[pBegin - 1] != u'\r') {
+        --pBegin;
+    }
+    std::size_t pEnd = end;
+    while (pEnd < text_.size() && text_[pEnd - 1] != u'\r') {
+        ++pEnd;
+    }
+    splitAt(begin);
+    splitAt(end);
+    splitAt(pBegin);
+    splitAt(pEnd);
+    std::size_t at = 0;
+    for (Run& r : runs_) {
+        if (at >= begin && at < end) {
+            r.format.apply(f);
+        } else if (at >= pBegin && at < pEnd) {
+            r.format.apply(paragraphPart);
+        }
+        at += r.length;
+    }
+    mergeRuns();
+    ++version;
+}
+
+void TextFieldModel::replace(std::size_t begin, std::size_t end, const std::u16string& text) {
+    begin = std::min(begin, text_.size());
+    end = std::clamp(end, begin, text_.size());
+    const TextFormat f = runs_.empty() ? newFormat_ : format(begin, begin);
+    splitAt(begin);
+    splitAt(end);
+    std::vector<Run> next;
+    std::size_t at = 0;
+    bool inserted = false;
+    auto insert = [&] {
+        if (!inserted && !text.empty()) {
+            next.push_back({text.size(), f});
+        }
+        inserted = true;
+    };
+    for (Run& r : runs_) {
+        if (at >= begin && !inserted) {
+            insert();
+        }
+        if (at < begin || at >= end) {
+            next.push_back(r);
+        }
+        at += r.length;
+    }
+    insert();
+    runs_ = std::move(next);
+    text_.replace(begin, end - begin, text);
+    mergeRuns();
+    ++version;
+}
+
+std::string TextFieldModel::htmlText() const {
+    std::string out;
+    // Open tags of the paragraph being written, each with the format once it is open.
+    struct Level {
+        enum Kind { Font, Anchor, Bold, Italic, Underline } kind;
+        TextFormat format;
+    };
+    auto closeTag = [](Level::Kind k) {
+        switch (k) {
+            case Level::Font:
+                return "</FONT>";
+            case Level::Anchor:
+                return "</A>";
+            case Level::Bold:
+                return "</B>";
+            case Level::Italic:
+                return "</I>";
+            case Level::Underline:
+                return "</U>";
+        }
+        return "";
+    };
+    auto push = [&out](std::vector<Level>& stack, const TextFormat& f, bool all) {
+        const TextFormat cur = stack.empty() ? TextFormat{} : stack.back().format;
+        std::string font;
+        if (all || cur.font != f.font) {
+            font += " FACE=\"" + escapeHtml(fromUtf8(f.font.value_or(""))) + "\"";
+        }
+        if (all || cur.size != f.size) {
+            font += " SIZE=\"" + number(f.size.value_or(0)) + "\"";
+        }
+        if (all || cur.color != f.color) {
+            font += " COLOR=\"" + colorHex(f.color.value_or(0)) + "\"";
+        }
+        if (all || cur.letterSpacing != f.letterSpacing) {
+            font += " LETTERSPACING=\"" + number(f.letterSpacing.value_or(0)) + "\"";
+        }
+        if (all || cur.kerning != f.kerning) {
+            font += std::string(" KERNING=\"") + (f.kerning.value_or(false) ? "1" : "0") + "\"";
+        }
+        TextFormat next = cur;
+        next.font = f.font;
+        next.size = f.size;
+        next.color = f.color;
+        next.letterSpacing = f.letterSpacing;
+        next.kerning = f.kerning;
+        if (!font.empty()) {
+            out += "<FONT" + font + ">";
+            stack.push_back({Level::Font, next});
+        }
+        if ((f.url != cur.url || f.target != cur.target) && !f.url.value_or("").empty()) {
+            out += "<A HREF=\"" + escapeHtml(fromUtf8(*f.url)) + "\" TARGET=\"" +
+                   escapeHtml(fromUtf8(f.target.value_or(""))) + "\">";
+            next.url = f.url;
+            next.target = f.target;
+            stack.push_back({Level::Anchor, next});
+        }
+        if (f.bold.value_or(false) && !cur.bold.value_or(false)) {
+            out += "<B>";
+            next.bold = true;
+            stack.push_back({Level::Bold, next});
+        }
+        if (f.italic.value_or(false) && !cur.italic.value_or(false)) {
+            out += "<I>";
+            next.italic = true;
+            stack.push_back({Level::Italic, next});
+        }
+        if (f.underline.value_or(false) && !cur.underline.value_or(false)) {
+            out += "<U>";
+            next.underline = true;
+            stack.push_back({Level::Underline, next});
+        }
+    };
+    // A tag may stay open for a format when what it turns on the format has too.
+    auto keeps = [](const Level& l, const TextFormat& f) {
+        switch (l.kind) {
+            case Level::Font:
+                return true;
+            case Level::Anchor:
+                return l.format.url == f.url && l.format.target == f.target;
+            case Level::Bold:
+                return f.bold.value_or(false);
+            case Level::Italic:
+                return f.italic.value_or(false);
+            case Level::Underline:
+                return f.underline.value_or(false);
+        }
+        return false;
+    };
+
+    std::size_t p = 0;
+    while (true) {
+        std::size_t end = text_.find(u'\r', p);
+        const bool last = end == std::u16string::npos;
+        if (last) {
+            end = text_.size();
+            if (p == end && p > 0) {
+                break;  // a final line end opens no paragraph of its own
+            }
+        }
+        // The paragraph's segments: runs cut to it (its '\r' left out).
+        std::vector<std::pair<std::u16string, TextFormat>> segments;
+        std::size_t at = 0;
+        for (const Run& r : runs_) {
+            const std::size_t s = std::max(at, p);
+            const std::size_t e = std::min(at + r.length, end);
+            if (s < e) {
+                segments.emplace_back(text_.substr(s, e - s), r.format);
+            }
+            at += r.length;
+        }
+        const TextFormat pf = !segments.empty() ? segments.front().second
+                              : runs_.empty()   ? newFormat_
+                                                : format(p, p);
+        std::string block;
+        auto attr = [&block](const char* name, double v) {
+            if (v != 0) {
+                block += std::string(" ") + name + "=\"" + number(v) + "\"";
+            }
+        };
+        attr("LEFTMARGIN", pf.leftMargin.value_or(0));
+        attr("RIGHTMARGIN", pf.rightMargin.value_or(0));
+        attr("INDENT", pf.indent.value_or(0));
+        attr("BLOCKINDENT", pf.blockIndent.value_or(0));
+        attr("LEADING", pf.leading.value_or(0));
+        if (pf.tabStops && !pf.tabStops->empty()) {
+            block += " TABSTOPS=\"";
+            for (std::size_t i = 0; i < pf.tabStops->size(); ++i) {
+                block += (i ? "," : "") + number((*pf.tabStops)[i]);
+            }
+            block += "\"";
+        }
+        if (!block.empty()) {
+            out += "<TEXTFORMAT" + block + ">";
+        }
+        const bool bullet = pf.bullet.value_or(false);
+        out += bullet ? std::string("<LI>")
+                      : std::string("<P ALIGN=\"") + alignName(pf.align.value_or(0)) + "\">";
+        std::vector<Level> stack;
+        push(stack, pf, true);
+        for (const auto& [text, f] : segments) {
+            if (!sameCharacterFormat(stack.back().format, f)) {
+                std::size_t keep = 1;
+                bool exact = false;
+                for (std::size_t i = stack.size(); i-- > 1;) {
+                    if (sameCharacterFormat(stack[i - 1].format, f)) {
+                        keep = i;
+                        exact = true;
+                        break;
+                    }
+                }
+                if (!exact) {
+                    keep = 1;
+                    while (keep < stack.size() && keeps(stack[keep], f)) {
+                        ++keep;
+                    }
+                }
+                while (stack.size() > keep) {
+                    out += closeTag(stack.back().kind);
+                    stack.pop_back();
+                }
+                if (!exact) {
+                    push(stack, f, false);
+                }
+            }
+            out += escapeHtml(text);
+        }
+        while (!stack.empty()) {
+            out += closeTag(stack.back().kind);
+            stack.pop_back();
+        }
+        out += bullet ? "</LI>" : "</P>";
+        if (!block.empty()) {
+            out += "</TEXTFORMAT>";
+        }
+        if (last) {
+            break;
+        }
+        p = end + 1;
+    }
+    return out;
+}
+
+void TextFieldModel::setHtmlText(const std::string& html) {
+    std::vector<TextFormat> stack{newFormat_};
+    std::u16string text;
+    std::vector<Run> runs;
+    bool pendingBreak = false;
+    auto add = [&](const std::u16string& s) {
+        if (s.empty()) {
+            return;
+        }
+        if (pendingBreak) {
+            pendingBreak = false;
+            if (!text.empty()) {
+                text += u'\r';
+                runs.push_back({1, stack.back()});
+            }
+        }
+        text += s;
+        runs.push_back({s.size(), stack.back()});
+    };
+    auto open = [&](const TextFormat& f) {
+        if (stack.size() < kMaxNesting) {
+            stack.push_back(f);
+        } else {
+            stack.back() = f;
+        }
+    };
+    auto close = [&] {
+        if (stack.size() > 1) {
+            stack.pop_back();
+        }
+    };
+    auto paragraphStart = [&] {
+        if (!text.empty() && text.back() != u'\r') {
+            pendingBreak = true;
+        }
+    };
+    std::string pending;
+    bool lastWasSpace = false;
+    auto flush = [&] {
+        add(fromUtf8(pending));
+        pending.clear();
+    };
+    std::size_t i = 0;
+    while (i < html.size()) {
+        const char c = html[i];
+        if (c == '<') {
+            const std::size_t closeAt = html.find('>', i);
+            if (closeAt == std::string::npos) {
+                break;
+            }
+            const std::string tag = html.substr(i + 1, closeAt - i - 1);
+            i = closeAt + 1;
+            flush();
+            const bool closing = !tag.empty() && tag[0] == '/';
+            const std::string body = closing ? tag.substr(1) : tag;
+            const std::string name = lower(body.substr(0, body.find_first_of(" \t\r\n/")));
+            const auto attrs = attributes(body);
+            auto attr = [&attrs](const char* n) -> const std::string* {
+                auto it = attrs.find(n);
+                return it == attrs.end() ? nullptr : &it->second;
+            };
+            if (name == "br" || name == "sbr") {
+                pendingBreak = false;
+                text += u'\r';
+                runs.push_back({1, stack.back()});
+                lastWasSpace = false;
+                continue;
+            }
+            if (name == "p" || name == "li") {
+                if (closing) {
+                    // A closed paragraph ends its line in the paragraph's own format.
+                    pendingBreak = false;
+                    text += u'\r';
+                    runs.push_back({1, stack.back()});
+                    close();
+                } else {
+                    paragraphStart();
+                    TextFormat f = stack.back();
+                    if (name == "li") {
+                        f.bullet = true;
+                    } else if (const std::string* a = attr("align")) {
+                        if (auto al = alignOf(*a)) {
+                            f.align = al;
+                        }
+                    }
+                    open(f);
+                }
+                lastWasSpace = false;
+                continue;
+            }
+            if (name == "b" || name == "i" || name == "u" || name == "font" || name == "a" ||
+                name == "textformat" || name == "span") {
+                if (closing) {
+                    close();
+                    continue;
+                }
+                TextFormat f = stack.back();
+                if (name == "b") {
+                    f.bold = true;
+                } else if (name == "i") {
+                    f.italic = true;
+                } else if (name == "u") {
+                    f.underline = true;
+                } else if (name == "a") {
+                    if (const std::string* h = attr("href")) {
+                        f.url = *h;
+                    }
+                    if (const std::string* t = attr("target")) {
+                        f.target = *t;
+                    }
+                } else if (name == "font") {
+                    if (const std::string* v = attr("face")) {
+                        f.font = *v;
+                    }
+                    if (const std::string* v = attr("size")) {
+                        const double s = std::atof(v->c_str());
+                        const bool relative = !v->empty() && ((*v)[0] == '+' || (*v)[0] == '-');
+                        f.size = relative ? f.size.value_or(12) + s : s;
+                    }
+                    if (const std::string* v = attr("color"); v && !v->empty() && (*v)[0] == '#') {
+                        f.color = static_cast<std::uint32_t>(
+                            std::strtoul(v->c_str() + 1, nullptr, 16) & 0xffffff);
+                    }
+                    if (const std::string* v = attr("letterspacing")) {
+                        f.letterSpacing = std::atof(v->c_str());
+                    }
+                    if (const std::string* v = attr("kerning")) {
+                        f.kerning = std::atoi(v->c_str()) != 0;
+                    }
+                } else if (name == "textformat") {
+                    auto num = [&](const char* n, std::optional<double>& to) {
+                        if (const std::string* v = attr(n)) {
+                            to = std::atof(v->c_str());
+                        }
+                    };
+                    num("leftmargin", f.leftMargin);
+                    num("rightmargin", f.rightMargin);
+                    num("indent", f.indent);
+                    num("blockindent", f.blockIndent);
+                    num("leading", f.leading);
+                    if (const std::string* v = attr("tabstops")) {
+                        std::vector<double> stops;
+                        std::size_t s = 0;
+                        while (s < v->size()) {
+                            std::size_t e = v->find(',', s);
+                            e = e == std::string::npos ? v->size() : e;
+                            stops.push_back(std::atof(v->substr(s, e - s).c_str()));
+                            s = e + 1;
+                        }
+                        f.tabStops = std::move(stops);
+                    }
+                }
+                open(f);
+            }
+            continue;
+        }
+        if (c == '&') {
+            const std::size_t semi = html.find(';', i);
+            if (semi != std::string::npos && semi - i <= 10) {
+                const std::u16string decoded = decodeEntity(html.substr(i + 1, semi - i - 1));
+                if (!decoded.empty()) {
+                    pending += toUtf8(decoded);
+                    i = semi + 1;
+                    lastWasSpace = false;
+                    continue;
+                }
+            }
+        }
+        if (condenseWhite && std::isspace(static_cast<unsigned char>(c))) {
+            if (!lastWasSpace) {
+                pending += ' ';
+            }
+            lastWasSpace = true;
+            ++i;
+            continue;
+        }
+        lastWasSpace = false;
+        if (c == '\n' || c == '\r') {
+            if (c == '\r' && i + 1 < html.size() && html[i + 1] == '\n') {
+                ++i;
+            }
+            if (!def.multiline) {
+                ++i;  // a field of one line has no line ends to take
+                continue;
+            }
+            flush();
+            pendingBreak = false;
+            text += u'\r';
+            runs.push_back({1, stack.back()});
+            ++i;
+            continue;
+        }
+        pending += c;
+        ++i;
+    }
+    flush();
+    text_ = std::move(text);
+    runs_ = std::move(runs);
+    mergeRuns();
+    spreadParagraphFormats();
+    scroll = 1;
+    hscroll = 0;
+    ++version;
+}
+
+std::vector<TextParagraph> TextFieldModel::paragraphs() const {
+    std::vector<TextParagraph> out;
+    out.emplace_back();
+    out.back().align =
+        runs_.empty() ? newFormat_.align.value_or(0) : runs_.front().format.align.value_or(0);
+    std::size_t at = 0;
+    for (const Run& r : runs_) {
+        TextStyle style;
+        style.face = r.format.font.value_or("");
+        style.size = r.format.size.value_or(12) * 20.0;
+        const std::uint32_t c = r.format.color.value_or(0);
+        style.color = Rgba{static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                           static_cast<std::uint8_t>(c), 255};
+        style.bold = r.format.bold.value_or(false);
+        style.italic = r.format.italic.value_or(false);
+        style.underline = r.format.underline.value_or(false);
+        std::size_t s = at;
+        const std::size_t end = at + r.length;
+        while (s < end) {
+            std::size_t e = text_.find(u'\r', s);
+            const bool breaks = e != std::u16string::npos && e < end;
+            e = breaks ? e : end;
+            if (e > s) {
+                out.back().runs.push_back({toUtf8(text_.substr(s, e - s)), style});
+            }
+            if (breaks) {
+                out.emplace_back();
+                out.back().align = e + 1 < text_.size() ? format(e + 1, e + 1).align.value_or(0)
+                                                        : r.format.align.value_or(0);
+                e += 1;
+            }
+            s = e;
+        }
+        at = end;
+    }
+    return out;
+}
+
+}  // namespace zd::engine

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "engine/avm1/TextFieldHost.h"
+#include "engine/avm1/Vm.h"
+
+namespace zd::engine {
+class CharacterCache;
+class DisplayObject;
+class StagePlayer;
+class TextFieldModel;
+struct TextLayout;
+}  // namespace zd::engine
+
+namespace zd::script {
+
+// The text fields of a stage as scripts reach them: their properties and formats, measured
+// with the layout the renderer draws, and bound to the timeline variables they name.
+class TextFields final : public avm1::TextFieldHost {
+  public:
+    TextFields(engine::StagePlayer& player, engine::CharacterCache& cache);
+
+    // Where the bound variables live (set once the interpreter exists).
+    void setVm(avm1::Vm* vm) { vm_ = vm; }
+
+    avm1::DisplayValue textProperty(avm1::DisplayId id, avm1::TextProperty p) override;
+    void setTextProperty(avm1::DisplayId id, avm1::TextProperty p,
+                         const avm1::DisplayValue& v) override;
+    std::optional<avm1::TextFormatValues> textFormat(avm1::DisplayId id, int begin,
+                                                     int end) override;
+    void setTextFormat(avm1::DisplayId id, int begin, int end,
+                       const avm1::TextFormatValues& f) override;
+    std::optional<avm1::TextFormatValues> newTextFormat(avm1::DisplayId id) override;
+    void setNewTextFormat(avm1::DisplayId id, const avm1::TextFormatValues& f) override;
+    void replaceText(avm1::DisplayId id, int begin, int end, std::string_view text) override;
+    std::array<int, 2> selection(avm1::DisplayId id) override;
+    std::array<double, 2> measure(const avm1::TextFormatValues& f, std::string_view text,
+                                  std::optional<double> width) override;
+
+    // A field's _width or _height set by a script: its box changes, not its scale.
+    void resize(engine::DisplayObject& object, bool height, double pixels);
+    // Fields bound to variables show the variables' values now; a variable not yet set takes
+    // the field's text.
+    void syncVariables();
+    // The same, when the display tree changed since the last time (fields may have come).
+    void syncIfChanged();
+
+  private:
+    engine::TextFieldModel* field(avm1::DisplayId id) const;
+    engine::DisplayObject* object(avm1::DisplayId id) const;
+    // The text changed: the box follows when it sizes itself, the bound variable takes the
+    // text, the picture is drawn again.
+    void textChanged(engine::DisplayObject& object, bool writeVariable);
+    void autoSize(engine::TextFieldModel& f);
+    void syncTree(engine::DisplayObject& object, int depth);
+    void syncField(engine::DisplayObject& object);
+    // The clip and name a field's variable path names.
+    bool variableOf(engine::DisplayObject& object, avm1::Value& clip, std::string& name);
+
+    engine::StagePlayer& player_;
+    engine::CharacterCache& cache_;
+    avm1::Vm* vm_ = nullptr;
+    std::uint64_t syncedAt_ = ~std::uint64_t{0};
+};
+
+}  // namespace zd::script

@@ -1,0 +1,173 @@
+// A text field's text and formats: the HTML it prints and reads, formats over ranges,
+// replacing text; and the shapes clips draw with the drawing methods.
+
+#include <gtest/gtest.h>
+
+#include "engine/player/TextFieldModel.h"
+#include "engine/script/ClipDrawing.h"
+
+namespace zd::engine {
+namespace {
+
+TextFieldModel scriptField() {
+    EditTextDefinition def;
+    def.bounds = {0, 2000, 0, 400};
+    return TextFieldModel(def, "");
+}
+
+constexpr const char* kFont =
+    R"(<FONT FACE="Times New Roman" SIZE="12" COLOR="#000000" LETTERSPACING="0" KERNING="0">)";
+
+TEST(TextFieldHtml, EmptyFieldPrintsOneParagraphInItsNewTextFormat) {
+    TextFieldModel f = scriptField();
+    EXPECT_EQ(f.htmlText(), std::string("<P ALIGN=\"LEFT\">") + kFont + "</FONT></P>");
+}
+
+TEST(TextFieldHtml, NestedFontTagsCarryOnlyWhatDiffers) {
+    TextFieldModel f = scriptField();
+    f.setTextUtf8("hello bolded world");
+    TextFormat face;
+    face.font = "Noto Sans";
+    f.setFormat(4, 10, face);
+    TextFormat size;
+    size.size = 14;
+    f.setFormat(8, 15, size);
+    TextFormat times;
+    times.font = "Times New Roman";
+    f.setFormat(10, 15, times);
+    EXPECT_EQ(f.htmlText(),
+              std::string("<P ALIGN=\"LEFT\">") + kFont +
+                  "hell<FONT FACE=\"Noto Sans\">o bo<FONT SIZE=\"14\">ld<FONT "
+                  "FACE=\"Times New Roman\">ed wo</FONT></FONT></FONT>rld</FONT></P>");
+}
+
+TEST(TextFieldHtml, ParagraphsBoldAndEntitiesRoundTrip) {
+    TextFieldModel f = scriptField();
+    f.def.html = true;
+    f.setHtmlText("<p align='center'>a <b>b</b> &amp; &lt;c&gt;</p><p>next</p>");
+    EXPECT_EQ(f.textUtf8(), "a b & <c>\rnext\r");
+    const std::string html = f.htmlText();
+    EXPECT_EQ(html, std::string("<P ALIGN=\"CENTER\">") + kFont +
+                        "a <B>b</B> &amp; &lt;c&gt;</FONT></P><P ALIGN=\"LEFT\">" + kFont +
+                        "next</FONT></P>");
+    TextFieldModel again = scriptField();
+    again.setHtmlText(html);
+    EXPECT_EQ(again.htmlText(), html);
+}
+
+TEST(TextFieldHtml, OneLineFieldsDropLineEndsOfTheSource) {
+    TextFieldModel f = scriptField();
+    f.setHtmlText("a\nb");
+    EXPECT_EQ(f.textUtf8(), "ab");
+    f.def.multiline = true;
+    f.setHtmlText("a\nb");
+    EXPECT_EQ(f.textUtf8(), "a\rb");
+}
+
+TEST(TextFieldHtml, MarginsPrintInATextFormatTagAndAFinalLineEndAddsNoParagraph) {
+    TextFieldModel f = scriptField();
+    f.def.multiline = true;
+    f.setHtmlText("<textformat leftmargin='5' leading='2'>x</textformat>\n");
+    EXPECT_EQ(f.textUtf8(), "x\r");
+    EXPECT_EQ(f.htmlText(), std::string("<TEXTFORMAT LEFTMARGIN=\"5\" LEADING=\"2\"><P "
+                                        "ALIGN=\"LEFT\">") +
+                                kFont + "x</FONT></P></TEXTFORMAT>");
+}
+
+TEST(TextFieldFormats, RangeFormatsUnsetWhatDiffersAndParagraphFieldsCoverTheParagraph) {
+    TextFieldModel f = scriptField();
+    f.setTextUtf8("ab\ncd");
+    EXPECT_EQ(f.textUtf8(), "ab\rcd");
+    TextFormat bold;
+    bold.bold = true;
+    bold.align = 2;
+    f.setFormat(0, 1, bold);
+    EXPECT_EQ(f.format(0, 1).bold, true);
+    EXPECT_FALSE(f.format(0, 2).bold.has_value());
+    EXPECT_EQ(f.format(0, 2).align, 2);  // the whole first paragraph
+    EXPECT_EQ(f.format(3, 5).align, 0);  // the second one keeps its own
+    EXPECT_EQ(f.format(0, 5).size, 12);
+}
+
+TEST(TextFieldFormats, ReplacedTextTakesTheFormatWhereItGoes) {
+    TextFieldModel f = scriptField();
+    f.setTextUtf8("abc");
+    TextFormat red;
+    red.color = 0xff0000;
+    f.setFormat(1, 3, red);
+    f.replace(1, 2, u"XY");
+    EXPECT_EQ(f.textUtf8(), "aXYc");
+    EXPECT_EQ(f.format(1, 3).color, 0xff0000u);
+    EXPECT_EQ(f.format(0, 1).color, 0u);
+    f.replace(10, 20, u"!");  // past the end: appended
+    EXPECT_EQ(f.textUtf8(), "aXYc!");
+    EXPECT_EQ(f.runs().size(), 3u);
+}
+
+TEST(TextFieldFormats, DeepOrUnclosedHtmlStaysBounded) {
+    TextFieldModel f = scriptField();
+    std::string html;
+    for (int i = 0; i < 1000; ++i) {
+        html += "<font size='+1'><b>";
+    }
+    html += "x<p";
+    f.setHtmlText(html);
+    EXPECT_EQ(f.textUtf8(), "x");
+    EXPECT_FALSE(f.htmlText().empty());
+}
+
+}  // namespace
+}  // namespace zd::engine
+
+namespace zd::script {
+namespace {
+
+avm1::DrawCommand command(avm1::DrawCommand::Kind kind, double x = 0, double y = 0) {
+    avm1::DrawCommand c;
+    c.kind = kind;
+    c.point = {x, y, 0, 0};
+    return c;
+}
+
+TEST(ClipDrawing, AnOpenFillClosesItselfAndBoundsFollowThePoints) {
+    ClipDrawing d;
+    EXPECT_EQ(d.shape(), nullptr);
+    avm1::DrawCommand fill = command(avm1::DrawCommand::Kind::BeginFill);
+    fill.color = 0x00ff00;
+    d.apply(fill);
+    d.apply(command(avm1::DrawCommand::Kind::MoveTo, 10, 10));
+    d.apply(command(avm1::DrawCommand::Kind::LineTo, 50, 10));
+    d.apply(command(avm1::DrawCommand::Kind::LineTo, 50, 30));
+    const auto open = d.shape();
+    ASSERT_NE(open, nullptr);
+    const auto* def = open->as<engine::ShapeDefinition>();
+    ASSERT_NE(def, nullptr);
+    EXPECT_EQ(def->bounds.xMin, 200);
+    EXPECT_EQ(def->bounds.xMax, 1000);
+    EXPECT_EQ(def->bounds.yMax, 600);
+    // The edge back to the start is there while the fill is open.
+    EXPECT_EQ(def->records.back().kind, engine::ShapeRecord::Straight);
+    EXPECT_EQ(def->records.back().to, (engine::Point{200, 200}));
+    ASSERT_FALSE(def->styleGroups.empty());
+    EXPECT_EQ(def->styleGroups.back().fills.at(0).color.g, 255);
+
+    d.apply(command(avm1::DrawCommand::Kind::Clear));
+    EXPECT_EQ(d.shape(), nullptr);
+}
+
+TEST(ClipDrawing, StyleChangesWithoutEdgesReuseTheirGroup) {
+    ClipDrawing d;
+    avm1::DrawCommand line = command(avm1::DrawCommand::Kind::LineStyle);
+    line.thickness = 2;
+    for (int i = 0; i < 1000; ++i) {
+        d.apply(line);
+    }
+    d.apply(command(avm1::DrawCommand::Kind::LineTo, 5, 5));
+    const auto shape = d.shape();
+    ASSERT_NE(shape, nullptr);
+    EXPECT_EQ(shape->as<engine::ShapeDefinition>()->styleGroups.size(), 1u);
+    EXPECT_EQ(shape->as<engine::ShapeDefinition>()->styleGroups[0].lines.at(0).width, 40);
+}
+
+}  // namespace
+}  // namespace zd::script
