@@ -119,7 +119,7 @@ class FlashControl : public QWidget {
     int picturesDrawn_ = 0;
     // The zoomed stage target relative to the widget's rectangle; empty: "ShowAll".
     QRectF zoom_;
-    int quality_ = 2;  // the menu's Low, Medium, High
+    int quality_ = 2;    // the menu's Low, Medium, High
     bool loop_ = false;  // the root goes back to its first frame at its end
 };
 

@@ -2,9 +2,12 @@
 
 #include "engine/avm1/InputLib.h"
 
+#include <array>
+#include <optional>
 #include <vector>
 
 #include "engine/avm1/Library.h"
+#include "engine/avm1/TextFieldHost.h"
 #include "engine/avm1/Vm.h"
 
 namespace zd::avm1 {
@@ -81,8 +84,24 @@ Value selectionSetFocus(Vm& vm, const CallInfo& c) {
     return Value::boolean(true);
 }
 
-Value selectionIndexNone(Vm&, const CallInfo&) {
-    return Value(-1.0);
+// The focused text field's selection, or nothing when no text field has the focus.
+std::optional<std::array<int, 2>> focusedSelection(Vm& vm) {
+    const DisplayId f = vm.input().focus;
+    TextFieldHost* fields = vm.host().textFields();
+    if (f == kNoDisplay || fields == nullptr || vm.host().kind(f) != Host::Kind::TextField) {
+        return std::nullopt;
+    }
+    return fields->selection(f);
+}
+
+Value selectionBegin(Vm& vm, const CallInfo&) {
+    const auto s = focusedSelection(vm);
+    return Value(s ? static_cast<double>((*s)[0]) : -1.0);
+}
+
+Value selectionEnd(Vm& vm, const CallInfo&) {
+    const auto s = focusedSelection(vm);
+    return Value(s ? static_cast<double>((*s)[1]) : -1.0);
 }
 
 Value selectionNothing(Vm&, const CallInfo&) {
@@ -190,9 +209,9 @@ void installInput(Vm& vm) {
     Object* selection = makeBroadcaster(vm, "Selection");
     vm.defineNative(selection, "getFocus", selectionGetFocus);
     vm.defineNative(selection, "setFocus", selectionSetFocus);
-    vm.defineNative(selection, "getBeginIndex", selectionIndexNone);
-    vm.defineNative(selection, "getEndIndex", selectionIndexNone);
-    vm.defineNative(selection, "getCaretIndex", selectionIndexNone);
+    vm.defineNative(selection, "getBeginIndex", selectionBegin);
+    vm.defineNative(selection, "getEndIndex", selectionEnd);
+    vm.defineNative(selection, "getCaretIndex", selectionEnd);
     vm.defineNative(selection, "setSelection", selectionNothing);
 }
 

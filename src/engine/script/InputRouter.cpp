@@ -7,9 +7,11 @@
 #include "engine/avm1/InputLib.h"
 #include "engine/player/DisplayTree.h"
 #include "engine/player/StagePlayer.h"
+#include "engine/player/TextFieldModel.h"
 #include "engine/render/Bounds.h"
 #include "engine/render/CharacterCache.h"
 #include "engine/script/ScriptHost.h"
+#include "engine/script/TextFields.h"
 
 namespace zd::script {
 
@@ -202,6 +204,7 @@ void InputRouter::handle(const engine::InputEvent& e) {
             keyUp(e);
             break;
         case T::TextInput:
+            typeText(e.text);
             break;
         case T::FocusLost:
             host_.vm().input().down.reset();
@@ -688,7 +691,12 @@ void InputRouter::mouseDown() {
         setPhase(pressed_, PointerPhase::OverDown);
     } else {
         // A click on a text field gives it the focus; on nothing that takes it, clears it.
-        avm1::moveFocus(host_.vm(), textFieldAt(QPointF(mouseX_ * 20.0, mouseY_ * 20.0)));
+        const DisplayId field = textFieldAt(QPointF(mouseX_ * 20.0, mouseY_ * 20.0));
+        avm1::moveFocus(host_.vm(), field);
+        if (DisplayObject* o = host_.find(field); o != nullptr && o->textField() != nullptr) {
+            engine::TextFieldModel& f = *o->textField();
+            f.caret = f.selectionBegin = f.selectionEnd = static_cast<int>(f.text().size());
+        }
     }
 }
 
@@ -794,9 +802,8 @@ DisplayId InputRouter::textFieldAt(QPointF p) {
         if (nesting > 64 || !cur->visible()) {
             continue;
         }
-        if (const auto* edit =
-                cur->character() ? cur->character()->as<engine::EditTextDefinition>() : nullptr) {
-            if ((!edit->readOnly || !edit->noSelect) && hitShape(*cur, p, nesting)) {
+        if (const engine::TextFieldModel* field = cur->textField()) {
+            if ((field->editable || field->selectable) && hitShape(*cur, p, nesting)) {
                 found = cur->id();
             }
         } else if (engine::Timeline* t = cur->timeline(); t != nullptr && !isButton(*cur)) {
@@ -832,8 +839,7 @@ std::vector<DisplayId> InputRouter::tabOrder() {
         if (nesting > 64 || !cur->visible() || cur->isMask()) {
             continue;
         }
-        const auto* edit =
-            cur->character() ? cur->character()->as<engine::EditTextDefinition>() : nullptr;
+        const engine::TextFieldModel* edit = cur->textField();
         const bool button = isButton(*cur);
         if (!button && edit == nullptr && !cur->isClip()) {
             continue;
@@ -844,7 +850,7 @@ std::vector<DisplayId> InputRouter::tabOrder() {
         } else if (button) {
             eligible = true;
         } else if (edit != nullptr) {
-            eligible = !edit->readOnly;
+            eligible = edit->editable;
         } else {
             eligible = actsAsButton(*cur);
         }
@@ -868,9 +874,8 @@ std::vector<DisplayId> InputRouter::tabOrder() {
                                     [](const Entry& e) { return e.tabIndex.has_value(); });
     if (custom) {
         std::erase_if(entries, [](const Entry& e) { return !e.tabIndex.has_value(); });
-        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-            return *a.tabIndex < *b.tabIndex;
-        });
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const Entry& a, const Entry& b) { return *a.tabIndex < *b.tabIndex; });
     } else {
         std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
             if (a.at.y() != b.at.y()) {
@@ -910,6 +915,170 @@ void InputRouter::tab(bool backwards) {
     tabbedTo_ = next;
 }
 
+// --- Typing ---
+
+namespace {
+
+// Whether a field's restrict string lets a character in: ranges ("a-z"), "^" switching to
+// characters kept out, "\\" quoting the next one. No restrict lets everything in.
+bool restrictAllows(const std::optional<std::string>& restrict, char16_t ch) {
+    if (!restrict) {
+        return true;
+    }
+    const std::u16string r = engine::TextFieldModel::fromUtf8(*restrict);
+    bool allowed = false;
+    bool including = true;
+    bool anyIncluded = false;
+    for (std::size_t i = 0; i < r.size(); ++i) {
+        char16_t c = r[i];
+        if (c == u'^') {
+            including = !including;
+            if (i == 0) {
+                allowed = true;  // starting with ^: everything but what follows
+            }
+            continue;
+        }
+        if (c == u'\\' && i + 1 < r.size()) {
+            c = r[++i];
+        }
+        char16_t last = c;
+        if (i + 2 < r.size() && r[i + 1] == u'-') {
+            last = r[i + 2];
+            i += 2;
+        }
+        if (including) {
+            anyIncluded = true;
+        }
+        if (ch >= c && ch <= last) {
+            allowed = including;
+        }
+    }
+    (void)anyIncluded;
+    return allowed;
+}
+
+}  // namespace
+
+engine::DisplayObject* InputRouter::focusedInput() {
+    DisplayObject* f = host_.find(host_.vm().input().focus);
+    if (f == nullptr || f->removed() || f->textField() == nullptr || !f->textField()->editable) {
+        return nullptr;
+    }
+    return f;
+}
+
+void InputRouter::editField(DisplayObject& field, int begin, int end, const std::u16string& text) {
+    const DisplayId id = field.id();
+    script::TextFields* fields = host_.textFields_.get();
+    if (fields == nullptr) {
+        return;
+    }
+    fields->replaceText(id, begin, end, engine::TextFieldModel::toUtf8(text));
+    host_.player_.context().changed();
+    // The field tells its own handler and its listeners.
+    avm1::Vm& vm = host_.vm();
+    if (!host_.exists(id)) {
+        return;
+    }
+    avm1::Object* self = vm.clipObject(id);
+    if (self == nullptr) {
+        return;
+    }
+    avm1::Vm::NoCollect hold(vm);
+    const avm1::Value me(self);
+    const avm1::Value fn = vm.get(me, "onChanged");
+    if (fn.isObject() && fn.object()->isFunction()) {
+        vm.callFromHost(fn, me, std::span<const avm1::Value>(&me, 1));
+    }
+    const avm1::Value bc = vm.get(me, "broadcastMessage");
+    if (bc.isObject() && bc.object()->isFunction()) {
+        const avm1::Value args[] = {avm1::Value(vm.intern("onChanged")), me};
+        vm.callFromHost(bc, me, args);
+    }
+}
+
+void InputRouter::typeText(const std::u32string& typed) {
+    DisplayObject* field = focusedInput();
+    if (field == nullptr) {
+        return;
+    }
+    engine::TextFieldModel& f = *field->textField();
+    std::u16string insert;
+    for (char32_t c : typed) {
+        if (c == U'\r' || c == U'\n') {
+            if (!f.def.multiline) {
+                continue;
+            }
+            c = U'\r';
+        } else if (c < 32 || c == 127) {
+            continue;
+        }
+        if (c > 0xffff) {
+            continue;  // outside what the field's UTF-16 indexes as one character
+        }
+        if (restrictAllows(f.restrict, static_cast<char16_t>(c))) {
+            insert.push_back(static_cast<char16_t>(c));
+        }
+    }
+    const int length = static_cast<int>(f.text().size());
+    const int begin = std::clamp(std::min(f.selectionBegin, f.selectionEnd), 0, length);
+    const int end = std::clamp(std::max(f.selectionBegin, f.selectionEnd), begin, length);
+    if (f.maxChars > 0) {
+        const int room = std::max(0, f.maxChars - (length - (end - begin)));
+        if (static_cast<int>(insert.size()) > room) {
+            insert.resize(static_cast<std::size_t>(room));
+        }
+    }
+    if (insert.empty()) {
+        return;
+    }
+    editField(*field, begin, end, insert);
+}
+
+bool InputRouter::editKey(int keyCode) {
+    DisplayObject* field = focusedInput();
+    if (field == nullptr) {
+        return false;
+    }
+    engine::TextFieldModel& f = *field->textField();
+    const int length = static_cast<int>(f.text().size());
+    int begin = std::clamp(std::min(f.selectionBegin, f.selectionEnd), 0, length);
+    int end = std::clamp(std::max(f.selectionBegin, f.selectionEnd), begin, length);
+    auto place = [&](int at) {
+        f.caret = f.selectionBegin = f.selectionEnd = std::clamp(at, 0, length);
+        host_.player_.context().changed();
+    };
+    switch (keyCode) {
+        case avm1::keycode::kBackspace:
+        case avm1::keycode::kDelete:
+            if (begin == end) {
+                if (keyCode == avm1::keycode::kBackspace && begin > 0) {
+                    --begin;
+                } else if (keyCode == avm1::keycode::kDelete && end < length) {
+                    ++end;
+                } else {
+                    return true;
+                }
+            }
+            editField(*field, begin, end, {});
+            return true;
+        case avm1::keycode::kLeft:
+            place(begin == end ? begin - 1 : begin);
+            return true;
+        case avm1::keycode::kRight:
+            place(begin == end ? end + 1 : end);
+            return true;
+        case avm1::keycode::kHome:
+            place(0);
+            return true;
+        case avm1::keycode::kEnd:
+            place(length);
+            return true;
+        default:
+            return false;
+    }
+}
+
 // --- Keys ---
 
 DisplayObject* InputRouter::keyboardFocus() {
@@ -942,6 +1111,7 @@ void InputRouter::keyDown(const engine::InputEvent& e) {
             runTransition(focus, kOverDownToOverUp);
         }
     }
+    editKey(e.keyCode);
     // The focus moves once everyone heard of the key.
     if (e.keyCode == avm1::keycode::kTab) {
         tab(vm.input().isDown(avm1::keycode::kShift));

@@ -89,6 +89,13 @@ class InputRouter {
     void mouseDown();
     void mouseUp();
     void keyDown(const engine::InputEvent& e);
+    // Typing into the focused input field: text at the caret (over the selection) within its
+    // restrict and maxChars; editing keys (backspace, delete, arrows, home, end). editKey
+    // returns whether a field took the key.
+    engine::DisplayObject* focusedInput();
+    void typeText(const std::u32string& text);
+    bool editKey(int keyCode);
+    void editField(engine::DisplayObject& field, int begin, int end, const std::u16string& text);
     // The focused button or clip while keys go to it (text fields take keys their own way),
     // or nullptr.
     engine::DisplayObject* keyboardFocus();

@@ -98,7 +98,8 @@ void doAction(w::Timeline& t, const ActionWriter& a) {
 
 // A movie clip "clip" showing a 100-pixel box at (100, 100) with the given handlers tracing
 // their names.
-w::Bytes clipWithHandlers(const std::vector<std::string>& events, const ActionWriter* extra = nullptr) {
+w::Bytes clipWithHandlers(const std::vector<std::string>& events,
+                          const ActionWriter* extra = nullptr) {
     auto m = newMovie();
     const auto shape = box(m, 0, 0, 2000);
     w::Timeline inner;
@@ -124,19 +125,15 @@ TEST(ButtonTransitions, EachStepOfThePointerIsOneTransition) {
     using P = PointerPhase;
     EXPECT_EQ(zd::script::transitionBetween(P::Idle, P::OverUp), zd::script::kIdleToOverUp);
     EXPECT_EQ(zd::script::transitionBetween(P::OverUp, P::Idle), zd::script::kOverUpToIdle);
-    EXPECT_EQ(zd::script::transitionBetween(P::OverUp, P::OverDown),
-              zd::script::kOverUpToOverDown);
-    EXPECT_EQ(zd::script::transitionBetween(P::OverDown, P::OverUp),
-              zd::script::kOverDownToOverUp);
+    EXPECT_EQ(zd::script::transitionBetween(P::OverUp, P::OverDown), zd::script::kOverUpToOverDown);
+    EXPECT_EQ(zd::script::transitionBetween(P::OverDown, P::OverUp), zd::script::kOverDownToOverUp);
     EXPECT_EQ(zd::script::transitionBetween(P::OverDown, P::OutDown),
               zd::script::kOverDownToOutDown);
     EXPECT_EQ(zd::script::transitionBetween(P::OutDown, P::OverDown),
               zd::script::kOutDownToOverDown);
     EXPECT_EQ(zd::script::transitionBetween(P::OutDown, P::Idle), zd::script::kOutDownToIdle);
-    EXPECT_EQ(zd::script::transitionBetween(P::Idle, P::OverDown),
-              zd::script::kIdleToOverDown);
-    EXPECT_EQ(zd::script::transitionBetween(P::OverDown, P::Idle),
-              zd::script::kOverDownToIdle);
+    EXPECT_EQ(zd::script::transitionBetween(P::Idle, P::OverDown), zd::script::kIdleToOverDown);
+    EXPECT_EQ(zd::script::transitionBetween(P::OverDown, P::Idle), zd::script::kOverDownToIdle);
     // Not one step of a button.
     EXPECT_FALSE(zd::script::transitionBetween(P::Idle, P::OutDown));
     EXPECT_FALSE(zd::script::transitionBetween(P::OverUp, P::OutDown));
@@ -147,8 +144,9 @@ TEST(ButtonTransitions, ConditionRecordsSplitWithTheirKeysAndDamageEndsThem) {
     ButtonDefinition b;
     b.version = 2;
     // Release (bit 3), then key 'a' with OverDownToIdle, then the last record (size 0).
-    b.actions = {6, 0, 0x08, 0x00, 0x07, 0x00, 6, 0, 0x00, static_cast<std::uint8_t>('a' << 1 | 1),
-                 0x07, 0x00, 0, 0, 0x01, 0x00, 0x00};
+    b.actions = {
+        6,    0,    0x08, 0x00, 0x07, 0x00, 6,   0, 0x00, static_cast<std::uint8_t>('a' << 1 | 1),
+        0x07, 0x00, 0,    0,    0x01, 0x00, 0x00};
     const auto c = zd::script::parseButtonConditions(b);
     ASSERT_EQ(c.size(), 3u);
     EXPECT_EQ(c[0].transitions, zd::script::kOverDownToOverUp);
@@ -259,8 +257,8 @@ TEST(ShowAllInput, WidgetPointsMapBackThroughTheLetterbox) {
 }
 
 TEST(MouseInput, AClipWithHandlersGoesThroughRollPressReleaseAndOutside) {
-    Run r(clipWithHandlers({"onRollOver", "onRollOut", "onPress", "onRelease",
-                            "onReleaseOutside", "onDragOut", "onDragOver"}));
+    Run r(clipWithHandlers({"onRollOver", "onRollOut", "onPress", "onRelease", "onReleaseOutside",
+                            "onDragOut", "onDragOver"}));
     r.move(10, 10);
     EXPECT_TRUE(r.take().empty());
     r.move(150, 150);
@@ -389,17 +387,15 @@ TEST(MouseInput, ButtonsShowTheirStatesAndRunTheirConditions) {
 }
 
 TEST(MouseInput, AHandlerRemovingTheClipUnderTheMouseLeavesNothingStale) {
-    ActionWriter remove;
-    remove.getVariable("clip").push({"removeMovieClip"});
     ActionWriter body;
     body.trace(std::string_view("press"));
-    body.push({0}).getVariable("clip").push({"swapDepths"}).act(op::CallMethod).act(op::Pop);
+    body.push({0, 1}).getVariable("clip").push({"swapDepths"}).act(op::CallMethod).act(op::Pop);
     body.push({0}).getVariable("clip").push({"removeMovieClip"}).act(op::CallMethod).act(op::Pop);
     ActionWriter a;
     handler(a, "clip", "onPress", body);
     handler(a, "clip", "onRelease", tracing("release"));
     handler(a, "clip", "onMouseMove", tracing("move"));
-    a.push({0, 0}).getVariable("clip").push({"startDrag"}).act(op::CallMethod).act(op::Pop);
+    a.push({0}).getVariable("clip").push({"startDrag"}).act(op::CallMethod).act(op::Pop);
     Run r(clipWithHandlers({}, &a));
     r.move(150, 150);
     EXPECT_EQ(r.take(), Lines{"move"});
@@ -420,10 +416,14 @@ TEST(MouseInput, DraggingFollowsThePointerWithinItsBounds) {
     a.push({100, 200, 0, 0, false, 5}).getVariable("clip").push({"startDrag"});
     a.act(op::CallMethod).act(op::Pop);
     Run r(clipWithHandlers({}, &a));
-    r.move(150, 150);  // grabbed at (100, 100) from (0, 0): follows 50 pixels behind
     DisplayObject* clip = r.player->rootTimeline().at(depthOfTag(1));
     ASSERT_NE(clip, nullptr);
-    EXPECT_EQ(clip->matrix().tx, 2000);  // 150 - 0 = 150 > 100? no: dragged from mouse (0,0)
+    // Grabbed with the pointer at (0, 0), 100 pixels right of and below it.
+    EXPECT_EQ(clip->matrix().tx, 100 * 20);
+    EXPECT_EQ(clip->matrix().ty, 100 * 20);
+    r.move(50, -20);
+    EXPECT_EQ(clip->matrix().tx, 150 * 20);
+    EXPECT_EQ(clip->matrix().ty, 80 * 20);
     r.move(1000, 1000);
     EXPECT_EQ(clip->matrix().tx, 200 * 20);
     EXPECT_EQ(clip->matrix().ty, 100 * 20);
@@ -447,16 +447,13 @@ TEST(Focus, TabGoesByPlaceOrByTabIndexAndSkipsRemovedObjects) {
     for (const char* name : {"a", "b", "c"}) {
         a.getVariable(name).push({"tabEnabled", true}).act(op::SetMember);
     }
-    ActionWriter listener;
-    listener.getVariable("Selection").push({"getFocus"});
-    handler(a, "Key", "dummy", listener);
     doAction(m, a);
     m.showFrame();
     Run r(m.finish());
-    avm1::Vm& vm = r.host->vm();
+    zd::avm1::Vm& vm = r.host->vm();
     auto focusName = [&] {
         const auto f = vm.input().focus;
-        return f == avm1::kNoDisplay ? std::string("null") : vm.dotPath(f);
+        return f == zd::avm1::kNoDisplay ? std::string("null") : vm.dotPath(f);
     };
     r.key(9);
     EXPECT_EQ(focusName(), "_level0.c");
@@ -471,7 +468,7 @@ TEST(Focus, TabGoesByPlaceOrByTabIndexAndSkipsRemovedObjects) {
     ActionWriter custom;
     custom.getVariable("b").push({"tabIndex", 1}).act(op::SetMember);
     custom.getVariable("a").push({"tabIndex", 2}).act(op::SetMember);
-    vm.runActions(std::make_shared<const avm1::Bytes>(custom.bytes()), vm.root() ? r.host->root() : 0);
+    vm.runActions(std::make_shared<const zd::avm1::Bytes>(custom.bytes()), r.host->root());
     r.key(9);
     EXPECT_EQ(focusName(), "_level0.b");
     r.key(9);
@@ -479,12 +476,53 @@ TEST(Focus, TabGoesByPlaceOrByTabIndexAndSkipsRemovedObjects) {
 
     // The focused clip goes: the focus reads as none and Tab starts again.
     ActionWriter gone;
-    gone.push({0}).getVariable("a").push({"swapDepths"}).act(op::CallMethod).act(op::Pop);
+    gone.push({0, 1}).getVariable("a").push({"swapDepths"}).act(op::CallMethod).act(op::Pop);
     gone.push({0}).getVariable("a").push({"removeMovieClip"}).act(op::CallMethod).act(op::Pop);
     gone.push({0}).getVariable("Selection").push({"getFocus"}).act(op::CallMethod).act(op::Trace);
-    vm.runActions(std::make_shared<const avm1::Bytes>(gone.bytes()), r.host->root());
+    vm.runActions(std::make_shared<const zd::avm1::Bytes>(gone.bytes()), r.host->root());
     r.player->settle();
     EXPECT_EQ(r.take(), Lines{"null"});
     r.key(9);
     EXPECT_EQ(focusName(), "_level0.b");
+}
+
+TEST(TextInput, TypingGoesToTheFocusedFieldWithinRestrictAndMaxChars) {
+    auto m = newMovie();
+    w::EditTextSpec spec;
+    spec.bounds = w::Rect{0, 4000, 0, 600};
+    spec.text = "ab";
+    const auto text = m.defineEditText(spec);
+    m.placeObject2(named(1, text, "field"));
+    ActionWriter a;
+    a.getVariable("field").push({"restrict", "a-z"}).act(op::SetMember);
+    a.getVariable("field").push({"maxChars", 5}).act(op::SetMember);
+    ActionWriter changed;
+    changed.getVariable("field").push({"text"}).act(op::GetMember).act(op::Trace);
+    handler(a, "field", "onChanged", changed);
+    doAction(m, a);
+    m.showFrame();
+    Run r(m.finish());
+    auto type = [&](const std::u32string& t) {
+        InputEvent e;
+        e.type = InputEvent::Type::TextInput;
+        e.text = t;
+        r.player->postInput(e);
+        r.player->deliverInput();
+    };
+    type(U"x");  // no focus yet: nowhere to go
+    EXPECT_TRUE(r.take().empty());
+    r.click(10, 10);
+    type(U"Xcd!efg");
+    EXPECT_EQ(r.take(), Lines{"abcde"});
+    r.key(8);  // backspace
+    EXPECT_EQ(r.take(), Lines{"abcd"});
+    r.key(37);  // left
+    type(U"z");
+    EXPECT_EQ(r.take(), Lines{"abczd"});
+    type(U"q");  // full
+    EXPECT_TRUE(r.take().empty());
+    // Clicking outside takes the focus away: typing goes nowhere.
+    r.click(300, 300);
+    r.key(8);
+    EXPECT_TRUE(r.take().empty());
 }
