@@ -71,12 +71,34 @@ Value selectionGetFocus(Vm& vm, const CallInfo&) {
     return Value(vm.str(vm.dotPath(f)));
 }
 
+// Buttons and text fields take the focus; a clip when it asks (focusEnabled) or acts as a
+// button.
+bool focusable(Vm& vm, DisplayId id) {
+    if (vm.host().kind(id) != Host::Kind::MovieClip) {
+        return true;
+    }
+    Object* clip = vm.clipObject(id);
+    if (clip == nullptr) {
+        return false;
+    }
+    if (vm.toBoolean(vm.get(Value(clip), "focusEnabled"))) {
+        return true;
+    }
+    for (const char* handler : {"onPress", "onRelease", "onReleaseOutside", "onRollOver",
+                                "onRollOut", "onDragOver", "onDragOut"}) {
+        if (callable(vm.get(Value(clip), handler))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 Value selectionSetFocus(Vm& vm, const CallInfo& c) {
     const Value target = c.arg(0);
     DisplayId id = kNoDisplay;
     if (!target.isNullish()) {
         id = vm.displayOf(target, vm.currentTarget());
-        if (id == kNoDisplay) {
+        if (id == kNoDisplay || !focusable(vm, id)) {
             return Value::boolean(false);
         }
     }

@@ -214,6 +214,34 @@ void InputRouter::handle(const engine::InputEvent& e) {
 
 // --- Hit-testing ---
 
+namespace {
+
+// A point (the shape's twips) on a fill, by the fill's own rule, or on a line.
+bool hitPaths(const engine::ShapePaths& paths, QPointF local) {
+    if (!paths.bounds.adjusted(-400, -400, 400, 400).contains(local)) {
+        return false;
+    }
+    for (const auto& g : paths.groups) {
+        for (const auto& f : g.fills) {
+            if (f.path.contains(local)) {
+                return true;
+            }
+        }
+    }
+    for (const auto& g : paths.groups) {
+        for (const auto& s : g.strokes) {
+            QPainterPathStroker stroker;
+            stroker.setWidth(std::max<double>(s.style.width, 20.0));
+            if (stroker.createStroke(s.path).contains(local)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 bool InputRouter::hitShape(DisplayObject& o, QPointF p, int nesting, bool checkVisible) {
     if (nesting > 64 || (checkVisible && !o.visible())) {
         return false;
@@ -248,6 +276,15 @@ bool InputRouter::hitShape(DisplayObject& o, QPointF p, int nesting, bool checkV
                 return true;
             }
         }
+        // What the drawing methods drew lies under the children.
+        if (o.drawing()) {
+            bool invertible = false;
+            const QPointF local = toStage(o).inverted(&invertible).map(p);
+            // Built afresh: drawings change often, and the cache would keep every one.
+            const auto* shape = o.drawing()->as<engine::ShapeDefinition>();
+            return invertible && shape != nullptr &&
+                   hitPaths(engine::buildShapePaths(*shape), local);
+        }
         return false;
     }
     const engine::CharacterPtr& c = o.character();
@@ -260,27 +297,7 @@ bool InputRouter::hitShape(DisplayObject& o, QPointF p, int nesting, bool checkV
         return false;
     }
     if (c->kind == engine::Character::Kind::Shape || c->kind == engine::Character::Kind::Morph) {
-        const engine::ShapePaths& paths = host_.characters_->shapePaths(c, o.ratio());
-        if (!paths.bounds.adjusted(-400, -400, 400, 400).contains(local)) {
-            return false;
-        }
-        for (const auto& g : paths.groups) {
-            for (const auto& f : g.fills) {
-                if (f.path.contains(local)) {
-                    return true;
-                }
-            }
-        }
-        for (const auto& g : paths.groups) {
-            for (const auto& s : g.strokes) {
-                QPainterPathStroker stroker;
-                stroker.setWidth(std::max<double>(s.style.width, 20.0));
-                if (stroker.createStroke(s.path).contains(local)) {
-                    return true;
-                }
-            }
-        }
-        return false;
+        return hitPaths(host_.characters_->shapePaths(c, o.ratio()), local);
     }
     // Text, bitmaps, video: where they draw.
     return engine::characterBounds(o, *host_.characters_, 0, true).contains(local);
@@ -320,20 +337,8 @@ bool InputRouter::hitButton(DisplayObject& button, QPointF p, int nesting) {
         }
         if (c->kind == engine::Character::Kind::Shape ||
             c->kind == engine::Character::Kind::Morph) {
-            const engine::ShapePaths& paths = host_.characters_->shapePaths(c, 0);
-            for (const auto& g : paths.groups) {
-                for (const auto& f : g.fills) {
-                    if (f.path.contains(local)) {
-                        return true;
-                    }
-                }
-                for (const auto& s : g.strokes) {
-                    QPainterPathStroker stroker;
-                    stroker.setWidth(std::max<double>(s.style.width, 20.0));
-                    if (stroker.createStroke(s.path).contains(local)) {
-                        return true;
-                    }
-                }
+            if (hitPaths(host_.characters_->shapePaths(c, 0), local)) {
+                return true;
             }
         } else if (const auto* sprite = c->as<engine::SpriteDefinition>()) {
             (void)sprite;  // a hit area drawn by a clip: its bounds as declared
@@ -756,7 +761,6 @@ void InputRouter::stopDrag() {
     // What lies under the pointer, the dragged clip left out.
     const QPointF p(mouseX_ * 20.0, mouseY_ * 20.0);
     std::string target;
-    std::vector<DisplayObject*> stack{&host_.player_.root()};
     DisplayObject* best = nullptr;
     // Walk the whole tree in display order: the last clip hit is the topmost.
     std::vector<std::pair<DisplayObject*, int>> walk{{&host_.player_.root(), 0}};
@@ -773,12 +777,11 @@ void InputRouter::stopDrag() {
         } else if (hitShape(*cur, p, nesting)) {
             // The clip holding what was hit.
             DisplayObject* holder = cur->isClip() ? cur : cur->parent();
-            if (holder != nullptr && best == nullptr) {
+            if (holder != nullptr) {
                 best = holder;
             }
         }
     }
-    (void)stack;
     if (best != nullptr && !best->isRoot()) {
         target = host_.vm().slashPath(best->id());
     }
@@ -928,7 +931,6 @@ bool restrictAllows(const std::optional<std::string>& restrict, char16_t ch) {
     const std::u16string r = engine::TextFieldModel::fromUtf8(*restrict);
     bool allowed = false;
     bool including = true;
-    bool anyIncluded = false;
     for (std::size_t i = 0; i < r.size(); ++i) {
         char16_t c = r[i];
         if (c == u'^') {
@@ -946,14 +948,10 @@ bool restrictAllows(const std::optional<std::string>& restrict, char16_t ch) {
             last = r[i + 2];
             i += 2;
         }
-        if (including) {
-            anyIncluded = true;
-        }
         if (ch >= c && ch <= last) {
             allowed = including;
         }
     }
-    (void)anyIncluded;
     return allowed;
 }
 

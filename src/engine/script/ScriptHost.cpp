@@ -18,6 +18,7 @@
 #include "engine/render/CharacterCache.h"
 #include "engine/render/StandardHooks.h"
 #include "engine/script/InputRouter.h"
+#include "engine/avm1/InputLib.h"
 #include "engine/swf/MovieData.h"
 #include "engine/swf/TagWalker.h"
 
@@ -523,6 +524,9 @@ void ScriptHost::setProperty(DisplayId id, DisplayProperty p, const DisplayValue
             } else if (d != nullptr) {
                 o->setVisible(*d != 0);
             }
+            if (!o->visible() && vm_->input().focus == id) {
+                avm1::moveFocus(*vm_, avm1::kNoDisplay);  // hidden, it cannot keep the focus
+            }
             break;
         case DisplayProperty::Name:
             if (const std::string* s = std::get_if<std::string>(&v)) {
@@ -958,6 +962,9 @@ void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
             unloading_.push_back(&object);
             runClipActions(object, engine::kClipUnload);
             callMethod(id, "onUnload");
+            if (vm_->input().focus == id) {
+                avm1::moveFocus(*vm_, avm1::kNoDisplay);  // the focus leaves with it
+            }
             unloading_.erase(std::find(unloading_.begin(), unloading_.end(), &object));
             geometry_.erase(id);
             constructed_.erase(id);
