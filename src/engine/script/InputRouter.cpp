@@ -973,7 +973,8 @@ void InputRouter::editField(DisplayObject& field, int begin, int end, const std:
     }
     fields->replaceText(id, begin, end, engine::TextFieldModel::toUtf8(text));
     host_.player_.context().changed();
-    // The field tells its own handler and its listeners.
+    // The field tells its listeners, itself first (or only its own handler when it has no
+    // broadcaster).
     avm1::Vm& vm = host_.vm();
     if (!host_.exists(id)) {
         return;
@@ -984,14 +985,15 @@ void InputRouter::editField(DisplayObject& field, int begin, int end, const std:
     }
     avm1::Vm::NoCollect hold(vm);
     const avm1::Value me(self);
-    const avm1::Value fn = vm.get(me, "onChanged");
-    if (fn.isObject() && fn.object()->isFunction()) {
-        vm.callFromHost(fn, me, std::span<const avm1::Value>(&me, 1));
-    }
     const avm1::Value bc = vm.get(me, "broadcastMessage");
     if (bc.isObject() && bc.object()->isFunction()) {
         const avm1::Value args[] = {avm1::Value(vm.intern("onChanged")), me};
         vm.callFromHost(bc, me, args);
+        return;
+    }
+    const avm1::Value fn = vm.get(me, "onChanged");
+    if (fn.isObject() && fn.object()->isFunction()) {
+        vm.callFromHost(fn, me, std::span<const avm1::Value>(&me, 1));
     }
 }
 

@@ -13,12 +13,12 @@
 #include <cmath>
 #include <numbers>
 
+#include "engine/avm1/InputLib.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/render/Bounds.h"
 #include "engine/render/CharacterCache.h"
 #include "engine/render/StandardHooks.h"
 #include "engine/script/InputRouter.h"
-#include "engine/avm1/InputLib.h"
 #include "engine/swf/MovieData.h"
 #include "engine/swf/TagWalker.h"
 
