@@ -1,5 +1,7 @@
 #include "app/MovieInput.h"
 
+#include <QList>
+
 #include "engine/player/InputScript.h"
 
 namespace zd {

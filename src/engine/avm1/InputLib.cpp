@@ -72,8 +72,11 @@ Value selectionGetFocus(Vm& vm, const CallInfo&) {
 }
 
 // Buttons and text fields take the focus; a clip when it asks (focusEnabled) or acts as a
-// button.
+// button; the root never.
 bool focusable(Vm& vm, DisplayId id) {
+    if (id == vm.host().root()) {
+        return false;  // the movie itself never holds the focus
+    }
     if (vm.host().kind(id) != Host::Kind::MovieClip) {
         return true;
     }

@@ -692,7 +692,13 @@ void InputRouter::mouseDown() {
     avm1::broadcast(host_.vm(), "Mouse", "onMouseDown");
     updateHover();
     if (hovered_ != kNoDisplay && host_.exists(hovered_)) {
-        pressed_ = hovered_;
+        // Pressing a button takes the focus from where it was without giving it the focus.
+        const DisplayId pressed = hovered_;
+        avm1::moveFocus(host_.vm(), kNoDisplay);
+        if (!host_.exists(pressed)) {
+            return;
+        }
+        pressed_ = pressed;
         setPhase(pressed_, PointerPhase::OverDown);
     } else {
         // A click on a text field gives it the focus; on nothing that takes it, clears it.
@@ -859,8 +865,12 @@ std::vector<DisplayId> InputRouter::tabOrder() {
         }
         if (eligible && (button || edit != nullptr || enabled(*cur))) {
             Entry e{cur->id(), std::nullopt, {}, entries.size()};
+            // Indexes count as 32-bit integers; -1 is none.
             if (const auto v = scriptProperty(*cur, "tabIndex"); v && v->isNumber()) {
-                e.tabIndex = vm.toNumber(*v);
+                const std::int32_t index = vm.toInt32(*v);
+                if (index != -1) {
+                    e.tabIndex = index;
+                }
             }
             const QRectF local = engine::characterBounds(*cur, *host_.characters_, 0, true);
             e.at = toStage(*cur).map(local.isNull() ? QPointF() : local.topLeft());
@@ -915,41 +925,60 @@ void InputRouter::tab(bool backwards) {
         next = std::next(at) == order.end() ? order.front() : *std::next(at);
     }
     avm1::moveFocus(vm, next);
-    tabbedTo_ = next;
 }
 
 // --- Typing ---
 
 namespace {
 
-// Whether a field's restrict string lets a character in: ranges ("a-z"), "^" switching to
-// characters kept out, "\\" quoting the next one. No restrict lets everything in.
+// Whether a field's restrict string lets a character in. The string lists characters and
+// ranges ("a-z"; a range with no start begins at 0, one running backwards adds nothing, a
+// dash with nothing after it is ignored); "^" switches between letting in and keeping out,
+// and a string starting with it lets in everything not kept out; "\\" makes the next
+// character plain. Later entries win. No restrict, or an empty one, lets everything in.
 bool restrictAllows(const std::optional<std::string>& restrict, char16_t ch) {
-    if (!restrict) {
+    if (!restrict || restrict->empty()) {
         return true;
     }
     const std::u16string r = engine::TextFieldModel::fromUtf8(*restrict);
-    bool allowed = false;
-    bool including = true;
+    struct Token {
+        enum Kind : std::uint8_t { Char, Caret, Dash } kind;
+        char16_t c;
+    };
+    std::vector<Token> tokens;
     for (std::size_t i = 0; i < r.size(); ++i) {
-        char16_t c = r[i];
-        if (c == u'^') {
-            including = !including;
-            if (i == 0) {
-                allowed = true;  // starting with ^: everything but what follows
+        if (r[i] == u'\\') {
+            if (i + 1 < r.size()) {
+                tokens.push_back({Token::Char, r[++i]});
             }
-            continue;
+        } else if (r[i] == u'^') {
+            tokens.push_back({Token::Caret, 0});
+        } else if (r[i] == u'-') {
+            tokens.push_back({Token::Dash, 0});
+        } else {
+            tokens.push_back({Token::Char, r[i]});
         }
-        if (c == u'\\' && i + 1 < r.size()) {
-            c = r[++i];
-        }
-        char16_t last = c;
-        if (i + 2 < r.size() && r[i + 1] == u'-') {
-            last = r[i + 2];
-            i += 2;
-        }
-        if (ch >= c && ch <= last) {
-            allowed = including;
+    }
+    bool allowed = !tokens.empty() && tokens.front().kind == Token::Caret;
+    bool including = true;
+    std::optional<char16_t> last;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const Token& t = tokens[i];
+        if (t.kind == Token::Caret) {
+            including = !including;
+            last.reset();
+        } else if (t.kind == Token::Char) {
+            if (ch == t.c) {
+                allowed = including;
+            }
+            last = t.c;
+        } else if (i + 1 < tokens.size() && tokens[i + 1].kind == Token::Char) {
+            const char16_t lo = last.value_or(0);
+            const char16_t hi = tokens[++i].c;
+            if (lo <= hi && ch >= lo && ch <= hi) {
+                allowed = including;
+            }
+            last.reset();
         }
     }
     return allowed;
@@ -999,7 +1028,7 @@ void InputRouter::editField(DisplayObject& field, int begin, int end, const std:
 
 void InputRouter::typeText(const std::u32string& typed) {
     DisplayObject* field = focusedInput();
-    if (field == nullptr) {
+    if (field == nullptr || keyTrapped_) {
         return;
     }
     engine::TextFieldModel& f = *field->textField();
@@ -1016,8 +1045,14 @@ void InputRouter::typeText(const std::u32string& typed) {
         if (c > 0xffff) {
             continue;  // outside what the field's UTF-16 indexes as one character
         }
+        // A plain letter kept out in one case comes in as the other when that one is let in.
+        const char32_t other = c >= U'a' && c <= U'z'   ? c - U'a' + U'A'
+                               : c >= U'A' && c <= U'Z' ? c - U'A' + U'a'
+                                                        : c;
         if (restrictAllows(f.restrict, static_cast<char16_t>(c))) {
             insert.push_back(static_cast<char16_t>(c));
+        } else if (other != c && restrictAllows(f.restrict, static_cast<char16_t>(other))) {
+            insert.push_back(static_cast<char16_t>(other));
         }
     }
     const int length = static_cast<int>(f.text().size());
@@ -1098,24 +1133,13 @@ void InputRouter::keyDown(const engine::InputEvent& e) {
     avm1::Vm& vm = host_.vm();
     vm.input().keyDown(e.keyCode, static_cast<int>(e.ascii));
     clipEvent(engine::kClipKeyDown, nullptr);
-    avm1::broadcast(vm, "Key", "onKeyDown");
-    // Focused clips and buttons hear their own onKeyDown; Enter and Space click them while
-    // their focus rectangle shows.
+    // The focused clip or button hears of the key first, then the listeners.
     const DisplayId focus = vm.input().focus;
-    if (DisplayObject* f = keyboardFocus()) {
+    if (keyboardFocus() != nullptr) {
         host_.callMethod(focus, "onKeyDown");
-        const bool click = e.keyCode == avm1::keycode::kEnter || e.keyCode == avm1::keycode::kSpace;
-        f = host_.find(focus);
-        if (click && focus == tabbedTo_ && f != nullptr && !f->removed() && host_.focusRect(*f)) {
-            runTransition(focus, kOverUpToOverDown);
-            runTransition(focus, kOverDownToOverUp);
-        }
     }
-    editKey(e.keyCode);
-    // The focus moves once everyone heard of the key.
-    if (e.keyCode == avm1::keycode::kTab) {
-        tab(vm.input().isDown(avm1::keycode::kShift));
-    }
+    avm1::broadcast(vm, "Key", "onKeyDown");
+    bool trapped = false;
     if (const int press = keyPressCode(e.keyCode, e.ascii)) {
         clipEvent(0, nullptr, press);
         // Every button on the stage traps its key.
@@ -1140,8 +1164,26 @@ void InputRouter::keyDown(const engine::InputEvent& e) {
             DisplayObject* b = host_.find(id);
             if (b != nullptr && !b->removed() &&
                 runButtonActions(*b, 0, static_cast<std::uint8_t>(press))) {
+                trapped = true;
                 break;
             }
+        }
+    }
+    // A key a button took types nothing either.
+    keyTrapped_ = trapped;
+    if (trapped) {
+        return;
+    }
+    editKey(e.keyCode);
+    // A key no button took: Tab moves the focus, Enter and Space click the focused clip or
+    // button while its focus rectangle shows.
+    if (e.keyCode == avm1::keycode::kTab) {
+        tab(vm.input().isDown(avm1::keycode::kShift));
+    } else if (e.keyCode == avm1::keycode::kEnter || e.keyCode == avm1::keycode::kSpace) {
+        DisplayObject* f = keyboardFocus();
+        if (f != nullptr && f->id() == focus && host_.focusRect(*f)) {
+            runTransition(focus, kOverUpToOverDown);
+            runTransition(focus, kOverDownToOverUp);
         }
     }
 }
@@ -1150,10 +1192,10 @@ void InputRouter::keyUp(const engine::InputEvent& e) {
     avm1::Vm& vm = host_.vm();
     vm.input().keyUp(e.keyCode, static_cast<int>(e.ascii));
     clipEvent(engine::kClipKeyUp, nullptr);
-    avm1::broadcast(vm, "Key", "onKeyUp");
     if (keyboardFocus() != nullptr) {
         host_.callMethod(vm.input().focus, "onKeyUp");
     }
+    avm1::broadcast(vm, "Key", "onKeyUp");
 }
 
 }  // namespace zd::script

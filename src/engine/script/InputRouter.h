@@ -144,7 +144,7 @@ class InputRouter {
         std::optional<std::array<double, 4>> bounds;
     };
     bool mouseTookOver_ = false;
-    avm1::DisplayId tabbedTo_ = avm1::kNoDisplay;  // the focus Tab gave last
+    bool keyTrapped_ = false;  // the last key went down to a button's key condition
     avm1::DisplayId focusAtMouseMove_ = avm1::kNoDisplay;
     Drag drag_;
     std::unordered_map<avm1::DisplayId, std::string> dropTargets_;
