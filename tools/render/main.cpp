@@ -259,14 +259,13 @@ int main(int argc, char** argv) {
     if (!opt.input.isEmpty()) {
         QFile f(opt.input);
         QString why;
+        // The movie plays on without the events; the reason is said.
         if (!f.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "zephyrdeck-render: cannot read %s\n", qPrintable(opt.input));
-            return 1;
-        }
-        if (!zd::engine::readInputScript(f.readAll(), input, &why)) {
-            std::fprintf(stderr, "zephyrdeck-render: %s: %s\n", qPrintable(opt.input),
-                         qPrintable(why));
-            return 1;
+            std::fprintf(stderr, "zephyrdeck-render: cannot read %s; no input played\n",
+                         qPrintable(opt.input));
+        } else if (!zd::engine::readInputScript(f.readAll(), input, &why)) {
+            std::fprintf(stderr, "zephyrdeck-render: %s: %s; no input played\n",
+                         qPrintable(opt.input), qPrintable(why));
         }
     }
     // The events recorded for after a step, one at a time (moves in a row stay apart).

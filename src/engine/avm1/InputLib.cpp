@@ -2,6 +2,7 @@
 
 #include "engine/avm1/InputLib.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <vector>
@@ -179,14 +180,29 @@ void moveFocus(Vm& vm, DisplayId id) {
 void broadcast(Vm& vm, const char* object, const char* message, std::initializer_list<Value> args) {
     Vm::NoCollect hold(vm);
     const Value target = vm.get(Value(vm.global()), object);
-    const Value fn = vm.get(target, "broadcastMessage");
-    if (!callable(fn)) {
+    Object* list = vm.get(target, "_listeners").asObject();
+    if (list == nullptr) {
         return;
     }
-    std::vector<Value> all;
-    all.push_back(Value(vm.intern(message)));
-    all.insert(all.end(), args.begin(), args.end());
-    vm.callFromHost(fn, target, all);
+    // Listeners added or removed by a handler count from the next event on.
+    std::vector<Value> listeners;
+    const std::uint32_t n = std::min<std::uint32_t>(lib::lengthOf(vm, list), 1u << 16);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        listeners.push_back(lib::elementAt(vm, list, i));
+    }
+    String* name = vm.intern(message);
+    for (const Value& l : listeners) {
+        // A clip that has left the stage hears nothing.
+        Object* o = l.asObject();
+        if (o != nullptr && o->kind() == ObjectKind::Clip &&
+            !vm.host().exists(static_cast<ClipObject*>(o)->id)) {
+            continue;
+        }
+        const Value fn = vm.get(l, name);
+        if (callable(fn)) {
+            vm.callFromHost(fn, l, std::vector<Value>(args));
+        }
+    }
 }
 
 namespace lib {

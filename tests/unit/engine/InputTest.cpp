@@ -387,15 +387,16 @@ TEST(MouseInput, ButtonsShowTheirStatesAndRunTheirConditions) {
 }
 
 TEST(MouseInput, AHandlerRemovingTheClipUnderTheMouseLeavesNothingStale) {
+    // onPress drags the clip, then removes it.
     ActionWriter body;
     body.trace(std::string_view("press"));
+    body.push({0}).getVariable("clip").push({"startDrag"}).act(op::CallMethod).act(op::Pop);
     body.push({0, 1}).getVariable("clip").push({"swapDepths"}).act(op::CallMethod).act(op::Pop);
     body.push({0}).getVariable("clip").push({"removeMovieClip"}).act(op::CallMethod).act(op::Pop);
     ActionWriter a;
     handler(a, "clip", "onPress", body);
     handler(a, "clip", "onRelease", tracing("release"));
     handler(a, "clip", "onMouseMove", tracing("move"));
-    a.push({0}).getVariable("clip").push({"startDrag"}).act(op::CallMethod).act(op::Pop);
     InputRun r(clipWithHandlers({}, &a));
     r.move(150, 150);
     EXPECT_EQ(r.take(), Lines{"move"});
