@@ -64,6 +64,11 @@ class FlashControl : public QWidget {
     // reuse it and do not count).
     int picturesDrawn() const { return picturesDrawn_; }
 
+    // Where the stage is drawn in the widget: "ShowAll", or zoomed in from the menu.
+    QRectF movieTarget() const;
+    // A widget point in stage pixels (nothing when no movie shows).
+    std::optional<QPointF> stagePointOf(QPointF widgetPoint) const;
+
   signals:
     // Raised after Movie has been put with a loadable movie (possibly several times while it
     // loads); handlers ignore the state value.
@@ -72,11 +77,6 @@ class FlashControl : public QWidget {
     void frameShown();
     // The user chose About in the control's own menu.
     void aboutRequested();
-
-    // Where the stage is drawn in the widget: "ShowAll", or zoomed in from the menu.
-    QRectF movieTarget() const;
-    // A widget point in stage pixels (nothing when no movie shows).
-    std::optional<QPointF> stagePointOf(QPointF widgetPoint) const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -105,6 +105,7 @@ class FlashControlTest : public QObject {
     void theMouseReachesTheMovieThroughItsPlacement() {
         FlashControl control;
         control.resize(400, 500);  // the stage shows 400 x 300 from y = 100
+        control.setBackgroundColor(FlashControl::kNoBackgroundOverride);
         control.setMovie(buttonMovie());
         QVERIFY(control.runner()->hasMovie());
         control.show();
