@@ -17,6 +17,7 @@
 #include "engine/audio/AudioOutput.h"
 #include "engine/audio/TimelineSound.h"
 #include "engine/player/MovieRunner.h"
+#include "engine/render/DamageTracker.h"
 #include "engine/render/Renderer.h"
 #include "engine/render/StageRenderer.h"
 #include "engine/render/StandardHooks.h"
@@ -35,7 +36,8 @@ FlashControl::FlashControl(QWidget* parent)
       audio_(std::make_unique<engine::AudioOutput>()),
       sound_(std::make_unique<engine::TimelineSound>(*audio_)),
       runner_(std::make_unique<engine::MovieRunner>()),
-      renderer_(std::make_unique<engine::Renderer>(engine::standardRenderHooks())) {
+      renderer_(std::make_unique<engine::Renderer>(engine::standardRenderHooks())),
+      damage_(std::make_unique<engine::DamageTracker>()) {
     background_ = kInitialBackground;
     runner_->setSoundHooks(sound_.get());
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -50,6 +52,7 @@ FlashControl::FlashControl(QWidget* parent)
     runner_->setScriptFactory([this](engine::StagePlayer& display, const engine::MovieData& movie) {
         auto host = std::make_unique<script::ScriptHost>(display, movie);
         host->setBaseDir(movieFolder(runner_->movie()).toStdString());
+        host->setSharedObjectDir(sharedObjectFolder(runner_->movie()).toStdString());
         host->onUrl = [this](const script::UrlRequest& r) {
             if (auto url = links_->admit(QString::fromStdString(r.url), linkClock_.elapsed())) {
                 platform::shell().openDocument(*url);
@@ -74,7 +77,7 @@ FlashControl::FlashControl(QWidget* parent)
     connect(runner_.get(), &engine::MovieRunner::loadProgress, this, [this] { invalidateFrame(); });
     connect(runner_.get(), &engine::MovieRunner::loadFailed, this, [this] { invalidateFrame(); });
     connect(runner_.get(), &engine::MovieRunner::displayChanged, this,
-            [this] { invalidateFrame(); });
+            &FlashControl::displayChanged);
 }
 
 FlashControl::~FlashControl() = default;
@@ -89,7 +92,31 @@ void FlashControl::setMovie(const QString& pathOrAddress) {
 
 void FlashControl::invalidateFrame() {
     frameCacheValid_ = false;
+    stale_ = QRegion();
+    damage_->invalidate();
     update();
+}
+
+QTransform FlashControl::deviceTransform() const {
+    return engine::stageTransform(runner_->stage(), movieTarget());
+}
+
+void FlashControl::displayChanged() {
+    engine::StagePlayer* display = runner_->hasMovie() ? runner_->display() : nullptr;
+    if (!frameCacheValid_ || frameCache_.size() != size() || display == nullptr) {
+        invalidateFrame();
+        return;
+    }
+    const auto region =
+        damage_->damage(*renderer_, *display, deviceTransform(), QRect(QPoint(0, 0), size()));
+    if (!region) {
+        invalidateFrame();
+        return;
+    }
+    if (!region->isEmpty()) {
+        stale_ += *region;
+        update(*region);
+    }
 }
 
 QString FlashControl::movie() const {
@@ -154,20 +181,38 @@ QColor FlashControl::playbackBackground() const {
 
 void FlashControl::paintEvent(QPaintEvent* event) {
     const QSize size = this->size();
+    engine::StagePlayer* display = runner_->hasMovie() ? runner_->display() : nullptr;
+    if (frameCacheValid_ && frameCache_.size() == size && display != nullptr && !stale_.isEmpty()) {
+        // Only what changed is drawn again, each part through a window into the picture.
+        const QRectF target(QPointF(0, 0), QSizeF(size));
+        for (const QRect& r : stale_) {
+            QImage part(frameCache_.bits() + r.y() * frameCache_.bytesPerLine() + r.x() * 4,
+                        r.width(), r.height(), frameCache_.bytesPerLine(),
+                        QImage::Format_ARGB32_Premultiplied);
+            renderer_->renderStage(part, target.translated(-r.x(), -r.y()), *display,
+                                   runner_->stage(), playbackBackground());
+        }
+        lastDrawn_ = stale_;
+        stale_ = QRegion();
+        ++picturesDrawn_;
+    }
     if (!frameCacheValid_ || frameCache_.size() != size) {
         // Drawn only when something changed: a repaint of the same frame reuses the picture.
         if (frameCache_.size() != size) {
             frameCache_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
         }
         const QRectF target = movieTarget();
-        engine::StagePlayer* display = runner_->hasMovie() ? runner_->display() : nullptr;
         if (display != nullptr && !frameCache_.isNull()) {
+            // What the tree changed until now is in this picture.
+            damage_->damage(*renderer_, *display, deviceTransform(), QRect(QPoint(0, 0), size));
             renderer_->renderStage(frameCache_, target, *display, runner_->stage(),
                                    playbackBackground());
         } else if (!frameCache_.isNull()) {
             frameCache_.fill(playbackBackground());
         }
         frameCacheValid_ = true;
+        stale_ = QRegion();
+        lastDrawn_ = QRegion(QRect(QPoint(0, 0), size));
         ++picturesDrawn_;
     }
     QPainter painter(this);

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QRegion>
 #include <QString>
 #include <QWidget>
 #include <memory>
@@ -13,6 +14,7 @@ namespace zd {
 
 namespace engine {
 class AudioOutput;
+class DamageTracker;
 class MovieRunner;
 class Renderer;
 class TimelineSound;
@@ -63,6 +65,8 @@ class FlashControl : public QWidget {
     // How many times the movie's picture has been drawn (repaints of an unchanged picture
     // reuse it and do not count).
     int picturesDrawn() const { return picturesDrawn_; }
+    // The area drawn again for the last picture (the whole control when drawn whole).
+    QRegion lastDrawnRegion() const { return lastDrawn_; }
 
     // Where the stage is drawn in the widget: "ShowAll", or zoomed in from the menu.
     QRectF movieTarget() const;
@@ -103,6 +107,9 @@ class FlashControl : public QWidget {
     QColor playbackBackground() const;
     // The picture needs drawing again (another frame, movie, colour or more of the movie).
     void invalidateFrame();
+    // The display tree changed: only what its changes cover is drawn and shown again.
+    void displayChanged();
+    QTransform deviceTransform() const;
 
     std::unique_ptr<MovieLinks> links_;  // before the runner: its scripts use it
     QElapsedTimer linkClock_;
@@ -116,6 +123,9 @@ class FlashControl : public QWidget {
     // The last frame drawn, kept until the frame, the size or the colour changes.
     QImage frameCache_;
     bool frameCacheValid_ = false;
+    std::unique_ptr<engine::DamageTracker> damage_;
+    QRegion stale_;  // parts of frameCache_ behind the display tree
+    QRegion lastDrawn_;
     int picturesDrawn_ = 0;
     // The zoomed stage target relative to the widget's rectangle; empty: "ShowAll".
     QRectF zoom_;

@@ -1,6 +1,9 @@
 #include "app/MovieLinks.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace zd {
@@ -35,6 +38,29 @@ QString movieFolder(const QString& pathOrAddress) {
         return {};
     }
     return QFileInfo(path).absolutePath();
+}
+
+QString sharedObjectFolder(const QString& pathOrAddress) {
+    if (pathOrAddress.isEmpty()) {
+        return {};
+    }
+    const QUrl url(pathOrAddress);
+    const bool local = url.scheme().isEmpty() ||
+                       url.scheme().compare(u"file", Qt::CaseInsensitive) == 0 ||
+                       url.scheme().size() == 1;  // a drive letter
+    const QString full =
+        local ? QFileInfo(url.isLocalFile() ? url.toLocalFile() : pathOrAddress).absoluteFilePath()
+              : pathOrAddress;
+    QString base = local ? QFileInfo(full).completeBaseName() : url.host();
+    base.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]")), QStringLiteral("_"));
+    const QByteArray hash =
+        QCryptographicHash::hash(full.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    const QString root = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (root.isEmpty()) {
+        return {};
+    }
+    return root + QStringLiteral("/SharedObjects/") + base.left(64) + u'-' +
+           QString::fromLatin1(hash);
 }
 
 }  // namespace zd

@@ -24,4 +24,9 @@ class MovieLinks {
 // a movie from the network (its scripts load nothing locally).
 QString movieFolder(const QString& pathOrAddress);
 
+// Where a movie's shared objects are kept: one folder per movie under the user's data
+// folder, named after the movie's file and a hash of its full address so that movies of the
+// same name elsewhere keep theirs apart. Empty for no movie.
+QString sharedObjectFolder(const QString& pathOrAddress);
+
 }  // namespace zd

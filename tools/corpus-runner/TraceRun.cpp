@@ -5,6 +5,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
+#include <QUrl>
 
 #include "engine/player/FrameClock.h"
 #include "engine/player/InputScript.h"
@@ -18,6 +20,27 @@ namespace {
 
 // Trace output beyond this is cut: a runaway movie cannot exhaust memory through it.
 constexpr std::size_t kMaxOutputBytes = 16 * 1024 * 1024;
+
+// A page request in the recording's words: the address, the window, and for a form its
+// method and each variable.
+std::string navigationLog(const script::UrlRequest& r) {
+    std::string out =
+        "Navigator::navigate_to_url:\n  URL: " + r.url + "\n  Target: " + r.window + "\n";
+    if (r.method == avm1::UrlMethod::None) {
+        return out;
+    }
+    out += r.method == avm1::UrlMethod::Post ? "  Method: POST\n" : "  Method: GET\n";
+    const QString vars = QString::fromStdString(r.variables);
+    for (QString pair : vars.split(u'&', Qt::SkipEmptyParts)) {
+        pair.replace(u'+', u' ');
+        const qsizetype eq = pair.indexOf(u'=');
+        const QString name = QUrl::fromPercentEncoding(pair.left(eq).toUtf8());
+        const QString value =
+            eq < 0 ? QString() : QUrl::fromPercentEncoding(pair.mid(eq + 1).toUtf8());
+        out += "  Param: " + name.toStdString() + "=" + value.toStdString() + "\n";
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -60,6 +83,7 @@ bool readTraceCase(const QString& dir, TraceCase& out) {
     out.frames = m["step_unit"].toString() != u"ticks";
     out.steps = std::max(1, m["num_frames"].toInt(1));
     out.tickMs = m["tick_rate_ms"].toDouble(0);
+    out.logNavigation = m["log_fetch"].toBool();
     const QJsonObject trace = traces.at(0).toObject();
     out.expected.clear();
     if (!trace["empty"].toBool()) {
@@ -100,6 +124,11 @@ TraceRun runTraceMovie(const TraceCase& c) {
     player.setRootLoops(true);
     script::ScriptHost scripts(player, *movie);
     scripts.setBaseDir(c.dir.toStdString());
+    // Shared objects live as long as the run.
+    QTemporaryDir shared;
+    if (shared.isValid()) {
+        scripts.setSharedObjectDir(shared.path().toStdString());
+    }
     // The recorded runs saw a fixed moment in a fixed zone.
     scripts.setFixedClock(981152406000.0, 0);
     bool quit = false;
@@ -110,10 +139,13 @@ TraceRun runTraceMovie(const TraceCase& c) {
         }
     };
     scripts.onError = [&run](std::string_view e) { run.errors.emplace_back(e); };
-    scripts.onUrl = [&quit](const script::UrlRequest& r) {
+    scripts.onUrl = [&quit, &run, &c](const script::UrlRequest& r) {
         const QString url = QString::fromStdString(r.url);
         if (url.compare(u"fscommand:quit", Qt::CaseInsensitive) == 0) {
             quit = true;
+        } else if (c.logNavigation && !url.startsWith(u"fscommand:", Qt::CaseInsensitive) &&
+                   run.output.size() < kMaxOutputBytes) {
+            run.output += navigationLog(r);
         }
     };
     const MovieHeader& h = *movie->header();
@@ -130,6 +162,10 @@ TraceRun runTraceMovie(const TraceCase& c) {
             player.tick(now);
         }
         deliverStepInput(player, input, step);
+    }
+    // The recordings let loads still on their way finish after the last frame.
+    if (!quit) {
+        scripts.deliverLoads();
     }
     return run;
 }

@@ -22,6 +22,8 @@ struct TraceCase {
     double tickMs = 0;  // ticks only; 0 for one frame interval
     std::string expected;
     avm1trace::Approximations approx;
+    // The recording lists the pages the movie asked to open among its trace lines.
+    bool logNavigation = false;
 };
 
 // Reads a case's manifest and expected text; false when it is not a trace case.

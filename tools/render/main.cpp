@@ -1,5 +1,5 @@
 // zephyrdeck-render [--frames N | --ticks N [--tick-ms MS]] [--png OUT.png] [--size WxH]
-//                   [--quality low|medium|high|best] [--wav OUT.wav] [--info]
+//                   [--quality low|medium|high|best] [--wav OUT.wav] [--info] [--stats]
 //                   [--input EVENTS.json] [--trace] MOVIE.swf
 //
 // Runs a movie and its scripts without a window. --trace writes each trace() line to stdout as
@@ -9,6 +9,8 @@
 // Exit status: 0 done, 1 bad arguments or output not written, 2 not a loadable movie. --wav writes
 // the sound of the run (44.1 kHz, 16-bit stereo): one frame interval (or tick) of it for each frame
 // (or tick) run.
+// --stats draws every frame (or tick) run at --size (the stage size by default) and prints one
+// JSON line of timings: the run's wall and process CPU time and each drawing's time.
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,10 +19,15 @@
 #include <QPainter>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/audio/SoundRecording.h"
 #include "engine/player/FrameClock.h"
@@ -48,13 +55,14 @@ struct Options {
     std::optional<QSize> size;
     bool info = false;
     bool trace = false;
+    bool stats = false;
     bool antialias = true;
     QString movie;
 };
 
 const char kUsage[] =
     "usage: zephyrdeck-render [--frames N | --ticks N [--tick-ms MS]] [--png OUT.png] "
-    "[--size WxH] [--quality low|medium|high|best] [--wav OUT.wav] [--info] "
+    "[--size WxH] [--quality low|medium|high|best] [--wav OUT.wav] [--info] [--stats] "
     "[--input EVENTS.json] [--trace] MOVIE.swf\n";
 
 int usage(const QString& why) {
@@ -110,6 +118,41 @@ QSize stagePixels(const zd::engine::Rect& stage) {
     const double scale = std::min(1.0, kMaxImageSide / std::max(w, h));
     return QSize(std::max(1, static_cast<int>(std::ceil(w * scale - 1e-9))),
                  std::max(1, static_cast<int>(std::ceil(h * scale - 1e-9))));
+}
+
+double cpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+double ms3(double v) {
+    return std::round(v * 1000.0) / 1000.0;
+}
+
+// One line: {"frames": N, "wall_ms": W, "cpu_ms": C, "render_ms": {"min": a, "median": b,
+// "p99": c, "max": d}}, times to the microsecond.
+std::string statsLine(std::vector<double> renderMs, double wallMs, double cpuMs) {
+    std::sort(renderMs.begin(), renderMs.end());
+    auto at = [&](double q) {
+        if (renderMs.empty()) {
+            return 0.0;
+        }
+        // Nearest rank: the smallest value with at least q of them at or below it.
+        const auto n = static_cast<double>(renderMs.size());
+        const auto rank = static_cast<std::size_t>(std::max(1.0, std::ceil(q * n)));
+        return renderMs[std::min(rank, renderMs.size()) - 1];
+    };
+    double median = 0.0;
+    if (!renderMs.empty()) {
+        const std::size_t mid = renderMs.size() / 2;
+        median = renderMs.size() % 2 != 0 ? renderMs[mid] : (renderMs[mid - 1] + renderMs[mid]) / 2;
+    }
+    return "{\"frames\": " + std::to_string(renderMs.size()) +
+           ", \"wall_ms\": " + jsonNumber(ms3(wallMs)) + ", \"cpu_ms\": " + jsonNumber(ms3(cpuMs)) +
+           ", \"render_ms\": {\"min\": " + jsonNumber(ms3(at(0.0))) +
+           ", \"median\": " + jsonNumber(ms3(median)) + ", \"p99\": " + jsonNumber(ms3(at(0.99))) +
+           ", \"max\": " + jsonNumber(ms3(at(1.0))) + "}}\n";
 }
 
 // Qt's own notes (a missing runtime folder, font fallbacks) would mix with the tool's output,
@@ -181,6 +224,8 @@ int main(int argc, char** argv) {
             opt.info = true;
         } else if (arg == u"--trace") {
             opt.trace = true;
+        } else if (arg == u"--stats") {
+            opt.stats = true;
         } else if (arg == u"--quality") {
             const auto v = value();
             const QString q = v ? v->toLower() : QString();
@@ -289,7 +334,37 @@ int main(int argc, char** argv) {
         }
     };
 
+    // --stats draws what each step shows, with the renderer's caches kept from frame to frame
+    // as a player keeps them.
+    std::vector<double> renderTimes;
+    std::optional<zd::engine::Renderer> statsRenderer;
+    QImage statsImage;
+    if (opt.stats) {
+        statsRenderer.emplace(zd::engine::standardRenderHooks());
+        zd::engine::RenderOptions options;
+        options.antialias = opt.antialias;
+        statsRenderer->setOptions(options);
+        statsImage = QImage(opt.size.value_or(stagePixels(h.frameSize)),
+                            QImage::Format_ARGB32_Premultiplied);
+    }
+    auto drawForStats = [&] {
+        if (!statsRenderer) {
+            return;
+        }
+        const auto begin = std::chrono::steady_clock::now();
+        if (zd::engine::StagePlayer* display = runner.display()) {
+            statsRenderer->renderStage(statsImage, QRectF(QPointF(0, 0), QSizeF(statsImage.size())),
+                                       *display, runner.stage(), runner.backgroundColor());
+        }
+        renderTimes.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin)
+                .count());
+    };
+    const auto runBegan = std::chrono::steady_clock::now();
+    const double cpuBegan = cpuMs();
+
     // Frame 1 is shown on load; each further frame is one clock step.
+    drawForStats();
     if (opt.ticks) {
         // The first tick runs frame 1; time then moves on by the tick length each tick.
         zd::engine::FrameClock clock(runner.frameRate());
@@ -299,6 +374,7 @@ int main(int argc, char** argv) {
             for (int due = clock.advance(tickMs); due > 0; --due) {
                 runner.stepFrame();  // a held root's clips play on
             }
+            drawForStats();
             inputOfStep();
         }
         soundOfTime(tickMs);
@@ -307,9 +383,17 @@ int main(int argc, char** argv) {
         for (long f = 1; f < opt.frames.value_or(1); ++f) {
             soundOfTime(intervalMs);
             runner.stepFrame();  // held on the last frame, its clips play on
+            drawForStats();
             inputOfStep();
         }
         soundOfTime(intervalMs);
+    }
+    if (opt.stats) {
+        const double wallMs =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - runBegan)
+                .count();
+        std::fputs(statsLine(std::move(renderTimes), wallMs, cpuMs() - cpuBegan).c_str(), stdout);
+        std::fflush(stdout);
     }
     if (sound && !sound->save(opt.wav)) {
         std::fprintf(stderr, "zephyrdeck-render: cannot write %s\n", qPrintable(opt.wav));

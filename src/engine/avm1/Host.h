@@ -156,6 +156,15 @@ class Host {
     virtual void loadData(std::uint64_t requestId, std::string_view url, UrlMethod method,
                           std::string_view body) = 0;
 
+    // Local shared objects: the stored bytes of one by name, and storing them (false when
+    // refused, e.g. over the movie's allowance). By default nothing is kept.
+    virtual std::optional<std::string> readSharedObject(std::string_view /*name*/) {
+        return std::nullopt;
+    }
+    virtual bool writeSharedObject(std::string_view /*name*/, std::string_view /*bytes*/) {
+        return false;
+    }
+
     // A script was aborted or failed (time or recursion limit, a malformed action).
     virtual void scriptError(std::string_view /*message*/) {}
 

@@ -631,16 +631,29 @@ std::string Interpreter::encodeVariables(DisplayId id) {
         return {};
     }
     std::string out;
-    for (auto& p : o->properties().list()) {
-        if ((p.flags & kDontEnum) != 0 || p.isAccessor() || p.value.isObject()) {
-            continue;
-        }
+    auto add = [&out](std::string_view name, std::string_view value) {
         if (!out.empty()) {
             out += '&';
         }
-        out += urlEncode(p.name->view());
+        out += urlEncode(name);
         out += '=';
-        out += urlEncode(vm_.toStdString(p.value));
+        out += urlEncode(value);
+    };
+    // Newest first, as for-in lists them.
+    const auto& props = o->properties().list();
+    for (auto it = props.rbegin(); it != props.rend(); ++it) {
+        const auto& p = *it;
+        if ((p.flags & kDontEnum) != 0 || p.isAccessor() || p.value.isObject()) {
+            continue;
+        }
+        add(p.name->view(), vm_.toStdString(p.value));
+    }
+    // A level's form also tells the player version, the oldest of its variables.
+    if (vm_.host().parent(id) == kNoDisplay) {
+        const Value version = vm_.get(Value(vm_.global()), "$version");
+        if (version.isString()) {
+            add("$version", version.string()->view());
+        }
     }
     return out;
 }
@@ -648,12 +661,14 @@ std::string Interpreter::encodeVariables(DisplayId id) {
 void Interpreter::getUrl2(std::uint8_t flags) {
     const Value targetValue = pop();
     const std::string url = vm_.toStdString(pop());
-    const auto methodBits = flags >> 6;
+    // Compilers write the flags in the reverse of the documented bit order: the method in
+    // the low bits, the load-variables and load-target flags in the top two.
+    const auto methodBits = flags & 0x03;
     const UrlMethod method = methodBits == 1   ? UrlMethod::Get
                              : methodBits == 2 ? UrlMethod::Post
                                                : UrlMethod::None;
-    const bool loadTarget = (flags & 0x02) != 0;
-    const bool loadVariables = (flags & 0x01) != 0;
+    const bool loadTarget = (flags & 0x40) != 0;
+    const bool loadVariables = (flags & 0x80) != 0;
     const std::string vars = method != UrlMethod::None ? encodeVariables(targetId()) : "";
     const std::string target =
         targetValue.isObject() && targetValue.object()->kind() == ObjectKind::Clip
@@ -1915,21 +1930,27 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, std::span<const 
             }
             ++r;
         };
+        // A suppressed this or super still takes its register, left undefined; a parent
+        // that does not exist takes none.
         if (def.flags & kPreloadThis) {
-            preload(thisValue);
+            preload((def.flags & kSuppressThis) ? Value() : thisValue);
         }
         if (def.flags & kPreloadArguments) {
             preload(Value(arguments));
         }
         if (def.flags & kPreloadSuper) {
-            preload(Value(makeSuper()));
+            preload((def.flags & kSuppressSuper) ? Value() : Value(makeSuper()));
         }
         if (def.flags & kPreloadRoot) {
             preload(rootOf());
         }
         if (def.flags & kPreloadParent) {
             const DisplayId t = currentTarget();
-            preload(t != kNoDisplay ? get(Value(clipObject(t)), atoms_.parent) : Value());
+            const Value parent =
+                t != kNoDisplay ? get(Value(clipObject(t)), atoms_.parent) : Value();
+            if (!parent.isUndefined()) {
+                preload(parent);
+            }
         }
         if (def.flags & kPreloadGlobal) {
             preload(Value(global_));
@@ -1940,8 +1961,9 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, std::span<const 
         if (!(def.flags & (kSuppressSuper | kPreloadSuper))) {
             define(fr.activation, "super", Value(makeSuper()), 0);
         }
-        if (def.flags & kSuppressThis) {
-            fr.thisValue = Value();
+        // Without its own binding, the name this falls back to the clip the function runs on.
+        if (def.flags & (kSuppressThis | kPreloadThis)) {
+            fr.thisValue = fr.target;
         }
     } else {
         define(fr.activation, "arguments", Value(arguments), 0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "engine/avm1/Object.h"
@@ -33,6 +34,19 @@ void installTextField(Vm& vm);
 void initTextFieldObject(Vm& vm, Object* field);
 // The drawing methods and setMask on MovieClip's prototype.
 void installDrawing(Vm& vm);
+void installNet(Vm& vm);
+void installSharedObject(Vm& vm);
+
+// A shared object's data in the stored file layout, and back (false: not a readable file;
+// data then holds what came before the damage).
+std::string encodeSharedObject(Vm& vm, std::string_view name, Object* data);
+bool decodeSharedObject(Vm& vm, std::string_view bytes, Object* data);
+
+// Sets the variables of a "name=value&..." text (URL-encoded) on target.
+void decodeVariables(Vm& vm, const Value& target, std::string_view text);
+
+// The object at a dotted path below _global ("flash.external"), made where missing.
+Object* packageObject(Vm& vm, std::string_view dottedPath);
 
 // A constructor with its prototype, bound as a global (when name is not empty).
 FunctionObject* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* proto,

@@ -28,6 +28,8 @@ void Vm::installLibrary() {
     lib::installXml(*this);
     lib::installLoadVars(*this);
     lib::installMovieClip(*this);
+    lib::installNet(*this);
+    lib::installSharedObject(*this);
     lib::installInput(*this);
 }
 

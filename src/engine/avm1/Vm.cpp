@@ -183,6 +183,14 @@ Property* Vm::findProperty(Object* o, String* k, Object** owner) {
 }
 
 bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
+    if (o->kind() == ObjectKind::Super) {
+        // Conversions of super find their methods above the method's home.
+        const auto* sup = static_cast<SuperObject*>(o);
+        o = sup->home != nullptr ? sup->home->proto() : nullptr;
+        if (o == nullptr) {
+            return false;
+        }
+    }
     if (k == atoms_.proto) {
         out = o->proto() ? Value(o->proto()) : Value();
         return o->proto() != nullptr;
@@ -1051,8 +1059,10 @@ void Vm::deliverLoad(std::uint64_t requestId, bool ok, std::string_view data) {
     }
     pinned_.push_back(Value(receiver));
     if (ok) {
-        define(receiver, "_bytesLoaded", Value(static_cast<double>(data.size())), kDontEnum);
-        define(receiver, "_bytesTotal", Value(static_cast<double>(data.size())), kDontEnum);
+        define(receiver, "_bytesLoaded", Value(static_cast<double>(data.size())),
+               kDontEnum | kDontDelete);
+        define(receiver, "_bytesTotal", Value(static_cast<double>(data.size())),
+               kDontEnum | kDontDelete);
     }
     const Value fn = get(Value(receiver), atoms_.onData);
     if (fn.isObject() && fn.object()->isFunction()) {

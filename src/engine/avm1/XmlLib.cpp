@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
 
 #include "engine/avm1/Library.h"
 #include "engine/avm1/Strings.h"
@@ -364,6 +366,57 @@ int parseInto(Vm& vm, XmlNode* doc, std::string_view src, bool ignoreWhite) {
     return status;
 }
 
+// The prefix a namespace declaration binds: "xmlns:p" binds p, and any other name that starts
+// with "xmlns" binds the default (empty) prefix. Nothing for ordinary attributes.
+std::optional<std::string_view> declaredPrefix(std::string_view attr) {
+    if (attr.substr(0, 5) != "xmlns") {
+        return std::nullopt;
+    }
+    return attr.size() > 5 && attr[5] == ':' ? attr.substr(6) : std::string_view();
+}
+
+// Attribute names in document order.
+std::vector<String*> attributeNames(Vm& vm, XmlNode* n) {
+    std::vector<String*> names = vm.enumerate(n->attributes);
+    std::reverse(names.begin(), names.end());
+    return names;
+}
+
+// The URI the nearest declaration of `prefix` names, searching the node and then its
+// ancestors, each in document order; null when none does.
+Value namespaceForPrefix(Vm& vm, XmlNode* n, std::string_view prefix) {
+    for (std::size_t depth = 0; n != nullptr && depth <= kMaxXmlDepth; n = n->parent, ++depth) {
+        for (String* a : attributeNames(vm, n)) {
+            const auto declared = declaredPrefix(a->view());
+            if (declared && *declared == prefix) {
+                return Value(vm.toString(vm.get(Value(n->attributes), a)));
+            }
+        }
+    }
+    return Value::null();
+}
+
+Value prefixForNamespace(Vm& vm, XmlNode* n, std::string_view uri) {
+    for (std::size_t depth = 0; n != nullptr && depth <= kMaxXmlDepth; n = n->parent, ++depth) {
+        for (String* a : attributeNames(vm, n)) {
+            const auto declared = declaredPrefix(a->view());
+            if (declared && vm.toStdString(vm.get(Value(n->attributes), a)) == uri) {
+                return Value(vm.str(*declared));
+            }
+        }
+    }
+    return Value::null();
+}
+
+// "p:local" splits into its prefix ("" without a colon) and local name.
+std::pair<std::string_view, std::string_view> splitQualified(std::string_view name) {
+    const std::size_t colon = name.find(':');
+    if (colon == std::string_view::npos) {
+        return {std::string_view(), name};
+    }
+    return {name.substr(0, colon), name.substr(colon + 1)};
+}
+
 XmlNode* thisNode(const CallInfo& c) {
     return asNode(c.thisValue);
 }
@@ -386,10 +439,27 @@ Object* allocateNode(Vm& vm, Object* proto) {
     return makeNode(vm, kElement, proto);
 }
 
+Value nodeGetNamespaceForPrefix(Vm& vm, const CallInfo& c) {
+    XmlNode* n = thisNode(c);
+    if (n == nullptr) {
+        return Value();
+    }
+    return namespaceForPrefix(vm, n, vm.toStdString(c.arg(0)));
+}
+
+Value nodeGetPrefixForNamespace(Vm& vm, const CallInfo& c) {
+    XmlNode* n = thisNode(c);
+    if (n == nullptr) {
+        return Value();
+    }
+    return prefixForNamespace(vm, n, vm.toStdString(c.arg(0)));
+}
+
 Value nodeAppendChild(Vm& vm, const CallInfo& c) {
     XmlNode* n = thisNode(c);
     XmlNode* child = asNode(c.arg(0));
-    if (n != nullptr && child != nullptr) {
+    // A node already among this node's children stays where it is.
+    if (n != nullptr && child != nullptr && child->parent != n) {
         insertChild(vm, n, child, n->children.size());
     }
     return Value();
@@ -403,7 +473,7 @@ Value nodeInsertBefore(Vm& vm, const CallInfo& c) {
         return Value();
     }
     const auto it = std::find(n->children.begin(), n->children.end(), before);
-    if (it != n->children.end()) {
+    if (it != n->children.end() && child->parent != n) {
         insertChild(vm, n, child, static_cast<std::size_t>(it - n->children.begin()));
     }
     return Value();
@@ -462,16 +532,42 @@ Value nodeToString(Vm& vm, const CallInfo& c) {
     return Value(vm.str(out));
 }
 
+// Elements with an id attribute are listed in the document's idMap by that id. Entries stay
+// when the document is parsed again, as scripts may hold on to the map.
+void registerIds(Vm& vm, const Value& idMap, XmlNode* n, std::size_t depth) {
+    if (depth > kMaxXmlDepth) {
+        return;
+    }
+    for (XmlNode* child : n->children) {
+        if (child->type == kElement) {
+            const Value id = vm.get(Value(child->attributes), "id");
+            if (!id.isUndefined()) {
+                vm.set(idMap, vm.toString(id), Value(child));
+            }
+        }
+        registerIds(vm, idMap, child, depth + 1);
+    }
+}
+
+void parseDocument(Vm& vm, XmlNode* n, const Value& self, const Value& text) {
+    const int status =
+        parseInto(vm, n, vm.toString(text)->view(), vm.toBoolean(vm.get(self, "ignoreWhite")));
+    vm.set(self, "status", Value(static_cast<double>(status)));
+    const Value idMap = vm.get(self, "idMap");
+    if (idMap.isObject()) {
+        registerIds(vm, idMap, n, 0);
+    }
+}
+
 Value xmlConstructor(Vm& vm, const CallInfo& c) {
     XmlNode* n = thisNode(c);
     if (n == nullptr) {
         return Value();
     }
     n->type = kElement;
+    vm.set(c.thisValue, "idMap", Value(vm.newObject()));
     if (c.count() > 0 && !c.arg(0).isUndefined() && !c.arg(0).isNull()) {
-        const int status = parseInto(vm, n, vm.toString(c.arg(0))->view(),
-                                     vm.toBoolean(vm.get(c.thisValue, "ignoreWhite")));
-        vm.set(c.thisValue, "status", Value(static_cast<double>(status)));
+        parseDocument(vm, n, c.thisValue, c.arg(0));
     }
     return c.thisValue;
 }
@@ -484,9 +580,7 @@ Value xmlParse(Vm& vm, const CallInfo& c) {
     while (!n->children.empty()) {
         detach(vm, n->children.back());
     }
-    const int status = parseInto(vm, n, vm.toString(c.arg(0))->view(),
-                                 vm.toBoolean(vm.get(c.thisValue, "ignoreWhite")));
-    vm.set(c.thisValue, "status", Value(static_cast<double>(status)));
+    parseDocument(vm, n, c.thisValue, c.arg(0));
     return Value();
 }
 
@@ -508,8 +602,8 @@ Value startLoad(Vm& vm, const CallInfo& c, UrlMethod method, const std::string& 
         return Value::boolean(false);
     }
     vm.set(c.thisValue, "loaded", Value::boolean(false));
-    vm.define(self, "_bytesLoaded", Value(0.0), kDontEnum);
-    vm.define(self, "_bytesTotal", Value(), kDontEnum);
+    vm.define(self, "_bytesLoaded", Value(0.0), kDontEnum | kDontDelete);
+    vm.define(self, "_bytesTotal", Value(), kDontEnum | kDontDelete);
     vm.requestLoad(self, vm.toStdString(c.arg(0)), method, body);
     return Value::boolean(true);
 }
@@ -541,32 +635,13 @@ Value xmlOnData(Vm& vm, const CallInfo& c) {
 
 // --- LoadVars ---
 
-void decodeVariables(Vm& vm, const Value& target, std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        std::size_t amp = text.find('&', i);
-        if (amp == std::string_view::npos) {
-            amp = text.size();
-        }
-        const std::string_view pair = text.substr(i, amp - i);
-        const std::size_t eq = pair.find('=');
-        if (!pair.empty()) {
-            const std::string name = urlDecode(pair.substr(0, eq));
-            const std::string value =
-                eq == std::string_view::npos ? "" : urlDecode(pair.substr(eq + 1));
-            vm.set(target, vm.intern(name), Value(vm.str(value)));
-        }
-        i = amp + 1;
-    }
-}
-
 Value loadVarsConstructor(Vm&, const CallInfo& c) {
     return c.thisValue;
 }
 
 Value loadVarsDecode(Vm& vm, const CallInfo& c) {
     if (c.thisObject() != nullptr) {
-        decodeVariables(vm, c.thisValue, vm.toString(c.arg(0))->view());
+        lib::decodeVariables(vm, c.thisValue, vm.toString(c.arg(0))->view());
     }
     return Value();
 }
@@ -602,8 +677,8 @@ Value loadVarsSendAndLoad(Vm& vm, const CallInfo& c) {
     const std::string m = toLowerCase(c.count() > 2 ? vm.toStdString(c.arg(2)) : "post");
     const Value body = loadVarsToString(vm, c);
     vm.set(c.arg(1), "loaded", Value::boolean(false));
-    vm.define(target, "_bytesLoaded", Value(0.0), kDontEnum);
-    vm.define(target, "_bytesTotal", Value(), kDontEnum);
+    vm.define(target, "_bytesLoaded", Value(0.0), kDontEnum | kDontDelete);
+    vm.define(target, "_bytesTotal", Value(), kDontEnum | kDontDelete);
     vm.requestLoad(target, vm.toStdString(c.arg(0)), m == "get" ? UrlMethod::Get : UrlMethod::Post,
                    vm.toStdString(body));
     return Value::boolean(true);
@@ -626,7 +701,7 @@ Value loadVarsOnData(Vm& vm, const CallInfo& c) {
         vm.call(onLoad, c.thisValue, std::vector<Value>{Value::boolean(false)});
         return Value();
     }
-    decodeVariables(vm, c.thisValue, vm.toString(c.arg(0))->view());
+    lib::decodeVariables(vm, c.thisValue, vm.toString(c.arg(0))->view());
     vm.set(c.thisValue, "loaded", Value::boolean(true));
     vm.call(onLoad, c.thisValue, std::vector<Value>{Value::boolean(true)});
     return Value();
@@ -669,6 +744,17 @@ bool XmlNode::getSpecial(Vm& vm, String* key, Value& out) {
         }
     } else if (is("attributes")) {
         out = Value(attributes);
+    } else if (is("prefix") || is("localName")) {
+        out = Value::null();
+        if (type == kElement && name.isString()) {
+            const auto [prefix, local] = splitQualified(name.string()->view());
+            out = Value(vm.str(is("prefix") ? prefix : local));
+        }
+    } else if (is("namespaceURI")) {
+        out = Value::null();
+        if (type == kElement && name.isString()) {
+            out = namespaceForPrefix(vm, this, splitQualified(name.string()->view()).first);
+        }
     } else {
         return false;
     }
@@ -677,7 +763,10 @@ bool XmlNode::getSpecial(Vm& vm, String* key, Value& out) {
 
 bool XmlNode::setSpecial(Vm& vm, String* key, const Value& v) {
     if (key == vm.key("nodeName")) {
-        name = v.isNullish() ? Value::null() : Value(vm.toString(v));
+        // Writing undefined leaves the name; null clears it.
+        if (!v.isUndefined()) {
+            name = v.isNull() ? Value::null() : Value(vm.toString(v));
+        }
         return true;
     }
     if (key == vm.key("nodeValue")) {
@@ -693,10 +782,30 @@ bool XmlNode::setSpecial(Vm& vm, String* key, const Value& v) {
     return key == vm.key("nodeType") || key == vm.key("childNodes") ||
            key == vm.key("firstChild") || key == vm.key("lastChild") ||
            key == vm.key("parentNode") || key == vm.key("nextSibling") ||
-           key == vm.key("previousSibling");
+           key == vm.key("previousSibling") || key == vm.key("prefix") ||
+           key == vm.key("localName") || key == vm.key("namespaceURI");
 }
 
 namespace lib {
+
+void decodeVariables(Vm& vm, const Value& target, std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t amp = text.find('&', i);
+        if (amp == std::string_view::npos) {
+            amp = text.size();
+        }
+        const std::string_view pair = text.substr(i, amp - i);
+        const std::size_t eq = pair.find('=');
+        if (!pair.empty()) {
+            const std::string name = urlDecode(pair.substr(0, eq));
+            const std::string value =
+                eq == std::string_view::npos ? "" : urlDecode(pair.substr(eq + 1));
+            vm.set(target, vm.intern(name), Value(vm.str(value)));
+        }
+        i = amp + 1;
+    }
+}
 
 void installXml(Vm& vm) {
     Object* nodeProto = vm.newObject();
@@ -708,6 +817,8 @@ void installXml(Vm& vm) {
     vm.defineNative(nodeProto, "cloneNode", nodeCloneNode);
     vm.defineNative(nodeProto, "hasChildNodes", nodeHasChildNodes);
     vm.defineNative(nodeProto, "toString", nodeToString);
+    vm.defineNative(nodeProto, "getNamespaceForPrefix", nodeGetNamespaceForPrefix);
+    vm.defineNative(nodeProto, "getPrefixForNamespace", nodeGetPrefixForNamespace);
 
     Object* xmlProto = vm.newObject(nodeProto);
     vm.protos().xml = xmlProto;

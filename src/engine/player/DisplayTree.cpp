@@ -112,21 +112,21 @@ bool DisplayObject::isClip() const {
 void DisplayObject::setProperties(const DisplayProperties& props) {
     if (!(props_ == props)) {
         props_ = props;
-        context_.changed();
+        context_.changed(*this);
     }
 }
 
 void DisplayObject::setMatrix(const Matrix& m) {
     if (!(props_.matrix == m)) {
         props_.matrix = m;
-        context_.changed();
+        context_.changed(*this);
     }
 }
 
 void DisplayObject::setColorTransform(const ColorTransform& c) {
     if (!(props_.colorTransform == c)) {
         props_.colorTransform = c;
-        context_.changed();
+        context_.changed(*this);
     }
 }
 
@@ -137,7 +137,7 @@ void DisplayObject::setName(std::string name) {
 void DisplayObject::setVisible(bool visible) {
     if (props_.visible != visible) {
         props_.visible = visible;
-        context_.changed();
+        context_.changed(*this);
     }
 }
 
@@ -262,8 +262,31 @@ DisplayObject* DisplayContext::find(InstanceId id) const {
 void DisplayContext::retire(std::unique_ptr<DisplayObject> object) {
     object->markRemoved();
     object->parent_ = nullptr;
+    changed(*object);
     retired_.push_back(std::move(object));
-    changed();
+}
+
+void DisplayContext::changed(const DisplayObject& object) {
+    ++changes_;
+    if (touchedAll_) {
+        return;
+    }
+    // Past this many the picture is as good as new: draw it whole.
+    constexpr std::size_t kMaxTouched = 4096;
+    if (touched_.size() >= kMaxTouched) {
+        touchedAll_ = true;
+        touched_.clear();
+        return;
+    }
+    touched_.push_back(object.id());
+}
+
+bool DisplayContext::takeTouched(std::vector<InstanceId>& ids) {
+    const bool all = touchedAll_;
+    ids.swap(touched_);
+    touched_.clear();
+    touchedAll_ = false;
+    return all;
 }
 
 void DisplayContext::collectRemoved() {
@@ -630,7 +653,7 @@ DisplayObject* Timeline::create(std::int32_t depth, std::uint16_t characterId,
                                                   std::move(character), origin);
     DisplayObject* raw = object.get();
     list_.emplace(depth, std::move(object));
-    context_.changed();
+    context_.changed(*raw);
     return raw;
 }
 
@@ -779,8 +802,8 @@ bool Timeline::swapDepths(DisplayObject& child, std::int32_t depth) {
         list_.emplace(other->depth_, std::move(other));
     }
     moving->depth_ = depth;
+    context_.changed(*moving);
     list_.emplace(depth, std::move(moving));
-    context_.changed();
     return true;
 }
 

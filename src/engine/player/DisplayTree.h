@@ -233,7 +233,16 @@ class DisplayContext {
 
     // Counts changes of the picture; equal counts mean nothing visible changed in between.
     std::uint64_t changes() const { return changes_; }
-    void changed() { ++changes_; }
+    // Anything may look different.
+    void changed() {
+        ++changes_;
+        touchedAll_ = true;
+    }
+    // That object was added, removed, moved or changed (its children go with it).
+    void changed(const DisplayObject& object);
+    // The objects changed since the last call (in ids, order kept, repeats possible); true
+    // when anything may have changed instead.
+    bool takeTouched(std::vector<InstanceId>& ids);
 
     // DoInitAction runs once per sprite: true the first time a sprite is asked for.
     bool firstInit(std::uint16_t spriteId) { return initialised_.insert(spriteId).second; }
@@ -254,6 +263,8 @@ class DisplayContext {
     FrameWork work_;
     std::uint64_t tick_ = 0;
     std::uint64_t changes_ = 0;
+    std::vector<InstanceId> touched_;
+    bool touchedAll_ = true;  // nothing drawn yet
     std::unordered_set<std::uint16_t> initialised_;
     CharacterPtr emptyClip_;
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/player/FrameLog.h"
+
 namespace zd::engine {
 
 MovieRunner::MovieRunner(QObject* parent, std::size_t sizeCap) : QObject(parent), loader_(sizeCap) {
@@ -302,9 +304,9 @@ void MovieRunner::updateClock() {
         return;
     }
     if (!clock_.isActive() && !inClockTick_) {
-        clockStarted_.start();
-        clockTicks_ = 0;
-        clock_.start(std::max(1, static_cast<int>(std::lround(1000.0 / frameRate()))));
+        pacer_ = TickPacer(frameRate());
+        pacer_.restart(FrameLog::monotonicMs());
+        clock_.start(std::max(1, static_cast<int>(std::lround(pacer_.intervalMs()))));
     }
 }
 
@@ -313,6 +315,9 @@ void MovieRunner::onClockTick() {
     inClockTick_ = true;
     stepFrame();
     inClockTick_ = false;
+    if (FrameLog* log = FrameLog::instance(); log != nullptr && generation == generation_) {
+        log->frameShown(currentFrame());
+    }
     if (generation != generation_) {
         updateClock();  // another movie was put meanwhile: its clock starts afresh
         return;
@@ -321,16 +326,8 @@ void MovieRunner::onClockTick() {
         display_->needsTicks()) {
         // Timers take whole milliseconds; aiming each tick at its own due time keeps the
         // average rate exact (24 fps is not 42 ms a frame).
-        const double interval = 1000.0 / frameRate();
-        ++clockTicks_;
-        double wait = (clockTicks_ + 1) * interval - static_cast<double>(clockStarted_.elapsed());
-        if (wait < -interval) {
-            // Far behind (a busy machine): start afresh rather than rush to catch up.
-            clockStarted_.start();
-            clockTicks_ = 0;
-            wait = interval;
-        }
-        clock_.start(std::max(1, static_cast<int>(std::lround(wait))));
+        const double wait = pacer_.next(FrameLog::monotonicMs());
+        clock_.start(static_cast<int>(std::lround(wait)));
     }
 }
 

@@ -156,8 +156,7 @@ class MovieRunner : public QObject {
 
     ClockMode clockMode_ = ClockMode::Timer;
     QTimer clock_;
-    QElapsedTimer clockStarted_;  // when the timer's current run began
-    qint64 clockTicks_ = 0;       // ticks since then
+    TickPacer pacer_;
     bool inClockTick_ = false;
     QElapsedTimer movieStarted_;  // the movie's clock for timers, in Timer mode
     FrameClock manualClock_;

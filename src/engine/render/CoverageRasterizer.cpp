@@ -71,6 +71,7 @@ QPointF cubicAt(QPointF p0, QPointF p1, QPointF p2, QPointF p3, double t) {
 
 void CoverageRasterizer::reset(const QRect& clip) {
     clip_ = clip;
+    reached_ = false;
     lines_.clear();
     mode_ = Mode::Direct;
     current_.reset();
@@ -172,22 +173,43 @@ void CoverageRasterizer::record(bool nonZero) {
     }
 }
 
+void CoverageRasterizer::reach(double left, double top, double right, double bottom) {
+    if (!reached_) {
+        reachLeft_ = left;
+        reachTop_ = top;
+        reachRight_ = right;
+        reachBottom_ = bottom;
+        reached_ = true;
+        return;
+    }
+    reachLeft_ = std::min(reachLeft_, left);
+    reachTop_ = std::min(reachTop_, top);
+    reachRight_ = std::max(reachRight_, right);
+    reachBottom_ = std::max(reachBottom_, bottom);
+}
+
 void CoverageRasterizer::addLine(QPointF from, QPointF to) {
     const double y0 = bounded(from.y());
     const double y1 = bounded(to.y());
+    const double x0 = bounded(from.x());
+    const double x1 = bounded(to.x());
+    reach(std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1));
     if (y0 == y1) {
         return;  // a horizontal edge covers nothing
     }
     if (std::max(y0, y1) <= clip_.top() || std::min(y0, y1) >= clip_.bottom() + 1.0) {
         return;  // it crosses no row that is drawn
     }
-    lines_.push_back({bounded(from.x()), y0, bounded(to.x()), y1});
+    lines_.push_back({x0, y0, x1, y1});
 }
 
 void CoverageRasterizer::addCubic(QPointF from, QPointF c1, QPointF c2, QPointF to,
                                   double tolerance, int depth) {
     const auto [top, bottom] = std::minmax({from.y(), c1.y(), c2.y(), to.y()});
     const auto [left, right] = std::minmax({from.x(), c1.x(), c2.x(), to.x()});
+    if (depth == 0) {
+        reach(bounded(left), bounded(top), bounded(right), bounded(bottom));
+    }
     if (!(std::isfinite(top) && std::isfinite(bottom) && std::isfinite(left) &&
           std::isfinite(right)) ||
         bottom <= clip_.top() || top >= clip_.bottom() + 1.0) {
@@ -279,6 +301,14 @@ void CoverageRasterizer::addPolygons(const Polygons& polygons, const QTransform&
 bool CoverageRasterizer::prepare() {
     edges_.clear();
     box_ = QRect();
+    constexpr double kIntLimit = 1 << 30;
+    if (reached_) {
+        box_ = QRect(
+            QPoint(static_cast<int>(std::clamp(std::floor(reachLeft_), -kIntLimit, kIntLimit)),
+                   static_cast<int>(std::clamp(std::floor(reachTop_), -kIntLimit, kIntLimit))),
+            QPoint(static_cast<int>(std::clamp(std::ceil(reachRight_), -kIntLimit, kIntLimit)),
+                   static_cast<int>(std::clamp(std::ceil(reachBottom_), -kIntLimit, kIntLimit))));
+    }
     if (lines_.empty() || clip_.isEmpty()) {
         lines_.clear();
         return false;
@@ -293,12 +323,7 @@ bool CoverageRasterizer::prepare() {
         top = std::min({top, l.y0, l.y1});
         bottom = std::max({bottom, l.y0, l.y1});
     }
-    // The box in whole pixels, as far as whole numbers go, then within the clip.
-    constexpr double kIntLimit = 1 << 30;
-    box_ = QRect(QPoint(static_cast<int>(std::clamp(std::floor(left), -kIntLimit, kIntLimit)),
-                        static_cast<int>(std::clamp(std::floor(top), -kIntLimit, kIntLimit))),
-                 QPoint(static_cast<int>(std::clamp(std::ceil(right), -kIntLimit, kIntLimit)),
-                        static_cast<int>(std::clamp(std::ceil(bottom), -kIntLimit, kIntLimit))));
+    // The box in whole pixels within the clip.
     const double l = std::max(std::floor(left), clip_.left() - 1.0);
     const double t = std::max(std::floor(top), clip_.top() - 1.0);
     const double r = std::min(std::ceil(right), clip_.right() + 2.0);

@@ -117,6 +117,11 @@ class CoverageRasterizer {
     std::deque<std::weak_ptr<CachedRaster>> kept_;  // oldest first
     std::size_t keptBytes_ = 0;
     QRect box_;  // the outline's whole pixels, unclipped (as far as ints go)
+    // Everything the outline reaches, rows culled against the clip included: a kept picture
+    // is replayed under another clip only where it was worked out.
+    double reachLeft_ = 0, reachTop_ = 0, reachRight_ = 0, reachBottom_ = 0;
+    bool reached_ = false;
+    void reach(double left, double top, double right, double bottom);
 };
 
 template <typename Cells, typename Run>

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
 #include <QTimeZone>
 #include <QUrl>
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include <numbers>
 
 #include "engine/avm1/InputLib.h"
+#include "engine/avm1/Library.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/render/Bounds.h"
 #include "engine/render/CharacterCache.h"
@@ -32,6 +35,32 @@ using engine::DisplayObject;
 using engine::Timeline;
 
 namespace {
+
+// The text of a loaded file as scripts get it. Movies before SWF 6 read text in the system's
+// code page (Western here); later ones read UTF-8, without a byte-order mark.
+std::string textOfLoad(std::string_view bytes, int swfVersion) {
+    if (swfVersion <= 5) {
+        QStringDecoder decode("windows-1252");
+        const QString text =
+            decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        return text.toStdString();
+    }
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+    }
+    return std::string(bytes);
+}
+
+// "blank" in any case, with or without its underscore, is the new window; other names stay
+// as written.
+std::string normalizedWindow(std::string_view window) {
+    const QString w = QString::fromUtf8(window.data(), static_cast<qsizetype>(window.size()));
+    if (w.compare(u"blank", Qt::CaseInsensitive) == 0 ||
+        w.compare(u"_blank", Qt::CaseInsensitive) == 0) {
+        return "_blank";
+    }
+    return std::string(window);
+}
 
 // The ScriptLimits tag of the root timeline, if the movie has one.
 std::optional<avm1::Limits> scriptLimits(const engine::MovieData& movie) {
@@ -784,7 +813,8 @@ DisplayId ScriptHost::instanceAtDepth(DisplayId parentId, int depth) {
 void ScriptHost::getUrl(std::string_view url, std::string_view window, avm1::UrlMethod method,
                         std::string_view variables) {
     if (onUrl) {
-        onUrl(UrlRequest{std::string(url), std::string(window), method, std::string(variables)});
+        onUrl(
+            UrlRequest{std::string(url), normalizedWindow(window), method, std::string(variables)});
     }
 }
 
@@ -794,7 +824,32 @@ void ScriptHost::loadMovieLevel(int, std::string_view, avm1::UrlMethod, std::str
 
 void ScriptHost::unloadMovie(DisplayId) {}
 
-void ScriptHost::loadVariables(DisplayId, std::string_view, avm1::UrlMethod, std::string_view) {}
+void ScriptHost::loadVariables(DisplayId target, std::string_view url, avm1::UrlMethod,
+                               std::string_view) {
+    PendingLoad load;
+    load.variablesTarget = target;
+    if (auto text = readLocal(url)) {
+        load.ok = true;
+        load.data = std::move(*text);
+    }
+    loads_.push_back(std::move(load));
+}
+
+void ScriptHost::deliverVariables(const PendingLoad& load) {
+    // A failed load sets nothing and tells no one; a target gone meanwhile gets nothing.
+    const DisplayId id = load.variablesTarget;
+    avm1::Object* self = load.ok && find(id) != nullptr ? vm_->clipObject(id) : nullptr;
+    if (self == nullptr || vm_->tickExhausted()) {
+        return;
+    }
+    avm1::lib::decodeVariables(*vm_, avm1::Value(self), textOfLoad(load.data, vm_->swfVersion()));
+    if (DisplayObject* o = find(id)) {
+        runClipActions(*o, engine::kClipData);
+    }
+    if (find(id) != nullptr) {
+        callMethod(id, "onData");
+    }
+}
 
 std::optional<std::string> ScriptHost::readLocal(std::string_view url) const {
     if (baseDir_.empty() || url.empty()) {
@@ -838,6 +893,55 @@ void ScriptHost::loadData(std::uint64_t requestId, std::string_view url, avm1::U
     loads_.push_back(std::move(load));
 }
 
+// --- Shared objects ---
+
+std::optional<QString> ScriptHost::sharedObjectPath(std::string_view name) const {
+    if (sharedDir_.empty() || name.empty()) {
+        return std::nullopt;
+    }
+    // Slashes make sub-folders; every part is a plain file name.
+    const QString n = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    for (const QString& part : n.split(u'/')) {
+        if (part.isEmpty() || part == u"." || part == u".." || part.contains(u'\\')) {
+            return std::nullopt;
+        }
+    }
+    return QString::fromStdString(sharedDir_) + u'/' + n + QStringLiteral(".sol");
+}
+
+std::optional<std::string> ScriptHost::readSharedObject(std::string_view name) {
+    const auto path = sharedObjectPath(name);
+    if (!path) {
+        return std::nullopt;
+    }
+    QFile f(*path);
+    if (f.size() > static_cast<qint64>(kSharedObjectLimit) || !f.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return f.readAll().toStdString();
+}
+
+bool ScriptHost::writeSharedObject(std::string_view name, std::string_view bytes) {
+    const auto path = sharedObjectPath(name);
+    if (!path || bytes.size() > kSharedObjectLimit) {
+        return false;
+    }
+    if (bytes.empty()) {
+        QFile::remove(*path);
+        return true;
+    }
+    if (!QDir().mkpath(QFileInfo(*path).absolutePath())) {
+        return false;
+    }
+    // Written beside and renamed over: a crash leaves the old file or the new, never half.
+    QSaveFile f(*path);
+    if (!f.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    return f.commit();
+}
+
 // --- The tick ---
 
 avm1::CodeOwner ScriptHost::codeAt(std::size_t begin, std::span<const std::uint8_t> code) {
@@ -851,6 +955,8 @@ avm1::CodeOwner ScriptHost::codeAt(std::size_t begin, std::span<const std::uint8
 }
 
 void ScriptHost::tickBegins() {
+    // Settles, seeks and input run scripts outside a tick's enterFrame pass.
+    scriptsRanSincePass_ = true;
     if (!budget_) {
         budget_.emplace(*vm_);
     }
@@ -865,6 +971,7 @@ void ScriptHost::runActions(const engine::QueuedAction& action, DisplayObject* t
                             std::span<const std::uint8_t> code) {
     // Fields placed since bind their variables before scripts look at them.
     textFields_->syncIfChanged();
+    scriptsRanSincePass_ = true;
     if (action.kind == engine::QueuedAction::Kind::Construct) {
         if (target != nullptr && !target->removed()) {
             construct(*target);
@@ -980,7 +1087,7 @@ void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
             if (player_.context().find(id) != nullptr) {
                 handled = callMethod(id, "onEnterFrame") || handled;
             }
-            enterFrameSeen_ = enterFrameSeen_ || handled;
+            enterFrameThisTick_ = enterFrameThisTick_ || handled;
             break;
         }
         default:
@@ -989,17 +1096,42 @@ void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
     }
 }
 
-void ScriptHost::runTimers(double movieTimeMs) {
+void ScriptHost::deliverLoads() {
+    if (loads_.empty()) {
+        return;
+    }
+    const avm1::Vm::TickBudget budget(*vm_);
     std::vector<PendingLoad> due;
     due.swap(loads_);
     for (const PendingLoad& l : due) {
-        vm_->deliverLoad(l.id, l.ok, l.data);
+        if (l.variablesTarget != kNoDisplay) {
+            deliverVariables(l);
+        } else {
+            vm_->deliverLoad(l.id, l.ok, l.data);
+        }
+    }
+    player_.settle();
+}
+
+void ScriptHost::runTimers(double movieTimeMs) {
+    // Comes once per tick, right after its enterFrame pass.
+    enterFrameLastTick_ = enterFrameThisTick_;
+    enterFrameThisTick_ = false;
+    scriptsRanSincePass_ = vm_->hasTimers() || !loads_.empty();
+    std::vector<PendingLoad> due;
+    due.swap(loads_);
+    for (const PendingLoad& l : due) {
+        if (l.variablesTarget != kNoDisplay) {
+            deliverVariables(l);
+        } else {
+            vm_->deliverLoad(l.id, l.ok, l.data);
+        }
     }
     vm_->runTimers(movieTimeMs);
 }
 
 bool ScriptHost::wantsTicks() const {
-    return vm_->hasTimers() || enterFrameSeen_ || !loads_.empty();
+    return vm_->hasTimers() || enterFrameLastTick_ || scriptsRanSincePass_ || !loads_.empty();
 }
 
 }  // namespace zd::script

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QTransform>
 #include <array>
 #include <cstdint>
@@ -61,6 +62,10 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     // The folder loads may read below (empty: every load fails). Names that leave it, absolute
     // paths and addresses with a scheme other than file: below it are refused.
     void setBaseDir(std::string dir) { baseDir_ = std::move(dir); }
+    // The folder this movie's shared objects are kept in (empty: none are kept), and how
+    // many bytes each may take.
+    void setSharedObjectDir(std::string dir) { sharedDir_ = std::move(dir); }
+    static constexpr std::size_t kSharedObjectLimit = 100 * 1024;
     // A fixed wall clock (ms since 1970, zone offset in minutes east) for reproducible runs.
     void setFixedClock(double utcMs, double offsetMinutes) {
         fixedNow_ = utcMs;
@@ -127,6 +132,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     avm1::TextFieldHost* textFields() override;
     void draw(avm1::DisplayId id, const avm1::DrawCommand& command) override;
     void setMask(avm1::DisplayId id, avm1::DisplayId mask) override;
+    std::optional<std::string> readSharedObject(std::string_view name) override;
+    bool writeSharedObject(std::string_view name, std::string_view bytes) override;
 
     // --- engine::ScriptHooks ---
     void tickBegins() override;
@@ -142,6 +149,10 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     // one) and whether the movie hid the pointer.
     bool handCursor();
     bool mouseHidden();
+
+    // Hands over the loads that finished, as a tick would, without running a frame: for
+    // runs that end while a load is on its way.
+    void deliverLoads();
 
     // The text a local load reads: the file below the base folder the address names, or
     // nothing when it names none or leaves the folder.
@@ -188,25 +199,37 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::unordered_map<avm1::DisplayId, Geometry> geometry_;
     std::vector<engine::DisplayObject*> unloading_;
     std::unordered_map<avm1::DisplayId, bool> constructed_;
+    // Results wait for the next tick and arrive in the order asked for. A load of variables
+    // names its target clip; a document load its request.
     struct PendingLoad {
         std::uint64_t id = 0;
+        avm1::DisplayId variablesTarget = avm1::kNoDisplay;
         bool ok = false;
         std::string data;
     };
+    void deliverVariables(const PendingLoad& load);
     std::vector<PendingLoad> loads_;
     std::optional<avm1::Vm::TickBudget> budget_;
     std::string baseDir_;
+    std::string sharedDir_;
+    // Where a shared object of that name is kept, or nothing for a name that would leave
+    // the folder.
+    std::optional<QString> sharedObjectPath(std::string_view name) const;
     std::optional<double> fixedNow_;
     double fixedOffset_ = 0;
     std::mt19937 random_{20260101u};
     std::size_t errors_ = 0;
-    bool enterFrameSeen_ = false;
     std::unordered_map<const void*, avm1::CodeOwner> buttonCode_;
     std::unique_ptr<InputRouter> input_;
     // _focusrect as scripts set it: the root's is the movie's default.
     std::unordered_map<avm1::DisplayId, bool> focusRects_;
     std::unique_ptr<TextFields> textFields_;
     std::unordered_map<avm1::DisplayId, std::unique_ptr<ClipDrawing>> drawings_;
+    // Whether ticks are still needed follows what the scripts do now: an enterFrame handler
+    // ran in the last tick, or scripts ran since its enterFrame pass (they may have set one).
+    bool enterFrameThisTick_ = false;
+    bool enterFrameLastTick_ = false;
+    bool scriptsRanSincePass_ = false;
 };
 
 }  // namespace zd::script

@@ -50,6 +50,34 @@ class FlashControlTest : public QObject {
         return path;
     }
 
+    // A 20-pixel square stepping 10 pixels right each frame along the top, a still 50-pixel
+    // square lower right, then one frame that changes nothing.
+    QString movingBesideStillMovie() {
+        swfwriter::MovieWriter w(8, {0, 4000, 0, 3000}, 50.0);
+        w.setBackgroundColor({10, 128, 240, 255});
+        swfwriter::ShapeBuilder box;
+        box.fill0(box.addFillStyle(swfwriter::FillStyle::solid({200, 40, 40, 255})));
+        box.rectangle(0, 0, 400, 400);
+        const auto small = w.defineShape(box);
+        swfwriter::ShapeBuilder big;
+        big.fill0(big.addFillStyle(swfwriter::FillStyle::solid({40, 200, 40, 255})));
+        big.rectangle(0, 0, 1000, 1000);
+        const auto still = w.defineShape(big);
+        w.placeObject2(
+            swfwriter::PlaceObject::place(2, still, swfwriter::Matrix::translation(2400, 1000)));
+        w.placeObject2(swfwriter::PlaceObject::place(1, small));
+        w.showFrame();
+        for (int i = 1; i < 4; ++i) {
+            w.placeObject2(
+                swfwriter::PlaceObject::modify(1, swfwriter::Matrix::translation(200 * i, 0)));
+            w.showFrame();
+        }
+        w.showFrame();
+        const QString path = dir_.filePath(QStringLiteral("moving-beside-still.swf"));
+        w.save(path.toStdString(), {});
+        return path;
+    }
+
     static QColor centre(FlashControl& c) {
         const QImage image = c.grab().toImage();
         return image.pixelColor(image.width() / 2, image.height() / 2);
@@ -245,6 +273,50 @@ class FlashControlTest : public QObject {
         control.repaint();
         control.repaint();
         QCOMPARE(control.picturesDrawn(), paused + 1);
+    }
+
+    // Only where the moving square was and went is drawn again, to the same pixels a whole
+    // redraw gives; a frame that changes nothing draws nothing.
+    void onlyWhatMovedIsDrawnAgain() {
+        FlashControl control;
+        control.resize(200, 150);  // the stage's own size: one pixel a stage pixel
+        control.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&control));
+        control.setBackgroundColor(FlashControl::kNoBackgroundOverride);
+        QSignalSpy ready(&control, &FlashControl::readyStateChange);
+        control.setMovie(movingBesideStillMovie());
+        control.runner()->setClockMode(engine::MovieRunner::ClockMode::Manual);
+        QTRY_VERIFY(!ready.isEmpty());
+        control.repaint();
+        QCOMPARE(control.lastDrawnRegion(), QRegion(0, 0, 200, 150));
+        const QRect still(120, 50, 50, 50);
+        for (int frame = 1; frame < 4; ++frame) {
+            const int drawn = control.picturesDrawn();
+            control.runner()->stepFrame();
+            control.repaint();
+            QCOMPARE(control.picturesDrawn(), drawn + 1);
+            const QRegion region = control.lastDrawnRegion();
+            const QRect was(10 * (frame - 1), 0, 20, 20);
+            const QRect now(10 * frame, 0, 20, 20);
+            QVERIFY(region.contains(was) && region.contains(now));
+            QVERIFY(!region.intersects(still));
+            QVERIFY2(region.boundingRect().right() < now.right() + 4 &&
+                         region.boundingRect().bottom() < now.bottom() + 4,
+                     "more than the square's bounds drawn");
+            const QImage partial = control.grab().toImage();
+            control.setBackgroundColor(FlashControl::kNoBackgroundOverride);  // a whole redraw
+            control.repaint();
+            QCOMPARE(control.lastDrawnRegion(), QRegion(0, 0, 200, 150));
+            QCOMPARE(control.grab().toImage(), partial);
+            QCOMPARE(partial.pixelColor(now.center()), QColor(200, 40, 40));
+            QCOMPARE(partial.pixelColor(was.left() + 2, 10), QColor(10, 128, 240));
+            QCOMPARE(partial.pixelColor(still.center()), QColor(40, 200, 40));
+        }
+        const int drawn = control.picturesDrawn();
+        control.runner()->stepFrame();  // the frame that changes nothing
+        QCoreApplication::processEvents();
+        control.repaint();
+        QCOMPARE(control.picturesDrawn(), drawn);
     }
 
     void minusOneShowsTheMoviesOwnBackground() {

@@ -185,7 +185,7 @@ TEST(Requests, GetUrlFsCommandAndLoadsGoToTheHost) {
     ActionWriter a;
     a.record(op::GetUrl,
              {'h', 't', 't', 'p', ':', '/', '/', 'x', 0, '_', 'b', 'l', 'a', 'n', 'k', 0});
-    a.push({"vars.txt", "_level0"}).record(op::GetUrl2, {0x01});   // loadVariablesNum
+    a.push({"vars.txt", "_level0"}).record(op::GetUrl2, {0x80});   // loadVariablesNum
     a.push({"child.swf", "_level1"}).record(op::GetUrl2, {0x00});  // loadMovieNum
     a.push({"FSCommand:quit", ""}).record(op::GetUrl2, {0x00});
     ScriptRun run(7, a);

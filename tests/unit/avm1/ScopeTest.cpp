@@ -126,6 +126,34 @@ TEST(Scope, SuppressedThisAndArgumentsAreNotDefined) {
     EXPECT_EQ(traceOf(7, a), "undefined\nobject\n");
 }
 
+TEST(Scope, PreloadingEdgeCases) {
+    // PreloadParent (0x80) | PreloadGlobal (0x100) on the root: no parent, so _global lands in
+    // r1 and r2 stays empty.
+    ActionWriter regs;
+    regs.push({Reg{1}, "Math"}).act(op::GetMember).act(op::TypeOf).act(op::Trace);
+    regs.push({Reg{2}}).act(op::TypeOf).act(op::Trace);
+    // Suppressed and preloaded this/super (0x01|0x02|0x10|0x20): the registers are taken and
+    // left undefined; the name this then means the clip the function runs on.
+    ActionWriter both;
+    both.push({Reg{1}}).act(op::TypeOf).act(op::Trace);
+    both.push({Reg{2}}).act(op::TypeOf).act(op::Trace);
+    both.push({"this"}).act(op::GetVariable).act(op::Trace);
+    // super converts through the prototype above the method's home.
+    ActionWriter sup;
+    sup.push({"super: "}).getVariable("super").act(op::Add2).act(op::Trace);
+    ActionWriter a;
+    a.defineFunction2("f", 3, 0x0080 | 0x0100, {}, regs);
+    a.push({0, "f"}).act(op::CallFunction).act(op::Pop);
+    a.push({"o", 0}).act(op::InitObject).act(op::SetVariable);
+    a.getVariable("o").push({"m"}).defineFunction2("", 3, 0x0033, {}, both).act(op::SetMember);
+    a.getVariable("o").push({"s"}).defineFunction2("", 1, 0, {}, sup).act(op::SetMember);
+    a.push({0}).getVariable("o").push({"m"}).act(op::CallMethod).act(op::Pop);
+    a.push({0}).getVariable("o").push({"s"}).act(op::CallMethod).act(op::Pop);
+    EXPECT_EQ(traceOf(7, a),
+              "object\nundefined\nundefined\nundefined\n_level0\n"
+              "super: [object Object]\n");
+}
+
 TEST(Scope, NamesIgnoreCaseBeforeSwf7) {
     ActionWriter a;
     a.setVariable("Score", 5);

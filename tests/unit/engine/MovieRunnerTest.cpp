@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include "TestSupport.h"
 #include "engine/player/FrameClock.h"
@@ -52,6 +55,45 @@ TEST(FrameClock, CountsWholeIntervals) {
     }
     EXPECT_EQ(frames, 2400);
     EXPECT_EQ(clock.advance(-5.0), 0);
+}
+
+// A timer of whole milliseconds that fires up to a millisecond late: over 1,000 ticks the
+// clock keeps the exact rate, and no tick waits longer than an interval and the rounding and
+// lateness of one tick.
+TEST(TickPacer, WholeMillisecondTimersKeepTheExactRate) {
+    for (const double rate : {24.0, 30.0, 12.5, 60.0}) {
+        TickPacer pacer(rate);
+        double now = 1000.0;
+        pacer.restart(now);
+        now += std::lround(pacer.intervalMs());
+        const double first = now;
+        double longest = 0;
+        for (int tick = 0; tick < 1000; ++tick) {
+            const double wait = static_cast<double>(std::lround(pacer.next(now)));
+            const double late = (tick % 3) * 0.4;
+            longest = std::max(longest, wait + late);
+            now += wait + late;
+        }
+        const double mean = (now - first) / 1000.0;
+        EXPECT_NEAR(mean, 1000.0 / rate, 1000.0 / rate * 0.0005) << rate;
+        EXPECT_LE(longest, 1000.0 / rate + 1.3) << rate;
+        EXPECT_EQ(pacer.skipped(), 0);
+    }
+}
+
+// Far behind, the frames missed are skipped, not run in a burst: the next tick keeps the
+// phase of the clock.
+TEST(TickPacer, SkipsWhenMoreThanAFrameLate) {
+    TickPacer pacer(25.0);  // 40 ms
+    pacer.restart(0.0);
+    EXPECT_DOUBLE_EQ(pacer.next(40.0), 40.0);
+    EXPECT_DOUBLE_EQ(pacer.next(95.0), 25.0);  // 15 ms late: the next keeps its time
+    EXPECT_EQ(pacer.skipped(), 0);
+    EXPECT_DOUBLE_EQ(pacer.next(250.0), 30.0);  // 130 ms late: on to the slot at 280
+    EXPECT_EQ(pacer.skipped(), 3);
+    EXPECT_DOUBLE_EQ(pacer.next(280.0), 40.0);
+    EXPECT_DOUBLE_EQ(pacer.next(std::numeric_limits<double>::infinity()), 40.0);
+    EXPECT_DOUBLE_EQ(pacer.next(320.0), 40.0);  // a broken reading changes nothing
 }
 
 TEST(FrameClock, ZeroAndExcessiveRates) {

@@ -292,6 +292,28 @@ TEST(ScriptHost, IntervalsRunAtTheTicksTimerStep) {
     EXPECT_EQ(r.take(), (Lines{"tick", "tick"}));
 }
 
+// A still movie ticks while an enterFrame handler is set and stops once it is deleted.
+TEST(ScriptHost, TicksAreWantedWhileAnEnterFrameHandlerIsSet) {
+    auto m = newMovie(7);
+    ActionWriter fn;
+    fn.trace("ef");
+    fn.push({"_root"}).act(op::GetVariable).push({"onEnterFrame"}).act(op::Delete).act(op::Pop);
+    ActionWriter a;
+    a.push({"_root"}).act(op::GetVariable).push({"onEnterFrame"}).defineFunction("", {}, fn);
+    a.act(op::SetMember).act(op::Stop);
+    doAction(m, a);
+    m.showFrame();
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_TRUE(r.player->needsTicks());  // the handler set by the first frame
+    r.ticks(1);
+    EXPECT_EQ(r.take(), (Lines{"ef"}));
+    EXPECT_TRUE(r.player->needsTicks());  // it ran this tick: the next one tells
+    r.ticks(1);
+    EXPECT_TRUE(r.take().empty());
+    EXPECT_FALSE(r.player->needsTicks());
+}
+
 TEST(ScriptHost, ARunawayScriptIsCutOffAndThePlayerGoesOn) {
     auto m = newMovie(7);
     // ScriptLimits: recursion 256, one second.

@@ -1,0 +1,136 @@
+// The objects that talk to the world outside the movie: ExternalInterface and LocalConnection.
+// Neither has a peer in this player: calls report failure, as they do when nobody listens.
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "engine/avm1/Library.h"
+#include "engine/avm1/Vm.h"
+
+namespace zd::avm1 {
+
+namespace {
+
+// The five entities XML knows, and nothing else (no numeric references, no other case).
+constexpr std::array<std::pair<char, std::string_view>, 5> kEntities{{
+    {'&', "&amp;"},
+    {'<', "&lt;"},
+    {'>', "&gt;"},
+    {'"', "&quot;"},
+    {'\'', "&apos;"},
+}};
+
+// Both helpers answer null for an empty or missing text.
+Value escapeXml(Vm& vm, const CallInfo& c) {
+    const std::string in = c.count() > 0 ? vm.toStdString(c.arg(0)) : std::string();
+    if (in.empty()) {
+        return Value::null();
+    }
+    std::string out;
+    out.reserve(in.size());
+    for (char ch : in) {
+        bool replaced = false;
+        for (const auto& [plain, entity] : kEntities) {
+            if (ch == plain) {
+                out += entity;
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) {
+            out.push_back(ch);
+        }
+    }
+    return Value(vm.str(std::move(out)));
+}
+
+Value unescapeXml(Vm& vm, const CallInfo& c) {
+    const std::string in = c.count() > 0 ? vm.toStdString(c.arg(0)) : std::string();
+    if (in.empty()) {
+        return Value::null();
+    }
+    std::string out;
+    out.reserve(in.size());
+    for (std::size_t i = 0; i < in.size();) {
+        bool replaced = false;
+        if (in[i] == '&') {
+            for (const auto& [plain, entity] : kEntities) {
+                if (std::string_view(in).substr(i, entity.size()) == entity) {
+                    out.push_back(plain);
+                    i += entity.size();
+                    replaced = true;
+                    break;
+                }
+            }
+        }
+        if (!replaced) {
+            out.push_back(in[i++]);
+        }
+    }
+    return Value(vm.str(std::move(out)));
+}
+
+Value returnsFalse(Vm&, const CallInfo&) {
+    return Value::boolean(false);
+}
+
+Value returnsNothing(Vm&, const CallInfo&) {
+    return Value();
+}
+
+Value returnsThis(Vm&, const CallInfo& c) {
+    return c.thisValue;
+}
+
+Value localConnectionDomain(Vm& vm, const CallInfo&) {
+    return Value(vm.intern("localhost"));
+}
+
+}  // namespace
+
+namespace lib {
+
+Object* packageObject(Vm& vm, std::string_view dottedPath) {
+    Object* at = vm.global();
+    std::size_t i = 0;
+    while (i <= dottedPath.size()) {
+        std::size_t dot = dottedPath.find('.', i);
+        if (dot == std::string_view::npos) {
+            dot = dottedPath.size();
+        }
+        const std::string_view part = dottedPath.substr(i, dot - i);
+        Object* next = vm.get(Value(at), part).asObject();
+        if (next == nullptr) {
+            next = vm.newObject(vm.protos().object);
+            vm.define(at, part, Value(next), kDontEnum);
+        }
+        at = next;
+        i = dot + 1;
+    }
+    return at;
+}
+
+void installNet(Vm& vm) {
+    Object* external = packageObject(vm, "flash.external");
+    Object* eiProto = vm.newObject(vm.protos().object);
+    FunctionObject* eiClass = defineClass(vm, "", returnsThis, eiProto);
+    vm.define(external, "ExternalInterface", Value(eiClass), kDontEnum);
+    vm.define(eiClass, "available", Value::boolean(false), kDontEnum | kDontDelete | kReadOnly);
+    vm.defineNative(eiClass, "addCallback", returnsFalse);
+    vm.defineNative(eiClass, "call", returnsNothing);
+    vm.defineNative(eiClass, "_escapeXML", escapeXml);
+    vm.defineNative(eiClass, "_unescapeXML", unescapeXml);
+
+    Object* lcProto = vm.newObject(vm.protos().object);
+    defineClass(vm, "LocalConnection", returnsThis, lcProto);
+    constexpr std::uint16_t kHidden = kDontEnum | kDontDelete;
+    vm.defineNative(lcProto, "domain", localConnectionDomain, kHidden);
+    vm.defineNative(lcProto, "connect", returnsFalse, kHidden);
+    vm.defineNative(lcProto, "close", returnsNothing, kHidden);
+    vm.defineNative(lcProto, "send", returnsFalse, kHidden);
+}
+
+}  // namespace lib
+}  // namespace zd::avm1
