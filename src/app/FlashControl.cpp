@@ -1,10 +1,18 @@
 #include "app/FlashControl.h"
 
+#include <QActionGroup>
+#include <QContextMenuEvent>
 #include <QDebug>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QWheelEvent>
 
 #include "app/Colours.h"
+#include "app/MovieInput.h"
 #include "app/MovieLinks.h"
 #include "engine/audio/AudioOutput.h"
 #include "engine/audio/TimelineSound.h"
@@ -33,6 +41,10 @@ FlashControl::FlashControl(QWidget* parent)
     background_ = kInitialBackground;
     runner_->setSoundHooks(sound_.get());
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // The movie answers the mouse without a button held, and takes the keys once clicked.
+    setMouseTracking(true);
+    setFocusPolicy(Qt::ClickFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
     links_ = std::make_unique<MovieLinks>();
     linkClock_.start();
     // Each movie's scripts run on its own display tree; what they ask of the world outside
@@ -52,6 +64,9 @@ FlashControl::FlashControl(QWidget* parent)
         return host;
     });
     connect(runner_.get(), &engine::MovieRunner::readyStateChanged, this, [this](int state) {
+        if (loop_ && runner_->display() != nullptr) {
+            runner_->display()->setRootLoops(true);
+        }
         invalidateFrame();
         emit readyStateChange(state);
     });
@@ -83,7 +98,7 @@ void FlashControl::invalidateFrame() {
 }
 
 QTransform FlashControl::deviceTransform() const {
-    return engine::stageTransform(runner_->stage(), QRectF(QPointF(0, 0), QSizeF(size())));
+    return engine::stageTransform(runner_->stage(), movieTarget());
 }
 
 void FlashControl::displayChanged() {
@@ -186,7 +201,7 @@ void FlashControl::paintEvent(QPaintEvent* event) {
         if (frameCache_.size() != size) {
             frameCache_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
         }
-        const QRectF target(QPointF(0, 0), QSizeF(size));
+        const QRectF target = movieTarget();
         if (display != nullptr && !frameCache_.isNull()) {
             // What the tree changed until now is in this picture.
             damage_->damage(*renderer_, *display, deviceTransform(), QRect(QPoint(0, 0), size));
@@ -203,6 +218,221 @@ void FlashControl::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setClipRegion(event->region());
     painter.drawImage(0, 0, frameCache_);
+}
+
+QRectF FlashControl::movieTarget() const {
+    const QRectF whole(QPointF(0, 0), QSizeF(size()));
+    return zoom_.isEmpty() ? whole : zoom_;
+}
+
+std::optional<QPointF> FlashControl::stagePointOf(QPointF widgetPoint) const {
+    if (!runner_->hasMovie()) {
+        return std::nullopt;
+    }
+    return engine::targetToStagePixels(runner_->stage(), movieTarget(), widgetPoint);
+}
+
+void FlashControl::sendInput(const engine::InputEvent& event) {
+    QPointer<FlashControl> alive(this);
+    runner_->input(event);
+    if (alive) {
+        updateCursor();
+    }
+}
+
+void FlashControl::sendMouse(engine::InputEvent::Type type, QPointF widgetPoint,
+                             Qt::MouseButton button) {
+    const auto at = stagePointOf(widgetPoint);
+    if (!at) {
+        return;
+    }
+    engine::InputEvent e;
+    e.type = type;
+    e.x = at->x();
+    e.y = at->y();
+    e.button = button == Qt::RightButton    ? engine::MouseButton::Right
+               : button == Qt::MiddleButton ? engine::MouseButton::Middle
+                                            : engine::MouseButton::Left;
+    sendInput(e);
+}
+
+void FlashControl::updateCursor() {
+    auto* host = dynamic_cast<script::ScriptHost*>(runner_->movieScripts());
+    if (host == nullptr) {
+        unsetCursor();
+        return;
+    }
+    if (host->mouseHidden()) {
+        setCursor(Qt::BlankCursor);
+    } else if (host->handCursor()) {
+        setCursor(Qt::PointingHandCursor);
+    } else {
+        unsetCursor();
+    }
+}
+
+void FlashControl::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        event->ignore();  // the menu comes with the context-menu event
+        return;
+    }
+    sendMouse(engine::InputEvent::Type::MouseDown, event->position(), event->button());
+}
+
+void FlashControl::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        event->ignore();
+        return;
+    }
+    sendMouse(engine::InputEvent::Type::MouseUp, event->position(), event->button());
+}
+
+void FlashControl::mouseMoveEvent(QMouseEvent* event) {
+    sendMouse(engine::InputEvent::Type::MouseMove, event->position());
+    event->ignore();  // the windows watch the mouse moving over the movie too
+}
+
+void FlashControl::wheelEvent(QWheelEvent* event) {
+    const int lines = event->angleDelta().y() / 40;  // 120 a notch, three lines a notch
+    if (lines == 0 || !runner_->hasMovie()) {
+        event->ignore();
+        return;
+    }
+    engine::InputEvent e;
+    e.type = engine::InputEvent::Type::MouseWheel;
+    e.wheel = lines;
+    sendInput(e);
+}
+
+void FlashControl::keyPressEvent(QKeyEvent* event) {
+    const auto key = movieKeyOf(event->key(), event->text());
+    if (!key || !runner_->hasMovie()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    engine::InputEvent e;
+    e.type = engine::InputEvent::Type::KeyDown;
+    e.keyCode = key->code;
+    e.ascii = key->ascii;
+    sendInput(e);
+    if (key->ascii >= 32 && key->ascii != 127) {
+        engine::InputEvent typed;
+        typed.type = engine::InputEvent::Type::TextInput;
+        typed.text = std::u32string(1, key->ascii);
+        sendInput(typed);
+    }
+}
+
+void FlashControl::keyReleaseEvent(QKeyEvent* event) {
+    const auto key = movieKeyOf(event->key(), event->text());
+    if (!key || !runner_->hasMovie() || event->isAutoRepeat()) {
+        QWidget::keyReleaseEvent(event);
+        return;
+    }
+    engine::InputEvent e;
+    e.type = engine::InputEvent::Type::KeyUp;
+    e.keyCode = key->code;
+    e.ascii = key->ascii;
+    sendInput(e);
+}
+
+void FlashControl::focusOutEvent(QFocusEvent* event) {
+    if (runner_->hasMovie()) {
+        engine::InputEvent e;
+        e.type = engine::InputEvent::Type::FocusLost;
+        sendInput(e);
+    }
+    QWidget::focusOutEvent(event);
+}
+
+bool FlashControl::focusNextPrevChild(bool next) {
+    if (hasFocus() && runner_->hasMovie()) {
+        return false;
+    }
+    return QWidget::focusNextPrevChild(next);
+}
+
+void FlashControl::resizeEvent(QResizeEvent* event) {
+    zoom_ = QRectF();
+    QWidget::resizeEvent(event);
+}
+
+void FlashControl::zoomAt(QPointF widgetPoint, double factor) {
+    const QRectF whole(QPointF(0, 0), QSizeF(size()));
+    const QRectF current = movieTarget();
+    // The point under the mouse stays where it is.
+    QRectF next(widgetPoint + (current.topLeft() - widgetPoint) * factor, current.size() * factor);
+    constexpr double kMaxZoom = 20.0;
+    if (next.width() <= whole.width() + 0.5 || next.height() <= whole.height() + 0.5) {
+        next = QRectF();
+    } else if (next.width() > whole.width() * kMaxZoom) {
+        return;
+    }
+    zoom_ = next;
+    invalidateFrame();
+}
+
+void FlashControl::contextMenuEvent(QContextMenuEvent* event) {
+    // Outside the movie the windows' own menus answer.
+    const QSizeF stage(runner_->stage().width(), runner_->stage().height());
+    const QRectF shown = engine::showAllRect(stage, movieTarget());
+    if (!runner_->hasMovie() || !shown.contains(event->pos())) {
+        event->ignore();
+        return;
+    }
+    QMenu menu(this);
+    const QPointF at = event->pos();
+    const bool zoomed = !zoom_.isEmpty();
+    menu.addAction(tr("Zoom In"), this, [this, at] { zoomAt(at, 2.0); });
+    menu.addAction(tr("Zoom Out"), this, [this, at] { zoomAt(at, 0.5); })->setEnabled(zoomed);
+    QAction* showAll = menu.addAction(tr("Show All"), this, [this] {
+        zoom_ = QRectF();
+        invalidateFrame();
+    });
+    showAll->setEnabled(zoomed);
+    menu.addSeparator();
+    QMenu* quality = menu.addMenu(tr("Quality"));
+    auto* qualities = new QActionGroup(quality);
+    const QString names[] = {tr("Low"), tr("Medium"), tr("High")};
+    for (int level = 0; level < 3; ++level) {
+        QAction* a = quality->addAction(names[level], this, [this, level] {
+            quality_ = level;
+            engine::RenderOptions o = renderer_->options();
+            o.antialias = level > 0;  // medium and high both smooth
+            renderer_->setOptions(o);
+            invalidateFrame();
+        });
+        a->setCheckable(true);
+        a->setChecked(level == quality_);
+        qualities->addAction(a);
+    }
+    menu.addSeparator();
+    QAction* play = menu.addAction(tr("Play"), this, [this] { setPlaying(!playing()); });
+    play->setCheckable(true);
+    play->setChecked(playing());
+    QAction* loop = menu.addAction(tr("Loop"), this, [this] {
+        loop_ = !loop_;
+        if (runner_->display() != nullptr) {
+            runner_->display()->setRootLoops(loop_);
+        }
+    });
+    loop->setCheckable(true);
+    loop->setChecked(loop_);
+    menu.addSeparator();
+    menu.addAction(tr("Rewind"), this, [this] { setFrameNum(0); });
+    menu.addAction(tr("Forward"), this, [this] {
+        if (const auto f = frameNum()) {
+            setFrameNum(*f + 1);
+        }
+    });
+    menu.addAction(tr("Back"), this, [this] {
+        if (const auto f = frameNum(); f && *f > 0) {
+            setFrameNum(*f - 1);
+        }
+    });
+    menu.addSeparator();
+    menu.addAction(tr("About"), this, [this] { emit aboutRequested(); });
+    menu.exec(event->globalPos());
 }
 
 }  // namespace zd

@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+#include "engine/player/InputEvents.h"
+
 namespace zd {
 
 namespace engine {
@@ -66,17 +68,41 @@ class FlashControl : public QWidget {
     // The area drawn again for the last picture (the whole control when drawn whole).
     QRegion lastDrawnRegion() const { return lastDrawn_; }
 
+    // Where the stage is drawn in the widget: "ShowAll", or zoomed in from the menu.
+    QRectF movieTarget() const;
+    // A widget point in stage pixels (nothing when no movie shows).
+    std::optional<QPointF> stagePointOf(QPointF widgetPoint) const;
+
   signals:
     // Raised after Movie has been put with a loadable movie (possibly several times while it
     // loads); handlers ignore the state value.
     void readyStateChange(qint32 newState);
     // Raised for every frame shown, so followers can update once per frame instead of polling.
     void frameShown();
+    // The user chose About in the control's own menu.
+    void aboutRequested();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    // Tab belongs to the movie while it has the keyboard.
+    bool focusNextPrevChild(bool next) override;
 
   private:
+    // Hands an event to the movie and shows the cursor it asks for.
+    void sendInput(const engine::InputEvent& event);
+    void sendMouse(engine::InputEvent::Type type, QPointF widgetPoint,
+                   Qt::MouseButton button = Qt::LeftButton);
+    void updateCursor();
+    void zoomAt(QPointF widgetPoint, double factor);
     // The colour painted behind and around the stage.
     QColor playbackBackground() const;
     // The picture needs drawing again (another frame, movie, colour or more of the movie).
@@ -101,6 +127,10 @@ class FlashControl : public QWidget {
     QRegion stale_;  // parts of frameCache_ behind the display tree
     QRegion lastDrawn_;
     int picturesDrawn_ = 0;
+    // The zoomed stage target relative to the widget's rectangle; empty: "ShowAll".
+    QRectF zoom_;
+    int quality_ = 2;    // the menu's Low, Medium, High
+    bool loop_ = false;  // the root goes back to its first frame at its end
 };
 
 }  // namespace zd

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/FlashControl.h"
 #include "app/Preferences.h"
 #include "mainwindow/Form1.h"
 #include "options/Dialog.h"
@@ -107,8 +108,14 @@ WindowLinks& links() {
     return windowLinks();
 }
 
-Slot<Form1> form1Slot([] { return new Form1(links(), links(), links(), links(), links()); },
-                      startUp, mainWindowQueryUnload, mainWindowUnload);
+Slot<Form1> form1Slot(
+    [] {
+        auto* form = new Form1(links(), links(), links(), links(), links());
+        // The movie's own menu offers the program's about window.
+        QObject::connect(form->SwFlash, &FlashControl::aboutRequested, form, [] { ShowAbout(); });
+        return form;
+    },
+    startUp, mainWindowQueryUnload, mainWindowUnload);
 Slot<Dialog> dialogSlot = ownSteps<Dialog>(
     [] { return new Dialog(preferences(), links(), links(), links(), links(), links()); });
 Slot<Form2> form2Slot = ownSteps<Form2>([] { return new Form2(preferences(), links(), links()); });

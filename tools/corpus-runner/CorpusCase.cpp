@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <cmath>
 
+#include "TraceRun.h"
 #include "engine/player/FrameClock.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/render/Renderer.h"
@@ -133,6 +134,7 @@ CaseResult runCase(const CorpusCase& c, const QString& keepDir) {
     FrameClock clock(playableFrameRate(h.frameRate()));
     const double tickMs = c.tickMs > 0 ? c.tickMs : clock.intervalMs();
     std::vector<QImage> pictures(c.images.size());
+    const InputScript input = readCaseInput(c.dir);
     for (int step = 1; step <= c.steps; ++step) {
         if (step > 1) {
             const int due = c.frames ? 1 : clock.advance(tickMs);
@@ -140,6 +142,7 @@ CaseResult runCase(const CorpusCase& c, const QString& keepDir) {
                 player.tick();
             }
         }
+        deliverStepInput(player, input, step);
         for (std::size_t i = 0; i < c.images.size(); ++i) {
             if (c.images[i].step == step || (c.images[i].step < 0 && step == c.steps)) {
                 pictures[i] = capture();

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "engine/player/FrameClock.h"
+#include "engine/player/InputScript.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/script/ScriptHost.h"
 #include "engine/swf/MovieData.h"
@@ -42,6 +43,27 @@ std::string navigationLog(const script::UrlRequest& r) {
 }
 
 }  // namespace
+
+engine::InputScript readCaseInput(const QString& dir) {
+    engine::InputScript script;
+    QFile f(dir + "/input.json");
+    if (f.open(QIODevice::ReadOnly)) {
+        engine::readInputScript(f.readAll(), script);
+    }
+    return script;
+}
+
+void deliverStepInput(engine::StagePlayer& player, const engine::InputScript& script, int step) {
+    const auto index = static_cast<std::size_t>(step - 1);
+    if (step < 1 || index >= script.steps.size()) {
+        return;
+    }
+    // One at a time: the queue would fold moves in a row into one.
+    for (const engine::InputEvent& e : script.steps[index]) {
+        player.postInput(e);
+        player.deliverInput();
+    }
+}
 
 bool readTraceCase(const QString& dir, TraceCase& out) {
     QFile file(dir + "/manifest.json");
@@ -130,13 +152,16 @@ TraceRun runTraceMovie(const TraceCase& c) {
     FrameClock clock(playableFrameRate(h.frameRate()));
     const double tickMs = c.tickMs > 0 ? c.tickMs : clock.intervalMs();
     double now = 0;
+    const InputScript input = readCaseInput(c.dir);
     player.settle();  // the first frame
+    deliverStepInput(player, input, 1);
     for (int step = 2; step <= c.steps && !quit; ++step) {
         const int due = c.frames ? 1 : clock.advance(tickMs);
         for (int i = 0; i < due && !quit; ++i) {
             now += clock.intervalMs();
             player.tick(now);
         }
+        deliverStepInput(player, input, step);
     }
     // The recordings let loads still on their way finish after the last frame.
     if (!quit) {

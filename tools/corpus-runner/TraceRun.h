@@ -5,6 +5,11 @@
 #include <vector>
 
 #include "TraceCase.h"
+#include "engine/player/InputScript.h"
+
+namespace zd::engine {
+class StagePlayer;
+}
 
 namespace zd::corpus {
 
@@ -29,6 +34,11 @@ struct TraceRun {
     std::string output;   // one line per trace()
     std::vector<std::string> errors;
 };
+
+// The case's recorded input (input.json), if it has any.
+engine::InputScript readCaseInput(const QString& dir);
+// Hands the player the input recorded for after step `step` (from 1).
+void deliverStepInput(engine::StagePlayer& player, const engine::InputScript& script, int step);
 
 // Runs the movie on the player with its scripts, step by step as the case asks.
 TraceRun runTraceMovie(const TraceCase& c);

@@ -4,12 +4,15 @@
 //
 // Runs a movie and its scripts without a window. --trace writes each trace() line to stdout as
 // it happens (script errors go to stderr); --quality low draws without antialiasing or
-// smoothing. --input is read by nothing yet. Exit status: 0 done, 1 bad arguments or output not
-// written, 2 not a loadable movie. --wav writes the sound of the run (44.1 kHz, 16-bit stereo):
-// one frame interval (or tick) of it for each frame (or tick) run. --stats draws every frame
-// (or tick) run at --size (the stage size by default) and prints one JSON line of timings:
-// the run's wall and process CPU time and each drawing's time.
+// smoothing. --input plays a recorded session of mouse and key events (the format of the test
+// corpus: a JSON list cut into steps by "Wait"): the events of step N after frame (or tick) N.
+// Exit status: 0 done, 1 bad arguments or output not written, 2 not a loadable movie. --wav writes
+// the sound of the run (44.1 kHz, 16-bit stereo): one frame interval (or tick) of it for each frame
+// (or tick) run.
+// --stats draws every frame (or tick) run at --size (the stage size by default) and prints one
+// JSON line of timings: the run's wall and process CPU time and each drawing's time.
 
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
@@ -28,6 +31,7 @@
 
 #include "engine/audio/SoundRecording.h"
 #include "engine/player/FrameClock.h"
+#include "engine/player/InputScript.h"
 #include "engine/player/MovieRunner.h"
 #include "engine/render/Renderer.h"
 #include "engine/render/StageRenderer.h"
@@ -46,6 +50,7 @@ struct Options {
     std::optional<long> ticks;
     std::optional<double> tickMs;
     QString png;
+    QString input;
     QString wav;
     std::optional<QSize> size;
     bool info = false;
@@ -210,9 +215,11 @@ int main(int argc, char** argv) {
                 return usage("--size needs WxH");
             }
         } else if (arg == u"--input") {
-            if (!value()) {
+            const auto v = value();
+            if (!v || v->isEmpty()) {
                 return usage("--input needs a file name");
             }
+            opt.input = *v;
         } else if (arg == u"--info") {
             opt.info = true;
         } else if (arg == u"--trace") {
@@ -293,6 +300,34 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
 
+    zd::engine::InputScript input;
+    if (!opt.input.isEmpty()) {
+        QFile f(opt.input);
+        QString why;
+        // The movie plays on without the events; the reason is said.
+        if (!f.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "zephyrdeck-render: cannot read %s; no input played\n",
+                         qPrintable(opt.input));
+        } else if (!zd::engine::readInputScript(f.readAll(), input, &why)) {
+            std::fprintf(stderr, "zephyrdeck-render: %s: %s; no input played\n",
+                         qPrintable(opt.input), qPrintable(why));
+        }
+    }
+    // The events recorded for after a step, one at a time (moves in a row stay apart).
+    long step = 1;
+    auto inputOfStep = [&]() {
+        zd::engine::StagePlayer* display = runner.display();
+        const auto index = static_cast<std::size_t>(step - 1);
+        if (display != nullptr && index < input.steps.size()) {
+            for (const zd::engine::InputEvent& e : input.steps[index]) {
+                display->postInput(e);
+                display->deliverInput();
+            }
+        }
+        ++step;
+    };
+    inputOfStep();
+
     auto soundOfTime = [&](double ms) {
         if (sound) {
             sound->advance(ms);
@@ -340,6 +375,7 @@ int main(int argc, char** argv) {
                 runner.stepFrame();  // a held root's clips play on
             }
             drawForStats();
+            inputOfStep();
         }
         soundOfTime(tickMs);
     } else {
@@ -348,6 +384,7 @@ int main(int argc, char** argv) {
             soundOfTime(intervalMs);
             runner.stepFrame();  // held on the last frame, its clips play on
             drawForStats();
+            inputOfStep();
         }
         soundOfTime(intervalMs);
     }

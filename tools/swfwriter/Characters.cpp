@@ -263,6 +263,40 @@ std::uint16_t MovieWriter::defineButton2(const std::vector<ButtonRecordSpec>& re
     return id;
 }
 
+std::uint16_t MovieWriter::defineButton2(const std::vector<ButtonRecordSpec>& records,
+                                         const std::vector<ButtonAction>& actions,
+                                         bool trackAsMenu) {
+    const std::uint16_t id = nextCharacterId();
+    BitWriter w;
+    w.u16(id);
+    w.u8(trackAsMenu ? 1 : 0);
+    BitWriter rec;
+    for (const ButtonRecordSpec& r : records) {
+        rec.u8(r.states & 0x0f);
+        rec.u16(r.characterId);
+        rec.u16(r.depth);
+        writeMatrix(rec, r.matrix);
+        writeColorTransform(rec, r.colorTransform.value_or(ColorTransform{}), true);
+    }
+    rec.u8(0);
+    // The offset counts from its own field to the first condition.
+    w.u16(actions.empty() ? 0 : static_cast<std::uint16_t>(2 + rec.data().size()));
+    Bytes body = w.data();
+    body.insert(body.end(), rec.data().begin(), rec.data().end());
+    for (std::size_t i = 0; i < actions.size(); ++i) {
+        const ButtonAction& a = actions[i];
+        const std::size_t size = 4 + a.actions.size();
+        const std::uint16_t next = i + 1 == actions.size() ? 0 : static_cast<std::uint16_t>(size);
+        body.push_back(static_cast<std::uint8_t>(next & 0xff));
+        body.push_back(static_cast<std::uint8_t>(next >> 8));
+        body.push_back(static_cast<std::uint8_t>(a.conditions & 0xff));
+        body.push_back(static_cast<std::uint8_t>((a.key << 1) | ((a.conditions >> 8) & 1)));
+        body.insert(body.end(), a.actions.begin(), a.actions.end());
+    }
+    rawTag(kDefineButton2, body, true);
+    return id;
+}
+
 std::uint16_t MovieWriter::defineBitsLossless2(int width, int height,
                                                const std::vector<std::uint32_t>& argb) {
     if (width <= 0 || height <= 0 || argb.size() != static_cast<std::size_t>(width) * height) {

@@ -405,6 +405,16 @@ class MovieWriter : public Timeline {
     std::uint16_t defineEditText(const EditTextSpec& text);
     // DefineButton2 with no actions.
     std::uint16_t defineButton2(const std::vector<ButtonRecordSpec>& records);
+    // DefineButton2 with condition actions: each the condition flags as the file orders them
+    // (bit 0 IdleToOverUp ... bit 7 IdleToOverDown, bit 8 OverDownToIdle), a key code (0 for
+    // none) and action records (End included).
+    struct ButtonAction {
+        std::uint16_t conditions = 0;
+        std::uint8_t key = 0;
+        Bytes actions;
+    };
+    std::uint16_t defineButton2(const std::vector<ButtonRecordSpec>& records,
+                                const std::vector<ButtonAction>& actions, bool trackAsMenu = false);
     // DefineBitsLossless2 (format 5) from unpremultiplied 0xAARRGGBB pixels, row by row.
     std::uint16_t defineBitsLossless2(int width, int height,
                                       const std::vector<std::uint32_t>& argb);

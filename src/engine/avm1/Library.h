@@ -27,6 +27,8 @@ void installXml(Vm& vm);
 void installLoadVars(Vm& vm);
 void installMovieClip(Vm& vm);
 void installGeom(Vm& vm);
+// Key, Mouse and Selection (after AsBroadcaster).
+void installInput(Vm& vm);
 // TextField's own members and TextFormat (after installMovieClip).
 void installTextField(Vm& vm);
 // A text field's script object just made: its own listener list.

@@ -13,6 +13,7 @@
 
 #include "engine/avm1/Heap.h"
 #include "engine/avm1/Host.h"
+#include "engine/avm1/InputState.h"
 #include "engine/avm1/Object.h"
 #include "engine/avm1/Value.h"
 
@@ -221,6 +222,9 @@ class Vm {
     void removeRoot(Object* o);
     std::size_t liveCells() const { return heap_.cellCount(); }
 
+    // The keyboard, mouse and focus as Key, Mouse and Selection report them.
+    InputState& input() { return input_; }
+
     // Results of loadData requests, for the XML and LoadVars objects waiting on them.
     void deliverLoad(std::uint64_t requestId, bool ok, std::string_view data);
     std::uint64_t requestLoad(Object* receiver, std::string_view url, UrlMethod method,
@@ -305,6 +309,7 @@ class Vm {
     std::map<std::uint64_t, Object*> loads_;
     std::vector<Value> pinned_;  // values the host side keeps across a call
     std::uint64_t nextLoadId_ = 1;
+    InputState input_;
 
   public:
     // For library code.

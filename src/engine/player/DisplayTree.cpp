@@ -811,6 +811,24 @@ bool Timeline::swapDepths(DisplayObject& child, std::int32_t depth) {
 }
 
 void Timeline::placeButtonState(const ButtonDefinition& button, std::uint8_t state) {
+    // What the new state shows at the same depth with the same character stays as it is.
+    for (auto it = list_.begin(); it != list_.end();) {
+        const DisplayObject& o = *it->second;
+        const bool kept =
+            o.origin() != DisplayObject::Origin::Timeline ||
+            std::any_of(button.records.begin(), button.records.end(), [&](const ButtonRecord& r) {
+                return (r.states & state) && depthOfTag(r.depth) == it->first &&
+                       r.characterId == o.characterId();
+            });
+        if (kept) {
+            ++it;
+        } else {
+            const auto next = std::next(it);
+            retire(it);
+            it = next;
+            context_.changed();
+        }
+    }
     for (const ButtonRecord& r : button.records) {
         const std::int32_t depth = depthOfTag(r.depth);
         if (!(r.states & state) || list_.count(depth) != 0) {
@@ -822,7 +840,9 @@ void Timeline::placeButtonState(const ButtonDefinition& button, std::uint8_t sta
             continue;
         }
         o->props_.matrix = r.matrix;
-        o->props_.colorTransform = r.colorTransform;
+        o->props_.colorTransform = button.version == 1 && button.colorTransform
+                                       ? *button.colorTransform
+                                       : r.colorTransform;
         o->props_.blendMode = r.blendMode;
         o->props_.filters = r.filters;
         o->placedFrame_ = 0;

@@ -344,7 +344,8 @@ class Timeline {
     // Puts a child at another depth, swapping with whatever is there.
     bool swapDepths(DisplayObject& child, std::int32_t depth);
 
-    // For a button: puts the characters of its up state.
+    // For a button: shows the characters of a state (up, over, down), keeping those the
+    // state shares with what is shown.
     void placeButtonState(const ButtonDefinition& button, std::uint8_t state);
 
   private:

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 
+#include "engine/player/InputEvents.h"
 #include "engine/swf/DisplayTags.h"
 #include "engine/swf/TimelineIndex.h"
 
@@ -66,6 +67,9 @@ class ScriptHooks {
     // each tick. The object's own clip actions for the event are for the host to run (see
     // DisplayObject::clipActions()).
     virtual void clipEvent(DisplayObject& /*object*/, ClipEvent /*event*/) {}
+    // What the user did, in the order done, before the tick moves any timeline on. What the
+    // handlers queue runs right after each event.
+    virtual void inputEvent(const InputEvent& /*event*/) {}
     // Once per tick after the clip events: intervals and timeouts fall due by movie time.
     virtual void runTimers(double /*movieTimeMs*/) {}
     // Whether the script needs ticks although no timeline moves (enterFrame handlers,

@@ -279,6 +279,20 @@ void MovieRunner::setClockMode(ClockMode mode) {
     updateClock();
 }
 
+void MovieRunner::input(const InputEvent& event) {
+    if (!display_) {
+        return;
+    }
+    const quint64 generation = generation_;
+    display_->postInput(event);
+    display_->deliverInput();
+    if (generation != generation_ || !display_) {
+        return;  // a handler put another movie
+    }
+    reportPicture();
+    updateClock();
+}
+
 void MovieRunner::wake() {
     updateClock();
 }

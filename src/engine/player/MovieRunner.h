@@ -103,6 +103,9 @@ class MovieRunner : public QObject {
     int advanceTime(double ms);
     // Whether the timer runs (Timer mode, and something can change).
     bool isClockRunning() const { return clock_.isActive(); }
+    // What the user did to the movie: handed to its scripts at once (not at the next tick, so
+    // a held movie answers too), then the picture is reported if it changed.
+    void input(const InputEvent& event);
     // Something outside the tick changed what can happen (a script set an interval): the
     // clock starts again if it is needed now.
     void wake();

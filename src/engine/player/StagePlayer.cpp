@@ -72,6 +72,7 @@ void StagePlayer::tick(double movieTimeMs) {
     if (!context_.work().empty()) {
         runWork(false);  // what was queued before this tick (the first frame, a seek)
     }
+    deliverInput();
     context_.nextTick();
     actionsThisTick_ = 0;
     const double interval =
@@ -81,6 +82,21 @@ void StagePlayer::tick(double movieTimeMs) {
         advanceAll();
     }
     runWork(true);
+}
+
+void StagePlayer::deliverInput() {
+    if (input_.empty()) {
+        return;
+    }
+    if (scripts_ == nullptr) {
+        input_.clear();
+        return;
+    }
+    while (!input_.empty()) {
+        const InputEvent e = input_.take();
+        scripts_->inputEvent(e);
+        runWork(false);
+    }
 }
 
 void StagePlayer::settle() {

@@ -43,8 +43,12 @@ class StagePlayer {
     // Takes in the frames and characters that arrived since the last call. Returns whether
     // the root's first frame ran now (its work is queued).
     bool refresh();
-    // One frame of the movie. movieTimeMs: the movie's clock for timers (negative: one frame
-    // interval after the last tick).
+    // Queues what the user did; the next tick (or deliverInput) hands it to the scripts.
+    void postInput(InputEvent event) { input_.push(std::move(event)); }
+    // Hands the queued input over now, each event followed by the actions it caused.
+    void deliverInput();
+    // One frame of the movie, after the input queued since the last. movieTimeMs: the movie's clock
+    // for timers (negative: one frame interval after the last tick).
     void tick(double movieTimeMs = -1);
     // Hands over what was queued outside a tick (the first frame, a seek, a script run from
     // elsewhere): actions, clip events, sound; then lets removed objects go.
@@ -102,6 +106,7 @@ class StagePlayer {
     bool seeking_ = false;
     double movieTimeMs_ = 0;
     std::size_t actionsThisTick_ = 0;
+    InputQueue input_;
 };
 
 }  // namespace zd::engine

@@ -27,4 +27,14 @@ QTransform stageTransform(const Rect& stageTwips, const QRectF& target) {
         .translate(-stageTwips.xMin, -stageTwips.yMin);
 }
 
+std::optional<QPointF> targetToStagePixels(const Rect& stageTwips, const QRectF& target,
+                                           QPointF point) {
+    bool invertible = false;
+    const QTransform back = stageTransform(stageTwips, target).inverted(&invertible);
+    if (!invertible) {
+        return std::nullopt;
+    }
+    return back.map(point) / 20.0;
+}
+
 }  // namespace zd::engine

@@ -3,6 +3,7 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QTransform>
+#include <optional>
 
 #include "engine/swf/Records.h"
 
@@ -14,5 +15,10 @@ QRectF showAllRect(const QSizeF& stage, const QRectF& target);
 
 // Maps stage coordinates (twips) into the target the way showAllRect places the stage.
 QTransform stageTransform(const Rect& stageTwips, const QRectF& target);
+
+// Where a point of the target falls on the stage, in stage pixels (the inverse of
+// stageTransform, twips to pixels); nothing when the stage shows nowhere.
+std::optional<QPointF> targetToStagePixels(const Rect& stageTwips, const QRectF& target,
+                                           QPointF point);
 
 }  // namespace zd::engine

@@ -15,12 +15,14 @@
 #include <cmath>
 #include <numbers>
 
+#include "engine/avm1/InputLib.h"
 #include "engine/avm1/Library.h"
 #include "engine/avm1/MovieProperties.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/render/Bounds.h"
 #include "engine/render/CharacterCache.h"
 #include "engine/render/StandardHooks.h"
+#include "engine/script/InputRouter.h"
 #include "engine/swf/MovieData.h"
 #include "engine/swf/TagWalker.h"
 
@@ -126,6 +128,7 @@ ScriptHost::ScriptHost(engine::StagePlayer& player, const engine::MovieData& mov
     renderHooks_ = std::make_unique<engine::RenderHooks>(engine::standardRenderHooks());
     characters_ = std::make_unique<engine::CharacterCache>(*renderHooks_);
     characters_->setContext(&player_.context());
+    input_ = std::make_unique<InputRouter>(*this);
     textFields_ = std::make_unique<TextFields>(player_, *characters_);
     textFields_->setVm(vm_.get());
     player_.setScriptHooks(this);
@@ -347,11 +350,62 @@ std::optional<std::array<double, 2>> ScriptHost::mapPoint(DisplayId id, double x
     return std::array<double, 2>{p.x() / 20.0, p.y() / 20.0};
 }
 
-bool ScriptHost::hitTest(DisplayId id, double x, double y, bool /*shape*/) {
+bool ScriptHost::hitTest(DisplayId id, double x, double y, bool shape) {
     flushDrawings();
-    // The picture's outline is not tested: a point within the bounds counts as a hit.
-    const auto b = bounds(id, root(), true);
-    return b && x >= (*b)[0] && x <= (*b)[2] && y >= (*b)[1] && y <= (*b)[3];
+    DisplayObject* o = find(id);
+    if (o == nullptr) {
+        return false;
+    }
+    if (!shape) {
+        const auto b = bounds(id, root(), true);
+        return b && x >= (*b)[0] && x <= (*b)[2] && y >= (*b)[1] && y <= (*b)[3];
+    }
+    return input_->hits(*o, QPointF(x * 20.0, y * 20.0), true);
+}
+
+void ScriptHost::startDrag(DisplayId id, bool lockCenter,
+                           std::optional<std::array<double, 4>> bounds) {
+    input_->startDrag(id, lockCenter, bounds);
+}
+
+void ScriptHost::stopDrag() {
+    input_->stopDrag();
+}
+
+void ScriptHost::inputEvent(const engine::InputEvent& event) {
+    input_->handle(event);
+}
+
+bool ScriptHost::handCursor() {
+    return input_->overHandCursor();
+}
+
+bool ScriptHost::mouseHidden() {
+    return vm_->input().mouseHidden;
+}
+
+avm1::CodeOwner ScriptHost::buttonCode(const engine::CharacterPtr& button) {
+    auto it = buttonCode_.find(button.get());
+    if (it == buttonCode_.end()) {
+        const auto* def = button->as<engine::ButtonDefinition>();
+        auto owner = std::make_shared<const avm1::Bytes>(
+            def != nullptr ? def->actions : std::vector<std::uint8_t>{});
+        it = buttonCode_.emplace(button.get(), std::move(owner)).first;
+    }
+    return it->second;
+}
+
+bool ScriptHost::focusRect(const DisplayObject& object) const {
+    auto it = focusRects_.find(object.id());
+    if (it == focusRects_.end()) {
+        it = focusRects_.find(player_.root().id());
+    }
+    return it == focusRects_.end() || it->second;
+}
+
+void ScriptHost::runClipAction(DisplayObject& object, const engine::ClipAction& action) {
+    const auto bytes = player_.context().bytes(action.code);
+    vm_->runActions(codeAt(action.code.begin, bytes), object.id());
 }
 
 DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
@@ -396,7 +450,7 @@ DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
         case DisplayProperty::Name:
             return o->name();
         case DisplayProperty::DropTarget:
-            return std::string();
+            return input_->dropTarget(id);
         case DisplayProperty::Url:
             return baseDir_.empty() ? std::string()
                                     : QUrl::fromLocalFile(QString::fromStdString(baseDir_))
@@ -404,12 +458,30 @@ DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
                                               .toStdString() +
                                           "/";
         case DisplayProperty::HighQuality:
-        case DisplayProperty::FocusRect:
+        case DisplayProperty::FocusRect: {
+            const auto it = focusRects_.find(id);
+            if (it != focusRects_.end()) {
+                return it->second;
+            }
+            return o->isRoot() ? DisplayValue(true) : DisplayValue();
+        }
+        case DisplayProperty::HighQuality:
         case DisplayProperty::SoundBufTime:
         case DisplayProperty::Quality:
-        case DisplayProperty::XMouse:
-        case DisplayProperty::YMouse:
             return avm1::movieWideProperty(p);
+        case DisplayProperty::XMouse:
+        case DisplayProperty::YMouse: {
+            bool invertible = false;
+            const QPointF local =
+                toStage(*o)
+                    .inverted(&invertible)
+                    .map(QPointF(input_->mouseX() * 20.0, input_->mouseY() * 20.0));
+            if (!invertible) {
+                return 0.0;
+            }
+            // Whole twips, as the pointer's position is kept.
+            return std::round(p == DisplayProperty::XMouse ? local.x() : local.y()) / 20.0;
+        }
     }
     return {};
 }
@@ -484,10 +556,22 @@ void ScriptHost::setProperty(DisplayId id, DisplayProperty p, const DisplayValue
             } else if (d != nullptr) {
                 o->setVisible(*d != 0);
             }
+            if (!o->visible() && vm_->input().focus == id) {
+                avm1::moveFocus(*vm_, avm1::kNoDisplay);  // hidden, it cannot keep the focus
+            }
             break;
         case DisplayProperty::Name:
             if (const std::string* s = std::get_if<std::string>(&v)) {
                 o->setName(*s);
+            }
+            break;
+        case DisplayProperty::FocusRect:
+            if (const bool* b = std::get_if<bool>(&v)) {
+                focusRects_[id] = *b;
+            } else if (d != nullptr) {
+                focusRects_[id] = *d != 0 && !std::isnan(*d);
+            } else if (std::holds_alternative<std::monostate>(v) && !o->isRoot()) {
+                focusRects_.erase(id);
             }
             break;
         default:
@@ -1002,6 +1086,9 @@ void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
             unloading_.push_back(&object);
             runClipActions(object, engine::kClipUnload);
             callMethod(id, "onUnload");
+            if (vm_->input().focus == id) {
+                avm1::moveFocus(*vm_, avm1::kNoDisplay);  // the focus leaves with it
+            }
             unloading_.erase(std::find(unloading_.begin(), unloading_.end(), &object));
             geometry_.erase(id);
             constructed_.erase(id);

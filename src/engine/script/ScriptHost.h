@@ -16,12 +16,14 @@
 
 #include "engine/avm1/Host.h"
 #include "engine/avm1/Vm.h"
+#include "engine/player/Dictionary.h"
 #include "engine/player/FrameHooks.h"
 #include "engine/swf/Records.h"
 
 namespace zd::engine {
 class CharacterCache;
 class DisplayObject;
+struct ClipAction;
 class MovieData;
 class StagePlayer;
 struct RenderHooks;
@@ -29,6 +31,7 @@ struct RenderHooks;
 
 namespace zd::script {
 
+class InputRouter;
 class ClipDrawing;
 class TextFields;
 
@@ -107,8 +110,9 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void swapDepths(avm1::DisplayId id, int depth) override;
     int nextHighestDepth(avm1::DisplayId id) override;
     avm1::DisplayId instanceAtDepth(avm1::DisplayId parent, int depth) override;
-    void startDrag(avm1::DisplayId, bool, std::optional<std::array<double, 4>>) override {}
-    void stopDrag() override {}
+    void startDrag(avm1::DisplayId id, bool lockCenter,
+                   std::optional<std::array<double, 4>> bounds) override;
+    void stopDrag() override;
     std::optional<std::array<double, 4>> bounds(avm1::DisplayId id, avm1::DisplayId space,
                                                 bool strokes) override;
     std::optional<std::array<double, 2>> mapPoint(avm1::DisplayId id, double x, double y,
@@ -142,6 +146,12 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void clipEvent(engine::DisplayObject& object, engine::ClipEvent event) override;
     void runTimers(double movieTimeMs) override;
     bool wantsTicks() const override;
+    void inputEvent(const engine::InputEvent& event) override;
+
+    // Whether the pointer is over something that shows the hand (a button, a clip acting as
+    // one) and whether the movie hid the pointer.
+    bool handCursor();
+    bool mouseHidden();
 
     // Hands over the loads that finished, as a tick would, without running a frame: for
     // runs that end while a load is on its way.
@@ -152,6 +162,12 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::optional<std::string> readLocal(std::string_view url) const;
 
   private:
+    friend class InputRouter;
+    // The action bytes of a button, shared by every run of them.
+    avm1::CodeOwner buttonCode(const engine::CharacterPtr& button);
+    void runClipAction(engine::DisplayObject& object, const engine::ClipAction& action);
+    // Whether the object shows the focus rectangle: its own _focusrect, else the movie's.
+    bool focusRect(const engine::DisplayObject& object) const;
     // The object by id, also while its unload event runs (it is then off the lists).
     engine::DisplayObject* find(avm1::DisplayId id) const;
     avm1::CodeOwner codeAt(std::size_t begin, std::span<const std::uint8_t> code);
@@ -206,7 +222,10 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     double fixedOffset_ = 0;
     std::mt19937 random_{20260101u};
     std::size_t errors_ = 0;
-    bool enterFrameSeen_ = false;
+    std::unordered_map<const void*, avm1::CodeOwner> buttonCode_;
+    std::unique_ptr<InputRouter> input_;
+    // _focusrect as scripts set it: the root's is the movie's default.
+    std::unordered_map<avm1::DisplayId, bool> focusRects_;
     std::unique_ptr<TextFields> textFields_;
     std::unordered_map<avm1::DisplayId, std::unique_ptr<ClipDrawing>> drawings_;
     std::unordered_set<avm1::DisplayId> staleDrawings_;  // drawn since their shape was made

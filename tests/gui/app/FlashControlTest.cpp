@@ -6,6 +6,7 @@
 #include "app/FlashControl.h"
 #include "engine/audio/TimelineSound.h"
 #include "engine/player/MovieRunner.h"
+#include "swfwriter/ActionWriter.h"
 #include "swfwriter/SwfWriter.h"
 
 using namespace zd;
@@ -97,7 +98,58 @@ class FlashControlTest : public QObject {
         return path;
     }
 
+    // A 200 x 150 pixel stage with a clip acting as a button on its right half, which hides
+    // itself when pressed.
+    QString buttonMovie() {
+        swfwriter::MovieWriter w(8, {0, 4000, 0, 3000}, 24.0);
+        w.setBackgroundColor({10, 128, 240, 255});
+        swfwriter::ShapeBuilder box;
+        box.fill1(box.addFillStyle(swfwriter::FillStyle::solid({200, 40, 40, 255})));
+        box.rectangle(0, 0, 2000, 3000);
+        const auto shape = w.defineShape(box);
+        swfwriter::Timeline inner;
+        inner.placeObject2(swfwriter::PlaceObject::place(1, shape));
+        inner.showFrame();
+        const auto sprite = w.defineSprite(inner);
+        auto place =
+            swfwriter::PlaceObject::place(1, sprite, swfwriter::Matrix::translation(2000, 0));
+        place.name = "clip";
+        w.placeObject2(place);
+        swfwriter::ActionWriter hide;
+        hide.getVariable("clip").push({"_visible", false}).act(swfwriter::op::SetMember);
+        swfwriter::ActionWriter a;
+        a.getVariable("clip").push({"onPress"});
+        a.defineFunction("", {}, hide).act(swfwriter::op::SetMember);
+        w.rawTag(12, a.bytes());
+        w.showFrame();
+        const QString path = dir_.filePath(QStringLiteral("button.swf"));
+        w.save(path.toStdString(), {});
+        return path;
+    }
+
   private slots:
+    // The mouse reaches the movie through its ShowAll placement: the hand shows over what acts
+    // as a button and not beside it, and a click there runs its handler.
+    void theMouseReachesTheMovieThroughItsPlacement() {
+        FlashControl control;
+        control.resize(400, 500);  // the stage shows 400 x 300 from y = 100
+        control.setBackgroundColor(FlashControl::kNoBackgroundOverride);
+        control.setMovie(buttonMovie());
+        QVERIFY(control.runner()->hasMovie());
+        control.show();
+        QCOMPARE(*control.stagePointOf(QPointF(300, 250)), QPointF(150, 75));
+        QTest::mouseMove(&control, QPoint(100, 250));
+        QCOMPARE(control.cursor().shape(), Qt::ArrowCursor);
+        QTest::mouseMove(&control, QPoint(300, 250));
+        QCOMPARE(control.cursor().shape(), Qt::PointingHandCursor);
+        // Below the stage, in the band: nothing.
+        QTest::mouseMove(&control, QPoint(300, 450));
+        QCOMPARE(control.cursor().shape(), Qt::ArrowCursor);
+        QTest::mouseClick(&control, Qt::LeftButton, {}, QPoint(300, 250));
+        QCOMPARE(control.grab().toImage().pixelColor(300, 250), QColor(10, 128, 240));
+        QCOMPARE(control.cursor().shape(), Qt::ArrowCursor);
+    }
+
     // The control's pause holds the sound with the picture; another movie, or none, stops
     // the last one's sound, and a movie put plays its sound at once.
     void soundFollowsPlayingAndTheMoviePut() {

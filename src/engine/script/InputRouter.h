@@ -1,0 +1,154 @@
+#pragma once
+
+#include <QPointF>
+#include <QTransform>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/avm1/Host.h"
+#include "engine/avm1/Value.h"
+#include "engine/player/InputEvents.h"
+
+namespace zd::engine {
+class DisplayObject;
+struct ButtonDefinition;
+}  // namespace zd::engine
+
+namespace zd::script {
+
+class ScriptHost;
+
+// The state changes of a button (and of a clip acting as one), as button conditions name
+// them. The bit of each is its bit in a button condition record's flags.
+enum ButtonTransition : std::uint16_t {
+    kIdleToOverUp = 1u << 0,
+    kOverUpToIdle = 1u << 1,
+    kOverUpToOverDown = 1u << 2,
+    kOverDownToOverUp = 1u << 3,
+    kOverDownToOutDown = 1u << 4,
+    kOutDownToOverDown = 1u << 5,
+    kOutDownToIdle = 1u << 6,
+    kIdleToOverDown = 1u << 7,
+    kOverDownToIdle = 1u << 8,
+};
+
+// Where the pointer and the button held are relative to the object under the mouse.
+enum class PointerPhase : std::uint8_t { Idle, OverUp, OverDown, OutDown };
+
+// The transitions that take a button from one phase to another in one step (none when the
+// step is not one a button takes).
+std::optional<ButtonTransition> transitionBetween(PointerPhase from, PointerPhase to);
+
+// One action block of a DefineButton2 and what sets it off.
+struct ButtonCondition {
+    std::uint16_t transitions = 0;  // ButtonTransition bits
+    std::uint8_t keyPress = 0;      // 0: none
+    std::size_t begin = 0;          // action records within the button's action bytes
+    std::size_t end = 0;
+};
+// Splits DefineButton2's condition records (a DefineButton's actions: one block run on
+// release). Damaged records end the list.
+std::vector<ButtonCondition> parseButtonConditions(const engine::ButtonDefinition& button);
+
+// The key code a button's or clip's key-press condition names for a key (0: none): arrows,
+// home, end and the like have codes of their own, printable characters their ASCII code.
+int keyPressCode(int keyCode, char32_t ascii);
+
+// Hands what the user does to the movie: picks what is under the mouse (by what it draws,
+// through masks, in display order), moves buttons through their states and runs what their
+// transitions set off, delivers mouse and key events to clips and listeners, drags, and moves
+// the focus. Holds ids only, so a handler may remove anything.
+class InputRouter {
+  public:
+    explicit InputRouter(ScriptHost& host);
+
+    void handle(const engine::InputEvent& e);
+
+    double mouseX() const { return mouseX_; }
+    double mouseY() const { return mouseY_; }
+    // Whether the pointer is over something that shows the hand.
+    bool overHandCursor();
+    void startDrag(avm1::DisplayId id, bool lockCenter,
+                   std::optional<std::array<double, 4>> bounds);
+    void stopDrag();
+    // The clip's _droptarget: where its last drag ended ("" when none).
+    std::string dropTarget(avm1::DisplayId id) const;
+    // Whether a stage point (twips) falls on what the object draws (shape) or within its
+    // bounds.
+    bool hits(engine::DisplayObject& object, QPointF stageTwips, bool shape);
+
+  private:
+    struct ButtonStateInfo {
+        PointerPhase phase = PointerPhase::Idle;
+    };
+    void mouseMove(double x, double y);
+    void mouseDown();
+    void mouseUp();
+    void keyDown(const engine::InputEvent& e);
+    // Typing into the focused input field: text at the caret (over the selection) within its
+    // restrict and maxChars; editing keys (backspace, delete, arrows, home, end). editKey
+    // returns whether a field took the key.
+    engine::DisplayObject* focusedInput();
+    void typeText(const std::u32string& text);
+    bool editKey(int keyCode);
+    void editField(engine::DisplayObject& field, int begin, int end, const std::u16string& text);
+    // The focused button or clip while keys go to it (text fields take keys their own way),
+    // or nullptr.
+    engine::DisplayObject* keyboardFocus();
+    void keyUp(const engine::InputEvent& e);
+    // The topmost object under a stage point that takes mouse events (a button, or a clip
+    // with button handlers), or none.
+    avm1::DisplayId pick(QPointF stageTwips);
+    avm1::DisplayId pickIn(engine::DisplayObject& clip, QPointF p, int nesting);
+    bool hitShape(engine::DisplayObject& object, QPointF p, int nesting, bool checkVisible = true);
+    bool hitButton(engine::DisplayObject& button, QPointF p, int nesting);
+    bool actsAsButton(engine::DisplayObject& clip);
+    bool enabled(engine::DisplayObject& object);
+    // Moves an object to a phase, running the transition's actions and handlers.
+    void setPhase(avm1::DisplayId id, PointerPhase phase);
+    void runTransition(avm1::DisplayId id, ButtonTransition t);
+    // Whether any ran.
+    bool runButtonActions(engine::DisplayObject& button, std::uint16_t transitions,
+                          std::uint8_t keyPress);
+    // Every clip, children topmost first and each before its parent (the order clip mouse
+    // and key events go in).
+    std::vector<avm1::DisplayId> clipsInEventOrder();
+    void clipEvent(std::uint32_t events, const char* method, int keyPress = 0);
+    void updateHover();
+    // The objects Tab moves the focus through, in order: those given a tabIndex by it, else
+    // every tab-enabled object by its place on the stage (top to bottom, left to right).
+    std::vector<avm1::DisplayId> tabOrder();
+    void tab(bool backwards);
+    // The topmost text field under a stage point that takes the focus when clicked.
+    avm1::DisplayId textFieldAt(QPointF stageTwips);
+    // A property a script set on the object (or its prototypes), if any.
+    std::optional<avm1::Value> scriptProperty(engine::DisplayObject& object, const char* name);
+    void dragTo();
+    QTransform toStage(const engine::DisplayObject& o) const;
+
+    ScriptHost& host_;
+    double mouseX_ = 0;
+    double mouseY_ = 0;
+    bool mouseDown_ = false;
+    avm1::DisplayId hovered_ = avm1::kNoDisplay;  // the object the pointer is over
+    avm1::DisplayId pressed_ = avm1::kNoDisplay;  // the object pressed while the button is held
+    std::unordered_map<avm1::DisplayId, PointerPhase> phases_;
+    struct Drag {
+        avm1::DisplayId id = avm1::kNoDisplay;
+        double dx = 0;  // the clip's position less the mouse's, in its parent's pixels
+        double dy = 0;
+        std::optional<std::array<double, 4>> bounds;
+    };
+    bool mouseTookOver_ = false;
+    bool keyTrapped_ = false;  // the last key went down to a button's key condition
+    avm1::DisplayId focusAtMouseMove_ = avm1::kNoDisplay;
+    Drag drag_;
+    std::unordered_map<avm1::DisplayId, std::string> dropTargets_;
+    std::unordered_map<const void*, std::vector<ButtonCondition>> conditions_;
+};
+
+}  // namespace zd::script

@@ -1,0 +1,530 @@
+// What the user does reaching the movie: the button transition table and condition records,
+// recorded input sessions, the input queue under a flood, hit-testing by fill (holes, masks,
+// nested transforms), buttons and clips acting as buttons, dragging, tab order and focus, and
+// handlers that remove what the pointer is on.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/player/InputScript.h"
+#include "engine/player/StagePlayer.h"
+#include "engine/render/StageRenderer.h"
+#include "engine/script/InputRouter.h"
+#include "engine/script/ScriptHost.h"
+#include "engine/swf/MovieData.h"
+#include "swfwriter/ActionWriter.h"
+#include "swfwriter/SwfWriter.h"
+
+using namespace zd::engine;
+namespace w = zd::swfwriter;
+namespace op = zd::swfwriter::op;
+using w::ActionWriter;
+using zd::script::ButtonTransition;
+using zd::script::PointerPhase;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct InputRun {
+    explicit InputRun(const w::Bytes& file) : movie(MovieData::fromBytes(file)) {
+        player = std::make_unique<StagePlayer>(*movie);
+        host = std::make_unique<zd::script::ScriptHost>(*player, *movie);
+        host->onTrace = [this](std::string_view l) { lines.emplace_back(l); };
+        player->settle();
+    }
+    void send(InputEvent::Type type, double x = 0, double y = 0, int key = 0) {
+        InputEvent e;
+        e.type = type;
+        e.x = x;
+        e.y = y;
+        e.keyCode = key;
+        player->postInput(e);
+        player->deliverInput();
+    }
+    void move(double x, double y) { send(InputEvent::Type::MouseMove, x, y); }
+    void click(double x, double y) {
+        send(InputEvent::Type::MouseDown, x, y);
+        send(InputEvent::Type::MouseUp, x, y);
+    }
+    void key(int code) {
+        send(InputEvent::Type::KeyDown, 0, 0, code);
+        send(InputEvent::Type::KeyUp, 0, 0, code);
+    }
+    Lines take() { return std::exchange(lines, {}); }
+
+    std::unique_ptr<MovieData> movie;
+    std::unique_ptr<StagePlayer> player;
+    std::unique_ptr<zd::script::ScriptHost> host;
+    Lines lines;
+};
+
+w::MovieWriter newMovie() {
+    return w::MovieWriter(8, w::Rect{0, 8000, 0, 6000}, 24);
+}
+
+std::uint16_t box(w::MovieWriter& m, std::int32_t x, std::int32_t y, std::int32_t size) {
+    w::ShapeBuilder s;
+    s.fill1(s.addFillStyle(w::FillStyle::solid({255, 0, 0, 255}))).rectangle(x, y, size, size);
+    return m.defineShape(s);
+}
+
+w::PlaceObject named(std::uint16_t depth, std::uint16_t id, const std::string& name,
+                     std::optional<w::Matrix> matrix = std::nullopt) {
+    auto p = w::PlaceObject::place(depth, id, matrix);
+    p.name = name;
+    return p;
+}
+
+// target.event = function () { trace(text); }
+ActionWriter& handler(ActionWriter& a, const std::string& target, const std::string& event,
+                      const ActionWriter& body) {
+    a.getVariable(target).push({std::string_view(event)});
+    a.defineFunction("", {}, body).act(op::SetMember);
+    return a;
+}
+
+ActionWriter tracing(const std::string& text) {
+    ActionWriter a;
+    a.trace(std::string_view(text));
+    return a;
+}
+
+void doAction(w::Timeline& t, const ActionWriter& a) {
+    t.rawTag(12, a.bytes());
+}
+
+// A movie clip "clip" showing a 100-pixel box at (100, 100) with the given handlers tracing
+// their names.
+w::Bytes clipWithHandlers(const std::vector<std::string>& events,
+                          const ActionWriter* extra = nullptr) {
+    auto m = newMovie();
+    const auto shape = box(m, 0, 0, 2000);
+    w::Timeline inner;
+    inner.placeObject2(w::PlaceObject::place(1, shape));
+    inner.showFrame();
+    const auto sprite = m.defineSprite(inner);
+    m.placeObject2(named(1, sprite, "clip", w::Matrix::translation(2000, 2000)));
+    ActionWriter a;
+    for (const std::string& e : events) {
+        handler(a, "clip", e, tracing(e));
+    }
+    doAction(m, a);
+    if (extra != nullptr) {
+        doAction(m, *extra);
+    }
+    m.showFrame();
+    return m.finish();
+}
+
+}  // namespace
+
+TEST(ButtonTransitions, EachStepOfThePointerIsOneTransition) {
+    using P = PointerPhase;
+    EXPECT_EQ(zd::script::transitionBetween(P::Idle, P::OverUp), zd::script::kIdleToOverUp);
+    EXPECT_EQ(zd::script::transitionBetween(P::OverUp, P::Idle), zd::script::kOverUpToIdle);
+    EXPECT_EQ(zd::script::transitionBetween(P::OverUp, P::OverDown), zd::script::kOverUpToOverDown);
+    EXPECT_EQ(zd::script::transitionBetween(P::OverDown, P::OverUp), zd::script::kOverDownToOverUp);
+    EXPECT_EQ(zd::script::transitionBetween(P::OverDown, P::OutDown),
+              zd::script::kOverDownToOutDown);
+    EXPECT_EQ(zd::script::transitionBetween(P::OutDown, P::OverDown),
+              zd::script::kOutDownToOverDown);
+    EXPECT_EQ(zd::script::transitionBetween(P::OutDown, P::Idle), zd::script::kOutDownToIdle);
+    EXPECT_EQ(zd::script::transitionBetween(P::Idle, P::OverDown), zd::script::kIdleToOverDown);
+    EXPECT_EQ(zd::script::transitionBetween(P::OverDown, P::Idle), zd::script::kOverDownToIdle);
+    // Not one step of a button.
+    EXPECT_FALSE(zd::script::transitionBetween(P::Idle, P::OutDown));
+    EXPECT_FALSE(zd::script::transitionBetween(P::OverUp, P::OutDown));
+    EXPECT_FALSE(zd::script::transitionBetween(P::Idle, P::Idle));
+}
+
+TEST(ButtonTransitions, ConditionRecordsSplitWithTheirKeysAndDamageEndsThem) {
+    ButtonDefinition b;
+    b.version = 2;
+    // Release (bit 3), then key 'a' with OverDownToIdle, then the last record (size 0).
+    b.actions = {
+        6,    0,    0x08, 0x00, 0x07, 0x00, 6,   0, 0x00, static_cast<std::uint8_t>('a' << 1 | 1),
+        0x07, 0x00, 0,    0,    0x01, 0x00, 0x00};
+    const auto c = zd::script::parseButtonConditions(b);
+    ASSERT_EQ(c.size(), 3u);
+    EXPECT_EQ(c[0].transitions, zd::script::kOverDownToOverUp);
+    EXPECT_EQ(c[0].keyPress, 0);
+    EXPECT_EQ(c[0].begin, 4u);
+    EXPECT_EQ(c[0].end, 6u);
+    EXPECT_EQ(c[1].keyPress, 'a');
+    EXPECT_EQ(c[1].transitions, zd::script::kOverDownToIdle);
+    EXPECT_EQ(c[2].transitions, zd::script::kIdleToOverUp);
+    EXPECT_EQ(c[2].end, b.actions.size());
+
+    // A record claiming more than there is stops at the end of the bytes.
+    b.actions = {200, 0, 0x08, 0x00, 0x07};
+    const auto cut = zd::script::parseButtonConditions(b);
+    ASSERT_EQ(cut.size(), 1u);
+    EXPECT_EQ(cut[0].end, b.actions.size());
+
+    // DefineButton: its actions run on release.
+    ButtonDefinition v1;
+    v1.version = 1;
+    v1.actions = {0x07, 0x00};
+    const auto one = zd::script::parseButtonConditions(v1);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].transitions, zd::script::kOverDownToOverUp);
+}
+
+TEST(ButtonTransitions, KeyPressCodesForSpecialKeysAndCharacters) {
+    EXPECT_EQ(zd::script::keyPressCode(37, 0), 1);    // left
+    EXPECT_EQ(zd::script::keyPressCode(13, 13), 13);  // enter
+    EXPECT_EQ(zd::script::keyPressCode(9, 9), 18);    // tab
+    EXPECT_EQ(zd::script::keyPressCode(27, 27), 19);  // escape
+    EXPECT_EQ(zd::script::keyPressCode(65, U'a'), 'a');
+    EXPECT_EQ(zd::script::keyPressCode(65, U'A'), 'A');
+    EXPECT_EQ(zd::script::keyPressCode(16, 0), 0);  // shift alone traps nothing
+}
+
+TEST(InputScript, StepsAreCutByWaitAndUnknownEventsAreLeftOut) {
+    const QByteArray json = R"([
+        {"type": "MouseMove", "pos": [10.5, 20]},
+        {"type": "MouseDown", "pos": [10.5, 20], "btn": "Right"},
+        {"type": "Wait"},
+        {"type": "KeyDown", "key": {"Char": "a"}},
+        {"type": "KeyUp", "key": "ArrowLeft"},
+        {"type": "Unheard"},
+        {"type": "KeyDown", "key": "NoSuchKey"},
+        {"type": "TextInput", "codepoint": "\u00e9"},
+        {"type": "MouseWheel", "lines": -1},
+        {"type": "Wait"}
+    ])";
+    InputScript s;
+    ASSERT_TRUE(readInputScript(json, s));
+    ASSERT_EQ(s.steps.size(), 3u);
+    ASSERT_EQ(s.steps[0].size(), 2u);
+    EXPECT_EQ(s.steps[0][0].x, 10.5);
+    EXPECT_EQ(s.steps[0][1].button, MouseButton::Right);
+    ASSERT_EQ(s.steps[1].size(), 4u);
+    EXPECT_EQ(s.steps[1][0].keyCode, 'A');
+    EXPECT_EQ(s.steps[1][0].ascii, U'a');
+    EXPECT_EQ(s.steps[1][1].keyCode, 37);
+    EXPECT_EQ(s.steps[1][2].text, std::u32string(U"\u00e9"));
+    EXPECT_EQ(s.steps[1][3].wheel, -1);
+    EXPECT_TRUE(s.steps[2].empty());
+
+    QString why;
+    EXPECT_FALSE(readInputScript("{\"type\": 1}", s, &why));
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_FALSE(readInputScript("[{", s, &why));
+}
+
+TEST(InputQueue, AFloodOfMovesFoldsAndTheQueueStaysBounded) {
+    InputQueue q;
+    for (int i = 0; i < 10000; ++i) {
+        InputEvent e;
+        e.x = i;
+        q.push(e);
+    }
+    ASSERT_EQ(q.size(), 1u);
+    EXPECT_EQ(q.take().x, 9999);
+    for (std::size_t i = 0; i < 3 * InputQueue::kMaxEvents; ++i) {
+        InputEvent e;
+        e.type = InputEvent::Type::KeyDown;
+        e.keyCode = static_cast<int>(i);
+        q.push(e);
+    }
+    EXPECT_EQ(q.size(), InputQueue::kMaxEvents);
+    // The newest are kept.
+    EXPECT_EQ(q.take().keyCode, static_cast<int>(2 * InputQueue::kMaxEvents));
+}
+
+TEST(ShowAllInput, WidgetPointsMapBackThroughTheLetterbox) {
+    const Rect stage{0, 8000, 0, 6000};  // 400 x 300 pixels
+    // 800 x 800: scaled by 2, bars of 100 above and below.
+    const QRectF target(0, 0, 800, 800);
+    auto p = targetToStagePixels(stage, target, QPointF(0, 100));
+    ASSERT_TRUE(p);
+    EXPECT_NEAR(p->x(), 0, 1e-9);
+    EXPECT_NEAR(p->y(), 0, 1e-9);
+    p = targetToStagePixels(stage, target, QPointF(400, 400));
+    EXPECT_NEAR(p->x(), 200, 1e-9);
+    EXPECT_NEAR(p->y(), 150, 1e-9);
+    // In the bar: above the stage.
+    p = targetToStagePixels(stage, target, QPointF(10, 50));
+    EXPECT_LT(p->y(), 0);
+    // A stage that starts away from the origin.
+    p = targetToStagePixels(Rect{2000, 10000, 0, 6000}, target, QPointF(0, 100));
+    EXPECT_NEAR(p->x(), 100, 1e-9);
+    EXPECT_FALSE(targetToStagePixels(stage, QRectF(0, 0, 0, 0), QPointF(1, 1)));
+}
+
+TEST(MouseInput, AClipWithHandlersGoesThroughRollPressReleaseAndOutside) {
+    InputRun r(clipWithHandlers({"onRollOver", "onRollOut", "onPress", "onRelease",
+                                 "onReleaseOutside", "onDragOut", "onDragOver"}));
+    r.move(10, 10);
+    EXPECT_TRUE(r.take().empty());
+    r.move(150, 150);
+    EXPECT_EQ(r.take(), Lines{"onRollOver"});
+    EXPECT_TRUE(r.host->handCursor());
+    r.click(150, 150);
+    EXPECT_EQ(r.take(), (Lines{"onPress", "onRelease"}));
+    r.send(InputEvent::Type::MouseDown, 150, 150);
+    r.move(10, 10);
+    r.move(150, 150);
+    r.move(10, 10);
+    r.send(InputEvent::Type::MouseUp, 10, 10);
+    EXPECT_EQ(r.take(),
+              (Lines{"onPress", "onDragOut", "onDragOver", "onDragOut", "onReleaseOutside"}));
+    EXPECT_FALSE(r.host->handCursor());
+}
+
+TEST(MouseInput, DisabledClipsAndHiddenOnesTakeNoMouse) {
+    ActionWriter off;
+    off.getVariable("clip").push({"enabled", false}).act(op::SetMember);
+    InputRun r(clipWithHandlers({"onPress"}, &off));
+    r.click(150, 150);
+    EXPECT_TRUE(r.take().empty());
+
+    ActionWriter hide;
+    hide.getVariable("clip").push({"_visible", false}).act(op::SetMember);
+    InputRun h(clipWithHandlers({"onPress"}, &hide));
+    h.click(150, 150);
+    EXPECT_TRUE(h.take().empty());
+}
+
+TEST(MouseInput, ShapesAreHitByTheirFillNotTheirBounds) {
+    // A ring: a 200-pixel square with a 100-pixel hole, inside a clip scaled by 2 at (50, 50).
+    auto m = newMovie();
+    w::ShapeBuilder s;
+    const int red = s.addFillStyle(w::FillStyle::solid({255, 0, 0, 255}));
+    s.fill0(0).fill1(red).rectangle(0, 0, 4000, 4000);
+    s.fill0(red).fill1(0).rectangle(1000, 1000, 2000, 2000);
+    const auto ring = m.defineShape(s);
+    w::Timeline inner;
+    inner.placeObject2(w::PlaceObject::place(1, ring));
+    inner.showFrame();
+    const auto sprite = m.defineSprite(inner);
+    w::Matrix scaled = w::Matrix::translation(1000, 1000);
+    scaled.scaleX = 0.5;
+    scaled.scaleY = 0.5;
+    m.placeObject2(named(1, sprite, "clip", scaled));
+    ActionWriter a;
+    handler(a, "clip", "onPress", tracing("press"));
+    doAction(m, a);
+    m.showFrame();
+    InputRun r(m.finish());
+    r.click(100, 100);  // in the hole (the ring spans 50..150, the hole 75..125)
+    EXPECT_TRUE(r.take().empty());
+    r.click(60, 60);  // on the ring
+    EXPECT_EQ(r.take(), Lines{"press"});
+    r.click(160, 160);  // outside
+    EXPECT_TRUE(r.take().empty());
+}
+
+TEST(MouseInput, MasksCutWhatTheyCover) {
+    auto m = newMovie();
+    const auto big = box(m, 0, 0, 4000);
+    const auto small = box(m, 0, 0, 1000);
+    w::Timeline inner;
+    inner.placeObject2(w::PlaceObject::place(1, big));
+    inner.showFrame();
+    const auto sprite = m.defineSprite(inner);
+    auto mask = w::PlaceObject::place(1, small);
+    mask.clipDepth = 2;
+    m.placeObject2(mask);
+    m.placeObject2(named(2, sprite, "clip"));
+    ActionWriter a;
+    handler(a, "clip", "onPress", tracing("press"));
+    doAction(m, a);
+    m.showFrame();
+    InputRun r(m.finish());
+    r.click(150, 150);  // on the clip, outside the mask's 50 pixels
+    EXPECT_TRUE(r.take().empty());
+    r.click(20, 20);
+    EXPECT_EQ(r.take(), Lines{"press"});
+}
+
+TEST(MouseInput, ButtonsShowTheirStatesAndRunTheirConditions) {
+    auto m = newMovie();
+    const auto up = box(m, 0, 0, 2000);
+    const auto over = box(m, 0, 0, 2000);
+    const auto down = box(m, 0, 0, 2000);
+    auto traceBytes = [](const std::string& t) {
+        ActionWriter a;
+        a.trace(std::string_view(t));
+        return a.bytes();
+    };
+    const auto button = m.defineButton2(
+        {{1, up, 1, {}, {}}, {2, over, 1, {}, {}}, {4, down, 1, {}, {}}, {8, up, 1, {}, {}}},
+        {{zd::script::kIdleToOverUp, 0, traceBytes("over")},
+         {zd::script::kOverUpToOverDown, 0, traceBytes("press")},
+         {zd::script::kOverDownToOverUp, 0, traceBytes("release")},
+         {0, 'k', traceBytes("key k")}});
+    m.placeObject2(named(1, button, "b", w::Matrix::translation(2000, 2000)));
+    m.showFrame();
+    InputRun r(m.finish());
+    DisplayObject* b = r.player->rootTimeline().at(depthOfTag(1));
+    ASSERT_NE(b, nullptr);
+    auto shown = [&] {
+        const DisplayObject* c = b->timeline()->at(depthOfTag(1));
+        return c != nullptr ? c->characterId() : 0;
+    };
+    EXPECT_EQ(shown(), up);
+    r.move(150, 150);
+    EXPECT_EQ(shown(), over);
+    r.send(InputEvent::Type::MouseDown, 150, 150);
+    EXPECT_EQ(shown(), down);
+    r.send(InputEvent::Type::MouseUp, 150, 150);
+    EXPECT_EQ(shown(), over);
+    r.move(10, 10);
+    EXPECT_EQ(shown(), up);
+    EXPECT_EQ(r.take(), (Lines{"over", "press", "release"}));
+    InputEvent k;
+    k.type = InputEvent::Type::KeyDown;
+    k.keyCode = 'K';
+    k.ascii = U'k';
+    r.player->postInput(k);
+    r.player->deliverInput();
+    EXPECT_EQ(r.take(), Lines{"key k"});
+}
+
+TEST(MouseInput, AHandlerRemovingTheClipUnderTheMouseLeavesNothingStale) {
+    // onPress drags the clip, then removes it.
+    ActionWriter body;
+    body.trace(std::string_view("press"));
+    body.push({0}).getVariable("clip").push({"startDrag"}).act(op::CallMethod).act(op::Pop);
+    body.push({0, 1}).getVariable("clip").push({"swapDepths"}).act(op::CallMethod).act(op::Pop);
+    body.push({0}).getVariable("clip").push({"removeMovieClip"}).act(op::CallMethod).act(op::Pop);
+    ActionWriter a;
+    handler(a, "clip", "onPress", body);
+    handler(a, "clip", "onRelease", tracing("release"));
+    handler(a, "clip", "onMouseMove", tracing("move"));
+    InputRun r(clipWithHandlers({}, &a));
+    r.move(150, 150);
+    EXPECT_EQ(r.take(), Lines{"move"});
+    r.send(InputEvent::Type::MouseDown, 150, 150);
+    EXPECT_EQ(r.take(), Lines{"press"});
+    // Gone: no release, no move, the drag of it ends quietly.
+    for (int i = 0; i < 100; ++i) {
+        r.move(150 + i, 150);
+    }
+    r.send(InputEvent::Type::MouseUp, 150, 150);
+    r.player->tick();
+    EXPECT_TRUE(r.take().empty());
+}
+
+TEST(MouseInput, DraggingFollowsThePointerWithinItsBounds) {
+    ActionWriter a;
+    // clip.startDrag(false, 0, 0, 200, 100)
+    a.push({100, 200, 0, 0, false, 5}).getVariable("clip").push({"startDrag"});
+    a.act(op::CallMethod).act(op::Pop);
+    InputRun r(clipWithHandlers({}, &a));
+    DisplayObject* clip = r.player->rootTimeline().at(depthOfTag(1));
+    ASSERT_NE(clip, nullptr);
+    // Grabbed with the pointer at (0, 0), 100 pixels right of and below it.
+    EXPECT_EQ(clip->matrix().tx, 100 * 20);
+    EXPECT_EQ(clip->matrix().ty, 100 * 20);
+    r.move(50, -20);
+    EXPECT_EQ(clip->matrix().tx, 150 * 20);
+    EXPECT_EQ(clip->matrix().ty, 80 * 20);
+    r.move(1000, 1000);
+    EXPECT_EQ(clip->matrix().tx, 200 * 20);
+    EXPECT_EQ(clip->matrix().ty, 100 * 20);
+    r.move(-500, -500);
+    EXPECT_EQ(clip->matrix().tx, 0);
+    EXPECT_EQ(clip->matrix().ty, 0);
+}
+
+TEST(Focus, TabGoesByPlaceOrByTabIndexAndSkipsRemovedObjects) {
+    auto m = newMovie();
+    const auto shape = box(m, 0, 0, 400);
+    w::Timeline inner;
+    inner.placeObject2(w::PlaceObject::place(1, shape));
+    inner.showFrame();
+    const auto sprite = m.defineSprite(inner);
+    // Depth order differs from place order: c sits highest and leftmost on the lower row.
+    m.placeObject2(named(1, sprite, "a", w::Matrix::translation(2000, 0)));
+    m.placeObject2(named(2, sprite, "b", w::Matrix::translation(0, 2000)));
+    m.placeObject2(named(3, sprite, "c", w::Matrix::translation(0, 0)));
+    ActionWriter a;
+    for (const char* name : {"a", "b", "c"}) {
+        a.getVariable(name).push({"tabEnabled", true}).act(op::SetMember);
+    }
+    doAction(m, a);
+    m.showFrame();
+    InputRun r(m.finish());
+    zd::avm1::Vm& vm = r.host->vm();
+    auto focusName = [&] {
+        const auto f = vm.input().focus;
+        return f == zd::avm1::kNoDisplay ? std::string("null") : vm.dotPath(f);
+    };
+    r.key(9);
+    EXPECT_EQ(focusName(), "_level0.c");
+    r.key(9);
+    EXPECT_EQ(focusName(), "_level0.a");
+    r.key(9);
+    EXPECT_EQ(focusName(), "_level0.b");
+    r.key(9);
+    EXPECT_EQ(focusName(), "_level0.c");
+
+    // Given tab indexes, only they count, in their order.
+    ActionWriter custom;
+    custom.getVariable("b").push({"tabIndex", 1}).act(op::SetMember);
+    custom.getVariable("a").push({"tabIndex", 2}).act(op::SetMember);
+    vm.runActions(std::make_shared<const zd::avm1::Bytes>(custom.bytes()), r.host->root());
+    r.key(9);
+    EXPECT_EQ(focusName(), "_level0.b");
+    r.key(9);
+    EXPECT_EQ(focusName(), "_level0.a");
+
+    // The focused clip goes: the focus reads as none and Tab starts again.
+    ActionWriter gone;
+    gone.push({0, 1}).getVariable("a").push({"swapDepths"}).act(op::CallMethod).act(op::Pop);
+    gone.push({0}).getVariable("a").push({"removeMovieClip"}).act(op::CallMethod).act(op::Pop);
+    gone.push({0}).getVariable("Selection").push({"getFocus"}).act(op::CallMethod).act(op::Trace);
+    vm.runActions(std::make_shared<const zd::avm1::Bytes>(gone.bytes()), r.host->root());
+    r.player->settle();
+    EXPECT_EQ(r.take(), Lines{"null"});
+    r.key(9);
+    EXPECT_EQ(focusName(), "_level0.b");
+}
+
+TEST(TextInput, TypingGoesToTheFocusedFieldWithinRestrictAndMaxChars) {
+    auto m = newMovie();
+    w::EditTextSpec spec;
+    spec.bounds = w::Rect{0, 4000, 0, 600};
+    spec.text = "ab";
+    const auto text = m.defineEditText(spec);
+    m.placeObject2(named(1, text, "field"));
+    ActionWriter a;
+    a.getVariable("field").push({"restrict", "a-z"}).act(op::SetMember);
+    a.getVariable("field").push({"maxChars", 5}).act(op::SetMember);
+    ActionWriter changed;
+    changed.getVariable("field").push({"text"}).act(op::GetMember).act(op::Trace);
+    handler(a, "field", "onChanged", changed);
+    doAction(m, a);
+    m.showFrame();
+    InputRun r(m.finish());
+    auto type = [&](const std::u32string& t) {
+        InputEvent e;
+        e.type = InputEvent::Type::TextInput;
+        e.text = t;
+        r.player->postInput(e);
+        r.player->deliverInput();
+    };
+    type(U"x");  // no focus yet: nowhere to go
+    EXPECT_TRUE(r.take().empty());
+    r.click(10, 10);
+    // "!" is kept out, "X" comes in as "x"; three fit.
+    type(U"X!cdefg");
+    EXPECT_EQ(r.take(), Lines{"abxcd"});
+    r.key(8);  // backspace
+    EXPECT_EQ(r.take(), Lines{"abxc"});
+    r.key(37);  // left
+    type(U"z");
+    EXPECT_EQ(r.take(), Lines{"abxzc"});
+    type(U"q");  // full
+    EXPECT_TRUE(r.take().empty());
+    // Clicking outside takes the focus away: typing goes nowhere.
+    r.click(300, 300);
+    r.key(8);
+    EXPECT_TRUE(r.take().empty());
+}
