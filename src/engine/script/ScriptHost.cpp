@@ -457,7 +457,6 @@ DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
                                               .toString()
                                               .toStdString() +
                                           "/";
-        case DisplayProperty::HighQuality:
         case DisplayProperty::FocusRect: {
             const auto it = focusRects_.find(id);
             if (it != focusRects_.end()) {
