@@ -86,45 +86,6 @@ std::optional<std::uint8_t> alignOf(const std::string& v) {
     return std::nullopt;
 }
 
-// name="value" pairs of a tag body (quotes optional), names lower case.
-std::map<std::string, std::string> attributes(const std::string& tag) {
-    std::map<std::string, std::string> out;
-    std::size_t i = tag.find_first_of(" \t\r\n");
-    while (i != std::string::npos && i < tag.size()) {
-        while (i < tag.size() && std::isspace(static_cast<unsigned char>(tag[i]))) {
-            ++i;
-        }
-        const std::size_t nameStart = i;
-        while (i < tag.size() && tag[i] != '=' &&
-               !std::isspace(static_cast<unsigned char>(tag[i]))) {
-            ++i;
-        }
-        const std::string name = lower(tag.substr(nameStart, i - nameStart));
-        if (i >= tag.size() || tag[i] != '=') {
-            if (name.empty()) {
-                break;
-            }
-            continue;
-        }
-        ++i;
-        std::string value;
-        if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
-            const char quote = tag[i++];
-            const std::size_t end = tag.find(quote, i);
-            value = tag.substr(i, end == std::string::npos ? std::string::npos : end - i);
-            i = end == std::string::npos ? tag.size() : end + 1;
-        } else {
-            const std::size_t end = tag.find_first_of(" \t\r\n", i);
-            value = tag.substr(i, end == std::string::npos ? std::string::npos : end - i);
-            i = end;
-        }
-        if (!name.empty()) {
-            out[name] = value;
-        }
-    }
-    return out;
-}
-
 bool sameCharacterFormat(const TextFormat& a, const TextFormat& b) {
     return a.font == b.font && a.size == b.size && a.color == b.color &&
            a.letterSpacing == b.letterSpacing && a.kerning == b.kerning &&

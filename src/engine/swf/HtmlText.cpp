@@ -18,45 +18,6 @@ std::string lower(std::string s) {
     return s;
 }
 
-// name="value" pairs of a tag (quotes optional).
-std::map<std::string, std::string> attributes(const std::string& tag) {
-    std::map<std::string, std::string> out;
-    std::size_t i = tag.find_first_of(" \t\r\n");
-    while (i != std::string::npos && i < tag.size()) {
-        while (i < tag.size() && std::isspace(static_cast<unsigned char>(tag[i]))) {
-            ++i;
-        }
-        const std::size_t nameStart = i;
-        while (i < tag.size() && tag[i] != '=' &&
-               !std::isspace(static_cast<unsigned char>(tag[i]))) {
-            ++i;
-        }
-        const std::string name = lower(tag.substr(nameStart, i - nameStart));
-        if (i >= tag.size() || tag[i] != '=') {
-            if (name.empty()) {
-                break;
-            }
-            continue;
-        }
-        ++i;
-        std::string value;
-        if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
-            const char quote = tag[i++];
-            const std::size_t end = tag.find(quote, i);
-            value = tag.substr(i, end == std::string::npos ? std::string::npos : end - i);
-            i = end == std::string::npos ? tag.size() : end + 1;
-        } else {
-            const std::size_t end = tag.find_first_of(" \t\r\n", i);
-            value = tag.substr(i, end == std::string::npos ? std::string::npos : end - i);
-            i = end;
-        }
-        if (!name.empty()) {
-            out[name] = value;
-        }
-    }
-    return out;
-}
-
 std::uint8_t alignOf(const std::string& value, std::uint8_t fallback) {
     const std::string v = lower(value);
     if (v == "left") {
@@ -150,6 +111,44 @@ class Builder {
 };
 
 }  // namespace
+
+std::map<std::string, std::string> attributes(const std::string& tag) {
+    std::map<std::string, std::string> out;
+    std::size_t i = tag.find_first_of(" \t\r\n");
+    while (i != std::string::npos && i < tag.size()) {
+        while (i < tag.size() && std::isspace(static_cast<unsigned char>(tag[i]))) {
+            ++i;
+        }
+        const std::size_t nameStart = i;
+        while (i < tag.size() && tag[i] != '=' &&
+               !std::isspace(static_cast<unsigned char>(tag[i]))) {
+            ++i;
+        }
+        const std::string name = lower(tag.substr(nameStart, i - nameStart));
+        if (i >= tag.size() || tag[i] != '=') {
+            if (name.empty()) {
+                break;
+            }
+            continue;
+        }
+        ++i;
+        std::string value;
+        if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
+            const char quote = tag[i++];
+            const std::size_t end = tag.find(quote, i);
+            value = tag.substr(i, end == std::string::npos ? std::string::npos : end - i);
+            i = end == std::string::npos ? tag.size() : end + 1;
+        } else {
+            const std::size_t end = tag.find_first_of(" \t\r\n", i);
+            value = tag.substr(i, end == std::string::npos ? std::string::npos : end - i);
+            i = end;
+        }
+        if (!name.empty()) {
+            out[name] = value;
+        }
+    }
+    return out;
+}
 
 std::vector<TextParagraph> parseHtmlText(const std::string& html, const TextStyle& base,
                                          std::uint8_t baseAlign) {

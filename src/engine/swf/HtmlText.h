@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ struct TextParagraph {
 
 // DefineEditText's HTML reduced to styled paragraphs: <p align>, <br>, <b>, <i>, <u>,
 // <font face size color>, <li> and the common entities; other tags are dropped.
+// name="value" pairs of an HTML tag body (quotes optional), names in lower case.
+std::map<std::string, std::string> attributes(const std::string& tag);
+
 std::vector<TextParagraph> parseHtmlText(const std::string& html, const TextStyle& base,
                                          std::uint8_t baseAlign);
 
