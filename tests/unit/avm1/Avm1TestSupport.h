@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "TraceHost.h"
 #include "engine/avm1/Vm.h"
 #include "swfwriter/ActionWriter.h"
@@ -58,5 +60,25 @@ inline std::string traceOf(int version, const ActionWriter& script) {
     ScriptRun run(version, script);
     return run.frames(1);
 }
+
+// A fresh SWF 8 interpreter and the helpers tests use to drive its library from C++.
+class LibraryFixture : public ::testing::Test {
+  protected:
+    LibraryFixture() : run_(8, ActionWriter()) {}
+
+    avm1::Vm& vm() { return run_.vm(); }
+    avm1::Value global(const char* name) { return vm().get(avm1::Value(vm().global()), name); }
+    avm1::Value str(const char* s) { return avm1::Value(vm().str(std::string_view(s))); }
+    avm1::Value call(const avm1::Value& self, const char* method,
+                     std::vector<avm1::Value> args = {}) {
+        return vm().call(vm().get(self, method), self, args);
+    }
+    avm1::Value construct(const char* cls, std::vector<avm1::Value> args = {}) {
+        return vm().construct(global(cls), args);
+    }
+    std::string text(const avm1::Value& v) { return vm().toStdString(v); }
+
+    ScriptRun run_;
+};
 
 }  // namespace zd::avm1test

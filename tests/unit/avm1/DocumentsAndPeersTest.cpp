@@ -11,23 +11,7 @@ namespace {
 using avm1::Value;
 using avm1::Vm;
 
-class Documents : public ::testing::Test {
-  protected:
-    Documents() : run_(8, ActionWriter()) {}
-
-    avm1::Vm& vm() { return run_.vm(); }
-    Value global(const char* name) { return vm().get(Value(vm().global()), name); }
-    Value str(const char* s) { return Value(vm().str(std::string_view(s))); }
-    Value call(const Value& self, const char* method, std::vector<Value> args = {}) {
-        return vm().call(vm().get(self, method), self, args);
-    }
-    Value construct(const char* cls, std::vector<Value> args = {}) {
-        return vm().construct(global(cls), args);
-    }
-    std::string text(const Value& v) { return vm().toStdString(v); }
-
-    ScriptRun run_;
-};
+using Documents = LibraryFixture;
 
 TEST_F(Documents, NamespacesResolveThroughAncestorsInDocumentOrder) {
     const Value doc = construct(

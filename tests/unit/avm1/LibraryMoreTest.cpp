@@ -13,19 +13,8 @@ namespace {
 using avm1::Value;
 using avm1::Vm;
 
-class More : public ::testing::Test {
+class More : public LibraryFixture {
   protected:
-    More() : run_(8, ActionWriter()) {}
-
-    avm1::Vm& vm() { return run_.vm(); }
-    Value global(const char* name) { return vm().get(Value(vm().global()), name); }
-    Value str(const char* s) { return Value(vm().str(std::string_view(s))); }
-    Value call(const Value& self, const char* method, std::vector<Value> args = {}) {
-        return vm().call(vm().get(self, method), self, args);
-    }
-    Value construct(const char* cls, std::vector<Value> args = {}) {
-        return vm().construct(global(cls), args);
-    }
     Value array(std::vector<Value> items) { return Value(vm().newArray(items)); }
     Value object(std::vector<std::pair<const char*, Value>> members) {
         avm1::Object* o = vm().newObject();
@@ -34,10 +23,7 @@ class More : public ::testing::Test {
         }
         return Value(o);
     }
-    std::string text(const Value& v) { return vm().toStdString(v); }
     double num(const Value& v) { return vm().toNumber(v); }
-
-    ScriptRun run_;
 };
 
 TEST_F(More, ArrayMethodsWorkOnPlainObjectsWithALength) {
