@@ -82,6 +82,8 @@ class Vm {
     Heap& heap() { return heap_; }
     const Atoms& atoms() const { return atoms_; }
     int swfVersion() const { return version_; }
+    // Scripts of a loaded movie run with that movie's version.
+    void setSwfVersion(int version) { version_ = version; }
     bool caseSensitive() const { return version_ >= 7; }
     void setLimits(const Limits& l) { limits_ = l; }
     const Limits& limits() const { return limits_; }

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "engine/swf/ByteReader.h"
+#include "engine/swf/MovieData.h"
 #include "engine/swf/TagCodes.h"
 #include "engine/swf/TagWalker.h"
 
@@ -167,7 +168,9 @@ void DisplayObject::instantiate(int nesting, bool startLater) {
     if (const auto* edit = character_->as<EditTextDefinition>()) {
         std::string fontName;
         if (edit->fontId) {
-            if (CharacterPtr font = context_.character(*edit->fontId)) {
+            const MovieSource& source =
+                parent_ != nullptr ? parent_->source() : context_.mainSource();
+            if (CharacterPtr font = source.character(*edit->fontId)) {
                 if (const auto* f = font->as<FontDefinition>()) {
                     fontName = f->name;
                 }
@@ -180,14 +183,16 @@ void DisplayObject::instantiate(int nesting, bool startLater) {
         return;
     }
     if (const auto* sprite = character_->as<SpriteDefinition>()) {
-        timeline_ = std::make_unique<Timeline>(context_, *this, &sprite->frames, nesting + 1);
+        timeline_ = std::make_unique<Timeline>(context_, *this, &sprite->frames, nesting + 1,
+                                               parent_ != nullptr ? &parent_->source() : nullptr);
         context_.work().placed.push_back(id_);
         context_.work().constructs.push_back({QueuedAction::Kind::Construct, id_, 0, ByteRange{}});
         if (!startLater) {
             timeline_->start();
         }
     } else if (const auto* button = character_->as<ButtonDefinition>()) {
-        timeline_ = std::make_unique<Timeline>(context_, *this, nullptr, nesting + 1);
+        timeline_ = std::make_unique<Timeline>(context_, *this, nullptr, nesting + 1,
+                                               parent_ != nullptr ? &parent_->source() : nullptr);
         timeline_->placeButtonState(*button, ButtonRecord::Up);
     }
 }
@@ -212,15 +217,55 @@ void DisplayObject::markRemoved() {
 
 DisplayContext::DisplayContext(Dictionary& dictionary, std::span<const std::uint8_t> data,
                                DisplayLimits limits, int swfVersion)
-    : dictionary_(dictionary), data_(data), limits_(limits), swfVersion_(swfVersion) {}
+    : dictionary_(dictionary), data_(data), limits_(limits), swfVersion_(swfVersion) {
+    auto own = std::make_unique<MovieSource>();
+    own->dictionary = &dictionary_;
+    own->data = data;
+    own->version = swfVersion;
+    sources_.push_back(std::move(own));
+}
 
 DisplayContext::~DisplayContext() = default;
 
+const MovieSource& DisplayContext::sourceOf(ByteRange r) const {
+    const std::size_t index = r.begin / kSourceStride;
+    return index < sources_.size() ? *sources_[index] : *sources_.front();
+}
+
 std::span<const std::uint8_t> DisplayContext::bytes(ByteRange r) const {
-    if (r.begin > r.end || r.end > data_.size()) {
+    const std::size_t index = r.begin / kSourceStride;
+    if (index >= sources_.size()) {
         return {};
     }
-    return data_.subspan(r.begin, r.end - r.begin);
+    const MovieSource& source = *sources_[index];
+    const std::size_t begin = r.begin - source.base;
+    const std::size_t end = r.end - source.base;
+    if (r.end < source.base || begin > end || end > source.data.size()) {
+        return {};
+    }
+    return source.data.subspan(begin, end - begin);
+}
+
+const MovieSource* DisplayContext::addSource(std::shared_ptr<const MovieData> movie,
+                                             std::string url) {
+    // Each load keeps its movie for the rest of the run (scripts may hold its functions).
+    constexpr std::size_t kMaxSources = 256;
+    if (!movie || movie->header() == nullptr || sources_.size() >= kMaxSources ||
+        movie->data().size() >= kSourceStride) {
+        return nullptr;
+    }
+    auto source = std::make_unique<MovieSource>();
+    source->ownDictionary = std::make_unique<Dictionary>();
+    source->dictionary = source->ownDictionary.get();
+    source->data = movie->data();
+    source->version = movie->header()->version;
+    source->base = sources_.size() * kSourceStride;
+    source->url = std::move(url);
+    source->dictionary->update(source->data, movie->header()->size,
+                               movie->timeline().scannedOffset());
+    source->movie = std::move(movie);
+    sources_.push_back(std::move(source));
+    return sources_.back().get();
 }
 
 CharacterPtr DisplayContext::emptyClipCharacter() {
@@ -302,8 +347,12 @@ void DisplayContext::collectRemoved() {
 // ---------------------------------------------------------------------------------------------
 
 Timeline::Timeline(DisplayContext& context, DisplayObject& owner,
-                   const std::vector<FrameRange>* frames, int nesting)
-    : context_(context), owner_(owner), frames_(frames), nesting_(nesting) {}
+                   const std::vector<FrameRange>* frames, int nesting, const MovieSource* source)
+    : context_(context),
+      owner_(owner),
+      frames_(frames),
+      nesting_(nesting),
+      source_(source != nullptr ? source : &context.mainSource()) {}
 
 Timeline::~Timeline() = default;
 
@@ -420,6 +469,25 @@ void Timeline::restartFromScratch() {
     start();
 }
 
+void Timeline::replaceMovie(const MovieSource* source) {
+    while (!list_.empty()) {
+        retire(list_.begin());
+    }
+    current_ = -1;
+    playing_ = true;
+    frameLimit_ = SIZE_MAX;
+    stillLoading_ = false;
+    if (source != nullptr) {
+        source_ = source;
+        frames_ = &source->movie->timeline().frames();
+        loadedRoot_ = true;
+        start();
+    } else {
+        frames_ = nullptr;
+    }
+    context_.changed(owner_);
+}
+
 void Timeline::shown(bool jumped) {
     if (!context_.work().displayOnly) {
         context_.work().framesShown.push_back({owner_.id(), current_, jumped});
@@ -432,24 +500,24 @@ void Timeline::queueFrameTag(std::uint16_t code, ByteRange body) {
         case TagCode::DoAction:
             if (!work.displayOnly) {
                 work.frameActions.push_back(
-                    {QueuedAction::Kind::Frame, owner_.id(), 0, ByteRange{body.begin, body.end}});
+                    {QueuedAction::Kind::Frame, owner_.id(), 0, source_->global(body)});
             }
             break;
         case TagCode::DoInitAction: {
             // Once per sprite, even on a frame a go-to passes over.
-            ByteReader in(context_.bytes(body));
+            ByteReader in(context_.bytes(source_->global(body)));
             const std::uint16_t sprite = in.u16();
-            if (in.ok() && context_.firstInit(sprite)) {
-                work.initActions.push_back(
-                    {QueuedAction::Kind::Init, owner_.id(), sprite, {body.begin + 2, body.end}});
+            if (in.ok() && context_.firstInit(*source_, sprite)) {
+                work.initActions.push_back({QueuedAction::Kind::Init, owner_.id(), sprite,
+                                            source_->global({body.begin + 2, body.end})});
             }
             break;
         }
         case TagCode::StartSound:
         case TagCode::StartSound2:
             if (!work.displayOnly) {
-                work.sounds.push_back(
-                    {owner_.id(), body, static_cast<TagCode>(code) == TagCode::StartSound ? 1 : 2});
+                work.sounds.push_back({owner_.id(), source_->global(body),
+                                       static_cast<TagCode>(code) == TagCode::StartSound ? 1 : 2});
             }
             break;
         default:
@@ -462,7 +530,7 @@ void Timeline::runFrame(std::size_t frame) {
         return;
     }
     const FrameRange range = (*frames_)[frame];
-    const auto data = context_.data();
+    const auto data = source_->data;
     if (range.end > data.size() || range.begin > range.end) {
         return;
     }
@@ -475,7 +543,7 @@ void Timeline::runFrame(std::size_t frame) {
         }
         const auto code = static_cast<TagCode>(tag->code);
         if (const int version = placeVersion(code)) {
-            if (auto p = parsePlaceObject(walker.body(*tag), version, context_.swfVersion())) {
+            if (auto p = parsePlaceObject(walker.body(*tag), version, source_->version)) {
                 placeTag(*p, tag->bodyOffset, static_cast<int>(frame), newborn);
             }
         } else if (code == TagCode::RemoveObject || code == TagCode::RemoveObject2) {
@@ -504,7 +572,7 @@ void Timeline::replayFrame(std::size_t frame, Placements& placements, bool queue
         return;
     }
     const FrameRange range = (*frames_)[frame];
-    const auto data = context_.data();
+    const auto data = source_->data;
     if (range.end > data.size() || range.begin > range.end) {
         return;
     }
@@ -516,7 +584,7 @@ void Timeline::replayFrame(std::size_t frame, Placements& placements, bool queue
         }
         const auto code = static_cast<TagCode>(tag->code);
         if (const int version = placeVersion(code)) {
-            const auto p = parsePlaceObject(walker.body(*tag), version, context_.swfVersion());
+            const auto p = parsePlaceObject(walker.body(*tag), version, source_->version);
             if (!p) {
                 continue;
             }
@@ -556,8 +624,8 @@ std::vector<ClipAction> Timeline::clipActionsOf(const PlaceObjectTag& p,
     std::vector<ClipAction> actions;
     actions.reserve(p.clipActions.size());
     for (const ClipActionRecord& r : p.clipActions) {
-        actions.push_back(
-            {r.events, r.keyCode, {bodyOffset + r.codeBegin, bodyOffset + r.codeEnd}});
+        actions.push_back({r.events, r.keyCode,
+                           source_->global({bodyOffset + r.codeBegin, bodyOffset + r.codeEnd})});
     }
     return actions;
 }
@@ -585,7 +653,7 @@ void Timeline::placeTag(const PlaceObjectTag& p, std::size_t bodyOffset, int fra
         retire(it);
     }
     applyTag(props, p);
-    DisplayObject* o = create(depth, *p.characterId, context_.character(*p.characterId),
+    DisplayObject* o = create(depth, *p.characterId, source_->character(*p.characterId),
                               DisplayObject::Origin::Timeline);
     if (o == nullptr) {
         return;  // the tree is full
@@ -635,7 +703,7 @@ void Timeline::reconcile(const Placements& wanted) {
     std::sort(fresh.begin(), fresh.end());
     for (const auto& [offset, depth] : fresh) {
         const Placement& w = wanted.at(depth);
-        DisplayObject* o = create(depth, w.characterId, context_.character(w.characterId),
+        DisplayObject* o = create(depth, w.characterId, source_->character(w.characterId),
                                   DisplayObject::Origin::Timeline);
         if (o == nullptr) {
             continue;
@@ -667,7 +735,7 @@ void Timeline::retire(List::iterator it) {
 }
 
 std::optional<int> Timeline::labelFrame(std::string_view label, bool ignoreCase) const {
-    const auto data = context_.data();
+    const auto data = source_->data;
     for (std::size_t f = 0; f < frameCount(); ++f) {
         const FrameRange range = (*frames_)[f];
         if (range.end > data.size() || range.begin > range.end) {
@@ -694,14 +762,14 @@ std::vector<ByteRange> Timeline::frameActions(int frame) const {
         return blocks;
     }
     const FrameRange range = (*frames_)[static_cast<std::size_t>(frame)];
-    const auto data = context_.data();
+    const auto data = source_->data;
     if (range.end > data.size() || range.begin > range.end) {
         return blocks;
     }
     TagWalker walker(data.first(range.end), range.begin);
     while (auto tag = walker.next()) {
         if (static_cast<TagCode>(tag->code) == TagCode::DoAction) {
-            blocks.push_back({tag->bodyOffset, tag->end()});
+            blocks.push_back(source_->global({tag->bodyOffset, tag->end()}));
         }
     }
     return blocks;
@@ -834,7 +902,7 @@ void Timeline::placeButtonState(const ButtonDefinition& button, std::uint8_t sta
         if (!(r.states & state) || list_.count(depth) != 0) {
             continue;
         }
-        DisplayObject* o = create(depth, r.characterId, context_.character(r.characterId),
+        DisplayObject* o = create(depth, r.characterId, source_->character(r.characterId),
                                   DisplayObject::Origin::Timeline);
         if (o == nullptr) {
             continue;

@@ -22,7 +22,26 @@
 namespace zd::engine {
 
 class DisplayContext;
+class MovieData;
 class Timeline;
+
+// A movie whose frames and characters timelines play: the one the player opened, or one a
+// script loaded into a clip. Byte ranges that leave a timeline (queued actions, clip
+// actions, sounds) are offset by its base, so they name the movie they came from.
+struct MovieSource {
+    std::shared_ptr<const MovieData> movie;  // null for the player's own
+    std::unique_ptr<Dictionary> ownDictionary;
+    Dictionary* dictionary = nullptr;
+    std::span<const std::uint8_t> data;
+    int version = 10;
+    std::size_t base = 0;
+    std::string url;
+
+    ByteRange global(ByteRange local) const { return {local.begin + base, local.end + base}; }
+    CharacterPtr character(std::uint16_t id) const { return dictionary->get(id, data); }
+};
+// Room each source has for its ranges: larger than any movie the loader accepts.
+inline constexpr std::size_t kSourceStride = std::size_t{1} << 36;
 
 // Depths as scripts see them. The depths of timeline tags sit below zero (tag depth d is
 // d - 16384); objects made by scripts go at zero and above, where removeMovieClip reaches.
@@ -205,8 +224,17 @@ class DisplayContext {
     Dictionary& dictionary() { return dictionary_; }
     std::span<const std::uint8_t> data() const { return data_; }
     // The data grows while a movie loads; offsets stay valid.
-    void setData(std::span<const std::uint8_t> data) { data_ = data; }
+    void setData(std::span<const std::uint8_t> data) {
+        data_ = data;
+        sources_.front()->data = data;
+    }
+    // The bytes of a range of any source's movie.
     std::span<const std::uint8_t> bytes(ByteRange r) const;
+    // The player's own movie, and the one a range of queued work comes from.
+    const MovieSource& mainSource() const { return *sources_.front(); }
+    const MovieSource& sourceOf(ByteRange r) const;
+    // Takes in a loaded movie (complete) for a clip to play; null once too many were loaded.
+    const MovieSource* addSource(std::shared_ptr<const MovieData> movie, std::string url);
     const DisplayLimits& limits() const { return limits_; }
     int swfVersion() const { return swfVersion_; }
     CharacterPtr character(std::uint16_t id) { return dictionary_.get(id, data_); }
@@ -248,7 +276,9 @@ class DisplayContext {
     std::uint64_t boundFieldsPlaced() const { return boundFieldsPlaced_; }
 
     // DoInitAction runs once per sprite: true the first time a sprite is asked for.
-    bool firstInit(std::uint16_t spriteId) { return initialised_.insert(spriteId).second; }
+    bool firstInit(const MovieSource& source, std::uint16_t spriteId) {
+        return initialised_.insert(source.base | spriteId).second;
+    }
 
   private:
     friend class DisplayObject;
@@ -269,8 +299,9 @@ class DisplayContext {
     std::uint64_t boundFieldsPlaced_ = 0;
     std::vector<InstanceId> touched_;
     bool touchedAll_ = true;  // nothing drawn yet
-    std::unordered_set<std::uint16_t> initialised_;
+    std::unordered_set<std::size_t> initialised_;
     CharacterPtr emptyClip_;
+    std::vector<std::unique_ptr<MovieSource>> sources_;
 };
 
 // A clip's frames and display list: the root's, a sprite's, or a button's up state (no
@@ -279,9 +310,10 @@ class Timeline {
   public:
     using List = std::map<std::int32_t, std::unique_ptr<DisplayObject>>;
 
-    // frames: where its frames' tags lie (nullptr for a button); nesting: how deep it sits.
+    // frames: where its frames' tags lie (nullptr for a button); nesting: how deep it sits;
+    // source: the movie they are in (null: the player's own).
     Timeline(DisplayContext& context, DisplayObject& owner, const std::vector<FrameRange>* frames,
-             int nesting);
+             int nesting, const MovieSource* source = nullptr);
     ~Timeline();
     Timeline(const Timeline&) = delete;
     Timeline& operator=(const Timeline&) = delete;
@@ -317,6 +349,12 @@ class Timeline {
     void gotoFrame(int frame);
     // Empties the list and shows the first frame anew, as if just placed.
     void restartFromScratch();
+    // Empties the list and plays another movie's root frames from its first (loadMovie);
+    // null: plays nothing any more (unloadMovie).
+    void replaceMovie(const MovieSource* source);
+    const MovieSource& source() const { return *source_; }
+    // The clip plays a movie loaded into it: it is that movie's root.
+    bool loadedRoot() const { return source_ != &context_.mainSource() && loadedRoot_; }
 
     // The first frame a FrameLabel names, if any.
     std::optional<int> labelFrame(std::string_view label, bool ignoreCase) const;
@@ -386,6 +424,8 @@ class Timeline {
     DisplayObject& owner_;
     const std::vector<FrameRange>* frames_;
     int nesting_;
+    const MovieSource* source_;
+    bool loadedRoot_ = false;
     int current_ = -1;
     bool playing_ = true;
     std::size_t frameLimit_ = SIZE_MAX;

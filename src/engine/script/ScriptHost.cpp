@@ -37,6 +37,21 @@ using engine::Timeline;
 
 namespace {
 
+// Runs what follows with the SWF version of the movie the code came from.
+class VersionScope {
+  public:
+    VersionScope(avm1::Vm& vm, int version) : vm_(vm), saved_(vm.swfVersion()) {
+        vm_.setSwfVersion(version);
+    }
+    ~VersionScope() { vm_.setSwfVersion(saved_); }
+    VersionScope(const VersionScope&) = delete;
+    VersionScope& operator=(const VersionScope&) = delete;
+
+  private:
+    avm1::Vm& vm_;
+    int saved_;
+};
+
 // The text of a loaded file as scripts get it. Movies before SWF 6 read text in the system's
 // code page (Western here); later ones read UTF-8, without a byte-order mark.
 std::string textOfLoad(std::string_view bytes, int swfVersion) {
@@ -405,6 +420,7 @@ bool ScriptHost::focusRect(const DisplayObject& object) const {
 
 void ScriptHost::runClipAction(DisplayObject& object, const engine::ClipAction& action) {
     const auto bytes = player_.context().bytes(action.code);
+    const VersionScope version(*vm_, player_.context().sourceOf(action.code).version);
     vm_->runActions(codeAt(action.code.begin, bytes), object.id());
 }
 
@@ -833,11 +849,78 @@ void ScriptHost::getUrl(std::string_view url, std::string_view window, avm1::Url
     }
 }
 
-void ScriptHost::loadMovie(DisplayId, std::string_view, avm1::UrlMethod, std::string_view) {}
+void ScriptHost::loadMovie(DisplayId target, std::string_view url, avm1::UrlMethod,
+                           std::string_view) {
+    PendingLoad load;
+    load.movie = PendingLoad::Movie::Load;
+    load.movieTarget = target;
+    load.url = std::string(url);
+    if (auto bytes = readLocal(url)) {
+        load.ok = true;
+        load.data = std::move(*bytes);
+    }
+    loads_.push_back(std::move(load));
+}
 
-void ScriptHost::loadMovieLevel(int, std::string_view, avm1::UrlMethod, std::string_view) {}
+void ScriptHost::loadMovieLevel(int level, std::string_view url, avm1::UrlMethod method,
+                                std::string_view variables) {
+    if (level == 0) {
+        loadMovie(root(), url, method, variables);
+    }
+}
 
-void ScriptHost::unloadMovie(DisplayId) {}
+void ScriptHost::unloadMovie(DisplayId target) {
+    PendingLoad load;
+    load.movie = PendingLoad::Movie::Unload;
+    load.movieTarget = target;
+    loads_.push_back(std::move(load));
+}
+
+void ScriptHost::deliverMovie(const PendingLoad& load) {
+    DisplayObject* o = find(load.movieTarget);
+    if (o == nullptr || o->removed() || o->timeline() == nullptr || vm_->tickExhausted()) {
+        return;
+    }
+    const engine::MovieSource* source = nullptr;
+    if (load.movie == PendingLoad::Movie::Load) {
+        if (!load.ok) {
+            return;  // a movie that cannot be read leaves the clip as it was
+        }
+        std::shared_ptr<const engine::MovieData> movie = engine::MovieData::fromBytes(
+            {reinterpret_cast<const std::uint8_t*>(load.data.data()), load.data.size()});
+        source = player_.context().addSource(std::move(movie), load.url);
+        if (source == nullptr) {
+            return;
+        }
+    }
+    // What the clip showed leaves: its unload handlers run, then it starts anew as the
+    // loaded movie's root with none of the old clip's variables.
+    const DisplayId id = o->id();
+    runClipActions(*o, engine::kClipUnload);
+    if (find(id) != nullptr) {
+        callMethod(id, "onUnload");
+    }
+    o = find(id);
+    if (o == nullptr || o->timeline() == nullptr) {
+        return;
+    }
+    if (avm1::Object* self = vm_->clipObject(id)) {
+        self->properties() = avm1::PropertyMap();
+        self->setProtoLink(vm_->protos().movieClip);
+    }
+    constructed_.erase(id);
+    o->timeline()->replaceMovie(source);
+}
+
+void ScriptHost::deliverPending(const PendingLoad& load) {
+    if (load.movie != PendingLoad::Movie::None) {
+        deliverMovie(load);
+    } else if (load.variablesTarget != kNoDisplay) {
+        deliverVariables(load);
+    } else {
+        vm_->deliverLoad(load.id, load.ok, load.data);
+    }
+}
 
 void ScriptHost::loadVariables(DisplayId target, std::string_view url, avm1::UrlMethod,
                                std::string_view) {
@@ -994,6 +1077,7 @@ void ScriptHost::runActions(const engine::QueuedAction& action, DisplayObject* t
         }
         return;
     }
+    const VersionScope version(*vm_, player_.context().sourceOf(action.code).version);
     if (action.kind == engine::QueuedAction::Kind::Init) {
         // Runs on the timeline that reached the tag, or the root once that has gone.
         vm_->runActions(codeAt(action.code.begin, code), target != nullptr ? target->id() : root());
@@ -1120,11 +1204,7 @@ void ScriptHost::deliverLoads() {
     std::vector<PendingLoad> due;
     due.swap(loads_);
     for (const PendingLoad& l : due) {
-        if (l.variablesTarget != kNoDisplay) {
-            deliverVariables(l);
-        } else {
-            vm_->deliverLoad(l.id, l.ok, l.data);
-        }
+        deliverPending(l);
     }
     player_.settle();
 }
@@ -1137,11 +1217,7 @@ void ScriptHost::runTimers(double movieTimeMs) {
     std::vector<PendingLoad> due;
     due.swap(loads_);
     for (const PendingLoad& l : due) {
-        if (l.variablesTarget != kNoDisplay) {
-            deliverVariables(l);
-        } else {
-            vm_->deliverLoad(l.id, l.ok, l.data);
-        }
+        deliverPending(l);
     }
     vm_->runTimers(movieTimeMs);
 }

@@ -209,8 +209,15 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
         avm1::DisplayId variablesTarget = avm1::kNoDisplay;
         bool ok = false;
         std::string data;
+        // A movie to play in a clip (loadMovie), or the clip to empty (unloadMovie).
+        enum class Movie : std::uint8_t { None, Load, Unload };
+        Movie movie = Movie::None;
+        avm1::DisplayId movieTarget = avm1::kNoDisplay;
+        std::string url;
     };
     void deliverVariables(const PendingLoad& load);
+    void deliverPending(const PendingLoad& load);
+    void deliverMovie(const PendingLoad& load);
     std::vector<PendingLoad> loads_;
     std::optional<avm1::Vm::TickBudget> budget_;
     std::string baseDir_;
