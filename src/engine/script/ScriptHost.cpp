@@ -907,6 +907,11 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
     if (avm1::Object* self = vm_->clipObject(id)) {
         self->properties() = avm1::PropertyMap();
         self->setProtoLink(vm_->protos().movieClip);
+        // The address's query holds variables the loaded movie starts with.
+        if (const std::size_t query = load.url.find('?'); query != std::string::npos) {
+            avm1::lib::decodeVariables(*vm_, avm1::Value(self),
+                                       std::string_view(load.url).substr(query + 1));
+        }
     }
     constructed_.erase(id);
     o->timeline()->replaceMovie(source);
