@@ -150,6 +150,10 @@ class Host {
     virtual void loadMovieLevel(int level, std::string_view url, UrlMethod method,
                                 std::string_view variables) = 0;
     virtual void unloadMovie(DisplayId target) = 0;
+    // A MovieClipLoader load into target, or (target none) into _level`level`; the host
+    // reports its stages through Vm::clipLoadEvent.
+    virtual void loadClip(std::uint64_t /*requestId*/, DisplayId /*target*/, int /*level*/,
+                          std::string_view /*url*/) {}
     virtual void loadVariables(DisplayId target, std::string_view url, UrlMethod method,
                                std::string_view variables) = 0;
     // Loads a document for an XML or LoadVars object; the host calls Vm::deliverLoad later.

@@ -36,6 +36,7 @@ void initTextFieldObject(Vm& vm, Object* field);
 // The drawing methods and setMask on MovieClip's prototype.
 void installDrawing(Vm& vm);
 void installNet(Vm& vm);
+void installMovieClipLoader(Vm& vm);
 void installSharedObject(Vm& vm);
 
 // A shared object's data in the stored file layout, and back (false: not a readable file;

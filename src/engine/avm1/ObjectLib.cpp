@@ -30,6 +30,7 @@ void Vm::installLibrary() {
     lib::installMovieClip(*this);
     lib::installGeom(*this);
     lib::installNet(*this);
+    lib::installMovieClipLoader(*this);
     lib::installSharedObject(*this);
     lib::installInput(*this);
 }

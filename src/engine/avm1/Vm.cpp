@@ -942,6 +942,9 @@ void Vm::traceRoots(Tracer& t) {
     for (auto& [id, o] : loads_) {
         t.markObject(o);
     }
+    for (auto& [id, o] : clipLoads_) {
+        t.markObject(o);
+    }
     for (const Value& v : pinned_) {
         t.mark(v);
     }

@@ -231,6 +231,13 @@ class Vm {
     void deliverLoad(std::uint64_t requestId, bool ok, std::string_view data);
     std::uint64_t requestLoad(Object* receiver, std::string_view url, UrlMethod method,
                               std::string_view body);
+    // A movie loaded by a MovieClipLoader into a clip or (target none) a level; the loader
+    // hears each stage through its broadcastMessage: the event, the clip, then `extra`.
+    // `last` ends the request.
+    std::uint64_t requestClipLoad(Object* loader, DisplayId target, int level,
+                                  std::string_view url);
+    void clipLoadEvent(std::uint64_t requestId, std::string_view event, DisplayId clip,
+                       std::span<const Value> extra, bool last);
 
     // --- Used by the interpreter and the library ---
     struct Timer {
@@ -309,6 +316,7 @@ class Vm {
     std::vector<Timer> timers_;
     int nextTimerId_ = 1;
     std::map<std::uint64_t, Object*> loads_;
+    std::map<std::uint64_t, Object*> clipLoads_;
     std::vector<Value> pinned_;  // values the host side keeps across a call
     std::uint64_t nextLoadId_ = 1;
     InputState input_;

@@ -41,7 +41,53 @@ StagePlayer::StagePlayer(const MovieData& movie, DisplayLimits limits)
 }
 
 StagePlayer::~StagePlayer() {
+    levels_.clear();
     root_.reset();  // before the context its objects count in
+}
+
+DisplayObject* StagePlayer::level(int n) {
+    if (n == 0) {
+        return root_.get();
+    }
+    const auto it = levels_.find(n);
+    return it != levels_.end() ? it->second.get() : nullptr;
+}
+
+DisplayObject* StagePlayer::makeLevel(int n) {
+    if (n < 0 || n > kMaxLevel) {
+        return nullptr;
+    }
+    if (DisplayObject* existing = level(n)) {
+        return existing;
+    }
+    auto top = std::make_unique<DisplayObject>(context_, nullptr, n, 0, nullptr,
+                                               DisplayObject::Origin::Root);
+    top->timeline_ = std::make_unique<Timeline>(context_, *top, nullptr, 0);
+    DisplayObject* raw = top.get();
+    levels_.emplace(n, std::move(top));
+    return raw;
+}
+
+void StagePlayer::removeLevel(int n) {
+    const auto it = levels_.find(n);
+    if (it == levels_.end()) {
+        return;
+    }
+    std::unique_ptr<DisplayObject> gone = std::move(it->second);
+    levels_.erase(it);
+    context_.retire(std::move(gone));
+}
+
+int StagePlayer::levelOf(const DisplayObject& object) const {
+    if (&object == root_.get()) {
+        return 0;
+    }
+    for (const auto& [n, top] : levels_) {
+        if (top.get() == &object) {
+            return n;
+        }
+    }
+    return -1;
 }
 
 void StagePlayer::setRootFrameLimit(std::size_t frames) {
@@ -138,6 +184,9 @@ void StagePlayer::advance(DisplayObject& clip, bool force) {
 std::vector<InstanceId> StagePlayer::clipsNewestFirst() {
     std::vector<InstanceId> clips;
     forEachClip(*root_, [&clips](DisplayObject& clip) { clips.push_back(clip.id()); });
+    for (const auto& [n, top] : levels_) {
+        forEachClip(*top, [&clips](DisplayObject& clip) { clips.push_back(clip.id()); });
+    }
     // Ids grow as objects are made, and the root is made first.
     std::sort(clips.begin(), clips.end(), std::greater<>());
     return clips;
@@ -356,6 +405,11 @@ bool StagePlayer::needsTicks() const {
     if ((scripts_ != nullptr && scripts_->wantsTicks()) ||
         (sound_ != nullptr && sound_->wantsTicks())) {
         return true;
+    }
+    for (const auto& [n, top] : levels_) {
+        if (canMove(*top)) {
+            return true;
+        }
     }
     return canMove(*root_);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 
 #include "engine/player/Dictionary.h"
@@ -70,6 +71,16 @@ class StagePlayer {
     std::size_t framesAvailable() const;
     double movieTime() const { return movieTimeMs_; }
 
+    // _levelN: level 0 is the root; the others exist from the first movie loaded into them
+    // until unloaded (nullptr when there is none).
+    DisplayObject* level(int n);
+    // The level, made empty when missing (nullptr beyond the levels a movie may use).
+    DisplayObject* makeLevel(int n);
+    void removeLevel(int n);
+    // The level an object is the top of, or -1.
+    int levelOf(const DisplayObject& object) const;
+    static constexpr int kMaxLevel = 16000;
+
     DisplayObject& root() { return *root_; }
     const DisplayObject& root() const { return *root_; }
     Timeline& rootTimeline() { return *root_->timeline(); }
@@ -99,6 +110,7 @@ class StagePlayer {
     Dictionary dictionary_;
     DisplayContext context_;
     std::unique_ptr<DisplayObject> root_;
+    std::map<int, std::unique_ptr<DisplayObject>> levels_;  // above 0
     ScriptHooks* scripts_ = nullptr;
     SoundHooks* sound_ = nullptr;
     bool rootLoops_ = false;

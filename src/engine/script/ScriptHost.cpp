@@ -217,11 +217,33 @@ bool ScriptHost::exists(DisplayId id) {
 }
 
 DisplayId ScriptHost::root() {
+    // _root is the top of the running script's level, or a loaded movie's clip that locks
+    // it (_lockroot).
+    if (resolvingRoot_) {
+        return player_.root().id();
+    }
+    resolvingRoot_ = true;
+    const DisplayObject* o = find(vm_->currentTarget());
+    resolvingRoot_ = false;
+    for (int guard = 0; o != nullptr && guard < 1000; ++guard) {
+        const DisplayObject* up = o->parent();
+        if (up == nullptr) {
+            return player_.levelOf(*o) >= 0 ? o->id() : player_.root().id();
+        }
+        if (o->timeline() != nullptr && o->timeline()->loadedRoot()) {
+            if (avm1::Object* self = vm_->clipObject(o->id());
+                self != nullptr && vm_->toBoolean(vm_->get(avm1::Value(self), "_lockroot"))) {
+                return o->id();
+            }
+        }
+        o = up;
+    }
     return player_.root().id();
 }
 
 DisplayId ScriptHost::level(int n) {
-    return n == 0 ? root() : kNoDisplay;
+    const DisplayObject* o = n >= 0 ? player_.level(n) : nullptr;
+    return o != nullptr ? o->id() : kNoDisplay;
 }
 
 DisplayId ScriptHost::parent(DisplayId id) {
@@ -447,7 +469,7 @@ DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
             if (t == nullptr) {
                 return 1.0;
             }
-            if (o->isRoot() && movie_.header() != nullptr) {
+            if (o == &player_.root() && movie_.header() != nullptr) {
                 return static_cast<double>(movie_.header()->frameCount);
             }
             return static_cast<double>(t->frameCount());
@@ -864,9 +886,11 @@ void ScriptHost::loadMovie(DisplayId target, std::string_view url, avm1::UrlMeth
 
 void ScriptHost::loadMovieLevel(int level, std::string_view url, avm1::UrlMethod method,
                                 std::string_view variables) {
-    if (level == 0) {
-        loadMovie(root(), url, method, variables);
+    if (level < 0 || level > engine::StagePlayer::kMaxLevel) {
+        return;
     }
+    loadMovie(kNoDisplay, url, method, variables);
+    loads_.back().level = level;
 }
 
 void ScriptHost::unloadMovie(DisplayId target) {
@@ -876,21 +900,77 @@ void ScriptHost::unloadMovie(DisplayId target) {
     loads_.push_back(std::move(load));
 }
 
+void ScriptHost::loadClip(std::uint64_t requestId, DisplayId target, int level,
+                          std::string_view url) {
+    loadMovie(target, url, avm1::UrlMethod::None, {});
+    loads_.back().level = target == kNoDisplay ? level : -1;
+    loads_.back().clipRequest = requestId;
+}
+
 void ScriptHost::deliverMovie(const PendingLoad& load) {
-    DisplayObject* o = find(load.movieTarget);
-    if (o == nullptr || o->removed() || o->timeline() == nullptr || vm_->tickExhausted()) {
+    if (vm_->tickExhausted()) {
+        return;
+    }
+    const bool loading = load.movie == PendingLoad::Movie::Load;
+    const bool levelUnload = !loading && load.level < 0 && find(load.movieTarget) != nullptr &&
+                             player_.levelOf(*find(load.movieTarget)) > 0;
+    if (levelUnload || (!loading && load.level > 0)) {
+        // A level unloaded goes altogether.
+        const int n = load.level > 0 ? load.level : player_.levelOf(*find(load.movieTarget));
+        if (DisplayObject* top = player_.level(n)) {
+            const DisplayId id = top->id();
+            runClipActions(*top, engine::kClipUnload);
+            if (find(id) != nullptr) {
+                callMethod(id, "onUnload");
+            }
+            player_.removeLevel(n);
+        }
+        return;
+    }
+    const bool readable = load.ok && loading;
+    DisplayObject* o = nullptr;
+    if (load.level >= 0 && (readable || load.clipRequest != 0)) {
+        o = player_.makeLevel(load.level);
+    } else {
+        o = find(load.movieTarget);
+    }
+    if (o == nullptr || o->removed() || o->timeline() == nullptr) {
+        if (load.clipRequest != 0) {
+            const avm1::Value error[] = {avm1::Value(vm_->intern("URLNotFound")), avm1::Value(0.0)};
+            vm_->clipLoadEvent(load.clipRequest, "onLoadError", kNoDisplay, error, true);
+        }
         return;
     }
     const engine::MovieSource* source = nullptr;
-    if (load.movie == PendingLoad::Movie::Load) {
+    if (loading) {
         if (!load.ok) {
-            return;  // a movie that cannot be read leaves the clip as it was
+            // A movie that cannot be read leaves the clip as it was.
+            if (load.clipRequest != 0) {
+                const avm1::Value error[] = {avm1::Value(vm_->intern("URLNotFound")),
+                                             avm1::Value(0.0)};
+                vm_->clipLoadEvent(load.clipRequest, "onLoadError", o->id(), error, true);
+            }
+            return;
         }
         std::shared_ptr<const engine::MovieData> movie = engine::MovieData::fromBytes(
             {reinterpret_cast<const std::uint8_t*>(load.data.data()), load.data.size()});
         source = player_.context().addSource(std::move(movie), load.url);
-        if (source == nullptr) {
+        if (source == nullptr && load.clipRequest == 0) {
             return;
+        }
+        if (load.clipRequest != 0) {
+            // What is not a movie (an image, say) leaves the clip empty.
+            const DisplayId id = o->id();
+            const double bytes = source != nullptr ? static_cast<double>(load.data.size()) : 0.0;
+            vm_->clipLoadEvent(load.clipRequest, "onLoadStart", id, {}, false);
+            const avm1::Value progress[] = {avm1::Value(bytes), avm1::Value(bytes)};
+            vm_->clipLoadEvent(load.clipRequest, "onLoadProgress", id, progress, false);
+            const avm1::Value status[] = {avm1::Value(0.0)};
+            vm_->clipLoadEvent(load.clipRequest, "onLoadComplete", id, status, false);
+            o = find(id);
+            if (o == nullptr || o->timeline() == nullptr) {
+                return;
+            }
         }
     }
     // What the clip showed leaves: its unload handlers run, then it starts anew as the
@@ -905,8 +985,13 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
         return;
     }
     if (avm1::Object* self = vm_->clipObject(id)) {
+        // Whether the clip locks _root belongs to the clip, not to what it shows.
+        const avm1::Value lockRoot = vm_->get(avm1::Value(self), "_lockroot");
         self->properties() = avm1::PropertyMap();
         self->setProtoLink(vm_->protos().movieClip);
+        if (!lockRoot.isUndefined()) {
+            vm_->set(avm1::Value(self), "_lockroot", lockRoot);
+        }
         // The address's query holds variables the loaded movie starts with.
         if (const std::size_t query = load.url.find('?'); query != std::string::npos) {
             avm1::lib::decodeVariables(*vm_, avm1::Value(self),
@@ -915,6 +1000,12 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
     }
     constructed_.erase(id);
     o->timeline()->replaceMovie(source);
+    if (load.clipRequest != 0) {
+        // onLoadInit follows the new movie's first frame, with the clip's load event.
+        clipInits_[id] = load.clipRequest;
+        auto& placed = player_.context().work().placed;
+        placed.insert(placed.begin(), id);
+    }
 }
 
 void ScriptHost::deliverPending(const PendingLoad& load) {
@@ -1168,6 +1259,11 @@ void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
             }
             if (player_.context().find(id) != nullptr) {
                 callMethod(id, "onLoad");
+            }
+            if (const auto init = clipInits_.find(id); init != clipInits_.end()) {
+                const std::uint64_t request = init->second;
+                clipInits_.erase(init);
+                vm_->clipLoadEvent(request, "onLoadInit", id, {}, true);
             }
             break;
         case engine::kClipUnload: {

@@ -125,6 +125,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void loadMovieLevel(int level, std::string_view url, avm1::UrlMethod method,
                         std::string_view variables) override;
     void unloadMovie(avm1::DisplayId target) override;
+    void loadClip(std::uint64_t requestId, avm1::DisplayId target, int level,
+                  std::string_view url) override;
     void loadVariables(avm1::DisplayId target, std::string_view url, avm1::UrlMethod method,
                        std::string_view variables) override;
     void loadData(std::uint64_t requestId, std::string_view url, avm1::UrlMethod method,
@@ -213,12 +215,17 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
         enum class Movie : std::uint8_t { None, Load, Unload };
         Movie movie = Movie::None;
         avm1::DisplayId movieTarget = avm1::kNoDisplay;
+        int level = -1;                 // a level instead of a clip
+        std::uint64_t clipRequest = 0;  // a MovieClipLoader's request
         std::string url;
     };
     void deliverVariables(const PendingLoad& load);
     void deliverPending(const PendingLoad& load);
     void deliverMovie(const PendingLoad& load);
     std::vector<PendingLoad> loads_;
+    // Clips a MovieClipLoader filled, waiting for their first frame to have run.
+    std::unordered_map<avm1::DisplayId, std::uint64_t> clipInits_;
+    bool resolvingRoot_ = false;
     std::optional<avm1::Vm::TickBudget> budget_;
     std::string baseDir_;
     std::string sharedDir_;
