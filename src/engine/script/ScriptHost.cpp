@@ -958,20 +958,6 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
         if (source == nullptr && load.clipRequest == 0) {
             return;
         }
-        if (load.clipRequest != 0) {
-            // What is not a movie (an image, say) leaves the clip empty.
-            const DisplayId id = o->id();
-            const double bytes = source != nullptr ? static_cast<double>(load.data.size()) : 0.0;
-            vm_->clipLoadEvent(load.clipRequest, "onLoadStart", id, {}, false);
-            const avm1::Value progress[] = {avm1::Value(bytes), avm1::Value(bytes)};
-            vm_->clipLoadEvent(load.clipRequest, "onLoadProgress", id, progress, false);
-            const avm1::Value status[] = {avm1::Value(0.0)};
-            vm_->clipLoadEvent(load.clipRequest, "onLoadComplete", id, status, false);
-            o = find(id);
-            if (o == nullptr || o->timeline() == nullptr) {
-                return;
-            }
-        }
     }
     // What the clip showed leaves: its unload handlers run, then it starts anew as the
     // loaded movie's root with none of the old clip's variables.
@@ -1001,6 +987,17 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
     constructed_.erase(id);
     o->timeline()->replaceMovie(source);
     if (load.clipRequest != 0) {
+        // The listeners hear of the new clip before its first frame's actions run; what is
+        // not a movie (an image, say) leaves the clip empty.
+        const double bytes = source != nullptr ? static_cast<double>(load.data.size()) : 0.0;
+        vm_->clipLoadEvent(load.clipRequest, "onLoadStart", id, {}, false);
+        const avm1::Value progress[] = {avm1::Value(bytes), avm1::Value(bytes)};
+        vm_->clipLoadEvent(load.clipRequest, "onLoadProgress", id, progress, false);
+        const avm1::Value status[] = {avm1::Value(0.0)};
+        vm_->clipLoadEvent(load.clipRequest, "onLoadComplete", id, status, false);
+        if (find(id) == nullptr) {
+            return;
+        }
         // onLoadInit follows the new movie's first frame, with the clip's load event.
         clipInits_[id] = load.clipRequest;
         auto& placed = player_.context().work().placed;
