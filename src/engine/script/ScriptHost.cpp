@@ -147,6 +147,14 @@ ScriptHost::ScriptHost(engine::StagePlayer& player, const engine::MovieData& mov
     textFields_ = std::make_unique<TextFields>(player_, *characters_);
     textFields_->setVm(vm_.get());
     player_.setScriptHooks(this);
+    // A movie played from a file reads files beside it, or the network when it asks to.
+    const avm1::Value system = vm_->get(avm1::Value(vm_->global()), "System");
+    if (avm1::Object* security = vm_->get(system, "security").asObject()) {
+        vm_->define(security, "sandboxType",
+                    avm1::Value(vm_->intern(player_.dictionary().useNetwork() ? "localWithNetwork"
+                                                                              : "localWithFile")),
+                    0);
+    }
 }
 
 ScriptHost::~ScriptHost() {
@@ -701,7 +709,11 @@ void ScriptHost::remove(DisplayId id) {
 }
 
 std::string ScriptHost::symbolName(const DisplayObject& object) const {
-    for (const auto& [name, character] : player_.dictionary().exports()) {
+    // The symbols of the movie the object was placed from.
+    const engine::Timeline* home = object.parentTimeline();
+    const engine::MovieSource& source =
+        home != nullptr ? home->source() : player_.context().mainSource();
+    for (const auto& [name, character] : source.dictionary->exports()) {
         if (character == object.characterId() && object.characterId() != 0) {
             return name;
         }
@@ -715,7 +727,9 @@ DisplayId ScriptHost::attach(DisplayId parentId, std::string_view exportName, st
     if (p == nullptr || p->removed() || p->timeline() == nullptr || !scriptDepth(depth)) {
         return kNoDisplay;
     }
-    const auto& exports = player_.dictionary().exports();
+    // A clip of a loaded movie attaches that movie's symbols.
+    const engine::MovieSource& source = p->timeline()->source();
+    const auto& exports = source.dictionary->exports();
     auto it = exports.find(std::string(exportName));
     if (it == exports.end()) {
         it = std::find_if(exports.begin(), exports.end(), [exportName](const auto& e) {
@@ -728,7 +742,7 @@ DisplayId ScriptHost::attach(DisplayId parentId, std::string_view exportName, st
     if (it == exports.end()) {
         return kNoDisplay;
     }
-    engine::CharacterPtr c = player_.context().character(it->second);
+    engine::CharacterPtr c = source.character(it->second);
     if (c == nullptr || c->kind != engine::Character::Kind::Sprite) {
         return kNoDisplay;
     }
@@ -889,7 +903,11 @@ void ScriptHost::loadMovieLevel(int level, std::string_view url, avm1::UrlMethod
     if (level < 0 || level > engine::StagePlayer::kMaxLevel) {
         return;
     }
-    loadMovie(kNoDisplay, url, method, variables);
+    if (url.empty()) {
+        unloadMovie(kNoDisplay);  // no address: the level goes
+    } else {
+        loadMovie(kNoDisplay, url, method, variables);
+    }
     loads_.back().level = level;
 }
 
@@ -1318,6 +1336,18 @@ void ScriptHost::runTimers(double movieTimeMs) {
         deliverPending(l);
     }
     vm_->runTimers(movieTimeMs);
+    // Timers fall due between frames: movies they ask for arrive with this frame, as those
+    // the frame before asked for do (data loads keep their order behind them).
+    const bool moviesOnly = std::all_of(loads_.begin(), loads_.end(), [](const PendingLoad& l) {
+        return l.movie != PendingLoad::Movie::None;
+    });
+    if (moviesOnly && !loads_.empty()) {
+        due.clear();
+        due.swap(loads_);
+        for (const PendingLoad& l : due) {
+            deliverPending(l);
+        }
+    }
 }
 
 bool ScriptHost::wantsTicks() const {
