@@ -62,7 +62,7 @@ std::string lowerAscii(std::string_view s) {
 Value::Value(Object* o) : type_(o ? Type::Object : Type::Null), obj_(o) {}
 
 Vm::Vm(Host& host, int swfVersion, Limits limits)
-    : host_(host), version_(swfVersion), limits_(limits) {
+    : host_(host), version_(swfVersion), keyVersion_(swfVersion), limits_(limits) {
     auto a = [this](const char* s) { return heap_.intern(s); };
     atoms_.proto = a("__proto__");
     atoms_.prototype = a("prototype");

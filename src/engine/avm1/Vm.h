@@ -82,9 +82,11 @@ class Vm {
     Heap& heap() { return heap_; }
     const Atoms& atoms() const { return atoms_; }
     int swfVersion() const { return version_; }
-    // Scripts of a loaded movie run with that movie's version.
+    // Scripts of a loaded movie run with that movie's version (for conversions).
     void setSwfVersion(int version) { version_ = version; }
-    bool caseSensitive() const { return version_ >= 7; }
+    // Names keep the rule of the movie the player opened: the objects all movies share are
+    // keyed by it.
+    bool caseSensitive() const { return keyVersion_ >= 7; }
     void setLimits(const Limits& l) { limits_ = l; }
     const Limits& limits() const { return limits_; }
 
@@ -293,6 +295,7 @@ class Vm {
 
     Host& host_;
     int version_;
+    int keyVersion_;
     Limits limits_;
     Heap heap_;
     Atoms atoms_{};
