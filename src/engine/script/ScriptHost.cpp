@@ -947,7 +947,7 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
     }
     const bool readable = load.ok && loading;
     DisplayObject* o = nullptr;
-    if (load.level >= 0 && (readable || load.clipRequest != 0)) {
+    if (load.level >= 0 && readable) {
         o = player_.makeLevel(load.level);
     } else {
         o = find(load.movieTarget);
