@@ -107,6 +107,19 @@ inline void bilinearTwo(const QRgb* a, const QRgb* b, qsizetype strideA, qsizety
 }
 #endif
 
+template <typename T>
+void append(std::vector<std::uint8_t>& key, const T& value) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&value);
+    key.insert(key.end(), bytes, bytes + sizeof(T));
+}
+
+void appendTransform(std::vector<std::uint8_t>& key, const QTransform& t) {
+    for (const double v :
+         {t.m11(), t.m12(), t.m13(), t.m21(), t.m22(), t.m23(), t.m31(), t.m32(), t.m33()}) {
+        append(key, v);
+    }
+}
+
 bool sane(const QTransform& t) {
     for (const double v : {t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy()}) {
         if (!std::isfinite(v)) {
@@ -240,6 +253,20 @@ int GradientShader::index(double t) const {
     return step(static_cast<std::int64_t>(std::floor(t * (kSteps - 1) + 0.5)));
 }
 
+bool GradientShader::identity(std::vector<std::uint8_t>& key) const {
+    if (!valid_) {
+        return false;
+    }
+    key.push_back('g');
+    append(key, kind_);
+    append(key, spread_);
+    append(key, focal_);
+    appendTransform(key, fromDevice_);
+    const auto* table = reinterpret_cast<const std::uint8_t*>(table_.data());
+    key.insert(key.end(), table, table + sizeof(QRgb) * table_.size());
+    return true;
+}
+
 void GradientShader::shade(int x, int y, int n, QRgb* out) const {
     if (!valid_) {
         std::fill(out, out + n, table_.back());
@@ -321,6 +348,19 @@ BitmapShader::BitmapShader(const QImage& image, const QTransform& toDevice, bool
     const double dv = std::hypot(fromDevice_.m12(), fromDevice_.m22());
     pixelsPerU_ = du > 0 ? 1 / du : 0;
     pixelsPerV_ = dv > 0 ? 1 / dv : 0;
+}
+
+bool BitmapShader::identity(std::vector<std::uint8_t>& key) const {
+    if (!valid_) {
+        return false;
+    }
+    key.push_back('b');
+    // The picture's key changes whenever its pixels may have.
+    append(key, image_.cacheKey());
+    append(key, repeat_);
+    append(key, smooth_);
+    appendTransform(key, fromDevice_);
+    return true;
 }
 
 QRgb BitmapShader::edgeCovered(QRgb colour, double u, double v) const {
