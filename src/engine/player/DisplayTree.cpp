@@ -166,14 +166,13 @@ void DisplayObject::instantiate(int nesting, bool startLater) {
     }
     if (const auto* edit = character_->as<EditTextDefinition>()) {
         std::string fontName;
-        if (edit->fontId) {
-            if (CharacterPtr font = context_.character(*edit->fontId)) {
-                if (const auto* f = font->as<FontDefinition>()) {
-                    fontName = f->name;
-                }
-            }
+        const FontDefinition* fontDef = nullptr;
+        const CharacterPtr font = edit->fontId ? context_.character(*edit->fontId) : nullptr;
+        if (font && (fontDef = font->as<FontDefinition>()) != nullptr) {
+            fontName = fontDef->name;
         }
-        textField_ = std::make_unique<TextFieldModel>(*edit, fontName);
+        textField_ =
+            std::make_unique<TextFieldModel>(*edit, fontName, context_.swfVersion(), fontDef);
         if (!textField_->variable.empty()) {
             ++context_.boundFieldsPlaced_;
         }

@@ -55,13 +55,19 @@ TEST(TextFieldHtml, ParagraphsBoldAndEntitiesRoundTrip) {
     EXPECT_EQ(again.htmlText(), html);
 }
 
-TEST(TextFieldHtml, OneLineFieldsDropLineEndsOfTheSource) {
+TEST(TextFieldHtml, OneLineFieldsFromSwf7TakeLineEndsOnlyFromCharacters) {
     TextFieldModel f = scriptField();
-    f.setHtmlText("a\nb");
-    EXPECT_EQ(f.textUtf8(), "ab");
+    f.def.html = true;
+    f.swfVersion = 8;
+    f.setHtmlText("a\nb<br>c<p>d</p><li>e</li>");
+    EXPECT_EQ(f.textUtf8(), "a\rbcde");
     f.def.multiline = true;
-    f.setHtmlText("a\nb");
-    EXPECT_EQ(f.textUtf8(), "a\rb");
+    f.setHtmlText("a\nb<br>c<p>d</p><li>e</li>");
+    EXPECT_EQ(f.textUtf8(), "a\rb\rc\rd\re\r");
+    f.def.multiline = false;
+    f.swfVersion = 6;
+    f.setHtmlText("<p>a</p>b<br>c");
+    EXPECT_EQ(f.textUtf8(), "a\rb\rc");
 }
 
 TEST(TextFieldHtml, MarginsPrintInATextFormatTagAndAFinalLineEndAddsNoParagraph) {
