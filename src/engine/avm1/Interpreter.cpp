@@ -1121,8 +1121,9 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x14:    // StringLength
             case 0x31: {  // MBStringLength
                 String* s = popString();
-                push(Value(static_cast<double>(
-                    op == 0x14 && f_.version < 6 ? s->view().size() : utf16Length(s->view()))));
+                push(Value(static_cast<double>(op == 0x14 && f_.version < 6
+                                                   ? codePageLength(s->view())
+                                                   : utf16Length(s->view()))));
                 break;
             }
             case 0x21: {  // StringAdd

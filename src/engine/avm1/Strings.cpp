@@ -301,4 +301,16 @@ std::string fromWindows1252(std::string_view s) {
     return out;
 }
 
+std::size_t codePageLength(std::string_view utf8) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        // Two-byte sequences from 0xC2 0x80 to 0xC3 0xBF are U+0080 to U+00FF.
+        n += len == 2 && c <= 0xC3 ? 1 : std::min(len, utf8.size() - i);
+        i += len;
+    }
+    return n;
+}
+
 }  // namespace zd::avm1

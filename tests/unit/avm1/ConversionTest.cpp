@@ -97,7 +97,9 @@ TEST(Utf16Strings, OldMovieTextReadsTheWindowsCodePage) {
     // Latin-1 above 0xA0, typographic marks (euro, dashes, quotes) below it.
     EXPECT_EQ(avm1::fromWindows1252("\xc5\xff"), "\xc3\x85\xc3\xbf");
     EXPECT_EQ(avm1::fromWindows1252("\x80\x96\x93"), "\xe2\x82\xac\xe2\x80\x93\xe2\x80\x9c");
-    EXPECT_EQ(avm1::toUtf16(avm1::fromWindows1252("a\x81b")).size(), 3u);
+    const std::string control = std::string("a\x81") + "b";  // unassigned: kept as C1
+    EXPECT_EQ(avm1::toUtf16(avm1::fromWindows1252(control)).size(), 3u);
+    EXPECT_EQ(avm1::codePageLength(avm1::fromWindows1252("\xc5\x80")), 4u);
 }
 
 TEST(UrlEncoding, EscapeRoundTripsAndFormEncodingUsesPlus) {
