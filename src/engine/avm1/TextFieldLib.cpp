@@ -569,7 +569,7 @@ void defineFieldProperties(Vm& vm, Object* proto, std::integer_sequence<int, P..
     };
     const Accessor accessors[] = {{kTextProperties[P].name, fieldGet<P>, fieldSet<P>}...,
                                   {kFixedNames[F], fixedGet<F>, ignoreSet}...};
-    // Filters and the rendering settings came with SWF 8.
+    // Filters and the rendering settings came with SWF 8; older movies see their names only.
     auto present = [&vm](std::string_view name) {
         return vm.swfVersion() >= 8 ||
                (name != "filters" && name != "sharpness" && name != "thickness" &&
@@ -577,8 +577,13 @@ void defineFieldProperties(Vm& vm, Object* proto, std::integer_sequence<int, P..
     };
     for (std::size_t i = std::size(kEnumerationOrder); i-- > 0;) {
         for (const Accessor& a : accessors) {
-            if (std::string_view(a.name) == kEnumerationOrder[i] && present(a.name)) {
+            if (std::string_view(a.name) != kEnumerationOrder[i]) {
+                continue;
+            }
+            if (present(a.name)) {
                 vm.defineAccessor(proto, a.name, a.get, a.set);
+            } else {
+                vm.define(proto, a.name, Value(), 0);  // a plain slot, nothing behind it
             }
         }
     }

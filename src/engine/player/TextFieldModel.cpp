@@ -776,11 +776,13 @@ void TextFieldModel::setHtmlText(const std::string& html) {
             }
             if (name == "p" || name == "li") {
                 if (closing) {
-                    // A closed paragraph ends its line in the paragraph's own format.
+                    // A closed paragraph ends its line in the format of its last character
+                    // (the paragraph's own when it has none).
                     if (tagsBreak) {
                         pendingBreak = false;
+                        const bool empty = runs.empty() || text.back() == u'\r';
+                        runs.push_back({1, empty ? stack.back() : runs.back().format});
                         text += u'\r';
-                        runs.push_back({1, stack.back()});
                     }
                     close();
                 } else {

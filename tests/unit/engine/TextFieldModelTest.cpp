@@ -44,6 +44,7 @@ TEST(TextFieldHtml, NestedFontTagsCarryOnlyWhatDiffers) {
 TEST(TextFieldHtml, ParagraphsBoldAndEntitiesRoundTrip) {
     TextFieldModel f = scriptField();
     f.def.html = true;
+    f.def.multiline = true;
     f.setHtmlText("<p align='center'>a <b>b</b> &amp; &lt;c&gt;</p><p>next</p>");
     EXPECT_EQ(f.textUtf8(), "a b & <c>\rnext\r");
     const std::string html = f.htmlText();
@@ -51,6 +52,7 @@ TEST(TextFieldHtml, ParagraphsBoldAndEntitiesRoundTrip) {
                         "a <B>b</B> &amp; &lt;c&gt;</FONT></P><P ALIGN=\"LEFT\">" + kFont +
                         "next</FONT></P>");
     TextFieldModel again = scriptField();
+    again.def.multiline = true;
     again.setHtmlText(html);
     EXPECT_EQ(again.htmlText(), html);
 }
