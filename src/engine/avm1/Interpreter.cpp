@@ -78,6 +78,15 @@ class Interpreter {
         return f_.version >= 5 ? Value::boolean(b) : Value(b ? 1.0 : 0.0);
     }
     String* popString() { return vm_.toString(pop()); }
+    // Movies before SWF 6 write their strings in the Windows code page, later ones in UTF-8.
+    std::string_view sourceText(std::string_view s) {
+        if (f_.version >= 6 ||
+            std::none_of(s.begin(), s.end(), [](char c) { return (c & 0x80) != 0; })) {
+            return s;
+        }
+        legacyText_ = fromWindows1252(s);
+        return legacyText_;
+    }
 
     DisplayId targetId() const {
         Object* o = f_.target.asObject();
@@ -121,6 +130,7 @@ class Interpreter {
     Vm& vm_;
     Frame& f_;
     const Bytes& code_;
+    std::string legacyText_;
 };
 
 Object* Interpreter::targetScope() {
@@ -940,7 +950,7 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                                 at = next;
                                 break;
                             }
-                            push(Value(vm_.intern(s)));
+                            push(Value(vm_.intern(sourceText(s))));
                             break;
                         }
                         case 1: {
@@ -1111,8 +1121,9 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x14:    // StringLength
             case 0x31: {  // MBStringLength
                 String* s = popString();
-                push(Value(static_cast<double>(
-                    op == 0x14 && f_.version < 6 ? s->view().size() : utf16Length(s->view()))));
+                push(Value(static_cast<double>(op == 0x14 && f_.version < 6
+                                                   ? codePageLength(s->view())
+                                                   : utf16Length(s->view()))));
                 break;
             }
             case 0x21: {  // StringAdd
@@ -1343,7 +1354,7 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                     if (!readString(code_, at, next, s)) {
                         break;
                     }
-                    pool->values.push_back(Value(vm_.intern(s)));
+                    pool->values.push_back(Value(vm_.intern(sourceText(s))));
                 }
                 f_.pool = pool;
                 break;

@@ -31,6 +31,8 @@ void installGeom(Vm& vm);
 void installInput(Vm& vm);
 // TextField's own members and TextFormat (after installMovieClip).
 void installTextField(Vm& vm);
+// TextSnapshot and MovieClip's getTextSnapshot (after installMovieClip).
+void installTextSnapshot(Vm& vm);
 // A text field's script object just made: its own listener list.
 void initTextFieldObject(Vm& vm, Object* field);
 // The drawing methods and setMask on MovieClip's prototype.

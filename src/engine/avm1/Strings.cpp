@@ -274,4 +274,43 @@ std::string urlDecode(std::string_view s) {
     return out;
 }
 
+std::string fromWindows1252(std::string_view s) {
+    // 0x80-0x9F hold typographic marks in this code page; the rest is Latin-1.
+    static constexpr std::uint16_t k80[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    std::string out;
+    out.reserve(s.size());
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            out += ch;
+            continue;
+        }
+        const std::uint32_t cp = c < 0xA0 ? k80[c - 0x80] : c;
+        if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::size_t codePageLength(std::string_view utf8) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        // Two-byte sequences from 0xC2 0x80 to 0xC3 0xBF are U+0080 to U+00FF.
+        n += len == 2 && c <= 0xC3 ? 1 : std::min(len, utf8.size() - i);
+        i += len;
+    }
+    return n;
+}
+
 }  // namespace zd::avm1

@@ -10,6 +10,10 @@ namespace zd::avm1 {
 // Scripts index strings by UTF-16 code units; the interpreter stores UTF-8. These convert.
 std::u16string toUtf16(std::string_view utf8);
 std::string fromUtf16(std::u16string_view utf16);
+// Text written in the Western Windows code page (the strings of movies before SWF 6) as UTF-8.
+std::string fromWindows1252(std::string_view s);
+// Bytes the text takes in such a code page: Latin-1 characters one, others as in UTF-8.
+std::size_t codePageLength(std::string_view utf8);
 // The substring of count units from index (negative or NaN index is 0; negative count or
 // NaN means to the end), in UTF-16 units.
 std::string substringUtf16(std::string_view s, double index, double count);

@@ -83,6 +83,9 @@ class TextFieldHost {
     // Width and height (pixels) `text` takes in format `f`, wrapped at `width` when given.
     virtual std::array<double, 2> measure(const TextFormatValues& f, std::string_view text,
                                           std::optional<double> width) = 0;
+    // The static text placed directly in a clip, in depth order, as UTF-16 with a '\n'
+    // where a new line starts (between text objects and where a text moves down).
+    virtual std::u16string staticText(DisplayId clip) = 0;
 };
 
 // One call of the drawing methods of a clip.

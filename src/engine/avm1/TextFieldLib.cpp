@@ -282,8 +282,9 @@ void setField(Vm& vm, TextFormatValues& f, int field, const Value& v) {
                 f.tabStops.reset();
                 break;
             }
+            // Any object with a length is read as a list, not only arrays.
             Object* o = v.asObject();
-            if (o == nullptr || o->kind() != ObjectKind::Array) {
+            if (o == nullptr) {
                 break;
             }
             std::vector<double> stops;
@@ -568,10 +569,21 @@ void defineFieldProperties(Vm& vm, Object* proto, std::integer_sequence<int, P..
     };
     const Accessor accessors[] = {{kTextProperties[P].name, fieldGet<P>, fieldSet<P>}...,
                                   {kFixedNames[F], fixedGet<F>, ignoreSet}...};
+    // Filters and the rendering settings came with SWF 8; older movies see their names only.
+    auto present = [&vm](std::string_view name) {
+        return vm.swfVersion() >= 8 ||
+               (name != "filters" && name != "sharpness" && name != "thickness" &&
+                name != "antiAliasType" && name != "gridFitType");
+    };
     for (std::size_t i = std::size(kEnumerationOrder); i-- > 0;) {
         for (const Accessor& a : accessors) {
-            if (std::string_view(a.name) == kEnumerationOrder[i]) {
+            if (std::string_view(a.name) != kEnumerationOrder[i]) {
+                continue;
+            }
+            if (present(a.name)) {
                 vm.defineAccessor(proto, a.name, a.get, a.set);
+            } else {
+                vm.define(proto, a.name, Value(), 0);  // a plain slot, nothing behind it
             }
         }
     }
@@ -730,7 +742,9 @@ void installTextField(Vm& vm) {
     vm.defineNative(proto, "setTextFormat", tfSetTextFormat);
     vm.defineNative(proto, "getNewTextFormat", tfGetNewTextFormat);
     vm.defineNative(proto, "setNewTextFormat", tfSetNewTextFormat);
-    vm.defineNative(proto, "replaceText", tfReplaceText);
+    if (vm.swfVersion() >= 7) {
+        vm.defineNative(proto, "replaceText", tfReplaceText);
+    }
     vm.defineNative(proto, "replaceSel", tfReplaceSel);
     vm.defineNative(proto, "removeTextField", tfRemoveTextField);
     vm.defineNative(proto, "getDepth", tfGetDepth);
@@ -741,6 +755,7 @@ void installTextField(Vm& vm) {
             vm.define(proto, name, vm.get(Value(broadcaster), name), kDontEnum);
         }
     }
+    installTextSnapshot(vm);
 }
 
 void initTextFieldObject(Vm& vm, Object* field) {

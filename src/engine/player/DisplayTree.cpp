@@ -167,16 +167,18 @@ void DisplayObject::instantiate(int nesting, bool startLater) {
     }
     if (const auto* edit = character_->as<EditTextDefinition>()) {
         std::string fontName;
+        const FontDefinition* fontDef = nullptr;
         if (edit->fontId) {
             const MovieSource& source =
                 parent_ != nullptr ? parent_->source() : context_.mainSource();
             if (CharacterPtr font = source.character(*edit->fontId)) {
-                if (const auto* f = font->as<FontDefinition>()) {
-                    fontName = f->name;
+                if ((fontDef = font->as<FontDefinition>()) != nullptr) {
+                    fontName = fontDef->name;
                 }
             }
         }
-        textField_ = std::make_unique<TextFieldModel>(*edit, fontName);
+        textField_ =
+            std::make_unique<TextFieldModel>(*edit, fontName, context_.swfVersion(), fontDef);
         if (!textField_->variable.empty()) {
             ++context_.boundFieldsPlaced_;
         }

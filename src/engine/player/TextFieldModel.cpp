@@ -126,6 +126,27 @@ std::u16string decodeEntity(const std::string& name) {
     return {};
 }
 
+// "#" and hex digits, blanks allowed after the "#"; digits past six keep the last six.
+std::optional<std::uint32_t> htmlColor(const std::string& v) {
+    if (v.empty() || v[0] != '#') {
+        return std::nullopt;
+    }
+    std::size_t i = 1;
+    while (i < v.size() && (v[i] == ' ' || v[i] == '\t' || v[i] == '\r' || v[i] == '\n')) {
+        ++i;
+    }
+    std::uint32_t c = 0;
+    bool any = false;
+    for (; i < v.size() && std::isxdigit(static_cast<unsigned char>(v[i])); ++i) {
+        const char d = static_cast<char>(std::tolower(static_cast<unsigned char>(v[i])));
+        const std::uint32_t digit = d <= '9' ? static_cast<std::uint32_t>(d - '0')
+                                             : static_cast<std::uint32_t>(d - 'a' + 10);
+        c = ((c << 4) | digit) & 0xffffff;
+        any = true;
+    }
+    return any ? std::optional<std::uint32_t>(c) : std::nullopt;
+}
+
 }  // namespace
 
 void TextFormat::apply(const TextFormat& o) {
@@ -170,15 +191,18 @@ void TextFormat::intersect(const TextFormat& o) {
     agree(tabStops, o.tabStops);
 }
 
-TextFieldModel::TextFieldModel(const EditTextDefinition& d, const std::string& fontName) : def(d) {
+TextFieldModel::TextFieldModel(const EditTextDefinition& d, const std::string& fontName,
+                               int version, const FontDefinition* font)
+    : def(d), swfVersion(version) {
     TextFormat& f = newFormat_;
     f.font = !fontName.empty()      ? fontName
              : !d.fontClass.empty() ? d.fontClass
                                     : std::string("Times New Roman");
     f.size = d.fontHeight / 20.0;
     f.color = (std::uint32_t{d.color.r} << 16) | (std::uint32_t{d.color.g} << 8) | d.color.b;
-    f.bold = false;
-    f.italic = false;
+    // Plain text is in the style of the field's font; HTML says its own.
+    f.bold = !d.html && font != nullptr && font->bold;
+    f.italic = !d.html && font != nullptr && font->italic;
     f.underline = false;
     f.url = "";
     f.target = "";
@@ -205,6 +229,9 @@ TextFieldModel::TextFieldModel(const EditTextDefinition& d, const std::string& f
         autoSize = 1;
     }
     if (d.html) {
+        if (d.initialText.empty()) {
+            f.align = 0;  // an HTML field with no text of its own starts left-aligned
+        }
         setHtmlText(d.initialText);
     } else {
         setTextUtf8(d.initialText);
@@ -303,15 +330,9 @@ std::string TextFieldModel::textUtf8() const {
 }
 
 void TextFieldModel::setText(const std::u16string& text) {
-    // Line ends of any kind end paragraphs the same way.
-    std::u16string t;
-    t.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            continue;
-        }
-        t += text[i] == u'\n' ? u'\r' : text[i];
-    }
+    // Line ends of either kind end paragraphs the same way; a CR LF pair ends two.
+    std::u16string t = text;
+    std::replace(t.begin(), t.end(), u'\n', u'\r');
     text_ = std::move(t);
     runs_.clear();
     if (!text_.empty()) {
@@ -676,6 +697,14 @@ std::string TextFieldModel::htmlText() const {
 }
 
 void TextFieldModel::setHtmlText(const std::string& html) {
+    // From SWF 7 a field of one line takes no line ends from paragraph and break tags; a line
+    // end written as a character still counts.
+    const bool tagsBreak = def.multiline || swfVersion < 7;
+    // Before SWF 8 reading HTML starts from a left-aligned paragraph, whatever the field's
+    // own alignment.
+    if (swfVersion < 8) {
+        newFormat_.align = 0;
+    }
     std::vector<TextFormat> stack{newFormat_};
     std::u16string text;
     std::vector<Run> runs;
@@ -707,7 +736,7 @@ void TextFieldModel::setHtmlText(const std::string& html) {
         }
     };
     auto paragraphStart = [&] {
-        if (!text.empty() && text.back() != u'\r') {
+        if (tagsBreak && !text.empty() && text.back() != u'\r') {
             pendingBreak = true;
         }
     };
@@ -737,18 +766,24 @@ void TextFieldModel::setHtmlText(const std::string& html) {
                 return it == attrs.end() ? nullptr : &it->second;
             };
             if (name == "br" || name == "sbr") {
-                pendingBreak = false;
-                text += u'\r';
-                runs.push_back({1, stack.back()});
+                if (tagsBreak) {
+                    pendingBreak = false;
+                    text += u'\r';
+                    runs.push_back({1, stack.back()});
+                }
                 lastWasSpace = false;
                 continue;
             }
             if (name == "p" || name == "li") {
                 if (closing) {
-                    // A closed paragraph ends its line in the paragraph's own format.
-                    pendingBreak = false;
-                    text += u'\r';
-                    runs.push_back({1, stack.back()});
+                    // A closed paragraph ends its line in the format of its last character
+                    // (the paragraph's own when it has none).
+                    if (tagsBreak) {
+                        pendingBreak = false;
+                        const bool empty = runs.empty() || text.back() == u'\r';
+                        runs.push_back({1, empty ? stack.back() : runs.back().format});
+                        text += u'\r';
+                    }
                     close();
                 } else {
                     paragraphStart();
@@ -794,11 +829,10 @@ void TextFieldModel::setHtmlText(const std::string& html) {
                         const bool relative = !v->empty() && ((*v)[0] == '+' || (*v)[0] == '-');
                         f.size = relative ? f.size.value_or(12) + s : s;
                     }
-                    if (const std::string* v = attr("color");
-                        v && v->size() > 1 && (*v)[0] == '#' &&
-                        std::isxdigit(static_cast<unsigned char>((*v)[1]))) {
-                        f.color = static_cast<std::uint32_t>(
-                            std::strtoul(v->c_str() + 1, nullptr, 16) & 0xffffff);
+                    if (const std::string* v = attr("color")) {
+                        if (auto c = htmlColor(*v)) {
+                            f.color = c;
+                        }
                     }
                     if (const std::string* v = attr("letterspacing")) {
                         f.letterSpacing = std::atof(v->c_str());
@@ -857,10 +891,6 @@ void TextFieldModel::setHtmlText(const std::string& html) {
         if (c == '\n' || c == '\r') {
             if (c == '\r' && i + 1 < html.size() && html[i + 1] == '\n') {
                 ++i;
-            }
-            if (!def.multiline) {
-                ++i;  // a field of one line has no line ends to take
-                continue;
             }
             flush();
             pendingBreak = false;

@@ -45,8 +45,10 @@ struct TextFormat {
 // Caret and selection are plain positions that editing code keeps up to date.
 class TextFieldModel {
   public:
-    // A field as DefineEditText places it (fontName: the name of the font its id names).
-    TextFieldModel(const EditTextDefinition& def, const std::string& fontName);
+    // A field as DefineEditText places it (font: the one its id names, if any), in a movie of
+    // the given SWF version.
+    TextFieldModel(const EditTextDefinition& def, const std::string& fontName, int swfVersion = 10,
+                   const FontDefinition* font = nullptr);
 
     struct Run {
         std::size_t length = 0;
@@ -63,6 +65,7 @@ class TextFieldModel {
     bool embedFonts = false;
     std::uint8_t autoSize = 0;  // 0 none, 1 left, 2 centre, 3 right
     int maxChars = 0;
+    int swfVersion = 10;
     std::optional<std::string> restrict;
     std::string variable;
     int scroll = 1;

@@ -462,12 +462,14 @@ void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& sta
         field != nullptr ? rgb(field->backgroundColor) : Rgba{255, 255, 255, 255};
     const Rgba borderColor = field != nullptr ? rgb(field->borderColor) : Rgba{0, 0, 0, 255};
     if (border || background) {
-        // The frame lies on whole pixels, the ones its bounds' edges fall in, both included.
+        // The frame lies on whole pixels, the ones its bounds' edges fall in, both included;
+        // an edge halfway between two pixels takes the lower one.
         const QRectF device = state.xform.mapRect(box).translated(-s.origin);
-        const QRect frame(QPoint(static_cast<int>(std::floor(device.left() + 0.5)),
-                                 static_cast<int>(std::floor(device.top() + 0.5))),
-                          QPoint(static_cast<int>(std::floor(device.right() + 0.5)),
-                                 static_cast<int>(std::floor(device.bottom() + 0.5))));
+        auto snap = [](double v) {
+            return static_cast<int>(std::clamp(std::ceil(v - 0.5), -1e8, 1e8));
+        };
+        const QRect frame(QPoint(snap(device.left()), snap(device.top())),
+                          QPoint(snap(device.right()), snap(device.bottom())));
         if (frame.isValid() && frame.width() < 100000 && frame.height() < 100000) {
             const QColor white = state.maskMode ? maskColor : state.lut.color(backgroundColor);
             const QColor black = state.maskMode ? maskColor : state.lut.color(borderColor);

@@ -45,7 +45,8 @@ double TextLayout::textHeight() const {
     if (lines.empty()) {
         return 0;
     }
-    return lines.back().baseline + lines.back().descent - (box.top() + kTextGutter);
+    const double height = lines.back().baseline + lines.back().descent - (box.top() + kTextGutter);
+    return lines.size() == 1 ? height + leading : height;
 }
 
 TextLayout layoutEditText(const EditTextDefinition& e, const std::string& text, bool html,
@@ -120,6 +121,7 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
         QRectF(QPointF(e.bounds.xMin, e.bounds.yMin), QPointF(e.bounds.xMax, e.bounds.yMax));
     const QRectF& box = layout.box;
     layout.paragraphs = std::move(paragraphs);
+    layout.leading = e.leading;
 
     const double left = box.left() + kTextGutter + e.leftMargin;
     const double right = box.right() - kTextGutter - e.rightMargin;
@@ -184,7 +186,7 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
         std::size_t start = 0;
         while (true) {
             std::size_t end = items.size();
-            if (e.wordWrap && e.multiline) {
+            if (e.wordWrap) {
                 double w = 0;
                 std::size_t lastSpace = items.size();
                 for (std::size_t i = start; i < items.size(); ++i) {

@@ -61,9 +61,10 @@ struct TextLayout {
     // one that reaches below the field, that one included.
     std::size_t firstVisible = 0;
     std::size_t visibleLines = 0;
+    double leading = 0;  // twips between lines
 
     // From the left of the first character to the right of the widest line; from the top of
-    // the first line to the bottom of the last (twips).
+    // the first line to the bottom of the last (twips); a single line counts its leading too.
     double textWidth() const;
     double textHeight() const;
 };

@@ -128,7 +128,7 @@ DisplayValue TextFields::textProperty(DisplayId id, TextProperty p) {
         case TextProperty::BackgroundColor:
             return static_cast<double>(f->backgroundColor);
         case TextProperty::TextColor:
-            return static_cast<double>(f->format(0, 0).color.value_or(0));
+            return static_cast<double>(f->newFormat().color.value_or(0));
         case TextProperty::EmbedFonts:
             return f->embedFonts;
         case TextProperty::Selectable:
@@ -162,8 +162,9 @@ DisplayValue TextFields::textProperty(DisplayId id, TextProperty p) {
             if (f->def.wordWrap) {
                 return 0.0;
             }
+            // The text may run out under the right gutter before it needs scrolling.
             const auto layout = measured();
-            const double room = layout.box.width() - 2 * engine::kTextGutter;
+            const double room = layout.box.width() - engine::kTextGutter;
             return std::max(0.0, std::floor((layout.textWidth() - room) / 20.0));
         }
         case TextProperty::BottomScroll: {
@@ -240,19 +241,19 @@ void TextFields::setTextProperty(DisplayId id, TextProperty p, const DisplayValu
                 std::transform(l.begin(), l.end(), l.begin(),
                                [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
                 f.autoSize = l == "left" ? 1 : l == "center" ? 2 : l == "right" ? 3 : 0;
-                autoSize(f);
+                autoSize(*o);
             }
             break;
         case TextProperty::WordWrap:
             if (b != nullptr) {
                 f.def.wordWrap = *b;
-                autoSize(f);
+                autoSize(*o);
             }
             break;
         case TextProperty::Multiline:
             if (b != nullptr) {
                 f.def.multiline = *b;
-                autoSize(f);
+                autoSize(*o);
             }
             break;
         case TextProperty::Border:
@@ -286,7 +287,7 @@ void TextFields::setTextProperty(DisplayId id, TextProperty p, const DisplayValu
         case TextProperty::EmbedFonts:
             if (b != nullptr) {
                 f.embedFonts = *b;
-                autoSize(f);
+                autoSize(*o);
             }
             break;
         case TextProperty::Selectable:
@@ -332,13 +333,21 @@ void TextFields::setTextProperty(DisplayId id, TextProperty p, const DisplayValu
         case TextProperty::Scroll:
             if (d != nullptr && std::isfinite(*d)) {
                 const double max = std::get<double>(textProperty(id, TextProperty::MaxScroll));
-                f.scroll = static_cast<int>(std::clamp(std::trunc(*d), 1.0, std::max(1.0, max)));
+                // The line index is kept in 32 bits: a value past them wraps around, and
+                // the lowest one wraps again once made zero-based.
+                const std::uint32_t line = static_cast<std::uint32_t>(avm1::toInt32(*d)) - 1u;
+                const auto index = static_cast<std::int32_t>(line);
+                f.scroll =
+                    index < 0
+                        ? 1
+                        : static_cast<int>(std::min<double>(index, std::max(1.0, max) - 1)) + 1;
             }
             break;
         case TextProperty::HScroll:
             if (d != nullptr && std::isfinite(*d)) {
                 const double max = std::get<double>(textProperty(id, TextProperty::MaxHScroll));
-                f.hscroll = static_cast<int>(std::clamp(std::trunc(*d), 0.0, std::max(0.0, max)));
+                const std::int32_t pixels = avm1::toInt32(*d);  // wraps as the line index does
+                f.hscroll = static_cast<int>(std::clamp<double>(pixels, 0.0, std::max(0.0, max)));
             }
             break;
         default:
@@ -362,8 +371,10 @@ std::optional<avm1::TextFormatValues> TextFields::textFormat(DisplayId id, int b
     if (b >= length && length > 0) {
         b = length - 1;
         e = length;
+    } else if (e <= b) {
+        return avm1::TextFormatValues{};  // an empty range has no format either
     }
-    return toScript(f->format(b, std::max(e, b)));
+    return toScript(f->format(b, e));
 }
 
 void TextFields::setTextFormat(DisplayId id, int begin, int end, const avm1::TextFormatValues& v) {
@@ -426,26 +437,70 @@ std::array<double, 2> TextFields::measure(const avm1::TextFormatValues& v, std::
     return {std::round(layout.textWidth() / 20.0), std::round(layout.textHeight() / 20.0)};
 }
 
-void TextFields::autoSize(TextFieldModel& f) {
+std::u16string TextFields::staticText(DisplayId clip) {
+    DisplayObject* o = player_.context().find(clip);
+    if (o == nullptr || o->timeline() == nullptr) {
+        return {};
+    }
+    std::u16string out;
+    for (const auto& [depth, child] : o->timeline()->objects()) {
+        const auto* text =
+            child->character() ? child->character()->as<engine::TextDefinition>() : nullptr;
+        if (text == nullptr) {
+            continue;
+        }
+        bool lineStart = !out.empty();
+        const engine::FontDefinition* font = nullptr;
+        std::optional<std::int16_t> y;
+        for (const engine::TextRecord& r : text->records) {
+            if (r.fontId) {
+                const engine::CharacterPtr c = player_.context().character(*r.fontId);
+                font = c ? c->as<engine::FontDefinition>() : nullptr;
+            }
+            if (r.yOffset) {
+                lineStart = lineStart || (y && *y != *r.yOffset);
+                y = r.yOffset;
+            }
+            for (const engine::GlyphEntry& g : r.glyphs) {
+                if (font == nullptr || g.index >= font->codes.size()) {
+                    continue;
+                }
+                if (lineStart) {
+                    out += u'\n';
+                    lineStart = false;
+                }
+                out += static_cast<char16_t>(font->codes[g.index]);
+            }
+        }
+    }
+    return out;
+}
+
+void TextFields::autoSize(DisplayObject& object) {
+    TextFieldModel& f = *object.textField();
     if (f.autoSize == 0) {
         return;
     }
     const auto layout = engine::layoutTextField(f, cache_);
     engine::Rect& r = f.def.bounds;
     const auto height =
-        static_cast<std::int32_t>(std::ceil(layout.textHeight() + 2 * engine::kTextGutter));
+        static_cast<std::int32_t>(std::round(layout.textHeight() + 2 * engine::kTextGutter));
     r.yMax = r.yMin + height;
     if (!f.def.wordWrap) {
         const auto width =
             static_cast<std::int32_t>(std::ceil(layout.textWidth() + 2 * engine::kTextGutter));
         const std::int32_t old = r.xMax - r.xMin;
-        if (f.autoSize == 1) {
-            r.xMax = r.xMin + width;
-        } else if (f.autoSize == 3) {
-            r.xMin = r.xMax - width;
-        } else {
-            r.xMin += (old - width) / 2;
-            r.xMax = r.xMin + width;
+        // The field keeps its left, centre or right where it was: the field itself moves,
+        // its box keeps its left edge.
+        const std::int32_t shift = f.autoSize == 3   ? old - width
+                                   : f.autoSize == 2 ? (old - width) / 2
+                                                     : 0;
+        r.xMax = r.xMin + width;
+        if (shift != 0) {
+            engine::Matrix m = object.matrix();
+            m.tx += static_cast<std::int32_t>(std::lround(m.a * shift));
+            m.ty += static_cast<std::int32_t>(std::lround(m.b * shift));
+            object.setMatrix(m);
         }
     }
 }
@@ -468,7 +523,7 @@ void TextFields::resize(DisplayObject& object, bool height, double pixels) {
 
 void TextFields::textChanged(DisplayObject& object, bool writeVariable) {
     TextFieldModel& f = *object.textField();
-    autoSize(f);
+    autoSize(object);
     if (writeVariable && vm_ != nullptr && !f.variable.empty()) {
         avm1::Value clip;
         std::string name;
@@ -527,7 +582,7 @@ void TextFields::syncField(DisplayObject& object) {
                     } else {
                         f->setTextUtf8(text);
                     }
-                    autoSize(*f);
+                    autoSize(object);
                     player_.context().changed();
                 }
             }

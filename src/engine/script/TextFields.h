@@ -35,6 +35,7 @@ class TextFields final : public avm1::TextFieldHost {
     std::array<int, 2> selection(avm1::DisplayId id) override;
     std::array<double, 2> measure(const avm1::TextFormatValues& f, std::string_view text,
                                   std::optional<double> width) override;
+    std::u16string staticText(avm1::DisplayId clip) override;
 
     // A field's _width or _height set by a script: its box changes, not its scale.
     void resize(engine::DisplayObject& object, bool height, double pixels);
@@ -50,7 +51,7 @@ class TextFields final : public avm1::TextFieldHost {
     // The text changed: the box follows when it sizes itself, the bound variable takes the
     // text, the picture is drawn again.
     void textChanged(engine::DisplayObject& object, bool writeVariable);
-    void autoSize(engine::TextFieldModel& f);
+    void autoSize(engine::DisplayObject& object);
     void syncTree(engine::DisplayObject& object, int depth);
     void syncField(engine::DisplayObject& object);
     // The clip and name a field's variable path names.

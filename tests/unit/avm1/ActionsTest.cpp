@@ -30,10 +30,14 @@ TEST(StackActions, PushEncodings) {
 
 TEST(StringActions, Swf4StringsCountBytesMultibyteOnesCharacters) {
     ActionWriter a;
-    a.push({"h\xc3\xa9llo"}).act(op::StringLength).act(op::Trace);
-    a.push({"h\xc3\xa9llo"}).record(0x31, {}).act(op::Trace);  // MBStringLength has no payload
-    EXPECT_EQ(traceOf(5, a), "6\n5\n");
-    EXPECT_EQ(traceOf(7, a), "5\n5\n");
+    // Written in the code page: \xe9 is one byte and one character.
+    a.push({"h\xe9llo"}).act(op::StringLength).act(op::Trace);
+    a.push({"h\xe9llo"}).record(0x31, {}).act(op::Trace);  // MBStringLength has no payload
+    EXPECT_EQ(traceOf(5, a), "5\n5\n");
+    ActionWriter utf8;
+    utf8.push({"h\xc3\xa9llo"}).act(op::StringLength).act(op::Trace);
+    utf8.push({"h\xc3\xa9llo"}).record(0x31, {}).act(op::Trace);
+    EXPECT_EQ(traceOf(7, utf8), "5\n5\n");
 }
 
 TEST(StringActions, ExtractAddCompareAndCharacterCodes) {

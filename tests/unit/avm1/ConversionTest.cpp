@@ -92,6 +92,16 @@ TEST(Utf16Strings, LengthAndSubstringCountCodeUnits) {
     EXPECT_EQ(avm1::toUpperCase("h\xc3\xa9llo"), "H\xc3\x89LLO");
 }
 
+TEST(Utf16Strings, OldMovieTextReadsTheWindowsCodePage) {
+    EXPECT_EQ(avm1::fromWindows1252("plain"), "plain");
+    // Latin-1 above 0xA0, typographic marks (euro, dashes, quotes) below it.
+    EXPECT_EQ(avm1::fromWindows1252("\xc5\xff"), "\xc3\x85\xc3\xbf");
+    EXPECT_EQ(avm1::fromWindows1252("\x80\x96\x93"), "\xe2\x82\xac\xe2\x80\x93\xe2\x80\x9c");
+    const std::string control = std::string("a\x81") + "b";  // unassigned: kept as C1
+    EXPECT_EQ(avm1::toUtf16(avm1::fromWindows1252(control)).size(), 3u);
+    EXPECT_EQ(avm1::codePageLength(avm1::fromWindows1252("\xc5\x80")), 4u);
+}
+
 TEST(UrlEncoding, EscapeRoundTripsAndFormEncodingUsesPlus) {
     EXPECT_EQ(avm1::escape("a b&c=\xc3\xa9"), "a%20b%26c%3D%C3%A9");
     EXPECT_EQ(avm1::unescape(avm1::escape("x y/z?")), "x y/z?");

@@ -44,6 +44,7 @@ TEST(TextFieldHtml, NestedFontTagsCarryOnlyWhatDiffers) {
 TEST(TextFieldHtml, ParagraphsBoldAndEntitiesRoundTrip) {
     TextFieldModel f = scriptField();
     f.def.html = true;
+    f.def.multiline = true;
     f.setHtmlText("<p align='center'>a <b>b</b> &amp; &lt;c&gt;</p><p>next</p>");
     EXPECT_EQ(f.textUtf8(), "a b & <c>\rnext\r");
     const std::string html = f.htmlText();
@@ -51,17 +52,24 @@ TEST(TextFieldHtml, ParagraphsBoldAndEntitiesRoundTrip) {
                         "a <B>b</B> &amp; &lt;c&gt;</FONT></P><P ALIGN=\"LEFT\">" + kFont +
                         "next</FONT></P>");
     TextFieldModel again = scriptField();
+    again.def.multiline = true;
     again.setHtmlText(html);
     EXPECT_EQ(again.htmlText(), html);
 }
 
-TEST(TextFieldHtml, OneLineFieldsDropLineEndsOfTheSource) {
+TEST(TextFieldHtml, OneLineFieldsFromSwf7TakeLineEndsOnlyFromCharacters) {
     TextFieldModel f = scriptField();
-    f.setHtmlText("a\nb");
-    EXPECT_EQ(f.textUtf8(), "ab");
+    f.def.html = true;
+    f.swfVersion = 8;
+    f.setHtmlText("a\nb<br>c<p>d</p><li>e</li>");
+    EXPECT_EQ(f.textUtf8(), "a\rbcde");
     f.def.multiline = true;
-    f.setHtmlText("a\nb");
-    EXPECT_EQ(f.textUtf8(), "a\rb");
+    f.setHtmlText("a\nb<br>c<p>d</p><li>e</li>");
+    EXPECT_EQ(f.textUtf8(), "a\rb\rc\rd\re\r");
+    f.def.multiline = false;
+    f.swfVersion = 6;
+    f.setHtmlText("<p>a</p>b<br>c");
+    EXPECT_EQ(f.textUtf8(), "a\rb\rc");
 }
 
 TEST(TextFieldHtml, MarginsPrintInATextFormatTagAndAFinalLineEndAddsNoParagraph) {

@@ -177,3 +177,38 @@ TEST(TextFieldScripts, FormatsOfRangesAndReplacedTextReachTheHtml) {
     EXPECT_EQ(r.lines, (Lines{"null", "true",
                               "<P ALIGN=\"LEFT\">" + font + "a<B>bXY</B>d</FONT></P>", "null"}));
 }
+
+TEST(TextSnapshots, SelectionCarriesLineEndsOnlyWhenAsked) {
+    w::MovieWriter m(8, w::Rect{0, 8000, 0, 6000}, 24);
+    w::FontSpec font;
+    for (const char c : std::string("ABC")) {
+        w::ShapeBuilder g;
+        g.fill1(g.addFillStyle(w::FillStyle::solid({})));
+        font.glyphs.push_back(g);
+        font.codes.push_back(static_cast<std::uint16_t>(c));
+    }
+    const auto fontId = m.defineFont(font);
+    w::TextRecordSpec first;
+    first.fontId = fontId;
+    first.y = 300;
+    first.glyphs = {{0, 200}, {1, 200}};
+    w::TextRecordSpec second;
+    second.y = 700;  // a line further down
+    second.glyphs = {{2, 200}};
+    m.placeObject2(w::PlaceObject::place(1, m.defineText({0, 2000, 0, 1000}, {}, {first, second})));
+    ActionWriter a;
+    a.push({"s"}).getVariable("_root").push({1, "TextSnapshot"}).act(op::NewObject);
+    a.act(op::SetVariable);
+    call(a, "s", "getText", {0, 3, true}).act(op::Trace);
+    call(a, "s", "setSelected", {1, 3, true}).act(op::Pop);
+    call(a, "s", "getSelected", {0, 1}).act(op::Trace);
+    call(a, "s", "getSelected", {0, 2}).act(op::Trace);
+    call(a, "s", "getSelectedText", {true}).act(op::Trace);
+    call(a, "s", "getSelectedText", {false}).act(op::Trace);
+    call(a, "s", "setSelected", {0, 2, false}).act(op::Pop);
+    call(a, "s", "getSelectedText", {true}).act(op::Trace);
+    doAction(m, a);
+    m.showFrame();
+    ScriptedMovie r(m.finish());
+    EXPECT_EQ(r.lines, (Lines{"AB\nC", "false", "true", "B\nC", "BC", "C"}));
+}
