@@ -472,9 +472,9 @@ void Interpreter::callMethodAction() {
     const Value object = pop();
     std::vector<Value> args = popArgs();
     Object* o = object.asObject();
-    const bool blank =
-        nameValue.isUndefined() || (nameValue.isString() && nameValue.string()->view().empty());
-    if (blank) {
+    // A name that converts to "" (an object whose toString gives "") calls the value itself.
+    String* name = nameValue.isUndefined() ? nullptr : vm_.toString(nameValue);
+    if (name == nullptr || name->view().empty()) {
         if (o != nullptr && o->kind() == ObjectKind::Super) {
             auto* sup = static_cast<SuperObject*>(o);
             Object* home = sup->home;
@@ -486,7 +486,6 @@ void Interpreter::callMethodAction() {
         push(vm_.callInternal(object, Value(), args, nullptr));
         return;
     }
-    String* name = vm_.toString(nameValue);
     if (o != nullptr && o->kind() == ObjectKind::Super) {
         auto* sup = static_cast<SuperObject*>(o);
         Object* start = sup->home ? sup->home->proto() : nullptr;
@@ -1306,7 +1305,14 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                     break;
                 }
                 // A carriage return ends a line of output as a line feed does.
-                std::string text = vm_.toStdString(v);
+                std::string text;
+                try {
+                    text = vm_.toStdString(v);
+                } catch (const ScriptException&) {
+                    // The line is still written, as the object's type, before the throw goes on.
+                    vm_.host().trace("[type Object]");
+                    throw;
+                }
                 std::replace(text.begin(), text.end(), '\r', '\n');
                 vm_.host().trace(text);
                 break;
@@ -2013,7 +2019,9 @@ bool Vm::runActions(const CodeOwner& code, std::size_t begin, std::size_t end, D
     fr.thisValue = clip ? Value(clip) : Value();
     fr.target = fr.thisValue;
     fr.originalTarget = fr.thisValue;
-    Scope* globalScope = heap_.make<Scope>(Scope::Kind::Object, global_, nullptr);
+    // SWF 4 movies predate the global object: their variables are the timeline's only.
+    Scope* globalScope =
+        version_ >= 5 ? heap_.make<Scope>(Scope::Kind::Object, global_, nullptr) : nullptr;
     fr.scope = heap_.make<Scope>(Scope::Kind::Target, nullptr, globalScope);
     fr.registers.resize(4);
     fr.stackBase = stack_.size();

@@ -219,18 +219,26 @@ std::string escape(std::string_view s) {
 }
 
 std::string unescape(std::string_view s) {
+    // A '+' is a space. A '%' swallows the characters after it up to the first one that is
+    // not a hex digit (that one too), or makes a byte of two hex digits.
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size()) {
-            const int h = hexValue(s[i + 1]);
-            const int l = hexValue(s[i + 2]);
-            if (h >= 0 && l >= 0) {
-                out.push_back(static_cast<char>(h * 16 + l));
+        if (s[i] == '+') {
+            out.push_back(' ');
+        } else if (s[i] == '%') {
+            if (i + 1 >= s.size() || hexValue(s[i + 1]) < 0) {
+                ++i;
+                continue;
+            }
+            if (i + 2 >= s.size() || hexValue(s[i + 2]) < 0) {
                 i += 2;
                 continue;
             }
+            out.push_back(static_cast<char>(hexValue(s[i + 1]) * 16 + hexValue(s[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(s[i]);
         }
-        out.push_back(s[i]);
     }
     return out;
 }

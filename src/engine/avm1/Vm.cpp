@@ -698,8 +698,19 @@ Value Vm::add(const Value& a, const Value& b) {
 }
 
 Value Vm::lessThan(const Value& a, const Value& b) {
+    // An object whose valueOf gives no primitive compares false at once, without converting
+    // the other side; a display object is a NaN instead.
+    const auto opaque = [](const Value& p) {
+        return p.isObject() && p.object()->kind() != ObjectKind::Clip;
+    };
     const Value pa = toPrimitive(a);
+    if (opaque(pa)) {
+        return Value::boolean(false);
+    }
     const Value pb = toPrimitive(b);
+    if (opaque(pb)) {
+        return Value::boolean(false);
+    }
     if (pa.isString() && pb.isString()) {
         return Value::boolean(pa.string()->view() < pb.string()->view());
     }
