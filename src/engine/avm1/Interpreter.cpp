@@ -1122,8 +1122,9 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             }
             case 0x15:    // StringExtract
             case 0x35: {  // MBStringExtract
-                const double count = vm_.toNumber(pop());
-                const double index = vm_.toNumber(pop());
+                // Index and count are 32-bit integers: larger ones wrap.
+                const double count = vm_.toInt32(pop());
+                const double index = vm_.toInt32(pop());
                 String* s = popString();
                 push(Value(vm_.str(substringUtf16(s->view(), index - 1, count))));
                 break;
@@ -1136,15 +1137,19 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x32:    // CharToAscii
             case 0x36: {  // MBCharToAscii
                 String* s = popString();
-                push(
-                    Value(s->view().empty() ? 0.0 : static_cast<double>(firstCodeUnit(s->view()))));
+                const std::uint16_t unit = s->view().empty() ? 0 : firstCodeUnit(s->view());
+                // Half of a surrogate pair is no character to these: the replacement one.
+                push(Value(static_cast<double>(isSurrogate(unit) ? 0xfffd : unit)));
                 break;
             }
             case 0x33:    // AsciiToChar
             case 0x37: {  // MBAsciiToChar
                 const double n = vm_.toNumber(pop());
-                push(Value(vm_.str(fromCharCode(
-                    static_cast<std::uint32_t>(std::isfinite(n) ? toUint32(n) & 0xffff : 0)))));
+                std::uint32_t unit = std::isfinite(n) ? toUint32(n) & 0xffff : 0;
+                if (isSurrogate(unit)) {
+                    unit = 0xfffd;
+                }
+                push(Value(vm_.str(fromCharCode(unit))));
                 break;
             }
             case 0x99: {  // Jump
@@ -1538,7 +1543,11 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 }
                 const std::size_t bodyEnd = std::min<std::size_t>(next + readU16(code_, data), end);
                 const Value object = pop();
-                Object* o = object.asObject();
+                if (object.isNullish()) {
+                    pc = bodyEnd;  // no object: the block is skipped
+                    continue;
+                }
+                Object* o = vm_.toObject(object);  // a primitive is boxed
                 Scope* saved = f_.scope;
                 if (o != nullptr) {
                     auto* s = vm_.heap().make<Scope>(Scope::Kind::Object, o, f_.scope);

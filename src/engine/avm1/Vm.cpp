@@ -647,6 +647,12 @@ bool Vm::strictEquals(const Value& a, const Value& b) {
 }
 
 bool Vm::abstractEquals(const Value& a, const Value& b) {
+    if (version_ < 6 && a.isObject() && b.isObject() && a.object() != b.object()) {
+        // SWF 5 compares two objects by their values (boxed numbers, strings, dates).
+        const Value pa = toPrimitive(a);
+        const Value pb = toPrimitive(b);
+        return pa.isObject() || pb.isObject() ? strictEquals(pa, pb) : abstractEquals(pa, pb);
+    }
     if (a.type() == b.type() || (a.isUndefined() && b.isUndefined())) {
         return strictEquals(a, b);
     }
@@ -712,7 +718,7 @@ Value Vm::lessThan(const Value& a, const Value& b) {
         return Value::boolean(false);
     }
     if (pa.isString() && pb.isString()) {
-        return Value::boolean(pa.string()->view() < pb.string()->view());
+        return Value::boolean(textLess(pa.string()->view(), pb.string()->view()));
     }
     const double na = toNumber(pa);
     const double nb = toNumber(pb);
