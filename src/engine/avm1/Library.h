@@ -27,6 +27,8 @@ void installXml(Vm& vm);
 void installLoadVars(Vm& vm);
 void installMovieClip(Vm& vm);
 void installGeom(Vm& vm);
+// Matrix and ColorTransform (called by installGeom).
+void installGeomTransforms(Vm& vm);
 // Key, Mouse and Selection (after AsBroadcaster).
 void installInput(Vm& vm);
 // TextField's own members and TextFormat (after installMovieClip).
