@@ -1181,7 +1181,10 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x9E: {  // Call
                 const Value frame = pop();
                 DisplayId id = targetId();
-                Value fv = frame;
+                // A frame number is a 32-bit unsigned integer here: larger ones wrap.
+                Value fv = frame.isNumber() && std::isfinite(frame.number())
+                               ? Value(static_cast<double>(toUint32(frame.number())))
+                               : frame;
                 if (frame.isString()) {
                     const std::string_view s = frame.string()->view();
                     const std::size_t colon = s.rfind(':');

@@ -198,8 +198,13 @@ Value functionConstructor(Vm&, const CallInfo& c) {
     return c.construct ? c.thisValue : Value();
 }
 
+// call and apply without a this (undefined or null) run the function on _global.
+Value thisForCall(Vm& vm, const Value& given) {
+    return given.isNullish() ? Value(vm.global()) : given;
+}
+
 Value functionCall(Vm& vm, const CallInfo& c) {
-    const Value self = c.count() > 0 ? c.arg(0) : Value();
+    const Value self = thisForCall(vm, c.arg(0));
     const std::span<const Value> rest =
         c.count() > 1 ? c.args.subspan(1) : std::span<const Value>{};
     return vm.callInternal(c.thisValue, self, rest, nullptr);
@@ -215,7 +220,7 @@ Value functionApply(Vm& vm, const CallInfo& c) {
             args.push_back(elementAt(vm, list, i));
         }
     }
-    return vm.callInternal(c.thisValue, c.arg(0), args, nullptr);
+    return vm.callInternal(c.thisValue, thisForCall(vm, c.arg(0)), args, nullptr);
 }
 
 // --- Globals ---

@@ -192,8 +192,14 @@ bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
         }
     }
     if (k == atoms_.proto) {
-        out = o->proto() ? Value(o->proto()) : Value();
-        return o->proto() != nullptr;
+        if (o->proto() != nullptr) {
+            out = Value(o->proto());
+            return true;
+        }
+        // A primitive stored as __proto__ reads back, though it links to nothing.
+        const Property* stored = o->properties().find(k);
+        out = stored != nullptr ? stored->value : Value();
+        return stored != nullptr;
     }
     int depth = 0;
     for (Object* cur = o; cur != nullptr && depth < kMaxProtoDepth; cur = cur->proto(), ++depth) {
@@ -330,6 +336,12 @@ void Vm::set(const Value& target, String* name, const Value& value) {
     }
     if (k == atoms_.proto) {
         o->setProtoLink(v.asObject());
+        o->properties().remove(k);
+        if (!v.isObject() && !v.isUndefined()) {
+            Property& stored = o->properties().add(k, atoms_.proto);
+            stored.flags = kDontEnum;
+            stored.value = v;
+        }
         return;
     }
     Property* p = o->properties().find(k);
@@ -381,8 +393,9 @@ void Vm::set(const Value& target, String* name, const Value& value) {
 bool Vm::remove(Object* o, String* name) {
     String* k = key(name);
     if (k == atoms_.proto) {
-        const bool had = o->proto() != nullptr;
+        const bool had = o->proto() != nullptr || o->properties().find(k) != nullptr;
         o->setProtoLink(nullptr);
+        o->properties().remove(k);
         return had;
     }
     bool deleted = false;
@@ -545,9 +558,10 @@ String* Vm::toString(const Value& v) {
             Value fn;
             lookup(o, v, key(atoms_.toString), fn);
             if (fn.isObject() && fn.object()->isFunction()) {
+                // Only a string stands; anything else prints as the object's type.
                 const Value r = call(fn, v, {});
-                if (!r.isObject() && !r.isUndefined()) {
-                    return toString(r);
+                if (r.isString()) {
+                    return r.string();
                 }
             }
             return intern(o->isFunction() ? "[type Function]" : "[type Object]");
@@ -690,8 +704,18 @@ bool Vm::abstractEquals(const Value& a, const Value& b) {
 }
 
 Value Vm::add(const Value& a, const Value& b) {
-    const Value pb = toPrimitive(b);
-    const Value pa = toPrimitive(a);
+    // From SWF 6 a date adds as its text: toString, not valueOf, gives its primitive here.
+    const auto primitive = [this](const Value& v) {
+        Object* o = v.asObject();
+        if (o == nullptr || o->kind() != ObjectKind::Date || version_ < 6) {
+            return toPrimitive(v);
+        }
+        Value fn;
+        lookup(o, v, key(atoms_.toString), fn);
+        return fn.isObject() && fn.object()->isFunction() ? call(fn, v, {}) : Value();
+    };
+    const Value pb = primitive(b);
+    const Value pa = primitive(a);
     // An operand whose valueOf gave an object converts again from the original.
     const Value ca = pa.isObject() ? a : pa;
     const Value cb = pb.isObject() ? b : pb;
@@ -728,6 +752,36 @@ Value Vm::lessThan(const Value& a, const Value& b) {
     return Value::boolean(na < nb);
 }
 
+// Interfaces listed by implements on a prototype, and the interfaces those extend.
+bool Vm::implementsInterface(Object* proto, Object* ctor, int depth) {
+    // Shallow on purpose: lists that name each other would otherwise branch without end.
+    constexpr int kMaxInterfaceDepth = 10;
+    if (depth >= kMaxInterfaceDepth) {
+        return false;
+    }
+    Property* list = proto->properties().find(intern("__implements__"));
+    if (list == nullptr || !list->value.isObject() ||
+        list->value.object()->kind() != ObjectKind::Array) {
+        return false;
+    }
+    // A copy: reading an interface's prototype may run a getter that changes the list.
+    const std::vector<Value> interfaces = static_cast<ArrayObject*>(list->value.object())->dense;
+    for (const Value& i : interfaces) {
+        if (!i.isObject()) {
+            continue;
+        }
+        if (i.object() == ctor) {
+            return true;
+        }
+        Property* p = i.object()->properties().find(key(atoms_.prototype));
+        if (p != nullptr && p->value.isObject() &&
+            implementsInterface(p->value.object(), ctor, depth + 1)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool Vm::instanceOf(const Value& v, Object* ctor) {
     Object* o = v.asObject();
     if (o == nullptr || ctor == nullptr) {
@@ -744,15 +798,8 @@ bool Vm::instanceOf(const Value& v, Object* ctor) {
         if (cur == proto) {
             return true;
         }
-        // Interfaces listed by implements.
-        Property* list = cur->properties().find(intern("__implements__"));
-        if (list != nullptr && list->value.isObject() &&
-            list->value.object()->kind() == ObjectKind::Array) {
-            for (const Value& i : static_cast<ArrayObject*>(list->value.object())->dense) {
-                if (i.isObject() && i.object() == ctor) {
-                    return true;
-                }
-            }
+        if (implementsInterface(cur, ctor, 0)) {
+            return true;
         }
     }
     return false;

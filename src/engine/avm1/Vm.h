@@ -281,6 +281,7 @@ class Vm {
     Value callScript(FunctionObject* f, const Value& thisValue, std::span<const Value> args,
                      Object* home);
     Value getFromObject(Object* o, const Value& thisValue, String* key);
+    bool implementsInterface(Object* proto, Object* ctor, int depth);
 
     Host& host_;
     int version_;
