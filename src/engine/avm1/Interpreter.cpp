@@ -1445,8 +1445,9 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x46:    // Enumerate
             case 0x55: {  // Enumerate2
                 const Value v = op == 0x46 ? getVariable(popString()) : pop();
-                push(Value::null());
                 Object* o = v.asObject();
+                // The names sit above an undefined, which ends the loop (== null).
+                push(Value());
                 if (o == nullptr) {
                     break;
                 }
@@ -1985,9 +1986,10 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, std::span<const 
         if (!(def.flags & (kSuppressSuper | kPreloadSuper))) {
             define(fr.activation, "super", Value(makeSuper()), 0);
         }
-        // Without its own binding, the name this falls back to the clip the function runs on.
+        // Without its own binding, the name this falls back to the clip the function runs on
+        // (from SWF 6; SWF 5 finds nothing).
         if (def.flags & (kSuppressThis | kPreloadThis)) {
-            fr.thisValue = fr.target;
+            fr.thisValue = fr.version >= 6 ? fr.target : Value();
         }
     } else {
         define(fr.activation, "arguments", Value(arguments), 0);
