@@ -23,6 +23,7 @@ void installMath(Vm& vm);
 void installDate(Vm& vm);
 void installBroadcaster(Vm& vm);
 void installSystem(Vm& vm);
+void installPrintJob(Vm& vm);
 void installXml(Vm& vm);
 void installLoadVars(Vm& vm);
 void installMovieClip(Vm& vm);

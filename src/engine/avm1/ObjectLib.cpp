@@ -25,6 +25,7 @@ void Vm::installLibrary() {
     lib::installDate(*this);
     lib::installBroadcaster(*this);
     lib::installSystem(*this);
+    lib::installPrintJob(*this);
     lib::installXml(*this);
     lib::installLoadVars(*this);
     lib::installMovieClip(*this);
