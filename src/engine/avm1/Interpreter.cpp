@@ -1051,8 +1051,11 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 }
                 const Value bv = pop();
                 const Value av = pop();
+                // Subtract and Divide convert their right operand first, Add and Multiply not.
+                const bool rightFirst = op == 0x0B || op == 0x0D;
+                const double b0 = rightFirst ? vm_.toNumber(bv) : 0;
                 const double a = vm_.toNumber(av);
-                const double b = vm_.toNumber(bv);
+                const double b = rightFirst ? b0 : vm_.toNumber(bv);
                 if (op == 0x0D && b == 0 && f_.version < 5) {
                     push(Value(vm_.intern("#ERROR#")));
                     break;
@@ -1104,7 +1107,8 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x68: {  // StringGreater
                 String* b = popString();
                 String* a = popString();
-                push(boolResult(op == 0x29 ? a->view() < b->view() : a->view() > b->view()));
+                push(boolResult(op == 0x29 ? textLess(a->view(), b->view())
+                                           : textLess(b->view(), a->view())));
                 break;
             }
             case 0x14:    // StringLength
