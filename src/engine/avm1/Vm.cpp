@@ -202,7 +202,8 @@ bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
         return stored != nullptr;
     }
     int depth = 0;
-    for (Object* cur = o; cur != nullptr && depth < kMaxProtoDepth; cur = cur->proto(), ++depth) {
+    Object* cur = o;
+    for (; cur != nullptr && depth < kMaxProtoDepth; cur = cur->proto(), ++depth) {
         // Own properties first: addProperty can take over an array's length or an index.
         Property* p = cur->properties().find(k);
         if (p == nullptr && cur->getSpecial(*this, k, out)) {
@@ -214,14 +215,34 @@ bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
             } else if (p->isAccessor()) {
                 // The getter runs as a method of the prototype it was found on (for super).
                 Object* getter = p->getter;
-                out = call(Value(getter), thisValue, {}, cur);
+                out = callAccessor(Value(getter), thisValue, {}, cur);
             } else {
                 out = p->value;
             }
             return true;
         }
     }
+    if (cur != nullptr && running_) {
+        // A chain this long loops back on itself: the script ends, as a runaway one does.
+        throw ScriptAbort{"A prototype chain went deeper than the limit; the script was stopped"};
+    }
     return false;
+}
+
+Value Vm::callAccessor(const Value& fn, const Value& thisValue, std::span<const Value> args,
+                       Object* home) {
+    // Getters and setters that reach themselves again stop quietly at this depth: the
+    // innermost access reads undefined (or writes nothing) and the script goes on.
+    constexpr int kMaxAccessorDepth = 65;
+    if (accessorDepth_ >= kMaxAccessorDepth) {
+        return Value();
+    }
+    ++accessorDepth_;
+    struct Leave {
+        int& depth;
+        ~Leave() { --depth; }
+    } leave{accessorDepth_};
+    return call(fn, thisValue, args, home);
 }
 
 Value Vm::getFromObject(Object* o, const Value& thisValue, String* k) {
@@ -304,8 +325,8 @@ void Vm::set(const Value& target, String* name, const Value& value) {
         if (p != nullptr && p->isAccessor()) {
             if (p->setter != nullptr) {
                 const Value arg = value;
-                call(Value(p->setter), Value(sup->thisObject), std::span<const Value>(&arg, 1),
-                     owner);
+                callAccessor(Value(p->setter), Value(sup->thisObject),
+                             std::span<const Value>(&arg, 1), owner);
             }
             return;
         }
@@ -362,7 +383,8 @@ void Vm::set(const Value& target, String* name, const Value& value) {
         if (inherited != nullptr && inherited->isAccessor()) {
             if (inherited->setter != nullptr) {
                 const Value arg = v;
-                call(Value(inherited->setter), Value(o), std::span<const Value>(&arg, 1), owner);
+                callAccessor(Value(inherited->setter), Value(o), std::span<const Value>(&arg, 1),
+                             owner);
             }
             return;
         }
@@ -380,7 +402,7 @@ void Vm::set(const Value& target, String* name, const Value& value) {
     if (p->isAccessor()) {
         if (p->setter != nullptr) {
             const Value arg = v;
-            call(Value(p->setter), Value(o), std::span<const Value>(&arg, 1), o);
+            callAccessor(Value(p->setter), Value(o), std::span<const Value>(&arg, 1), o);
         }
         return;
     }

@@ -41,6 +41,37 @@ TEST_F(CoreRules, AnObjectWithoutAPrimitiveComparesFalseWithoutConvertingTheOthe
     EXPECT_TRUE(vm().lessThan(Value(0.0), str("x")).isUndefined());
 }
 
+int getterCalls = 0;
+
+Value selfReadingGetter(avm1::Vm& vm, const avm1::CallInfo& c) {
+    ++getterCalls;
+    return vm.get(c.thisValue, "p");
+}
+
+TEST_F(CoreRules, AGetterThatReadsItselfStopsQuietlyAtItsDepthLimit) {
+    avm1::Object* o = vm().newObject();
+    vm().defineAccessor(o, "p", selfReadingGetter, nullptr, 0);
+    getterCalls = 0;
+    EXPECT_TRUE(vm().get(Value(o), "p").isUndefined());
+    EXPECT_EQ(getterCalls, 65);
+    getterCalls = 0;
+    vm().get(Value(o), "p");  // the depth count went back down
+    EXPECT_EQ(getterCalls, 65);
+}
+
+TEST(CoreScripts, APrototypeLoopEndsTheScript) {
+    // o = {}; o.__proto__ = o; trace(o.x); trace("after")
+    ActionWriter a;
+    a.push({"o", 0}).act(op::InitObject).act(op::SetVariable);
+    a.getVariable("o").push({"__proto__"}).getVariable("o").act(op::SetMember);
+    a.getVariable("o").push({"x"}).act(op::GetMember).act(op::Trace);
+    a.trace("after");
+    ScriptRun run(7, a);
+    EXPECT_EQ(run.frames(1), "");
+    // The next frame's scripts run again: the player is not stuck.
+    EXPECT_EQ(run.frames(1), "");
+}
+
 TEST_F(CoreRules, OnlyAStringFromToStringStands) {
     avm1::Object* o = vm().newObject();
     vm().defineNative(o, "toString", countingValueOf);  // gives a number
