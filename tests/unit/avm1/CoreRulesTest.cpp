@@ -59,19 +59,6 @@ TEST_F(CoreRules, AGetterThatReadsItselfStopsQuietlyAtItsDepthLimit) {
     EXPECT_EQ(getterCalls, 65);
 }
 
-TEST(CoreScripts, APrototypeLoopEndsTheScript) {
-    // o = {}; o.__proto__ = o; trace(o.x); trace("after")
-    ActionWriter a;
-    a.push({"o", 0}).act(op::InitObject).act(op::SetVariable);
-    a.getVariable("o").push({"__proto__"}).getVariable("o").act(op::SetMember);
-    a.getVariable("o").push({"x"}).act(op::GetMember).act(op::Trace);
-    a.trace("after");
-    ScriptRun run(7, a);
-    EXPECT_EQ(run.frames(1), "");
-    // The next frame's scripts run again: the player is not stuck.
-    EXPECT_EQ(run.frames(1), "");
-}
-
 TEST_F(CoreRules, OnlyAStringFromToStringStands) {
     avm1::Object* o = vm().newObject();
     vm().defineNative(o, "toString", countingValueOf);  // gives a number
