@@ -156,6 +156,7 @@ void installPoint(Vm& vm, Object* geom) {
 void installGeom(Vm& vm) {
     Object* geom = packageObject(vm, "flash.geom");
     installPoint(vm, geom);
+    installGeomTransforms(vm);
 }
 
 }  // namespace lib

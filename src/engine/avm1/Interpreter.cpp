@@ -482,9 +482,9 @@ void Interpreter::callMethodAction() {
     const Value object = pop();
     std::vector<Value> args = popArgs();
     Object* o = object.asObject();
-    const bool blank =
-        nameValue.isUndefined() || (nameValue.isString() && nameValue.string()->view().empty());
-    if (blank) {
+    // A name that converts to "" (an object whose toString gives "") calls the value itself.
+    String* name = nameValue.isUndefined() ? nullptr : vm_.toString(nameValue);
+    if (name == nullptr || name->view().empty()) {
         if (o != nullptr && o->kind() == ObjectKind::Super) {
             auto* sup = static_cast<SuperObject*>(o);
             Object* home = sup->home;
@@ -496,7 +496,6 @@ void Interpreter::callMethodAction() {
         push(vm_.callInternal(object, Value(), args, nullptr));
         return;
     }
-    String* name = vm_.toString(nameValue);
     if (o != nullptr && o->kind() == ObjectKind::Super) {
         auto* sup = static_cast<SuperObject*>(o);
         Object* start = sup->home ? sup->home->proto() : nullptr;
@@ -1062,8 +1061,11 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 }
                 const Value bv = pop();
                 const Value av = pop();
+                // Subtract and Divide convert their right operand first, Add and Multiply not.
+                const bool rightFirst = op == 0x0B || op == 0x0D;
+                const double b0 = rightFirst ? vm_.toNumber(bv) : 0;
                 const double a = vm_.toNumber(av);
-                const double b = vm_.toNumber(bv);
+                const double b = rightFirst ? b0 : vm_.toNumber(bv);
                 if (op == 0x0D && b == 0 && f_.version < 5) {
                     push(Value(vm_.intern("#ERROR#")));
                     break;
@@ -1115,7 +1117,8 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x68: {  // StringGreater
                 String* b = popString();
                 String* a = popString();
-                push(boolResult(op == 0x29 ? a->view() < b->view() : a->view() > b->view()));
+                push(boolResult(op == 0x29 ? textLess(a->view(), b->view())
+                                           : textLess(b->view(), a->view())));
                 break;
             }
             case 0x14:    // StringLength
@@ -1134,8 +1137,9 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             }
             case 0x15:    // StringExtract
             case 0x35: {  // MBStringExtract
-                const double count = vm_.toNumber(pop());
-                const double index = vm_.toNumber(pop());
+                // Index and count are 32-bit integers: larger ones wrap.
+                const double count = vm_.toInt32(pop());
+                const double index = vm_.toInt32(pop());
                 String* s = popString();
                 push(Value(vm_.str(substringUtf16(s->view(), index - 1, count))));
                 break;
@@ -1148,15 +1152,19 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x32:    // CharToAscii
             case 0x36: {  // MBCharToAscii
                 String* s = popString();
-                push(
-                    Value(s->view().empty() ? 0.0 : static_cast<double>(firstCodeUnit(s->view()))));
+                const std::uint16_t unit = s->view().empty() ? 0 : firstCodeUnit(s->view());
+                // Half of a surrogate pair is no character to these: the replacement one.
+                push(Value(static_cast<double>(isSurrogate(unit) ? 0xfffd : unit)));
                 break;
             }
             case 0x33:    // AsciiToChar
             case 0x37: {  // MBAsciiToChar
                 const double n = vm_.toNumber(pop());
-                push(Value(vm_.str(fromCharCode(
-                    static_cast<std::uint32_t>(std::isfinite(n) ? toUint32(n) & 0xffff : 0)))));
+                std::uint32_t unit = std::isfinite(n) ? toUint32(n) & 0xffff : 0;
+                if (isSurrogate(unit)) {
+                    unit = 0xfffd;
+                }
+                push(Value(vm_.str(fromCharCode(unit))));
                 break;
             }
             case 0x99: {  // Jump
@@ -1188,7 +1196,10 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x9E: {  // Call
                 const Value frame = pop();
                 DisplayId id = targetId();
-                Value fv = frame;
+                // A frame number is a 32-bit unsigned integer here: larger ones wrap.
+                Value fv = frame.isNumber() && std::isfinite(frame.number())
+                               ? Value(static_cast<double>(toUint32(frame.number())))
+                               : frame;
                 if (frame.isString()) {
                     const std::string_view s = frame.string()->view();
                     const std::size_t colon = s.rfind(':');
@@ -1317,7 +1328,14 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                     break;
                 }
                 // A carriage return ends a line of output as a line feed does.
-                std::string text = vm_.toStdString(v);
+                std::string text;
+                try {
+                    text = vm_.toStdString(v);
+                } catch (const ScriptException&) {
+                    // The line is still written, as the object's type, before the throw goes on.
+                    vm_.host().trace("[type Object]");
+                    throw;
+                }
                 std::replace(text.begin(), text.end(), '\r', '\n');
                 vm_.host().trace(text);
                 break;
@@ -1442,8 +1460,9 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x46:    // Enumerate
             case 0x55: {  // Enumerate2
                 const Value v = op == 0x46 ? getVariable(popString()) : pop();
-                push(Value::null());
                 Object* o = v.asObject();
+                // The names sit above an undefined, which ends the loop (== null).
+                push(Value());
                 if (o == nullptr) {
                     break;
                 }
@@ -1543,7 +1562,11 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 }
                 const std::size_t bodyEnd = std::min<std::size_t>(next + readU16(code_, data), end);
                 const Value object = pop();
-                Object* o = object.asObject();
+                if (object.isNullish()) {
+                    pc = bodyEnd;  // no object: the block is skipped
+                    continue;
+                }
+                Object* o = vm_.toObject(object);  // a primitive is boxed
                 Scope* saved = f_.scope;
                 if (o != nullptr) {
                     auto* s = vm_.heap().make<Scope>(Scope::Kind::Object, o, f_.scope);
@@ -1978,9 +2001,10 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, std::span<const 
         if (!(def.flags & (kSuppressSuper | kPreloadSuper))) {
             define(fr.activation, "super", Value(makeSuper()), 0);
         }
-        // Without its own binding, the name this falls back to the clip the function runs on.
+        // Without its own binding, the name this falls back to the clip the function runs on
+        // (from SWF 6; SWF 5 finds nothing).
         if (def.flags & (kSuppressThis | kPreloadThis)) {
-            fr.thisValue = fr.target;
+            fr.thisValue = fr.version >= 6 ? fr.target : Value();
         }
     } else {
         define(fr.activation, "arguments", Value(arguments), 0);
@@ -2024,7 +2048,9 @@ bool Vm::runActions(const CodeOwner& code, std::size_t begin, std::size_t end, D
     fr.thisValue = clip ? Value(clip) : Value();
     fr.target = fr.thisValue;
     fr.originalTarget = fr.thisValue;
-    Scope* globalScope = heap_.make<Scope>(Scope::Kind::Object, global_, nullptr);
+    // SWF 4 movies predate the global object: their variables are the timeline's only.
+    Scope* globalScope =
+        version_ >= 5 ? heap_.make<Scope>(Scope::Kind::Object, global_, nullptr) : nullptr;
     fr.scope = heap_.make<Scope>(Scope::Kind::Target, nullptr, globalScope);
     fr.registers.resize(4);
     fr.stackBase = stack_.size();

@@ -23,10 +23,13 @@ void installMath(Vm& vm);
 void installDate(Vm& vm);
 void installBroadcaster(Vm& vm);
 void installSystem(Vm& vm);
+void installPrintJob(Vm& vm);
 void installXml(Vm& vm);
 void installLoadVars(Vm& vm);
 void installMovieClip(Vm& vm);
 void installGeom(Vm& vm);
+// Matrix and ColorTransform (called by installGeom).
+void installGeomTransforms(Vm& vm);
 // Key, Mouse and Selection (after AsBroadcaster).
 void installInput(Vm& vm);
 // TextField's own members and TextFormat (after installMovieClip).

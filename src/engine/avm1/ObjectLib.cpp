@@ -25,6 +25,7 @@ void Vm::installLibrary() {
     lib::installDate(*this);
     lib::installBroadcaster(*this);
     lib::installSystem(*this);
+    lib::installPrintJob(*this);
     lib::installXml(*this);
     lib::installLoadVars(*this);
     lib::installMovieClip(*this);
@@ -199,8 +200,13 @@ Value functionConstructor(Vm&, const CallInfo& c) {
     return c.construct ? c.thisValue : Value();
 }
 
+// call and apply without a this (undefined or null) run the function on _global.
+Value thisForCall(Vm& vm, const Value& given) {
+    return given.isNullish() ? Value(vm.global()) : given;
+}
+
 Value functionCall(Vm& vm, const CallInfo& c) {
-    const Value self = c.count() > 0 ? c.arg(0) : Value();
+    const Value self = thisForCall(vm, c.arg(0));
     const std::span<const Value> rest =
         c.count() > 1 ? c.args.subspan(1) : std::span<const Value>{};
     return vm.callInternal(c.thisValue, self, rest, nullptr);
@@ -216,38 +222,44 @@ Value functionApply(Vm& vm, const CallInfo& c) {
             args.push_back(elementAt(vm, list, i));
         }
     }
-    return vm.callInternal(c.thisValue, c.arg(0), args, nullptr);
+    return vm.callInternal(c.thisValue, thisForCall(vm, c.arg(0)), args, nullptr);
 }
 
 // --- Globals ---
 
-double parseIntText(std::string_view s, const Value& radixValue, Vm& vm) {
+namespace {
+bool isParseSpace(char ch) {
+    return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r';
+}
+}  // namespace
+
+// radix 0: none given. The reference's rules: a "0x" prefix counts only at the very start
+// (where a sign before it is dropped with the "-0"), a leading zero means octal only when
+// no white space came first and only octal digits follow.
+double parseIntText(std::string_view s, int radix) {
     std::size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) {
+    const auto isX = [&](std::size_t k) { return k < s.size() && (s[k] == 'x' || s[k] == 'X'); };
+    if (s.size() >= 2 && s[0] == '0' && isX(1)) {
+        i = 2;
+    } else if (s.size() >= 3 && (s[0] == '-' || s[0] == '+') && s[1] == '0' && isX(2)) {
+        i = 2;
+    }
+    if (i != 0 && radix == 0) {
+        radix = 16;
+    }
+    const std::size_t beforeSpace = i;
+    while (i < s.size() && isParseSpace(s[i])) {
         ++i;
     }
+    const bool leadingSpace = i != beforeSpace;
     bool negative = false;
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
         negative = s[i] == '-';
         ++i;
     }
-    int radix = 0;
-    if (!radixValue.isUndefined()) {
-        const double r = vm.toNumber(radixValue);
-        radix = std::isnan(r) ? 0 : static_cast<int>(r);
-        if (radix < 2 || radix > 36) {
-            return kNaN;
-        }
-    }
-    if (radix == 0 || radix == 16) {
-        if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-            i += 2;
-            radix = 16;
-        }
-    }
     if (radix == 0) {
-        // A leading zero means octal when only octal digits follow.
-        if (i + 1 < s.size() && s[i] == '0') {
+        radix = 10;
+        if (!leadingSpace && i + 1 < s.size() && s[i] == '0') {
             bool octal = true;
             for (std::size_t k = i + 1; k < s.size(); ++k) {
                 if (s[k] < '0' || s[k] > '7') {
@@ -255,9 +267,9 @@ double parseIntText(std::string_view s, const Value& radixValue, Vm& vm) {
                     break;
                 }
             }
-            radix = octal ? 8 : 10;
-        } else {
-            radix = 10;
+            if (octal) {
+                radix = 8;
+            }
         }
     }
     double v = 0;
@@ -286,9 +298,18 @@ double parseIntText(std::string_view s, const Value& radixValue, Vm& vm) {
 
 Value globalParseInt(Vm& vm, const CallInfo& c) {
     if (c.count() == 0) {
-        return Value(kNaN);
+        return Value();
     }
-    return Value(parseIntText(vm.toString(c.arg(0))->view(), c.arg(1), vm));
+    const std::string text = vm.toStdString(c.arg(0));
+    int radix = 0;
+    if (c.count() >= 2) {
+        const double r = vm.toNumber(c.arg(1));
+        if (std::isnan(r) || r < 2 || r >= 37) {
+            return Value(kNaN);
+        }
+        radix = static_cast<int>(r);
+    }
+    return Value(parseIntText(text, radix));
 }
 
 Value globalParseFloat(Vm& vm, const CallInfo& c) {

@@ -1,5 +1,6 @@
 #include "engine/avm1/Strings.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zd::avm1 {
@@ -127,6 +128,31 @@ std::string substringUtf16(std::string_view s, double index, double count) {
     return fromUtf16(std::u16string_view(u).substr(start, n));
 }
 
+bool textLess(std::string_view a, std::string_view b) {
+    // Bytes of UTF-8 order as code points do, unless a surrogate was written in three bytes
+    // (as some compilers do): then the text is decoded and compared in code point order.
+    const auto hasEncodedSurrogate = [](std::string_view s) {
+        for (std::size_t i = 0; i + 1 < s.size(); ++i) {
+            if (static_cast<unsigned char>(s[i]) == 0xed &&
+                static_cast<unsigned char>(s[i + 1]) >= 0xa0) {
+                return true;
+            }
+        }
+        return false;
+    };
+    if (!hasEncodedSurrogate(a) && !hasEncodedSurrogate(b)) {
+        return a < b;
+    }
+    const auto order = [](char16_t u) -> std::uint32_t {
+        return u >= 0xe000 ? u - 0x800u : u >= 0xd800 ? u + 0x2000u : u;
+    };
+    const std::u16string ua = toUtf16(a);
+    const std::u16string ub = toUtf16(b);
+    return std::lexicographical_compare(
+        ua.begin(), ua.end(), ub.begin(), ub.end(),
+        [&](char16_t x, char16_t y) { return order(x) < order(y); });
+}
+
 std::uint16_t firstCodeUnit(std::string_view s) {
     if (s.empty()) {
         return 0;
@@ -219,18 +245,26 @@ std::string escape(std::string_view s) {
 }
 
 std::string unescape(std::string_view s) {
+    // A '+' is a space. A '%' swallows the characters after it up to the first one that is
+    // not a hex digit (that one too), or makes a byte of two hex digits.
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size()) {
-            const int h = hexValue(s[i + 1]);
-            const int l = hexValue(s[i + 2]);
-            if (h >= 0 && l >= 0) {
-                out.push_back(static_cast<char>(h * 16 + l));
+        if (s[i] == '+') {
+            out.push_back(' ');
+        } else if (s[i] == '%') {
+            if (i + 1 >= s.size() || hexValue(s[i + 1]) < 0) {
+                ++i;
+                continue;
+            }
+            if (i + 2 >= s.size() || hexValue(s[i + 2]) < 0) {
                 i += 2;
                 continue;
             }
+            out.push_back(static_cast<char>(hexValue(s[i + 1]) * 16 + hexValue(s[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(s[i]);
         }
-        out.push_back(s[i]);
     }
     return out;
 }

@@ -18,7 +18,12 @@ std::size_t codePageLength(std::string_view utf8);
 // NaN means to the end), in UTF-16 units.
 std::string substringUtf16(std::string_view s, double index, double count);
 // The first UTF-16 code unit (0 for an empty string).
+// a < b for script strings: code point order.
+bool textLess(std::string_view a, std::string_view b);
 std::uint16_t firstCodeUnit(std::string_view s);
+inline bool isSurrogate(std::uint32_t unit) {
+    return unit >= 0xd800 && unit <= 0xdfff;
+}
 // One UTF-16 code unit as UTF-8 (0 gives an empty string).
 std::string fromCharCode(std::uint32_t unit);
 // Lower / upper case of ASCII and Latin-1 letters and the common Unicode ones.

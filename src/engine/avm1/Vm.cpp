@@ -192,8 +192,14 @@ bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
         }
     }
     if (k == atoms_.proto) {
-        out = o->proto() ? Value(o->proto()) : Value();
-        return o->proto() != nullptr;
+        if (o->proto() != nullptr) {
+            out = Value(o->proto());
+            return true;
+        }
+        // A primitive stored as __proto__ reads back, though it links to nothing.
+        const Property* stored = o->properties().find(k);
+        out = stored != nullptr ? stored->value : Value();
+        return stored != nullptr;
     }
     int depth = 0;
     for (Object* cur = o; cur != nullptr && depth < kMaxProtoDepth; cur = cur->proto(), ++depth) {
@@ -208,7 +214,7 @@ bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
             } else if (p->isAccessor()) {
                 // The getter runs as a method of the prototype it was found on (for super).
                 Object* getter = p->getter;
-                out = call(Value(getter), thisValue, {}, cur);
+                out = callAccessor(Value(getter), thisValue, {}, cur);
             } else {
                 out = p->value;
             }
@@ -216,6 +222,22 @@ bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
         }
     }
     return false;
+}
+
+Value Vm::callAccessor(const Value& fn, const Value& thisValue, std::span<const Value> args,
+                       Object* home) {
+    // Getters and setters that reach themselves again stop quietly at this depth: the
+    // innermost access reads undefined (or writes nothing) and the script goes on.
+    constexpr int kMaxAccessorDepth = 65;
+    if (accessorDepth_ >= kMaxAccessorDepth) {
+        return Value();
+    }
+    ++accessorDepth_;
+    struct Leave {
+        int& depth;
+        ~Leave() { --depth; }
+    } leave{accessorDepth_};
+    return call(fn, thisValue, args, home);
 }
 
 Value Vm::getFromObject(Object* o, const Value& thisValue, String* k) {
@@ -298,8 +320,8 @@ void Vm::set(const Value& target, String* name, const Value& value) {
         if (p != nullptr && p->isAccessor()) {
             if (p->setter != nullptr) {
                 const Value arg = value;
-                call(Value(p->setter), Value(sup->thisObject), std::span<const Value>(&arg, 1),
-                     owner);
+                callAccessor(Value(p->setter), Value(sup->thisObject),
+                             std::span<const Value>(&arg, 1), owner);
             }
             return;
         }
@@ -330,6 +352,12 @@ void Vm::set(const Value& target, String* name, const Value& value) {
     }
     if (k == atoms_.proto) {
         o->setProtoLink(v.asObject());
+        o->properties().remove(k);
+        if (!v.isObject() && !v.isUndefined()) {
+            Property& stored = o->properties().add(k, atoms_.proto);
+            stored.flags = kDontEnum;
+            stored.value = v;
+        }
         return;
     }
     Property* p = o->properties().find(k);
@@ -350,7 +378,8 @@ void Vm::set(const Value& target, String* name, const Value& value) {
         if (inherited != nullptr && inherited->isAccessor()) {
             if (inherited->setter != nullptr) {
                 const Value arg = v;
-                call(Value(inherited->setter), Value(o), std::span<const Value>(&arg, 1), owner);
+                callAccessor(Value(inherited->setter), Value(o), std::span<const Value>(&arg, 1),
+                             owner);
             }
             return;
         }
@@ -368,7 +397,7 @@ void Vm::set(const Value& target, String* name, const Value& value) {
     if (p->isAccessor()) {
         if (p->setter != nullptr) {
             const Value arg = v;
-            call(Value(p->setter), Value(o), std::span<const Value>(&arg, 1), o);
+            callAccessor(Value(p->setter), Value(o), std::span<const Value>(&arg, 1), o);
         }
         return;
     }
@@ -381,8 +410,9 @@ void Vm::set(const Value& target, String* name, const Value& value) {
 bool Vm::remove(Object* o, String* name) {
     String* k = key(name);
     if (k == atoms_.proto) {
-        const bool had = o->proto() != nullptr;
+        const bool had = o->proto() != nullptr || o->properties().find(k) != nullptr;
         o->setProtoLink(nullptr);
+        o->properties().remove(k);
         return had;
     }
     bool deleted = false;
@@ -545,9 +575,10 @@ String* Vm::toString(const Value& v) {
             Value fn;
             lookup(o, v, key(atoms_.toString), fn);
             if (fn.isObject() && fn.object()->isFunction()) {
+                // Only a string stands; anything else prints as the object's type.
                 const Value r = call(fn, v, {});
-                if (!r.isObject() && !r.isUndefined()) {
-                    return toString(r);
+                if (r.isString()) {
+                    return r.string();
                 }
             }
             return intern(o->isFunction() ? "[type Function]" : "[type Object]");
@@ -647,6 +678,12 @@ bool Vm::strictEquals(const Value& a, const Value& b) {
 }
 
 bool Vm::abstractEquals(const Value& a, const Value& b) {
+    if (version_ < 6 && a.isObject() && b.isObject() && a.object() != b.object()) {
+        // SWF 5 compares two objects by their values (boxed numbers, strings, dates).
+        const Value pa = toPrimitive(a);
+        const Value pb = toPrimitive(b);
+        return pa.isObject() || pb.isObject() ? strictEquals(pa, pb) : abstractEquals(pa, pb);
+    }
     if (a.type() == b.type() || (a.isUndefined() && b.isUndefined())) {
         return strictEquals(a, b);
     }
@@ -684,8 +721,18 @@ bool Vm::abstractEquals(const Value& a, const Value& b) {
 }
 
 Value Vm::add(const Value& a, const Value& b) {
-    const Value pb = toPrimitive(b);
-    const Value pa = toPrimitive(a);
+    // From SWF 6 a date adds as its text: toString, not valueOf, gives its primitive here.
+    const auto primitive = [this](const Value& v) {
+        Object* o = v.asObject();
+        if (o == nullptr || o->kind() != ObjectKind::Date || version_ < 6) {
+            return toPrimitive(v);
+        }
+        Value fn;
+        lookup(o, v, key(atoms_.toString), fn);
+        return fn.isObject() && fn.object()->isFunction() ? call(fn, v, {}) : Value();
+    };
+    const Value pb = primitive(b);
+    const Value pa = primitive(a);
     // An operand whose valueOf gave an object converts again from the original.
     const Value ca = pa.isObject() ? a : pa;
     const Value cb = pb.isObject() ? b : pb;
@@ -698,10 +745,21 @@ Value Vm::add(const Value& a, const Value& b) {
 }
 
 Value Vm::lessThan(const Value& a, const Value& b) {
+    // An object whose valueOf gives no primitive compares false at once, without converting
+    // the other side; a display object is a NaN instead.
+    const auto opaque = [](const Value& p) {
+        return p.isObject() && p.object()->kind() != ObjectKind::Clip;
+    };
     const Value pa = toPrimitive(a);
+    if (opaque(pa)) {
+        return Value::boolean(false);
+    }
     const Value pb = toPrimitive(b);
+    if (opaque(pb)) {
+        return Value::boolean(false);
+    }
     if (pa.isString() && pb.isString()) {
-        return Value::boolean(pa.string()->view() < pb.string()->view());
+        return Value::boolean(textLess(pa.string()->view(), pb.string()->view()));
     }
     const double na = toNumber(pa);
     const double nb = toNumber(pb);
@@ -709,6 +767,36 @@ Value Vm::lessThan(const Value& a, const Value& b) {
         return Value();
     }
     return Value::boolean(na < nb);
+}
+
+// Interfaces listed by implements on a prototype, and the interfaces those extend.
+bool Vm::implementsInterface(Object* proto, Object* ctor, int depth) {
+    // Shallow on purpose: lists that name each other would otherwise branch without end.
+    constexpr int kMaxInterfaceDepth = 10;
+    if (depth >= kMaxInterfaceDepth) {
+        return false;
+    }
+    Property* list = proto->properties().find(intern("__implements__"));
+    if (list == nullptr || !list->value.isObject() ||
+        list->value.object()->kind() != ObjectKind::Array) {
+        return false;
+    }
+    // A copy: reading an interface's prototype may run a getter that changes the list.
+    const std::vector<Value> interfaces = static_cast<ArrayObject*>(list->value.object())->dense;
+    for (const Value& i : interfaces) {
+        if (!i.isObject()) {
+            continue;
+        }
+        if (i.object() == ctor) {
+            return true;
+        }
+        Property* p = i.object()->properties().find(key(atoms_.prototype));
+        if (p != nullptr && p->value.isObject() &&
+            implementsInterface(p->value.object(), ctor, depth + 1)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool Vm::instanceOf(const Value& v, Object* ctor) {
@@ -727,15 +815,8 @@ bool Vm::instanceOf(const Value& v, Object* ctor) {
         if (cur == proto) {
             return true;
         }
-        // Interfaces listed by implements.
-        Property* list = cur->properties().find(intern("__implements__"));
-        if (list != nullptr && list->value.isObject() &&
-            list->value.object()->kind() == ObjectKind::Array) {
-            for (const Value& i : static_cast<ArrayObject*>(list->value.object())->dense) {
-                if (i.isObject() && i.object() == ctor) {
-                    return true;
-                }
-            }
+        if (implementsInterface(cur, ctor, 0)) {
+            return true;
         }
     }
     return false;

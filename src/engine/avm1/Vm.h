@@ -292,6 +292,10 @@ class Vm {
     Value callScript(FunctionObject* f, const Value& thisValue, std::span<const Value> args,
                      Object* home);
     Value getFromObject(Object* o, const Value& thisValue, String* key);
+    bool implementsInterface(Object* proto, Object* ctor, int depth);
+    Value callAccessor(const Value& fn, const Value& thisValue, std::span<const Value> args,
+                       Object* home);
+    int accessorDepth_ = 0;
 
     Host& host_;
     int version_;

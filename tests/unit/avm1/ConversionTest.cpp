@@ -105,7 +105,9 @@ TEST(Utf16Strings, OldMovieTextReadsTheWindowsCodePage) {
 TEST(UrlEncoding, EscapeRoundTripsAndFormEncodingUsesPlus) {
     EXPECT_EQ(avm1::escape("a b&c=\xc3\xa9"), "a%20b%26c%3D%C3%A9");
     EXPECT_EQ(avm1::unescape(avm1::escape("x y/z?")), "x y/z?");
-    EXPECT_EQ(avm1::unescape("%zz%4"), "%zz%4");  // broken escapes stay as they are
+    // A broken escape swallows up to its first non-hex character; '+' is a space.
+    EXPECT_EQ(avm1::unescape("%zz%4"), "z");
+    EXPECT_EQ(avm1::unescape("a%4zb+c%"), "ab c");
     EXPECT_EQ(avm1::urlEncode("a b"), "a+b");
     EXPECT_EQ(avm1::urlDecode("a+b%21"), "a b!");
 }
