@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -146,7 +148,39 @@ Object* makeBroadcaster(Vm& vm, const char* name) {
     return o;
 }
 
+DisplayId displayOfThis(const CallInfo& c) {
+    Object* o = c.thisObject();
+    return o != nullptr && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)->id
+                                                         : kNoDisplay;
+}
+
 }  // namespace
+
+Value tabIndexGet(Vm& vm, const CallInfo& c) {
+    const auto& indexes = vm.input().tabIndexes;
+    const auto it = indexes.find(displayOfThis(c));
+    return it != indexes.end() ? Value(it->second) : Value();
+}
+
+Value tabIndexSet(Vm& vm, const CallInfo& c) {
+    const DisplayId id = displayOfThis(c);
+    if (id == kNoDisplay) {
+        return Value();
+    }
+    auto& indexes = vm.input().tabIndexes;
+    const Value v = c.arg(0);
+    if (v.isUndefined()) {
+        indexes.erase(id);
+        return Value();
+    }
+    if (vm.host().exists(id) && vm.host().kind(id) == Host::Kind::TextField) {
+        indexes[id] = static_cast<double>(static_cast<std::uint32_t>(vm.toInt32(v)));
+        return Value();
+    }
+    const double d = std::trunc(vm.toNumber(v));
+    indexes[id] = d >= -2147483648.0 && d <= 2147483647.0 ? d : -2147483648.0;
+    return Value();
+}
 
 void moveFocus(Vm& vm, DisplayId id) {
     InputState& in = vm.input();
@@ -242,6 +276,10 @@ void installInput(Vm& vm) {
         vm.define(key, k.name, Value(static_cast<double>(k.code)),
                   kDontEnum | kDontDelete | kReadOnly);
     }
+
+    // Buttons list it among their properties, clips keep it hidden.
+    vm.defineAccessor(vm.protos().button, "tabIndex", tabIndexGet, tabIndexSet);
+    vm.defineAccessor(vm.protos().movieClip, "tabIndex", tabIndexGet, tabIndexSet, kDontEnum);
 
     Object* mouse = makeBroadcaster(vm, "Mouse");
     vm.defineNative(mouse, "hide", mouseHide);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "engine/avm1/InputLib.h"
 #include "engine/avm1/Library.h"
 #include "engine/avm1/Strings.h"
 #include "engine/avm1/TextFieldHost.h"
@@ -506,9 +507,8 @@ Value fieldFixed(Vm& vm, const CallInfo& c, const char* name) {
     return Value();
 }
 
-constexpr const char* kFixedNames[] = {"styleSheet",    "mouseWheelEnabled", "tabIndex",
-                                       "filters",       "sharpness",         "thickness",
-                                       "antiAliasType", "gridFitType"};
+constexpr const char* kFixedNames[] = {"styleSheet", "mouseWheelEnabled", "filters",    "sharpness",
+                                       "thickness",  "antiAliasType",     "gridFitType"};
 
 template <int N>
 Value fixedGet(Vm& vm, const CallInfo& c) {
@@ -567,7 +567,8 @@ void defineFieldProperties(Vm& vm, Object* proto, std::integer_sequence<int, P..
         NativeFunction set;
     };
     const Accessor accessors[] = {{kTextProperties[P].name, fieldGet<P>, fieldSet<P>}...,
-                                  {kFixedNames[F], fixedGet<F>, ignoreSet}...};
+                                  {kFixedNames[F], fixedGet<F>, ignoreSet}...,
+                                  {"tabIndex", tabIndexGet, tabIndexSet}};
     for (std::size_t i = std::size(kEnumerationOrder); i-- > 0;) {
         for (const Accessor& a : accessors) {
             if (std::string_view(a.name) == kEnumerationOrder[i]) {
