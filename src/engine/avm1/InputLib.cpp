@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -109,6 +110,12 @@ Value selectionSetFocus(Vm& vm, const CallInfo& c) {
         }
     }
     moveFocus(vm, id);
+    // A field given the focus by a script has all its text selected, even when it had it.
+    if (TextFieldHost* fields = vm.host().textFields();
+        fields != nullptr && id != kNoDisplay && vm.input().focus == id &&
+        vm.host().kind(id) == Host::Kind::TextField) {
+        fields->setSelection(id, 0, std::numeric_limits<int>::max());
+    }
     return Value::boolean(true);
 }
 
@@ -132,7 +139,13 @@ Value selectionEnd(Vm& vm, const CallInfo&) {
     return Value(s ? static_cast<double>((*s)[1]) : -1.0);
 }
 
-Value selectionNothing(Vm&, const CallInfo&) {
+Value selectionSetSelection(Vm& vm, const CallInfo& c) {
+    const DisplayId f = vm.input().focus;
+    TextFieldHost* fields = vm.host().textFields();
+    if (f != kNoDisplay && fields != nullptr && vm.host().exists(f) &&
+        vm.host().kind(f) == Host::Kind::TextField) {
+        fields->setSelection(f, vm.toInt32(c.arg(0)), vm.toInt32(c.arg(1)));
+    }
     return Value();
 }
 
@@ -291,7 +304,7 @@ void installInput(Vm& vm) {
     vm.defineNative(selection, "getBeginIndex", selectionBegin);
     vm.defineNative(selection, "getEndIndex", selectionEnd);
     vm.defineNative(selection, "getCaretIndex", selectionEnd);
-    vm.defineNative(selection, "setSelection", selectionNothing);
+    vm.defineNative(selection, "setSelection", selectionSetSelection);
 }
 
 }  // namespace lib
