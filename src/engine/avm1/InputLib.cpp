@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -107,6 +110,12 @@ Value selectionSetFocus(Vm& vm, const CallInfo& c) {
         }
     }
     moveFocus(vm, id);
+    // A field given the focus by a script has all its text selected, even when it had it.
+    if (TextFieldHost* fields = vm.host().textFields();
+        fields != nullptr && id != kNoDisplay && vm.input().focus == id &&
+        vm.host().kind(id) == Host::Kind::TextField) {
+        fields->setSelection(id, 0, std::numeric_limits<int>::max());
+    }
     return Value::boolean(true);
 }
 
@@ -130,7 +139,13 @@ Value selectionEnd(Vm& vm, const CallInfo&) {
     return Value(s ? static_cast<double>((*s)[1]) : -1.0);
 }
 
-Value selectionNothing(Vm&, const CallInfo&) {
+Value selectionSetSelection(Vm& vm, const CallInfo& c) {
+    const DisplayId f = vm.input().focus;
+    TextFieldHost* fields = vm.host().textFields();
+    if (f != kNoDisplay && fields != nullptr && vm.host().exists(f) &&
+        vm.host().kind(f) == Host::Kind::TextField) {
+        fields->setSelection(f, vm.toInt32(c.arg(0)), vm.toInt32(c.arg(1)));
+    }
     return Value();
 }
 
@@ -146,7 +161,39 @@ Object* makeBroadcaster(Vm& vm, const char* name) {
     return o;
 }
 
+DisplayId displayOfThis(const CallInfo& c) {
+    Object* o = c.thisObject();
+    return o != nullptr && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)->id
+                                                         : kNoDisplay;
+}
+
 }  // namespace
+
+Value tabIndexGet(Vm& vm, const CallInfo& c) {
+    const auto& indexes = vm.input().tabIndexes;
+    const auto it = indexes.find(displayOfThis(c));
+    return it != indexes.end() ? Value(it->second) : Value();
+}
+
+Value tabIndexSet(Vm& vm, const CallInfo& c) {
+    const DisplayId id = displayOfThis(c);
+    if (id == kNoDisplay) {
+        return Value();
+    }
+    auto& indexes = vm.input().tabIndexes;
+    const Value v = c.arg(0);
+    if (v.isUndefined()) {
+        indexes.erase(id);
+        return Value();
+    }
+    if (vm.host().exists(id) && vm.host().kind(id) == Host::Kind::TextField) {
+        indexes[id] = static_cast<double>(static_cast<std::uint32_t>(vm.toInt32(v)));
+        return Value();
+    }
+    const double d = std::trunc(vm.toNumber(v));
+    indexes[id] = d >= -2147483648.0 && d <= 2147483647.0 ? d : -2147483648.0;
+    return Value();
+}
 
 void moveFocus(Vm& vm, DisplayId id) {
     InputState& in = vm.input();
@@ -243,6 +290,10 @@ void installInput(Vm& vm) {
                   kDontEnum | kDontDelete | kReadOnly);
     }
 
+    // Buttons list it among their properties, clips keep it hidden.
+    vm.defineAccessor(vm.protos().button, "tabIndex", tabIndexGet, tabIndexSet);
+    vm.defineAccessor(vm.protos().movieClip, "tabIndex", tabIndexGet, tabIndexSet, kDontEnum);
+
     Object* mouse = makeBroadcaster(vm, "Mouse");
     vm.defineNative(mouse, "hide", mouseHide);
     vm.defineNative(mouse, "show", mouseShow);
@@ -253,7 +304,7 @@ void installInput(Vm& vm) {
     vm.defineNative(selection, "getBeginIndex", selectionBegin);
     vm.defineNative(selection, "getEndIndex", selectionEnd);
     vm.defineNative(selection, "getCaretIndex", selectionEnd);
-    vm.defineNative(selection, "setSelection", selectionNothing);
+    vm.defineNative(selection, "setSelection", selectionSetSelection);
 }
 
 }  // namespace lib

@@ -2,6 +2,7 @@
 
 #include <bitset>
 #include <cstdint>
+#include <unordered_map>
 
 #include "engine/avm1/Host.h"
 
@@ -44,6 +45,8 @@ struct InputState {
     bool mouseHidden = false;
     // The object with the keyboard focus (a text field, button or clip), or none.
     DisplayId focus = kNoDisplay;
+    // tabIndex as scripts set it, already converted for the kind of object holding it.
+    std::unordered_map<DisplayId, double> tabIndexes;
 
     bool isDown(int code) const { return code >= 0 && code < 256 && down.test(code); }
     bool isToggled(int code) const { return code >= 0 && code < 256 && toggled.test(code); }

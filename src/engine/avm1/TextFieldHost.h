@@ -80,6 +80,8 @@ class TextFieldHost {
     virtual void replaceText(DisplayId id, int begin, int end, std::string_view text) = 0;
     // The selection as [begin, end), for replaceSel.
     virtual std::array<int, 2> selection(DisplayId id) = 0;
+    // Selects [begin, end) (clamped to the text; the caret goes to end).
+    virtual void setSelection(DisplayId id, int begin, int end) = 0;
     // Width and height (pixels) `text` takes in format `f`, wrapped at `width` when given.
     virtual std::array<double, 2> measure(const TextFormatValues& f, std::string_view text,
                                           std::optional<double> width) = 0;

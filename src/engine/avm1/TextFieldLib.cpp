@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "engine/avm1/InputLib.h"
 #include "engine/avm1/Library.h"
 #include "engine/avm1/Strings.h"
 #include "engine/avm1/TextFieldHost.h"
@@ -507,9 +508,8 @@ Value fieldFixed(Vm& vm, const CallInfo& c, const char* name) {
     return Value();
 }
 
-constexpr const char* kFixedNames[] = {"styleSheet",    "mouseWheelEnabled", "tabIndex",
-                                       "filters",       "sharpness",         "thickness",
-                                       "antiAliasType", "gridFitType"};
+constexpr const char* kFixedNames[] = {"styleSheet", "mouseWheelEnabled", "filters",    "sharpness",
+                                       "thickness",  "antiAliasType",     "gridFitType"};
 
 template <int N>
 Value fixedGet(Vm& vm, const CallInfo& c) {
@@ -568,7 +568,8 @@ void defineFieldProperties(Vm& vm, Object* proto, std::integer_sequence<int, P..
         NativeFunction set;
     };
     const Accessor accessors[] = {{kTextProperties[P].name, fieldGet<P>, fieldSet<P>}...,
-                                  {kFixedNames[F], fixedGet<F>, ignoreSet}...};
+                                  {kFixedNames[F], fixedGet<F>, ignoreSet}...,
+                                  {"tabIndex", tabIndexGet, tabIndexSet}};
     // Filters and the rendering settings came with SWF 8; older movies see their names only.
     auto present = [&vm](std::string_view name) {
         return vm.swfVersion() >= 8 ||

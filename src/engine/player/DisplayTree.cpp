@@ -118,6 +118,7 @@ void DisplayObject::setProperties(const DisplayProperties& props) {
 }
 
 void DisplayObject::setMatrix(const Matrix& m) {
+    matrixByScript_ = true;
     if (!(props_.matrix == m)) {
         props_.matrix = m;
         context_.changed(*this);
@@ -643,6 +644,9 @@ void Timeline::placeTag(const PlaceObjectTag& p, std::size_t bodyOffset, int fra
         if (it != list_.end()) {
             DisplayProperties props = it->second->properties();
             applyTag(props, p);
+            if (it->second->matrixByScript_) {
+                props.matrix = it->second->matrix();
+            }
             it->second->setProperties(props);
         }
         return;
@@ -691,7 +695,11 @@ void Timeline::reconcile(const Placements& wanted) {
             continue;
         }
         // Placed the same way: kept as it is (its clip plays on), as the frame leaves it.
-        o.setProperties(w->second.props);
+        DisplayProperties props = w->second.props;
+        if (o.matrixByScript_) {
+            props.matrix = o.matrix();
+        }
+        o.setProperties(props);
         o.clipActions_ = w->second.clipActions;
         ++it;
     }

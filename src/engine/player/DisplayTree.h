@@ -130,6 +130,7 @@ class DisplayObject {
 
     // Changes count as changes of the picture (a redraw follows).
     void setProperties(const DisplayProperties& props);
+    // A script placing the object: from then on the timeline leaves its matrix alone.
     void setMatrix(const Matrix& m);
     void setColorTransform(const ColorTransform& c);
     void setName(std::string name);
@@ -180,6 +181,7 @@ class DisplayObject {
     CharacterPtr drawing_;
     InstanceId scriptMask_ = kNoInstance;
     bool masksByScript_ = false;
+    bool matrixByScript_ = false;
 };
 
 // What frames and scripts did in the current tick that others consume: the actions queued,

@@ -39,8 +39,9 @@ constexpr TransitionInfo kTransitions[] = {
     {kOverDownToOutDown, engine::kClipDragOut, "onDragOut"},
     {kOutDownToOverDown, engine::kClipDragOver, "onDragOver"},
     {kOutDownToIdle, engine::kClipReleaseOutside, "onReleaseOutside"},
-    {kIdleToOverDown, 0, nullptr},
-    {kOverDownToIdle, 0, nullptr},
+    // Menu tracking: the held button slides from one menu item onto another.
+    {kIdleToOverDown, engine::kClipDragOver, "onDragOver"},
+    {kOverDownToIdle, engine::kClipDragOut, "onDragOut"},
 };
 
 std::uint8_t buttonStateOf(PointerPhase phase) {
@@ -391,6 +392,22 @@ bool InputRouter::enabled(DisplayObject& object) {
     return vm.toBoolean(v);
 }
 
+bool InputRouter::tracksAsMenu(DisplayId id) {
+    DisplayObject* o = host_.find(id);
+    if (o == nullptr || o->removed()) {
+        return false;
+    }
+    if (const auto v = scriptProperty(*o, "trackAsMenu")) {
+        return host_.vm().toBoolean(*v);
+    }
+    if (isButton(*o) && o->character() != nullptr) {
+        if (const auto* def = o->character()->as<engine::ButtonDefinition>()) {
+            return def->trackAsMenu;
+        }
+    }
+    return false;
+}
+
 bool InputRouter::actsAsButton(DisplayObject& clip) {
     for (const engine::ClipAction& a : clip.clipActions()) {
         if (a.events & kButtonClipEvents) {
@@ -626,6 +643,18 @@ void InputRouter::updateHover() {
         pressed_ = kNoDisplay;
     }
     const DisplayId under = pick(p);
+    if (mouseDown_ && under != pressed_ && under != kNoDisplay && tracksAsMenu(under) &&
+        (pressed_ == kNoDisplay || tracksAsMenu(pressed_))) {
+        // A menu item takes over the held button from the item (or nothing) it was on.
+        const DisplayId old = pressed_;
+        pressed_ = under;
+        hovered_ = under;
+        setPhase(old, PointerPhase::Idle);
+        if (pressed_ == under && host_.exists(under)) {
+            setPhase(under, PointerPhase::OverDown);
+        }
+        return;
+    }
     if (mouseDown_ && pressed_ != kNoDisplay) {
         // While held, only the pressed object changes, between over and out.
         setPhase(pressed_, under == pressed_ ? PointerPhase::OverDown : PointerPhase::OutDown);

@@ -107,6 +107,8 @@ class InputRouter {
     bool hitShape(engine::DisplayObject& object, QPointF p, int nesting, bool checkVisible = true);
     bool hitButton(engine::DisplayObject& button, QPointF p, int nesting);
     bool actsAsButton(engine::DisplayObject& clip);
+    // Whether the object takes the held button over from another (trackAsMenu).
+    bool tracksAsMenu(avm1::DisplayId id);
     bool enabled(engine::DisplayObject& object);
     // Moves an object to a phase, running the transition's actions and handlers.
     void setPhase(avm1::DisplayId id, PointerPhase phase);

@@ -705,6 +705,17 @@ void ScriptHost::remove(DisplayId id) {
         o->depth() < 0 || o->depth() > kMaxRemovableDepth) {
         return;
     }
+    // The focus leaves with what holds it, while the listeners can still name it.
+    for (DisplayObject* f = find(vm().input().focus); f != nullptr; f = f->parent()) {
+        if (f == o) {
+            avm1::moveFocus(vm(), kNoDisplay);
+            o = find(id);
+            if (o == nullptr || o->removed() || o->parentTimeline() == nullptr) {
+                return;
+            }
+            break;
+        }
+    }
     o->parentTimeline()->remove(*o);
 }
 

@@ -422,6 +422,18 @@ std::array<int, 2> TextFields::selection(DisplayId id) {
             std::max(f->selectionBegin, f->selectionEnd)};
 }
 
+void TextFields::setSelection(DisplayId id, int begin, int end) {
+    TextFieldModel* f = field(id);
+    if (f == nullptr) {
+        return;
+    }
+    const int length = static_cast<int>(f->text().size());
+    f->selectionBegin = std::clamp(begin, 0, length);
+    f->selectionEnd = std::clamp(end, 0, length);
+    f->caret = f->selectionEnd;
+    ++f->version;
+}
+
 std::array<double, 2> TextFields::measure(const avm1::TextFormatValues& v, std::string_view text,
                                           std::optional<double> width) {
     engine::EditTextDefinition def;

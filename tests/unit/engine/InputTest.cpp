@@ -433,6 +433,64 @@ TEST(MouseInput, DraggingFollowsThePointerWithinItsBounds) {
     EXPECT_EQ(clip->matrix().ty, 0);
 }
 
+TEST(MouseInput, ADraggedClipKeepsItsPlaceWhenItsTimelineLoopsBack) {
+    // Frame 1 places the clip, frame 2 starts dragging it, frame 3 goes back to frame 2: each
+    // time the timeline goes back it must not put the clip back where frame 1 placed it.
+    auto m = newMovie();
+    const auto shape = box(m, 0, 0, 2000);
+    w::Timeline inner;
+    inner.placeObject2(w::PlaceObject::place(1, shape));
+    inner.showFrame();
+    const auto sprite = m.defineSprite(inner);
+    m.placeObject2(named(1, sprite, "clip", w::Matrix::translation(2000, 2000)));
+    m.showFrame();
+    ActionWriter drag;
+    drag.push({true, 1}).getVariable("clip").push({"startDrag"});
+    drag.act(op::CallMethod).act(op::Pop);
+    doAction(m, drag);
+    m.showFrame();
+    ActionWriter back;
+    back.gotoFrame(1).act(op::Play);
+    doAction(m, back);
+    m.showFrame();
+    InputRun r(m.finish());
+    r.move(300, 200);
+    for (int i = 0; i < 6; ++i) {
+        r.player->tick();
+    }
+    DisplayObject* clip = r.player->rootTimeline().at(depthOfTag(1));
+    ASSERT_NE(clip, nullptr);
+    EXPECT_EQ(clip->matrix().tx, 300 * 20);
+    EXPECT_EQ(clip->matrix().ty, 200 * 20);
+}
+
+TEST(Focus, RemovingTheFocusedClipTellsTheListenersWhileItCanBeNamed) {
+    ActionWriter a;
+    // clip.focusEnabled = true; Selection.addListener(l) with l.onSetFocus tracing both ends;
+    // the clip takes the focus, then is removed.
+    a.getVariable("clip").push({"focusEnabled", true}).act(op::SetMember);
+    // A depth scripts own, so removeMovieClip may take it.
+    a.push({10, 1}).getVariable("clip").push({"swapDepths"}).act(op::CallMethod).act(op::Pop);
+    a.push({"l", 0, "Object"}).act(op::NewObject).act(op::DefineLocal);
+    ActionWriter changed;
+    changed.push({"from "}).getVariable("a").act(op::Add2).push({" to "}).act(op::Add2);
+    changed.getVariable("b").act(op::Add2).act(op::Trace);
+    a.getVariable("l").push({"onSetFocus"});
+    a.defineFunction("", {"a", "b"}, changed).act(op::SetMember);
+    a.getVariable("l").push({1, "Selection"}).act(op::GetVariable).push({"addListener"});
+    a.act(op::CallMethod).act(op::Pop);
+    a.getVariable("clip").push({1, "Selection"}).act(op::GetVariable).push({"setFocus"});
+    a.act(op::CallMethod).act(op::Pop);
+    a.push({0}).getVariable("clip").push({"removeMovieClip"}).act(op::CallMethod).act(op::Pop);
+    a.push({0, "Selection"}).act(op::GetVariable).push({"getFocus"}).act(op::CallMethod);
+    a.act(op::Trace);
+    InputRun r(clipWithHandlers({}, &a));
+    EXPECT_EQ(r.take(), (Lines{"from null to _level0.clip", "from _level0.clip to null", "null"}));
+    // Keys and clicks after it find no focus and nothing stale.
+    r.key(9);
+    r.click(110, 110);
+}
+
 TEST(Focus, TabGoesByPlaceOrByTabIndexAndSkipsRemovedObjects) {
     auto m = newMovie();
     const auto shape = box(m, 0, 0, 400);
