@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "engine/avm1/Frame.h"
+#include "engine/avm1/PropertyValues.h"
 #include "engine/avm1/Strings.h"
 #include "engine/avm1/Vm.h"
 
@@ -557,18 +558,7 @@ void Interpreter::setDisplayProperty(DisplayId id, int index, const Value& v) {
         return;
     }
     const auto p = static_cast<DisplayProperty>(index);
-    switch (p) {
-        case DisplayProperty::Name:
-        case DisplayProperty::Quality:
-            vm_.host().setProperty(id, p, DisplayValue(vm_.toStdString(v)));
-            return;
-        case DisplayProperty::Visible:
-        case DisplayProperty::FocusRect:
-            vm_.host().setProperty(id, p, DisplayValue(vm_.toBoolean(v)));
-            return;
-        default:
-            vm_.host().setProperty(id, p, DisplayValue(vm_.toNumber(v)));
-    }
+    vm_.host().setProperty(id, p, toDisplayValue(vm_, p, v));
 }
 
 std::optional<int> Interpreter::frameNumber(DisplayId id, const Value& frame) {
@@ -876,7 +866,10 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 vm_.host().stopSounds();
                 break;
             case 0x81:  // GotoFrame
+                // The bare action halts the timeline it moves; authoring tools follow it with
+                // Play for gotoAndPlay.
                 if (length >= 2 && targetId() != kNoDisplay) {
+                    vm_.host().setPlaying(targetId(), false);
                     vm_.host().gotoFrame(targetId(), readU16(code_, data) + 1);
                 }
                 break;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/avm1/Library.h"
+#include "engine/avm1/PropertyValues.h"
 #include "engine/avm1/Strings.h"
 #include "engine/avm1/Vm.h"
 
@@ -62,19 +63,6 @@ Value fromDisplay(Vm& vm, const DisplayValue& v) {
         return Value(vm.str(*s));
     }
     return Value();
-}
-
-DisplayValue toDisplay(Vm& vm, DisplayProperty p, const Value& v) {
-    switch (p) {
-        case DisplayProperty::Name:
-        case DisplayProperty::Quality:
-            return DisplayValue(vm.toStdString(v));
-        case DisplayProperty::Visible:
-        case DisplayProperty::FocusRect:
-            return DisplayValue(vm.toBoolean(v));
-        default:
-            return DisplayValue(vm.toNumber(v));
-    }
 }
 
 // The clip a MovieClip method runs on, or none.
@@ -485,7 +473,7 @@ bool ClipObject::setSpecial(Vm& vm, String* key, const Value& v) {
     }
     if (vm.host().exists(id)) {
         const auto p = static_cast<DisplayProperty>(index);
-        vm.host().setProperty(id, p, toDisplay(vm, p, v));
+        vm.host().setProperty(id, p, toDisplayValue(vm, p, v));
     }
     return true;
 }
