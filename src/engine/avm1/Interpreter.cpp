@@ -81,10 +81,13 @@ class Interpreter {
     String* popString() { return vm_.toString(pop()); }
 
     DisplayId targetId() const {
-        Object* o = f_.target.asObject();
+        Object* o = liveTarget().asObject();
         return o != nullptr && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)->id
                                                              : kNoDisplay;
     }
+    // The target, or when its clip has been removed the clip the block started on, or
+    // when that is gone too the root.
+    Value liveTarget() const;
     DisplayId originalId() const {
         Object* o = f_.originalTarget.asObject();
         return o != nullptr && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)->id
@@ -124,14 +127,24 @@ class Interpreter {
     const Bytes& code_;
 };
 
-Object* Interpreter::targetScope() {
-    Object* o = f_.target.asObject();
-    // A script whose clip has gone on finds variables on the root.
-    if (o != nullptr && o->kind() == ObjectKind::Clip &&
-        !vm_.host().exists(static_cast<ClipObject*>(o)->id)) {
-        return vm_.clipObject(vm_.host().root());
+Value Interpreter::liveTarget() const {
+    const auto gone = [this](const Value& v) {
+        Object* o = v.asObject();
+        return o != nullptr && o->kind() == ObjectKind::Clip &&
+               !vm_.host().exists(static_cast<ClipObject*>(o)->id);
+    };
+    if (!gone(f_.target)) {
+        return f_.target;
     }
-    return o;
+    if (f_.originalTarget.isObject() && !gone(f_.originalTarget)) {
+        return f_.originalTarget;
+    }
+    Object* root = vm_.clipObject(vm_.host().root());
+    return root != nullptr ? Value(root) : Value();
+}
+
+Object* Interpreter::targetScope() {
+    return liveTarget().asObject();
 }
 
 std::vector<Value> Interpreter::popArgs() {
@@ -344,8 +357,8 @@ void Interpreter::setVariable(String* name, const Value& v) {
         f_.thisValue = v;  // scripts may rebind this for the rest of the block
         return;
     }
-    if (f_.target.isObject()) {
-        vm_.set(f_.target, name, v);
+    if (const Value target = liveTarget(); target.isObject()) {
+        vm_.set(target, name, v);
     }
 }
 
@@ -608,6 +621,11 @@ void Interpreter::setTarget(const Value& path) {
     const std::string p = vm_.toStdString(path);
     if (p.empty()) {
         f_.target = f_.originalTarget;
+        return;
+    }
+    // Paths from a clip that has been removed lead nowhere, not even to the root.
+    if (originalId() != kNoDisplay && !vm_.host().exists(originalId())) {
+        f_.target = Value();
         return;
     }
     DisplayId id = vm_.resolvePath(originalId(), p);
@@ -1183,6 +1201,12 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                     if (auto n = frameNumber(id, fv)) {
                         vm_.host().callFrame(id, *n);
                     }
+                }
+                // A block whose clips are all gone ends once it has called on the root.
+                if (!liveTarget().isObject() ||
+                    (liveTarget().object() != f_.target.asObject() &&
+                     liveTarget().object() != f_.originalTarget.asObject())) {
+                    return {Completion::End, 0};
                 }
                 break;
             }
@@ -1855,8 +1879,13 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, std::span<const 
     Object* base = f->baseClip.asObject();
     if (base != nullptr && base->kind() == ObjectKind::Clip &&
         !host_.exists(static_cast<ClipObject*>(base)->id) && frame_ != nullptr) {
-        // The defining clip is gone: run on the caller's target instead.
-        fr.target = frame_->target;
+        // The defining clip is gone: run on the clip it is called on, else the caller's
+        // target.
+        Object* t = thisValue.asObject();
+        fr.target = t != nullptr && t->kind() == ObjectKind::Clip &&
+                            host_.exists(static_cast<ClipObject*>(t)->id)
+                        ? thisValue
+                        : frame_->target;
     } else {
         fr.target = f->baseClip;
     }
