@@ -366,13 +366,13 @@ bool Timeline::step(bool loop) {
         return false;  // the next frame is still on its way
     }
     if (loop && showableFrames() > 1) {
-        gotoFrame(0);
+        gotoFrame(0, false);
         return true;
     }
     return false;
 }
 
-void Timeline::gotoFrame(int frame) {
+void Timeline::gotoFrame(int frame, bool madeClipsFirst) {
     const std::size_t shownFrames = showableFrames();
     if (shownFrames == 0) {
         return;
@@ -406,7 +406,7 @@ void Timeline::gotoFrame(int frame) {
     const std::size_t after = queued.size();
     reconcile(wanted);
     // The clips the go-to made run their first frame before the frame gone to runs its own.
-    if (after > before && queued.size() > after) {
+    if (madeClipsFirst && after > before && queued.size() > after) {
         std::rotate(queued.begin() + static_cast<std::ptrdiff_t>(before),
                     queued.begin() + static_cast<std::ptrdiff_t>(after), queued.end());
     }
@@ -491,12 +491,20 @@ void Timeline::runFrame(std::size_t frame) {
 }
 
 void Timeline::startNewborn(const std::vector<InstanceId>& newborn) {
-    for (const InstanceId id : newborn) {
-        DisplayObject* o = context_.find(id);
+    auto& pending = context_.pendingStarts;
+    pending.insert(pending.end(), newborn.begin(), newborn.end());
+    if (context_.starting) {
+        return;  // the outermost call starts them in turn
+    }
+    context_.starting = true;
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        DisplayObject* o = context_.find(pending[i]);
         if (o != nullptr && o->timeline() != nullptr) {
             o->timeline()->start();
         }
     }
+    pending.clear();
+    context_.starting = false;
 }
 
 void Timeline::replayFrame(std::size_t frame, Placements& placements, bool queue) {
@@ -591,11 +599,24 @@ void Timeline::placeTag(const PlaceObjectTag& p, std::size_t bodyOffset, int fra
         return;  // the tree is full
     }
     o->props_ = std::move(props);
+    nameIfUnnamed(*o);
     o->placedFrame_ = frame;
     o->clipActions_ = clipActionsOf(p, bodyOffset);
     // An id not defined (yet) keeps the depth taken, showing nothing.
     o->instantiate(nesting_, true);
     newborn.push_back(o->id());
+}
+
+void Timeline::nameIfUnnamed(DisplayObject& o) {
+    if (!o.props_.name.empty()) {
+        return;
+    }
+    // Only what scripts can reach is named (and counted).
+    const CharacterPtr& c = o.character();
+    if (c != nullptr && (c->kind == Character::Kind::Sprite || c->kind == Character::Kind::Button ||
+                         c->kind == Character::Kind::EditText)) {
+        o.props_.name = context_.nextInstanceName();
+    }
 }
 
 void Timeline::removeAtDepth(std::int32_t depth) {
@@ -641,6 +662,7 @@ void Timeline::reconcile(const Placements& wanted) {
             continue;
         }
         o->props_ = w.props;
+        nameIfUnnamed(*o);
         o->placedFrame_ = w.placedFrame;
         o->clipActions_ = w.clipActions;
         o->instantiate(nesting_);

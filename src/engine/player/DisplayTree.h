@@ -213,6 +213,15 @@ class DisplayContext {
     // The character createEmptyMovieClip places: a sprite of no frames.
     CharacterPtr emptyClipCharacter();
 
+    // The name an object placed without one gets: "instance1", "instance2", ... counted
+    // over the whole movie.
+    std::string nextInstanceName() { return "instance" + std::to_string(++unnamed_); }
+
+    // Clips placed by a frame wait to start; starting them may place more, which start
+    // after every clip already waiting (a level at a time).
+    std::vector<InstanceId> pendingStarts;
+    bool starting = false;
+
     // Display objects alive (removed ones until their tick ends included).
     std::size_t objects() const { return objects_; }
     bool takeObject();
@@ -266,6 +275,7 @@ class DisplayContext {
     FrameWork work_;
     std::uint64_t tick_ = 0;
     std::uint64_t changes_ = 0;
+    std::uint64_t unnamed_ = 0;
     std::uint64_t boundFieldsPlaced_ = 0;
     std::vector<InstanceId> touched_;
     bool touchedAll_ = true;  // nothing drawn yet
@@ -313,8 +323,10 @@ class Timeline {
     bool step(bool loop);
     // Shows `frame` as a go-to does: what the frames passed over place and remove is
     // applied, only the actions and sounds of the frame arrived at are queued, and objects
-    // still placed the same way are kept as they are (their clips play on).
-    void gotoFrame(int frame);
+    // still placed the same way are kept as they are (their clips play on). A script's
+    // go-to runs the first frames of the clips it made before the frame's own actions; a
+    // timeline looping back runs them after, as any frame does.
+    void gotoFrame(int frame, bool madeClipsFirst = true);
     // Empties the list and shows the first frame anew, as if just placed.
     void restartFromScratch();
 
@@ -374,6 +386,8 @@ class Timeline {
     // frame's own.
     void startNewborn(const std::vector<InstanceId>& newborn);
     void removeAtDepth(std::int32_t depth);
+    // Gives an object placed without a name the next default one.
+    void nameIfUnnamed(DisplayObject& o);
     // Makes the placements the list: keeps objects placed the same way, replaces the rest.
     void reconcile(const Placements& wanted);
     DisplayObject* create(std::int32_t depth, std::uint16_t characterId, CharacterPtr character,
