@@ -119,6 +119,22 @@ bool scriptDepth(std::int64_t depth) {
 }
 
 // A number a property takes; NaN leaves the property as it is.
+// Shapes, static text, morphs and bitmaps have no object of their own for scripts: a
+// name or depth reaching one gives the clip it is drawn in.
+bool hasOwnObject(const DisplayObject& o) {
+    if (o.isClip() || o.character() == nullptr) {
+        return true;
+    }
+    switch (o.character()->kind) {
+        case engine::Character::Kind::EditText:
+        case engine::Character::Kind::Button:
+        case engine::Character::Kind::Video:
+            return true;
+        default:
+            return false;
+    }
+}
+
 const double* numberOf(const DisplayValue& v) {
     const double* d = std::get_if<double>(&v);
     return d != nullptr && !std::isnan(*d) ? d : nullptr;
@@ -232,7 +248,10 @@ DisplayId ScriptHost::child(DisplayId id, std::string_view name, bool ignoreCase
         return kNoDisplay;
     }
     const DisplayObject* c = o->timeline()->childByName(name, ignoreCase);
-    return c != nullptr ? c->id() : kNoDisplay;
+    if (c == nullptr) {
+        return kNoDisplay;
+    }
+    return hasOwnObject(*c) ? c->id() : id;
 }
 
 std::vector<std::string> ScriptHost::childNames(DisplayId id) {
@@ -871,7 +890,10 @@ DisplayId ScriptHost::instanceAtDepth(DisplayId parentId, int depth) {
         return kNoDisplay;
     }
     const DisplayObject* o = p->timeline()->at(depth);
-    return o != nullptr ? o->id() : kNoDisplay;
+    if (o == nullptr) {
+        return kNoDisplay;
+    }
+    return hasOwnObject(*o) ? o->id() : parentId;
 }
 
 // --- Requests ---
