@@ -160,9 +160,15 @@ void copyInitObject(Vm& vm, DisplayId id, const Value& init) {
     }
 }
 
+// Depths wrap as 32-bit integers do (4294967297 is depth 1).
 int depthArg(Vm& vm, const Value& v) {
     const double d = vm.toNumber(v);
-    return std::isfinite(d) ? static_cast<int>(std::clamp(d, -2147483648.0, 2147483647.0)) : 0;
+    if (!std::isfinite(d)) {
+        return 0;
+    }
+    const double wrapped = std::fmod(std::trunc(d), 4294967296.0);
+    const auto bits = static_cast<std::uint32_t>(static_cast<std::int64_t>(wrapped));
+    return static_cast<int>(bits);
 }
 
 Value mcAttachMovie(Vm& vm, const CallInfo& c) {
@@ -241,7 +247,8 @@ Value mcSwapDepths(Vm& vm, const CallInfo& c) {
         vm.host().swapDepths(id, depthArg(vm, t));
         return Value();
     }
-    const DisplayId other = vm.displayOf(t, vm.host().parent(id));
+    // A path names the other clip from this one.
+    const DisplayId other = vm.displayOf(t, t.isString() ? id : vm.host().parent(id));
     if (other != kNoDisplay && vm.host().parent(other) == vm.host().parent(id)) {
         if (auto d = vm.host().depth(other)) {
             vm.host().swapDepths(id, *d);

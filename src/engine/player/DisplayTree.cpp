@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 
 #include "engine/swf/ByteReader.h"
 #include "engine/swf/TagCodes.h"
@@ -620,8 +621,9 @@ void Timeline::nameIfUnnamed(DisplayObject& o) {
 }
 
 void Timeline::removeAtDepth(std::int32_t depth) {
+    // Whatever is at the depth goes, a clip moved there by a script too.
     const auto it = list_.find(depth);
-    if (it != list_.end() && it->second->origin() == DisplayObject::Origin::Timeline) {
+    if (it != list_.end()) {
         retire(it);
     }
 }
@@ -747,7 +749,9 @@ std::int32_t Timeline::nextHighestDepth() const {
     if (list_.empty() || list_.rbegin()->first < 0) {
         return 0;
     }
-    return list_.rbegin()->first >= kMaxScriptDepth ? kMaxScriptDepth : list_.rbegin()->first + 1;
+    return list_.rbegin()->first == std::numeric_limits<std::int32_t>::max()
+               ? list_.rbegin()->first
+               : list_.rbegin()->first + 1;
 }
 
 DisplayObject* Timeline::placeCharacter(std::int32_t depth, std::uint16_t characterId,
