@@ -577,10 +577,12 @@ void Interpreter::setDisplayProperty(DisplayId id, int index, const Value& v) {
 std::optional<int> Interpreter::frameNumber(DisplayId id, const Value& frame) {
     if (frame.isNumber()) {
         const double n = frame.number();
-        if (!std::isfinite(n)) {
-            return std::nullopt;
+        if (!std::isfinite(n) || n != std::trunc(n)) {
+            return std::nullopt;  // no frame between frames
         }
-        return static_cast<int>(std::clamp(n, -1e9, 1e9));
+        // Frame numbers wrap as 32-bit integers.
+        const double wrapped = std::fmod(std::trunc(n), 4294967296.0);
+        return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::int64_t>(wrapped)));
     }
     const std::string s = vm_.toStdString(frame);
     const double n = stringToNumber(s, 7);
@@ -608,8 +610,12 @@ void Interpreter::gotoFrameValue(const Value& frame, bool play, int bias) {
     if (!n) {
         return;
     }
-    vm_.host().gotoFrame(
-        id, *n + (f.isNumber() || !vm_.host().labelFrame(id, vm_.toStdString(f)) ? bias : 0));
+    // The scene bias counts from a label's frame too.
+    const int to = *n + bias;
+    if (to < 1) {
+        return;  // before the first frame: no go-to at all
+    }
+    vm_.host().gotoFrame(id, to);
     vm_.host().setPlaying(id, play);
 }
 

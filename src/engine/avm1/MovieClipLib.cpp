@@ -437,11 +437,12 @@ bool ClipObject::getSpecial(Vm& vm, String* key, Value& out) {
             return true;
         }
         if (equalsIgnoreCase(name, "_parent")) {
-            const DisplayId p = host.exists(id) ? host.parent(id) : kNoDisplay;
-            if (p == kNoDisplay) {
+            if (!host.exists(id)) {
                 return false;
             }
-            out = clipValue(vm, p);
+            // A level has no parent, whatever the prototypes say.
+            const DisplayId p = host.parent(id);
+            out = p != kNoDisplay ? clipValue(vm, p) : Value();
             return true;
         }
         if (equalsIgnoreCase(name, "_global") && vm.swfVersion() >= 6) {

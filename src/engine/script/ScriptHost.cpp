@@ -704,6 +704,10 @@ std::optional<int> ScriptHost::labelFrame(DisplayId id, std::string_view label) 
     if (o == nullptr || o->timeline() == nullptr) {
         return std::nullopt;
     }
+    // A label written the same way wins over an earlier one that differs in case.
+    if (auto f = o->timeline()->labelFrame(label, false)) {
+        return *f + 1;
+    }
     if (auto f = o->timeline()->labelFrame(label, true)) {
         return *f + 1;
     }
