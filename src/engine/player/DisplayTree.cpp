@@ -492,20 +492,12 @@ void Timeline::runFrame(std::size_t frame) {
 }
 
 void Timeline::startNewborn(const std::vector<InstanceId>& newborn) {
-    auto& pending = context_.pendingStarts;
-    pending.insert(pending.end(), newborn.begin(), newborn.end());
-    if (context_.starting) {
-        return;  // the outermost call starts them in turn
-    }
-    context_.starting = true;
-    for (std::size_t i = 0; i < pending.size(); ++i) {
-        DisplayObject* o = context_.find(pending[i]);
+    for (const InstanceId id : newborn) {
+        DisplayObject* o = context_.find(id);
         if (o != nullptr && o->timeline() != nullptr) {
             o->timeline()->start();
         }
     }
-    pending.clear();
-    context_.starting = false;
 }
 
 void Timeline::replayFrame(std::size_t frame, Placements& placements, bool queue) {

@@ -217,11 +217,6 @@ class DisplayContext {
     // over the whole movie.
     std::string nextInstanceName() { return "instance" + std::to_string(++unnamed_); }
 
-    // Clips placed by a frame wait to start; starting them may place more, which start
-    // after every clip already waiting (a level at a time).
-    std::vector<InstanceId> pendingStarts;
-    bool starting = false;
-
     // Display objects alive (removed ones until their tick ends included).
     std::size_t objects() const { return objects_; }
     bool takeObject();

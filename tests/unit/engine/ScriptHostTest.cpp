@@ -523,7 +523,7 @@ TEST(ScriptHost, PropertiesIgnoreNaNAndTakeInfinityTheirOwnWay) {
     EXPECT_TRUE(r.errors.empty());
 }
 
-TEST(ScriptHost, UnnamedClipsAreNumberedAndStartALevelAtATime) {
+TEST(ScriptHost, UnnamedClipsAreNumberedInTheOrderTheyArePlaced) {
     auto m = newMovie(7);
     w::Timeline leaf;
     ActionWriter say;
@@ -549,8 +549,8 @@ TEST(ScriptHost, UnnamedClipsAreNumberedAndStartALevelAtATime) {
     doAction(m, a);
     m.showFrame();
     ScriptedRun r(m.finish());
-    // The box's leaf was placed last and starts after its parent's sibling.
-    EXPECT_EQ(r.take(), (Lines{"_level0", "_level0", "leaf instance2", "leaf instance3"}));
+    // Placed in order: the box, the root's leaf, then (as the box starts) the box's leaf.
+    EXPECT_EQ(r.take(), (Lines{"_level0", "_level0", "leaf instance3", "leaf instance2"}));
 }
 
 TEST(ScriptHost, GoToByValueSkipsFramesThatCannotBe) {
