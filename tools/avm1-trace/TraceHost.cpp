@@ -259,6 +259,8 @@ void TraceHost::setProperty(DisplayId id, DisplayProperty p, const DisplayValue&
         case DisplayProperty::Visible:
             if (const bool* b = std::get_if<bool>(&v)) {
                 c.visible = *b;
+            } else if (d != nullptr && !std::isnan(*d)) {
+                c.visible = *d != 0;
             }
             break;
         case DisplayProperty::Name:

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "engine/avm1/Frame.h"
+#include "engine/avm1/PropertyValues.h"
 #include "engine/avm1/Strings.h"
 #include "engine/avm1/Vm.h"
 
@@ -89,10 +90,13 @@ class Interpreter {
     }
 
     DisplayId targetId() const {
-        Object* o = f_.target.asObject();
+        Object* o = liveTarget().asObject();
         return o != nullptr && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)->id
                                                              : kNoDisplay;
     }
+    // The target, or when its clip has been removed the clip the block started on, or
+    // when that is gone too the root.
+    Value liveTarget() const;
     DisplayId originalId() const {
         Object* o = f_.originalTarget.asObject();
         return o != nullptr && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)->id
@@ -133,14 +137,24 @@ class Interpreter {
     std::string legacyText_;
 };
 
-Object* Interpreter::targetScope() {
-    Object* o = f_.target.asObject();
-    // A script whose clip has gone on finds variables on the root.
-    if (o != nullptr && o->kind() == ObjectKind::Clip &&
-        !vm_.host().exists(static_cast<ClipObject*>(o)->id)) {
-        return vm_.clipObject(vm_.host().root());
+Value Interpreter::liveTarget() const {
+    const auto gone = [this](const Value& v) {
+        Object* o = v.asObject();
+        return o != nullptr && o->kind() == ObjectKind::Clip &&
+               !vm_.host().exists(static_cast<ClipObject*>(o)->id);
+    };
+    if (!gone(f_.target)) {
+        return f_.target;
     }
-    return o;
+    if (f_.originalTarget.isObject() && !gone(f_.originalTarget)) {
+        return f_.originalTarget;
+    }
+    Object* root = vm_.clipObject(vm_.host().root());
+    return root != nullptr ? Value(root) : Value();
+}
+
+Object* Interpreter::targetScope() {
+    return liveTarget().asObject();
 }
 
 std::vector<Value> Interpreter::popArgs() {
@@ -353,8 +367,8 @@ void Interpreter::setVariable(String* name, const Value& v) {
         f_.thisValue = v;  // scripts may rebind this for the rest of the block
         return;
     }
-    if (f_.target.isObject()) {
-        vm_.set(f_.target, name, v);
+    if (const Value target = liveTarget(); target.isObject()) {
+        vm_.set(target, name, v);
     }
 }
 
@@ -566,27 +580,18 @@ void Interpreter::setDisplayProperty(DisplayId id, int index, const Value& v) {
         return;
     }
     const auto p = static_cast<DisplayProperty>(index);
-    switch (p) {
-        case DisplayProperty::Name:
-        case DisplayProperty::Quality:
-            vm_.host().setProperty(id, p, DisplayValue(vm_.toStdString(v)));
-            return;
-        case DisplayProperty::Visible:
-        case DisplayProperty::FocusRect:
-            vm_.host().setProperty(id, p, DisplayValue(vm_.toBoolean(v)));
-            return;
-        default:
-            vm_.host().setProperty(id, p, DisplayValue(vm_.toNumber(v)));
-    }
+    vm_.host().setProperty(id, p, toDisplayValue(vm_, p, v));
 }
 
 std::optional<int> Interpreter::frameNumber(DisplayId id, const Value& frame) {
     if (frame.isNumber()) {
         const double n = frame.number();
-        if (!std::isfinite(n)) {
-            return std::nullopt;
+        if (!std::isfinite(n) || n != std::trunc(n)) {
+            return std::nullopt;  // no frame between frames
         }
-        return static_cast<int>(std::clamp(n, -1e9, 1e9));
+        // Frame numbers wrap as 32-bit integers.
+        const double wrapped = std::fmod(std::trunc(n), 4294967296.0);
+        return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::int64_t>(wrapped)));
     }
     const std::string s = vm_.toStdString(frame);
     const double n = stringToNumber(s, 7);
@@ -614,8 +619,12 @@ void Interpreter::gotoFrameValue(const Value& frame, bool play, int bias) {
     if (!n) {
         return;
     }
-    vm_.host().gotoFrame(
-        id, *n + (f.isNumber() || !vm_.host().labelFrame(id, vm_.toStdString(f)) ? bias : 0));
+    // The scene bias counts from a label's frame too.
+    const int to = *n + bias;
+    if (to < 1) {
+        return;  // before the first frame: no go-to at all
+    }
+    vm_.host().gotoFrame(id, to);
     vm_.host().setPlaying(id, play);
 }
 
@@ -627,6 +636,11 @@ void Interpreter::setTarget(const Value& path) {
     const std::string p = vm_.toStdString(path);
     if (p.empty()) {
         f_.target = f_.originalTarget;
+        return;
+    }
+    // Paths from a clip that has been removed lead nowhere, not even to the root.
+    if (originalId() != kNoDisplay && !vm_.host().exists(originalId())) {
+        f_.target = Value();
         return;
     }
     DisplayId id = vm_.resolvePath(originalId(), p);
@@ -885,7 +899,10 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 vm_.host().stopSounds();
                 break;
             case 0x81:  // GotoFrame
+                // The bare action halts the timeline it moves; authoring tools follow it with
+                // Play for gotoAndPlay.
                 if (length >= 2 && targetId() != kNoDisplay) {
+                    vm_.host().setPlaying(targetId(), false);
                     vm_.host().gotoFrame(targetId(), readU16(code_, data) + 1);
                 }
                 break;
@@ -1212,6 +1229,12 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                     if (auto n = frameNumber(id, fv)) {
                         vm_.host().callFrame(id, *n);
                     }
+                }
+                // A block whose clips are all gone ends once it has called on the root.
+                if (!liveTarget().isObject() ||
+                    (liveTarget().object() != f_.target.asObject() &&
+                     liveTarget().object() != f_.originalTarget.asObject())) {
+                    return {Completion::End, 0};
                 }
                 break;
             }
@@ -1896,8 +1919,13 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, std::span<const 
     Object* base = f->baseClip.asObject();
     if (base != nullptr && base->kind() == ObjectKind::Clip &&
         !host_.exists(static_cast<ClipObject*>(base)->id) && frame_ != nullptr) {
-        // The defining clip is gone: run on the caller's target instead.
-        fr.target = frame_->target;
+        // The defining clip is gone: run on the clip it is called on, else the caller's
+        // target.
+        Object* t = thisValue.asObject();
+        fr.target = t != nullptr && t->kind() == ObjectKind::Clip &&
+                            host_.exists(static_cast<ClipObject*>(t)->id)
+                        ? thisValue
+                        : frame_->target;
     } else {
         fr.target = f->baseClip;
     }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/avm1/Library.h"
+#include "engine/avm1/PropertyValues.h"
 #include "engine/avm1/Strings.h"
 #include "engine/avm1/Vm.h"
 
@@ -62,19 +63,6 @@ Value fromDisplay(Vm& vm, const DisplayValue& v) {
         return Value(vm.str(*s));
     }
     return Value();
-}
-
-DisplayValue toDisplay(Vm& vm, DisplayProperty p, const Value& v) {
-    switch (p) {
-        case DisplayProperty::Name:
-        case DisplayProperty::Quality:
-            return DisplayValue(vm.toStdString(v));
-        case DisplayProperty::Visible:
-        case DisplayProperty::FocusRect:
-            return DisplayValue(vm.toBoolean(v));
-        default:
-            return DisplayValue(vm.toNumber(v));
-    }
 }
 
 // The clip a MovieClip method runs on, or none.
@@ -172,9 +160,15 @@ void copyInitObject(Vm& vm, DisplayId id, const Value& init) {
     }
 }
 
+// Depths wrap as 32-bit integers do (4294967297 is depth 1).
 int depthArg(Vm& vm, const Value& v) {
     const double d = vm.toNumber(v);
-    return std::isfinite(d) ? static_cast<int>(std::clamp(d, -2147483648.0, 2147483647.0)) : 0;
+    if (!std::isfinite(d)) {
+        return 0;
+    }
+    const double wrapped = std::fmod(std::trunc(d), 4294967296.0);
+    const auto bits = static_cast<std::uint32_t>(static_cast<std::int64_t>(wrapped));
+    return static_cast<int>(bits);
 }
 
 Value mcAttachMovie(Vm& vm, const CallInfo& c) {
@@ -253,7 +247,8 @@ Value mcSwapDepths(Vm& vm, const CallInfo& c) {
         vm.host().swapDepths(id, depthArg(vm, t));
         return Value();
     }
-    const DisplayId other = vm.displayOf(t, vm.host().parent(id));
+    // A path names the other clip from this one.
+    const DisplayId other = vm.displayOf(t, t.isString() ? id : vm.host().parent(id));
     if (other != kNoDisplay && vm.host().parent(other) == vm.host().parent(id)) {
         if (auto d = vm.host().depth(other)) {
             vm.host().swapDepths(id, *d);
@@ -442,11 +437,12 @@ bool ClipObject::getSpecial(Vm& vm, String* key, Value& out) {
             return true;
         }
         if (equalsIgnoreCase(name, "_parent")) {
-            const DisplayId p = host.exists(id) ? host.parent(id) : kNoDisplay;
-            if (p == kNoDisplay) {
+            if (!host.exists(id)) {
                 return false;
             }
-            out = clipValue(vm, p);
+            // A level has no parent, whatever the prototypes say.
+            const DisplayId p = host.parent(id);
+            out = p != kNoDisplay ? clipValue(vm, p) : Value();
             return true;
         }
         if (equalsIgnoreCase(name, "_global") && vm.swfVersion() >= 6) {
@@ -485,7 +481,7 @@ bool ClipObject::setSpecial(Vm& vm, String* key, const Value& v) {
     }
     if (vm.host().exists(id)) {
         const auto p = static_cast<DisplayProperty>(index);
-        vm.host().setProperty(id, p, toDisplay(vm, p, v));
+        vm.host().setProperty(id, p, toDisplayValue(vm, p, v));
     }
     return true;
 }

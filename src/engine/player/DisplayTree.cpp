@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 
 #include "engine/swf/ByteReader.h"
 #include "engine/swf/MovieData.h"
@@ -418,13 +419,13 @@ bool Timeline::step(bool loop) {
         return false;  // the next frame is still on its way
     }
     if (loop && showableFrames() > 1) {
-        gotoFrame(0);
+        gotoFrame(0, false);
         return true;
     }
     return false;
 }
 
-void Timeline::gotoFrame(int frame) {
+void Timeline::gotoFrame(int frame, bool madeClipsFirst) {
     const std::size_t shownFrames = showableFrames();
     if (shownFrames == 0) {
         return;
@@ -458,7 +459,7 @@ void Timeline::gotoFrame(int frame) {
     const std::size_t after = queued.size();
     reconcile(wanted);
     // The clips the go-to made run their first frame before the frame gone to runs its own.
-    if (after > before && queued.size() > after) {
+    if (madeClipsFirst && after > before && queued.size() > after) {
         std::rotate(queued.begin() + static_cast<std::ptrdiff_t>(before),
                     queued.begin() + static_cast<std::ptrdiff_t>(after), queued.end());
     }
@@ -665,6 +666,7 @@ void Timeline::placeTag(const PlaceObjectTag& p, std::size_t bodyOffset, int fra
         return;  // the tree is full
     }
     o->props_ = std::move(props);
+    nameIfUnnamed(*o);
     o->placedFrame_ = frame;
     o->clipActions_ = clipActionsOf(p, bodyOffset);
     // An id not defined (yet) keeps the depth taken, showing nothing.
@@ -672,9 +674,22 @@ void Timeline::placeTag(const PlaceObjectTag& p, std::size_t bodyOffset, int fra
     newborn.push_back(o->id());
 }
 
+void Timeline::nameIfUnnamed(DisplayObject& o) {
+    if (!o.props_.name.empty()) {
+        return;
+    }
+    // Only what scripts can reach is named (and counted).
+    const CharacterPtr& c = o.character();
+    if (c != nullptr && (c->kind == Character::Kind::Sprite || c->kind == Character::Kind::Button ||
+                         c->kind == Character::Kind::EditText)) {
+        o.props_.name = context_.nextInstanceName();
+    }
+}
+
 void Timeline::removeAtDepth(std::int32_t depth) {
+    // Whatever is at the depth goes, a clip moved there by a script too.
     const auto it = list_.find(depth);
-    if (it != list_.end() && it->second->origin() == DisplayObject::Origin::Timeline) {
+    if (it != list_.end()) {
         retire(it);
     }
 }
@@ -719,6 +734,7 @@ void Timeline::reconcile(const Placements& wanted) {
             continue;
         }
         o->props_ = w.props;
+        nameIfUnnamed(*o);
         o->placedFrame_ = w.placedFrame;
         o->clipActions_ = w.clipActions;
         o->instantiate(nesting_);
@@ -803,7 +819,9 @@ std::int32_t Timeline::nextHighestDepth() const {
     if (list_.empty() || list_.rbegin()->first < 0) {
         return 0;
     }
-    return list_.rbegin()->first >= kMaxScriptDepth ? kMaxScriptDepth : list_.rbegin()->first + 1;
+    return list_.rbegin()->first == std::numeric_limits<std::int32_t>::max()
+               ? list_.rbegin()->first
+               : list_.rbegin()->first + 1;
 }
 
 DisplayObject* Timeline::placeCharacter(std::int32_t depth, std::uint16_t characterId,

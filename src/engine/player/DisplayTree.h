@@ -243,6 +243,10 @@ class DisplayContext {
     // The character createEmptyMovieClip places: a sprite of no frames.
     CharacterPtr emptyClipCharacter();
 
+    // The name an object placed without one gets: "instance1", "instance2", ... counted
+    // over the whole movie.
+    std::string nextInstanceName() { return "instance" + std::to_string(++unnamed_); }
+
     // Display objects alive (removed ones until their tick ends included).
     std::size_t objects() const { return objects_; }
     bool takeObject();
@@ -298,6 +302,7 @@ class DisplayContext {
     FrameWork work_;
     std::uint64_t tick_ = 0;
     std::uint64_t changes_ = 0;
+    std::uint64_t unnamed_ = 0;
     std::uint64_t boundFieldsPlaced_ = 0;
     std::vector<InstanceId> touched_;
     bool touchedAll_ = true;  // nothing drawn yet
@@ -347,8 +352,10 @@ class Timeline {
     bool step(bool loop);
     // Shows `frame` as a go-to does: what the frames passed over place and remove is
     // applied, only the actions and sounds of the frame arrived at are queued, and objects
-    // still placed the same way are kept as they are (their clips play on).
-    void gotoFrame(int frame);
+    // still placed the same way are kept as they are (their clips play on). A script's
+    // go-to runs the first frames of the clips it made before the frame's own actions; a
+    // timeline looping back runs them after, as any frame does.
+    void gotoFrame(int frame, bool madeClipsFirst = true);
     // Empties the list and shows the first frame anew, as if just placed.
     void restartFromScratch();
     // Empties the list and plays another movie's root frames from its first (loadMovie);
@@ -414,6 +421,8 @@ class Timeline {
     // frame's own.
     void startNewborn(const std::vector<InstanceId>& newborn);
     void removeAtDepth(std::int32_t depth);
+    // Gives an object placed without a name the next default one.
+    void nameIfUnnamed(DisplayObject& o);
     // Makes the placements the list: keeps objects placed the same way, replaces the rest.
     void reconcile(const Placements& wanted);
     DisplayObject* create(std::int32_t depth, std::uint16_t characterId, CharacterPtr character,

@@ -12,12 +12,13 @@
 #include <QTimeZone>
 #include <QUrl>
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "engine/avm1/InputLib.h"
 #include "engine/avm1/Library.h"
-#include "engine/avm1/MovieProperties.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/render/Bounds.h"
 #include "engine/render/CharacterCache.h"
@@ -115,6 +116,9 @@ double toRadians(double degrees) {
 
 // Twips as stored: positions keep 1/20 pixel.
 std::int32_t toTwips(double pixels) {
+    if (!std::isfinite(pixels)) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
     const double t = std::round(pixels * 20.0);
     return static_cast<std::int32_t>(std::clamp(t, -2147483647.0, 2147483647.0));
 }
@@ -129,9 +133,32 @@ bool scriptDepth(std::int64_t depth) {
     return depth >= kMinMadeDepth && depth <= kMaxMadeDepth;
 }
 
+// A number a property takes; NaN leaves the property as it is.
+// Shapes, static text, morphs and bitmaps have no object of their own for scripts: a
+// name or depth reaching one gives the clip it is drawn in.
+bool hasOwnObject(const DisplayObject& o) {
+    if (o.isClip() || o.character() == nullptr) {
+        return true;
+    }
+    switch (o.character()->kind) {
+        case engine::Character::Kind::EditText:
+        case engine::Character::Kind::Button:
+        case engine::Character::Kind::Video:
+            return true;
+        default:
+            return false;
+    }
+}
+
 const double* numberOf(const DisplayValue& v) {
     const double* d = std::get_if<double>(&v);
-    return d != nullptr && std::isfinite(*d) ? d : nullptr;
+    return d != nullptr && !std::isnan(*d) ? d : nullptr;
+}
+
+constexpr std::array<const char*, 4> kQualityNames{"LOW", "MEDIUM", "HIGH", "BEST"};
+
+double finiteOrZero(double v) {
+    return std::isfinite(v) ? v : 0.0;
 }
 
 }  // namespace
@@ -266,7 +293,10 @@ DisplayId ScriptHost::child(DisplayId id, std::string_view name, bool ignoreCase
         return kNoDisplay;
     }
     const DisplayObject* c = o->timeline()->childByName(name, ignoreCase);
-    return c != nullptr ? c->id() : kNoDisplay;
+    if (c == nullptr) {
+        return kNoDisplay;
+    }
+    return hasOwnObject(*c) ? c->id() : id;
 }
 
 std::vector<std::string> ScriptHost::childNames(DisplayId id) {
@@ -329,6 +359,11 @@ void ScriptHost::applyGeometry(DisplayObject& object, const Geometry& g) {
     m.b = sx * std::sin(r);
     m.c = -sy * std::sin(r);
     m.d = sy * std::cos(r);
+    // Infinite scales and rotations are kept for scripts to read back; drawn, they vanish.
+    m.a = finiteOrZero(m.a);
+    m.b = finiteOrZero(m.b);
+    m.c = finiteOrZero(m.c);
+    m.d = finiteOrZero(m.d);
     object.setMatrix(m);
     Geometry& kept = geometry_[object.id()];
     kept = g;
@@ -504,16 +539,22 @@ DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
                                               .toStdString() +
                                           "/";
         case DisplayProperty::FocusRect: {
+            // Version 5 movies read the flag as a number.
+            const auto flag = [this](bool b) {
+                return vm_->swfVersion() < 6 ? DisplayValue(b ? 1.0 : 0.0) : DisplayValue(b);
+            };
             const auto it = focusRects_.find(id);
             if (it != focusRects_.end()) {
-                return it->second;
+                return flag(it->second);
             }
-            return o->isRoot() ? DisplayValue(true) : DisplayValue();
+            return o->isRoot() ? flag(true) : DisplayValue();
         }
         case DisplayProperty::HighQuality:
+            return quality_ == 0 ? 0.0 : quality_ == 3 ? 2.0 : 1.0;
         case DisplayProperty::SoundBufTime:
+            return static_cast<double>(soundBufTime_);
         case DisplayProperty::Quality:
-            return avm1::movieWideProperty(p);
+            return std::string(kQualityNames[static_cast<std::size_t>(quality_)]);
         case DisplayProperty::XMouse:
         case DisplayProperty::YMouse: {
             bool invertible = false;
@@ -572,6 +613,9 @@ void ScriptHost::setProperty(DisplayId id, DisplayProperty p, const DisplayValue
             break;
         case DisplayProperty::Width:
         case DisplayProperty::Height:
+            if (d != nullptr && !std::isfinite(*d)) {
+                break;
+            }
             if (d != nullptr && o->textField() != nullptr) {
                 // A text field's box changes, its text keeps its size.
                 textFields_->resize(*o, p == DisplayProperty::Height, *d);
@@ -591,7 +635,10 @@ void ScriptHost::setProperty(DisplayId id, DisplayProperty p, const DisplayValue
         case DisplayProperty::Alpha:
             if (d != nullptr) {
                 engine::ColorTransform c = o->colorTransform();
-                c.mult[3] = static_cast<std::int16_t>(std::clamp(*d * 2.56, -32768.0, 32767.0));
+                c.mult[3] =
+                    std::isfinite(*d)
+                        ? static_cast<std::int16_t>(std::clamp(*d * 2.56, -32768.0, 32767.0))
+                        : std::int16_t{0};
                 o->setColorTransform(c);
             }
             break;
@@ -614,9 +661,32 @@ void ScriptHost::setProperty(DisplayId id, DisplayProperty p, const DisplayValue
             if (const bool* b = std::get_if<bool>(&v)) {
                 focusRects_[id] = *b;
             } else if (d != nullptr) {
-                focusRects_[id] = *d != 0 && !std::isnan(*d);
+                focusRects_[id] = *d != 0;
             } else if (std::holds_alternative<std::monostate>(v) && !o->isRoot()) {
                 focusRects_.erase(id);
+            }
+            break;
+        case DisplayProperty::HighQuality:
+            if (d != nullptr) {
+                const double level = std::trunc(*d);
+                quality_ = level == 0 ? 0 : level >= 2 ? 3 : 2;
+            }
+            break;
+        case DisplayProperty::Quality:
+            if (const std::string* s = std::get_if<std::string>(&v)) {
+                for (std::size_t i = 0; i < kQualityNames.size(); ++i) {
+                    if (QString::fromStdString(*s).compare(QLatin1String(kQualityNames[i]),
+                                                           Qt::CaseInsensitive) == 0) {
+                        quality_ = static_cast<int>(i);
+                    }
+                }
+            }
+            break;
+        case DisplayProperty::SoundBufTime:
+            if (d != nullptr) {
+                soundBufTime_ = std::abs(*d) < 2147483648.0
+                                    ? static_cast<std::int32_t>(*d)
+                                    : std::numeric_limits<std::int32_t>::min();
             }
             break;
         default:
@@ -679,6 +749,10 @@ std::optional<int> ScriptHost::labelFrame(DisplayId id, std::string_view label) 
     const DisplayObject* o = find(id);
     if (o == nullptr || o->timeline() == nullptr) {
         return std::nullopt;
+    }
+    // A label written the same way wins over an earlier one that differs in case.
+    if (auto f = o->timeline()->labelFrame(label, false)) {
+        return *f + 1;
     }
     if (auto f = o->timeline()->labelFrame(label, true)) {
         return *f + 1;
@@ -883,7 +957,10 @@ DisplayId ScriptHost::instanceAtDepth(DisplayId parentId, int depth) {
         return kNoDisplay;
     }
     const DisplayObject* o = p->timeline()->at(depth);
-    return o != nullptr ? o->id() : kNoDisplay;
+    if (o == nullptr) {
+        return kNoDisplay;
+    }
+    return hasOwnObject(*o) ? o->id() : parentId;
 }
 
 // --- Requests ---

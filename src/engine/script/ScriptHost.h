@@ -240,6 +240,10 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::unique_ptr<InputRouter> input_;
     // _focusrect as scripts set it: the root's is the movie's default.
     std::unordered_map<avm1::DisplayId, bool> focusRects_;
+    // The movie-wide settings scripts read back: quality (0 low, 1 medium, 2 high, 3 best)
+    // and the sound buffer in seconds.
+    int quality_ = 2;
+    std::int32_t soundBufTime_ = 5;
     std::unique_ptr<TextFields> textFields_;
     std::unordered_map<avm1::DisplayId, std::unique_ptr<ClipDrawing>> drawings_;
     std::unordered_set<avm1::DisplayId> staleDrawings_;  // drawn since their shape was made

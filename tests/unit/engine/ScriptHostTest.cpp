@@ -490,3 +490,81 @@ TEST(ScriptHost, AClassRegisteredLaterInTheFrameStillBindsBeforeTheFramesActions
     ScriptedRun r(m.finish());
     EXPECT_EQ(r.take(), (Lines{"ctor made", "frame"}));
 }
+
+TEST(ScriptHost, PropertiesIgnoreNaNAndTakeInfinityTheirOwnWay) {
+    auto m = newMovie(6);
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    m.placeObject2(named(1, id, "mc"));
+    ActionWriter a;
+    setMember(a, "mc", "_x", 5);
+    setMember(a, "mc", "_x", w::Undefined{});  // NaN in every version: kept
+    traceMember(a, "mc", "_x");
+    setMember(a, "mc", "_visible", "abc");  // not a number: kept
+    traceMember(a, "mc", "_visible");
+    a.getVariable("mc").push({"_x", 1.0, 0.0}).act(op::Divide).act(op::SetMember);
+    traceMember(a, "mc", "_x");  // the lowest twip
+    a.getVariable("mc").push({"_xscale", 1.0, 0.0}).act(op::Divide).act(op::SetMember);
+    traceMember(a, "mc", "_xscale");
+    setMember(a, "mc", "_highquality", 0);
+    traceMember(a, "mc", "_quality");
+    setMember(a, "mc", "_quality", "best");
+    traceMember(a, "mc", "_highquality");
+    setMember(a, "mc", "_soundbuftime", 2.5);
+    traceMember(a, "mc", "_soundbuftime");
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"5", "true", "-107374182.4", "Infinity", "LOW", "2", "2"}));
+    const DisplayObject* mc = r.player->root().timeline()->childByName("mc", false);
+    ASSERT_NE(mc, nullptr);
+    EXPECT_EQ(mc->matrix().a, 0.0);  // an infinite scale draws nothing
+    EXPECT_TRUE(r.errors.empty());
+}
+
+TEST(ScriptHost, UnnamedClipsAreNumberedInTheOrderTheyArePlaced) {
+    auto m = newMovie(7);
+    w::Timeline leaf;
+    ActionWriter say;
+    say.push({"leaf "}).push({"", 13}).act(op::GetProperty).act(op::Add2).act(op::Trace);
+    doAction(leaf, say);
+    leaf.showFrame();
+    const auto leafId = m.defineSprite(leaf);
+    w::Timeline box;
+    box.placeObject2(w::PlaceObject::place(1, leafId));
+    box.showFrame();
+    const auto boxId = m.defineSprite(box);
+    w::ShapeBuilder shape;
+    shape.fill1(shape.addFillStyle(w::FillStyle::solid({0, 0, 255, 255})));
+    shape.rectangle(0, 0, 400, 200);
+    const auto shapeId = m.defineShape(shape);
+    m.placeObject2(w::PlaceObject::place(1, boxId));
+    m.placeObject2(named(2, shapeId, "drawn"));
+    m.placeObject2(w::PlaceObject::place(3, leafId));
+    ActionWriter a;
+    // A shape has no object of its own: by name or depth it is the clip it is drawn in.
+    a.getVariable("drawn").act(op::Trace);
+    callMethod(a, "_root", "getInstanceAtDepth", {-16382}).act(op::Trace);
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    // Placed in order: the box, the root's leaf, then (as the box starts) the box's leaf.
+    EXPECT_EQ(r.take(), (Lines{"_level0", "_level0", "leaf instance3", "leaf instance2"}));
+}
+
+TEST(ScriptHost, GoToByValueSkipsFramesThatCannotBe) {
+    auto m = newMovie(7);
+    ActionWriter a;
+    a.act(op::Stop);
+    for (const double frame : {0.0, -3.0, 2.5, 4294967298.0}) {
+        a.push({frame}).record(op::GotoFrame2, {0});
+        a.push({"", 4}).act(op::GetProperty).act(op::Trace);
+    }
+    doAction(m, a);
+    for (int f = 0; f < 3; ++f) {
+        m.showFrame();
+    }
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"1", "1", "1", "2"}));
+}

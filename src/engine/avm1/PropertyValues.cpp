@@ -1,0 +1,57 @@
+#include "engine/avm1/PropertyValues.h"
+
+#include <cmath>
+#include <limits>
+
+#include "engine/avm1/Vm.h"
+
+namespace zd::avm1 {
+
+namespace {
+
+double numberFor(Vm& vm, const Value& v) {
+    return v.isNullish() ? std::numeric_limits<double>::quiet_NaN() : vm.toNumber(v);
+}
+
+std::string nameFor(Vm& vm, const Value& v) {
+    if (v.isNumber() && std::isnan(v.number()) && vm.swfVersion() >= 7) {
+        return "0";  // as the reference player names it from version 7 on
+    }
+    if (!v.isObject()) {
+        return vm.toStdString(v);
+    }
+    const Value fn = vm.get(v, "toString");
+    if (fn.isObject() && fn.object()->isFunction()) {
+        const Value r = vm.call(fn, v, {});
+        if (r.isString()) {
+            return r.string()->text();
+        }
+    }
+    return "[type Object]";
+}
+
+}  // namespace
+
+DisplayValue toDisplayValue(Vm& vm, DisplayProperty p, const Value& v) {
+    switch (p) {
+        case DisplayProperty::Name:
+            return DisplayValue(nameFor(vm, v));
+        case DisplayProperty::Quality:
+            return DisplayValue(vm.toStdString(v));
+        case DisplayProperty::FocusRect:
+            if (v.isBoolean()) {
+                return DisplayValue(v.boolean());
+            }
+            if (v.isObject()) {
+                return DisplayValue(false);
+            }
+            if (v.isNullish()) {
+                return DisplayValue();
+            }
+            return DisplayValue(vm.toNumber(v));
+        default:
+            return DisplayValue(numberFor(vm, v));
+    }
+}
+
+}  // namespace zd::avm1

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "engine/avm1/Host.h"
+
+namespace zd::avm1 {
+
+class Vm;
+class Value;
+
+// A script value as a display property receives it. Numbers come from valueOf, except that
+// undefined and null give NaN in every version; a NaN the host leaves the property alone.
+// Names take the string an object's toString gives, or "[type Object]" when that is not a
+// string. The focus rectangle takes booleans as they are and any object as false.
+DisplayValue toDisplayValue(Vm& vm, DisplayProperty p, const Value& v);
+
+}  // namespace zd::avm1
