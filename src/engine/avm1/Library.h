@@ -37,6 +37,8 @@ void initTextFieldObject(Vm& vm, Object* field);
 void installDrawing(Vm& vm);
 void installNet(Vm& vm);
 void installSharedObject(Vm& vm);
+// Sound and stopAllSounds.
+void installSound(Vm& vm);
 
 // A shared object's data in the stored file layout, and back (false: not a readable file;
 // data then holds what came before the damage).

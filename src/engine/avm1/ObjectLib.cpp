@@ -31,6 +31,7 @@ void Vm::installLibrary() {
     lib::installGeom(*this);
     lib::installNet(*this);
     lib::installSharedObject(*this);
+    lib::installSound(*this);
     lib::installInput(*this);
 }
 

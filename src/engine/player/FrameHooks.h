@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "engine/player/InputEvents.h"
@@ -100,6 +101,24 @@ class SoundHooks {
     virtual int framesToAdvance(DisplayObject& /*clip*/, int /*shown*/) { return 1; }
     // Whether sound needs ticks although no timeline moves.
     virtual bool wantsTicks() const { return false; }
+
+    // Sounds scripts play. owner: the clip whose mix applies (kNoInstance: the movie's own);
+    // weights in percent as scripts give them (left to left, left to right, right to left,
+    // right to right) and the volume.
+    struct ScriptMix {
+        double volume = 100;
+        double ll = 100, lr = 0, rl = 0, rr = 100;
+    };
+    virtual void setScriptMix(InstanceId /*owner*/, const ScriptMix& /*mix*/) {}
+    // Starts a sound the movie defines, `offset` seconds in, played `loops` times.
+    virtual bool startScriptSound(InstanceId /*owner*/, std::uint16_t /*soundId*/,
+                                  double /*offset*/, int /*loops*/) {
+        return false;
+    }
+    // Stops what the owner started of that sound (none: all the owner started).
+    virtual void stopScriptSounds(InstanceId /*owner*/, std::optional<std::uint16_t> /*id*/) {}
+    // Every sound stops (stopAllSounds); timelines start their streams again as they play on.
+    virtual void stopAllSounds() {}
 };
 
 }  // namespace zd::engine

@@ -137,6 +137,13 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void setMask(avm1::DisplayId id, avm1::DisplayId mask) override;
     std::optional<std::string> readSharedObject(std::string_view name) override;
     bool writeSharedObject(std::string_view name, std::string_view bytes) override;
+    // Sounds (ScriptSound.cpp).
+    std::optional<SoundMix> soundMix(avm1::DisplayId clip) override;
+    void setSoundMix(avm1::DisplayId clip, const SoundMix& mix) override;
+    std::optional<double> soundLength(avm1::DisplayId clip, std::string_view name) override;
+    bool startSound(avm1::DisplayId clip, std::string_view name, double offset, int loops) override;
+    void stopSound(avm1::DisplayId clip, std::string_view name) override;
+    void stopSounds() override;
 
     // --- engine::ScriptHooks ---
     void tickBegins() override;
@@ -228,6 +235,10 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::unordered_map<avm1::DisplayId, bool> focusRects_;
     std::unique_ptr<TextFields> textFields_;
     std::unordered_map<avm1::DisplayId, std::unique_ptr<ClipDrawing>> drawings_;
+    // The sound mixes scripts gave clips (kNoDisplay: the movie's), and the sound ids the
+    // movie exports by name.
+    std::unordered_map<avm1::DisplayId, SoundMix> soundMixes_;
+    std::optional<std::uint16_t> exportedSound(std::string_view name);
     std::unordered_set<avm1::DisplayId> staleDrawings_;  // drawn since their shape was made
     // Whether ticks are still needed follows what the scripts do now: an enterFrame handler
     // ran in the last tick, or scripts ran since its enterFrame pass (they may have set one).
