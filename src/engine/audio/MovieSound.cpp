@@ -296,7 +296,11 @@ void MovieSound::rootFrameShown(int frame) {
 
 bool MovieSound::startKeyed(SoundKey key, std::uint16_t soundId, const SoundInfo& info,
                             const SoundTransform& transform) {
-    auto sound = eventSound(soundId);
+    return startKeyed(key, eventSound(soundId), info, transform);
+}
+
+bool MovieSound::startKeyed(SoundKey key, std::shared_ptr<EventSound> sound, const SoundInfo& info,
+                            const SoundTransform& transform) {
     if (!sound) {
         return false;
     }

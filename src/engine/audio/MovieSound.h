@@ -79,6 +79,8 @@ class MovieSound {
     static constexpr SoundKey kScriptKeys = 0x40000000u;
     bool startKeyed(SoundKey key, std::uint16_t soundId, const SoundInfo& info,
                     const SoundTransform& transform);
+    bool startKeyed(SoundKey key, std::shared_ptr<EventSound> sound, const SoundInfo& info,
+                    const SoundTransform& transform);
     void stopKey(SoundKey key);
     void setTransform(SoundKey key, const SoundTransform& transform);
 

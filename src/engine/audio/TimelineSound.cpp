@@ -19,6 +19,7 @@ void TimelineSound::movieChanged(const MovieData* movie) {
     sound_.setMovie(movie);
     scriptKeys_.clear();
     scriptMixes_.clear();
+    loaded_.clear();
     nextScriptKey_ = MovieSound::kScriptKeys;
     timelines_.clear();
     silentSprites_.clear();
@@ -126,24 +127,53 @@ void TimelineSound::setScriptMix(InstanceId owner, const ScriptMix& mix) {
     }
 }
 
-bool TimelineSound::startScriptSound(InstanceId owner, std::uint16_t soundId, double offset,
-                                     int loops) {
+SoundKey TimelineSound::scriptKey(InstanceId owner, std::uint32_t soundId) {
     auto& keys = scriptKeys_[owner];
     auto [it, added] = keys.try_emplace(soundId, nextScriptKey_);
     if (added) {
         // Wraps only after a billion distinct clip and sound pairs.
         ++nextScriptKey_;
     }
+    return it->second;
+}
+
+SoundInfo TimelineSound::scriptInfo(double offset, int loops) {
     SoundInfo info;
     const double in = std::clamp(offset, 0.0, 4.0e4) * Mixer::kRate;
     if (in >= 1) {
         info.inPoint = static_cast<std::uint32_t>(in);
     }
     info.loops = static_cast<std::uint16_t>(std::clamp(loops, 1, 65535));
-    return sound_.startKeyed(it->second, soundId, info, transformOf(owner));
+    return info;
 }
 
-void TimelineSound::stopScriptSounds(InstanceId owner, std::optional<std::uint16_t> soundId) {
+bool TimelineSound::startScriptSound(InstanceId owner, std::uint16_t soundId, double offset,
+                                     int loops) {
+    return sound_.startKeyed(scriptKey(owner, soundId), soundId, scriptInfo(offset, loops),
+                             transformOf(owner));
+}
+
+bool TimelineSound::startScriptSoundData(InstanceId owner, std::uint32_t dataId,
+                                         std::span<const std::uint8_t> defineSound, double offset,
+                                         int loops) {
+    auto it = loaded_.find(dataId);
+    if (it == loaded_.end()) {
+        const auto def = parseDefineSound(defineSound);
+        if (!def) {
+            return false;
+        }
+        if (loaded_.size() >= 16) {
+            loaded_.clear();  // voices playing keep their own reference
+        }
+        it =
+            loaded_.emplace(dataId, std::make_shared<EventSound>(SoundSource::fromDefinition(*def)))
+                .first;
+    }
+    return sound_.startKeyed(scriptKey(owner, dataId), it->second, scriptInfo(offset, loops),
+                             transformOf(owner));
+}
+
+void TimelineSound::stopScriptSounds(InstanceId owner, std::optional<std::uint32_t> soundId) {
     const auto keys = scriptKeys_.find(owner);
     if (keys == scriptKeys_.end()) {
         return;

@@ -194,6 +194,12 @@ class Host {
     }
     // Stops the clip's sounds of that name (empty: all the clip's sounds).
     virtual void stopSound(DisplayId /*clip*/, std::string_view /*name*/) {}
+    // Keeps the bytes of a loaded MP3 file as a sound startSound plays under `name` (in place
+    // of any kept under it before); its length in ms, or nothing when they hold no MP3.
+    virtual std::optional<double> addLoadedSound(std::string_view /*name*/,
+                                                 std::string_view /*bytes*/) {
+        return std::nullopt;
+    }
 
     // Sounds and quality toggles that have no script object.
     virtual void stopSounds() {}

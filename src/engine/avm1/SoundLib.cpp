@@ -7,6 +7,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/avm1/Library.h"
 #include "engine/avm1/Vm.h"
@@ -35,7 +36,15 @@ class SoundObject final : public Object {
     double offsetMs = 0;
     int loops = 1;
     double stoppedAt = 0;  // position when stopped
-    int completeTimer = 0;
+    // onSoundComplete timers of the voices started (each start is a voice of its own).
+    std::vector<int> completeTimers;
+    // A loadSound under way: starts asked for meanwhile play once it has arrived.
+    bool loading = false;
+    bool streaming = false;
+    int pendingStarts = 0;
+    double pendingOffset = 0;
+    int pendingLoops = 1;
+    std::uint64_t serial = 0;  // names what it loaded to the host
 
     void trace(Tracer& t) override {
         Object::trace(t);
@@ -249,20 +258,43 @@ double positionOf(Vm& vm, SoundObject* s) {
 }
 
 void cancelCompletion(Vm& vm, SoundObject* s) {
-    if (s->completeTimer != 0) {
-        vm.removeTimer(s->completeTimer);
-        s->completeTimer = 0;
+    for (int id : s->completeTimers) {
+        vm.removeTimer(id);
     }
+    s->completeTimers.clear();
+}
+
+// Plays what is attached (or loaded) now; false when nothing started.
+bool play(Vm& vm, SoundObject* s, double offset, int loops) {
+    bool ok = false;
+    const DisplayId clip = ownerClip(vm, s, ok);
+    if (!ok || !vm.host().startSound(clip, s->attached, offset, loops)) {
+        return false;
+    }
+    s->started = true;
+    s->playing = true;
+    s->startedAt = vm.host().timer();
+    s->offsetMs = offset * 1000.0;
+    s->loops = loops;
+    // Timers already fired are gone from the Vm; keep the list from growing with them.
+    constexpr std::size_t kMaxTracked = 64;
+    if (s->completeTimers.size() >= kMaxTracked) {
+        vm.removeTimer(s->completeTimers.front());
+        s->completeTimers.erase(s->completeTimers.begin());
+    }
+    Vm::Timer done;
+    done.callback = Value(s);
+    done.method = vm.intern("onSoundComplete");
+    done.repeat = false;
+    done.interval = std::max(0.0, s->duration.value_or(0) * loops - s->offsetMs);
+    done.due = s->startedAt + done.interval;
+    s->completeTimers.push_back(vm.addTimer(std::move(done)));
+    return true;
 }
 
 Value startSound(Vm& vm, const CallInfo& c) {
     SoundObject* s = soundOf(c);
-    if (s == nullptr || s->attached.empty()) {
-        return Value();
-    }
-    bool ok = false;
-    const DisplayId clip = ownerClip(vm, s, ok);
-    if (!ok) {
+    if (s == nullptr) {
         return Value();
     }
     double offset = c.count() > 0 ? vm.toNumber(c.arg(0)) : 0;
@@ -274,23 +306,80 @@ Value startSound(Vm& vm, const CallInfo& c) {
         loopCount = 1;
     }
     const int loops = static_cast<int>(std::min(loopCount, 65535.0));
-    if (!vm.host().startSound(clip, s->attached, offset, loops)) {
+    if (s->loading) {
+        // Bounded: a script asking in a loop gets a voice limit, not a queue without end.
+        s->pendingStarts = std::min(s->pendingStarts + 1, 64);
+        s->pendingOffset = offset;
+        s->pendingLoops = loops;
         return Value();
     }
-    s->started = true;
-    s->playing = true;
-    s->startedAt = vm.host().timer();
-    s->offsetMs = offset * 1000.0;
-    s->loops = loops;
-    cancelCompletion(vm, s);
-    Vm::Timer done;
-    done.callback = Value(s);
-    done.method = vm.intern("onSoundComplete");
-    done.repeat = false;
-    done.interval = std::max(0.0, s->duration.value_or(0) * loops - s->offsetMs);
-    done.due = s->startedAt + done.interval;
-    s->completeTimer = vm.addTimer(std::move(done));
+    if (!s->attached.empty()) {
+        play(vm, s, offset, loops);
+    }
     return Value();
+}
+
+Value loadSound(Vm& vm, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    if (s == nullptr || c.count() == 0) {
+        return Value();
+    }
+    static std::uint64_t serials = 0;
+    if (s->serial == 0) {
+        s->serial = ++serials;
+    }
+    const std::string url = vm.toStdString(c.arg(0));
+    s->streaming = c.count() > 1 && vm.toBoolean(c.arg(1));
+    s->loading = true;
+    s->pendingStarts = 0;
+    s->attached.clear();
+    s->duration.reset();
+    s->started = false;
+    s->playing = false;
+    vm.requestLoad(s, url, UrlMethod::Get, "");
+    return Value();
+}
+
+// The loaded file arrives (undefined: it did not).
+Value soundLoaded(Vm& vm, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    if (s == nullptr || !s->loading) {
+        return Value();
+    }
+    s->loading = false;
+    const int starts = s->pendingStarts + (s->streaming ? 1 : 0);
+    s->pendingStarts = 0;
+    std::optional<double> length;
+    const std::string name = "\x01loaded:" + std::to_string(s->serial);
+    if (c.arg(0).isString()) {
+        length = vm.host().addLoadedSound(name, c.arg(0).string()->view());
+    }
+    if (length) {
+        s->attached = name;
+        s->duration = *length;
+    }
+    Vm::NoCollect hold(vm);
+    const Value ok = Value::boolean(length.has_value());
+    const Value onLoad = vm.get(Value(s), "onLoad");
+    if (onLoad.isObject() && onLoad.object()->isFunction()) {
+        vm.call(onLoad, Value(s), std::span<const Value>(&ok, 1));
+    }
+    if (length && s->attached == name) {
+        for (int i = 0; i < starts; ++i) {
+            play(vm, s, s->streaming ? 0 : s->pendingOffset, s->streaming ? 1 : s->pendingLoops);
+        }
+    }
+    return Value();
+}
+
+Value bytesLoaded(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    return o != nullptr && soundOf(c) != nullptr ? vm.get(Value(o), "_bytesLoaded") : Value();
+}
+
+Value bytesTotal(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    return o != nullptr && soundOf(c) != nullptr ? vm.get(Value(o), "_bytesTotal") : Value();
 }
 
 Value stopSound(Vm& vm, const CallInfo& c) {
@@ -328,7 +417,7 @@ Value getPosition(Vm& vm, const CallInfo& c) {
     if (s == nullptr || !s->duration || (ownerClip(vm, s, ok), !ok)) {
         return Value();
     }
-    return Value(std::floor(positionOf(vm, s)));
+    return Value(std::round(positionOf(vm, s)));
 }
 
 Value returnsNothing(Vm&, const CallInfo&) {
@@ -385,9 +474,11 @@ void installSound(Vm& vm) {
     vm.defineNative(proto, "setDuration", returnsNothing, kLater);
     vm.defineNative(proto, "getPosition", getPosition, kLater);
     vm.defineNative(proto, "setPosition", returnsNothing, kLater);
-    vm.defineNative(proto, "loadSound", returnsNothing, kLater);
-    vm.defineNative(proto, "getBytesLoaded", returnsNothing, kLater);
-    vm.defineNative(proto, "getBytesTotal", returnsNothing, kLater);
+    vm.defineNative(proto, "loadSound", loadSound, kLater);
+    vm.defineNative(proto, "getBytesLoaded", bytesLoaded, kLater);
+    vm.defineNative(proto, "getBytesTotal", bytesTotal, kLater);
+    // Where a loaded file arrives.
+    vm.defineNative(proto, "onData", soundLoaded, kLater);
     vm.defineAccessor(proto, "duration", getDuration, shadowDuration, kLater);
     vm.defineAccessor(proto, "id3", returnsNothing, shadowId3, kLater);
     vm.defineAccessor(proto, "position", getPosition, shadowPosition, kLater);

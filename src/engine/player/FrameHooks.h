@@ -115,8 +115,16 @@ class SoundHooks {
                                   double /*offset*/, int /*loops*/) {
         return false;
     }
-    // Stops what the owner started of that sound (none: all the owner started).
-    virtual void stopScriptSounds(InstanceId /*owner*/, std::optional<std::uint16_t> /*id*/) {}
+    // Starts a sound given as a DefineSound body (a loaded file), known by dataId (a new id
+    // for other bytes), as startScriptSound does.
+    virtual bool startScriptSoundData(InstanceId /*owner*/, std::uint32_t /*dataId*/,
+                                      std::span<const std::uint8_t> /*defineSound*/,
+                                      double /*offset*/, int /*loops*/) {
+        return false;
+    }
+    // Stops what the owner started of that sound (none: all the owner started). Loaded
+    // sounds count by their dataId.
+    virtual void stopScriptSounds(InstanceId /*owner*/, std::optional<std::uint32_t> /*id*/) {}
     // Every sound stops (stopAllSounds); timelines start their streams again as they play on.
     virtual void stopAllSounds() {}
 };

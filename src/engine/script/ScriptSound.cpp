@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "engine/audio/Mp3Scan.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/script/ScriptHost.h"
 #include "engine/swf/MovieData.h"
@@ -74,9 +75,32 @@ std::optional<double> ScriptHost::soundLength(DisplayId clip, std::string_view n
 }
 
 bool ScriptHost::startSound(DisplayId clip, std::string_view name, double offset, int loops) {
-    const auto id = exportedSound(name);
+    // Without sound the movie plays on as if it were heard: the sound starts and ends on
+    // time for its scripts.
     engine::SoundHooks* sound = player_.soundHooks();
-    return id && sound != nullptr && sound->startScriptSound(clip, *id, offset, loops);
+    if (const auto it = loadedSounds_.find(std::string(name)); it != loadedSounds_.end()) {
+        return sound == nullptr || sound->startScriptSoundData(
+                                       clip, it->second.id, it->second.defineSound, offset, loops);
+    }
+    const auto id = exportedSound(name);
+    return id && (sound == nullptr || sound->startScriptSound(clip, *id, offset, loops));
+}
+
+std::optional<double> ScriptHost::addLoadedSound(std::string_view name, std::string_view bytes) {
+    const auto data = std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    const auto mp3 = engine::scanMp3(data);
+    if (!mp3) {
+        loadedSounds_.erase(std::string(name));
+        return std::nullopt;
+    }
+    LoadedSound loaded;
+    loaded.id = nextLoadedSound_++;
+    if (nextLoadedSound_ == 0) {
+        nextLoadedSound_ = 0x10000;
+    }
+    loaded.defineSound = engine::mp3DefineSound(*mp3, data);
+    loadedSounds_[std::string(name)] = std::move(loaded);
+    return 1000.0 * static_cast<double>(mp3->samples) / mp3->rate;
 }
 
 void ScriptHost::stopSound(DisplayId clip, std::string_view name) {
@@ -86,6 +110,8 @@ void ScriptHost::stopSound(DisplayId clip, std::string_view name) {
     }
     if (name.empty()) {
         sound->stopScriptSounds(clip, std::nullopt);
+    } else if (const auto it = loadedSounds_.find(std::string(name)); it != loadedSounds_.end()) {
+        sound->stopScriptSounds(clip, it->second.id);
     } else if (const auto id = exportedSound(name)) {
         sound->stopScriptSounds(clip, *id);
     }
