@@ -32,6 +32,7 @@ void Vm::installLibrary() {
     lib::installNet(*this);
     lib::installSharedObject(*this);
     lib::installSound(*this);
+    lib::installNetConnection(*this);
     lib::installInput(*this);
 }
 
