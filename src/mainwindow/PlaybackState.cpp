@@ -14,6 +14,9 @@ namespace {
 // frame the movie shows instead of polling; the timer itself only beats slowly, so a thumb
 // moved by the arrows or the track while no frame comes (a movie still arriving) is put back.
 constexpr int kPlayTimerBeatMs = 50;
+// The beat while there is nothing to put back (the movie fully here, the thumb on its frame):
+// long enough never to come, so a movie that stands still costs nothing. The timer stays on.
+constexpr int kRestingBeatMs = 24 * 60 * 60 * 1000;
 }  // namespace
 
 PlaybackState::PlaybackState(FlashControl& movie, controls::FlatScrollBar& seekBar,
@@ -25,6 +28,23 @@ PlaybackState::PlaybackState(FlashControl& movie, controls::FlatScrollBar& seekB
         if (following())
             tick();
     });
+    // Whatever may leave the thumb off the movie's frame brings the beat back.
+    connect(&seekBar_, &controls::RangeControl::Change, this, &PlaybackState::beat);
+    connect(&seekBar_, &controls::RangeControl::Scroll, this, &PlaybackState::beat);
+    connect(&movie_, &FlashControl::readyStateChange, this, &PlaybackState::beat);
+}
+
+void PlaybackState::beat() {
+    if (following() && timer_.interval() != kPlayTimerBeatMs)
+        timer_.setInterval(kPlayTimerBeatMs);
+}
+
+void PlaybackState::restIfSettled(std::optional<qint32> frame) {
+    if (!following() || !frame || seekBar_.Value() != *frame)
+        return;
+    const std::optional<qint32> loaded = movie_.percentLoaded();
+    if (loaded && *loaded == 100 && timer_.interval() != kRestingBeatMs)
+        timer_.setInterval(kRestingBeatMs);
 }
 
 bool PlaybackState::following() const {
@@ -54,6 +74,7 @@ void PlaybackState::setCountCaption(const QString& caption) {
 void PlaybackState::follow() {
     if (following())
         return;
+    timer_.setInterval(kPlayTimerBeatMs);
     timer_.setEnabled(true);
     // A movie already standing on its last frame shows no further frame, yet the tick must
     // bring the play button back.
@@ -121,7 +142,9 @@ void PlaybackState::tick() {
         timer_.setEnabled(false);
         setLook(false);
         emit endOfMovie();
+        return;
     }
+    restIfSettled(frame);
 }
 
 void PlaybackState::seek() {

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <optional>
 
 namespace zd {
 
@@ -48,6 +49,12 @@ class PlaybackState : public QObject {
     void seek();
     // Turns the timer on; the first tick comes from the event loop, as a timer's would.
     void follow();
+
+  private:
+    // The timer beats while the thumb may need putting back; once the movie is all here and
+    // the thumb on its frame it rests (still on) until a frame, the bar or the load wakes it.
+    void beat();
+    void restIfSettled(std::optional<qint32> frame);
 
   signals:
     // The look the buttons take, each time the controller sets it.

@@ -408,7 +408,10 @@ int main(int argc, char** argv) {
         zd::engine::RenderOptions options;
         options.antialias = opt.antialias;
         renderer.setOptions(options);
-        if (zd::engine::StagePlayer* display = runner.display()) {
+        if (statsRenderer && statsImage.size() == size) {
+            // The picture drawn with the caches kept from frame to frame: it must be the same.
+            image = statsImage;
+        } else if (zd::engine::StagePlayer* display = runner.display()) {
             renderer.renderStage(image, QRectF(QPointF(0, 0), QSizeF(size)), *display,
                                  runner.stage(), runner.backgroundColor());
         }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <vector>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -11,6 +12,7 @@
 #include "engine/player/StagePlayer.h"
 #include "engine/render/BlendModes.h"
 #include "engine/render/Bounds.h"
+#include "engine/render/PixelBlend.h"
 #include "engine/render/StageRenderer.h"
 #include "engine/render/TextLayout.h"
 
@@ -258,13 +260,36 @@ void Renderer::drawThroughMask(Surface& s, const QRect& area,
         Surface sub{&coverage, &p, area.topLeft(), area};
         drawMask(sub);
     }
+    const QPoint at = area.topLeft() - s.origin;
+    if (s.image->format() == QImage::Format_ARGB32_Premultiplied && !s.painter->hasClipping() &&
+        s.painter->opacity() >= 1.0 &&
+        s.painter->compositionMode() == QPainter::CompositionMode_SourceOver &&
+        s.image->rect().contains(QRect(at, area.size()))) {
+        // Masked and laid over in one pass, skipping what the mask hides, on this thread:
+        // the painter hands large images to its worker threads, which costs more than it saves.
+        std::vector<std::uint8_t> alpha(static_cast<std::size_t>(area.width()));
+        for (int y = 0; y < area.height(); ++y) {
+            const auto* maskRow = reinterpret_cast<const QRgb*>(coverage.constScanLine(y));
+            bool any = false;
+            for (int x = 0; x < area.width(); ++x) {
+                alpha[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(maskRow[x] >> 24);
+                any = any || (maskRow[x] >> 24) != 0;
+            }
+            if (any) {
+                blend::shadedCells(reinterpret_cast<QRgb*>(s.image->scanLine(at.y() + y)) + at.x(),
+                                   reinterpret_cast<const QRgb*>(content.constScanLine(y)),
+                                   alpha.data(), area.width());
+            }
+        }
+        return;
+    }
     {
         QPainter p(&content);
         p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
         p.drawImage(0, 0, coverage);
     }
     s.painter->resetTransform();
-    s.painter->drawImage(area.topLeft() - s.origin, content);
+    s.painter->drawImage(at, content);
 }
 
 void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& state) {

@@ -85,7 +85,8 @@ void ShapePainter::fillCoverage(RenderSurface& s, bool nonZero, const FillStyle&
         return;
     }
     QRgb solid = 0;
-    if (const auto shader = fillShader(style, device, state, solid, true)) {
+    if (const auto shader =
+            shades_.wrap(fillShader(style, device, state, solid, true), s.image->height())) {
         coverage_.fill(*s.image, nonZero, *shader);
     } else {
         coverage_.fill(*s.image, nonZero, solid);  // nothing when transparent

@@ -8,6 +8,7 @@
 #include "engine/render/CoverageRasterizer.h"
 #include "engine/render/Rasterizer.h"
 #include "engine/render/RenderTypes.h"
+#include "engine/render/ShadeCache.h"
 #include "engine/render/ShapePaths.h"
 #include "engine/render/SpanShaders.h"
 
@@ -56,6 +57,7 @@ class ShapePainter {
     const RenderOptions& options_;
     double stageScale_ = 1.0;
     CoverageRasterizer coverage_;  // its buffers kept between fills
+    ShadeCache shades_;
 };
 
 }  // namespace zd::engine

@@ -16,6 +16,12 @@ class SpanShader {
     virtual ~SpanShader() = default;
     // The premultiplied colours of the n pixels from (x, y) rightwards, device pixels.
     virtual void shade(int x, int y, int n, QRgb* out) const = 0;
+    // Appends to key everything the colours depend on: two shaders with the same key shade
+    // alike. False for one that cannot tell.
+    virtual bool identity(std::vector<std::uint8_t>& key) const {
+        (void)key;
+        return false;
+    }
 };
 
 // A gradient's colour at each of its 256 ratios (straight, not premultiplied): a ratio takes
@@ -36,6 +42,7 @@ class GradientShader final : public SpanShader {
     bool valid() const { return valid_; }
     QRgb lastColour() const { return table_.back(); }
     void shade(int x, int y, int n, QRgb* out) const override;
+    bool identity(std::vector<std::uint8_t>& key) const override;
 
   private:
     enum class Kind : std::uint8_t { Linear, Radial, Focal };
@@ -60,6 +67,7 @@ class BitmapShader final : public SpanShader {
     BitmapShader(const QImage& image, const QTransform& toDevice, bool repeat, bool smooth);
     bool valid() const { return valid_; }
     void shade(int x, int y, int n, QRgb* out) const override;
+    bool identity(std::vector<std::uint8_t>& key) const override;
 
   private:
     QRgb edgeCovered(QRgb colour, double u, double v) const;

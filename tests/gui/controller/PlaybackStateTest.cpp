@@ -99,6 +99,27 @@ class PlaybackStateTest : public QObject {
         QCOMPARE(end.count(), 1);
     }
 
+    void aSettledMovieLeavesTheTimerOnButQuiet() {
+        Player p;
+        p.load(movie(20));
+        p.state.play();
+        p.step(3);
+        // All loaded, the thumb on the frame: nothing to put back, so no beat for a movie that
+        // shows no further frame (one a script stopped), yet the controller still follows.
+        QVERIFY(p.state.following());
+        QVERIFY(p.timer.enabled());
+        QVERIFY(p.timer.interval() >= 60 * 60 * 1000);
+        // The thumb moved while no frame comes: the beat is back and puts it back.
+        p.bar.setValue(9);
+        QCOMPARE(p.timer.interval(), 50);
+        QTRY_COMPARE(p.bar.Value(), 3);
+        QVERIFY(p.timer.interval() >= 60 * 60 * 1000);
+        // Paused and played again, it starts at the beat.
+        p.state.pause();
+        p.state.play();
+        QCOMPARE(p.timer.interval(), 50);
+    }
+
     void pauseHoldsTheFrameAndKeepsTheCounter() {
         Player p;
         p.load(movie(20));
