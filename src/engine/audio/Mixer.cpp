@@ -76,7 +76,7 @@ bool Mixer::play(std::shared_ptr<EventSound> sound, SoundKey key, const SoundInf
         stop(key);
         return false;
     }
-    if (!sound || (info.noMultiple && isPlaying(key))) {
+    if (!sound || (info.noMultiple && isPlaying(key)) || voices_.size() >= kMaxVoices) {
         return false;
     }
     auto v = std::make_unique<Voice>();

@@ -35,6 +35,9 @@ using SoundKey = std::uint32_t;
 class Mixer {
   public:
     static constexpr int kRate = 44100;
+    // Event sounds beyond this many at once are not started: a script starting a sound in a
+    // loop must not make the audio thread's work grow without end.
+    static constexpr std::size_t kMaxVoices = 1024;
 
     Mixer();
     ~Mixer();

@@ -294,6 +294,31 @@ void MovieSound::rootFrameShown(int frame) {
     timelineFrame(kRootTimeline, frames, frame, jumped, complete);
 }
 
+bool MovieSound::startKeyed(SoundKey key, std::uint16_t soundId, const SoundInfo& info,
+                            const SoundTransform& transform) {
+    return startKeyed(key, eventSound(soundId), info, transform);
+}
+
+bool MovieSound::startKeyed(SoundKey key, std::shared_ptr<EventSound> sound, const SoundInfo& info,
+                            const SoundTransform& transform) {
+    if (!sound) {
+        return false;
+    }
+    host_.run([sound = std::move(sound), key, info, transform](Mixer& m) {
+        m.setTransform(key, transform);
+        m.play(sound, key, info);
+    });
+    return true;
+}
+
+void MovieSound::stopKey(SoundKey key) {
+    host_.run([key](Mixer& m) { m.stop(key); });
+}
+
+void MovieSound::setTransform(SoundKey key, const SoundTransform& transform) {
+    host_.run([key, transform](Mixer& m) { m.setTransform(key, transform); });
+}
+
 void MovieSound::stopAll() {
     host_.run([](Mixer& m) { m.stopAll(); });
     for (auto& [id, t] : streams_) {

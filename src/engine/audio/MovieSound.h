@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "engine/audio/EventSound.h"
+#include "engine/audio/Mixer.h"
 #include "engine/audio/SoundHost.h"
 #include "engine/audio/StreamSound.h"
 #include "engine/swf/MovieData.h"
@@ -72,6 +73,16 @@ class MovieSound {
     // frame other than the one after the last shown counts as a jump; the same one again
     // (the root holds) does nothing.
     void rootFrameShown(int frame);
+
+    // Sounds started by scripts play under keys of their own (from kScriptKeys up), so that
+    // each keeps the transform of the clip that started it.
+    static constexpr SoundKey kScriptKeys = 0x40000000u;
+    bool startKeyed(SoundKey key, std::uint16_t soundId, const SoundInfo& info,
+                    const SoundTransform& transform);
+    bool startKeyed(SoundKey key, std::shared_ptr<EventSound> sound, const SoundInfo& info,
+                    const SoundTransform& transform);
+    void stopKey(SoundKey key);
+    void setTransform(SoundKey key, const SoundTransform& transform);
 
     void stopAll();
     // The movie's volume: 1 as recorded.

@@ -34,13 +34,32 @@ class TimelineSound final : public SoundHooks {
     void timelineStopped(DisplayObject& clip) override;
     int framesToAdvance(DisplayObject& clip, int shown) override;
 
+    void setScriptMix(InstanceId owner, const ScriptMix& mix) override;
+    bool startScriptSound(InstanceId owner, std::uint16_t soundId, double offset,
+                          int loops) override;
+    bool startScriptSoundData(InstanceId owner, std::uint32_t dataId,
+                              std::span<const std::uint8_t> defineSound, double offset,
+                              int loops) override;
+    void stopScriptSounds(InstanceId owner, std::optional<std::uint32_t> soundId) override;
+    void stopAllSounds() override;
+
     // The timeline a clip's stream plays under; nullopt for a clip that played none.
     std::optional<TimelineId> timelineOf(const DisplayObject& clip) const;
 
   private:
     TimelineId idFor(const DisplayObject& clip);
 
+    SoundTransform transformOf(InstanceId owner) const;
+    SoundKey scriptKey(InstanceId owner, std::uint32_t soundId);
+    static SoundInfo scriptInfo(double offset, int loops);
+
     MovieSound sound_;
+    // Keys of the sounds each owner started, by sound id, and each owner's mix.
+    std::unordered_map<InstanceId, std::unordered_map<std::uint32_t, SoundKey>> scriptKeys_;
+    // Loaded sounds by their data id, decoded once however often they start.
+    std::unordered_map<std::uint32_t, std::shared_ptr<EventSound>> loaded_;
+    std::unordered_map<InstanceId, ScriptMix> scriptMixes_;
+    SoundKey nextScriptKey_ = MovieSound::kScriptKeys;
     std::unordered_map<InstanceId, TimelineId> timelines_;
     // Where the frames of sprites without a stream head begin.
     std::unordered_set<std::size_t> silentSprites_;

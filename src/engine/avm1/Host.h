@@ -172,6 +172,39 @@ class Host {
     // A script was aborted or failed (time or recursion limit, a malformed action).
     virtual void scriptError(std::string_view /*message*/) {}
 
+    // --- Sounds scripts play (the Sound object) ---
+    // Volume and the four channel weights, in percent, as scripts set and read them.
+    struct SoundMix {
+        std::int32_t volume = 100;
+        std::int32_t leftToLeft = 100;
+        std::int32_t leftToRight = 0;
+        std::int32_t rightToLeft = 0;
+        std::int32_t rightToRight = 100;
+    };
+    // The mix of the sounds a clip starts (kNoDisplay: the whole movie's); nothing for a clip
+    // that is gone or a host without sound state.
+    virtual std::optional<SoundMix> soundMix(DisplayId /*clip*/) { return std::nullopt; }
+    virtual void setSoundMix(DisplayId /*clip*/, const SoundMix& /*mix*/) {}
+    // The length in ms of the sound the clip's movie exports under name; nothing when there
+    // is none.
+    virtual std::optional<double> soundLength(DisplayId /*clip*/, std::string_view /*name*/) {
+        return std::nullopt;
+    }
+    // Starts an exported sound under the clip's mix, `offset` seconds in, played `loops`
+    // times; false when nothing started.
+    virtual bool startSound(DisplayId /*clip*/, std::string_view /*name*/, double /*offset*/,
+                            int /*loops*/) {
+        return false;
+    }
+    // Stops the clip's sounds of that name (empty: all the clip's sounds).
+    virtual void stopSound(DisplayId /*clip*/, std::string_view /*name*/) {}
+    // Keeps the bytes of a loaded MP3 file as a sound startSound plays under `name` (in place
+    // of any kept under it before); its length in ms, or nothing when they hold no MP3.
+    virtual std::optional<double> addLoadedSound(std::string_view /*name*/,
+                                                 std::string_view /*bytes*/) {
+        return std::nullopt;
+    }
+
     // Sounds and quality toggles that have no script object.
     virtual void stopSounds() {}
     virtual void toggleQuality() {}

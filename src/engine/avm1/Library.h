@@ -43,6 +43,10 @@ void installDrawing(Vm& vm);
 void installNet(Vm& vm);
 void installMovieClipLoader(Vm& vm);
 void installSharedObject(Vm& vm);
+// Sound and stopAllSounds.
+void installSound(Vm& vm);
+// NetConnection (local connections; remote ones carry nothing).
+void installNetConnection(Vm& vm);
 
 // A shared object's data in the stored file layout, and back (false: not a readable file;
 // data then holds what came before the damage).

@@ -33,6 +33,8 @@ void Vm::installLibrary() {
     lib::installNet(*this);
     lib::installMovieClipLoader(*this);
     lib::installSharedObject(*this);
+    lib::installSound(*this);
+    lib::installNetConnection(*this);
     lib::installInput(*this);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "engine/player/InputEvents.h"
@@ -100,6 +101,32 @@ class SoundHooks {
     virtual int framesToAdvance(DisplayObject& /*clip*/, int /*shown*/) { return 1; }
     // Whether sound needs ticks although no timeline moves.
     virtual bool wantsTicks() const { return false; }
+
+    // Sounds scripts play. owner: the clip whose mix applies (kNoInstance: the movie's own);
+    // weights in percent as scripts give them (left to left, left to right, right to left,
+    // right to right) and the volume.
+    struct ScriptMix {
+        double volume = 100;
+        double ll = 100, lr = 0, rl = 0, rr = 100;
+    };
+    virtual void setScriptMix(InstanceId /*owner*/, const ScriptMix& /*mix*/) {}
+    // Starts a sound the movie defines, `offset` seconds in, played `loops` times.
+    virtual bool startScriptSound(InstanceId /*owner*/, std::uint16_t /*soundId*/,
+                                  double /*offset*/, int /*loops*/) {
+        return false;
+    }
+    // Starts a sound given as a DefineSound body (a loaded file), known by dataId (a new id
+    // for other bytes), as startScriptSound does.
+    virtual bool startScriptSoundData(InstanceId /*owner*/, std::uint32_t /*dataId*/,
+                                      std::span<const std::uint8_t> /*defineSound*/,
+                                      double /*offset*/, int /*loops*/) {
+        return false;
+    }
+    // Stops what the owner started of that sound (none: all the owner started). Loaded
+    // sounds count by their dataId.
+    virtual void stopScriptSounds(InstanceId /*owner*/, std::optional<std::uint32_t> /*id*/) {}
+    // Every sound stops (stopAllSounds); timelines start their streams again as they play on.
+    virtual void stopAllSounds() {}
 };
 
 }  // namespace zd::engine

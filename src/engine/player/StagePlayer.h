@@ -35,6 +35,7 @@ class StagePlayer {
     // on the next tick() or settle().
     void setScriptHooks(ScriptHooks* hooks) { scripts_ = hooks; }
     void setSoundHooks(SoundHooks* hooks) { sound_ = hooks; }
+    SoundHooks* soundHooks() const { return sound_; }
     // At its last frame the root goes back to its first (else it holds and stops playing).
     void setRootLoops(bool loops) { rootLoops_ = loops; }
 

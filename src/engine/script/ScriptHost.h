@@ -139,6 +139,14 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void setMask(avm1::DisplayId id, avm1::DisplayId mask) override;
     std::optional<std::string> readSharedObject(std::string_view name) override;
     bool writeSharedObject(std::string_view name, std::string_view bytes) override;
+    // Sounds (ScriptSound.cpp).
+    std::optional<SoundMix> soundMix(avm1::DisplayId clip) override;
+    void setSoundMix(avm1::DisplayId clip, const SoundMix& mix) override;
+    std::optional<double> soundLength(avm1::DisplayId clip, std::string_view name) override;
+    bool startSound(avm1::DisplayId clip, std::string_view name, double offset, int loops) override;
+    void stopSound(avm1::DisplayId clip, std::string_view name) override;
+    std::optional<double> addLoadedSound(std::string_view name, std::string_view bytes) override;
+    void stopSounds() override;
 
     // --- engine::ScriptHooks ---
     void tickBegins() override;
@@ -246,6 +254,18 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::int32_t soundBufTime_ = 5;
     std::unique_ptr<TextFields> textFields_;
     std::unordered_map<avm1::DisplayId, std::unique_ptr<ClipDrawing>> drawings_;
+    // The sound mixes scripts gave clips (kNoDisplay: the movie's), and the sound ids the
+    // movie exports by name.
+    std::unordered_map<avm1::DisplayId, SoundMix> soundMixes_;
+    std::optional<std::uint16_t> exportedSound(std::string_view name);
+    // MP3 files scripts loaded, by the name the Sound object gave them: a DefineSound body
+    // to play them by and the id it plays under (above any character id).
+    struct LoadedSound {
+        std::uint32_t id = 0;
+        std::vector<std::uint8_t> defineSound;
+    };
+    std::unordered_map<std::string, LoadedSound> loadedSounds_;
+    std::uint32_t nextLoadedSound_ = 0x10000;
     std::unordered_set<avm1::DisplayId> staleDrawings_;  // drawn since their shape was made
     // Whether ticks are still needed follows what the scripts do now: an enterFrame handler
     // ran in the last tick, or scripts ran since its enterFrame pass (they may have set one).

@@ -1,0 +1,490 @@
+// The Sound object and stopAllSounds. A Sound speaks for a clip (or, made without one, for the
+// whole movie): its volume, pan and transform are the clip's, shared by every Sound made for
+// that clip and applied to the sounds the clip starts. The host keeps that state and plays.
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/avm1/Library.h"
+#include "engine/avm1/Vm.h"
+
+namespace zd::avm1 {
+
+namespace {
+
+class SoundObject final : public Object {
+  public:
+    explicit SoundObject(Object* proto) : Object(proto) {}
+
+    // What the constructor was given: a clip, a path, or nothing (the movie).
+    Value owner;
+    bool hasOwner = false;
+    // Where a path is resolved from, and the path of a clip given as an object, so a clip
+    // replaced under the same name is found again.
+    DisplayId from = kNoDisplay;
+    std::string clipPath;
+
+    std::string attached;
+    std::optional<double> duration;  // ms, of the sound attached
+    bool started = false;
+    bool playing = false;
+    double startedAt = 0;  // host timer when it started
+    double offsetMs = 0;
+    int loops = 1;
+    double stoppedAt = 0;  // position when stopped
+    // onSoundComplete timers of the voices started (each start is a voice of its own).
+    std::vector<int> completeTimers;
+    // A loadSound under way: starts asked for meanwhile play once it has arrived.
+    bool loading = false;
+    bool streaming = false;
+    int pendingStarts = 0;
+    double pendingOffset = 0;
+    int pendingLoops = 1;
+    std::uint64_t serial = 0;  // names what it loaded to the host
+
+    void trace(Tracer& t) override {
+        Object::trace(t);
+        t.mark(owner);
+    }
+};
+
+SoundObject* soundOf(const CallInfo& c) {
+    return dynamic_cast<SoundObject*>(c.thisObject());
+}
+
+Object* allocateSound(Vm& vm, Object* proto) {
+    return vm.heap().make<SoundObject>(proto);
+}
+
+// The clip a Sound speaks for now; kNoDisplay with ok for the movie's own, !ok when its clip
+// is gone.
+DisplayId ownerClip(Vm& vm, SoundObject* s, bool& ok) {
+    ok = true;
+    if (!s->hasOwner) {
+        return kNoDisplay;
+    }
+    DisplayId id = vm.displayOf(s->owner, s->from);
+    if (!s->clipPath.empty() &&
+        (id == kNoDisplay || !vm.host().exists(id) || vm.dotPath(id) != s->clipPath)) {
+        // A clip given as an object is the one at its path: renamed, it is lost; another
+        // clip put in its place under that name takes over.
+        id = vm.resolvePath(vm.host().root(), s->clipPath);
+    }
+    ok = id != kNoDisplay && vm.host().exists(id);
+    return ok ? id : kNoDisplay;
+}
+
+std::optional<Host::SoundMix> mixOf(Vm& vm, SoundObject* s, DisplayId& clip) {
+    bool ok = false;
+    clip = ownerClip(vm, s, ok);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return vm.host().soundMix(clip);
+}
+
+// Volume and pan take the integer part as the processor truncates: NaN and numbers out of
+// range become the smallest integer. A missing argument counts as 0.
+std::int32_t truncatedArg(Vm& vm, const CallInfo& c, std::size_t i) {
+    if (c.count() <= i) {
+        return 0;
+    }
+    const double d = vm.toNumber(c.arg(i));
+    if (std::isnan(d) || d >= 2147483648.0 || d < -2147483648.0) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    return static_cast<std::int32_t>(d);
+}
+
+std::int32_t wrapped(std::int64_t v) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(v)));
+}
+
+std::int64_t magnitude(std::int32_t v) {
+    return v < 0 ? -static_cast<std::int64_t>(v) : v;
+}
+
+Value soundConstructor(Vm& vm, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    if (s == nullptr) {
+        return Value();
+    }
+    s->from = vm.currentTarget();
+    if (c.count() > 0 && !c.arg(0).isUndefined()) {
+        s->hasOwner = true;
+        Value target = c.arg(0);
+        if (Object* o = target.asObject(); o != nullptr && o->kind() != ObjectKind::Clip) {
+            // Any other object names its clip by its text.
+            target = Value(vm.toString(target));
+        }
+        s->owner = target;
+        if (Object* o = target.asObject(); o != nullptr && o->kind() == ObjectKind::Clip) {
+            s->clipPath = vm.dotPath(static_cast<ClipObject*>(o)->id);
+        }
+    }
+    return Value();
+}
+
+Value getVolume(Vm& vm, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    DisplayId clip = kNoDisplay;
+    const auto mix = s != nullptr ? mixOf(vm, s, clip) : std::nullopt;
+    return mix ? Value(static_cast<double>(mix->volume)) : Value();
+}
+
+Value setVolume(Vm& vm, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    DisplayId clip = kNoDisplay;
+    auto mix = s != nullptr ? mixOf(vm, s, clip) : std::nullopt;
+    if (mix) {
+        mix->volume = truncatedArg(vm, c, 0);
+        vm.host().setSoundMix(clip, *mix);
+    }
+    return Value();
+}
+
+Value getPan(Vm& vm, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    DisplayId clip = kNoDisplay;
+    const auto mix = s != nullptr ? mixOf(vm, s, clip) : std::nullopt;
+    if (!mix) {
+        return Value();
+    }
+    // Whichever side is turned down tells the pan; the left side is asked first.
+    const std::int64_t pan = mix->leftToLeft == 100 ? magnitude(mix->rightToRight) - 100
+                                                    : 100 - magnitude(mix->leftToLeft);
+    return Value(static_cast<double>(wrapped(pan)));
+}
+
+Value setPan(Vm& vm, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    DisplayId clip = kNoDisplay;
+    auto mix = s != nullptr ? mixOf(vm, s, clip) : std::nullopt;
+    if (!mix) {
+        return Value();
+    }
+    const std::int32_t pan = truncatedArg(vm, c, 0);
+    mix->leftToRight = 0;
+    mix->rightToLeft = 0;
+    if (pan >= 0) {
+        mix->leftToLeft = wrapped(std::int64_t{100} - pan);
+        mix->rightToRight = 100;
+    } else {
+        mix->leftToLeft = 100;
+        mix->rightToRight = wrapped(std::int64_t{100} + pan);
+    }
+    vm.host().setSoundMix(clip, *mix);
+    return Value();
+}
+
+Value getTransform(Vm& vm, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    DisplayId clip = kNoDisplay;
+    const auto mix = s != nullptr ? mixOf(vm, s, clip) : std::nullopt;
+    if (!mix) {
+        return Value();
+    }
+    Object* o = vm.newObject(vm.protos().object);
+    vm.set(Value(o), "ll", Value(static_cast<double>(mix->leftToLeft)));
+    vm.set(Value(o), "lr", Value(static_cast<double>(mix->leftToRight)));
+    vm.set(Value(o), "rr", Value(static_cast<double>(mix->rightToRight)));
+    vm.set(Value(o), "rl", Value(static_cast<double>(mix->rightToLeft)));
+    return Value(o);
+}
+
+Value setTransform(Vm& vm, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    Object* from = c.arg(0).asObject();
+    DisplayId clip = kNoDisplay;
+    auto mix = s != nullptr && from != nullptr ? mixOf(vm, s, clip) : std::nullopt;
+    if (!mix) {
+        return Value();
+    }
+    // Only the object's own weights count; the others keep their values.
+    const auto take = [&](std::string_view name, std::int32_t& into) {
+        String* key = vm.key(name);
+        if (vm.has(from, key, true)) {
+            into = vm.toInt32(vm.get(Value(from), key));
+        }
+    };
+    take("ll", mix->leftToLeft);
+    take("lr", mix->leftToRight);
+    take("rl", mix->rightToLeft);
+    take("rr", mix->rightToRight);
+    vm.host().setSoundMix(clip, *mix);
+    return Value();
+}
+
+Value attachSound(Vm& vm, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    if (s == nullptr || c.count() == 0) {
+        return Value();
+    }
+    bool ok = false;
+    DisplayId clip = ownerClip(vm, s, ok);
+    if (!ok) {
+        return Value();
+    }
+    const std::string name = vm.toStdString(c.arg(0));
+    const auto length = vm.host().soundLength(clip, name);
+    if (!length) {
+        return Value();
+    }
+    s->attached = name;
+    s->duration = *length;
+    s->started = false;
+    s->playing = false;
+    s->stoppedAt = 0;
+    return Value();
+}
+
+double positionOf(Vm& vm, SoundObject* s) {
+    if (!s->duration || !s->started) {
+        return 0;
+    }
+    if (!s->playing) {
+        return s->stoppedAt;
+    }
+    const double length = *s->duration;
+    const double elapsed = vm.host().timer() - s->startedAt + s->offsetMs;
+    if (length <= 0 || elapsed >= length * s->loops) {
+        return length;
+    }
+    return std::fmod(std::max(0.0, elapsed), length);
+}
+
+void cancelCompletion(Vm& vm, SoundObject* s) {
+    for (int id : s->completeTimers) {
+        vm.removeTimer(id);
+    }
+    s->completeTimers.clear();
+}
+
+// Plays what is attached (or loaded) now; false when nothing started.
+bool play(Vm& vm, SoundObject* s, double offset, int loops) {
+    bool ok = false;
+    const DisplayId clip = ownerClip(vm, s, ok);
+    if (!ok || !vm.host().startSound(clip, s->attached, offset, loops)) {
+        return false;
+    }
+    s->started = true;
+    s->playing = true;
+    s->startedAt = vm.host().timer();
+    s->offsetMs = offset * 1000.0;
+    s->loops = loops;
+    // Timers already fired are gone from the Vm; keep the list from growing with them.
+    constexpr std::size_t kMaxTracked = 64;
+    if (s->completeTimers.size() >= kMaxTracked) {
+        vm.removeTimer(s->completeTimers.front());
+        s->completeTimers.erase(s->completeTimers.begin());
+    }
+    Vm::Timer done;
+    done.callback = Value(s);
+    done.method = vm.intern("onSoundComplete");
+    done.repeat = false;
+    done.interval = std::max(0.0, s->duration.value_or(0) * loops - s->offsetMs);
+    done.due = s->startedAt + done.interval;
+    s->completeTimers.push_back(vm.addTimer(std::move(done)));
+    return true;
+}
+
+Value startSound(Vm& vm, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    if (s == nullptr) {
+        return Value();
+    }
+    double offset = c.count() > 0 ? vm.toNumber(c.arg(0)) : 0;
+    if (!std::isfinite(offset) || offset < 0) {
+        offset = 0;
+    }
+    double loopCount = c.count() > 1 ? vm.toNumber(c.arg(1)) : 1;
+    if (!std::isfinite(loopCount) || loopCount < 1) {
+        loopCount = 1;
+    }
+    const int loops = static_cast<int>(std::min(loopCount, 65535.0));
+    if (s->loading) {
+        // Bounded: a script asking in a loop gets a voice limit, not a queue without end.
+        s->pendingStarts = std::min(s->pendingStarts + 1, 64);
+        s->pendingOffset = offset;
+        s->pendingLoops = loops;
+        return Value();
+    }
+    if (!s->attached.empty()) {
+        play(vm, s, offset, loops);
+    }
+    return Value();
+}
+
+Value loadSound(Vm& vm, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    if (s == nullptr || c.count() == 0) {
+        return Value();
+    }
+    static std::uint64_t serials = 0;
+    if (s->serial == 0) {
+        s->serial = ++serials;
+    }
+    const std::string url = vm.toStdString(c.arg(0));
+    s->streaming = c.count() > 1 && vm.toBoolean(c.arg(1));
+    s->loading = true;
+    s->pendingStarts = 0;
+    s->attached.clear();
+    s->duration.reset();
+    s->started = false;
+    s->playing = false;
+    vm.requestLoad(s, url, UrlMethod::Get, "");
+    return Value();
+}
+
+// The loaded file arrives (undefined: it did not).
+Value soundLoaded(Vm& vm, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    if (s == nullptr || !s->loading) {
+        return Value();
+    }
+    s->loading = false;
+    const int starts = s->pendingStarts + (s->streaming ? 1 : 0);
+    s->pendingStarts = 0;
+    std::optional<double> length;
+    const std::string name = "\x01loaded:" + std::to_string(s->serial);
+    if (c.arg(0).isString()) {
+        length = vm.host().addLoadedSound(name, c.arg(0).string()->view());
+    }
+    if (length) {
+        s->attached = name;
+        s->duration = *length;
+    }
+    Vm::NoCollect hold(vm);
+    const Value ok = Value::boolean(length.has_value());
+    const Value onLoad = vm.get(Value(s), "onLoad");
+    if (onLoad.isObject() && onLoad.object()->isFunction()) {
+        vm.call(onLoad, Value(s), std::span<const Value>(&ok, 1));
+    }
+    if (length && s->attached == name) {
+        for (int i = 0; i < starts; ++i) {
+            play(vm, s, s->streaming ? 0 : s->pendingOffset, s->streaming ? 1 : s->pendingLoops);
+        }
+    }
+    return Value();
+}
+
+Value bytesLoaded(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    return o != nullptr && soundOf(c) != nullptr ? vm.get(Value(o), "_bytesLoaded") : Value();
+}
+
+Value bytesTotal(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    return o != nullptr && soundOf(c) != nullptr ? vm.get(Value(o), "_bytesTotal") : Value();
+}
+
+Value stopSound(Vm& vm, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    if (s == nullptr) {
+        return Value();
+    }
+    bool ok = false;
+    const DisplayId clip = ownerClip(vm, s, ok);
+    if (!ok) {
+        return Value();
+    }
+    const std::string name = c.count() > 0 ? vm.toStdString(c.arg(0)) : std::string();
+    vm.host().stopSound(clip, name);
+    if (s->playing && (name.empty() || name == s->attached)) {
+        s->stoppedAt = positionOf(vm, s);
+        s->playing = false;
+        cancelCompletion(vm, s);
+    }
+    return Value();
+}
+
+Value getDuration(Vm& vm, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    bool ok = false;
+    if (s == nullptr || !s->duration || (ownerClip(vm, s, ok), !ok)) {
+        return Value();
+    }
+    return Value(std::round(*s->duration));
+}
+
+Value getPosition(Vm& vm, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    bool ok = false;
+    if (s == nullptr || !s->duration || (ownerClip(vm, s, ok), !ok)) {
+        return Value();
+    }
+    return Value(std::round(positionOf(vm, s)));
+}
+
+Value returnsNothing(Vm&, const CallInfo&) {
+    return Value();
+}
+
+// Writing duration, position or id3 leaves an own value on the object that hides the
+// prototype's; deleting it shows the prototype's again.
+Value shadowDuration(Vm& vm, const CallInfo& c) {
+    if (Object* o = c.thisObject(); o != nullptr && c.count() > 0) {
+        vm.define(o, "duration", c.arg(0), 0);
+    }
+    return Value();
+}
+
+Value shadowPosition(Vm& vm, const CallInfo& c) {
+    if (Object* o = c.thisObject(); o != nullptr && c.count() > 0) {
+        vm.define(o, "position", c.arg(0), 0);
+    }
+    return Value();
+}
+
+Value shadowId3(Vm& vm, const CallInfo& c) {
+    if (Object* o = c.thisObject(); o != nullptr && c.count() > 0) {
+        vm.define(o, "id3", c.arg(0), 0);
+    }
+    return Value();
+}
+
+Value stopAllSounds(Vm& vm, const CallInfo&) {
+    vm.host().stopSounds();
+    return Value();
+}
+
+}  // namespace
+
+namespace lib {
+
+void installSound(Vm& vm) {
+    Object* proto = vm.newObject(vm.protos().object);
+    defineClass(vm, "Sound", soundConstructor, proto, allocateSound);
+    constexpr std::uint16_t kHidden = kDontEnum | kDontDelete;
+    constexpr std::uint16_t kLater = kHidden | kVersion6;
+    vm.defineNative(proto, "getPan", getPan, kHidden);
+    vm.defineNative(proto, "getTransform", getTransform, kHidden);
+    vm.defineNative(proto, "getVolume", getVolume, kHidden);
+    vm.defineNative(proto, "setPan", setPan, kHidden);
+    vm.defineNative(proto, "setTransform", setTransform, kHidden);
+    vm.defineNative(proto, "setVolume", setVolume, kHidden);
+    vm.defineNative(proto, "stop", stopSound, kHidden);
+    vm.defineNative(proto, "attachSound", attachSound, kHidden);
+    vm.defineNative(proto, "start", startSound, kHidden);
+    vm.defineNative(proto, "getDuration", getDuration, kLater);
+    vm.defineNative(proto, "setDuration", returnsNothing, kLater);
+    vm.defineNative(proto, "getPosition", getPosition, kLater);
+    vm.defineNative(proto, "setPosition", returnsNothing, kLater);
+    vm.defineNative(proto, "loadSound", loadSound, kLater);
+    vm.defineNative(proto, "getBytesLoaded", bytesLoaded, kLater);
+    vm.defineNative(proto, "getBytesTotal", bytesTotal, kLater);
+    // Where a loaded file arrives.
+    vm.defineNative(proto, "onData", soundLoaded, kLater);
+    vm.defineAccessor(proto, "duration", getDuration, shadowDuration, kLater);
+    vm.defineAccessor(proto, "id3", returnsNothing, shadowId3, kLater);
+    vm.defineAccessor(proto, "position", getPosition, shadowPosition, kLater);
+
+    vm.defineNative(vm.global(), "stopAllSounds", stopAllSounds);
+}
+
+}  // namespace lib
+}  // namespace zd::avm1
