@@ -4,7 +4,7 @@
 # screen showing it is printed), and typing into its input field shows the text and runs the
 # field's script (its trace goes to ZD_TRACE_FILE). With the shared corpus present: a button of
 # gnash-test_button_functions changes the picture, and holding the button down in
-# gnash-zoomhenge zooms the lens in.
+# gnash-zoomhenge zooms the lens in; in shumway-race the arrow keys drive and steer the car.
 source "$(dirname "$0")/lib.sh"
 BIN_DIR=$1
 MAKE_MOVIE=$2
@@ -150,5 +150,47 @@ done
   e2e_fail "gnash-zoomhenge: holding the button does not zoom (screen kept as zoomhenge-failed.png)"
 }
 xdotool mouseup 1
+stop_movie
+
+# --- shumway-race: the race starts by itself; Up drives the car, Left steers it ---
+start_movie "$REAL/shumway-race.swf"
+read -r cx cy <<<"$(stage_point 640 500 0 0)"
+read -r cw ch <<<"$(awk 'BEGIN { s = 300 / 640; printf "%d %d\n", 640 * s, 500 * s }')"
+stage_box="${cw}x${ch}+$cx+$cy"
+read -r tx ty <<<"$(stage_point 640 500 100 45)"
+timer_box="50x10+$tx+$ty"
+# car_at: the centre ("X Y", screen pixels) of the blue car, the only blue thing on the stage.
+car_at() {
+  crop "$stage_box" "$E2E_DIR/stage.png"
+  convert "$E2E_DIR/stage.png" txt:- | awk -F'[(),: ]+' -v ox="$cx" -v oy="$cy" '
+    NR > 1 && $5 > $3 + 60 && $5 > $4 + 20 { n++; sx += $1; sy += $2 }
+    END { if (n < 20) exit 1; printf "%d %d\n", ox + sx / n, oy + sy / n }'
+}
+e2e_wait_until 15 car_at >/dev/null || e2e_fail "shumway-race: the car never showed"
+read -r car0x car0y <<<"$(car_at)"
+crop "$timer_box" "$E2E_DIR/timer.png"
+# The lap timer runs once the countdown is over.
+e2e_wait_until 20 crop_differs "$E2E_DIR/timer.png" "$timer_box" ||
+  e2e_fail "shumway-race: the race never started"
+car_moved() {
+  local x y
+  read -r x y <<<"$(car_at)" || return 1
+  [ "$1" = up ] && [ "$y" -lt $((car0y - 10)) ] && return 0
+  [ "$1" = left ] && [ "$x" -lt $((car0x - 10)) ] && return 0
+  return 1
+}
+read -r gx gy <<<"$(stage_point 640 500 620 480)"
+xdotool mousemove "$gx" "$gy" click 1
+xdotool keydown Up
+e2e_wait_until 10 car_moved up || {
+  xdotool keyup Up
+  e2e_fail "shumway-race: holding Up does not drive the car (at $(car_at || echo nowhere))"
+}
+xdotool keydown Left
+e2e_wait_until 10 car_moved left || {
+  xdotool keyup Left Up
+  e2e_fail "shumway-race: Left does not steer the car (at $(car_at || echo nowhere))"
+}
+xdotool keyup Left Up
 stop_movie
 echo "PASS"

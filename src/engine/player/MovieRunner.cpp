@@ -159,17 +159,25 @@ void MovieRunner::afterArrival() {
         }
         display_->setSoundHooks(sound_);
         display_->rootTimeline().setPlaying(playing_);
-        display_->settle();  // the first frame's actions
+        firstFrameSettled_ = false;
         reportedChanges_ = display_->changes();
         reportedBackground_ = backgroundColor().rgb();
         announcedComplete_ = complete;
         const int readyState = complete ? kReadyComplete : kReadyInteractive;
         post([this, readyState] {
+            // Ready is reported before the first frame's actions run: a host that starts the
+            // movie when it is ready must not undo a stop() in that frame.
+            const quint64 generation = generation_;
             emit readyStateChanged(readyState);
-            emit frameShown(currentFrame());
+            if (generation == generation_ && display_) {
+                settleFirstFrame();
+                emit frameShown(currentFrame());
+                reportPicture();
+            }
         });
     } else if (hadHeader) {
         if (display_->refresh()) {
+            firstFrameSettled_ = true;
             display_->settle();  // the first frame arrived only now
             post([this] {
                 emit frameShown(currentFrame());
@@ -187,6 +195,14 @@ void MovieRunner::afterArrival() {
         post([this, percent] { emit loadProgress(percent); });
     }
     updateClock();
+}
+
+void MovieRunner::settleFirstFrame() {
+    // Whatever comes first runs the first frame's actions: the ready report, a tick or a seek.
+    if (display_ && !firstFrameSettled_) {
+        firstFrameSettled_ = true;
+        display_->settle();
+    }
 }
 
 void MovieRunner::failLoad(const QString& reason) {
@@ -232,6 +248,7 @@ bool MovieRunner::stepFrame() {
     if (clockMode_ == ClockMode::Manual) {
         manualTimeMs_ += 1000.0 / frameRate();
     }
+    settleFirstFrame();
     display_->tick(movieTime());
     if (generation != generation_ || !display_) {
         return false;  // a hook put another movie meanwhile
@@ -266,6 +283,7 @@ bool MovieRunner::gotoFrame(int frame) {
     if (!isLoadComplete()) {
         last = std::min(last, std::max(0, framesLoaded() - 1));
     }
+    settleFirstFrame();
     display_->gotoFrame(std::clamp(frame, 0, last));
     emit frameShown(currentFrame());
     reportPicture();
@@ -283,6 +301,7 @@ void MovieRunner::input(const InputEvent& event) {
     if (!display_) {
         return;
     }
+    settleFirstFrame();
     const quint64 generation = generation_;
     display_->postInput(event);
     display_->deliverInput();

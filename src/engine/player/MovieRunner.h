@@ -131,6 +131,7 @@ class MovieRunner : public QObject {
     void failLoad(const QString& reason);
     // Emits displayChanged when the picture differs from the last one reported.
     void reportPicture();
+    void settleFirstFrame();
     double movieTime() const;
     void updateClock();
     void onClockTick();
@@ -150,6 +151,7 @@ class MovieRunner : public QObject {
     bool playing_ = false;  // what was asked before the display tree was there
     int lastPercent_ = -1;
     bool announcedComplete_ = false;
+    bool firstFrameSettled_ = true;
     quint64 generation_ = 0;
     std::uint64_t reportedChanges_ = 0;
     QRgb reportedBackground_ = 0;

@@ -157,7 +157,8 @@ class FlashControlTest : public QObject {
         engine::TimelineSound& sound = *control.sound();
         control.setMovie(streamMovie());
         QVERIFY(control.runner()->hasMovie());
-        QVERIFY(sound.sound().hasStream(engine::kRootTimeline));
+        // The first frame runs once the movie has reported ready.
+        QTRY_VERIFY(sound.sound().hasStream(engine::kRootTimeline));
         QVERIFY(!sound.held());
         control.setPlaying(false);
         QVERIFY(sound.held());
@@ -170,7 +171,7 @@ class FlashControlTest : public QObject {
         QVERIFY(!sound.sound().hasStream(engine::kRootTimeline));
         control.setMovie(streamMovie());
         QVERIFY(!sound.held());
-        QVERIFY(sound.sound().hasStream(engine::kRootTimeline));
+        QTRY_VERIFY(sound.sound().hasStream(engine::kRootTimeline));
     }
 
     void readsFailWithNoMovie() {
@@ -199,6 +200,28 @@ class FlashControlTest : public QObject {
         QCOMPARE(control.totalFrames(), std::optional<qint32>(5));
         QCOMPARE(control.frameNum(), std::optional<qint32>(0));
         QCOMPARE(control.percentLoaded(), std::optional<qint32>(100));
+    }
+
+    // A host starts the movie when it reports ready, as the main window does; a stop() in the
+    // first frame still holds it there, because ready comes before that frame's actions.
+    void aStopInTheFirstFrameOutlastsPlayOnReady() {
+        swfwriter::MovieWriter w(8, {0, 4000, 0, 3000}, 50.0);
+        swfwriter::ActionWriter stop;
+        stop.act(swfwriter::op::Stop);
+        w.rawTag(12, stop.bytes());
+        for (int i = 0; i < 3; ++i) {
+            w.showFrame();
+        }
+        const QString path = dir_.filePath(QStringLiteral("stops.swf"));
+        w.save(path.toStdString(), {});
+        FlashControl control;
+        connect(&control, &FlashControl::readyStateChange, &control,
+                [&control] { control.setPlaying(true); });
+        control.setMovie(path);
+        QTRY_VERIFY(!control.playing());
+        QTest::qWait(200);  // ten frame intervals
+        QCOMPARE(control.frameNum(), std::optional<qint32>(0));
+        QVERIFY(!control.playing());
     }
 
     void seekingShowsTheFrame() {
