@@ -132,6 +132,11 @@ class Host {
     virtual bool hitTest(DisplayId /*id*/, double /*x*/, double /*y*/, bool /*shape*/) {
         return false;
     }
+    // The colour transform: red, green, blue, alpha multipliers (256 is 1), then the four
+    // offsets; nothing for an object that is gone.
+    using ColorTransform = std::array<std::int16_t, 8>;
+    virtual std::optional<ColorTransform> colorTransform(DisplayId /*id*/) { return std::nullopt; }
+    virtual void setColorTransform(DisplayId /*id*/, const ColorTransform& /*c*/) {}
 
     // --- Text fields, drawing and masks ---
     // The text fields' state (null: the host has no text fields).

@@ -45,6 +45,7 @@ void installMovieClipLoader(Vm& vm);
 void installSharedObject(Vm& vm);
 // Sound and stopAllSounds.
 void installSound(Vm& vm);
+void installColor(Vm& vm);
 // NetConnection (local connections; remote ones carry nothing).
 void installNetConnection(Vm& vm);
 

@@ -34,6 +34,7 @@ void Vm::installLibrary() {
     lib::installMovieClipLoader(*this);
     lib::installSharedObject(*this);
     lib::installSound(*this);
+    lib::installColor(*this);
     lib::installNetConnection(*this);
     lib::installInput(*this);
 }

@@ -923,6 +923,27 @@ void ScriptHost::setMask(DisplayId id, DisplayId maskId) {
     mask->setMasksByScript(true);
 }
 
+std::optional<avm1::Host::ColorTransform> ScriptHost::colorTransform(DisplayId id) {
+    const DisplayObject* o = find(id);
+    if (o == nullptr || o->removed()) {
+        return std::nullopt;
+    }
+    const engine::ColorTransform& c = o->colorTransform();
+    return ColorTransform{c.mult[0], c.mult[1], c.mult[2], c.mult[3],
+                          c.add[0],  c.add[1],  c.add[2],  c.add[3]};
+}
+
+void ScriptHost::setColorTransform(DisplayId id, const ColorTransform& c) {
+    DisplayObject* o = find(id);
+    if (o == nullptr || o->removed()) {
+        return;
+    }
+    engine::ColorTransform t;
+    t.mult = {c[0], c[1], c[2], c[3]};
+    t.add = {c[4], c[5], c[6], c[7]};
+    o->setColorTransform(t);
+}
+
 void ScriptHost::clipMade(DisplayId id) {
     if (DisplayObject* o = find(id); o != nullptr && !o->removed()) {
         construct(*o);

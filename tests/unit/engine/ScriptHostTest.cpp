@@ -568,3 +568,39 @@ TEST(ScriptHost, GoToByValueSkipsFramesThatCannotBe) {
     ScriptedRun r(m.finish());
     EXPECT_EQ(r.take(), (Lines{"1", "1", "1", "2"}));
 }
+
+// Color works on its clip's colour transform: setRGB replaces the colour and keeps alpha,
+// setTransform changes only what its object names, and a Color of no clip does nothing.
+TEST(ScriptHost, ColorSetsTheClipsColourTransform) {
+    auto m = newMovie(6);
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    m.placeObject2(named(1, id, "mc"));
+    ActionWriter a;
+    a.push({"c"}).getVariable("mc").push({1, "Color"}).act(op::NewObject).act(op::SetVariable);
+    callMethod(a, "c", "setRGB", {0x336699}).act(op::Pop);
+    callMethod(a, "c", "getRGB").act(op::Trace);
+    traceMember(a, "mc", "_alpha");
+    a.push({"o", "ra", 50, "ab", -10, 2}).act(op::InitObject).act(op::SetVariable);
+    callMethod(a, "c", "setTransform", {}).act(op::Pop);  // no object: nothing changes
+    a.push({"o"}).act(op::GetVariable).push({1}).getVariable("c");
+    a.push({"setTransform"}).act(op::CallMethod).act(op::Pop);
+    a.push({"t"});
+    callMethod(a, "c", "getTransform").act(op::SetVariable);
+    for (const char* k : {"ra", "rb", "ga", "gb", "aa", "ab"}) {
+        traceMember(a, "t", k);
+    }
+    a.push({"n"}).push({"nowhere", 1, "Color"}).act(op::NewObject).act(op::SetVariable);
+    callMethod(a, "n", "setRGB", {0xff0000}).act(op::Pop);
+    callMethod(a, "n", "getRGB").act(op::Trace);
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(),
+              (Lines{"3368601", "100", "50", "51", "0", "102", "100", "-10", "undefined"}));
+    const DisplayObject* mc = r.player->root().timeline()->childByName("mc", false);
+    ASSERT_NE(mc, nullptr);
+    EXPECT_EQ(mc->colorTransform().mult, (std::array<std::int16_t, 4>{128, 0, 0, 256}));
+    EXPECT_EQ(mc->colorTransform().add, (std::array<std::int16_t, 4>{51, 102, 153, -10}));
+}
