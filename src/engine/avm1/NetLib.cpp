@@ -72,6 +72,24 @@ Value unescapeXml(Vm& vm, const CallInfo& c) {
     return Value(vm.str(std::move(out)));
 }
 
+// A text made safe between double quotes for the page's script: only the quote is escaped
+// (a backslash before it stays as it is), and an empty text is null like the XML helpers.
+Value jsQuoteString(Vm& vm, const CallInfo& c) {
+    const std::string in = c.count() > 0 ? vm.toStdString(c.arg(0)) : std::string();
+    if (in.empty()) {
+        return Value::null();
+    }
+    std::string out;
+    out.reserve(in.size() + 8);
+    for (char ch : in) {
+        if (ch == '"') {
+            out.push_back('\\');
+        }
+        out.push_back(ch);
+    }
+    return Value(vm.str(std::move(out)));
+}
+
 Value returnsFalse(Vm&, const CallInfo&) {
     return Value::boolean(false);
 }
@@ -122,6 +140,7 @@ void installNet(Vm& vm) {
     vm.defineNative(eiClass, "call", returnsNothing);
     vm.defineNative(eiClass, "_escapeXML", escapeXml);
     vm.defineNative(eiClass, "_unescapeXML", unescapeXml);
+    vm.defineNative(eiClass, "_jsQuoteString", jsQuoteString);
 
     Object* lcProto = vm.newObject(vm.protos().object);
     defineClass(vm, "LocalConnection", returnsThis, lcProto);
