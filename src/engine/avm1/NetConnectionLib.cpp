@@ -20,6 +20,8 @@ class ConnectionObject final : public Object {
     enum class State : std::uint8_t { Closed, Local, Remote };
     State state = State::Closed;
     std::string url;
+    // The object scripts hold: this one, or the instance of a subclass this state belongs to.
+    Object* self = this;
 
     struct Header {
         String* name = nullptr;
@@ -39,6 +41,7 @@ class ConnectionObject final : public Object {
 
     void trace(Tracer& t) override {
         Object::trace(t);
+        t.markObject(self);
         for (const Header& h : headers) {
             t.mark(h.name);
             t.mark(h.value);
@@ -52,8 +55,21 @@ class ConnectionObject final : public Object {
     }
 };
 
-ConnectionObject* connectionOf(const CallInfo& c) {
-    return dynamic_cast<ConnectionObject*>(c.thisObject());
+// Where an instance of a subclass keeps its state: made by NetConnection's constructor when
+// super() runs it on an object of another kind.
+constexpr std::string_view kStateName = "__netConnectionState";
+
+ConnectionObject* connectionOf(Vm& vm, const CallInfo& c) {
+    Object* o = c.thisObject();
+    if (o == nullptr) {
+        return nullptr;
+    }
+    if (auto* nc = dynamic_cast<ConnectionObject*>(o)) {
+        return nc;
+    }
+    const Property* p = o->properties().find(vm.key(kStateName));
+    auto* nc = p != nullptr ? dynamic_cast<ConnectionObject*>(p->value.asObject()) : nullptr;
+    return nc != nullptr && nc->self == o ? nc : nullptr;
 }
 
 Object* allocateConnection(Vm& vm, Object* proto) {
@@ -63,19 +79,19 @@ Object* allocateConnection(Vm& vm, Object* proto) {
 // Calls the connection's onStatus with an info object of that code, or with nothing.
 void status(Vm& vm, ConnectionObject* nc, const char* code) {
     Vm::NoCollect hold(vm);
-    const Value fn = vm.get(Value(nc), "onStatus");
+    const Value fn = vm.get(Value(nc->self), "onStatus");
     if (!fn.isObject() || !fn.object()->isFunction()) {
         return;
     }
     if (code == nullptr) {
-        vm.call(fn, Value(nc), {});
+        vm.call(fn, Value(nc->self), {});
         return;
     }
     Object* info = vm.newObject(vm.protos().object);
     vm.set(Value(info), "code", Value(vm.intern(code)));
     vm.set(Value(info), "level", Value(vm.intern("status")));
     const Value arg(info);
-    vm.call(fn, Value(nc), std::span<const Value>(&arg, 1));
+    vm.call(fn, Value(nc->self), std::span<const Value>(&arg, 1));
 }
 
 void closeConnection(Vm& vm, ConnectionObject* nc) {
@@ -83,7 +99,7 @@ void closeConnection(Vm& vm, ConnectionObject* nc) {
     nc->state = ConnectionObject::State::Closed;
     nc->url.clear();
     nc->calls.clear();
-    vm.define(nc, "isConnected", Value::boolean(false), kDontEnum);
+    vm.define(nc->self, "isConnected", Value::boolean(false), kDontEnum);
     if (was == ConnectionObject::State::Closed) {
         return;
     }
@@ -95,14 +111,14 @@ void closeConnection(Vm& vm, ConnectionObject* nc) {
 }
 
 Value connect(Vm& vm, const CallInfo& c) {
-    ConnectionObject* nc = connectionOf(c);
+    ConnectionObject* nc = connectionOf(vm, c);
     if (nc == nullptr || c.count() == 0) {
         return Value::boolean(false);
     }
     closeConnection(vm, nc);
     if (c.arg(0).isNullish()) {
         nc->state = ConnectionObject::State::Local;
-        vm.define(nc, "isConnected", Value::boolean(true), kDontEnum);
+        vm.define(nc->self, "isConnected", Value::boolean(true), kDontEnum);
         status(vm, nc, "NetConnection.Connect.Success");
         return Value::boolean(true);
     }
@@ -231,7 +247,7 @@ void sendCalls(Vm& vm, Object* o) {
 
 // call(method, responder, args...): queued until the scripts are done.
 Value callRemote(Vm& vm, const CallInfo& c) {
-    ConnectionObject* nc = connectionOf(c);
+    ConnectionObject* nc = connectionOf(vm, c);
     if (nc == nullptr || c.count() == 0 || nc->state != ConnectionObject::State::Remote) {
         return Value();
     }
@@ -249,14 +265,15 @@ Value callRemote(Vm& vm, const CallInfo& c) {
 
 // addHeader(name, mustUnderstand, value): a header of that name is replaced in place.
 Value addHeader(Vm& vm, const CallInfo& c) {
-    ConnectionObject* nc = connectionOf(c);
+    ConnectionObject* nc = connectionOf(vm, c);
     if (nc == nullptr || c.count() == 0) {
         return Value();
     }
     ConnectionObject::Header h;
     h.name = vm.toString(c.arg(0));
-    h.mustUnderstand = vm.toBoolean(c.arg(1));
-    h.value = c.arg(2);
+    // A header named alone is a required one without a value.
+    h.mustUnderstand = c.count() < 2 || vm.toBoolean(c.arg(1));
+    h.value = c.count() < 3 ? Value::null() : c.arg(2);
     for (ConnectionObject::Header& known : nc->headers) {
         if (known.name->view() == h.name->view()) {
             known = h;
@@ -270,15 +287,22 @@ Value addHeader(Vm& vm, const CallInfo& c) {
 }
 
 Value close(Vm& vm, const CallInfo& c) {
-    if (ConnectionObject* nc = connectionOf(c)) {
+    if (ConnectionObject* nc = connectionOf(vm, c)) {
         closeConnection(vm, nc);
     }
     return Value();
 }
 
 Value construct(Vm& vm, const CallInfo& c) {
-    if (Object* o = c.thisObject()) {
-        vm.define(o, "isConnected", Value::boolean(false), kDontEnum);
+    Object* o = c.thisObject();
+    if (o == nullptr) {
+        return Value();
+    }
+    vm.define(o, "isConnected", Value::boolean(false), kDontEnum);
+    if (dynamic_cast<ConnectionObject*>(o) == nullptr) {
+        auto* state = vm.heap().make<ConnectionObject>(nullptr);
+        state->self = o;
+        vm.define(o, kStateName, Value(state), kDontEnum | kDontDelete | kReadOnly);
     }
     return Value();
 }
