@@ -38,6 +38,7 @@ class ConnectionObject final : public Object {
     std::vector<Header> headers;
     std::vector<Call> calls;
     std::uint32_t nextCallId = 1;
+    bool sentAny = false;  // a request went out since connecting
 
     void trace(Tracer& t) override {
         Object::trace(t);
@@ -55,12 +56,18 @@ class ConnectionObject final : public Object {
     }
 };
 
+ConnectionObject* attachState(Vm& vm, Object* o);
+
 // Where an instance of a subclass keeps its state: made by NetConnection's constructor when
 // super() runs it on an object of another kind.
 constexpr std::string_view kStateName = "__netConnectionState";
 
 ConnectionObject* connectionOf(Vm& vm, const CallInfo& c) {
     Object* o = c.thisObject();
+    if (o != nullptr && o->kind() == ObjectKind::Super) {
+        // super.call.apply(super, arguments) in a subclass: the instance itself.
+        o = static_cast<SuperObject*>(o)->thisObject;
+    }
     if (o == nullptr) {
         return nullptr;
     }
@@ -69,7 +76,11 @@ ConnectionObject* connectionOf(Vm& vm, const CallInfo& c) {
     }
     const Property* p = o->properties().find(vm.key(kStateName));
     auto* nc = p != nullptr ? dynamic_cast<ConnectionObject*>(p->value.asObject()) : nullptr;
-    return nc != nullptr && nc->self == o ? nc : nullptr;
+    if (nc != nullptr && nc->self == o) {
+        return nc;
+    }
+    // An instance whose constructor never ran NetConnection's gets its state on first use.
+    return attachState(vm, o);
 }
 
 Object* allocateConnection(Vm& vm, Object* proto) {
@@ -97,15 +108,19 @@ void status(Vm& vm, ConnectionObject* nc, const char* code) {
 void closeConnection(Vm& vm, ConnectionObject* nc) {
     const auto was = nc->state;
     nc->state = ConnectionObject::State::Closed;
+    const bool sentAny = nc->sentAny;
     nc->url.clear();
     nc->calls.clear();
+    nc->headers.clear();
+    nc->sentAny = false;
     vm.define(nc->self, "isConnected", Value::boolean(false), kDontEnum);
     if (was == ConnectionObject::State::Closed) {
         return;
     }
     status(vm, nc, "NetConnection.Connect.Closed");
-    if (was == ConnectionObject::State::Remote) {
-        // A remote connection also reports its end with an empty status.
+    if (was == ConnectionObject::State::Remote && !sentAny) {
+        // A remote connection that never carried a call also reports its end with an empty
+        // status.
         status(vm, nc, nullptr);
     }
 }
@@ -242,6 +257,7 @@ void sendCalls(Vm& vm, Object* o) {
         packet.out += args.out;
         vm.define(receiver, id, call.responder);
     }
+    nc->sentAny = true;
     vm.requestPost(receiver, nc->url, kAmfType, packet.out);
 }
 
@@ -293,6 +309,13 @@ Value close(Vm& vm, const CallInfo& c) {
     return Value();
 }
 
+ConnectionObject* attachState(Vm& vm, Object* o) {
+    auto* state = vm.heap().make<ConnectionObject>(nullptr);
+    state->self = o;
+    vm.define(o, kStateName, Value(state), kDontEnum | kDontDelete | kReadOnly);
+    return state;
+}
+
 Value construct(Vm& vm, const CallInfo& c) {
     Object* o = c.thisObject();
     if (o == nullptr) {
@@ -300,9 +323,7 @@ Value construct(Vm& vm, const CallInfo& c) {
     }
     vm.define(o, "isConnected", Value::boolean(false), kDontEnum);
     if (dynamic_cast<ConnectionObject*>(o) == nullptr) {
-        auto* state = vm.heap().make<ConnectionObject>(nullptr);
-        state->self = o;
-        vm.define(o, kStateName, Value(state), kDontEnum | kDontDelete | kReadOnly);
+        attachState(vm, o);
     }
     return Value();
 }

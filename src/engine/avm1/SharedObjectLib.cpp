@@ -14,7 +14,11 @@ namespace zd::avm1 {
 
 namespace {
 
-constexpr std::string_view kSignature = "TCSO\0\x04\0\0\0\0";
+using namespace std::string_view_literals;
+// The marker and the six bytes that follow it in the layout. Files of earlier versions of this
+// player lack the six bytes (the marker was cut at its first zero); they are read as well.
+constexpr std::string_view kSignature = "TCSO\0\x04\0\0\0\0"sv;
+constexpr std::string_view kMarker = "TCSO";
 
 // The file: a header, the object's name, then its data's members each ended by a zero byte.
 std::string encodeSol(Vm& vm, std::string_view name, Object* data) {
@@ -44,9 +48,16 @@ bool decodeSol(Vm& vm, std::string_view file, Object* data) {
     std::string_view signature;
     std::string_view name;
     std::uint32_t version = 0;
-    if (!r.u16(magic) || magic != 0x00BF || !r.u32(length) ||
-        !r.bytes(kSignature.size(), signature) || signature.substr(0, 4) != "TCSO" ||
-        !r.name(name) || !r.u32(version) || version != 0) {
+    if (!r.u16(magic) || magic != 0x00BF || !r.u32(length) || !r.bytes(kMarker.size(), signature) ||
+        signature != kMarker) {
+        return false;
+    }
+    // A name cannot hold zero bytes, so the padding tells the layouts apart.
+    const std::string_view padding = kSignature.substr(kMarker.size());
+    if (file.substr(r.at(), padding.size()) == padding && !r.bytes(padding.size(), signature)) {
+        return false;
+    }
+    if (!r.name(name) || !r.u32(version) || version != 0) {
         return false;
     }
     while (!r.done()) {

@@ -190,12 +190,15 @@ TEST_F(Peers, StoredDataKeepsClassesAndReadsWhatEarlierVersionsWrote) {
     EXPECT_TRUE(vm().instanceOf(restored, cls.object()));
     EXPECT_EQ(vm().toNumber(vm().get(restored, "n")), 3);
 
-    // A file as this player wrote it before classes were kept: an object and an array.
-    const std::string body = std::string("TCSO\0\x04\0\0\0\0", 10) + amfName("old") +
-                             bytes({0, 0, 0, 0}) + amfName("o") + bytes({3}) + amfName("k") +
-                             bytes({2}) + amfName("v") + bytes({0, 0, 9, 0}) + amfName("a") +
-                             bytes({8, 0, 0, 0, 2}) + amfName("0") + bytes({2}) + amfName("x") +
-                             amfName("1") + bytes({1, 1, 0, 0, 9, 0});
+    // The marker with the six bytes after it, as the layout has them.
+    EXPECT_EQ(file.substr(6, 10), std::string("TCSO\0\x04\0\0\0\0", 10));
+    // A file as earlier versions of this player wrote it: the marker alone, an object and an
+    // array.
+    const std::string body = std::string("TCSO") + amfName("old") + bytes({0, 0, 0, 0}) +
+                             amfName("o") + bytes({3}) + amfName("k") + bytes({2}) + amfName("v") +
+                             bytes({0, 0, 9, 0}) + amfName("a") + bytes({8, 0, 0, 0, 2}) +
+                             amfName("0") + bytes({2}) + amfName("x") + amfName("1") +
+                             bytes({1, 1, 0, 0, 9, 0});
     const std::string old = bytes({0, 0xBF, 0, 0, 0, static_cast<int>(body.size())}) + body;
     avm1::Object* fromOld = vm().newObject(vm().protos().object);
     ASSERT_TRUE(avm1::lib::decodeSharedObject(vm(), old, fromOld));
