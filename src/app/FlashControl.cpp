@@ -59,6 +59,15 @@ FlashControl::FlashControl(QWidget* parent)
                 platform::shell().openDocument(*url);
             }
         };
+        // XMLSocket connections are plain TCP, and never to the well-known ports below 1024
+        // (mail, web and the like), which a movie has no business talking to.
+        host->onSocket = [](const std::string& address,
+                            int port) -> std::unique_ptr<script::SocketChannel> {
+            if (port < 1024 || port > 65535) {
+                return nullptr;
+            }
+            return script::openTcpChannel(address, port);
+        };
         // For checking movies: ZD_TRACE_FILE names a file their trace output is added to.
         if (const QString tracePath = qEnvironmentVariable("ZD_TRACE_FILE"); !tracePath.isEmpty()) {
             auto file = std::make_shared<QFile>(tracePath);

@@ -12,6 +12,7 @@
 #include "engine/player/InputScript.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/script/ScriptHost.h"
+#include "engine/script/ScriptedSocket.h"
 #include "engine/swf/MovieData.h"
 
 namespace zd::corpus {
@@ -40,6 +41,32 @@ std::string navigationLog(const script::UrlRequest& r) {
         out += "  Param: " + name.toStdString() + "=" + value.toStdString() + "\n";
     }
     return out;
+}
+
+// A posted request in the recording's words, the body as bytes.
+std::string fetchLog(const script::FetchRequest& r) {
+    std::string out = "Navigator::fetch:\n  URL: " + r.url +
+                      "\n  Method: POST\n  Mime-Type: " + r.contentType + "\n  Body: [";
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (std::size_t i = 0; i < r.body.size(); ++i) {
+        const auto b = static_cast<unsigned char>(r.body[i]);
+        if (i > 0) {
+            out += ", ";
+        }
+        out += kHex[b >> 4];
+        out += kHex[b & 15];
+    }
+    return out + "]\n";
+}
+
+// The recordings served remote addresses from the case's folder: http://host:port/path is
+// the file host/path there (nothing for an address without a path).
+std::optional<std::string> fakeRemote(const script::ScriptHost& scripts, const std::string& url) {
+    const QUrl parsed(QString::fromStdString(url));
+    if (!parsed.isValid() || parsed.host().isEmpty() || parsed.path().size() <= 1) {
+        return std::nullopt;
+    }
+    return scripts.readLocal((parsed.host() + parsed.path()).toStdString());
 }
 
 }  // namespace
@@ -84,6 +111,7 @@ bool readTraceCase(const QString& dir, TraceCase& out) {
     out.steps = std::max(1, m["num_frames"].toInt(1));
     out.tickMs = m["tick_rate_ms"].toDouble(0);
     out.logNavigation = m["log_fetch"].toBool();
+    out.socketScript = m["socket_script"].toString();
     const QJsonObject trace = traces.at(0).toObject();
     out.expected.clear();
     if (!trace["empty"].toBool()) {
@@ -147,6 +175,32 @@ TraceRun runTraceMovie(const TraceCase& c) {
                    run.output.size() < kMaxOutputBytes) {
             run.output += navigationLog(r);
         }
+    };
+    scripts.onFetch = [&run, &c, &scripts](const script::FetchRequest& r) {
+        if (c.logNavigation && run.output.size() < kMaxOutputBytes) {
+            run.output += fetchLog(r);
+        }
+        return fakeRemote(scripts, r.url);
+    };
+    // Every connection meets the recorded peer; without one, connections are refused.
+    std::vector<script::SocketStep> peer;
+    bool hasPeer = false;
+    if (!c.socketScript.isEmpty() && !c.socketScript.contains(u'/')) {
+        QFile f(c.dir + "/" + c.socketScript);
+        hasPeer = f.open(QIODevice::ReadOnly) &&
+                  script::readSocketScript(f.readAll().toStdString(), peer);
+    }
+    scripts.onSocket = [&run, &c, &peer, hasPeer](
+                           const std::string& host,
+                           int port) -> std::unique_ptr<script::SocketChannel> {
+        if (c.logNavigation && run.output.size() < kMaxOutputBytes) {
+            run.output += "Navigator::connect_socket\n    Host: " + host +
+                          "; Port: " + std::to_string(port) + "\n";
+        }
+        if (!hasPeer) {
+            return nullptr;
+        }
+        return std::make_unique<script::ScriptedSocket>(peer);
     };
     const MovieHeader& h = *movie->header();
     FrameClock clock(playableFrameRate(h.frameRate()));

@@ -24,6 +24,8 @@ struct TraceCase {
     avm1trace::Approximations approx;
     // The recording lists the pages the movie asked to open among its trace lines.
     bool logNavigation = false;
+    // The recorded peer XMLSocket connections talk to (a file in the case's folder), if any.
+    QString socketScript;
 };
 
 // Reads a case's manifest and expected text; false when it is not a trace case.

@@ -164,6 +164,20 @@ class Host {
     // Loads a document for an XML or LoadVars object; the host calls Vm::deliverLoad later.
     virtual void loadData(std::uint64_t requestId, std::string_view url, UrlMethod method,
                           std::string_view body) = 0;
+    // Posts a body of that content type (remote calls); the answer comes back as loadData's
+    // does. By default it goes as a plain post.
+    virtual void postData(std::uint64_t requestId, std::string_view url,
+                          std::string_view /*contentType*/, std::string_view body) {
+        loadData(requestId, url, UrlMethod::Post, body);
+    }
+
+    // XMLSocket connections under the Vm's ids: opening one (false: refused; else the outcome
+    // comes later through lib::socketConnected), sending bytes, closing it from this side.
+    virtual bool openSocket(std::uint64_t /*id*/, std::string_view /*host*/, int /*port*/) {
+        return false;
+    }
+    virtual void socketSend(std::uint64_t /*id*/, std::string_view /*bytes*/) {}
+    virtual void closeSocket(std::uint64_t /*id*/) {}
 
     // Local shared objects: the stored bytes of one by name, and storing them (false when
     // refused, e.g. over the movie's allowance). By default nothing is kept.

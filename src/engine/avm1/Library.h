@@ -46,8 +46,14 @@ void installSharedObject(Vm& vm);
 // Sound and stopAllSounds.
 void installSound(Vm& vm);
 void installColor(Vm& vm);
-// NetConnection (local connections; remote ones carry nothing).
+// NetConnection (local connections, and remote calls over posts).
 void installNetConnection(Vm& vm);
+void installXmlSocket(Vm& vm);
+// What the host saw of an XMLSocket connection (Vm::requestSocket's id): the outcome of
+// connecting, bytes received (split into messages here), the peer closing it.
+void socketConnected(Vm& vm, std::uint64_t id, bool ok);
+void socketReceived(Vm& vm, std::uint64_t id, std::string_view bytes);
+void socketClosed(Vm& vm, std::uint64_t id);
 
 // A shared object's data in the stored file layout, and back (false: not a readable file;
 // data then holds what came before the damage).

@@ -72,6 +72,66 @@ Value unescapeXml(Vm& vm, const CallInfo& c) {
     return Value(vm.str(std::move(out)));
 }
 
+// A text made safe between double quotes for the page's script: only the quote is escaped
+// (a backslash before it stays as it is), and an empty text is null like the XML helpers.
+Value jsQuoteString(Vm& vm, const CallInfo& c) {
+    const std::string in = c.count() > 0 ? vm.toStdString(c.arg(0)) : std::string();
+    if (in.empty()) {
+        return Value::null();
+    }
+    std::string out;
+    out.reserve(in.size() + 8);
+    for (char ch : in) {
+        if (ch == '"') {
+            out.push_back('\\');
+        }
+        out.push_back(ch);
+    }
+    return Value(vm.str(std::move(out)));
+}
+
+// The helpers that turn the page's XML answers into values. With no page to answer, the
+// collection ones give empty results; _toAS reads one value node by its name (exactly
+// "null", "true", "false", "string" or "number", given as text): a string or number node
+// converts the text of its first child.
+Value arrayToAs(Vm& vm, const CallInfo&) {
+    return Value(vm.newArray());
+}
+
+Value objectToAs(Vm& vm, const CallInfo&) {
+    return Value(vm.newObject(vm.protos().object));
+}
+
+Value toAs(Vm& vm, const CallInfo& c) {
+    Object* node = c.arg(0).asObject();
+    if (node == nullptr) {
+        return Value();
+    }
+    const Vm::NoCollect hold(vm);
+    Value name = vm.get(Value(node), "nodeName");
+    if (name.isObject() && name.object()->kind() == ObjectKind::String) {
+        name = static_cast<BoxObject*>(name.object())->value;
+    }
+    if (!name.isString()) {
+        return Value();
+    }
+    const std::string_view n = name.string()->view();
+    if (n == "null") {
+        return Value::null();
+    }
+    if (n == "true" || n == "false") {
+        return Value::boolean(n == "true");
+    }
+    if (n == "string") {
+        return Value(vm.toString(vm.get(Value(node), "firstChild")));
+    }
+    if (n == "number") {
+        // Read as text first: an object child counts by what its toString says.
+        return Value(vm.toNumber(Value(vm.toString(vm.get(Value(node), "firstChild")))));
+    }
+    return Value();
+}
+
 Value returnsFalse(Vm&, const CallInfo&) {
     return Value::boolean(false);
 }
@@ -122,6 +182,11 @@ void installNet(Vm& vm) {
     vm.defineNative(eiClass, "call", returnsNothing);
     vm.defineNative(eiClass, "_escapeXML", escapeXml);
     vm.defineNative(eiClass, "_unescapeXML", unescapeXml);
+    vm.defineNative(eiClass, "_jsQuoteString", jsQuoteString);
+    vm.defineNative(eiClass, "_arrayToAS", arrayToAs);
+    vm.defineNative(eiClass, "_argumentsToAS", arrayToAs);
+    vm.defineNative(eiClass, "_objectToAS", objectToAs);
+    vm.defineNative(eiClass, "_toAS", toAs);
 
     Object* lcProto = vm.newObject(vm.protos().object);
     defineClass(vm, "LocalConnection", returnsThis, lcProto);

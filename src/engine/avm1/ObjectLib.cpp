@@ -36,6 +36,7 @@ void Vm::installLibrary() {
     lib::installSound(*this);
     lib::installColor(*this);
     lib::installNetConnection(*this);
+    lib::installXmlSocket(*this);
     lib::installInput(*this);
 }
 
@@ -193,7 +194,11 @@ Value objectRegisterClass(Vm& vm, const CallInfo& c) {
         registry = vm.newObject();
         vm.define(vm.global(), "__registeredClasses", Value(registry), kDontEnum);
     }
-    vm.define(registry, vm.toStdString(c.arg(0)), c.arg(1), 0);
+    // Registering again moves the alias to the end under the spelling given now: stored and
+    // sent objects take the latest alias of their class.
+    String* alias = vm.toString(c.arg(0));
+    vm.remove(registry, alias);
+    vm.define(registry, alias->view(), c.arg(1), 0);
     return Value::boolean(true);
 }
 

@@ -1026,6 +1026,12 @@ void Vm::traceRoots(Tracer& t) {
     for (auto& [id, o] : clipLoads_) {
         t.markObject(o);
     }
+    for (auto& [o, send] : deferred_) {
+        t.markObject(o);
+    }
+    for (auto& [id, o] : sockets_) {
+        t.markObject(o);
+    }
     for (const Value& v : pinned_) {
         t.mark(v);
     }
@@ -1185,6 +1191,56 @@ std::uint64_t Vm::requestLoad(Object* receiver, std::string_view url, UrlMethod 
     loads_[id] = receiver;
     host_.loadData(id, url, method, body);
     return id;
+}
+
+std::uint64_t Vm::requestPost(Object* receiver, std::string_view url, std::string_view contentType,
+                              std::string_view body) {
+    const std::uint64_t id = nextLoadId_++;
+    loads_[id] = receiver;
+    host_.postData(id, url, contentType, body);
+    return id;
+}
+
+std::uint64_t Vm::requestSocket(Object* owner, std::string_view host, int port) {
+    const std::uint64_t id = nextLoadId_++;
+    if (!host_.openSocket(id, host, port)) {
+        return 0;
+    }
+    sockets_[id] = owner;
+    return id;
+}
+
+Object* Vm::socketOwner(std::uint64_t id) {
+    const auto it = sockets_.find(id);
+    return it == sockets_.end() ? nullptr : it->second;
+}
+
+void Vm::forgetSocket(std::uint64_t id) {
+    sockets_.erase(id);
+}
+
+void Vm::defer(Object* o, DeferredSend send) {
+    for (const auto& [queued, fn] : deferred_) {
+        if (queued == o && fn == send) {
+            return;
+        }
+    }
+    deferred_.emplace_back(o, send);
+}
+
+void Vm::runDeferred() {
+    // What the sends queue anew waits for the next round.
+    std::vector<std::pair<Object*, DeferredSend>> due;
+    due.swap(deferred_);
+    pinned_.reserve(pinned_.size() + due.size());
+    const std::size_t pinnedBefore = pinned_.size();
+    for (const auto& [o, send] : due) {
+        pinned_.push_back(Value(o));
+    }
+    for (const auto& [o, send] : due) {
+        send(*this, o);
+    }
+    pinned_.resize(pinnedBefore);
 }
 
 void Vm::deliverLoad(std::uint64_t requestId, bool ok, std::string_view data) {

@@ -240,6 +240,21 @@ class Vm {
                                   std::string_view url);
     void clipLoadEvent(std::uint64_t requestId, std::string_view event, DisplayId clip,
                        std::span<const Value> extra, bool last);
+    // A request with a body of that content type (remote calls); the answer comes back as a
+    // load's does, through the receiver's onData.
+    std::uint64_t requestPost(Object* receiver, std::string_view url, std::string_view contentType,
+                              std::string_view body);
+    // Work a native leaves until the running scripts are done (remote calls made in one go
+    // travel in one request): send(vm, o) runs once per queued object when the host calls
+    // runDeferred between scripts.
+    // XMLSocket connections: the host opens one (Host::openSocket) under the id returned (0:
+    // refused) and reports back through lib::socketConnected and the like.
+    std::uint64_t requestSocket(Object* owner, std::string_view host, int port);
+    Object* socketOwner(std::uint64_t id);
+    void forgetSocket(std::uint64_t id);
+    using DeferredSend = void (*)(Vm&, Object*);
+    void defer(Object* o, DeferredSend send);
+    void runDeferred();
 
     // --- Used by the interpreter and the library ---
     struct Timer {
@@ -324,6 +339,8 @@ class Vm {
     int nextTimerId_ = 1;
     std::map<std::uint64_t, Object*> loads_;
     std::map<std::uint64_t, Object*> clipLoads_;
+    std::vector<std::pair<Object*, DeferredSend>> deferred_;
+    std::map<std::uint64_t, Object*> sockets_;
     std::vector<Value> pinned_;  // values the host side keeps across a call
     std::uint64_t nextLoadId_ = 1;
     InputState input_;

@@ -1211,6 +1211,78 @@ void ScriptHost::loadData(std::uint64_t requestId, std::string_view url, avm1::U
     loads_.push_back(std::move(load));
 }
 
+void ScriptHost::postData(std::uint64_t requestId, std::string_view url,
+                          std::string_view contentType, std::string_view body) {
+    PendingLoad load;
+    load.id = requestId;
+    if (onFetch) {
+        if (auto answer =
+                onFetch({std::string(url), std::string(contentType), std::string(body)})) {
+            load.ok = true;
+            load.data = std::move(*answer);
+        }
+    }
+    loads_.push_back(std::move(load));
+}
+
+// --- XMLSocket connections ---
+
+bool ScriptHost::openSocket(std::uint64_t id, std::string_view host, int port) {
+    if (!onSocket) {
+        return false;
+    }
+    std::unique_ptr<SocketChannel> channel = onSocket(std::string(host), port);
+    if (channel == nullptr) {
+        return false;
+    }
+    sockets_[id] = std::move(channel);
+    return true;
+}
+
+void ScriptHost::socketSend(std::uint64_t id, std::string_view bytes) {
+    if (const auto it = sockets_.find(id); it != sockets_.end()) {
+        it->second->send(bytes);
+    }
+}
+
+void ScriptHost::closeSocket(std::uint64_t id) {
+    if (const auto it = sockets_.find(id); it != sockets_.end()) {
+        it->second->close();
+        sockets_.erase(it);
+    }
+}
+
+void ScriptHost::pollSockets() {
+    // Handlers may open and close sockets: each is looked up again after they ran.
+    std::vector<std::uint64_t> ids;
+    for (const auto& [id, channel] : sockets_) {
+        ids.push_back(id);
+    }
+    for (const std::uint64_t id : ids) {
+        auto it = sockets_.find(id);
+        if (it == sockets_.end()) {
+            continue;
+        }
+        const SocketChannel::Events e = it->second->poll();
+        if (e.connected) {
+            if (!*e.connected) {
+                sockets_.erase(it);
+            }
+            avm1::lib::socketConnected(*vm_, id, *e.connected);
+            if (!*e.connected) {
+                continue;
+            }
+        }
+        if (!e.received.empty() && sockets_.count(id) != 0) {
+            avm1::lib::socketReceived(*vm_, id, e.received);
+        }
+        if (e.closed && sockets_.count(id) != 0) {
+            sockets_.erase(id);
+            avm1::lib::socketClosed(*vm_, id);
+        }
+    }
+}
+
 // --- Shared objects ---
 
 std::optional<QString> ScriptHost::sharedObjectPath(std::string_view name) const {
@@ -1281,6 +1353,8 @@ void ScriptHost::tickBegins() {
 }
 
 void ScriptHost::tickEnds() {
+    // Remote calls this tick's scripts made go out together.
+    vm_->runDeferred();
     flushDrawings();
     textFields_->syncVariables();
     budget_.reset();
@@ -1431,6 +1505,7 @@ void ScriptHost::deliverLoads() {
     for (const PendingLoad& l : due) {
         deliverPending(l);
     }
+    vm_->runDeferred();
     player_.settle();
 }
 
@@ -1438,12 +1513,13 @@ void ScriptHost::runTimers(double movieTimeMs) {
     // Comes once per tick, right after its enterFrame pass.
     enterFrameLastTick_ = enterFrameThisTick_;
     enterFrameThisTick_ = false;
-    scriptsRanSincePass_ = vm_->hasTimers() || !loads_.empty();
+    scriptsRanSincePass_ = vm_->hasTimers() || !loads_.empty() || !sockets_.empty();
     std::vector<PendingLoad> due;
     due.swap(loads_);
     for (const PendingLoad& l : due) {
         deliverPending(l);
     }
+    pollSockets();
     vm_->runTimers(movieTimeMs);
     // Timers fall due between frames: movies they ask for arrive with this frame, as those
     // the frame before asked for do (data loads keep their order behind them).
@@ -1460,7 +1536,8 @@ void ScriptHost::runTimers(double movieTimeMs) {
 }
 
 bool ScriptHost::wantsTicks() const {
-    return vm_->hasTimers() || enterFrameLastTick_ || scriptsRanSincePass_ || !loads_.empty();
+    return vm_->hasTimers() || enterFrameLastTick_ || scriptsRanSincePass_ || !loads_.empty() ||
+           !sockets_.empty();
 }
 
 }  // namespace zd::script

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <random>
@@ -18,6 +19,7 @@
 #include "engine/avm1/Vm.h"
 #include "engine/player/Dictionary.h"
 #include "engine/player/FrameHooks.h"
+#include "engine/script/SocketChannel.h"
 #include "engine/swf/Records.h"
 
 namespace zd::engine {
@@ -43,6 +45,13 @@ struct UrlRequest {
     std::string variables;
 };
 
+// A request with a body that leaves the movie for an address it names (remote calls).
+struct FetchRequest {
+    std::string url;
+    std::string contentType;
+    std::string body;
+};
+
 // Runs a movie's ActionScript on its display tree: the interpreter's host over the stage's
 // objects, and the stage's script hooks feeding it frame actions, clip events and timers.
 // Lives no longer than the player; the player must not tick after it is gone (the destructor
@@ -60,6 +69,11 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::function<void(std::string_view)> onTrace;
     std::function<void(std::string_view)> onError;
     std::function<void(const UrlRequest&)> onUrl;
+    // Opens an XMLSocket connection (nothing: refused). Unset: every connection is refused.
+    std::function<std::unique_ptr<SocketChannel>(const std::string& host, int port)> onSocket;
+    // Answers a posted request (the answer's bytes), or nothing when it failed. Unset: every
+    // post fails. Runs synchronously; the answer reaches scripts on the next tick.
+    std::function<std::optional<std::string>(const FetchRequest&)> onFetch;
     // The folder loads may read below (empty: every load fails). Names that leave it, absolute
     // paths and addresses with a scheme other than file: below it are refused.
     void setBaseDir(std::string dir) { baseDir_ = std::move(dir); }
@@ -131,6 +145,11 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
                        std::string_view variables) override;
     void loadData(std::uint64_t requestId, std::string_view url, avm1::UrlMethod method,
                   std::string_view body) override;
+    void postData(std::uint64_t requestId, std::string_view url, std::string_view contentType,
+                  std::string_view body) override;
+    bool openSocket(std::uint64_t id, std::string_view host, int port) override;
+    void socketSend(std::uint64_t id, std::string_view bytes) override;
+    void closeSocket(std::uint64_t id) override;
     void scriptError(std::string_view message) override;
     // Clips drawn on since get their shapes now (before anything measures or shows them).
     void flushDrawings();
@@ -233,6 +252,9 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void deliverPending(const PendingLoad& load);
     void deliverMovie(const PendingLoad& load);
     std::vector<PendingLoad> loads_;
+    std::map<std::uint64_t, std::unique_ptr<SocketChannel>> sockets_;
+    // What the open sockets saw since the last tick reaches their handlers.
+    void pollSockets();
     // Clips a MovieClipLoader filled, waiting for their first frame to have run.
     std::unordered_map<avm1::DisplayId, std::uint64_t> clipInits_;
     bool resolvingRoot_ = false;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "Avm1TestSupport.h"
 #include "engine/avm1/Library.h"
 
@@ -120,6 +122,28 @@ TEST_F(Documents, ExternalInterfaceEscapesOnlyTheFiveEntities) {
     EXPECT_EQ(text(call(ei, "_unescapeXML", {str("&amp;lt;&Amp;&#x20;&gt;")})), "&lt;&Amp;&#x20;>");
     EXPECT_TRUE(call(ei, "_escapeXML", {str("")}).isNull());
     EXPECT_TRUE(call(ei, "_unescapeXML").isNull());
+}
+
+TEST_F(Documents, ExternalInterfaceQuotesAndReadsValueNodes) {
+    const Value ei = vm().get(vm().get(global("flash"), "external"), "ExternalInterface");
+    // Only the quote is escaped, a backslash before it is left alone.
+    EXPECT_EQ(text(call(ei, "_jsQuoteString", {str("a\\\"b'")})), "a\\\\\"b'");
+    EXPECT_TRUE(call(ei, "_jsQuoteString", {str("")}).isNull());
+    auto node = [&](const Value& name, const Value& child) {
+        const Value n = construct("Object");
+        vm().set(n, "nodeName", name);
+        vm().set(n, "firstChild", child);
+        return call(ei, "_toAS", {n});
+    };
+    EXPECT_TRUE(node(str("null"), Value()).isNull());
+    EXPECT_TRUE(node(construct("String", {str("null")}), Value()).isNull());
+    EXPECT_TRUE(node(str("Null"), Value()).isUndefined());
+    EXPECT_TRUE(node(str("true"), Value()).boolean());
+    EXPECT_EQ(text(node(str("string"), Value())), "undefined");
+    EXPECT_EQ(vm().toNumber(node(str("number"), str(" -2.1"))), -2.1);
+    EXPECT_TRUE(std::isnan(vm().toNumber(node(str("number"), str("Infinity")))));
+    EXPECT_TRUE(call(ei, "_toAS", {str("null")}).isUndefined());
+    EXPECT_EQ(vm().toNumber(vm().get(call(ei, "_arrayToAS", {str("x")}), "length")), 0);
 }
 
 }  // namespace
