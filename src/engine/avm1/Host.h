@@ -145,6 +145,10 @@ class Host {
     virtual void draw(DisplayId /*id*/, const DrawCommand& /*command*/) {}
     // Makes `mask` the mask of `id` (kNoDisplay: unmasks it).
     virtual void setMask(DisplayId /*id*/, DisplayId /*mask*/) {}
+    // The blend mode as PlaceObject3 numbers it (1 normal .. 14 hardlight; 0 reads as normal);
+    // nullopt for an object that is gone.
+    virtual std::optional<std::uint8_t> blendMode(DisplayId /*id*/) { return std::nullopt; }
+    virtual void setBlendMode(DisplayId /*id*/, std::uint8_t /*mode*/) {}
 
     // --- Requests (the host loads; results come back through the Vm) ---
     // getURL, including "FSCommand:" targets.

@@ -2,6 +2,7 @@
 // the MovieClip methods. Everything goes through the Host by id.
 
 #include <cmath>
+#include <iterator>
 
 #include "engine/avm1/Library.h"
 #include "engine/avm1/PropertyValues.h"
@@ -414,6 +415,50 @@ Value mcHitTest(Vm& vm, const CallInfo& c) {
                           (*b)[1] <= (*a)[3]);
 }
 
+// The blend modes by name, in PlaceObject3's numbering from 1.
+constexpr const char* kBlendModeNames[] = {
+    "normal", "layer",    "multiply", "screen", "lighten", "darken",  "difference",
+    "add",    "subtract", "invert",   "alpha",  "erase",   "overlay", "hardlight",
+};
+constexpr int kBlendModeCount = static_cast<int>(std::size(kBlendModeNames));
+
+Value mcBlendModeGet(Vm& vm, const CallInfo& c) {
+    const DisplayId id = clipOf(c);
+    const auto mode = id != kNoDisplay ? vm.host().blendMode(id) : std::nullopt;
+    if (!mode) {
+        return Value();
+    }
+    const int n = *mode >= 1 && *mode <= kBlendModeCount ? *mode : 1;
+    return Value(vm.str(std::string_view(kBlendModeNames[n - 1])));
+}
+
+// Names must match exactly and numbers count modulo 256; anything else unknown leaves the
+// mode as it was, while null and undefined reset it.
+Value mcBlendModeSet(Vm& vm, const CallInfo& c) {
+    const DisplayId id = clipOf(c);
+    if (id == kNoDisplay) {
+        return Value();
+    }
+    const Value v = c.arg(0);
+    int mode = 0;
+    if (v.isNullish()) {
+        mode = 1;
+    } else if (v.isNumber()) {
+        mode = vm.toInt32(v) & 0xff;
+    } else if (v.isString()) {
+        const std::string_view name = v.string()->view();
+        for (int i = 0; i < kBlendModeCount; ++i) {
+            if (name == kBlendModeNames[i]) {
+                mode = i + 1;
+            }
+        }
+    }
+    if (mode >= 1 && mode <= kBlendModeCount) {
+        vm.host().setBlendMode(id, static_cast<std::uint8_t>(mode));
+    }
+    return Value();
+}
+
 Value movieClipConstructor(Vm&, const CallInfo& c) {
     return c.thisValue;
 }
@@ -530,6 +575,7 @@ void installMovieClip(Vm& vm) {
     vm.defineNative(proto, "globalToLocal", mcGlobalToLocal);
     vm.defineNative(proto, "hitTest", mcHitTest);
     vm.define(proto, "useHandCursor", Value::boolean(true));
+    vm.defineAccessor(proto, "blendMode", mcBlendModeGet, mcBlendModeSet, kDontEnum);
 
     // Text fields and buttons share the display properties; their own methods come with the
     // display list.

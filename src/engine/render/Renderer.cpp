@@ -148,8 +148,23 @@ void Renderer::drawObject(Surface& s, const DisplayObject& o, const State& paren
             drawLayered(s, o, state);
             return;
         }
+        if (o.cacheAsBitmap()) {
+            snapToPixel(o, state);
+        }
     }
     drawCharacter(s, o, state);
+}
+
+// Objects drawn as bitmaps of their own (filtered or cached ones) have the corner of their
+// bounds on a whole pixel: their edges fall on other pixels than where they were drawn
+// straight onto the stage.
+void Renderer::snapToPixel(const DisplayObject& o, State& state) {
+    const QRectF declared = characterBounds(o, cache_, state.nesting, true);
+    if (!declared.isEmpty()) {
+        const QPointF at = state.xform.mapRect(declared).topLeft();
+        state.xform *=
+            QTransform::fromTranslate(std::round(at.x()) - at.x(), std::round(at.y()) - at.y());
+    }
 }
 
 void Renderer::drawCharacter(Surface& s, const DisplayObject& o, const State& state) {
@@ -324,14 +339,8 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
         Surface sub{&layer, &p, area.topLeft(), area};
         State inner = state;
         inner.inLayer = inner.inLayer || mode != BlendMode::Normal;
-        if (o.filters()) {
-            // A filtered object is drawn with the corner of its bounds on a whole pixel.
-            const QRectF declared = characterBounds(o, cache_, state.nesting, true);
-            if (!declared.isEmpty()) {
-                const QPointF at = state.xform.mapRect(declared).topLeft();
-                inner.xform *= QTransform::fromTranslate(std::round(at.x()) - at.x(),
-                                                         std::round(at.y()) - at.y());
-            }
+        if (o.filters() || o.cacheAsBitmap()) {
+            snapToPixel(o, inner);
         }
         drawCharacter(sub, o, inner);
     }

@@ -61,6 +61,7 @@ class Renderer {
                     ObjectMap::const_iterator end, const ObjectMap& objects, const State& state);
     void drawCharacter(Surface& s, const DisplayObject& object, const State& state);
     void drawLayered(Surface& s, const DisplayObject& object, const State& state);
+    void snapToPixel(const DisplayObject& object, State& state);
     void drawText(Surface& s, const TextDefinition& text, const State& state);
     void drawEditText(Surface& s, const DisplayObject& object, const State& state);
     // An object a script masked with another (drawn with the mask's place on the stage).

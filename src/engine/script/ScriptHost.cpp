@@ -944,6 +944,24 @@ void ScriptHost::setColorTransform(DisplayId id, const ColorTransform& c) {
     o->setColorTransform(t);
 }
 
+std::optional<std::uint8_t> ScriptHost::blendMode(DisplayId id) {
+    const DisplayObject* o = find(id);
+    if (o == nullptr || o->removed()) {
+        return std::nullopt;
+    }
+    return o->blendMode();
+}
+
+void ScriptHost::setBlendMode(DisplayId id, std::uint8_t mode) {
+    DisplayObject* o = find(id);
+    if (o == nullptr || o->removed()) {
+        return;
+    }
+    engine::DisplayProperties p = o->properties();
+    p.blendMode = mode;
+    o->setProperties(p);
+}
+
 void ScriptHost::clipMade(DisplayId id) {
     if (DisplayObject* o = find(id); o != nullptr && !o->removed()) {
         construct(*o);

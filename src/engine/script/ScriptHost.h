@@ -158,6 +158,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void setMask(avm1::DisplayId id, avm1::DisplayId mask) override;
     std::optional<ColorTransform> colorTransform(avm1::DisplayId id) override;
     void setColorTransform(avm1::DisplayId id, const ColorTransform& c) override;
+    std::optional<std::uint8_t> blendMode(avm1::DisplayId id) override;
+    void setBlendMode(avm1::DisplayId id, std::uint8_t mode) override;
     std::optional<std::string> readSharedObject(std::string_view name) override;
     bool writeSharedObject(std::string_view name, std::string_view bytes) override;
     // Sounds (ScriptSound.cpp).

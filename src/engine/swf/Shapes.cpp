@@ -184,8 +184,10 @@ std::int32_t lerpInt(std::int32_t a, std::int32_t b, double t) {
     return static_cast<std::int32_t>(std::lround(lerp(a, b, t)));
 }
 
+// Colours between the two ends are cut down to whole steps, not rounded: a third of the way
+// from 255 to 0 is 84.99..., drawn as 84.
 std::uint8_t lerpByte(std::uint8_t a, std::uint8_t b, double t) {
-    return static_cast<std::uint8_t>(std::clamp(std::lround(lerp(a, b, t)), 0L, 255L));
+    return static_cast<std::uint8_t>(std::clamp(std::floor(lerp(a, b, t)), 0.0, 255.0));
 }
 
 Rgba lerpColor(Rgba a, Rgba b, double t) {

@@ -180,7 +180,8 @@ TEST(DisplayModel, MorphRatioPicksTheStep) {
     stage.player().gotoFrame(1);
     f = stage.render();
     EXPECT_EQ(rgb(f, 10, 10), rgb(255, 255, 255));
-    EXPECT_EQ(rgb(f, 30, 30), rgb(127, 0, 128));  // halfway: from (25,25) to (55,55)
+    // Halfway: from (25,25) to (55,55), blue 127.502 rounded down.
+    EXPECT_EQ(rgb(f, 30, 30), rgb(127, 0, 127));
     EXPECT_EQ(rgb(f, 56, 56), rgb(255, 255, 255));
     stage.player().gotoFrame(2);
     f = stage.render();

@@ -349,6 +349,31 @@ TEST(Render, FilteredObjectsSitOnWholePixels) {
     EXPECT_EQ(rgb(frame, 10, 25), rgb(255, 255, 255));
 }
 
+TEST(Render, CachedObjectsSitOnWholePixelsToo) {
+    // As above, a rectangle 0.3 pixels off a whole pixel, now cached as a bitmap: it moves
+    // by the rounding of its corner, even with the corner at a half pixel.
+    auto movie = smallMovie();
+    w::ShapeBuilder s = solidRect(0, 0, 210, 200, {255, 0, 0, 255});
+    const auto shape = movie.defineShape(s, 3);
+    auto cached = w::PlaceObject::place(1, shape, w::Matrix::translation(6, 0));
+    cached.cacheAsBitmap = true;
+    movie.placeObject3(cached);
+    auto half = w::PlaceObject::place(2, shape, w::Matrix::translation(10, 400));
+    half.cacheAsBitmap = true;
+    movie.placeObject3(half);
+    movie.showFrame();
+    Stage stage(movie.finish());
+    const QImage frame = stage.render();
+    EXPECT_EQ(rgb(frame, 0, 5), rgb(255, 0, 0));
+    EXPECT_EQ(rgb(frame, 9, 5), rgb(255, 0, 0));
+    EXPECT_EQ(rgb(frame, 10, 5), rgb(255, 255, 255));
+    // Corner at 0.5: drawn from pixel 1, its last column (centre 10.5 at the edge 11) with it.
+    EXPECT_EQ(rgb(frame, 0, 25), rgb(255, 255, 255));
+    EXPECT_EQ(rgb(frame, 1, 25), rgb(255, 0, 0));
+    EXPECT_EQ(rgb(frame, 10, 25), rgb(255, 0, 0));
+    EXPECT_EQ(rgb(frame, 11, 25), rgb(255, 255, 255));
+}
+
 TEST(Render, ShadowsOfObjectsOffTheStageStillShow) {
     // The square lies wholly left of the stage (-25 to -5); its shadow, 30 pixels right, shows.
     auto movie = smallMovie();

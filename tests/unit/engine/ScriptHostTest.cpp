@@ -207,6 +207,36 @@ TEST(ScriptHost, GeometryPropertiesKeepWhatScriptsSet) {
     EXPECT_FALSE(mc->visible());
 }
 
+TEST(ScriptHost, BlendModeTakesNamesAndNumbersAndIgnoresTheRest) {
+    auto m = newMovie();
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    m.placeObject2(named(1, id, "mc"));
+    ActionWriter a;
+    traceMember(a, "mc", "blendMode");
+    setMember(a, "mc", "blendMode", "layer");
+    traceMember(a, "mc", "blendMode");
+    setMember(a, "mc", "blendMode", 259.0);  // numbers count modulo 256
+    traceMember(a, "mc", "blendMode");
+    setMember(a, "mc", "blendMode", "Invert");  // names match exactly: left as it was
+    traceMember(a, "mc", "blendMode");
+    setMember(a, "mc", "blendMode", true);
+    setMember(a, "mc", "blendMode", -1.0);
+    setMember(a, "mc", "blendMode", 15.0);
+    traceMember(a, "mc", "blendMode");
+    setMember(a, "mc", "blendMode", w::Null{});
+    traceMember(a, "mc", "blendMode");
+    setMember(a, "mc", "blendMode", 14.9);
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"normal", "layer", "multiply", "multiply", "multiply", "normal"}));
+    const DisplayObject* mc = r.player->root().timeline()->childByName("mc", false);
+    ASSERT_NE(mc, nullptr);
+    EXPECT_EQ(mc->blendMode(), 14);  // hardlight, the fraction cut off
+}
+
 TEST(ScriptHost, RemovedClipsLeaveDeadHandlesAndUnloadOnce) {
     auto m = newMovie(7);
     w::Timeline empty;

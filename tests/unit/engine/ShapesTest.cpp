@@ -240,6 +240,28 @@ TEST(ShapePaths, StrokesFollowTheLineStyleAndCloseOnlyWhenTheyMeet) {
     EXPECT_TRUE(paths.groups[0].fills.empty());
 }
 
+TEST(MorphShapes, ColoursBetweenTheEndsRoundDown) {
+    w::MovieWriter writer(10, {0, 2000, 0, 2000}, 12);
+    w::ShapeBuilder start;
+    start.fill0(start.addFillStyle(w::FillStyle::solid({255, 0, 0, 255})));
+    start.moveTo(0, 0).lineTo(100, 0).lineTo(100, 100).lineTo(0, 0);
+    w::ShapeBuilder end;
+    end.addFillStyle(w::FillStyle::solid({0, 0, 255, 255}));
+    end.moveTo(0, 0).lineTo(100, 0).lineTo(100, 100).lineTo(0, 0);
+    const std::uint16_t id = writer.defineMorphShape(start, end);
+    const auto movie = MovieData::fromBytes(writer.finish());
+    Dictionary d;
+    d.update(movie->data(), movie->header()->size, movie->timeline().scannedOffset());
+    const CharacterPtr c = d.get(id, movie->data());
+    ASSERT_NE(c, nullptr);
+    const auto* m = c->as<MorphShapeDefinition>();
+    ASSERT_NE(m, nullptr);
+    // Two thirds of the way: 84.99 red and 170.01 blue.
+    EXPECT_EQ(morphAt(*m, 0xaaab).styleGroups[0].fills[0].color, (Rgba{84, 0, 170, 255}));
+    EXPECT_EQ(morphAt(*m, 0).styleGroups[0].fills[0].color, (Rgba{255, 0, 0, 255}));
+    EXPECT_EQ(morphAt(*m, 65535).styleGroups[0].fills[0].color, (Rgba{0, 0, 255, 255}));
+}
+
 TEST(MorphShapes, InterpolateEdgesColoursAndWidths) {
     w::MovieWriter writer(10, {0, 2000, 0, 2000}, 12);
     w::ShapeBuilder start;
@@ -273,7 +295,8 @@ TEST(MorphShapes, InterpolateEdgesColoursAndWidths) {
     EXPECT_EQ(half.records[2].control, (Point{750, 75}));
     EXPECT_EQ(half.records[2].to, (Point{650, 150}));
     EXPECT_EQ(last.records[2].control, (Point{1400, 100}));
-    EXPECT_EQ(half.styleGroups[0].fills[0].color, (Rgba{100, 50, 25, 155}));
+    // Alpha 255 to 55 at 32768/65535 is 154.998: rounded down.
+    EXPECT_EQ(half.styleGroups[0].fills[0].color, (Rgba{100, 50, 25, 154}));
     EXPECT_EQ(half.styleGroups[0].lines[0].width, 120);
     EXPECT_EQ(first.styleGroups[0].lines[0].width, 20);
 }
