@@ -24,6 +24,7 @@
 #include "engine/render/CharacterCache.h"
 #include "engine/render/StandardHooks.h"
 #include "engine/script/InputRouter.h"
+#include "engine/swf/BitmapDecoder.h"
 #include "engine/swf/MovieData.h"
 #include "engine/swf/TagWalker.h"
 
@@ -804,6 +805,42 @@ std::string ScriptHost::symbolName(const DisplayObject& object) const {
         }
     }
     return {};
+}
+
+std::optional<avm1::Host::Pixels> ScriptHost::exportedBitmap(DisplayId from,
+                                                             std::string_view name) {
+    DisplayObject* o = find(from);
+    const engine::MovieSource& source = o != nullptr && o->timeline() != nullptr
+                                            ? o->timeline()->source()
+                                            : player_.context().mainSource();
+    const auto& exports = source.dictionary->exports();
+    const QString wanted = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    auto it = std::find_if(exports.begin(), exports.end(), [&wanted](const auto& e) {
+        return QString::fromStdString(e.first).compare(wanted, Qt::CaseInsensitive) == 0;
+    });
+    if (it == exports.end()) {
+        return std::nullopt;
+    }
+    engine::CharacterPtr c = source.character(it->second);
+    const auto* tag = c != nullptr ? c->as<engine::BitmapTag>() : nullptr;
+    if (tag == nullptr) {
+        return std::nullopt;
+    }
+    const auto decoded =
+        engine::decodeBitmapTag(tag->code, tag->body, source.dictionary->jpegTables(source.data));
+    if (!decoded || decoded->image.isNull()) {
+        return std::nullopt;
+    }
+    const QImage image = decoded->image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    Pixels out;
+    out.width = image.width();
+    out.height = image.height();
+    out.argb.reserve(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height));
+    for (int y = 0; y < out.height; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+        out.argb.insert(out.argb.end(), row, row + out.width);
+    }
+    return out;
 }
 
 DisplayId ScriptHost::attach(DisplayId parentId, std::string_view exportName, std::string_view name,

@@ -100,6 +100,7 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::optional<int> labelFrame(avm1::DisplayId id, std::string_view label) override;
     avm1::DisplayId duplicate(avm1::DisplayId id, std::string_view name, int depth) override;
     void remove(avm1::DisplayId id) override;
+    std::optional<Pixels> exportedBitmap(avm1::DisplayId from, std::string_view name) override;
     avm1::DisplayId attach(avm1::DisplayId parent, std::string_view exportName,
                            std::string_view name, int depth) override;
     avm1::DisplayId createEmpty(avm1::DisplayId parent, std::string_view name, int depth) override;
