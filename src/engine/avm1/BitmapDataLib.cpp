@@ -2,12 +2,14 @@
 // arguments, or a disposed bitmap: -1; then one code per argument that is not what it must
 // be), as movies written against the reference player see.
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "engine/avm1/BitmapPixels.h"
 #include "engine/avm1/Library.h"
@@ -508,6 +510,25 @@ Value loadBitmap(Vm& vm, const CallInfo& c) {
                                                         std::move(found->argb)));
 }
 
+// MovieClip.attachBitmap(bitmap, depth, pixelSnapping, smoothing).
+Value clipAttachBitmap(Vm& vm, const CallInfo& c) {
+    const DisplayId clip = vm.displayOf(c.thisValue, vm.currentTarget());
+    BitmapDataObject* b = bitmapOf(c.arg(0));
+    if (clip == kNoDisplay || b == nullptr || !b->pixels || c.count() < 2) {
+        return Value();
+    }
+    const double depth = vm.toNumber(c.arg(1));
+    if (!std::isfinite(depth)) {
+        return Value();
+    }
+    // The display shares the words themselves and keeps them alive while it shows them.
+    std::shared_ptr<const std::vector<std::uint32_t>> words(b->pixels, &b->pixels->data());
+    vm.host().attachBitmap(clip, static_cast<int>(std::clamp(depth, -2147483648.0, 2147483647.0)),
+                           b->pixels->width(), b->pixels->height(), std::move(words),
+                           vm.toBoolean(c.arg(3)));
+    return Value();
+}
+
 }  // namespace
 
 void installBitmapData(Vm& vm) {
@@ -543,6 +564,9 @@ void installBitmapData(Vm& vm) {
     vm.defineNative(proto, "hitTest", hitTest);
     vm.defineNative(proto, "clone", cloneBitmap);
     vm.defineNative(proto, "dispose", dispose);
+    if (Object* clip = vm.protos().movieClip) {
+        vm.defineNative(clip, "attachBitmap", clipAttachBitmap, kDontEnum | kVersion8);
+    }
 }
 
 }  // namespace lib

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -111,6 +112,14 @@ class Host {
     };
     virtual std::optional<Pixels> exportedBitmap(DisplayId /*from*/, std::string_view /*name*/) {
         return std::nullopt;
+    }
+    // Shows a script's bitmap as a child of parent at depth; the pixels are read whenever the
+    // picture is drawn.
+    virtual DisplayId attachBitmap(DisplayId /*parent*/, int /*depth*/, int /*width*/,
+                                   int /*height*/,
+                                   std::shared_ptr<const std::vector<std::uint32_t>> /*pixels*/,
+                                   bool /*smoothing*/) {
+        return kNoDisplay;
     }
     virtual DisplayId createEmpty(DisplayId parent, std::string_view name, int depth) = 0;
     virtual DisplayId createTextField(DisplayId parent, std::string_view name, int depth, double x,

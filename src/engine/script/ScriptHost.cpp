@@ -807,6 +807,43 @@ std::string ScriptHost::symbolName(const DisplayObject& object) const {
     return {};
 }
 
+void ScriptHost::showLoadedImage(DisplayObject& clip, const std::string& data) {
+    // A JPEG, GIF or PNG file shows as a bitmap at the top left of the clip it was loaded into.
+    QImage image = QImage::fromData(QByteArrayView(reinterpret_cast<const uchar*>(data.data()),
+                                                   static_cast<qsizetype>(data.size())));
+    if (image.isNull() || !engine::bitmapSizeAllowed(image.width(), image.height())) {
+        return;
+    }
+    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    auto words = std::make_shared<std::vector<std::uint32_t>>();
+    words->reserve(static_cast<std::size_t>(image.width()) *
+                   static_cast<std::size_t>(image.height()));
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+        words->insert(words->end(), row, row + image.width());
+    }
+    auto c = std::make_shared<engine::Character>();
+    c->kind = engine::Character::Kind::Bitmap;
+    c->def = engine::ScriptBitmap{image.width(), image.height(), std::move(words), false};
+    clip.timeline()->placeCharacter(engine::depthOfTag(1), 0, c, std::string());
+}
+
+DisplayId ScriptHost::attachBitmap(DisplayId parentId, int depth, int width, int height,
+                                   std::shared_ptr<const std::vector<std::uint32_t>> pixels,
+                                   bool smoothing) {
+    DisplayObject* p = find(parentId);
+    if (p == nullptr || p->removed() || p->timeline() == nullptr || !scriptDepth(depth) ||
+        pixels == nullptr ||
+        pixels->size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+        return kNoDisplay;
+    }
+    auto c = std::make_shared<engine::Character>();
+    c->kind = engine::Character::Kind::Bitmap;
+    c->def = engine::ScriptBitmap{width, height, std::move(pixels), smoothing};
+    DisplayObject* made = p->timeline()->placeCharacter(depth, 0, c, std::string());
+    return made != nullptr ? made->id() : kNoDisplay;
+}
+
 std::optional<avm1::Host::Pixels> ScriptHost::exportedBitmap(DisplayId from,
                                                              std::string_view name) {
     DisplayObject* o = find(from);
@@ -1129,6 +1166,9 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
     }
     constructed_.erase(id);
     o->timeline()->replaceMovie(source);
+    if (loading && source == nullptr) {
+        showLoadedImage(*o, load.data);
+    }
     if (load.clipRequest != 0) {
         // The listeners hear of the new clip before its first frame's actions run; what is
         // not a movie (an image, say) leaves the clip empty.
