@@ -25,8 +25,10 @@ int shiftOf(std::uint32_t channelBit) {
             return 8;
         case kBlueChannel:
             return 0;
-        default:
+        case kAlphaChannel:
             return 24;
+        default:
+            return -1;
     }
 }
 
@@ -95,7 +97,12 @@ std::uint32_t BitmapPixels::unmultiply(std::uint32_t p) {
 }
 
 std::uint32_t BitmapPixels::pixel32(int x, int y) const {
-    return contains(x, y) ? unmultiply(stored(x, y)) : 0;
+    if (!contains(x, y)) {
+        return 0;
+    }
+    // An opaque bitmap reads its words as they are (a threshold copy may have left one that
+    // is not opaque).
+    return transparent_ ? unmultiply(stored(x, y)) : stored(x, y);
 }
 
 void BitmapPixels::setPixel32(int x, int y, std::uint32_t argb) {
@@ -255,20 +262,19 @@ void BitmapPixels::copyPixels(const BitmapPixels& src, PixelRect r, int dx, int 
 
 void BitmapPixels::copyChannel(const BitmapPixels& src, PixelRect r, int dx, int dy,
                                std::uint32_t srcChannel, std::uint32_t dstChannel) {
-    if (!clipCopy(r, src.width_, src.height_, dx, dy, width_, height_)) {
+    // A destination naming no single channel takes nothing.
+    const int to = shiftOf(dstChannel);
+    if (to < 0 || !clipCopy(r, src.width_, src.height_, dx, dy, width_, height_)) {
         return;
     }
+    // A source naming no single channel reads as 0.
     const int from = shiftOf(srcChannel);
     for (int y = 0; y < r.height; ++y) {
         for (int x = 0; x < r.width; ++x) {
-            const std::uint32_t v = channel(unmultiply(src.stored(r.x + x, r.y + y)), from);
+            const std::uint32_t v =
+                from < 0 ? 0 : channel(unmultiply(src.stored(r.x + x, r.y + y)), from);
             std::uint32_t d = unmultiply(stored(dx + x, dy + y));
-            for (std::uint32_t bit : {kRedChannel, kGreenChannel, kBlueChannel, kAlphaChannel}) {
-                if ((dstChannel & bit) != 0) {
-                    const int to = shiftOf(bit);
-                    d = (d & ~(0xffu << to)) | (v << to);
-                }
-            }
+            d = (d & ~(0xffu << to)) | (v << to);
             setStored(dx + x, dy + y, toStored(d));
         }
     }
@@ -339,7 +345,8 @@ int BitmapPixels::threshold(const BitmapPixels& src, PixelRect r, int dx, int dy
         return 0;
     }
     const std::uint32_t limit = thresholdValue & mask;
-    const std::uint32_t fill = toStored(color);
+    // The colour is stored premultiplied even in an opaque bitmap, alpha and all.
+    const std::uint32_t fill = premultiply(color);
     int matched = 0;
     for (int y = 0; y < r.height; ++y) {
         for (int x = 0; x < r.width; ++x) {
@@ -370,7 +377,8 @@ int BitmapPixels::threshold(const BitmapPixels& src, PixelRect r, int dx, int dy
                 ++matched;
                 setStored(dx + x, dy + y, fill);
             } else if (copySource) {
-                setStored(dx + x, dy + y, transparent_ ? s : toStored(unmultiply(s)));
+                // The stored word goes over as it is, even into an opaque bitmap.
+                setStored(dx + x, dy + y, s);
             }
         }
     }
