@@ -116,7 +116,7 @@ Value ctorBitmapData(Vm& vm, const CallInfo& c) {
     }
     const int w = intArg(vm, c.arg(0));
     const int h = intArg(vm, c.arg(1));
-    if (!sizeAllowed(vm.swfVersion(), w, h)) {
+    if (!sizeAllowed(vm.swfVersion(), w, h) || !BitmapPixels::roomFor(w, h)) {
         vm.dropConstructed();
         return Value();
     }
@@ -486,6 +486,9 @@ Value cloneBitmap(Vm& vm, const CallInfo& c) {
     BitmapPixels* p = pixelsOf(c);
     if (p == nullptr) {
         return kFail;
+    }
+    if (!BitmapPixels::roomFor(p->width(), p->height())) {
+        return Value();
     }
     return newBitmap(vm, std::make_shared<BitmapPixels>(*p));
 }

@@ -1,6 +1,7 @@
 #include "engine/avm1/BitmapPixels.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <numeric>
 #include <utility>
@@ -60,10 +61,31 @@ bool clipCopy(PixelRect& r, int srcW, int srcH, int& dx, int& dy, int dstW, int 
     return !r.empty();
 }
 
+std::atomic<std::size_t> g_liveBytes{0};
+
 }  // namespace
 
+BitmapPixels::Accounting::Accounting(std::size_t bytes) : bytes_(bytes) {
+    g_liveBytes += bytes_;
+}
+
+BitmapPixels::Accounting::Accounting(const Accounting& other) : bytes_(other.bytes_) {
+    g_liveBytes += bytes_;
+}
+
+BitmapPixels::Accounting::~Accounting() {
+    g_liveBytes -= bytes_;
+}
+
+std::size_t BitmapPixels::liveBytes() {
+    return g_liveBytes;
+}
+
 BitmapPixels::BitmapPixels(int width, int height, bool transparent, std::uint32_t fillArgb)
-    : width_(std::max(width, 0)), height_(std::max(height, 0)), transparent_(transparent) {
+    : width_(std::max(width, 0)),
+      height_(std::max(height, 0)),
+      transparent_(transparent),
+      accounting_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4) {
     pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_),
                    toStored(fillArgb));
 }
@@ -73,7 +95,8 @@ BitmapPixels::BitmapPixels(int width, int height, bool transparent,
     : width_(std::max(width, 0)),
       height_(std::max(height, 0)),
       transparent_(transparent),
-      pixels_(std::move(stored)) {
+      pixels_(std::move(stored)),
+      accounting_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4) {
     pixels_.resize(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0);
 }
 

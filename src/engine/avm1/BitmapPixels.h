@@ -106,7 +106,30 @@ class BitmapPixels {
     std::vector<std::uint32_t>& data() { return pixels_; }
     const std::vector<std::uint32_t>& data() const { return pixels_; }
 
+    // Bytes of pixels held by all bitmaps alive now; scripts may not make more than
+    // kMaxLiveBytes, so a loop making large bitmaps faster than garbage goes cannot take
+    // all memory.
+    static std::size_t liveBytes();
+    static constexpr std::size_t kMaxLiveBytes = std::size_t{1} << 30;
+    static bool roomFor(int width, int height) {
+        return liveBytes() +
+                   static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4 <=
+               kMaxLiveBytes;
+    }
+
   private:
+    // Counts the bytes of the bitmap it belongs to while that lives.
+    class Accounting {
+      public:
+        explicit Accounting(std::size_t bytes);
+        Accounting(const Accounting& other);
+        Accounting& operator=(const Accounting&) = delete;
+        ~Accounting();
+
+      private:
+        std::size_t bytes_;
+    };
+
     std::size_t index(int x, int y) const {
         return static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
                static_cast<std::size_t>(x);
@@ -119,6 +142,7 @@ class BitmapPixels {
     int height_;
     bool transparent_;
     std::vector<std::uint32_t> pixels_;
+    Accounting accounting_;
 };
 
 }  // namespace zd::avm1

@@ -126,6 +126,19 @@ TEST(BitmapPixels, ThresholdComparesStoredValuesAndCounts) {
     EXPECT_EQ(dst.pixel32(1, 0), 0xaaa9a9a9u);
 }
 
+TEST(BitmapPixels, LiveBytesFollowEachBitmapsLife) {
+    const std::size_t before = BitmapPixels::liveBytes();
+    {
+        BitmapPixels a(10, 10, true, 0);
+        EXPECT_EQ(BitmapPixels::liveBytes(), before + 400);
+        BitmapPixels copy(a);
+        EXPECT_EQ(BitmapPixels::liveBytes(), before + 800);
+    }
+    EXPECT_EQ(BitmapPixels::liveBytes(), before);
+    EXPECT_TRUE(BitmapPixels::roomFor(2880, 2880));
+    EXPECT_FALSE(BitmapPixels::roomFor(100000, 100000));
+}
+
 class BitmapScript : public ::testing::Test {
   protected:
     explicit BitmapScript(int version = 8) : run_(version, ActionWriter()) {}
