@@ -1,4 +1,4 @@
-// flash.geom: Point.
+// flash.geom: Point and Rectangle.
 
 #include <cmath>
 
@@ -151,11 +151,57 @@ void installPoint(Vm& vm, Object* geom) {
     length.flags = kDontEnum;
 }
 
+Value rectangleConstructor(Vm& vm, const CallInfo& c) {
+    if (!c.construct) {
+        return Value();
+    }
+    static constexpr const char* kFields[] = {"x", "y", "width", "height"};
+    // Without arguments an empty rectangle at the origin; otherwise exactly what was given.
+    for (std::size_t i = 0; i < 4; ++i) {
+        vm.set(c.thisValue, kFields[i], c.count() == 0 ? Value(0.0) : c.arg(i));
+    }
+    return c.thisValue;
+}
+
+Value rectangleToString(Vm& vm, const CallInfo& c) {
+    Value text(vm.intern("(x="));
+    text = vm.add(text, member(vm, c.thisValue, "x"));
+    text = vm.add(text, Value(vm.intern(", y=")));
+    text = vm.add(text, member(vm, c.thisValue, "y"));
+    text = vm.add(text, Value(vm.intern(", w=")));
+    text = vm.add(text, member(vm, c.thisValue, "width"));
+    text = vm.add(text, Value(vm.intern(", h=")));
+    text = vm.add(text, member(vm, c.thisValue, "height"));
+    return vm.add(text, Value(vm.intern(")")));
+}
+
+Value rectangleClone(Vm& vm, const CallInfo& c) {
+    Vm::NoCollect hold(vm);
+    const Value args[] = {member(vm, c.thisValue, "x"), member(vm, c.thisValue, "y"),
+                          member(vm, c.thisValue, "width"), member(vm, c.thisValue, "height")};
+    return vm.construct(vm.get(Value(packageObject(vm, "flash.geom")), "Rectangle"), args);
+}
+
+Value rectangleIsEmpty(Vm& vm, const CallInfo& c) {
+    return Value::boolean(!(number(vm, c.thisValue, "width") > 0) ||
+                          !(number(vm, c.thisValue, "height") > 0));
+}
+
+void installRectangle(Vm& vm, Object* geom) {
+    Object* proto = vm.newObject();
+    FunctionObject* ctor = defineClass(vm, "", rectangleConstructor, proto);
+    vm.define(geom, "Rectangle", Value(ctor));
+    vm.defineNative(proto, "toString", rectangleToString);
+    vm.defineNative(proto, "clone", rectangleClone);
+    vm.defineNative(proto, "isEmpty", rectangleIsEmpty);
+}
+
 }  // namespace
 
 void installGeom(Vm& vm) {
     Object* geom = packageObject(vm, "flash.geom");
     installPoint(vm, geom);
+    installRectangle(vm, geom);
     installGeomTransforms(vm);
 }
 

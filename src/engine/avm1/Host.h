@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -102,6 +103,24 @@ class Host {
     virtual void remove(DisplayId id) = 0;
     virtual DisplayId attach(DisplayId parent, std::string_view exportName, std::string_view name,
                              int depth) = 0;
+    // The pixels of the bitmap character a movie exports under that name (as the clips
+    // below `from` see the movie): premultiplied ARGB, row by row.
+    struct Pixels {
+        int width = 0;
+        int height = 0;
+        std::vector<std::uint32_t> argb;
+    };
+    virtual std::optional<Pixels> exportedBitmap(DisplayId /*from*/, std::string_view /*name*/) {
+        return std::nullopt;
+    }
+    // Shows a script's bitmap as a child of parent at depth; the pixels are read whenever the
+    // picture is drawn.
+    virtual DisplayId attachBitmap(DisplayId /*parent*/, int /*depth*/, int /*width*/,
+                                   int /*height*/,
+                                   std::shared_ptr<const std::vector<std::uint32_t>> /*pixels*/,
+                                   bool /*smoothing*/) {
+        return kNoDisplay;
+    }
     virtual DisplayId createEmpty(DisplayId parent, std::string_view name, int depth) = 0;
     virtual DisplayId createTextField(DisplayId parent, std::string_view name, int depth, double x,
                                       double y, double width, double height) = 0;

@@ -1886,6 +1886,7 @@ Value Vm::construct(const Value& fn, std::span<const Value> args) {
     if (f->native != nullptr) {
         pinned_.push_back(Value(instance));
         CallInfo info{Value(instance), args, f, true};
+        dropConstructed_ = false;
         Value r;
         try {
             r = f->native(*this, info);
@@ -1894,6 +1895,10 @@ Value Vm::construct(const Value& fn, std::span<const Value> args) {
             throw;
         }
         pinned_.pop_back();
+        if (dropConstructed_) {
+            dropConstructed_ = false;
+            return Value();
+        }
         return r.isObject() ? r : Value(instance);
     }
     callScript(f, Value(instance), args, proto);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,7 @@
 namespace zd::avm1 {
 
 class Vm;
+class BitmapPixels;
 
 // The built-in objects, installed into a fresh Vm in this order.
 namespace lib {
@@ -54,6 +56,16 @@ void installXmlSocket(Vm& vm);
 void socketConnected(Vm& vm, std::uint64_t id, bool ok);
 void socketReceived(Vm& vm, std::uint64_t id, std::string_view bytes);
 void socketClosed(Vm& vm, std::uint64_t id);
+// flash.display.BitmapData (after installGeom: it makes rectangles).
+void installBitmapData(Vm& vm);
+
+// A BitmapData: its pixels, shared with whatever shows them, or none once disposed.
+class BitmapDataObject final : public Object {
+  public:
+    explicit BitmapDataObject(Object* proto);
+    std::shared_ptr<BitmapPixels> pixels;
+    std::size_t footprint() const override;
+};
 
 // A shared object's data in the stored file layout, and back (false: not a readable file;
 // data then holds what came before the damage).

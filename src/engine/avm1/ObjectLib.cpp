@@ -30,6 +30,7 @@ void Vm::installLibrary() {
     lib::installLoadVars(*this);
     lib::installMovieClip(*this);
     lib::installGeom(*this);
+    lib::installBitmapData(*this);
     lib::installNet(*this);
     lib::installMovieClipLoader(*this);
     lib::installSharedObject(*this);

@@ -109,6 +109,8 @@ class Vm {
     Value callFromHost(const Value& fn, const Value& thisValue, std::span<const Value> args);
     // `new fn(args)`.
     Value construct(const Value& fn, std::span<const Value> args);
+    // Called by a native constructor that refuses its arguments: the `new` gives undefined.
+    void dropConstructed() { dropConstructed_ = true; }
     // The scripts of one tick (frame actions, events, timers, loads) share one time budget
     // while one of these is alive: once a script runs into the limit, the tick's remaining
     // scripts are skipped, so many runaway handlers cannot add up to a frozen player.
@@ -311,6 +313,7 @@ class Vm {
     Value callAccessor(const Value& fn, const Value& thisValue, std::span<const Value> args,
                        Object* home);
     int accessorDepth_ = 0;
+    bool dropConstructed_ = false;
 
     Host& host_;
     int version_;

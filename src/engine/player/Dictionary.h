@@ -30,13 +30,22 @@ struct BitmapTag {
     std::vector<std::uint8_t> body;
 };
 
+// A bitmap a script draws into, shown as its pixels are now: premultiplied ARGB words, row by
+// row (shared with the script's object, so drawing into it shows without a new character).
+struct ScriptBitmap {
+    int width = 0;
+    int height = 0;
+    std::shared_ptr<const std::vector<std::uint32_t>> pixels;
+    bool smoothing = false;
+};
+
 struct Character {
     enum class Kind { Shape, Morph, Sprite, Font, Text, EditText, Button, Bitmap, Video };
     Kind kind = Kind::Shape;
     std::uint16_t id = 0;
     std::variant<ShapeDefinition, MorphShapeDefinition, SpriteDefinition, FontDefinition,
                  TextDefinition, EditTextDefinition, ButtonDefinition, BitmapTag,
-                 VideoStreamDefinition>
+                 VideoStreamDefinition, ScriptBitmap>
         def;
 
     template <typename T>

@@ -41,6 +41,9 @@ QRectF characterBounds(const DisplayObject& o, CharacterCache& cache, int nestin
             return declared ? r : r.adjusted(-40, -40, 40, 40);
         }
         case Character::Kind::Bitmap: {
+            if (const auto* live = c.as<ScriptBitmap>()) {
+                return QRectF(0, 0, live->width * 20.0, live->height * 20.0);
+            }
             const QImage& image = cache.bitmap(c.id);
             return QRectF(0, 0, image.width() * 20.0, image.height() * 20.0);
         }

@@ -363,6 +363,10 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
 // Characters at the leaves
 
 void Renderer::drawBitmapCharacter(Surface& s, const Character& c, const State& state) {
+    if (const auto* live = c.as<ScriptBitmap>()) {
+        drawScriptBitmap(s, *live, state);
+        return;
+    }
     QImage image = cache_.transformedBitmap(c.id, state.lut);
     if (image.isNull()) {
         return;
@@ -374,6 +378,29 @@ void Renderer::drawBitmapCharacter(Surface& s, const Character& c, const State& 
         return;
     }
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.drawImage(0, 0, image);
+}
+
+void Renderer::drawScriptBitmap(Surface& s, const ScriptBitmap& b, const State& state) {
+    if (b.pixels == nullptr || b.width <= 0 || b.height <= 0 ||
+        b.pixels->size() < static_cast<std::size_t>(b.width) * static_cast<std::size_t>(b.height)) {
+        return;
+    }
+    QPainter& p = *s.painter;
+    s.setTransform(QTransform::fromScale(20.0, 20.0) * state.xform);
+    if (state.maskMode) {
+        p.fillRect(QRect(0, 0, b.width, b.height), Qt::white);
+        return;
+    }
+    // The words are the premultiplied layout QImage uses: drawn without a copy unless a colour
+    // transform changes them.
+    QImage image(reinterpret_cast<const uchar*>(b.pixels->data()), b.width, b.height,
+                 static_cast<qsizetype>(b.width) * 4, QImage::Format_ARGB32_Premultiplied);
+    if (!state.lut.identity()) {
+        image = image.copy();
+        state.lut.apply(image);
+    }
+    p.setRenderHint(QPainter::SmoothPixmapTransform, b.smoothing);
     p.drawImage(0, 0, image);
 }
 

@@ -72,6 +72,7 @@ class Renderer {
                          const std::function<void(Surface&)>& content,
                          const std::function<void(Surface&)>& mask);
     void drawBitmapCharacter(Surface& s, const Character& c, const State& state);
+    void drawScriptBitmap(Surface& s, const ScriptBitmap& b, const State& state);
     void drawVideo(Surface& s, const DisplayObject& object, const State& state);
 
     RenderHooks hooks_;

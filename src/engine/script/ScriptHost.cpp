@@ -24,6 +24,7 @@
 #include "engine/render/CharacterCache.h"
 #include "engine/render/StandardHooks.h"
 #include "engine/script/InputRouter.h"
+#include "engine/swf/BitmapDecoder.h"
 #include "engine/swf/MovieData.h"
 #include "engine/swf/TagWalker.h"
 
@@ -806,6 +807,79 @@ std::string ScriptHost::symbolName(const DisplayObject& object) const {
     return {};
 }
 
+void ScriptHost::showLoadedImage(DisplayObject& clip, const std::string& data) {
+    // A JPEG, GIF or PNG file shows as a bitmap at the top left of the clip it was loaded into.
+    QImage image = QImage::fromData(QByteArrayView(reinterpret_cast<const uchar*>(data.data()),
+                                                   static_cast<qsizetype>(data.size())));
+    if (image.isNull() || !engine::bitmapSizeAllowed(image.width(), image.height())) {
+        return;
+    }
+    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    auto words = std::make_shared<std::vector<std::uint32_t>>();
+    words->reserve(static_cast<std::size_t>(image.width()) *
+                   static_cast<std::size_t>(image.height()));
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+        words->insert(words->end(), row, row + image.width());
+    }
+    auto c = std::make_shared<engine::Character>();
+    c->kind = engine::Character::Kind::Bitmap;
+    c->def = engine::ScriptBitmap{image.width(), image.height(), std::move(words), false};
+    clip.timeline()->placeCharacter(engine::depthOfTag(1), 0, c, std::string());
+}
+
+DisplayId ScriptHost::attachBitmap(DisplayId parentId, int depth, int width, int height,
+                                   std::shared_ptr<const std::vector<std::uint32_t>> pixels,
+                                   bool smoothing) {
+    DisplayObject* p = find(parentId);
+    if (p == nullptr || p->removed() || p->timeline() == nullptr || !scriptDepth(depth) ||
+        pixels == nullptr ||
+        pixels->size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+        return kNoDisplay;
+    }
+    auto c = std::make_shared<engine::Character>();
+    c->kind = engine::Character::Kind::Bitmap;
+    c->def = engine::ScriptBitmap{width, height, std::move(pixels), smoothing};
+    DisplayObject* made = p->timeline()->placeCharacter(depth, 0, c, std::string());
+    return made != nullptr ? made->id() : kNoDisplay;
+}
+
+std::optional<avm1::Host::Pixels> ScriptHost::exportedBitmap(DisplayId from,
+                                                             std::string_view name) {
+    DisplayObject* o = find(from);
+    const engine::MovieSource& source = o != nullptr && o->timeline() != nullptr
+                                            ? o->timeline()->source()
+                                            : player_.context().mainSource();
+    const auto& exports = source.dictionary->exports();
+    const QString wanted = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    auto it = std::find_if(exports.begin(), exports.end(), [&wanted](const auto& e) {
+        return QString::fromStdString(e.first).compare(wanted, Qt::CaseInsensitive) == 0;
+    });
+    if (it == exports.end()) {
+        return std::nullopt;
+    }
+    engine::CharacterPtr c = source.character(it->second);
+    const auto* tag = c != nullptr ? c->as<engine::BitmapTag>() : nullptr;
+    if (tag == nullptr) {
+        return std::nullopt;
+    }
+    const auto decoded =
+        engine::decodeBitmapTag(tag->code, tag->body, source.dictionary->jpegTables(source.data));
+    if (!decoded || decoded->image.isNull()) {
+        return std::nullopt;
+    }
+    const QImage image = decoded->image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    Pixels out;
+    out.width = image.width();
+    out.height = image.height();
+    out.argb.reserve(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height));
+    for (int y = 0; y < out.height; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+        out.argb.insert(out.argb.end(), row, row + out.width);
+    }
+    return out;
+}
+
 DisplayId ScriptHost::attach(DisplayId parentId, std::string_view exportName, std::string_view name,
                              int depth) {
     DisplayObject* p = find(parentId);
@@ -1131,6 +1205,9 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
     }
     constructed_.erase(id);
     o->timeline()->replaceMovie(source);
+    if (loading && source == nullptr) {
+        showLoadedImage(*o, load.data);
+    }
     if (load.clipRequest != 0) {
         // The listeners hear of the new clip before its first frame's actions run; what is
         // not a movie (an image, say) leaves the clip empty.

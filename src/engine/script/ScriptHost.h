@@ -114,6 +114,11 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::optional<int> labelFrame(avm1::DisplayId id, std::string_view label) override;
     avm1::DisplayId duplicate(avm1::DisplayId id, std::string_view name, int depth) override;
     void remove(avm1::DisplayId id) override;
+    void showLoadedImage(engine::DisplayObject& clip, const std::string& data);
+    avm1::DisplayId attachBitmap(avm1::DisplayId parent, int depth, int width, int height,
+                                 std::shared_ptr<const std::vector<std::uint32_t>> pixels,
+                                 bool smoothing) override;
+    std::optional<Pixels> exportedBitmap(avm1::DisplayId from, std::string_view name) override;
     avm1::DisplayId attach(avm1::DisplayId parent, std::string_view exportName,
                            std::string_view name, int depth) override;
     avm1::DisplayId createEmpty(avm1::DisplayId parent, std::string_view name, int depth) override;

@@ -1,0 +1,576 @@
+// flash.display.BitmapData. The methods answer a bad call with a negative number (too few
+// arguments, or a disposed bitmap: -1; then one code per argument that is not what it must
+// be), as movies written against the reference player see.
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/avm1/BitmapPixels.h"
+#include "engine/avm1/Library.h"
+#include "engine/avm1/Vm.h"
+
+namespace zd::avm1 {
+namespace lib {
+
+BitmapDataObject::BitmapDataObject(Object* proto) : Object(proto) {}
+
+std::size_t BitmapDataObject::footprint() const {
+    return Object::footprint() + sizeof(BitmapDataObject) +
+           (pixels ? pixels->data().size() * sizeof(std::uint32_t) : 0);
+}
+
+namespace {
+
+const Value kFail(-1.0);
+
+BitmapDataObject* bitmapOf(const Value& v) {
+    return dynamic_cast<BitmapDataObject*>(v.asObject());
+}
+
+// The live pixels of the method's bitmap, or null when it was disposed (or is none).
+BitmapPixels* pixelsOf(const CallInfo& c) {
+    BitmapDataObject* b = bitmapOf(c.thisValue);
+    return b != nullptr ? b->pixels.get() : nullptr;
+}
+
+Object* allocateBitmapData(Vm& vm, Object* proto) {
+    return vm.heap().make<BitmapDataObject>(proto);
+}
+
+int intArg(Vm& vm, const Value& v) {
+    return vm.toInt32(v);
+}
+
+std::uint32_t colorArg(Vm& vm, const Value& v) {
+    return static_cast<std::uint32_t>(vm.toInt32(v));
+}
+
+// A rectangle is any object with all four fields (a Rectangle or a plain object alike).
+bool readRect(Vm& vm, const Value& v, PixelRect& out) {
+    if (!v.isObject()) {
+        return false;
+    }
+    const Value x = vm.get(v, "x");
+    const Value y = vm.get(v, "y");
+    const Value w = vm.get(v, "width");
+    const Value h = vm.get(v, "height");
+    if (x.isUndefined() || y.isUndefined() || w.isUndefined() || h.isUndefined()) {
+        return false;
+    }
+    out = {intArg(vm, x), intArg(vm, y), intArg(vm, w), intArg(vm, h)};
+    return true;
+}
+
+// A point reads its fields, each 0 when missing; anything else is the origin.
+std::array<int, 2> readPoint(Vm& vm, const Value& v) {
+    if (!v.isObject()) {
+        return {0, 0};
+    }
+    return {intArg(vm, vm.get(v, "x")), intArg(vm, vm.get(v, "y"))};
+}
+
+Value geomClass(Vm& vm, const char* name) {
+    return vm.get(Value(packageObject(vm, "flash.geom")), name);
+}
+
+Value newRectangle(Vm& vm, PixelRect r) {
+    Vm::NoCollect hold(vm);
+    const Value args[] = {Value(static_cast<double>(r.x)), Value(static_cast<double>(r.y)),
+                          Value(static_cast<double>(r.width)),
+                          Value(static_cast<double>(r.height))};
+    return vm.construct(geomClass(vm, "Rectangle"), args);
+}
+
+Value newBitmap(Vm& vm, std::shared_ptr<BitmapPixels> pixels) {
+    Vm::NoCollect hold(vm);
+    Value ctor = vm.get(Value(packageObject(vm, "flash.display")), "BitmapData");
+    Object* proto = vm.get(ctor, "prototype").asObject();
+    auto* b = vm.heap().make<BitmapDataObject>(proto != nullptr ? proto : vm.protos().object);
+    vm.define(b, "__constructor__", ctor, kDontEnum);
+    b->pixels = std::move(pixels);
+    return Value(b);
+}
+
+// The largest bitmap a movie of this version may make.
+bool sizeAllowed(int swfVersion, int w, int h) {
+    if (w <= 0 || h <= 0) {
+        return false;
+    }
+    if (swfVersion < 10) {
+        return w <= 2880 && h <= 2880;
+    }
+    return w <= 8191 && h <= 8191 &&
+           static_cast<std::int64_t>(w) * static_cast<std::int64_t>(h) < 16777216;
+}
+
+Value ctorBitmapData(Vm& vm, const CallInfo& c) {
+    BitmapDataObject* b = bitmapOf(c.thisValue);
+    if (!c.construct || b == nullptr) {
+        return Value();
+    }
+    const int w = intArg(vm, c.arg(0));
+    const int h = intArg(vm, c.arg(1));
+    if (!sizeAllowed(vm.swfVersion(), w, h) || !BitmapPixels::roomFor(w, h)) {
+        vm.dropConstructed();
+        return Value();
+    }
+    const bool transparent = c.count() > 2 ? vm.toBoolean(c.arg(2)) : true;
+    const std::uint32_t fill = c.count() > 3 ? colorArg(vm, c.arg(3)) : 0xffffffffu;
+    b->pixels = std::make_shared<BitmapPixels>(w, h, transparent, fill);
+    return Value();
+}
+
+Value getWidth(Vm&, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    return p != nullptr ? Value(static_cast<double>(p->width())) : kFail;
+}
+
+Value getHeight(Vm&, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    return p != nullptr ? Value(static_cast<double>(p->height())) : kFail;
+}
+
+Value getTransparent(Vm&, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    return p != nullptr ? Value::boolean(p->transparent()) : kFail;
+}
+
+Value getRectangle(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    return p != nullptr ? newRectangle(vm, {0, 0, p->width(), p->height()}) : kFail;
+}
+
+Value getPixel(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 2) {
+        return kFail;
+    }
+    const std::uint32_t v = p->pixel32(intArg(vm, c.arg(0)), intArg(vm, c.arg(1)));
+    return Value(static_cast<double>(v & 0xffffffu));
+}
+
+Value getPixel32(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 2) {
+        return kFail;
+    }
+    const std::uint32_t v = p->pixel32(intArg(vm, c.arg(0)), intArg(vm, c.arg(1)));
+    return Value(static_cast<double>(static_cast<std::int32_t>(v)));
+}
+
+Value setPixel(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 3) {
+        return kFail;
+    }
+    p->setPixel(intArg(vm, c.arg(0)), intArg(vm, c.arg(1)), colorArg(vm, c.arg(2)));
+    return Value(0.0);
+}
+
+Value setPixel32(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 3) {
+        return kFail;
+    }
+    p->setPixel32(intArg(vm, c.arg(0)), intArg(vm, c.arg(1)), colorArg(vm, c.arg(2)));
+    return Value(0.0);
+}
+
+Value fillRect(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    PixelRect r;
+    if (p == nullptr || c.count() < 2 || !readRect(vm, c.arg(0), r)) {
+        return kFail;
+    }
+    p->fillRect(r, colorArg(vm, c.arg(1)));
+    return Value(0.0);
+}
+
+Value floodFill(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 3) {
+        return kFail;
+    }
+    const bool changed =
+        p->floodFill(intArg(vm, c.arg(0)), intArg(vm, c.arg(1)), colorArg(vm, c.arg(2)));
+    return Value(changed ? 1.0 : 0.0);
+}
+
+Value getColorBoundsRect(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 2) {
+        return kFail;
+    }
+    const bool find = c.count() > 2 ? vm.toBoolean(c.arg(2)) : true;
+    return newRectangle(vm, p->colorBounds(colorArg(vm, c.arg(0)), colorArg(vm, c.arg(1)), find));
+}
+
+Value colorTransform(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 2) {
+        return kFail;
+    }
+    PixelRect r;
+    if (!readRect(vm, c.arg(0), r)) {
+        return Value(-2.0);
+    }
+    Object* ctor = geomClass(vm, "ColorTransform").asObject();
+    if (ctor == nullptr || !vm.instanceOf(c.arg(1), ctor)) {
+        return Value(-3.0);
+    }
+    static constexpr const char* kMultipliers[] = {"redMultiplier", "greenMultiplier",
+                                                   "blueMultiplier", "alphaMultiplier"};
+    static constexpr const char* kOffsets[] = {"redOffset", "greenOffset", "blueOffset",
+                                               "alphaOffset"};
+    PixelTransform t;
+    for (int i = 0; i < 4; ++i) {
+        t.multiply[i] = vm.toNumber(vm.get(c.arg(1), kMultipliers[i]));
+        t.add[i] = vm.toNumber(vm.get(c.arg(1), kOffsets[i]));
+    }
+    p->colorTransform(r, t);
+    return kFail;
+}
+
+// The source bitmap of a copy: -2 when the argument is none, -3 when it was disposed.
+int sourceOf(const Value& v, BitmapPixels*& out) {
+    BitmapDataObject* b = bitmapOf(v);
+    if (b == nullptr) {
+        return -2;
+    }
+    if (!b->pixels) {
+        return -3;
+    }
+    out = b->pixels.get();
+    return 0;
+}
+
+Value copyPixels(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 3) {
+        return kFail;
+    }
+    BitmapPixels* src = nullptr;
+    if (const int code = sourceOf(c.arg(0), src); code != 0) {
+        return Value(static_cast<double>(code));
+    }
+    PixelRect r;
+    if (!readRect(vm, c.arg(1), r)) {
+        return Value(-4.0);
+    }
+    const auto dest = readPoint(vm, c.arg(2));
+    BitmapPixels* alpha = nullptr;
+    if (BitmapDataObject* a = bitmapOf(c.arg(3)); a != nullptr) {
+        alpha = a->pixels.get();
+    }
+    const auto alphaPoint = readPoint(vm, c.arg(4));
+    const bool mergeAlpha = vm.toBoolean(c.arg(5));
+    // Copying a bitmap onto itself reads what it was before.
+    std::unique_ptr<BitmapPixels> copy;
+    if (src == p || alpha == p) {
+        copy = std::make_unique<BitmapPixels>(*p);
+        src = src == p ? copy.get() : src;
+        alpha = alpha == p ? copy.get() : alpha;
+    }
+    p->copyPixels(*src, r, dest[0], dest[1], alpha, alphaPoint[0], alphaPoint[1], mergeAlpha);
+    return kFail;
+}
+
+Value copyChannel(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 5) {
+        return kFail;
+    }
+    BitmapPixels* src = nullptr;
+    if (const int code = sourceOf(c.arg(0), src); code != 0) {
+        return Value(static_cast<double>(code));
+    }
+    PixelRect r;
+    if (!readRect(vm, c.arg(1), r)) {
+        return Value(-4.0);
+    }
+    const auto dest = readPoint(vm, c.arg(2));
+    std::unique_ptr<BitmapPixels> copy;
+    if (src == p) {
+        copy = std::make_unique<BitmapPixels>(*p);
+        src = copy.get();
+    }
+    p->copyChannel(*src, r, dest[0], dest[1], colorArg(vm, c.arg(3)), colorArg(vm, c.arg(4)));
+    return kFail;
+}
+
+Value merge(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 6) {
+        return kFail;
+    }
+    BitmapPixels* src = nullptr;
+    if (const int code = sourceOf(c.arg(0), src); code != 0) {
+        return Value(static_cast<double>(code));
+    }
+    PixelRect r;
+    if (!readRect(vm, c.arg(1), r)) {
+        return Value(-4.0);
+    }
+    const auto dest = readPoint(vm, c.arg(2));
+    std::array<std::uint32_t, 4> m{};
+    for (int i = 0; i < 4; ++i) {
+        // A multiplier left out entirely counts in full.
+        const int v = c.count() > static_cast<std::size_t>(3 + i) ? intArg(vm, c.arg(3 + i)) : 256;
+        m[i] = static_cast<std::uint32_t>(v < 0 ? 0 : (v > 256 ? 256 : v));
+    }
+    std::unique_ptr<BitmapPixels> copy;
+    if (src == p) {
+        copy = std::make_unique<BitmapPixels>(*p);
+        src = copy.get();
+    }
+    p->merge(*src, r, dest[0], dest[1], m);
+    return kFail;
+}
+
+Value noise(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 1) {
+        return kFail;
+    }
+    const int low = c.count() > 1 ? intArg(vm, c.arg(1)) : 0;
+    const int high = c.count() > 2 ? intArg(vm, c.arg(2)) : 255;
+    const std::uint32_t channels = c.count() > 3 ? colorArg(vm, c.arg(3)) : 7u;
+    const bool grey = vm.toBoolean(c.arg(4));
+    p->noise(vm.toInt32(c.arg(0)), low, high, channels, grey);
+    return Value(0.0);
+}
+
+Value threshold(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 5) {
+        return kFail;
+    }
+    BitmapPixels* src = nullptr;
+    if (const int code = sourceOf(c.arg(0), src); code != 0) {
+        return Value(static_cast<double>(code));
+    }
+    PixelRect r;
+    if (!readRect(vm, c.arg(1), r)) {
+        return Value(-4.0);
+    }
+    const auto dest = readPoint(vm, c.arg(2));
+    // An operation it does not know compares as "<".
+    using Compare = BitmapPixels::Compare;
+    Compare op = Compare::Less;
+    if (c.arg(3).isString()) {
+        const std::string name = vm.toStdString(c.arg(3));
+        if (name == "<=") {
+            op = Compare::LessEqual;
+        } else if (name == ">") {
+            op = Compare::Greater;
+        } else if (name == ">=") {
+            op = Compare::GreaterEqual;
+        } else if (name == "==") {
+            op = Compare::Equal;
+        } else if (name == "!=") {
+            op = Compare::NotEqual;
+        }
+    }
+    const std::uint32_t limit = colorArg(vm, c.arg(4));
+    const std::uint32_t color = c.count() > 5 ? colorArg(vm, c.arg(5)) : 0u;
+    const std::uint32_t mask = c.count() > 6 ? colorArg(vm, c.arg(6)) : 0xffffffffu;
+    const bool copySource = vm.toBoolean(c.arg(7));
+    std::unique_ptr<BitmapPixels> copy;
+    if (src == p) {
+        copy = std::make_unique<BitmapPixels>(*p);
+        src = copy.get();
+    }
+    const int matched = p->threshold(*src, r, dest[0], dest[1], op, limit, color, mask, copySource);
+    return Value(static_cast<double>(matched));
+}
+
+Value pixelDissolve(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 3) {
+        return kFail;
+    }
+    BitmapPixels* src = nullptr;
+    if (sourceOf(c.arg(0), src) != 0) {
+        return kFail;
+    }
+    PixelRect r;
+    if (!readRect(vm, c.arg(1), r)) {
+        return Value(-4.0);
+    }
+    // Without a seed nothing is dissolved.
+    if (c.count() < 4) {
+        return Value(0.0);
+    }
+    const auto dest = readPoint(vm, c.arg(2));
+    const std::int32_t seed = vm.toInt32(c.arg(3));
+    const std::int32_t count = c.count() > 4 ? vm.toInt32(c.arg(4)) : p->width() * p->height() / 30;
+    const std::uint32_t fill = colorArg(vm, c.arg(5));
+    const bool fromSelf = src == p;
+    std::unique_ptr<BitmapPixels> copy;
+    if (fromSelf) {
+        copy = std::make_unique<BitmapPixels>(*p);
+        src = copy.get();
+    }
+    const std::uint32_t next = p->pixelDissolve(
+        *src, fromSelf, r, dest[0], dest[1],
+        static_cast<std::uint32_t>(seed < 0 ? -static_cast<std::int64_t>(seed) : seed),
+        static_cast<std::uint32_t>(count < 0 ? 0 : count), fill);
+    return Value(static_cast<double>(next));
+}
+
+Value compare(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 1) {
+        return kFail;
+    }
+    BitmapPixels* other = nullptr;
+    if (sourceOf(c.arg(0), other) != 0) {
+        return Value(-2.0);
+    }
+    if (other->width() != p->width()) {
+        return Value(-3.0);
+    }
+    if (other->height() != p->height()) {
+        return Value(-4.0);
+    }
+    auto diff = std::make_shared<BitmapPixels>(p->width(), p->height(), true, 0);
+    bool same = true;
+    for (int y = 0; y < p->height(); ++y) {
+        for (int x = 0; x < p->width(); ++x) {
+            const std::uint32_t a = p->pixel32(x, y);
+            const std::uint32_t b = other->pixel32(x, y);
+            if (a == b) {
+                continue;
+            }
+            same = false;
+            std::uint32_t out = 0;
+            if ((a & 0xffffffu) != (b & 0xffffffu)) {
+                out = 0xff000000u;
+                for (int shift : {16, 8, 0}) {
+                    out |= (((a >> shift) - (b >> shift)) & 0xffu) << shift;
+                }
+            } else {
+                out = ((((a >> 24) - (b >> 24)) & 0xffu) << 24) | 0xffffffu;
+            }
+            diff->setPixel32(x, y, out);
+        }
+    }
+    if (same) {
+        return Value(0.0);
+    }
+    return newBitmap(vm, std::move(diff));
+}
+
+Value hitTest(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 3) {
+        return kFail;
+    }
+    const auto origin = readPoint(vm, c.arg(0));
+    const std::uint32_t threshold = colorArg(vm, c.arg(1)) & 0xffu;
+    const Value& second = c.arg(2);
+    if (!second.isObject() || bitmapOf(second) != nullptr) {
+        return Value::boolean(false);
+    }
+    const auto at = readPoint(vm, second);
+    return Value::boolean(p->hitPoint(at[0] - origin[0], at[1] - origin[1], threshold));
+}
+
+Value cloneBitmap(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr) {
+        return kFail;
+    }
+    if (!BitmapPixels::roomFor(p->width(), p->height())) {
+        return Value();
+    }
+    return newBitmap(vm, std::make_shared<BitmapPixels>(*p));
+}
+
+Value dispose(Vm&, const CallInfo& c) {
+    if (BitmapDataObject* b = bitmapOf(c.thisValue); b != nullptr) {
+        b->pixels.reset();
+    }
+    return Value();
+}
+
+Value loadBitmap(Vm& vm, const CallInfo& c) {
+    if (c.count() < 1) {
+        return Value();
+    }
+    auto found = vm.host().exportedBitmap(vm.currentTarget(), vm.toStdString(c.arg(0)));
+    if (!found ||
+        !sizeAllowed(vm.swfVersion() < 10 ? 10 : vm.swfVersion(), found->width, found->height)) {
+        return Value();
+    }
+    return newBitmap(vm, std::make_shared<BitmapPixels>(found->width, found->height, true,
+                                                        std::move(found->argb)));
+}
+
+// MovieClip.attachBitmap(bitmap, depth, pixelSnapping, smoothing).
+Value clipAttachBitmap(Vm& vm, const CallInfo& c) {
+    const DisplayId clip = vm.displayOf(c.thisValue, vm.currentTarget());
+    BitmapDataObject* b = bitmapOf(c.arg(0));
+    if (clip == kNoDisplay || b == nullptr || !b->pixels || c.count() < 2) {
+        return Value();
+    }
+    const double depth = vm.toNumber(c.arg(1));
+    if (!std::isfinite(depth)) {
+        return Value();
+    }
+    // The display shares the words themselves and keeps them alive while it shows them.
+    std::shared_ptr<const std::vector<std::uint32_t>> words(b->pixels, &b->pixels->data());
+    vm.host().attachBitmap(clip, static_cast<int>(std::clamp(depth, -2147483648.0, 2147483647.0)),
+                           b->pixels->width(), b->pixels->height(), std::move(words),
+                           vm.toBoolean(c.arg(3)));
+    return Value();
+}
+
+}  // namespace
+
+void installBitmapData(Vm& vm) {
+    Object* display = packageObject(vm, "flash.display");
+    Object* proto = vm.newObject();
+    FunctionObject* ctor = defineClass(vm, "", ctorBitmapData, proto, allocateBitmapData);
+    vm.define(display, "BitmapData", Value(ctor));
+    vm.defineNative(ctor, "loadBitmap", loadBitmap);
+    vm.define(ctor, "RED_CHANNEL", Value(static_cast<double>(kRedChannel)), 0);
+    vm.define(ctor, "GREEN_CHANNEL", Value(static_cast<double>(kGreenChannel)), 0);
+    vm.define(ctor, "BLUE_CHANNEL", Value(static_cast<double>(kBlueChannel)), 0);
+    vm.define(ctor, "ALPHA_CHANNEL", Value(static_cast<double>(kAlphaChannel)), 0);
+    // The size and shape read as enumerable fields of every bitmap.
+    vm.defineAccessor(proto, "height", getHeight, nullptr, 0);
+    vm.defineAccessor(proto, "rectangle", getRectangle, nullptr, 0);
+    vm.defineAccessor(proto, "transparent", getTransparent, nullptr, 0);
+    vm.defineAccessor(proto, "width", getWidth, nullptr, 0);
+    vm.defineNative(proto, "getPixel", getPixel);
+    vm.defineNative(proto, "getPixel32", getPixel32);
+    vm.defineNative(proto, "setPixel", setPixel);
+    vm.defineNative(proto, "setPixel32", setPixel32);
+    vm.defineNative(proto, "fillRect", fillRect);
+    vm.defineNative(proto, "floodFill", floodFill);
+    vm.defineNative(proto, "getColorBoundsRect", getColorBoundsRect);
+    vm.defineNative(proto, "colorTransform", colorTransform);
+    vm.defineNative(proto, "copyPixels", copyPixels);
+    vm.defineNative(proto, "copyChannel", copyChannel);
+    vm.defineNative(proto, "merge", merge);
+    vm.defineNative(proto, "compare", compare);
+    vm.defineNative(proto, "noise", noise);
+    vm.defineNative(proto, "pixelDissolve", pixelDissolve);
+    vm.defineNative(proto, "threshold", threshold);
+    vm.defineNative(proto, "hitTest", hitTest);
+    vm.defineNative(proto, "clone", cloneBitmap);
+    vm.defineNative(proto, "dispose", dispose);
+    if (Object* clip = vm.protos().movieClip) {
+        vm.defineNative(clip, "attachBitmap", clipAttachBitmap, kDontEnum | kVersion8);
+    }
+}
+
+}  // namespace lib
+}  // namespace zd::avm1
