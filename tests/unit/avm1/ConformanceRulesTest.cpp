@@ -187,7 +187,7 @@ TEST(Prototypes, ReadingThroughALoopingChainStopsTheScript) {
     EXPECT_FALSE(run.host().errors.empty());
 }
 
-TEST(Clips, ToStringThatIsNoFunctionIsNotCalled) {
+TEST(ClipToString, AnObjectThatIsNoFunctionIsNotCalled) {
     // _root.toString = {}; trace(_root) must neither crash nor call it.
     ActionWriter a;
     a.getVariable("_root").push({"toString", 0}).act(op::InitObject).act(op::SetMember);
