@@ -356,23 +356,34 @@ int compareDefault(Vm& vm, const Value& a, const Value& b, int flags) {
         }
         return a.isUndefined() ? 1 : -1;
     }
-    if ((flags & kNumeric) != 0 && a.isNumber() && b.isNumber()) {
-        const double x = a.number();
-        const double y = b.number();
+    // NaN sorts after every number, so the order stays consistent.
+    auto numeric = [](double x, double y) {
+        if (std::isnan(x) || std::isnan(y)) {
+            return std::isnan(x) == std::isnan(y) ? 0 : std::isnan(x) ? 1 : -1;
+        }
         return x < y ? -1 : x > y ? 1 : 0;
+    };
+    if ((flags & kNumeric) != 0 && a.isNumber() && b.isNumber()) {
+        return numeric(a.number(), b.number());
     }
     if ((flags & kNumeric) != 0) {
         const double x = vm.toNumber(a);
         const double y = vm.toNumber(b);
         if (!std::isnan(x) && !std::isnan(y)) {
-            return x < y ? -1 : x > y ? 1 : 0;
+            return numeric(x, y);
         }
     }
     std::string x = vm.toStdString(a);
     std::string y = vm.toStdString(b);
     if ((flags & kCaseInsensitive) != 0) {
-        x = toLowerCase(x);
-        y = toLowerCase(y);
+        // Only ASCII letters fold here.
+        for (std::string* t : {&x, &y}) {
+            for (char& ch : *t) {
+                if (ch >= 'A' && ch <= 'Z') {
+                    ch = static_cast<char>(ch - 'A' + 'a');
+                }
+            }
+        }
     }
     const std::u16string ux = toUtf16(x);
     const std::u16string uy = toUtf16(y);
@@ -440,15 +451,18 @@ Value arraySort(Vm& vm, const CallInfo& c) {
     if (o == nullptr) {
         return Value();
     }
+    // sort(comparator, flags): a first argument that is no function is ignored when flags
+    // follow, else it is the flags.
     Value comparator;
     int flags = 0;
-    if (c.arg(0).isObject() && c.arg(0).object()->isFunction()) {
+    const bool function = c.arg(0).isObject() && c.arg(0).object()->isFunction();
+    if (function) {
         comparator = c.arg(0);
-        flags = c.count() > 1 ? vm.toInt32(c.arg(1)) : 0;
-    } else if (c.arg(0).isNumber()) {
+    }
+    if (c.count() > 1 && !c.arg(1).isUndefined()) {
+        flags = vm.toInt32(c.arg(1));
+    } else if (!function && c.count() > 0) {
         flags = vm.toInt32(c.arg(0));
-    } else if (c.count() > 0) {
-        return Value();  // neither a comparator nor flags
     }
     const std::vector<Value> items = elementsOf(vm, o);
     std::vector<std::size_t> order;
@@ -481,8 +495,12 @@ Value arraySortOn(Vm& vm, const CallInfo& c) {
             vm.step();
             fieldFlags.push_back(vm.toInt32(elementAt(vm, list, i)));
         }
+        // The first field's flags also choose what the call returns; a list of another
+        // length than the fields counts for nothing.
         if (fieldFlags.size() != fields.size()) {
             fieldFlags.clear();
+        } else if (!fieldFlags.empty()) {
+            flags = fieldFlags.front();
         }
     } else if (c.count() > 1) {
         flags = vm.toInt32(c.arg(1));

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "engine/avm1/Frame.h"
 #include "engine/avm1/PropertyValues.h"
@@ -15,6 +16,7 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // Deeper script calls than this could exhaust the C++ stack, whatever ScriptLimits asks.
 constexpr int kHardRecursionLimit = 1000;
+constexpr std::size_t kMaxSharedStack = 4096;
 // Nested with/try bodies in one frame.
 constexpr int kMaxBlockDepth = 64;
 
@@ -75,6 +77,25 @@ class Interpreter {
         return v;
     }
     void push(const Value& v) { vm_.stack_.push_back(v); }
+    // Where super looks things up: the prototype above the method's home. A clip there is
+    // not searched (super never converts what it finds into an object).
+    static Object* superStart(const SuperObject* sup) {
+        Object* start = sup->home != nullptr ? sup->home->proto() : nullptr;
+        return start != nullptr && start->kind() == ObjectKind::Clip ? nullptr : start;
+    }
+    // super(): the __constructor__ found from the super prototype up (in a constructor, from
+    // the class's own prototype, where extends put it), never by __resolve.
+    Value superConstructor(const SuperObject* sup) {
+        Object* start = sup->constructing ? sup->home : superStart(sup);
+        if (start != nullptr && start->kind() == ObjectKind::Clip) {
+            start = nullptr;
+        }
+        Value ctor;
+        if (start != nullptr) {
+            vm_.lookup(start, Value(sup->thisObject), vm_.key(vm_.atoms().constructorHidden), ctor);
+        }
+        return ctor;
+    }
     Value boolResult(bool b) const {
         return f_.version >= 5 ? Value::boolean(b) : Value(b ? 1.0 : 0.0);
     }
@@ -373,8 +394,16 @@ void Interpreter::setVariable(String* name, const Value& v) {
 }
 
 void Interpreter::defineLocal(String* name, const Value& v) {
-    if (name->view().find_first_of(":/") != std::string_view::npos) {
-        setVariable(name, v);  // a path names where the variable goes
+    const bool path = name->view().find_first_of(":/.") != std::string_view::npos;
+    if (path && f_.activation == nullptr) {
+        setVariable(name, v);  // outside functions a path names where the variable goes
+        return;
+    }
+    if (path) {
+        // Inside a function a path is not followed: the timeline gets the whole name.
+        if (f_.target.isObject()) {
+            vm_.set(f_.target, name, v);
+        }
         return;
     }
     if (f_.activation != nullptr) {
@@ -484,8 +513,8 @@ void Interpreter::callFunctionAction() {
     if (Object* o = fn.asObject(); o != nullptr && o->kind() == ObjectKind::Super) {
         auto* sup = static_cast<SuperObject*>(o);
         Object* home = sup->home;
-        const Value ctor = home ? vm_.get(Value(home), vm_.atoms().constructorHidden) : Value();
-        push(vm_.callInternal(ctor, Value(sup->thisObject), args, home ? home->proto() : nullptr));
+        push(vm_.callSuperConstructor(superConstructor(sup), sup->thisObject, args,
+                                      home ? home->proto() : nullptr));
         return;
     }
     push(vm_.callInternal(fn, self, args, nullptr));
@@ -502,9 +531,8 @@ void Interpreter::callMethodAction() {
         if (o != nullptr && o->kind() == ObjectKind::Super) {
             auto* sup = static_cast<SuperObject*>(o);
             Object* home = sup->home;
-            const Value ctor = home ? vm_.get(Value(home), vm_.atoms().constructorHidden) : Value();
-            push(vm_.callInternal(ctor, Value(sup->thisObject), args,
-                                  home ? home->proto() : nullptr));
+            push(vm_.callSuperConstructor(superConstructor(sup), sup->thisObject, args,
+                                          home ? home->proto() : nullptr));
             return;
         }
         push(vm_.callInternal(object, Value(), args, nullptr));
@@ -512,7 +540,7 @@ void Interpreter::callMethodAction() {
     }
     if (o != nullptr && o->kind() == ObjectKind::Super) {
         auto* sup = static_cast<SuperObject*>(o);
-        Object* start = sup->home ? sup->home->proto() : nullptr;
+        Object* start = superStart(sup);
         Value fn;
         Object* owner = nullptr;
         if (start != nullptr) {
@@ -1360,7 +1388,7 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                     throw;
                 }
                 std::replace(text.begin(), text.end(), '\r', '\n');
-                vm_.host().trace(text);
+                vm_.host().trace(displayText(text));
                 break;
             }
             case 0x34:  // GetTime
@@ -1461,7 +1489,16 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             }
             case 0x41: {  // DefineLocal2
                 String* name = popString();
-                if (f_.activation != nullptr) {
+                Value base;
+                String* var = nullptr;
+                if (f_.activation == nullptr &&
+                    name->view().find_first_of(":/.") != std::string_view::npos) {
+                    // Outside functions a path declares the variable where it points.
+                    if (resolvePathVariable(name->view(), base, var, true) && base.isObject() &&
+                        !vm_.has(base.object(), var, false)) {
+                        vm_.set(base, var, Value());
+                    }
+                } else if (f_.activation != nullptr) {
                     if (!vm_.has(f_.activation, name, true)) {
                         vm_.define(f_.activation, name->view(), Value(), 0);
                     }
@@ -1834,7 +1871,7 @@ Value Vm::callInternal(const Value& fn, const Value& thisValue, std::span<const 
             int& depth;
             ~DepthGuard() { --depth; }
         } guard{depth_};
-        CallInfo info{thisValue, args, f, false};
+        CallInfo info{thisValue, args, f, std::exchange(constructCall_, false)};
         return f->native(*this, info);
     }
     return callScript(f, thisValue, args, home);
@@ -1869,6 +1906,33 @@ Value Vm::callFromHost(const Value& fn, const Value& thisValue, std::span<const 
     return result;
 }
 
+void Vm::registerAllocator(Object* proto, NativeAllocator allocator) {
+    allocators_[proto] = allocator;
+}
+
+NativeAllocator Vm::allocatorFor(Object* proto) {
+    int depth = 0;
+    for (Object* cur = proto; cur != nullptr && depth < 256; cur = cur->proto(), ++depth) {
+        if (auto it = allocators_.find(cur); it != allocators_.end()) {
+            return it->second;
+        }
+    }
+    return nullptr;
+}
+
+Value Vm::callSuperConstructor(const Value& ctor, Object* thisObject, std::span<const Value> args,
+                               Object* home) {
+    Object* fn = ctor.asObject();
+    const bool callable = thisObject != nullptr && fn != nullptr && fn->isFunction();
+    constructCall_ = callable && static_cast<FunctionObject*>(fn)->native != nullptr;
+    constructingScript_ = callable && static_cast<FunctionObject*>(fn)->native == nullptr;
+    struct Reset {
+        Vm& vm;
+        ~Reset() { vm.constructCall_ = vm.constructingScript_ = false; }
+    } reset{*this};
+    return callInternal(ctor, Value(thisObject), args, home);
+}
+
 Value Vm::construct(const Value& fn, std::span<const Value> args) {
     Object* o = fn.asObject();
     if (o == nullptr || !o->isFunction()) {
@@ -1877,8 +1941,12 @@ Value Vm::construct(const Value& fn, std::span<const Value> args) {
     auto* f = static_cast<FunctionObject*>(o);
     const Value protoValue = get(fn, atoms_.prototype);
     Object* proto = protoValue.asObject();
-    Object* instance = f->allocator != nullptr ? f->allocator(*this, proto ? proto : protos_.object)
-                                               : heap_.make<Object>(proto);
+    NativeAllocator allocator = f->allocator;
+    if (allocator == nullptr && f->native == nullptr && proto != nullptr) {
+        allocator = allocatorFor(proto);
+    }
+    Object* instance = allocator != nullptr ? allocator(*this, proto ? proto : protos_.object)
+                                            : heap_.make<Object>(proto);
     define(instance, "__constructor__", fn, kDontEnum);
     if (version_ < 7) {
         define(instance, "constructor", fn, kDontEnum);
@@ -1901,6 +1969,7 @@ Value Vm::construct(const Value& fn, std::span<const Value> args) {
         }
         return r.isObject() ? r : Value(instance);
     }
+    constructingScript_ = true;
     callScript(f, Value(instance), args, proto);
     return Value(instance);
 }
@@ -1908,6 +1977,7 @@ Value Vm::construct(const Value& fn, std::span<const Value> args) {
 Value Vm::callScript(FunctionObject* f, const Value& thisValue, std::span<const Value> args,
                      Object* home) {
     const FunctionDef& def = *f->def;
+    const bool constructing = std::exchange(constructingScript_, false);
     const int limit = std::min(limits_.maxRecursion, kHardRecursionLimit);
     if (depth_ + 1 > limit) {
         throw ScriptAbort{"Script recursion went deeper than the limit; the script was stopped"};
@@ -1977,7 +2047,9 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, std::span<const 
     Object* superObject = nullptr;
     auto makeSuper = [&]() -> Object* {
         if (superObject == nullptr) {
-            superObject = heap_.make<SuperObject>(thisValue.asObject(), home);
+            auto* sup = heap_.make<SuperObject>(thisValue.asObject(), home);
+            sup->constructing = constructing;
+            superObject = sup;
         }
         return superObject;
     };
@@ -2086,7 +2158,8 @@ bool Vm::runActions(const CodeOwner& code, std::size_t begin, std::size_t end, D
         version_ >= 5 ? heap_.make<Scope>(Scope::Kind::Object, global_, nullptr) : nullptr;
     fr.scope = heap_.make<Scope>(Scope::Kind::Target, nullptr, globalScope);
     fr.registers.resize(4);
-    fr.stackBase = stack_.size();
+    // Frame scripts share one stack: what one block leaves behind, the next one can pop.
+    fr.stackBase = outer ? 0 : stack_.size();
     frame_ = &fr;
     bool ok = true;
     try {
@@ -2103,10 +2176,15 @@ bool Vm::runActions(const CodeOwner& code, std::size_t begin, std::size_t end, D
         reportError(a.reason);
         abortedOuterRun();
         ok = false;
+        stack_.clear();
     }
     frame_ = fr.caller;
-    if (stack_.size() > fr.stackBase) {
+    if (!outer && stack_.size() > fr.stackBase) {
         stack_.resize(fr.stackBase);
+    } else if (outer && stack_.size() > kMaxSharedStack) {
+        // Scripts that leave values every frame must not grow the stack without end.
+        stack_.erase(stack_.begin(),
+                     stack_.begin() + static_cast<std::ptrdiff_t>(stack_.size() - kMaxSharedStack));
     }
     if (outer) {
         running_ = false;

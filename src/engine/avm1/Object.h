@@ -254,6 +254,7 @@ class SuperObject final : public Object {
         : Object(nullptr, ObjectKind::Super), thisObject(thisObj), home(home) {}
     Object* thisObject;
     Object* home;
+    bool constructing = false;  // made in a function running for new
     void trace(Tracer& t) override;
 };
 

@@ -47,6 +47,9 @@ FunctionObject* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, 
                             NativeAllocator allocator) {
     FunctionObject* f = vm.newNative(ctor, proto);
     f->allocator = allocator;
+    if (allocator != nullptr && proto != nullptr) {
+        vm.registerAllocator(proto, allocator);
+    }
     if (!name.empty()) {
         vm.define(vm.global(), name, Value(f), kDontEnum);
     }
@@ -96,8 +99,8 @@ Value objectAddProperty(Vm& vm, const CallInfo& c) {
         p = &o->properties().add(k, n);
     }
     p->getter = getter.object();
+    // The value a plain property held stays behind the accessor (watchers report it).
     p->setter = isCallable(setter) ? setter.object() : nullptr;
-    p->value = Value();
     return Value::boolean(true);
 }
 
@@ -326,59 +329,7 @@ Value globalParseFloat(Vm& vm, const CallInfo& c) {
         return Value();
     }
     const std::string s = vm.toStdString(c.arg(0));
-    std::size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) {
-        ++i;
-    }
-    // Sign, digits and one point (later points are skipped), then an exponent if it has digits.
-    std::string text;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
-        text.push_back(s[i++]);
-    }
-    bool any = false;
-    bool point = false;
-    bool secondPoint = false;
-    while (i < s.size()) {
-        if (s[i] >= '0' && s[i] <= '9') {
-            text.push_back(s[i]);
-            any = true;
-        } else if (s[i] == '.') {
-            if (!point) {
-                text.push_back('.');
-                point = true;
-            } else {
-                secondPoint = true;  // later points are skipped, and no exponent follows
-            }
-        } else {
-            break;
-        }
-        ++i;
-    }
-    if (!any) {
-        return Value(kNaN);
-    }
-    if (!secondPoint && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        std::size_t k = i + 1;
-        std::string exp = "e";
-        if (k < s.size() && (s[k] == '-' || s[k] == '+')) {
-            exp.push_back(s[k++]);
-        }
-        const std::size_t digits = k;
-        while (k < s.size() && s[k] >= '0' && s[k] <= '9') {
-            exp.push_back(s[k++]);
-        }
-        if (k > digits) {
-            // Exponents wrap as 32-bit integers do in the reference.
-            const double e = std::strtod(exp.c_str() + 1, nullptr);
-            if (std::fabs(e) > 2147483647.0) {
-                const auto wrapped = toInt32(e);
-                text += "e" + std::to_string(wrapped);
-            } else {
-                text += exp;
-            }
-        }
-    }
-    return Value(std::strtod(text.c_str(), nullptr));
+    return Value(parseFloatText(s));
 }
 
 Value globalIsNaN(Vm& vm, const CallInfo& c) {
@@ -544,7 +495,8 @@ Value broadcastMessage(Vm& vm, const CallInfo& c) {
     }
     const std::span<const Value> rest = c.args.subspan(1);
     for (const Value& t : targets) {
-        const Value fn = vm.get(t, name);
+        // An empty message name calls each listener itself, as a method call with "" does.
+        const Value fn = name->view().empty() ? t : vm.get(t, name);
         if (isCallable(fn)) {
             vm.call(fn, t, rest);
         }
@@ -757,6 +709,15 @@ void installSystem(Vm& vm) {
     vm.define(system, "security", Value(security));
     vm.define(security, "sandboxType", Value(vm.intern("localTrusted")), 0);
     vm.define(system, "useCodepage", Value::boolean(false), 0);
+    // No input method editor here, but scripts may still listen to one.
+    Object* ime = vm.newObject();
+    vm.define(system, "IME", Value(ime));
+    if (Object* bc = vm.get(Value(vm.global()), "AsBroadcaster").asObject()) {
+        for (const char* name : {"broadcastMessage", "addListener", "removeListener"}) {
+            vm.define(ime, name, vm.get(Value(bc), name), kDontEnum);
+        }
+        vm.define(ime, "_listeners", Value(vm.newArray()), kDontEnum);
+    }
 }
 
 }  // namespace lib

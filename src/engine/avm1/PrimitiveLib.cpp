@@ -49,10 +49,9 @@ Value stringToStringMethod(Vm& vm, const CallInfo& c) {
     return Value(thisString(vm, c));
 }
 
-// A position argument as an integer (NaN is 0).
+// A position argument as a 32-bit integer (NaN is 0, large values wrap).
 double position(Vm& vm, const Value& v) {
-    const double d = vm.toNumber(v);
-    return std::isnan(d) ? 0 : std::trunc(d);
+    return static_cast<double>(vm.toInt32(v));
 }
 
 Value stringCharAt(Vm& vm, const CallInfo& c) {
@@ -67,6 +66,9 @@ Value stringCharAt(Vm& vm, const CallInfo& c) {
 Value stringCharCodeAt(Vm& vm, const CallInfo& c) {
     const std::u16string s = toUtf16(thisString(vm, c)->view());
     const double i = position(vm, c.arg(0));
+    if (i >= static_cast<double>(s.size()) && vm.swfVersion() < 6) {
+        return Value(0.0);  // SWF 5 reads past the end as 0
+    }
     if (i < 0 || i >= static_cast<double>(s.size())) {
         return Value(kNaN);
     }
@@ -84,11 +86,14 @@ Value stringConcat(Vm& vm, const CallInfo& c) {
 Value stringIndexOf(Vm& vm, const CallInfo& c) {
     const std::u16string s = toUtf16(thisString(vm, c)->view());
     if (c.count() == 0) {
-        return Value(-1.0);
+        return Value();
     }
     const std::u16string needle = toUtf16(vm.toString(c.arg(0))->view());
     double start = c.count() > 1 ? position(vm, c.arg(1)) : 0;
-    start = std::clamp(start, 0.0, static_cast<double>(s.size()));
+    if (start > static_cast<double>(s.size())) {
+        return Value(-1.0);  // even an empty needle is not found past the end
+    }
+    start = std::max(start, 0.0);
     const auto pos = s.find(needle, static_cast<std::size_t>(start));
     return Value(pos == std::u16string::npos ? -1.0 : static_cast<double>(pos));
 }
@@ -96,7 +101,7 @@ Value stringIndexOf(Vm& vm, const CallInfo& c) {
 Value stringLastIndexOf(Vm& vm, const CallInfo& c) {
     const std::u16string s = toUtf16(thisString(vm, c)->view());
     if (c.count() == 0) {
-        return Value(-1.0);
+        return Value();
     }
     const std::u16string needle = toUtf16(vm.toString(c.arg(0))->view());
     std::size_t from = std::u16string::npos;
@@ -126,8 +131,11 @@ Value stringSlice(Vm& vm, const CallInfo& c) {
     };
     const double begin = rel(c.arg(0), 0);
     const double end = rel(c.arg(1), n);
-    if (c.count() == 0 || end <= begin) {
-        return Value(c.count() == 0 ? thisString(vm, c) : vm.atoms().empty);
+    if (c.count() == 0) {
+        return Value();
+    }
+    if (end <= begin) {
+        return Value(vm.atoms().empty);
     }
     return Value(vm.str(fromUtf16(
         s.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)))));
@@ -137,7 +145,7 @@ Value stringSubstring(Vm& vm, const CallInfo& c) {
     const std::u16string s = toUtf16(thisString(vm, c)->view());
     const auto n = static_cast<double>(s.size());
     if (c.count() == 0) {
-        return Value(thisString(vm, c));
+        return Value();
     }
     double a = std::clamp(position(vm, c.arg(0)), 0.0, n);
     double b = c.arg(1).isUndefined() ? n : std::clamp(position(vm, c.arg(1)), 0.0, n);
@@ -152,7 +160,7 @@ Value stringSubstr(Vm& vm, const CallInfo& c) {
     const std::u16string s = toUtf16(thisString(vm, c)->view());
     const auto n = static_cast<double>(s.size());
     if (c.count() == 0) {
-        return Value(thisString(vm, c));
+        return Value();
     }
     double start = position(vm, c.arg(0));
     if (start < 0) {
@@ -172,14 +180,17 @@ Value stringSplit(Vm& vm, const CallInfo& c) {
     String* self = thisString(vm, c);
     ArrayObject* out = vm.newArray();
     std::vector<Value> parts;
-    if (c.arg(0).isUndefined()) {
+    const bool swf5 = vm.swfVersion() < 6;
+    if (c.arg(0).isUndefined() && !swf5) {
         parts.push_back(Value(self));
         out->dense = parts;
         out->length = 1;
         return Value(out);
     }
     const std::u16string s = toUtf16(self->view());
-    const std::u16string sep = toUtf16(vm.toString(c.arg(0))->view());
+    // SWF 5 splits at commas when no separator is given.
+    const std::u16string sep =
+        c.arg(0).isUndefined() ? std::u16string(u",") : toUtf16(vm.toString(c.arg(0))->view());
     double limit = 4294967295.0;
     if (c.count() > 1 && !c.arg(1).isUndefined()) {
         limit = vm.toNumber(c.arg(1));
@@ -187,7 +198,11 @@ Value stringSplit(Vm& vm, const CallInfo& c) {
             limit = 0;
         }
     }
-    if (sep.empty()) {
+    if (sep.empty() && swf5) {
+        if (limit > 0) {
+            parts.push_back(Value(self));  // SWF 5 does not split into characters
+        }
+    } else if (sep.empty()) {
         for (std::size_t i = 0; i < s.size() && parts.size() < limit; ++i) {
             parts.push_back(Value(vm.str(fromUtf16(s.substr(i, 1)))));
         }

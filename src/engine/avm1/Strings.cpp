@@ -2,8 +2,76 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+
+#include <QChar>
 
 namespace zd::avm1 {
+
+std::string displayText(std::string_view s) {
+    // Lone surrogates are stored as three-byte sequences starting ED A0..BF.
+    if (s.find('\xed') == std::string_view::npos) {
+        return std::string(s);
+    }
+    return fromUtf16(toUtf16(s), true);
+}
+
+double parseFloatText(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+        negative = s[i++] == '-';
+    }
+    bool any = false;
+    bool point = false;
+    bool secondPoint = false;
+    double value = 0;
+    double scale = 1;
+    for (; i < s.size(); ++i) {
+        if (s[i] >= '0' && s[i] <= '9') {
+            const int d = s[i] - '0';
+            if (point) {
+                scale /= 10;
+                value += d * scale;
+            } else {
+                value = value * 10 + d;
+            }
+            any = true;
+        } else if (s[i] == '.') {
+            secondPoint = point;
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!any) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    if (!secondPoint && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t k = i + 1;
+        bool negativeExp = false;
+        if (k < s.size() && (s[k] == '-' || s[k] == '+')) {
+            negativeExp = s[k++] == '-';
+        }
+        std::uint32_t exp = 0;
+        bool digits = false;
+        for (; k < s.size() && s[k] >= '0' && s[k] <= '9'; ++k) {
+            exp = exp * 10 + static_cast<std::uint32_t>(s[k] - '0');  // wraps, as observed
+            digits = true;
+        }
+        if (digits) {
+            auto e = static_cast<std::int32_t>(exp);
+            if (negativeExp) {
+                e = static_cast<std::int32_t>(0u - exp);
+            }
+            value *= std::pow(10.0, static_cast<double>(e));
+        }
+    }
+    return negative ? -value : value;
+}
 
 std::u16string toUtf16(std::string_view s) {
     std::u16string out;
@@ -87,7 +155,7 @@ bool isAscii(std::string_view s) {
 
 }  // namespace
 
-std::string fromUtf16(std::u16string_view s) {
+std::string fromUtf16(std::u16string_view s, bool replaceLoneSurrogates) {
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -96,6 +164,8 @@ std::string fromUtf16(std::u16string_view s) {
             s[i + 1] < 0xe000) {
             cp = 0x10000 + ((cp - 0xd800) << 10) + (s[i + 1] - 0xdc00);
             ++i;
+        } else if (replaceLoneSurrogates && isSurrogate(cp)) {
+            cp = 0xfffd;
         }
         appendUtf8(out, cp);
     }
@@ -176,16 +246,19 @@ std::string fromCharCode(std::uint32_t unit) {
 std::string toLowerCase(std::string_view s) {
     std::u16string u = toUtf16(s);
     for (auto& c : u) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 0xc0 && c <= 0xde && c != 0xd7)) {
-            c = static_cast<char16_t>(c + 32);
-        } else if (c >= 0x391 && c <= 0x3ab && c != 0x3a2) {
-            c = static_cast<char16_t>(c + 32);
-        } else if (c >= 0x410 && c <= 0x42f) {
-            c = static_cast<char16_t>(c + 32);
-        } else if (c >= 0x400 && c <= 0x40f) {
-            c = static_cast<char16_t>(c + 80);
-        } else if (c >= 0x100 && c <= 0x17f && (c % 2) == 0 && c != 0x130 && c != 0x138) {
-            c = static_cast<char16_t>(c + 1);
+        if (c >= 0x10a0 && c <= 0x10c5) {
+            // Georgian capitals lower to the letters of the everyday alphabet.
+            c = static_cast<char16_t>(c + 0x30);
+            continue;
+        }
+        if (c == 0x130 || c == 0x3a2) {
+            // Dotted I and the gap among the Greek capitals follow their neighbours' rule.
+            c = c == 0x130 ? u'i' : u'\u03c2';
+            continue;
+        }
+        const char32_t lower = QChar::toLower(static_cast<char32_t>(c));
+        if (lower <= 0xffff && !isSurrogate(lower)) {
+            c = static_cast<char16_t>(lower);
         }
     }
     return fromUtf16(u);
@@ -194,16 +267,21 @@ std::string toLowerCase(std::string_view s) {
 std::string toUpperCase(std::string_view s) {
     std::u16string u = toUtf16(s);
     for (auto& c : u) {
-        if ((c >= 'a' && c <= 'z') || (c >= 0xe0 && c <= 0xfe && c != 0xf7)) {
-            c = static_cast<char16_t>(c - 32);
-        } else if (c >= 0x3b1 && c <= 0x3cb && c != 0x3c2) {
-            c = static_cast<char16_t>(c - 32);
-        } else if (c >= 0x430 && c <= 0x44f) {
-            c = static_cast<char16_t>(c - 32);
-        } else if (c >= 0x450 && c <= 0x45f) {
-            c = static_cast<char16_t>(c - 80);
-        } else if (c >= 0x101 && c <= 0x17f && (c % 2) == 1 && c != 0x131 && c != 0x149) {
-            c = static_cast<char16_t>(c - 1);
+        if (c == 0x3c2 || c == 0x3f2) {
+            // Final sigma keeps its own (empty) capital slot; lunate sigma is a sigma.
+            c = c == 0x3c2 ? u'\u03a2' : u'\u03a3';
+            continue;
+        }
+        if ((c >= 0x1f80 && c <= 0x1faf && (c & 0x8) == 0) || c == 0x1fb3 || c == 0x1fc3 ||
+            c == 0x1ff3) {
+            // Greek letters with iota subscript take the title-case capital.
+            c = static_cast<char16_t>(c >= 0x1f80 && c <= 0x1faf ? c + 8 : c + 9);
+            continue;
+        }
+        const char32_t upper = QChar::toUpper(static_cast<char32_t>(c));
+        // Georgian keeps its letters: the capital forms came too late for scripts.
+        if (upper <= 0xffff && !isSurrogate(upper) && !(upper >= 0x1c90 && upper <= 0x1cbf)) {
+            c = static_cast<char16_t>(upper);
         }
     }
     return fromUtf16(u);

@@ -9,7 +9,7 @@ namespace zd::avm1 {
 
 // Scripts index strings by UTF-16 code units; the interpreter stores UTF-8. These convert.
 std::u16string toUtf16(std::string_view utf8);
-std::string fromUtf16(std::u16string_view utf16);
+std::string fromUtf16(std::u16string_view utf16, bool replaceLoneSurrogates = false);
 // Text written in the Western Windows code page (the strings of movies before SWF 6) as UTF-8.
 std::string fromWindows1252(std::string_view s);
 // Bytes the text takes in such a code page: Latin-1 characters one, others as in UTF-8.
@@ -29,6 +29,15 @@ std::string fromCharCode(std::uint32_t unit);
 // Lower / upper case of ASCII and Latin-1 letters and the common Unicode ones.
 std::string toLowerCase(std::string_view s);
 std::string toUpperCase(std::string_view s);
+
+// Text as it is shown outside scripts: halves of surrogate pairs that stand alone become
+// U+FFFD, halves that meet again form their character.
+std::string displayText(std::string_view s);
+// parseFloat's reading of text: leading blanks, a sign, digits with one point (later points
+// are skipped and then no exponent follows), an exponent that wraps as a 32-bit integer.
+// Fractions are summed digit by digit, so results can differ from the nearest double in the
+// last bit, as scripts observe. NaN when no digit starts the text.
+double parseFloatText(std::string_view s);
 
 // %XX encoding as escape() does: letters, digits and @*_+-./ stay.
 std::string escape(std::string_view s);

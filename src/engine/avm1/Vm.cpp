@@ -13,6 +13,7 @@ namespace zd::avm1 {
 namespace {
 
 constexpr int kMaxProtoDepth = 256;
+constexpr int kMaxAccessorDepth = 65;
 
 // Script equality of numbers: NaN equals NaN.
 bool numbersEqual(double a, double b) {
@@ -202,7 +203,11 @@ bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
         return stored != nullptr;
     }
     int depth = 0;
-    for (Object* cur = o; cur != nullptr && depth < kMaxProtoDepth; cur = cur->proto(), ++depth) {
+    for (Object* cur = o; cur != nullptr; cur = cur->proto(), ++depth) {
+        if (depth >= kMaxProtoDepth) {
+            // A prototype chain that loops never ends a read: the script stops there.
+            throw ScriptAbort{"A prototype chain loops; the script was stopped"};
+        }
         // Own properties first: addProperty can take over an array's length or an index.
         Property* p = cur->properties().find(k);
         if (p == nullptr && cur->getSpecial(*this, k, out)) {
@@ -212,6 +217,11 @@ bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
             if (!visibleToVersion(p->flags, version_)) {
                 out = Value();
             } else if (p->isAccessor()) {
+                if (accessorDepth_ >= kMaxAccessorDepth) {
+                    // Too deep in getters that read themselves: the last value written.
+                    out = p->value;
+                    return true;
+                }
                 // The getter runs as a method of the prototype it was found on (for super).
                 Object* getter = p->getter;
                 out = callAccessor(Value(getter), thisValue, {}, cur);
@@ -227,8 +237,7 @@ bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
 Value Vm::callAccessor(const Value& fn, const Value& thisValue, std::span<const Value> args,
                        Object* home) {
     // Getters and setters that reach themselves again stop quietly at this depth: the
-    // innermost access reads undefined (or writes nothing) and the script goes on.
-    constexpr int kMaxAccessorDepth = 65;
+    // innermost access reads the stored value (or writes nothing) and the script goes on.
     if (accessorDepth_ >= kMaxAccessorDepth) {
         return Value();
     }
@@ -279,7 +288,7 @@ Value Vm::get(const Value& target, String* name) {
             if (o->kind() == ObjectKind::Super) {
                 auto* s = static_cast<SuperObject*>(o);
                 Object* start = s->home ? s->home->proto() : nullptr;
-                if (start == nullptr) {
+                if (start == nullptr || start->kind() == ObjectKind::Clip) {
                     return Value();
                 }
                 return getFromObject(start, Value(s->thisObject), key(name));
@@ -332,10 +341,11 @@ void Vm::set(const Value& target, String* name, const Value& value) {
     if (!o->watches().empty()) {
         for (auto& w : o->watches()) {
             if (w.key == k) {
-                // A watcher sees the stored value: a getter's property has none.
+                // A watcher sees the stored value: a getter is not run for it, the value the
+                // property held before addProperty took it over is reported instead.
                 Property* found = findProperty(o, k);
                 const Value old =
-                    found != nullptr && found->isAccessor() ? Value() : get(Value(o), name);
+                    found != nullptr && found->isAccessor() ? found->value : get(Value(o), name);
                 const Value args[] = {Value(name), old, v, w.userData};
                 try {
                     v = call(Value(w.callback), Value(o), args);
@@ -380,6 +390,7 @@ void Vm::set(const Value& target, String* name, const Value& value) {
                 const Value arg = v;
                 callAccessor(Value(inherited->setter), Value(o), std::span<const Value>(&arg, 1),
                              owner);
+                storeBehindAccessor(owner, k, v);
             }
             return;
         }
@@ -398,6 +409,7 @@ void Vm::set(const Value& target, String* name, const Value& value) {
         if (p->setter != nullptr) {
             const Value arg = v;
             callAccessor(Value(p->setter), Value(o), std::span<const Value>(&arg, 1), o);
+            storeBehindAccessor(o, k, v);
         }
         return;
     }
@@ -405,6 +417,14 @@ void Vm::set(const Value& target, String* name, const Value& value) {
         return;
     }
     p->value = v;
+}
+
+void Vm::storeBehindAccessor(Object* owner, String* k, const Value& v) {
+    // After its setter ran (which may have changed the object), the accessor keeps the value
+    // written: getters too deep in themselves read it.
+    if (Property* p = owner->properties().find(k); p != nullptr && p->isAccessor()) {
+        p->value = v;
+    }
 }
 
 bool Vm::remove(Object* o, String* name) {
@@ -565,7 +585,7 @@ String* Vm::toString(const Value& v) {
             if (o->kind() == ObjectKind::Clip) {
                 Property* p = findProperty(o, key(atoms_.toString));
                 if (p == nullptr ||
-                    (p->value.isObject() &&
+                    (p->value.isObject() && p->value.object()->isFunction() &&
                      static_cast<FunctionObject*>(p->value.object())->native != nullptr &&
                      o->proto() != nullptr &&
                      findProperty(protos_.object, key(atoms_.toString)) == p)) {
@@ -999,6 +1019,9 @@ void Vm::traceRoots(Tracer& t) {
           atoms_.number,    atoms_.string,    atoms_.boolean,     atoms_.movieclip,
           atoms_.onLoad,    atoms_.onData}) {
         t.mark(s);
+    }
+    for (auto& [proto, allocator] : allocators_) {
+        t.markObject(proto);
     }
     for (const Value& v : stack_) {
         t.mark(v);

@@ -299,6 +299,13 @@ class Vm {
     // The prototype scripts see for a display object of the given kind.
     Object* protoForDisplay(Host::Kind k);
     std::uint64_t actionsRun() const { return actions_; }
+    // Instances of a native class carry native storage; a script class that extends one
+    // gets that storage too when its prototype chain reaches the native prototype.
+    void registerAllocator(Object* proto, NativeAllocator allocator);
+    NativeAllocator allocatorFor(Object* proto);
+    // super() into a native constructor initialises this as new would.
+    Value callSuperConstructor(const Value& ctor, Object* thisObject, std::span<const Value> args,
+                               Object* home);
 
   private:
     friend class Interpreter;
@@ -312,8 +319,13 @@ class Vm {
     bool implementsInterface(Object* proto, Object* ctor, int depth);
     Value callAccessor(const Value& fn, const Value& thisValue, std::span<const Value> args,
                        Object* home);
+    void storeBehindAccessor(Object* owner, String* key, const Value& v);
     int accessorDepth_ = 0;
     bool dropConstructed_ = false;
+    bool constructCall_ = false;
+    bool constructingScript_ = false;  // the next script call runs for new  // the next native call
+                                       // initialises its this (super())
+    std::unordered_map<Object*, NativeAllocator> allocators_;
 
     Host& host_;
     int version_;

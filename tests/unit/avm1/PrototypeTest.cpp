@@ -72,7 +72,8 @@ TEST(Prototypes, ImplementsMakesInstanceOfTrueForTheInterface) {
 }
 
 TEST(Prototypes, SelfReferencingPrototypeChainsEndLookups) {
-    // o.__proto__ = o: a missing property is undefined, not a hang.
+    // o.__proto__ = o: reading a missing property does not hang; as the reference does, the
+    // script stops there (nothing after the read runs).
     ActionWriter a;
     a.push({"o", 0}).act(op::InitObject).act(op::SetVariable);
     a.getVariable("o").push({"__proto__"}).getVariable("o").act(op::SetMember);
@@ -80,7 +81,7 @@ TEST(Prototypes, SelfReferencingPrototypeChainsEndLookups) {
     a.getVariable("o").getVariable("Object").act(op::InstanceOf).act(op::Trace);
     a.getVariable("o").act(op::Enumerate2);
     a.push({Null{}}).act(op::Equals2).act(op::Trace);  // nothing enumerable
-    EXPECT_EQ(traceOf(7, a), "undefined\nfalse\ntrue\n");
+    EXPECT_EQ(traceOf(7, a), "");
 }
 
 TEST(Properties, AddPropertyCallsGetterAndSetterWithThis) {
