@@ -201,22 +201,15 @@ Object* shallowCopy(Vm& vm, Object* from) {
     return to;
 }
 
-// Keeps (or, with no style, forgets) a style and what transform makes of it.
+// Keeps a style (null when it is no object: the name stays listed) and what transform
+// makes of it.
 void storeStyle(Vm& vm, const Value& self, String* name, Object* style) {
     Object* css = table(vm, self, "_css");
     Object* styles = table(vm, self, "_styles");
-    if (style != nullptr) {
-        vm.set(Value(css), name, Value(style));
-    } else {
-        vm.remove(css, name);
-    }
     const Value arg = style != nullptr ? Value(style) : Value::null();
+    vm.set(Value(css), name, arg);
     const Value made = vm.call(vm.get(self, "transform"), self, std::span<const Value>(&arg, 1));
-    if (made.isNullish()) {
-        vm.remove(styles, name);
-    } else {
-        vm.set(Value(styles), name, made);
-    }
+    vm.set(Value(styles), name, made);
 }
 
 Value ssSetStyle(Vm& vm, const CallInfo& c) {

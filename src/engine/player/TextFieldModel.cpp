@@ -724,6 +724,11 @@ void TextFieldModel::setHtmlText(const std::string& html) {
                     }
                     close();
                 } else {
+                    // A list item starts a line of its own; a paragraph does not.
+                    if (name == "li" && tagsBreak && !text.empty() && text.back() != u'\r') {
+                        text += u'\r';
+                        runs.push_back({1, stack.back()});
+                    }
                     TextFormat f = stack.back();
                     if (name == "li") {
                         f.bullet = true;

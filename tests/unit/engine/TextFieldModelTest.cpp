@@ -110,7 +110,9 @@ TEST(TextFieldHtml, OneLineFieldsFromSwf7TakeLineEndsOnlyFromCharacters) {
     EXPECT_EQ(f.textUtf8(), "a\rbcde");
     f.def.multiline = true;
     f.setHtmlText("a\nb<br>c<p>d</p><li>e</li>");
-    EXPECT_EQ(f.textUtf8(), "a\rb\rcd\re\r");  // only closing paragraphs end lines
+    EXPECT_EQ(f.textUtf8(), "a\rb\rcd\r\re\r");  // paragraphs end lines, list items start them too
+    f.setHtmlText("x<li></li><li></li>");
+    EXPECT_EQ(f.textUtf8(), "x\r\r\r");
     f.def.multiline = false;
     f.swfVersion = 6;
     f.setHtmlText("<p>a</p>b<br>c");
