@@ -670,6 +670,7 @@ void TextFieldModel::setHtmlText(const std::string& html) {
         }
     };
     std::string pending;
+    bool inParagraph = false;
     // Condensed blanks: from SWF 8 they go at the start of a line and collapse across tags;
     // before, each piece of text between tags collapses on its own.
     const bool condenseAcrossTags = swfVersion >= 8;
@@ -715,8 +716,13 @@ void TextFieldModel::setHtmlText(const std::string& html) {
             if (name == "p" || name == "li") {
                 if (closing) {
                     // A closed paragraph ends its line in the format of its last character
-                    // (the paragraph's own when it has none).
-                    if (tagsBreak) {
+                    // (the paragraph's own when it has none). Paragraphs do not nest: only the
+                    // first closing tag after an opening one ends a line.
+                    const bool ends = name == "li" || inParagraph;
+                    if (name == "p") {
+                        inParagraph = false;
+                    }
+                    if (tagsBreak && ends) {
                         const bool empty = runs.empty() || text.back() == u'\r';
                         runs.push_back({1, empty ? stack.back() : runs.back().format});
                         text += u'\r';
@@ -729,6 +735,7 @@ void TextFieldModel::setHtmlText(const std::string& html) {
                         text += u'\r';
                         runs.push_back({1, stack.back()});
                     }
+                    inParagraph = inParagraph || name == "p";
                     TextFormat f = stack.back();
                     if (name == "li") {
                         f.bullet = true;

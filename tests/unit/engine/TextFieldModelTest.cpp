@@ -113,6 +113,8 @@ TEST(TextFieldHtml, OneLineFieldsFromSwf7TakeLineEndsOnlyFromCharacters) {
     EXPECT_EQ(f.textUtf8(), "a\rb\rcd\r\re\r");  // paragraphs end lines, list items start them too
     f.setHtmlText("x<li></li><li></li>");
     EXPECT_EQ(f.textUtf8(), "x\r\r\r");
+    f.setHtmlText("<p>a<p>b</p>c<p>d</p>e</p>");
+    EXPECT_EQ(f.textUtf8(), "ab\rcd\re");
     f.def.multiline = false;
     f.swfVersion = 6;
     f.setHtmlText("<p>a</p>b<br>c");
