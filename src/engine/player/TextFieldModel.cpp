@@ -657,16 +657,22 @@ void TextFieldModel::setHtmlText(const std::string& html) {
         text += s;
         runs.push_back({s.size(), stack.back()});
     };
-    auto open = [&](const TextFormat& f) {
+    // The tag each format came with: a closing tag ends only the innermost open one of its
+    // own name, and a stray one changes nothing.
+    std::vector<std::string> tags{""};
+    auto open = [&](const TextFormat& f, const std::string& tag) {
         if (stack.size() < kMaxNesting) {
             stack.push_back(f);
+            tags.push_back(tag);
         } else {
             stack.back() = f;
+            tags.back() = tag;
         }
     };
-    auto close = [&] {
-        if (stack.size() > 1) {
+    auto close = [&](const std::string& tag) {
+        if (stack.size() > 1 && tags.back() == tag) {
             stack.pop_back();
+            tags.pop_back();
         }
     };
     std::string pending;
@@ -728,7 +734,7 @@ void TextFieldModel::setHtmlText(const std::string& html) {
                         text += u'\r';
                         lastWasSpace = condenseAcrossTags;
                     }
-                    close();
+                    close(name);
                 } else {
                     // A list item starts a line of its own; a paragraph does not.
                     if (name == "li" && tagsBreak && !text.empty() && text.back() != u'\r') {
@@ -744,14 +750,14 @@ void TextFieldModel::setHtmlText(const std::string& html) {
                             f.align = al;
                         }
                     }
-                    open(f);
+                    open(f, name);
                 }
                 continue;
             }
             if (name == "b" || name == "i" || name == "u" || name == "font" || name == "a" ||
                 name == "textformat" || name == "span") {
                 if (closing) {
-                    close();
+                    close(name);
                     continue;
                 }
                 TextFormat f = stack.back();
@@ -773,7 +779,8 @@ void TextFieldModel::setHtmlText(const std::string& html) {
                         f.font = *v;
                     }
                     if (const std::string* v = attr("size")) {
-                        const double s = std::atof(v->c_str());
+                        // Sizes are whole points.
+                        const double s = std::trunc(std::atof(v->c_str()));
                         const bool relative = !v->empty() && ((*v)[0] == '+' || (*v)[0] == '-');
                         f.size = relative ? f.size.value_or(12) + s : s;
                     }
@@ -811,7 +818,7 @@ void TextFieldModel::setHtmlText(const std::string& html) {
                         f.tabStops = std::move(stops);
                     }
                 }
-                open(f);
+                open(f, name);
             }
             continue;
         }

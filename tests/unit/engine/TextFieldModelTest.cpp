@@ -121,6 +121,17 @@ TEST(TextFieldHtml, OneLineFieldsFromSwf7TakeLineEndsOnlyFromCharacters) {
     EXPECT_EQ(f.textUtf8(), "a\rb\rc");
 }
 
+TEST(TextFieldHtml, StrayClosingTagsChangeNothingAndSizesAreWholePoints) {
+    TextFieldModel f = scriptField();
+    f.setHtmlText("<b>a<i>b</b>c</i>d</b>e<font size='9.7'>f</font>");
+    EXPECT_EQ(f.textUtf8(), "abcdef");
+    EXPECT_EQ(f.format(2, 3).bold, true);  // </b> did not end the <i> inside it
+    EXPECT_EQ(f.format(2, 3).italic, true);
+    EXPECT_EQ(f.format(3, 4).italic, false);
+    EXPECT_EQ(f.format(4, 5).bold, false);
+    EXPECT_EQ(f.format(5, 6).size, 9);
+}
+
 TEST(TextFieldHtml, CondensedBlanksFollowTheMovieVersion) {
     EditTextDefinition def;
     def.multiline = true;
