@@ -110,7 +110,7 @@ TEST(TextFieldHtml, OneLineFieldsFromSwf7TakeLineEndsOnlyFromCharacters) {
     EXPECT_EQ(f.textUtf8(), "a\rbcde");
     f.def.multiline = true;
     f.setHtmlText("a\nb<br>c<p>d</p><li>e</li>");
-    EXPECT_EQ(f.textUtf8(), "a\rb\rcd\r\re\r");  // paragraphs end lines, list items start them too
+    EXPECT_EQ(f.textUtf8(), "a\rb\rcd\re\r");  // only closing paragraphs end lines
     f.setHtmlText("x<li></li><li></li>");
     EXPECT_EQ(f.textUtf8(), "x\r\r\r");
     f.setHtmlText("<p>a<p>b</p>c<p>d</p>e</p>");
