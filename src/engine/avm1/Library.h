@@ -11,6 +11,7 @@ namespace zd::avm1 {
 
 class Vm;
 class BitmapPixels;
+struct TextFormatValues;
 
 // The built-in objects, installed into a fresh Vm in this order.
 namespace lib {
@@ -36,6 +37,10 @@ void installGeomTransforms(Vm& vm);
 void installInput(Vm& vm);
 // TextField's own members and TextFormat (after installMovieClip).
 void installTextField(Vm& vm);
+// TextField.StyleSheet, as a member of the TextField constructor.
+void installStyleSheet(Vm& vm, Object* textFieldConstructor);
+// A TextFormat object with these values ("block", "inline" or "none" display).
+Value newTextFormat(Vm& vm, const TextFormatValues& values, std::string_view display);
 // TextSnapshot and MovieClip's getTextSnapshot (after installMovieClip).
 void installTextSnapshot(Vm& vm);
 // A text field's script object just made: its own listener list.

@@ -425,4 +425,31 @@ std::size_t codePageLength(std::string_view utf8) {
     return n;
 }
 
+std::string joinText(std::string_view a, std::string_view b) {
+    std::string out;
+    out.reserve(a.size() + b.size() + 1);
+    const auto byte = [](std::string_view s, std::size_t i) {
+        return static_cast<unsigned char>(s[i]);
+    };
+    // ED A0..AF xx is a high surrogate, ED B0..BF xx a low one.
+    if (a.size() >= 3 && b.size() >= 3 && byte(a, a.size() - 3) == 0xed &&
+        (byte(a, a.size() - 2) & 0xf0) == 0xa0 && byte(b, 0) == 0xed &&
+        (byte(b, 1) & 0xf0) == 0xb0) {
+        const std::uint32_t high =
+            0xd000 | (byte(a, a.size() - 2) & 0x3f) << 6 | (byte(a, a.size() - 1) & 0x3f);
+        const std::uint32_t low = 0xd000 | (byte(b, 1) & 0x3f) << 6 | (byte(b, 2) & 0x3f);
+        const std::uint32_t cp = 0x10000 + ((high - 0xd800) << 10) + (low - 0xdc00);
+        out.append(a.substr(0, a.size() - 3));
+        out += static_cast<char>(0xf0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3f));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3f));
+        out += static_cast<char>(0x80 | (cp & 0x3f));
+        out.append(b.substr(3));
+        return out;
+    }
+    out.append(a);
+    out.append(b);
+    return out;
+}
+
 }  // namespace zd::avm1

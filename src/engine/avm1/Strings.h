@@ -24,6 +24,9 @@ std::uint16_t firstCodeUnit(std::string_view s);
 inline bool isSurrogate(std::uint32_t unit) {
     return unit >= 0xd800 && unit <= 0xdfff;
 }
+// a followed by b; a surrogate pair split between them (each half written in three bytes,
+// as single units are) is joined into the one character it stands for.
+std::string joinText(std::string_view a, std::string_view b);
 // One UTF-16 code unit as UTF-8 (0 gives an empty string).
 std::string fromCharCode(std::uint32_t unit);
 // Lower / upper case of ASCII and Latin-1 letters and the common Unicode ones.

@@ -62,6 +62,10 @@ enum class TextProperty : std::uint8_t {
     TextWidth,
     TextHeight,
     Length,
+    AntiAliasType,
+    GridFitType,
+    Sharpness,
+    Thickness,
 };
 
 // What the text field library needs of the player: the fields' state and their layout.
@@ -82,8 +86,9 @@ class TextFieldHost {
     virtual std::array<int, 2> selection(DisplayId id) = 0;
     // Selects [begin, end) (clamped to the text; the caret goes to end).
     virtual void setSelection(DisplayId id, int begin, int end) = 0;
-    // Width and height (pixels) `text` takes in format `f`, wrapped at `width` when given.
-    virtual std::array<double, 2> measure(const TextFormatValues& f, std::string_view text,
+    // Width, height, first-line ascent and descent (pixels) of `text` in format `f`, wrapped
+    // at `width` when given.
+    virtual std::array<double, 4> measure(const TextFormatValues& f, std::string_view text,
                                           std::optional<double> width) = 0;
     // The static text placed directly in a clip, in depth order, as UTF-16 with a '\n'
     // where a new line starts (between text objects and where a text moves down).

@@ -369,14 +369,14 @@ Value textFormatGetTextExtent(Vm& vm, const CallInfo& c) {
         width = vm.toNumber(c.arg(1));
     }
     const auto size = host->measure(t->values, vm.toStdString(c.arg(0)), width);
-    Object* o = vm.newObject();
-    const double ascent = std::round(t->values.size.value_or(12) * 0.9);
-    const double descent = std::round(t->values.size.value_or(12) * 0.2);
+    // A bare record: it inherits nothing, not even Object's methods.
+    Object* o = vm.heap().make<Object>(nullptr);
     vm.set(Value(o), vm.intern("width"), Value(size[0]));
     vm.set(Value(o), vm.intern("height"), Value(size[1]));
-    vm.set(Value(o), vm.intern("ascent"), Value(ascent));
-    vm.set(Value(o), vm.intern("descent"), Value(descent));
-    vm.set(Value(o), vm.intern("textFieldWidth"), Value(size[0] + 4));
+    vm.set(Value(o), vm.intern("ascent"), Value(size[2]));
+    vm.set(Value(o), vm.intern("descent"), Value(size[3]));
+    // A field of the given width holds the text; without one it is the text's plus gutters.
+    vm.set(Value(o), vm.intern("textFieldWidth"), Value(width ? *width : size[0] + 4));
     vm.set(Value(o), vm.intern("textFieldHeight"), Value(size[1] + 4));
     return Value(o);
 }
@@ -417,6 +417,10 @@ constexpr PropertyName kTextProperties[] = {
     {"textWidth", TextProperty::TextWidth, true},
     {"textHeight", TextProperty::TextHeight, true},
     {"length", TextProperty::Length, true},
+    {"antiAliasType", TextProperty::AntiAliasType, false},
+    {"gridFitType", TextProperty::GridFitType, false},
+    {"sharpness", TextProperty::Sharpness, false},
+    {"thickness", TextProperty::Thickness, false},
 };
 constexpr int kTextPropertyCount = static_cast<int>(std::size(kTextProperties));
 
@@ -454,6 +458,8 @@ Value fieldSet(Vm& vm, const CallInfo& c) {
         case TextProperty::Text:
         case TextProperty::HtmlText:
         case TextProperty::Type:
+        case TextProperty::AntiAliasType:
+        case TextProperty::GridFitType:
             host->setTextProperty(id, p, DisplayValue(vm.toStdString(v)));
             break;
         case TextProperty::Variable:
@@ -488,7 +494,7 @@ Value fieldSet(Vm& vm, const CallInfo& c) {
 }
 
 // Properties fields have that only a style sheet or the renderer would use: fixed values.
-Value fieldFixed(Vm& vm, const CallInfo& c, const char* name) {
+Value fieldFixed(Vm&, const CallInfo& c, const char* name) {
     if (fieldOf(c) == kNoDisplay) {
         return Value();
     }
@@ -496,20 +502,10 @@ Value fieldFixed(Vm& vm, const CallInfo& c, const char* name) {
     if (n == "mouseWheelEnabled") {
         return Value::boolean(true);
     }
-    if (n == "antiAliasType") {
-        return Value(vm.intern("normal"));
-    }
-    if (n == "gridFitType") {
-        return Value(vm.intern("pixel"));
-    }
-    if (n == "sharpness" || n == "thickness") {
-        return Value(0.0);
-    }
     return Value();
 }
 
-constexpr const char* kFixedNames[] = {"styleSheet", "mouseWheelEnabled", "filters",    "sharpness",
-                                       "thickness",  "antiAliasType",     "gridFitType"};
+constexpr const char* kFixedNames[] = {"styleSheet", "mouseWheelEnabled", "filters"};
 
 template <int N>
 Value fixedGet(Vm& vm, const CallInfo& c) {
@@ -750,6 +746,7 @@ void installTextField(Vm& vm) {
     vm.defineNative(proto, "removeTextField", tfRemoveTextField);
     vm.defineNative(proto, "getDepth", tfGetDepth);
     vm.defineNative(ctor, "getFontList", tfGetFontList);
+    installStyleSheet(vm, ctor);
     // Fields broadcast their own events (onChanged, onScroller) to their listeners.
     if (Object* broadcaster = vm.get(Value(vm.global()), "AsBroadcaster").asObject()) {
         for (const char* name : {"broadcastMessage", "addListener", "removeListener"}) {
@@ -757,6 +754,13 @@ void installTextField(Vm& vm) {
         }
     }
     installTextSnapshot(vm);
+}
+
+Value newTextFormat(Vm& vm, const TextFormatValues& values, std::string_view display) {
+    auto* t = vm.heap().make<TextFormatObject>(vm.protos().textFormat);
+    t->values = values;
+    t->display = std::string(display);
+    return Value(t);
 }
 
 void initTextFieldObject(Vm& vm, Object* field) {

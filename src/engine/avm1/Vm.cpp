@@ -759,7 +759,7 @@ Value Vm::add(const Value& a, const Value& b) {
     if (pa.isString() || pb.isString()) {
         String* sa = toString(ca);
         String* sb = toString(cb);
-        return Value(str(sa->text() + sb->text()));
+        return Value(str(joinText(sa->view(), sb->view())));
     }
     return Value(toNumber(ca) + toNumber(cb));
 }

@@ -124,6 +124,14 @@ void Dictionary::indexTag(std::span<const std::uint8_t> data, std::uint16_t rawC
             }
             break;
         }
+        case TagCode::CSMTextSettings: {
+            const std::uint16_t id = in.u16();
+            if (in.ok()) {
+                textSettings_[id] = Location{body + 2, length - 2, rawCode};
+                parsed_.erase(id);
+            }
+            break;
+        }
         case TagCode::JPEGTables:
             if (!jpegTables_) {
                 jpegTables_ = Location{body, length, rawCode};
@@ -240,10 +248,16 @@ CharacterPtr Dictionary::parse(std::uint16_t id, const Entry& e,
             c->kind = Character::Kind::Text;
             c->def = parseText(in, 2);
             break;
-        case TagCode::DefineEditText:
+        case TagCode::DefineEditText: {
             c->kind = Character::Kind::EditText;
-            c->def = parseEditText(in);
+            EditTextDefinition edit = parseEditText(in);
+            if (auto ts = textSettings_.find(id); ts != textSettings_.end()) {
+                ByteReader r(data.subspan(ts->second.body, ts->second.length));
+                parseTextSettings(r, edit);
+            }
+            c->def = std::move(edit);
             break;
+        }
         case TagCode::DefineButton:
         case TagCode::DefineButton2: {
             c->kind = Character::Kind::Button;

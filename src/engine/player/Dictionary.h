@@ -106,6 +106,7 @@ class Dictionary {
     std::unordered_map<std::uint16_t, CharacterPtr> parsed_;
     std::unordered_map<std::uint16_t, std::vector<Location>> fontInfos_;
     std::unordered_map<std::uint16_t, Location> buttonCxforms_;
+    std::unordered_map<std::uint16_t, Location> textSettings_;
     std::unordered_map<std::uint16_t, Rect> grids_;
     std::map<std::string, std::uint16_t> exports_;
     std::optional<Location> jpegTables_;

@@ -86,16 +86,6 @@ std::optional<std::uint8_t> alignOf(const std::string& v) {
     return std::nullopt;
 }
 
-bool sameCharacterFormat(const TextFormat& a, const TextFormat& b) {
-    return a.font == b.font && a.size == b.size && a.color == b.color &&
-           a.letterSpacing == b.letterSpacing && a.kerning == b.kerning &&
-           a.bold.value_or(false) == b.bold.value_or(false) &&
-           a.italic.value_or(false) == b.italic.value_or(false) &&
-           a.underline.value_or(false) == b.underline.value_or(false) &&
-           a.url.value_or("") == b.url.value_or("") &&
-           a.target.value_or("") == b.target.value_or("");
-}
-
 // Entities HTML text may hold; unknown ones stay as written.
 std::u16string decodeEntity(const std::string& name) {
     if (name == "lt") {
@@ -510,93 +500,54 @@ void TextFieldModel::replace(std::size_t begin, std::size_t end, const std::u16s
 }
 
 std::string TextFieldModel::htmlText() const {
+    if (text_.empty()) {
+        return {};
+    }
     std::string out;
-    // Open tags of the paragraph being written, each with the format once it is open.
-    struct Level {
-        enum Kind { Font, Anchor, Bold, Italic, Underline } kind;
-        TextFormat format;
+    // FONT tags stay open while later runs only add to them; a run back in the format of an
+    // enclosing one closes the tags above it. Anchors and styles wrap each run on its own.
+    auto sameFont = [](const TextFormat& a, const TextFormat& b) {
+        return a.font == b.font && a.size == b.size && a.color == b.color &&
+               a.letterSpacing == b.letterSpacing && a.kerning == b.kerning;
     };
-    auto closeTag = [](Level::Kind k) {
-        switch (k) {
-            case Level::Font:
-                return "</FONT>";
-            case Level::Anchor:
-                return "</A>";
-            case Level::Bold:
-                return "</B>";
-            case Level::Italic:
-                return "</I>";
-            case Level::Underline:
-                return "</U>";
-        }
-        return "";
-    };
-    auto push = [&out](std::vector<Level>& stack, const TextFormat& f, bool all) {
-        const TextFormat cur = stack.empty() ? TextFormat{} : stack.back().format;
+    auto openFont = [&out](std::vector<TextFormat>& fonts, const TextFormat& f) {
+        const TextFormat* cur = fonts.empty() ? nullptr : &fonts.back();
         std::string font;
-        if (all || cur.font != f.font) {
+        if (cur == nullptr || cur->font != f.font) {
             font += " FACE=\"" + escapeHtml(fromUtf8(f.font.value_or(""))) + "\"";
         }
-        if (all || cur.size != f.size) {
+        if (cur == nullptr || cur->size != f.size) {
             font += " SIZE=\"" + number(f.size.value_or(0)) + "\"";
         }
-        if (all || cur.color != f.color) {
+        if (cur == nullptr || cur->color != f.color) {
             font += " COLOR=\"" + colorHex(f.color.value_or(0)) + "\"";
         }
-        if (all || cur.letterSpacing != f.letterSpacing) {
+        if (cur == nullptr || cur->letterSpacing != f.letterSpacing) {
             font += " LETTERSPACING=\"" + number(f.letterSpacing.value_or(0)) + "\"";
         }
-        if (all || cur.kerning != f.kerning) {
+        if (cur == nullptr || cur->kerning != f.kerning) {
             font += std::string(" KERNING=\"") + (f.kerning.value_or(false) ? "1" : "0") + "\"";
         }
-        TextFormat next = cur;
-        next.font = f.font;
-        next.size = f.size;
-        next.color = f.color;
-        next.letterSpacing = f.letterSpacing;
-        next.kerning = f.kerning;
-        if (!font.empty()) {
-            out += "<FONT" + font + ">";
-            stack.push_back({Level::Font, next});
-        }
-        if ((f.url != cur.url || f.target != cur.target) && !f.url.value_or("").empty()) {
+        out += "<FONT" + font + ">";
+        fonts.push_back(f);
+    };
+    auto writeRun = [&out](const std::u16string& text, const TextFormat& f) {
+        const bool anchor = !f.url.value_or("").empty();
+        const bool bold = f.bold.value_or(false);
+        const bool italic = f.italic.value_or(false);
+        const bool underline = f.underline.value_or(false);
+        if (anchor) {
             out += "<A HREF=\"" + escapeHtml(fromUtf8(*f.url)) + "\" TARGET=\"" +
                    escapeHtml(fromUtf8(f.target.value_or(""))) + "\">";
-            next.url = f.url;
-            next.target = f.target;
-            stack.push_back({Level::Anchor, next});
         }
-        if (f.bold.value_or(false) && !cur.bold.value_or(false)) {
-            out += "<B>";
-            next.bold = true;
-            stack.push_back({Level::Bold, next});
-        }
-        if (f.italic.value_or(false) && !cur.italic.value_or(false)) {
-            out += "<I>";
-            next.italic = true;
-            stack.push_back({Level::Italic, next});
-        }
-        if (f.underline.value_or(false) && !cur.underline.value_or(false)) {
-            out += "<U>";
-            next.underline = true;
-            stack.push_back({Level::Underline, next});
-        }
-    };
-    // A tag may stay open for a format when what it turns on the format has too.
-    auto keeps = [](const Level& l, const TextFormat& f) {
-        switch (l.kind) {
-            case Level::Font:
-                return true;
-            case Level::Anchor:
-                return l.format.url == f.url && l.format.target == f.target;
-            case Level::Bold:
-                return f.bold.value_or(false);
-            case Level::Italic:
-                return f.italic.value_or(false);
-            case Level::Underline:
-                return f.underline.value_or(false);
-        }
-        return false;
+        out += bold ? "<B>" : "";
+        out += italic ? "<I>" : "";
+        out += underline ? "<U>" : "";
+        out += escapeHtml(text);
+        out += underline ? "</U>" : "";
+        out += italic ? "</I>" : "";
+        out += bold ? "</B>" : "";
+        out += anchor ? "</A>" : "";
     };
 
     std::size_t p = 0;
@@ -611,22 +562,22 @@ std::string TextFieldModel::htmlText() const {
                 break;  // a final line end opens no paragraph of its own
             }
         }
-        // The paragraph's segments: runs cut to it (its '\r' left out).
+        // The paragraph's segments: runs cut to it. Its line end shows no text, but a format
+        // of its own still opens its tags.
+        const std::size_t stop = last ? end : end + 1;
         std::vector<std::pair<std::u16string, TextFormat>> segments;
         while (cursor < runs_.size() && runAt + runs_[cursor].length <= p) {
             runAt += runs_[cursor++].length;
         }
-        for (std::size_t i = cursor, at = runAt; i < runs_.size() && at < end;
+        for (std::size_t i = cursor, at = runAt; i < runs_.size() && at < stop;
              at += runs_[i++].length) {
             const std::size_t s = std::max(at, p);
-            const std::size_t e = std::min(at + runs_[i].length, end);
+            const std::size_t e = std::min(at + runs_[i].length, stop);
             if (s < e) {
-                segments.emplace_back(text_.substr(s, e - s), runs_[i].format);
+                segments.emplace_back(text_.substr(s, std::min(e, end) - s), runs_[i].format);
             }
         }
-        const TextFormat pf = !segments.empty() ? segments.front().second
-                              : runs_.empty()   ? newFormat_
-                                                : format(p, p);
+        const TextFormat pf = !segments.empty() ? segments.front().second : format(p, p);
         std::string block;
         auto attr = [&block](const char* name, double v) {
             if (v != 0) {
@@ -651,38 +602,29 @@ std::string TextFieldModel::htmlText() const {
         const bool bullet = pf.bullet.value_or(false);
         out += bullet ? std::string("<LI>")
                       : std::string("<P ALIGN=\"") + alignName(pf.align.value_or(0)) + "\">";
-        std::vector<Level> stack;
-        push(stack, pf, true);
+        std::vector<TextFormat> fonts;
+        openFont(fonts, pf);
         for (const auto& [text, f] : segments) {
-            if (!sameCharacterFormat(stack.back().format, f)) {
-                std::size_t keep = 1;
-                bool exact = false;
-                for (std::size_t i = stack.size(); i-- > 1;) {
-                    if (sameCharacterFormat(stack[i - 1].format, f)) {
+            if (!sameFont(fonts.back(), f)) {
+                std::size_t keep = fonts.size();
+                for (std::size_t i = fonts.size(); i-- > 1;) {
+                    if (sameFont(fonts[i - 1], f)) {
                         keep = i;
-                        exact = true;
                         break;
                     }
                 }
-                if (!exact) {
-                    keep = 1;
-                    while (keep < stack.size() && keeps(stack[keep], f)) {
-                        ++keep;
-                    }
+                while (fonts.size() > keep) {
+                    out += "</FONT>";
+                    fonts.pop_back();
                 }
-                while (stack.size() > keep) {
-                    out += closeTag(stack.back().kind);
-                    stack.pop_back();
-                }
-                if (!exact) {
-                    push(stack, f, false);
+                if (!sameFont(fonts.back(), f)) {
+                    openFont(fonts, f);
                 }
             }
-            out += escapeHtml(text);
+            writeRun(text, f);
         }
-        while (!stack.empty()) {
-            out += closeTag(stack.back().kind);
-            stack.pop_back();
+        for (std::size_t i = 0; i < fonts.size(); ++i) {
+            out += "</FONT>";
         }
         out += bullet ? "</LI>" : "</P>";
         if (!block.empty()) {
@@ -708,42 +650,43 @@ void TextFieldModel::setHtmlText(const std::string& html) {
     std::vector<TextFormat> stack{newFormat_};
     std::u16string text;
     std::vector<Run> runs;
-    bool pendingBreak = false;
     auto add = [&](const std::u16string& s) {
         if (s.empty()) {
             return;
         }
-        if (pendingBreak) {
-            pendingBreak = false;
-            if (!text.empty()) {
-                text += u'\r';
-                runs.push_back({1, stack.back()});
-            }
-        }
         text += s;
         runs.push_back({s.size(), stack.back()});
     };
-    auto open = [&](const TextFormat& f) {
+    // The tag each format came with: a closing tag ends only the innermost open one of its
+    // own name, and a stray one changes nothing.
+    std::vector<std::string> tags{""};
+    auto open = [&](const TextFormat& f, const std::string& tag) {
         if (stack.size() < kMaxNesting) {
             stack.push_back(f);
+            tags.push_back(tag);
         } else {
             stack.back() = f;
+            tags.back() = tag;
         }
     };
-    auto close = [&] {
-        if (stack.size() > 1) {
+    auto close = [&](const std::string& tag) {
+        if (stack.size() > 1 && tags.back() == tag) {
             stack.pop_back();
-        }
-    };
-    auto paragraphStart = [&] {
-        if (tagsBreak && !text.empty() && text.back() != u'\r') {
-            pendingBreak = true;
+            tags.pop_back();
         }
     };
     std::string pending;
-    bool lastWasSpace = false;
+    bool inParagraph = false;
+    // Condensed blanks: from SWF 8 they go at the start of a line and collapse across tags;
+    // before, each piece of text between tags collapses on its own.
+    const bool condenseAcrossTags = swfVersion >= 8;
+    bool lastWasSpace = condenseAcrossTags;
+    // Before SWF 8 text between tags that is only blanks is not text at all.
+    const bool blankRunsCount = swfVersion >= 8;
     auto flush = [&] {
-        add(fromUtf8(pending));
+        if (blankRunsCount || pending.find_first_not_of(" \t\r\n") != std::string::npos) {
+            add(fromUtf8(pending));
+        }
         pending.clear();
     };
     std::size_t i = 0;
@@ -757,6 +700,9 @@ void TextFieldModel::setHtmlText(const std::string& html) {
             const std::string tag = html.substr(i + 1, closeAt - i - 1);
             i = closeAt + 1;
             flush();
+            if (!condenseAcrossTags) {
+                lastWasSpace = false;
+            }
             const bool closing = !tag.empty() && tag[0] == '/';
             const std::string body = closing ? tag.substr(1) : tag;
             const std::string name = lower(body.substr(0, body.find_first_of(" \t\r\n/")));
@@ -767,26 +713,35 @@ void TextFieldModel::setHtmlText(const std::string& html) {
             };
             if (name == "br" || name == "sbr") {
                 if (tagsBreak) {
-                    pendingBreak = false;
                     text += u'\r';
                     runs.push_back({1, stack.back()});
+                    lastWasSpace = condenseAcrossTags;
                 }
-                lastWasSpace = false;
                 continue;
             }
             if (name == "p" || name == "li") {
                 if (closing) {
                     // A closed paragraph ends its line in the format of its last character
-                    // (the paragraph's own when it has none).
-                    if (tagsBreak) {
-                        pendingBreak = false;
+                    // (the paragraph's own when it has none). Paragraphs do not nest: only the
+                    // first closing tag after an opening one ends a line.
+                    const bool ends = name == "li" || inParagraph;
+                    if (name == "p") {
+                        inParagraph = false;
+                    }
+                    if (tagsBreak && ends) {
                         const bool empty = runs.empty() || text.back() == u'\r';
                         runs.push_back({1, empty ? stack.back() : runs.back().format});
                         text += u'\r';
+                        lastWasSpace = condenseAcrossTags;
                     }
-                    close();
+                    close(name);
                 } else {
-                    paragraphStart();
+                    // A list item starts a line of its own; a paragraph does not.
+                    if (name == "li" && tagsBreak && !text.empty() && text.back() != u'\r') {
+                        text += u'\r';
+                        runs.push_back({1, stack.back()});
+                    }
+                    inParagraph = inParagraph || name == "p";
                     TextFormat f = stack.back();
                     if (name == "li") {
                         f.bullet = true;
@@ -795,15 +750,14 @@ void TextFieldModel::setHtmlText(const std::string& html) {
                             f.align = al;
                         }
                     }
-                    open(f);
+                    open(f, name);
                 }
-                lastWasSpace = false;
                 continue;
             }
             if (name == "b" || name == "i" || name == "u" || name == "font" || name == "a" ||
                 name == "textformat" || name == "span") {
                 if (closing) {
-                    close();
+                    close(name);
                     continue;
                 }
                 TextFormat f = stack.back();
@@ -825,7 +779,8 @@ void TextFieldModel::setHtmlText(const std::string& html) {
                         f.font = *v;
                     }
                     if (const std::string* v = attr("size")) {
-                        const double s = std::atof(v->c_str());
+                        // Sizes are whole points.
+                        const double s = std::trunc(std::atof(v->c_str()));
                         const bool relative = !v->empty() && ((*v)[0] == '+' || (*v)[0] == '-');
                         f.size = relative ? f.size.value_or(12) + s : s;
                     }
@@ -837,7 +792,7 @@ void TextFieldModel::setHtmlText(const std::string& html) {
                     if (const std::string* v = attr("letterspacing")) {
                         f.letterSpacing = std::atof(v->c_str());
                     }
-                    if (const std::string* v = attr("kerning")) {
+                    if (const std::string* v = attr("kerning"); v && swfVersion >= 8) {
                         f.kerning = std::atoi(v->c_str()) != 0;
                     }
                 } else if (name == "textformat") {
@@ -863,7 +818,7 @@ void TextFieldModel::setHtmlText(const std::string& html) {
                         f.tabStops = std::move(stops);
                     }
                 }
-                open(f);
+                open(f, name);
             }
             continue;
         }
@@ -879,7 +834,7 @@ void TextFieldModel::setHtmlText(const std::string& html) {
                 }
             }
         }
-        if (condenseWhite && std::isspace(static_cast<unsigned char>(c))) {
+        if (condenseWhite && (c == ' ' || c == '\t' || c == '\n' || c == '\r')) {
             if (!lastWasSpace) {
                 pending += ' ';
             }
@@ -892,10 +847,7 @@ void TextFieldModel::setHtmlText(const std::string& html) {
             if (c == '\r' && i + 1 < html.size() && html[i + 1] == '\n') {
                 ++i;
             }
-            flush();
-            pendingBreak = false;
-            text += u'\r';
-            runs.push_back({1, stack.back()});
+            pending += '\r';
             ++i;
             continue;
         }

@@ -178,6 +178,16 @@ DisplayValue TextFields::textProperty(DisplayId id, TextProperty p) {
             return std::round(measured().textHeight() / 20.0);
         case TextProperty::Length:
             return static_cast<double>(f->text().size());
+        case TextProperty::AntiAliasType:
+            return std::string(f->def.advancedAntiAlias ? "advanced" : "normal");
+        case TextProperty::GridFitType: {
+            static const char* const names[] = {"none", "pixel", "subpixel"};
+            return std::string(names[std::min<int>(f->def.gridFit, 2)]);
+        }
+        case TextProperty::Sharpness:
+            return f->def.sharpness;
+        case TextProperty::Thickness:
+            return f->def.thickness;
     }
     return {};
 }
@@ -350,6 +360,27 @@ void TextFields::setTextProperty(DisplayId id, TextProperty p, const DisplayValu
                 f.hscroll = static_cast<int>(std::clamp<double>(pixels, 0.0, std::max(0.0, max)));
             }
             break;
+        case TextProperty::AntiAliasType:
+            // Names other than the two kinds leave the setting as it was.
+            if (s != nullptr && (*s == "normal" || *s == "advanced")) {
+                f.def.advancedAntiAlias = *s == "advanced";
+            }
+            break;
+        case TextProperty::GridFitType:
+            if (s != nullptr && (*s == "none" || *s == "pixel" || *s == "subpixel")) {
+                f.def.gridFit = *s == "none" ? 0 : *s == "pixel" ? 1 : 2;
+            }
+            break;
+        case TextProperty::Sharpness:
+            if (d != nullptr) {
+                f.def.sharpness = *d;
+            }
+            break;
+        case TextProperty::Thickness:
+            if (d != nullptr) {
+                f.def.thickness = *d;
+            }
+            break;
         default:
             return;  // read only
     }
@@ -434,7 +465,7 @@ void TextFields::setSelection(DisplayId id, int begin, int end) {
     ++f->version;
 }
 
-std::array<double, 2> TextFields::measure(const avm1::TextFormatValues& v, std::string_view text,
+std::array<double, 4> TextFields::measure(const avm1::TextFormatValues& v, std::string_view text,
                                           std::optional<double> width) {
     engine::EditTextDefinition def;
     def.bounds = {0, static_cast<std::int32_t>(std::clamp(width.value_or(100000) * 20, 0.0, 2e8)),
@@ -446,7 +477,10 @@ std::array<double, 2> TextFields::measure(const avm1::TextFormatValues& v, std::
     model.setNewFormat(f);
     model.setTextUtf8(std::string(text));
     const auto layout = engine::layoutTextField(model, cache_);
-    return {std::round(layout.textWidth() / 20.0), std::round(layout.textHeight() / 20.0)};
+    const double ascent = layout.lines.empty() ? 0 : layout.lines.front().ascent;
+    const double descent = layout.lines.empty() ? 0 : layout.lines.front().descent;
+    return {std::round(layout.textWidth() / 20.0), std::round(layout.textHeight() / 20.0),
+            std::round(ascent / 20.0), std::round(descent / 20.0)};
 }
 
 std::u16string TextFields::staticText(DisplayId clip) {

@@ -34,7 +34,7 @@ class TextFields final : public avm1::TextFieldHost {
     void replaceText(avm1::DisplayId id, int begin, int end, std::string_view text) override;
     std::array<int, 2> selection(avm1::DisplayId id) override;
     void setSelection(avm1::DisplayId id, int begin, int end) override;
-    std::array<double, 2> measure(const avm1::TextFormatValues& f, std::string_view text,
+    std::array<double, 4> measure(const avm1::TextFormatValues& f, std::string_view text,
                                   std::optional<double> width) override;
     std::u16string staticText(avm1::DisplayId clip) override;
 

@@ -231,6 +231,19 @@ EditTextDefinition parseEditText(ByteReader& in) {
     return e;
 }
 
+void parseTextSettings(ByteReader& in, EditTextDefinition& def) {
+    const std::uint8_t flags = in.u8();
+    const float thickness = in.f32();
+    const float sharpness = in.f32();
+    if (!in.ok()) {
+        return;
+    }
+    def.advancedAntiAlias = (flags >> 6) == 1;
+    def.gridFit = static_cast<std::uint8_t>(std::min((flags >> 3) & 7, 2));
+    def.thickness = thickness;
+    def.sharpness = sharpness;
+}
+
 std::vector<std::uint8_t> readFilterListBytes(ByteReader& in) {
     const std::size_t start = in.position();
     ByteReader probe = in;

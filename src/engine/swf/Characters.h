@@ -84,9 +84,16 @@ struct EditTextDefinition {
     std::int16_t leading = 0;
     std::string variableName;
     std::string initialText;
+    // CSMTextSettings for the field, when the movie has them.
+    bool advancedAntiAlias = false;
+    std::uint8_t gridFit = 1;  // 0 none, 1 pixel, 2 subpixel
+    double thickness = 0;
+    double sharpness = 0;
 };
 
 EditTextDefinition parseEditText(ByteReader& in);  // after the character id
+// CSMTextSettings after its text id, into the field it names.
+void parseTextSettings(ByteReader& in, EditTextDefinition& def);
 
 // One character of a button in some of its states, as DefineButton/2 place it.
 struct ButtonRecord {

@@ -181,5 +181,16 @@ TEST(ScriptConversions, ValueOfWinsForNumbersEvenWhenItReturnsAnObject) {
     EXPECT_EQ(traceOf(8, a), "NaN\n[object Object]x\n");
 }
 
+TEST(StringJoin, HalvesOfASurrogatePairJoinIntoOneCharacter) {
+    const std::string emoji = "\xF0\x9F\x98\x9C";
+    const std::u16string units = avm1::toUtf16(emoji);
+    ASSERT_EQ(units.size(), 2u);
+    const std::string high = avm1::fromUtf16(units.substr(0, 1));
+    const std::string low = avm1::fromUtf16(units.substr(1, 1));
+    EXPECT_EQ(avm1::joinText("a" + high, low + "b"), "a" + emoji + "b");
+    EXPECT_EQ(avm1::joinText(low, high), low + high);  // the wrong order stays apart
+    EXPECT_EQ(avm1::joinText("x", ""), "x");
+}
+
 }  // namespace
 }  // namespace zd::avm1test

@@ -18,9 +18,54 @@ TextFieldModel scriptField() {
 constexpr const char* kFont =
     R"(<FONT FACE="Times New Roman" SIZE="12" COLOR="#000000" LETTERSPACING="0" KERNING="0">)";
 
-TEST(TextFieldHtml, EmptyFieldPrintsOneParagraphInItsNewTextFormat) {
+TEST(TextFieldHtml, EmptyFieldPrintsNothingAndALoneLineEndOneParagraph) {
     TextFieldModel f = scriptField();
+    EXPECT_EQ(f.htmlText(), "");
+    f.setTextUtf8("\r");
     EXPECT_EQ(f.htmlText(), std::string("<P ALIGN=\"LEFT\">") + kFont + "</FONT></P>");
+}
+
+TEST(TextFieldHtml, StylesWrapEachRunWhileFontTagsStayOpen) {
+    TextFieldModel f = scriptField();
+    f.setTextUtf8("ab cd");
+    TextFormat bold;
+    bold.bold = true;
+    f.setFormat(0, 5, bold);
+    TextFormat grey;
+    grey.color = 0xaaaaaa;
+    f.setFormat(3, 5, grey);
+    TextFormat italic;
+    italic.italic = true;
+    f.setFormat(1, 2, italic);
+    EXPECT_EQ(f.htmlText(), std::string("<P ALIGN=\"LEFT\">") + kFont +
+                                "<B>a</B><B><I>b</I></B><B> </B><FONT COLOR=\"#AAAAAA\"><B>cd</B>"
+                                "</FONT></FONT></P>");
+}
+
+TEST(TextFieldHtml, ALineEndInAnotherFormatStillOpensItsTags) {
+    TextFieldModel f = scriptField();
+    f.setTextUtf8("ab\r");
+    TextFormat grey;
+    grey.color = 0x111111;
+    f.setFormat(0, 2, grey);
+    EXPECT_EQ(f.htmlText(), std::string("<P ALIGN=\"LEFT\">") +
+                                "<FONT FACE=\"Times New Roman\" SIZE=\"12\" COLOR=\"#111111\" "
+                                "LETTERSPACING=\"0\" KERNING=\"0\">ab<FONT COLOR=\"#000000\">"
+                                "</FONT></FONT></P>");
+}
+
+TEST(TextFieldHtml, OpeningParagraphsBreakNoLineAndOldMoviesDropBlankText) {
+    EditTextDefinition def;
+    def.multiline = true;
+    TextFieldModel f(def, "", 8);
+    f.setHtmlText(" <p>a</p>  <p>b</p> ");
+    EXPECT_EQ(f.textUtf8(), " a\r  b\r ");
+    TextFieldModel old(def, "", 7);
+    old.setHtmlText(" <p>a</p>  <b> </b><p>b</p>\n");
+    EXPECT_EQ(old.textUtf8(), "a\rb\r");
+    old.setHtmlText("<b>\nx\n</b> <font kerning='1'>y</font>");
+    EXPECT_EQ(old.textUtf8(), "\rx\ry");
+    EXPECT_FALSE(old.format(4, 5).kerning.value_or(true));
 }
 
 TEST(TextFieldHtml, NestedFontTagsCarryOnlyWhatDiffers) {
@@ -65,11 +110,39 @@ TEST(TextFieldHtml, OneLineFieldsFromSwf7TakeLineEndsOnlyFromCharacters) {
     EXPECT_EQ(f.textUtf8(), "a\rbcde");
     f.def.multiline = true;
     f.setHtmlText("a\nb<br>c<p>d</p><li>e</li>");
-    EXPECT_EQ(f.textUtf8(), "a\rb\rc\rd\re\r");
+    EXPECT_EQ(f.textUtf8(), "a\rb\rcd\re\r");  // only closing paragraphs end lines
+    f.setHtmlText("x<li></li><li></li>");
+    EXPECT_EQ(f.textUtf8(), "x\r\r\r");
+    f.setHtmlText("<p>a<p>b</p>c<p>d</p>e</p>");
+    EXPECT_EQ(f.textUtf8(), "ab\rcd\re");
     f.def.multiline = false;
     f.swfVersion = 6;
     f.setHtmlText("<p>a</p>b<br>c");
     EXPECT_EQ(f.textUtf8(), "a\rb\rc");
+}
+
+TEST(TextFieldHtml, StrayClosingTagsChangeNothingAndSizesAreWholePoints) {
+    TextFieldModel f = scriptField();
+    f.setHtmlText("<b>a<i>b</b>c</i>d</b>e<font size='9.7'>f</font>");
+    EXPECT_EQ(f.textUtf8(), "abcdef");
+    EXPECT_EQ(f.format(2, 3).bold, true);  // </b> did not end the <i> inside it
+    EXPECT_EQ(f.format(2, 3).italic, true);
+    EXPECT_EQ(f.format(3, 4).italic, false);
+    EXPECT_EQ(f.format(4, 5).bold, false);
+    EXPECT_EQ(f.format(5, 6).size, 9);
+}
+
+TEST(TextFieldHtml, CondensedBlanksFollowTheMovieVersion) {
+    EditTextDefinition def;
+    def.multiline = true;
+    TextFieldModel now(def, "", 8);
+    now.condenseWhite = true;
+    now.setHtmlText(" <b> a </b> <i> b\x0b </i><p> \n c</p> ");
+    EXPECT_EQ(now.textUtf8(), "a b\x0b c\r");  // vertical tabs are no blanks
+    TextFieldModel old(def, "", 7);
+    old.condenseWhite = true;
+    old.setHtmlText(" <b> a </b> <i> b </i> ");
+    EXPECT_EQ(old.textUtf8(), " a  b ");
 }
 
 TEST(TextFieldHtml, MarginsPrintInATextFormatTagAndAFinalLineEndAddsNoParagraph) {
