@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@ struct TraceCase {
     avm1trace::Approximations approx;
     // The recording lists the pages the movie asked to open among its trace lines.
     bool logNavigation = false;
+    // The screen the recording's desktop had, in its own (scaled) pixels; empty: the default.
+    QSize screen;
 };
 
 // Reads a case's manifest and expected text; false when it is not a trace case.

@@ -284,6 +284,10 @@ DisplayId ScriptHost::level(int n) {
 DisplayId ScriptHost::parent(DisplayId id) {
     const DisplayObject* o = find(id);
     const DisplayObject* p = o != nullptr ? o->parent() : nullptr;
+    if (o != nullptr && p == nullptr && o->removed()) {
+        // While it unloads, a removed clip is still where it was.
+        p = find(o->formerParent());
+    }
     return p != nullptr ? p->id() : kNoDisplay;
 }
 
@@ -412,6 +416,20 @@ std::optional<std::array<double, 4>> ScriptHost::bounds(DisplayId id, DisplayId 
                                  r.bottom() / 20.0};
 }
 
+void ScriptHost::setScreenResolution(int width, int height) {
+    if (width < 1 || height < 1) {
+        return;
+    }
+    avm1::Vm& vm = *vm_;
+    avm1::Object* caps =
+        vm.get(vm.get(avm1::Value(vm.global()), "System"), "capabilities").asObject();
+    if (caps == nullptr) {
+        return;
+    }
+    vm.define(caps, "screenResolutionX", avm1::Value(static_cast<double>(width)), 0);
+    vm.define(caps, "screenResolutionY", avm1::Value(static_cast<double>(height)), 0);
+}
+
 std::optional<std::array<double, 2>> ScriptHost::mapPoint(DisplayId id, double x, double y,
                                                           bool toStageCoordinates) {
     DisplayObject* o = find(id);
@@ -450,6 +468,10 @@ void ScriptHost::startDrag(DisplayId id, bool lockCenter,
 
 void ScriptHost::stopDrag() {
     input_->stopDrag();
+}
+
+void ScriptHost::warning(std::string_view text) {
+    trace(text);  // the player's warnings show among the trace lines
 }
 
 void ScriptHost::inputEvent(const engine::InputEvent& event) {
@@ -701,12 +723,8 @@ void ScriptHost::gotoFrame(DisplayId id, int frame) {
     if (o == nullptr || o->removed() || o->timeline() == nullptr) {
         return;
     }
-    // A frame past the end is not gone to (frames still loading count as there).
-    Timeline& t = *o->timeline();
-    if (frame > static_cast<int>(t.frameCount()) && t.frameCount() > 0) {
-        return;
-    }
-    t.gotoFrame(std::max(frame, 1) - 1);
+    // A frame past the end is the last one there is.
+    o->timeline()->gotoFrame(std::max(frame, 1) - 1);
 }
 
 void ScriptHost::setPlaying(DisplayId id, bool playing) {
@@ -769,7 +787,16 @@ DisplayId ScriptHost::duplicate(DisplayId id, std::string_view name, int depth) 
         return kNoDisplay;
     }
     DisplayObject* made = o->parentTimeline()->duplicate(*o, depth, std::string(name));
-    return made != nullptr ? made->id() : kNoDisplay;
+    if (made == nullptr) {
+        return kNoDisplay;
+    }
+    // The copy draws on where the original's drawing left off.
+    if (const auto it = drawings_.find(id); it != drawings_.end() && it->second) {
+        auto copy = std::make_unique<ClipDrawing>(*it->second);
+        drawings_[made->id()] = std::move(copy);
+        staleDrawings_.insert(made->id());
+    }
+    return made->id();
 }
 
 void ScriptHost::remove(DisplayId id) {
@@ -1092,6 +1119,11 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
     }
     constructed_.erase(id);
     o->timeline()->replaceMovie(source);
+    if (load.clipRequest == 0 && source != nullptr) {
+        // The clip's own load event answers the movie's arrival, before its first frame's
+        // actions.
+        runClipActions(*o, engine::kClipLoad);
+    }
     if (load.clipRequest != 0) {
         // The listeners hear of the new clip before its first frame's actions run; what is
         // not a movie (an image, say) leaves the clip empty.
@@ -1370,13 +1402,19 @@ void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
             }
             break;
         case engine::kClipUnload: {
+            // The clips it was removed with stay reachable as its parents meanwhile.
+            const std::size_t before = unloading_.size();
             unloading_.push_back(&object);
+            for (DisplayObject* up = object.parent(); up != nullptr && up->removed();
+                 up = up->parent()) {
+                unloading_.push_back(up);
+            }
             runClipActions(object, engine::kClipUnload);
             callMethod(id, "onUnload");
             if (vm_->input().focus == id) {
                 avm1::moveFocus(*vm_, avm1::kNoDisplay);  // the focus leaves with it
             }
-            unloading_.erase(std::find(unloading_.begin(), unloading_.end(), &object));
+            unloading_.resize(before);
             geometry_.erase(id);
             constructed_.erase(id);
             vm_->forgetClip(id);
