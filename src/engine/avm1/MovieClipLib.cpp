@@ -161,10 +161,8 @@ void copyInitObject(Vm& vm, DisplayId id, const Value& init) {
     if (from == nullptr || to == nullptr) {
         return;
     }
-    // In the order the properties were made: enumeration lists the newest first.
-    const std::vector<String*> names = vm.enumerate(from);
-    for (auto it = names.rbegin(); it != names.rend(); ++it) {
-        vm.set(Value(to), *it, vm.get(init, *it));
+    for (String* name : vm.enumerate(from)) {
+        vm.set(Value(to), name, vm.get(init, name));
     }
 }
 

@@ -723,8 +723,22 @@ void ScriptHost::gotoFrame(DisplayId id, int frame) {
     if (o == nullptr || o->removed() || o->timeline() == nullptr) {
         return;
     }
-    // A frame past the end is the last one there is.
-    o->timeline()->gotoFrame(std::max(frame, 1) - 1);
+    // A frame past the end is the last one there is, shown without its actions (they belong
+    // to the frame asked for, which has none).
+    Timeline& t = *o->timeline();
+    const bool pastEnd = frame > static_cast<int>(t.showableFrames());
+    auto& queued = player_.context().work().frameActions;
+    const std::size_t before = queued.size();
+    t.gotoFrame(std::max(frame, 1) - 1);
+    if (pastEnd && queued.size() > before) {
+        const DisplayId clip = o->id();
+        queued.erase(std::remove_if(
+                         queued.begin() + static_cast<std::ptrdiff_t>(before), queued.end(),
+                         [clip](const engine::QueuedAction& a) {
+                             return a.target == clip && a.kind == engine::QueuedAction::Kind::Frame;
+                         }),
+                     queued.end());
+    }
 }
 
 void ScriptHost::setPlaying(DisplayId id, bool playing) {
@@ -859,7 +873,19 @@ DisplayId ScriptHost::attach(DisplayId parentId, std::string_view exportName, st
         return kNoDisplay;
     }
     DisplayObject* made = p->timeline()->placeCharacter(depth, it->second, c, std::string(name));
-    return made != nullptr ? made->id() : kNoDisplay;
+    if (made == nullptr) {
+        return kNoDisplay;
+    }
+    // The registered class's prototype is there before the init object's properties are
+    // copied: its setters see them.
+    const avm1::Value ctor = registeredClass(*made);
+    avm1::Object* self = vm_->clipObject(made->id());
+    if (ctor.isObject() && self != nullptr) {
+        if (const avm1::Value proto = vm_->get(ctor, "prototype"); proto.isObject()) {
+            self->setProtoLink(proto.object());
+        }
+    }
+    return made->id();
 }
 
 DisplayId ScriptHost::createEmpty(DisplayId parentId, std::string_view name, int depth) {

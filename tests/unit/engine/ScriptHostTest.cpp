@@ -698,3 +698,46 @@ TEST(ScriptHost, DuplicateMovieClipConvertsItsNameBeforeItsDepth) {
     ScriptedRun r(m.finish());
     EXPECT_EQ(r.take(), (Lines{"name", "depth", "_level0.copy"}));
 }
+
+TEST(ScriptHost, AGoToPastTheEndShowsTheLastFrameWithoutItsActions) {
+    auto m = newMovie(8);
+    ActionWriter a;
+    a.push({99}).record(op::GotoFrame2, {0});
+    a.push({"", 4}).act(op::GetProperty).act(op::Trace);
+    doAction(m, a);
+    m.showFrame();
+    m.showFrame();
+    doAction(m, traced("last frame's actions"));
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"3"}));
+}
+
+TEST(ScriptHost, AttachMovieHandsTheInitObjectToTheClassesSetters) {
+    auto m = newMovie(7);
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    exportAs(m, id, "Sym");
+    ActionWriter a;
+    ActionWriter ctor;
+    ctor.trace("ctor");
+    a.defineFunction("Ball", {}, ctor);
+    // Ball.prototype.addProperty("speed", getter, setter): the setter traces what it gets.
+    ActionWriter getter;
+    getter.push({1}).act(op::Return);
+    ActionWriter setter;
+    setter.push({"set "}).getVariable("v").act(op::Add2).act(op::Trace);
+    a.defineFunction("", {"v"}, setter).defineFunction("", {}, getter).push({"speed", 3});
+    a.getVariable("Ball").push({"prototype"}).act(op::GetMember);
+    a.push({"addProperty"}).act(op::CallMethod).act(op::Pop);
+    a.getVariable("Ball").push({"Sym", 2}).getVariable("Object");
+    a.push({"registerClass"}).act(op::CallMethod).act(op::Pop);
+    a.push({"speed", 5, 1}).act(op::InitObject).push({1, "ball", "Sym", 4});
+    a.getVariable("_root").push({"attachMovie"}).act(op::CallMethod).act(op::Pop);
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"set 5", "ctor"}));
+    EXPECT_TRUE(r.errors.empty());
+}
