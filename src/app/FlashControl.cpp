@@ -10,6 +10,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QScreen>
 #include <QWheelEvent>
 
 #include "app/Colours.h"
@@ -54,6 +55,9 @@ FlashControl::FlashControl(QWidget* parent)
         auto host = std::make_unique<script::ScriptHost>(display, movie);
         host->setBaseDir(movieFolder(runner_->movie()).toStdString());
         host->setSharedObjectDir(sharedObjectFolder(runner_->movie()).toStdString());
+        if (const QScreen* shown = screen(); shown != nullptr) {
+            host->setScreenResolution(shown->size().width(), shown->size().height());
+        }
         host->onUrl = [this](const script::UrlRequest& r) {
             if (auto url = links_->admit(QString::fromStdString(r.url), linkClock_.elapsed())) {
                 platform::shell().openDocument(*url);

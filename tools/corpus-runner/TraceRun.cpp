@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <cmath>
 
 #include "engine/player/FrameClock.h"
 #include "engine/player/InputScript.h"
@@ -112,6 +113,15 @@ bool readTraceCase(const QString& dir, TraceCase& out) {
     out.tickMs = m["tick_rate_ms"].toDouble(0);
     out.logNavigation = m["log_fetch"].toBool();
     out.socketScript = m["socket_script"].toString();
+    out.screen = {};
+    const QJsonObject viewport = m["player_options"].toObject()["viewport"].toObject();
+    if (!viewport.isEmpty()) {
+        const double scale = viewport["scale_factor"].toDouble(1.0) > 0
+                                 ? viewport["scale_factor"].toDouble(1.0)
+                                 : 1.0;
+        out.screen = QSize(static_cast<int>(std::lround(viewport["width"].toDouble() / scale)),
+                           static_cast<int>(std::lround(viewport["height"].toDouble() / scale)));
+    }
     const QJsonObject trace = traces.at(0).toObject();
     out.expected.clear();
     if (!trace["empty"].toBool()) {
@@ -159,6 +169,9 @@ TraceRun runTraceMovie(const TraceCase& c) {
     }
     // The recorded runs saw a fixed moment in a fixed zone.
     scripts.setFixedClock(981152406000.0, 0);
+    if (!c.screen.isEmpty()) {
+        scripts.setScreenResolution(c.screen.width(), c.screen.height());
+    }
     bool quit = false;
     scripts.onTrace = [&run](std::string_view line) {
         if (run.output.size() < kMaxOutputBytes) {

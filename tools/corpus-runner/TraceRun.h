@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <string>
 #include <vector>
@@ -26,6 +27,8 @@ struct TraceCase {
     bool logNavigation = false;
     // The recorded peer XMLSocket connections talk to (a file in the case's folder), if any.
     QString socketScript;
+    // The screen the recording's desktop had, in its own (scaled) pixels; empty: the default.
+    QSize screen;
 };
 
 // Reads a case's manifest and expected text; false when it is not a trace case.

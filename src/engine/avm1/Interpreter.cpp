@@ -144,7 +144,8 @@ class Interpreter {
     Value displayProperty(DisplayId id, int index);
     void setDisplayProperty(DisplayId id, int index, const Value& v);
     void gotoFrameValue(const Value& frame, bool play, int bias);
-    std::optional<int> frameNumber(DisplayId id, const Value& frame);
+    // The frame (from 1) a number, numeric string or label names, the scene bias added.
+    std::optional<int> frameNumber(DisplayId id, const Value& frame, int bias = 0);
     void setTarget(const Value& path);
     // The object the target scope stands for.
     Object* targetScope();
@@ -611,22 +612,18 @@ void Interpreter::setDisplayProperty(DisplayId id, int index, const Value& v) {
     vm_.host().setProperty(id, p, toDisplayValue(vm_, p, v));
 }
 
-std::optional<int> Interpreter::frameNumber(DisplayId id, const Value& frame) {
+std::optional<int> Interpreter::frameNumber(DisplayId id, const Value& frame, int bias) {
     if (frame.isNumber()) {
-        const double n = frame.number();
-        if (!std::isfinite(n) || n != std::trunc(n)) {
-            return std::nullopt;  // no frame between frames
-        }
-        // Frame numbers wrap as 32-bit integers.
-        const double wrapped = std::fmod(std::trunc(n), 4294967296.0);
-        return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::int64_t>(wrapped)));
+        return goToFrameNumber(frame.number(), bias);
     }
     const std::string s = vm_.toStdString(frame);
     const double n = stringToNumber(s, 7);
     if (!std::isnan(n)) {
-        return static_cast<int>(std::clamp(n, -1e9, 1e9));
+        return goToFrameNumber(std::trunc(std::clamp(n, -1e9, 1e9)), bias);
     }
-    return vm_.host().labelFrame(id, s);
+    // The scene bias counts from a label's frame too.
+    const std::optional<int> label = vm_.host().labelFrame(id, s);
+    return label ? goToFrameNumber(*label, bias) : std::nullopt;
 }
 
 void Interpreter::gotoFrameValue(const Value& frame, bool play, int bias) {
@@ -643,16 +640,11 @@ void Interpreter::gotoFrameValue(const Value& frame, bool play, int bias) {
     if (id == kNoDisplay) {
         return;
     }
-    const std::optional<int> n = frameNumber(id, f);
-    if (!n) {
-        return;
+    const std::optional<int> to = frameNumber(id, f, bias);
+    if (!to) {
+        return;  // no go-to at all
     }
-    // The scene bias counts from a label's frame too.
-    const int to = *n + bias;
-    if (to < 1) {
-        return;  // before the first frame: no go-to at all
-    }
-    vm_.host().gotoFrame(id, to);
+    vm_.host().gotoFrame(id, *to);
     vm_.host().setPlaying(id, play);
 }
 
@@ -931,7 +923,13 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 // Play for gotoAndPlay.
                 if (length >= 2 && targetId() != kNoDisplay) {
                     vm_.host().setPlaying(targetId(), false);
-                    vm_.host().gotoFrame(targetId(), readU16(code_, data) + 1);
+                    // A frame number written past the end goes nowhere (a go-to by value
+                    // stops on the last frame instead).
+                    const int frame = readU16(code_, data) + 1;
+                    const Value total = displayProperty(targetId(), 5);  // _totalframes
+                    if (!total.isNumber() || frame <= total.number()) {
+                        vm_.host().gotoFrame(targetId(), frame);
+                    }
                 }
                 break;
             case 0x83: {  // GetURL
@@ -1322,7 +1320,9 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 const std::string name = vm_.toStdString(pop());
                 const DisplayId source = vm_.displayOf(pop(), targetId());
                 if (source != kNoDisplay && std::isfinite(depth)) {
-                    vm_.host().duplicate(source, name, static_cast<int>(depth) - 16384);
+                    // Depths wrap as 32-bit integers.
+                    const auto wrapped = static_cast<std::int32_t>(toUint32(depth) - 16384u);
+                    vm_.host().duplicate(source, name, wrapped);
                 }
                 break;
             }

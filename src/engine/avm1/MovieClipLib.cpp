@@ -1,8 +1,11 @@
 // The script side of display objects: display properties by name, children as members, and
 // the MovieClip methods. Everything goes through the Host by id.
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <iterator>
+#include <optional>
 
 #include "engine/avm1/Library.h"
 #include "engine/avm1/PropertyValues.h"
@@ -78,9 +81,13 @@ Value clipValue(Vm& vm, DisplayId id) {
     return o ? Value(o) : Value();
 }
 
+// A number goes by its value, anything else by its text (a number or a label).
 void gotoFrameArg(Vm& vm, DisplayId id, const Value& frame) {
-    if (frame.isString()) {
-        std::string label = frame.string()->text();
+    std::optional<int> to;
+    if (frame.isNumber()) {
+        to = goToFrameNumber(frame.number());
+    } else {
+        std::string label = vm.toStdString(frame);
         // "path:frame" names a frame of another clip.
         if (const std::size_t colon = label.rfind(':'); colon != std::string::npos) {
             const std::string path = label.substr(0, colon);
@@ -94,16 +101,15 @@ void gotoFrameArg(Vm& vm, DisplayId id, const Value& frame) {
         }
         const double n = stringToNumber(label, 7);
         if (!std::isnan(n)) {
-            vm.host().gotoFrame(id, static_cast<int>(n));
-        } else if (auto f = vm.host().labelFrame(id, label)) {
-            vm.host().gotoFrame(id, *f);
+            to = goToFrameNumber(std::trunc(std::clamp(n, -1e9, 1e9)));
+        } else {
+            to = vm.host().labelFrame(id, label);
         }
+    }
+    if (!to) {
         return;
     }
-    const double n = vm.toNumber(frame);
-    if (std::isfinite(n)) {
-        vm.host().gotoFrame(id, static_cast<int>(n));
-    }
+    vm.host().gotoFrame(id, *to);
 }
 
 Value mcPlay(Vm& vm, const CallInfo& c) {
@@ -177,8 +183,11 @@ Value mcAttachMovie(Vm& vm, const CallInfo& c) {
     if (id == kNoDisplay || c.count() < 3) {
         return Value();
     }
-    const DisplayId made = vm.host().attach(id, vm.toStdString(c.arg(0)), vm.toStdString(c.arg(1)),
-                                            depthArg(vm, c.arg(2)));
+    // Converted in the order given: each may call a script.
+    const std::string exportName = vm.toStdString(c.arg(0));
+    const std::string name = vm.toStdString(c.arg(1));
+    const int depth = depthArg(vm, c.arg(2));
+    const DisplayId made = vm.host().attach(id, exportName, name, depth);
     if (made == kNoDisplay) {
         return Value();
     }
@@ -192,8 +201,10 @@ Value mcDuplicateMovieClip(Vm& vm, const CallInfo& c) {
     if (id == kNoDisplay || c.count() < 2) {
         return Value();
     }
-    const DisplayId made =
-        vm.host().duplicate(id, vm.toStdString(c.arg(0)), depthArg(vm, c.arg(1)));
+    // The name first, then the depth: each may call a script.
+    const std::string name = vm.toStdString(c.arg(0));
+    const int depth = depthArg(vm, c.arg(1));
+    const DisplayId made = vm.host().duplicate(id, name, depth);
     if (made == kNoDisplay) {
         return Value();
     }
@@ -214,8 +225,9 @@ Value mcCreateEmptyMovieClip(Vm& vm, const CallInfo& c) {
     if (id == kNoDisplay || c.count() < 2) {
         return Value();
     }
-    return clipValue(vm,
-                     vm.host().createEmpty(id, vm.toStdString(c.arg(0)), depthArg(vm, c.arg(1))));
+    const std::string name = vm.toStdString(c.arg(0));  // before the depth's valueOf
+    const int depth = depthArg(vm, c.arg(1));
+    return clipValue(vm, vm.host().createEmpty(id, name, depth));
 }
 
 Value mcCreateTextField(Vm& vm, const CallInfo& c) {
@@ -223,9 +235,15 @@ Value mcCreateTextField(Vm& vm, const CallInfo& c) {
     if (id == kNoDisplay || c.count() < 6) {
         return Value();
     }
-    const DisplayId made = vm.host().createTextField(
-        id, vm.toStdString(c.arg(0)), depthArg(vm, c.arg(1)), vm.toNumber(c.arg(2)),
-        vm.toNumber(c.arg(3)), vm.toNumber(c.arg(4)), vm.toNumber(c.arg(5)));
+    // Converted in the order given: each may call a script.
+    const std::string name = vm.toStdString(c.arg(0));
+    const int depth = depthArg(vm, c.arg(1));
+    std::array<double, 4> box{};
+    for (std::size_t i = 0; i < box.size(); ++i) {
+        box[i] = vm.toNumber(c.arg(2 + i));
+    }
+    const DisplayId made =
+        vm.host().createTextField(id, name, depth, box[0], box[1], box[2], box[3]);
     return vm.swfVersion() >= 8 ? clipValue(vm, made) : Value();
 }
 

@@ -374,8 +374,8 @@ Value addTimerFrom(Vm& vm, const CallInfo& c, bool repeat) {
     } else {
         return Value();
     }
-    if (c.count() <= next) {
-        return Value();
+    if (c.count() <= next || c.arg(next).isUndefined()) {
+        return Value();  // no interval given: no timer (null is one of 0)
     }
     const double ms = vm.toNumber(c.arg(next));
     t.interval = std::isfinite(ms) && ms > 0 ? ms : 0;
@@ -395,7 +395,7 @@ Value globalSetTimeout(Vm& vm, const CallInfo& c) {
 
 Value globalClearInterval(Vm& vm, const CallInfo& c) {
     const double id = vm.toNumber(c.arg(0));
-    if (std::isfinite(id)) {
+    if (std::isfinite(id) && id >= 0 && id <= std::numeric_limits<int>::max()) {
         vm.removeTimer(static_cast<int>(id));
     }
     return Value();

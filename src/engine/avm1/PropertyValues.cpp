@@ -1,6 +1,8 @@
 #include "engine/avm1/PropertyValues.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "engine/avm1/Vm.h"
@@ -52,6 +54,20 @@ DisplayValue toDisplayValue(Vm& vm, DisplayProperty p, const Value& v) {
         default:
             return DisplayValue(numberFor(vm, v));
     }
+}
+
+std::optional<int> goToFrameNumber(double frame, int bias) {
+    if (!std::isfinite(frame) || frame != std::trunc(frame)) {
+        return std::nullopt;
+    }
+    const auto wrapped = static_cast<std::int64_t>(std::fmod(frame, 4294967296.0));
+    // The frame's index, as an unsigned count wrapped into 32 bits read as a signed one.
+    const auto index = static_cast<std::uint32_t>(wrapped + bias - 1);
+    constexpr auto kLargest = static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max());
+    if (index > kLargest) {
+        return std::nullopt;  // before the first frame
+    }
+    return static_cast<int>(std::min(index, kLargest - 1)) + 1;
 }
 
 }  // namespace zd::avm1

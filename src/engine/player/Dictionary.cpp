@@ -48,11 +48,15 @@ SpriteDefinition indexSprite(std::span<const std::uint8_t> data, std::size_t bod
     s.frameCount = static_cast<std::uint16_t>(body[2] | body[3] << 8);
     TagWalker walker(body, 4);
     std::size_t frameBegin = 4;
+    std::size_t tagsEnd = 4;  // past the last tag before End
+    bool ended = false;
     while (auto tag = walker.next()) {
         const auto code = static_cast<TagCode>(tag->code);
         if (code == TagCode::End) {
+            ended = true;
             break;
         }
+        tagsEnd = tag->end();
         if (code == TagCode::ShowFrame) {
             if (s.frames.size() >= kMaxSpriteFrames) {
                 break;
@@ -61,10 +65,13 @@ SpriteDefinition indexSprite(std::span<const std::uint8_t> data, std::size_t bod
             frameBegin = tag->end();
         }
     }
-    // Tags after the last ShowFrame still make a frame (a sprite that never shows one).
-    if (frameBegin < walker.offset() && s.frames.empty()) {
-        s.frames.push_back({bodyOffset + frameBegin, bodyOffset + walker.offset()});
+    // Tags after the last ShowFrame still make a frame: it runs once and the sprite stays
+    // there. A sprite cut short of its End never loops either.
+    const bool partial = tagsEnd > frameBegin && s.frames.size() < kMaxSpriteFrames;
+    if (partial) {
+        s.frames.push_back({bodyOffset + frameBegin, bodyOffset + tagsEnd});
     }
+    s.loops = ended && !partial;
     return s;
 }
 
@@ -151,7 +158,7 @@ void Dictionary::indexTag(std::span<const std::uint8_t> data, std::uint16_t rawC
                 const std::uint16_t id = in.u16();
                 std::string name = in.cstring();
                 if (in.ok()) {
-                    exports_.emplace(std::move(name), id);
+                    exports_.insert_or_assign(std::move(name), id);  // a later export wins
                 }
             }
             break;

@@ -21,6 +21,9 @@ namespace zd::engine {
 struct SpriteDefinition {
     std::uint16_t frameCount = 0;  // as the tag says
     std::vector<FrameRange> frames;
+    // Goes back to its first frame after its last: only a sprite whose frames all end in a
+    // ShowFrame and that has its End tag does.
+    bool loops = true;
 };
 
 // A bitmap character as stored: its tag code and body (character id included), decoded only

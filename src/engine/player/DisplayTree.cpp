@@ -163,7 +163,7 @@ void DisplayObject::setMasksByScript(bool masks) {
     }
 }
 
-void DisplayObject::instantiate(int nesting, bool startLater) {
+void DisplayObject::instantiate(int nesting) {
     if (!character_ || nesting >= context_.limits().maxNesting) {
         return;  // nothing to show, or too deep: shown empty
     }
@@ -189,11 +189,10 @@ void DisplayObject::instantiate(int nesting, bool startLater) {
     if (const auto* sprite = character_->as<SpriteDefinition>()) {
         timeline_ = std::make_unique<Timeline>(context_, *this, &sprite->frames, nesting + 1,
                                                parent_ != nullptr ? &parent_->source() : nullptr);
+        timeline_->setLoops(sprite->loops);
         context_.work().placed.push_back(id_);
         context_.work().constructs.push_back({QueuedAction::Kind::Construct, id_, 0, ByteRange{}});
-        if (!startLater) {
-            timeline_->start();
-        }
+        timeline_->start();
     } else if (const auto* button = character_->as<ButtonDefinition>()) {
         timeline_ = std::make_unique<Timeline>(context_, *this, nullptr, nesting + 1,
                                                parent_ != nullptr ? &parent_->source() : nullptr);
@@ -313,6 +312,9 @@ DisplayObject* DisplayContext::find(InstanceId id) const {
 
 void DisplayContext::retire(std::unique_ptr<DisplayObject> object) {
     object->markRemoved();
+    if (object->parent_ != nullptr) {
+        object->formerParent_ = object->parent_->owner().id();
+    }
     object->parent_ = nullptr;
     changed(*object);
     retired_.push_back(std::move(object));
@@ -418,7 +420,7 @@ bool Timeline::step(bool loop) {
     if (!atEnd()) {
         return false;  // the next frame is still on its way
     }
-    if (loop && showableFrames() > 1) {
+    if (loop && loops_ && showableFrames() > 1) {
         gotoFrame(0, false);
         return true;
     }
@@ -448,6 +450,16 @@ void Timeline::gotoFrame(int frame, bool madeClipsFirst) {
             }
         }
         from = current_ + 1;
+    } else {
+        // Going back rebuilds the timeline's depths: what scripts made or moved below zero
+        // goes with the rest, and the frames place their own objects there again.
+        for (auto it = list_.begin(); it != list_.end() && it->first < 0;) {
+            const auto next = std::next(it);
+            if (it->second->origin() != DisplayObject::Origin::Timeline) {
+                retire(it);
+            }
+            it = next;
+        }
     }
     current_ = target;
     shown(true);
@@ -540,7 +552,6 @@ void Timeline::runFrame(std::size_t frame) {
     }
     TagWalker walker(data.first(range.end), range.begin);
     std::size_t tags = 0;
-    std::vector<InstanceId> newborn;
     while (auto tag = walker.next()) {
         if (++tags > context_.limits().maxTagsPerFrame) {
             break;
@@ -548,7 +559,7 @@ void Timeline::runFrame(std::size_t frame) {
         const auto code = static_cast<TagCode>(tag->code);
         if (const int version = placeVersion(code)) {
             if (auto p = parsePlaceObject(walker.body(*tag), version, source_->version)) {
-                placeTag(*p, tag->bodyOffset, static_cast<int>(frame), newborn);
+                placeTag(*p, tag->bodyOffset, static_cast<int>(frame));
             }
         } else if (code == TagCode::RemoveObject || code == TagCode::RemoveObject2) {
             if (auto depth =
@@ -557,16 +568,6 @@ void Timeline::runFrame(std::size_t frame) {
             }
         } else {
             queueFrameTag(tag->code, {tag->bodyOffset, tag->end()});
-        }
-    }
-    startNewborn(newborn);
-}
-
-void Timeline::startNewborn(const std::vector<InstanceId>& newborn) {
-    for (const InstanceId id : newborn) {
-        DisplayObject* o = context_.find(id);
-        if (o != nullptr && o->timeline() != nullptr) {
-            o->timeline()->start();
         }
     }
 }
@@ -598,6 +599,9 @@ void Timeline::replayFrame(std::size_t frame, Placements& placements, bool queue
                 continue;  // a script's object: the tags leave it alone
             }
             auto it = placements.find(depth);
+            if (p->characterId && it != placements.end() && !p->move) {
+                continue;  // the depth is taken: the object there stays
+            }
             if (p->characterId) {
                 Placement fresh;
                 if (it != placements.end() && p->move) {
@@ -634,8 +638,7 @@ std::vector<ClipAction> Timeline::clipActionsOf(const PlaceObjectTag& p,
     return actions;
 }
 
-void Timeline::placeTag(const PlaceObjectTag& p, std::size_t bodyOffset, int frame,
-                        std::vector<InstanceId>& newborn) {
+void Timeline::placeTag(const PlaceObjectTag& p, std::size_t bodyOffset, int frame) {
     const std::int32_t depth = depthOfTag(p.depth);
     const auto it = list_.find(depth);
     if (it != list_.end() && it->second->origin() != DisplayObject::Origin::Timeline) {
@@ -654,9 +657,15 @@ void Timeline::placeTag(const PlaceObjectTag& p, std::size_t bodyOffset, int fra
     }
     DisplayProperties props;
     if (it != list_.end()) {
-        if (p.move) {
-            props = it->second->properties();  // another character, where the old one was
+        if (!p.move) {
+            // A new object needs a free depth: the one there stays.
+            if (!context_.work().displayOnly) {
+                context_.work().warnings.push_back("Warning: Failed to place object at depth " +
+                                                   std::to_string(p.depth) + ".");
+            }
+            return;
         }
+        props = it->second->properties();  // another character, where the old one was
         retire(it);
     }
     applyTag(props, p);
@@ -669,9 +678,9 @@ void Timeline::placeTag(const PlaceObjectTag& p, std::size_t bodyOffset, int fra
     nameIfUnnamed(*o);
     o->placedFrame_ = frame;
     o->clipActions_ = clipActionsOf(p, bodyOffset);
-    // An id not defined (yet) keeps the depth taken, showing nothing.
-    o->instantiate(nesting_, true);
-    newborn.push_back(o->id());
+    // An id not defined (yet) keeps the depth taken, showing nothing. A sprite runs its
+    // first frame here: its actions queue between the actions of the tags around it.
+    o->instantiate(nesting_);
 }
 
 void Timeline::nameIfUnnamed(DisplayObject& o) {

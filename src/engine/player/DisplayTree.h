@@ -107,6 +107,8 @@ class DisplayObject {
     bool isRoot() const { return origin_ == Origin::Root; }
     // Off every display list: its id finds nothing any more.
     bool removed() const { return removed_; }
+    // For an object taken off its parent's list: that parent (its path still names it).
+    InstanceId formerParent() const { return formerParent_; }
 
     std::uint16_t characterId() const { return characterId_; }
     // Null for an id not defined (the depth is taken, nothing shows) and for the root.
@@ -160,8 +162,8 @@ class DisplayObject {
     friend class StagePlayer;
 
     // Gives a new object what its character brings: a sprite's timeline, a button's state.
-    // A sprite's first frame runs now, or (startLater) when the frame placing it is done.
-    void instantiate(int nesting, bool startLater = false);
+    // A sprite's first frame runs now.
+    void instantiate(int nesting);
     void markRemoved();
 
     DisplayContext& context_;
@@ -172,6 +174,7 @@ class DisplayObject {
     CharacterPtr character_;
     Origin origin_;
     bool removed_ = false;
+    InstanceId formerParent_ = kNoInstance;
     DisplayProperties props_;
     int placedFrame_ = -1;
     std::vector<ClipAction> clipActions_;
@@ -204,12 +207,15 @@ struct FrameWork {
     std::vector<Shown> framesShown;
     std::vector<InstanceId> placed;
     std::vector<InstanceId> stopped;
+    // What the movie did wrong that the player tells of (a placement on a taken depth).
+    std::vector<std::string> warnings;
     // While set, frames run only their display-list tags (the frames a seek passes over).
     bool displayOnly = false;
 
     bool empty() const {
         return initActions.empty() && constructs.empty() && frameActions.empty() &&
-               sounds.empty() && framesShown.empty() && placed.empty() && stopped.empty();
+               sounds.empty() && framesShown.empty() && placed.empty() && stopped.empty() &&
+               warnings.empty();
     }
 };
 
@@ -350,6 +356,9 @@ class Timeline {
     // One frame on: the next one, or at the end back to the first when it loops (sprites
     // do; the root when asked) or a hold. Returns whether another frame is shown.
     bool step(bool loop);
+    // A sprite whose frames cannot loop (cut short, or ending in a frame with no ShowFrame)
+    // holds on its last frame whatever step() is asked.
+    void setLoops(bool loops) { loops_ = loops; }
     // Shows `frame` as a go-to does: what the frames passed over place and remove is
     // applied, only the actions and sounds of the frame arrived at are queued, and objects
     // still placed the same way are kept as they are (their clips play on). A script's
@@ -415,11 +424,7 @@ class Timeline {
     void replayFrame(std::size_t frame, Placements& placements, bool queue);
     // Queues what a frame's non-display tags ask for.
     void queueFrameTag(std::uint16_t code, ByteRange body);
-    void placeTag(const PlaceObjectTag& p, std::size_t bodyOffset, int frame,
-                  std::vector<InstanceId>& newborn);
-    // Clips placed by a frame start once its tags are done: their actions queue after the
-    // frame's own.
-    void startNewborn(const std::vector<InstanceId>& newborn);
+    void placeTag(const PlaceObjectTag& p, std::size_t bodyOffset, int frame);
     void removeAtDepth(std::int32_t depth);
     // Gives an object placed without a name the next default one.
     void nameIfUnnamed(DisplayObject& o);
@@ -439,6 +444,7 @@ class Timeline {
     bool loadedRoot_ = false;
     int current_ = -1;
     bool playing_ = true;
+    bool loops_ = true;
     std::size_t frameLimit_ = SIZE_MAX;
     bool stillLoading_ = false;
     List list_;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 
 #include "engine/player/InputEvents.h"
 #include "engine/swf/DisplayTags.h"
@@ -76,6 +77,8 @@ class ScriptHooks {
     // Whether the script needs ticks although no timeline moves (enterFrame handlers,
     // intervals). Without them a still movie runs no clock at all.
     virtual bool wantsTicks() const { return false; }
+    // A warning about the movie, in the order the player ran into it among the actions.
+    virtual void warning(std::string_view /*text*/) {}
 };
 
 // Where sound plugs into the tick: the frames timelines show, the sounds they start.

@@ -261,11 +261,22 @@ void StagePlayer::runWork(bool ticking) {
         }
         drain();
     }
+    deliverWarnings();
     deliverSound();
     context_.collectRemoved();
     if (scripts_ != nullptr) {
         scripts_->tickEnds();
     }
+}
+
+void StagePlayer::deliverWarnings() {
+    FrameWork& w = context_.work();
+    if (scripts_ != nullptr) {
+        for (std::size_t i = 0; i < w.warnings.size(); ++i) {
+            scripts_->warning(w.warnings[i]);
+        }
+    }
+    w.warnings.clear();
 }
 
 void StagePlayer::runActions() {
@@ -274,8 +285,10 @@ void StagePlayer::runActions() {
         w.initActions.clear();
         w.constructs.clear();
         w.frameActions.clear();
+        w.warnings.clear();
         return;
     }
+    deliverWarnings();
     while (!w.initActions.empty() || !w.constructs.empty() || !w.frameActions.empty()) {
         auto& queue = !w.initActions.empty()  ? w.initActions
                       : !w.constructs.empty() ? w.constructs
@@ -293,6 +306,7 @@ void StagePlayer::runActions() {
             continue;  // its clip has gone
         }
         scripts_->runActions(action, target, context_.bytes(action.code));
+        deliverWarnings();
     }
 }
 

@@ -100,6 +100,8 @@ class StagePlayer {
     std::vector<InstanceId> clipsNewestFirst();
     void runWork(bool ticking);
     void runActions();
+    // Hands the warnings gathered so far to the scripts (dropped without them).
+    void deliverWarnings();
     // Load and unload events for what came and went; whether any was handed over.
     bool deliverLifecycle();
     void deliverUnload(DisplayObject& object);

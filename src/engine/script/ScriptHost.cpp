@@ -285,6 +285,10 @@ DisplayId ScriptHost::level(int n) {
 DisplayId ScriptHost::parent(DisplayId id) {
     const DisplayObject* o = find(id);
     const DisplayObject* p = o != nullptr ? o->parent() : nullptr;
+    if (o != nullptr && p == nullptr && o->removed()) {
+        // While it unloads, a removed clip is still where it was.
+        p = find(o->formerParent());
+    }
     return p != nullptr ? p->id() : kNoDisplay;
 }
 
@@ -413,6 +417,20 @@ std::optional<std::array<double, 4>> ScriptHost::bounds(DisplayId id, DisplayId 
                                  r.bottom() / 20.0};
 }
 
+void ScriptHost::setScreenResolution(int width, int height) {
+    if (width < 1 || height < 1) {
+        return;
+    }
+    avm1::Vm& vm = *vm_;
+    avm1::Object* caps =
+        vm.get(vm.get(avm1::Value(vm.global()), "System"), "capabilities").asObject();
+    if (caps == nullptr) {
+        return;
+    }
+    vm.define(caps, "screenResolutionX", avm1::Value(static_cast<double>(width)), 0);
+    vm.define(caps, "screenResolutionY", avm1::Value(static_cast<double>(height)), 0);
+}
+
 std::optional<std::array<double, 2>> ScriptHost::mapPoint(DisplayId id, double x, double y,
                                                           bool toStageCoordinates) {
     DisplayObject* o = find(id);
@@ -451,6 +469,10 @@ void ScriptHost::startDrag(DisplayId id, bool lockCenter,
 
 void ScriptHost::stopDrag() {
     input_->stopDrag();
+}
+
+void ScriptHost::warning(std::string_view text) {
+    trace(text);  // the player's warnings show among the trace lines
 }
 
 void ScriptHost::inputEvent(const engine::InputEvent& event) {
@@ -702,12 +724,22 @@ void ScriptHost::gotoFrame(DisplayId id, int frame) {
     if (o == nullptr || o->removed() || o->timeline() == nullptr) {
         return;
     }
-    // A frame past the end is not gone to (frames still loading count as there).
+    // A frame past the end is the last one there is, shown without its actions (they belong
+    // to the frame asked for, which has none).
     Timeline& t = *o->timeline();
-    if (frame > static_cast<int>(t.frameCount()) && t.frameCount() > 0) {
-        return;
-    }
+    const bool pastEnd = frame > static_cast<int>(t.showableFrames());
+    auto& queued = player_.context().work().frameActions;
+    const std::size_t before = queued.size();
     t.gotoFrame(std::max(frame, 1) - 1);
+    if (pastEnd && queued.size() > before) {
+        const DisplayId clip = o->id();
+        queued.erase(std::remove_if(
+                         queued.begin() + static_cast<std::ptrdiff_t>(before), queued.end(),
+                         [clip](const engine::QueuedAction& a) {
+                             return a.target == clip && a.kind == engine::QueuedAction::Kind::Frame;
+                         }),
+                     queued.end());
+    }
 }
 
 void ScriptHost::setPlaying(DisplayId id, bool playing) {
@@ -770,7 +802,16 @@ DisplayId ScriptHost::duplicate(DisplayId id, std::string_view name, int depth) 
         return kNoDisplay;
     }
     DisplayObject* made = o->parentTimeline()->duplicate(*o, depth, std::string(name));
-    return made != nullptr ? made->id() : kNoDisplay;
+    if (made == nullptr) {
+        return kNoDisplay;
+    }
+    // The copy draws on where the original's drawing left off.
+    if (const auto it = drawings_.find(id); it != drawings_.end() && it->second) {
+        auto copy = std::make_unique<ClipDrawing>(*it->second);
+        drawings_[made->id()] = std::move(copy);
+        staleDrawings_.insert(made->id());
+    }
+    return made->id();
 }
 
 void ScriptHost::remove(DisplayId id) {
@@ -906,7 +947,19 @@ DisplayId ScriptHost::attach(DisplayId parentId, std::string_view exportName, st
         return kNoDisplay;
     }
     DisplayObject* made = p->timeline()->placeCharacter(depth, it->second, c, std::string(name));
-    return made != nullptr ? made->id() : kNoDisplay;
+    if (made == nullptr) {
+        return kNoDisplay;
+    }
+    // The registered class's prototype is there before the init object's properties are
+    // copied: its setters see them.
+    const avm1::Value ctor = registeredClass(*made);
+    avm1::Object* self = vm_->clipObject(made->id());
+    if (ctor.isObject() && self != nullptr) {
+        if (const avm1::Value proto = vm_->get(ctor, "prototype"); proto.isObject()) {
+            self->setProtoLink(proto.object());
+        }
+    }
+    return made->id();
 }
 
 DisplayId ScriptHost::createEmpty(DisplayId parentId, std::string_view name, int depth) {
@@ -1207,6 +1260,11 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
     o->timeline()->replaceMovie(source);
     if (loading && source == nullptr) {
         showLoadedImage(*o, load.data);
+    }
+    if (load.clipRequest == 0 && source != nullptr) {
+        // The clip's own load event answers the movie's arrival, before its first frame's
+        // actions.
+        runClipActions(*o, engine::kClipLoad);
     }
     if (load.clipRequest != 0) {
         // The listeners hear of the new clip before its first frame's actions run; what is
@@ -1560,13 +1618,19 @@ void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
             }
             break;
         case engine::kClipUnload: {
+            // The clips it was removed with stay reachable as its parents meanwhile.
+            const std::size_t before = unloading_.size();
             unloading_.push_back(&object);
+            for (DisplayObject* up = object.parent(); up != nullptr && up->removed();
+                 up = up->parent()) {
+                unloading_.push_back(up);
+            }
             runClipActions(object, engine::kClipUnload);
             callMethod(id, "onUnload");
             if (vm_->input().focus == id) {
                 avm1::moveFocus(*vm_, avm1::kNoDisplay);  // the focus leaves with it
             }
-            unloading_.erase(std::find(unloading_.begin(), unloading_.end(), &object));
+            unloading_.resize(before);
             geometry_.erase(id);
             constructed_.erase(id);
             vm_->forgetClip(id);

@@ -87,6 +87,9 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
         fixedOffset_ = offsetMinutes;
     }
     void setRandomSeed(std::uint32_t seed) { random_.seed(seed); }
+    // The screen System.capabilities reports, in pixels as the desktop counts them (a scaled
+    // desktop reports fewer than the device has). Sizes below one pixel are ignored.
+    void setScreenResolution(int width, int height);
     // Errors reported so far (time or recursion limits, malformed actions).
     std::size_t errorCount() const { return errors_; }
 
@@ -185,6 +188,7 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void runTimers(double movieTimeMs) override;
     bool wantsTicks() const override;
     void inputEvent(const engine::InputEvent& event) override;
+    void warning(std::string_view text) override;
 
     // Whether the pointer is over something that shows the hand (a button, a clip acting as
     // one) and whether the movie hid the pointer.

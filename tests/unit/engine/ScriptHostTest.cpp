@@ -375,7 +375,9 @@ TEST(ScriptHost, GoingPastTheLastFrameOrToAnotherClipsFrame) {
     m.showFrame();
     m.showFrame();
     ScriptedRun r(m.finish());
-    EXPECT_EQ(r.take(), (Lines{"1", "child 1", "child 3"}));
+    // The child starts at its tag, before the frame's actions; a go-to by value past the
+    // end stops on the last frame.
+    EXPECT_EQ(r.take(), (Lines{"child 1", "2", "child 3"}));
 }
 
 TEST(ScriptHost, LocalLoadsReadTheMoviesFolderOnly) {
@@ -579,8 +581,9 @@ TEST(ScriptHost, UnnamedClipsAreNumberedInTheOrderTheyArePlaced) {
     doAction(m, a);
     m.showFrame();
     ScriptedRun r(m.finish());
-    // Placed in order: the box, the root's leaf, then (as the box starts) the box's leaf.
-    EXPECT_EQ(r.take(), (Lines{"_level0", "_level0", "leaf instance3", "leaf instance2"}));
+    // Each sprite runs its first frame where its tag places it: the box and its leaf, then
+    // the root's leaf, and the root's own actions after the tags before them.
+    EXPECT_EQ(r.take(), (Lines{"leaf instance2", "leaf instance3", "_level0", "_level0"}));
 }
 
 TEST(ScriptHost, GoToByValueSkipsFramesThatCannotBe) {
@@ -597,6 +600,178 @@ TEST(ScriptHost, GoToByValueSkipsFramesThatCannotBe) {
     }
     ScriptedRun r(m.finish());
     EXPECT_EQ(r.take(), (Lines{"1", "1", "1", "2"}));
+}
+
+TEST(ScriptHost, ASpriteRunsItsFirstFrameWhereItsTagPlacesIt) {
+    auto m = newMovie(8);
+    const auto child = tracingSprite(m, "child", 1);
+    doAction(m, traced("root before"));
+    m.placeObject2(named(1, child, "child"));
+    doAction(m, traced("root after"));
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"root before", "child 1", "root after"}));
+}
+
+TEST(ScriptHost, SpritesLoopOnlyWhenEveryFrameIsShownAndTheyEnd) {
+    auto m = newMovie(8);
+    const auto whole = tracingSprite(m, "whole", 2);
+    // Its second frame's tags have no ShowFrame after them.
+    w::Timeline partial;
+    doAction(partial, traced("partial 1"));
+    partial.showFrame();
+    doAction(partial, traced("partial 2"));
+    const auto partialId = m.defineSprite(partial);
+    // Two whole frames, but no End tag.
+    w::Timeline cut;
+    doAction(cut, traced("cut 1"));
+    cut.showFrame();
+    doAction(cut, traced("cut 2"));
+    cut.showFrame();
+    const std::uint16_t cutId = m.nextCharacterId();
+    w::Bytes body = {static_cast<std::uint8_t>(cutId & 0xff), static_cast<std::uint8_t>(cutId >> 8),
+                     2, 0};
+    body.insert(body.end(), cut.tags().begin(), cut.tags().end());
+    m.rawTag(39, body);
+    m.placeObject2(named(1, whole, "whole"));
+    m.placeObject2(named(2, partialId, "partial"));
+    m.placeObject2(named(3, cutId, "cut"));
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"whole 1", "partial 1", "cut 1"}));
+    r.ticks(3);
+    // The partial frame runs once; only the whole sprite goes back to its first frame.
+    EXPECT_EQ(r.take(), (Lines{"cut 2", "partial 2", "whole 2", "whole 1", "whole 2"}));
+    EXPECT_TRUE(r.errors.empty());
+}
+
+TEST(ScriptHost, GoingBackRemovesWhatScriptsPutBelowDepthZero) {
+    auto m = newMovie(8);
+    w::Timeline empty;
+    empty.showFrame();
+    const auto kid = m.defineSprite(empty);
+    m.placeObject2(named(1, kid, "kid"));
+    m.showFrame();
+    ActionWriter a;
+    callMethod(a, "_root", "createEmptyMovieClip", {"low", -100}).act(op::Pop);
+    callMethod(a, "_root", "createEmptyMovieClip", {"high", 5}).act(op::Pop);
+    // The kid takes a script's depth; the empty clip that was there takes the kid's.
+    callMethod(a, "kid", "swapDepths", {5}).act(op::Pop);
+    a.gotoFrame(0).act(op::Stop);
+    a.getVariable("low").act(op::Trace);
+    callMethod(a, "_root", "getInstanceAtDepth", {-16383}).act(op::Trace);
+    callMethod(a, "_root", "getInstanceAtDepth", {5}).act(op::Trace);
+    callMethod(a, "_root", "getInstanceAtDepth", {-16383});
+    a.push({0}).act(op::StackSwap).push({"getDepth"}).act(op::CallMethod).act(op::Trace);
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    r.ticks(1);
+    // The frame gone back to places its kid anew where the script's clip was.
+    EXPECT_EQ(r.take(), (Lines{"undefined", "_level0.kid", "_level0.kid", "-16383"}));
+    EXPECT_TRUE(r.errors.empty());
+}
+
+TEST(ScriptHost, GoToMethodsPastTheEndStopOnTheLastFrame) {
+    auto m = newMovie(8);
+    w::Timeline clip;
+    for (int f = 0; f < 3; ++f) {
+        doAction(clip, ActionWriter().act(op::Stop));
+        clip.showFrame();
+    }
+    const auto clipId = m.defineSprite(clip);
+    m.placeObject2(named(1, clipId, "clip"));
+    ActionWriter a;
+    for (const double frame : {999.0, 0.0, -2147483648.0, 1.0, 4294967298.0, -99.0}) {
+        callMethod(a, "clip", "gotoAndStop", {frame}).act(op::Pop);
+        traceMember(a, "clip", "_currentframe");
+    }
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"3", "3", "3", "1", "2", "2"}));
+}
+
+TEST(ScriptHost, APlacementOnATakenDepthIsLeftOutWithAWarning) {
+    auto m = newMovie(8);
+    const auto first = tracingSprite(m, "first", 1);
+    const auto second = tracingSprite(m, "second", 1);
+    m.placeObject2(named(1, first, "first"));
+    m.placeObject2(named(1, second, "second"));
+    ActionWriter a;
+    callMethod(a, "_root", "getInstanceAtDepth", {-16383}).act(op::Trace);
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(),
+              (Lines{"Warning: Failed to place object at depth 1.", "first 1", "_level0.first"}));
+}
+
+TEST(ScriptHost, DuplicateMovieClipConvertsItsNameBeforeItsDepth) {
+    auto m = newMovie(8);
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    m.placeObject2(named(1, id, "src"));
+    ActionWriter a;
+    ActionWriter name;
+    name.trace("name").push({"copy"}).act(op::Return);
+    ActionWriter depth;
+    depth.trace("depth").push({4}).act(op::Return);
+    // n = {toString: ...}; d = {valueOf: ...}
+    a.push({"n", "toString"}).defineFunction("", {}, name).push({1}).act(op::InitObject);
+    a.act(op::SetVariable);
+    a.push({"d", "valueOf"}).defineFunction("", {}, depth).push({1}).act(op::InitObject);
+    a.act(op::SetVariable);
+    a.getVariable("d").getVariable("n").push({2}).getVariable("src");
+    a.push({"duplicateMovieClip"}).act(op::CallMethod).act(op::Trace);
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"name", "depth", "_level0.copy"}));
+}
+
+TEST(ScriptHost, AGoToPastTheEndShowsTheLastFrameWithoutItsActions) {
+    auto m = newMovie(8);
+    ActionWriter a;
+    a.push({99}).record(op::GotoFrame2, {0});
+    a.push({"", 4}).act(op::GetProperty).act(op::Trace);
+    doAction(m, a);
+    m.showFrame();
+    m.showFrame();
+    doAction(m, traced("last frame's actions"));
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"3"}));
+}
+
+TEST(ScriptHost, AttachMovieHandsTheInitObjectToTheClassesSetters) {
+    auto m = newMovie(7);
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    exportAs(m, id, "Sym");
+    ActionWriter a;
+    ActionWriter ctor;
+    ctor.trace("ctor");
+    a.defineFunction("Ball", {}, ctor);
+    // Ball.prototype.addProperty("speed", getter, setter): the setter traces what it gets.
+    ActionWriter getter;
+    getter.push({1}).act(op::Return);
+    ActionWriter setter;
+    setter.push({"set "}).getVariable("v").act(op::Add2).act(op::Trace);
+    a.defineFunction("", {"v"}, setter).defineFunction("", {}, getter).push({"speed", 3});
+    a.getVariable("Ball").push({"prototype"}).act(op::GetMember);
+    a.push({"addProperty"}).act(op::CallMethod).act(op::Pop);
+    a.getVariable("Ball").push({"Sym", 2}).getVariable("Object");
+    a.push({"registerClass"}).act(op::CallMethod).act(op::Pop);
+    a.push({"speed", 5, 1}).act(op::InitObject).push({1, "ball", "Sym", 4});
+    a.getVariable("_root").push({"attachMovie"}).act(op::CallMethod).act(op::Pop);
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"set 5", "ctor"}));
+    EXPECT_TRUE(r.errors.empty());
 }
 
 // Color works on its clip's colour transform: setRGB replaces the colour and keeps alpha,

@@ -160,7 +160,7 @@ TEST(Tick, FirstFrameInitActionsAndConstructionThenParentsBeforeChildrenThenEven
     Scripted s(nestedMovie());
     s.player.settle();
     EXPECT_EQ(s.hooks.take(),
-              (Log{"init 50@root", "construct a", "construct b", "do 10@root", "do 21@a", "do 31@b",
+              (Log{"init 50@root", "construct a", "construct b", "do 10@root", "do 31@b", "do 21@a",
                    "load a", "load b", "frame root 0 jump", "frame a 0 jump", "frame b 0 jump"}));
 }
 
@@ -188,7 +188,7 @@ TEST(Tick, WorkQueuedBeforeATickIsHandedOverFirst) {
     const Log log = s.hooks.take();
     ASSERT_GE(log.size(), 6u);
     EXPECT_EQ(Log(log.begin(), log.begin() + 6), (Log{"init 50@root", "construct a", "construct b",
-                                                      "do 10@root", "do 21@a", "do 31@b"}));
+                                                      "do 10@root", "do 31@b", "do 21@a"}));
     EXPECT_NE(std::find(log.begin(), log.end(), "do 11@root"), log.end());
 }
 
