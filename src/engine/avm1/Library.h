@@ -47,6 +47,8 @@ void installSharedObject(Vm& vm);
 void installSound(Vm& vm);
 // NetConnection (local connections; remote ones carry nothing).
 void installNetConnection(Vm& vm);
+// NetStream and the Video object's methods.
+void installNetStream(Vm& vm);
 
 // A shared object's data in the stored file layout, and back (false: not a readable file;
 // data then holds what came before the damage).

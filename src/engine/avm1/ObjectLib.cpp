@@ -35,6 +35,7 @@ void Vm::installLibrary() {
     lib::installSharedObject(*this);
     lib::installSound(*this);
     lib::installNetConnection(*this);
+    lib::installNetStream(*this);
     lib::installInput(*this);
 }
 

@@ -327,6 +327,8 @@ avm1::Host::Kind ScriptHost::kind(DisplayId id) {
                 return Kind::TextField;
             case engine::Character::Kind::Button:
                 return Kind::Button;
+            case engine::Character::Kind::Video:
+                return Kind::Video;
             default:
                 break;
         }
@@ -1424,6 +1426,14 @@ void ScriptHost::runTimers(double movieTimeMs) {
         deliverPending(l);
     }
     vm_->runTimers(movieTimeMs);
+    std::erase_if(streamVideos_, [this](DisplayId id) {
+        DisplayObject* o = find(id);
+        if (o == nullptr || o->removed() || !o->attachedVideo()) {
+            return true;
+        }
+        player_.context().changed(*o);
+        return false;
+    });
     // Timers fall due between frames: movies they ask for arrive with this frame, as those
     // the frame before asked for do (data loads keep their order behind them).
     const bool moviesOnly = std::all_of(loads_.begin(), loads_.end(), [](const PendingLoad& l) {

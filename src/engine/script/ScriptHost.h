@@ -147,6 +147,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void stopSound(avm1::DisplayId clip, std::string_view name) override;
     std::optional<double> addLoadedSound(std::string_view name, std::string_view bytes) override;
     void stopSounds() override;
+    bool attachVideo(avm1::DisplayId video, std::shared_ptr<engine::FlvVideo> source) override;
+    void clearVideo(avm1::DisplayId video) override;
 
     // --- engine::ScriptHooks ---
     void tickBegins() override;
@@ -265,6 +267,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
         std::vector<std::uint8_t> defineSound;
     };
     std::unordered_map<std::string, LoadedSound> loadedSounds_;
+    // Videos showing a stream: redrawn every tick, as their pictures follow its clock.
+    std::vector<avm1::DisplayId> streamVideos_;
     std::uint32_t nextLoadedSound_ = 0x10000;
     std::unordered_set<avm1::DisplayId> staleDrawings_;  // drawn since their shape was made
     // Whether ticks are still needed follows what the scripts do now: an enterFrame handler
