@@ -68,6 +68,13 @@ bool StreamObject::receiveLoad(Vm& vm, bool ok, std::string_view data) {
         return true;
     }
     media->setData(std::string(data), true);
+    if (!media->file().valid()) {
+        // Not a FLV file: as good as none.
+        media->clear();
+        state = State::Idle;
+        queue(this, "error", "NetStream.Play.StreamNotFound");
+        return true;
+    }
     state = State::Playing;
     time = 0;
     nextTag = 0;
