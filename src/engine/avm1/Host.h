@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -218,6 +219,13 @@ class Host {
     }
     // Forgets the picture a Video object shows.
     virtual void clearVideo(DisplayId /*video*/) {}
+
+    // Keeps a DefineSound body (a stream's sound track) as a sound startSound plays under
+    // `name`; its length in ms, or nothing when the body is no sound.
+    virtual std::optional<double> addSoundBody(std::string_view /*name*/,
+                                               std::span<const std::uint8_t> /*body*/) {
+        return std::nullopt;
+    }
 
     // Sounds and quality toggles that have no script object.
     virtual void stopSounds() {}

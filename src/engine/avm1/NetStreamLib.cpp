@@ -1,9 +1,10 @@
 // NetStream: plays a FLV file over a local connection, progressively: loaded beside the movie
 // (or from a web address through the host's loader), its clock runs with the player's, its
-// script tags (onMetaData, onCuePoint, ...) call the stream's methods of those names as the
-// play time reaches them, and a Video the stream is attached to shows its pictures. What
-// happens is told through onStatus, always from the stream's own tick, after the frame's
-// actions, so a script hears of its seek once its own statements have run.
+// sound plays from the play time (started again after a seek or pause), its script tags
+// (onMetaData, onCuePoint, ...) call the stream's methods of those names as the play time reaches
+// them, and a Video the stream is attached to shows its pictures. What happens is told through
+// onStatus, always from the stream's own tick, after the frame's actions, so a script hears of its
+// seek once its own statements have run.
 
 #include <algorithm>
 #include <cmath>
@@ -36,6 +37,10 @@ class StreamObject final : public Object {
     std::uint64_t request = 0;  // the load under way (0: none)
     // Statuses waiting for the next tick: level, code.
     std::vector<std::pair<const char*, const char*>> pending;
+    // The file's sound, kept by the host under this name (empty: none), and whether it plays.
+    std::string sound;
+    double soundLength = 0;  // ms
+    bool soundPlaying = false;
 
     bool receiveLoad(Vm& vm, bool ok, std::string_view data) override;
 };
@@ -74,6 +79,14 @@ bool StreamObject::receiveLoad(Vm& vm, bool ok, std::string_view data) {
         state = State::Idle;
         queue(this, "error", "NetStream.Play.StreamNotFound");
         return true;
+    }
+    if (const auto track = engine::flvSoundTrack(media->file(), media->bytes())) {
+        static std::uint64_t serials = 0;
+        const std::string name = "\x01stream:" + std::to_string(++serials);
+        if (const auto length = vm.host().addSoundBody(name, *track)) {
+            sound = name;
+            soundLength = *length;
+        }
     }
     state = State::Playing;
     time = 0;
@@ -163,6 +176,31 @@ void runScriptTags(Vm& vm, StreamObject* s) {
     }
 }
 
+// The sound stops where the picture stops; it starts again, at the play time, with the
+// stream's next tick.
+void stopSound(Vm& vm, StreamObject* s) {
+    if (s->soundPlaying) {
+        vm.host().stopSound(kNoDisplay, s->sound);
+        s->soundPlaying = false;
+    }
+}
+
+void dropSound(Vm& vm, StreamObject* s) {
+    stopSound(vm, s);
+    if (!s->sound.empty()) {
+        vm.host().addSoundBody(s->sound, {});
+        s->sound.clear();
+    }
+}
+
+void followSound(Vm& vm, StreamObject* s) {
+    if (s->sound.empty() || s->soundPlaying || s->paused ||
+        s->state != StreamObject::State::Playing || s->time >= s->soundLength) {
+        return;
+    }
+    s->soundPlaying = vm.host().startSound(kNoDisplay, s->sound, s->time / 1000.0, 1);
+}
+
 Value tick(Vm& vm, const CallInfo& c) {
     StreamObject* s = streamOf(c);
     if (s == nullptr) {
@@ -188,6 +226,7 @@ Value tick(Vm& vm, const CallInfo& c) {
     }
     const engine::FlvFile& file = s->media->file();
     if (s->nextTag >= file.tags().size() && file.finished() && s->time >= file.lastTimestamp()) {
+        stopSound(vm, s);
         s->state = StreamObject::State::Ended;
         s->time = file.lastTimestamp();
         s->media->setTime(s->time);
@@ -197,6 +236,7 @@ Value tick(Vm& vm, const CallInfo& c) {
         return Value();
     }
     s->media->setTime(s->time);
+    followSound(vm, s);
     return Value();
 }
 
@@ -222,6 +262,7 @@ void startTicking(Vm& vm, StreamObject* s) {
 
 void closeStream(Vm& vm, StreamObject* s) {
     stopTicking(vm, s);
+    dropSound(vm, s);
     s->state = StreamObject::State::Idle;
     s->paused = false;
     s->time = 0;
@@ -265,6 +306,9 @@ Value pause(Vm& vm, const CallInfo& c) {
         s->lastTick = vm.host().timer();
     }
     s->paused = to;
+    if (to) {
+        stopSound(vm, s);
+    }
     return Value();
 }
 
@@ -292,6 +336,7 @@ Value seek(Vm& vm, const CallInfo& c) {
     }
     s->state = StreamObject::State::Playing;
     s->media->setTime(s->time);
+    stopSound(vm, s);
     queue(s, "status", "NetStream.Seek.Notify");
     return Value();
 }

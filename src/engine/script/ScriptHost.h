@@ -147,6 +147,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void stopSound(avm1::DisplayId clip, std::string_view name) override;
     std::optional<double> addLoadedSound(std::string_view name, std::string_view bytes) override;
     void stopSounds() override;
+    std::optional<double> addSoundBody(std::string_view name,
+                                       std::span<const std::uint8_t> body) override;
     bool attachVideo(avm1::DisplayId video, std::shared_ptr<engine::FlvVideo> source) override;
     void clearVideo(avm1::DisplayId video) override;
 

@@ -106,6 +106,24 @@ std::optional<double> ScriptHost::addLoadedSound(std::string_view name, std::str
     return 1000.0 * static_cast<double>(mp3->samples) / mp3->rate;
 }
 
+std::optional<double> ScriptHost::addSoundBody(std::string_view name,
+                                               std::span<const std::uint8_t> body) {
+    const auto def = engine::parseDefineSound(body);
+    const int rate = def ? def->coding.sampleRate() : 0;
+    if (!def || rate <= 0) {
+        loadedSounds_.erase(std::string(name));
+        return std::nullopt;
+    }
+    LoadedSound loaded;
+    loaded.id = nextLoadedSound_++;
+    if (nextLoadedSound_ == 0) {
+        nextLoadedSound_ = 0x10000;
+    }
+    loaded.defineSound.assign(body.begin(), body.end());
+    loadedSounds_[std::string(name)] = std::move(loaded);
+    return 1000.0 * def->sampleCount / rate;
+}
+
 void ScriptHost::stopSound(DisplayId clip, std::string_view name) {
     engine::SoundHooks* sound = player_.soundHooks();
     if (sound == nullptr) {

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "engine/audio/Mp3Scan.h"
+
 namespace zd::engine {
 
 namespace {
@@ -248,6 +250,66 @@ std::optional<FlvScriptCall> parseFlvScript(std::span<const std::uint8_t> body) 
         call.args.push_back(std::move(*arg));
     }
     return call;
+}
+
+std::optional<std::vector<std::uint8_t>> flvSoundTrack(const FlvFile& file,
+                                                       std::span<const std::uint8_t> bytes) {
+    std::optional<FlvAudioPacket> first;
+    std::vector<std::uint8_t> data;
+    for (const FlvTag& tag : file.tags()) {
+        if (tag.type != FlvTag::Audio || tag.offset > bytes.size() ||
+            tag.size > bytes.size() - tag.offset) {
+            continue;
+        }
+        const auto p = parseFlvAudio(bytes.subspan(tag.offset, tag.size));
+        if (!p) {
+            continue;
+        }
+        if (!first) {
+            first = p;
+        } else if (p->format != first->format || p->stereo != first->stereo) {
+            continue;  // a change of format midway: the first one's packets only
+        }
+        data.insert(data.end(), p->data.begin(), p->data.end());
+    }
+    if (!first || data.empty()) {
+        return std::nullopt;
+    }
+    if (first->format == 2 || first->format == 14) {
+        const auto mp3 = scanMp3(data);
+        if (!mp3) {
+            return std::nullopt;
+        }
+        return mp3DefineSound(*mp3, data);
+    }
+    std::uint64_t samples = 0;
+    const unsigned channels = first->stereo ? 2 : 1;
+    switch (first->format) {
+        case 0:  // uncompressed, taken as little-endian
+        case 3:
+            samples = data.size() / (channels * (first->sixteenBit ? 2u : 1u));
+            break;
+        case 6:  // Nellymoser: 256 samples in each 64 bytes
+            samples = data.size() / 64 * 256;
+            data.resize(data.size() / 64 * 64);
+            break;
+        default:
+            return std::nullopt;
+    }
+    if (samples == 0) {
+        return std::nullopt;
+    }
+    const std::uint32_t count =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(samples, 0xffffffffu));
+    std::vector<std::uint8_t> body{
+        0, 0,
+        static_cast<std::uint8_t>((first->format == 6 ? 6 : 3) << 4 | first->rateCode << 2 |
+                                  (first->sixteenBit ? 2 : 0) | (first->stereo ? 1 : 0))};
+    for (int i = 0; i < 4; ++i) {
+        body.push_back(static_cast<std::uint8_t>(count >> (8 * i)));
+    }
+    body.insert(body.end(), data.begin(), data.end());
+    return body;
 }
 
 void FlvFile::update(std::span<const std::uint8_t> data, bool complete) {

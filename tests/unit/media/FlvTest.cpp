@@ -12,6 +12,7 @@
 #include "engine/player/StagePlayer.h"
 #include "engine/script/ScriptHost.h"
 #include "engine/swf/MovieData.h"
+#include "engine/swf/SoundTags.h"
 #include "engine/video/FlvFile.h"
 #include "engine/video/FlvVideo.h"
 #include "swfwriter/ActionWriter.h"
@@ -246,6 +247,53 @@ TEST(Flv, VideoAndAudioPacketHeaders) {
     EXPECT_TRUE(a->stereo);
     EXPECT_TRUE(a->configuration);
     EXPECT_EQ(a->data.size(), 2u);
+}
+
+// The sound of a file plays as one track: MP3 frames and uncompressed samples join up in
+// file order; formats whose packets each start afresh are left out.
+TEST(Flv, SoundTrackJoinsThePackets) {
+    const Samples tone = sine(440, 44100, 44100 / 2);
+    const Mp3 mp3 = encodeMp3(tone, 44100, 1);
+    ASSERT_GE(mp3.frameOffsets.size(), 4u);
+    std::vector<Tag> tags;
+    for (std::size_t i = 0; i < mp3.frameOffsets.size(); ++i) {
+        const std::size_t end =
+            i + 1 < mp3.frameOffsets.size() ? mp3.frameOffsets[i + 1] : mp3.data.size();
+        Bytes body{0x2e};  // MP3, 44 kHz, 16 bits, mono
+        body.insert(body.end(), mp3.data.begin() + static_cast<std::ptrdiff_t>(mp3.frameOffsets[i]),
+                    mp3.data.begin() + static_cast<std::ptrdiff_t>(end));
+        tags.push_back({8, static_cast<std::uint32_t>(i * 26), body});
+        tags.push_back({9, static_cast<std::uint32_t>(i * 26), videoBody(true, 2, {1})});
+    }
+    const Bytes file = flv(tags, true);
+    FlvFile f;
+    f.update(file, true);
+    const auto track = flvSoundTrack(f, file);
+    ASSERT_TRUE(track);
+    const auto def = parseDefineSound(*track);
+    ASSERT_TRUE(def);
+    EXPECT_EQ(def->coding.format, 2);
+    EXPECT_EQ(def->sampleCount, mp3.frameOffsets.size() * 1152);
+
+    const Bytes pcm{0x3e, 1, 0, 2, 0, 3, 0};  // uncompressed, 44 kHz, 16 bits, mono
+    const Bytes pcmFile = flv({{8, 0, pcm}, {8, 10, pcm}}, true, false);
+    f = FlvFile();
+    f.update(pcmFile, true);
+    const auto joined = flvSoundTrack(f, pcmFile);
+    ASSERT_TRUE(joined);
+    const auto pcmDef = parseDefineSound(*joined);
+    ASSERT_TRUE(pcmDef);
+    EXPECT_EQ(pcmDef->sampleCount, 6u);
+    EXPECT_EQ(pcmDef->data.size(), 12u);
+
+    const Bytes adpcmFile = flv({{8, 0, {0x1e, 1, 2, 3}}}, true, false);
+    f = FlvFile();
+    f.update(adpcmFile, true);
+    EXPECT_FALSE(flvSoundTrack(f, adpcmFile));
+    const Bytes silent = flv({{9, 0, videoBody(true, 2, {1})}});
+    f = FlvFile();
+    f.update(silent, true);
+    EXPECT_FALSE(flvSoundTrack(f, silent));
 }
 
 // Frames of four colours, a key frame every three: the picture follows the time set, seeking
