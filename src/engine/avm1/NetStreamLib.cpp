@@ -271,12 +271,8 @@ void closeStream(Vm& vm, StreamObject* s) {
     s->media->clear();
 }
 
-Value construct(Vm& vm, const CallInfo& c) {
-    if (StreamObject* s = streamOf(c)) {
-        if (c.count() > 0) {
-            vm.define(s, "_connection", c.arg(0), kDontEnum);
-        }
-    }
+// Every stream plays over the local connection: the one given adds nothing.
+Value construct(Vm&, const CallInfo&) {
     return Value();
 }
 
