@@ -184,15 +184,12 @@ std::optional<FlvVideoPacket> parseFlvVideo(std::span<const std::uint8_t> body) 
     std::span<const std::uint8_t> rest = body.subspan(1);
     switch (p.codec) {
         case 4:  // VP6: a byte of crop adjustment first
-            if (rest.empty()) {
-                return std::nullopt;
-            }
-            rest = rest.subspan(1);
-            break;
         case 5:  // VP6 with alpha: the crop byte, then the data as a movie's frames hold it
             if (rest.empty()) {
                 return std::nullopt;
             }
+            p.cropRight = rest[0] >> 4;
+            p.cropBottom = rest[0] & 0x0f;
             rest = rest.subspan(1);
             break;
         case 7:  // H.264: packet type, composition time

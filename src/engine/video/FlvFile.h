@@ -53,6 +53,9 @@ struct FlvVideoPacket {
     std::uint8_t frameType = 0;  // 1 key, 2 inter, 3 disposable, 4 generated key, 5 command
     std::uint8_t codec = 0;
     bool configuration = false;
+    // VP6: the columns and rows of the coded picture (padded to whole blocks) not shown.
+    std::uint8_t cropRight = 0;
+    std::uint8_t cropBottom = 0;
     std::span<const std::uint8_t> data;
 };
 std::optional<FlvVideoPacket> parseFlvVideo(std::span<const std::uint8_t> body);

@@ -102,7 +102,11 @@ QImage FlvVideo::picture() {
         QImage image = decoder_->decode(p->data);
         ++decoded_;
         if (!image.isNull()) {
-            picture_ = std::move(image);
+            const int w = image.width() - p->cropRight;
+            const int h = image.height() - p->cropBottom;
+            picture_ = (p->cropRight != 0 || p->cropBottom != 0) && w > 0 && h > 0
+                           ? image.copy(0, 0, w, h)
+                           : std::move(image);
         }
     }
     shown_ = last;

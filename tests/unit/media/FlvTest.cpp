@@ -225,11 +225,13 @@ TEST(Flv, DamagedAmf0IsRefused) {
 }
 
 TEST(Flv, VideoAndAudioPacketHeaders) {
-    const Bytes vp6{0x14, 0x00, 0xaa, 0xbb};
+    const Bytes vp6{0x14, 0x52, 0xaa, 0xbb};
     const auto p = parseFlvVideo(vp6);
     ASSERT_TRUE(p);
     EXPECT_EQ(p->codec, 4);
     EXPECT_EQ(p->frameType, 1);
+    EXPECT_EQ(p->cropRight, 5);
+    EXPECT_EQ(p->cropBottom, 2);
     ASSERT_EQ(p->data.size(), 2u) << "the crop byte is no picture data";
     EXPECT_EQ(p->data[0], 0xaa);
     const Bytes avcConfig{0x17, 0, 0, 0, 0, 1, 2};
