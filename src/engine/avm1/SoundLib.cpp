@@ -17,9 +17,20 @@ namespace zd::avm1 {
 
 namespace {
 
+// Sound.prototype. Until some Sound of the movie first asks for a file, writes to duration,
+// position and id3 leave own values on the object; from then on they are ignored.
+class SoundPrototype final : public Object {
+  public:
+    explicit SoundPrototype(Object* proto) : Object(proto) {}
+    bool loadAsked = false;
+};
+
 class SoundObject final : public Object {
   public:
-    explicit SoundObject(Object* proto) : Object(proto) {}
+    explicit SoundObject(Object* proto)
+        : Object(proto), family(dynamic_cast<SoundPrototype*>(proto)) {}
+
+    SoundPrototype* family;  // the prototype it was made with, if Sound's
 
     // What the constructor was given: a clip, a path, or nothing (the movie).
     Value owner;
@@ -46,8 +57,6 @@ class SoundObject final : public Object {
     double pendingOffset = 0;
     int pendingLoops = 1;
     std::uint64_t serial = 0;  // names what it loaded to the host
-    // A loadSound was asked for: writes to duration, position and id3 no longer stick.
-    bool loadAsked = false;
     // The ID3 tag of the file loaded, as an object without prototype (undefined: none).
     Value id3;
 
@@ -55,6 +64,9 @@ class SoundObject final : public Object {
         Object::trace(t);
         t.mark(owner);
         t.mark(id3);
+        if (family != nullptr) {
+            t.markObject(family);
+        }
     }
 };
 
@@ -333,7 +345,8 @@ Object* id3Object(Vm& vm, const std::vector<engine::Id3Frame>& frames) {
         {"TIT2", "songname"}, {"TPE1", "artist"}, {"TALB", "album"},   {"TYER", "year"},
         {"TRCK", "track"},    {"TCON", "genre"},  {"COMM", "comment"},
     };
-    Object* o = vm.newObject(nullptr);
+    // No prototype: the object converts to nothing and equals undefined.
+    Object* o = vm.heap().make<Object>(nullptr);
     const Value tag(o);
     ArrayObject* comments = nullptr;
     for (const engine::Id3Frame& f : frames) {
@@ -368,7 +381,9 @@ Value loadSound(Vm& vm, const CallInfo& c) {
     const std::string url = vm.toStdString(c.arg(0));
     s->streaming = c.count() > 1 && vm.toBoolean(c.arg(1));
     s->loading = true;
-    s->loadAsked = true;
+    if (s->family != nullptr) {
+        s->family->loadAsked = true;
+    }
     s->id3 = Value();
     s->pendingStarts = 0;
     s->attached.clear();
@@ -401,7 +416,9 @@ Value soundLoaded(Vm& vm, const CallInfo& c) {
             s->duration = 0;
             const Value onId3 = vm.get(Value(s), "onID3");
             if (onId3.isObject() && onId3.object()->isFunction()) {
-                vm.call(onId3, Value(s), {});
+                // Told as onLoad is, with the success of the load.
+                const Value success = Value::boolean(true);
+                vm.call(onId3, Value(s), std::span<const Value>(&success, 1));
             }
             if (s->loading) {
                 return Value();  // another load began meanwhile
@@ -480,15 +497,15 @@ Value returnsNothing(Vm&, const CallInfo&) {
     return Value();
 }
 
-// Writing duration, position or id3 before any loadSound leaves an own value on the object
-// that hides the prototype's (deleting it shows the prototype's again); once a load was asked
-// for, the writes are ignored.
+// Writing duration, position or id3 before any Sound asked for a file leaves an own value on
+// the object that hides the prototype's (deleting it shows the prototype's again); after,
+// the writes are ignored.
 void shadow(Vm& vm, const CallInfo& c, std::string_view name) {
     Object* o = c.thisObject();
     if (o == nullptr || c.count() == 0) {
         return;
     }
-    if (SoundObject* s = soundOf(c); s != nullptr && s->loadAsked) {
+    if (SoundObject* s = soundOf(c); s != nullptr && s->family != nullptr && s->family->loadAsked) {
         return;
     }
     vm.define(o, name, c.arg(0), 0);
@@ -524,7 +541,7 @@ Value stopAllSounds(Vm& vm, const CallInfo&) {
 namespace lib {
 
 void installSound(Vm& vm) {
-    Object* proto = vm.newObject(vm.protos().object);
+    Object* proto = vm.heap().make<SoundPrototype>(vm.protos().object);
     defineClass(vm, "Sound", soundConstructor, proto, allocateSound);
     constexpr std::uint16_t kHidden = kDontEnum | kDontDelete;
     constexpr std::uint16_t kLater = kHidden | kVersion6;

@@ -233,6 +233,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     };
     void deliverVariables(const PendingLoad& load);
     void deliverPending(const PendingLoad& load);
+    // Delivers these loads, then the data loads their handlers ask for meanwhile.
+    void deliverChain(std::vector<PendingLoad> due);
     void deliverMovie(const PendingLoad& load);
     std::vector<PendingLoad> loads_;
     // Clips a MovieClipLoader filled, waiting for their first frame to have run.
