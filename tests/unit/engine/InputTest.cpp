@@ -603,7 +603,7 @@ struct ButtonSoundLog : SoundHooks {
 // idle when the pointer leaves; nothing for a change that shows no other state.
 TEST(ButtonSounds, EachStateChangeAsksForItsSound) {
     auto m = newMovie();
-    const auto shape = box(m, 0, 0, 1000);
+    const auto shape = box(m, 0, 0, 2000);
     const auto button = m.defineButton2({{15, shape, 1, {}, {}}});
     m.placeObject2(named(1, button, "b", w::Matrix::translation(2000, 2000)));
     m.showFrame();
