@@ -16,6 +16,8 @@
 #include "engine/swf/MovieData.h"
 #include "engine/swf/TagCodes.h"
 #include "engine/swf/TagWalker.h"
+#include "engine/video/FlvFile.h"
+#include "engine/video/FlvVideo.h"
 #include "engine/video/VideoStream.h"
 
 namespace zd::fuzz {
@@ -134,9 +136,42 @@ void ensureGuiApp() {
     (void)app;
 }
 
+int runFlv(std::span<const std::uint8_t> bytes) {
+    using namespace zd::engine;
+    if (bytes.size() > kMaxFuzzMovieBytes) {
+        bytes = bytes.first(kMaxFuzzMovieBytes);
+    }
+    FlvFile growing;
+    for (std::size_t part = 1; part <= 4; ++part) {
+        growing.update(bytes.first(bytes.size() * part / 4), part == 4);
+    }
+    FlvVideo video;
+    video.setData(std::string(bytes.begin(), bytes.end()), true);
+    const FlvFile& file = video.file();
+    for (const FlvTag& tag : file.tags()) {
+        const auto body = bytes.subspan(tag.offset, tag.size);
+        if (tag.type == FlvTag::Script) {
+            parseFlvScript(body);
+        } else if (tag.type == FlvTag::Audio) {
+            parseFlvAudio(body);
+        }
+    }
+    // Forwards through the first frames, a jump to the end and back to the middle.
+    const double last = file.lastTimestamp();
+    for (const double t : {0.0, 40.0, 80.0, 120.0, last, last / 2, file.seekTime(last / 3)}) {
+        video.setTime(t);
+        video.picture();
+    }
+    return static_cast<int>(file.tags().size());
+}
+
 int runMovie(std::span<const std::uint8_t> bytes) {
     using namespace zd::engine;
     ensureGuiApp();
+    if (bytes.size() >= 3 && bytes[0] == 'F' && bytes[1] == 'L' && bytes[2] == 'V') {
+        runFlv(bytes);
+        return 0;
+    }
     const auto movie = MovieData::fromBytes(bytes, kMaxFuzzMovieBytes);
     const MovieHeader* header = movie->header();
     if (header == nullptr) {

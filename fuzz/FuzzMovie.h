@@ -16,6 +16,12 @@ void ensureGuiApp();
 // bitmap and filter list of its root timeline, plays its sounds (event, stream, button) and
 // the first frames of its videos, then runs and renders its first frames at a small size,
 // seeks back and renders again, with and without antialiasing. Returns the frames rendered.
+// Bytes starting as a FLV file go to runFlv instead (and count as no movie: 0).
 int runMovie(std::span<const std::uint8_t> bytes);
+
+// Reads bytes as a FLV file, growing (in a few steps) and then whole: its tags, script data,
+// audio and video headers, and the pictures at several times, forwards and back. Returns the
+// tags indexed.
+int runFlv(std::span<const std::uint8_t> bytes);
 
 }  // namespace zd::fuzz

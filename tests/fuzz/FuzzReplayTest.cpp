@@ -219,3 +219,38 @@ TEST(HostileMovies, BrokenSoundsAndVideosPlayWhatTheyCan) {
     EXPECT_EQ(zd::fuzz::runMovie(movie.finish()), 5);
     EXPECT_LT(timer.elapsed(), 60000);
 }
+
+// FLV files with lying sizes, cut tags, frame sizes and codecs changing mid-stream: read as
+// far as they go, without reading past their bytes.
+TEST(HostileFlv, LyingSizesAndChangingStreamsReadAsFarAsTheyGo) {
+    const auto tag = [](std::vector<std::uint8_t>& out, std::uint8_t type, std::uint32_t size,
+                        std::uint32_t time, const std::vector<std::uint8_t>& body) {
+        out.insert(out.end(), {type, std::uint8_t(size >> 16), std::uint8_t(size >> 8),
+                               std::uint8_t(size), std::uint8_t(time >> 16),
+                               std::uint8_t(time >> 8), std::uint8_t(time), 0, 0, 0, 0});
+        out.insert(out.end(), body.begin(), body.end());
+        out.insert(out.end(), {0xff, 0xff, 0xff, 0xff});  // a wrong closing size
+    };
+    std::vector<std::uint8_t> file{'F', 'L', 'V', 1, 5, 0, 0, 0, 9, 0, 0, 0, 0};
+    // Script data nesting objects deeper than any metadata, then a video tag of each codec
+    // (the H.263 one announcing a huge picture), key and not, and an audio tag of each format.
+    std::vector<std::uint8_t> script{2, 0, 1, 'x'};
+    for (int i = 0; i < 200; ++i) {
+        script.insert(script.end(), {3, 0, 1, 'y'});
+    }
+    tag(file, 18, static_cast<std::uint32_t>(script.size()), 0, script);
+    for (std::uint8_t codec = 0; codec < 16; ++codec) {
+        const std::vector<std::uint8_t> body{
+            std::uint8_t(0x10 | codec), 0, 0, 0x84, 0x00, 0x7f, 0xff, 0xff, 0xff, 0x12, 0x34};
+        tag(file, 9, static_cast<std::uint32_t>(body.size()), codec * 10u, body);
+        const std::vector<std::uint8_t> audio{std::uint8_t(codec << 4 | 0x0f), 0, 1, 2, 3};
+        tag(file, 8, static_cast<std::uint32_t>(audio.size()), codec * 10u, audio);
+    }
+    // A last tag claiming 16 MB.
+    tag(file, 9, 0xffffff, 500, {0x12, 0, 0});
+    EXPECT_EQ(zd::fuzz::runFlv(file), 34);
+    for (std::size_t cut = 0; cut < file.size(); cut += 7) {
+        zd::fuzz::runFlv(std::span(file).first(cut));
+    }
+    EXPECT_EQ(zd::fuzz::runMovie(file), 0) << "a FLV file is no movie";
+}

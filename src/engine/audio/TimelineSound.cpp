@@ -189,4 +189,8 @@ void TimelineSound::stopAllSounds() {
     sound_.stopAll();
 }
 
+void TimelineSound::buttonTransition(std::uint16_t buttonId, int transition) {
+    sound_.buttonTransition(buttonId, transition);
+}
+
 }  // namespace zd::engine

@@ -42,6 +42,7 @@ class TimelineSound final : public SoundHooks {
                               int loops) override;
     void stopScriptSounds(InstanceId owner, std::optional<std::uint32_t> soundId) override;
     void stopAllSounds() override;
+    void buttonTransition(std::uint16_t buttonId, int transition) override;
 
     // The timeline a clip's stream plays under; nullopt for a clip that played none.
     std::optional<TimelineId> timelineOf(const DisplayObject& clip) const;

@@ -4,10 +4,15 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
+
+namespace zd::engine {
+class FlvVideo;
+}
 
 namespace zd::avm1 {
 
@@ -80,8 +85,8 @@ class Host {
     // Instance names of the children, in the order for-in lists them.
     virtual std::vector<std::string> childNames(DisplayId id) = 0;
     // Whether the object is a movie clip (has a timeline and the MovieClip methods), a text
-    // field or a button; scripts see each with its own prototype.
-    enum class Kind : std::uint8_t { MovieClip, TextField, Button, Other };
+    // field, a button or a video; scripts see each with its own prototype.
+    enum class Kind : std::uint8_t { MovieClip, TextField, Button, Video, Other };
     virtual Kind kind(DisplayId id) = 0;
 
     virtual DisplayValue property(DisplayId id, DisplayProperty p) = 0;
@@ -244,6 +249,22 @@ class Host {
     // of any kept under it before); its length in ms, or nothing when they hold no MP3.
     virtual std::optional<double> addLoadedSound(std::string_view /*name*/,
                                                  std::string_view /*bytes*/) {
+        return std::nullopt;
+    }
+
+    // --- Video objects ---
+    // Shows the pictures of a stream in a Video object (nullptr: nothing; the stream's own
+    // are shown again). False when the id names no Video.
+    virtual bool attachVideo(DisplayId /*video*/, std::shared_ptr<engine::FlvVideo> /*source*/) {
+        return false;
+    }
+    // Forgets the picture a Video object shows.
+    virtual void clearVideo(DisplayId /*video*/) {}
+
+    // Keeps a DefineSound body (a stream's sound track) as a sound startSound plays under
+    // `name`; its length in ms, or nothing when the body is no sound.
+    virtual std::optional<double> addSoundBody(std::string_view /*name*/,
+                                               std::span<const std::uint8_t> /*body*/) {
         return std::nullopt;
     }
 

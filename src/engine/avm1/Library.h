@@ -71,6 +71,8 @@ class BitmapDataObject final : public Object {
     std::shared_ptr<BitmapPixels> pixels;
     std::size_t footprint() const override;
 };
+// NetStream and the Video object's methods.
+void installNetStream(Vm& vm);
 
 // A shared object's data in the stored file layout, and back (false: not a readable file;
 // data then holds what came before the damage).

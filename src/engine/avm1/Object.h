@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -110,6 +111,9 @@ class Object : public Cell {
     virtual bool deleteSpecial(Vm&, String* /*key*/, bool& /*deleted*/) { return false; }
     // Names of enumerable special properties, in enumeration order.
     virtual void specialNames(Vm&, std::vector<String*>& /*names*/) {}
+    // A file asked for by requestLoad arrives (ok false: it did not). Objects that take the
+    // bytes themselves return true; the others hear of it through their onData.
+    virtual bool receiveLoad(Vm&, bool /*ok*/, std::string_view /*data*/) { return false; }
 
     void trace(Tracer& t) override;
     std::size_t footprint() const override {

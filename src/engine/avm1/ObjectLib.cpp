@@ -38,6 +38,7 @@ void Vm::installLibrary() {
     lib::installColor(*this);
     lib::installNetConnection(*this);
     lib::installXmlSocket(*this);
+    lib::installNetStream(*this);
     lib::installInput(*this);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/audio/Id3.h"
 #include "engine/avm1/Library.h"
 #include "engine/avm1/Vm.h"
 
@@ -16,9 +17,20 @@ namespace zd::avm1 {
 
 namespace {
 
+// Sound.prototype. Until some Sound of the movie first asks for a file, writes to duration,
+// position and id3 leave own values on the object; from then on they are ignored.
+class SoundPrototype final : public Object {
+  public:
+    explicit SoundPrototype(Object* proto) : Object(proto) {}
+    bool loadAsked = false;
+};
+
 class SoundObject final : public Object {
   public:
-    explicit SoundObject(Object* proto) : Object(proto) {}
+    explicit SoundObject(Object* proto)
+        : Object(proto), family(dynamic_cast<SoundPrototype*>(proto)) {}
+
+    SoundPrototype* family;  // the prototype it was made with, if Sound's
 
     // What the constructor was given: a clip, a path, or nothing (the movie).
     Value owner;
@@ -45,10 +57,16 @@ class SoundObject final : public Object {
     double pendingOffset = 0;
     int pendingLoops = 1;
     std::uint64_t serial = 0;  // names what it loaded to the host
+    // The ID3 tag of the file loaded, as an object without prototype (undefined: none).
+    Value id3;
 
     void trace(Tracer& t) override {
         Object::trace(t);
         t.mark(owner);
+        t.mark(id3);
+        if (family != nullptr) {
+            t.markObject(family);
+        }
     }
 };
 
@@ -67,7 +85,8 @@ DisplayId ownerClip(Vm& vm, SoundObject* s, bool& ok) {
     if (!s->hasOwner) {
         return kNoDisplay;
     }
-    DisplayId id = vm.displayOf(s->owner, s->from);
+    // A path names its clip from wherever the script asking runs now.
+    DisplayId id = vm.displayOf(s->owner, s->clipPath.empty() ? vm.currentTarget() : s->from);
     if (!s->clipPath.empty() &&
         (id == kNoDisplay || !vm.host().exists(id) || vm.dotPath(id) != s->clipPath)) {
         // A clip given as an object is the one at its path: renamed, it is lost; another
@@ -319,6 +338,37 @@ Value startSound(Vm& vm, const CallInfo& c) {
     return Value();
 }
 
+// The tag's frames by their ids, the common ones also by the names scripts know them by;
+// comments gather in an array (the name `comment` keeps the last).
+Object* id3Object(Vm& vm, const std::vector<engine::Id3Frame>& frames) {
+    static constexpr std::pair<std::string_view, std::string_view> kAliases[] = {
+        {"TIT2", "songname"}, {"TPE1", "artist"}, {"TALB", "album"},   {"TYER", "year"},
+        {"TRCK", "track"},    {"TCON", "genre"},  {"COMM", "comment"},
+    };
+    // No prototype: the object converts to nothing and equals undefined.
+    Object* o = vm.heap().make<Object>(nullptr);
+    const Value tag(o);
+    ArrayObject* comments = nullptr;
+    for (const engine::Id3Frame& f : frames) {
+        const Value text(vm.str(f.text));
+        for (const auto& [id, alias] : kAliases) {
+            if (id == f.id) {
+                vm.set(tag, alias, text);
+            }
+        }
+        if (f.id == "COMM") {
+            if (comments == nullptr) {
+                comments = vm.newArray();
+                vm.set(tag, "COMM", Value(comments));
+            }
+            lib::setElement(vm, comments, comments->length, text);
+        } else {
+            vm.set(tag, f.id, text);
+        }
+    }
+    return o;
+}
+
 Value loadSound(Vm& vm, const CallInfo& c) {
     SoundObject* s = soundOf(c);
     if (s == nullptr || c.count() == 0) {
@@ -331,6 +381,10 @@ Value loadSound(Vm& vm, const CallInfo& c) {
     const std::string url = vm.toStdString(c.arg(0));
     s->streaming = c.count() > 1 && vm.toBoolean(c.arg(1));
     s->loading = true;
+    if (s->family != nullptr) {
+        s->family->loadAsked = true;
+    }
+    s->id3 = Value();
     s->pendingStarts = 0;
     s->attached.clear();
     s->duration.reset();
@@ -351,14 +405,33 @@ Value soundLoaded(Vm& vm, const CallInfo& c) {
     s->pendingStarts = 0;
     std::optional<double> length;
     const std::string name = "\x01loaded:" + std::to_string(s->serial);
+    Vm::NoCollect hold(vm);
     if (c.arg(0).isString()) {
-        length = vm.host().addLoadedSound(name, c.arg(0).string()->view());
+        const std::string_view bytes = c.arg(0).string()->view();
+        const auto frames =
+            engine::readId3({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+        if (!frames.empty()) {
+            // The tag is read before the sound: its length is not known yet.
+            s->id3 = Value(id3Object(vm, frames));
+            s->duration = 0;
+            const Value onId3 = vm.get(Value(s), "onID3");
+            if (onId3.isObject() && onId3.object()->isFunction()) {
+                // Told as onLoad is, with the success of the load.
+                const Value success = Value::boolean(true);
+                vm.call(onId3, Value(s), std::span<const Value>(&success, 1));
+            }
+            if (s->loading) {
+                return Value();  // another load began meanwhile
+            }
+        }
+        length = vm.host().addLoadedSound(name, bytes);
     }
     if (length) {
         s->attached = name;
         s->duration = *length;
+    } else {
+        s->duration.reset();
     }
-    Vm::NoCollect hold(vm);
     const Value ok = Value::boolean(length.has_value());
     const Value onLoad = vm.get(Value(s), "onLoad");
     if (onLoad.isObject() && onLoad.object()->isFunction()) {
@@ -424,27 +497,38 @@ Value returnsNothing(Vm&, const CallInfo&) {
     return Value();
 }
 
-// Writing duration, position or id3 leaves an own value on the object that hides the
-// prototype's; deleting it shows the prototype's again.
-Value shadowDuration(Vm& vm, const CallInfo& c) {
-    if (Object* o = c.thisObject(); o != nullptr && c.count() > 0) {
-        vm.define(o, "duration", c.arg(0), 0);
+// Writing duration, position or id3 before any Sound asked for a file leaves an own value on
+// the object that hides the prototype's (deleting it shows the prototype's again); after,
+// the writes are ignored.
+void shadow(Vm& vm, const CallInfo& c, std::string_view name) {
+    Object* o = c.thisObject();
+    if (o == nullptr || c.count() == 0) {
+        return;
     }
+    if (SoundObject* s = soundOf(c); s != nullptr && s->family != nullptr && s->family->loadAsked) {
+        return;
+    }
+    vm.define(o, name, c.arg(0), 0);
+}
+
+Value shadowDuration(Vm& vm, const CallInfo& c) {
+    shadow(vm, c, "duration");
     return Value();
 }
 
 Value shadowPosition(Vm& vm, const CallInfo& c) {
-    if (Object* o = c.thisObject(); o != nullptr && c.count() > 0) {
-        vm.define(o, "position", c.arg(0), 0);
-    }
+    shadow(vm, c, "position");
     return Value();
 }
 
 Value shadowId3(Vm& vm, const CallInfo& c) {
-    if (Object* o = c.thisObject(); o != nullptr && c.count() > 0) {
-        vm.define(o, "id3", c.arg(0), 0);
-    }
+    shadow(vm, c, "id3");
     return Value();
+}
+
+Value getId3(Vm&, const CallInfo& c) {
+    SoundObject* s = soundOf(c);
+    return s != nullptr ? s->id3 : Value();
 }
 
 Value stopAllSounds(Vm& vm, const CallInfo&) {
@@ -457,7 +541,7 @@ Value stopAllSounds(Vm& vm, const CallInfo&) {
 namespace lib {
 
 void installSound(Vm& vm) {
-    Object* proto = vm.newObject(vm.protos().object);
+    Object* proto = vm.heap().make<SoundPrototype>(vm.protos().object);
     defineClass(vm, "Sound", soundConstructor, proto, allocateSound);
     constexpr std::uint16_t kHidden = kDontEnum | kDontDelete;
     constexpr std::uint16_t kLater = kHidden | kVersion6;
@@ -480,7 +564,7 @@ void installSound(Vm& vm) {
     // Where a loaded file arrives.
     vm.defineNative(proto, "onData", soundLoaded, kLater);
     vm.defineAccessor(proto, "duration", getDuration, shadowDuration, kLater);
-    vm.defineAccessor(proto, "id3", returnsNothing, shadowId3, kLater);
+    vm.defineAccessor(proto, "id3", getId3, shadowId3, kLater);
     vm.defineAccessor(proto, "position", getPosition, shadowPosition, kLater);
 
     vm.defineNative(vm.global(), "stopAllSounds", stopAllSounds);

@@ -852,6 +852,8 @@ Object* Vm::protoForDisplay(Host::Kind k) {
             return protos_.button;
         case Host::Kind::MovieClip:
             return protos_.movieClip;
+        case Host::Kind::Video:
+            return protos_.video != nullptr ? protos_.video : protos_.object;
         case Host::Kind::Other:
             return protos_.object;
     }
@@ -1282,6 +1284,10 @@ void Vm::deliverLoad(std::uint64_t requestId, bool ok, std::string_view data) {
                kDontEnum | kDontDelete);
         define(receiver, "_bytesTotal", Value(static_cast<double>(data.size())),
                kDontEnum | kDontDelete);
+    }
+    if (receiver->receiveLoad(*this, ok, data)) {
+        pinned_.pop_back();
+        return;
     }
     const Value fn = get(Value(receiver), atoms_.onData);
     if (fn.isObject() && fn.object()->isFunction()) {

@@ -160,6 +160,7 @@ class Vm {
         Object* loadVars = nullptr;
         Object* error = nullptr;
         Object* textFormat = nullptr;
+        Object* video = nullptr;
     };
     Protos& protos() { return protos_; }
 

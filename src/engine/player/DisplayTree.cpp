@@ -144,6 +144,11 @@ void DisplayObject::setVisible(bool visible) {
     }
 }
 
+void DisplayObject::setAttachedVideo(std::shared_ptr<FlvVideo> source) {
+    attachedVideo_ = std::move(source);
+    context_.changed(*this);
+}
+
 void DisplayObject::setDrawing(CharacterPtr shape) {
     drawing_ = std::move(shape);
     context_.changed();

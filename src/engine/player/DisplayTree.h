@@ -22,6 +22,7 @@
 namespace zd::engine {
 
 class DisplayContext;
+class FlvVideo;
 class MovieData;
 class Timeline;
 
@@ -150,6 +151,10 @@ class DisplayObject {
     bool masksByScript() const { return masksByScript_; }
     void setMasksByScript(bool masks);
 
+    // A Video's pictures from a stream a script attached (null: its own frames, if any).
+    const std::shared_ptr<FlvVideo>& attachedVideo() const { return attachedVideo_; }
+    void setAttachedVideo(std::shared_ptr<FlvVideo> source);
+
     // The frame of its parent's timeline that placed it (-1: not placed by a frame).
     int placedFrame() const { return placedFrame_; }
     const std::vector<ClipAction>& clipActions() const { return clipActions_; }
@@ -181,6 +186,7 @@ class DisplayObject {
     std::uint64_t bornTick_ = 0;
     std::unique_ptr<Timeline> timeline_;
     std::unique_ptr<TextFieldModel> textField_;
+    std::shared_ptr<FlvVideo> attachedVideo_;
     CharacterPtr drawing_;
     InstanceId scriptMask_ = kNoInstance;
     bool masksByScript_ = false;

@@ -130,6 +130,9 @@ class SoundHooks {
     virtual void stopScriptSounds(InstanceId /*owner*/, std::optional<std::uint32_t> /*id*/) {}
     // Every sound stops (stopAllSounds); timelines start their streams again as they play on.
     virtual void stopAllSounds() {}
+    // A button changed state: the sound its DefineButtonSound gives that change plays.
+    // transition: 0 OverUpToIdle, 1 IdleToOverUp, 2 OverUpToOverDown, 3 OverDownToOverUp.
+    virtual void buttonTransition(std::uint16_t /*buttonId*/, int /*transition*/) {}
 };
 
 }  // namespace zd::engine

@@ -66,6 +66,23 @@ bool isButton(const DisplayObject& o) {
     return o.character() && o.character()->kind == engine::Character::Kind::Button;
 }
 
+// The DefineButtonSound entry a phase change sounds (0 OverUpToIdle, 1 IdleToOverUp,
+// 2 OverUpToOverDown, 3 OverDownToOverUp), by the state the button comes to show; -1 none.
+int buttonSoundIndex(PointerPhase from, PointerPhase to) {
+    using P = PointerPhase;
+    switch (to) {
+        case P::Idle:
+            return from == P::OverUp || from == P::OverDown ? 0 : -1;
+        case P::OverUp:
+            return from == P::OverDown ? 3 : 1;
+        case P::OverDown:
+            return 2;
+        case P::OutDown:
+            return -1;
+    }
+    return -1;
+}
+
 }  // namespace
 
 std::optional<ButtonTransition> transitionBetween(PointerPhase from, PointerPhase to) {
@@ -576,6 +593,11 @@ void InputRouter::setPhase(DisplayId id, PointerPhase phase) {
         if (const auto* def = o->character()->as<engine::ButtonDefinition>()) {
             o->timeline()->placeButtonState(*def, buttonStateOf(phase));
             host_.player_.context().changed();
+        }
+        if (engine::SoundHooks* sound = host_.player_.soundHooks()) {
+            if (const int index = buttonSoundIndex(from, phase); index >= 0) {
+                sound->buttonTransition(o->characterId(), index);
+            }
         }
     }
     if (const auto t = transitionBetween(from, phase)) {

@@ -332,6 +332,8 @@ avm1::Host::Kind ScriptHost::kind(DisplayId id) {
                 return Kind::TextField;
             case engine::Character::Kind::Button:
                 return Kind::Button;
+            case engine::Character::Kind::Video:
+                return Kind::Video;
             default:
                 break;
         }
@@ -1661,11 +1663,32 @@ void ScriptHost::deliverLoads() {
     const avm1::Vm::TickBudget budget(*vm_);
     std::vector<PendingLoad> due;
     due.swap(loads_);
-    for (const PendingLoad& l : due) {
-        deliverPending(l);
-    }
+    deliverChain(std::move(due));
     vm_->runDeferred();
     player_.settle();
+}
+
+void ScriptHost::deliverChain(std::vector<PendingLoad> due) {
+    // Data a handler asks for while hearing of its last load (a chain of files) arrives in the
+    // same pass, as local files are there at once; bounded, so a handler asking forever
+    // still lets the tick end.
+    constexpr int kMaxChainedPasses = 64;
+    for (int pass = 0; !due.empty() && pass < kMaxChainedPasses; ++pass) {
+        for (const PendingLoad& l : due) {
+            deliverPending(l);
+        }
+        due.clear();
+        std::erase_if(loads_, [&due](PendingLoad& l) {
+            if (l.movie != PendingLoad::Movie::None || l.variablesTarget != kNoDisplay) {
+                return false;
+            }
+            due.push_back(std::move(l));
+            return true;
+        });
+    }
+    for (PendingLoad& l : due) {
+        loads_.push_back(std::move(l));  // beyond the bound: the next tick
+    }
 }
 
 void ScriptHost::runTimers(double movieTimeMs) {
@@ -1675,11 +1698,17 @@ void ScriptHost::runTimers(double movieTimeMs) {
     scriptsRanSincePass_ = vm_->hasTimers() || !loads_.empty() || !sockets_.empty();
     std::vector<PendingLoad> due;
     due.swap(loads_);
-    for (const PendingLoad& l : due) {
-        deliverPending(l);
-    }
+    deliverChain(std::move(due));
     pollSockets();
     vm_->runTimers(movieTimeMs);
+    std::erase_if(streamVideos_, [this](DisplayId id) {
+        DisplayObject* o = find(id);
+        if (o == nullptr || o->removed() || !o->attachedVideo()) {
+            return true;
+        }
+        player_.context().changed(*o);
+        return false;
+    });
     // Timers fall due between frames: movies they ask for arrive with this frame, as those
     // the frame before asked for do (data loads keep their order behind them).
     const bool moviesOnly = std::all_of(loads_.begin(), loads_.end(), [](const PendingLoad& l) {

@@ -178,6 +178,10 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void stopSound(avm1::DisplayId clip, std::string_view name) override;
     std::optional<double> addLoadedSound(std::string_view name, std::string_view bytes) override;
     void stopSounds() override;
+    std::optional<double> addSoundBody(std::string_view name,
+                                       std::span<const std::uint8_t> body) override;
+    bool attachVideo(avm1::DisplayId video, std::shared_ptr<engine::FlvVideo> source) override;
+    void clearVideo(avm1::DisplayId video) override;
 
     // --- engine::ScriptHooks ---
     void tickBegins() override;
@@ -261,6 +265,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     };
     void deliverVariables(const PendingLoad& load);
     void deliverPending(const PendingLoad& load);
+    // Delivers these loads, then the data loads their handlers ask for meanwhile.
+    void deliverChain(std::vector<PendingLoad> due);
     void deliverMovie(const PendingLoad& load);
     std::vector<PendingLoad> loads_;
     std::map<std::uint64_t, std::unique_ptr<SocketChannel>> sockets_;
@@ -300,6 +306,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
         std::vector<std::uint8_t> defineSound;
     };
     std::unordered_map<std::string, LoadedSound> loadedSounds_;
+    // Videos showing a stream: redrawn every tick, as their pictures follow its clock.
+    std::vector<avm1::DisplayId> streamVideos_;
     std::uint32_t nextLoadedSound_ = 0x10000;
     std::unordered_set<avm1::DisplayId> staleDrawings_;  // drawn since their shape was made
     // Whether ticks are still needed follows what the scripts do now: an enterFrame handler

@@ -1,15 +1,18 @@
 // The script host's side of the Sound object: the mix each clip's sounds play under, and the
-// exported sounds scripts attach and start, played through the player's sound.
+// exported sounds scripts attach and start, played through the player's sound. Also the
+// Video objects showing a stream's pictures.
 
 #include <algorithm>
 
 #include "engine/audio/Mp3Scan.h"
+#include "engine/player/DisplayTree.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/script/ScriptHost.h"
 #include "engine/swf/MovieData.h"
 #include "engine/swf/SoundTags.h"
 #include "engine/swf/TagCodes.h"
 #include "engine/swf/TagWalker.h"
+#include "engine/video/FlvVideo.h"
 
 namespace zd::script {
 
@@ -103,6 +106,24 @@ std::optional<double> ScriptHost::addLoadedSound(std::string_view name, std::str
     return 1000.0 * static_cast<double>(mp3->samples) / mp3->rate;
 }
 
+std::optional<double> ScriptHost::addSoundBody(std::string_view name,
+                                               std::span<const std::uint8_t> body) {
+    const auto def = engine::parseDefineSound(body);
+    const int rate = def ? def->coding.sampleRate() : 0;
+    if (!def || rate <= 0) {
+        loadedSounds_.erase(std::string(name));
+        return std::nullopt;
+    }
+    LoadedSound loaded;
+    loaded.id = nextLoadedSound_++;
+    if (nextLoadedSound_ == 0) {
+        nextLoadedSound_ = 0x10000;
+    }
+    loaded.defineSound.assign(body.begin(), body.end());
+    loadedSounds_[std::string(name)] = std::move(loaded);
+    return 1000.0 * def->sampleCount / rate;
+}
+
 void ScriptHost::stopSound(DisplayId clip, std::string_view name) {
     engine::SoundHooks* sound = player_.soundHooks();
     if (sound == nullptr) {
@@ -114,6 +135,26 @@ void ScriptHost::stopSound(DisplayId clip, std::string_view name) {
         sound->stopScriptSounds(clip, it->second.id);
     } else if (const auto id = exportedSound(name)) {
         sound->stopScriptSounds(clip, *id);
+    }
+}
+
+bool ScriptHost::attachVideo(DisplayId video, std::shared_ptr<engine::FlvVideo> source) {
+    engine::DisplayObject* o = find(video);
+    if (o == nullptr || o->character() == nullptr ||
+        o->character()->kind != engine::Character::Kind::Video) {
+        return false;
+    }
+    const bool showing = o->attachedVideo() != nullptr;
+    o->setAttachedVideo(std::move(source));
+    if (!showing && o->attachedVideo()) {
+        streamVideos_.push_back(video);
+    }
+    return true;
+}
+
+void ScriptHost::clearVideo(DisplayId video) {
+    if (engine::DisplayObject* o = find(video); o != nullptr && o->attachedVideo()) {
+        o->setAttachedVideo(nullptr);
     }
 }
 

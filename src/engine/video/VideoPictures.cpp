@@ -1,10 +1,14 @@
 #include "engine/video/VideoPictures.h"
 
 #include "engine/player/DisplayTree.h"
+#include "engine/video/FlvVideo.h"
 
 namespace zd::engine {
 
 QImage VideoPictures::picture(const DisplayObject& object, DisplayContext& context) {
+    if (const auto& attached = object.attachedVideo()) {
+        return attached->picture();
+    }
     const Character* c = object.character().get();
     const auto* stream = c != nullptr ? c->as<VideoStreamDefinition>() : nullptr;
     if (stream == nullptr) {

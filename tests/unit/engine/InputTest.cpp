@@ -586,3 +586,43 @@ TEST(TextInput, TypingGoesToTheFocusedFieldWithinRestrictAndMaxChars) {
     r.key(8);
     EXPECT_TRUE(r.take().empty());
 }
+
+namespace {
+
+// Records the button sounds asked for.
+struct ButtonSoundLog : SoundHooks {
+    void buttonTransition(std::uint16_t buttonId, int transition) override {
+        calls.emplace_back(buttonId, transition);
+    }
+    std::vector<std::pair<std::uint16_t, int>> calls;
+};
+
+}  // namespace
+
+// A button's sounds follow the states it shows: over from idle, down, up again over it, and
+// idle when the pointer leaves; nothing for a change that shows no other state.
+TEST(ButtonSounds, EachStateChangeAsksForItsSound) {
+    auto m = newMovie();
+    const auto shape = box(m, 0, 0, 2000);
+    const auto button = m.defineButton2({{15, shape, 1, {}, {}}});
+    m.placeObject2(named(1, button, "b", w::Matrix::translation(2000, 2000)));
+    m.showFrame();
+    InputRun r(m.finish());
+    ButtonSoundLog log;
+    r.player->setSoundHooks(&log);
+    using Calls = std::vector<std::pair<std::uint16_t, int>>;
+    r.move(150, 150);
+    EXPECT_EQ(log.calls, (Calls{{button, 1}}));
+    r.send(InputEvent::Type::MouseDown, 150, 150);
+    r.send(InputEvent::Type::MouseUp, 150, 150);
+    EXPECT_EQ(log.calls, (Calls{{button, 1}, {button, 2}, {button, 3}}));
+    log.calls.clear();
+    r.send(InputEvent::Type::MouseDown, 150, 150);
+    r.move(10, 10);  // dragged off while down: no state of its own to sound
+    EXPECT_EQ(log.calls, (Calls{{button, 2}}));
+    r.send(InputEvent::Type::MouseUp, 10, 10);
+    r.move(150, 150);
+    r.move(10, 10);
+    EXPECT_EQ(log.calls, (Calls{{button, 2}, {button, 1}, {button, 0}}));
+    r.player->setSoundHooks(nullptr);
+}
