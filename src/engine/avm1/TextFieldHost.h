@@ -62,6 +62,7 @@ enum class TextProperty : std::uint8_t {
     TextWidth,
     TextHeight,
     Length,
+    MouseWheelEnabled,
 };
 
 // What the text field library needs of the player: the fields' state and their layout.

@@ -417,6 +417,7 @@ constexpr PropertyName kTextProperties[] = {
     {"textWidth", TextProperty::TextWidth, true},
     {"textHeight", TextProperty::TextHeight, true},
     {"length", TextProperty::Length, true},
+    {"mouseWheelEnabled", TextProperty::MouseWheelEnabled, false},
 };
 constexpr int kTextPropertyCount = static_cast<int>(std::size(kTextProperties));
 
@@ -478,6 +479,7 @@ Value fieldSet(Vm& vm, const CallInfo& c) {
         case TextProperty::Selectable:
         case TextProperty::Password:
         case TextProperty::CondenseWhite:
+        case TextProperty::MouseWheelEnabled:
             host->setTextProperty(id, p, DisplayValue(vm.toBoolean(v)));
             break;
         default:
@@ -493,9 +495,6 @@ Value fieldFixed(Vm& vm, const CallInfo& c, const char* name) {
         return Value();
     }
     const std::string_view n(name);
-    if (n == "mouseWheelEnabled") {
-        return Value::boolean(true);
-    }
     if (n == "antiAliasType") {
         return Value(vm.intern("normal"));
     }
@@ -508,8 +507,8 @@ Value fieldFixed(Vm& vm, const CallInfo& c, const char* name) {
     return Value();
 }
 
-constexpr const char* kFixedNames[] = {"styleSheet", "mouseWheelEnabled", "filters",    "sharpness",
-                                       "thickness",  "antiAliasType",     "gridFitType"};
+constexpr const char* kFixedNames[] = {"styleSheet", "filters",       "sharpness",
+                                       "thickness",  "antiAliasType", "gridFitType"};
 
 template <int N>
 Value fixedGet(Vm& vm, const CallInfo& c) {
