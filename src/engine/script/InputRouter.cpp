@@ -167,8 +167,8 @@ QTransform InputRouter::toStage(const DisplayObject& o) const {
 
 void InputRouter::handle(const engine::InputEvent& e) {
     using T = engine::InputEvent::Type;
-    // The pointer at work hides the focus rectangle, even where it gave the focus; the
-    // middle button leaves it.
+    // The pointer at work hides the focus rectangle, even where it gave the focus (the
+    // middle button leaves it), and so does the movie losing the keyboard.
     struct HideFocus {
         avm1::InputState& in;
         bool hide;
@@ -177,9 +177,9 @@ void InputRouter::handle(const engine::InputEvent& e) {
                 in.focusShown = false;
             }
         }
-    } hideFocus{host_.vm().input(),
-                e.type == T::MouseMove || ((e.type == T::MouseDown || e.type == T::MouseUp) &&
-                                           e.button != engine::MouseButton::Middle)};
+    } hideFocus{host_.vm().input(), e.type == T::MouseMove || e.type == T::FocusLost ||
+                                        ((e.type == T::MouseDown || e.type == T::MouseUp) &&
+                                         e.button != engine::MouseButton::Middle)};
     switch (e.type) {
         case T::MouseMove:
             mouseMove(e.x, e.y);
