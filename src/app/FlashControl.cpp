@@ -1,9 +1,11 @@
 #include "app/FlashControl.h"
 
 #include <QActionGroup>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDebug>
 #include <QFile>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -31,6 +33,59 @@ namespace zd {
 namespace {
 // The value the control is built with: colour 000001.
 constexpr qint32 kInitialBackground = 1;
+
+// Input fields copy to and paste from the desktop's clipboard.
+class DesktopClipboard final : public engine::Clipboard {
+  public:
+    std::u32string text() const override {
+        const QList<uint> chars = QGuiApplication::clipboard()->text().toUcs4();
+        return std::u32string(chars.begin(), chars.end());
+    }
+    void setText(const std::u32string& text) override {
+        QGuiApplication::clipboard()->setText(
+            QString::fromUcs4(text.data(), static_cast<qsizetype>(text.size())));
+    }
+};
+
+DesktopClipboard& desktopClipboard() {
+    static DesktopClipboard clipboard;
+    return clipboard;
+}
+
+// The editing command a key or shortcut stands for on this desktop, if any.
+std::optional<engine::TextCommand> textCommandOf(const QKeyEvent& event) {
+    if (event.matches(QKeySequence::Copy)) {
+        return engine::TextCommand::Copy;
+    }
+    if (event.matches(QKeySequence::Cut)) {
+        return engine::TextCommand::Cut;
+    }
+    if (event.matches(QKeySequence::Paste)) {
+        return engine::TextCommand::Paste;
+    }
+    if (event.matches(QKeySequence::SelectAll)) {
+        return engine::TextCommand::SelectAll;
+    }
+    switch (event.key()) {
+        case Qt::Key_Left:
+            return engine::TextCommand::MoveLeft;
+        case Qt::Key_Right:
+            return engine::TextCommand::MoveRight;
+        case Qt::Key_Home:
+            return engine::TextCommand::LineStart;
+        case Qt::Key_End:
+            return engine::TextCommand::LineEnd;
+        case Qt::Key_Backspace:
+            return engine::TextCommand::Backspace;
+        case Qt::Key_Delete:
+            return engine::TextCommand::Delete;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return engine::TextCommand::Enter;
+        default:
+            return std::nullopt;
+    }
+}
 }  // namespace
 
 FlashControl::FlashControl(QWidget* parent)
@@ -58,6 +113,7 @@ FlashControl::FlashControl(QWidget* parent)
         if (const QScreen* shown = screen(); shown != nullptr) {
             host->setScreenResolution(shown->size().width(), shown->size().height());
         }
+        host->setClipboard(&desktopClipboard());
         host->onUrl = [this](const script::UrlRequest& r) {
             if (auto url = links_->admit(QString::fromStdString(r.url), linkClock_.elapsed())) {
                 platform::shell().openDocument(*url);
@@ -340,7 +396,12 @@ void FlashControl::keyPressEvent(QKeyEvent* event) {
     e.keyCode = key->code;
     e.ascii = key->ascii;
     sendInput(e);
-    if (key->ascii >= 32 && key->ascii != 127) {
+    if (const auto command = textCommandOf(*event)) {
+        engine::InputEvent edit;
+        edit.type = engine::InputEvent::Type::TextEdit;
+        edit.command = *command;
+        sendInput(edit);
+    } else if (key->ascii >= 32 && key->ascii != 127) {
         engine::InputEvent typed;
         typed.type = engine::InputEvent::Type::TextInput;
         typed.text = std::u32string(1, key->ascii);

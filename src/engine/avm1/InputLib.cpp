@@ -109,6 +109,9 @@ Value selectionSetFocus(Vm& vm, const CallInfo& c) {
             return Value::boolean(false);
         }
     }
+    if (vm.input().scriptFocusMoves.size() < InputState::kMaxScriptFocusMoves) {
+        vm.input().scriptFocusMoves.emplace_back(vm.input().focus, id);
+    }
     moveFocus(vm, id);
     // A field given the focus by a script has all its text selected, even when it had it.
     if (TextFieldHost* fields = vm.host().textFields();
@@ -197,6 +200,7 @@ Value tabIndexSet(Vm& vm, const CallInfo& c) {
 
 void moveFocus(Vm& vm, DisplayId id) {
     InputState& in = vm.input();
+    in.focusShown = true;
     DisplayId old = in.focus;
     if (old != kNoDisplay && !vm.host().exists(old)) {
         old = kNoDisplay;

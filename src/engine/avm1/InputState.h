@@ -3,6 +3,8 @@
 #include <bitset>
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "engine/avm1/Host.h"
 
@@ -45,6 +47,13 @@ struct InputState {
     bool mouseHidden = false;
     // The object with the keyboard focus (a text field, button or clip), or none.
     DisplayId focus = kNoDisplay;
+    // Whether the focus shows its rectangle: every focus change (Tab or a script) shows it,
+    // the mouse hides it.
+    bool focusShown = false;
+    // The focus changes scripts made (from, to): the rollOut and rollOver of the focus
+    // rectangle follow once the script is done.
+    std::vector<std::pair<DisplayId, DisplayId>> scriptFocusMoves;
+    static constexpr std::size_t kMaxScriptFocusMoves = 1024;
     // tabIndex as scripts set it, already converted for the kind of object holding it.
     std::unordered_map<DisplayId, double> tabIndexes;
 

@@ -601,7 +601,8 @@ Value Interpreter::displayProperty(DisplayId id, int index) {
     if (const std::string* s = std::get_if<std::string>(&v)) {
         return Value(vm_.str(*s));
     }
-    return Value();
+    return static_cast<DisplayProperty>(index) == DisplayProperty::FocusRect ? Value::null()
+                                                                             : Value();
 }
 
 void Interpreter::setDisplayProperty(DisplayId id, int index, const Value& v) {
@@ -609,7 +610,7 @@ void Interpreter::setDisplayProperty(DisplayId id, int index, const Value& v) {
         return;
     }
     const auto p = static_cast<DisplayProperty>(index);
-    vm_.host().setProperty(id, p, toDisplayValue(vm_, p, v));
+    vm_.host().setProperty(id, p, toDisplayValue(vm_, p, v, id));
 }
 
 std::optional<int> Interpreter::frameNumber(DisplayId id, const Value& frame, int bias) {

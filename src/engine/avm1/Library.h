@@ -27,6 +27,8 @@ void installDate(Vm& vm);
 void installBroadcaster(Vm& vm);
 void installSystem(Vm& vm);
 void installPrintJob(Vm& vm);
+// ContextMenu and ContextMenuItem.
+void installContextMenu(Vm& vm);
 void installXml(Vm& vm);
 void installLoadVars(Vm& vm);
 void installMovieClip(Vm& vm);

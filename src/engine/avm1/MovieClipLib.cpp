@@ -492,7 +492,12 @@ bool ClipObject::getSpecial(Vm& vm, String* key, Value& out) {
             if (!host.exists(id)) {
                 return false;
             }
-            out = fromDisplay(vm, host.property(id, static_cast<DisplayProperty>(index)));
+            const auto p = static_cast<DisplayProperty>(index);
+            const DisplayValue v = host.property(id, p);
+            // An object that never had its own focus flag reads null.
+            out = p == DisplayProperty::FocusRect && std::holds_alternative<std::monostate>(v)
+                      ? Value::null()
+                      : fromDisplay(vm, v);
             return true;
         }
         if (equalsIgnoreCase(name, "_root")) {
@@ -544,7 +549,7 @@ bool ClipObject::setSpecial(Vm& vm, String* key, const Value& v) {
     }
     if (vm.host().exists(id)) {
         const auto p = static_cast<DisplayProperty>(index);
-        vm.host().setProperty(id, p, toDisplayValue(vm, p, v));
+        vm.host().setProperty(id, p, toDisplayValue(vm, p, v, id));
     }
     return true;
 }

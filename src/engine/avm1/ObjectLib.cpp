@@ -26,6 +26,7 @@ void Vm::installLibrary() {
     lib::installBroadcaster(*this);
     lib::installSystem(*this);
     lib::installPrintJob(*this);
+    lib::installContextMenu(*this);
     lib::installXml(*this);
     lib::installLoadVars(*this);
     lib::installMovieClip(*this);

@@ -34,13 +34,16 @@ std::string nameFor(Vm& vm, const Value& v) {
 
 }  // namespace
 
-DisplayValue toDisplayValue(Vm& vm, DisplayProperty p, const Value& v) {
+DisplayValue toDisplayValue(Vm& vm, DisplayProperty p, const Value& v, DisplayId target) {
     switch (p) {
         case DisplayProperty::Name:
             return DisplayValue(nameFor(vm, v));
         case DisplayProperty::Quality:
             return DisplayValue(vm.toStdString(v));
         case DisplayProperty::FocusRect:
+            if (vm.host().parent(target) != kNoDisplay) {
+                return v.isNullish() ? DisplayValue() : DisplayValue(vm.toBoolean(v));
+            }
             if (v.isBoolean()) {
                 return DisplayValue(v.boolean());
             }

@@ -12,8 +12,9 @@ class Value;
 // A script value as a display property receives it. Numbers come from valueOf, except that
 // undefined and null give NaN in every version; a NaN the host leaves the property alone.
 // Names take the string an object's toString gives, or "[type Object]" when that is not a
-// string. The focus rectangle takes booleans as they are and any object as false.
-DisplayValue toDisplayValue(Vm& vm, DisplayProperty p, const Value& v);
+// string. The movie's focus rectangle takes booleans as they are and any object as false; an
+// object's own takes the value as a condition (null and undefined clear it).
+DisplayValue toDisplayValue(Vm& vm, DisplayProperty p, const Value& v, DisplayId target);
 
 // The frame (from 1) a go-to by number reaches, the scene bias added: numbers wrap as 32-bit
 // integers, frame 0 and the frames before it are not gone to, and frames past the last are

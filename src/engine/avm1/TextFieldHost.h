@@ -66,6 +66,7 @@ enum class TextProperty : std::uint8_t {
     GridFitType,
     Sharpness,
     Thickness,
+    MouseWheelEnabled,
 };
 
 // What the text field library needs of the player: the fields' state and their layout.

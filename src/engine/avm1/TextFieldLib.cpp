@@ -421,6 +421,7 @@ constexpr PropertyName kTextProperties[] = {
     {"gridFitType", TextProperty::GridFitType, false},
     {"sharpness", TextProperty::Sharpness, false},
     {"thickness", TextProperty::Thickness, false},
+    {"mouseWheelEnabled", TextProperty::MouseWheelEnabled, false},
 };
 constexpr int kTextPropertyCount = static_cast<int>(std::size(kTextProperties));
 
@@ -484,6 +485,7 @@ Value fieldSet(Vm& vm, const CallInfo& c) {
         case TextProperty::Selectable:
         case TextProperty::Password:
         case TextProperty::CondenseWhite:
+        case TextProperty::MouseWheelEnabled:
             host->setTextProperty(id, p, DisplayValue(vm.toBoolean(v)));
             break;
         default:
@@ -494,18 +496,11 @@ Value fieldSet(Vm& vm, const CallInfo& c) {
 }
 
 // Properties fields have that only a style sheet or the renderer would use: fixed values.
-Value fieldFixed(Vm&, const CallInfo& c, const char* name) {
-    if (fieldOf(c) == kNoDisplay) {
-        return Value();
-    }
-    const std::string_view n(name);
-    if (n == "mouseWheelEnabled") {
-        return Value::boolean(true);
-    }
+Value fieldFixed(Vm&, const CallInfo&, const char*) {
     return Value();
 }
 
-constexpr const char* kFixedNames[] = {"styleSheet", "mouseWheelEnabled", "filters"};
+constexpr const char* kFixedNames[] = {"styleSheet", "filters"};
 
 template <int N>
 Value fixedGet(Vm& vm, const CallInfo& c) {

@@ -872,6 +872,11 @@ Object* Vm::clipObject(DisplayId id) {
         return nullptr;
     }
     const Host::Kind kind = host_.kind(id);
+    // Before SWF 6 a button is no object of its own: scripts reaching it reach its clip.
+    if (kind == Host::Kind::Button && swfVersion() < 6) {
+        const DisplayId parent = host_.parent(id);
+        return parent != id ? clipObject(parent) : nullptr;
+    }
     auto* c = heap_.make<ClipObject>(protoForDisplay(kind), id);
     clips_.emplace(id, c);
     if (kind == Host::Kind::TextField) {

@@ -955,6 +955,7 @@ void Timeline::placeButtonState(const ButtonDefinition& button, std::uint8_t sta
                                        : r.colorTransform;
         o->props_.blendMode = r.blendMode;
         o->props_.filters = r.filters;
+        nameIfUnnamed(*o);
         o->placedFrame_ = 0;
         o->instantiate(nesting_);
     }

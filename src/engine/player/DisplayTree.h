@@ -290,6 +290,15 @@ class DisplayContext {
     // when anything may have changed instead.
     bool takeTouched(std::vector<InstanceId>& ids);
 
+    // The object showing the focus rectangle (kNoInstance: none); the picture changes with it.
+    InstanceId highlighted() const { return highlighted_; }
+    void setHighlighted(InstanceId id) {
+        if (id != highlighted_) {
+            highlighted_ = id;
+            changed();
+        }
+    }
+
     // Counts text fields placed with a variable to show (scripts bind them on first sight).
     std::uint64_t boundFieldsPlaced() const { return boundFieldsPlaced_; }
 
@@ -316,6 +325,7 @@ class DisplayContext {
     std::uint64_t changes_ = 0;
     std::uint64_t unnamed_ = 0;
     std::uint64_t boundFieldsPlaced_ = 0;
+    InstanceId highlighted_ = kNoInstance;
     std::vector<InstanceId> touched_;
     bool touchedAll_ = true;  // nothing drawn yet
     std::unordered_set<std::size_t> initialised_;

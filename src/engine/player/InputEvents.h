@@ -7,6 +7,22 @@
 
 namespace zd::engine {
 
+// What the focused text field is told to do, apart from the key that asked for it (a key
+// bound to a button's key press edits nothing; the desktop's shortcuts differ).
+enum class TextCommand : std::uint8_t {
+    Copy,
+    Cut,
+    Paste,
+    SelectAll,
+    MoveLeft,
+    MoveRight,
+    LineStart,
+    LineEnd,
+    Backspace,
+    Delete,
+    Enter,
+};
+
 // Mouse buttons as movies know them.
 enum class MouseButton : std::uint8_t { Left, Right, Middle };
 
@@ -20,8 +36,10 @@ struct InputEvent {
         MouseWheel,
         KeyDown,
         KeyUp,
-        TextInput,  // text typed, after the keyboard layout and input method
-        FocusLost,  // the movie area lost the keyboard (keys held are let go)
+        TextInput,         // text typed, after the keyboard layout and input method
+        FocusLost,         // the movie area lost the keyboard (keys held are let go)
+        TextEdit,          // an editing command for the focused text field
+        ClipboardChanged,  // the desktop's clipboard now holds `text`
     };
     Type type = Type::MouseMove;
     double x = 0;
@@ -30,7 +48,26 @@ struct InputEvent {
     int wheel = 0;        // MouseWheel: lines, positive away from the user
     int keyCode = 0;      // KeyDown/KeyUp
     char32_t ascii = 0;   // KeyDown/KeyUp: the character the key gives (0: none)
-    std::u32string text;  // TextInput
+    std::u32string text;  // TextInput, ClipboardChanged
+    TextCommand command = TextCommand::Paste;  // TextEdit
+};
+
+// The desktop's clipboard as the engine uses it: plain text only. The player plugs in the
+// real one; without it a clipboard of the player's own keeps what was copied.
+class Clipboard {
+  public:
+    virtual ~Clipboard() = default;
+    virtual std::u32string text() const = 0;
+    virtual void setText(const std::u32string& text) = 0;
+};
+
+class MemoryClipboard final : public Clipboard {
+  public:
+    std::u32string text() const override { return text_; }
+    void setText(const std::u32string& text) override { text_ = text; }
+
+  private:
+    std::u32string text_;
 };
 
 // Events waiting for the next tick. A flood cannot grow it without bound: moves in a row

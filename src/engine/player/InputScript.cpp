@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
+#include <iterator>
 
 namespace zd::engine {
 
@@ -135,6 +137,36 @@ bool readInputScript(const QByteArray& json, InputScript& out, QString* error) {
             e.text.assign(chars.begin(), chars.end());
         } else if (type == u"FocusLost") {
             e.type = InputEvent::Type::FocusLost;
+        } else if (type == u"SetClipboardText") {
+            e.type = InputEvent::Type::ClipboardChanged;
+            const QList<uint> chars = o["text"].toString().toUcs4();
+            e.text.assign(chars.begin(), chars.end());
+        } else if (type == u"TextControl") {
+            static const struct {
+                const char* name;
+                TextCommand command;
+            } kCommands[] = {
+                {"Copy", TextCommand::Copy},
+                {"Cut", TextCommand::Cut},
+                {"Paste", TextCommand::Paste},
+                {"SelectAll", TextCommand::SelectAll},
+                {"MoveLeft", TextCommand::MoveLeft},
+                {"MoveRight", TextCommand::MoveRight},
+                {"MoveLeftLine", TextCommand::LineStart},
+                {"MoveRightLine", TextCommand::LineEnd},
+                {"Backspace", TextCommand::Backspace},
+                {"Delete", TextCommand::Delete},
+                {"Enter", TextCommand::Enter},
+            };
+            const QString code = o["code"].toString();
+            const auto* known =
+                std::find_if(std::begin(kCommands), std::end(kCommands),
+                             [&code](const auto& c) { return code == QLatin1String(c.name); });
+            if (known == std::end(kCommands)) {
+                continue;
+            }
+            e.type = InputEvent::Type::TextEdit;
+            e.command = known->command;
         } else {
             continue;
         }

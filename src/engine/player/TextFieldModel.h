@@ -62,6 +62,7 @@ class TextFieldModel {
     bool selectable = true;
     bool editable = false;  // type "input"
     bool condenseWhite = false;
+    bool mouseWheelEnabled = true;  // the wheel scrolls the field
     bool embedFonts = false;
     std::uint8_t autoSize = 0;  // 0 none, 1 left, 2 centre, 3 right
     int maxChars = 0;

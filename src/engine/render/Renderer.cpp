@@ -71,7 +71,47 @@ void Renderer::renderStage(QImage& image, const QRectF& target, StagePlayer& pla
     if (player.frame() < 0) {
         return;
     }
-    renderTimeline(image, player.rootTimeline(), stageTransform(stage, target), player.context());
+    const QTransform toDevice = stageTransform(stage, target);
+    renderTimeline(image, player.rootTimeline(), toDevice, player.context());
+    drawFocusHighlight(image, toDevice, player.context());
+}
+
+void Renderer::drawFocusHighlight(QImage& image, const QTransform& toDevice,
+                                  DisplayContext& context) {
+    const DisplayObject* o = context.find(context.highlighted());
+    if (o == nullptr || o->removed()) {
+        return;
+    }
+    QTransform toStage;
+    for (const DisplayObject* p = o; p != nullptr && !p->isRoot(); p = p->parent()) {
+        toStage = toStage * toQt(p->matrix());
+    }
+    cache_.setContext(&context);
+    const QRectF local = characterBounds(*o, cache_, 0, true);
+    if (local.isEmpty()) {
+        return;
+    }
+    const QRectF r = (toStage * toDevice).mapRect(local);
+    if (!std::isfinite(r.left()) || !std::isfinite(r.right()) || !std::isfinite(r.top()) ||
+        !std::isfinite(r.bottom())) {
+        return;
+    }
+    // A yellow frame three stage pixels wide, inside the bounds (far edges held where the
+    // painter still clips them away).
+    auto edge = [](double v) { return static_cast<int>(std::lround(std::clamp(v, -1e6, 1e6))); };
+    const QRect bounded(QPoint(edge(r.left()), edge(r.top())),
+                        QPoint(edge(r.right()) - 1, edge(r.bottom()) - 1));
+    if (bounded.isEmpty()) {
+        return;
+    }
+    const int width =
+        std::max(1, static_cast<int>(std::lround(3.0 * transformScale(toDevice) * 20.0)));
+    QPainter p(&image);
+    const QColor yellow(255, 255, 0);
+    p.fillRect(QRect(bounded.left(), bounded.top(), bounded.width(), width), yellow);
+    p.fillRect(QRect(bounded.left(), bounded.bottom() - width + 1, bounded.width(), width), yellow);
+    p.fillRect(QRect(bounded.left(), bounded.top(), width, bounded.height()), yellow);
+    p.fillRect(QRect(bounded.right() - width + 1, bounded.top(), width, bounded.height()), yellow);
 }
 
 void Renderer::renderTimeline(QImage& image, const Timeline& timeline, const QTransform& toDevice,

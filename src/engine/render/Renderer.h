@@ -54,6 +54,9 @@ class Renderer {
     using Surface = RenderSurface;
     using State = RenderState;
 
+    // The yellow frame around the object the keyboard focus is on, while it shows.
+    void drawFocusHighlight(QImage& image, const QTransform& toDevice, DisplayContext& context);
+
     void drawList(Surface& s, const ObjectMap& objects, ObjectMap::const_iterator begin,
                   ObjectMap::const_iterator end, const State& state);
     void drawObject(Surface& s, const DisplayObject& object, const State& parent);

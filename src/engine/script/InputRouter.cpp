@@ -3,6 +3,7 @@
 #include <QPainterPathStroker>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "engine/avm1/InputLib.h"
 #include "engine/player/DisplayTree.h"
@@ -183,6 +184,19 @@ QTransform InputRouter::toStage(const DisplayObject& o) const {
 
 void InputRouter::handle(const engine::InputEvent& e) {
     using T = engine::InputEvent::Type;
+    // The pointer at work hides the focus rectangle, even where it gave the focus (the
+    // middle button leaves it), and so does the movie losing the keyboard.
+    struct HideFocus {
+        avm1::InputState& in;
+        bool hide;
+        ~HideFocus() {
+            if (hide) {
+                in.focusShown = false;
+            }
+        }
+    } hideFocus{host_.vm().input(), e.type == T::MouseMove || e.type == T::FocusLost ||
+                                        ((e.type == T::MouseDown || e.type == T::MouseUp) &&
+                                         e.button != engine::MouseButton::Middle)};
     switch (e.type) {
         case T::MouseMove:
             mouseMove(e.x, e.y);
@@ -226,6 +240,12 @@ void InputRouter::handle(const engine::InputEvent& e) {
             break;
         case T::FocusLost:
             host_.vm().input().down.reset();
+            break;
+        case T::TextEdit:
+            textCommand(e.command);
+            break;
+        case T::ClipboardChanged:
+            host_.clipboard().setText(e.text);
             break;
     }
 }
@@ -493,14 +513,8 @@ DisplayId InputRouter::pickIn(DisplayObject& clip, QPointF p, int nesting) {
 }
 
 DisplayId InputRouter::pick(QPointF stageTwips) {
-    DisplayObject& root = host_.player_.root();
-    if (actsAsButton(root) && enabled(root) && hitShape(root, stageTwips, 0)) {
-        if (const DisplayId inner = pickIn(root, stageTwips, 0)) {
-            return inner;
-        }
-        return root.id();
-    }
-    return pickIn(root, stageTwips, 0);
+    // The movie itself never acts as a button, whatever handlers it has.
+    return pickIn(host_.player_.root(), stageTwips, 0);
 }
 
 bool InputRouter::overHandCursor() {
@@ -904,6 +918,14 @@ std::vector<DisplayId> InputRouter::tabOrder() {
         if (!button && edit == nullptr && !cur->isClip()) {
             continue;
         }
+        // Indexes count as 32-bit integers; -1 is none.
+        std::optional<double> tabIndex;
+        if (const auto v = scriptProperty(*cur, "tabIndex"); v && v->isNumber()) {
+            const std::int32_t index = vm.toInt32(*v);
+            if (index != -1) {
+                tabIndex = index;
+            }
+        }
         bool eligible = false;
         if (const auto v = scriptProperty(*cur, "tabEnabled")) {
             eligible = vm.toBoolean(*v);
@@ -912,17 +934,11 @@ std::vector<DisplayId> InputRouter::tabOrder() {
         } else if (edit != nullptr) {
             eligible = edit->editable;
         } else {
-            eligible = actsAsButton(*cur);
+            // A clip given a place in the order takes it, handlers or not.
+            eligible = tabIndex.has_value() || actsAsButton(*cur);
         }
         if (eligible && (button || edit != nullptr || enabled(*cur))) {
-            Entry e{cur->id(), std::nullopt, {}, entries.size()};
-            // Indexes count as 32-bit integers; -1 is none.
-            if (const auto v = scriptProperty(*cur, "tabIndex"); v && v->isNumber()) {
-                const std::int32_t index = vm.toInt32(*v);
-                if (index != -1) {
-                    e.tabIndex = index;
-                }
-            }
+            Entry e{cur->id(), tabIndex, {}, entries.size()};
             const QRectF local = engine::characterBounds(*cur, *host_.characters_, 0, true);
             e.at = toStage(*cur).map(local.isNull() ? QPointF() : local.topLeft());
             entries.push_back(e);
@@ -975,7 +991,42 @@ void InputRouter::tab(bool backwards) {
     } else {
         next = std::next(at) == order.end() ? order.front() : *std::next(at);
     }
+    if (next != vm.input().focus) {
+        moveHighlight(vm.input().focus, next);
+    }
     avm1::moveFocus(vm, next);
+    // A field reached by Tab has all its text selected.
+    if (DisplayObject* f = host_.find(vm.input().focus);
+        f != nullptr && f->id() == next && f->textField() != nullptr) {
+        engine::TextFieldModel& field = *f->textField();
+        field.selectionBegin = 0;
+        field.selectionEnd = field.caret = static_cast<int>(field.text().size());
+        host_.player_.context().changed();
+    }
+}
+
+void InputRouter::moveHighlight(DisplayId from, DisplayId to) {
+    // Buttons and clips take the focus rectangle as the pointer rolling over them; text
+    // fields show a caret instead.
+    auto rolls = [this](DisplayId id) {
+        const DisplayObject* o = host_.find(id);
+        return o != nullptr && !o->removed() && !o->isRoot() && (isButton(*o) || o->isClip());
+    };
+    if (rolls(from)) {
+        setPhase(from, PointerPhase::Idle);
+    }
+    if (rolls(to)) {
+        setPhase(to, PointerPhase::OverUp);
+    }
+}
+
+void InputRouter::settleScriptFocus() {
+    auto& moves = host_.vm().input().scriptFocusMoves;
+    // Handlers may move the focus again: their moves wait for the next call.
+    const auto pending = std::exchange(moves, {});
+    for (const auto& [from, to] : pending) {
+        moveHighlight(from, to);
+    }
 }
 
 // --- Typing ---
@@ -1035,6 +1086,21 @@ bool restrictAllows(const std::optional<std::string>& restrict, char16_t ch) {
     return allowed;
 }
 
+// A field's UTF-16 text as characters (pairs joined, a lone half kept as it is).
+std::u32string toUtf32(const std::u16string& text) {
+    std::u32string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char32_t c = text[i];
+        if (c >= 0xd800 && c < 0xdc00 && i + 1 < text.size() && text[i + 1] >= 0xdc00 &&
+            text[i + 1] < 0xe000) {
+            out.push_back(0x10000 + ((c - 0xd800) << 10) + (text[++i] - 0xdc00));
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 engine::DisplayObject* InputRouter::focusedInput() {
@@ -1082,11 +1148,82 @@ void InputRouter::typeText(const std::u32string& typed) {
     if (field == nullptr || keyTrapped_) {
         return;
     }
+    insertText(*field, typed);
+}
+
+void InputRouter::textCommand(engine::TextCommand command) {
+    using C = engine::TextCommand;
+    switch (command) {
+        case C::MoveLeft:
+        case C::MoveRight:
+        case C::LineStart:
+        case C::LineEnd:
+        case C::Backspace:
+        case C::Delete: {
+            static constexpr int kKeys[] = {avm1::keycode::kLeft,      avm1::keycode::kRight,
+                                            avm1::keycode::kHome,      avm1::keycode::kEnd,
+                                            avm1::keycode::kBackspace, avm1::keycode::kDelete};
+            // A key a button took edits nothing either.
+            if (!keyTrapped_) {
+                editKey(kKeys[static_cast<int>(command) - static_cast<int>(C::MoveLeft)]);
+            }
+            return;
+        }
+        case C::Enter:
+            typeText(U"\r");
+            return;
+        default:
+            break;
+    }
+    DisplayObject* field = host_.find(host_.vm().input().focus);
+    if (field == nullptr || field->removed() || field->textField() == nullptr) {
+        return;
+    }
     engine::TextFieldModel& f = *field->textField();
+    const int length = static_cast<int>(f.text().size());
+    const int begin = std::clamp(std::min(f.selectionBegin, f.selectionEnd), 0, length);
+    const int end = std::clamp(std::max(f.selectionBegin, f.selectionEnd), begin, length);
+    switch (command) {
+        default:
+            return;
+        case engine::TextCommand::SelectAll:
+            if (f.selectable) {
+                f.selectionBegin = 0;
+                f.selectionEnd = f.caret = length;
+                host_.player_.context().changed();
+            }
+            return;
+        case engine::TextCommand::Copy:
+        case engine::TextCommand::Cut: {
+            // A password never leaves its field.
+            if (f.def.password || !f.selectable || begin == end) {
+                return;
+            }
+            const std::u16string part = f.text().substr(static_cast<std::size_t>(begin),
+                                                        static_cast<std::size_t>(end - begin));
+            host_.clipboard().setText(toUtf32(part));
+            if (command == engine::TextCommand::Cut && f.editable) {
+                editField(*field, begin, end, {});
+            }
+            return;
+        }
+        case engine::TextCommand::Paste:
+            if (f.editable) {
+                insertText(*field, host_.clipboard().text());
+            }
+            return;
+    }
+}
+
+void InputRouter::insertText(DisplayObject& field, const std::u32string& typed) {
+    engine::TextFieldModel& f = *field.textField();
     std::u16string insert;
+    char32_t previous = 0;
     for (char32_t c : typed) {
+        const char32_t before = std::exchange(previous, c);
         if (c == U'\r' || c == U'\n') {
-            if (!f.def.multiline) {
+            // A pasted line break may come as a pair.
+            if (!f.def.multiline || (c == U'\n' && before == U'\r')) {
                 continue;
             }
             c = U'\r';
@@ -1118,7 +1255,7 @@ void InputRouter::typeText(const std::u32string& typed) {
     if (insert.empty()) {
         return;
     }
-    editField(*field, begin, end, insert);
+    editField(field, begin, end, insert);
 }
 
 bool InputRouter::editKey(int keyCode) {
@@ -1225,7 +1362,6 @@ void InputRouter::keyDown(const engine::InputEvent& e) {
     if (trapped) {
         return;
     }
-    editKey(e.keyCode);
     // A key no button took: Tab moves the focus, Enter and Space click the focused clip or
     // button while its focus rectangle shows.
     if (e.keyCode == avm1::keycode::kTab) {

@@ -75,6 +75,8 @@ class InputRouter {
     void startDrag(avm1::DisplayId id, bool lockCenter,
                    std::optional<std::array<double, 4>> bounds);
     void stopDrag();
+    // The rollOut and rollOver of the focus rectangle for the focus changes scripts made.
+    void settleScriptFocus();
     // The clip's _droptarget: where its last drag ended ("" when none).
     std::string dropTarget(avm1::DisplayId id) const;
     // Whether a stage point (twips) falls on what the object draws (shape) or within its
@@ -94,6 +96,11 @@ class InputRouter {
     // returns whether a field took the key.
     engine::DisplayObject* focusedInput();
     void typeText(const std::u32string& text);
+    // Puts text at the caret (over the selection) as typing does: what restrict lets in, up
+    // to maxChars. Nothing at all leaves the field as it was.
+    void insertText(engine::DisplayObject& field, const std::u32string& text);
+    // Copy, cut, paste and select-all on the focused text field, through the clipboard.
+    void textCommand(engine::TextCommand command);
     bool editKey(int keyCode);
     void editField(engine::DisplayObject& field, int begin, int end, const std::u16string& text);
     // The focused button or clip while keys go to it (text fields take keys their own way),
@@ -125,6 +132,8 @@ class InputRouter {
     // every tab-enabled object by its place on the stage (top to bottom, left to right).
     std::vector<avm1::DisplayId> tabOrder();
     void tab(bool backwards);
+    // The focus rectangle leaves one object for another, as the pointer would.
+    void moveHighlight(avm1::DisplayId from, avm1::DisplayId to);
     // The topmost text field under a stage point that takes the focus when clicked.
     avm1::DisplayId textFieldAt(QPointF stageTwips);
     // A property a script set on the object (or its prototypes), if any.

@@ -1512,7 +1512,21 @@ void ScriptHost::tickEnds() {
     vm_->runDeferred();
     flushDrawings();
     textFields_->syncVariables();
+    input_->settleScriptFocus();
     budget_.reset();
+    updateHighlight();
+}
+
+void ScriptHost::updateHighlight() {
+    const avm1::InputState& in = vm_->input();
+    engine::InstanceId shown = engine::kNoInstance;
+    DisplayObject* f = in.focusShown ? find(in.focus) : nullptr;
+    // Buttons and clips show the rectangle; a text field shows its caret instead.
+    if (f != nullptr && !f->removed() && !f->isRoot() && f->textField() == nullptr &&
+        focusRect(*f)) {
+        shown = f->id();
+    }
+    player_.context().setHighlighted(shown);
 }
 
 void ScriptHost::runActions(const engine::QueuedAction& action, DisplayObject* target,

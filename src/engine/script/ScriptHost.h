@@ -20,6 +20,7 @@
 #include "engine/player/Dictionary.h"
 #include "engine/player/FrameHooks.h"
 #include "engine/script/SocketChannel.h"
+#include "engine/player/InputEvents.h"
 #include "engine/swf/Records.h"
 
 namespace zd::engine {
@@ -90,6 +91,12 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     // The screen System.capabilities reports, in pixels as the desktop counts them (a scaled
     // desktop reports fewer than the device has). Sizes below one pixel are ignored.
     void setScreenResolution(int width, int height);
+    // The clipboard input fields copy to and paste from (nullptr: the player's own). It must
+    // outlive the host or be unplugged first.
+    void setClipboard(engine::Clipboard* clipboard) {
+        clipboard_ = clipboard != nullptr ? clipboard : &ownClipboard_;
+    }
+    engine::Clipboard& clipboard() { return *clipboard_; }
     // Errors reported so far (time or recursion limits, malformed actions).
     std::size_t errorCount() const { return errors_; }
 
@@ -214,6 +221,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void runClipAction(engine::DisplayObject& object, const engine::ClipAction& action);
     // Whether the object shows the focus rectangle: its own _focusrect, else the movie's.
     bool focusRect(const engine::DisplayObject& object) const;
+    // Tells the display which object shows the focus rectangle now.
+    void updateHighlight();
     // The object by id, also while its unload event runs (it is then off the lists).
     engine::DisplayObject* find(avm1::DisplayId id) const;
     avm1::CodeOwner codeAt(std::size_t begin, std::span<const std::uint8_t> code);
@@ -287,6 +296,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::size_t errors_ = 0;
     std::unordered_map<const void*, avm1::CodeOwner> buttonCode_;
     std::unique_ptr<InputRouter> input_;
+    engine::MemoryClipboard ownClipboard_;
+    engine::Clipboard* clipboard_ = &ownClipboard_;
     // _focusrect as scripts set it: the root's is the movie's default.
     std::unordered_map<avm1::DisplayId, bool> focusRects_;
     // The movie-wide settings scripts read back: quality (0 low, 1 medium, 2 high, 3 best)

@@ -144,6 +144,8 @@ DisplayValue TextFields::textProperty(DisplayId id, TextProperty p) {
             return f->restrict ? DisplayValue(*f->restrict) : DisplayValue();
         case TextProperty::CondenseWhite:
             return f->condenseWhite;
+        case TextProperty::MouseWheelEnabled:
+            return f->mouseWheelEnabled;
         case TextProperty::Scroll:
             return static_cast<double>(f->scroll);
         case TextProperty::MaxScroll: {
@@ -338,6 +340,11 @@ void TextFields::setTextProperty(DisplayId id, TextProperty p, const DisplayValu
         case TextProperty::CondenseWhite:
             if (b != nullptr) {
                 f.condenseWhite = *b;
+            }
+            break;
+        case TextProperty::MouseWheelEnabled:
+            if (b != nullptr) {
+                f.mouseWheelEnabled = *b;
             }
             break;
         case TextProperty::Scroll:

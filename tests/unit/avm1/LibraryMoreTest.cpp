@@ -191,5 +191,38 @@ TEST_F(More, InternedNamesDoNotPileUp) {
     EXPECT_LT(run.vm().liveCells(), 20000u);
 }
 
+TEST_F(More, ContextMenuCopiesAreDeepAndHidingClearsTheBuiltIns) {
+    const Value handler = global("trace");
+    const Value menu = construct("ContextMenu", {handler});
+    EXPECT_TRUE(Vm::strictEquals(vm().get(menu, "onSelect"), handler));
+    const Value builtIn = vm().get(menu, "builtInItems");
+    EXPECT_TRUE(vm().toBoolean(vm().get(builtIn, "print")));
+    vm().set(builtIn, "zoom", Value::boolean(false));
+    const Value item = construct("ContextMenuItem", {str("Go"), handler});
+    EXPECT_FALSE(vm().toBoolean(vm().get(item, "separatorBefore")));
+    EXPECT_TRUE(vm().toBoolean(vm().get(item, "enabled")));
+    EXPECT_TRUE(vm().toBoolean(vm().get(item, "visible")));
+    call(vm().get(menu, "customItems"), "push", {item});
+
+    const Value copy = call(menu, "copy");
+    const Value copiedBuiltIn = vm().get(copy, "builtInItems");
+    EXPECT_FALSE(Vm::strictEquals(copiedBuiltIn, builtIn));
+    EXPECT_FALSE(vm().toBoolean(vm().get(copiedBuiltIn, "zoom")));
+    EXPECT_TRUE(vm().toBoolean(vm().get(copiedBuiltIn, "save")));
+    const Value copiedItem = vm().get(vm().get(copy, "customItems"), "0");
+    EXPECT_FALSE(Vm::strictEquals(copiedItem, item));
+    EXPECT_EQ(text(vm().get(copiedItem, "caption")), "Go");
+
+    // Hiding touches only the menu it is called on.
+    call(menu, "hideBuiltInItems");
+    for (const char* name :
+         {"save", "zoom", "quality", "play", "loop", "rewind", "forward_back", "print"}) {
+        EXPECT_FALSE(vm().toBoolean(vm().get(builtIn, name))) << name;
+    }
+    EXPECT_TRUE(vm().toBoolean(vm().get(copiedBuiltIn, "print")));
+    // The methods stay out of for-in.
+    EXPECT_TRUE(vm().enumerate(vm().get(global("ContextMenu"), "prototype").asObject()).empty());
+}
+
 }  // namespace
 }  // namespace zd::avm1test

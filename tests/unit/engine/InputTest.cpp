@@ -10,6 +10,7 @@
 
 #include "engine/player/InputScript.h"
 #include "engine/player/StagePlayer.h"
+#include "engine/render/Renderer.h"
 #include "engine/render/StageRenderer.h"
 #include "engine/script/InputRouter.h"
 #include "engine/script/ScriptHost.h"
@@ -51,6 +52,16 @@ struct InputRun {
     }
     void key(int code) {
         send(InputEvent::Type::KeyDown, 0, 0, code);
+        send(InputEvent::Type::KeyUp, 0, 0, code);
+    }
+    // An editing key as the player sends it: the key, then what it asks of the field.
+    void edit(int code, TextCommand command) {
+        send(InputEvent::Type::KeyDown, 0, 0, code);
+        InputEvent e;
+        e.type = InputEvent::Type::TextEdit;
+        e.command = command;
+        player->postInput(e);
+        player->deliverInput();
         send(InputEvent::Type::KeyUp, 0, 0, code);
     }
     Lines take() { return std::exchange(lines, {}); }
@@ -574,16 +585,16 @@ TEST(TextInput, TypingGoesToTheFocusedFieldWithinRestrictAndMaxChars) {
     // "!" is kept out, "X" comes in as "x"; three fit.
     type(U"X!cdefg");
     EXPECT_EQ(r.take(), Lines{"abxcd"});
-    r.key(8);  // backspace
+    r.edit(8, TextCommand::Backspace);
     EXPECT_EQ(r.take(), Lines{"abxc"});
-    r.key(37);  // left
+    r.edit(37, TextCommand::MoveLeft);
     type(U"z");
     EXPECT_EQ(r.take(), Lines{"abxzc"});
     type(U"q");  // full
     EXPECT_TRUE(r.take().empty());
     // Clicking outside takes the focus away: typing goes nowhere.
     r.click(300, 300);
-    r.key(8);
+    r.edit(8, TextCommand::Backspace);
     EXPECT_TRUE(r.take().empty());
 }
 
@@ -596,6 +607,20 @@ struct ButtonSoundLog : SoundHooks {
     }
     std::vector<std::pair<std::uint16_t, int>> calls;
 };
+
+InputEvent textEdit(TextCommand command) {
+    InputEvent e;
+    e.type = InputEvent::Type::TextEdit;
+    e.command = command;
+    return e;
+}
+
+InputEvent clipboardHolds(const std::u32string& text) {
+    InputEvent e;
+    e.type = InputEvent::Type::ClipboardChanged;
+    e.text = text;
+    return e;
+}
 
 }  // namespace
 
@@ -625,4 +650,139 @@ TEST(ButtonSounds, EachStateChangeAsksForItsSound) {
     r.move(10, 10);
     EXPECT_EQ(log.calls, (Calls{{button, 2}, {button, 1}, {button, 0}}));
     r.player->setSoundHooks(nullptr);
+}
+
+TEST(TextInput, PasteKeepsToRestrictAndMaxCharsAndCopyNeverTakesAPassword) {
+    auto m = newMovie();
+    w::EditTextSpec spec;
+    spec.bounds = w::Rect{0, 4000, 0, 600};
+    spec.text = "";
+    const auto text = m.defineEditText(spec);
+    m.placeObject2(named(1, text, "field"));
+    ActionWriter a;
+    a.getVariable("field").push({"restrict", "bc"}).act(op::SetMember);
+    a.getVariable("field").push({"maxChars", 3}).act(op::SetMember);
+    ActionWriter changed;
+    changed.getVariable("field").push({"text"}).act(op::GetMember).act(op::Trace);
+    handler(a, "field", "onChanged", changed);
+    doAction(m, a);
+    m.showFrame();
+    InputRun r(m.finish());
+    auto send = [&](const InputEvent& e) {
+        r.player->postInput(e);
+        r.player->deliverInput();
+    };
+    r.click(10, 10);
+    // Upper case comes in as the lower case the field lets in; the fourth letter has no room.
+    send(clipboardHolds(U"aAbBcCdD"));
+    send(textEdit(TextCommand::Paste));
+    EXPECT_EQ(r.take(), Lines{"bbc"});
+    // Pasting nothing leaves the selection in place.
+    send(textEdit(TextCommand::SelectAll));
+    send(clipboardHolds(U""));
+    send(textEdit(TextCommand::Paste));
+    EXPECT_TRUE(r.take().empty());
+    // Copy and cut go through the clipboard.
+    send(textEdit(TextCommand::Copy));
+    EXPECT_EQ(r.host->clipboard().text(), U"bbc");
+    send(textEdit(TextCommand::Cut));
+    EXPECT_EQ(r.take(), Lines{""});
+    send(textEdit(TextCommand::Paste));
+    send(textEdit(TextCommand::Paste));  // full after three
+    EXPECT_EQ(r.take(), Lines{"bbc"});
+
+    // A password field neither copies nor cuts.
+    ActionWriter password;
+    password.getVariable("field").push({"password", true}).act(op::SetMember);
+    r.host->vm().runActions(std::make_shared<const zd::avm1::Bytes>(password.bytes()),
+                            r.host->root());
+    send(clipboardHolds(U"kept"));
+    send(textEdit(TextCommand::SelectAll));
+    send(textEdit(TextCommand::Copy));
+    send(textEdit(TextCommand::Cut));
+    EXPECT_EQ(r.host->clipboard().text(), U"kept");
+    EXPECT_TRUE(r.take().empty());
+}
+
+TEST(InputScript, ClipboardAndEditingCommandsAreRead) {
+    InputScript script;
+    ASSERT_TRUE(readInputScript(R"([{"type": "SetClipboardText", "text": "x\u00e9"},
+                                    {"type": "TextControl", "code": "Paste"},
+                                    {"type": "TextControl", "code": "MoveRightLine"},
+                                    {"type": "TextControl", "code": "Scroll"},
+                                    {"type": "TextControl", "code": "SelectAll"}])",
+                                script));
+    ASSERT_EQ(script.steps.size(), 1u);
+    // A command this player does not know is left out.
+    ASSERT_EQ(script.steps[0].size(), 4u);
+    EXPECT_EQ(script.steps[0][0].type, InputEvent::Type::ClipboardChanged);
+    EXPECT_EQ(script.steps[0][0].text, U"x\u00e9");
+    EXPECT_EQ(script.steps[0][1].command, TextCommand::Paste);
+    EXPECT_EQ(script.steps[0][2].command, TextCommand::LineEnd);
+    EXPECT_EQ(script.steps[0][3].command, TextCommand::SelectAll);
+}
+
+TEST(Focus, TabShowsTheRectangleAsARollOverAndThePointerHidesIt) {
+    ActionWriter extra;
+    extra.getVariable("clip").push({"tabEnabled", true}).act(op::SetMember);
+    InputRun r(clipWithHandlers({"onRollOver", "onRollOut"}, &extra));
+    const auto clip = r.host->vm().resolvePath(r.host->root(), "clip");
+    ASSERT_NE(clip, zd::avm1::kNoDisplay);
+    EXPECT_EQ(r.player->context().highlighted(), kNoInstance);
+    r.send(InputEvent::Type::KeyDown, 0, 0, 9);
+    EXPECT_EQ(r.player->context().highlighted(), clip);
+    EXPECT_EQ(r.take(), Lines{"onRollOver"});
+    r.move(5, 5);
+    EXPECT_EQ(r.player->context().highlighted(), kNoInstance);
+
+    // A script moving the focus shows it again; the rollOver follows once the script is done.
+    ActionWriter focus;
+    focus.push({"_level0.clip", 1}).getVariable("Selection").push({"setFocus"});
+    focus.act(op::CallMethod).act(op::Pop).trace("set");
+    r.host->vm().runActions(std::make_shared<const zd::avm1::Bytes>(focus.bytes()), r.host->root());
+    r.player->settle();
+    EXPECT_EQ(r.player->context().highlighted(), clip);
+    EXPECT_EQ(r.take(), (Lines{"set", "onRollOut", "onRollOver"}));
+
+    // _focusrect off: the focus stays, the rectangle does not show.
+    ActionWriter off;
+    off.push({"_focusrect", false}).act(op::SetVariable);
+    r.host->vm().runActions(std::make_shared<const zd::avm1::Bytes>(off.bytes()), r.host->root());
+    r.player->settle();
+    EXPECT_EQ(r.player->context().highlighted(), kNoInstance);
+    EXPECT_EQ(r.host->vm().input().focus, clip);
+}
+
+TEST(Focus, TheRectangleIsAYellowFrameThreePixelsWideInsideTheBounds) {
+    // The clip's box: 100 pixels square at (100, 100) on a 400 by 300 stage.
+    ActionWriter extra;
+    extra.getVariable("clip").push({"tabEnabled", true}).act(op::SetMember);
+    InputRun r(clipWithHandlers({}, &extra));
+    Renderer renderer;
+    RenderOptions options;
+    options.antialias = false;
+    renderer.setOptions(options);
+    auto render = [&] {
+        QImage image(400, 300, QImage::Format_ARGB32_Premultiplied);
+        renderer.renderStage(image, QRectF(0, 0, 400, 300), *r.player, r.movie->header()->frameSize,
+                             Qt::white);
+        return image;
+    };
+    const QRgb yellow = qRgb(255, 255, 0);
+    EXPECT_NE(render().pixel(100, 100), yellow);
+    r.send(InputEvent::Type::KeyDown, 0, 0, 9);
+    const QImage shown = render();
+    for (const QPoint p :
+         {QPoint(100, 100), QPoint(102, 150), QPoint(199, 199), QPoint(150, 197)}) {
+        EXPECT_EQ(shown.pixel(p), yellow) << p.x() << "," << p.y();
+    }
+    for (const QPoint p : {QPoint(99, 100), QPoint(103, 150), QPoint(200, 199), QPoint(150, 196)}) {
+        EXPECT_NE(shown.pixel(p), yellow) << p.x() << "," << p.y();
+    }
+    // Scaled to twice the size, the frame follows the stage's scale.
+    QImage large(800, 600, QImage::Format_ARGB32_Premultiplied);
+    renderer.renderStage(large, QRectF(0, 0, 800, 600), *r.player, r.movie->header()->frameSize,
+                         Qt::white);
+    EXPECT_EQ(large.pixel(205, 205), yellow);
+    EXPECT_NE(large.pixel(206, 206), yellow);
 }
