@@ -286,6 +286,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    runner.settleFirstFrame();
     const zd::engine::MovieHeader& h = *runner.header();
     if (opt.info) {
         const std::string line =

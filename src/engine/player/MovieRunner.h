@@ -98,6 +98,10 @@ class MovieRunner : public QObject {
     // playing and stops on its last frame (no loop); the clips on it play on either way.
     // Returns whether the root frame changed.
     bool stepFrame();
+    // Runs the first frame's actions and sounds now unless something already has (they
+    // otherwise wait for the ready report, so a host that plays on ready keeps a stop() there).
+    // For tools that step the movie by hand.
+    void settleFirstFrame();
     // Manual mode: lets ms of virtual time pass at the movie's frame rate; returns the number
     // of root frames shown.
     int advanceTime(double ms);
@@ -131,7 +135,6 @@ class MovieRunner : public QObject {
     void failLoad(const QString& reason);
     // Emits displayChanged when the picture differs from the last one reported.
     void reportPicture();
-    void settleFirstFrame();
     double movieTime() const;
     void updateClock();
     void onClockTick();

@@ -187,12 +187,14 @@ TEST(TimelineSound, AnotherMovieStopsTheLastOnesSound) {
     runner.setSoundHooks(&timelines);
     runner.setMovie(path);
     ASSERT_TRUE(runner.hasMovie());
+    runner.settleFirstFrame();
     EXPECT_EQ(host.mixer().voiceCount(), 2u) << "the first frame's sound and the stream";
     EXPECT_TRUE(timelines.sound().hasStream(kRootTimeline));
     runner.setMovie(QString());
     EXPECT_EQ(host.mixer().voiceCount(), 0u);
     EXPECT_FALSE(timelines.sound().hasStream(kRootTimeline));
     runner.setMovie(path);
+    runner.settleFirstFrame();
     EXPECT_EQ(host.mixer().voiceCount(), 2u);
     runner.setSoundHooks(nullptr);
     EXPECT_EQ(host.mixer().voiceCount(), 0u) << "hooks taken away stop what they played";
