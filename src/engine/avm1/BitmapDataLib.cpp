@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -250,34 +251,57 @@ int sourceOf(const Value& v, BitmapPixels*& out) {
     return 0;
 }
 
+// What the copying methods read first: the source bitmap, its rectangle and where it goes.
+struct CopySource {
+    BitmapPixels* pixels = nullptr;
+    PixelRect rect;
+    std::array<int, 2> dest{};
+    std::unique_ptr<BitmapPixels> snapshot;
+
+    // A copy onto itself reads what the bitmap was before: one snapshot, taken when first
+    // needed.
+    BitmapPixels* readable(BitmapPixels* b, const BitmapPixels& target) {
+        if (b != &target) {
+            return b;
+        }
+        if (!snapshot) {
+            snapshot = std::make_unique<BitmapPixels>(target);
+        }
+        return snapshot.get();
+    }
+};
+
+// Nothing when the arguments hold; otherwise the code the method returns.
+std::optional<Value> readCopySource(Vm& vm, const CallInfo& c, CopySource& out) {
+    if (const int code = sourceOf(c.arg(0), out.pixels); code != 0) {
+        return Value(static_cast<double>(code));
+    }
+    if (!readRect(vm, c.arg(1), out.rect)) {
+        return Value(-4.0);
+    }
+    out.dest = readPoint(vm, c.arg(2));
+    return std::nullopt;
+}
+
 Value copyPixels(Vm& vm, const CallInfo& c) {
     BitmapPixels* p = pixelsOf(c);
     if (p == nullptr || c.count() < 3) {
         return kFail;
     }
-    BitmapPixels* src = nullptr;
-    if (const int code = sourceOf(c.arg(0), src); code != 0) {
-        return Value(static_cast<double>(code));
+    CopySource from;
+    if (const auto error = readCopySource(vm, c, from)) {
+        return *error;
     }
-    PixelRect r;
-    if (!readRect(vm, c.arg(1), r)) {
-        return Value(-4.0);
-    }
-    const auto dest = readPoint(vm, c.arg(2));
     BitmapPixels* alpha = nullptr;
     if (BitmapDataObject* a = bitmapOf(c.arg(3)); a != nullptr) {
         alpha = a->pixels.get();
     }
     const auto alphaPoint = readPoint(vm, c.arg(4));
     const bool mergeAlpha = vm.toBoolean(c.arg(5));
-    // Copying a bitmap onto itself reads what it was before.
-    std::unique_ptr<BitmapPixels> copy;
-    if (src == p || alpha == p) {
-        copy = std::make_unique<BitmapPixels>(*p);
-        src = src == p ? copy.get() : src;
-        alpha = alpha == p ? copy.get() : alpha;
-    }
-    p->copyPixels(*src, r, dest[0], dest[1], alpha, alphaPoint[0], alphaPoint[1], mergeAlpha);
+    BitmapPixels* src = from.readable(from.pixels, *p);
+    alpha = from.readable(alpha, *p);
+    p->copyPixels(*src, from.rect, from.dest[0], from.dest[1], alpha, alphaPoint[0], alphaPoint[1],
+                  mergeAlpha);
     return kFail;
 }
 
@@ -286,21 +310,13 @@ Value copyChannel(Vm& vm, const CallInfo& c) {
     if (p == nullptr || c.count() < 5) {
         return kFail;
     }
-    BitmapPixels* src = nullptr;
-    if (const int code = sourceOf(c.arg(0), src); code != 0) {
-        return Value(static_cast<double>(code));
+    CopySource from;
+    if (const auto error = readCopySource(vm, c, from)) {
+        return *error;
     }
-    PixelRect r;
-    if (!readRect(vm, c.arg(1), r)) {
-        return Value(-4.0);
-    }
-    const auto dest = readPoint(vm, c.arg(2));
-    std::unique_ptr<BitmapPixels> copy;
-    if (src == p) {
-        copy = std::make_unique<BitmapPixels>(*p);
-        src = copy.get();
-    }
-    p->copyChannel(*src, r, dest[0], dest[1], colorArg(vm, c.arg(3)), colorArg(vm, c.arg(4)));
+    BitmapPixels* src = from.readable(from.pixels, *p);
+    p->copyChannel(*src, from.rect, from.dest[0], from.dest[1], colorArg(vm, c.arg(3)),
+                   colorArg(vm, c.arg(4)));
     return kFail;
 }
 
@@ -309,27 +325,18 @@ Value merge(Vm& vm, const CallInfo& c) {
     if (p == nullptr || c.count() < 6) {
         return kFail;
     }
-    BitmapPixels* src = nullptr;
-    if (const int code = sourceOf(c.arg(0), src); code != 0) {
-        return Value(static_cast<double>(code));
+    CopySource from;
+    if (const auto error = readCopySource(vm, c, from)) {
+        return *error;
     }
-    PixelRect r;
-    if (!readRect(vm, c.arg(1), r)) {
-        return Value(-4.0);
-    }
-    const auto dest = readPoint(vm, c.arg(2));
     std::array<std::uint32_t, 4> m{};
     for (int i = 0; i < 4; ++i) {
         // A multiplier left out entirely counts in full.
         const int v = c.count() > static_cast<std::size_t>(3 + i) ? intArg(vm, c.arg(3 + i)) : 256;
         m[i] = static_cast<std::uint32_t>(v < 0 ? 0 : (v > 256 ? 256 : v));
     }
-    std::unique_ptr<BitmapPixels> copy;
-    if (src == p) {
-        copy = std::make_unique<BitmapPixels>(*p);
-        src = copy.get();
-    }
-    p->merge(*src, r, dest[0], dest[1], m);
+    BitmapPixels* src = from.readable(from.pixels, *p);
+    p->merge(*src, from.rect, from.dest[0], from.dest[1], m);
     return kFail;
 }
 
@@ -351,15 +358,10 @@ Value threshold(Vm& vm, const CallInfo& c) {
     if (p == nullptr || c.count() < 5) {
         return kFail;
     }
-    BitmapPixels* src = nullptr;
-    if (const int code = sourceOf(c.arg(0), src); code != 0) {
-        return Value(static_cast<double>(code));
+    CopySource from;
+    if (const auto error = readCopySource(vm, c, from)) {
+        return *error;
     }
-    PixelRect r;
-    if (!readRect(vm, c.arg(1), r)) {
-        return Value(-4.0);
-    }
-    const auto dest = readPoint(vm, c.arg(2));
     // An operation it does not know compares as "<".
     using Compare = BitmapPixels::Compare;
     Compare op = Compare::Less;
@@ -381,12 +383,9 @@ Value threshold(Vm& vm, const CallInfo& c) {
     const std::uint32_t color = c.count() > 5 ? colorArg(vm, c.arg(5)) : 0u;
     const std::uint32_t mask = c.count() > 6 ? colorArg(vm, c.arg(6)) : 0xffffffffu;
     const bool copySource = vm.toBoolean(c.arg(7));
-    std::unique_ptr<BitmapPixels> copy;
-    if (src == p) {
-        copy = std::make_unique<BitmapPixels>(*p);
-        src = copy.get();
-    }
-    const int matched = p->threshold(*src, r, dest[0], dest[1], op, limit, color, mask, copySource);
+    BitmapPixels* src = from.readable(from.pixels, *p);
+    const int matched = p->threshold(*src, from.rect, from.dest[0], from.dest[1], op, limit, color,
+                                     mask, copySource);
     return Value(static_cast<double>(matched));
 }
 
