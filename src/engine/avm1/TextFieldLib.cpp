@@ -495,19 +495,11 @@ Value fieldSet(Vm& vm, const CallInfo& c) {
     return Value();
 }
 
-// Properties fields have that only a style sheet or the renderer would use: fixed values.
-Value fieldFixed(Vm&, const CallInfo&, const char*) {
-    return Value();
-}
-
+// Properties fields have that nothing here fills yet: they read as undefined and writes are
+// ignored.
 constexpr const char* kFixedNames[] = {"styleSheet", "filters"};
 
-template <int N>
-Value fixedGet(Vm& vm, const CallInfo& c) {
-    return fieldFixed(vm, c, kFixedNames[N]);
-}
-
-Value ignoreSet(Vm&, const CallInfo&) {
+Value nothing(Vm&, const CallInfo&) {
     return Value();
 }
 
@@ -559,7 +551,7 @@ void defineFieldProperties(Vm& vm, Object* proto, std::integer_sequence<int, P..
         NativeFunction set;
     };
     const Accessor accessors[] = {{kTextProperties[P].name, fieldGet<P>, fieldSet<P>}...,
-                                  {kFixedNames[F], fixedGet<F>, ignoreSet}...,
+                                  {kFixedNames[F], nothing, nothing}...,
                                   {"tabIndex", tabIndexGet, tabIndexSet}};
     // Filters and the rendering settings came with SWF 8; older movies see their names only.
     auto present = [&vm](std::string_view name) {
