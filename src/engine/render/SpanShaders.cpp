@@ -10,6 +10,8 @@ namespace zd::engine {
 
 namespace {
 
+constexpr double kMaxFocalPoint = 0.98;
+
 // The gradient square runs from -kHalf to kHalf both ways.
 constexpr double kHalf = 16384.0;
 constexpr int kSteps = 1024;
@@ -196,8 +198,9 @@ GradientShader::GradientShader(const FillStyle& style, const std::vector<Rgba>& 
             : style.type == FillStyle::FocalGradient ? Kind::Focal
                                                      : Kind::Radial;
     spread_ = style.gradient.spread;
-    // Slightly inside the circle, so every point outside it still has a ramp position.
-    focal_ = std::clamp(style.gradient.focalPoint, -1.0, 1.0) * 0.999;
+    // Inside the circle, so every point outside it still has a ramp position; nearer its edge
+    // than this the ramp would crowd into a few pixels, and focal points past it draw alike.
+    focal_ = std::clamp(style.gradient.focalPoint, -kMaxFocalPoint, kMaxFocalPoint);
     std::array<QRgb, 256> ramp = gradientRamp(style.gradient, colours);
     for (QRgb& c : ramp) {
         c = qPremultiply(c);

@@ -98,9 +98,11 @@ QImage painterGradient(const FillStyle& style, const QTransform& toDevice) {
         g.setSpread(spread);
         brush = QBrush(g);
     } else {
-        const double focal =
-            style.type == FillStyle::FocalGradient ? style.gradient.focalPoint : 0.0;
-        QRadialGradient g(QPointF(0, 0), 16384.0, QPointF(focal * 16384.0 * 0.999, 0));
+        // Focal points are drawn no nearer the circle than 0.98 of its radius.
+        const double focal = style.type == FillStyle::FocalGradient
+                                 ? std::clamp(style.gradient.focalPoint, -0.98, 0.98)
+                                 : 0.0;
+        QRadialGradient g(QPointF(0, 0), 16384.0, QPointF(focal * 16384.0, 0));
         g.setStops(stops);
         g.setSpread(spread);
         brush = QBrush(g);
@@ -179,6 +181,25 @@ TEST(GradientShader, RampsFollowTheRecordsAsPlayersShowThem) {
     ramp = gradientRamp(g, {{0, 255, 0, 255}, {0, 255, 0, 255}, {0, 255, 0, 255}});
     EXPECT_EQ(ramp[40], qRgba(0, 255, 0, 255));
     EXPECT_EQ(gradientRamp(Gradient{}, {})[7], 0u) << "no records: transparent";
+}
+
+TEST(GradientShader, FocalPointsNearTheCircleDrawAlike) {
+    // Past 0.98 of the radius the ramp no longer crowds further: 0.985, 0.99 and 1 draw the
+    // same picture, which 0.97 does not.
+    const QTransform toDevice =
+        QTransform::fromScale(0.003, 0.002) * QTransform::fromTranslate(48, 36);
+    auto picture = [&](double focal) {
+        FillStyle s = gradientStyle(FillStyle::FocalGradient, Gradient::Reflect);
+        s.gradient.focalPoint = focal;
+        const GradientShader shader(s, coloursOf(s.gradient), toDevice);
+        EXPECT_TRUE(shader.valid());
+        return shaded(shader);
+    };
+    const QImage limit = picture(0.98);
+    EXPECT_EQ(picture(0.985), limit);
+    EXPECT_EQ(picture(1.0), limit);
+    EXPECT_EQ(picture(-1.0), picture(-0.99));
+    EXPECT_GT(differing(picture(0.97), limit, 2), 0);
 }
 
 TEST(GradientShader, SquashedOrHostileSquaresStayInTheRamp) {
