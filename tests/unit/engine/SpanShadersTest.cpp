@@ -171,6 +171,17 @@ TEST(GradientShader, RampsFollowTheRecordsAsPlayersShowThem) {
     g.linearRgb = true;
     ramp = gradientRamp(g, coloursOf(g));
     EXPECT_NEAR(qRed(ramp[128]), 188, 1);
+    // Linear light kept in 8 bits: dark colours fall to the steps of that encoding. 14 and 20
+    // are both one step of linear light, which comes back as 13.
+    g.records = {{0, {14, 20, 255, 255}}, {255, {14, 20, 255, 255}}};
+    ramp = gradientRamp(g, coloursOf(g));
+    EXPECT_EQ(ramp[0], qRgba(13, 13, 255, 255));
+    EXPECT_EQ(ramp[200], qRgba(13, 13, 255, 255));
+    g.records = {{0, {0, 0, 0, 255}}, {255, {0, 0, 255, 255}}};
+    ramp = gradientRamp(g, coloursOf(g));
+    EXPECT_EQ(qBlue(ramp[1]), 13);  // one step of 255 is the first step of linear light
+    EXPECT_EQ(qBlue(ramp[0]), 0);
+    EXPECT_EQ(qBlue(ramp[255]), 255);
     // Records out of order: a ratio takes the segment ending at the first record at or past it.
     g.linearRgb = false;
     g.records = {{0, {0, 0, 0, 255}}, {200, {200, 0, 0, 255}}, {100, {0, 0, 200, 255}}};
