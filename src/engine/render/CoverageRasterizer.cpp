@@ -189,10 +189,17 @@ void CoverageRasterizer::reach(double left, double top, double right, double bot
 }
 
 void CoverageRasterizer::addLine(QPointF from, QPointF to) {
-    const double y0 = bounded(from.y());
-    const double y1 = bounded(to.y());
-    const double x0 = bounded(from.x());
-    const double x1 = bounded(to.x());
+    double y0 = bounded(from.y());
+    double y1 = bounded(to.y());
+    double x0 = bounded(from.x());
+    double x1 = bounded(to.x());
+    if (grid_ > 0) {
+        const double g = grid_;
+        y0 = std::round(y0 * g) / g;
+        y1 = std::round(y1 * g) / g;
+        x0 = std::round(x0 * g) / g;
+        x1 = std::round(x1 * g) / g;
+    }
     reach(std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1));
     if (y0 == y1) {
         return;  // a horizontal edge covers nothing

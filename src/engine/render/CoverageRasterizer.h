@@ -45,6 +45,10 @@ class CoverageRasterizer {
     bool reset(const QRect& clip, RasterSlot& slot, const QTransform& t, bool nonZero,
                double salt = 0);
 
+    // Vertices added from now on land on a grid of this many steps per pixel (0: exactly where
+    // they fall). With 4, straight edges cover what sampling each pixel 4 by 4 would give.
+    void setVertexGrid(int stepsPerPixel) { grid_ = std::max(stepsPerPixel, 0); }
+
     void addLine(QPointF from, QPointF to);
     // Every subpath of path mapped by t, closed. Curves are cut on the device into chords
     // that stray at most tolerance pixels.
@@ -96,6 +100,7 @@ class CoverageRasterizer {
     void accumulate(const Edge& e, int row);
 
     QRect clip_;
+    int grid_ = 0;
     std::vector<Line> lines_;
     QRect area_;  // the rows and columns swept, device pixels
     int stride_ = 0;

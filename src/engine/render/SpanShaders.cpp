@@ -10,6 +10,8 @@ namespace zd::engine {
 
 namespace {
 
+constexpr double kMaxFocalPoint = 0.98;
+
 // The gradient square runs from -kHalf to kHalf both ways.
 constexpr double kHalf = 16384.0;
 constexpr int kSteps = 1024;
@@ -152,8 +154,12 @@ std::array<QRgb, 256> gradientRamp(const Gradient& g, const std::vector<Rgba>& c
         const Rgba c = colours[i];
         const double a = c.a / 255.0;
         if (g.linearRgb) {
-            linear.push_back(
-                {toLinear(c.r / 255.0), toLinear(c.g / 255.0), toLinear(c.b / 255.0), a});
+            // Linear light is held in 8 bits, cut down on the way in: the dark colours of a
+            // linear ramp come out in the coarse steps of that encoding.
+            auto lin = [](std::uint8_t v) {
+                return std::floor(toLinear(v / 255.0) * 255.0) / 255.0;
+            };
+            linear.push_back({lin(c.r), lin(c.g), lin(c.b), a});
         } else {
             linear.push_back({c.r / 255.0, c.g / 255.0, c.b / 255.0, a});
         }
@@ -178,9 +184,10 @@ std::array<QRgb, 256> gradientRamp(const Gradient& g, const std::vector<Rgba>& c
                  x.a + (y.a - x.a) * f};
         }
         if (g.linearRgb) {
-            c.r = fromLinear(c.r);
-            c.g = fromLinear(c.g);
-            c.b = fromLinear(c.b);
+            auto encoded = [](double v) { return fromLinear(std::round(v * 255.0) / 255.0); };
+            c.r = encoded(c.r);
+            c.g = encoded(c.g);
+            c.b = encoded(c.b);
         }
         ramp[static_cast<std::size_t>(t)] =
             qRgba(channel(c.r), channel(c.g), channel(c.b), channel(c.a));
@@ -196,8 +203,9 @@ GradientShader::GradientShader(const FillStyle& style, const std::vector<Rgba>& 
             : style.type == FillStyle::FocalGradient ? Kind::Focal
                                                      : Kind::Radial;
     spread_ = style.gradient.spread;
-    // Slightly inside the circle, so every point outside it still has a ramp position.
-    focal_ = std::clamp(style.gradient.focalPoint, -1.0, 1.0) * 0.999;
+    // Inside the circle, so every point outside it still has a ramp position; nearer its edge
+    // than this the ramp would crowd into a few pixels, and focal points past it draw alike.
+    focal_ = std::clamp(style.gradient.focalPoint, -kMaxFocalPoint, kMaxFocalPoint);
     std::array<QRgb, 256> ramp = gradientRamp(style.gradient, colours);
     for (QRgb& c : ramp) {
         c = qPremultiply(c);

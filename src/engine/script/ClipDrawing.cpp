@@ -25,9 +25,13 @@ engine::Rgba rgba(std::uint32_t rgb, double alphaPercent) {
 
 engine::FillStyle gradientFill(const DrawCommand& c) {
     engine::FillStyle f;
-    f.type = !c.radial           ? engine::FillStyle::LinearGradient
-             : c.focalPoint != 0 ? engine::FillStyle::FocalGradient
-                                 : engine::FillStyle::RadialGradient;
+    // The focal point is kept as a shape record keeps it: 8.8 fixed point, the fraction cut.
+    const double focal = std::isfinite(c.focalPoint)
+                             ? std::trunc(std::clamp(c.focalPoint, -1.0, 1.0) * 256) / 256
+                             : 0.0;
+    f.type = !c.radial      ? engine::FillStyle::LinearGradient
+             : focal != 0.0 ? engine::FillStyle::FocalGradient
+                            : engine::FillStyle::RadialGradient;
     f.matrix.a = c.matrix[0];
     f.matrix.b = c.matrix[1];
     f.matrix.c = c.matrix[2];
@@ -36,7 +40,7 @@ engine::FillStyle gradientFill(const DrawCommand& c) {
     f.matrix.ty = twips(c.matrix[5]);
     f.gradient.spread = c.spread;
     f.gradient.linearRgb = c.linearRgb;
-    f.gradient.focalPoint = c.focalPoint;
+    f.gradient.focalPoint = focal;
     for (std::size_t i = 0; i < c.colors.size(); ++i) {
         f.gradient.records.push_back(
             {static_cast<std::uint8_t>(std::lround(c.ratios[i])), rgba(c.colors[i], c.alphas[i])});

@@ -159,6 +159,28 @@ TEST(CoverageRasterizer, RectangleEdgesTakeTheirShareOfThePixel) {
     EXPECT_EQ(c.at(5, 1), 0);
 }
 
+TEST(CoverageRasterizer, AVertexGridRoundsEdgesToTheNearestStep) {
+    // Left side 1.05 rounds to 1 (column 1 whole), right side 4.4 to 4.5 (column 4 half),
+    // top 0.3 to 0.25, bottom 2.9 to 3 (row 2 whole, row 3 untouched).
+    CoverageRasterizer r;
+    r.setVertexGrid(4);
+    const QPainterPath p = polygonPath({{1.05, 0.3}, {4.4, 0.3}, {4.4, 2.9}, {1.05, 2.9}});
+    const Coverage c = rasterize(p, QRect(0, 0, 8, 8), true, 8, 8, r);
+    EXPECT_EQ(c.at(1, 1), 255);
+    EXPECT_NEAR(c.at(4, 1), 128, 1);
+    EXPECT_NEAR(c.at(2, 0), 192, 1);
+    EXPECT_EQ(c.at(2, 2), 255);
+    EXPECT_EQ(c.at(2, 3), 0);
+    EXPECT_EQ(c.at(0, 1), 0);
+    EXPECT_EQ(c.at(5, 1), 0);
+
+    // Back to exact positions: the same outline tints column 4 by its true share.
+    r.setVertexGrid(0);
+    const Coverage exact = rasterize(p, QRect(0, 0, 8, 8), true, 8, 8, r);
+    EXPECT_NEAR(exact.at(4, 1), 102, 1);
+    EXPECT_NEAR(exact.at(1, 1), 243, 1);
+}
+
 TEST(CoverageRasterizer, SlantedEdgesSumToTheOutlinesArea) {
     // A triangle at odd slopes, crossing many columns per row and rows per column: the
     // coverage adds up to its area, whichever way it is wound.

@@ -98,9 +98,11 @@ QImage painterGradient(const FillStyle& style, const QTransform& toDevice) {
         g.setSpread(spread);
         brush = QBrush(g);
     } else {
-        const double focal =
-            style.type == FillStyle::FocalGradient ? style.gradient.focalPoint : 0.0;
-        QRadialGradient g(QPointF(0, 0), 16384.0, QPointF(focal * 16384.0 * 0.999, 0));
+        // Focal points are drawn no nearer the circle than 0.98 of its radius.
+        const double focal = style.type == FillStyle::FocalGradient
+                                 ? std::clamp(style.gradient.focalPoint, -0.98, 0.98)
+                                 : 0.0;
+        QRadialGradient g(QPointF(0, 0), 16384.0, QPointF(focal * 16384.0, 0));
         g.setStops(stops);
         g.setSpread(spread);
         brush = QBrush(g);
@@ -169,6 +171,17 @@ TEST(GradientShader, RampsFollowTheRecordsAsPlayersShowThem) {
     g.linearRgb = true;
     ramp = gradientRamp(g, coloursOf(g));
     EXPECT_NEAR(qRed(ramp[128]), 188, 1);
+    // Linear light kept in 8 bits: dark colours fall to the steps of that encoding. 14 and 20
+    // are both one step of linear light, which comes back as 13.
+    g.records = {{0, {14, 20, 255, 255}}, {255, {14, 20, 255, 255}}};
+    ramp = gradientRamp(g, coloursOf(g));
+    EXPECT_EQ(ramp[0], qRgba(13, 13, 255, 255));
+    EXPECT_EQ(ramp[200], qRgba(13, 13, 255, 255));
+    g.records = {{0, {0, 0, 0, 255}}, {255, {0, 0, 255, 255}}};
+    ramp = gradientRamp(g, coloursOf(g));
+    EXPECT_EQ(qBlue(ramp[1]), 13);  // one step of 255 is the first step of linear light
+    EXPECT_EQ(qBlue(ramp[0]), 0);
+    EXPECT_EQ(qBlue(ramp[255]), 255);
     // Records out of order: a ratio takes the segment ending at the first record at or past it.
     g.linearRgb = false;
     g.records = {{0, {0, 0, 0, 255}}, {200, {200, 0, 0, 255}}, {100, {0, 0, 200, 255}}};
@@ -179,6 +192,25 @@ TEST(GradientShader, RampsFollowTheRecordsAsPlayersShowThem) {
     ramp = gradientRamp(g, {{0, 255, 0, 255}, {0, 255, 0, 255}, {0, 255, 0, 255}});
     EXPECT_EQ(ramp[40], qRgba(0, 255, 0, 255));
     EXPECT_EQ(gradientRamp(Gradient{}, {})[7], 0u) << "no records: transparent";
+}
+
+TEST(GradientShader, FocalPointsNearTheCircleDrawAlike) {
+    // Past 0.98 of the radius the ramp no longer crowds further: 0.985, 0.99 and 1 draw the
+    // same picture, which 0.97 does not.
+    const QTransform toDevice =
+        QTransform::fromScale(0.003, 0.002) * QTransform::fromTranslate(48, 36);
+    auto picture = [&](double focal) {
+        FillStyle s = gradientStyle(FillStyle::FocalGradient, Gradient::Reflect);
+        s.gradient.focalPoint = focal;
+        const GradientShader shader(s, coloursOf(s.gradient), toDevice);
+        EXPECT_TRUE(shader.valid());
+        return shaded(shader);
+    };
+    const QImage limit = picture(0.98);
+    EXPECT_EQ(picture(0.985), limit);
+    EXPECT_EQ(picture(1.0), limit);
+    EXPECT_EQ(picture(-1.0), picture(-0.99));
+    EXPECT_GT(differing(picture(0.97), limit, 2), 0);
 }
 
 TEST(GradientShader, SquashedOrHostileSquaresStayInTheRamp) {

@@ -236,6 +236,33 @@ TEST(ClipDrawing, AnOpenFillClosesItselfAndBoundsFollowThePoints) {
     EXPECT_EQ(d.shape(), nullptr);
 }
 
+TEST(ClipDrawing, GradientFocalPointsKeepTheFixedPointOfAShapeRecord) {
+    auto focalOf = [](double focal) {
+        ClipDrawing d;
+        avm1::DrawCommand fill = command(avm1::DrawCommand::Kind::BeginGradientFill);
+        fill.radial = true;
+        fill.focalPoint = focal;
+        fill.colors = {0xff0000, 0x000000};
+        fill.alphas = {100, 100};
+        fill.ratios = {0, 255};
+        d.apply(fill);
+        d.apply(command(avm1::DrawCommand::Kind::MoveTo, 0, 0));
+        d.apply(command(avm1::DrawCommand::Kind::LineTo, 10, 0));
+        d.apply(command(avm1::DrawCommand::Kind::LineTo, 10, 10));
+        const auto shape = d.shape();
+        EXPECT_NE(shape, nullptr);
+        const auto& fills = shape->as<engine::ShapeDefinition>()->styleGroups.back().fills;
+        EXPECT_FALSE(fills.empty());
+        return std::pair{int(fills.at(0).type), fills.at(0).gradient.focalPoint};
+    };
+    // 0.98 is 250.88 / 256: the fraction goes, toward zero either side.
+    EXPECT_EQ(focalOf(0.98), std::pair(int(engine::FillStyle::FocalGradient), 250.0 / 256));
+    EXPECT_EQ(focalOf(-0.98), std::pair(int(engine::FillStyle::FocalGradient), -250.0 / 256));
+    EXPECT_EQ(focalOf(0.9), std::pair(int(engine::FillStyle::FocalGradient), 230.0 / 256));
+    // Too small to keep: a plain radial gradient.
+    EXPECT_EQ(focalOf(0.003), std::pair(int(engine::FillStyle::RadialGradient), 0.0));
+}
+
 TEST(ClipDrawing, StyleChangesWithoutEdgesReuseTheirGroup) {
     ClipDrawing d;
     avm1::DrawCommand line = command(avm1::DrawCommand::Kind::LineStyle);
