@@ -261,6 +261,9 @@ void startTicking(Vm& vm, StreamObject* s) {
 }
 
 void closeStream(Vm& vm, StreamObject* s) {
+    if (s->request != 0) {
+        vm.cancelLoad(std::exchange(s->request, 0));
+    }
     stopTicking(vm, s);
     dropSound(vm, s);
     s->state = StreamObject::State::Idle;

@@ -286,6 +286,8 @@ std::optional<std::vector<std::uint8_t>> decodedTrack(const FlvFile& file,
     const bool aac = first.format == static_cast<std::uint8_t>(SoundFormat::Aac);
     const bool standalone = first.format == static_cast<std::uint8_t>(SoundFormat::Adpcm);
     std::vector<std::int16_t> samples;
+    std::vector<std::uint8_t> config;
+    int configurations = 0;
     int rate = 0;
     int channels = 0;
     for (const FlvTag& tag : file.tags()) {
@@ -301,7 +303,15 @@ std::optional<std::vector<std::uint8_t>> decodedTrack(const FlvFile& file,
             continue;
         }
         if (aac && p->configuration) {
-            // A new configuration starts a new decoder; what came before is kept.
+            // A new configuration starts a new decoder; what came before is kept. The same
+            // one again changes nothing, and a file that keeps changing it is not followed
+            // for ever (each decoder costs its setting up).
+            const std::vector<std::uint8_t> bytesOfConfig(p->data.begin(), p->data.end());
+            if ((decoder != nullptr && bytesOfConfig == config) || configurations >= 8) {
+                continue;
+            }
+            ++configurations;
+            config = bytesOfConfig;
             if (decoder != nullptr) {
                 decoder->flush(samples);
             }
