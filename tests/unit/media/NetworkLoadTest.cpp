@@ -358,3 +358,90 @@ TEST(NetworkSound, FailuresAndLoadsNotAllowed) {
     EXPECT_EQ(local.lines.back().substr(0, 10), "load false");
     EXPECT_EQ(server.requests(), 0);
 }
+
+namespace {
+
+// A FLV file of `frames` video frames 100 ms apart, each padded to `padding` bytes.
+Bytes paddedFlv(int frames, std::size_t padding) {
+    Bytes out{'F', 'L', 'V', 1, 1, 0, 0, 0, 9, 0, 0, 0, 0};
+    for (int i = 0; i < frames; ++i) {
+        Bytes body{static_cast<std::uint8_t>((i % 5 == 0 ? 0x10 : 0x20) | 2), 0, 0, 0x84};
+        body.resize(padding, 0);
+        const auto size = static_cast<std::uint32_t>(body.size());
+        const auto time = static_cast<std::uint32_t>(i * 100);
+        out.insert(out.end(), {9, std::uint8_t(size >> 16), std::uint8_t(size >> 8),
+                               std::uint8_t(size), std::uint8_t(time >> 16),
+                               std::uint8_t(time >> 8), std::uint8_t(time), 0, 0, 0, 0});
+        out.insert(out.end(), body.begin(), body.end());
+        const std::uint32_t back = size + 11;
+        out.insert(out.end(), {std::uint8_t(back >> 24), std::uint8_t(back >> 16),
+                               std::uint8_t(back >> 8), std::uint8_t(back)});
+    }
+    return out;
+}
+
+// A stream over a local connection whose onStatus traces the code and the bytes loaded, then
+// plays `url`.
+Bytes netStreamMovie(const std::string& url) {
+    sw::MovieWriter m(8, sw::Rect{0, 2000, 0, 2000}, 10);
+    sw::ActionWriter a;
+    a.push({"nc", 0, "NetConnection"}).act(op::NewObject).act(op::SetVariable);
+    a.push({sw::Null{}, 1}).getVariable("nc").push({"connect"}).act(op::CallMethod).act(op::Pop);
+    a.push({"ns"}).getVariable("nc").push({1, "NetStream"}).act(op::NewObject).act(op::SetVariable);
+    sw::ActionWriter onStatus;
+    onStatus.getVariable("info")
+        .push({"code"})
+        .act(op::GetMember)
+        .push({" "})
+        .act(op::Add2)
+        .getVariable("ns")
+        .push({"bytesLoaded"})
+        .act(op::GetMember)
+        .act(op::Add2)
+        .act(op::Trace);
+    a.getVariable("ns")
+        .push({"onStatus"})
+        .defineFunction("", {"info"}, onStatus)
+        .act(op::SetMember);
+    a.push({std::string_view(url), 1})
+        .getVariable("ns")
+        .push({"play"})
+        .act(op::CallMethod)
+        .act(op::Pop);
+    m.rawTag(12, a.bytes());
+    m.showFrame();
+    m.showFrame();
+    return m.finish();
+}
+
+}  // namespace
+
+// A video from the web plays while it arrives: it starts once its buffer time is in, waits
+// (buffer empty, then full again) when the play time catches up with the download, and ends
+// as a local file does once all of it is in.
+TEST(NetworkStream, FlvPlaysWhileItArrives) {
+    const Bytes file = paddedFlv(30, 2000);
+    TrickleServer server({.body = bytesOf(file), .chunks = 25, .pauseMs = 40});
+    SoundRun run(netStreamMovie(server.url("clip.flv").toStdString()), true);
+    ASSERT_TRUE(run.tickUntil("NetStream.Play.Stop", 20000));
+    ASSERT_GE(run.lines.size(), 5u);
+    const auto bytesIn = [](const std::string& line) {
+        return std::stod(line.substr(line.rfind(' ') + 1));
+    };
+    EXPECT_TRUE(run.lines[0].starts_with("NetStream.Play.Start ")) << run.lines[0];
+    EXPECT_LT(bytesIn(run.lines[0]), double(file.size())) << "it waited for the whole file";
+    EXPECT_TRUE(run.lines[1].starts_with("NetStream.Buffer.Full ")) << run.lines[1];
+    const auto count = [&](std::string_view code) {
+        return std::count_if(run.lines.begin(), run.lines.end(),
+                             [&](const std::string& l) { return l.starts_with(code); });
+    };
+    EXPECT_EQ(count("NetStream.Play.Start"), 1);
+    EXPECT_GE(count("NetStream.Buffer.Empty"), 2) << "the play time never caught up";
+    EXPECT_EQ(count("NetStream.Buffer.Empty"), count("NetStream.Buffer.Full"))
+        << "each wait ends once more is in";
+    const std::size_t n = run.lines.size();
+    EXPECT_TRUE(run.lines[n - 2].starts_with("NetStream.Play.Stop ")) << run.lines[n - 2];
+    EXPECT_TRUE(run.lines[n - 3].starts_with("NetStream.Buffer.Flush ")) << run.lines[n - 3];
+    EXPECT_EQ(bytesIn(run.lines[n - 2]), double(file.size()));
+    EXPECT_EQ(server.requests(), 1);
+}
