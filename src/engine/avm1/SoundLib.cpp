@@ -467,7 +467,10 @@ void SoundObject::receiveProgress(Vm& vm, std::uint64_t requestId, std::string_v
     early = true;
     attached = name;
     duration = *length;
-    play(vm, this, 0, 1);
+    if (play(vm, this, 0, 1)) {
+        // The part ending is not the sound ending: completion waits for the whole file.
+        cancelCompletion(vm, this);
+    }
 }
 
 // The loaded file arrives (undefined: it did not).

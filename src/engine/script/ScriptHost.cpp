@@ -1744,7 +1744,7 @@ void ScriptHost::runTimers(double movieTimeMs) {
 
 bool ScriptHost::wantsTicks() const {
     return vm_->hasTimers() || enterFrameLastTick_ || scriptsRanSincePass_ || !loads_.empty() ||
-           !sockets_.empty();
+           !sockets_.empty() || !fetches_.empty();
 }
 
 }  // namespace zd::script
