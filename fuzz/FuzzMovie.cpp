@@ -156,6 +156,8 @@ int runFlv(std::span<const std::uint8_t> bytes) {
             parseFlvAudio(body);
         }
     }
+    // The sound as NetStream plays it: ADPCM and AAC decoded packet by packet.
+    flvSoundTrack(file, bytes);
     // Forwards through the first frames, a jump to the end and back to the middle.
     const double last = file.lastTimestamp();
     for (const double t : {0.0, 40.0, 80.0, 120.0, last, last / 2, file.seekTime(last / 3)}) {

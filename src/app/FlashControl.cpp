@@ -109,6 +109,13 @@ FlashControl::FlashControl(QWidget* parent)
     runner_->setScriptFactory([this](engine::StagePlayer& display, const engine::MovieData& movie) {
         auto host = std::make_unique<script::ScriptHost>(display, movie);
         host->setBaseDir(movieFolder(runner_->movie()).toStdString());
+        // Sounds, videos and data may come from the web, as the movie itself may.
+        host->setNetworkLoads(true);
+        if (const QString movie = runner_->movie();
+            movie.startsWith(u"http://", Qt::CaseInsensitive) ||
+            movie.startsWith(u"https://", Qt::CaseInsensitive)) {
+            host->setBaseUrl(movie.toStdString());
+        }
         host->setSharedObjectDir(sharedObjectFolder(runner_->movie()).toStdString());
         if (const QScreen* shown = screen(); shown != nullptr) {
             host->setScreenResolution(shown->size().width(), shown->size().height());

@@ -254,3 +254,55 @@ TEST(HostileFlv, LyingSizesAndChangingStreamsReadAsFarAsTheyGo) {
     }
     EXPECT_EQ(zd::fuzz::runMovie(file), 0) << "a FLV file is no movie";
 }
+
+// Sound that has to be decoded to join up (ADPCM packets each starting afresh, AAC after its
+// configuration) made of noise, configurations that lie, and files cut anywhere.
+TEST(HostileFlv, NoisyAdpcmAndAacDecodeAsFarAsTheyGo) {
+    std::uint32_t seed = 12345;
+    const auto noise = [&seed](std::size_t n) {
+        std::vector<std::uint8_t> out;
+        for (std::size_t i = 0; i < n; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            out.push_back(static_cast<std::uint8_t>(seed >> 16));
+        }
+        return out;
+    };
+    const auto flv = [](const std::vector<std::vector<std::uint8_t>>& bodies) {
+        std::vector<std::uint8_t> out{'F', 'L', 'V', 1, 4, 0, 0, 0, 9, 0, 0, 0, 0};
+        std::uint32_t time = 0;
+        for (const auto& body : bodies) {
+            const auto size = static_cast<std::uint32_t>(body.size());
+            out.insert(out.end(), {8, std::uint8_t(size >> 16), std::uint8_t(size >> 8),
+                                   std::uint8_t(size), std::uint8_t(time >> 16),
+                                   std::uint8_t(time >> 8), std::uint8_t(time), 0, 0, 0, 0});
+            out.insert(out.end(), body.begin(), body.end());
+            const std::uint32_t back = size + 11;
+            out.insert(out.end(), {std::uint8_t(back >> 24), std::uint8_t(back >> 16),
+                                   std::uint8_t(back >> 8), std::uint8_t(back)});
+            time += 40;
+        }
+        return out;
+    };
+    std::vector<std::vector<std::uint8_t>> adpcm;
+    std::vector<std::vector<std::uint8_t>> aac;
+    // AAC configurations: empty, one byte, a lying object type and rate, then noise.
+    aac.push_back({0xaf, 0});
+    aac.push_back({0xaf, 0, 0xff});
+    aac.push_back({0xaf, 0, 0xf8, 0x88, 0x00});
+    for (int i = 0; i < 40; ++i) {
+        auto a = noise(static_cast<std::size_t>(i * 37 % 700));
+        a.insert(a.begin(), static_cast<std::uint8_t>(0x10 | (i & 0x0f)));  // ADPCM, any rate
+        adpcm.push_back(std::move(a));
+        auto b = noise(static_cast<std::size_t>(i * 53 % 900));
+        b.insert(b.begin(), {0xaf, static_cast<std::uint8_t>(i % 7 == 0 ? 0 : 1)});
+        aac.push_back(std::move(b));
+    }
+    const std::vector<std::uint8_t> files[] = {flv(adpcm), flv(aac)};
+    EXPECT_EQ(zd::fuzz::runFlv(files[0]), 40);
+    EXPECT_EQ(zd::fuzz::runFlv(files[1]), 43);
+    for (const auto& file : files) {
+        for (std::size_t cut = 0; cut < file.size(); cut += 211) {
+            zd::fuzz::runFlv(std::span(file).first(cut));
+        }
+    }
+}

@@ -226,6 +226,15 @@ std::vector<Id3Frame> readVersion1(std::span<const std::uint8_t> t) {
 
 }  // namespace
 
+std::optional<std::size_t> id3Version2Size(std::span<const std::uint8_t> file) {
+    if (file.size() < kHeaderSize || file[0] != 'I' || file[1] != 'D' || file[2] != '3') {
+        return std::nullopt;
+    }
+    // A footer (version 4) repeats the header at the end.
+    const bool footer = (file[5] & 0x10) != 0;
+    return kHeaderSize + std::size_t{syncsafe(file.subspan(6, 4))} + (footer ? kHeaderSize : 0);
+}
+
 std::vector<Id3Frame> readId3(std::span<const std::uint8_t> file) {
     if (file.size() >= kHeaderSize && file[0] == 'I' && file[1] == 'D' && file[2] == '3') {
         return readVersion2(file);

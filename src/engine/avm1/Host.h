@@ -192,6 +192,8 @@ class Host {
     // Loads a document for an XML or LoadVars object; the host calls Vm::deliverLoad later.
     virtual void loadData(std::uint64_t requestId, std::string_view url, UrlMethod method,
                           std::string_view body) = 0;
+    // Drops a load asked for: nothing of it is delivered any more.
+    virtual void cancelLoad(std::uint64_t /*requestId*/) {}
     // Posts a body of that content type (remote calls); the answer comes back as loadData's
     // does. By default it goes as a plain post.
     virtual void postData(std::uint64_t requestId, std::string_view url,

@@ -42,7 +42,13 @@ class StreamObject final : public Object {
     double soundLength = 0;  // ms
     bool soundPlaying = false;
 
+    // A file from the network plays while it arrives: the play time waits at the end of
+    // what is in (the buffer empty) until more comes.
+    bool arriving = false;
+    bool starved = false;
+
     bool receiveLoad(Vm& vm, bool ok, std::string_view data) override;
+    void receiveProgress(Vm& vm, std::uint64_t requestId, std::string_view data) override;
 };
 
 StreamObject* streamOf(const CallInfo& c) {
@@ -62,8 +68,62 @@ void queue(StreamObject* s, const char* level, const char* code) {
     s->pending.emplace_back(level, code);
 }
 
+// The file's sound, once all of it is in; it joins the picture with the stream's next tick.
+void addSoundTrack(Vm& vm, StreamObject* s) {
+    if (const auto track = engine::flvSoundTrack(s->media->file(), s->media->bytes())) {
+        static std::uint64_t serials = 0;
+        const std::string name = "\x01stream:" + std::to_string(++serials);
+        if (const auto length = vm.host().addSoundBody(name, *track)) {
+            s->sound = name;
+            s->soundLength = *length;
+        }
+    }
+}
+
+void StreamObject::receiveProgress(Vm& vm, std::uint64_t requestId, std::string_view data) {
+    if (requestId != request || (state != State::Loading && !arriving)) {
+        return;
+    }
+    media->setData(std::string(data), false);
+    const engine::FlvFile& file = media->file();
+    if (state != State::Loading) {
+        if (starved && file.lastTimestamp() >= time + bufferTime * 1000.0) {
+            starved = false;
+            queue(this, "status", "NetStream.Buffer.Full");
+        }
+        return;
+    }
+    // Playing starts once the buffer time has arrived (a file that is no FLV fails at its
+    // end, as a local one does).
+    if (!file.valid() || file.tags().empty() || file.lastTimestamp() < bufferTime * 1000.0) {
+        return;
+    }
+    arriving = true;
+    starved = false;
+    state = State::Playing;
+    time = 0;
+    nextTag = 0;
+    lastTick = vm.host().timer();
+    media->setTime(0);
+    queue(this, "status", "NetStream.Play.Start");
+    queue(this, "status", "NetStream.Buffer.Full");
+}
+
 bool StreamObject::receiveLoad(Vm& vm, bool ok, std::string_view data) {
     request = 0;
+    if (std::exchange(arriving, false) && state != State::Idle) {
+        // Started while arriving: the whole file takes over where the play time is.
+        if (std::exchange(starved, false)) {
+            queue(this, "status", "NetStream.Buffer.Full");
+        }
+        if (ok) {
+            media->setData(std::string(data), true);
+        } else {
+            media->setData(std::string(media->bytes().begin(), media->bytes().end()), true);
+        }
+        addSoundTrack(vm, this);
+        return true;
+    }
     if (state != State::Loading) {
         return true;
     }
@@ -80,14 +140,7 @@ bool StreamObject::receiveLoad(Vm& vm, bool ok, std::string_view data) {
         queue(this, "error", "NetStream.Play.StreamNotFound");
         return true;
     }
-    if (const auto track = engine::flvSoundTrack(media->file(), media->bytes())) {
-        static std::uint64_t serials = 0;
-        const std::string name = "\x01stream:" + std::to_string(++serials);
-        if (const auto length = vm.host().addSoundBody(name, *track)) {
-            sound = name;
-            soundLength = *length;
-        }
-    }
+    addSoundTrack(vm, this);
     state = State::Playing;
     time = 0;
     nextTag = 0;
@@ -210,6 +263,14 @@ Value tick(Vm& vm, const CallInfo& c) {
     const double now = vm.host().timer();
     if (s->state == StreamObject::State::Playing && !s->paused) {
         s->time += std::max(0.0, now - s->lastTick);
+        if (s->arriving && s->time >= s->media->file().lastTimestamp()) {
+            // The play time caught up with the download: it waits there.
+            s->time = s->media->file().lastTimestamp();
+            if (!s->starved) {
+                s->starved = true;
+                queue(s, "status", "NetStream.Buffer.Empty");
+            }
+        }
     }
     s->lastTick = now;
     auto pending = std::move(s->pending);
@@ -261,6 +322,11 @@ void startTicking(Vm& vm, StreamObject* s) {
 }
 
 void closeStream(Vm& vm, StreamObject* s) {
+    if (s->request != 0) {
+        vm.cancelLoad(std::exchange(s->request, 0));
+    }
+    s->arriving = false;
+    s->starved = false;
     stopTicking(vm, s);
     dropSound(vm, s);
     s->state = StreamObject::State::Idle;

@@ -114,6 +114,9 @@ class Object : public Cell {
     // A file asked for by requestLoad arrives (ok false: it did not). Objects that take the
     // bytes themselves return true; the others hear of it through their onData.
     virtual bool receiveLoad(Vm&, bool /*ok*/, std::string_view /*data*/) { return false; }
+    // Part of that file has arrived (from the network); the whole follows through
+    // receiveLoad. data: everything so far.
+    virtual void receiveProgress(Vm&, std::uint64_t /*requestId*/, std::string_view /*data*/) {}
 
     void trace(Tracer& t) override;
     std::size_t footprint() const override {

@@ -7,6 +7,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/audio/Id3.h"
@@ -56,9 +57,16 @@ class SoundObject final : public Object {
     int pendingStarts = 0;
     double pendingOffset = 0;
     int pendingLoops = 1;
-    std::uint64_t serial = 0;  // names what it loaded to the host
+    std::uint64_t serial = 0;   // names what it loaded to the host
+    std::uint64_t request = 0;  // the load under way
+    // A streaming load started playing from the part that had arrived; the whole file takes
+    // its place where the voice has got to.
+    bool early = false;
     // The ID3 tag of the file loaded, as an object without prototype (undefined: none).
     Value id3;
+    bool id3Told = false;  // onID3 came while the file was still arriving
+
+    void receiveProgress(Vm& vm, std::uint64_t requestId, std::string_view data) override;
 
     void trace(Tracer& t) override {
         Object::trace(t);
@@ -379,6 +387,20 @@ Value loadSound(Vm& vm, const CallInfo& c) {
         s->serial = ++serials;
     }
     const std::string url = vm.toStdString(c.arg(0));
+    if (s->request != 0) {
+        vm.cancelLoad(std::exchange(s->request, 0));
+    }
+    if (s->early && s->playing) {
+        // What played was part of the file this load replaces.
+        bool ok = false;
+        const DisplayId clip = ownerClip(vm, s, ok);
+        if (ok) {
+            vm.host().stopSound(clip, s->attached);
+        }
+        cancelCompletion(vm, s);
+    }
+    s->early = false;
+    s->id3Told = false;
     s->streaming = c.count() > 1 && vm.toBoolean(c.arg(1));
     s->loading = true;
     if (s->family != nullptr) {
@@ -390,8 +412,65 @@ Value loadSound(Vm& vm, const CallInfo& c) {
     s->duration.reset();
     s->started = false;
     s->playing = false;
-    vm.requestLoad(s, url, UrlMethod::Get, "");
+    s->request = vm.requestLoad(s, url, UrlMethod::Get, "");
     return Value();
+}
+
+std::string loadedName(const SoundObject* s) {
+    return "\x01loaded:" + std::to_string(s->serial);
+}
+
+// Tells onID3 of the tag read, with the success of the load as onLoad has it. False when a
+// handler began another load meanwhile.
+bool tellId3(Vm& vm, SoundObject* s, const std::vector<engine::Id3Frame>& frames) {
+    s->id3 = Value(id3Object(vm, frames));
+    if (!s->duration) {
+        s->duration = 0;  // the tag comes before the sound: its length is not known yet
+    }
+    const std::uint64_t request = s->request;
+    const Value onId3 = vm.get(Value(s), "onID3");
+    if (onId3.isObject() && onId3.object()->isFunction()) {
+        const Value success = Value::boolean(true);
+        vm.call(onId3, Value(s), std::span<const Value>(&success, 1));
+    }
+    return s->request == request;
+}
+
+// Least sound a streaming load needs before it starts playing from what has arrived: less
+// would run dry before the next part is in.
+constexpr double kEarlyStartMs = 500;
+
+void SoundObject::receiveProgress(Vm& vm, std::uint64_t requestId, std::string_view data) {
+    if (requestId != request || !loading) {
+        return;
+    }
+    Vm::NoCollect hold(vm);
+    const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
+    if (!id3Told) {
+        // The tag at the start of the file is told as soon as all of it is in.
+        if (const auto size = engine::id3Version2Size(bytes); size && *size <= bytes.size()) {
+            id3Told = true;
+            const auto frames = engine::readId3(bytes.first(*size));
+            if (!frames.empty() && !tellId3(vm, this, frames)) {
+                return;
+            }
+        }
+    }
+    if (!streaming || early) {
+        return;
+    }
+    const std::string name = loadedName(this);
+    const auto length = vm.host().addLoadedSound(name, data);
+    if (!length || *length < kEarlyStartMs) {
+        return;
+    }
+    early = true;
+    attached = name;
+    duration = *length;
+    if (play(vm, this, 0, 1)) {
+        // The part ending is not the sound ending: completion waits for the whole file.
+        cancelCompletion(vm, this);
+    }
 }
 
 // The loaded file arrives (undefined: it did not).
@@ -401,31 +480,38 @@ Value soundLoaded(Vm& vm, const CallInfo& c) {
         return Value();
     }
     s->loading = false;
-    const int starts = s->pendingStarts + (s->streaming ? 1 : 0);
+    const bool early = std::exchange(s->early, false);
+    const int starts = s->pendingStarts + (s->streaming && !early ? 1 : 0);
     s->pendingStarts = 0;
     std::optional<double> length;
-    const std::string name = "\x01loaded:" + std::to_string(s->serial);
+    const std::string name = loadedName(s);
     Vm::NoCollect hold(vm);
+    std::optional<double> resumeAt;  // ms into the sound where the early voice had got to
+    if (early && s->playing) {
+        resumeAt = positionOf(vm, s);
+        bool ok = false;
+        const DisplayId clip = ownerClip(vm, s, ok);
+        if (ok) {
+            vm.host().stopSound(clip, s->attached);
+        }
+        s->playing = false;
+        cancelCompletion(vm, s);
+    }
     if (c.arg(0).isString()) {
         const std::string_view bytes = c.arg(0).string()->view();
-        const auto frames =
-            engine::readId3({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
-        if (!frames.empty()) {
-            // The tag is read before the sound: its length is not known yet.
-            s->id3 = Value(id3Object(vm, frames));
-            s->duration = 0;
-            const Value onId3 = vm.get(Value(s), "onID3");
-            if (onId3.isObject() && onId3.object()->isFunction()) {
-                // Told as onLoad is, with the success of the load.
-                const Value success = Value::boolean(true);
-                vm.call(onId3, Value(s), std::span<const Value>(&success, 1));
-            }
-            if (s->loading) {
-                return Value();  // another load began meanwhile
+        if (!s->id3Told) {
+            const auto frames = engine::readId3(
+                {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+            if (!frames.empty()) {
+                s->duration.reset();
+                if (!tellId3(vm, s, frames)) {
+                    return Value();  // another load began meanwhile
+                }
             }
         }
         length = vm.host().addLoadedSound(name, bytes);
     }
+    s->request = 0;
     if (length) {
         s->attached = name;
         s->duration = *length;
@@ -438,6 +524,9 @@ Value soundLoaded(Vm& vm, const CallInfo& c) {
         vm.call(onLoad, Value(s), std::span<const Value>(&ok, 1));
     }
     if (length && s->attached == name) {
+        if (resumeAt && *resumeAt < *length) {
+            play(vm, s, *resumeAt / 1000.0, 1);
+        }
         for (int i = 0; i < starts; ++i) {
             play(vm, s, s->streaming ? 0 : s->pendingOffset, s->streaming ? 1 : s->pendingLoops);
         }

@@ -1273,6 +1273,28 @@ void Vm::runDeferred() {
     pinned_.resize(pinnedBefore);
 }
 
+void Vm::deliverProgress(std::uint64_t requestId, std::string_view data, std::size_t total) {
+    const auto it = loads_.find(requestId);
+    if (it == loads_.end() || tickExhausted()) {
+        return;
+    }
+    Object* receiver = it->second;
+    pinned_.push_back(Value(receiver));
+    define(receiver, "_bytesLoaded", Value(static_cast<double>(data.size())),
+           kDontEnum | kDontDelete);
+    if (total > 0) {
+        define(receiver, "_bytesTotal", Value(static_cast<double>(total)), kDontEnum | kDontDelete);
+    }
+    receiver->receiveProgress(*this, requestId, data);
+    pinned_.pop_back();
+}
+
+void Vm::cancelLoad(std::uint64_t requestId) {
+    if (loads_.erase(requestId) > 0) {
+        host_.cancelLoad(requestId);
+    }
+}
+
 void Vm::deliverLoad(std::uint64_t requestId, bool ok, std::string_view data) {
     auto it = loads_.find(requestId);
     if (it == loads_.end()) {

@@ -234,6 +234,10 @@ class Vm {
 
     // Results of loadData requests, for the XML and LoadVars objects waiting on them.
     void deliverLoad(std::uint64_t requestId, bool ok, std::string_view data);
+    // Part of a load has arrived (data: all so far; total: the length announced, 0 unknown).
+    void deliverProgress(std::uint64_t requestId, std::string_view data, std::size_t total);
+    // The receiver no longer wants that load (it asked for another).
+    void cancelLoad(std::uint64_t requestId);
     std::uint64_t requestLoad(Object* receiver, std::string_view url, UrlMethod method,
                               std::string_view body);
     // A movie loaded by a MovieClipLoader into a clip or (target none) a level; the loader

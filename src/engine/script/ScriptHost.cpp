@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QNetworkAccessManager>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QTimeZone>
@@ -1357,6 +1358,9 @@ std::optional<std::string> ScriptHost::readLocal(std::string_view url) const {
 
 void ScriptHost::loadData(std::uint64_t requestId, std::string_view url, avm1::UrlMethod,
                           std::string_view) {
+    if (startFetch(requestId, url)) {
+        return;
+    }
     PendingLoad load;
     load.id = requestId;
     if (auto text = readLocal(url)) {
@@ -1709,6 +1713,7 @@ void ScriptHost::runTimers(double movieTimeMs) {
     // Comes once per tick, right after its enterFrame pass.
     enterFrameLastTick_ = enterFrameThisTick_;
     enterFrameThisTick_ = false;
+    pollFetches();
     scriptsRanSincePass_ = vm_->hasTimers() || !loads_.empty() || !sockets_.empty();
     std::vector<PendingLoad> due;
     due.swap(loads_);
@@ -1739,7 +1744,7 @@ void ScriptHost::runTimers(double movieTimeMs) {
 
 bool ScriptHost::wantsTicks() const {
     return vm_->hasTimers() || enterFrameLastTick_ || scriptsRanSincePass_ || !loads_.empty() ||
-           !sockets_.empty();
+           !sockets_.empty() || !fetches_.empty();
 }
 
 }  // namespace zd::script

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QTransform>
+#include <QUrl>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -17,11 +18,14 @@
 
 #include "engine/avm1/Host.h"
 #include "engine/avm1/Vm.h"
+#include "engine/player/DataFetch.h"
 #include "engine/player/Dictionary.h"
 #include "engine/player/FrameHooks.h"
-#include "engine/script/SocketChannel.h"
 #include "engine/player/InputEvents.h"
+#include "engine/script/SocketChannel.h"
 #include "engine/swf/Records.h"
+
+class QNetworkAccessManager;
 
 namespace zd::engine {
 class CharacterCache;
@@ -78,6 +82,12 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     // The folder loads may read below (empty: every load fails). Names that leave it, absolute
     // paths and addresses with a scheme other than file: below it are refused.
     void setBaseDir(std::string dir) { baseDir_ = std::move(dir); }
+    // Whether data, sound and video loads may go to http(s) addresses (off: files only).
+    // Relative names go there too when the movie itself came from such an address.
+    void setNetworkLoads(bool allowed) { networkLoads_ = allowed; }
+    void setBaseUrl(std::string url) { baseUrl_ = std::move(url); }
+    // Most bytes one load from the network may bring.
+    static constexpr std::size_t kMaxNetworkLoad = std::size_t{16} << 20;
     // The folder this movie's shared objects are kept in (empty: none are kept), and how
     // many bytes each may take.
     void setSharedObjectDir(std::string dir) { sharedDir_ = std::move(dir); }
@@ -158,6 +168,7 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
                   std::string_view url) override;
     void loadVariables(avm1::DisplayId target, std::string_view url, avm1::UrlMethod method,
                        std::string_view variables) override;
+    void cancelLoad(std::uint64_t requestId) override;
     void loadData(std::uint64_t requestId, std::string_view url, avm1::UrlMethod method,
                   std::string_view body) override;
     void postData(std::uint64_t requestId, std::string_view url, std::string_view contentType,
@@ -286,6 +297,19 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     bool resolvingRoot_ = false;
     std::optional<avm1::Vm::TickBudget> budget_;
     std::string baseDir_;
+    // Loads from the network: started by loadData, looked at once per tick, where what
+    // arrived is told to the receiver and an ended load becomes a pending result.
+    std::optional<QUrl> networkAddress(std::string_view url) const;
+    bool startFetch(std::uint64_t requestId, std::string_view url);
+    void pollFetches();
+    struct Fetch {
+        std::unique_ptr<engine::DataFetch> fetch;
+        std::size_t told = 0;  // bytes the receiver has heard of
+    };
+    bool networkLoads_ = false;
+    std::string baseUrl_;
+    std::unique_ptr<QNetworkAccessManager> network_;
+    std::map<std::uint64_t, Fetch> fetches_;
     std::string sharedDir_;
     // Where a shared object of that name is kept, or nothing for a name that would leave
     // the folder.

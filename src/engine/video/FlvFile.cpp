@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/audio/Mp3Scan.h"
+#include "engine/audio/SoundDecoder.h"
 
 namespace zd::engine {
 
@@ -249,6 +250,130 @@ std::optional<FlvScriptCall> parseFlvScript(std::span<const std::uint8_t> body) 
     return call;
 }
 
+namespace {
+
+// Most samples a decoded track holds (about six minutes of 44.1 kHz stereo): the whole track
+// is kept as samples, so a long file's sound is cut rather than let grow without end.
+constexpr std::size_t kMaxTrackSamples = std::size_t{32} << 20;
+
+// A DefineSound body of uncompressed 16-bit samples at a rate a movie's sound can have.
+std::vector<std::uint8_t> pcmDefineSound(std::span<const std::int16_t> samples, unsigned rateCode,
+                                         bool stereo) {
+    const std::size_t frames = samples.size() / (stereo ? 2 : 1);
+    const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(frames, 0xffffffffu));
+    std::vector<std::uint8_t> body{
+        0, 0, static_cast<std::uint8_t>(3 << 4 | rateCode << 2 | 2 | (stereo ? 1 : 0))};
+    for (int i = 0; i < 4; ++i) {
+        body.push_back(static_cast<std::uint8_t>(count >> (8 * i)));
+    }
+    body.reserve(body.size() + samples.size() * 2);
+    for (const std::int16_t v : samples) {
+        const auto u = static_cast<std::uint16_t>(v);
+        body.push_back(static_cast<std::uint8_t>(u));
+        body.push_back(static_cast<std::uint8_t>(u >> 8));
+    }
+    return body;
+}
+
+// The sound of codings whose packets each stand alone (ADPCM starts afresh in every packet)
+// or that need their own configuration (AAC): every packet is decoded, and the samples make
+// one uncompressed track. A rate a movie's sound cannot have is brought to 44.1 kHz.
+std::optional<std::vector<std::uint8_t>> decodedTrack(const FlvFile& file,
+                                                      std::span<const std::uint8_t> bytes,
+                                                      const FlvAudioPacket& first) {
+    const SoundCoding coding{first.format, first.rateCode, first.sixteenBit, first.stereo};
+    std::unique_ptr<SoundDecoder> decoder;
+    const bool aac = first.format == static_cast<std::uint8_t>(SoundFormat::Aac);
+    const bool standalone = first.format == static_cast<std::uint8_t>(SoundFormat::Adpcm);
+    std::vector<std::int16_t> samples;
+    std::vector<std::uint8_t> config;
+    int configurations = 0;
+    int rate = 0;
+    int channels = 0;
+    for (const FlvTag& tag : file.tags()) {
+        if (samples.size() >= kMaxTrackSamples) {
+            break;
+        }
+        if (tag.type != FlvTag::Audio || tag.offset > bytes.size() ||
+            tag.size > bytes.size() - tag.offset) {
+            continue;
+        }
+        const auto p = parseFlvAudio(bytes.subspan(tag.offset, tag.size));
+        if (!p || p->format != first.format || p->stereo != first.stereo) {
+            continue;
+        }
+        if (aac && p->configuration) {
+            // A new configuration starts a new decoder; what came before is kept. The same
+            // one again changes nothing, and a file that keeps changing it is not followed
+            // for ever (each decoder costs its setting up).
+            const std::vector<std::uint8_t> bytesOfConfig(p->data.begin(), p->data.end());
+            if ((decoder != nullptr && bytesOfConfig == config) || configurations >= 8) {
+                continue;
+            }
+            ++configurations;
+            config = bytesOfConfig;
+            if (decoder != nullptr) {
+                decoder->flush(samples);
+            }
+            decoder = SoundDecoder::create(coding, p->data);
+            continue;
+        }
+        if (decoder == nullptr) {
+            if (aac) {
+                continue;  // AAC frames mean nothing before their configuration
+            }
+            decoder = SoundDecoder::create(coding);
+            if (decoder == nullptr) {
+                return std::nullopt;
+            }
+        } else if (standalone) {
+            decoder->reset();
+        }
+        const std::size_t before = samples.size();
+        decoder->decode(p->data, samples);
+        if (samples.size() > before) {
+            if (rate == 0) {
+                rate = decoder->sampleRate();
+                channels = decoder->channels();
+            } else if (decoder->sampleRate() != rate || decoder->channels() != channels) {
+                samples.resize(before);  // a change of rate midway: the first one's samples
+            }
+        }
+    }
+    if (decoder != nullptr && samples.size() < kMaxTrackSamples) {
+        const std::size_t before = samples.size();
+        decoder->flush(samples);
+        if (rate == 0 && samples.size() > before) {
+            rate = decoder->sampleRate();
+            channels = decoder->channels();
+        }
+    }
+    if (rate <= 0 || (channels != 1 && channels != 2)) {
+        return std::nullopt;
+    }
+    samples.resize(std::min(
+        samples.size() / static_cast<std::size_t>(channels) * static_cast<std::size_t>(channels),
+        kMaxTrackSamples));
+    if (samples.empty()) {
+        return std::nullopt;
+    }
+    for (unsigned code = 0; code < 4; ++code) {
+        if (soundRateFromCode(code) == rate) {
+            return pcmDefineSound(samples, code, channels == 2);
+        }
+    }
+    OutputResampler resampler(rate, channels);
+    std::vector<std::int16_t> out;
+    resampler.convert(samples, out);
+    resampler.flush(out);
+    if (out.empty()) {
+        return std::nullopt;
+    }
+    return pcmDefineSound(out, 3, true);
+}
+
+}  // namespace
+
 std::optional<std::vector<std::uint8_t>> flvSoundTrack(const FlvFile& file,
                                                        std::span<const std::uint8_t> bytes) {
     std::optional<FlvAudioPacket> first;
@@ -271,6 +396,10 @@ std::optional<std::vector<std::uint8_t>> flvSoundTrack(const FlvFile& file,
     }
     if (!first || data.empty()) {
         return std::nullopt;
+    }
+    if (first->format == static_cast<std::uint8_t>(SoundFormat::Adpcm) ||
+        first->format == static_cast<std::uint8_t>(SoundFormat::Aac)) {
+        return decodedTrack(file, bytes, *first);
     }
     if (first->format == 2 || first->format == 14) {
         const auto mp3 = scanMp3(data);

@@ -119,10 +119,10 @@ class FlvFile {
     std::vector<FlvTag> tags_;
 };
 
-// The file's sound as one DefineSound body (character id 0) that plays as a whole, for the
-// formats whose packets simply follow one another: MP3, uncompressed, Nellymoser at a rate a
-// movie's sound can have. nullopt without sound, or with sound coded otherwise (ADPCM, whose
-// packets each start afresh, AAC, Speex).
+// The file's sound as one DefineSound body (character id 0) that plays as a whole. MP3,
+// uncompressed and Nellymoser packets simply follow one another; ADPCM (each packet starts
+// afresh) and AAC are decoded into uncompressed samples. nullopt without sound, or with sound
+// coded otherwise (Speex).
 std::optional<std::vector<std::uint8_t>> flvSoundTrack(const FlvFile& file,
                                                        std::span<const std::uint8_t> bytes);
 

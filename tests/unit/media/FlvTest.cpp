@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -288,10 +289,10 @@ TEST(Flv, SoundTrackJoinsThePackets) {
     EXPECT_EQ(pcmDef->sampleCount, 6u);
     EXPECT_EQ(pcmDef->data.size(), 12u);
 
-    const Bytes adpcmFile = flv({{8, 0, {0x1e, 1, 2, 3}}}, true, false);
+    const Bytes speexFile = flv({{8, 0, {0xb2, 1, 2, 3}}}, true, false);
     f = FlvFile();
-    f.update(adpcmFile, true);
-    EXPECT_FALSE(flvSoundTrack(f, adpcmFile));
+    f.update(speexFile, true);
+    EXPECT_FALSE(flvSoundTrack(f, speexFile));
     const Bytes silent = flv({{9, 0, videoBody(true, 2, {1})}});
     f = FlvFile();
     f.update(silent, true);
@@ -300,6 +301,106 @@ TEST(Flv, SoundTrackJoinsThePackets) {
 
 // Frames of four colours, a key frame every three: the picture follows the time set, seeking
 // back starts from the key frame before, and playing on decodes one frame at a time.
+namespace {
+
+// Sign changes per second of the first channel: twice the frequency of a pure tone.
+double crossingsPerSecond(std::span<const std::uint8_t> le, int channels, int rate) {
+    const std::size_t frames = le.size() / 2 / static_cast<std::size_t>(channels);
+    int crossings = 0;
+    bool negative = false;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const std::size_t at = i * 2 * static_cast<std::size_t>(channels);
+        const auto v = static_cast<std::int16_t>(le[at] | le[at + 1] << 8);
+        if (i > 0 && (v < 0) != negative && std::abs(v) > 200) {
+            ++crossings;
+        }
+        if (std::abs(v) > 200) {
+            negative = v < 0;
+        }
+    }
+    return frames == 0 ? 0.0 : crossings / (double(frames) / rate);
+}
+
+}  // namespace
+
+// ADPCM packets each start afresh and AAC needs its configuration: both become one
+// uncompressed track of the sound that was coded.
+TEST(Flv, AdpcmAndAacTracksDecode) {
+    const Samples tone = sine(440, 22050, 22050);
+    std::vector<Tag> tags;
+    std::uint32_t ms = 0;
+    for (const Bytes& packet : encodeAdpcmPackets(tone, 22050, 1)) {
+        Bytes body{0x1a};  // ADPCM, 22 kHz, 16 bits, mono
+        body.insert(body.end(), packet.begin(), packet.end());
+        tags.push_back({8, ms, body});
+        ms += 4096 * 1000 / 22050;
+    }
+    ASSERT_GE(tags.size(), 5u);
+    const Bytes adpcmFile = flv(tags, true, false);
+    FlvFile f;
+    f.update(adpcmFile, true);
+    const auto adpcm = flvSoundTrack(f, adpcmFile);
+    ASSERT_TRUE(adpcm);
+    const auto adpcmDef = parseDefineSound(*adpcm);
+    ASSERT_TRUE(adpcmDef);
+    EXPECT_EQ(adpcmDef->coding.format, 3);
+    EXPECT_EQ(adpcmDef->coding.rateCode, 2);
+    EXPECT_FALSE(adpcmDef->coding.stereo);
+    EXPECT_NEAR(double(adpcmDef->sampleCount), 22050.0, 4096.0);
+    // (The encoder pads the last packet with silence: the tone is measured where it sounds.)
+    ASSERT_GE(adpcmDef->data.size(), 20000u * 2);
+    EXPECT_NEAR(crossingsPerSecond(adpcmDef->data.first(20000 * 2), 1, 22050) / 2, 440.0, 10.0);
+
+    // AAC at 48 kHz, a rate no movie sound has: brought to 44.1 kHz stereo. Frames before
+    // the configuration are ignored.
+    const Samples music = sine(660, 48000, 48000, 2);
+    const Packets aac = encodeAudioPackets("aac", music, 48000, 2);
+    ASSERT_FALSE(aac.extradata.empty());
+    tags.clear();
+    Bytes early{0xaf, 1};
+    early.insert(early.end(), aac.packets[0].begin(), aac.packets[0].end());
+    tags.push_back({8, 0, early});
+    Bytes config{0xaf, 0};
+    config.insert(config.end(), aac.extradata.begin(), aac.extradata.end());
+    tags.push_back({8, 0, config});
+    for (std::size_t i = 0; i < aac.packets.size(); ++i) {
+        Bytes body{0xaf, 1};
+        body.insert(body.end(), aac.packets[i].begin(), aac.packets[i].end());
+        tags.push_back({8, static_cast<std::uint32_t>(i * 1024 * 1000 / 48000), body});
+    }
+    const Bytes aacFile = flv(tags, true, false);
+    f = FlvFile();
+    f.update(aacFile, true);
+    const auto track = flvSoundTrack(f, aacFile);
+    ASSERT_TRUE(track);
+    const auto def = parseDefineSound(*track);
+    ASSERT_TRUE(def);
+    EXPECT_EQ(def->coding.format, 3);
+    EXPECT_EQ(def->coding.rateCode, 3);
+    EXPECT_TRUE(def->coding.stereo);
+    EXPECT_NEAR(double(def->sampleCount), 44100.0 * (aac.packets.size() * 1024) / 48000, 2100.0);
+    ASSERT_GE(def->data.size(), 40000u * 4);
+    EXPECT_NEAR(crossingsPerSecond(def->data.subspan(4000 * 4, 36000 * 4), 2, 44100) / 2, 660.0,
+                10.0);
+
+    // Without its configuration, AAC gives no track; damaged packets give what decodes.
+    const Bytes unconfigured = flv({{8, 0, early}}, true, false);
+    f = FlvFile();
+    f.update(unconfigured, true);
+    EXPECT_FALSE(flvSoundTrack(f, unconfigured));
+    Bytes garbage{0x1a};
+    for (int i = 0; i < 300; ++i) {
+        garbage.push_back(static_cast<std::uint8_t>(i * 37 + 11));
+    }
+    const Bytes damaged =
+        flv({{8, 0, garbage}, {8, 10, {0x1a}}, {8, 20, {0x1a, 0xff}}}, true, false);
+    f = FlvFile();
+    f.update(damaged, true);
+    if (const auto t = flvSoundTrack(f, damaged)) {
+        EXPECT_TRUE(parseDefineSound(*t));
+    }
+}
+
 TEST(FlvVideoPictures, FollowTheTimeAndSeekFromKeyFrames) {
     const QRgb colours[] = {qRgb(200, 30, 30),  qRgb(30, 200, 30),  qRgb(30, 30, 200),
                             qRgb(220, 220, 30), qRgb(30, 220, 220), qRgb(220, 30, 220),
