@@ -26,8 +26,9 @@ Value elementAt(Vm& vm, Object* o, std::uint32_t i) {
             return i < a->dense.size() && !a->dense[i].isHole() ? a->dense[i] : Value();
         }
     }
+    // An accessor's getter is not called: what it was made over is read instead.
     const Property* p = o->properties().find(vm.key(std::to_string(i)));
-    return p != nullptr && !p->isAccessor() ? p->value : Value();
+    return p != nullptr ? p->value : Value();
 }
 
 void setElement(Vm& vm, Object* o, std::uint32_t i, const Value& v) {
