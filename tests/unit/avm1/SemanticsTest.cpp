@@ -164,7 +164,7 @@ TEST(Calls, AFunctionCalledByItsPathRunsAsAMethodOfWhereThePathEnds) {
     a.push({"o", "name", "obj", "f"}).defineFunction("", {}, body);
     a.push({2}).act(op::InitObject).act(op::SetVariable);
     a.push({0, "o.f"}).act(op::CallFunction).act(op::Pop);
-    a.push({0, "_root:o.f"}).act(op::CallFunction).act(op::Pop);
+    a.push({0, "_root.o.f"}).act(op::CallFunction).act(op::Pop);
     EXPECT_EQ(traceOf(7, a), "obj\nobj\n");
 }
 
