@@ -12,7 +12,7 @@ namespace zd::avm1::lib {
 
 std::uint32_t lengthOf(Vm& vm, Object* o) {
     if (o->kind() == ObjectKind::Array) {
-        return static_cast<ArrayObject*>(o)->length;
+        return static_cast<ArrayObject*>(o)->size();
     }
     const double n = vm.toNumber(vm.get(Value(o), vm.atoms().length));
     return n > 0 && n < 4294967295.0 ? static_cast<std::uint32_t>(n) : 0;
@@ -22,18 +22,19 @@ Value elementAt(Vm& vm, Object* o, std::uint32_t i) {
     // Array methods read the elements an object holds itself: no prototypes, no getters.
     if (o->kind() == ObjectKind::Array) {
         auto* a = static_cast<ArrayObject*>(o);
-        if (i < a->dense.size()) {
-            return a->dense[i].isHole() ? Value() : a->dense[i];
+        if (!a->spilled) {
+            return i < a->dense.size() && !a->dense[i].isHole() ? a->dense[i] : Value();
         }
     }
+    // An accessor's getter is not called: what it was made over is read instead.
     const Property* p = o->properties().find(vm.key(std::to_string(i)));
-    return p != nullptr && !p->isAccessor() ? p->value : Value();
+    return p != nullptr ? p->value : Value();
 }
 
 void setElement(Vm& vm, Object* o, std::uint32_t i, const Value& v) {
     if (o->kind() == ObjectKind::Array && o->watches().empty()) {
         auto* a = static_cast<ArrayObject*>(o);
-        if (i < a->dense.size()) {
+        if (i < a->dense.size() && !a->dense[i].isHole()) {
             a->dense[i] = v;
             return;
         }
@@ -58,7 +59,7 @@ std::vector<Value> elementsOf(Vm& vm, Object* o) {
     out.reserve(n);
     if (o->kind() == ObjectKind::Array) {
         auto* a = static_cast<ArrayObject*>(o);
-        if (a->dense.size() == a->length) {
+        if (!a->spilled && a->dense.size() == a->size()) {
             return a->dense;
         }
     }
@@ -72,19 +73,7 @@ std::vector<Value> elementsOf(Vm& vm, Object* o) {
 // Replaces an array's elements (plain objects get indexed properties and a length).
 void assign(Vm& vm, Object* o, const std::vector<Value>& items) {
     if (o->kind() == ObjectKind::Array) {
-        auto* a = static_cast<ArrayObject*>(o);
-        std::vector<String*> doomed;
-        for (auto& p : a->properties().list()) {
-            std::uint32_t i;
-            if (parseArrayIndex(p.name->view(), i)) {
-                doomed.push_back(p.key);
-            }
-        }
-        for (String* k : doomed) {
-            a->properties().remove(k);
-        }
-        a->dense = items;
-        a->length = static_cast<std::uint32_t>(items.size());
+        static_cast<ArrayObject*>(o)->setElements(items);
         return;
     }
     const std::uint32_t old = lengthOf(vm, o);
@@ -110,21 +99,15 @@ Value arrayConstructor(Vm& vm, const CallInfo& c) {
         }
     }
     if (c.count() == 1 && c.arg(0).isNumber()) {
+        // A lone whole number is the length, as a 32-bit integer (it may be negative).
         const double n = c.arg(0).number();
-        if (n >= 0 && n < 4294967296.0 && n == std::trunc(n)) {
-            const auto len = static_cast<std::uint32_t>(n);
-            if (len <= ArrayObject::kMaxDenseGap) {
-                a->dense.assign(len, Value::hole());
-            }
-            a->length = len;
-        } else {
-            a->dense.assign(1, c.arg(0));
-            a->length = 1;
+        if (n == std::trunc(n) && n >= -2147483648.0 && n < 4294967296.0) {
+            a->setElements({});
+            a->length = vm.toInt32(c.arg(0));
+            return Value(a);
         }
-        return Value(a);
     }
-    a->dense.assign(c.args.begin(), c.args.end());
-    a->length = static_cast<std::uint32_t>(c.count());
+    a->setElements(std::vector<Value>(c.args.begin(), c.args.end()));
     return Value(a);
 }
 
@@ -180,9 +163,11 @@ Value arrayPush(Vm& vm, const CallInfo& c) {
     }
     if (o->kind() == ObjectKind::Array) {
         auto* a = static_cast<ArrayObject*>(o);
-        if (a->dense.size() == a->length) {
+        if (!a->spilled && a->dense.size() == a->size() && a->top == a->dense.size() &&
+            a->properties().size() == 0 && a->size() + c.count() < INT32_MAX) {
             a->dense.insert(a->dense.end(), c.args.begin(), c.args.end());
-            a->length = static_cast<std::uint32_t>(a->dense.size());
+            a->top = a->dense.size();
+            a->length = static_cast<std::int32_t>(a->dense.size());
             return Value(static_cast<double>(a->length));
         }
     }
@@ -210,19 +195,82 @@ Value arrayPop(Vm& vm, const CallInfo& c) {
     return last;
 }
 
+Value holeless(const Value& v) {
+    return v.isHole() ? Value() : v;
+}
+
+// Deletes the elements [0, n) (except keep) and then stores writes in order, one property
+// operation at a time as far as anyone can tell: an element that cannot be deleted keeps its
+// place (and its value when read-only), the others are made anew after all the rest.
+void rewriteElements(Vm& vm, Object* o, std::uint32_t n, std::uint32_t keep,
+                     const std::vector<std::pair<std::uint32_t, Value>>& writes) {
+    auto* a = o->kind() == ObjectKind::Array ? static_cast<ArrayObject*>(o) : nullptr;
+    if (a == nullptr || !o->watches().empty()) {
+        for (std::uint32_t i = 0; i < n; ++i) {
+            vm.step();
+            if (i != keep) {
+                vm.remove(o, vm.intern(std::to_string(i)));
+            }
+        }
+        for (const auto& [i, v] : writes) {
+            vm.step();
+            vm.set(Value(o), vm.intern(std::to_string(i)), v);
+        }
+        return;
+    }
+    a->spill(vm);
+    a->properties().removeIf([&](const Property& p) {
+        std::uint32_t i;
+        return (p.flags & kDontDelete) == 0 && parseArrayIndex(p.name->view(), i) && i < n &&
+               i != keep;
+    });
+    for (const auto& [i, v] : writes) {
+        vm.step();
+        String* name = vm.intern(std::to_string(i));
+        Property* p = a->properties().find(vm.key(name));
+        if (p == nullptr) {
+            a->properties().add(vm.key(name), name).value = v;
+            if (static_cast<std::int64_t>(i) >= a->length) {
+                a->setLength(static_cast<std::int32_t>(i + 1));
+            }
+        } else if (p->isAccessor()) {
+            vm.set(Value(o), name, v);
+        } else if ((p->flags & kReadOnly) == 0) {
+            p->value = v;
+        }
+    }
+}
+
 Value arrayShift(Vm& vm, const CallInfo& c) {
     Object* o = c.thisObject();
     if (o == nullptr) {
         return Value();
     }
-    std::vector<Value> items = elementsOf(vm, o);
-    if (items.empty()) {
+    const std::uint32_t n = std::min<std::uint32_t>(lengthOf(vm, o), 1u << 24);
+    if (n == 0) {
         return Value();
     }
-    const Value first = items.front().isHole() ? Value() : items.front();
-    items.erase(items.begin());
-    assign(vm, o, items);
-    return first;
+    if (o->kind() == ObjectKind::Array) {
+        // Elements made in order, without holes, shift in place.
+        auto* a = static_cast<ArrayObject*>(o);
+        if (!a->spilled && a->dense.size() == n && a->properties().size() == 0 &&
+            std::none_of(a->dense.begin(), a->dense.end(),
+                         [](const Value& v) { return v.isHole(); })) {
+            const Value first = a->dense.front();
+            a->dense.erase(a->dense.begin());
+            a->top = a->dense.size();
+            a->length = static_cast<std::int32_t>(a->dense.size());
+            return first;
+        }
+    }
+    const std::vector<Value> items = elementsOf(vm, o);
+    std::vector<std::pair<std::uint32_t, Value>> writes;
+    for (std::uint32_t i = 1; i < n; ++i) {
+        writes.emplace_back(i - 1, holeless(items[i]));
+    }
+    rewriteElements(vm, o, n, UINT32_MAX, writes);
+    vm.set(Value(o), vm.atoms().length, Value(static_cast<double>(n - 1)));
+    return holeless(items.front());
 }
 
 Value arrayUnshift(Vm& vm, const CallInfo& c) {
@@ -230,10 +278,21 @@ Value arrayUnshift(Vm& vm, const CallInfo& c) {
     if (o == nullptr) {
         return Value();
     }
-    std::vector<Value> items = elementsOf(vm, o);
-    items.insert(items.begin(), c.args.begin(), c.args.end());
-    assign(vm, o, items);
-    return Value(static_cast<double>(items.size()));
+    const std::uint32_t n = std::min<std::uint32_t>(lengthOf(vm, o), 1u << 24);
+    const auto k = static_cast<std::uint32_t>(c.count());
+    // The old elements move up from the last one down, then the new ones go in front.
+    const std::vector<Value> items = elementsOf(vm, o);
+    std::vector<std::pair<std::uint32_t, Value>> writes;
+    for (std::uint32_t i = n; i-- > 0;) {
+        writes.emplace_back(i + k, holeless(items[i]));
+    }
+    for (std::uint32_t i = 0; i < k; ++i) {
+        writes.emplace_back(i, c.args[i]);
+    }
+    rewriteElements(vm, o, n, UINT32_MAX, writes);
+    const double total = static_cast<double>(n) + k;
+    vm.set(Value(o), vm.atoms().length, Value(total));
+    return Value(total);
 }
 
 Value arrayReverse(Vm& vm, const CallInfo& c) {
@@ -241,9 +300,19 @@ Value arrayReverse(Vm& vm, const CallInfo& c) {
     if (o == nullptr) {
         return Value();
     }
-    std::vector<Value> items = elementsOf(vm, o);
-    std::reverse(items.begin(), items.end());
-    assign(vm, o, items);
+    const std::uint32_t n = std::min<std::uint32_t>(lengthOf(vm, o), 1u << 24);
+    if (n < 2) {
+        return c.thisValue;
+    }
+    // Each pair from the ends inwards is deleted, then stored low first: holes become
+    // undefined elements and the middle one stays as it was.
+    const std::vector<Value> items = elementsOf(vm, o);
+    std::vector<std::pair<std::uint32_t, Value>> writes;
+    for (std::uint32_t i = 0; i < n / 2; ++i) {
+        writes.emplace_back(i, holeless(items[n - 1 - i]));
+        writes.emplace_back(n - 1 - i, holeless(items[i]));
+    }
+    rewriteElements(vm, o, n, n % 2 == 1 ? n / 2 : UINT32_MAX, writes);
     return c.thisValue;
 }
 
@@ -366,13 +435,7 @@ int compareDefault(Vm& vm, const Value& a, const Value& b, int flags) {
     if ((flags & kNumeric) != 0 && a.isNumber() && b.isNumber()) {
         return numeric(a.number(), b.number());
     }
-    if ((flags & kNumeric) != 0) {
-        const double x = vm.toNumber(a);
-        const double y = vm.toNumber(b);
-        if (!std::isnan(x) && !std::isnan(y)) {
-            return numeric(x, y);
-        }
-    }
+    // Anything but two numbers compares as text, even under NUMERIC.
     std::string x = vm.toStdString(a);
     std::string y = vm.toStdString(b);
     if ((flags & kCaseInsensitive) != 0) {
@@ -458,6 +521,9 @@ Value arraySort(Vm& vm, const CallInfo& c) {
     const bool function = c.arg(0).isObject() && c.arg(0).object()->isFunction();
     if (function) {
         comparator = c.arg(0);
+    } else if (c.count() > 0 &&
+               (c.arg(0).isUndefined() || c.arg(0).isNull() || c.arg(0).isBoolean())) {
+        return Value();  // no comparator, and no flags either: nothing is sorted
     }
     if (c.count() > 1 && !c.arg(1).isUndefined()) {
         flags = vm.toInt32(c.arg(1));

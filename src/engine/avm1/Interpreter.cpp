@@ -507,6 +507,25 @@ void Interpreter::callFunctionAction() {
                     break;
                 }
             }
+        } else if (n != "." && n != "..") {
+            // A function named by a path runs as a method of the object the path ends on.
+            Value base;
+            String* var = nullptr;
+            const std::size_t slash = n.rfind('/');
+            const std::size_t dot = n.rfind('.');
+            if (n.find(':') == std::string_view::npos && slash != std::string_view::npos &&
+                dot != std::string_view::npos && dot > slash) {
+                base = evaluatePath(n.substr(0, dot));
+                var = vm_.intern(n.substr(dot + 1));
+            } else if (!resolvePathVariable(n, base, var)) {
+                base = Value();
+            }
+            if (var != nullptr && base.isObject()) {
+                fn = vm_.get(base, var);
+                self = base;
+            } else {
+                fn = getVariable(name);
+            }
         } else {
             fn = getVariable(name);
         }
@@ -1563,7 +1582,8 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                                                    o->properties().size() == 0) {
                     auto* a = static_cast<ArrayObject*>(o);
                     const double d = name.number();
-                    if (d >= 0 && d < static_cast<double>(a->dense.size()) && d == std::trunc(d)) {
+                    if (d >= 0 && d < static_cast<double>(a->dense.size()) && d == std::trunc(d) &&
+                        !a->dense[static_cast<std::size_t>(d)].isHole()) {
                         a->dense[static_cast<std::size_t>(d)] = v;
                         break;
                     }

@@ -161,10 +161,13 @@ Object* packageObject(Vm& vm, std::string_view dottedPath) {
             dot = dottedPath.size();
         }
         const std::string_view part = dottedPath.substr(i, dot - i);
-        Object* next = vm.get(Value(at), part).asObject();
+        // Own properties only, whatever the movie's version may see.
+        const Property* own = at->properties().find(vm.key(vm.intern(part)));
+        Object* next = own != nullptr ? own->value.asObject() : nullptr;
         if (next == nullptr) {
             next = vm.newObject(vm.protos().object);
-            vm.define(at, part, Value(next), kDontEnum);
+            // The packages came with SWF 8; older movies do not see them.
+            vm.define(at, part, Value(next), at == vm.global() ? kDontEnum | kVersion8 : kDontEnum);
         }
         at = next;
         i = dot + 1;

@@ -66,6 +66,16 @@ bool PropertyMap::remove(String* key) {
     return true;
 }
 
+void PropertyMap::prepend(std::vector<Property> front) {
+    front.insert(front.end(), std::make_move_iterator(list_.begin()),
+                 std::make_move_iterator(list_.end()));
+    list_ = std::move(front);
+    index_.clear();
+    if (list_.size() >= kIndexFrom) {
+        reindex();
+    }
+}
+
 void PropertyMap::reindex() {
     index_.clear();
     index_.reserve(list_.size());
@@ -127,13 +137,86 @@ bool parseArrayIndex(std::string_view s, std::uint32_t& out) {
     return true;
 }
 
+bool parseElementIndex(std::string_view s, std::int32_t& out) {
+    const bool negative = !s.empty() && s[0] == '-';
+    if (negative) {
+        s.remove_prefix(1);
+    }
+    if (s.empty() || (s.size() > 1 && s[0] == '0') || (negative && s == "0")) {
+        return false;
+    }
+    std::uint32_t v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        v = v * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    out = static_cast<std::int32_t>(negative ? 0u - v : v);
+    return true;
+}
+
+void ArrayObject::setElements(std::vector<Value> items) {
+    if (!props_.list().empty()) {
+        props_.removeIf([](const Property& p) {
+            std::int32_t i;
+            return parseElementIndex(p.name->view(), i);
+        });
+    }
+    length = static_cast<std::int32_t>(std::min<std::size_t>(items.size(), INT32_MAX));
+    dense = std::move(items);
+    top = dense.size();
+    spilled = false;
+}
+
+bool ArrayObject::hasEnumerableProperties() const {
+    return std::any_of(props_.list().begin(), props_.list().end(),
+                       [](const Property& p) { return (p.flags & kDontEnum) == 0; });
+}
+
+void ArrayObject::spill(Vm& vm) {
+    if (spilled) {
+        return;
+    }
+    std::vector<Property> front;
+    for (std::size_t i = 0; i < dense.size(); ++i) {
+        if (!dense[i].isHole()) {
+            String* name = vm.intern(std::to_string(i));
+            front.push_back(Property{vm.key(name), name, dense[i], nullptr, nullptr, 0});
+        }
+    }
+    dense.clear();
+    dense.shrink_to_fit();
+    top = 0;
+    spilled = true;
+    props_.prepend(std::move(front));
+}
+
+void ArrayObject::setLength(std::int32_t n) {
+    if (n < length) {
+        // Elements in [max(n, 0), old length) go; ones that cannot be deleted stay.
+        const auto from = static_cast<std::uint32_t>(std::max(n, 0));
+        const auto to = static_cast<std::uint32_t>(length);
+        if (from < dense.size()) {
+            dense.resize(from);
+            top = std::min(top, dense.size());
+        }
+        props_.removeIf([&](const Property& p) {
+            std::uint32_t i;
+            return (p.flags & kDontDelete) == 0 && parseArrayIndex(p.name->view(), i) &&
+                   i >= from && i < to;
+        });
+    }
+    length = n;
+}
+
 bool ArrayObject::getSpecial(Vm& vm, String* key, Value& out) {
     if (key == vm.atoms().length) {
         out = Value(static_cast<double>(length));
         return true;
     }
     std::uint32_t i;
-    if (parseArrayIndex(key->view(), i) && i < dense.size()) {
+    if (!dense.empty() && parseArrayIndex(key->view(), i) && i < dense.size()) {
         if (dense[i].isHole()) {
             return false;
         }
@@ -145,46 +228,39 @@ bool ArrayObject::getSpecial(Vm& vm, String* key, Value& out) {
 
 bool ArrayObject::setSpecial(Vm& vm, String* key, const Value& v) {
     if (key == vm.atoms().length) {
-        const double n = vm.toNumber(v);
-        if (!(n >= 0) || n > 4294967295.0) {
-            return true;
-        }
-        const auto newLength = static_cast<std::uint32_t>(n);
-        if (newLength < dense.size()) {
-            dense.resize(newLength);
-        }
-        if (newLength < length) {
-            // Sparse elements past the new end go too.
-            std::vector<String*> doomed;
-            for (auto& p : props_.list()) {
-                std::uint32_t i;
-                if (parseArrayIndex(p.name->view(), i) && i >= newLength) {
-                    doomed.push_back(p.key);
-                }
-            }
-            for (String* k : doomed) {
-                props_.remove(k);
-            }
-        }
-        length = newLength;
+        setLength(vm.toInt32(v));
         return true;
     }
-    std::uint32_t i;
-    if (!parseArrayIndex(key->view(), i)) {
+    std::int32_t i;
+    if (!parseElementIndex(key->view(), i)) {
         return false;
     }
-    if (i < dense.size()) {
-        dense[i] = v;
-    } else if (i - dense.size() < kMaxDenseGap && props_.size() < 64) {
-        dense.resize(i + 1, Value::hole());
-        dense[i] = v;
-    } else {
-        return false;  // stored as a plain property; length follows below
+    if (!spilled) {
+        const auto u = static_cast<std::size_t>(i);
+        if (i >= 0 && u < dense.size() && !dense[u].isHole()) {
+            dense[u] = v;
+            return true;
+        }
+        // A new element stays inline only when it is made after every other one.
+        if (i >= 0 && i < INT32_MAX && u >= top &&
+            (u < dense.size() || u - dense.size() < kMaxDenseGap) && !hasEnumerableProperties()) {
+            if (u >= dense.size()) {
+                dense.resize(u + 1, Value::hole());
+            }
+            dense[u] = v;
+            top = u + 1;
+            if (i >= length) {
+                length = i + 1;
+            }
+            return true;
+        }
+        spill(vm);
     }
+    // The length grows before the element is stored (and may wrap negative, deleting).
     if (i >= length) {
-        length = i + 1;
+        setLength(static_cast<std::int32_t>(static_cast<std::uint32_t>(i) + 1u));
     }
-    return true;
+    return false;
 }
 
 bool ArrayObject::deleteSpecial(Vm& vm, String* key, bool& deleted) {
@@ -193,7 +269,7 @@ bool ArrayObject::deleteSpecial(Vm& vm, String* key, bool& deleted) {
         return true;
     }
     std::uint32_t i;
-    if (parseArrayIndex(key->view(), i) && i < dense.size()) {
+    if (!dense.empty() && parseArrayIndex(key->view(), i) && i < dense.size()) {
         deleted = !dense[i].isHole();
         dense[i] = Value::hole();
         return true;

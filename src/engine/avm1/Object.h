@@ -55,6 +55,17 @@ class PropertyMap {
     // Appends; the key must not be present.
     Property& add(String* key, String* name);
     bool remove(String* key);
+    // Removes every property pred picks, reindexing once.
+    template <typename Pred>
+    void removeIf(Pred pred) {
+        std::erase_if(list_, pred);
+        index_.clear();
+        if (list_.size() >= kIndexFrom) {
+            reindex();
+        }
+    }
+    // Puts properties (keys not present) ahead of all others.
+    void prepend(std::vector<Property> front);
     std::vector<Property>& list() { return list_; }
     const std::vector<Property>& list() const { return list_; }
     std::size_t size() const { return list_.size(); }
@@ -206,16 +217,31 @@ class FunctionObject final : public Object {
     void trace(Tracer& t) override;
 };
 
-// Arrays: elements [0, dense.size()) stored inline; others (sparse, far beyond the end) as
-// plain properties keyed by their decimal name. length is its own field.
+// Arrays. Elements are properties keyed by their decimal index, and for-in lists them in
+// the order they were made, like any other property. While elements were only ever made in
+// ascending order and carry no flags, they are kept inline in dense (holes as holes), which
+// enumerates the same; anything that would break that order first spills them into plain
+// properties for good. length is a signed 32-bit count, as scripts see it.
 class ArrayObject final : public Object {
   public:
     explicit ArrayObject(Object* proto) : Object(proto, ObjectKind::Array) {}
 
-    std::vector<Value> dense;
-    std::uint32_t length = 0;
+    std::vector<Value> dense;  // empty once spilled
+    std::int32_t length = 0;
+    bool spilled = false;
+    // Past the highest element made inline: a hole below it cannot be filled in place.
+    std::size_t top = 0;
 
     static constexpr std::uint32_t kMaxDenseGap = 1 << 16;
+
+    // Replaces the elements with items [0, n), made in ascending order.
+    void setElements(std::vector<Value> items);
+    // Moves inline elements into plain properties, ahead of the properties made after them.
+    void spill(Vm& vm);
+    // length as a write sets it: elements from the new length to the old one are deleted.
+    void setLength(std::int32_t n);
+    // The count of elements Array methods walk (a negative length walks none).
+    std::uint32_t size() const { return length > 0 ? static_cast<std::uint32_t>(length) : 0; }
 
     bool getSpecial(Vm& vm, String* key, Value& out) override;
     bool setSpecial(Vm& vm, String* key, const Value& v) override;
@@ -225,6 +251,9 @@ class ArrayObject final : public Object {
     std::size_t footprint() const override {
         return Object::footprint() + dense.capacity() * sizeof(Value);
     }
+
+  private:
+    bool hasEnumerableProperties() const;
 };
 
 // new Number(), new String(), new Boolean(): a primitive in an object.
@@ -267,5 +296,8 @@ class SuperObject final : public Object {
 
 // An array index ("0", "12"; no sign, no leading zero) named by a key, if it is one.
 bool parseArrayIndex(std::string_view s, std::uint32_t& out);
+// The element a key names for an array's length: decimal digits with an optional minus
+// sign, wrapped to 32 bits as the player's integer parse does ("4294967297" is 1).
+bool parseElementIndex(std::string_view s, std::int32_t& out);
 
 }  // namespace zd::avm1

@@ -95,6 +95,9 @@ Value objectAddProperty(Vm& vm, const CallInfo& c) {
     if (n->view().empty()) {
         return Value::boolean(false);
     }
+    if (o->kind() == ObjectKind::Array) {
+        static_cast<ArrayObject*>(o)->spill(vm);  // an element may become an accessor
+    }
     String* k = vm.key(n);
     Property* p = o->properties().find(k);
     if (p == nullptr) {
@@ -415,6 +418,9 @@ Value globalASSetPropFlags(Vm& vm, const CallInfo& c) {
     Object* o = c.arg(0).asObject();
     if (o == nullptr) {
         return Value();
+    }
+    if (o->kind() == ObjectKind::Array) {
+        static_cast<ArrayObject*>(o)->spill(vm);  // flags live on plain properties only
     }
     const auto set = static_cast<std::uint16_t>(vm.toInt32(c.arg(2)) & 0xffff);
     const auto clear =

@@ -183,8 +183,7 @@ Value stringSplit(Vm& vm, const CallInfo& c) {
     const bool swf5 = vm.swfVersion() < 6;
     if (c.arg(0).isUndefined() && !swf5) {
         parts.push_back(Value(self));
-        out->dense = parts;
-        out->length = 1;
+        out->setElements(std::move(parts));
         return Value(out);
     }
     const std::u16string s = toUtf16(self->view());
@@ -220,8 +219,7 @@ Value stringSplit(Vm& vm, const CallInfo& c) {
     } else {
         parts.push_back(Value(self));
     }
-    out->dense = parts;
-    out->length = static_cast<std::uint32_t>(parts.size());
+    out->setElements(std::move(parts));
     return Value(out);
 }
 

@@ -369,7 +369,7 @@ Object* id3Object(Vm& vm, const std::vector<engine::Id3Frame>& frames) {
                 comments = vm.newArray();
                 vm.set(tag, "COMM", Value(comments));
             }
-            lib::setElement(vm, comments, comments->length, text);
+            lib::setElement(vm, comments, comments->size(), text);
         } else {
             vm.set(tag, f.id, text);
         }

@@ -303,7 +303,7 @@ namespace lib {
 void installStyleSheet(Vm& vm, Object* textFieldConstructor) {
     Object* proto = vm.newObject();
     FunctionObject* ctor = defineClass(vm, "", ssConstructor, proto);
-    vm.define(textFieldConstructor, "StyleSheet", Value(ctor), kDontEnum);
+    vm.define(textFieldConstructor, "StyleSheet", Value(ctor), kDontEnum | kVersion7);
     vm.defineNative(proto, "transform", ssTransform, kFixed);
     vm.defineNative(proto, "setStyle", ssSetStyle, kFixed);
     vm.defineNative(proto, "parseCSS", ssParseCss, kFixed);

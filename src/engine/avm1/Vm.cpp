@@ -125,8 +125,7 @@ Object* Vm::newObject(Object* proto) {
 
 ArrayObject* Vm::newArray(std::span<const Value> items) {
     auto* a = heap_.make<ArrayObject>(protos_.array);
-    a->dense.assign(items.begin(), items.end());
-    a->length = static_cast<std::uint32_t>(items.size());
+    a->setElements(std::vector<Value>(items.begin(), items.end()));
     return a;
 }
 
@@ -396,13 +395,6 @@ void Vm::set(const Value& target, String* name, const Value& value) {
         }
         p = &o->properties().add(k, name->interned() ? name : intern(name->view()));
         p->value = v;
-        if (o->kind() == ObjectKind::Array) {
-            auto* a = static_cast<ArrayObject*>(o);
-            std::uint32_t i;
-            if (parseArrayIndex(name->view(), i) && i >= a->length) {
-                a->length = i + 1;
-            }
-        }
         return;
     }
     if (p->isAccessor()) {
@@ -802,7 +794,13 @@ bool Vm::implementsInterface(Object* proto, Object* ctor, int depth) {
         return false;
     }
     // A copy: reading an interface's prototype may run a getter that changes the list.
-    const std::vector<Value> interfaces = static_cast<ArrayObject*>(list->value.object())->dense;
+    std::vector<Value> interfaces;
+    {
+        auto* a = static_cast<ArrayObject*>(list->value.object());
+        for (std::uint32_t i = 0; i < std::min<std::uint32_t>(a->size(), 1u << 16); ++i) {
+            interfaces.push_back(lib::elementAt(*this, a, i));
+        }
+    }
     for (const Value& i : interfaces) {
         if (!i.isObject()) {
             continue;

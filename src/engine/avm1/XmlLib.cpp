@@ -58,11 +58,11 @@ void refreshChildren(Vm& vm, XmlNode* n) {
     if (n->childArray == nullptr) {
         n->childArray = vm.newArray();
     }
-    n->childArray->dense.clear();
+    std::vector<Value> items;
     for (XmlNode* c : n->children) {
-        n->childArray->dense.push_back(Value(c));
+        items.push_back(Value(c));
     }
-    n->childArray->length = static_cast<std::uint32_t>(n->children.size());
+    n->childArray->setElements(std::move(items));
 }
 
 XmlNode* makeNode(Vm& vm, int type, Object* proto = nullptr) {

@@ -1514,6 +1514,8 @@ void ScriptHost::tickBegins() {
 void ScriptHost::tickEnds() {
     // Remote calls this tick's scripts made go out together.
     vm_->runDeferred();
+    // The stack frame scripts share lasts one frame: the next frame's blocks start empty.
+    vm_->stack().clear();
     flushDrawings();
     textFields_->syncVariables();
     input_->settleScriptFocus();
@@ -1609,6 +1611,11 @@ void ScriptHost::construct(DisplayObject& object) {
         const avm1::Value proto = vm_->get(ctor, "prototype");
         if (proto.isObject()) {
             self->setProtoLink(proto.object());
+        }
+        // As for new: the instance knows the class that made it.
+        vm_->define(self, "__constructor__", ctor, avm1::kDontEnum);
+        if (vm_->swfVersion() < 7) {
+            vm_->define(self, "constructor", ctor, avm1::kDontEnum);
         }
     }
     runClipActions(object, engine::kClipConstruct);

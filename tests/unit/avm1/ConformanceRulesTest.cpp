@@ -70,6 +70,14 @@ TEST(ArraySort, FlagsAndComparatorArguments) {
     EXPECT_EQ(sorted({"h\xc3\xabllo", "H\xc3\x8bLLO"}, {1}), "H\xc3\x8bLLO,h\xc3\xabllo\n");
 }
 
+TEST(ArraySort, UndefinedNullOrABooleanFirstSortsNothing) {
+    EXPECT_EQ(sorted({1, 2}, {Undefined{}}), "undefined\n");
+    EXPECT_EQ(sorted({1, 2}, {0, true}), "undefined\n");  // sort(true, 0)
+    EXPECT_EQ(sorted({1, 2}, {0, Null{}}), "undefined\n");
+    // NUMERIC orders two numbers by value, anything else by its text.
+    EXPECT_EQ(sorted({"22", 3, 4}, {16}), "22,3,4\n");
+}
+
 TEST(ArraySort, SortOnTakesWhatToReturnFromTheFirstFieldsFlags) {
     // [{n: 1}, {n: 1}].sortOn(["n"], [UNIQUESORT]) finds a duplicate: 0.
     ActionWriter a;

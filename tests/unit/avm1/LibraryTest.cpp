@@ -262,5 +262,76 @@ TEST_F(Library, LoadsGoThroughTheHostAndCallOnLoad) {
     EXPECT_EQ(run.output(), "loaded: false\nundefined\nloaded: false\nundefined\n");
 }
 
+// Element names in the order a for-in loop visits them (the newest first).
+std::string forIn(avm1::Vm& vm, const Value& o) {
+    std::vector<avm1::String*> names = vm.enumerate(o.object());
+    std::string out;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        out += std::string((*it)->view()) + ",";
+    }
+    return out;
+}
+
+TEST_F(Library, ArrayMethodsRemakeElementsInTheOrderForInShows) {
+    const Value a = array({Value(1.0), Value(2.0), Value(3.0)});
+    EXPECT_EQ(forIn(vm(), a), "2,1,0,");
+    call(a, "reverse");
+    EXPECT_EQ(text(a), "3,2,1");
+    EXPECT_EQ(forIn(vm(), a), "2,0,1,");  // the swapped pair is made anew, low first
+
+    const Value b = array({Value(1.0), Value(2.0), Value(3.0)});
+    EXPECT_EQ(vm().toNumber(call(b, "unshift", {Value(42.0), Value(43.0)})), 5);
+    EXPECT_EQ(text(b), "42,43,1,2,3");
+    EXPECT_EQ(forIn(vm(), b), "1,0,2,3,4,");
+
+    // Holes become undefined elements once moved.
+    const Value c = construct("Array", {Value(4.0)});
+    vm().set(c, "3", Value(7.0));
+    EXPECT_EQ(forIn(vm(), c), "3,");
+    EXPECT_TRUE(call(c, "shift").isUndefined());
+    EXPECT_EQ(forIn(vm(), c), "2,1,0,");
+    EXPECT_EQ(text(c), "undefined,undefined,7");
+}
+
+TEST_F(Library, ArrayMethodsKeepElementsThatCannotBeDeletedInPlace) {
+    const Value a = array({Value(1.0), Value(2.0), Value(3.0)});
+    callFn(global("ASSetPropFlags"), {a, str("2"), Value(2.0)});  // don't delete
+    EXPECT_EQ(vm().toNumber(call(a, "shift")), 1);
+    EXPECT_EQ(text(a), "2,3");
+    EXPECT_EQ(forIn(vm(), a), "1,0,2,");  // "2" outlives the shorter length
+
+    const Value b = array({Value(1.0), Value(2.0), Value(3.0)});
+    callFn(global("ASSetPropFlags"), {b, str("0"), Value(6.0)});  // don't delete, read-only
+    call(b, "shift");
+    EXPECT_EQ(text(b), "1,3");
+}
+
+TEST_F(Library, ArrayLengthIsASigned32BitCount) {
+    EXPECT_EQ(vm().toNumber(vm().get(construct("Array", {Value(-1.0)}), "length")), -1);
+    const Value a = array({Value(1.0), Value(2.0)});
+    vm().set(a, "-5", Value(0.0));
+    vm().set(a, "2147483648", Value(0.0));  // wraps below the length: no change
+    EXPECT_EQ(vm().toNumber(vm().get(a, "length")), 2);
+    // The length wraps negative, which deletes the elements from 0 up.
+    vm().set(a, "2147483647", Value(0.0));
+    EXPECT_EQ(vm().toNumber(vm().get(a, "length")), -2147483648.0);
+    EXPECT_TRUE(vm().get(a, "0").isUndefined());
+    EXPECT_EQ(vm().toNumber(vm().get(a, "-5")), 0);
+    EXPECT_EQ(forIn(vm(), a), "2147483647,2147483648,-5,");
+    vm().set(a, "4294967295", Value(0.0));  // -1: not below the length, so it grows
+    EXPECT_EQ(vm().toNumber(vm().get(a, "length")), 0);
+}
+
+TEST_F(Library, ArrayElementsMadeAfterOtherPropertiesEnumerateAfterThem) {
+    const Value a = array({Value(1.0)});
+    vm().set(a, "foo", Value(2.0));
+    call(a, "push", {Value(3.0)});
+    vm().set(a, "5", Value(4.0));
+    EXPECT_EQ(forIn(vm(), a), "5,1,foo,0,");
+    EXPECT_EQ(vm().toNumber(vm().get(a, "length")), 6);
+    vm().set(a, "length", Value(1.0));
+    EXPECT_EQ(forIn(vm(), a), "foo,0,");
+}
+
 }  // namespace
 }  // namespace zd::avm1test

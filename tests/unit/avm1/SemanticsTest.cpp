@@ -156,5 +156,27 @@ TEST(Point, ArithmeticAndItsEdgeCases) {
               "(x=1, y=undefined)\n");
 }
 
+TEST(Calls, AFunctionCalledByItsPathRunsAsAMethodOfWhereThePathEnds) {
+    ActionWriter body;
+    body.getVariable("this").push({"name"}).act(op::GetMember).act(op::Trace);
+    ActionWriter a;
+    // o = {name: "obj", f: function () { trace(this.name); }}; "o.f"();
+    a.push({"o", "name", "obj", "f"}).defineFunction("", {}, body);
+    a.push({2}).act(op::InitObject).act(op::SetVariable);
+    a.push({0, "o.f"}).act(op::CallFunction).act(op::Pop);
+    a.push({0, "_root.o.f"}).act(op::CallFunction).act(op::Pop);
+    EXPECT_EQ(traceOf(7, a), "obj\nobj\n");
+}
+
+TEST(Versions, PackagesAndStyleSheetAreHiddenFromOlderMovies) {
+    ActionWriter a;
+    a.getVariable("flash").act(op::TypeOf).act(op::Trace);
+    a.getVariable("TextField").push({"StyleSheet"}).act(op::GetMember).act(op::TypeOf);
+    a.act(op::Trace);
+    EXPECT_EQ(traceOf(6, a), "undefined\nundefined\n");
+    EXPECT_EQ(traceOf(7, a), "undefined\nfunction\n");
+    EXPECT_EQ(traceOf(8, a), "object\nfunction\n");
+}
+
 }  // namespace
 }  // namespace zd::avm1test

@@ -809,3 +809,50 @@ TEST(ScriptHost, ColorSetsTheClipsColourTransform) {
     EXPECT_EQ(mc->colorTransform().mult, (std::array<std::int16_t, 4>{128, 0, 0, 256}));
     EXPECT_EQ(mc->colorTransform().add, (std::array<std::int16_t, 4>{51, 102, 153, -10}));
 }
+
+// What one frame's blocks leave on the stack the next blocks of that frame can pop; the
+// next frame starts with none of it.
+TEST(ScriptHost, TheSharedStackLastsOneFrame) {
+    auto m = newMovie(7);
+    ActionWriter leave;
+    leave.push({"left in frame 1", "second"});
+    doAction(m, leave);
+    ActionWriter take;
+    take.act(op::Trace);
+    doAction(m, take);
+    m.showFrame();
+    ActionWriter next;
+    next.act(op::Trace).act(op::Stop);
+    doAction(m, next);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"second"}));
+    r.ticks(1);
+    EXPECT_EQ(r.take(), (Lines{"undefined"}));
+}
+
+// A clip bound to a class knows it as __constructor__, as an instance made by new does.
+TEST(ScriptHost, AClipOfARegisteredClassKnowsItsConstructor) {
+    auto m = newMovie(7);
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    exportAs(m, id, "Sym");
+    ActionWriter a;
+    ActionWriter ctor;
+    // trace(this.__constructor__ === Ball)
+    ctor.getVariable("this").push({"__constructor__"}).act(op::GetMember);
+    ctor.getVariable("Ball").act(op::StrictEquals).act(op::Trace);
+    a.defineFunction("Ball", {}, ctor);
+    a.getVariable("Ball")
+        .push({"Sym", 2})
+        .getVariable("Object")
+        .push({"registerClass"})
+        .act(op::CallMethod)
+        .act(op::Pop);
+    callMethod(a, "_root", "attachMovie", {"Sym", "ball", 1}).act(op::Pop);
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"true"}));
+}
