@@ -895,6 +895,10 @@ std::vector<TextParagraph> TextFieldModel::paragraphs() const {
                 }
                 out.back().runs.push_back({toUtf8(text_.substr(s, e - s)), style});
             }
+            if (breaks && out.back().runs.empty()) {
+                // An empty paragraph still stands as tall as its break's format.
+                out.back().runs.push_back({std::string(), style});
+            }
             if (breaks) {
                 // The paragraph's own alignment comes with its first character.
                 out.emplace_back();
@@ -905,6 +909,9 @@ std::vector<TextParagraph> TextFieldModel::paragraphs() const {
             s = e;
         }
         at = end;
+        if (at == text_.size() && fresh) {
+            out.back().runs.push_back({std::string(), style});
+        }
     }
     return out;
 }
