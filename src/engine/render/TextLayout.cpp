@@ -96,6 +96,15 @@ TextLayout layoutTextField(const TextFieldModel& field, CharacterCache& cache) {
         return layout;
     }
     TextLayout layout = layoutParagraphs(e, field.paragraphs(), cache);
+    if (field.swfVersion >= 8) {
+        // Newer movies measure right and centred lines as they are aligned, without the
+        // spaces that end them.
+        for (LaidOutLine& line : layout.lines) {
+            if (line.align == 1 || line.align == 2) {
+                line.measuredWidth = line.width;
+            }
+        }
+    }
     // Scrolled lines move up out of the field.
     const auto first = static_cast<std::size_t>(std::max(0, field.scroll - 1));
     if (first > 0 && first < layout.lines.size()) {

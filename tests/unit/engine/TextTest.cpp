@@ -350,3 +350,24 @@ TEST(TextLayout, EmptyLinesStandAsTallAsTheirFormat) {
     ASSERT_EQ(trailing.lines.size(), 2u);
     EXPECT_DOUBLE_EQ(trailing.lines[1].ascent, 400);
 }
+
+// Movies from version 8 on measure right and centred lines without the spaces that end them;
+// older ones, and left-aligned lines, count those spaces.
+TEST(TextLayout, AlignedLinesMeasureTrailingSpacesByMovieVersion) {
+    FieldLayout f(wrappedField(0, 2000));
+    ASSERT_NE(f.field, nullptr);
+    for (const int version : {7, 8}) {
+        for (const std::uint8_t align : {0, 1, 2}) {
+            TextFieldModel model(*f.field, "Squares", version);
+            model.setTextUtf8("A ");
+            TextFormat aligned;
+            aligned.align = align;
+            model.setFormat(0, 2, aligned);
+            const TextLayout layout = layoutTextField(model, f.cache);
+            ASSERT_EQ(layout.lines.size(), 1u);
+            EXPECT_DOUBLE_EQ(layout.lines[0].width, 100);
+            EXPECT_DOUBLE_EQ(layout.textWidth(), version >= 8 && align != 0 ? 100 : 300)
+                << "version " << version << " align " << int{align};
+        }
+    }
+}
