@@ -882,6 +882,9 @@ std::vector<TextParagraph> TextFieldModel::paragraphs() const {
         style.bold = r.format.bold.value_or(false);
         style.italic = r.format.italic.value_or(false);
         style.underline = r.format.underline.value_or(false);
+        const double spacing = r.format.letterSpacing.value_or(0);
+        style.letterSpacing =
+            std::isfinite(spacing) ? std::clamp(spacing, -1000.0, 1000.0) * 20 : 0;
         std::size_t s = at;
         const std::size_t end = at + r.length;
         while (s < end) {

@@ -206,6 +206,7 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
                     item.painted = true;
                     item.advance = metrics.horizontalAdvance(item.ch);
                 }
+                item.advance += run.style.letterSpacing;
                 items.push_back(item);
             }
         }

@@ -371,3 +371,26 @@ TEST(TextLayout, AlignedLinesMeasureTrailingSpacesByMovieVersion) {
         }
     }
 }
+
+// Letter spacing widens every character, spaces too, and so moves where lines break.
+TEST(TextLayout, LetterSpacingWidensCharactersAndMovesBreaks) {
+    FieldLayout f(wrappedField(0, 2000));
+    ASSERT_NE(f.field, nullptr);
+    TextFieldModel model(*f.field, "Squares");
+    model.setTextUtf8("AB AB");
+    const TextLayout plain = layoutTextField(model, f.cache);
+    ASSERT_EQ(plain.lines.size(), 2u);  // "AB " and "AB" in 500 twips
+    TextFormat spaced;
+    spaced.letterSpacing = 1.5;  // 30 twips
+    model.setFormat(0, 5, spaced);
+    const TextLayout layout = layoutTextField(model, f.cache);
+    ASSERT_EQ(layout.lines.size(), 2u);
+    ASSERT_EQ(layout.lines[1].chars.size(), 2u);
+    EXPECT_DOUBLE_EQ(layout.lines[1].chars[1].x - layout.lines[1].chars[0].x, 130);
+    EXPECT_DOUBLE_EQ(layout.lines[1].width, 360);
+
+    // Wider letters leave less room: "A" then "B" fills a 200 twip line on its own.
+    spaced.letterSpacing = 8.0;  // 160 twips
+    model.setFormat(0, 5, spaced);
+    EXPECT_GT(layoutTextField(model, f.cache).lines.size(), 2u);
+}
