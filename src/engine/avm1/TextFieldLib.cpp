@@ -188,8 +188,28 @@ Value fieldValue(Vm& vm, const TextFormatValues& f, int field) {
     }
 }
 
-void setField(Vm& vm, TextFormatValues& f, int field, const Value& v) {
+// Version 7 movies and older cut whole-pixel fields toward zero.
+double truncatedInt(double v) {
+    if (!std::isfinite(v) || v >= 2147483648.0 || v < -2147483648.0) {
+        return -2147483648.0;
+    }
+    return std::trunc(v);
+}
+
+// ...and their setters keep spacing from going below zero, which the constructor allows.
+double truncatedSpacing(double v) {
+    return std::isnan(v) || v < 0 ? 0 : truncatedInt(v);
+}
+
+// constructing: a value passed to the constructor rather than set on its own.
+void setField(Vm& vm, TextFormatValues& f, int field, const Value& v, bool constructing = false) {
     const bool unset = v.isNullish();
+    const bool old = vm.swfVersion() < 8;
+    double (*const whole)(double) = old ? truncatedInt : roundedInt;
+    double (*const margin)(double) = !old           ? roundedMargin
+                                     : constructing ? truncatedInt
+                                                    : truncatedSpacing;
+    double (*const spacing)(double) = old && !constructing ? truncatedSpacing : whole;
     auto number = [&](std::optional<double>& to, double (*round)(double)) {
         if (unset) {
             to.reset();
@@ -223,7 +243,7 @@ void setField(Vm& vm, TextFormatValues& f, int field, const Value& v) {
             }
             break;
         case Size:
-            number(f.size, roundedInt);
+            number(f.size, whole);
             break;
         case Color:
             if (unset) {
@@ -248,26 +268,25 @@ void setField(Vm& vm, TextFormatValues& f, int field, const Value& v) {
             text(f.target);
             break;
         case Align:
-            if (unset) {
-                f.align.reset();
-            } else if (auto a = alignOf(vm.toStdString(v))) {
+            // null and undefined are names like any other: no alignment, nothing changes.
+            if (auto a = alignOf(vm.toStdString(v))) {
                 f.align = a;
             }
             break;
         case LeftMargin:
-            number(f.leftMargin, roundedMargin);
+            number(f.leftMargin, margin);
             break;
         case RightMargin:
-            number(f.rightMargin, roundedMargin);
+            number(f.rightMargin, margin);
             break;
         case Indent:
-            number(f.indent, roundedInt);
+            number(f.indent, spacing);
             break;
         case Leading:
-            number(f.leading, roundedInt);
+            number(f.leading, spacing);
             break;
         case BlockIndent:
-            number(f.blockIndent, roundedInt);
+            number(f.blockIndent, spacing);
             break;
         case LetterSpacing:
             number(f.letterSpacing, [](double d) { return d; });
@@ -347,7 +366,7 @@ Value textFormatConstructor(Vm& vm, const CallInfo& c) {
     static constexpr int kOrder[] = {Font,   Size,  Color,      Bold,        Italic, Underline, Url,
                                      Target, Align, LeftMargin, RightMargin, Indent, Leading};
     for (std::size_t i = 0; i < std::size(kOrder) && i < c.count(); ++i) {
-        setField(vm, t->values, kOrder[i], c.arg(i));
+        setField(vm, t->values, kOrder[i], c.arg(i), true);
     }
     return c.thisValue;
 }

@@ -882,6 +882,9 @@ std::vector<TextParagraph> TextFieldModel::paragraphs() const {
         style.bold = r.format.bold.value_or(false);
         style.italic = r.format.italic.value_or(false);
         style.underline = r.format.underline.value_or(false);
+        const double spacing = r.format.letterSpacing.value_or(0);
+        style.letterSpacing =
+            std::isfinite(spacing) ? std::clamp(spacing, -1000.0, 1000.0) * 20 : 0;
         std::size_t s = at;
         const std::size_t end = at + r.length;
         while (s < end) {
@@ -895,6 +898,10 @@ std::vector<TextParagraph> TextFieldModel::paragraphs() const {
                 }
                 out.back().runs.push_back({toUtf8(text_.substr(s, e - s)), style});
             }
+            if (breaks && out.back().runs.empty()) {
+                // An empty paragraph still stands as tall as its break's format.
+                out.back().runs.push_back({std::string(), style});
+            }
             if (breaks) {
                 // The paragraph's own alignment comes with its first character.
                 out.emplace_back();
@@ -905,6 +912,9 @@ std::vector<TextParagraph> TextFieldModel::paragraphs() const {
             s = e;
         }
         at = end;
+        if (at == text_.size() && fresh) {
+            out.back().runs.push_back({std::string(), style});
+        }
     }
     return out;
 }

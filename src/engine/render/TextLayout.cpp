@@ -4,6 +4,9 @@
 #include <QString>
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <tuple>
+#include <utility>
 
 #include "engine/render/CharacterCache.h"
 
@@ -36,7 +39,7 @@ Rgba fieldTextColor(Rgba c) {
 double TextLayout::textWidth() const {
     double widest = 0;
     for (const LaidOutLine& line : lines) {
-        widest = std::max(widest, line.width);
+        widest = std::max(widest, line.measuredWidth);
     }
     return widest;
 }
@@ -93,6 +96,15 @@ TextLayout layoutTextField(const TextFieldModel& field, CharacterCache& cache) {
         return layout;
     }
     TextLayout layout = layoutParagraphs(e, field.paragraphs(), cache);
+    if (field.swfVersion >= 8) {
+        // Newer movies measure right and centred lines as they are aligned, without the
+        // spaces that end them.
+        for (LaidOutLine& line : layout.lines) {
+            if (line.align == 1 || line.align == 2) {
+                line.measuredWidth = line.width;
+            }
+        }
+    }
     // Scrolled lines move up out of the field.
     const auto first = static_cast<std::size_t>(std::max(0, field.scroll - 1));
     if (first > 0 && first < layout.lines.size()) {
@@ -128,8 +140,11 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
     const double width = std::max(0.0, right - left);
 
     std::vector<LaidOutLine>& lines = layout.lines;
+    // An empty line stands as tall as its paragraph's first format.
+    std::vector<std::pair<double, double>> emptyMetrics;
     for (const TextParagraph& para : layout.paragraphs) {
         std::vector<LaidOutChar> items;
+        std::optional<std::pair<double, double>> paraMetrics;
         for (const TextRun& run : para.runs) {
             const CharacterPtr font = e.useOutlines ? cache.findFont(run.style.face, run.style.bold,
                                                                      run.style.italic, e.fontId)
@@ -146,10 +161,30 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
             const QFontMetricsF metrics(qfont);
             const QString runText =
                 QString::fromUtf8(run.text.data(), static_cast<qsizetype>(run.text.size()));
+            // Lines stand on whole twips.
+            double ascent = 0;
+            double descent = 0;
+            if (def != nullptr) {
+                const double scale = run.style.size / def->unitsPerEm();
+                ascent = def->hasLayout ? std::floor(def->ascent * scale) : run.style.size * 0.9;
+                descent = def->hasLayout ? def->descent * scale : run.style.size * 0.2;
+            } else if (device != nullptr) {
+                const double scale = run.style.size / DeviceFont::kUnitsPerEm;
+                ascent = std::floor(device->ascent() * scale);
+                descent = device->descent() * scale;
+            } else {
+                ascent = metrics.ascent();
+                descent = metrics.descent();
+            }
+            if (!paraMetrics) {
+                paraMetrics.emplace(ascent, descent);
+            }
             for (const QChar ch : runText) {
                 LaidOutChar item;
                 item.ch = e.password ? QChar(u'*') : ch;
                 item.style = &run.style;
+                item.ascent = ascent;
+                item.descent = descent;
                 if (def != nullptr) {
                     const double scale = run.style.size / def->unitsPerEm();
                     item.font = font;
@@ -160,10 +195,6 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
                     } else if (item.glyph >= 0 && g < cache.glyphPaths(font).size()) {
                         item.advance = cache.glyphPaths(font)[g].boundingRect().right() * scale;
                     }
-                    // Lines stand on whole twips.
-                    item.ascent =
-                        def->hasLayout ? std::floor(def->ascent * scale) : run.style.size * 0.9;
-                    item.descent = def->hasLayout ? def->descent * scale : run.style.size * 0.2;
                 } else if (device != nullptr) {
                     // Laid out as embedded glyphs are, but advancing by whole pixels.
                     const double scale = run.style.size / DeviceFont::kUnitsPerEm;
@@ -171,14 +202,11 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
                     if (item.deviceGlyph != nullptr) {
                         item.advance = std::round(item.deviceGlyph->advance * scale / 20) * 20;
                     }
-                    item.ascent = std::floor(device->ascent() * scale);
-                    item.descent = device->descent() * scale;
                 } else {
                     item.painted = true;
                     item.advance = metrics.horizontalAdvance(item.ch);
-                    item.ascent = metrics.ascent();
-                    item.descent = metrics.descent();
                 }
+                item.advance += run.style.letterSpacing;
                 items.push_back(item);
             }
         }
@@ -206,6 +234,8 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
                            items.begin() + static_cast<long>(end));
             l.lastOfParagraph = end >= items.size();
             lines.push_back(std::move(l));
+            emptyMetrics.push_back(paraMetrics.value_or(
+                std::pair<double, double>(e.fontHeight * 0.9, e.fontHeight * 0.2)));
             if (end >= items.size()) {
                 break;
             }
@@ -229,9 +259,9 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
             spaces += item.ch == u' ' ? 1 : 0;
         }
         if (line.chars.empty()) {
-            ascent = e.fontHeight * 0.9;
-            descent = e.fontHeight * 0.2;
+            std::tie(ascent, descent) = emptyMetrics[n];
         }
+        line.measuredWidth = lineWidth;
         // Trailing spaces do not count when aligning.
         for (std::size_t i = line.chars.size(); i-- > 0 && line.chars[i].ch == u' ';) {
             lineWidth -= line.chars[i].advance;

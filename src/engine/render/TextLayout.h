@@ -41,7 +41,8 @@ struct LaidOutLine {
     double baseline = 0;  // twips from the field's top, as x is
     double ascent = 0;    // the tallest character's (an empty line: the field's size)
     double descent = 0;
-    double width = 0;  // of the characters, trailing spaces left out
+    double width = 0;          // of the characters, trailing spaces left out
+    double measuredWidth = 0;  // trailing spaces included: what the text's width counts
 };
 
 // The text of an edit text field laid out in lines, without drawing it: what the renderer
@@ -63,8 +64,8 @@ struct TextLayout {
     std::size_t visibleLines = 0;
     double leading = 0;  // twips between lines
 
-    // From the left of the first character to the right of the widest line; from the top of
-    // the first line to the bottom of the last (twips); a single line counts its leading too.
+    // The widest line, spaces that end it included; from the top of the first line to the
+    // bottom of the last (twips); a single line counts its leading too.
     double textWidth() const;
     double textHeight() const;
 };

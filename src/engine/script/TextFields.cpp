@@ -175,9 +175,9 @@ DisplayValue TextFields::textProperty(DisplayId id, TextProperty p) {
             return static_cast<double>(first + linesFitting(layout, first));
         }
         case TextProperty::TextWidth:
-            return std::round(measured().textWidth() / 20.0);
+            return std::floor(measured().textWidth() / 20.0);
         case TextProperty::TextHeight:
-            return std::round(measured().textHeight() / 20.0);
+            return std::floor(measured().textHeight() / 20.0);
         case TextProperty::Length:
             return static_cast<double>(f->text().size());
         case TextProperty::AntiAliasType:

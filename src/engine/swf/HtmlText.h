@@ -17,6 +17,7 @@ struct TextStyle {
     bool bold = false;
     bool italic = false;
     bool underline = false;
+    double letterSpacing = 0;  // twips added after each character
     bool operator==(const TextStyle&) const = default;
 };
 

@@ -154,6 +154,32 @@ TEST(TextFieldScripts, TextFormatFieldsAreCoercedAsTheyAreWritten) {
     EXPECT_EQ(r.lines, (Lines{"-4", "2", "4294967293", "0", "center", "null", "null", "block"}));
 }
 
+// Version 7 movies cut whole pixels toward zero; their setters keep spacing at zero or above
+// while the constructor takes it as given, and no version's setter takes null as an alignment.
+TEST(TextFieldScripts, OlderMoviesTruncateTextFormatFields) {
+    w::MovieWriter m(7, w::Rect{0, 8000, 0, 6000}, 24);
+    ActionWriter a;
+    coerced(a, "size", -10.9);
+    coerced(a, "size", 2.9);
+    coerced(a, "indent", -3);
+    coerced(a, "leading", -0.5);
+    coerced(a, "rightMargin", 4.7);
+    // new TextFormat(f, -10.9, c, b, i, u, url, target, "right", -4.5, 1, -2.2, -7)
+    a.push({"fmt", -7, -2.2, 1, -4.5, "right", "t", "u", false, false, false, 0, -10.9, "f", 13,
+            "TextFormat"})
+        .act(op::NewObject)
+        .act(op::SetVariable);
+    for (const char* field : {"size", "leftMargin", "indent", "leading"}) {
+        traceMember(a, "fmt", field);
+    }
+    setMember(a, "fmt", "align", w::Null{});
+    traceMember(a, "fmt", "align");
+    doAction(m, a);
+    m.showFrame();
+    ScriptedMovie r(m.finish());
+    EXPECT_EQ(r.lines, (Lines{"-10", "2", "0", "0", "4", "-10", "-4", "-2", "-7", "right"}));
+}
+
 TEST(TextFieldScripts, FormatsOfRangesAndReplacedTextReachTheHtml) {
     w::MovieWriter m(8, w::Rect{0, 8000, 0, 6000}, 24);
     ActionWriter a;

@@ -2,6 +2,7 @@
 
 #include "RenderSupport.h"
 #include "engine/player/StagePlayer.h"
+#include "engine/player/TextFieldModel.h"
 #include "engine/render/CharacterCache.h"
 #include "engine/render/TextLayout.h"
 #include "engine/swf/HtmlText.h"
@@ -301,7 +302,8 @@ TEST(TextLayout, LinesPositionsAndExtentsOfAWrappedField) {
     EXPECT_DOUBLE_EQ(layout.lines[0].baseline, 240);
     EXPECT_DOUBLE_EQ(layout.lines[1].baseline, 490);
     EXPECT_DOUBLE_EQ(layout.lines[2].baseline, 740);
-    EXPECT_DOUBLE_EQ(layout.textWidth(), 300);
+    // The text's width counts the space that ends the first line; aligning leaves it out.
+    EXPECT_DOUBLE_EQ(layout.textWidth(), 500);
     EXPECT_DOUBLE_EQ(layout.textHeight(), 750);
 
     // A shorter field shows the lines up to the first that reaches below it.
@@ -318,4 +320,77 @@ TEST(TextLayout, LinesPositionsAndExtentsOfAWrappedField) {
     ASSERT_EQ(other.lines.size(), 1u);
     EXPECT_DOUBLE_EQ(other.textWidth(), 300);
     EXPECT_TRUE(layoutEditText(*f.field, "", false, f.cache).lines.empty());
+}
+
+// An empty paragraph is as tall as the format of its line end, not the field's own size, and
+// the text's width still counts spaces that end a line.
+TEST(TextLayout, EmptyLinesStandAsTallAsTheirFormat) {
+    FieldLayout f(wrappedField(0, 2000));
+    ASSERT_NE(f.field, nullptr);
+    TextFieldModel model(*f.field, "Squares");
+    model.setTextUtf8("AB\r\rA ");
+    TextFormat big;
+    big.size = 20.0;  // 400 twips: ascent 400, descent 100
+    model.setFormat(3, 4, big);
+    const TextLayout layout = layoutTextField(model, f.cache);
+    ASSERT_EQ(layout.lines.size(), 3u);
+    EXPECT_TRUE(layout.lines[1].chars.empty());
+    EXPECT_DOUBLE_EQ(layout.lines[1].ascent, 400);
+    EXPECT_DOUBLE_EQ(layout.lines[1].descent, 100);
+    EXPECT_DOUBLE_EQ(layout.lines[0].ascent, 200);
+    // 250 for the first line, 500 for the empty one, then the last line's ascent.
+    EXPECT_DOUBLE_EQ(layout.lines[2].baseline, layout.lines[0].baseline + 50 + 500 + 200);
+    EXPECT_DOUBLE_EQ(layout.lines[2].width, 100);
+    EXPECT_DOUBLE_EQ(layout.textWidth(), 300);  // "AB" against "A " with its space
+
+    // A field ending in a line end adds an empty line in the last format.
+    model.setTextUtf8("A\r");
+    model.setFormat(1, 2, big);
+    const TextLayout trailing = layoutTextField(model, f.cache);
+    ASSERT_EQ(trailing.lines.size(), 2u);
+    EXPECT_DOUBLE_EQ(trailing.lines[1].ascent, 400);
+}
+
+// Movies from version 8 on measure right and centred lines without the spaces that end them;
+// older ones, and left-aligned lines, count those spaces.
+TEST(TextLayout, AlignedLinesMeasureTrailingSpacesByMovieVersion) {
+    FieldLayout f(wrappedField(0, 2000));
+    ASSERT_NE(f.field, nullptr);
+    for (const int version : {7, 8}) {
+        for (const std::uint8_t align : {0, 1, 2}) {
+            TextFieldModel model(*f.field, "Squares", version);
+            model.setTextUtf8("A ");
+            TextFormat aligned;
+            aligned.align = align;
+            model.setFormat(0, 2, aligned);
+            const TextLayout layout = layoutTextField(model, f.cache);
+            ASSERT_EQ(layout.lines.size(), 1u);
+            EXPECT_DOUBLE_EQ(layout.lines[0].width, 100);
+            EXPECT_DOUBLE_EQ(layout.textWidth(), version >= 8 && align != 0 ? 100 : 300)
+                << "version " << version << " align " << int{align};
+        }
+    }
+}
+
+// Letter spacing widens every character, spaces too, and so moves where lines break.
+TEST(TextLayout, LetterSpacingWidensCharactersAndMovesBreaks) {
+    FieldLayout f(wrappedField(0, 2000));
+    ASSERT_NE(f.field, nullptr);
+    TextFieldModel model(*f.field, "Squares");
+    model.setTextUtf8("AB AB");
+    const TextLayout plain = layoutTextField(model, f.cache);
+    ASSERT_EQ(plain.lines.size(), 2u);  // "AB " and "AB" in 500 twips
+    TextFormat spaced;
+    spaced.letterSpacing = 1.5;  // 30 twips
+    model.setFormat(0, 5, spaced);
+    const TextLayout layout = layoutTextField(model, f.cache);
+    ASSERT_EQ(layout.lines.size(), 2u);
+    ASSERT_EQ(layout.lines[1].chars.size(), 2u);
+    EXPECT_DOUBLE_EQ(layout.lines[1].chars[1].x - layout.lines[1].chars[0].x, 130);
+    EXPECT_DOUBLE_EQ(layout.lines[1].width, 360);
+
+    // Wider letters leave less room: "A" then "B" fills a 200 twip line on its own.
+    spaced.letterSpacing = 8.0;  // 160 twips
+    model.setFormat(0, 5, spaced);
+    EXPECT_GT(layoutTextField(model, f.cache).lines.size(), 2u);
 }
