@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <numeric>
 #include <utility>
@@ -154,6 +155,16 @@ PixelRect BitmapPixels::clip(PixelRect r) const {
 }
 
 void BitmapPixels::fillRect(PixelRect r, std::uint32_t argb) {
+    // A negative size reaches back from the corner.
+    auto span = [](int& start, int& size) {
+        if (size < 0) {
+            const long from = std::max<long>(static_cast<long>(start) + size, INT_MIN);
+            size = static_cast<int>(std::min<long>(static_cast<long>(start) - from, INT_MAX));
+            start = static_cast<int>(from);
+        }
+    };
+    span(r.x, r.width);
+    span(r.y, r.height);
     r = clip(r);
     const std::uint32_t v = toStored(argb);
     for (int y = r.y; y < r.y + r.height; ++y) {
@@ -317,6 +328,38 @@ void BitmapPixels::merge(const BitmapPixels& src, PixelRect r, int dx, int dy,
             };
             setStored(dx + x, dy + y,
                       toStored(pack(mix(24, m[3]), mix(16, m[0]), mix(8, m[1]), mix(0, m[2]))));
+        }
+    }
+}
+
+void BitmapPixels::scroll(int dx, int dy) {
+    // Distances past the size move everything off.
+    if (std::abs(static_cast<long>(dx)) >= width_ || std::abs(static_cast<long>(dy)) >= height_) {
+        return;
+    }
+    const std::vector<std::uint32_t> before = pixels_;
+    for (int y = std::max(0, dy); y < std::min(height_, height_ + dy); ++y) {
+        for (int x = std::max(0, dx); x < std::min(width_, width_ + dx); ++x) {
+            pixels_[index(x, y)] = before[index(x - dx, y - dy)];
+        }
+    }
+}
+
+void BitmapPixels::paletteMap(const BitmapPixels& src, PixelRect r, int dx, int dy,
+                              const std::array<const PaletteTable*, 4>& tables) {
+    if (!clipCopy(r, src.width_, src.height_, dx, dy, width_, height_)) {
+        return;
+    }
+    static constexpr int kShift[4] = {16, 8, 0, 24};
+    for (int y = 0; y < r.height; ++y) {
+        for (int x = 0; x < r.width; ++x) {
+            const std::uint32_t s = unmultiply(src.stored(r.x + x, r.y + y));
+            std::uint32_t out = 0;
+            for (int i = 0; i < 4; ++i) {
+                const std::uint32_t c = channel(s, kShift[i]);
+                out += tables[i] != nullptr ? (*tables[i])[c] : c << kShift[i];
+            }
+            setStored(dx + x, dy + y, toStored(out));
         }
     }
 }

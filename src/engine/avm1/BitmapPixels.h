@@ -100,6 +100,13 @@ class BitmapPixels {
     // calls goes on where the previous one stopped.
     std::uint32_t pixelDissolve(const BitmapPixels& src, bool fromSelf, PixelRect r, int dx, int dy,
                                 std::uint32_t seed, std::uint32_t count, std::uint32_t fillArgb);
+    // Moves the picture by (dx, dy); what nothing moves onto keeps its old pixels.
+    void scroll(int dx, int dy);
+    // Each channel of src's area (straight colour) picks an ARGB word from its table (absent:
+    // the channel as it is); the sum of the four picks is the pixel written at (dx, dy).
+    using PaletteTable = std::array<std::uint32_t, 256>;
+    void paletteMap(const BitmapPixels& src, PixelRect r, int dx, int dy,
+                    const std::array<const PaletteTable*, 4>& redGreenBlueAlpha);
     // Whether any pixel's alpha at (x, y) reaches the threshold (at least 1).
     bool hitPoint(int x, int y, std::uint32_t alphaThreshold) const;
 

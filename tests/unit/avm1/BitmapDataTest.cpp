@@ -139,6 +139,51 @@ TEST(BitmapPixels, LiveBytesFollowEachBitmapsLife) {
     EXPECT_FALSE(BitmapPixels::roomFor(100000, 100000));
 }
 
+TEST(BitmapPixels, FillRectWithNegativeSizeReachesBackFromTheCorner) {
+    BitmapPixels b(10, 10, false, 0xff000000);
+    b.fillRect(PixelRect{15, 15, -8, -8}, 0xffff0000);
+    EXPECT_EQ(b.pixel32(7, 7), 0xffff0000u);
+    EXPECT_EQ(b.pixel32(9, 9), 0xffff0000u);
+    EXPECT_EQ(b.pixel32(6, 9), 0xff000000u);
+    // Extremes neither overflow nor fill what they do not cover.
+    b.fillRect(PixelRect{-2147483647 - 1, 0, -5, 5}, 0xff00ff00);
+    b.fillRect(PixelRect{2147483647, 0, -2147483647 - 1, 1}, 0xff0000ff);
+    EXPECT_EQ(b.pixel32(0, 0), 0xff0000ffu);
+    EXPECT_EQ(b.pixel32(0, 1), 0xff000000u);
+}
+
+TEST(BitmapPixels, ScrollMovesThePictureAndLeavesTheRest) {
+    BitmapPixels b(3, 2, false, 0xff000000);
+    b.setPixel32(0, 0, 0xff111111);
+    b.setPixel32(1, 0, 0xff222222);
+    b.setPixel32(2, 1, 0xff333333);
+    b.scroll(1, 1);
+    EXPECT_EQ(b.pixel32(1, 1), 0xff111111u);
+    EXPECT_EQ(b.pixel32(2, 1), 0xff222222u);
+    // Uncovered pixels keep what they had.
+    EXPECT_EQ(b.pixel32(0, 0), 0xff111111u);
+    b.scroll(-1, -1);
+    EXPECT_EQ(b.pixel32(0, 0), 0xff111111u);
+    EXPECT_EQ(b.pixel32(1, 0), 0xff222222u);
+    const auto before = b.data();
+    b.scroll(3, 0);
+    b.scroll(0, -2147483647 - 1);
+    EXPECT_EQ(b.data(), before);
+}
+
+TEST(BitmapPixels, PaletteMapSumsTheTablesPicks) {
+    BitmapPixels src(2, 1, true, 0xff102030);
+    src.setPixel32(1, 0, 0xffff0000);
+    BitmapPixels dst(2, 1, true, 0);
+    BitmapPixels::PaletteTable red{};
+    red[0x10] = 0x00000001;  // a pick may fill any channel
+    red[0xff] = 0x00000200;
+    dst.paletteMap(src, PixelRect{0, 0, 2, 1}, 0, 0, {&red, nullptr, nullptr, nullptr});
+    // Green, blue and alpha pass through unchanged.
+    EXPECT_EQ(dst.pixel32(0, 0), 0xff002031u);
+    EXPECT_EQ(dst.pixel32(1, 0), 0xff000200u);
+}
+
 class BitmapScript : public ::testing::Test {
   protected:
     explicit BitmapScript(int version = 8) : run_(version, ActionWriter()) {}
