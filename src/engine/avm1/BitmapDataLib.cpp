@@ -429,6 +429,31 @@ Value applyFilter(Vm& vm, const CallInfo& c) {
     return Value(0.0);
 }
 
+Value perlinNoise(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 6) {
+        return kFail;
+    }
+    BitmapPixels::PerlinOptions o;
+    o.baseX = vm.toNumber(c.arg(0));
+    o.baseY = vm.toNumber(c.arg(1));
+    o.octaves = intArg(vm, c.arg(2));
+    o.seed = vm.toInt32(c.arg(3));
+    o.stitch = vm.toBoolean(c.arg(4));
+    o.fractal = vm.toBoolean(c.arg(5));
+    o.channels = c.count() > 6 ? colorArg(vm, c.arg(6)) : 7u;
+    o.grey = vm.toBoolean(c.arg(7));
+    if (const Value list = c.arg(8); list.isObject()) {
+        const int used = std::clamp(o.octaves, 0, BitmapPixels::kMaxPerlinOctaves);
+        for (int i = 0; i < used; ++i) {
+            const Value point = vm.get(list, std::to_string(i));
+            o.offsets.push_back({vm.toNumber(vm.get(point, "x")), vm.toNumber(vm.get(point, "y"))});
+        }
+    }
+    p->perlinNoise(o);
+    return Value();
+}
+
 Value noise(Vm& vm, const CallInfo& c) {
     BitmapPixels* p = pixelsOf(c);
     if (p == nullptr || c.count() < 1) {
@@ -651,6 +676,7 @@ void installBitmapData(Vm& vm) {
     vm.defineNative(proto, "compare", compare);
     vm.defineNative(proto, "noise", noise);
     vm.defineNative(proto, "scroll", scroll);
+    vm.defineNative(proto, "perlinNoise", perlinNoise);
     vm.defineNative(proto, "applyFilter", applyFilter);
     vm.defineNative(proto, "paletteMap", paletteMap);
     vm.defineNative(proto, "pixelDissolve", pixelDissolve);

@@ -87,6 +87,23 @@ class BitmapPixels {
     // Fills with pseudo-random channels from the seed, each in [low, high]: red, green, blue
     // (or one grey) and alpha for the channels asked for; the others are 0, alpha 255.
     void noise(std::int32_t seed, int low, int high, std::uint32_t channels, bool grey);
+    // Gradient noise summed over octaves (each twice the frequency at half the weight), per
+    // channel asked for (or one grey); fractal keeps the sign, turbulence sums magnitudes.
+    // stitch makes the lattice repeat across the bitmap's edges. offsets move each octave.
+    struct PerlinOptions {
+        double baseX = 1;
+        double baseY = 1;
+        int octaves = 1;
+        std::int32_t seed = 0;
+        bool stitch = false;
+        bool fractal = false;
+        std::uint32_t channels = 7;
+        bool grey = false;
+        std::vector<std::array<double, 2>> offsets;
+    };
+    // More octaves than this add nothing a pixel can show.
+    static constexpr int kMaxPerlinOctaves = 24;
+    void perlinNoise(const PerlinOptions& o);
     enum class Compare { Less, LessEqual, Greater, GreaterEqual, Equal, NotEqual };
     // Sets the pixels whose source value (masked) compares true with the threshold (masked)
     // to colour; the others keep their value or (copySource) take the source's. Returns how

@@ -184,6 +184,49 @@ TEST(BitmapPixels, PaletteMapSumsTheTablesPicks) {
     EXPECT_EQ(dst.pixel32(1, 0), 0xff000200u);
 }
 
+TEST(BitmapPixels, PerlinNoiseFollowsItsSeedAndStaysBounded) {
+    BitmapPixels::PerlinOptions o;
+    o.baseX = o.baseY = 8;
+    o.octaves = 3;
+    o.seed = 7;
+    o.fractal = true;
+    BitmapPixels a(16, 16, true, 0);
+    BitmapPixels b(16, 16, true, 0);
+    a.perlinNoise(o);
+    b.perlinNoise(o);
+    EXPECT_EQ(a.data(), b.data());
+    // Not flat, opaque without the alpha channel, blue-free when blue is not asked for.
+    EXPECT_NE(a.pixel32(0, 0), a.pixel32(5, 9));
+    EXPECT_EQ(a.pixel32(3, 3) >> 24, 255u);
+    o.seed = 8;
+    o.channels = avm1::kRedChannel | avm1::kGreenChannel;
+    b.perlinNoise(o);
+    EXPECT_NE(a.data(), b.data());
+    EXPECT_EQ(b.pixel32(4, 4) & 0xffu, 0u);
+    // Stitched noise matches across the edges it wraps.
+    o.stitch = true;
+    o.octaves = 1;
+    o.baseX = o.baseY = 4;
+    o.channels = avm1::kRedChannel;
+    BitmapPixels s(8, 8, false, 0);
+    s.perlinNoise(o);
+    BitmapPixels wide(8, 8, false, 0);
+    o.offsets = {{8, 0}};
+    wide.perlinNoise(o);
+    EXPECT_EQ(s.data(), wide.data());
+    // Hostile settings finish without harm.
+    o.offsets = {{1e300, -1e300}};
+    o.baseX = std::numeric_limits<double>::quiet_NaN();
+    o.octaves = 1000;
+    s.perlinNoise(o);
+    BitmapPixels big(128, 128, true, 0);
+    o.octaves = 1000;
+    o.offsets.clear();
+    o.channels = 15;
+    big.perlinNoise(o);
+    EXPECT_NE(big.pixel32(1, 1) >> 24, big.pixel32(100, 90) >> 24);
+}
+
 class BitmapScript : public ::testing::Test {
   protected:
     explicit BitmapScript(int version = 8) : run_(version, ActionWriter()) {}
