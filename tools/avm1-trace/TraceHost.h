@@ -105,6 +105,15 @@ class TraceHost : public avm1::Host {
     void loadData(std::uint64_t requestId, std::string_view url, avm1::UrlMethod method,
                   std::string_view body) override;
     void scriptError(std::string_view message) override { errors.emplace_back(message); }
+    std::optional<engine::FilterList> filters(DisplayId id) override {
+        auto it = clips_.find(id);
+        return it != clips_.end() ? std::optional(it->second.filters) : std::nullopt;
+    }
+    void setFilters(DisplayId id, engine::FilterList filters) override {
+        if (auto it = clips_.find(id); it != clips_.end()) {
+            it->second.filters = std::move(filters);
+        }
+    }
 
     // Connects the interpreter (the host runs frame scripts through it).
     void attachVm(avm1::Vm* vm) { vm_ = vm; }
@@ -128,6 +137,7 @@ class TraceHost : public avm1::Host {
         double x = 0, y = 0, xscale = 100, yscale = 100, alpha = 100, rotation = 0;
         bool visible = true;
         Kind kind = Kind::MovieClip;
+        engine::FilterList filters;
     };
     DisplayId make(DisplayId parent, std::string_view name, int depth, Kind kind);
     void runFrameScripts(int frame);

@@ -12,9 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include <QImage>
+
 #include "engine/avm1/BitmapPixels.h"
 #include "engine/avm1/Library.h"
 #include "engine/avm1/Vm.h"
+#include "engine/render/Filters.h"
 
 namespace zd::avm1 {
 namespace lib {
@@ -340,6 +343,117 @@ Value merge(Vm& vm, const CallInfo& c) {
     return kFail;
 }
 
+Value scroll(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 2) {
+        return kFail;
+    }
+    p->scroll(intArg(vm, c.arg(0)), intArg(vm, c.arg(1)));
+    return Value();
+}
+
+Value paletteMap(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 3) {
+        return kFail;
+    }
+    CopySource from;
+    if (const auto error = readCopySource(vm, c, from)) {
+        return *error;
+    }
+    // A table that is not an object leaves its channel as it is; missing entries are 0.
+    std::array<BitmapPixels::PaletteTable, 4> tables{};
+    std::array<const BitmapPixels::PaletteTable*, 4> used{};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const Value list = c.arg(3 + i);
+        if (!list.isObject()) {
+            continue;
+        }
+        for (std::size_t k = 0; k < 256; ++k) {
+            tables[i][k] = colorArg(vm, vm.get(list, std::to_string(k)));
+        }
+        used[i] = &tables[i];
+    }
+    BitmapPixels* src = from.readable(from.pixels, *p);
+    p->paletteMap(*src, from.rect, from.dest[0], from.dest[1], used);
+    return Value();
+}
+
+// The display's own filter code, at 100%.
+void runFilter(std::vector<std::uint32_t>& premultiplied, int width, int height,
+               const engine::Filter& filter) {
+    const QImage in(reinterpret_cast<const uchar*>(premultiplied.data()), width, height, width * 4,
+                    QImage::Format_ARGB32_Premultiplied);
+    const QImage out = engine::applyFilter(in, filter, 1.0, 1.0)
+                           .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (out.width() != width || out.height() != height) {
+        return;
+    }
+    for (int y = 0; y < height; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(out.constScanLine(y));
+        std::copy(row, row + width, premultiplied.begin() + static_cast<std::ptrdiff_t>(y) * width);
+    }
+}
+
+// The filter runs over the source's area (clipped to it) as the display would draw it, and
+// the result lands at the destination point; what a blur spreads beyond the area is lost.
+Value applyFilter(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 4) {
+        return kFail;
+    }
+    CopySource from;
+    if (const auto error = readCopySource(vm, c, from)) {
+        return *error;
+    }
+    auto* filter = dynamic_cast<FilterObject*>(c.arg(3).asObject());
+    const auto record = filter != nullptr ? toFilterRecord(filter->values) : std::nullopt;
+    if (!record) {
+        return Value(-5.0);
+    }
+    const PixelRect area = from.pixels->clip(from.rect);
+    if (area.empty()) {
+        return Value(0.0);
+    }
+    std::vector<std::uint32_t> words;
+    words.reserve(static_cast<std::size_t>(area.width) * static_cast<std::size_t>(area.height));
+    for (int y = area.y; y < area.y + area.height; ++y) {
+        for (int x = area.x; x < area.x + area.width; ++x) {
+            words.push_back(from.pixels->stored(x, y));
+        }
+    }
+    runFilter(words, area.width, area.height, *record);
+    const BitmapPixels filtered(area.width, area.height, true, std::move(words));
+    p->copyPixels(filtered, {0, 0, area.width, area.height}, from.dest[0] + (area.x - from.rect.x),
+                  from.dest[1] + (area.y - from.rect.y), nullptr, 0, 0, false);
+    return Value(0.0);
+}
+
+Value perlinNoise(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 6) {
+        return kFail;
+    }
+    BitmapPixels::PerlinOptions o;
+    o.baseX = vm.toNumber(c.arg(0));
+    o.baseY = vm.toNumber(c.arg(1));
+    o.octaves = intArg(vm, c.arg(2));
+    o.seed = vm.toInt32(c.arg(3));
+    o.stitch = vm.toBoolean(c.arg(4));
+    o.fractal = vm.toBoolean(c.arg(5));
+    o.channels = c.count() > 6 ? colorArg(vm, c.arg(6)) : 7u;
+    o.grey = vm.toBoolean(c.arg(7));
+    if (const Value list = c.arg(8); list.isObject()) {
+        const int used = std::clamp(o.octaves, 0, BitmapPixels::kMaxPerlinOctaves);
+        for (int i = 0; i < used; ++i) {
+            const Value point = vm.get(list, std::to_string(i));
+            o.offsets.push_back({vm.toNumber(vm.get(point, "x")), vm.toNumber(vm.get(point, "y"))});
+        }
+    }
+    p->perlinNoise(o);
+    return Value();
+}
+
 Value noise(Vm& vm, const CallInfo& c) {
     BitmapPixels* p = pixelsOf(c);
     if (p == nullptr || c.count() < 1) {
@@ -561,6 +675,10 @@ void installBitmapData(Vm& vm) {
     vm.defineNative(proto, "merge", merge);
     vm.defineNative(proto, "compare", compare);
     vm.defineNative(proto, "noise", noise);
+    vm.defineNative(proto, "scroll", scroll);
+    vm.defineNative(proto, "perlinNoise", perlinNoise);
+    vm.defineNative(proto, "applyFilter", applyFilter);
+    vm.defineNative(proto, "paletteMap", paletteMap);
     vm.defineNative(proto, "pixelDissolve", pixelDissolve);
     vm.defineNative(proto, "threshold", threshold);
     vm.defineNative(proto, "hitTest", hitTest);

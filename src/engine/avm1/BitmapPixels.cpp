@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <numeric>
 #include <utility>
@@ -154,6 +155,16 @@ PixelRect BitmapPixels::clip(PixelRect r) const {
 }
 
 void BitmapPixels::fillRect(PixelRect r, std::uint32_t argb) {
+    // A negative size reaches back from the corner.
+    auto span = [](int& start, int& size) {
+        if (size < 0) {
+            const long from = std::max<long>(static_cast<long>(start) + size, INT_MIN);
+            size = static_cast<int>(std::min<long>(static_cast<long>(start) - from, INT_MAX));
+            start = static_cast<int>(from);
+        }
+    };
+    span(r.x, r.width);
+    span(r.y, r.height);
     r = clip(r);
     const std::uint32_t v = toStored(argb);
     for (int y = r.y; y < r.y + r.height; ++y) {
@@ -321,6 +332,38 @@ void BitmapPixels::merge(const BitmapPixels& src, PixelRect r, int dx, int dy,
     }
 }
 
+void BitmapPixels::scroll(int dx, int dy) {
+    // Distances past the size move everything off.
+    if (std::abs(static_cast<long>(dx)) >= width_ || std::abs(static_cast<long>(dy)) >= height_) {
+        return;
+    }
+    const std::vector<std::uint32_t> before = pixels_;
+    for (int y = std::max(0, dy); y < std::min(height_, height_ + dy); ++y) {
+        for (int x = std::max(0, dx); x < std::min(width_, width_ + dx); ++x) {
+            pixels_[index(x, y)] = before[index(x - dx, y - dy)];
+        }
+    }
+}
+
+void BitmapPixels::paletteMap(const BitmapPixels& src, PixelRect r, int dx, int dy,
+                              const std::array<const PaletteTable*, 4>& tables) {
+    if (!clipCopy(r, src.width_, src.height_, dx, dy, width_, height_)) {
+        return;
+    }
+    static constexpr int kShift[4] = {16, 8, 0, 24};
+    for (int y = 0; y < r.height; ++y) {
+        for (int x = 0; x < r.width; ++x) {
+            const std::uint32_t s = unmultiply(src.stored(r.x + x, r.y + y));
+            std::uint32_t out = 0;
+            for (int i = 0; i < 4; ++i) {
+                const std::uint32_t c = channel(s, kShift[i]);
+                out += tables[i] != nullptr ? (*tables[i])[c] : c << kShift[i];
+            }
+            setStored(dx + x, dy + y, toStored(out));
+        }
+    }
+}
+
 NoiseRandom::NoiseRandom(std::int32_t seed) {
     constexpr std::int64_t kModulus = 2147483647;
     // Seeds at or below zero count from the other side of 1 (0 is 1, -1 is 2).
@@ -355,6 +398,148 @@ void BitmapPixels::noise(std::int32_t seed, int low, int high, std::uint32_t cha
             }
             if ((channels & kAlphaChannel) != 0) {
                 a = value();
+            }
+            setStored(x, y, toStored(pack(a, r, g, b)));
+        }
+    }
+}
+
+namespace {
+
+// Improved gradient noise on a lattice shuffled by the seed; period (when not 0) wraps the
+// lattice so the noise repeats.
+class GradientNoise {
+  public:
+    explicit GradientNoise(std::int32_t seed) {
+        std::iota(perm_.begin(), perm_.begin() + 256, 0);
+        NoiseRandom random(seed);
+        for (int i = 255; i > 0; --i) {
+            std::swap(perm_[static_cast<std::size_t>(i)],
+                      perm_[random.next() % static_cast<std::uint32_t>(i + 1)]);
+        }
+        std::copy(perm_.begin(), perm_.begin() + 256, perm_.begin() + 256);
+    }
+
+    double at(double x, double y, double z, int periodX, int periodY) const {
+        // The lattice repeats every 256 cells (or its period), so far coordinates fold back.
+        x = std::fmod(x, periodX > 0 ? periodX : 256.0);
+        y = std::fmod(y, periodY > 0 ? periodY : 256.0);
+        z = std::fmod(z, 256.0);
+        if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
+            return 0;
+        }
+        const double fx = std::floor(x), fy = std::floor(y), fz = std::floor(z);
+        const double u = x - fx, v = y - fy, w = z - fz;
+        auto wrap = [](double c, int period) {
+            long i = static_cast<long>(c);
+            if (period > 0) {
+                i %= period;
+                if (i < 0) {
+                    i += period;
+                }
+            }
+            return static_cast<int>(i & 255);
+        };
+        const int x0 = wrap(fx, periodX), x1 = wrap(fx + 1, periodX);
+        const int y0 = wrap(fy, periodY), y1 = wrap(fy + 1, periodY);
+        const int z0 = static_cast<int>(static_cast<long>(fz) & 255), z1 = (z0 + 1) & 255;
+        auto corner = [&](int xi, int yi, int zi, double dx, double dy, double dz) {
+            const int h =
+                perm_[static_cast<std::size_t>(
+                    perm_[static_cast<std::size_t>(perm_[static_cast<std::size_t>(xi)] + yi)] +
+                    zi)] &
+                15;
+            const double a = h < 8 ? dx : dy;
+            const double b = h < 4 ? dy : (h == 12 || h == 14 ? dx : dz);
+            return ((h & 1) == 0 ? a : -a) + ((h & 2) == 0 ? b : -b);
+        };
+        auto fade = [](double t) { return t * t * t * (t * (t * 6 - 15) + 10); };
+        auto lerp = [](double t, double a, double b) { return a + t * (b - a); };
+        const double su = fade(u), sv = fade(v), sw = fade(w);
+        const double n00 = lerp(su, corner(x0, y0, z0, u, v, w), corner(x1, y0, z0, u - 1, v, w));
+        const double n10 =
+            lerp(su, corner(x0, y1, z0, u, v - 1, w), corner(x1, y1, z0, u - 1, v - 1, w));
+        const double n01 =
+            lerp(su, corner(x0, y0, z1, u, v, w - 1), corner(x1, y0, z1, u - 1, v, w - 1));
+        const double n11 =
+            lerp(su, corner(x0, y1, z1, u, v - 1, w - 1), corner(x1, y1, z1, u - 1, v - 1, w - 1));
+        return lerp(sw, lerp(sv, n00, n10), lerp(sv, n01, n11));
+    }
+
+  private:
+    std::array<int, 512> perm_{};
+};
+
+}  // namespace
+
+void BitmapPixels::perlinNoise(const PerlinOptions& o) {
+    const GradientNoise noise(o.seed);
+    // Work stays bounded on the largest bitmaps: octaves beyond the budget are left out.
+    constexpr std::int64_t kBudget = std::int64_t{1} << 24;
+    const int perPixel = o.grey ? 1
+                                : ((o.channels & kRedChannel) != 0) +
+                                      ((o.channels & kGreenChannel) != 0) +
+                                      ((o.channels & kBlueChannel) != 0);
+    const std::int64_t samples = std::int64_t{width_} * height_ *
+                                 std::max(1, perPixel + ((o.channels & kAlphaChannel) != 0));
+    const int affordable = static_cast<int>(std::max<std::int64_t>(1, kBudget / samples));
+    const int octaves = std::min({std::max(o.octaves, 0), kMaxPerlinOctaves, affordable});
+    // A base below one pixel is one pixel; NaN is too.
+    const double baseX = o.baseX >= 1 ? o.baseX : 1;
+    const double baseY = o.baseY >= 1 ? o.baseY : 1;
+    struct Octave {
+        double fx, fy, weight, ox, oy;
+        int periodX, periodY;
+    };
+    std::vector<Octave> levels;
+    double total = 0;
+    for (int i = 0; i < octaves; ++i) {
+        const double scale = std::ldexp(1.0, i);
+        Octave l{scale / baseX, scale / baseY, std::ldexp(1.0, -i), 0, 0, 0, 0};
+        if (static_cast<std::size_t>(i) < o.offsets.size()) {
+            l.ox = std::isfinite(o.offsets[static_cast<std::size_t>(i)][0])
+                       ? o.offsets[static_cast<std::size_t>(i)][0]
+                       : 0;
+            l.oy = std::isfinite(o.offsets[static_cast<std::size_t>(i)][1])
+                       ? o.offsets[static_cast<std::size_t>(i)][1]
+                       : 0;
+        }
+        if (o.stitch) {
+            // A period past the lattice's own repeats anyway.
+            auto period = [](double cells) {
+                return cells < 256 ? std::max(1, static_cast<int>(std::lround(cells))) : 0;
+            };
+            l.periodX = period(width_ * l.fx);
+            l.periodY = period(height_ * l.fy);
+        }
+        total += l.weight;
+        levels.push_back(l);
+    }
+    auto sample = [&](int x, int y, int channel) {
+        double sum = 0;
+        for (const Octave& l : levels) {
+            const double n = noise.at((x + l.ox) * l.fx, (y + l.oy) * l.fy, channel * 17.31,
+                                      l.periodX, l.periodY);
+            sum += (o.fractal ? n : std::abs(n)) * l.weight;
+        }
+        if (total > 0) {
+            sum /= total;
+        }
+        const double v = o.fractal ? (sum + 1) * 127.5 : sum * 255;
+        return static_cast<std::uint32_t>(std::clamp(v, 0.0, 255.0));
+    };
+    for (int y = 0; y < height_; ++y) {
+        for (int x = 0; x < width_; ++x) {
+            std::uint32_t r = 0, g = 0, b = 0, a = 255;
+            if (o.grey) {
+                r = g = b = sample(x, y, 0);
+            } else {
+                r = (o.channels & kRedChannel) != 0 ? sample(x, y, 0) : 0;
+                g = (o.channels & kGreenChannel) != 0 ? sample(x, y, 1) : 0;
+                b = (o.channels & kBlueChannel) != 0 ? sample(x, y, 2) : 0;
+            }
+            if ((o.channels & kAlphaChannel) != 0) {
+                a = sample(x, y, 3);
             }
             setStored(x, y, toStored(pack(a, r, g, b)));
         }

@@ -87,6 +87,23 @@ class BitmapPixels {
     // Fills with pseudo-random channels from the seed, each in [low, high]: red, green, blue
     // (or one grey) and alpha for the channels asked for; the others are 0, alpha 255.
     void noise(std::int32_t seed, int low, int high, std::uint32_t channels, bool grey);
+    // Gradient noise summed over octaves (each twice the frequency at half the weight), per
+    // channel asked for (or one grey); fractal keeps the sign, turbulence sums magnitudes.
+    // stitch makes the lattice repeat across the bitmap's edges. offsets move each octave.
+    struct PerlinOptions {
+        double baseX = 1;
+        double baseY = 1;
+        int octaves = 1;
+        std::int32_t seed = 0;
+        bool stitch = false;
+        bool fractal = false;
+        std::uint32_t channels = 7;
+        bool grey = false;
+        std::vector<std::array<double, 2>> offsets;
+    };
+    // More octaves than this add nothing a pixel can show.
+    static constexpr int kMaxPerlinOctaves = 24;
+    void perlinNoise(const PerlinOptions& o);
     enum class Compare { Less, LessEqual, Greater, GreaterEqual, Equal, NotEqual };
     // Sets the pixels whose source value (masked) compares true with the threshold (masked)
     // to colour; the others keep their value or (copySource) take the source's. Returns how
@@ -100,6 +117,13 @@ class BitmapPixels {
     // calls goes on where the previous one stopped.
     std::uint32_t pixelDissolve(const BitmapPixels& src, bool fromSelf, PixelRect r, int dx, int dy,
                                 std::uint32_t seed, std::uint32_t count, std::uint32_t fillArgb);
+    // Moves the picture by (dx, dy); what nothing moves onto keeps its old pixels.
+    void scroll(int dx, int dy);
+    // Each channel of src's area (straight colour) picks an ARGB word from its table (absent:
+    // the channel as it is); the sum of the four picks is the pixel written at (dx, dy).
+    using PaletteTable = std::array<std::uint32_t, 256>;
+    void paletteMap(const BitmapPixels& src, PixelRect r, int dx, int dy,
+                    const std::array<const PaletteTable*, 4>& redGreenBlueAlpha);
     // Whether any pixel's alpha at (x, y) reaches the threshold (at least 1).
     bool hitPoint(int x, int y, std::uint32_t alphaThreshold) const;
 

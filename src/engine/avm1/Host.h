@@ -10,6 +10,8 @@
 #include <variant>
 #include <vector>
 
+#include "engine/swf/FilterRecords.h"
+
 namespace zd::engine {
 class FlvVideo;
 }
@@ -173,6 +175,9 @@ class Host {
     // nullopt for an object that is gone.
     virtual std::optional<std::uint8_t> blendMode(DisplayId /*id*/) { return std::nullopt; }
     virtual void setBlendMode(DisplayId /*id*/, std::uint8_t /*mode*/) {}
+    // The filters drawn on the object (empty for none); nullopt for an object that is gone.
+    virtual std::optional<engine::FilterList> filters(DisplayId /*id*/) { return std::nullopt; }
+    virtual void setFilters(DisplayId /*id*/, engine::FilterList /*filters*/) {}
 
     // --- Requests (the host loads; results come back through the Vm) ---
     // getURL, including "FSCommand:" targets.

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/avm1/FilterValues.h"
 #include "engine/avm1/Object.h"
 
 namespace zd::avm1 {
@@ -71,6 +72,18 @@ class BitmapDataObject final : public Object {
   public:
     explicit BitmapDataObject(Object* proto);
     std::shared_ptr<BitmapPixels> pixels;
+    std::size_t footprint() const override;
+};
+// flash.filters and MovieClip.filters (after installBitmapData and installGeom).
+void installFilters(Vm& vm);
+
+// An instance of one of the flash.filters classes.
+class FilterObject final : public Object {
+  public:
+    explicit FilterObject(Object* proto);
+    FilterValues values;
+    Value mapBitmap;  // the displacement map's BitmapData object, as set
+    void trace(Tracer& t) override;
     std::size_t footprint() const override;
 };
 // NetStream and the Video object's methods.

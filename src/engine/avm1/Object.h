@@ -16,6 +16,7 @@ namespace zd::avm1 {
 
 class Vm;
 class FunctionObject;
+struct ScriptFilters;
 
 // Attribute bits of a property, as ASSetPropFlags sets them.
 enum PropertyFlag : std::uint16_t {
@@ -276,6 +277,9 @@ class ClipObject final : public Object {
   public:
     ClipObject(Object* proto, DisplayId id) : Object(proto, ObjectKind::Clip), id(id) {}
     DisplayId id;
+    // The filters a script last set, with the records the display was given for them: read
+    // back while the display still has those, so filters it has no record for are kept.
+    std::shared_ptr<const ScriptFilters> scriptFilters;
 
     bool getSpecial(Vm& vm, String* key, Value& out) override;
     bool setSpecial(Vm& vm, String* key, const Value& v) override;

@@ -32,6 +32,7 @@ void Vm::installLibrary() {
     lib::installMovieClip(*this);
     lib::installGeom(*this);
     lib::installBitmapData(*this);
+    lib::installFilters(*this);
     lib::installNet(*this);
     lib::installMovieClipLoader(*this);
     lib::installSharedObject(*this);

@@ -1092,6 +1092,25 @@ void ScriptHost::setBlendMode(DisplayId id, std::uint8_t mode) {
     o->setProperties(p);
 }
 
+std::optional<engine::FilterList> ScriptHost::filters(DisplayId id) {
+    const DisplayObject* o = find(id);
+    if (o == nullptr || o->removed()) {
+        return std::nullopt;
+    }
+    return o->filters() ? *o->filters() : engine::FilterList{};
+}
+
+void ScriptHost::setFilters(DisplayId id, engine::FilterList filters) {
+    DisplayObject* o = find(id);
+    if (o == nullptr || o->removed()) {
+        return;
+    }
+    engine::DisplayProperties p = o->properties();
+    p.filters =
+        filters.empty() ? nullptr : std::make_shared<const engine::FilterList>(std::move(filters));
+    o->setProperties(p);
+}
+
 void ScriptHost::clipMade(DisplayId id) {
     if (DisplayObject* o = find(id); o != nullptr && !o->removed()) {
         construct(*o);

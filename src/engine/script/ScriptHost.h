@@ -186,6 +186,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void setColorTransform(avm1::DisplayId id, const ColorTransform& c) override;
     std::optional<std::uint8_t> blendMode(avm1::DisplayId id) override;
     void setBlendMode(avm1::DisplayId id, std::uint8_t mode) override;
+    std::optional<engine::FilterList> filters(avm1::DisplayId id) override;
+    void setFilters(avm1::DisplayId id, engine::FilterList filters) override;
     std::optional<std::string> readSharedObject(std::string_view name) override;
     bool writeSharedObject(std::string_view name, std::string_view bytes) override;
     // Sounds (ScriptSound.cpp).

@@ -139,6 +139,94 @@ TEST(BitmapPixels, LiveBytesFollowEachBitmapsLife) {
     EXPECT_FALSE(BitmapPixels::roomFor(100000, 100000));
 }
 
+TEST(BitmapPixels, FillRectWithNegativeSizeReachesBackFromTheCorner) {
+    BitmapPixels b(10, 10, false, 0xff000000);
+    b.fillRect(PixelRect{15, 15, -8, -8}, 0xffff0000);
+    EXPECT_EQ(b.pixel32(7, 7), 0xffff0000u);
+    EXPECT_EQ(b.pixel32(9, 9), 0xffff0000u);
+    EXPECT_EQ(b.pixel32(6, 9), 0xff000000u);
+    // Extremes neither overflow nor fill what they do not cover.
+    b.fillRect(PixelRect{-2147483647 - 1, 0, -5, 5}, 0xff00ff00);
+    b.fillRect(PixelRect{2147483647, 0, -2147483647 - 1, 1}, 0xff0000ff);
+    EXPECT_EQ(b.pixel32(0, 0), 0xff0000ffu);
+    EXPECT_EQ(b.pixel32(0, 1), 0xff000000u);
+}
+
+TEST(BitmapPixels, ScrollMovesThePictureAndLeavesTheRest) {
+    BitmapPixels b(3, 2, false, 0xff000000);
+    b.setPixel32(0, 0, 0xff111111);
+    b.setPixel32(1, 0, 0xff222222);
+    b.setPixel32(2, 1, 0xff333333);
+    b.scroll(1, 1);
+    EXPECT_EQ(b.pixel32(1, 1), 0xff111111u);
+    EXPECT_EQ(b.pixel32(2, 1), 0xff222222u);
+    // Uncovered pixels keep what they had.
+    EXPECT_EQ(b.pixel32(0, 0), 0xff111111u);
+    b.scroll(-1, -1);
+    EXPECT_EQ(b.pixel32(0, 0), 0xff111111u);
+    EXPECT_EQ(b.pixel32(1, 0), 0xff222222u);
+    const auto before = b.data();
+    b.scroll(3, 0);
+    b.scroll(0, -2147483647 - 1);
+    EXPECT_EQ(b.data(), before);
+}
+
+TEST(BitmapPixels, PaletteMapSumsTheTablesPicks) {
+    BitmapPixels src(2, 1, true, 0xff102030);
+    src.setPixel32(1, 0, 0xffff0000);
+    BitmapPixels dst(2, 1, true, 0);
+    BitmapPixels::PaletteTable red{};
+    red[0x10] = 0x00000001;  // a pick may fill any channel
+    red[0xff] = 0x00000200;
+    dst.paletteMap(src, PixelRect{0, 0, 2, 1}, 0, 0, {&red, nullptr, nullptr, nullptr});
+    // Green, blue and alpha pass through unchanged.
+    EXPECT_EQ(dst.pixel32(0, 0), 0xff002031u);
+    EXPECT_EQ(dst.pixel32(1, 0), 0xff000200u);
+}
+
+TEST(BitmapPixels, PerlinNoiseFollowsItsSeedAndStaysBounded) {
+    BitmapPixels::PerlinOptions o;
+    o.baseX = o.baseY = 8;
+    o.octaves = 3;
+    o.seed = 7;
+    o.fractal = true;
+    BitmapPixels a(16, 16, true, 0);
+    BitmapPixels b(16, 16, true, 0);
+    a.perlinNoise(o);
+    b.perlinNoise(o);
+    EXPECT_EQ(a.data(), b.data());
+    // Not flat, opaque without the alpha channel, blue-free when blue is not asked for.
+    EXPECT_NE(a.pixel32(0, 0), a.pixel32(5, 9));
+    EXPECT_EQ(a.pixel32(3, 3) >> 24, 255u);
+    o.seed = 8;
+    o.channels = avm1::kRedChannel | avm1::kGreenChannel;
+    b.perlinNoise(o);
+    EXPECT_NE(a.data(), b.data());
+    EXPECT_EQ(b.pixel32(4, 4) & 0xffu, 0u);
+    // Stitched noise matches across the edges it wraps.
+    o.stitch = true;
+    o.octaves = 1;
+    o.baseX = o.baseY = 4;
+    o.channels = avm1::kRedChannel;
+    BitmapPixels s(8, 8, false, 0);
+    s.perlinNoise(o);
+    BitmapPixels wide(8, 8, false, 0);
+    o.offsets = {{8, 0}};
+    wide.perlinNoise(o);
+    EXPECT_EQ(s.data(), wide.data());
+    // Hostile settings finish without harm.
+    o.offsets = {{1e300, -1e300}};
+    o.baseX = std::numeric_limits<double>::quiet_NaN();
+    o.octaves = 1000;
+    s.perlinNoise(o);
+    BitmapPixels big(128, 128, true, 0);
+    o.octaves = 1000;
+    o.offsets.clear();
+    o.channels = 15;
+    big.perlinNoise(o);
+    EXPECT_NE(big.pixel32(1, 1) >> 24, big.pixel32(100, 90) >> 24);
+}
+
 class BitmapScript : public ::testing::Test {
   protected:
     explicit BitmapScript(int version = 8) : run_(version, ActionWriter()) {}
