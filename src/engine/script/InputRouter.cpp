@@ -238,6 +238,9 @@ void InputRouter::handle(const engine::InputEvent& e) {
         case T::TextInput:
             typeText(e.text);
             break;
+        case T::ImePreedit:
+            preedit(e.text, e.preeditCursor);
+            break;
         case T::FocusLost:
             host_.vm().input().down.reset();
             break;
@@ -1021,6 +1024,7 @@ void InputRouter::moveHighlight(DisplayId from, DisplayId to) {
 }
 
 void InputRouter::settleScriptFocus() {
+    settlePreedit();
     auto& moves = host_.vm().input().scriptFocusMoves;
     // Handlers may move the focus again: their moves wait for the next call.
     const auto pending = std::exchange(moves, {});
@@ -1119,6 +1123,10 @@ void InputRouter::editField(DisplayObject& field, int begin, int end, const std:
     }
     fields->replaceText(id, begin, end, engine::TextFieldModel::toUtf8(text));
     host_.player_.context().changed();
+    notifyChanged(id);
+}
+
+void InputRouter::notifyChanged(DisplayId id) {
     // The field tells its listeners, itself first (or only its own handler when it has no
     // broadcaster).
     avm1::Vm& vm = host_.vm();
@@ -1144,11 +1152,116 @@ void InputRouter::editField(DisplayObject& field, int begin, int end, const std:
 }
 
 void InputRouter::typeText(const std::u32string& typed) {
-    DisplayObject* field = focusedInput();
-    if (field == nullptr || keyTrapped_) {
+    // What the input method composed gives way to the text it settled on.
+    dropPreedit();
+    const bool deferred = std::exchange(pendingPress_, 0) != 0;
+    char32_t pressed = std::exchange(pressedAtKeyDown_, 0);
+    if (keyTrapped_ && !deferred) {
         return;
     }
-    insertText(*field, typed);
+    std::u32string kept;
+    for (const char32_t c : typed) {
+        if (c == pressed) {
+            pressed = 0;  // its key went to the key-press conditions already
+            kept.push_back(c);
+        } else if (!pressCharacter(c)) {
+            kept.push_back(c);
+        }
+    }
+    DisplayObject* field = focusedInput();
+    if (field == nullptr || kept.empty()) {
+        return;
+    }
+    insertText(*field, kept);
+}
+
+bool InputRouter::pressCharacter(char32_t c) {
+    return c >= 32 && c <= 126 && pressKey(static_cast<int>(c));
+}
+
+bool InputRouter::pressKey(int press) {
+    clipEvent(0, nullptr, press);
+    // Every button on the stage traps its key; the first to trap it takes it.
+    std::vector<DisplayId> buttons;
+    std::vector<std::pair<DisplayObject*, int>> walk{{&host_.player_.root(), 0}};
+    while (!walk.empty()) {
+        auto [cur, nesting] = walk.back();
+        walk.pop_back();
+        if (nesting > 64) {
+            continue;
+        }
+        if (isButton(*cur)) {
+            buttons.push_back(cur->id());
+        } else if (engine::Timeline* t = cur->timeline()) {
+            for (auto it = t->objects().rbegin(); it != t->objects().rend(); ++it) {
+                walk.push_back({it->second.get(), nesting + 1});
+            }
+        }
+    }
+    for (const DisplayId id : buttons) {
+        DisplayObject* b = host_.find(id);
+        if (b != nullptr && !b->removed() &&
+            runButtonActions(*b, 0, static_cast<std::uint8_t>(press))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void InputRouter::preedit(const std::u32string& text, int cursor) {
+    DisplayObject* field = focusedInput();
+    if (field != nullptr && preedit_.field != kNoDisplay && preedit_.field != field->id()) {
+        settlePreedit();
+    }
+    dropPreedit();
+    if (field == nullptr || text.empty()) {
+        return;
+    }
+    engine::TextFieldModel& f = *field->textField();
+    std::u16string insert;
+    for (const char32_t c : text) {
+        if (c >= 32 && c <= 0xffff && c != 127) {
+            insert.push_back(static_cast<char16_t>(c));
+        }
+    }
+    script::TextFields* fields = host_.textFields_.get();
+    if (insert.empty() || fields == nullptr) {
+        return;
+    }
+    const int length = static_cast<int>(f.text().size());
+    const int begin = std::clamp(std::min(f.selectionBegin, f.selectionEnd), 0, length);
+    const int end = std::clamp(std::max(f.selectionBegin, f.selectionEnd), begin, length);
+    fields->replaceText(field->id(), begin, end, engine::TextFieldModel::toUtf8(insert));
+    const int size = static_cast<int>(insert.size());
+    const int at = begin + (cursor < 0 ? size : std::min(cursor, size));
+    f.caret = f.selectionBegin = f.selectionEnd = at;
+    preedit_ = {field->id(), begin, size};
+    host_.player_.context().changed();
+}
+
+void InputRouter::dropPreedit() {
+    const Preedit p = std::exchange(preedit_, {});
+    DisplayObject* field = host_.find(p.field);
+    script::TextFields* fields = host_.textFields_.get();
+    if (field == nullptr || field->removed() || field->textField() == nullptr ||
+        fields == nullptr || p.length <= 0) {
+        return;
+    }
+    const int length = static_cast<int>(field->textField()->text().size());
+    const int begin = std::clamp(p.begin, 0, length);
+    const int end = std::clamp(p.begin + p.length, begin, length);
+    fields->replaceText(p.field, begin, end, {});
+    host_.player_.context().changed();
+}
+
+void InputRouter::settlePreedit() {
+    if (preedit_.field == kNoDisplay || preedit_.field == host_.vm().input().focus) {
+        return;
+    }
+    const DisplayId id = std::exchange(preedit_, {}).field;
+    if (host_.exists(id)) {
+        notifyChanged(id);
+    }
 }
 
 void InputRouter::textCommand(engine::TextCommand command) {
@@ -1318,6 +1431,10 @@ DisplayObject* InputRouter::keyboardFocus() {
 }
 
 void InputRouter::keyDown(const engine::InputEvent& e) {
+    // A character key whose text never came presses its character without it.
+    if (const int unsettled = std::exchange(pendingPress_, 0)) {
+        pressKey(unsettled);
+    }
     avm1::Vm& vm = host_.vm();
     vm.input().keyDown(e.keyCode, static_cast<int>(e.ascii));
     clipEvent(engine::kClipKeyDown, nullptr);
@@ -1328,34 +1445,15 @@ void InputRouter::keyDown(const engine::InputEvent& e) {
     }
     avm1::broadcast(vm, "Key", "onKeyDown");
     bool trapped = false;
-    if (const int press = keyPressCode(e.keyCode, e.ascii)) {
-        clipEvent(0, nullptr, press);
-        // Every button on the stage traps its key.
-        std::vector<DisplayId> buttons;
-        std::vector<std::pair<DisplayObject*, int>> walk{{&host_.player_.root(), 0}};
-        while (!walk.empty()) {
-            auto [cur, nesting] = walk.back();
-            walk.pop_back();
-            if (nesting > 64) {
-                continue;
-            }
-            if (isButton(*cur)) {
-                buttons.push_back(cur->id());
-            } else if (engine::Timeline* t = cur->timeline()) {
-                for (auto it = t->objects().rbegin(); it != t->objects().rend(); ++it) {
-                    walk.push_back({it->second.get(), nesting + 1});
-                }
-            }
-        }
-        // The first button trapping the key takes it.
-        for (const DisplayId id : buttons) {
-            DisplayObject* b = host_.find(id);
-            if (b != nullptr && !b->removed() &&
-                runButtonActions(*b, 0, static_cast<std::uint8_t>(press))) {
-                trapped = true;
-                break;
-            }
-        }
+    const int press = keyPressCode(e.keyCode, e.ascii);
+    pressedAtKeyDown_ = 0;
+    // Space also clicks the focused button, so it presses as it goes down.
+    if (press > 32 && press <= 126) {
+        // Characters press as their text comes.
+        pendingPress_ = press;
+    } else if (press != 0) {
+        trapped = pressKey(press);
+        pressedAtKeyDown_ = static_cast<char32_t>(press);
     }
     // A key a button took types nothing either.
     keyTrapped_ = trapped;
@@ -1376,6 +1474,9 @@ void InputRouter::keyDown(const engine::InputEvent& e) {
 }
 
 void InputRouter::keyUp(const engine::InputEvent& e) {
+    if (const int unsettled = std::exchange(pendingPress_, 0)) {
+        pressKey(unsettled);
+    }
     avm1::Vm& vm = host_.vm();
     vm.input().keyUp(e.keyCode, static_cast<int>(e.ascii));
     clipEvent(engine::kClipKeyUp, nullptr);

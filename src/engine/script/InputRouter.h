@@ -96,6 +96,20 @@ class InputRouter {
     // returns whether a field took the key.
     engine::DisplayObject* focusedInput();
     void typeText(const std::u32string& text);
+    // Characters go to the key-press conditions as they are typed, not as keys go down: a dead
+    // key types nothing, the key after it may type two. Whether a button took the character.
+    bool pressCharacter(char32_t c);
+    // Runs the key-press conditions of clips and buttons for a key-press code; whether a
+    // button took it.
+    bool pressKey(int press);
+    // The input method's composition sits in the focused field as plain text the field's
+    // listeners have not heard of; it is theirs once the focus leaves or the text comes.
+    void preedit(const std::u32string& text, int cursor);
+    // Drops the composition from its field (the field keeps what it was before).
+    void dropPreedit();
+    // The composition becomes the field's own text when its field lost the focus.
+    void settlePreedit();
+    void notifyChanged(avm1::DisplayId id);
     // Puts text at the caret (over the selection) as typing does: what restrict lets in, up
     // to maxChars. Nothing at all leaves the field as it was.
     void insertText(engine::DisplayObject& field, const std::u32string& text);
@@ -155,7 +169,14 @@ class InputRouter {
         std::optional<std::array<double, 4>> bounds;
     };
     bool mouseTookOver_ = false;
-    bool keyTrapped_ = false;  // the last key went down to a button's key condition
+    bool keyTrapped_ = false;        // the last key went down to a button's key condition
+    int pendingPress_ = 0;           // the character key down whose text has not come yet
+    char32_t pressedAtKeyDown_ = 0;  // the last key down's press, when it pressed at once
+    struct Preedit {
+        avm1::DisplayId field = avm1::kNoDisplay;
+        int begin = 0;
+        int length = 0;
+    } preedit_;
     avm1::DisplayId focusAtMouseMove_ = avm1::kNoDisplay;
     Drag drag_;
     std::unordered_map<avm1::DisplayId, std::string> dropTargets_;
