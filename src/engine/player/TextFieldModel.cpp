@@ -882,6 +882,8 @@ std::vector<TextParagraph> TextFieldModel::paragraphs() const {
         style.bold = r.format.bold.value_or(false);
         style.italic = r.format.italic.value_or(false);
         style.underline = r.format.underline.value_or(false);
+        style.url = r.format.url.value_or("");
+        style.target = r.format.target.value_or("");
         std::size_t s = at;
         const std::size_t end = at + r.length;
         while (s < end) {

@@ -2,7 +2,9 @@
 
 #include <QPainterPathStroker>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <string_view>
 #include <utility>
 
 #include "engine/avm1/InputLib.h"
@@ -227,6 +229,7 @@ void InputRouter::handle(const engine::InputEvent& e) {
                 {avm1::Value(static_cast<double>(e.wheel)),
                  under != kNoDisplay && host_.exists(under) ? avm1::Value(vm.clipObject(under))
                                                             : avm1::Value()});
+            wheelScroll(e.wheel);
             break;
         }
         case T::KeyDown:
@@ -524,7 +527,8 @@ bool InputRouter::overHandCursor() {
     const DisplayId id = hovered_;
     DisplayObject* o = host_.find(id);
     if (o == nullptr || o->removed()) {
-        return false;
+        // Links show the hand as buttons do.
+        return id == kNoDisplay && linkAt(QPointF(mouseX_ * 20.0, mouseY_ * 20.0)).has_value();
     }
     avm1::Vm& vm = host_.vm();
     avm1::Object* self = vm.clipObject(id);
@@ -769,6 +773,9 @@ void InputRouter::mouseDown() {
         pressed_ = pressed;
         setPhase(pressed_, PointerPhase::OverDown);
     } else {
+        if (const auto link = linkAt(QPointF(mouseX_ * 20.0, mouseY_ * 20.0))) {
+            followLink(*link);
+        }
         // A click on a text field gives it the focus; on nothing that takes it, clears it.
         const DisplayId field = textFieldAt(QPointF(mouseX_ * 20.0, mouseY_ * 20.0));
         avm1::moveFocus(host_.vm(), field);
@@ -868,6 +875,119 @@ std::string InputRouter::dropTarget(DisplayId id) const {
 }
 
 // --- Focus ---
+
+DisplayObject* InputRouter::topTextField(QPointF p) {
+    std::vector<std::pair<DisplayObject*, int>> walk{{&host_.player_.root(), 0}};
+    DisplayObject* top = nullptr;
+    // Display order: the last one hit is the topmost.
+    while (!walk.empty()) {
+        auto [cur, nesting] = walk.back();
+        walk.pop_back();
+        if (nesting > 64 || !cur->visible()) {
+            continue;
+        }
+        if (cur->textField() != nullptr) {
+            if (hitShape(*cur, p, nesting)) {
+                top = cur;
+            }
+        } else if (engine::Timeline* t = cur->timeline(); t != nullptr && !isButton(*cur)) {
+            for (auto it = t->objects().rbegin(); it != t->objects().rend(); ++it) {
+                walk.push_back({it->second.get(), nesting + 1});
+            }
+        }
+    }
+    return top;
+}
+
+std::optional<InputRouter::Link> InputRouter::linkAt(QPointF p) {
+    script::TextFields* fields = host_.textFields_.get();
+    DisplayObject* top = topTextField(p);
+    if (fields == nullptr || top == nullptr) {
+        return std::nullopt;
+    }
+    bool invertible = false;
+    const QPointF local = toStage(*top).inverted(&invertible).map(p);
+    if (!invertible) {
+        return std::nullopt;
+    }
+    auto found = fields->linkAt(top->id(), local.x(), local.y());
+    if (!found) {
+        return std::nullopt;
+    }
+    return Link{top->id(), std::move(found->first), std::move(found->second)};
+}
+
+void InputRouter::wheelScroll(int lines) {
+    script::TextFields* fields = host_.textFields_.get();
+    DisplayObject* top = topTextField(QPointF(mouseX_ * 20.0, mouseY_ * 20.0));
+    if (fields == nullptr || top == nullptr || lines == 0 || !top->textField()->mouseWheelEnabled) {
+        return;
+    }
+    // Turning the wheel away from the user shows earlier lines.
+    const engine::TextFieldModel& f = *top->textField();
+    const double to = static_cast<double>(f.scroll) - lines;
+    if (to != f.scroll) {
+        fields->setTextProperty(top->id(), avm1::TextProperty::Scroll, avm1::DisplayValue(to));
+    }
+}
+
+void InputRouter::followLink(const Link& link) {
+    static constexpr std::string_view kScheme = "asfunction:";
+    const std::string& url = link.url;
+    const bool script =
+        url.size() >= kScheme.size() &&
+        std::equal(kScheme.begin(), kScheme.end(), url.begin(), [](char a, char b) {
+            return a == std::tolower(static_cast<unsigned char>(b));
+        });
+    if (!script) {
+        host_.getUrl(url, link.target, avm1::UrlMethod::None, {});
+        return;
+    }
+    const std::string rest = url.substr(kScheme.size());
+    const std::size_t comma = rest.find(',');
+    const std::string path = rest.substr(0, comma);
+    DisplayObject* field = host_.find(link.field);
+    DisplayObject* parent = field != nullptr ? field->parent() : nullptr;
+    if (path.empty() || parent == nullptr) {
+        return;
+    }
+    avm1::Vm& vm = host_.vm();
+    avm1::Vm::NoCollect hold(vm);
+    avm1::Object* clip = vm.clipObject(parent->id());
+    if (clip == nullptr) {
+        return;
+    }
+    // The name's first part is found on the field's timeline, else among the globals; each
+    // further part on what the one before it named, which is also what the call runs on.
+    avm1::Value self(clip);
+    avm1::Value fn;
+    std::size_t at = 0;
+    for (bool first = true;; first = false) {
+        const std::size_t dot = path.find('.', at);
+        const std::string part = path.substr(at, dot == std::string::npos ? dot : dot - at);
+        if (!first) {
+            self = fn;
+        }
+        fn = vm.get(self, part);
+        if (first && fn.isUndefined()) {
+            self = avm1::Value(vm.global());
+            fn = vm.get(self, part);
+        }
+        if (dot == std::string::npos) {
+            break;
+        }
+        at = dot + 1;
+    }
+    if (!fn.isObject() || !fn.object()->isFunction()) {
+        return;
+    }
+    if (comma == std::string::npos) {
+        vm.callFromHost(fn, self, {});
+        return;
+    }
+    const avm1::Value argument(vm.str(rest.substr(comma + 1)));
+    vm.callFromHost(fn, self, std::span<const avm1::Value>(&argument, 1));
+}
 
 DisplayId InputRouter::textFieldAt(QPointF p) {
     std::vector<std::pair<DisplayObject*, int>> walk{{&host_.player_.root(), 0}};

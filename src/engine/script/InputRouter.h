@@ -148,6 +148,21 @@ class InputRouter {
     void tab(bool backwards);
     // The focus rectangle leaves one object for another, as the pointer would.
     void moveHighlight(avm1::DisplayId from, avm1::DisplayId to);
+    // The link shown under a stage point (twips) in the topmost text field there, if any:
+    // the field, the address and the window.
+    struct Link {
+        avm1::DisplayId field = avm1::kNoDisplay;
+        std::string url;
+        std::string target;
+    };
+    std::optional<Link> linkAt(QPointF stageTwips);
+    // The topmost text field whose box holds a stage point (twips), or nullptr.
+    engine::DisplayObject* topTextField(QPointF stageTwips);
+    // The wheel scrolls the text field under the pointer by lines, unless it says not to.
+    void wheelScroll(int lines);
+    // A click on a link: "asfunction:name,argument" calls the function the name reaches from
+    // the field's timeline with the argument; any other address opens as getURL would.
+    void followLink(const Link& link);
     // The topmost text field under a stage point that takes the focus when clicked.
     avm1::DisplayId textFieldAt(QPointF stageTwips);
     // A property a script set on the object (or its prototypes), if any.

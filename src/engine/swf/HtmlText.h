@@ -17,6 +17,8 @@ struct TextStyle {
     bool bold = false;
     bool italic = false;
     bool underline = false;
+    std::string url;  // a link's target address ("" none) and window
+    std::string target;
     bool operator==(const TextStyle&) const = default;
 };
 
