@@ -254,6 +254,7 @@ void InputRouter::handle(const engine::InputEvent& e) {
             host_.clipboard().setText(e.text);
             break;
     }
+    settlePreedit();
 }
 
 // --- Hit-testing ---
@@ -934,11 +935,10 @@ void InputRouter::wheelScroll(int lines) {
 void InputRouter::followLink(const Link& link) {
     static constexpr std::string_view kScheme = "asfunction:";
     const std::string& url = link.url;
-    const bool script =
-        url.size() >= kScheme.size() &&
-        std::equal(kScheme.begin(), kScheme.end(), url.begin(), [](char a, char b) {
-            return a == std::tolower(static_cast<unsigned char>(b));
-        });
+    const bool script = url.size() >= kScheme.size() &&
+                        std::equal(kScheme.begin(), kScheme.end(), url.begin(), [](char a, char b) {
+                            return a == std::tolower(static_cast<unsigned char>(b));
+                        });
     if (!script) {
         host_.getUrl(url, link.target, avm1::UrlMethod::None, {});
         return;

@@ -493,7 +493,10 @@ std::array<double, 4> TextFields::measure(const avm1::TextFormatValues& v, std::
 std::optional<std::pair<std::string, std::string>> TextFields::linkAt(DisplayId id, double x,
                                                                       double y) {
     const TextFieldModel* f = field(id);
-    if (f == nullptr || f->text().empty()) {
+    // Most fields link nowhere: those are not laid out for every click.
+    if (f == nullptr || std::none_of(f->runs().begin(), f->runs().end(), [](const auto& r) {
+            return !r.format.url.value_or("").empty();
+        })) {
         return std::nullopt;
     }
     const auto layout = engine::layoutTextField(*f, cache_);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -393,6 +394,13 @@ TEST(MouseInput, ButtonsShowTheirStatesAndRunTheirConditions) {
     k.keyCode = 'K';
     k.ascii = U'k';
     r.player->postInput(k);
+    r.player->deliverInput();
+    // The character presses as it is typed.
+    EXPECT_TRUE(r.take().empty());
+    InputEvent typedK;
+    typedK.type = InputEvent::Type::TextInput;
+    typedK.text = U"k";
+    r.player->postInput(typedK);
     r.player->deliverInput();
     EXPECT_EQ(r.take(), Lines{"key k"});
 }
@@ -785,4 +793,122 @@ TEST(Focus, TheRectangleIsAYellowFrameThreePixelsWideInsideTheBounds) {
                          Qt::white);
     EXPECT_EQ(large.pixel(205, 205), yellow);
     EXPECT_NE(large.pixel(206, 206), yellow);
+}
+
+namespace {
+
+TextFieldModel& fieldOf(InputRun& r) {
+    for (const auto& [depth, child] : r.player->root().timeline()->objects()) {
+        if (child->textField() != nullptr) {
+            return *child->textField();
+        }
+    }
+    throw std::runtime_error("no field");
+}
+
+InputEvent typed(const std::u32string& text) {
+    InputEvent e;
+    e.type = InputEvent::Type::TextInput;
+    e.text = text;
+    return e;
+}
+
+InputEvent keyEvent(InputEvent::Type type, int code, char32_t ascii) {
+    InputEvent e;
+    e.type = type;
+    e.keyCode = code;
+    e.ascii = ascii;
+    return e;
+}
+
+}  // namespace
+
+// Key-press conditions hear the characters typed, not the keys: a dead key's accent types
+// nothing, the letter after it may type another character, and a character a button takes
+// is not typed.
+TEST(TextInput, KeyPressConditionsFollowTheTypedCharacters) {
+    auto m = newMovie();
+    w::EditTextSpec spec;
+    spec.bounds = w::Rect{0, 4000, 0, 600};
+    const auto text = m.defineEditText(spec);
+    const auto shape = box(m, 0, 0, 200);
+    ActionWriter press;
+    press.trace("press r");
+    const auto button = m.defineButton2({{15, shape, 1, {}, {}}}, {{0, 'r', press.bytes()}});
+    m.placeObject2(named(1, text, "field"));
+    m.placeObject2(named(2, button, "b", w::Matrix::translation(6000, 4000)));
+    ActionWriter a;
+    ActionWriter changed;
+    changed.getVariable("field").push({"text"}).act(op::GetMember).act(op::Trace);
+    handler(a, "field", "onChanged", changed);
+    doAction(m, a);
+    m.showFrame();
+    InputRun r(m.finish());
+    r.click(10, 10);
+    auto post = [&r](const InputEvent& e) {
+        r.player->postInput(e);
+        r.player->deliverInput();
+    };
+    using T = InputEvent::Type;
+    // The key gives "a", the layout "ä": no press of "a".
+    post(keyEvent(T::KeyDown, 65, U'a'));
+    post(typed(U"ä"));
+    post(keyEvent(T::KeyUp, 65, U'a'));
+    EXPECT_EQ(r.take(), Lines{"ä"});
+    // The accent comes with the next letter, which the button takes.
+    post(keyEvent(T::KeyDown, 82, U'r'));
+    post(typed(U"\""));
+    post(typed(U"r"));
+    post(keyEvent(T::KeyUp, 82, U'r'));
+    EXPECT_EQ(r.take(), (Lines{"ä\"", "press r"}));
+    // A key whose text never comes still presses its character, once.
+    post(keyEvent(T::KeyDown, 82, U'r'));
+    post(keyEvent(T::KeyUp, 82, U'r'));
+    EXPECT_EQ(r.take(), Lines{"press r"});
+}
+
+// What the input method composes shows in the field without telling its listeners; it gives
+// way to the text it settles on, and is the field's own once the focus leaves.
+TEST(TextInput, ACompositionSitsInTheFieldUntilSettled) {
+    auto m = newMovie();
+    w::EditTextSpec spec;
+    spec.bounds = w::Rect{0, 4000, 0, 600};
+    spec.text = "ab";
+    const auto text = m.defineEditText(spec);
+    m.placeObject2(named(1, text, "field"));
+    ActionWriter a;
+    a.getVariable("field").push({"type", "input"}).act(op::SetMember);
+    ActionWriter changed;
+    changed.getVariable("field").push({"text"}).act(op::GetMember).act(op::Trace);
+    handler(a, "field", "onChanged", changed);
+    doAction(m, a);
+    m.showFrame();
+    InputRun r(m.finish());
+    auto post = [&r](const InputEvent& e) {
+        r.player->postInput(e);
+        r.player->deliverInput();
+    };
+    auto compose = [&post](const std::u32string& t, int cursor) {
+        InputEvent e;
+        e.type = InputEvent::Type::ImePreedit;
+        e.text = t;
+        e.preeditCursor = cursor;
+        post(e);
+    };
+    r.click(10, 10);
+    compose(U"xy", 1);
+    EXPECT_TRUE(r.take().empty());
+    EXPECT_EQ(fieldOf(r).textUtf8(), "abxy");
+    EXPECT_EQ(fieldOf(r).caret, 3);
+    compose(U"z", -1);
+    EXPECT_EQ(fieldOf(r).textUtf8(), "abz");
+    post(typed(U"Z"));
+    EXPECT_EQ(r.take(), Lines{"abZ"});
+    compose(U"q", -1);
+    EXPECT_TRUE(r.take().empty());
+    // Clicking elsewhere takes the focus: the composition stays and is told of.
+    r.click(300, 300);
+    EXPECT_EQ(r.take(), Lines{"abZq"});
+    compose(U"w", -1);  // no field has the focus
+    EXPECT_EQ(fieldOf(r).textUtf8(), "abZq");
 }
