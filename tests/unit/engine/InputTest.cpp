@@ -912,3 +912,105 @@ TEST(TextInput, ACompositionSitsInTheFieldUntilSettled) {
     compose(U"w", -1);  // no field has the focus
     EXPECT_EQ(fieldOf(r).textUtf8(), "abZq");
 }
+
+namespace {
+
+// A field of ten short paragraphs, a few lines high, the sixth a link.
+w::Bytes linkedLines(const std::string& href) {
+    auto m = newMovie();
+    // Square glyphs 12 pixels wide at 12 pixels: no system font involved.
+    w::FontSpec font;
+    font.name = "Squares";
+    for (const char c : std::string("eikln")) {
+        w::ShapeBuilder g;
+        g.fill1(g.addFillStyle(w::FillStyle::solid({})));
+        g.moveTo(0, -800).lineTo(800, -800).lineTo(800, 0).lineTo(0, 0).lineTo(0, -800);
+        font.glyphs.push_back(g);
+        font.codes.push_back(static_cast<std::uint16_t>(c));
+        font.advances.push_back(1024);
+    }
+    font.ascent = 900;
+    font.descent = 124;
+    const auto fontId = m.defineFont(font);
+    w::EditTextSpec spec;
+    spec.fontId = fontId;
+    spec.useOutlines = true;
+    spec.bounds = w::Rect{0, 4000, 0, 1000};
+    spec.multiline = true;
+    spec.html = true;
+    std::string html;
+    for (int n = 0; n < 10; ++n) {
+        html += n == 5 ? "<p><a href='" + href + "'>link</a></p>" : "<p>line</p>";
+    }
+    spec.text = html;
+    const auto text = m.defineEditText(spec);
+    m.placeObject2(named(1, text, "field"));
+    ActionWriter hit;
+    hit.push({"hit "}).getVariable("a").act(op::Add2).act(op::Trace);
+    ActionWriter a;
+    a.defineFunction("hit", {"a"}, hit);
+    doAction(m, a);
+    m.showFrame();
+    return m.finish();
+}
+
+}  // namespace
+
+// A link is found where its line shows: scrolling moves it, and only its characters count.
+TEST(TextLinks, AClickOnALinkCallsItsFunctionWhereTheScrolledLineShows) {
+    InputRun r(linkedLines("asfunction:hit,x,y"));
+    r.click(5, 5);  // the first line: no link
+    EXPECT_TRUE(r.take().empty());
+    r.move(5, 5);
+    EXPECT_FALSE(r.host->handCursor());
+    fieldOf(r).scroll = 6;
+    r.move(5, 5);
+    EXPECT_TRUE(r.host->handCursor());
+    // Everything after the first comma is the one argument.
+    r.click(5, 5);
+    EXPECT_EQ(r.take(), Lines{"hit x,y"});
+    // Past the link's last character on its line: nothing.
+    r.click(150, 5);
+    EXPECT_TRUE(r.take().empty());
+}
+
+TEST(TextLinks, AnAsfunctionWithoutArgumentOrFunctionIsHarmless) {
+    for (const char* href : {"asfunction:hit", "asfunction:", "asfunction:nothing.here,1"}) {
+        InputRun r(linkedLines(href));
+        fieldOf(r).scroll = 6;
+        r.click(5, 5);
+        EXPECT_EQ(r.take(),
+                  std::string(href) == "asfunction:hit" ? Lines{"hit undefined"} : Lines{})
+            << href;
+    }
+}
+
+// The wheel scrolls the field under the pointer by lines, within its scroll range, unless
+// the field says not to.
+TEST(TextScroll, TheWheelScrollsTheFieldUnderThePointer) {
+    InputRun r(linkedLines("asfunction:hit"));
+    auto wheel = [&r](int lines) {
+        InputEvent e;
+        e.type = InputEvent::Type::MouseWheel;
+        e.wheel = lines;
+        r.player->postInput(e);
+        r.player->deliverInput();
+    };
+    auto scroll = [&r]() { return std::to_string(fieldOf(r).scroll); };
+    r.move(300, 300);  // off the field
+    wheel(-3);
+    EXPECT_EQ(scroll(), "1");
+    r.move(5, 5);
+    wheel(-3);  // towards the user: later lines
+    EXPECT_EQ(scroll(), "4");
+    wheel(-100);
+    const std::string bottom = scroll();
+    EXPECT_GT(std::stoi(bottom), 4);
+    wheel(1);
+    EXPECT_EQ(scroll(), std::to_string(std::stoi(bottom) - 1));
+    wheel(100);
+    EXPECT_EQ(scroll(), "1");
+    fieldOf(r).mouseWheelEnabled = false;
+    wheel(-3);
+    EXPECT_EQ(scroll(), "1");
+}
