@@ -210,6 +210,12 @@ void moveFocus(Vm& vm, DisplayId id) {
         return;
     }
     in.focus = id;
+    // A text field losing the focus keeps no selection: its caret goes back to the start.
+    if (old != kNoDisplay && vm.host().kind(old) == Host::Kind::TextField) {
+        if (TextFieldHost* fields = vm.host().textFields()) {
+            fields->setSelection(old, 0, 0);
+        }
+    }
     Vm::NoCollect hold(vm);
     const Value oldValue = focusValue(vm, old);
     const Value newValue = focusValue(vm, id);

@@ -40,15 +40,17 @@ struct InputEvent {
         FocusLost,         // the movie area lost the keyboard (keys held are let go)
         TextEdit,          // an editing command for the focused text field
         ClipboardChanged,  // the desktop's clipboard now holds `text`
+        ImePreedit,        // the input method's text being composed (`text`; empty: none)
     };
     Type type = Type::MouseMove;
     double x = 0;
     double y = 0;
     MouseButton button = MouseButton::Left;
-    int wheel = 0;        // MouseWheel: lines, positive away from the user
-    int keyCode = 0;      // KeyDown/KeyUp
-    char32_t ascii = 0;   // KeyDown/KeyUp: the character the key gives (0: none)
-    std::u32string text;  // TextInput, ClipboardChanged
+    int wheel = 0;           // MouseWheel: lines, positive away from the user
+    int keyCode = 0;         // KeyDown/KeyUp
+    char32_t ascii = 0;      // KeyDown/KeyUp: the character the key gives (0: none)
+    std::u32string text;     // TextInput, ClipboardChanged, ImePreedit
+    int preeditCursor = -1;  // ImePreedit: the caret within `text` (-1: at its end)
     TextCommand command = TextCommand::Paste;  // TextEdit
 };
 

@@ -135,6 +135,14 @@ bool readInputScript(const QByteArray& json, InputScript& out, QString* error) {
             e.type = InputEvent::Type::TextInput;
             const QList<uint> chars = o["codepoint"].toString().toUcs4();
             e.text.assign(chars.begin(), chars.end());
+        } else if (type == u"ImePreedit") {
+            e.type = InputEvent::Type::ImePreedit;
+            const QList<uint> chars = o["text"].toString().toUcs4();
+            e.text.assign(chars.begin(), chars.end());
+            const QJsonArray cursor = o["cursor"].toArray();
+            if (!cursor.isEmpty()) {
+                e.preeditCursor = std::clamp(cursor[0].toInt(), 0, static_cast<int>(chars.size()));
+            }
         } else if (type == u"FocusLost") {
             e.type = InputEvent::Type::FocusLost;
         } else if (type == u"SetClipboardText") {

@@ -11,7 +11,8 @@ namespace zd::engine {
 // A recorded session of input as test cases keep it: a JSON array of events ("MouseMove",
 // "MouseDown", "MouseUp" with "pos" and "btn", "MouseWheel" with "lines", "KeyDown"/"KeyUp"
 // with "key" (a name such as "Enter", or {"Char": "a"}), "TextInput" with "codepoint",
-// "TextControl" with "code" (Copy, Paste, MoveLeft, Backspace...), "SetClipboardText" with "text"),
+// "TextControl" with "code" (Copy, Paste, MoveLeft, Backspace...), "SetClipboardText" with "text",
+// "ImePreedit" with "text" and "cursor" ([start, end] within the text, or null)),
 // cut into steps by "Wait" entries. Events of kinds this player does not take are left out.
 struct InputScript {
     std::vector<std::vector<InputEvent>> steps;  // steps[i] is delivered after step i

@@ -885,6 +885,8 @@ std::vector<TextParagraph> TextFieldModel::paragraphs() const {
         const double spacing = r.format.letterSpacing.value_or(0);
         style.letterSpacing =
             std::isfinite(spacing) ? std::clamp(spacing, -1000.0, 1000.0) * 20 : 0;
+        style.url = r.format.url.value_or("");
+        style.target = r.format.target.value_or("");
         std::size_t s = at;
         const std::size_t end = at + r.length;
         while (s < end) {

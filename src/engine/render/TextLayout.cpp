@@ -74,6 +74,26 @@ TextLayout layoutEditText(const EditTextDefinition& e, const std::string& text, 
         cache);
 }
 
+const TextStyle* styleAt(const TextLayout& layout, QPointF p, int hscroll) {
+    if (!layout.box.contains(p)) {
+        return nullptr;
+    }
+    const double x = p.x() + hscroll * 20.0;
+    const std::size_t last = std::min(layout.visibleLines, layout.lines.size());
+    for (std::size_t n = layout.firstVisible; n < last; ++n) {
+        const LaidOutLine& line = layout.lines[n];
+        if (p.y() < line.baseline - line.ascent || p.y() >= line.baseline + line.descent) {
+            continue;
+        }
+        for (const LaidOutChar& c : line.chars) {
+            if (x >= c.x && x < c.x + std::max(c.advance, 0.0)) {
+                return c.style;
+            }
+        }
+    }
+    return nullptr;
+}
+
 TextLayout layoutTextField(const TextFieldModel& field, CharacterCache& cache) {
     EditTextDefinition e = field.def;
     e.useOutlines = field.embedFonts;

@@ -84,6 +84,10 @@ inline TextLayout layoutEditText(const EditTextDefinition& field, CharacterCache
     return layoutEditText(field, field.initialText, field.html, cache);
 }
 
+// The style of the character shown at a point of the field (twips, the field's coordinates;
+// the text moved left by hscroll pixels), or nullptr: only lines in view count.
+const TextStyle* styleAt(const TextLayout& layout, QPointF p, int hscroll = 0);
+
 // The system font a style names when no outlines are at hand (_sans, _serif, _typewriter).
 QFont deviceTextFont(const TextStyle& style);
 

@@ -2,7 +2,9 @@
 
 #include <QPainterPathStroker>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <string_view>
 #include <utility>
 
 #include "engine/avm1/InputLib.h"
@@ -227,6 +229,7 @@ void InputRouter::handle(const engine::InputEvent& e) {
                 {avm1::Value(static_cast<double>(e.wheel)),
                  under != kNoDisplay && host_.exists(under) ? avm1::Value(vm.clipObject(under))
                                                             : avm1::Value()});
+            wheelScroll(e.wheel);
             break;
         }
         case T::KeyDown:
@@ -238,6 +241,9 @@ void InputRouter::handle(const engine::InputEvent& e) {
         case T::TextInput:
             typeText(e.text);
             break;
+        case T::ImePreedit:
+            preedit(e.text, e.preeditCursor);
+            break;
         case T::FocusLost:
             host_.vm().input().down.reset();
             break;
@@ -248,6 +254,7 @@ void InputRouter::handle(const engine::InputEvent& e) {
             host_.clipboard().setText(e.text);
             break;
     }
+    settlePreedit();
 }
 
 // --- Hit-testing ---
@@ -521,7 +528,8 @@ bool InputRouter::overHandCursor() {
     const DisplayId id = hovered_;
     DisplayObject* o = host_.find(id);
     if (o == nullptr || o->removed()) {
-        return false;
+        // Links show the hand as buttons do.
+        return id == kNoDisplay && linkAt(QPointF(mouseX_ * 20.0, mouseY_ * 20.0)).has_value();
     }
     avm1::Vm& vm = host_.vm();
     avm1::Object* self = vm.clipObject(id);
@@ -766,6 +774,9 @@ void InputRouter::mouseDown() {
         pressed_ = pressed;
         setPhase(pressed_, PointerPhase::OverDown);
     } else {
+        if (const auto link = linkAt(QPointF(mouseX_ * 20.0, mouseY_ * 20.0))) {
+            followLink(*link);
+        }
         // A click on a text field gives it the focus; on nothing that takes it, clears it.
         const DisplayId field = textFieldAt(QPointF(mouseX_ * 20.0, mouseY_ * 20.0));
         avm1::moveFocus(host_.vm(), field);
@@ -865,6 +876,118 @@ std::string InputRouter::dropTarget(DisplayId id) const {
 }
 
 // --- Focus ---
+
+DisplayObject* InputRouter::topTextField(QPointF p) {
+    std::vector<std::pair<DisplayObject*, int>> walk{{&host_.player_.root(), 0}};
+    DisplayObject* top = nullptr;
+    // Display order: the last one hit is the topmost.
+    while (!walk.empty()) {
+        auto [cur, nesting] = walk.back();
+        walk.pop_back();
+        if (nesting > 64 || !cur->visible()) {
+            continue;
+        }
+        if (cur->textField() != nullptr) {
+            if (hitShape(*cur, p, nesting)) {
+                top = cur;
+            }
+        } else if (engine::Timeline* t = cur->timeline(); t != nullptr && !isButton(*cur)) {
+            for (auto it = t->objects().rbegin(); it != t->objects().rend(); ++it) {
+                walk.push_back({it->second.get(), nesting + 1});
+            }
+        }
+    }
+    return top;
+}
+
+std::optional<InputRouter::Link> InputRouter::linkAt(QPointF p) {
+    script::TextFields* fields = host_.textFields_.get();
+    DisplayObject* top = topTextField(p);
+    if (fields == nullptr || top == nullptr) {
+        return std::nullopt;
+    }
+    bool invertible = false;
+    const QPointF local = toStage(*top).inverted(&invertible).map(p);
+    if (!invertible) {
+        return std::nullopt;
+    }
+    auto found = fields->linkAt(top->id(), local.x(), local.y());
+    if (!found) {
+        return std::nullopt;
+    }
+    return Link{top->id(), std::move(found->first), std::move(found->second)};
+}
+
+void InputRouter::wheelScroll(int lines) {
+    script::TextFields* fields = host_.textFields_.get();
+    DisplayObject* top = topTextField(QPointF(mouseX_ * 20.0, mouseY_ * 20.0));
+    if (fields == nullptr || top == nullptr || lines == 0 || !top->textField()->mouseWheelEnabled) {
+        return;
+    }
+    // Turning the wheel away from the user shows earlier lines.
+    const engine::TextFieldModel& f = *top->textField();
+    const double to = static_cast<double>(f.scroll) - lines;
+    if (to != f.scroll) {
+        fields->setTextProperty(top->id(), avm1::TextProperty::Scroll, avm1::DisplayValue(to));
+    }
+}
+
+void InputRouter::followLink(const Link& link) {
+    static constexpr std::string_view kScheme = "asfunction:";
+    const std::string& url = link.url;
+    const bool script = url.size() >= kScheme.size() &&
+                        std::equal(kScheme.begin(), kScheme.end(), url.begin(), [](char a, char b) {
+                            return a == std::tolower(static_cast<unsigned char>(b));
+                        });
+    if (!script) {
+        host_.getUrl(url, link.target, avm1::UrlMethod::None, {});
+        return;
+    }
+    const std::string rest = url.substr(kScheme.size());
+    const std::size_t comma = rest.find(',');
+    const std::string path = rest.substr(0, comma);
+    DisplayObject* field = host_.find(link.field);
+    DisplayObject* parent = field != nullptr ? field->parent() : nullptr;
+    if (path.empty() || parent == nullptr) {
+        return;
+    }
+    avm1::Vm& vm = host_.vm();
+    avm1::Vm::NoCollect hold(vm);
+    avm1::Object* clip = vm.clipObject(parent->id());
+    if (clip == nullptr) {
+        return;
+    }
+    // The name's first part is found on the field's timeline, else among the globals; each
+    // further part on what the one before it named, which is also what the call runs on.
+    avm1::Value self(clip);
+    avm1::Value fn;
+    std::size_t at = 0;
+    for (bool first = true;; first = false) {
+        const std::size_t dot = path.find('.', at);
+        const std::string part = path.substr(at, dot == std::string::npos ? dot : dot - at);
+        if (!first) {
+            self = fn;
+        }
+        fn = vm.get(self, part);
+        if (first && fn.isUndefined()) {
+            self = avm1::Value(vm.global());
+            fn = vm.get(self, part);
+        }
+        if (dot == std::string::npos) {
+            break;
+        }
+        at = dot + 1;
+    }
+    if (!fn.isObject() || !fn.object()->isFunction()) {
+        return;
+    }
+    if (comma == std::string::npos) {
+        vm.callFromHost(fn, self, {});
+        return;
+    }
+    const avm1::Value argument(vm.str(rest.substr(comma + 1)));
+    vm.callFromHost(fn, self, std::span<const avm1::Value>(&argument, 1));
+}
 
 DisplayId InputRouter::textFieldAt(QPointF p) {
     std::vector<std::pair<DisplayObject*, int>> walk{{&host_.player_.root(), 0}};
@@ -1021,6 +1144,7 @@ void InputRouter::moveHighlight(DisplayId from, DisplayId to) {
 }
 
 void InputRouter::settleScriptFocus() {
+    settlePreedit();
     auto& moves = host_.vm().input().scriptFocusMoves;
     // Handlers may move the focus again: their moves wait for the next call.
     const auto pending = std::exchange(moves, {});
@@ -1119,6 +1243,10 @@ void InputRouter::editField(DisplayObject& field, int begin, int end, const std:
     }
     fields->replaceText(id, begin, end, engine::TextFieldModel::toUtf8(text));
     host_.player_.context().changed();
+    notifyChanged(id);
+}
+
+void InputRouter::notifyChanged(DisplayId id) {
     // The field tells its listeners, itself first (or only its own handler when it has no
     // broadcaster).
     avm1::Vm& vm = host_.vm();
@@ -1144,11 +1272,116 @@ void InputRouter::editField(DisplayObject& field, int begin, int end, const std:
 }
 
 void InputRouter::typeText(const std::u32string& typed) {
-    DisplayObject* field = focusedInput();
-    if (field == nullptr || keyTrapped_) {
+    // What the input method composed gives way to the text it settled on.
+    dropPreedit();
+    const bool deferred = std::exchange(pendingPress_, 0) != 0;
+    char32_t pressed = std::exchange(pressedAtKeyDown_, 0);
+    if (keyTrapped_ && !deferred) {
         return;
     }
-    insertText(*field, typed);
+    std::u32string kept;
+    for (const char32_t c : typed) {
+        if (c == pressed) {
+            pressed = 0;  // its key went to the key-press conditions already
+            kept.push_back(c);
+        } else if (!pressCharacter(c)) {
+            kept.push_back(c);
+        }
+    }
+    DisplayObject* field = focusedInput();
+    if (field == nullptr || kept.empty()) {
+        return;
+    }
+    insertText(*field, kept);
+}
+
+bool InputRouter::pressCharacter(char32_t c) {
+    return c >= 32 && c <= 126 && pressKey(static_cast<int>(c));
+}
+
+bool InputRouter::pressKey(int press) {
+    clipEvent(0, nullptr, press);
+    // Every button on the stage traps its key; the first to trap it takes it.
+    std::vector<DisplayId> buttons;
+    std::vector<std::pair<DisplayObject*, int>> walk{{&host_.player_.root(), 0}};
+    while (!walk.empty()) {
+        auto [cur, nesting] = walk.back();
+        walk.pop_back();
+        if (nesting > 64) {
+            continue;
+        }
+        if (isButton(*cur)) {
+            buttons.push_back(cur->id());
+        } else if (engine::Timeline* t = cur->timeline()) {
+            for (auto it = t->objects().rbegin(); it != t->objects().rend(); ++it) {
+                walk.push_back({it->second.get(), nesting + 1});
+            }
+        }
+    }
+    for (const DisplayId id : buttons) {
+        DisplayObject* b = host_.find(id);
+        if (b != nullptr && !b->removed() &&
+            runButtonActions(*b, 0, static_cast<std::uint8_t>(press))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void InputRouter::preedit(const std::u32string& text, int cursor) {
+    DisplayObject* field = focusedInput();
+    if (field != nullptr && preedit_.field != kNoDisplay && preedit_.field != field->id()) {
+        settlePreedit();
+    }
+    dropPreedit();
+    if (field == nullptr || text.empty()) {
+        return;
+    }
+    engine::TextFieldModel& f = *field->textField();
+    std::u16string insert;
+    for (const char32_t c : text) {
+        if (c >= 32 && c <= 0xffff && c != 127) {
+            insert.push_back(static_cast<char16_t>(c));
+        }
+    }
+    script::TextFields* fields = host_.textFields_.get();
+    if (insert.empty() || fields == nullptr) {
+        return;
+    }
+    const int length = static_cast<int>(f.text().size());
+    const int begin = std::clamp(std::min(f.selectionBegin, f.selectionEnd), 0, length);
+    const int end = std::clamp(std::max(f.selectionBegin, f.selectionEnd), begin, length);
+    fields->replaceText(field->id(), begin, end, engine::TextFieldModel::toUtf8(insert));
+    const int size = static_cast<int>(insert.size());
+    const int at = begin + (cursor < 0 ? size : std::min(cursor, size));
+    f.caret = f.selectionBegin = f.selectionEnd = at;
+    preedit_ = {field->id(), begin, size};
+    host_.player_.context().changed();
+}
+
+void InputRouter::dropPreedit() {
+    const Preedit p = std::exchange(preedit_, {});
+    DisplayObject* field = host_.find(p.field);
+    script::TextFields* fields = host_.textFields_.get();
+    if (field == nullptr || field->removed() || field->textField() == nullptr ||
+        fields == nullptr || p.length <= 0) {
+        return;
+    }
+    const int length = static_cast<int>(field->textField()->text().size());
+    const int begin = std::clamp(p.begin, 0, length);
+    const int end = std::clamp(p.begin + p.length, begin, length);
+    fields->replaceText(p.field, begin, end, {});
+    host_.player_.context().changed();
+}
+
+void InputRouter::settlePreedit() {
+    if (preedit_.field == kNoDisplay || preedit_.field == host_.vm().input().focus) {
+        return;
+    }
+    const DisplayId id = std::exchange(preedit_, {}).field;
+    if (host_.exists(id)) {
+        notifyChanged(id);
+    }
 }
 
 void InputRouter::textCommand(engine::TextCommand command) {
@@ -1318,6 +1551,10 @@ DisplayObject* InputRouter::keyboardFocus() {
 }
 
 void InputRouter::keyDown(const engine::InputEvent& e) {
+    // A character key whose text never came presses its character without it.
+    if (const int unsettled = std::exchange(pendingPress_, 0)) {
+        pressKey(unsettled);
+    }
     avm1::Vm& vm = host_.vm();
     vm.input().keyDown(e.keyCode, static_cast<int>(e.ascii));
     clipEvent(engine::kClipKeyDown, nullptr);
@@ -1328,34 +1565,15 @@ void InputRouter::keyDown(const engine::InputEvent& e) {
     }
     avm1::broadcast(vm, "Key", "onKeyDown");
     bool trapped = false;
-    if (const int press = keyPressCode(e.keyCode, e.ascii)) {
-        clipEvent(0, nullptr, press);
-        // Every button on the stage traps its key.
-        std::vector<DisplayId> buttons;
-        std::vector<std::pair<DisplayObject*, int>> walk{{&host_.player_.root(), 0}};
-        while (!walk.empty()) {
-            auto [cur, nesting] = walk.back();
-            walk.pop_back();
-            if (nesting > 64) {
-                continue;
-            }
-            if (isButton(*cur)) {
-                buttons.push_back(cur->id());
-            } else if (engine::Timeline* t = cur->timeline()) {
-                for (auto it = t->objects().rbegin(); it != t->objects().rend(); ++it) {
-                    walk.push_back({it->second.get(), nesting + 1});
-                }
-            }
-        }
-        // The first button trapping the key takes it.
-        for (const DisplayId id : buttons) {
-            DisplayObject* b = host_.find(id);
-            if (b != nullptr && !b->removed() &&
-                runButtonActions(*b, 0, static_cast<std::uint8_t>(press))) {
-                trapped = true;
-                break;
-            }
-        }
+    const int press = keyPressCode(e.keyCode, e.ascii);
+    pressedAtKeyDown_ = 0;
+    // Space also clicks the focused button, so it presses as it goes down.
+    if (press > 32 && press <= 126) {
+        // Characters press as their text comes.
+        pendingPress_ = press;
+    } else if (press != 0) {
+        trapped = pressKey(press);
+        pressedAtKeyDown_ = static_cast<char32_t>(press);
     }
     // A key a button took types nothing either.
     keyTrapped_ = trapped;
@@ -1376,6 +1594,9 @@ void InputRouter::keyDown(const engine::InputEvent& e) {
 }
 
 void InputRouter::keyUp(const engine::InputEvent& e) {
+    if (const int unsettled = std::exchange(pendingPress_, 0)) {
+        pressKey(unsettled);
+    }
     avm1::Vm& vm = host_.vm();
     vm.input().keyUp(e.keyCode, static_cast<int>(e.ascii));
     clipEvent(engine::kClipKeyUp, nullptr);

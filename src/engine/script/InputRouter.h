@@ -96,6 +96,20 @@ class InputRouter {
     // returns whether a field took the key.
     engine::DisplayObject* focusedInput();
     void typeText(const std::u32string& text);
+    // Characters go to the key-press conditions as they are typed, not as keys go down: a dead
+    // key types nothing, the key after it may type two. Whether a button took the character.
+    bool pressCharacter(char32_t c);
+    // Runs the key-press conditions of clips and buttons for a key-press code; whether a
+    // button took it.
+    bool pressKey(int press);
+    // The input method's composition sits in the focused field as plain text the field's
+    // listeners have not heard of; it is theirs once the focus leaves or the text comes.
+    void preedit(const std::u32string& text, int cursor);
+    // Drops the composition from its field (the field keeps what it was before).
+    void dropPreedit();
+    // The composition becomes the field's own text when its field lost the focus.
+    void settlePreedit();
+    void notifyChanged(avm1::DisplayId id);
     // Puts text at the caret (over the selection) as typing does: what restrict lets in, up
     // to maxChars. Nothing at all leaves the field as it was.
     void insertText(engine::DisplayObject& field, const std::u32string& text);
@@ -134,6 +148,21 @@ class InputRouter {
     void tab(bool backwards);
     // The focus rectangle leaves one object for another, as the pointer would.
     void moveHighlight(avm1::DisplayId from, avm1::DisplayId to);
+    // The link shown under a stage point (twips) in the topmost text field there, if any:
+    // the field, the address and the window.
+    struct Link {
+        avm1::DisplayId field = avm1::kNoDisplay;
+        std::string url;
+        std::string target;
+    };
+    std::optional<Link> linkAt(QPointF stageTwips);
+    // The topmost text field whose box holds a stage point (twips), or nullptr.
+    engine::DisplayObject* topTextField(QPointF stageTwips);
+    // The wheel scrolls the text field under the pointer by lines, unless it says not to.
+    void wheelScroll(int lines);
+    // A click on a link: "asfunction:name,argument" calls the function the name reaches from
+    // the field's timeline with the argument; any other address opens as getURL would.
+    void followLink(const Link& link);
     // The topmost text field under a stage point that takes the focus when clicked.
     avm1::DisplayId textFieldAt(QPointF stageTwips);
     // A property a script set on the object (or its prototypes), if any.
@@ -155,7 +184,14 @@ class InputRouter {
         std::optional<std::array<double, 4>> bounds;
     };
     bool mouseTookOver_ = false;
-    bool keyTrapped_ = false;  // the last key went down to a button's key condition
+    bool keyTrapped_ = false;        // the last key went down to a button's key condition
+    int pendingPress_ = 0;           // the character key down whose text has not come yet
+    char32_t pressedAtKeyDown_ = 0;  // the last key down's press, when it pressed at once
+    struct Preedit {
+        avm1::DisplayId field = avm1::kNoDisplay;
+        int begin = 0;
+        int length = 0;
+    } preedit_;
     avm1::DisplayId focusAtMouseMove_ = avm1::kNoDisplay;
     Drag drag_;
     std::unordered_map<avm1::DisplayId, std::string> dropTargets_;

@@ -490,6 +490,23 @@ std::array<double, 4> TextFields::measure(const avm1::TextFormatValues& v, std::
             std::round(ascent / 20.0), std::round(descent / 20.0)};
 }
 
+std::optional<std::pair<std::string, std::string>> TextFields::linkAt(DisplayId id, double x,
+                                                                      double y) {
+    const TextFieldModel* f = field(id);
+    // Most fields link nowhere: those are not laid out for every click.
+    if (f == nullptr || std::none_of(f->runs().begin(), f->runs().end(), [](const auto& r) {
+            return !r.format.url.value_or("").empty();
+        })) {
+        return std::nullopt;
+    }
+    const auto layout = engine::layoutTextField(*f, cache_);
+    const engine::TextStyle* style = engine::styleAt(layout, QPointF(x, y), f->hscroll);
+    if (style == nullptr || style->url.empty()) {
+        return std::nullopt;
+    }
+    return std::make_pair(style->url, style->target);
+}
+
 std::u16string TextFields::staticText(DisplayId clip) {
     DisplayObject* o = player_.context().find(clip);
     if (o == nullptr || o->timeline() == nullptr) {

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <optional>
+#include <string>
+#include <utility>
+
 #include "engine/avm1/TextFieldHost.h"
 #include "engine/avm1/Vm.h"
 
@@ -38,6 +42,10 @@ class TextFields final : public avm1::TextFieldHost {
                                   std::optional<double> width) override;
     std::u16string staticText(avm1::DisplayId clip) override;
 
+    // The link (address and window) of the character shown at a point of the field (twips,
+    // the field's coordinates), if any.
+    std::optional<std::pair<std::string, std::string>> linkAt(avm1::DisplayId id, double x,
+                                                              double y);
     // A field's _width or _height set by a script: its box changes, not its scale.
     void resize(engine::DisplayObject& object, bool height, double pixels);
     // Fields bound to variables show the variables' values now; a variable not yet set takes

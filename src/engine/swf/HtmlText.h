@@ -18,6 +18,8 @@ struct TextStyle {
     bool italic = false;
     bool underline = false;
     double letterSpacing = 0;  // twips added after each character
+    std::string url;  // a link's target address ("" none) and window
+    std::string target;
     bool operator==(const TextStyle&) const = default;
 };
 

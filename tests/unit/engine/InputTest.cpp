@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -393,6 +394,13 @@ TEST(MouseInput, ButtonsShowTheirStatesAndRunTheirConditions) {
     k.keyCode = 'K';
     k.ascii = U'k';
     r.player->postInput(k);
+    r.player->deliverInput();
+    // The character presses as it is typed.
+    EXPECT_TRUE(r.take().empty());
+    InputEvent typedK;
+    typedK.type = InputEvent::Type::TextInput;
+    typedK.text = U"k";
+    r.player->postInput(typedK);
     r.player->deliverInput();
     EXPECT_EQ(r.take(), Lines{"key k"});
 }
@@ -785,4 +793,224 @@ TEST(Focus, TheRectangleIsAYellowFrameThreePixelsWideInsideTheBounds) {
                          Qt::white);
     EXPECT_EQ(large.pixel(205, 205), yellow);
     EXPECT_NE(large.pixel(206, 206), yellow);
+}
+
+namespace {
+
+TextFieldModel& fieldOf(InputRun& r) {
+    for (const auto& [depth, child] : r.player->root().timeline()->objects()) {
+        if (child->textField() != nullptr) {
+            return *child->textField();
+        }
+    }
+    throw std::runtime_error("no field");
+}
+
+InputEvent typed(const std::u32string& text) {
+    InputEvent e;
+    e.type = InputEvent::Type::TextInput;
+    e.text = text;
+    return e;
+}
+
+InputEvent keyEvent(InputEvent::Type type, int code, char32_t ascii) {
+    InputEvent e;
+    e.type = type;
+    e.keyCode = code;
+    e.ascii = ascii;
+    return e;
+}
+
+}  // namespace
+
+// Key-press conditions hear the characters typed, not the keys: a dead key's accent types
+// nothing, the letter after it may type another character, and a character a button takes
+// is not typed.
+TEST(TextInput, KeyPressConditionsFollowTheTypedCharacters) {
+    auto m = newMovie();
+    w::EditTextSpec spec;
+    spec.bounds = w::Rect{0, 4000, 0, 600};
+    const auto text = m.defineEditText(spec);
+    const auto shape = box(m, 0, 0, 200);
+    ActionWriter press;
+    press.trace("press r");
+    const auto button = m.defineButton2({{15, shape, 1, {}, {}}}, {{0, 'r', press.bytes()}});
+    m.placeObject2(named(1, text, "field"));
+    m.placeObject2(named(2, button, "b", w::Matrix::translation(6000, 4000)));
+    ActionWriter a;
+    ActionWriter changed;
+    changed.getVariable("field").push({"text"}).act(op::GetMember).act(op::Trace);
+    handler(a, "field", "onChanged", changed);
+    doAction(m, a);
+    m.showFrame();
+    InputRun r(m.finish());
+    r.click(10, 10);
+    auto post = [&r](const InputEvent& e) {
+        r.player->postInput(e);
+        r.player->deliverInput();
+    };
+    using T = InputEvent::Type;
+    // The key gives "a", the layout "ä": no press of "a".
+    post(keyEvent(T::KeyDown, 65, U'a'));
+    post(typed(U"ä"));
+    post(keyEvent(T::KeyUp, 65, U'a'));
+    EXPECT_EQ(r.take(), Lines{"ä"});
+    // The accent comes with the next letter, which the button takes.
+    post(keyEvent(T::KeyDown, 82, U'r'));
+    post(typed(U"\""));
+    post(typed(U"r"));
+    post(keyEvent(T::KeyUp, 82, U'r'));
+    EXPECT_EQ(r.take(), (Lines{"ä\"", "press r"}));
+    // A key whose text never comes still presses its character, once.
+    post(keyEvent(T::KeyDown, 82, U'r'));
+    post(keyEvent(T::KeyUp, 82, U'r'));
+    EXPECT_EQ(r.take(), Lines{"press r"});
+}
+
+// What the input method composes shows in the field without telling its listeners; it gives
+// way to the text it settles on, and is the field's own once the focus leaves.
+TEST(TextInput, ACompositionSitsInTheFieldUntilSettled) {
+    auto m = newMovie();
+    w::EditTextSpec spec;
+    spec.bounds = w::Rect{0, 4000, 0, 600};
+    spec.text = "ab";
+    const auto text = m.defineEditText(spec);
+    m.placeObject2(named(1, text, "field"));
+    ActionWriter a;
+    a.getVariable("field").push({"type", "input"}).act(op::SetMember);
+    ActionWriter changed;
+    changed.getVariable("field").push({"text"}).act(op::GetMember).act(op::Trace);
+    handler(a, "field", "onChanged", changed);
+    doAction(m, a);
+    m.showFrame();
+    InputRun r(m.finish());
+    auto post = [&r](const InputEvent& e) {
+        r.player->postInput(e);
+        r.player->deliverInput();
+    };
+    auto compose = [&post](const std::u32string& t, int cursor) {
+        InputEvent e;
+        e.type = InputEvent::Type::ImePreedit;
+        e.text = t;
+        e.preeditCursor = cursor;
+        post(e);
+    };
+    r.click(10, 10);
+    compose(U"xy", 1);
+    EXPECT_TRUE(r.take().empty());
+    EXPECT_EQ(fieldOf(r).textUtf8(), "abxy");
+    EXPECT_EQ(fieldOf(r).caret, 3);
+    compose(U"z", -1);
+    EXPECT_EQ(fieldOf(r).textUtf8(), "abz");
+    post(typed(U"Z"));
+    EXPECT_EQ(r.take(), Lines{"abZ"});
+    compose(U"q", -1);
+    EXPECT_TRUE(r.take().empty());
+    // Clicking elsewhere takes the focus: the composition stays and is told of.
+    r.click(300, 300);
+    EXPECT_EQ(r.take(), Lines{"abZq"});
+    compose(U"w", -1);  // no field has the focus
+    EXPECT_EQ(fieldOf(r).textUtf8(), "abZq");
+}
+
+namespace {
+
+// A field of ten short paragraphs, a few lines high, the sixth a link.
+w::Bytes linkedLines(const std::string& href) {
+    auto m = newMovie();
+    // Square glyphs 12 pixels wide at 12 pixels: no system font involved.
+    w::FontSpec font;
+    font.name = "Squares";
+    for (const char c : std::string("eikln")) {
+        w::ShapeBuilder g;
+        g.fill1(g.addFillStyle(w::FillStyle::solid({})));
+        g.moveTo(0, -800).lineTo(800, -800).lineTo(800, 0).lineTo(0, 0).lineTo(0, -800);
+        font.glyphs.push_back(g);
+        font.codes.push_back(static_cast<std::uint16_t>(c));
+        font.advances.push_back(1024);
+    }
+    font.ascent = 900;
+    font.descent = 124;
+    const auto fontId = m.defineFont(font);
+    w::EditTextSpec spec;
+    spec.fontId = fontId;
+    spec.useOutlines = true;
+    spec.bounds = w::Rect{0, 4000, 0, 1000};
+    spec.multiline = true;
+    spec.html = true;
+    std::string html;
+    for (int n = 0; n < 10; ++n) {
+        html += n == 5 ? "<p><a href='" + href + "'>link</a></p>" : "<p>line</p>";
+    }
+    spec.text = html;
+    const auto text = m.defineEditText(spec);
+    m.placeObject2(named(1, text, "field"));
+    ActionWriter hit;
+    hit.push({"hit "}).getVariable("a").act(op::Add2).act(op::Trace);
+    ActionWriter a;
+    a.defineFunction("hit", {"a"}, hit);
+    doAction(m, a);
+    m.showFrame();
+    return m.finish();
+}
+
+}  // namespace
+
+// A link is found where its line shows: scrolling moves it, and only its characters count.
+TEST(TextLinks, AClickOnALinkCallsItsFunctionWhereTheScrolledLineShows) {
+    InputRun r(linkedLines("asfunction:hit,x,y"));
+    r.click(5, 5);  // the first line: no link
+    EXPECT_TRUE(r.take().empty());
+    r.move(5, 5);
+    EXPECT_FALSE(r.host->handCursor());
+    fieldOf(r).scroll = 6;
+    r.move(5, 5);
+    EXPECT_TRUE(r.host->handCursor());
+    // Everything after the first comma is the one argument.
+    r.click(5, 5);
+    EXPECT_EQ(r.take(), Lines{"hit x,y"});
+    // Past the link's last character on its line: nothing.
+    r.click(150, 5);
+    EXPECT_TRUE(r.take().empty());
+}
+
+TEST(TextLinks, AnAsfunctionWithoutArgumentOrFunctionIsHarmless) {
+    for (const char* href : {"asfunction:hit", "asfunction:", "asfunction:nothing.here,1"}) {
+        InputRun r(linkedLines(href));
+        fieldOf(r).scroll = 6;
+        r.click(5, 5);
+        EXPECT_EQ(r.take(),
+                  std::string(href) == "asfunction:hit" ? Lines{"hit undefined"} : Lines{})
+            << href;
+    }
+}
+
+// The wheel scrolls the field under the pointer by lines, within its scroll range, unless
+// the field says not to.
+TEST(TextScroll, TheWheelScrollsTheFieldUnderThePointer) {
+    InputRun r(linkedLines("asfunction:hit"));
+    auto wheel = [&r](int lines) {
+        InputEvent e;
+        e.type = InputEvent::Type::MouseWheel;
+        e.wheel = lines;
+        r.player->postInput(e);
+        r.player->deliverInput();
+    };
+    auto scroll = [&r]() { return std::to_string(fieldOf(r).scroll); };
+    r.move(300, 300);  // off the field
+    wheel(-3);
+    EXPECT_EQ(scroll(), "1");
+    r.move(5, 5);
+    wheel(-3);  // towards the user: later lines
+    EXPECT_EQ(scroll(), "4");
+    wheel(-100);
+    const std::string bottom = scroll();
+    EXPECT_GT(std::stoi(bottom), 4);
+    wheel(1);
+    EXPECT_EQ(scroll(), std::to_string(std::stoi(bottom) - 1));
+    wheel(100);
+    EXPECT_EQ(scroll(), "1");
+    fieldOf(r).mouseWheelEnabled = false;
+    wheel(-3);
+    EXPECT_EQ(scroll(), "1");
 }
