@@ -582,16 +582,8 @@ DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
             return std::string(kQualityNames[static_cast<std::size_t>(quality_)]);
         case DisplayProperty::XMouse:
         case DisplayProperty::YMouse: {
-            bool invertible = false;
-            const QPointF local =
-                toStage(*o)
-                    .inverted(&invertible)
-                    .map(QPointF(input_->mouseX() * 20.0, input_->mouseY() * 20.0));
-            if (!invertible) {
-                return 0.0;
-            }
-            // Whole twips, as the pointer's position is kept.
-            return std::round(p == DisplayProperty::XMouse ? local.x() : local.y()) / 20.0;
+            const QPointF local = pointerIn(toStage(*o), input_->mouseX(), input_->mouseY());
+            return (p == DisplayProperty::XMouse ? local.x() : local.y()) / 20.0;
         }
     }
     return {};
