@@ -201,9 +201,6 @@ QTransform InputRouter::toStage(const DisplayObject& o) const {
 
 void InputRouter::handle(const engine::InputEvent& e) {
     using T = engine::InputEvent::Type;
-    if (e.type == T::MouseMove && e.x == mouseX_ && e.y == mouseY_) {
-        return;  // the pointer did not move: nothing to roll over or out, no highlight to hide
-    }
     // The pointer at work hides the focus rectangle, even where it gave the focus (the
     // middle button leaves it), and so does the movie losing the keyboard.
     struct HideFocus {
@@ -537,13 +534,10 @@ bool InputRouter::actsAsButton(DisplayObject& clip) {
     if (self == nullptr) {
         return false;
     }
+    // A handler's name is enough, whatever it holds (even undefined).
     for (const TransitionInfo& t : kTransitions) {
-        if (t.method == nullptr) {
-            continue;
-        }
         avm1::Value fn;
-        if (vm.lookup(self, avm1::Value(self), vm.key(t.method), fn) && fn.isObject() &&
-            fn.object()->isFunction()) {
+        if (t.method != nullptr && vm.lookup(self, avm1::Value(self), vm.key(t.method), fn)) {
             return true;
         }
     }
@@ -820,6 +814,8 @@ void InputRouter::dragTo() {
 }
 
 void InputRouter::mouseMove(double x, double y) {
+    // A move that goes nowhere still tells the clips, but rolls nothing over or out.
+    const bool moved = x != mouseX_ || y != mouseY_;
     mouseX_ = x;
     mouseY_ = y;
     mouseTookOver_ = true;
@@ -829,14 +825,20 @@ void InputRouter::mouseMove(double x, double y) {
     }
     clipEvent(engine::kClipMouseMove, "onMouseMove");
     avm1::broadcast(host_.vm(), "Mouse", "onMouseMove");
-    updateHover();
+    if (moved) {
+        updateHover();
+    }
 }
 
 void InputRouter::mouseDown() {
     mouseDown_ = true;
     clipEvent(engine::kClipMouseDown, "onMouseDown");
     avm1::broadcast(host_.vm(), "Mouse", "onMouseDown");
+    // Nothing is held yet: what the pointer came to be over without moving (the focus
+    // rectangle took it away, or it came under the pointer) rolls over first.
+    mouseDown_ = false;
     updateHover();
+    mouseDown_ = true;
     if (hovered_ != kNoDisplay && host_.exists(hovered_)) {
         // Pressing a button takes the focus from where it was without giving it the focus.
         const DisplayId pressed = hovered_;
@@ -1032,7 +1034,9 @@ std::vector<DisplayId> InputRouter::tabOrder() {
         if (eligible && (button || edit != nullptr || enabled(*cur))) {
             Entry e{cur->id(), tabIndex, {}, entries.size()};
             const QRectF local = engine::characterBounds(*cur, *host_.characters_, 0, true);
-            e.at = toStage(*cur).map(local.isNull() ? QPointF() : local.topLeft());
+            // Whole twips: objects a scale apart by a rounding error stand at one place.
+            const QPointF at = toStage(*cur).map(local.isNull() ? QPointF() : local.topLeft());
+            e.at = QPointF(std::round(at.x()), std::round(at.y()));
             entries.push_back(e);
         }
         if (cur->isClip()) {
