@@ -10,6 +10,8 @@
 
 #include "engine/player/InputScript.h"
 #include "engine/player/StagePlayer.h"
+#include "engine/render/Bounds.h"
+#include "engine/render/CharacterCache.h"
 #include "engine/render/Renderer.h"
 #include "engine/render/StageRenderer.h"
 #include "engine/script/InputRouter.h"
@@ -883,4 +885,55 @@ TEST(Focus, TabTreatsPlacesARoundingErrorApartAsOneAndCountsHandlerNames) {
         order.push_back(vm.dotPath(vm.input().focus));
     }
     EXPECT_EQ(order, (Lines{"_level0.a", "_level0.c", "_level0.a"}));
+}
+
+TEST(MouseInput, AButtonTheTimelinePutsBackKeepsWhatThePointerDidToIt) {
+    // Frame 2 takes the button away and goes back to frame 1, which places it again.
+    auto m = newMovie();
+    const auto shape = box(m, 0, 0, 2000);
+    auto traceBytes = [](const std::string& t) {
+        ActionWriter a;
+        a.trace(std::string_view(t));
+        return a.bytes();
+    };
+    const auto button = m.defineButton2({{1 | 2 | 4 | 8, shape, 1, {}, {}}},
+                                        {{zd::script::kIdleToOverUp, 0, traceBytes("rollOver")},
+                                         {zd::script::kOverDownToOutDown, 0, traceBytes("dragOut")},
+                                         {zd::script::kOverUpToIdle, 0, traceBytes("rollOut")}});
+    m.placeObject2(w::PlaceObject::place(1, button, w::Matrix::translation(2000, 2000)));
+    m.showFrame();
+    m.removeObject2(1);
+    ActionWriter back;
+    back.gotoFrame(0).act(op::Play);
+    doAction(m, back);
+    m.showFrame();
+    InputRun r(m.finish());
+    r.move(150, 150);
+    r.player->tick();
+    r.player->tick();
+    r.send(InputEvent::Type::MouseDown, 150, 150);
+    r.player->tick();
+    r.move(10, 10);
+    r.send(InputEvent::Type::MouseUp, 10, 10);
+    EXPECT_EQ(r.take(), (Lines{"rollOver", "dragOut"}));
+}
+
+TEST(Focus, AButtonsRectangleFramesItsHitArea) {
+    auto m = newMovie();
+    const auto small = box(m, -200, -200, 400);
+    const auto large = box(m, -800, -800, 1600);
+    const auto shown = m.defineButton2({{1 | 2 | 4, large, 1, {}, {}}, {8, small, 2, {}, {}}});
+    const auto none = m.defineButton2({{1 | 2 | 4, large, 1, {}, {}}});
+    m.placeObject2(w::PlaceObject::place(1, shown, w::Matrix::translation(2000, 2000)));
+    m.placeObject2(w::PlaceObject::place(2, none, w::Matrix::translation(4000, 2000)));
+    m.showFrame();
+    InputRun r(m.finish());
+    RenderHooks hooks;
+    CharacterCache cache(hooks);
+    cache.setContext(&r.player->context());
+    const DisplayObject* a = r.player->rootTimeline().at(depthOfTag(1));
+    const DisplayObject* b = r.player->rootTimeline().at(depthOfTag(2));
+    ASSERT_TRUE(a != nullptr && b != nullptr);
+    EXPECT_EQ(buttonHitBounds(*a, cache), QRectF(-200, -200, 400, 400));
+    EXPECT_TRUE(buttonHitBounds(*b, cache).isEmpty());
 }
