@@ -834,11 +834,7 @@ void InputRouter::mouseDown() {
     mouseDown_ = true;
     clipEvent(engine::kClipMouseDown, "onMouseDown");
     avm1::broadcast(host_.vm(), "Mouse", "onMouseDown");
-    // Nothing is held yet: what the pointer came to be over without moving (the focus
-    // rectangle took it away, or it came under the pointer) rolls over first.
-    mouseDown_ = false;
     updateHover();
-    mouseDown_ = true;
     if (hovered_ != kNoDisplay && host_.exists(hovered_)) {
         // Pressing a button takes the focus from where it was without giving it the focus.
         const DisplayId pressed = hovered_;

@@ -850,6 +850,8 @@ TEST(Focus, AClickMovingTheFocusRollsOutWhatThePointerIsOn) {
     focus.act(op::CallMethod).act(op::Pop);
     r.host->vm().runActions(std::make_shared<const zd::avm1::Bytes>(focus.bytes()), r.host->root());
     r.player->settle();
+    r.move(10, 10);
+    r.move(150, 150);
     r.take();
     // The press takes the focus from the field; the clip rolls out once let go.
     r.send(InputEvent::Type::MouseDown, 150, 150);
