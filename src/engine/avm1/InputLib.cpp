@@ -201,6 +201,7 @@ Value tabIndexSet(Vm& vm, const CallInfo& c) {
 void moveFocus(Vm& vm, DisplayId id) {
     InputState& in = vm.input();
     in.focusShown = true;
+    ++in.focusMoves;
     DisplayId old = in.focus;
     if (old != kNoDisplay && !vm.host().exists(old)) {
         old = kNoDisplay;

@@ -50,6 +50,8 @@ struct InputState {
     // Whether the focus shows its rectangle: every focus change (Tab or a script) shows it,
     // the mouse hides it.
     bool focusShown = false;
+    // Counts the focus changes (the same object given it again counts too).
+    std::uint32_t focusMoves = 0;
     // The focus changes scripts made (from, to): the rollOut and rollOver of the focus
     // rectangle follow once the script is done.
     std::vector<std::pair<DisplayId, DisplayId>> scriptFocusMoves;

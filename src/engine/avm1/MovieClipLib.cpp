@@ -598,6 +598,7 @@ void installMovieClip(Vm& vm) {
     vm.defineNative(proto, "globalToLocal", mcGlobalToLocal);
     vm.defineNative(proto, "hitTest", mcHitTest);
     vm.define(proto, "useHandCursor", Value::boolean(true));
+    vm.define(proto, "enabled", Value::boolean(true));
     vm.defineAccessor(proto, "blendMode", mcBlendModeGet, mcBlendModeSet, kDontEnum);
 
     // Text fields and buttons share the display properties; their own methods come with the
@@ -606,6 +607,8 @@ void installMovieClip(Vm& vm) {
     vm.protos().button = vm.newObject();
     defineClass(vm, "Button", movieClipConstructor, vm.protos().button);
     vm.define(vm.protos().button, "useHandCursor", Value::boolean(true));
+    // Listed by for-in, unlike the clip's.
+    vm.define(vm.protos().button, "enabled", Value::boolean(true), 0);
     installTextField(vm);
     installDrawing(vm);
 }

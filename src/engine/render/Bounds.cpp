@@ -75,6 +75,40 @@ QRectF characterBounds(const DisplayObject& o, CharacterCache& cache, int nestin
     return {};
 }
 
+QRectF buttonHitBounds(const DisplayObject& o, CharacterCache& cache) {
+    const auto* def = o.character() ? o.character()->as<ButtonDefinition>() : nullptr;
+    if (def == nullptr) {
+        return {};
+    }
+    auto rectOf = [](const Rect& r) {
+        return QRectF(QPointF(r.xMin, r.yMin), QPointF(r.xMax, r.yMax)).normalized();
+    };
+    QRectF out;
+    for (const ButtonRecord& record : def->records) {
+        if (!(record.states & ButtonRecord::HitTest)) {
+            continue;
+        }
+        const CharacterPtr c = cache.character(record.characterId);
+        if (!c) {
+            continue;
+        }
+        QRectF r;
+        if (const auto* shape = c->as<ShapeDefinition>()) {
+            r = rectOf(shape->bounds);
+        } else if (const auto* morph = c->as<MorphShapeDefinition>()) {
+            r = rectOf(morph->startBounds);
+        } else if (const auto* text = c->as<TextDefinition>()) {
+            r = toQt(text->matrix).mapRect(rectOf(text->bounds));
+        } else if (const auto* edit = c->as<EditTextDefinition>()) {
+            r = rectOf(edit->bounds);
+        }
+        if (!r.isEmpty()) {
+            out = out.united(toQt(record.matrix).mapRect(r));
+        }
+    }
+    return out;
+}
+
 QRectF objectBounds(const DisplayObject& o, const QTransform& toDevice, CharacterCache& cache,
                     int nesting) {
     const QRectF local = characterBounds(o, cache, nesting);

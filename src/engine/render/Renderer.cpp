@@ -87,7 +87,10 @@ void Renderer::drawFocusHighlight(QImage& image, const QTransform& toDevice,
         toStage = toStage * toQt(p->matrix());
     }
     cache_.setContext(&context);
-    const QRectF local = characterBounds(*o, cache_, 0, true);
+    // A button's frame is around where it answers the pointer, whatever it shows.
+    const bool button = o->character() && o->character()->kind == Character::Kind::Button;
+    const QRectF local =
+        button ? buttonHitBounds(*o, cache_) : characterBounds(*o, cache_, 0, true);
     if (local.isEmpty()) {
         return;
     }

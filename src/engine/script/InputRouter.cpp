@@ -178,6 +178,23 @@ int keyPressCode(int keyCode, char32_t ascii) {
     return ascii >= 32 && ascii <= 126 ? static_cast<int>(ascii) : 0;
 }
 
+QPointF pointerIn(const QTransform& toStage, double x, double y) {
+    const double det = toStage.m11() * toStage.m22() - toStage.m12() * toStage.m21();
+    if (det == 0 || !std::isfinite(det)) {
+        return {x, y};
+    }
+    const auto whole = [](double v) { return std::floor(v + 0.5); };
+    const double tx = whole(toStage.dx() / 20.0) * 20.0;
+    const double ty = whole(toStage.dy() / 20.0) * 20.0;
+    const double a = toStage.m22() / det;
+    const double b = -toStage.m12() / det;
+    const double c = -toStage.m21() / det;
+    const double d = toStage.m11() / det;
+    const double dx = whole(-(a * tx + c * ty));
+    const double dy = whole(-(b * tx + d * ty));
+    return {whole(a * x * 20.0 + c * y * 20.0 + dx), whole(b * x * 20.0 + d * y * 20.0 + dy)};
+}
+
 InputRouter::InputRouter(ScriptHost& host) : host_(host) {}
 
 QTransform InputRouter::toStage(const DisplayObject& o) const {
@@ -199,6 +216,9 @@ void InputRouter::handle(const engine::InputEvent& e) {
     } hideFocus{host_.vm().input(), e.type == T::MouseMove || e.type == T::FocusLost ||
                                         ((e.type == T::MouseDown || e.type == T::MouseUp) &&
                                          e.button != engine::MouseButton::Middle)};
+    if (e.type == T::MouseMove || e.type == T::MouseDown || e.type == T::MouseUp) {
+        followReplaced();
+    }
     switch (e.type) {
         case T::MouseMove:
             mouseMove(e.x, e.y);
@@ -219,6 +239,7 @@ void InputRouter::handle(const engine::InputEvent& e) {
             host_.vm().input().release(mouseKeyCode(e.button));
             if (e.button == engine::MouseButton::Left) {
                 mouseUp();
+                settleScriptFocus();
             }
             break;
         case T::MouseWheel: {
@@ -255,6 +276,63 @@ void InputRouter::handle(const engine::InputEvent& e) {
             break;
     }
     settlePreedit();
+    rememberPlaces();
+}
+
+void InputRouter::rememberPlaces() {
+    auto placeOf = [this](DisplayId id) {
+        Place place;
+        const DisplayObject* o = host_.find(id);
+        if (o != nullptr && !o->removed() && o->parent() != nullptr) {
+            place = {id, o->parent()->id(), o->depth(), o->characterId()};
+        }
+        return place;
+    };
+    hoveredPlace_ = placeOf(hovered_);
+    pressedPlace_ = placeOf(pressed_);
+}
+
+void InputRouter::followReplaced() {
+    // The timeline may take an object away and put the same character back at its depth
+    // (a loop going back over the frame that placed it): to the pointer it is the same
+    // object, in the same state.
+    auto follow = [this](DisplayId& id, const Place& place) {
+        if (id == kNoDisplay || host_.exists(id) || place.id != id) {
+            return;
+        }
+        const auto it = phases_.find(id);
+        const PointerPhase phase = it != phases_.end() ? it->second : PointerPhase::Idle;
+        if (it != phases_.end()) {
+            phases_.erase(it);
+        }
+        const DisplayObject* parent = host_.find(place.parent);
+        engine::Timeline* t = parent != nullptr ? parent->timeline() : nullptr;
+        DisplayObject* now = t != nullptr ? t->at(place.depth) : nullptr;
+        if (now == nullptr || now->removed() || now->characterId() != place.character ||
+            phases_.contains(now->id())) {
+            return;
+        }
+        const DisplayId old = id;
+        id = now->id();
+        if (hovered_ == old) {
+            hovered_ = id;
+        }
+        if (pressed_ == old) {
+            pressed_ = id;
+        }
+        if (phase == PointerPhase::Idle) {
+            return;
+        }
+        phases_[id] = phase;
+        if (isButton(*now) && now->timeline() != nullptr) {
+            if (const auto* def = now->character()->as<engine::ButtonDefinition>()) {
+                now->timeline()->placeButtonState(*def, buttonStateOf(phase));
+                host_.player_.context().changed();
+            }
+        }
+    };
+    follow(pressed_, pressedPlace_);
+    follow(hovered_, hoveredPlace_);
 }
 
 // --- Hit-testing ---
@@ -463,13 +541,10 @@ bool InputRouter::actsAsButton(DisplayObject& clip) {
     if (self == nullptr) {
         return false;
     }
+    // A handler's name is enough, whatever it holds (even undefined).
     for (const TransitionInfo& t : kTransitions) {
-        if (t.method == nullptr) {
-            continue;
-        }
         avm1::Value fn;
-        if (vm.lookup(self, avm1::Value(self), vm.key(t.method), fn) && fn.isObject() &&
-            fn.object()->isFunction()) {
+        if (t.method != nullptr && vm.lookup(self, avm1::Value(self), vm.key(t.method), fn)) {
             return true;
         }
     }
@@ -747,6 +822,8 @@ void InputRouter::dragTo() {
 }
 
 void InputRouter::mouseMove(double x, double y) {
+    // A move that goes nowhere still tells the clips, but rolls nothing over or out.
+    const bool moved = x != mouseX_ || y != mouseY_;
     mouseX_ = x;
     mouseY_ = y;
     mouseTookOver_ = true;
@@ -756,7 +833,9 @@ void InputRouter::mouseMove(double x, double y) {
     }
     clipEvent(engine::kClipMouseMove, "onMouseMove");
     avm1::broadcast(host_.vm(), "Mouse", "onMouseMove");
-    updateHover();
+    if (moved) {
+        updateHover();
+    }
 }
 
 void InputRouter::mouseDown() {
@@ -767,7 +846,7 @@ void InputRouter::mouseDown() {
     if (hovered_ != kNoDisplay && host_.exists(hovered_)) {
         // Pressing a button takes the focus from where it was without giving it the focus.
         const DisplayId pressed = hovered_;
-        avm1::moveFocus(host_.vm(), kNoDisplay);
+        focusByPointer(kNoDisplay);
         if (!host_.exists(pressed)) {
             return;
         }
@@ -779,12 +858,23 @@ void InputRouter::mouseDown() {
         }
         // A click on a text field gives it the focus; on nothing that takes it, clears it.
         const DisplayId field = textFieldAt(QPointF(mouseX_ * 20.0, mouseY_ * 20.0));
-        avm1::moveFocus(host_.vm(), field);
+        focusByPointer(field);
         if (DisplayObject* o = host_.find(field); o != nullptr && o->textField() != nullptr) {
             engine::TextFieldModel& f = *o->textField();
             f.caret = f.selectionBegin = f.selectionEnd = static_cast<int>(f.text().size());
         }
     }
+}
+
+void InputRouter::focusByPointer(DisplayId to) {
+    // What the pointer rolled over rolls out once the tick's scripts are done, as it does for
+    // a script's focus change.
+    avm1::InputState& in = host_.vm().input();
+    if (in.focus != to && in.focus != kNoDisplay && host_.exists(in.focus) &&
+        in.scriptFocusMoves.size() < avm1::InputState::kMaxScriptFocusMoves) {
+        in.scriptFocusMoves.emplace_back(in.focus, to);
+    }
+    avm1::moveFocus(host_.vm(), to);
 }
 
 void InputRouter::mouseUp() {
@@ -1063,7 +1153,9 @@ std::vector<DisplayId> InputRouter::tabOrder() {
         if (eligible && (button || edit != nullptr || enabled(*cur))) {
             Entry e{cur->id(), tabIndex, {}, entries.size()};
             const QRectF local = engine::characterBounds(*cur, *host_.characters_, 0, true);
-            e.at = toStage(*cur).map(local.isNull() ? QPointF() : local.topLeft());
+            // Whole twips: objects a scale apart by a rounding error stand at one place.
+            const QPointF at = toStage(*cur).map(local.isNull() ? QPointF() : local.topLeft());
+            e.at = QPointF(std::round(at.x()), std::round(at.y()));
             entries.push_back(e);
         }
         if (cur->isClip()) {
@@ -1115,7 +1207,7 @@ void InputRouter::tab(bool backwards) {
         next = std::next(at) == order.end() ? order.front() : *std::next(at);
     }
     if (next != vm.input().focus) {
-        moveHighlight(vm.input().focus, next);
+        moveHighlight(next);
     }
     avm1::moveFocus(vm, next);
     // A field reached by Tab has all its text selected.
@@ -1128,17 +1220,22 @@ void InputRouter::tab(bool backwards) {
     }
 }
 
-void InputRouter::moveHighlight(DisplayId from, DisplayId to) {
+void InputRouter::moveHighlight(DisplayId to) {
     // Buttons and clips take the focus rectangle as the pointer rolling over them; text
-    // fields show a caret instead.
+    // fields show a caret instead. The pointer and the rectangle share one object rolled
+    // over: whatever it is rolls out first, even the one the focus comes to. What the held
+    // button holds stays as it is.
     auto rolls = [this](DisplayId id) {
         const DisplayObject* o = host_.find(id);
         return o != nullptr && !o->removed() && !o->isRoot() && (isButton(*o) || o->isClip());
     };
-    if (rolls(from)) {
-        setPhase(from, PointerPhase::Idle);
+    auto held = [this](DisplayId id) { return mouseDown_ && id == pressed_; };
+    if (const DisplayId old = hovered_; old != kNoDisplay && !held(old)) {
+        hovered_ = kNoDisplay;
+        setPhase(old, PointerPhase::Idle);
     }
-    if (rolls(to)) {
+    if (rolls(to) && !held(to) && hovered_ == kNoDisplay) {
+        hovered_ = to;
         setPhase(to, PointerPhase::OverUp);
     }
 }
@@ -1146,10 +1243,13 @@ void InputRouter::moveHighlight(DisplayId from, DisplayId to) {
 void InputRouter::settleScriptFocus() {
     settlePreedit();
     auto& moves = host_.vm().input().scriptFocusMoves;
+    if (mouseDown_ && pressed_ != kNoDisplay && hovered_ == pressed_) {
+        return;  // the held object rolls out once let go
+    }
     // Handlers may move the focus again: their moves wait for the next call.
     const auto pending = std::exchange(moves, {});
-    for (const auto& [from, to] : pending) {
-        moveHighlight(from, to);
+    for (const auto& move : pending) {
+        moveHighlight(move.second);
     }
 }
 

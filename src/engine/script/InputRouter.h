@@ -58,6 +58,12 @@ std::vector<ButtonCondition> parseButtonConditions(const engine::ButtonDefinitio
 // home, end and the like have codes of their own, printable characters their ASCII code.
 int keyPressCode(int keyCode, char32_t ascii);
 
+// Where the pointer (stage pixels) lies in an object's own space, in whole twips, given the
+// object's matrix to the stage (twips). The pointer is placed as the object is drawn: its
+// position snapped to whole pixels, the inverse's offset and the result to whole twips. An
+// object squeezed flat maps the pointer's pixels through unchanged.
+QPointF pointerIn(const QTransform& toStage, double x, double y);
+
 // Hands what the user does to the movie: picks what is under the mouse (by what it draws,
 // through masks, in display order), moves buttons through their states and runs what their
 // transitions set off, delivers mouse and key events to clips and listeners, drags, and moves
@@ -90,6 +96,8 @@ class InputRouter {
     void mouseMove(double x, double y);
     void mouseDown();
     void mouseUp();
+    // A click moves the focus (none, or a text field).
+    void focusByPointer(avm1::DisplayId to);
     void keyDown(const engine::InputEvent& e);
     // Typing into the focused input field: text at the caret (over the selection) within its
     // restrict and maxChars; editing keys (backspace, delete, arrows, home, end). editKey
@@ -146,8 +154,8 @@ class InputRouter {
     // every tab-enabled object by its place on the stage (top to bottom, left to right).
     std::vector<avm1::DisplayId> tabOrder();
     void tab(bool backwards);
-    // The focus rectangle leaves one object for another, as the pointer would.
-    void moveHighlight(avm1::DisplayId from, avm1::DisplayId to);
+    // The focus rectangle comes to an object (or none), as the pointer would.
+    void moveHighlight(avm1::DisplayId to);
     // The link shown under a stage point (twips) in the topmost text field there, if any:
     // the field, the address and the window.
     struct Link {
@@ -183,6 +191,19 @@ class InputRouter {
         double dy = 0;
         std::optional<std::array<double, 4>> bounds;
     };
+    // Where the objects the pointer is over and holds were at the end of the last event.
+    struct Place {
+        avm1::DisplayId id = avm1::kNoDisplay;
+        avm1::DisplayId parent = avm1::kNoDisplay;
+        std::int32_t depth = 0;
+        std::uint16_t character = 0;
+    };
+    void rememberPlaces();
+    // Moves the pointer's state to what replaced the object it was over or held, if that
+    // is the same character at the same depth.
+    void followReplaced();
+    Place hoveredPlace_;
+    Place pressedPlace_;
     bool mouseTookOver_ = false;
     bool keyTrapped_ = false;        // the last key went down to a button's key condition
     int pendingPress_ = 0;           // the character key down whose text has not come yet

@@ -583,16 +583,8 @@ DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
             return std::string(kQualityNames[static_cast<std::size_t>(quality_)]);
         case DisplayProperty::XMouse:
         case DisplayProperty::YMouse: {
-            bool invertible = false;
-            const QPointF local =
-                toStage(*o)
-                    .inverted(&invertible)
-                    .map(QPointF(input_->mouseX() * 20.0, input_->mouseY() * 20.0));
-            if (!invertible) {
-                return 0.0;
-            }
-            // Whole twips, as the pointer's position is kept.
-            return std::round(p == DisplayProperty::XMouse ? local.x() : local.y()) / 20.0;
+            const QPointF local = pointerIn(toStage(*o), input_->mouseX(), input_->mouseY());
+            return (p == DisplayProperty::XMouse ? local.x() : local.y()) / 20.0;
         }
     }
     return {};
@@ -1546,9 +1538,20 @@ void ScriptHost::updateHighlight() {
     const avm1::InputState& in = vm_->input();
     engine::InstanceId shown = engine::kNoInstance;
     DisplayObject* f = in.focusShown ? find(in.focus) : nullptr;
+    // An object's own _focusrect counts when the focus moves to it: turned off later, it
+    // leaves the rectangle on.
+    if (in.focusMoves != highlightMoves_) {
+        highlightMoves_ = in.focusMoves;
+        const auto own = f != nullptr ? focusRects_.find(f->id()) : focusRects_.end();
+        highlightOwn_ = own != focusRects_.end() ? std::optional<bool>(own->second) : std::nullopt;
+    }
+    bool allowed = highlightOwn_.value_or(true);
+    if (!highlightOwn_) {
+        const auto movie = focusRects_.find(player_.root().id());
+        allowed = movie == focusRects_.end() || movie->second;
+    }
     // Buttons and clips show the rectangle; a text field shows its caret instead.
-    if (f != nullptr && !f->removed() && !f->isRoot() && f->textField() == nullptr &&
-        focusRect(*f)) {
+    if (f != nullptr && !f->removed() && !f->isRoot() && f->textField() == nullptr && allowed) {
         shown = f->id();
     }
     player_.context().setHighlighted(shown);

@@ -326,6 +326,10 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     engine::Clipboard* clipboard_ = &ownClipboard_;
     // _focusrect as scripts set it: the root's is the movie's default.
     std::unordered_map<avm1::DisplayId, bool> focusRects_;
+    // The focused object's own _focusrect when the focus last moved to it (none: it had
+    // none, and the movie's counts as it is now).
+    std::uint32_t highlightMoves_ = 0;
+    std::optional<bool> highlightOwn_;
     // The movie-wide settings scripts read back: quality (0 low, 1 medium, 2 high, 3 best)
     // and the sound buffer in seconds.
     int quality_ = 2;

@@ -11,6 +11,8 @@
 
 #include "engine/player/InputScript.h"
 #include "engine/player/StagePlayer.h"
+#include "engine/render/Bounds.h"
+#include "engine/render/CharacterCache.h"
 #include "engine/render/Renderer.h"
 #include "engine/render/StageRenderer.h"
 #include "engine/script/InputRouter.h"
@@ -742,6 +744,7 @@ TEST(Focus, TabShowsTheRectangleAsARollOverAndThePointerHidesIt) {
     EXPECT_EQ(r.take(), Lines{"onRollOver"});
     r.move(5, 5);
     EXPECT_EQ(r.player->context().highlighted(), kNoInstance);
+    EXPECT_EQ(r.take(), Lines{"onRollOut"});
 
     // A script moving the focus shows it again; the rollOver follows once the script is done.
     ActionWriter focus;
@@ -750,7 +753,7 @@ TEST(Focus, TabShowsTheRectangleAsARollOverAndThePointerHidesIt) {
     r.host->vm().runActions(std::make_shared<const zd::avm1::Bytes>(focus.bytes()), r.host->root());
     r.player->settle();
     EXPECT_EQ(r.player->context().highlighted(), clip);
-    EXPECT_EQ(r.take(), (Lines{"set", "onRollOut", "onRollOver"}));
+    EXPECT_EQ(r.take(), (Lines{"set", "onRollOver"}));
 
     // _focusrect off: the focus stays, the rectangle does not show.
     ActionWriter off;
@@ -1013,4 +1016,152 @@ TEST(TextScroll, TheWheelScrollsTheFieldUnderThePointer) {
     fieldOf(r).mouseWheelEnabled = false;
     wheel(-3);
     EXPECT_EQ(scroll(), "1");
+TEST(MouseInput, ThePointerInAClipIsPlacedAsTheClipIsDrawn) {
+    using zd::script::pointerIn;
+    // The clip's offset goes to whole pixels (125.5 to 126, 320.25 to 320).
+    EXPECT_EQ(pointerIn(QTransform(1, 0, 0, 1, 2510, 6405), 308, 340), QPointF(3640, 400));
+    // Scaled: the inverse's offset and the result go to whole twips.
+    const double s = 0.4199981689453125;
+    EXPECT_EQ(pointerIn(QTransform(s, 0, 0, s, 7286, 2842), 308, 340), QPointF(-2666, 9429));
+    // Squeezed flat: the pointer's pixels pass through as they are.
+    EXPECT_EQ(pointerIn(QTransform(0, 0, 0, 0, 0, 0), 308, 340), QPointF(308, 340));
+}
+
+TEST(Focus, ThePointerAndTheRectangleShareOneRollOver) {
+    ActionWriter extra;
+    extra.getVariable("clip").push({"tabEnabled", true}).act(op::SetMember);
+    InputRun r(clipWithHandlers({"onRollOver", "onRollOut"}, &extra));
+    r.move(10, 10);
+    r.key(9);
+    EXPECT_EQ(r.take(), Lines{"onRollOver"});
+    // The pointer moving off rolls the rectangle's object out at once.
+    r.move(5, 5);
+    EXPECT_EQ(r.take(), Lines{"onRollOut"});
+    // Onto the focused clip and off again: one rollOver, one rollOut.
+    r.move(150, 150);
+    r.move(150, 150);
+    r.move(10, 10);
+    EXPECT_EQ(r.take(), (Lines{"onRollOver", "onRollOut"}));
+
+    // The rectangle on the clip and a move that goes nowhere: it stays rolled over.
+    r.host->vm().input().focus = zd::avm1::kNoDisplay;
+    r.key(9);
+    r.move(10, 10);
+    EXPECT_EQ(r.take(), Lines{"onRollOver"});
+}
+
+TEST(Focus, AClickMovingTheFocusRollsOutWhatThePointerIsOn) {
+    auto m = newMovie();
+    const auto shape = box(m, 0, 0, 2000);
+    w::Timeline inner;
+    inner.placeObject2(w::PlaceObject::place(1, shape));
+    inner.showFrame();
+    const auto sprite = m.defineSprite(inner);
+    m.placeObject2(named(1, sprite, "clip", w::Matrix::translation(2000, 2000)));
+    w::EditTextSpec text;
+    text.bounds = {0, 2000, 0, 400};
+    text.text = "x";
+    const auto field = m.defineEditText(text);
+    m.placeObject2(named(2, field, "field", w::Matrix::translation(0, 0)));
+    ActionWriter a;
+    handler(a, "clip", "onPress", tracing("onPress"));
+    handler(a, "clip", "onRollOut", tracing("onRollOut"));
+    doAction(m, a);
+    m.showFrame();
+    InputRun r(m.finish());
+    r.click(150, 150);  // no focus to lose: nothing rolls out
+    EXPECT_EQ(r.take(), Lines{"onPress"});
+    ActionWriter focus;
+    focus.push({"_level0.field", 1}).getVariable("Selection").push({"setFocus"});
+    focus.act(op::CallMethod).act(op::Pop);
+    r.host->vm().runActions(std::make_shared<const zd::avm1::Bytes>(focus.bytes()), r.host->root());
+    r.player->settle();
+    r.move(10, 10);
+    r.move(150, 150);
+    r.take();
+    // The press takes the focus from the field; the clip rolls out once let go.
+    r.send(InputEvent::Type::MouseDown, 150, 150);
+    EXPECT_EQ(r.take(), Lines{"onPress"});
+    r.send(InputEvent::Type::MouseUp, 150, 150);
+    EXPECT_EQ(r.take(), Lines{"onRollOut"});
+}
+
+TEST(Focus, TabTreatsPlacesARoundingErrorApartAsOneAndCountsHandlerNames) {
+    auto m = newMovie();
+    const auto shape = box(m, -1000, -1000, 2000);
+    w::Timeline inner;
+    inner.placeObject2(w::PlaceObject::place(1, shape));
+    inner.showFrame();
+    const auto sprite = m.defineSprite(inner);
+    // Both boxes' corners land at (1600, 2600), give or take the scales' fixed-point error.
+    m.placeObject2(named(1, sprite, "a", w::Matrix::transform(0.4, 0.4, 0, 2000, 3000)));
+    m.placeObject2(named(2, sprite, "b", w::Matrix::transform(0.2, 0.2, 0, 1800, 2800)));
+    m.placeObject2(named(3, sprite, "c", w::Matrix::translation(4000, 4000)));
+    ActionWriter a;
+    for (const char* name : {"a", "b"}) {
+        a.getVariable(name).push({"tabEnabled", true}).act(op::SetMember);
+    }
+    // A handler's name makes c a button, even holding undefined.
+    a.getVariable("c").push({"onRelease", w::Undefined{}}).act(op::SetMember);
+    doAction(m, a);
+    m.showFrame();
+    InputRun r(m.finish());
+    zd::avm1::Vm& vm = r.host->vm();
+    std::vector<std::string> order;
+    for (int i = 0; i < 3; ++i) {
+        r.key(9);
+        order.push_back(vm.dotPath(vm.input().focus));
+    }
+    EXPECT_EQ(order, (Lines{"_level0.a", "_level0.c", "_level0.a"}));
+}
+
+TEST(MouseInput, AButtonTheTimelinePutsBackKeepsWhatThePointerDidToIt) {
+    // Frame 2 takes the button away and goes back to frame 1, which places it again.
+    auto m = newMovie();
+    const auto shape = box(m, 0, 0, 2000);
+    auto traceBytes = [](const std::string& t) {
+        ActionWriter a;
+        a.trace(std::string_view(t));
+        return a.bytes();
+    };
+    const auto button = m.defineButton2({{1 | 2 | 4 | 8, shape, 1, {}, {}}},
+                                        {{zd::script::kIdleToOverUp, 0, traceBytes("rollOver")},
+                                         {zd::script::kOverDownToOutDown, 0, traceBytes("dragOut")},
+                                         {zd::script::kOverUpToIdle, 0, traceBytes("rollOut")}});
+    m.placeObject2(w::PlaceObject::place(1, button, w::Matrix::translation(2000, 2000)));
+    m.showFrame();
+    m.removeObject2(1);
+    ActionWriter back;
+    back.gotoFrame(0).act(op::Play);
+    doAction(m, back);
+    m.showFrame();
+    InputRun r(m.finish());
+    r.move(150, 150);
+    r.player->tick();
+    r.player->tick();
+    r.send(InputEvent::Type::MouseDown, 150, 150);
+    r.player->tick();
+    r.move(10, 10);
+    r.send(InputEvent::Type::MouseUp, 10, 10);
+    EXPECT_EQ(r.take(), (Lines{"rollOver", "dragOut"}));
+}
+
+TEST(Focus, AButtonsRectangleFramesItsHitArea) {
+    auto m = newMovie();
+    const auto small = box(m, -200, -200, 400);
+    const auto large = box(m, -800, -800, 1600);
+    const auto shown = m.defineButton2({{1 | 2 | 4, large, 1, {}, {}}, {8, small, 2, {}, {}}});
+    const auto none = m.defineButton2({{1 | 2 | 4, large, 1, {}, {}}});
+    m.placeObject2(w::PlaceObject::place(1, shown, w::Matrix::translation(2000, 2000)));
+    m.placeObject2(w::PlaceObject::place(2, none, w::Matrix::translation(4000, 2000)));
+    m.showFrame();
+    InputRun r(m.finish());
+    RenderHooks hooks;
+    CharacterCache cache(hooks);
+    cache.setContext(&r.player->context());
+    const DisplayObject* a = r.player->rootTimeline().at(depthOfTag(1));
+    const DisplayObject* b = r.player->rootTimeline().at(depthOfTag(2));
+    ASSERT_TRUE(a != nullptr && b != nullptr);
+    EXPECT_EQ(buttonHitBounds(*a, cache), QRectF(-200, -200, 400, 400));
+    EXPECT_TRUE(buttonHitBounds(*b, cache).isEmpty());
 }
