@@ -19,8 +19,8 @@
 #include "engine/avm1/Vm.h"
 #include "engine/player/Dictionary.h"
 #include "engine/player/FrameHooks.h"
-#include "engine/script/SocketChannel.h"
 #include "engine/player/InputEvents.h"
+#include "engine/script/SocketChannel.h"
 #include "engine/swf/Records.h"
 
 namespace zd::engine {
@@ -108,6 +108,7 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::uint32_t random(std::uint32_t bound) override;
     bool exists(avm1::DisplayId id) override;
     avm1::DisplayId root() override;
+    avm1::DisplayId rootOf(avm1::DisplayId id) override;
     avm1::DisplayId level(int n) override;
     avm1::DisplayId parent(avm1::DisplayId id) override;
     avm1::DisplayId child(avm1::DisplayId id, std::string_view name, bool ignoreCase) override;
@@ -138,6 +139,7 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::optional<int> depth(avm1::DisplayId id) override;
     void swapDepths(avm1::DisplayId id, int depth) override;
     int nextHighestDepth(avm1::DisplayId id) override;
+    std::optional<MovieInfo> movieInfo(avm1::DisplayId id) override;
     avm1::DisplayId instanceAtDepth(avm1::DisplayId parent, int depth) override;
     void startDrag(avm1::DisplayId id, bool lockCenter,
                    std::optional<std::array<double, 4>> bounds) override;
