@@ -167,6 +167,10 @@ Value Interpreter::liveTarget() const {
         return o != nullptr && o->kind() == ObjectKind::Clip &&
                !vm_.host().exists(static_cast<ClipObject*>(o)->id);
     };
+    if (f_.target.isNull()) {
+        Object* root = vm_.clipObject(vm_.host().root());
+        return root != nullptr ? Value(root) : Value();
+    }
     if (!gone(f_.target)) {
         return f_.target;
     }
@@ -280,16 +284,18 @@ Value Interpreter::evaluatePath(std::string_view path) {
     if (path.empty()) {
         return Value();
     }
-    const Value found = vm_.followPath(pathStart(), path, true);
-    if (found.isObject() || path.find_first_of("/:") != std::string_view::npos) {
-        return found;
+    if (path.find_first_of("/:") != std::string_view::npos) {
+        return vm_.followPath(pathStart(), path, true);
     }
     if (path.find('.') == std::string_view::npos) {
         return getVariable(vm_.intern(path));
     }
     Value base;
     String* last = nullptr;
-    return walkDotPath(path, base, last) ? vm_.get(base, last) : Value();
+    if (walkDotPath(path, base, last)) {
+        return vm_.get(base, last);
+    }
+    return vm_.followPath(pathStart(), path, true);
 }
 
 Value Interpreter::pathStart() {
@@ -312,14 +318,16 @@ bool Interpreter::resolvePathVariable(std::string_view path, Value& base, String
         base = f_.target;
         return true;
     }
-    base = vm_.followPath(pathStart(), objectPath, true);
-    if (base.isObject() || path.find_first_of("/:") != std::string_view::npos) {
+    // A dot path starts from a variable of any scope, innermost first; failing that (and
+    // always for slashes and colons) it names clips and members from the target.
+    if (path.find_first_of("/:") == std::string_view::npos &&
+        walkDotPath(path, base, name, forWrite)) {
         return true;
     }
-    // A dot path may start from a variable of any scope.
-    if (!walkDotPath(path, base, name, forWrite)) {
-        base = Value();  // a path to nothing: reads undefined, writes nowhere
-        name = vm_.intern(path);
+    name = vm_.intern(path.substr(cut + 1));
+    base = vm_.followPath(pathStart(), objectPath, true);
+    if (!base.isObject() && path.find_first_of("/:") == std::string_view::npos) {
+        name = vm_.intern(path);  // a path to nothing: reads undefined, writes nowhere
     }
     return true;
 }
@@ -677,8 +685,9 @@ void Interpreter::setTarget(const Value& path) {
             return;
         }
     }
-    // A target that names nothing leaves the scripts talking to nothing until the next one.
-    f_.target = id != kNoDisplay ? Value(vm_.clipObject(id)) : Value();
+    // A target that names nothing (null) has no properties of its own, while its variables
+    // and relative paths are the root's.
+    f_.target = id != kNoDisplay ? Value(vm_.clipObject(id)) : Value::null();
 }
 
 std::string Interpreter::encodeVariables(DisplayId id) {
@@ -1299,7 +1308,7 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 const Value target = pop();
                 const DisplayId id =
                     target.isString() && target.string()->view().empty()
-                        ? targetId()
+                        ? (f_.target.isNull() ? kNoDisplay : targetId())
                         : vm_.displayOf(target, targetId() ? targetId() : originalId());
                 push(std::isfinite(index) ? displayProperty(id, static_cast<int>(index)) : Value());
                 break;
