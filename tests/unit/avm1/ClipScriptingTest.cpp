@@ -226,5 +226,22 @@ TEST(ClipPathScripts, GetAndSetSplitAtTheLastColonOrDot) {
     EXPECT_EQ(traceOf(7, a), "colon\nundefined\nslash\nslash\n_level0.kid\nheld\n");
 }
 
+TEST(ClipPathScripts, ATellTargetNamingNothingHasNoPropertiesButTheRootsVariables) {
+    ActionWriter a;
+    a.push({1, "kid", 2}).getVariable("_root").push({"createEmptyMovieClip"});
+    a.act(op::CallMethod).act(op::Pop);
+    a.push({"n", "root"}).act(op::SetVariable);
+    a.push({"kid:n", "kid"}).act(op::SetVariable);
+    a.setTarget("kid/nothing");
+    a.getVariable("n").act(op::Trace);
+    a.push({"", 13}).act(op::GetProperty).act(op::Trace);
+    a.setTarget("");
+    a.push({"kid"}).act(op::SetTarget2);
+    a.getVariable("n").act(op::Trace);
+    a.push({"", 13}).act(op::GetProperty).act(op::Trace);
+    a.setTarget("");
+    EXPECT_EQ(traceOf(7, a), "root\nundefined\nkid\nkid\n");
+}
+
 }  // namespace
 }  // namespace zd::avm1test
