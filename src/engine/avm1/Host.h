@@ -79,6 +79,8 @@ class Host {
     // --- Display objects (the host's list; all calls accept stale ids and then fail) ---
     virtual bool exists(DisplayId id) = 0;
     virtual DisplayId root() = 0;
+    // The _root an object sees: the top of its level, or a loaded movie's clip that locks it.
+    virtual DisplayId rootOf(DisplayId /*id*/) { return root(); }
     // _levelN, or none.
     virtual DisplayId level(int n) = 0;
     virtual DisplayId parent(DisplayId id) = 0;
@@ -138,12 +140,21 @@ class Host {
     virtual void swapDepths(DisplayId id, int depth) = 0;
     virtual int nextHighestDepth(DisplayId id) = 0;
     virtual DisplayId instanceAtDepth(DisplayId parent, int depth) = 0;
+    // A clip's movie as getSWFVersion and getBytesLoaded/Total see it: a sprite counts its
+    // own tags, a root its movie file. Nothing for objects without a timeline.
+    struct MovieInfo {
+        int version = 0;
+        double bytesLoaded = 0;
+        double bytesTotal = 0;
+    };
+    virtual std::optional<MovieInfo> movieInfo(DisplayId /*id*/) { return std::nullopt; }
     virtual void startDrag(DisplayId id, bool lockCenter,
                            std::optional<std::array<double, 4>> bounds) = 0;
     virtual void stopDrag() = 0;
 
     // --- Geometry, in pixels ---
-    // The object's bounds (xMin, yMin, xMax, yMax) in the coordinates of `space`; strokes:
+    // The object's bounds (xMin, yMin, xMax, yMax) in the coordinates of `space` (kNoDisplay:
+    // the stage's); strokes:
     // with the room lines take. Nothing when either object is gone or nothing is drawn.
     virtual std::optional<std::array<double, 4>> bounds(DisplayId /*id*/, DisplayId /*space*/,
                                                         bool /*strokes*/) {

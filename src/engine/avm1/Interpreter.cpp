@@ -133,6 +133,8 @@ class Interpreter {
     bool resolvePathVariable(std::string_view path, Value& base, String*& name,
                              bool forWrite = false);
     Value evaluatePath(std::string_view path);
+    // Where relative paths start: the target, or the clip the actions belong to.
+    Value pathStart();
     // Resolves "a.b.c" to the object holding the last name, trying each scope in turn.
     bool walkDotPath(std::string_view path, Value& base, String*& last, bool forWrite = false);
     Scope* captureScope();
@@ -165,6 +167,10 @@ Value Interpreter::liveTarget() const {
         return o != nullptr && o->kind() == ObjectKind::Clip &&
                !vm_.host().exists(static_cast<ClipObject*>(o)->id);
     };
+    if (f_.target.isNull()) {
+        Object* root = vm_.clipObject(vm_.host().root());
+        return root != nullptr ? Value(root) : Value();
+    }
     if (!gone(f_.target)) {
         return f_.target;
     }
@@ -273,44 +279,55 @@ bool Interpreter::walkDotPath(std::string_view path, Value& base, String*& last,
 }
 
 Value Interpreter::evaluatePath(std::string_view path) {
-    // Slash paths name clips; dot paths start from a variable and walk members.
-    if (path.find('/') != std::string_view::npos) {
-        const DisplayId id = vm_.resolvePath(targetId() ? targetId() : originalId(), path);
-        return id != kNoDisplay ? Value(vm_.clipObject(id)) : Value();
+    // Paths name clips (or, through members, objects); a dot path may also start from a
+    // variable of any scope and walk members.
+    if (path.empty()) {
+        return Value();
+    }
+    if (path.find_first_of("/:") != std::string_view::npos) {
+        return vm_.followPath(pathStart(), path, true);
     }
     if (path.find('.') == std::string_view::npos) {
-        return path.empty() ? Value() : getVariable(vm_.intern(path));
+        return getVariable(vm_.intern(path));
     }
     Value base;
     String* last = nullptr;
-    return walkDotPath(path, base, last) ? vm_.get(base, last) : Value();
+    if (walkDotPath(path, base, last)) {
+        return vm_.get(base, last);
+    }
+    return vm_.followPath(pathStart(), path, true);
+}
+
+Value Interpreter::pathStart() {
+    const DisplayId from = targetId() ? targetId() : originalId();
+    Object* o = from != kNoDisplay ? vm_.clipObject(from) : nullptr;
+    return o != nullptr ? Value(o) : Value();
 }
 
 bool Interpreter::resolvePathVariable(std::string_view path, Value& base, String*& name,
                                       bool forWrite) {
-    const std::size_t colon = path.rfind(':');
-    if (colon != std::string_view::npos) {
-        const std::string_view clipPath = path.substr(0, colon);
-        name = vm_.intern(path.substr(colon + 1));
-        if (clipPath.empty()) {
-            base = f_.target;
-            return true;
-        }
-        const DisplayId id = vm_.resolvePath(targetId() ? targetId() : originalId(), clipPath);
-        // Not a clip: the part before the colon may name an object variable.
-        base = id != kNoDisplay ? Value(vm_.clipObject(id)) : evaluatePath(clipPath);
+    // The variable is the name after the last colon or dot; what comes before is the path
+    // to the object holding it. Slashes alone make no path: "a/b" is a name.
+    const std::size_t cut = path.find_last_of(":.");
+    if (cut == std::string_view::npos) {
+        return false;
+    }
+    const std::string_view objectPath = path.substr(0, cut);
+    name = vm_.intern(path.substr(cut + 1));
+    if (objectPath.empty()) {
+        base = f_.target;
         return true;
     }
-    const std::size_t slash = path.rfind('/');
-    if (slash != std::string_view::npos) {
-        return false;
+    // A dot path starts from a variable of any scope, innermost first; failing that (and
+    // always for slashes and colons) it names clips and members from the target.
+    if (path.find_first_of("/:") == std::string_view::npos &&
+        walkDotPath(path, base, name, forWrite)) {
+        return true;
     }
-    if (path.find('.') == std::string_view::npos) {
-        return false;
-    }
-    if (!walkDotPath(path, base, name, forWrite)) {
-        base = Value();  // a path to nothing: reads undefined, writes nowhere
-        name = vm_.intern(path);
+    name = vm_.intern(path.substr(cut + 1));
+    base = vm_.followPath(pathStart(), objectPath, true);
+    if (!base.isObject() && path.find_first_of("/:") == std::string_view::npos) {
+        name = vm_.intern(path);  // a path to nothing: reads undefined, writes nowhere
     }
     return true;
 }
@@ -318,14 +335,17 @@ bool Interpreter::resolvePathVariable(std::string_view path, Value& base, String
 Value Interpreter::getVariable(String* name) {
     const std::string_view n = name->view();
     if (n.find_first_of("/:.") != std::string_view::npos && n != "." && n != "..") {
-        if (n.find(':') == std::string_view::npos && n.find('/') != std::string_view::npos) {
-            return evaluatePath(n);
-        }
         Value base;
         String* var = nullptr;
         if (resolvePathVariable(n, base, var)) {
             return base.isObject() ? vm_.get(base, var) : Value();
         }
+        // "a/b": a variable of that name, else the object the path leads to.
+        Value out;
+        if (lookupScopes(name, out, nullptr)) {
+            return out;
+        }
+        return vm_.followPath(pathStart(), n, true);
     }
     String* k = vm_.key(name);
     if (k == vm_.key(vm_.atoms().thisName)) {
@@ -353,21 +373,10 @@ Value Interpreter::getVariable(String* name) {
 
 void Interpreter::setVariable(String* name, const Value& v) {
     const std::string_view n = name->view();
-    if (n.find_first_of("/:.") != std::string_view::npos) {
+    if (n.find_first_of(":.") != std::string_view::npos && n != "." && n != "..") {
         Value base;
         String* var = nullptr;
-        std::string_view path = n;
-        if (n.find(':') == std::string_view::npos && n.find('/') != std::string_view::npos) {
-            // "a/b" sets b on clip a.
-            const std::size_t slash = n.rfind('/');
-            const DisplayId id = vm_.resolvePath(targetId() ? targetId() : originalId(),
-                                                 slash == 0 ? "/" : n.substr(0, slash));
-            if (id != kNoDisplay) {
-                vm_.set(Value(vm_.clipObject(id)), vm_.intern(n.substr(slash + 1)), v);
-            }
-            return;
-        }
-        if (resolvePathVariable(path, base, var, true)) {
+        if (resolvePathVariable(n, base, var, true)) {
             if (base.isObject()) {
                 vm_.set(base, var, v);
             }
@@ -684,7 +693,10 @@ void Interpreter::setTarget(const Value& path) {
         return;
     }
     DisplayId id = vm_.resolvePath(originalId(), p);
-    if (id == kNoDisplay) {
+    // A target path knows no `this`, not even through variables.
+    const bool fromThis = p.compare(0, 4, "this") == 0 &&
+                          (p.size() == 4 || p[4] == '.' || p[4] == '/' || p[4] == ':');
+    if (id == kNoDisplay && !fromThis) {
         // A dot path through variables (tellTarget(someVar)).
         const Value v = evaluatePath(p);
         if (v.isObject() && v.object()->kind() == ObjectKind::Clip) {
@@ -692,11 +704,9 @@ void Interpreter::setTarget(const Value& path) {
             return;
         }
     }
-    // A target that names nothing leaves the scripts talking to the root.
-    if (id == kNoDisplay) {
-        id = vm_.host().root();
-    }
-    f_.target = id != kNoDisplay ? Value(vm_.clipObject(id)) : Value();
+    // A target that names nothing (null) has no properties of its own, while its variables
+    // and relative paths are the root's.
+    f_.target = id != kNoDisplay ? Value(vm_.clipObject(id)) : Value::null();
 }
 
 std::string Interpreter::encodeVariables(DisplayId id) {
@@ -1317,7 +1327,7 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 const Value target = pop();
                 const DisplayId id =
                     target.isString() && target.string()->view().empty()
-                        ? targetId()
+                        ? (f_.target.isNull() ? kNoDisplay : targetId())
                         : vm_.displayOf(target, targetId() ? targetId() : originalId());
                 push(std::isfinite(index) ? displayProperty(id, static_cast<int>(index)) : Value());
                 break;

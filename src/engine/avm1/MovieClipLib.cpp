@@ -256,6 +256,21 @@ Value mcGetDepth(Vm& vm, const CallInfo& c) {
     return Value();
 }
 
+Value mcGetSwfVersion(Vm& vm, const CallInfo& c) {
+    const auto info = vm.host().movieInfo(clipOf(c));
+    return info ? Value(static_cast<double>(info->version)) : Value(-1.0);
+}
+
+Value mcGetBytesLoaded(Vm& vm, const CallInfo& c) {
+    const auto info = vm.host().movieInfo(clipOf(c));
+    return info ? Value(info->bytesLoaded) : Value();
+}
+
+Value mcGetBytesTotal(Vm& vm, const CallInfo& c) {
+    const auto info = vm.host().movieInfo(clipOf(c));
+    return info ? Value(info->bytesTotal) : Value();
+}
+
 Value mcSwapDepths(Vm& vm, const CallInfo& c) {
     DisplayId id = clipOf(c);
     if (id == kNoDisplay || c.count() == 0) {
@@ -418,14 +433,17 @@ Value mcHitTest(Vm& vm, const CallInfo& c) {
         return Value::boolean(std::isfinite(x) && std::isfinite(y) &&
                               vm.host().hitTest(id, x, y, shape));
     }
-    // Another object: whether their bounds on the stage overlap.
-    const DisplayId other = vm.displayOf(c.arg(0), id);
+    // Another object: whether their bounds on the stage overlap. An empty path names none.
+    const Value& target = c.arg(0);
+    if (target.isString() && target.string()->view().empty()) {
+        return Value::boolean(false);
+    }
+    const DisplayId other = vm.displayOf(target, id);
     if (other == kNoDisplay) {
         return Value::boolean(false);
     }
-    const DisplayId stage = vm.host().root();
-    const auto a = vm.host().bounds(id, stage, true);
-    const auto b = vm.host().bounds(other, stage, true);
+    const auto a = vm.host().bounds(id, kNoDisplay, true);
+    const auto b = vm.host().bounds(other, kNoDisplay, true);
     if (!a || !b) {
         return Value::boolean(false);
     }
@@ -501,7 +519,7 @@ bool ClipObject::getSpecial(Vm& vm, String* key, Value& out) {
             return true;
         }
         if (equalsIgnoreCase(name, "_root")) {
-            out = clipValue(vm, host.root());
+            out = clipValue(vm, host.exists(id) ? host.rootOf(id) : host.root());
             return true;
         }
         if (equalsIgnoreCase(name, "_parent")) {
@@ -517,18 +535,12 @@ bool ClipObject::getSpecial(Vm& vm, String* key, Value& out) {
             out = Value(vm.global());
             return true;
         }
-        // Level names ignore case only where all names do.
-        if (name.size() > 6 &&
-            (vm.caseSensitive() ? name.substr(0, 6) == "_level"
-                                : equalsIgnoreCase(name.substr(0, 6), "_level"))) {
-            const std::string digits(name.substr(6));
-            if (digits.find_first_not_of("0123456789") == std::string::npos) {
-                const DisplayId l = host.level(std::atoi(digits.c_str()));
-                if (l != kNoDisplay) {
-                    out = clipValue(vm, l);
-                    return true;
-                }
-            }
+        // Level names ignore case only where all names do; a level that is not there reads
+        // undefined rather than anything the prototypes hold.
+        if (const auto level = vm.levelName(name)) {
+            const DisplayId l = *level >= 0 ? host.level(static_cast<int>(*level)) : kNoDisplay;
+            out = l != kNoDisplay ? clipValue(vm, l) : Value();
+            return true;
         }
     }
     if (props_.find(key) != nullptr || !host.exists(id)) {
@@ -585,6 +597,9 @@ void installMovieClip(Vm& vm) {
     vm.defineNative(proto, "getDepth", mcGetDepth);
     vm.defineNative(proto, "swapDepths", mcSwapDepths);
     vm.defineNative(proto, "getNextHighestDepth", mcGetNextHighestDepth);
+    vm.defineNative(proto, "getSWFVersion", mcGetSwfVersion);
+    vm.defineNative(proto, "getBytesLoaded", mcGetBytesLoaded);
+    vm.defineNative(proto, "getBytesTotal", mcGetBytesTotal);
     vm.defineNative(proto, "getInstanceAtDepth", mcGetInstanceAtDepth);
     vm.defineNative(proto, "loadMovie", mcLoadMovie);
     vm.defineNative(proto, "unloadMovie", mcUnloadMovie);

@@ -1,6 +1,7 @@
 #include "engine/avm1/Vm.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <limits>
 
@@ -902,42 +903,114 @@ DisplayId Vm::resolvePath(DisplayId from, std::string_view path) {
     if (path.empty()) {
         return from;
     }
-    DisplayId cur = from;
+    Object* start = from != kNoDisplay ? clipObject(from) : nullptr;
+    const Value v = followPath(start != nullptr ? Value(start) : Value(), path, false);
+    Object* o = v.asObject();
+    return o != nullptr && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)->id
+                                                         : kNoDisplay;
+}
+
+namespace {
+
+// "_levelN" (or "_flashN"): the digits that follow, read as far as they go and wrapped to a
+// 32-bit integer; nothing when the name is no level name.
+std::optional<std::int64_t> levelNumber(std::string_view name, bool ignoreCase) {
+    if (name.size() < 6) {
+        return std::nullopt;
+    }
+    const std::string_view head = name.substr(0, 6);
+    auto same = [ignoreCase](std::string_view a, std::string_view b) {
+        return ignoreCase ? std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                                       [](char x, char y) {
+                                           return std::tolower(static_cast<unsigned char>(x)) ==
+                                                  std::tolower(static_cast<unsigned char>(y));
+                                       })
+                          : a == b;
+    };
+    if (!same(head, "_level") && !same(head, "_flash")) {
+        return std::nullopt;
+    }
+    if (name.size() > 6 && name[6] == '-') {
+        return -1;  // a level below zero: none
+    }
+    std::uint32_t n = 0;
+    for (std::size_t i = 6; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i) {
+        n = n * 10 + static_cast<std::uint32_t>(name[i] - '0');
+    }
+    return static_cast<std::int32_t>(n);
+}
+
+}  // namespace
+
+std::optional<std::int64_t> Vm::levelName(std::string_view name) const {
+    return levelNumber(name, !caseSensitive());
+}
+
+Value Vm::followPath(const Value& from, std::string_view path, bool members) {
+    Value cur = from;
+    auto clipId = [](const Value& v) {
+        Object* o = v.asObject();
+        return o != nullptr && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)->id
+                                                             : kNoDisplay;
+    };
+    auto clipValue = [this](DisplayId id) {
+        Object* o = id != kNoDisplay ? clipObject(id) : nullptr;
+        return o != nullptr ? Value(o) : Value();
+    };
+    // A path that ends in an empty name between two colons names nothing.
+    if (path.size() >= 2 && path.substr(path.size() - 2) == "::") {
+        return Value();
+    }
     std::size_t i = 0;
-    const bool slash = path.find('/') != std::string_view::npos;
-    if (path[0] == '/') {
-        cur = host_.root();
+    bool slash = false;
+    if (!path.empty() && path[0] == '/') {
+        cur = clipValue(host_.root());
+        slash = true;
         i = 1;
     }
-    while (i <= path.size() && cur != kNoDisplay) {
+    auto separator = [&slash](char c) { return c == '/' || c == ':' || (c == '.' && !slash); };
+    while (i < path.size() && cur.isObject()) {
         std::size_t j = i;
-        while (j < path.size() && path[j] != '/' && path[j] != ':' &&
-               !(path[j] == '.' && !(slash) && !(j + 1 < path.size() && path[j + 1] == '.') &&
-                 !(j > i && path[j - 1] == '.'))) {
-            ++j;
+        std::string_view seg;
+        // ".." is the parent when a slash or colon (or the end) follows it.
+        if (path.compare(i, 2, "..") == 0 &&
+            (i + 2 == path.size() || path[i + 2] == '/' || path[i + 2] == ':')) {
+            j = i + 2;
+            seg = "..";
+        } else {
+            while (j < path.size() && !separator(path[j])) {
+                ++j;
+            }
+            seg = path.substr(i, j - i);
         }
-        std::string_view seg = path.substr(i, j - i);
         if (!seg.empty()) {
-            if (seg == "..") {
-                cur = host_.parent(cur);
+            const DisplayId id = clipId(cur);
+            if (seg == ".." || seg == "_parent") {
+                cur = id != kNoDisplay ? clipValue(host_.parent(id)) : Value();
             } else if (seg == "_root") {
-                cur = host_.root();
-            } else if (seg == "_parent") {
-                cur = host_.parent(cur);
-            } else if (seg == "this") {
-            } else if (seg.size() > 6 && seg.substr(0, 6) == "_level") {
-                const std::string digits(seg.substr(6));
-                cur = host_.level(std::atoi(digits.c_str()));
+                cur = clipValue(id != kNoDisplay ? host_.rootOf(id) : host_.root());
+            } else if (const auto level = levelName(seg)) {
+                cur = *level >= 0 ? clipValue(host_.level(static_cast<int>(*level))) : Value();
+            } else if (seg == "this" && members) {
             } else {
-                cur = host_.child(cur, seg, !caseSensitive());
+                const DisplayId child =
+                    id != kNoDisplay ? host_.child(id, seg, !caseSensitive()) : kNoDisplay;
+                if (child != kNoDisplay) {
+                    cur = clipValue(child);
+                } else if (members) {
+                    const Value v = get(cur, intern(seg));
+                    cur = v.isObject() ? v : Value();
+                } else {
+                    cur = Value();
+                }
             }
         }
-        if (j >= path.size() || path[j] == ':') {
-            break;
+        if (j < path.size() && path[j] == '/') {
+            slash = true;
         }
         i = j + 1;
     }
-    return cur;
+    return cur.isObject() ? cur : Value();
 }
 
 DisplayId Vm::displayOf(const Value& v, DisplayId from) {

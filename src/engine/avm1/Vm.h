@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -212,8 +213,16 @@ class Vm {
     Object* clipObject(DisplayId id);
     // The display object is gone: its script object stops being a root.
     void forgetClip(DisplayId id);
-    // Resolves a target path ("/a/b", "_root.a", "../x", "a") from a clip.
+    // Resolves a target path ("/a/b", "_root.a", "a:b", "../x", "a") from a clip.
     DisplayId resolvePath(DisplayId from, std::string_view path);
+    // Follows a target path from a value: '/' and ':' separate names everywhere, '.' only
+    // before the first '/'. With `members`, a name that is no child may name an object held
+    // in a member, and "this" stays where it is (variable paths); without, only clips count.
+    // Undefined when the path leads nowhere.
+    Value followPath(const Value& from, std::string_view path, bool members);
+    // The level a "_levelN" name (also "_flashN"; the digits read as far as they go) names;
+    // nothing for other names.
+    std::optional<std::int64_t> levelName(std::string_view name) const;
     // The display object behind a value (a clip object, or a path string), or none.
     DisplayId displayOf(const Value& v, DisplayId from);
     // "_level0.a.b" for a clip.

@@ -45,6 +45,7 @@ SpriteDefinition indexSprite(std::span<const std::uint8_t> data, std::size_t bod
         return s;
     }
     const auto body = data.subspan(bodyOffset, length);
+    s.byteLength = length - 4;
     s.frameCount = static_cast<std::uint16_t>(body[2] | body[3] << 8);
     TagWalker walker(body, 4);
     std::size_t frameBegin = 4;

@@ -24,6 +24,8 @@ struct SpriteDefinition {
     // Goes back to its first frame after its last: only a sprite whose frames all end in a
     // ShowFrame and that has its End tag does.
     bool loops = true;
+    // The bytes of its tags (the header's id and frame count not included).
+    std::uint32_t byteLength = 0;
 };
 
 // A bitmap character as stored: its tag code and body (character id included), decoded only

@@ -260,17 +260,30 @@ DisplayId ScriptHost::root() {
         return player_.root().id();
     }
     resolvingRoot_ = true;
-    const DisplayObject* o = find(vm_->currentTarget());
+    const DisplayId target = vm_->currentTarget();
     resolvingRoot_ = false;
+    return rootOf(target);
+}
+
+DisplayId ScriptHost::rootOf(DisplayId id) {
+    if (resolvingRoot_) {
+        return player_.root().id();
+    }
+    const DisplayObject* o = find(id);
     for (int guard = 0; o != nullptr && guard < 1000; ++guard) {
         const DisplayObject* up = o->parent();
         if (up == nullptr) {
             return player_.levelOf(*o) >= 0 ? o->id() : player_.root().id();
         }
         if (o->timeline() != nullptr && o->timeline()->loadedRoot()) {
-            if (avm1::Object* self = vm_->clipObject(o->id());
-                self != nullptr && vm_->toBoolean(vm_->get(avm1::Value(self), "_lockroot"))) {
-                return o->id();
+            if (avm1::Object* self = vm_->clipObject(o->id()); self != nullptr) {
+                // Reading _lockroot may run a getter that asks for _root again.
+                resolvingRoot_ = true;
+                const bool locked = vm_->toBoolean(vm_->get(avm1::Value(self), "_lockroot"));
+                resolvingRoot_ = false;
+                if (locked) {
+                    return o->id();
+                }
             }
         }
         o = up;
@@ -402,16 +415,16 @@ std::optional<std::array<double, 4>> ScriptHost::bounds(DisplayId id, DisplayId 
                                                         bool /*strokes*/) {
     flushDrawings();
     DisplayObject* o = find(id);
-    DisplayObject* s = find(space);
-    if (o == nullptr || s == nullptr) {
+    DisplayObject* s = space != kNoDisplay ? find(space) : nullptr;
+    if (o == nullptr || (space != kNoDisplay && s == nullptr)) {
         return std::nullopt;
     }
     const QRectF local = engine::characterBounds(*o, *characters_, 0, true);
     if (local.isNull()) {  // nothing drawn
         return std::nullopt;
     }
-    bool invertible = false;
-    const QTransform fromStage = toStage(*s).inverted(&invertible);
+    bool invertible = true;
+    const QTransform fromStage = s != nullptr ? toStage(*s).inverted(&invertible) : QTransform();
     if (!invertible) {
         return std::nullopt;
     }
@@ -459,7 +472,9 @@ bool ScriptHost::hitTest(DisplayId id, double x, double y, bool shape) {
         return false;
     }
     if (!shape) {
-        const auto b = bounds(id, root(), true);
+        // The point is on the stage: the bounds as the stage sees them, however the levels
+        // are turned.
+        const auto b = bounds(id, kNoDisplay, true);
         return b && x >= (*b)[0] && x <= (*b)[2] && y >= (*b)[1] && y <= (*b)[3];
     }
     return input_->hits(*o, QPointF(x * 20.0, y * 20.0), true);
@@ -1124,6 +1139,31 @@ void ScriptHost::swapDepths(DisplayId id, int depth) {
         return;
     }
     o->parentTimeline()->swapDepths(*o, depth);
+}
+
+std::optional<avm1::Host::MovieInfo> ScriptHost::movieInfo(DisplayId id) {
+    const DisplayObject* o = find(id);
+    const Timeline* t = o != nullptr ? o->timeline() : nullptr;
+    if (t == nullptr) {
+        return std::nullopt;
+    }
+    const engine::MovieSource& source = t->source();
+    MovieInfo info;
+    info.version = source.version;
+    const engine::SpriteDefinition* sprite =
+        o->character() != nullptr ? o->character()->as<engine::SpriteDefinition>() : nullptr;
+    if (sprite != nullptr && !t->loadedRoot()) {
+        info.bytesTotal = info.bytesLoaded = sprite->byteLength;
+        return info;
+    }
+    const engine::MovieData& movie = source.movie != nullptr ? *source.movie : movie_;
+    if (const engine::MovieHeader* header = movie.header()) {
+        info.bytesTotal = header->fileLength;
+        info.bytesLoaded = movie.complete()
+                               ? info.bytesTotal
+                               : std::min<double>(info.bytesTotal, movie.data().size());
+    }
+    return info;
 }
 
 int ScriptHost::nextHighestDepth(DisplayId id) {

@@ -118,6 +118,7 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::uint32_t random(std::uint32_t bound) override;
     bool exists(avm1::DisplayId id) override;
     avm1::DisplayId root() override;
+    avm1::DisplayId rootOf(avm1::DisplayId id) override;
     avm1::DisplayId level(int n) override;
     avm1::DisplayId parent(avm1::DisplayId id) override;
     avm1::DisplayId child(avm1::DisplayId id, std::string_view name, bool ignoreCase) override;
@@ -148,6 +149,7 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::optional<int> depth(avm1::DisplayId id) override;
     void swapDepths(avm1::DisplayId id, int depth) override;
     int nextHighestDepth(avm1::DisplayId id) override;
+    std::optional<MovieInfo> movieInfo(avm1::DisplayId id) override;
     avm1::DisplayId instanceAtDepth(avm1::DisplayId parent, int depth) override;
     void startDrag(avm1::DisplayId id, bool lockCenter,
                    std::optional<std::array<double, 4>> bounds) override;

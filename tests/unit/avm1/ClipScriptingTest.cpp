@@ -152,5 +152,96 @@ TEST_F(Clips, ForInOverAClipListsVariablesThenChildren) {
     EXPECT_EQ(names, "first second v ");
 }
 
+TEST_F(Clips, TargetPathsTakeColonsEverywhereAndDotsOnlyBeforeASlash) {
+    const Value a = makeClip(root(), "a", 1);
+    const Value b = makeClip(a, "b", 1);
+    const Value c = makeClip(b, "c", 1);
+    const avm1::DisplayId r = avm1trace::TraceHost::kRoot;
+    const avm1::DisplayId cId = static_cast<avm1::ClipObject*>(c.object())->id;
+    EXPECT_EQ(vm().resolvePath(r, "a:b:c"), cId);
+    EXPECT_EQ(vm().resolvePath(r, "a.b:c"), cId);
+    EXPECT_EQ(vm().resolvePath(r, "::a.::b/:c/"), cId);  // empty names are skipped
+    EXPECT_EQ(vm().resolvePath(r, "a.b/c:"), cId);
+    // After a slash a dot is part of the name.
+    EXPECT_EQ(vm().resolvePath(r, "a/b.c"), avm1::kNoDisplay);
+    EXPECT_EQ(vm().resolvePath(r, "/a.b"), avm1::kNoDisplay);
+    // ".." is the parent only as a whole name.
+    EXPECT_EQ(vm().resolvePath(cId, "..:..:b:c"), cId);
+    EXPECT_EQ(vm().resolvePath(r, "a/b/.../c"), avm1::kNoDisplay);
+    EXPECT_EQ(vm().resolvePath(r, "a:b:c:...c"), avm1::kNoDisplay);
+    // An empty name between two colons at the end leads nowhere.
+    EXPECT_EQ(vm().resolvePath(r, "a:b:c::"), avm1::kNoDisplay);
+    // "this" is no clip name in a target path, but stays in place in a variable path.
+    EXPECT_EQ(vm().resolvePath(r, "this/a"), avm1::kNoDisplay);
+    EXPECT_TRUE(Vm::strictEquals(vm().followPath(root(), "this/a", true), a));
+}
+
+TEST_F(Clips, VariablePathsWalkThroughObjectsHeldInMembers) {
+    const Value a = makeClip(root(), "a", 1);
+    const Value o = Value(vm().newObject());
+    vm().set(a, "held", o);
+    vm().set(root(), "text", str("not an object"));
+    EXPECT_TRUE(Vm::strictEquals(vm().followPath(root(), "/a/held", true), o));
+    EXPECT_TRUE(vm().followPath(root(), "/a/held", false).isUndefined());
+    EXPECT_TRUE(vm().followPath(root(), "text", true).isUndefined());
+    // A child clip wins over a member of the same name.
+    vm().set(root(), "a", o);
+    EXPECT_TRUE(Vm::strictEquals(vm().followPath(root(), "a", true), a));
+}
+
+TEST_F(Clips, LevelNamesReadTheirDigitsAndNeverFallThroughToPrototypes) {
+    EXPECT_EQ(vm().levelName("_level0"), 0);
+    EXPECT_EQ(vm().levelName("_level"), 0);
+    EXPECT_EQ(vm().levelName("_flash3x"), 3);
+    EXPECT_EQ(vm().levelName("_level4294967297"), 1);  // wraps as a 32-bit number
+    EXPECT_LT(*vm().levelName("_level2147483648"), 0);
+    EXPECT_LT(*vm().levelName("_level-1"), 0);
+    EXPECT_EQ(vm().levelName("_levels"), 0);  // no digits: level 0
+    EXPECT_FALSE(vm().levelName("_lev").has_value());
+    EXPECT_FALSE(vm().levelName("level0").has_value());
+    EXPECT_TRUE(Vm::strictEquals(vm().get(root(), "_flash0"), root()));
+    Value proto = vm().get(Value(vm().global()), "MovieClip");
+    proto = vm().get(proto, "prototype");
+    vm().set(proto, "_level1", Value(99.0));
+    EXPECT_TRUE(vm().get(root(), "_level1").isUndefined());
+}
+
+TEST(ClipPathScripts, GetAndSetSplitAtTheLastColonOrDot) {
+    ActionWriter a;
+    a.push({1, "kid", 2}).getVariable("_root").push({"createEmptyMovieClip"});
+    a.act(op::CallMethod).act(op::Pop);
+    a.push({"kid:v", "colon"}).act(op::SetVariable);
+    a.getVariable("kid.v").act(op::Trace);
+    // Slashes alone make a name, not a path, when setting.
+    a.push({"kid/w", "slash"}).act(op::SetVariable);
+    a.getVariable("kid").push({"w"}).act(op::GetMember).act(op::Trace);
+    a.getVariable("_root").push({"kid/w"}).act(op::GetMember).act(op::Trace);
+    // Reading one finds that variable first, else the clip the path names.
+    a.getVariable("kid/w").act(op::Trace);
+    a.getVariable("/kid").act(op::Trace);
+    // A path through an object held in a member.
+    a.push({"obj", 0}).act(op::InitObject).act(op::SetVariable);
+    a.push({"/obj:deep", "held"}).act(op::SetVariable);
+    a.getVariable("obj").push({"deep"}).act(op::GetMember).act(op::Trace);
+    EXPECT_EQ(traceOf(7, a), "colon\nundefined\nslash\nslash\n_level0.kid\nheld\n");
+}
+
+TEST(ClipPathScripts, ATellTargetNamingNothingHasNoPropertiesButTheRootsVariables) {
+    ActionWriter a;
+    a.push({1, "kid", 2}).getVariable("_root").push({"createEmptyMovieClip"});
+    a.act(op::CallMethod).act(op::Pop);
+    a.push({"n", "root"}).act(op::SetVariable);
+    a.push({"kid:n", "kid"}).act(op::SetVariable);
+    a.setTarget("kid/nothing");
+    a.getVariable("n").act(op::Trace);
+    a.push({"", 13}).act(op::GetProperty).act(op::Trace);
+    a.setTarget("");
+    a.push({"kid"}).act(op::SetTarget2);
+    a.getVariable("n").act(op::Trace);
+    a.push({"", 13}).act(op::GetProperty).act(op::Trace);
+    a.setTarget("");
+    EXPECT_EQ(traceOf(7, a), "root\nundefined\nkid\nkid\n");
+}
+
 }  // namespace
 }  // namespace zd::avm1test

@@ -263,6 +263,27 @@ TEST(ScriptHost, RemovedClipsLeaveDeadHandlesAndUnloadOnce) {
     EXPECT_TRUE(r.errors.empty());
 }
 
+TEST(ScriptHost, ClipsTellTheirMoviesVersionAndSize) {
+    auto m = newMovie(6);
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    m.placeObject2(named(1, id, "kid"));
+    ActionWriter a;
+    callMethod(a, "_root", "getSWFVersion").act(op::Trace);
+    callMethod(a, "_root", "getBytesTotal");
+    callMethod(a, "_root", "getBytesLoaded").act(op::Equals2).act(op::Trace);
+    callMethod(a, "_root", "getBytesTotal").act(op::Trace);
+    // A sprite counts the bytes of its own tags: a ShowFrame and the End.
+    callMethod(a, "kid", "getBytesTotal").act(op::Trace);
+    callMethod(a, "kid", "getSWFVersion").act(op::Trace);
+    doAction(m, a);
+    m.showFrame();
+    const w::Bytes file = m.finish();
+    ScriptedRun r(file);
+    EXPECT_EQ(r.take(), (Lines{"6", "true", std::to_string(file.size()), "4", "6"}));
+}
+
 TEST(ScriptHost, AttachMovieBindsTheRegisteredClassAfterTheInitObject) {
     auto m = newMovie(7);
     w::Timeline empty;
