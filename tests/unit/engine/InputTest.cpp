@@ -1016,6 +1016,8 @@ TEST(TextScroll, TheWheelScrollsTheFieldUnderThePointer) {
     fieldOf(r).mouseWheelEnabled = false;
     wheel(-3);
     EXPECT_EQ(scroll(), "1");
+}
+
 TEST(MouseInput, ThePointerInAClipIsPlacedAsTheClipIsDrawn) {
     using zd::script::pointerIn;
     // The clip's offset goes to whole pixels (125.5 to 126, 320.25 to 320).
