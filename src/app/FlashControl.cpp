@@ -6,6 +6,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -392,6 +393,20 @@ void FlashControl::wheelEvent(QWheelEvent* event) {
     sendInput(e);
 }
 
+namespace {
+
+std::u32string printableOf(const QString& text) {
+    std::u32string out;
+    for (const uint c : text.toUcs4()) {
+        if (c >= 32 && c != 127) {
+            out.push_back(static_cast<char32_t>(c));
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 void FlashControl::keyPressEvent(QKeyEvent* event) {
     const auto key = movieKeyOf(event->key(), event->text());
     if (!key || !runner_->hasMovie()) {
@@ -408,12 +423,44 @@ void FlashControl::keyPressEvent(QKeyEvent* event) {
         edit.type = engine::InputEvent::Type::TextEdit;
         edit.command = *command;
         sendInput(edit);
-    } else if (key->ascii >= 32 && key->ascii != 127) {
+    } else {
+        // The text the keyboard layout made of the key (several characters after a dead
+        // key, none for the dead key itself); a synthetic event may carry none.
+        std::u32string text = printableOf(event->text());
+        if (text.empty() && event->text().isEmpty() && key->ascii >= 32 && key->ascii != 127) {
+            text = std::u32string(1, key->ascii);
+        }
+        if (!text.empty()) {
+            engine::InputEvent typed;
+            typed.type = engine::InputEvent::Type::TextInput;
+            typed.text = std::move(text);
+            sendInput(typed);
+        }
+    }
+}
+
+void FlashControl::inputMethodEvent(QInputMethodEvent* event) {
+    if (!runner_->hasMovie()) {
+        QWidget::inputMethodEvent(event);
+        return;
+    }
+    // The settled text first: it replaces what was being composed.
+    if (std::u32string committed = printableOf(event->commitString()); !committed.empty()) {
         engine::InputEvent typed;
         typed.type = engine::InputEvent::Type::TextInput;
-        typed.text = std::u32string(1, key->ascii);
+        typed.text = std::move(committed);
         sendInput(typed);
     }
+    engine::InputEvent composing;
+    composing.type = engine::InputEvent::Type::ImePreedit;
+    composing.text = printableOf(event->preeditString());
+    for (const QInputMethodEvent::Attribute& a : event->attributes()) {
+        if (a.type == QInputMethodEvent::Cursor) {
+            composing.preeditCursor = a.start;
+        }
+    }
+    sendInput(composing);
+    event->accept();
 }
 
 void FlashControl::keyReleaseEvent(QKeyEvent* event) {

@@ -1,4 +1,8 @@
+#include <QFile>
 #include <QImage>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -127,6 +131,41 @@ class FlashControlTest : public QObject {
         return path;
     }
 
+    // A 200 x 150 pixel stage whose top half is an input field tracing "typed: " and its
+    // text on every change.
+    QString inputFieldMovie() {
+        swfwriter::MovieWriter w(8, {0, 4000, 0, 3000}, 24.0);
+        swfwriter::EditTextSpec spec;
+        spec.bounds = {0, 4000, 0, 1500};
+        spec.fontHeight = 400;
+        spec.color = swfwriter::Rgba{0, 0, 0, 255};
+        spec.text = "";
+        const auto text = w.defineEditText(spec);
+        auto place = swfwriter::PlaceObject::place(1, text);
+        place.name = "field";
+        w.placeObject2(place);
+        swfwriter::ActionWriter changed;
+        changed.push({"typed: "}).getVariable("field").push({"text"});
+        changed.act(swfwriter::op::GetMember).act(swfwriter::op::Add2).act(swfwriter::op::Trace);
+        swfwriter::ActionWriter a;
+        a.getVariable("field").push({"onChanged"});
+        a.defineFunction("", {}, changed).act(swfwriter::op::SetMember);
+        a.act(swfwriter::op::Stop);
+        w.rawTag(12, a.bytes());
+        w.showFrame();
+        const QString path = dir_.filePath(QStringLiteral("input-field.swf"));
+        w.save(path.toStdString(), {});
+        return path;
+    }
+
+    static QStringList linesOf(const QString& path) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            return {};
+        }
+        return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
   private slots:
     // The mouse reaches the movie through its ShowAll placement: the hand shows over what acts
     // as a button and not beside it, and a click there runs its handler.
@@ -148,6 +187,38 @@ class FlashControlTest : public QObject {
         QTest::mouseClick(&control, Qt::LeftButton, {}, QPoint(300, 250));
         QCOMPARE(control.grab().toImage().pixelColor(300, 250), QColor(10, 128, 240));
         QCOMPARE(control.cursor().shape(), Qt::ArrowCursor);
+    }
+
+    // Text reaches a focused field as the desktop makes it: what a key types (an accented
+    // letter after a dead key, nothing for the dead key itself) and what an input method
+    // settles on; its composing text changes nothing the movie hears.
+    void typedAndComposedTextReachTheFocusedField() {
+        const QString tracePath = dir_.filePath(QStringLiteral("typed.txt"));
+        qputenv("ZD_TRACE_FILE", tracePath.toUtf8());
+        // Read when the movie's scripts start, which may be after setMovie returns.
+        const auto unset = qScopeGuard([] { qunsetenv("ZD_TRACE_FILE"); });
+        FlashControl control;
+        control.resize(400, 500);
+        control.setMovie(inputFieldMovie());
+        QVERIFY(control.runner()->hasMovie());
+        control.show();
+        QTest::mouseClick(&control, Qt::LeftButton, {}, QPoint(200, 150));
+
+        QKeyEvent dead(QEvent::KeyPress, Qt::Key_Dead_Acute, {}, QString());
+        QApplication::sendEvent(&control, &dead);
+        QKeyEvent accented(QEvent::KeyPress, Qt::Key_E, {}, QStringLiteral("\u00e9"));
+        QApplication::sendEvent(&control, &accented);
+        QTRY_VERIFY(linesOf(tracePath).contains(QStringLiteral("typed: \u00e9")));
+
+        QInputMethodEvent composing(QStringLiteral("zhong"), {});
+        QApplication::sendEvent(&control, &composing);
+        QInputMethodEvent settled;
+        settled.setCommitString(QStringLiteral("\u4e2d"));
+        QApplication::sendEvent(&control, &settled);
+        QTRY_VERIFY(linesOf(tracePath).contains(QStringLiteral("typed: \u00e9\u4e2d")));
+        for (const QString& line : linesOf(tracePath)) {
+            QVERIFY2(!line.contains(u"zhong"), qPrintable(line));
+        }
     }
 
     // The control's pause holds the sound with the picture; another movie, or none, stops
