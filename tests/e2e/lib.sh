@@ -16,7 +16,9 @@ e2e_start_x() {
     display=$((100 + RANDOM % 800))
     [ -e "/tmp/.X$display-lock" ] && continue
     fd_file=$(mktemp)
-    Xvfb ":$display" -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$fd_file" \
+    # -noreset: the server would otherwise reset as the last client leaves, and a program
+    # started right after another ended could meet it mid-reset and fail to connect.
+    Xvfb ":$display" -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset 3>"$fd_file" \
       2>/dev/null &
     E2E_XVFB_PID=$!
     for _ in $(seq 1 100); do
