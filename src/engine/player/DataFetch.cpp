@@ -4,6 +4,9 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <algorithm>
+#include <utility>
+
+#include "engine/player/ReplyRelease.h"
 
 namespace zd::engine {
 
@@ -86,20 +89,7 @@ void DataFetch::onReplyFinished() {
 }
 
 void DataFetch::dropReply() {
-    if (QNetworkReply* reply = reply_) {
-        reply_ = nullptr;
-        reply->disconnect(this);
-        if (reply->isFinished()) {
-            reply->deleteLater();
-        } else if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400) {
-            // Qt reports an error status itself as the reply ends; aborting it first makes it
-            // report a second one. Unread, the page cannot grow past the read buffer.
-            connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
-        } else {
-            reply->abort();
-            reply->deleteLater();
-        }
-    }
+    releaseReply(std::exchange(reply_, nullptr), this);
 }
 
 void DataFetch::fail(const QString& reason) {

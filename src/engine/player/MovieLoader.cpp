@@ -6,6 +6,9 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <algorithm>
+#include <utility>
+
+#include "engine/player/ReplyRelease.h"
 
 namespace zd::engine {
 
@@ -168,20 +171,7 @@ void MovieLoader::onReplyFinished() {
 }
 
 void MovieLoader::dropReply() {
-    if (QNetworkReply* reply = reply_) {
-        reply_ = nullptr;
-        reply->disconnect(this);
-        if (reply->isFinished()) {
-            reply->deleteLater();
-        } else if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() >= 400) {
-            // Qt reports an error status itself as the reply ends; aborting it before makes
-            // it report a second error. Unread, the page cannot grow past the read buffer.
-            connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
-        } else {
-            reply->abort();
-            reply->deleteLater();
-        }
-    }
+    releaseReply(std::exchange(reply_, nullptr), this);
 }
 
 bool MovieLoader::take(const char* bytes, qsizetype size) {
