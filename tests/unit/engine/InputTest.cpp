@@ -39,14 +39,17 @@ struct InputRun {
         host->onTrace = [this](std::string_view l) { lines.emplace_back(l); };
         player->settle();
     }
+    void deliver(const InputEvent& e) {
+        player->postInput(e);
+        player->deliverInput();
+    }
     void send(InputEvent::Type type, double x = 0, double y = 0, int key = 0) {
         InputEvent e;
         e.type = type;
         e.x = x;
         e.y = y;
         e.keyCode = key;
-        player->postInput(e);
-        player->deliverInput();
+        deliver(e);
     }
     void move(double x, double y) { send(InputEvent::Type::MouseMove, x, y); }
     void click(double x, double y) {
@@ -63,8 +66,7 @@ struct InputRun {
         InputEvent e;
         e.type = InputEvent::Type::TextEdit;
         e.command = command;
-        player->postInput(e);
-        player->deliverInput();
+        deliver(e);
         send(InputEvent::Type::KeyUp, 0, 0, code);
     }
     Lines take() { return std::exchange(lines, {}); }
@@ -586,8 +588,7 @@ TEST(TextInput, TypingGoesToTheFocusedFieldWithinRestrictAndMaxChars) {
         InputEvent e;
         e.type = InputEvent::Type::TextInput;
         e.text = t;
-        r.player->postInput(e);
-        r.player->deliverInput();
+        r.deliver(e);
     };
     type(U"x");  // no focus yet: nowhere to go
     EXPECT_TRUE(r.take().empty());
@@ -678,10 +679,7 @@ TEST(TextInput, PasteKeepsToRestrictAndMaxCharsAndCopyNeverTakesAPassword) {
     doAction(m, a);
     m.showFrame();
     InputRun r(m.finish());
-    auto send = [&](const InputEvent& e) {
-        r.player->postInput(e);
-        r.player->deliverInput();
-    };
+    auto send = [&r](const InputEvent& e) { r.deliver(e); };
     r.click(10, 10);
     // Upper case comes in as the lower case the field lets in; the fourth letter has no room.
     send(clipboardHolds(U"aAbBcCdD"));
@@ -848,10 +846,7 @@ TEST(TextInput, KeyPressConditionsFollowTheTypedCharacters) {
     m.showFrame();
     InputRun r(m.finish());
     r.click(10, 10);
-    auto post = [&r](const InputEvent& e) {
-        r.player->postInput(e);
-        r.player->deliverInput();
-    };
+    auto post = [&r](const InputEvent& e) { r.deliver(e); };
     using T = InputEvent::Type;
     // The key gives "a", the layout "ä": no press of "a".
     post(keyEvent(T::KeyDown, 65, U'a'));
@@ -887,10 +882,7 @@ TEST(TextInput, ACompositionSitsInTheFieldUntilSettled) {
     doAction(m, a);
     m.showFrame();
     InputRun r(m.finish());
-    auto post = [&r](const InputEvent& e) {
-        r.player->postInput(e);
-        r.player->deliverInput();
-    };
+    auto post = [&r](const InputEvent& e) { r.deliver(e); };
     auto compose = [&post](const std::u32string& t, int cursor) {
         InputEvent e;
         e.type = InputEvent::Type::ImePreedit;
@@ -996,8 +988,7 @@ TEST(TextScroll, TheWheelScrollsTheFieldUnderThePointer) {
         InputEvent e;
         e.type = InputEvent::Type::MouseWheel;
         e.wheel = lines;
-        r.player->postInput(e);
-        r.player->deliverInput();
+        r.deliver(e);
     };
     auto scroll = [&r]() { return std::to_string(fieldOf(r).scroll); };
     r.move(300, 300);  // off the field
