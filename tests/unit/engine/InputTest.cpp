@@ -112,6 +112,18 @@ void doAction(w::Timeline& t, const ActionWriter& a) {
     t.rawTag(12, a.bytes());
 }
 
+// A 200 x 30 pixel text field "field" at depth 1 holding `text`, which traces its text on
+// every change (the handler is set by `a`).
+void placeTracedField(w::MovieWriter& m, ActionWriter& a, const std::string& text) {
+    w::EditTextSpec spec;
+    spec.bounds = w::Rect{0, 4000, 0, 600};
+    spec.text = text;
+    m.placeObject2(named(1, m.defineEditText(spec), "field"));
+    ActionWriter changed;
+    changed.getVariable("field").push({"text"}).act(op::GetMember).act(op::Trace);
+    handler(a, "field", "onChanged", changed);
+}
+
 // A movie clip "clip" showing a 100-pixel box at (100, 100) with the given handlers tracing
 // their names.
 w::Bytes clipWithHandlers(const std::vector<std::string>& events,
@@ -570,17 +582,10 @@ TEST(Focus, TabGoesByPlaceOrByTabIndexAndSkipsRemovedObjects) {
 
 TEST(TextInput, TypingGoesToTheFocusedFieldWithinRestrictAndMaxChars) {
     auto m = newMovie();
-    w::EditTextSpec spec;
-    spec.bounds = w::Rect{0, 4000, 0, 600};
-    spec.text = "ab";
-    const auto text = m.defineEditText(spec);
-    m.placeObject2(named(1, text, "field"));
     ActionWriter a;
+    placeTracedField(m, a, "ab");
     a.getVariable("field").push({"restrict", "a-z"}).act(op::SetMember);
     a.getVariable("field").push({"maxChars", 5}).act(op::SetMember);
-    ActionWriter changed;
-    changed.getVariable("field").push({"text"}).act(op::GetMember).act(op::Trace);
-    handler(a, "field", "onChanged", changed);
     doAction(m, a);
     m.showFrame();
     InputRun r(m.finish());
@@ -665,17 +670,10 @@ TEST(ButtonSounds, EachStateChangeAsksForItsSound) {
 
 TEST(TextInput, PasteKeepsToRestrictAndMaxCharsAndCopyNeverTakesAPassword) {
     auto m = newMovie();
-    w::EditTextSpec spec;
-    spec.bounds = w::Rect{0, 4000, 0, 600};
-    spec.text = "";
-    const auto text = m.defineEditText(spec);
-    m.placeObject2(named(1, text, "field"));
     ActionWriter a;
+    placeTracedField(m, a, "");
     a.getVariable("field").push({"restrict", "bc"}).act(op::SetMember);
     a.getVariable("field").push({"maxChars", 3}).act(op::SetMember);
-    ActionWriter changed;
-    changed.getVariable("field").push({"text"}).act(op::GetMember).act(op::Trace);
-    handler(a, "field", "onChanged", changed);
     doAction(m, a);
     m.showFrame();
     InputRun r(m.finish());
@@ -829,19 +827,13 @@ InputEvent keyEvent(InputEvent::Type type, int code, char32_t ascii) {
 // is not typed.
 TEST(TextInput, KeyPressConditionsFollowTheTypedCharacters) {
     auto m = newMovie();
-    w::EditTextSpec spec;
-    spec.bounds = w::Rect{0, 4000, 0, 600};
-    const auto text = m.defineEditText(spec);
+    ActionWriter a;
+    placeTracedField(m, a, "");
     const auto shape = box(m, 0, 0, 200);
     ActionWriter press;
     press.trace("press r");
     const auto button = m.defineButton2({{15, shape, 1, {}, {}}}, {{0, 'r', press.bytes()}});
-    m.placeObject2(named(1, text, "field"));
     m.placeObject2(named(2, button, "b", w::Matrix::translation(6000, 4000)));
-    ActionWriter a;
-    ActionWriter changed;
-    changed.getVariable("field").push({"text"}).act(op::GetMember).act(op::Trace);
-    handler(a, "field", "onChanged", changed);
     doAction(m, a);
     m.showFrame();
     InputRun r(m.finish());
@@ -869,16 +861,9 @@ TEST(TextInput, KeyPressConditionsFollowTheTypedCharacters) {
 // way to the text it settles on, and is the field's own once the focus leaves.
 TEST(TextInput, ACompositionSitsInTheFieldUntilSettled) {
     auto m = newMovie();
-    w::EditTextSpec spec;
-    spec.bounds = w::Rect{0, 4000, 0, 600};
-    spec.text = "ab";
-    const auto text = m.defineEditText(spec);
-    m.placeObject2(named(1, text, "field"));
     ActionWriter a;
+    placeTracedField(m, a, "ab");
     a.getVariable("field").push({"type", "input"}).act(op::SetMember);
-    ActionWriter changed;
-    changed.getVariable("field").push({"text"}).act(op::GetMember).act(op::Trace);
-    handler(a, "field", "onChanged", changed);
     doAction(m, a);
     m.showFrame();
     InputRun r(m.finish());
