@@ -520,57 +520,107 @@ void FlashControl::contextMenuEvent(QContextMenuEvent* event) {
         event->ignore();
         return;
     }
+    // The movie may change its menu before it shows (ContextMenu.onSelect).
+    engine::InputEvent opening;
+    opening.type = engine::InputEvent::Type::ContextMenu;
+    const auto stagePoint = stagePointOf(event->pos());
+    opening.x = stagePoint ? stagePoint->x() : 0.0;
+    opening.y = stagePoint ? stagePoint->y() : 0.0;
+    QPointer<FlashControl> alive(this);
+    sendInput(opening);
+    if (!alive || !runner_->hasMovie()) {
+        return;
+    }
+    script::MovieMenu wanted;
+    if (auto* host = dynamic_cast<script::ScriptHost*>(runner_->movieScripts())) {
+        wanted = host->movieMenu();
+    }
     QMenu menu(this);
+    // A line between groups, never two in a row nor one at the top.
+    const auto section = [&menu] {
+        if (!menu.isEmpty() && !menu.actions().constLast()->isSeparator()) {
+            menu.addSeparator();
+        }
+    };
+    for (std::size_t i = 0; i < wanted.items.size(); ++i) {
+        const script::MovieMenu::Item& item = wanted.items[i];
+        if (item.separatorBefore) {
+            section();
+        }
+        // A caption's "&" is the movie's text, not a shortcut mark.
+        QString caption = QString::fromStdString(item.caption);
+        caption.replace(QLatin1Char('&'), QLatin1String("&&"));
+        QAction* a = menu.addAction(caption, this, [this, i] {
+            engine::InputEvent chosen;
+            chosen.type = engine::InputEvent::Type::MenuItem;
+            chosen.menuItem = static_cast<int>(i);
+            sendInput(chosen);
+        });
+        a->setEnabled(item.enabled);
+    }
+    section();
     const QPointF at = event->pos();
     const bool zoomed = !zoom_.isEmpty();
-    menu.addAction(tr("Zoom In"), this, [this, at] { zoomAt(at, 2.0); });
-    menu.addAction(tr("Zoom Out"), this, [this, at] { zoomAt(at, 0.5); })->setEnabled(zoomed);
-    QAction* showAll = menu.addAction(tr("Show All"), this, [this] {
-        zoom_ = QRectF();
-        invalidateFrame();
-    });
-    showAll->setEnabled(zoomed);
-    menu.addSeparator();
-    QMenu* quality = menu.addMenu(tr("Quality"));
-    auto* qualities = new QActionGroup(quality);
-    const QString names[] = {tr("Low"), tr("Medium"), tr("High")};
-    for (int level = 0; level < 3; ++level) {
-        QAction* a = quality->addAction(names[level], this, [this, level] {
-            quality_ = level;
-            engine::RenderOptions o = renderer_->options();
-            o.antialias = level > 0;  // medium and high both smooth
-            renderer_->setOptions(o);
+    if (wanted.zoom) {
+        menu.addAction(tr("Zoom In"), this, [this, at] { zoomAt(at, 2.0); });
+        menu.addAction(tr("Zoom Out"), this, [this, at] { zoomAt(at, 0.5); })->setEnabled(zoomed);
+        QAction* showAll = menu.addAction(tr("Show All"), this, [this] {
+            zoom_ = QRectF();
             invalidateFrame();
         });
-        a->setCheckable(true);
-        a->setChecked(level == quality_);
-        qualities->addAction(a);
+        showAll->setEnabled(zoomed);
+        section();
     }
-    menu.addSeparator();
-    QAction* play = menu.addAction(tr("Play"), this, [this] { setPlaying(!playing()); });
-    play->setCheckable(true);
-    play->setChecked(playing());
-    QAction* loop = menu.addAction(tr("Loop"), this, [this] {
-        loop_ = !loop_;
-        if (runner_->display() != nullptr) {
-            runner_->display()->setRootLoops(loop_);
+    if (wanted.quality) {
+        QMenu* quality = menu.addMenu(tr("Quality"));
+        auto* qualities = new QActionGroup(quality);
+        const QString names[] = {tr("Low"), tr("Medium"), tr("High")};
+        for (int level = 0; level < 3; ++level) {
+            QAction* a = quality->addAction(names[level], this, [this, level] {
+                quality_ = level;
+                engine::RenderOptions o = renderer_->options();
+                o.antialias = level > 0;  // medium and high both smooth
+                renderer_->setOptions(o);
+                invalidateFrame();
+            });
+            a->setCheckable(true);
+            a->setChecked(level == quality_);
+            qualities->addAction(a);
         }
-    });
-    loop->setCheckable(true);
-    loop->setChecked(loop_);
-    menu.addSeparator();
-    menu.addAction(tr("Rewind"), this, [this] { setFrameNum(0); });
-    menu.addAction(tr("Forward"), this, [this] {
-        if (const auto f = frameNum()) {
-            setFrameNum(*f + 1);
-        }
-    });
-    menu.addAction(tr("Back"), this, [this] {
-        if (const auto f = frameNum(); f && *f > 0) {
-            setFrameNum(*f - 1);
-        }
-    });
-    menu.addSeparator();
+        section();
+    }
+    if (wanted.play) {
+        QAction* play = menu.addAction(tr("Play"), this, [this] { setPlaying(!playing()); });
+        play->setCheckable(true);
+        play->setChecked(playing());
+    }
+    if (wanted.loop) {
+        QAction* loop = menu.addAction(tr("Loop"), this, [this] {
+            loop_ = !loop_;
+            if (runner_->display() != nullptr) {
+                runner_->display()->setRootLoops(loop_);
+            }
+        });
+        loop->setCheckable(true);
+        loop->setChecked(loop_);
+    }
+    section();
+    if (wanted.rewind) {
+        menu.addAction(tr("Rewind"), this, [this] { setFrameNum(0); });
+    }
+    if (wanted.forwardBack) {
+        menu.addAction(tr("Forward"), this, [this] {
+            if (const auto f = frameNum()) {
+                setFrameNum(*f + 1);
+            }
+        });
+        menu.addAction(tr("Back"), this, [this] {
+            if (const auto f = frameNum(); f && *f > 0) {
+                setFrameNum(*f - 1);
+            }
+        });
+    }
+    section();
     menu.addAction(tr("About"), this, [this] { emit aboutRequested(); });
     menu.exec(event->globalPos());
 }

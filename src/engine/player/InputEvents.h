@@ -41,6 +41,8 @@ struct InputEvent {
         TextEdit,          // an editing command for the focused text field
         ClipboardChanged,  // the desktop's clipboard now holds `text`
         ImePreedit,        // the input method's text being composed (`text`; empty: none)
+        ContextMenu,       // the right-click menu opens at x, y (the movie may change it first)
+        MenuItem,          // the movie's own menu entry `menuItem` was chosen
     };
     Type type = Type::MouseMove;
     double x = 0;
@@ -52,6 +54,7 @@ struct InputEvent {
     std::u32string text;     // TextInput, ClipboardChanged, ImePreedit
     int preeditCursor = -1;  // ImePreedit: the caret within `text` (-1: at its end)
     TextCommand command = TextCommand::Paste;  // TextEdit
+    int menuItem = -1;                         // MenuItem: its place among the movie's entries
 };
 
 // The desktop's clipboard as the engine uses it: plain text only. The player plugs in the

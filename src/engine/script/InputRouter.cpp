@@ -274,6 +274,14 @@ void InputRouter::handle(const engine::InputEvent& e) {
         case T::ClipboardChanged:
             host_.clipboard().setText(e.text);
             break;
+        case T::ContextMenu:
+            host_.menus_->open(menuOwnerAt(QPointF(e.x * 20.0, e.y * 20.0)));
+            break;
+        case T::MenuItem:
+            if (e.menuItem >= 0) {
+                host_.menus_->choose(static_cast<std::size_t>(e.menuItem));
+            }
+            break;
     }
     settlePreedit();
     rememberPlaces();
@@ -597,6 +605,46 @@ DisplayId InputRouter::pickIn(DisplayObject& clip, QPointF p, int nesting) {
 DisplayId InputRouter::pick(QPointF stageTwips) {
     // The movie itself never acts as a button, whatever handlers it has.
     return pickIn(host_.player_.root(), stageTwips, 0);
+}
+
+DisplayObject* InputRouter::objectAt(DisplayObject& clip, QPointF p, int nesting) {
+    engine::Timeline* t = clip.timeline();
+    if (t == nullptr || nesting > 64) {
+        return nullptr;
+    }
+    const auto& list = t->objects();
+    for (auto it = list.rbegin(); it != list.rend(); ++it) {
+        DisplayObject& child = *it->second;
+        if (child.isMask() || !child.visible()) {
+            continue;
+        }
+        bool masked = false;
+        for (const auto& [depth, m] : list) {
+            if (m->isMask() && m->depth() < child.depth() && child.depth() <= *m->clipDepth() &&
+                !hitShape(*m, p, nesting + 1)) {
+                masked = true;
+            }
+        }
+        if (masked || !hitShape(child, p, nesting + 1)) {
+            continue;
+        }
+        DisplayObject* inner = isButton(child) ? nullptr : objectAt(child, p, nesting + 1);
+        return inner != nullptr ? inner : &child;
+    }
+    return nullptr;
+}
+
+avm1::Object* InputRouter::menuOwnerAt(QPointF p) {
+    avm1::Vm& vm = host_.vm();
+    DisplayObject& root = host_.player_.root();
+    for (DisplayObject* o = objectAt(root, p, 0); o != nullptr; o = o->parent()) {
+        if (scriptProperty(*o, "menu").value_or(avm1::Value()).isObject()) {
+            return vm.clipObject(o->id());
+        }
+    }
+    return scriptProperty(root, "menu").value_or(avm1::Value()).isObject()
+               ? vm.clipObject(root.id())
+               : nullptr;
 }
 
 bool InputRouter::overHandCursor() {

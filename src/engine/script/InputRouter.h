@@ -135,6 +135,11 @@ class InputRouter {
     avm1::DisplayId pickIn(engine::DisplayObject& clip, QPointF p, int nesting);
     bool hitShape(engine::DisplayObject& object, QPointF p, int nesting, bool checkVisible = true);
     bool hitButton(engine::DisplayObject& button, QPointF p, int nesting);
+    // The deepest object drawn under a stage point (twips) within a clip, or nullptr.
+    engine::DisplayObject* objectAt(engine::DisplayObject& clip, QPointF p, int nesting);
+    // The script object whose menu the right-click opens: the nearest object under the point
+    // or above it that names a menu, else the movie if it does; nullptr when none does.
+    avm1::Object* menuOwnerAt(QPointF stageTwips);
     bool actsAsButton(engine::DisplayObject& clip);
     // Whether the object takes the held button over from another (trackAsMenu).
     bool tracksAsMenu(avm1::DisplayId id);

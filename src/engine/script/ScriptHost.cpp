@@ -173,6 +173,7 @@ ScriptHost::ScriptHost(engine::StagePlayer& player, const engine::MovieData& mov
     characters_ = std::make_unique<engine::CharacterCache>(*renderHooks_);
     characters_->setContext(&player_.context());
     input_ = std::make_unique<InputRouter>(*this);
+    menus_ = std::make_unique<MovieMenus>(*vm_);
     textFields_ = std::make_unique<TextFields>(player_, *characters_);
     textFields_->setVm(vm_.get());
     player_.setScriptHooks(this);

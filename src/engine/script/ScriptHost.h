@@ -22,6 +22,7 @@
 #include "engine/player/Dictionary.h"
 #include "engine/player/FrameHooks.h"
 #include "engine/player/InputEvents.h"
+#include "engine/script/MovieMenu.h"
 #include "engine/script/SocketChannel.h"
 #include "engine/swf/Records.h"
 
@@ -220,6 +221,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     // one) and whether the movie hid the pointer.
     bool handCursor();
     bool mouseHidden();
+    // The right-click menu as the movie last asked for it (an InputEvent opens it).
+    const MovieMenu& movieMenu() const { return menus_->current(); }
 
     // Hands over the loads that finished, as a tick would, without running a frame: for
     // runs that end while a load is on its way.
@@ -324,6 +327,7 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::size_t errors_ = 0;
     std::unordered_map<const void*, avm1::CodeOwner> buttonCode_;
     std::unique_ptr<InputRouter> input_;
+    std::unique_ptr<MovieMenus> menus_;
     engine::MemoryClipboard ownClipboard_;
     engine::Clipboard* clipboard_ = &ownClipboard_;
     // _focusrect as scripts set it: the root's is the movie's default.

@@ -2,9 +2,11 @@
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include "app/FlashControl.h"
@@ -158,6 +160,41 @@ class FlashControlTest : public QObject {
         return path;
     }
 
+    // A movie whose own menu hides the player's entries and offers "hello" (tracing "chose "
+    // and its caption) and a disabled "off"; opening the menu renames "hello" to "Say hi".
+    QString menuMovie() {
+        namespace op = swfwriter::op;
+        swfwriter::MovieWriter w(8, {0, 4000, 0, 3000}, 24.0);
+        swfwriter::ActionWriter opened;
+        opened.trace("opened").getVariable("menu").push({"customItems"}).act(op::GetMember);
+        opened.push({0}).act(op::GetMember).push({"caption", "Say hi"}).act(op::SetMember);
+        swfwriter::ActionWriter chose;
+        chose.push({"chose "}).getVariable("item").push({"caption"}).act(op::GetMember);
+        chose.act(op::Add2).act(op::Trace);
+        swfwriter::ActionWriter a;
+        a.push({"m"}).defineFunction("", {"obj", "menu"}, opened);
+        a.push({1, "ContextMenu"}).act(op::NewObject).act(op::SetVariable);
+        a.push({0}).getVariable("m").push({"hideBuiltInItems"}).act(op::CallMethod).act(op::Pop);
+        auto addItem = [&](std::initializer_list<swfwriter::PushItem> switches, const char* name) {
+            if (switches.size() > 0) {
+                a.push(switches);
+            }
+            a.defineFunction("", {"obj", "item"}, chose);
+            a.push({name, static_cast<int>(switches.size()) + 2, "ContextMenuItem"});
+            a.act(op::NewObject).push({1}).getVariable("m").push({"customItems"});
+            a.act(op::GetMember).push({"push"}).act(op::CallMethod).act(op::Pop);
+        };
+        addItem({}, "hello");
+        addItem({false, true}, "off");  // enabled false, separator before
+        a.getVariable("_root").push({"menu"}).getVariable("m").act(op::SetMember);
+        a.act(op::Stop);
+        w.rawTag(12, a.bytes());
+        w.showFrame();
+        const QString path = dir_.filePath(QStringLiteral("menu.swf"));
+        w.save(path.toStdString(), {});
+        return path;
+    }
+
     static QStringList linesOf(const QString& path) {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -219,6 +256,41 @@ class FlashControlTest : public QObject {
         for (const QString& line : linesOf(tracePath)) {
             QVERIFY2(!line.contains(u"zhong"), qPrintable(line));
         }
+    }
+
+    // A right click in the movie shows the menu the movie asks for once its onSelect has run:
+    // its own entries (disabled ones greyed) and only the player's entries it keeps; choosing
+    // an entry runs the entry's handler. Outside the stage the windows' menus answer.
+    void theMovieShapesItsRightClickMenu() {
+        const QString tracePath = dir_.filePath(QStringLiteral("menu.txt"));
+        qputenv("ZD_TRACE_FILE", tracePath.toUtf8());
+        const auto unset = qScopeGuard([] { qunsetenv("ZD_TRACE_FILE"); });
+        FlashControl control;
+        control.resize(400, 500);
+        control.setMovie(menuMovie());
+        QVERIFY(control.runner()->hasMovie());
+        control.show();
+        QStringList shown;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu != nullptr);
+            for (QAction* action : menu->actions()) {
+                shown << (action->isSeparator()
+                              ? QStringLiteral("-")
+                              : action->text() + (action->isEnabled() ? "" : "*"));
+            }
+            menu->actions().first()->trigger();
+            menu->close();
+        });
+        QContextMenuEvent inside(QContextMenuEvent::Mouse, QPoint(200, 250), QPoint(200, 250));
+        QApplication::sendEvent(&control, &inside);
+        QCOMPARE(shown, (QStringList{"Say hi", "-", "off*", "-", "About"}));
+        QTRY_COMPARE(linesOf(tracePath), (QStringList{"opened", "chose Say hi"}));
+
+        QContextMenuEvent below(QContextMenuEvent::Mouse, QPoint(200, 450), QPoint(200, 450));
+        below.setAccepted(true);
+        QApplication::sendEvent(&control, &below);
+        QVERIFY(!below.isAccepted());
     }
 
     // The control's pause holds the sound with the picture; another movie, or none, stops
