@@ -128,6 +128,8 @@ class Interpreter {
     void setVariable(String* name, const Value& v);
     void defineLocal(String* name, const Value& v);
     bool deleteVariable(String* name);
+    // A dot path walked last ended on a string, number or boolean instead of an object.
+    bool primitivePath_ = false;
     bool lookupScopes(String* name, Value& out, Object** holder);
     // Splits a path variable ("a/b:c", "a.b.c") into the object and the name in it.
     bool resolvePathVariable(std::string_view path, Value& base, String*& name,
@@ -241,6 +243,7 @@ bool Interpreter::walkDotPath(std::string_view path, Value& base, String*& last,
             cur = vm_.get(cur, vm_.intern(segments[k]));
         }
         if (!cur.isObject()) {
+            primitivePath_ = cur.isString() || cur.isNumber() || cur.isBoolean();
             return false;
         }
         base = cur;
@@ -438,7 +441,14 @@ bool Interpreter::deleteVariable(String* name) {
     if (n.find_first_of(":.") != std::string_view::npos) {
         Value base;
         String* var = nullptr;
+        primitivePath_ = false;
         if (resolvePathVariable(n, base, var)) {
+            if (primitivePath_) {
+                // The player's own notice, which it writes to the trace output.
+                vm_.host().trace(
+                    "Parameters of primitive types are no longer coerced into the required type "
+                    "- Object.");
+            }
             Object* o = base.asObject();
             return o != nullptr && vm_.remove(o, var);
         }
