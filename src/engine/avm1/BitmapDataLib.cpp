@@ -225,7 +225,7 @@ Value colorTransform(Vm& vm, const CallInfo& c) {
         return Value(-2.0);
     }
     Object* ctor = geomClass(vm, "ColorTransform").asObject();
-    if (ctor == nullptr || !vm.instanceOf(c.arg(1), ctor)) {
+    if (ctor == nullptr || !vm.instanceOf(c.arg(1), Value(ctor))) {
         return Value(-3.0);
     }
     static constexpr const char* kMultipliers[] = {"redMultiplier", "greenMultiplier",

@@ -486,8 +486,9 @@ void setField(Vm& vm, FilterObject& o, Field field, const Value& v) {
 
 template <Field F>
 Value fieldGetter(Vm& vm, const CallInfo& c) {
+    // A subclass instance has no fields until its constructor reaches the filter's.
     FilterObject* o = filterOf(c.thisValue);
-    return o != nullptr ? getField(vm, *o, F) : Value();
+    return o != nullptr && o->values.kind != FilterKind::Base ? getField(vm, *o, F) : Value();
 }
 
 template <Field F>
@@ -513,11 +514,27 @@ Value ctorFilter(Vm& vm, const CallInfo& c) {
     if (!c.construct || o == nullptr) {
         return Value();
     }
-    o->values = FilterValues::defaults(K);
     const ClassInfo* info = classOf(K);
     if (info == nullptr) {
         return Value();
     }
+    // A filter is made once: constructing it again (super() twice) only converts the
+    // arguments.
+    struct Keep {
+        FilterObject& o;
+        std::optional<FilterValues> values;
+        Value map;
+        ~Keep() {
+            if (values) {
+                o.values = *values;
+                o.mapBitmap = map;
+            }
+        }
+    } keep{*o, std::nullopt, o->mapBitmap};
+    if (o->values.kind != FilterKind::Base) {
+        keep.values = o->values;
+    }
+    o->values = FilterValues::defaults(K);
     Vm::NoCollect hold(vm);
     for (std::size_t i = 0; i < c.count() && i < info->arguments.size(); ++i) {
         setField(vm, *o, info->arguments[i], c.arg(i));

@@ -128,6 +128,10 @@ class Interpreter {
     void setVariable(String* name, const Value& v);
     void defineLocal(String* name, const Value& v);
     bool deleteVariable(String* name);
+    // The display object a target operand names (a clip, a path, or an object's text).
+    DisplayId displayNamed(const Value& v, DisplayId from);
+    // A dot path walked last ended on a string, number or boolean instead of an object.
+    bool primitivePath_ = false;
     bool lookupScopes(String* name, Value& out, Object** holder);
     // Splits a path variable ("a/b:c", "a.b.c") into the object and the name in it.
     bool resolvePathVariable(std::string_view path, Value& base, String*& name,
@@ -241,6 +245,7 @@ bool Interpreter::walkDotPath(std::string_view path, Value& base, String*& last,
             cur = vm_.get(cur, vm_.intern(segments[k]));
         }
         if (!cur.isObject()) {
+            primitivePath_ = cur.isString() || cur.isNumber() || cur.isBoolean();
             return false;
         }
         base = cur;
@@ -438,7 +443,14 @@ bool Interpreter::deleteVariable(String* name) {
     if (n.find_first_of(":.") != std::string_view::npos) {
         Value base;
         String* var = nullptr;
+        primitivePath_ = false;
         if (resolvePathVariable(n, base, var)) {
+            if (primitivePath_) {
+                // The player's own notice, which it writes to the trace output.
+                vm_.host().trace(
+                    "Parameters of primitive types are no longer coerced into the required type "
+                    "- Object.");
+            }
             Object* o = base.asObject();
             return o != nullptr && vm_.remove(o, var);
         }
@@ -633,8 +645,28 @@ Value Interpreter::displayProperty(DisplayId id, int index) {
                                                                              : Value();
 }
 
+DisplayId Interpreter::displayNamed(const Value& v, DisplayId from) {
+    // An object that is no clip names one by its text.
+    Object* o = v.asObject();
+    if (o != nullptr && o->kind() != ObjectKind::Clip) {
+        return vm_.resolvePath(from, vm_.toString(v)->view());
+    }
+    return vm_.displayOf(v, from);
+}
+
 void Interpreter::setDisplayProperty(DisplayId id, int index, const Value& v) {
-    if (index < 0 || index >= kDisplayPropertyCount || !vm_.host().exists(id)) {
+    if (index < 0 || index >= kDisplayPropertyCount) {
+        return;
+    }
+    if (!vm_.host().exists(id)) {
+        // The value is converted for the property even when there is nothing to set.
+        const auto p = static_cast<DisplayProperty>(index);
+        if (p == DisplayProperty::Name) {
+            vm_.toString(v);
+        } else if (p != DisplayProperty::Target && p != DisplayProperty::DropTarget &&
+                   p != DisplayProperty::Url && p != DisplayProperty::Quality) {
+            vm_.toNumber(v);
+        }
         return;
     }
     const auto p = static_cast<DisplayProperty>(index);
@@ -743,7 +775,12 @@ std::string Interpreter::encodeVariables(DisplayId id) {
 }
 
 void Interpreter::getUrl2(std::uint8_t flags) {
+    // Operands become text in the order they are popped: the target first.
     const Value targetValue = pop();
+    const std::string target =
+        targetValue.isObject() && targetValue.object()->kind() == ObjectKind::Clip
+            ? vm_.dotPath(static_cast<ClipObject*>(targetValue.object())->id)
+            : vm_.toStdString(targetValue);
     const std::string url = vm_.toStdString(pop());
     // Compilers write the flags in the reverse of the documented bit order: the method in
     // the low bits, the load-variables and load-target flags in the top two.
@@ -754,10 +791,6 @@ void Interpreter::getUrl2(std::uint8_t flags) {
     const bool loadTarget = (flags & 0x40) != 0;
     const bool loadVariables = (flags & 0x80) != 0;
     const std::string vars = method != UrlMethod::None ? encodeVariables(targetId()) : "";
-    const std::string target =
-        targetValue.isObject() && targetValue.object()->kind() == ObjectKind::Clip
-            ? vm_.dotPath(static_cast<ClipObject*>(targetValue.object())->id)
-            : vm_.toStdString(targetValue);
     auto levelOf = [](std::string_view t) -> int {
         if (t.size() > 6 && t.substr(0, 6) == "_level") {
             const std::string digits(t.substr(6));
@@ -1328,7 +1361,7 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 const DisplayId id =
                     target.isString() && target.string()->view().empty()
                         ? (f_.target.isNull() ? kNoDisplay : targetId())
-                        : vm_.displayOf(target, targetId() ? targetId() : originalId());
+                        : displayNamed(target, targetId() ? targetId() : originalId());
                 push(std::isfinite(index) ? displayProperty(id, static_cast<int>(index)) : Value());
                 break;
             }
@@ -1339,7 +1372,7 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 const DisplayId id =
                     target.isString() && target.string()->view().empty()
                         ? targetId()
-                        : vm_.displayOf(target, targetId() ? targetId() : originalId());
+                        : displayNamed(target, targetId() ? targetId() : originalId());
                 if (std::isfinite(index)) {
                     setDisplayProperty(id, static_cast<int>(index), v);
                 }
@@ -1348,7 +1381,7 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x24: {  // CloneSprite
                 const double depth = vm_.toNumber(pop());
                 const std::string name = vm_.toStdString(pop());
-                const DisplayId source = vm_.displayOf(pop(), targetId());
+                const DisplayId source = displayNamed(pop(), targetId());
                 if (source != kNoDisplay && std::isfinite(depth)) {
                     // Depths wrap as 32-bit integers.
                     const auto wrapped = static_cast<std::int32_t>(toUint32(depth) - 16384u);
@@ -1357,16 +1390,21 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 break;
             }
             case 0x25: {  // RemoveSprite
-                const DisplayId id = vm_.displayOf(pop(), targetId());
+                const DisplayId id = displayNamed(pop(), targetId());
                 if (id != kNoDisplay) {
                     vm_.host().remove(id);
                 }
                 break;
             }
             case 0x27: {  // StartDrag
-                const DisplayId id = vm_.displayOf(pop(), targetId());
-                const bool lockCenter = vm_.toBoolean(pop());
-                const bool constrain = vm_.toBoolean(pop());
+                // The flags are read as numbers.
+                const DisplayId id = displayNamed(pop(), targetId());
+                auto flag = [&] {
+                    const double n = vm_.toNumber(pop());
+                    return !std::isnan(n) && n != 0;
+                };
+                const bool lockCenter = flag();
+                const bool constrain = flag();
                 std::optional<std::array<double, 4>> bounds;
                 if (constrain) {
                     const double y2 = vm_.toNumber(pop());
@@ -1809,7 +1847,7 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x54: {  // InstanceOf
                 const Value ctor = pop();
                 const Value v = pop();
-                push(Value::boolean(vm_.instanceOf(v, ctor.asObject())));
+                push(Value::boolean(vm_.instanceOf(v, ctor)));
                 break;
             }
             case 0x66: {  // StrictEquals
@@ -1838,14 +1876,24 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
             case 0x2B: {  // CastOp
                 const Value v = pop();
                 const Value ctor = pop();
-                push(vm_.instanceOf(v, ctor.asObject()) ? v : Value::null());
+                // The value is made an object first; a primitive is never cast.
+                Object* o = v.isObject() ? v.object() : vm_.coerceToObject(v);
+                push(o != nullptr && v.isObject() && vm_.instanceOf(v, ctor) ? v : Value::null());
                 break;
             }
             case 0x2C: {  // ImplementsOp
                 const Value ctor = pop();
                 std::vector<Value> interfaces = popArgs();
-                const Value proto = vm_.get(ctor, vm_.atoms().prototype);
-                if (Object* p = proto.asObject()) {
+                // The interfaces' prototypes as they are now; a class keeps its first list
+                // that names any.
+                Object* c = ctor.asObject();
+                Object* p = c != nullptr ? vm_.ownPrototype(c).asObject() : nullptr;
+                if (p != nullptr && !interfaces.empty() &&
+                    p->properties().find(vm_.intern("__implements__")) == nullptr) {
+                    for (Value& i : interfaces) {
+                        Object* io = i.asObject();
+                        i = io != nullptr ? vm_.ownPrototype(io) : Value();
+                    }
                     vm_.define(p, "__implements__", Value(vm_.newArray(interfaces)), kDontEnum);
                 }
                 break;

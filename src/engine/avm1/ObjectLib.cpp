@@ -659,6 +659,8 @@ void installGlobals(Vm& vm) {
     vm.define(g, "NaN", Value(kNaN));
     vm.define(g, "Infinity", Value(std::numeric_limits<double>::infinity()));
     vm.define(g, "$version", Value(vm.intern("LNX 32,0,0,0")));
+    // The player leaves a global named o holding null.
+    vm.define(g, "o", Value::null());
 
     Object* errorProto = vm.newObject();
     vm.protos().error = errorProto;

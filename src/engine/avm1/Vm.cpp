@@ -782,50 +782,74 @@ Value Vm::lessThan(const Value& a, const Value& b) {
     return Value::boolean(na < nb);
 }
 
-// Interfaces listed by implements on a prototype, and the interfaces those extend.
-bool Vm::implementsInterface(Object* proto, Object* ctor, int depth) {
+// The prototypes of the interfaces implements listed on a prototype, and of the interfaces
+// those implement.
+bool Vm::implementsInterface(Object* holder, Object* proto, int depth) {
     // Shallow on purpose: lists that name each other would otherwise branch without end.
     constexpr int kMaxInterfaceDepth = 10;
     if (depth >= kMaxInterfaceDepth) {
         return false;
     }
-    Property* list = proto->properties().find(intern("__implements__"));
+    Property* list = holder->properties().find(intern("__implements__"));
     if (list == nullptr || !list->value.isObject() ||
         list->value.object()->kind() != ObjectKind::Array) {
         return false;
     }
-    // A copy: reading an interface's prototype may run a getter that changes the list.
-    std::vector<Value> interfaces;
-    {
-        auto* a = static_cast<ArrayObject*>(list->value.object());
-        for (std::uint32_t i = 0; i < std::min<std::uint32_t>(a->size(), 1u << 16); ++i) {
-            interfaces.push_back(lib::elementAt(*this, a, i));
-        }
-    }
-    for (const Value& i : interfaces) {
-        if (!i.isObject()) {
-            continue;
-        }
-        if (i.object() == ctor) {
-            return true;
-        }
-        Property* p = i.object()->properties().find(key(atoms_.prototype));
-        if (p != nullptr && p->value.isObject() &&
-            implementsInterface(p->value.object(), ctor, depth + 1)) {
+    auto* a = static_cast<ArrayObject*>(list->value.object());
+    for (std::uint32_t i = 0; i < std::min<std::uint32_t>(a->size(), 1u << 16); ++i) {
+        Object* p = lib::elementAt(*this, a, i).asObject();
+        if (p != nullptr && (p == proto || implementsInterface(p, proto, depth + 1))) {
             return true;
         }
     }
     return false;
 }
 
-bool Vm::instanceOf(const Value& v, Object* ctor) {
+Object* Vm::coerceToObject(const Value& v) {
+    const char* className = nullptr;
+    switch (v.type()) {
+        case Type::Object:
+            return v.object();
+        case Type::String:
+            className = "String";
+            break;
+        case Type::Number:
+            className = "Number";
+            break;
+        case Type::Boolean:
+            className = "Boolean";
+            break;
+        default:
+            return nullptr;
+    }
+    // Made by whatever the global of that name is now, as the player's operators do.
+    const Value made = construct(get(Value(global_), className), std::span<const Value>(&v, 1));
+    return made.asObject();
+}
+
+Value Vm::ownPrototype(Object* ctor) {
+    if (ctor->kind() == ObjectKind::Clip && !host_.exists(static_cast<ClipObject*>(ctor)->id)) {
+        return Value();
+    }
+    // The stored value: neither a getter nor the version a property is visible from counts.
+    const Property* p = ctor->properties().find(key(atoms_.prototype));
+    return p != nullptr ? p->value : Value();
+}
+
+bool Vm::instanceOf(const Value& v, const Value& ctorValue) {
     Object* o = v.asObject();
-    if (o == nullptr || ctor == nullptr) {
+    if (o == nullptr) {
         return false;
     }
-    const Value protoValue = get(Value(ctor), atoms_.prototype);
-    Object* proto = protoValue.asObject();
-    if (proto == nullptr) {
+    NoCollect hold(*this);
+    Object* ctor = coerceToObject(ctorValue);
+    if (ctor == nullptr) {
+        return false;
+    }
+    Object* proto = coerceToObject(ownPrototype(ctor));
+    // A clip never stands as a class's prototype, and a removed clip has no prototypes.
+    if (proto == nullptr || proto->kind() == ObjectKind::Clip ||
+        (o->kind() == ObjectKind::Clip && !host_.exists(static_cast<ClipObject*>(o)->id))) {
         return false;
     }
     int depth = 0;
@@ -834,7 +858,7 @@ bool Vm::instanceOf(const Value& v, Object* ctor) {
         if (cur == proto) {
             return true;
         }
-        if (implementsInterface(cur, ctor, 0)) {
+        if (implementsInterface(cur, proto, 0)) {
             return true;
         }
     }

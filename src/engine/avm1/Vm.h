@@ -205,7 +205,14 @@ class Vm {
     static bool strictEquals(const Value& a, const Value& b);
     // a < b: true, false, or undefined (a NaN took part).
     Value lessThan(const Value& a, const Value& b);
-    bool instanceOf(const Value& v, Object* ctor);
+    // instanceof: a primitive is never an instance; a primitive class or prototype is made an
+    // object first (through the current global String, Number or Boolean).
+    bool instanceOf(const Value& v, const Value& ctor);
+    // A primitive as an object made by the current global constructor of its type.
+    Object* coerceToObject(const Value& v);
+    // A class's own prototype as instanceof and implements read it: the value stored, even
+    // behind a getter or hidden from the movie's version; nothing on a removed clip.
+    Value ownPrototype(Object* ctor);
     Value numberValue(double d) { return Value(d); }
 
     // --- Display objects ---
@@ -330,7 +337,7 @@ class Vm {
     Value callScript(FunctionObject* f, const Value& thisValue, std::span<const Value> args,
                      Object* home);
     Value getFromObject(Object* o, const Value& thisValue, String* key);
-    bool implementsInterface(Object* proto, Object* ctor, int depth);
+    bool implementsInterface(Object* holder, Object* proto, int depth);
     Value callAccessor(const Value& fn, const Value& thisValue, std::span<const Value> args,
                        Object* home);
     void storeBehindAccessor(Object* owner, String* key, const Value& v);
