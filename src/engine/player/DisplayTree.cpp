@@ -340,6 +340,20 @@ void DisplayContext::changed(const DisplayObject& object) {
     touched_.push_back(object.id());
 }
 
+void DisplayContext::setTextFocus(InstanceId field, bool caretShown) {
+    caretShown = caretShown && field != kNoInstance;
+    if (field == focusedField_ && caretShown == caretShown_) {
+        return;
+    }
+    for (const InstanceId id : {focusedField_, field}) {
+        if (const DisplayObject* o = find(id)) {
+            changed(*o);
+        }
+    }
+    focusedField_ = field;
+    caretShown_ = caretShown;
+}
+
 bool DisplayContext::takeTouched(std::vector<InstanceId>& ids) {
     const bool all = touchedAll_;
     ids.swap(touched_);
