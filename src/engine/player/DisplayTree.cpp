@@ -345,10 +345,11 @@ void DisplayContext::setTextFocus(InstanceId field, bool caretShown) {
     if (field == focusedField_ && caretShown == caretShown_) {
         return;
     }
-    for (const InstanceId id : {focusedField_, field}) {
-        if (const DisplayObject* o = find(id)) {
-            changed(*o);
-        }
+    if (const DisplayObject* o = find(field)) {
+        changed(*o);
+    }
+    if (const DisplayObject* o = focusedField_ != field ? find(focusedField_) : nullptr) {
+        changed(*o);
     }
     focusedField_ = field;
     caretShown_ = caretShown;

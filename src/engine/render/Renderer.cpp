@@ -541,21 +541,24 @@ void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& sta
         field != nullptr ? rgb(field->backgroundColor) : Rgba{255, 255, 255, 255};
     const Rgba borderColor = field != nullptr ? rgb(field->borderColor) : Rgba{0, 0, 0, 255};
     if (border || background) {
-        // The frame lies on whole pixels, the ones its bounds' edges fall in, both included;
-        // an edge halfway between two pixels takes the lower one.
+        // The frame stands with its top-left corner moved to the nearest whole pixel; its
+        // lines lie on the pixels nearest the edges then, both included (halfway takes the
+        // lower one), and the background fills the pixels inside them up to the far lines.
         const QRectF device = state.xform.mapRect(box).translated(-s.origin);
         auto snap = [](double v) {
             return static_cast<int>(std::clamp(std::ceil(v - 0.5), -1e8, 1e8));
         };
-        const QRect frame(QPoint(snap(device.left()), snap(device.top())),
-                          QPoint(snap(device.right()), snap(device.bottom())));
+        const QPoint corner(snap(device.left()), snap(device.top()));
+        const QPointF moved = device.bottomRight() + (QPointF(corner) - device.topLeft());
+        const QRect frame(corner, QPoint(snap(moved.x()), snap(moved.y())));
+        const QRect inside(corner, QPoint(frame.right() - 1, frame.bottom() - 1));
         if (frame.isValid() && frame.width() < 100000 && frame.height() < 100000) {
             const QColor white = state.maskMode ? maskColor : state.lut.color(backgroundColor);
             const QColor black = state.maskMode ? maskColor : state.lut.color(borderColor);
             p.save();
             p.resetTransform();
-            if (background) {
-                p.fillRect(frame, white);
+            if (background && inside.isValid()) {
+                p.fillRect(inside, white);
             }
             if (border) {
                 p.fillRect(QRect(frame.left(), frame.top(), frame.width(), 1), black);
