@@ -567,6 +567,12 @@ void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& sta
                 p.fillRect(QRect(frame.left(), frame.bottom(), frame.width() - 1, 1), black);
                 p.fillRect(QRect(frame.left(), frame.top(), 1, frame.height()), black);
                 p.fillRect(QRect(frame.right(), frame.top(), 1, frame.height() - 1), black);
+                if (e.useOutlines || (field != nullptr && field->embedFonts)) {
+                    // A field of embedded glyphs half closes that corner.
+                    QColor half = black;
+                    half.setAlphaF(black.alphaF() / 2);
+                    p.fillRect(QRect(frame.right(), frame.bottom(), 1, 1), half);
+                }
             }
             p.restore();
         }
