@@ -340,6 +340,21 @@ void DisplayContext::changed(const DisplayObject& object) {
     touched_.push_back(object.id());
 }
 
+void DisplayContext::setTextFocus(InstanceId field, bool caretShown) {
+    caretShown = caretShown && field != kNoInstance;
+    if (field == focusedField_ && caretShown == caretShown_) {
+        return;
+    }
+    if (const DisplayObject* o = find(field)) {
+        changed(*o);
+    }
+    if (const DisplayObject* o = focusedField_ != field ? find(focusedField_) : nullptr) {
+        changed(*o);
+    }
+    focusedField_ = field;
+    caretShown_ = caretShown;
+}
+
 bool DisplayContext::takeTouched(std::vector<InstanceId>& ids) {
     const bool all = touchedAll_;
     ids.swap(touched_);

@@ -299,6 +299,12 @@ class DisplayContext {
         }
     }
 
+    // The text field with the keyboard focus (kNoInstance: none) and whether its caret shows
+    // now: a blink redraws that field alone.
+    InstanceId focusedField() const { return focusedField_; }
+    bool caretShown() const { return caretShown_; }
+    void setTextFocus(InstanceId field, bool caretShown);
+
     // Counts text fields placed with a variable to show (scripts bind them on first sight).
     std::uint64_t boundFieldsPlaced() const { return boundFieldsPlaced_; }
 
@@ -326,6 +332,8 @@ class DisplayContext {
     std::uint64_t unnamed_ = 0;
     std::uint64_t boundFieldsPlaced_ = 0;
     InstanceId highlighted_ = kNoInstance;
+    InstanceId focusedField_ = kNoInstance;
+    bool caretShown_ = false;
     std::vector<InstanceId> touched_;
     bool touchedAll_ = true;  // nothing drawn yet
     std::unordered_set<std::size_t> initialised_;

@@ -871,7 +871,9 @@ std::vector<TextParagraph> TextFieldModel::paragraphs() const {
         runs_.empty() ? newFormat_.align.value_or(0) : runs_.front().format.align.value_or(0);
     std::size_t at = 0;
     bool fresh = false;  // the last paragraph has no characters yet
-    for (const Run& r : runs_) {
+    // No text: one empty line in the new-text format, as tall as typing will make it.
+    const std::vector<Run> empty{Run{0, newFormat_}};
+    for (const Run& r : runs_.empty() ? empty : runs_) {
         TextStyle style;
         style.face = r.format.font.value_or("");
         // Sizes past any screen are drawn at the largest a field shows.
@@ -914,11 +916,20 @@ std::vector<TextParagraph> TextFieldModel::paragraphs() const {
             s = e;
         }
         at = end;
-        if (at == text_.size() && fresh) {
+        if (at == text_.size() && (fresh || runs_.empty())) {
             out.back().runs.push_back({std::string(), style});
         }
     }
     return out;
+}
+
+bool CaretBlink::shown(const Place& place, double nowMs) {
+    if (!place_ || !(*place_ == place) || nowMs < since_) {
+        place_ = place;
+        since_ = nowMs;
+    }
+    const double phases = std::floor((nowMs - since_) / kHalfPeriodMs);
+    return std::fmod(phases, 2.0) == 0.0;
 }
 
 }  // namespace zd::engine

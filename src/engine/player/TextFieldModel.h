@@ -98,7 +98,7 @@ class TextFieldModel {
     // new-text format when none is).
     void replace(std::size_t begin, std::size_t end, const std::u16string& text);
 
-    // The text as styled paragraphs for layout (sizes in twips).
+    // The text as styled paragraphs for layout (sizes in twips); no text gives one empty run.
     std::vector<TextParagraph> paragraphs() const;
 
     static std::u16string fromUtf8(const std::string& s);
@@ -115,6 +115,32 @@ class TextFieldModel {
     std::u16string text_;
     std::vector<Run> runs_;
     TextFormat newFormat_;
+};
+
+// The blinking of an input field's caret on the movie's clock: shown for half a period, hidden
+// for the other half, starting shown whenever the focus, the text or the caret moves, so the
+// caret never hides while the user types or moves it.
+class CaretBlink {
+  public:
+    static constexpr double kHalfPeriodMs = 500;
+
+    // What the caret stands on now: its field, the focus changes so far and the field's state.
+    struct Place {
+        std::uint64_t field = 0;
+        std::uint64_t focusMoves = 0;
+        std::uint64_t version = 0;
+        int caret = 0;
+        int selectionBegin = 0;
+        int selectionEnd = 0;
+        bool operator==(const Place&) const = default;
+    };
+
+    // Whether the caret shows at nowMs, standing at `place`.
+    bool shown(const Place& place, double nowMs);
+
+  private:
+    std::optional<Place> place_;
+    double since_ = 0;
 };
 
 }  // namespace zd::engine

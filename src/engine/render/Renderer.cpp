@@ -541,21 +541,24 @@ void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& sta
         field != nullptr ? rgb(field->backgroundColor) : Rgba{255, 255, 255, 255};
     const Rgba borderColor = field != nullptr ? rgb(field->borderColor) : Rgba{0, 0, 0, 255};
     if (border || background) {
-        // The frame lies on whole pixels, the ones its bounds' edges fall in, both included;
-        // an edge halfway between two pixels takes the lower one.
+        // The frame stands with its top-left corner moved to the nearest whole pixel; its
+        // lines lie on the pixels nearest the edges then, both included (halfway takes the
+        // lower one), and the background fills the pixels inside them up to the far lines.
         const QRectF device = state.xform.mapRect(box).translated(-s.origin);
         auto snap = [](double v) {
             return static_cast<int>(std::clamp(std::ceil(v - 0.5), -1e8, 1e8));
         };
-        const QRect frame(QPoint(snap(device.left()), snap(device.top())),
-                          QPoint(snap(device.right()), snap(device.bottom())));
+        const QPoint corner(snap(device.left()), snap(device.top()));
+        const QPointF moved = device.bottomRight() + (QPointF(corner) - device.topLeft());
+        const QRect frame(corner, QPoint(snap(moved.x()), snap(moved.y())));
+        const QRect inside(corner, QPoint(frame.right() - 1, frame.bottom() - 1));
         if (frame.isValid() && frame.width() < 100000 && frame.height() < 100000) {
             const QColor white = state.maskMode ? maskColor : state.lut.color(backgroundColor);
             const QColor black = state.maskMode ? maskColor : state.lut.color(borderColor);
             p.save();
             p.resetTransform();
-            if (background) {
-                p.fillRect(frame, white);
+            if (background && inside.isValid()) {
+                p.fillRect(inside, white);
             }
             if (border) {
                 p.fillRect(QRect(frame.left(), frame.top(), frame.width(), 1), black);
@@ -564,18 +567,44 @@ void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& sta
                 p.fillRect(QRect(frame.left(), frame.bottom(), frame.width() - 1, 1), black);
                 p.fillRect(QRect(frame.left(), frame.top(), 1, frame.height()), black);
                 p.fillRect(QRect(frame.right(), frame.top(), 1, frame.height() - 1), black);
+                if (e.useOutlines || (field != nullptr && field->embedFonts)) {
+                    // A field of embedded glyphs half closes that corner.
+                    QColor half = black;
+                    half.setAlphaF(black.alphaF() / 2);
+                    p.fillRect(QRect(frame.right(), frame.bottom(), 1, 1), half);
+                }
             }
             p.restore();
         }
     }
-    if (field != nullptr ? field->text().empty() : e.initialText.empty()) {
+    // The focused field shows its selection, or its caret while it blinks on.
+    const bool focused = field != nullptr && context_ != nullptr &&
+                         context_->focusedField() == o.id() && !state.maskMode;
+    const bool caret = focused && context_->caretShown();
+    if (field != nullptr ? field->text().empty() && !caret : e.initialText.empty()) {
         return;
     }
     const TextLayout layout =
-        field != nullptr ? layoutTextField(*field, cache_) : layoutEditText(e, cache_);
+        field != nullptr ? layoutTextField(*field, cache_, caret) : layoutEditText(e, cache_);
+    // hscroll moves the text left by whole pixels.
+    const double shift = field != nullptr ? -20.0 * std::max(0, field->hscroll) : 0.0;
+    std::size_t selectedFrom = 0;
+    std::size_t selectedTo = 0;
+    if (focused) {
+        selectedFrom = static_cast<std::size_t>(
+            std::max(0, std::min(field->selectionBegin, field->selectionEnd)));
+        selectedTo = static_cast<std::size_t>(
+            std::max(0, std::max(field->selectionBegin, field->selectionEnd)));
+    }
 
     p.save();
     p.setClipRect(box, Qt::IntersectClip);
+    // A selection shows inverted: a black block under white text.
+    for (const QRectF& r : selectionBoxes(layout, selectedFrom, selectedTo)) {
+        QPainterPath block;
+        block.addRect(r.translated(shift, 0).intersected(box));
+        shapes_.fillGlyph(s, block, state.xform, state.lut.color(Rgba{0, 0, 0, 255}));
+    }
     // Aliased glyphs take the pixels whose centres lie in the field (upright fields; a turned
     // one is cut to its bounds).
     const QRectF deviceBox = s.deviceTransform(state.xform).mapRect(box);
@@ -589,9 +618,11 @@ void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& sta
         const LaidOutLine& line = layout.lines[n];
         const double baseline = line.baseline;
         for (const LaidOutChar& item : line.chars) {
-            const double x = item.x;
-            const QColor color =
-                state.maskMode ? maskColor : state.lut.color(fieldTextColor(item.style->color));
+            const double x = item.x + shift;
+            const bool selected = item.index >= selectedFrom && item.index < selectedTo;
+            const Rgba rgba =
+                selected ? Rgba{255, 255, 255, 255} : fieldTextColor(item.style->color);
+            const QColor color = state.maskMode ? maskColor : state.lut.color(rgba);
             if (item.font && item.glyph >= 0 && color.alpha() != 0) {
                 const double scale =
                     item.style->size / item.font->as<FontDefinition>()->unitsPerEm();
@@ -602,7 +633,7 @@ void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& sta
                         QTransform(scale, 0, 0, scale, x, baseline) * state.xform;
                     if (!options_.antialias) {
                         FillStyle paint;
-                        paint.color = fieldTextColor(item.style->color);
+                        paint.color = rgba;
                         shapes_.fillAliased(s, cache_.glyphPolygons(item.font, index), true,
                                             s.deviceTransform(glyph), paint, state, aliasedClip);
                     } else {
@@ -614,7 +645,7 @@ void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& sta
                 const QTransform glyph = QTransform(scale, 0, 0, scale, x, baseline) * state.xform;
                 if (!options_.antialias) {
                     FillStyle paint;
-                    paint.color = fieldTextColor(item.style->color);
+                    paint.color = rgba;
                     shapes_.fillAliased(s, item.deviceGlyph->polygons, true,
                                         s.deviceTransform(glyph), paint, state, aliasedClip);
                 } else {
@@ -627,6 +658,47 @@ void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& sta
                 p.drawText(QPointF(x, baseline), QString(item.ch));
             }
         }
+    }
+    if (caret) {
+        drawCaret(s, *field, layout, shift, state);
+    }
+    p.restore();
+}
+
+void Renderer::drawCaret(Surface& s, const TextFieldModel& field, const TextLayout& layout,
+                         double shift, const State& state) {
+    const auto index =
+        static_cast<std::size_t>(std::clamp(field.caret, 0, static_cast<int>(field.text().size())));
+    const std::optional<QRectF> at = caretBox(layout, index);
+    if (!at) {
+        return;
+    }
+    // In the colour of the text before it (the first character's at the start).
+    const TextFormat format = field.text().empty()
+                                  ? field.newFormat()
+                                  : field.format(index > 0 ? index - 1 : 0, index > 0 ? index : 1);
+    const std::uint32_t c = format.color.value_or(0);
+    const QColor color = state.lut.color(
+        fieldTextColor(Rgba{static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                            static_cast<std::uint8_t>(c), 255}));
+    // One device pixel wide, the line's height.
+    const QTransform toDevice = s.deviceTransform(state.xform);
+    const QPointF top = toDevice.map(QPointF(at->left() + shift, at->top()));
+    const QPointF bottom = toDevice.map(QPointF(at->left() + shift, at->bottom()));
+    if (!std::isfinite(top.x()) || !std::isfinite(top.y()) || !std::isfinite(bottom.x()) ||
+        !std::isfinite(bottom.y())) {
+        return;
+    }
+    QPainter& p = *s.painter;
+    p.save();
+    p.resetTransform();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    if (std::abs(top.x() - bottom.x()) < 1e-6 && bottom.y() > top.y()) {
+        const double x = std::floor(std::clamp(top.x(), -1e8, 1e8));
+        p.fillRect(QRectF(QPointF(x, top.y()), QPointF(x + 1, bottom.y())), color);
+    } else {
+        p.setPen(QPen(color, 1.0));
+        p.drawLine(top, bottom);
     }
     p.restore();
 }

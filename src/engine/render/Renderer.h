@@ -17,6 +17,7 @@
 namespace zd::engine {
 
 class StagePlayer;
+struct TextLayout;
 
 // Draws display trees into premultiplied ARGB images: the walk down the tree with its masks,
 // layers, filters and blend modes, and the characters at its leaves. Shapes are painted by a
@@ -67,6 +68,9 @@ class Renderer {
     void snapToPixel(const DisplayObject& object, State& state);
     void drawText(Surface& s, const TextDefinition& text, const State& state);
     void drawEditText(Surface& s, const DisplayObject& object, const State& state);
+    // The caret of the focused field, laid out in layout, its text moved by shift twips.
+    void drawCaret(Surface& s, const TextFieldModel& field, const TextLayout& layout, double shift,
+                   const State& state);
     // An object a script masked with another (drawn with the mask's place on the stage).
     void drawScriptMasked(Surface& s, const DisplayObject& object, const DisplayObject& mask,
                           const State& state);

@@ -74,6 +74,48 @@ TextLayout layoutEditText(const EditTextDefinition& e, const std::string& text, 
         cache);
 }
 
+std::optional<QRectF> caretBox(const TextLayout& layout, std::size_t index) {
+    // A position where a line wraps starts the next line; the end of a paragraph ends its own.
+    std::size_t n = 0;
+    while (n + 1 < layout.lines.size() &&
+           !(index < layout.lines[n].end ||
+             (index == layout.lines[n].end && layout.lines[n].lastOfParagraph))) {
+        ++n;
+    }
+    if (n < layout.firstVisible || n >= std::min(layout.visibleLines, layout.lines.size())) {
+        return std::nullopt;
+    }
+    const LaidOutLine& line = layout.lines[n];
+    double x = line.left;
+    for (const LaidOutChar& c : line.chars) {
+        if (c.index >= index) {
+            break;
+        }
+        x = c.x + c.advance;
+    }
+    return QRectF(x, line.baseline - line.ascent, 0, line.ascent + line.descent);
+}
+
+std::vector<QRectF> selectionBoxes(const TextLayout& layout, std::size_t begin, std::size_t end) {
+    std::vector<QRectF> boxes;
+    const std::size_t last = std::min(layout.visibleLines, layout.lines.size());
+    for (std::size_t n = layout.firstVisible; n < last; ++n) {
+        const LaidOutLine& line = layout.lines[n];
+        std::optional<std::pair<double, double>> span;
+        for (const LaidOutChar& c : line.chars) {
+            if (c.index >= begin && c.index < end) {
+                const double from = span ? span->first : c.x;
+                span.emplace(from, c.x + c.advance);
+            }
+        }
+        if (span && span->second > span->first) {
+            boxes.emplace_back(QPointF(span->first, line.baseline - line.ascent),
+                               QPointF(span->second, line.baseline + line.descent));
+        }
+    }
+    return boxes;
+}
+
 const TextStyle* styleAt(const TextLayout& layout, QPointF p, int hscroll) {
     if (!layout.box.contains(p)) {
         return nullptr;
@@ -94,7 +136,7 @@ const TextStyle* styleAt(const TextLayout& layout, QPointF p, int hscroll) {
     return nullptr;
 }
 
-TextLayout layoutTextField(const TextFieldModel& field, CharacterCache& cache) {
+TextLayout layoutTextField(const TextFieldModel& field, CharacterCache& cache, bool caretLine) {
     EditTextDefinition e = field.def;
     e.useOutlines = field.embedFonts;
     if (!field.runs().empty()) {
@@ -108,8 +150,18 @@ TextLayout layoutTextField(const TextFieldModel& field, CharacterCache& cache) {
             static_cast<std::int16_t>(std::clamp(f.leading.value_or(0) * 20, -32768.0, 32767.0));
         e.fontHeight =
             static_cast<std::uint16_t>(std::clamp(f.size.value_or(12) * 20, 0.0, 65535.0));
+        e.indent = static_cast<std::uint16_t>(
+            static_cast<std::int16_t>(std::clamp(f.indent.value_or(0) * 20, -32768.0, 32767.0)));
+    } else if (caretLine) {
+        const TextFormat& f = field.newFormat();
+        e.leftMargin =
+            static_cast<std::uint16_t>(std::clamp(f.leftMargin.value_or(0) * 20, 0.0, 65535.0));
+        e.rightMargin =
+            static_cast<std::uint16_t>(std::clamp(f.rightMargin.value_or(0) * 20, 0.0, 65535.0));
+        e.indent = static_cast<std::uint16_t>(
+            static_cast<std::int16_t>(std::clamp(f.indent.value_or(0) * 20, -32768.0, 32767.0)));
     }
-    if (field.text().empty()) {
+    if (field.text().empty() && !caretLine) {
         TextLayout layout;
         layout.box =
             QRectF(QPointF(e.bounds.xMin, e.bounds.yMin), QPointF(e.bounds.xMax, e.bounds.yMax));
@@ -158,14 +210,22 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
     const double left = box.left() + kTextGutter + e.leftMargin;
     const double right = box.right() - kTextGutter - e.rightMargin;
     const double width = std::max(0.0, right - left);
+    // The tag's indent is signed.
+    const double paraIndent = static_cast<std::int16_t>(e.indent);
 
     std::vector<LaidOutLine>& lines = layout.lines;
     // An empty line stands as tall as its paragraph's first format.
     std::vector<std::pair<double, double>> emptyMetrics;
+    std::vector<bool> firstLines;  // a paragraph's first line is indented
+    std::size_t position = 0;      // in the text, paragraph breaks counted
     for (const TextParagraph& para : layout.paragraphs) {
         std::vector<LaidOutChar> items;
         std::optional<std::pair<double, double>> paraMetrics;
         for (const TextRun& run : para.runs) {
+            const QString runText =
+                QString::fromUtf8(run.text.data(), static_cast<qsizetype>(run.text.size()));
+            const std::size_t runStart = position;
+            position += static_cast<std::size_t>(runText.size());
             const CharacterPtr font = e.useOutlines ? cache.findFont(run.style.face, run.style.bold,
                                                                      run.style.italic, e.fontId)
                                                     : nullptr;
@@ -179,8 +239,6 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
                     : nullptr;
             const QFont qfont = deviceTextFont(run.style);
             const QFontMetricsF metrics(qfont);
-            const QString runText =
-                QString::fromUtf8(run.text.data(), static_cast<qsizetype>(run.text.size()));
             // Lines stand on whole twips.
             double ascent = 0;
             double descent = 0;
@@ -199,8 +257,10 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
             if (!paraMetrics) {
                 paraMetrics.emplace(ascent, descent);
             }
+            std::size_t at = runStart;
             for (const QChar ch : runText) {
                 LaidOutChar item;
+                item.index = at++;
                 item.ch = e.password ? QChar(u'*') : ch;
                 item.style = &run.style;
                 item.ascent = ascent;
@@ -230,10 +290,13 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
                 items.push_back(item);
             }
         }
+        const std::size_t paraEnd = position;
+        position += 1;  // the break
         // Breaks at spaces to fit the width when the field wraps.
         std::size_t start = 0;
         while (true) {
             std::size_t end = items.size();
+            const bool first = start == 0;
             if (e.wordWrap) {
                 double w = 0;
                 std::size_t lastSpace = items.size();
@@ -242,7 +305,7 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
                         lastSpace = i;
                     }
                     w += items[i].advance;
-                    if (w > width && i > start) {
+                    if (w > width - (first ? paraIndent : 0) && i > start) {
                         end = lastSpace < items.size() && lastSpace > start ? lastSpace + 1 : i;
                         break;
                     }
@@ -253,7 +316,10 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
             l.chars.assign(items.begin() + static_cast<long>(start),
                            items.begin() + static_cast<long>(end));
             l.lastOfParagraph = end >= items.size();
+            l.begin = start < items.size() ? items[start].index : paraEnd;
+            l.end = end < items.size() ? items[end].index : paraEnd;
             lines.push_back(std::move(l));
+            firstLines.push_back(first);
             emptyMetrics.push_back(paraMetrics.value_or(
                 std::pair<double, double>(e.fontHeight * 0.9, e.fontHeight * 0.2)));
             if (end >= items.size()) {
@@ -288,15 +354,17 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
             --spaces;
         }
         baseline += ascent;
-        double x = left;
+        const double indent = firstLines[n] ? paraIndent : 0;
+        double x = left + indent;
         double extraPerSpace = 0;
         if (line.align == 1) {
             x = right - lineWidth;
         } else if (line.align == 2) {
-            x = left + (width - lineWidth) / 2;
+            x = left + indent + (width - indent - lineWidth) / 2;
         } else if (line.align == 3 && !line.lastOfParagraph && spaces > 0) {
-            extraPerSpace = (width - lineWidth) / spaces;
+            extraPerSpace = (width - indent - lineWidth) / spaces;
         }
+        line.left = x;
         for (LaidOutChar& item : line.chars) {
             item.x = x;
             x += item.advance + (item.ch == u' ' ? extraPerSpace : 0);

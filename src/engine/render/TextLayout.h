@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QRectF>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,7 @@ struct LaidOutChar {
     double ascent = 0;
     double descent = 0;
     double x = 0;
+    std::size_t index = 0;  // where it stands in the field's text (UTF-16)
 };
 
 struct LaidOutLine {
@@ -43,6 +45,9 @@ struct LaidOutLine {
     double descent = 0;
     double width = 0;          // of the characters, trailing spaces left out
     double measuredWidth = 0;  // trailing spaces included: what the text's width counts
+    double left = 0;           // where its text starts, as aligned (twips)
+    std::size_t begin = 0;     // the text positions it holds, [begin, end)
+    std::size_t end = 0;
 };
 
 // The text of an edit text field laid out in lines, without drawing it: what the renderer
@@ -77,12 +82,21 @@ TextLayout layoutEditText(const EditTextDefinition& field, const std::string& te
 // Lays out styled paragraphs in the field's box.
 TextLayout layoutParagraphs(const EditTextDefinition& field, std::vector<TextParagraph> paragraphs,
                             CharacterCache& cache);
-// A text field as scripts left it, scrolled to its scroll line.
-TextLayout layoutTextField(const TextFieldModel& field, CharacterCache& cache);
+// A text field as scripts left it, scrolled to its scroll line. caretLine: an empty field
+// still gets an empty line in its new-text format, for its caret to stand on.
+TextLayout layoutTextField(const TextFieldModel& field, CharacterCache& cache,
+                           bool caretLine = false);
 // The field's own initial text.
 inline TextLayout layoutEditText(const EditTextDefinition& field, CharacterCache& cache) {
     return layoutEditText(field, field.initialText, field.html, cache);
 }
+
+// Where a caret at text position `index` stands: x and the line's top and height (twips, the
+// field's coordinates, before hscroll); nullopt when its line is not in view. An empty field
+// needs the layout of layoutTextField(..., true).
+std::optional<QRectF> caretBox(const TextLayout& layout, std::size_t index);
+// The parts of lines in view that text positions [begin, end) cover (twips, as caretBox).
+std::vector<QRectF> selectionBoxes(const TextLayout& layout, std::size_t begin, std::size_t end);
 
 // The style of the character shown at a point of the field (twips, the field's coordinates;
 // the text moved left by hscroll pixels), or nullptr: only lines in view count.

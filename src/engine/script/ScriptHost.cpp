@@ -1573,6 +1573,25 @@ void ScriptHost::tickEnds() {
     input_->settleScriptFocus();
     budget_.reset();
     updateHighlight();
+    updateTextFocus();
+}
+
+void ScriptHost::updateTextFocus() {
+    const avm1::InputState& in = vm_->input();
+    const DisplayObject* f = find(in.focus);
+    const engine::TextFieldModel* field = f != nullptr && !f->removed() ? f->textField() : nullptr;
+    if (field == nullptr) {
+        player_.context().setTextFocus(engine::kNoInstance, false);
+        return;
+    }
+    // Only a field the user can type into has a caret; a selection hides it.
+    bool caret = field->editable && field->selectionBegin == field->selectionEnd;
+    if (caret) {
+        caret = caretBlink_.shown({f->id(), in.focusMoves, field->version, field->caret,
+                                   field->selectionBegin, field->selectionEnd},
+                                  player_.movieTime());
+    }
+    player_.context().setTextFocus(f->id(), caret);
 }
 
 void ScriptHost::updateHighlight() {
@@ -1813,8 +1832,12 @@ void ScriptHost::runTimers(double movieTimeMs) {
 }
 
 bool ScriptHost::wantsTicks() const {
-    return vm_->hasTimers() || enterFrameLastTick_ || scriptsRanSincePass_ || !loads_.empty() ||
-           !sockets_.empty() || !fetches_.empty();
+    // A focused input field's caret blinks on the movie's clock.
+    const DisplayObject* focused = find(vm_->input().focus);
+    const bool blinking =
+        focused != nullptr && focused->textField() != nullptr && focused->textField()->editable;
+    return blinking || vm_->hasTimers() || enterFrameLastTick_ || scriptsRanSincePass_ ||
+           !loads_.empty() || !sockets_.empty() || !fetches_.empty();
 }
 
 }  // namespace zd::script

@@ -22,6 +22,7 @@
 #include "engine/player/Dictionary.h"
 #include "engine/player/FrameHooks.h"
 #include "engine/player/InputEvents.h"
+#include "engine/player/TextFieldModel.h"
 #include "engine/script/MovieMenu.h"
 #include "engine/script/SocketChannel.h"
 #include "engine/swf/Records.h"
@@ -241,6 +242,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     bool focusRect(const engine::DisplayObject& object) const;
     // Tells the display which object shows the focus rectangle now.
     void updateHighlight();
+    // Tells the display which text field has the focus and whether its caret shows now.
+    void updateTextFocus();
     // The object by id, also while its unload event runs (it is then off the lists).
     engine::DisplayObject* find(avm1::DisplayId id) const;
     avm1::CodeOwner codeAt(std::size_t begin, std::span<const std::uint8_t> code);
@@ -336,6 +339,7 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     // none, and the movie's counts as it is now).
     std::uint32_t highlightMoves_ = 0;
     std::optional<bool> highlightOwn_;
+    engine::CaretBlink caretBlink_;
     // The movie-wide settings scripts read back: quality (0 low, 1 medium, 2 high, 3 best)
     // and the sound buffer in seconds.
     int quality_ = 2;

@@ -1143,3 +1143,137 @@ TEST(Focus, AButtonsRectangleFramesItsHitArea) {
     EXPECT_EQ(buttonHitBounds(*a, cache), QRectF(-200, -200, 400, 400));
     EXPECT_TRUE(buttonHitBounds(*b, cache).isEmpty());
 }
+
+namespace {
+
+// placeTracedField with embedded square glyphs for "W", 12 pixels tall, as an input field.
+void placeSquaresField(w::MovieWriter& m, ActionWriter& a, const std::string& text) {
+    w::FontSpec font;
+    font.name = "Squares";
+    font.version = 3;
+    for (const char c : std::string(" W")) {
+        w::ShapeBuilder g;
+        g.fill1(g.addFillStyle(w::FillStyle::solid({})));
+        if (c != ' ') {
+            g.polygon({{0, -20480}, {20480, -20480}, {20480, 0}, {0, 0}});
+        }
+        font.glyphs.push_back(g);
+        font.codes.push_back(static_cast<std::uint16_t>(c));
+        font.advances.push_back(20480);
+    }
+    font.ascent = 16384;
+    font.descent = 4096;
+    w::EditTextSpec spec;
+    spec.bounds = w::Rect{0, 4000, 0, 600};
+    spec.fontId = m.defineFont(font);
+    spec.useOutlines = true;
+    spec.text = text;
+    m.placeObject2(named(1, m.defineEditText(spec), "field"));
+    a.getVariable("field").push({"type", "input"}).act(op::SetMember);
+}
+
+// The field's column of pixels where its caret stands (the gutter, 2 pixels in), inked.
+int caretPixels(InputRun& r, Renderer& renderer) {
+    QImage image(400, 300, QImage::Format_ARGB32_Premultiplied);
+    renderer.renderStage(image, QRectF(0, 0, 400, 300), *r.player, r.movie->header()->frameSize,
+                         Qt::white);
+    int n = 0;
+    for (int y = 0; y < 30; ++y) {
+        n += qGray(image.pixel(2, y)) < 128 ? 1 : 0;
+    }
+    return n;
+}
+
+}  // namespace
+
+// A focused input field's caret blinks half a second on, half off, on the movie's clock, and
+// starts over shown when the text changes; each blink touches that field alone, and with no
+// field focused nothing asks for ticks.
+TEST(TextInput, TheCaretBlinksOnTheMovieClockAndDamagesOnlyItsField) {
+    auto m = newMovie();
+    ActionWriter a;
+    placeSquaresField(m, a, "");
+    doAction(m, a);
+    m.showFrame();
+    InputRun r(m.finish());
+    Renderer renderer;
+    DisplayContext& context = r.player->context();
+    r.player->tick(100);
+    r.player->tick(200);
+    EXPECT_FALSE(r.player->needsTicks());
+    EXPECT_EQ(context.focusedField(), kNoInstance);
+    EXPECT_EQ(caretPixels(r, renderer), 0);
+
+    r.click(10, 10);  // between ticks: at the movie time of the last one, 200
+    r.player->tick(300);
+    const InstanceId field = context.focusedField();
+    ASSERT_NE(field, kNoInstance);
+    EXPECT_TRUE(r.player->needsTicks());
+    EXPECT_TRUE(context.caretShown());
+    EXPECT_GT(caretPixels(r, renderer), 8);  // as tall as a line of 12-pixel text
+
+    std::vector<InstanceId> touched;
+    context.takeTouched(touched);
+    r.player->tick(650);
+    EXPECT_TRUE(context.caretShown());
+    EXPECT_FALSE(context.takeTouched(touched));
+    EXPECT_TRUE(touched.empty());  // nothing changed, nothing to draw
+    r.player->tick(750);
+    EXPECT_FALSE(context.caretShown());
+    EXPECT_EQ(caretPixels(r, renderer), 0);
+    EXPECT_FALSE(context.takeTouched(touched));
+    EXPECT_EQ(touched, std::vector<InstanceId>{field});
+    r.player->tick(1250);
+    EXPECT_TRUE(context.caretShown());
+
+    // Typing just before it would hide keeps it on for a full half period from then.
+    r.player->tick(1650);
+    r.deliver(typed(U"W"));
+    r.player->tick(1700);
+    EXPECT_TRUE(context.caretShown());
+    r.player->tick(2100);
+    EXPECT_TRUE(context.caretShown());
+    r.player->tick(2200);
+    EXPECT_FALSE(context.caretShown());
+
+    // Away from the field the caret goes, and the ticks it needed with it.
+    r.click(300, 300);
+    r.player->tick(2400);
+    EXPECT_EQ(context.focusedField(), kNoInstance);
+    EXPECT_FALSE(context.caretShown());
+    EXPECT_FALSE(r.player->needsTicks());
+}
+
+// hscroll moves a field's text left by whole pixels; the field's bounds still cut it.
+TEST(TextInput, HscrollMovesTheDrawnTextLeft) {
+    auto m = newMovie();
+    ActionWriter a;
+    placeSquaresField(m, a, "W W W W W W W W W W W W W W W W W W W W W W");
+    doAction(m, a);
+    m.showFrame();
+    InputRun r(m.finish());
+    Renderer renderer;
+    auto inked = [&] {
+        QImage image(400, 300, QImage::Format_ARGB32_Premultiplied);
+        renderer.renderStage(image, QRectF(0, 0, 400, 300), *r.player, r.movie->header()->frameSize,
+                             Qt::white);
+        std::vector<int> columns;
+        for (int x = 0; x < 200; ++x) {
+            int n = 0;
+            for (int y = 0; y < 30; ++y) {
+                n += qGray(image.pixel(x, y)) < 128 ? 1 : 0;
+            }
+            columns.push_back(n);
+        }
+        return columns;
+    };
+    const std::vector<int> before = inked();
+    fieldOf(r).hscroll = 7;
+    ++fieldOf(r).version;
+    r.player->context().changed();
+    const std::vector<int> after = inked();
+    ASSERT_GT(*std::max_element(before.begin(), before.end()), 0);
+    for (int x = 10; x < 190; ++x) {
+        EXPECT_EQ(after[x], before[x + 7]) << x;
+    }
+}

@@ -394,3 +394,49 @@ TEST(TextLayout, LetterSpacingWidensCharactersAndMovesBreaks) {
     model.setFormat(0, 5, spaced);
     EXPECT_GT(layoutTextField(model, f.cache).lines.size(), 2u);
 }
+
+// The caret stands before the character at its position: a position where a line wraps starts
+// the next line, the end of the text follows the last character, and an empty field's caret
+// line is aligned and indented as typed text would be. A selection covers its characters on
+// each line it reaches.
+TEST(TextLayout, CaretAndSelectionFollowTheTextPositions) {
+    FieldLayout f(wrappedField(0, 2000));
+    ASSERT_NE(f.field, nullptr);
+    TextFieldModel model(*f.field, "Squares");
+    model.setTextUtf8("AB AB\rAB");  // lines "AB ", "AB", "AB"; A 100 twips, B and space 200
+    const TextLayout layout = layoutTextField(model, f.cache);
+    ASSERT_EQ(layout.lines.size(), 3u);
+    struct Case {
+        std::size_t index;
+        double x;
+        double top;
+    };
+    for (const Case c : {Case{0, 40, 40}, Case{2, 340, 40}, Case{3, 40, 290}, Case{5, 340, 290},
+                         Case{6, 40, 540}, Case{8, 340, 540}, Case{99, 340, 540}}) {
+        const std::optional<QRectF> at = caretBox(layout, c.index);
+        ASSERT_TRUE(at.has_value()) << c.index;
+        EXPECT_DOUBLE_EQ(at->left(), c.x) << c.index;
+        EXPECT_DOUBLE_EQ(at->top(), c.top) << c.index;
+        EXPECT_DOUBLE_EQ(at->height(), 250) << c.index;
+    }
+    const std::vector<QRectF> selected = selectionBoxes(layout, 1, 4);
+    ASSERT_EQ(selected.size(), 2u);
+    EXPECT_EQ(selected[0], QRectF(140, 40, 400, 250));  // "B "
+    EXPECT_EQ(selected[1], QRectF(40, 290, 100, 250));  // "A"
+    EXPECT_TRUE(selectionBoxes(layout, 2, 2).empty());
+
+    // Empty, the field still has a line for its caret, in the new-text format.
+    model.setTextUtf8("");
+    EXPECT_TRUE(layoutTextField(model, f.cache).lines.empty());
+    TextFormat indented;
+    indented.indent = 5.0;
+    indented.align = 0;
+    model.setNewFormat(indented);
+    const std::optional<QRectF> empty = caretBox(layoutTextField(model, f.cache, true), 0);
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_DOUBLE_EQ(empty->left(), 140);
+    EXPECT_DOUBLE_EQ(empty->height(), 250);
+    indented.align = 2;  // centred between the indent and the right gutter
+    model.setNewFormat(indented);
+    EXPECT_DOUBLE_EQ(caretBox(layoutTextField(model, f.cache, true), 0)->left(), 340);
+}
