@@ -210,13 +210,32 @@ Value mcEndFill(Vm& vm, const CallInfo& c) {
     return Value();
 }
 
+// Without an argument nothing changes (undefined); null and undefined unmask (true); a clip,
+// or a name or number naming one from the clip's parent (variables included), masks (true);
+// anything else names no clip (false) and changes nothing.
 Value mcSetMask(Vm& vm, const CallInfo& c) {
     const DisplayId id = clipOf(c);
-    if (id == kNoDisplay) {
+    if (id == kNoDisplay || c.count() == 0) {
         return Value();
     }
     const Value m = c.arg(0);
-    const DisplayId mask = m.isNullish() ? kNoDisplay : vm.displayOf(m, vm.host().parent(id));
+    DisplayId mask = kNoDisplay;
+    if (!m.isNullish()) {
+        if (Object* o = m.asObject()) {
+            mask = o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)->id : kNoDisplay;
+        } else {
+            const DisplayId parent = vm.host().parent(id);
+            Object* from = parent != kNoDisplay ? vm.clipObject(parent) : nullptr;
+            const std::string path = vm.toStdString(m);
+            const Value found = from != nullptr ? vm.followPath(Value(from), path, true) : Value();
+            Object* o = found.asObject();
+            mask = o != nullptr && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)->id
+                                                                 : kNoDisplay;
+        }
+        if (mask == kNoDisplay) {
+            return Value::boolean(false);
+        }
+    }
     vm.host().setMask(id, mask);
     return Value::boolean(true);
 }

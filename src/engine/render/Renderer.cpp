@@ -130,8 +130,13 @@ void Renderer::renderTimeline(QImage& image, const Timeline& timeline, const QTr
     s.painter = &painter;
     s.visible = image.rect();
     State state;
-    state.xform = toDevice;
-    rootXform_ = toDevice;
+    // Scripts may move and tint the root as any clip.
+    state.xform = toQt(timeline.owner().matrix()) * toDevice;
+    if (!sane(state.xform)) {
+        state.xform = toDevice;
+    }
+    state.lut = state.lut.after(timeline.owner().colorTransform());
+    rootXform_ = state.xform;
     if (const CharacterPtr& drawing = timeline.owner().drawing()) {
         shapes_.drawShapePaths(s, cache_.shapePaths(drawing, 0), state);
     }
@@ -178,6 +183,60 @@ void Renderer::drawObject(Surface& s, const DisplayObject& o, const State& paren
     if (!sane(state.xform)) {
         return;
     }
+    if (const auto& scroll = o.scrollRect()) {
+        const QTransform frame = state.xform;  // where the rectangle stands
+        state.xform = QTransform::fromTranslate(-scroll->x, -scroll->y) * frame;
+        // As a mask the content only moves: nothing of it is cut away.
+        if (!parent.maskMode) {
+            drawScrolled(s, o, *scroll, frame, parent, state);
+            return;
+        }
+    }
+    drawContent(s, o, parent, state);
+}
+
+void Renderer::drawScrolled(Surface& s, const DisplayObject& o, const ScrollRect& scroll,
+                            const QTransform& frame, const State& parent, State& state) {
+    const QRectF rect(0, 0, scroll.width, scroll.height);
+    if (!(scroll.width > 0 && scroll.height > 0)) {
+        return;
+    }
+    const QRectF device = frame.mapRect(rect);
+    // Upright, the rectangle keeps the pixels whose centres it holds.
+    const bool upright = frame.m12() == 0 && frame.m21() == 0;
+    auto edge = [](double v) { return static_cast<int>(std::lround(std::clamp(v, -1e8, 1e8))); };
+    const QRect cut(QPoint(edge(device.left()), edge(device.top())),
+                    QPoint(edge(device.right()) - 1, edge(device.bottom()) - 1));
+    const QRect area = (upright ? cut : device.toAlignedRect()).intersected(s.visible);
+    if (area.isEmpty()) {
+        return;
+    }
+    if (layers_ >= kMaxNestedLayers) {
+        drawContent(s, o, parent, state);  // too deep for another layer: drawn uncut
+        return;
+    }
+    auto content = [&](Surface& sub) { drawContent(sub, o, parent, state); };
+    if (upright) {
+        const LayerScope scope(layers_);
+        QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+        layer.fill(Qt::transparent);
+        {
+            QPainter p(&layer);
+            p.setRenderHint(QPainter::Antialiasing, options_.antialias);
+            Surface sub{&layer, &p, area.topLeft(), area};
+            content(sub);
+        }
+        s.painter->resetTransform();
+        s.painter->drawImage(area.topLeft() - s.origin, layer);
+        return;
+    }
+    drawThroughMask(s, area, content, [&](Surface& sub) {
+        sub.setTransform(frame);
+        sub.painter->fillRect(rect, Qt::white);
+    });
+}
+
+void Renderer::drawContent(Surface& s, const DisplayObject& o, const State& parent, State& state) {
     if (!parent.maskMode) {
         state.lut = parent.lut.after(o.colorTransform());
         const BlendMode mode = blendModeFromByte(o.blendMode());
@@ -191,6 +250,14 @@ void Renderer::drawObject(Surface& s, const DisplayObject& o, const State& paren
             drawLayered(s, o, state);
             return;
         }
+        if (o.cacheAsBitmap() && !(o.colorTransform() == ColorTransform{})) {
+            // The bitmap is drawn untinted; the colour transform then applies to its pixels,
+            // each rounded to the nearest step rather than down.
+            const ColorLut tint = parent.lut.afterRounded(o.colorTransform());
+            state.lut = ColorLut();
+            drawLayered(s, o, state, &tint);
+            return;
+        }
         if (o.cacheAsBitmap()) {
             snapToPixel(o, state);
         }
@@ -202,7 +269,10 @@ void Renderer::drawObject(Surface& s, const DisplayObject& o, const State& paren
 // bounds on a whole pixel: their edges fall on other pixels than where they were drawn
 // straight onto the stage.
 void Renderer::snapToPixel(const DisplayObject& o, State& state) {
-    const QRectF declared = characterBounds(o, cache_, state.nesting, true);
+    // A scrolled object's bitmap starts at its rectangle's corner.
+    const auto& scroll = o.scrollRect();
+    const QRectF declared = scroll ? QRectF(scroll->x, scroll->y, scroll->width, scroll->height)
+                                   : characterBounds(o, cache_, state.nesting, true);
     if (!declared.isEmpty()) {
         const QPointF at = state.xform.mapRect(declared).topLeft();
         state.xform *=
@@ -212,6 +282,9 @@ void Renderer::snapToPixel(const DisplayObject& o, State& state) {
 
 void Renderer::drawCharacter(Surface& s, const DisplayObject& o, const State& state) {
     const Character& c = *o.character();
+    if (o.opaqueBackground() && !state.maskMode) {
+        drawOpaqueBackground(s, o, state);
+    }
     switch (c.kind) {
         case Character::Kind::Shape:
         case Character::Kind::Morph:
@@ -350,7 +423,8 @@ void Renderer::drawThroughMask(Surface& s, const QRect& area,
     s.painter->drawImage(at, content);
 }
 
-void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& state) {
+void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& state,
+                           const ColorLut* tint) {
     if (layers_ >= kMaxNestedLayers) {
         drawCharacter(s, o, state);  // too deep for another layer: drawn as normal
         return;
@@ -390,6 +464,9 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
     if (o.filters() && hooks_.applyFilters) {
         hooks_.applyFilters(layer, *o.filters(), stageScale_);
     }
+    if (tint != nullptr) {
+        tint->apply(layer);
+    }
     const bool special = !drawsAsNormal(mode, state.inLayer) && mode != BlendMode::Layer;
     if (special && hooks_.blend) {
         s.painter->end();
@@ -400,6 +477,27 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
     }
     s.painter->resetTransform();
     s.painter->drawImage(area.topLeft() - s.origin, layer);
+}
+
+void Renderer::drawOpaqueBackground(Surface& s, const DisplayObject& o, const State& state) {
+    const auto& scroll = o.scrollRect();
+    const QRectF local = scroll ? QRectF(scroll->x, scroll->y, scroll->width, scroll->height)
+                                : characterBounds(o, cache_, state.nesting, true);
+    if (local.isEmpty()) {
+        return;
+    }
+    // The pixels whose centres the bounds hold, in the colour as tinted.
+    const QRectF device = state.xform.mapRect(local).translated(-s.origin);
+    auto edge = [](double v) { return static_cast<int>(std::lround(std::clamp(v, -1e8, 1e8))); };
+    const QRect fill(QPoint(edge(device.left()), edge(device.top())),
+                     QPoint(edge(device.right()) - 1, edge(device.bottom()) - 1));
+    if (fill.isEmpty()) {
+        return;
+    }
+    s.painter->save();
+    s.painter->resetTransform();
+    s.painter->fillRect(fill, state.lut.color(*o.opaqueBackground()));
+    s.painter->restore();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -575,16 +673,22 @@ void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& sta
         field != nullptr ? layoutTextField(*field, cache_) : layoutEditText(e, cache_);
 
     p.save();
-    p.setClipRect(box, Qt::IntersectClip);
+    // A field drawn as a mask covers with all its text, inside its box or not.
+    if (!state.maskMode) {
+        p.setClipRect(box, Qt::IntersectClip);
+    }
     // Aliased glyphs take the pixels whose centres lie in the field (upright fields; a turned
     // one is cut to its bounds).
     const QRectF deviceBox = s.deviceTransform(state.xform).mapRect(box);
     auto pixelEdge = [](double v) {
         return static_cast<int>(std::clamp(std::ceil(v - 0.5), -1e8, 1e8));
     };
-    const std::optional<QRect> aliasedClip(
-        QRect(QPoint(pixelEdge(deviceBox.left()), pixelEdge(deviceBox.top())),
-              QPoint(pixelEdge(deviceBox.right()) - 1, pixelEdge(deviceBox.bottom()) - 1)));
+    const std::optional<QRect> aliasedClip =
+        state.maskMode
+            ? std::nullopt
+            : std::optional(QRect(
+                  QPoint(pixelEdge(deviceBox.left()), pixelEdge(deviceBox.top())),
+                  QPoint(pixelEdge(deviceBox.right()) - 1, pixelEdge(deviceBox.bottom()) - 1)));
     for (std::size_t n = layout.firstVisible; n < layout.visibleLines; ++n) {
         const LaidOutLine& line = layout.lines[n];
         const double baseline = line.baseline;
