@@ -228,9 +228,10 @@ Value mcSetMask(Vm& vm, const CallInfo& c) {
             Object* from = parent != kNoDisplay ? vm.clipObject(parent) : nullptr;
             const std::string path = vm.toStdString(m);
             const Value found = from != nullptr ? vm.followPath(Value(from), path, true) : Value();
-            Object* o = found.asObject();
-            mask = o != nullptr && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)->id
-                                                                 : kNoDisplay;
+            Object* named = found.asObject();
+            mask = named != nullptr && named->kind() == ObjectKind::Clip
+                       ? static_cast<ClipObject*>(named)->id
+                       : kNoDisplay;
         }
         if (mask == kNoDisplay) {
             return Value::boolean(false);

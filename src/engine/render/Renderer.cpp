@@ -49,6 +49,12 @@ void keepFrameSizedBlocks() {
 #endif
 }
 
+// The pixel an edge falls on, for cuts and fills on whole pixels: one halfway between two
+// pixels takes the lower one.
+int snappedEdge(double v) {
+    return static_cast<int>(std::clamp(std::ceil(v - 0.5), -1e8, 1e8));
+}
+
 }  // namespace
 
 Renderer::Renderer(RenderHooks hooks) : hooks_(std::move(hooks)) {
@@ -202,11 +208,10 @@ void Renderer::drawScrolled(Surface& s, const DisplayObject& o, const ScrollRect
         return;
     }
     const QRectF device = frame.mapRect(rect);
-    // Upright, the rectangle keeps the pixels whose centres it holds.
+    // Upright, the rectangle keeps whole pixels.
     const bool upright = frame.m12() == 0 && frame.m21() == 0;
-    auto edge = [](double v) { return static_cast<int>(std::lround(std::clamp(v, -1e8, 1e8))); };
-    const QRect cut(QPoint(edge(device.left()), edge(device.top())),
-                    QPoint(edge(device.right()) - 1, edge(device.bottom()) - 1));
+    const QRect cut(QPoint(snappedEdge(device.left()), snappedEdge(device.top())),
+                    QPoint(snappedEdge(device.right()) - 1, snappedEdge(device.bottom()) - 1));
     const QRect area = (upright ? cut : device.toAlignedRect()).intersected(s.visible);
     if (area.isEmpty()) {
         return;
@@ -328,8 +333,7 @@ void Renderer::drawMasked(Surface& s, const DisplayObject& mask, ObjectMap::cons
     if (begin == end || !mask.character()) {
         return;
     }
-    const QRectF maskBounds = objectBounds(mask, state.xform, cache_, state.nesting);
-    const QRect area = maskBounds.toAlignedRect().intersected(s.visible);
+    const QRect area = maskArea(mask, state.xform, state.nesting).intersected(s.visible);
     if (area.isEmpty()) {
         return;  // nothing of the masked objects can show
     }
@@ -347,6 +351,14 @@ void Renderer::drawMasked(Surface& s, const DisplayObject& mask, ObjectMap::cons
         });
 }
 
+QRect Renderer::maskArea(const DisplayObject& mask, const QTransform& toDevice, int nesting) {
+    // A text field masks with all its text, which may run past its box.
+    if (mask.character() && mask.character()->kind == Character::Kind::EditText) {
+        return QRect(QPoint(-(1 << 28), -(1 << 28)), QPoint(1 << 28, 1 << 28));
+    }
+    return objectBounds(mask, toDevice, cache_, nesting).toAlignedRect();
+}
+
 void Renderer::drawScriptMasked(Surface& s, const DisplayObject& o, const DisplayObject& mask,
                                 const State& state) {
     // The mask stands where its own parents put it on the stage.
@@ -357,8 +369,7 @@ void Renderer::drawScriptMasked(Surface& s, const DisplayObject& o, const Displa
     State maskState = state;
     maskState.xform = parents * rootXform_;
     maskState.maskMode = true;
-    const QRectF maskBounds = objectBounds(mask, maskState.xform, cache_, state.nesting);
-    const QRect area = maskBounds.toAlignedRect().intersected(s.visible);
+    const QRect area = maskArea(mask, maskState.xform, state.nesting).intersected(s.visible);
     if (area.isEmpty() || !sane(maskState.xform)) {
         return;  // the mask covers nothing that shows
     }
@@ -486,11 +497,10 @@ void Renderer::drawOpaqueBackground(Surface& s, const DisplayObject& o, const St
     if (local.isEmpty()) {
         return;
     }
-    // The pixels whose centres the bounds hold, in the colour as tinted.
+    // Whole pixels, in the colour as tinted.
     const QRectF device = state.xform.mapRect(local).translated(-s.origin);
-    auto edge = [](double v) { return static_cast<int>(std::lround(std::clamp(v, -1e8, 1e8))); };
-    const QRect fill(QPoint(edge(device.left()), edge(device.top())),
-                     QPoint(edge(device.right()) - 1, edge(device.bottom()) - 1));
+    const QRect fill(QPoint(snappedEdge(device.left()), snappedEdge(device.top())),
+                     QPoint(snappedEdge(device.right()) - 1, snappedEdge(device.bottom()) - 1));
     if (fill.isEmpty()) {
         return;
     }

@@ -75,6 +75,8 @@ class Renderer {
     void snapToPixel(const DisplayObject& object, State& state);
     void drawText(Surface& s, const TextDefinition& text, const State& state);
     void drawEditText(Surface& s, const DisplayObject& object, const State& state);
+    // The device pixels a mask may cover.
+    QRect maskArea(const DisplayObject& mask, const QTransform& toDevice, int nesting);
     // An object a script masked with another (drawn with the mask's place on the stage).
     void drawScriptMasked(Surface& s, const DisplayObject& object, const DisplayObject& mask,
                           const State& state);
