@@ -237,6 +237,73 @@ TEST(ScriptHost, BlendModeTakesNamesAndNumbersAndIgnoresTheRest) {
     EXPECT_EQ(mc->blendMode(), 14);  // hardlight, the fraction cut off
 }
 
+TEST(ScriptHost, SetMaskAnswersWhetherItFoundAMask) {
+    auto m = newMovie();
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    m.placeObject2(named(1, id, "mc"));
+    m.placeObject2(named(2, id, "m"));
+    ActionWriter a;
+    a.push({"notAClip", 5}).act(op::SetVariable);
+    a.push({"42"}).getVariable("m").act(op::SetVariable);         // _root[42] = m
+    callMethod(a, "mc", "setMask").act(op::Trace);                // no argument: no answer
+    callMethod(a, "mc", "setMask", {"nothing"}).act(op::Trace);   // no such clip
+    callMethod(a, "mc", "setMask", {"notAClip"}).act(op::Trace);  // a variable, not a clip
+    callMethod(a, "mc", "setMask", {42}).act(op::Trace);          // a number names one too
+    callMethod(a, "mc", "setMask", {"nothing"}).act(op::Trace);   // the mask stays
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"undefined", "false", "false", "true", "false"}));
+    const auto* root = r.player->root().timeline();
+    const DisplayObject* mc = root->childByName("mc", false);
+    const DisplayObject* mask = root->childByName("m", false);
+    ASSERT_NE(mc, nullptr);
+    ASSERT_NE(mask, nullptr);
+    EXPECT_EQ(mc->scriptMask(), mask->id());
+    EXPECT_TRUE(mask->masksByScript());
+}
+
+TEST(ScriptHost, ScrollRectAndOpaqueBackgroundRoundTrip) {
+    auto m = newMovie();
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    m.placeObject2(named(1, id, "mc"));
+    m.placeObject2(named(2, id, "other"));
+    ActionWriter a;
+    traceMember(a, "mc", "scrollRect");
+    // mc.scrollRect = {x: 1.5, y: 2, width: 30, height: "40"}: any object with the four
+    a.getVariable("mc").push({"scrollRect", "x", 1.5, "y", 2, "width", 30, "height", "40", 4});
+    a.act(op::InitObject).act(op::SetMember);
+    a.getVariable("mc").push({"scrollRect"}).act(op::GetMember).push({"height"});
+    a.act(op::GetMember).act(op::Trace);
+    // other.scrollRect = mc.scrollRect (a Rectangle); then null takes it away again.
+    a.getVariable("other").push({"scrollRect"}).getVariable("mc").push({"scrollRect"});
+    a.act(op::GetMember).act(op::SetMember);
+    setMember(a, "other", "scrollRect", w::Null{});
+    traceMember(a, "mc", "opaqueBackground");
+    setMember(a, "mc", "opaqueBackground", static_cast<double>(0x12345678));
+    traceMember(a, "mc", "opaqueBackground");
+    setMember(a, "other", "opaqueBackground", 255);
+    setMember(a, "other", "opaqueBackground", w::Undefined{});
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"undefined", "40", "undefined", std::to_string(0x345678)}));
+    const auto* root = r.player->root().timeline();
+    const DisplayObject* mc = root->childByName("mc", false);
+    const DisplayObject* other = root->childByName("other", false);
+    ASSERT_NE(mc, nullptr);
+    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(mc->scrollRect());
+    EXPECT_EQ(*mc->scrollRect(), (ScrollRect{30, 40, 600, 800}));  // twips
+    EXPECT_EQ(mc->opaqueBackground(), (Rgba{0x34, 0x56, 0x78, 255}));
+    EXPECT_FALSE(other->scrollRect());
+    EXPECT_FALSE(other->opaqueBackground());
+}
+
 TEST(ScriptHost, RemovedClipsLeaveDeadHandlesAndUnloadOnce) {
     auto m = newMovie(7);
     w::Timeline empty;
