@@ -265,6 +265,56 @@ TEST(ScriptHost, SetMaskAnswersWhetherItFoundAMask) {
     EXPECT_TRUE(mask->masksByScript());
 }
 
+TEST(ScriptHost, GradientCallsOutOfRangeOrTooLongAreIgnored) {
+    // Each clip fills red, then asks for a gradient the call refuses: the red fill stays.
+    // A ratio of 255.9 counts as 255 and is taken.
+    auto m = newMovie();
+    struct Case {
+        const char* clip;
+        double ratio;
+        int extra;  // arguments past the matrix
+        bool gradient;
+    };
+    const Case cases[] = {{"high", 256, 0, false},
+                          {"low", -1, 0, false},
+                          {"long", 0, 4, false},
+                          {"whole", 255.9, 0, true}};
+    ActionWriter a;
+    int depth = 1;
+    for (const Case& c : cases) {
+        callMethod(a, "_root", "createEmptyMovieClip", {c.clip, depth++}).act(op::Pop);
+        callMethod(a, c.clip, "beginFill", {0xff0000}).act(op::Pop);
+        // clip.beginGradientFill("linear", [0xff], [100], [ratio], {a: 1, d: 1}, "pad"...)
+        for (int i = c.extra; i > 0; --i) {
+            a.push({"pad"});
+        }
+        a.push({"a", 1, "d", 1, 2}).act(op::InitObject);
+        a.push({c.ratio, 1}).act(op::InitArray);
+        a.push({100, 1}).act(op::InitArray);
+        a.push({0xff, 1}).act(op::InitArray);
+        a.push({"linear", 5 + c.extra});
+        a.getVariable(c.clip).push({"beginGradientFill"}).act(op::CallMethod).act(op::Pop);
+        callMethod(a, c.clip, "lineTo", {100, 0}).act(op::Pop);
+        callMethod(a, c.clip, "lineTo", {100, 100}).act(op::Pop);
+        callMethod(a, c.clip, "endFill").act(op::Pop);
+    }
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    for (const Case& c : cases) {
+        const DisplayObject* o = r.player->root().timeline()->childByName(c.clip, false);
+        ASSERT_NE(o, nullptr) << c.clip;
+        ASSERT_NE(o->drawing(), nullptr) << c.clip;
+        bool gradient = false;
+        for (const auto& group : o->drawing()->as<ShapeDefinition>()->styleGroups) {
+            for (const FillStyle& f : group.fills) {
+                gradient = gradient || f.type == FillStyle::LinearGradient;
+            }
+        }
+        EXPECT_EQ(gradient, c.gradient) << c.clip;
+    }
+}
+
 TEST(ScriptHost, ScrollRectAndOpaqueBackgroundRoundTrip) {
     auto m = newMovie();
     w::Timeline empty;
