@@ -105,6 +105,9 @@ double numberMember(Vm& vm, Object* o, const char* name) {
 // Reads the gradient arguments (type, colors, alphas, ratios, matrix, spread, interpolation,
 // focal point); false when they do not make a gradient.
 bool gradientArgs(Vm& vm, const CallInfo& c, DrawCommand& cmd) {
+    if (c.count() > 8) {
+        return false;  // more than the call takes: ignored whole
+    }
     const std::string type = vm.toStdString(c.arg(0));  // names are case-sensitive here
     if (type != "linear" && type != "radial") {
         return false;
@@ -124,8 +127,12 @@ bool gradientArgs(Vm& vm, const CallInfo& c, DrawCommand& cmd) {
     for (std::uint32_t i = 0; i < n; ++i) {
         cmd.colors.push_back(rgbArg(vm, lib::elementAt(vm, colors, i)));
         cmd.alphas.push_back(alphaArg(vm, lib::elementAt(vm, alphas, i)));
-        const double r = vm.toNumber(lib::elementAt(vm, ratios, i));
-        cmd.ratios.push_back(std::isfinite(r) ? std::clamp(r, 0.0, 255.0) : 0.0);
+        // Ratios count in whole steps; one outside 0..255 spoils the call.
+        const double r = std::trunc(vm.toNumber(lib::elementAt(vm, ratios, i)));
+        if (r < 0 || r > 255) {
+            return false;
+        }
+        cmd.ratios.push_back(std::isfinite(r) ? r : 0.0);
     }
     if (lowerString(vm, vm.get(Value(matrix), "matrixType")) == "box") {
         const double x = numberMember(vm, matrix, "x");
@@ -160,6 +167,11 @@ Value mcBeginGradientFill(Vm& vm, const CallInfo& c) {
     DrawCommand cmd;
     cmd.kind = DrawCommand::Kind::BeginGradientFill;
     if (gradientArgs(vm, c, cmd)) {
+        send(vm, c, cmd);
+    } else if (c.count() > 0 && c.arg(0).isUndefined()) {
+        // No type at all ends the fill, as beginFill without a colour does.
+        cmd = DrawCommand{};
+        cmd.kind = DrawCommand::Kind::EndFill;
         send(vm, c, cmd);
     }
     return Value();
@@ -210,13 +222,33 @@ Value mcEndFill(Vm& vm, const CallInfo& c) {
     return Value();
 }
 
+// Without an argument nothing changes (undefined); null and undefined unmask (true); a clip,
+// or a name or number naming one from the clip's parent (variables included), masks (true);
+// anything else names no clip (false) and changes nothing.
 Value mcSetMask(Vm& vm, const CallInfo& c) {
     const DisplayId id = clipOf(c);
-    if (id == kNoDisplay) {
+    if (id == kNoDisplay || c.count() == 0) {
         return Value();
     }
     const Value m = c.arg(0);
-    const DisplayId mask = m.isNullish() ? kNoDisplay : vm.displayOf(m, vm.host().parent(id));
+    DisplayId mask = kNoDisplay;
+    if (!m.isNullish()) {
+        if (Object* o = m.asObject()) {
+            mask = o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)->id : kNoDisplay;
+        } else {
+            const DisplayId parent = vm.host().parent(id);
+            Object* from = parent != kNoDisplay ? vm.clipObject(parent) : nullptr;
+            const std::string path = vm.toStdString(m);
+            const Value found = from != nullptr ? vm.followPath(Value(from), path, true) : Value();
+            Object* named = found.asObject();
+            mask = named != nullptr && named->kind() == ObjectKind::Clip
+                       ? static_cast<ClipObject*>(named)->id
+                       : kNoDisplay;
+        }
+        if (mask == kNoDisplay) {
+            return Value::boolean(false);
+        }
+    }
     vm.host().setMask(id, mask);
     return Value::boolean(true);
 }

@@ -189,6 +189,16 @@ class Host {
     // The filters drawn on the object (empty for none); nullopt for an object that is gone.
     virtual std::optional<engine::FilterList> filters(DisplayId /*id*/) { return std::nullopt; }
     virtual void setFilters(DisplayId /*id*/, engine::FilterList /*filters*/) {}
+    // The scroll rectangle in the object's own pixels (x, y, width, height), none unset;
+    // nullopt also for an object that is gone.
+    using ScrollRect = std::array<double, 4>;
+    virtual std::optional<ScrollRect> scrollRect(DisplayId /*id*/) { return std::nullopt; }
+    virtual void setScrollRect(DisplayId /*id*/, std::optional<ScrollRect> /*rect*/) {}
+    // The colour (0xRRGGBB) filled under the object, or none.
+    virtual std::optional<std::uint32_t> opaqueBackground(DisplayId /*id*/) { return std::nullopt; }
+    virtual void setOpaqueBackground(DisplayId /*id*/, std::optional<std::uint32_t> /*rgb*/) {}
+    virtual bool cacheAsBitmap(DisplayId /*id*/) { return false; }
+    virtual void setCacheAsBitmap(DisplayId /*id*/, bool /*cache*/) {}
 
     // --- Requests (the host loads; results come back through the Vm) ---
     // getURL, including "FSCommand:" targets.

@@ -495,6 +495,69 @@ Value mcBlendModeSet(Vm& vm, const CallInfo& c) {
     return Value();
 }
 
+Value mcScrollRectGet(Vm& vm, const CallInfo& c) {
+    const DisplayId id = clipOf(c);
+    const auto r = id != kNoDisplay ? vm.host().scrollRect(id) : std::nullopt;
+    if (!r) {
+        return Value();
+    }
+    Vm::NoCollect hold(vm);
+    const Value args[] = {Value((*r)[0]), Value((*r)[1]), Value((*r)[2]), Value((*r)[3])};
+    return vm.construct(vm.get(Value(lib::packageObject(vm, "flash.geom")), "Rectangle"), args);
+}
+
+// Any object with x, y, width and height sets the rectangle (as numbers, a missing one 0);
+// anything else takes it away.
+Value mcScrollRectSet(Vm& vm, const CallInfo& c) {
+    const DisplayId id = clipOf(c);
+    if (id == kNoDisplay) {
+        return Value();
+    }
+    const Value v = c.arg(0);
+    if (!v.isObject()) {
+        vm.host().setScrollRect(id, std::nullopt);
+        return Value();
+    }
+    Host::ScrollRect r{};
+    const char* names[] = {"x", "y", "width", "height"};
+    for (std::size_t i = 0; i < r.size(); ++i) {
+        const double d = vm.toNumber(vm.get(v, names[i]));
+        r[i] = std::isfinite(d) ? d : 0;
+    }
+    vm.host().setScrollRect(id, r);
+    return Value();
+}
+
+Value mcOpaqueBackgroundGet(Vm& vm, const CallInfo& c) {
+    const DisplayId id = clipOf(c);
+    const auto rgb = id != kNoDisplay ? vm.host().opaqueBackground(id) : std::nullopt;
+    return rgb ? Value(static_cast<double>(*rgb)) : Value();
+}
+
+Value mcOpaqueBackgroundSet(Vm& vm, const CallInfo& c) {
+    const DisplayId id = clipOf(c);
+    if (id == kNoDisplay) {
+        return Value();
+    }
+    const Value v = c.arg(0);
+    vm.host().setOpaqueBackground(
+        id, v.isNullish() ? std::nullopt
+                          : std::optional(static_cast<std::uint32_t>(vm.toInt32(v)) & 0xffffff));
+    return Value();
+}
+
+Value mcCacheAsBitmapGet(Vm& vm, const CallInfo& c) {
+    const DisplayId id = clipOf(c);
+    return Value::boolean(id != kNoDisplay && vm.host().cacheAsBitmap(id));
+}
+
+Value mcCacheAsBitmapSet(Vm& vm, const CallInfo& c) {
+    if (const DisplayId id = clipOf(c)) {
+        vm.host().setCacheAsBitmap(id, vm.toBoolean(c.arg(0)));
+    }
+    return Value();
+}
+
 Value movieClipConstructor(Vm&, const CallInfo& c) {
     return c.thisValue;
 }
@@ -615,6 +678,10 @@ void installMovieClip(Vm& vm) {
     vm.define(proto, "useHandCursor", Value::boolean(true));
     vm.define(proto, "enabled", Value::boolean(true));
     vm.defineAccessor(proto, "blendMode", mcBlendModeGet, mcBlendModeSet, kDontEnum);
+    vm.defineAccessor(proto, "scrollRect", mcScrollRectGet, mcScrollRectSet, kDontEnum);
+    vm.defineAccessor(proto, "opaqueBackground", mcOpaqueBackgroundGet, mcOpaqueBackgroundSet,
+                      kDontEnum);
+    vm.defineAccessor(proto, "cacheAsBitmap", mcCacheAsBitmapGet, mcCacheAsBitmapSet, kDontEnum);
 
     // Text fields and buttons share the display properties; their own methods come with the
     // display list.

@@ -56,6 +56,9 @@ void applyTag(DisplayProperties& o, const PlaceObjectTag& p) {
     if (p.visible) {
         o.visible = *p.visible;
     }
+    if (p.opaqueBackground) {
+        o.opaqueBackground = *p.opaqueBackground;
+    }
 }
 
 bool sameName(std::string_view a, std::string_view b, bool ignoreCase) {
@@ -75,7 +78,8 @@ bool DisplayProperties::operator==(const DisplayProperties& o) const {
         filters == o.filters || (filters && o.filters && *filters == *o.filters);
     return sameFilters && matrix == o.matrix && colorTransform == o.colorTransform &&
            ratio == o.ratio && name == o.name && clipDepth == o.clipDepth &&
-           blendMode == o.blendMode && cacheAsBitmap == o.cacheAsBitmap && visible == o.visible;
+           blendMode == o.blendMode && cacheAsBitmap == o.cacheAsBitmap && visible == o.visible &&
+           opaqueBackground == o.opaqueBackground && scrollRect == o.scrollRect;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -59,6 +59,15 @@ struct DisplayLimits {
     std::size_t maxTagsPerFrame = 1000000;
 };
 
+// A scroll rectangle in twips, kept in doubles: scripts set it in fractions of pixels.
+struct ScrollRect {
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+    bool operator==(const ScrollRect&) const = default;
+};
+
 // What a PlaceObject tag (or a script) sets on an object, besides its character.
 struct DisplayProperties {
     Matrix matrix;
@@ -70,6 +79,10 @@ struct DisplayProperties {
     bool cacheAsBitmap = false;
     SharedFilters filters;  // null for none
     bool visible = true;
+    std::optional<Rgba> opaqueBackground;  // filled under the object's bounds
+    // What of the object shows, in its own twips: drawn shifted to the rectangle's corner and
+    // cut to its size.
+    std::optional<ScrollRect> scrollRect;
 
     // Filters compare by what they hold, not by where.
     bool operator==(const DisplayProperties& o) const;
@@ -130,6 +143,8 @@ class DisplayObject {
     bool cacheAsBitmap() const { return props_.cacheAsBitmap; }
     const SharedFilters& filters() const { return props_.filters; }
     bool visible() const { return props_.visible; }
+    const std::optional<Rgba>& opaqueBackground() const { return props_.opaqueBackground; }
+    const std::optional<ScrollRect>& scrollRect() const { return props_.scrollRect; }
 
     // Changes count as changes of the picture (a redraw follows).
     void setProperties(const DisplayProperties& props);

@@ -6,7 +6,24 @@
 
 namespace zd::engine {
 
+namespace {
+
+QRectF contentBounds(const DisplayObject& o, CharacterCache& cache, int nesting, bool declared);
+
+}  // namespace
+
 QRectF characterBounds(const DisplayObject& o, CharacterCache& cache, int nesting, bool declared) {
+    const QRectF r = contentBounds(o, cache, nesting, declared);
+    // What is drawn moves by the scroll rectangle's corner; masks show all of it, uncut.
+    if (const auto& scroll = o.scrollRect(); scroll && !declared && !r.isEmpty()) {
+        return r.translated(-scroll->x, -scroll->y);
+    }
+    return r;
+}
+
+namespace {
+
+QRectF contentBounds(const DisplayObject& o, CharacterCache& cache, int nesting, bool declared) {
     if (!o.character() || nesting > 64) {
         return {};
     }
@@ -74,6 +91,8 @@ QRectF characterBounds(const DisplayObject& o, CharacterCache& cache, int nestin
     }
     return {};
 }
+
+}  // namespace
 
 QRectF buttonHitBounds(const DisplayObject& o, CharacterCache& cache) {
     const auto* def = o.character() ? o.character()->as<ButtonDefinition>() : nullptr;

@@ -32,6 +32,14 @@ ColorLut ColorLut::then(const ColorTransform& outer) const {
 }
 
 ColorLut ColorLut::after(const ColorTransform& inner) const {
+    return afterWith(inner, false);
+}
+
+ColorLut ColorLut::afterRounded(const ColorTransform& inner) const {
+    return afterWith(inner, true);
+}
+
+ColorLut ColorLut::afterWith(const ColorTransform& inner, bool rounded) const {
     if (inner == ColorTransform{}) {
         return *this;
     }
@@ -39,8 +47,12 @@ ColorLut ColorLut::after(const ColorTransform& inner) const {
     out.identity_ = false;
     for (std::size_t c = 0; c < 4; ++c) {
         for (std::size_t v = 0; v < 256; ++v) {
-            out.lut_[c][v] = lut_[c][transformChannel(static_cast<std::uint8_t>(v), inner.mult[c],
-                                                      inner.add[c])];
+            const auto value = static_cast<std::uint8_t>(v);
+            const std::uint8_t t =
+                rounded ? static_cast<std::uint8_t>(std::clamp(
+                              ((value * inner.mult[c] + 128) >> 8) + inner.add[c], 0, 255))
+                        : transformChannel(value, inner.mult[c], inner.add[c]);
+            out.lut_[c][v] = lut_[c][t];
         }
     }
     return out;

@@ -18,6 +18,9 @@ class ColorLut {
     ColorLut then(const ColorTransform& outer) const;
     // A transform applied first, then this table (a child's inside this one's).
     ColorLut after(const ColorTransform& inner) const;
+    // The same with the transform's products rounded to nearest (as a cached bitmap is
+    // tinted), not down.
+    ColorLut afterRounded(const ColorTransform& inner) const;
     bool identity() const { return identity_; }
     Rgba apply(Rgba c) const;
     QColor color(Rgba c) const;
@@ -27,6 +30,8 @@ class ColorLut {
     static std::uint8_t transformChannel(std::uint8_t value, std::int16_t mult, std::int16_t add);
 
   private:
+    ColorLut afterWith(const ColorTransform& inner, bool rounded) const;
+
     std::array<std::array<std::uint8_t, 256>, 4> lut_{};
     bool identity_ = true;
 };

@@ -49,6 +49,12 @@ void keepFrameSizedBlocks() {
 #endif
 }
 
+// The pixel an edge falls on, for cuts and fills on whole pixels: one halfway between two
+// pixels takes the lower one.
+int snappedEdge(double v) {
+    return static_cast<int>(std::clamp(std::ceil(v - 0.5), -1e8, 1e8));
+}
+
 }  // namespace
 
 Renderer::Renderer(RenderHooks hooks) : hooks_(std::move(hooks)) {
@@ -130,8 +136,13 @@ void Renderer::renderTimeline(QImage& image, const Timeline& timeline, const QTr
     s.painter = &painter;
     s.visible = image.rect();
     State state;
-    state.xform = toDevice;
-    rootXform_ = toDevice;
+    // Scripts may move and tint the root as any clip.
+    state.xform = toQt(timeline.owner().matrix()) * toDevice;
+    if (!sane(state.xform)) {
+        state.xform = toDevice;
+    }
+    state.lut = state.lut.after(timeline.owner().colorTransform());
+    rootXform_ = state.xform;
     if (const CharacterPtr& drawing = timeline.owner().drawing()) {
         shapes_.drawShapePaths(s, cache_.shapePaths(drawing, 0), state);
     }
@@ -178,6 +189,59 @@ void Renderer::drawObject(Surface& s, const DisplayObject& o, const State& paren
     if (!sane(state.xform)) {
         return;
     }
+    if (const auto& scroll = o.scrollRect()) {
+        const QTransform frame = state.xform;  // where the rectangle stands
+        state.xform = QTransform::fromTranslate(-scroll->x, -scroll->y) * frame;
+        // As a mask the content only moves: nothing of it is cut away.
+        if (!parent.maskMode) {
+            drawScrolled(s, o, *scroll, frame, parent, state);
+            return;
+        }
+    }
+    drawContent(s, o, parent, state);
+}
+
+void Renderer::drawScrolled(Surface& s, const DisplayObject& o, const ScrollRect& scroll,
+                            const QTransform& frame, const State& parent, State& state) {
+    const QRectF rect(0, 0, scroll.width, scroll.height);
+    if (!(scroll.width > 0 && scroll.height > 0)) {
+        return;
+    }
+    const QRectF device = frame.mapRect(rect);
+    // Upright, the rectangle keeps whole pixels.
+    const bool upright = frame.m12() == 0 && frame.m21() == 0;
+    const QRect cut(QPoint(snappedEdge(device.left()), snappedEdge(device.top())),
+                    QPoint(snappedEdge(device.right()) - 1, snappedEdge(device.bottom()) - 1));
+    const QRect area = (upright ? cut : device.toAlignedRect()).intersected(s.visible);
+    if (area.isEmpty()) {
+        return;
+    }
+    if (layers_ >= kMaxNestedLayers) {
+        drawContent(s, o, parent, state);  // too deep for another layer: drawn uncut
+        return;
+    }
+    auto content = [&](Surface& sub) { drawContent(sub, o, parent, state); };
+    if (upright) {
+        const LayerScope scope(layers_);
+        QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+        layer.fill(Qt::transparent);
+        {
+            QPainter p(&layer);
+            p.setRenderHint(QPainter::Antialiasing, options_.antialias);
+            Surface sub{&layer, &p, area.topLeft(), area};
+            content(sub);
+        }
+        s.painter->resetTransform();
+        s.painter->drawImage(area.topLeft() - s.origin, layer);
+        return;
+    }
+    drawThroughMask(s, area, content, [&](Surface& sub) {
+        sub.setTransform(frame);
+        sub.painter->fillRect(rect, Qt::white);
+    });
+}
+
+void Renderer::drawContent(Surface& s, const DisplayObject& o, const State& parent, State& state) {
     if (!parent.maskMode) {
         state.lut = parent.lut.after(o.colorTransform());
         const BlendMode mode = blendModeFromByte(o.blendMode());
@@ -191,6 +255,14 @@ void Renderer::drawObject(Surface& s, const DisplayObject& o, const State& paren
             drawLayered(s, o, state);
             return;
         }
+        if (o.cacheAsBitmap() && !(o.colorTransform() == ColorTransform{})) {
+            // The bitmap is drawn untinted; the colour transform then applies to its pixels,
+            // each rounded to the nearest step rather than down.
+            const ColorLut tint = parent.lut.afterRounded(o.colorTransform());
+            state.lut = ColorLut();
+            drawLayered(s, o, state, &tint);
+            return;
+        }
         if (o.cacheAsBitmap()) {
             snapToPixel(o, state);
         }
@@ -202,7 +274,10 @@ void Renderer::drawObject(Surface& s, const DisplayObject& o, const State& paren
 // bounds on a whole pixel: their edges fall on other pixels than where they were drawn
 // straight onto the stage.
 void Renderer::snapToPixel(const DisplayObject& o, State& state) {
-    const QRectF declared = characterBounds(o, cache_, state.nesting, true);
+    // A scrolled object's bitmap starts at its rectangle's corner.
+    const auto& scroll = o.scrollRect();
+    const QRectF declared = scroll ? QRectF(scroll->x, scroll->y, scroll->width, scroll->height)
+                                   : characterBounds(o, cache_, state.nesting, true);
     if (!declared.isEmpty()) {
         const QPointF at = state.xform.mapRect(declared).topLeft();
         state.xform *=
@@ -212,6 +287,9 @@ void Renderer::snapToPixel(const DisplayObject& o, State& state) {
 
 void Renderer::drawCharacter(Surface& s, const DisplayObject& o, const State& state) {
     const Character& c = *o.character();
+    if (o.opaqueBackground() && !state.maskMode) {
+        drawOpaqueBackground(s, o, state);
+    }
     switch (c.kind) {
         case Character::Kind::Shape:
         case Character::Kind::Morph:
@@ -255,8 +333,7 @@ void Renderer::drawMasked(Surface& s, const DisplayObject& mask, ObjectMap::cons
     if (begin == end || !mask.character()) {
         return;
     }
-    const QRectF maskBounds = objectBounds(mask, state.xform, cache_, state.nesting);
-    const QRect area = maskBounds.toAlignedRect().intersected(s.visible);
+    const QRect area = maskArea(mask, state.xform, state.nesting).intersected(s.visible);
     if (area.isEmpty()) {
         return;  // nothing of the masked objects can show
     }
@@ -274,6 +351,14 @@ void Renderer::drawMasked(Surface& s, const DisplayObject& mask, ObjectMap::cons
         });
 }
 
+QRect Renderer::maskArea(const DisplayObject& mask, const QTransform& toDevice, int nesting) {
+    // A text field masks with all its text, which may run past its box.
+    if (mask.character() && mask.character()->kind == Character::Kind::EditText) {
+        return QRect(QPoint(-(1 << 28), -(1 << 28)), QPoint(1 << 28, 1 << 28));
+    }
+    return objectBounds(mask, toDevice, cache_, nesting).toAlignedRect();
+}
+
 void Renderer::drawScriptMasked(Surface& s, const DisplayObject& o, const DisplayObject& mask,
                                 const State& state) {
     // The mask stands where its own parents put it on the stage.
@@ -284,8 +369,7 @@ void Renderer::drawScriptMasked(Surface& s, const DisplayObject& o, const Displa
     State maskState = state;
     maskState.xform = parents * rootXform_;
     maskState.maskMode = true;
-    const QRectF maskBounds = objectBounds(mask, maskState.xform, cache_, state.nesting);
-    const QRect area = maskBounds.toAlignedRect().intersected(s.visible);
+    const QRect area = maskArea(mask, maskState.xform, state.nesting).intersected(s.visible);
     if (area.isEmpty() || !sane(maskState.xform)) {
         return;  // the mask covers nothing that shows
     }
@@ -350,7 +434,8 @@ void Renderer::drawThroughMask(Surface& s, const QRect& area,
     s.painter->drawImage(at, content);
 }
 
-void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& state) {
+void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& state,
+                           const ColorLut* tint) {
     if (layers_ >= kMaxNestedLayers) {
         drawCharacter(s, o, state);  // too deep for another layer: drawn as normal
         return;
@@ -390,6 +475,9 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
     if (o.filters() && hooks_.applyFilters) {
         hooks_.applyFilters(layer, *o.filters(), stageScale_);
     }
+    if (tint != nullptr) {
+        tint->apply(layer);
+    }
     const bool special = !drawsAsNormal(mode, state.inLayer) && mode != BlendMode::Layer;
     if (special && hooks_.blend) {
         s.painter->end();
@@ -400,6 +488,26 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
     }
     s.painter->resetTransform();
     s.painter->drawImage(area.topLeft() - s.origin, layer);
+}
+
+void Renderer::drawOpaqueBackground(Surface& s, const DisplayObject& o, const State& state) {
+    const auto& scroll = o.scrollRect();
+    const QRectF local = scroll ? QRectF(scroll->x, scroll->y, scroll->width, scroll->height)
+                                : characterBounds(o, cache_, state.nesting, true);
+    if (local.isEmpty()) {
+        return;
+    }
+    // Whole pixels, in the colour as tinted.
+    const QRectF device = state.xform.mapRect(local).translated(-s.origin);
+    const QRect fill(QPoint(snappedEdge(device.left()), snappedEdge(device.top())),
+                     QPoint(snappedEdge(device.right()) - 1, snappedEdge(device.bottom()) - 1));
+    if (fill.isEmpty()) {
+        return;
+    }
+    s.painter->save();
+    s.painter->resetTransform();
+    s.painter->fillRect(fill, state.lut.color(*o.opaqueBackground()));
+    s.painter->restore();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -598,12 +706,15 @@ void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& sta
     }
 
     p.save();
-    p.setClipRect(box, Qt::IntersectClip);
-    // A selection shows inverted: a black block under white text.
-    for (const QRectF& r : selectionBoxes(layout, selectedFrom, selectedTo)) {
-        QPainterPath block;
-        block.addRect(r.translated(shift, 0).intersected(box));
-        shapes_.fillGlyph(s, block, state.xform, state.lut.color(Rgba{0, 0, 0, 255}));
+    // A field drawn as a mask covers with all its text, inside its box or not.
+    if (!state.maskMode) {
+        p.setClipRect(box, Qt::IntersectClip);
+        // A selection shows inverted: a black block under white text.
+        for (const QRectF& r : selectionBoxes(layout, selectedFrom, selectedTo)) {
+            QPainterPath block;
+            block.addRect(r.translated(shift, 0).intersected(box));
+            shapes_.fillGlyph(s, block, state.xform, state.lut.color(Rgba{0, 0, 0, 255}));
+        }
     }
     // Aliased glyphs take the pixels whose centres lie in the field (upright fields; a turned
     // one is cut to its bounds).
@@ -611,9 +722,12 @@ void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& sta
     auto pixelEdge = [](double v) {
         return static_cast<int>(std::clamp(std::ceil(v - 0.5), -1e8, 1e8));
     };
-    const std::optional<QRect> aliasedClip(
-        QRect(QPoint(pixelEdge(deviceBox.left()), pixelEdge(deviceBox.top())),
-              QPoint(pixelEdge(deviceBox.right()) - 1, pixelEdge(deviceBox.bottom()) - 1)));
+    const std::optional<QRect> aliasedClip =
+        state.maskMode
+            ? std::nullopt
+            : std::optional(QRect(
+                  QPoint(pixelEdge(deviceBox.left()), pixelEdge(deviceBox.top())),
+                  QPoint(pixelEdge(deviceBox.right()) - 1, pixelEdge(deviceBox.bottom()) - 1)));
     for (std::size_t n = layout.firstVisible; n < layout.visibleLines; ++n) {
         const LaidOutLine& line = layout.lines[n];
         const double baseline = line.baseline;
@@ -659,7 +773,7 @@ void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& sta
             }
         }
     }
-    if (caret) {
+    if (caret && !state.maskMode) {
         drawCaret(s, *field, layout, shift, state);
     }
     p.restore();

@@ -61,16 +61,26 @@ class Renderer {
     void drawList(Surface& s, const ObjectMap& objects, ObjectMap::const_iterator begin,
                   ObjectMap::const_iterator end, const State& state);
     void drawObject(Surface& s, const DisplayObject& object, const State& parent);
+    // Draws an object with its own matrix in state, past its scroll rectangle if any.
+    void drawContent(Surface& s, const DisplayObject& object, const State& parent, State& state);
+    // An object cut to its scroll rectangle, standing where `frame` puts the rectangle.
+    void drawScrolled(Surface& s, const DisplayObject& object, const ScrollRect& scroll,
+                      const QTransform& frame, const State& parent, State& state);
+    void drawOpaqueBackground(Surface& s, const DisplayObject& object, const State& state);
     void drawMasked(Surface& s, const DisplayObject& mask, ObjectMap::const_iterator begin,
                     ObjectMap::const_iterator end, const ObjectMap& objects, const State& state);
     void drawCharacter(Surface& s, const DisplayObject& object, const State& state);
-    void drawLayered(Surface& s, const DisplayObject& object, const State& state);
+    // tint: a colour transform applied to the whole layer once drawn.
+    void drawLayered(Surface& s, const DisplayObject& object, const State& state,
+                     const ColorLut* tint = nullptr);
     void snapToPixel(const DisplayObject& object, State& state);
     void drawText(Surface& s, const TextDefinition& text, const State& state);
     void drawEditText(Surface& s, const DisplayObject& object, const State& state);
     // The caret of the focused field, laid out in layout, its text moved by shift twips.
     void drawCaret(Surface& s, const TextFieldModel& field, const TextLayout& layout, double shift,
                    const State& state);
+    // The device pixels a mask may cover.
+    QRect maskArea(const DisplayObject& mask, const QTransform& toDevice, int nesting);
     // An object a script masked with another (drawn with the mask's place on the stage).
     void drawScriptMasked(Surface& s, const DisplayObject& object, const DisplayObject& mask,
                           const State& state);

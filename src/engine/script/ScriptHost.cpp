@@ -1061,6 +1061,70 @@ void ScriptHost::setMask(DisplayId id, DisplayId maskId) {
     mask->setMasksByScript(true);
 }
 
+std::optional<avm1::Host::ScrollRect> ScriptHost::scrollRect(DisplayId id) {
+    const DisplayObject* o = find(id);
+    if (o == nullptr || o->removed() || !o->scrollRect()) {
+        return std::nullopt;
+    }
+    const engine::ScrollRect& r = *o->scrollRect();
+    return ScrollRect{r.x / 20, r.y / 20, r.width / 20, r.height / 20};
+}
+
+void ScriptHost::setScrollRect(DisplayId id, std::optional<ScrollRect> rect) {
+    DisplayObject* o = find(id);
+    if (o == nullptr || o->removed()) {
+        return;
+    }
+    engine::DisplayProperties p = o->properties();
+    p.scrollRect.reset();
+    if (rect) {
+        // Far beyond any stage: kept within what twips can address.
+        auto twips = [](double v) { return std::clamp(v * 20, -1e9, 1e9); };
+        p.scrollRect = engine::ScrollRect{twips((*rect)[0]), twips((*rect)[1]), twips((*rect)[2]),
+                                          twips((*rect)[3])};
+    }
+    o->setProperties(p);
+}
+
+std::optional<std::uint32_t> ScriptHost::opaqueBackground(DisplayId id) {
+    const DisplayObject* o = find(id);
+    if (o == nullptr || o->removed() || !o->opaqueBackground()) {
+        return std::nullopt;
+    }
+    const engine::Rgba c = *o->opaqueBackground();
+    return (std::uint32_t{c.r} << 16) | (std::uint32_t{c.g} << 8) | c.b;
+}
+
+void ScriptHost::setOpaqueBackground(DisplayId id, std::optional<std::uint32_t> rgb) {
+    DisplayObject* o = find(id);
+    if (o == nullptr || o->removed()) {
+        return;
+    }
+    engine::DisplayProperties p = o->properties();
+    p.opaqueBackground.reset();
+    if (rgb) {
+        p.opaqueBackground = engine::Rgba{static_cast<std::uint8_t>(*rgb >> 16),
+                                          static_cast<std::uint8_t>(*rgb >> 8),
+                                          static_cast<std::uint8_t>(*rgb), 255};
+    }
+    o->setProperties(p);
+}
+
+bool ScriptHost::cacheAsBitmap(DisplayId id) {
+    const DisplayObject* o = find(id);
+    return o != nullptr && !o->removed() && o->cacheAsBitmap();
+}
+
+void ScriptHost::setCacheAsBitmap(DisplayId id, bool cache) {
+    DisplayObject* o = find(id);
+    if (o == nullptr || o->removed()) {
+        return;
+    }
+    engine::DisplayProperties p = o->properties();
+    p.cacheAsBitmap = cache;
+    o->setProperties(p);
+}
+
 std::optional<avm1::Host::ColorTransform> ScriptHost::colorTransform(DisplayId id) {
     const DisplayObject* o = find(id);
     if (o == nullptr || o->removed()) {

@@ -186,6 +186,12 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     avm1::TextFieldHost* textFields() override;
     void draw(avm1::DisplayId id, const avm1::DrawCommand& command) override;
     void setMask(avm1::DisplayId id, avm1::DisplayId mask) override;
+    std::optional<ScrollRect> scrollRect(avm1::DisplayId id) override;
+    void setScrollRect(avm1::DisplayId id, std::optional<ScrollRect> rect) override;
+    std::optional<std::uint32_t> opaqueBackground(avm1::DisplayId id) override;
+    void setOpaqueBackground(avm1::DisplayId id, std::optional<std::uint32_t> rgb) override;
+    bool cacheAsBitmap(avm1::DisplayId id) override;
+    void setCacheAsBitmap(avm1::DisplayId id, bool cache) override;
     std::optional<ColorTransform> colorTransform(avm1::DisplayId id) override;
     void setColorTransform(avm1::DisplayId id, const ColorTransform& c) override;
     std::optional<std::uint8_t> blendMode(avm1::DisplayId id) override;

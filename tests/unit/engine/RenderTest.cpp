@@ -391,3 +391,76 @@ TEST(Render, ShadowsOfObjectsOffTheStageStillShow) {
     EXPECT_EQ(rgb(frame, 25, 15), rgb(255, 255, 255));
     EXPECT_EQ(rgb(frame, 0, 35), rgb(255, 255, 255));
 }
+
+TEST(Render, ScrollRectsShiftAndCutButMasksOnlyShift) {
+    // A sprite holding a 10 pixel red square at (20, 20) scrolled by (2, 3) with a 5x4
+    // window: the square's part from (2, 3) shows at the sprite's corner, cut to the window.
+    // The same sprite as a mask lets the blue square below show wherever its shifted
+    // content lies, uncut.
+    auto movie = smallMovie();
+    w::Timeline inner;
+    inner.placeObject2(
+        w::PlaceObject::place(1, movie.defineShape(solidRect(0, 0, 200, 200, {255, 0, 0, 255}))));
+    inner.showFrame();
+    const auto sprite = movie.defineSprite(inner);
+    auto scrolled = w::PlaceObject::place(1, sprite, w::Matrix::translation(400, 400));
+    scrolled.name = "scrolled";
+    movie.placeObject2(scrolled);
+    auto mask = w::PlaceObject::place(2, sprite, w::Matrix::translation(1000, 1000));
+    mask.name = "mask";
+    mask.clipDepth = 3;
+    movie.placeObject2(mask);
+    movie.placeObject2(
+        w::PlaceObject::place(3, movie.defineShape(solidRect(0, 0, 2000, 2000, {0, 0, 255, 255}))));
+    movie.showFrame();
+    Stage stage(movie.finish());
+    const zd::engine::ScrollRect window{40, 60, 100, 80};
+    for (const char* name : {"scrolled", "mask"}) {
+        auto* o = stage.player().root().timeline()->childByName(name, false);
+        ASSERT_NE(o, nullptr);
+        auto props = o->properties();
+        props.scrollRect = window;
+        o->setProperties(props);
+    }
+    EXPECT_EQ(
+        differingPixels(stage.render(), expected({100, 100}, {{QRect(20, 20, 5, 4), 0xff0000},
+                                                              {QRect(48, 47, 10, 10), 0x0000ff}})),
+        0);
+}
+
+TEST(Render, OpaqueBackgroundsFillTheBoundsOnWholePixels) {
+    // Two 2 pixel squares at opposite corners of a sprite half a pixel off the grid: the
+    // background fills the 10 pixel bounds between them, starting at the pixel the left and
+    // top edges halve (the lower one) and stopping before the ones the far edges halve.
+    auto movie = smallMovie();
+    w::Timeline inner;
+    const auto square = movie.defineShape(solidRect(0, 0, 40, 40, {255, 0, 0, 255}));
+    inner.placeObject2(w::PlaceObject::place(1, square));
+    inner.placeObject2(w::PlaceObject::place(2, square, w::Matrix::translation(160, 160)));
+    inner.showFrame();
+    auto placed =
+        w::PlaceObject::place(1, movie.defineSprite(inner), w::Matrix::translation(210, 210));
+    placed.name = "backed";
+    movie.placeObject2(placed);
+    movie.showFrame();
+    Stage stage(movie.finish());
+    auto* o = stage.player().root().timeline()->childByName("backed", false);
+    ASSERT_NE(o, nullptr);
+    auto props = o->properties();
+    props.opaqueBackground = zd::engine::Rgba{0, 255, 0, 255};
+    o->setProperties(props);
+    const QImage frame = stage.render();
+    const QRgb green = rgb(0, 255, 0);
+    const QRgb white = rgb(255, 255, 255);
+    for (const auto& [x, y, colour] :
+         std::initializer_list<std::tuple<int, int, QRgb>>{{9, 15, white},
+                                                           {10, 15, green},
+                                                           {19, 15, green},
+                                                           {20, 15, white},
+                                                           {15, 9, white},
+                                                           {15, 10, green},
+                                                           {15, 19, green},
+                                                           {15, 20, white}}) {
+        EXPECT_EQ(rgb(frame, x, y), colour) << x << "," << y;
+    }
+}

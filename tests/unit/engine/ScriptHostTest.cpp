@@ -237,6 +237,123 @@ TEST(ScriptHost, BlendModeTakesNamesAndNumbersAndIgnoresTheRest) {
     EXPECT_EQ(mc->blendMode(), 14);  // hardlight, the fraction cut off
 }
 
+TEST(ScriptHost, SetMaskAnswersWhetherItFoundAMask) {
+    auto m = newMovie();
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    m.placeObject2(named(1, id, "mc"));
+    m.placeObject2(named(2, id, "m"));
+    ActionWriter a;
+    a.push({"notAClip", 5}).act(op::SetVariable);
+    a.push({"42"}).getVariable("m").act(op::SetVariable);         // _root[42] = m
+    callMethod(a, "mc", "setMask").act(op::Trace);                // no argument: no answer
+    callMethod(a, "mc", "setMask", {"nothing"}).act(op::Trace);   // no such clip
+    callMethod(a, "mc", "setMask", {"notAClip"}).act(op::Trace);  // a variable, not a clip
+    callMethod(a, "mc", "setMask", {42}).act(op::Trace);          // a number names one too
+    callMethod(a, "mc", "setMask", {"nothing"}).act(op::Trace);   // the mask stays
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"undefined", "false", "false", "true", "false"}));
+    const auto* root = r.player->root().timeline();
+    const DisplayObject* mc = root->childByName("mc", false);
+    const DisplayObject* mask = root->childByName("m", false);
+    ASSERT_NE(mc, nullptr);
+    ASSERT_NE(mask, nullptr);
+    EXPECT_EQ(mc->scriptMask(), mask->id());
+    EXPECT_TRUE(mask->masksByScript());
+}
+
+TEST(ScriptHost, GradientCallsOutOfRangeOrTooLongAreIgnored) {
+    // Each clip fills red, then asks for a gradient the call refuses: the red fill stays.
+    // A ratio of 255.9 counts as 255 and is taken.
+    auto m = newMovie();
+    struct Case {
+        const char* clip;
+        double ratio;
+        int extra;  // arguments past the matrix
+        bool gradient;
+    };
+    const Case cases[] = {{"high", 256, 0, false},
+                          {"low", -1, 0, false},
+                          {"long", 0, 4, false},
+                          {"whole", 255.9, 0, true}};
+    ActionWriter a;
+    int depth = 1;
+    for (const Case& c : cases) {
+        callMethod(a, "_root", "createEmptyMovieClip", {c.clip, depth++}).act(op::Pop);
+        callMethod(a, c.clip, "beginFill", {0xff0000}).act(op::Pop);
+        // clip.beginGradientFill("linear", [0xff], [100], [ratio], {a: 1, d: 1}, "pad"...)
+        for (int i = c.extra; i > 0; --i) {
+            a.push({"pad"});
+        }
+        a.push({"a", 1, "d", 1, 2}).act(op::InitObject);
+        a.push({c.ratio, 1}).act(op::InitArray);
+        a.push({100, 1}).act(op::InitArray);
+        a.push({0xff, 1}).act(op::InitArray);
+        a.push({"linear", 5 + c.extra});
+        a.getVariable(c.clip).push({"beginGradientFill"}).act(op::CallMethod).act(op::Pop);
+        callMethod(a, c.clip, "lineTo", {100, 0}).act(op::Pop);
+        callMethod(a, c.clip, "lineTo", {100, 100}).act(op::Pop);
+        callMethod(a, c.clip, "endFill").act(op::Pop);
+    }
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    for (const Case& c : cases) {
+        const DisplayObject* o = r.player->root().timeline()->childByName(c.clip, false);
+        ASSERT_NE(o, nullptr) << c.clip;
+        ASSERT_NE(o->drawing(), nullptr) << c.clip;
+        bool gradient = false;
+        for (const auto& group : o->drawing()->as<ShapeDefinition>()->styleGroups) {
+            for (const FillStyle& f : group.fills) {
+                gradient = gradient || f.type == FillStyle::LinearGradient;
+            }
+        }
+        EXPECT_EQ(gradient, c.gradient) << c.clip;
+    }
+}
+
+TEST(ScriptHost, ScrollRectAndOpaqueBackgroundRoundTrip) {
+    auto m = newMovie();
+    w::Timeline empty;
+    empty.showFrame();
+    const auto id = m.defineSprite(empty);
+    m.placeObject2(named(1, id, "mc"));
+    m.placeObject2(named(2, id, "other"));
+    ActionWriter a;
+    traceMember(a, "mc", "scrollRect");
+    // mc.scrollRect = {x: 1.5, y: 2, width: 30, height: "40"}: any object with the four
+    a.getVariable("mc").push({"scrollRect", "x", 1.5, "y", 2, "width", 30, "height", "40", 4});
+    a.act(op::InitObject).act(op::SetMember);
+    a.getVariable("mc").push({"scrollRect"}).act(op::GetMember).push({"height"});
+    a.act(op::GetMember).act(op::Trace);
+    // other.scrollRect = mc.scrollRect (a Rectangle); then null takes it away again.
+    a.getVariable("other").push({"scrollRect"}).getVariable("mc").push({"scrollRect"});
+    a.act(op::GetMember).act(op::SetMember);
+    setMember(a, "other", "scrollRect", w::Null{});
+    traceMember(a, "mc", "opaqueBackground");
+    setMember(a, "mc", "opaqueBackground", static_cast<double>(0x12345678));
+    traceMember(a, "mc", "opaqueBackground");
+    setMember(a, "other", "opaqueBackground", 255);
+    setMember(a, "other", "opaqueBackground", w::Undefined{});
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"undefined", "40", "undefined", std::to_string(0x345678)}));
+    const auto* root = r.player->root().timeline();
+    const DisplayObject* mc = root->childByName("mc", false);
+    const DisplayObject* other = root->childByName("other", false);
+    ASSERT_NE(mc, nullptr);
+    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(mc->scrollRect());
+    EXPECT_EQ(*mc->scrollRect(), (ScrollRect{30, 40, 600, 800}));  // twips
+    EXPECT_EQ(mc->opaqueBackground(), (Rgba{0x34, 0x56, 0x78, 255}));
+    EXPECT_FALSE(other->scrollRect());
+    EXPECT_FALSE(other->opaqueBackground());
+}
+
 TEST(ScriptHost, RemovedClipsLeaveDeadHandlesAndUnloadOnce) {
     auto m = newMovie(7);
     w::Timeline empty;
