@@ -299,7 +299,9 @@ Value copyPixels(Vm& vm, const CallInfo& c) {
         return *error;
     }
     BitmapPixels* alpha = nullptr;
-    if (BitmapDataObject* a = bitmapOf(c.arg(3)); a != nullptr) {
+    // An opaque alpha bitmap takes no part: the copy is a plain one, its size no limit.
+    if (BitmapDataObject* a = bitmapOf(c.arg(3));
+        a != nullptr && a->pixels && a->pixels->transparent()) {
         alpha = a->pixels.get();
     }
     const auto alphaPoint = readPoint(vm, c.arg(4));

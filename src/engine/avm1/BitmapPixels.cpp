@@ -250,10 +250,11 @@ void BitmapPixels::colorTransform(PixelRect r, const PixelTransform& t) {
         const double v = std::floor(static_cast<double>(c) * t.multiply[i] + t.add[i]);
         return static_cast<std::uint32_t>(std::clamp(std::isnan(v) ? 0.0 : v, 0.0, 255.0));
     };
-    // Raising only the alpha keeps the stored (premultiplied) colour as it is.
+    // Multiplying up only the alpha keeps the stored (premultiplied) colour as it is; an
+    // alpha offset goes through the straight colour like everything else.
     const bool alphaUp = t.multiply[0] == 1 && t.multiply[1] == 1 && t.multiply[2] == 1 &&
                          t.add[0] == 0 && t.add[1] == 0 && t.add[2] == 0 && t.multiply[3] >= 1 &&
-                         t.add[3] >= 0;
+                         t.add[3] == 0;
     for (int y = r.y; y < r.y + r.height; ++y) {
         for (int x = r.x; x < r.x + r.width; ++x) {
             if (alphaUp) {

@@ -265,11 +265,12 @@ TEST(BitmapPixels, RaisingOnlyAlphaKeepsTheStoredColour) {
     t.multiply[3] = 2;
     b.colorTransform(PixelRect{0, 0, 1, 1}, t);
     EXPECT_EQ(b.stored(0, 0), 0x10060606u);
-    // Lowering it goes through the straight colour.
-    t.multiply[3] = 0.5;
+    // An offset goes through the straight colour: it brightens with the alpha.
+    t.multiply[3] = 1;
+    t.add[3] = 50;
     b.colorTransform(PixelRect{0, 0, 1, 1}, t);
-    EXPECT_EQ(b.stored(0, 0) >> 24, 8u);
-    EXPECT_LE(b.stored(0, 0) & 0xffu, 8u);
+    EXPECT_EQ(b.stored(0, 0) >> 24, 66u);
+    EXPECT_GT(b.stored(0, 0) & 0xffu, 6u);
 }
 
 class BitmapScript : public ::testing::Test {
@@ -302,6 +303,15 @@ class BitmapScript : public ::testing::Test {
 
     ScriptRun run_;
 };
+
+TEST_F(BitmapScript, AnOpaqueAlphaBitmapLeavesTheCopyWhole) {
+    const Value src = make({Value(4.0), Value(1.0), Value::boolean(false), Value(-65536.0)});
+    const Value alpha = make({Value(1.0), Value(1.0), Value::boolean(false), Value(0.0)});
+    const Value dst = make({Value(4.0), Value(1.0), Value::boolean(false), Value(0.0)});
+    call(dst, "copyPixels",
+         {src, rect(0, 0, 4, 1), Value(), alpha, Value(), Value::boolean(false)});
+    EXPECT_EQ(pixel(dst, 3, 0), 0xffff0000u);
+}
 
 TEST_F(BitmapScript, DrawOfABitmapFollowsMatrixClipRectAndColourTransform) {
     const Value src = make({Value(2.0), Value(2.0), Value::boolean(false), Value(-65536.0)});
