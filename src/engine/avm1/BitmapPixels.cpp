@@ -301,9 +301,9 @@ void BitmapPixels::copyPixels(const BitmapPixels& src, PixelRect r, int dx, int 
             if (blend) {
                 const std::uint32_t d = stored(dx + x, dy + y);
                 const std::uint32_t keep = 255 - channel(s, 24);
+                // What shows through is cut off, not rounded.
                 auto over = [&](int shift) {
-                    return std::min(255u,
-                                    channel(s, shift) + (channel(d, shift) * keep + 127) / 255);
+                    return std::min(255u, channel(s, shift) + channel(d, shift) * keep / 255);
                 };
                 out = pack(over(24), over(16), over(8), over(0));
             }

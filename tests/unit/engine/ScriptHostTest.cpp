@@ -895,7 +895,7 @@ static ActionWriter& construct(ActionWriter& a, const std::string& package, cons
 TEST(ScriptHost, BitmapDrawTakesAClipInItsOwnCoordinatesThroughTheMatrix) {
     auto m = newMovie();
     // A 4 px red square in a clip placed far off at (200, 200): draw ignores where it is.
-    const auto square = m.defineShape(solidRect(0, 0, 80, 80, {255, 0, 0, 255}));
+    const auto square = m.defineShape(zd::test::solidRect(0, 0, 80, 80, {255, 0, 0, 255}));
     w::Timeline inner;
     inner.placeObject2(w::PlaceObject::place(1, square));
     inner.showFrame();
