@@ -13,10 +13,13 @@
 #include <vector>
 
 #include <QImage>
+#include <QPainter>
+#include <QTransform>
 
 #include "engine/avm1/BitmapPixels.h"
 #include "engine/avm1/Library.h"
 #include "engine/avm1/Vm.h"
+#include "engine/render/BlendModes.h"
 #include "engine/render/Filters.h"
 
 namespace zd::avm1 {
@@ -296,7 +299,9 @@ Value copyPixels(Vm& vm, const CallInfo& c) {
         return *error;
     }
     BitmapPixels* alpha = nullptr;
-    if (BitmapDataObject* a = bitmapOf(c.arg(3)); a != nullptr) {
+    // An opaque alpha bitmap takes no part: the copy is a plain one, its size no limit.
+    if (BitmapDataObject* a = bitmapOf(c.arg(3));
+        a != nullptr && a->pixels && a->pixels->transparent()) {
         alpha = a->pixels.get();
     }
     const auto alphaPoint = readPoint(vm, c.arg(4));
@@ -595,6 +600,116 @@ Value hitTest(Vm& vm, const CallInfo& c) {
     return Value::boolean(p->hitPoint(at[0] - origin[0], at[1] - origin[1], threshold));
 }
 
+// A Matrix (any object with the six fields) as a, b, c, d, tx, ty; anything else is the
+// identity. Nothing when a field is not a finite number.
+std::optional<std::array<double, 6>> readMatrix(Vm& vm, const Value& v) {
+    std::array<double, 6> m{1, 0, 0, 1, 0, 0};
+    if (!v.isObject()) {
+        return m;
+    }
+    static constexpr const char* kFields[] = {"a", "b", "c", "d", "tx", "ty"};
+    for (std::size_t i = 0; i < m.size(); ++i) {
+        m[i] = vm.toNumber(vm.get(v, kFields[i]));
+        if (!std::isfinite(m[i])) {
+            return std::nullopt;
+        }
+    }
+    return m;
+}
+
+std::optional<PixelTransform> readColorTransform(Vm& vm, const Value& v) {
+    Object* ctor = geomClass(vm, "ColorTransform").asObject();
+    if (ctor == nullptr || !vm.instanceOf(v, ctor)) {
+        return std::nullopt;
+    }
+    static constexpr const char* kMultipliers[] = {"redMultiplier", "greenMultiplier",
+                                                   "blueMultiplier", "alphaMultiplier"};
+    static constexpr const char* kOffsets[] = {"redOffset", "greenOffset", "blueOffset",
+                                               "alphaOffset"};
+    PixelTransform t;
+    for (int i = 0; i < 4; ++i) {
+        t.multiply[i] = vm.toNumber(vm.get(v, kMultipliers[i]));
+        t.add[i] = vm.toNumber(vm.get(v, kOffsets[i]));
+    }
+    return t;
+}
+
+// A blend mode by name ("multiply") or by number; 0 (normal) for anything else.
+int readBlendMode(Vm& vm, const Value& v) {
+    if (v.isString()) {
+        const std::string name = vm.toStdString(v);
+        for (int mode = 1; mode <= 14; ++mode) {
+            if (name == engine::blendModeName(static_cast<engine::BlendMode>(mode))) {
+                return mode;
+            }
+        }
+        return 0;
+    }
+    if (v.isNumber()) {
+        const int mode = vm.toInt32(v);
+        return mode >= 1 && mode <= 14 ? mode : 0;
+    }
+    return 0;
+}
+
+std::uint32_t blendWords(std::uint32_t source, std::uint32_t backdrop, int mode) {
+    return engine::blendPixel(source, backdrop, static_cast<engine::BlendMode>(mode));
+}
+
+// A bitmap's words drawn through the matrix into a transparent picture of the target's size.
+std::vector<std::uint32_t> bitmapPicture(const BitmapPixels& src, int width, int height,
+                                         const std::array<double, 6>& m, bool smoothing) {
+    std::vector<std::uint32_t> words(
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    const QImage from(reinterpret_cast<const uchar*>(src.data().data()), src.width(), src.height(),
+                      src.width() * 4, QImage::Format_ARGB32_Premultiplied);
+    QImage to(reinterpret_cast<uchar*>(words.data()), width, height, width * 4,
+              QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&to);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smoothing);
+    painter.setTransform(QTransform(m[0], m[1], m[2], m[3], m[4], m[5]));
+    painter.drawImage(QPointF(0, 0), from);
+    painter.end();
+    return words;
+}
+
+// draw(source, matrix, colorTransform, blendMode, clipRect, smoothing): a clip (its own
+// coordinates, without its place, colour or filters) or a bitmap, drawn onto this one.
+Value draw(Vm& vm, const CallInfo& c) {
+    BitmapPixels* p = pixelsOf(c);
+    if (p == nullptr || c.count() < 1) {
+        return kFail;
+    }
+    const auto matrix = readMatrix(vm, c.arg(1));
+    if (!matrix) {
+        return Value();
+    }
+    const auto transform = readColorTransform(vm, c.arg(2));
+    const int mode = readBlendMode(vm, c.arg(3));
+    PixelRect area{0, 0, p->width(), p->height()};
+    if (c.arg(4).isObject() && !readRect(vm, c.arg(4), area)) {
+        area = {0, 0, p->width(), p->height()};
+    }
+    const bool smoothing = vm.toBoolean(c.arg(5));
+    std::optional<std::vector<std::uint32_t>> picture;
+    if (BitmapDataObject* b = bitmapOf(c.arg(0)); b != nullptr) {
+        if (!b->pixels) {
+            return Value();
+        }
+        picture = bitmapPicture(*b->pixels, p->width(), p->height(), *matrix, smoothing);
+    } else if (c.arg(0).isObject()) {
+        if (const DisplayId id = vm.displayOf(c.arg(0), vm.currentTarget()); id != kNoDisplay) {
+            picture = vm.host().drawClip(id, p->width(), p->height(), *matrix);
+        }
+    }
+    if (picture) {
+        const bool plain = mode <= 2;  // normal and layer lay the picture over
+        p->drawLayer(*picture, area, transform ? &*transform : nullptr,
+                     plain ? nullptr : blendWords, mode);
+    }
+    return Value();
+}
+
 Value cloneBitmap(Vm& vm, const CallInfo& c) {
     BitmapPixels* p = pixelsOf(c);
     if (p == nullptr) {
@@ -683,6 +798,7 @@ void installBitmapData(Vm& vm) {
     vm.defineNative(proto, "threshold", threshold);
     vm.defineNative(proto, "hitTest", hitTest);
     vm.defineNative(proto, "clone", cloneBitmap);
+    vm.defineNative(proto, "draw", draw);
     vm.defineNative(proto, "dispose", dispose);
     if (Object* clip = vm.protos().movieClip) {
         vm.defineNative(clip, "attachBitmap", clipAttachBitmap, kDontEnum | kVersion8);

@@ -115,8 +115,12 @@ std::uint32_t BitmapPixels::unmultiply(std::uint32_t p) {
     if (a == 255 || a == 0) {
         return a == 0 ? 0 : p;
     }
-    // Halves round down: a value stored and read back comes out where it went in.
-    auto scale = [a](std::uint32_t c) { return std::min(255u, (c * 255 + (a - 1) / 2) / a); };
+    // Through a reciprocal of 8 fractional bits, cut off, then rounded just short of a half:
+    // the last bits of a colour under a high alpha come out as the reference player reads them.
+    const std::uint32_t reciprocal = 255 * 256 / a;
+    auto scale = [reciprocal](std::uint32_t c) {
+        return std::min(255u, (c * reciprocal + 127) >> 8);
+    };
     return pack(a, scale(channel(p, 16)), scale(channel(p, 8)), scale(channel(p, 0)));
 }
 
@@ -220,10 +224,13 @@ bool BitmapPixels::floodFill(int x, int y, std::uint32_t argb) {
 
 PixelRect BitmapPixels::colorBounds(std::uint32_t mask, std::uint32_t color, bool find) const {
     int x0 = width_, y0 = height_, x1 = -1, y1 = -1;
-    const std::uint32_t want = color & mask;
+    // An opaque bitmap compares the colour as it is, not masked, and leaves alpha out on
+    // both sides.
+    const std::uint32_t keep = transparent_ ? 0xffffffffu : 0x00ffffffu;
+    const std::uint32_t want = (transparent_ ? color & mask : color) & keep;
     for (int y = 0; y < height_; ++y) {
         for (int x = 0; x < width_; ++x) {
-            if (((stored(x, y) & mask) == want) == find) {
+            if (((stored(x, y) & mask & keep) == want) == find) {
                 x0 = std::min(x0, x);
                 x1 = std::max(x1, x);
                 y0 = std::min(y0, y);
@@ -243,8 +250,19 @@ void BitmapPixels::colorTransform(PixelRect r, const PixelTransform& t) {
         const double v = std::floor(static_cast<double>(c) * t.multiply[i] + t.add[i]);
         return static_cast<std::uint32_t>(std::clamp(std::isnan(v) ? 0.0 : v, 0.0, 255.0));
     };
+    // Multiplying up only the alpha keeps the stored (premultiplied) colour as it is; an
+    // alpha offset goes through the straight colour like everything else.
+    const bool alphaUp = t.multiply[0] == 1 && t.multiply[1] == 1 && t.multiply[2] == 1 &&
+                         t.add[0] == 0 && t.add[1] == 0 && t.add[2] == 0 && t.multiply[3] >= 1 &&
+                         t.add[3] == 0;
     for (int y = r.y; y < r.y + r.height; ++y) {
         for (int x = r.x; x < r.x + r.width; ++x) {
+            if (alphaUp) {
+                const std::uint32_t s = stored(x, y);
+                const std::uint32_t a = transparent_ ? apply(channel(s, 24), 3) : 255u;
+                setStored(x, y, (a << 24) | (s & 0xffffffu));
+                continue;
+            }
             const std::uint32_t c = unmultiply(stored(x, y));
             const std::uint32_t out = pack(apply(channel(c, 24), 3), apply(channel(c, 16), 0),
                                            apply(channel(c, 8), 1), apply(channel(c, 0), 2));
@@ -270,8 +288,11 @@ void BitmapPixels::copyPixels(const BitmapPixels& src, PixelRect r, int dx, int 
             if (alphaSource != nullptr) {
                 const int px = r.x + x + alphaOffsetX;
                 const int py = r.y + y + alphaOffsetY;
-                const std::uint32_t m =
-                    alphaSource->contains(px, py) ? channel(alphaSource->stored(px, py), 24) : 0;
+                // The copy stops where the alpha bitmap ends.
+                if (!alphaSource->contains(px, py)) {
+                    continue;
+                }
+                const std::uint32_t m = channel(alphaSource->stored(px, py), 24);
                 auto scale = [m](std::uint32_t c) { return (c * m + 127) / 255; };
                 s = pack(scale(channel(s, 24)), scale(channel(s, 16)), scale(channel(s, 8)),
                          scale(channel(s, 0)));
@@ -280,9 +301,9 @@ void BitmapPixels::copyPixels(const BitmapPixels& src, PixelRect r, int dx, int 
             if (blend) {
                 const std::uint32_t d = stored(dx + x, dy + y);
                 const std::uint32_t keep = 255 - channel(s, 24);
+                // What shows through is cut off, not rounded.
                 auto over = [&](int shift) {
-                    return std::min(255u,
-                                    channel(s, shift) + (channel(d, shift) * keep + 127) / 255);
+                    return std::min(255u, channel(s, shift) + channel(d, shift) * keep / 255);
                 };
                 out = pack(over(24), over(16), over(8), over(0));
             }
@@ -396,7 +417,8 @@ void BitmapPixels::noise(std::int32_t seed, int low, int high, std::uint32_t cha
                 g = (channels & kGreenChannel) != 0 ? value() : 0;
                 b = (channels & kBlueChannel) != 0 ? value() : 0;
             }
-            if ((channels & kAlphaChannel) != 0) {
+            // An opaque bitmap draws no alpha, so it takes no number from the sequence for it.
+            if (transparent_ && (channels & kAlphaChannel) != 0) {
                 a = value();
             }
             setStored(x, y, toStored(pack(a, r, g, b)));
@@ -625,6 +647,45 @@ std::uint32_t BitmapPixels::pixelDissolve(const BitmapPixels& src, bool fromSelf
         at = (at + step) % n;
     }
     return static_cast<std::uint32_t>(at);
+}
+
+void BitmapPixels::drawLayer(const std::vector<std::uint32_t>& layer, PixelRect r,
+                             const PixelTransform* t, BlendFunction blend, int mode) {
+    r = clip(r);
+    if (layer.size() < pixels_.size()) {
+        return;
+    }
+    auto apply = [t](std::uint32_t c, int i) {
+        const double v = std::floor(static_cast<double>(c) * t->multiply[i] + t->add[i]);
+        return static_cast<std::uint32_t>(std::clamp(std::isnan(v) ? 0.0 : v, 0.0, 255.0));
+    };
+    for (int y = r.y; y < r.y + r.height; ++y) {
+        for (int x = r.x; x < r.x + r.width; ++x) {
+            std::uint32_t s = layer[index(x, y)];
+            // Only what the picture covers changes: offsets do not colour the rest.
+            if (s == 0) {
+                continue;
+            }
+            if (t != nullptr) {
+                const std::uint32_t c = unmultiply(s);
+                s = premultiply(pack(apply(channel(c, 24), 3), apply(channel(c, 16), 0),
+                                     apply(channel(c, 8), 1), apply(channel(c, 0), 2)));
+            }
+            const std::uint32_t d = stored(x, y);
+            std::uint32_t out = 0;
+            if (blend != nullptr) {
+                out = blend(s, d, mode);
+            } else {
+                const std::uint32_t keep = 255 - channel(s, 24);
+                auto over = [&](int shift) {
+                    return std::min(255u,
+                                    channel(s, shift) + (channel(d, shift) * keep + 127) / 255);
+                };
+                out = pack(over(24), over(16), over(8), over(0));
+            }
+            setStored(x, y, transparent_ ? out : (out | 0xff000000u));
+        }
+    }
 }
 
 bool BitmapPixels::hitPoint(int x, int y, std::uint32_t alphaThreshold) const {

@@ -124,6 +124,12 @@ class BitmapPixels {
     using PaletteTable = std::array<std::uint32_t, 256>;
     void paletteMap(const BitmapPixels& src, PixelRect r, int dx, int dy,
                     const std::array<const PaletteTable*, 4>& redGreenBlueAlpha);
+    // Composites a picture of this bitmap's size (premultiplied words) onto it within r: each
+    // picture pixel through the colour transform (if any) first, then mixed by blend (source,
+    // backdrop, both premultiplied), or laid over what is there when blend is null.
+    using BlendFunction = std::uint32_t (*)(std::uint32_t source, std::uint32_t backdrop, int mode);
+    void drawLayer(const std::vector<std::uint32_t>& layer, PixelRect r, const PixelTransform* t,
+                   BlendFunction blend = nullptr, int mode = 0);
     // Whether any pixel's alpha at (x, y) reaches the threshold (at least 1).
     bool hitPoint(int x, int y, std::uint32_t alphaThreshold) const;
 

@@ -629,7 +629,7 @@ Value clipFiltersSet(Vm& vm, const CallInfo& c) {
             if (f == nullptr || f->values.kind == FilterKind::Base) {
                 continue;
             }
-            list->values.push_back(f->values);
+            list->values.push_back(keptByDisplay(f->values));
             if (auto record = toFilterRecord(f->values)) {
                 list->records.push_back(std::move(*record));
             }

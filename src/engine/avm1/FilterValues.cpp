@@ -189,8 +189,17 @@ void FilterValues::setMatrixY(int v) {
     setMatrix(std::move(matrix));
 }
 
+FilterValues keptByDisplay(FilterValues f) {
+    f.angle = std::round(f.angle / kDegrees * 1e9) / 1e9 * kDegrees;
+    if (f.kind == FilterKind::GradientGlow && f.type == "outer") {
+        f.type = "inner";
+    }
+    return f;
+}
+
 std::optional<engine::Filter> toFilterRecord(const FilterValues& f) {
-    const double radians = f.angle / kDegrees;
+    // The display keeps the angle in radians to nine decimals.
+    const double radians = std::round(f.angle / kDegrees * 1e9) / 1e9;
     const bool inner = f.type == "inner";
     const bool onTop = f.type == "full";
     switch (f.kind) {

@@ -114,6 +114,9 @@ struct FilterValues {
 // The record the renderer draws for a script's filter; none for the kinds it has no record
 // for (the displacement map, the base class).
 std::optional<engine::Filter> toFilterRecord(const FilterValues& f);
+// The filter as a clip's filters read it back: the angle as the display keeps it (radians to
+// nine decimals, so 45 comes back a hair under) and a gradient glow set outside read as inner.
+FilterValues keptByDisplay(FilterValues f);
 // A script's view of a record placed by the movie.
 FilterValues fromFilterRecord(const engine::Filter& f);
 

@@ -130,6 +130,13 @@ class Host {
                                    bool /*smoothing*/) {
         return kNoDisplay;
     }
+    // A clip's picture in its own coordinates as BitmapData.draw takes it: mapped to pixels by
+    // matrix (a, b, c, d, tx, ty) into a transparent width x height picture, premultiplied ARGB
+    // row by row. Nothing when the object is gone or has no timeline.
+    virtual std::optional<std::vector<std::uint32_t>> drawClip(
+        DisplayId /*id*/, int /*width*/, int /*height*/, const std::array<double, 6>& /*matrix*/) {
+        return std::nullopt;
+    }
     virtual DisplayId createEmpty(DisplayId parent, std::string_view name, int depth) = 0;
     virtual DisplayId createTextField(DisplayId parent, std::string_view name, int depth, double x,
                                       double y, double width, double height) = 0;

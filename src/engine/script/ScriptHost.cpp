@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QNetworkAccessManager>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -23,6 +24,7 @@
 #include "engine/player/StagePlayer.h"
 #include "engine/render/Bounds.h"
 #include "engine/render/CharacterCache.h"
+#include "engine/render/Renderer.h"
 #include "engine/render/StandardHooks.h"
 #include "engine/script/InputRouter.h"
 #include "engine/swf/BitmapDecoder.h"
@@ -894,6 +896,32 @@ DisplayId ScriptHost::attachBitmap(DisplayId parentId, int depth, int width, int
     c->def = engine::ScriptBitmap{width, height, std::move(pixels), smoothing};
     DisplayObject* made = p->timeline()->placeCharacter(depth, 0, c, std::string());
     return made != nullptr ? made->id() : kNoDisplay;
+}
+
+std::optional<std::vector<std::uint32_t>> ScriptHost::drawClip(DisplayId id, int width, int height,
+                                                               const std::array<double, 6>& m) {
+    DisplayObject* o = find(id);
+    if (o == nullptr || o->removed() || o->timeline() == nullptr || width <= 0 || height <= 0) {
+        return std::nullopt;
+    }
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) {
+        return std::nullopt;
+    }
+    image.fill(Qt::transparent);
+    // A renderer of its own: the stage's keeps its caches for the stage. The picture is cut to
+    // the image, so a clip far larger than the bitmap costs no more than the bitmap.
+    engine::Renderer renderer(engine::standardRenderHooks());
+    const QTransform toPixels = QTransform::fromScale(1.0 / 20.0, 1.0 / 20.0) *
+                                QTransform(m[0], m[1], m[2], m[3], m[4], m[5]);
+    renderer.renderTimeline(image, *o->timeline(), toPixels, player_.context());
+    std::vector<std::uint32_t> words;
+    words.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+        words.insert(words.end(), row, row + width);
+    }
+    return words;
 }
 
 std::optional<avm1::Host::Pixels> ScriptHost::exportedBitmap(DisplayId from,

@@ -142,6 +142,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
                                  std::shared_ptr<const std::vector<std::uint32_t>> pixels,
                                  bool smoothing) override;
     std::optional<Pixels> exportedBitmap(avm1::DisplayId from, std::string_view name) override;
+    std::optional<std::vector<std::uint32_t>> drawClip(
+        avm1::DisplayId id, int width, int height, const std::array<double, 6>& matrix) override;
     avm1::DisplayId attach(avm1::DisplayId parent, std::string_view exportName,
                            std::string_view name, int depth) override;
     avm1::DisplayId createEmpty(avm1::DisplayId parent, std::string_view name, int depth) override;

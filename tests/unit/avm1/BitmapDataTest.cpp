@@ -227,6 +227,52 @@ TEST(BitmapPixels, PerlinNoiseFollowsItsSeedAndStaysBounded) {
     EXPECT_NE(big.pixel32(1, 1) >> 24, big.pixel32(100, 90) >> 24);
 }
 
+TEST(BitmapPixels, OpaqueBitmapsDrawNoAlphaNoiseAndCompareColoursUnmasked) {
+    // Asking for alpha takes no numbers from the sequence: the grey values come out the same.
+    BitmapPixels withAlpha(3, 1, false, 0), without(3, 1, false, 0);
+    withAlpha.noise(128, 0, 255, 15, true);
+    without.noise(128, 0, 255, 7, true);
+    EXPECT_EQ(withAlpha.data(), without.data());
+
+    struct Case {
+        bool transparent;
+        std::uint32_t mask, color;
+        bool found;
+    };
+    for (const Case& c :
+         {Case{false, 0, 0xff0000, false}, Case{false, 0xff, 0xdd, true},
+          Case{false, 0xff000000, 0xaa000000, true}, Case{true, 0, 0xff0000, true},
+          Case{true, 0xff000000, 0xaa000000, true}, Case{true, 0xff, 0xdd, false}}) {
+        const BitmapPixels b(3, 3, c.transparent, 0xaabbccdd);
+        EXPECT_EQ(b.colorBounds(c.mask, c.color, true).width, c.found ? 3 : 0)
+            << c.transparent << " " << std::hex << c.mask << " " << c.color;
+    }
+}
+
+TEST(BitmapPixels, CopyThroughAnAlphaBitmapStopsWhereItEnds) {
+    const BitmapPixels src(4, 1, false, 0xffff0000);
+    const BitmapPixels alpha(2, 1, true, 0xff000000);
+    BitmapPixels dst(4, 1, false, 0xff0000ff);
+    dst.copyPixels(src, PixelRect{0, 0, 4, 1}, 0, 0, &alpha, 0, 0, false);
+    EXPECT_EQ(dst.pixel32(1, 0), 0xffff0000u);
+    EXPECT_EQ(dst.pixel32(2, 0), 0xff0000ffu);
+}
+
+TEST(BitmapPixels, RaisingOnlyAlphaKeepsTheStoredColour) {
+    BitmapPixels b(1, 1, true, 0);
+    b.setStored(0, 0, 0x08060606);
+    avm1::PixelTransform t;
+    t.multiply[3] = 2;
+    b.colorTransform(PixelRect{0, 0, 1, 1}, t);
+    EXPECT_EQ(b.stored(0, 0), 0x10060606u);
+    // An offset goes through the straight colour: it brightens with the alpha.
+    t.multiply[3] = 1;
+    t.add[3] = 50;
+    b.colorTransform(PixelRect{0, 0, 1, 1}, t);
+    EXPECT_EQ(b.stored(0, 0) >> 24, 66u);
+    EXPECT_GT(b.stored(0, 0) & 0xffu, 6u);
+}
+
 class BitmapScript : public ::testing::Test {
   protected:
     explicit BitmapScript(int version = 8) : run_(version, ActionWriter()) {}
@@ -246,8 +292,58 @@ class BitmapScript : public ::testing::Test {
         return vm().construct(cls, std::vector<Value>{Value(x), Value(y), Value(w), Value(h)});
     }
 
+    Value geom(const char* cls, std::vector<Value> args) {
+        const Value flash = vm().get(Value(vm().global()), "flash");
+        return vm().construct(vm().get(vm().get(flash, "geom"), cls), args);
+    }
+    std::uint32_t pixel(const Value& b, int x, int y) {
+        return static_cast<std::uint32_t>(
+            vm().toInt32(call(b, "getPixel32", {Value(double(x)), Value(double(y))})));
+    }
+
     ScriptRun run_;
 };
+
+TEST_F(BitmapScript, AnOpaqueAlphaBitmapLeavesTheCopyWhole) {
+    const Value src = make({Value(4.0), Value(1.0), Value::boolean(false), Value(-65536.0)});
+    const Value alpha = make({Value(1.0), Value(1.0), Value::boolean(false), Value(0.0)});
+    const Value dst = make({Value(4.0), Value(1.0), Value::boolean(false), Value(0.0)});
+    call(dst, "copyPixels",
+         {src, rect(0, 0, 4, 1), Value(), alpha, Value(), Value::boolean(false)});
+    EXPECT_EQ(pixel(dst, 3, 0), 0xffff0000u);
+}
+
+TEST_F(BitmapScript, DrawOfABitmapFollowsMatrixClipRectAndColourTransform) {
+    const Value src = make({Value(2.0), Value(2.0), Value::boolean(false), Value(-65536.0)});
+    const Value dst = make({Value(8.0), Value(8.0), Value::boolean(true), Value(0.0)});
+    // Twice the size, moved by (1, 1): red over (1, 1)..(4, 4).
+    const Value scaled =
+        geom("Matrix", {Value(2.0), Value(0.0), Value(0.0), Value(2.0), Value(1.0), Value(1.0)});
+    call(dst, "draw", {src, scaled});
+    EXPECT_EQ(pixel(dst, 0, 0), 0u);
+    EXPECT_EQ(pixel(dst, 1, 1), 0xffff0000u);
+    EXPECT_EQ(pixel(dst, 4, 4), 0xffff0000u);
+    EXPECT_EQ(pixel(dst, 5, 5), 0u);
+    // Red taken out, blue put in, and only inside the clip rectangle.
+    const Value blue = geom("ColorTransform", {Value(0.0), Value(1.0), Value(1.0), Value(1.0),
+                                               Value(0.0), Value(0.0), Value(255.0), Value(0.0)});
+    const Value moved =
+        geom("Matrix", {Value(1.0), Value(0.0), Value(0.0), Value(1.0), Value(5.0), Value(5.0)});
+    call(dst, "draw", {src, moved, blue, Value(), rect(0, 0, 6, 8)});
+    EXPECT_EQ(pixel(dst, 5, 5), 0xff0000ffu);
+    EXPECT_EQ(pixel(dst, 6, 6), 0u);
+    // Outside the colour transform's picture nothing changes, offsets or not.
+    EXPECT_EQ(pixel(dst, 7, 0), 0u);
+    // A matrix that is not finite, and a disposed source, draw nothing.
+    const double inf = std::numeric_limits<double>::infinity();
+    call(dst, "draw",
+         {src, geom("Matrix",
+                    {Value(inf), Value(0.0), Value(0.0), Value(1.0), Value(0.0), Value(0.0)})});
+    EXPECT_EQ(pixel(dst, 0, 0), 0u);
+    call(src, "dispose");
+    call(dst, "draw", {src});
+    EXPECT_EQ(pixel(dst, 0, 0), 0u);
+}
 
 TEST_F(BitmapScript, SizesOutsideTheLimitsMakeNoBitmap) {
     const double nan = std::numeric_limits<double>::quiet_NaN();

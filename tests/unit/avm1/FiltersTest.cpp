@@ -76,6 +76,19 @@ TEST(FilterValues, ConvolutionMatrixGrowsToItsSizeButIsNeverCut) {
     EXPECT_EQ(c.defaultColor.a, 0);
 }
 
+TEST(FilterValues, TheDisplayKeepsAnglesToNineDecimalsOfARadian) {
+    FilterValues glow = FilterValues::defaults(FilterKind::GradientGlow);
+    glow.angle = 45;
+    const FilterValues kept = avm1::keptByDisplay(glow);
+    EXPECT_NEAR(kept.angle, 44.9999999772279, 1e-12);
+    EXPECT_NE(kept.angle, 45.0);
+    // A gradient glow set outside reads back inside; a gradient bevel keeps its type.
+    EXPECT_EQ(kept.type, "inner");
+    FilterValues bevel = FilterValues::defaults(FilterKind::GradientBevel);
+    bevel.type = "outer";
+    EXPECT_EQ(avm1::keptByDisplay(bevel).type, "outer");
+}
+
 TEST(FilterValues, RecordsRoundTripAndTypesMapToFlags) {
     engine::BevelFilter b;
     b.highlight = {0, 255, 0, 255};

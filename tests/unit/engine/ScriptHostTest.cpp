@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "RenderSupport.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/script/ScriptHost.h"
 #include "engine/swf/MovieData.h"
@@ -993,4 +994,61 @@ TEST(ScriptHost, AClipOfARegisteredClassKnowsItsConstructor) {
     m.showFrame();
     ScriptedRun r(m.finish());
     EXPECT_EQ(r.take(), (Lines{"true"}));
+}
+
+// new flash.<package>.<cls>(args...) left on the stack.
+static ActionWriter& construct(ActionWriter& a, const std::string& package, const std::string& cls,
+                               std::initializer_list<w::PushItem> args) {
+    std::vector<w::PushItem> reversed(args.begin(), args.end());
+    for (auto it = reversed.rbegin(); it != reversed.rend(); ++it) {
+        a.push({*it});
+    }
+    a.push({static_cast<int>(args.size())});
+    a.getVariable("flash").push({std::string_view(package)}).act(op::GetMember);
+    a.push({std::string_view(cls)}).act(op::NewMethod);
+    return a;
+}
+
+TEST(ScriptHost, BitmapDrawTakesAClipInItsOwnCoordinatesThroughTheMatrix) {
+    auto m = newMovie();
+    // A 4 px red square in a clip placed far off at (200, 200): draw ignores where it is.
+    const auto square = m.defineShape(zd::test::solidRect(0, 0, 80, 80, {255, 0, 0, 255}));
+    w::Timeline inner;
+    inner.placeObject2(w::PlaceObject::place(1, square));
+    inner.showFrame();
+    const auto clip = m.defineSprite(inner);
+    auto placed = named(1, clip, "mc");
+    placed.matrix = w::Matrix::translation(4000, 4000);
+    m.placeObject2(placed);
+    ActionWriter a;
+    a.push({"b"});
+    construct(a, "display", "BitmapData", {8.0, 8.0, true, 0.0});
+    a.act(op::SetVariable);
+    a.push({"mx"});
+    construct(a, "geom", "Matrix", {1.0, 0.0, 0.0, 1.0, 2.0, 2.0});
+    a.act(op::SetVariable);
+    a.push({"ct"});
+    construct(a, "geom", "ColorTransform", {0.0, 1.0, 1.0, 1.0, 0.0, 0.0, 255.0, 0.0});
+    a.act(op::SetVariable);
+    a.push({"clip"});
+    construct(a, "geom", "Rectangle", {0.0, 0.0, 4.0, 8.0});
+    a.act(op::SetVariable);
+    ActionWriter drawn;
+    // b.draw(mc, mx, ct, undefined, clip): blue where the square lands left of x 4 only.
+    drawn.push({"clip"}).act(op::GetVariable);
+    drawn.push({w::Undefined{}});
+    drawn.push({"ct"}).act(op::GetVariable);
+    drawn.push({"mx"}).act(op::GetVariable);
+    drawn.push({"mc"}).act(op::GetVariable);
+    drawn.push({5}).getVariable("b").push({"draw"}).act(op::CallMethod).act(op::Pop);
+    for (auto [x, y] : {std::pair{1, 1}, {2, 2}, {3, 5}, {4, 4}, {6, 6}}) {
+        drawn.push({static_cast<double>(y), static_cast<double>(x), 2});
+        drawn.getVariable("b").push({"getPixel32"}).act(op::CallMethod).act(op::Trace);
+    }
+    doAction(m, a);
+    doAction(m, drawn);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    // 0xff0000ff as a signed 32-bit number.
+    EXPECT_EQ(r.take(), (Lines{"0", "-16776961", "-16776961", "0", "0"}));
 }
