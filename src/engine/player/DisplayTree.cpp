@@ -315,6 +315,23 @@ DisplayObject* DisplayContext::find(InstanceId id) const {
     return it == live_.end() ? nullptr : it->second;
 }
 
+bool DisplayContext::waitsForUnload(DisplayObject& object) {
+    if (!unloadTest_ || object.unloading_ || object.removed_) {
+        return false;
+    }
+    if (object.isClip() && unloadTest_(object)) {
+        return true;
+    }
+    if (const Timeline* t = object.timeline()) {
+        for (const auto& [depth, child] : t->objects()) {
+            if (waitsForUnload(*child)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 void DisplayContext::retire(std::unique_ptr<DisplayObject> object) {
     object->markRemoved();
     if (object->parent_ != nullptr) {
@@ -704,7 +721,7 @@ void Timeline::removeAtDepth(std::int32_t depth) {
     // Whatever is at the depth goes, a clip moved there by a script too.
     const auto it = list_.find(depth);
     if (it != list_.end()) {
-        retire(it);
+        leave(it);
     }
 }
 
@@ -718,8 +735,9 @@ void Timeline::reconcile(const Placements& wanted) {
         const auto w = wanted.find(it->first);
         if (w == wanted.end() || w->second.characterId != o.characterId() ||
             w->second.placedFrame != o.placedFrame()) {
+            // Set aside lands below every depth the loop has passed.
             const auto next = std::next(it);
-            retire(it);
+            leave(it);
             it = next;
             continue;
         }
@@ -772,6 +790,32 @@ void Timeline::retire(List::iterator it) {
     std::unique_ptr<DisplayObject> object = std::move(it->second);
     list_.erase(it);
     context_.retire(std::move(object));
+}
+
+void Timeline::leave(List::iterator it) {
+    DisplayObject& o = *it->second;
+    if (context_.work().displayOnly || !context_.waitsForUnload(o)) {
+        retire(it);
+        return;
+    }
+    // Mirrored below the lowest depth anything can be placed at, so the depth it leaves is
+    // free at once and scripts can still reach it by name until its handlers have run.
+    const std::int64_t aside = std::int64_t{-32769} - it->first;
+    if (aside < std::numeric_limits<std::int32_t>::min() ||
+        list_.count(static_cast<std::int32_t>(aside)) != 0) {
+        retire(it);  // another one still waits there
+        return;
+    }
+    std::unique_ptr<DisplayObject> moving = std::move(it->second);
+    list_.erase(it);
+    moving->depth_ = static_cast<std::int32_t>(aside);
+    moving->origin_ = DisplayObject::Origin::Script;  // the tags leave it alone
+    moving->unloading_ = true;
+    context_.changed(*moving);
+    context_.work().frameActions.push_back(
+        {QueuedAction::Kind::Unload, moving->id(), 0, ByteRange{}});
+    context_.unloading_.push_back(moving->id());
+    list_.emplace(moving->depth_, std::move(moving));
 }
 
 std::optional<int> Timeline::labelFrame(std::string_view label, bool ignoreCase) const {
@@ -887,6 +931,15 @@ DisplayObject* Timeline::duplicate(const DisplayObject& child, std::int32_t dept
 }
 
 bool Timeline::remove(DisplayObject& child) {
+    const auto it = list_.find(child.depth());
+    if (it == list_.end() || it->second.get() != &child) {
+        return false;
+    }
+    leave(it);
+    return true;
+}
+
+bool Timeline::removeNow(DisplayObject& child) {
     const auto it = list_.find(child.depth());
     if (it == list_.end() || it->second.get() != &child) {
         return false;
