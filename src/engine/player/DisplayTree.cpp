@@ -195,7 +195,11 @@ void DisplayObject::instantiate(int nesting) {
         timeline_ = std::make_unique<Timeline>(context_, *this, &sprite->frames, nesting + 1,
                                                parent_ != nullptr ? &parent_->source() : nullptr);
         timeline_->setLoops(sprite->loops);
-        context_.work().placed.push_back(id_);
+        if (origin_ == Origin::Timeline && !context_.work().displayOnly) {
+            context_.work().frameActions.push_back({QueuedAction::Kind::Load, id_, 0, ByteRange{}});
+        } else {
+            context_.work().placed.push_back(id_);
+        }
         context_.work().constructs.push_back({QueuedAction::Kind::Construct, id_, 0, ByteRange{}});
         timeline_->start();
     } else if (const auto* button = character_->as<ButtonDefinition>()) {

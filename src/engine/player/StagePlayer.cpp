@@ -333,6 +333,8 @@ void StagePlayer::runActions() {
         }
         if (action.kind == QueuedAction::Kind::Unload) {
             deliverUnload(*target);
+        } else if (action.kind == QueuedAction::Kind::Load) {
+            scripts_->clipEvent(*target, kClipLoad);
         } else {
             scripts_->runActions(action, target, context_.bytes(action.code));
         }
