@@ -199,7 +199,11 @@ void DisplayObject::instantiate(int nesting) {
         timeline_ = std::make_unique<Timeline>(context_, *this, &sprite->frames, nesting + 1,
                                                parent_ != nullptr ? &parent_->source() : nullptr);
         timeline_->setLoops(sprite->loops);
-        context_.work().placed.push_back(id_);
+        if (origin_ == Origin::Timeline && !context_.work().displayOnly) {
+            context_.work().frameActions.push_back({QueuedAction::Kind::Load, id_, 0, ByteRange{}});
+        } else {
+            context_.work().placed.push_back(id_);
+        }
         context_.work().constructs.push_back({QueuedAction::Kind::Construct, id_, 0, ByteRange{}});
         timeline_->start();
     } else if (const auto* button = character_->as<ButtonDefinition>()) {
@@ -317,6 +321,23 @@ void DisplayContext::delist(InstanceId id) {
 DisplayObject* DisplayContext::find(InstanceId id) const {
     const auto it = live_.find(id);
     return it == live_.end() ? nullptr : it->second;
+}
+
+bool DisplayContext::waitsForUnload(DisplayObject& object) {
+    if (!unloadTest_ || object.unloading_ || object.removed_) {
+        return false;
+    }
+    if (object.isClip() && unloadTest_(object)) {
+        return true;
+    }
+    if (const Timeline* t = object.timeline()) {
+        for (const auto& [depth, child] : t->objects()) {
+            if (waitsForUnload(*child)) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 void DisplayContext::retire(std::unique_ptr<DisplayObject> object) {
@@ -723,7 +744,7 @@ void Timeline::removeAtDepth(std::int32_t depth) {
     // Whatever is at the depth goes, a clip moved there by a script too.
     const auto it = list_.find(depth);
     if (it != list_.end()) {
-        retire(it);
+        leave(it);
     }
 }
 
@@ -737,8 +758,9 @@ void Timeline::reconcile(const Placements& wanted) {
         const auto w = wanted.find(it->first);
         if (w == wanted.end() || w->second.characterId != o.characterId() ||
             w->second.placedFrame != o.placedFrame()) {
+            // Set aside lands below every depth the loop has passed.
             const auto next = std::next(it);
-            retire(it);
+            leave(it);
             it = next;
             continue;
         }
@@ -791,6 +813,32 @@ void Timeline::retire(List::iterator it) {
     std::unique_ptr<DisplayObject> object = std::move(it->second);
     list_.erase(it);
     context_.retire(std::move(object));
+}
+
+void Timeline::leave(List::iterator it) {
+    DisplayObject& o = *it->second;
+    if (context_.work().displayOnly || !context_.waitsForUnload(o)) {
+        retire(it);
+        return;
+    }
+    // Mirrored below the lowest depth anything can be placed at, so the depth it leaves is
+    // free at once and scripts can still reach it by name until its handlers have run.
+    const std::int64_t aside = std::int64_t{-32769} - it->first;
+    if (aside < std::numeric_limits<std::int32_t>::min() ||
+        list_.count(static_cast<std::int32_t>(aside)) != 0) {
+        retire(it);  // another one still waits there
+        return;
+    }
+    std::unique_ptr<DisplayObject> moving = std::move(it->second);
+    list_.erase(it);
+    moving->depth_ = static_cast<std::int32_t>(aside);
+    moving->origin_ = DisplayObject::Origin::Script;  // the tags leave it alone
+    moving->unloading_ = true;
+    context_.changed(*moving);
+    context_.work().frameActions.push_back(
+        {QueuedAction::Kind::Unload, moving->id(), 0, ByteRange{}});
+    context_.unloading_.push_back(moving->id());
+    list_.emplace(moving->depth_, std::move(moving));
 }
 
 std::optional<int> Timeline::labelFrame(std::string_view label, bool ignoreCase) const {
@@ -906,6 +954,15 @@ DisplayObject* Timeline::duplicate(const DisplayObject& child, std::int32_t dept
 }
 
 bool Timeline::remove(DisplayObject& child) {
+    const auto it = list_.find(child.depth());
+    if (it == list_.end() || it->second.get() != &child) {
+        return false;
+    }
+    leave(it);
+    return true;
+}
+
+bool Timeline::removeNow(DisplayObject& child) {
     const auto it = list_.find(child.depth());
     if (it == list_.end() || it->second.get() != &child) {
         return false;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -11,6 +12,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "engine/player/Dictionary.h"
@@ -123,6 +125,11 @@ class DisplayObject {
     bool removed() const { return removed_; }
     // For an object taken off its parent's list: that parent (its path still names it).
     InstanceId formerParent() const { return formerParent_; }
+    // Removed while its unload handlers were still to run: it waits aside on its parent's
+    // list, below every depth, until the next frame.
+    bool unloading() const { return unloading_; }
+    // Its unload handlers have run.
+    bool unloaded() const { return unloaded_; }
 
     std::uint16_t characterId() const { return characterId_; }
     // Null for an id not defined (the depth is taken, nothing shows) and for the root.
@@ -194,6 +201,8 @@ class DisplayObject {
     CharacterPtr character_;
     Origin origin_;
     bool removed_ = false;
+    bool unloading_ = false;
+    bool unloaded_ = false;
     InstanceId formerParent_ = kNoInstance;
     DisplayProperties props_;
     int placedFrame_ = -1;
@@ -282,6 +291,13 @@ class DisplayContext {
     // The object on a display list with that id; nullptr once it has left.
     DisplayObject* find(InstanceId id) const;
 
+    // Asked of a clip being removed: whether something answers its unload event.
+    void setUnloadTest(std::function<bool(DisplayObject&)> test) { unloadTest_ = std::move(test); }
+    // Whether removing the object waits for unload handlers (its own or its clips').
+    bool waitsForUnload(DisplayObject& object);
+    // The objects set aside for their unload handlers since the last call.
+    std::vector<InstanceId> takeUnloading() { return std::exchange(unloading_, {}); }
+
     // Objects removed in this tick: kept readable until collectRemoved().
     void retire(std::unique_ptr<DisplayObject> object);
     const std::vector<std::unique_ptr<DisplayObject>>& retired() const { return retired_; }
@@ -330,6 +346,7 @@ class DisplayContext {
 
   private:
     friend class DisplayObject;
+    friend class Timeline;
     InstanceId enlist(DisplayObject* object);
     void delist(InstanceId id);
 
@@ -341,6 +358,8 @@ class DisplayContext {
     InstanceId nextId_ = 1;
     std::unordered_map<InstanceId, DisplayObject*> live_;
     std::vector<std::unique_ptr<DisplayObject>> retired_;
+    std::function<bool(DisplayObject&)> unloadTest_;
+    std::vector<InstanceId> unloading_;
     FrameWork work_;
     std::uint64_t tick_ = 0;
     std::uint64_t changes_ = 0;
@@ -434,8 +453,11 @@ class Timeline {
     // timeline from its first frame.
     DisplayObject* duplicate(const DisplayObject& child, std::int32_t depth,
                              const std::string& name);
-    // Takes a child off the list (its id then finds nothing); false when it is not here.
+    // Takes a child off the list (its id then finds nothing); false when it is not here. A
+    // clip whose unload something answers is set aside instead (see unloading()) and queues
+    // its unload events; removeNow() takes it off at once.
     bool remove(DisplayObject& child);
+    bool removeNow(DisplayObject& child);
     // Puts a child at another depth, swapping with whatever is there.
     bool swapDepths(DisplayObject& child, std::int32_t depth);
 
@@ -472,6 +494,8 @@ class Timeline {
     DisplayObject* create(std::int32_t depth, std::uint16_t characterId, CharacterPtr character,
                           DisplayObject::Origin origin);
     void retire(List::iterator it);
+    // Removes as the timeline and scripts do: aside while unload handlers are due.
+    void leave(List::iterator it);
     void shown(bool jumped);
     std::vector<ClipAction> clipActionsOf(const PlaceObjectTag& p, std::size_t bodyOffset) const;
 

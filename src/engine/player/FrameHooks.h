@@ -31,9 +31,12 @@ struct ByteRange {
 // A block of actions a frame queued: DoInitAction blocks run before DoAction blocks. A clip
 // made by a frame queues its construction (no code) to run between the two: its construct
 // and initialize events come after the frame's init blocks (which may register its class)
-// and before the actions of the frame that placed it.
+// and before the actions of the frame that placed it; its load event (no code) queues among
+// the frame blocks where the tag placed it, before the blocks of its own first frame. A clip
+// removed while something in it answers unload queues its unload events (no code) among the frame
+// blocks, where the removal happened.
 struct QueuedAction {
-    enum class Kind : std::uint8_t { Init, Frame, Construct };
+    enum class Kind : std::uint8_t { Init, Frame, Construct, Load, Unload };
     Kind kind = Kind::Frame;
     // The clip whose timeline holds the tag (for Init: the timeline that reached it; for
     // Construct: the new clip).
@@ -66,7 +69,9 @@ class ScriptHooks {
                             std::span<const std::uint8_t> /*code*/) {}
     // An event of one object: kClipLoad once it is on a display list, kClipUnload once it
     // has left it (it is still readable; removed() is true), kClipEnterFrame for every clip
-    // each tick. The object's own clip actions for the event are for the host to run (see
+    // each tick. A clip whose removal waits for its handlers hears kClipUnload twice: while
+    // still listed aside (unloading(), the handlers are due) and once gone (unloaded(): only
+    // forget it). The object's own clip actions for the event are for the host to run (see
     // DisplayObject::clipActions()).
     virtual void clipEvent(DisplayObject& /*object*/, ClipEvent /*event*/) {}
     // What the user did, in the order done, before the tick moves any timeline on. What the
@@ -74,6 +79,9 @@ class ScriptHooks {
     virtual void inputEvent(const InputEvent& /*event*/) {}
     // Once per tick after the clip events: intervals and timeouts fall due by movie time.
     virtual void runTimers(double /*movieTimeMs*/) {}
+    // Whether something answers the unload event of this clip (its clip actions, an onUnload
+    // method): removing it then waits for its handlers (see Timeline::remove).
+    virtual bool handlesUnload(DisplayObject& /*clip*/) { return false; }
     // Whether the script needs ticks although no timeline moves (enterFrame handlers,
     // intervals). Without them a still movie runs no clock at all.
     virtual bool wantsTicks() const { return false; }

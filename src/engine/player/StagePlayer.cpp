@@ -45,6 +45,22 @@ StagePlayer::~StagePlayer() {
     root_.reset();  // before the context its objects count in
 }
 
+void StagePlayer::setScriptHooks(ScriptHooks* hooks) {
+    scripts_ = hooks;
+    if (hooks != nullptr) {
+        context_.setUnloadTest([hooks](DisplayObject& clip) {
+            for (const ClipAction& a : clip.clipActions()) {
+                if ((a.events & kClipUnload) != 0) {
+                    return true;
+                }
+            }
+            return hooks->handlesUnload(clip);
+        });
+    } else {
+        context_.setUnloadTest(nullptr);
+    }
+}
+
 DisplayObject* StagePlayer::level(int n) {
     if (n == 0) {
         return root_.get();
@@ -125,9 +141,19 @@ void StagePlayer::tick(double movieTimeMs) {
         1000.0 / playableFrameRate(movie_.header() != nullptr ? movie_.header()->frameRate() : 0);
     movieTimeMs_ = movieTimeMs >= 0 ? movieTimeMs : movieTimeMs_ + interval;
     if (!started) {
+        dropUnloaded();
         advanceAll();
     }
     runWork(true);
+}
+
+void StagePlayer::dropUnloaded() {
+    for (const InstanceId id : context_.takeUnloading()) {
+        DisplayObject* o = context_.find(id);
+        if (o != nullptr && o->unloading() && o->parentTimeline() != nullptr) {
+            o->parentTimeline()->removeNow(*o);
+        }
+    }
 }
 
 void StagePlayer::deliverInput() {
@@ -303,9 +329,15 @@ void StagePlayer::runActions() {
         }
         DisplayObject* target = context_.find(action.target);
         if (action.kind != QueuedAction::Kind::Init && target == nullptr) {
-            continue;  // its clip has gone
+            continue;  // its clip has gone (and hears its unload as it goes)
         }
-        scripts_->runActions(action, target, context_.bytes(action.code));
+        if (action.kind == QueuedAction::Kind::Unload) {
+            deliverUnload(*target);
+        } else if (action.kind == QueuedAction::Kind::Load) {
+            scripts_->clipEvent(*target, kClipLoad);
+        } else {
+            scripts_->runActions(action, target, context_.bytes(action.code));
+        }
         deliverWarnings();
     }
 }
@@ -337,8 +369,20 @@ bool StagePlayer::deliverLifecycle() {
 }
 
 void StagePlayer::deliverUnload(DisplayObject& object) {
-    // The clip first, then the clips inside it.
-    forEachClip(object, [this](DisplayObject& clip) { scripts_->clipEvent(clip, kClipUnload); });
+    // The clip first, then the clips inside it; listed first, as handlers may change the tree.
+    // One still on a list is found again (a handler may remove it); one gone stays readable
+    // until the tick ends.
+    std::vector<std::pair<InstanceId, DisplayObject*>> clips;
+    forEachClip(object, [&clips](DisplayObject& clip) { clips.emplace_back(clip.id(), &clip); });
+    const bool listed = !object.removed();
+    for (const auto& [id, gone] : clips) {
+        DisplayObject* clip = listed ? context_.find(id) : gone;
+        if (clip == nullptr || (listed && clip->unloaded())) {
+            continue;
+        }
+        scripts_->clipEvent(*clip, kClipUnload);
+        clip->unloaded_ = true;
+    }
 }
 
 void StagePlayer::deliverEnterFrame() {

@@ -18,7 +18,8 @@ namespace zd::engine {
 //   2. the queued actions: DoInitAction blocks before DoAction blocks, in the order their
 //      timelines ran (what they queue runs too, in the same order);
 //   3. clip events: load for clips placed, unload for clips removed, then enterFrame for
-//      every clip, newest first;
+//      every clip, newest first (a clip whose unload something answers hears it among the
+//      actions, where it was removed, and stays aside until the next frame begins);
 //   4. timers;
 //   5. sound: the frames timelines showed, the sounds their frames start, timelines that
 //      stopped;
@@ -33,7 +34,7 @@ class StagePlayer {
 
     // Where scripts and sound plug in (nullptr: none). Work queued before is handed over
     // on the next tick() or settle().
-    void setScriptHooks(ScriptHooks* hooks) { scripts_ = hooks; }
+    void setScriptHooks(ScriptHooks* hooks);
     void setSoundHooks(SoundHooks* hooks) { sound_ = hooks; }
     SoundHooks* soundHooks() const { return sound_; }
     // At its last frame the root goes back to its first (else it holds and stops playing).
@@ -104,7 +105,10 @@ class StagePlayer {
     void deliverWarnings();
     // Load and unload events for what came and went; whether any was handed over.
     bool deliverLifecycle();
+    // Unload events for an object and the clips in it that have not heard theirs.
     void deliverUnload(DisplayObject& object);
+    // What waited aside for its unload handlers leaves as a new frame begins.
+    void dropUnloaded();
     void deliverEnterFrame();
     void deliverSound();
     bool canMove(const DisplayObject& clip) const;

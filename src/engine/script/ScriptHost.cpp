@@ -1819,19 +1819,24 @@ void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
             }
             break;
         case engine::kClipUnload: {
-            // The clips it was removed with stay reachable as its parents meanwhile.
-            const std::size_t before = unloading_.size();
-            unloading_.push_back(&object);
-            for (DisplayObject* up = object.parent(); up != nullptr && up->removed();
-                 up = up->parent()) {
-                unloading_.push_back(up);
+            if (!object.unloaded()) {
+                // The clips it was removed with stay reachable as its parents meanwhile.
+                const std::size_t before = unloading_.size();
+                unloading_.push_back(&object);
+                for (DisplayObject* up = object.parent(); up != nullptr && up->removed();
+                     up = up->parent()) {
+                    unloading_.push_back(up);
+                }
+                runClipActions(object, engine::kClipUnload);
+                callMethod(id, "onUnload");
+                unloading_.resize(before);
             }
-            runClipActions(object, engine::kClipUnload);
-            callMethod(id, "onUnload");
+            if (!object.removed()) {
+                break;  // set aside: it leaves with the next frame
+            }
             if (vm_->input().focus == id) {
                 avm1::moveFocus(*vm_, avm1::kNoDisplay);  // the focus leaves with it
             }
-            unloading_.resize(before);
             geometry_.erase(id);
             constructed_.erase(id);
             vm_->forgetClip(id);
@@ -1853,6 +1858,13 @@ void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
             runClipActions(object, event);
             break;
     }
+}
+
+bool ScriptHost::handlesUnload(DisplayObject& clip) {
+    avm1::Object* self = vm_->clipObject(clip.id());
+    avm1::Value fn;
+    return self != nullptr && vm_->lookup(self, avm1::Value(self), vm_->key("onUnload"), fn) &&
+           fn.isObject() && fn.object()->isFunction();
 }
 
 void ScriptHost::deliverLoads() {

@@ -221,6 +221,7 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void runActions(const engine::QueuedAction& action, engine::DisplayObject* target,
                     std::span<const std::uint8_t> code) override;
     void clipEvent(engine::DisplayObject& object, engine::ClipEvent event) override;
+    bool handlesUnload(engine::DisplayObject& clip) override;
     void runTimers(double movieTimeMs) override;
     bool wantsTicks() const override;
     void inputEvent(const engine::InputEvent& event) override;

@@ -370,14 +370,23 @@ TEST(ScriptHost, RemovedClipsLeaveDeadHandlesAndUnloadOnce) {
     unload.act(op::Trace);
     a.getVariable("kept").push({"onUnload"}).defineFunction("", {}, unload).act(op::SetMember);
     callMethod(a, "kept", "removeMovieClip").act(op::Pop);
+    // Its handler still due, it waits aside, mirrored below every depth, until the next frame.
     traceMember(a, "kept", "_name");
-    a.getVariable("kept").act(op::TypeOf).act(op::Trace);
-    callMethod(a, "kept", "removeMovieClip").act(op::Pop);  // a dead handle does nothing
+    callMethod(a, "kept", "getDepth").act(op::Trace);
+    callMethod(a, "kept", "removeMovieClip").act(op::Pop);  // no depth a script may empty
     doAction(m, a);
+    m.showFrame();
+    ActionWriter next;
+    traceMember(next, "kept", "_name");
+    next.getVariable("kept").act(op::TypeOf).act(op::Trace);
+    callMethod(next, "kept", "removeMovieClip").act(op::Pop);  // a dead handle does nothing
+    doAction(m, next);
     m.showFrame();
     ScriptedRun r(m.finish());
     // The unload handler runs once the script that removed the clip is done.
-    EXPECT_EQ(r.take(), (Lines{"undefined", "movieclip", "unload made"}));
+    EXPECT_EQ(r.take(), (Lines{"made", "-32774", "unload made"}));
+    r.ticks(1);
+    EXPECT_EQ(r.take(), (Lines{"undefined", "movieclip"}));
     EXPECT_TRUE(r.errors.empty());
 }
 
