@@ -176,14 +176,30 @@ ScriptHost::ScriptHost(engine::StagePlayer& player, const engine::MovieData& mov
     textFields_ = std::make_unique<TextFields>(player_, *characters_);
     textFields_->setVm(vm_.get());
     player_.setScriptHooks(this);
+    describeSystem(vm_->global());
+}
+
+void ScriptHost::describeSystem(avm1::Object* global) {
+    avm1::Vm& vm = *vm_;
+    const avm1::Value system = vm.get(avm1::Value(global), "System");
     // A movie played from a file reads files beside it, or the network when it asks to.
-    const avm1::Value system = vm_->get(avm1::Value(vm_->global()), "System");
-    if (avm1::Object* security = vm_->get(system, "security").asObject()) {
-        vm_->define(security, "sandboxType",
-                    avm1::Value(vm_->intern(player_.dictionary().useNetwork() ? "localWithNetwork"
-                                                                              : "localWithFile")),
-                    0);
+    if (avm1::Object* security = vm.get(system, "security").asObject()) {
+        vm.define(security, "sandboxType",
+                  avm1::Value(vm.intern(player_.dictionary().useNetwork() ? "localWithNetwork"
+                                                                          : "localWithFile")),
+                  0);
     }
+    avm1::Object* caps = vm.get(system, "capabilities").asObject();
+    if (caps != nullptr && screenResolution_) {
+        vm.define(caps, "screenResolutionX",
+                  avm1::Value(static_cast<double>((*screenResolution_)[0])), 0);
+        vm.define(caps, "screenResolutionY",
+                  avm1::Value(static_cast<double>((*screenResolution_)[1])), 0);
+    }
+}
+
+void ScriptHost::realmMade(avm1::Object* global) {
+    describeSystem(global);
 }
 
 ScriptHost::~ScriptHost() {
@@ -437,14 +453,10 @@ void ScriptHost::setScreenResolution(int width, int height) {
     if (width < 1 || height < 1) {
         return;
     }
-    avm1::Vm& vm = *vm_;
-    avm1::Object* caps =
-        vm.get(vm.get(avm1::Value(vm.global()), "System"), "capabilities").asObject();
-    if (caps == nullptr) {
-        return;
+    screenResolution_ = std::array<int, 2>{width, height};
+    for (avm1::Object* global : vm_->globals()) {
+        describeSystem(global);
     }
-    vm.define(caps, "screenResolutionX", avm1::Value(static_cast<double>(width)), 0);
-    vm.define(caps, "screenResolutionY", avm1::Value(static_cast<double>(height)), 0);
 }
 
 std::optional<std::array<double, 2>> ScriptHost::mapPoint(DisplayId id, double x, double y,
@@ -1300,7 +1312,8 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
         // Whether the clip locks _root belongs to the clip, not to what it shows.
         const avm1::Value lockRoot = vm_->get(avm1::Value(self), "_lockroot");
         self->properties() = avm1::PropertyMap();
-        self->setProtoLink(vm_->protos().movieClip);
+        self->setProtoLink(
+            vm_->protosFor(source != nullptr ? source->version : vm_->swfVersion()).movieClip);
         if (!lockRoot.isUndefined()) {
             vm_->set(avm1::Value(self), "_lockroot", lockRoot);
         }
