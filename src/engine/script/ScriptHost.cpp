@@ -585,12 +585,20 @@ DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
             return o->name();
         case DisplayProperty::DropTarget:
             return input_->dropTarget(id);
-        case DisplayProperty::Url:
-            return baseDir_.empty() ? std::string()
-                                    : QUrl::fromLocalFile(QString::fromStdString(baseDir_))
-                                              .toString()
-                                              .toStdString() +
-                                          "/";
+        case DisplayProperty::Url: {
+            // A loaded movie answers with its own file; the player's movie with its folder.
+            const std::string& loaded = t != nullptr ? t->source().url : std::string();
+            const QUrl asked(QString::fromStdString(loaded));
+            if (!loaded.empty() && !asked.isRelative()) {
+                return loaded;
+            }
+            if (baseDir_.empty()) {
+                return std::string();
+            }
+            const QUrl base = QUrl::fromLocalFile(QString::fromStdString(baseDir_) + "/");
+            return loaded.empty() ? base.toString().toStdString()
+                                  : base.resolved(asked).toString().toStdString();
+        }
         case DisplayProperty::FocusRect: {
             // Version 5 movies read the flag as a number.
             const auto flag = [this](bool b) {
