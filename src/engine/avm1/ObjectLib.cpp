@@ -713,12 +713,13 @@ Value setNatives(Vm& vm, const CallInfo& c, bool accessors) {
             String* name = vm.intern(n.name);
             String* key = vm.key(name);
             Property* p = o->properties().find(key);
-            // A property already there keeps its flags.
+            // A property already there keeps its flags, unless it becomes an accessor.
             if (p == nullptr) {
                 p = &o->properties().add(key, name);
                 p->flags = n.flags;
             }
             if (accessors) {
+                p->flags = n.flags;
                 p->value = Value();
                 p->getter = asnativeEntry(vm, table, index).asObject();
                 p->setter = asnativeEntry(vm, table, index + 1).asObject();

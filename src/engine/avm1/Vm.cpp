@@ -259,8 +259,10 @@ bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
         }
         if (p != nullptr) {
             if (!visibleToVersion(p->flags, version_)) {
-                out = Value();
-            } else if (p->isAccessor()) {
+                // Hidden from this version: the prototypes may still answer.
+                continue;
+            }
+            if (p->isAccessor()) {
                 if (accessorDepth_ >= kMaxAccessorDepth) {
                     // Too deep in getters that read themselves: the last value written.
                     out = p->value;

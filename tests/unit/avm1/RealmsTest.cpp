@@ -84,6 +84,19 @@ TEST_F(Realms, ASSetNativeNamesTakeVersionPrefixesAndEmptyNamesTakeNumbers) {
     EXPECT_TRUE(vm().get(o, "late").isObject());
 }
 
+TEST_F(Realms, APropertyHiddenFromTheVersionLetsThePrototypeAnswer) {
+    avm1::Object* base = vm().newObject();
+    vm().set(Value(base), "late", str("base"));
+    avm1::Object* o = vm().newObject(base);
+    call(Value(vm().global()), "ASSetNative", {Value(o), Value(200.0), str("9late")});
+    vm().setSwfVersion(7);
+    EXPECT_EQ(text(vm().get(Value(o), "late")), "base");
+    vm().setSwfVersion(8);
+    EXPECT_EQ(text(vm().get(Value(o), "late")), "base");
+    vm().setSwfVersion(9);
+    EXPECT_TRUE(vm().get(Value(o), "late").isObject());
+}
+
 TEST_F(Realms, ASSetNativeAccessorBindsAGetterAndASetterPerName) {
     // ConvolutionFilter's alpha is entries 17 (read) and 18 (write) of its table.
     const Value filters = vm().get(global("flash"), "filters");
