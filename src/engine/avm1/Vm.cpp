@@ -622,12 +622,16 @@ String* Vm::toString(const Value& v) {
         case Type::Object: {
             Object* o = v.object();
             if (o->kind() == ObjectKind::Clip) {
+                // Object's own toString (of either realm) leaves the clip its path.
+                auto nativeOf = [](const Property* q) -> NativeFunction {
+                    return q != nullptr && q->value.isObject() && q->value.object()->isFunction()
+                               ? static_cast<FunctionObject*>(q->value.object())->native
+                               : nullptr;
+                };
                 Property* p = findProperty(o, key(atoms_.toString));
                 if (p == nullptr ||
-                    (p->value.isObject() && p->value.object()->isFunction() &&
-                     static_cast<FunctionObject*>(p->value.object())->native != nullptr &&
-                     o->proto() != nullptr &&
-                     findProperty(protos_.object, key(atoms_.toString)) == p)) {
+                    (nativeOf(p) != nullptr && o->proto() != nullptr &&
+                     nativeOf(p) == nativeOf(findProperty(protos_.object, key(atoms_.toString))))) {
                     return heap_.string(dotPath(static_cast<ClipObject*>(o)->id));
                 }
             }
