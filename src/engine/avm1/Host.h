@@ -18,6 +18,8 @@ class FlvVideo;
 
 namespace zd::avm1 {
 
+class Object;
+
 // A display object as scripts name it. Ids are never reused, so a script that keeps the id
 // of a removed clip finds nothing instead of another clip. 0 names nothing.
 using DisplayId = std::uint64_t;
@@ -155,6 +157,9 @@ class Host {
         double bytesTotal = 0;
     };
     virtual std::optional<MovieInfo> movieInfo(DisplayId /*id*/) { return std::nullopt; }
+    // The built-ins of another group of SWF versions were just made (a movie of such a
+    // version runs): what the host adds to _global's objects belongs there too.
+    virtual void realmMade(Object* /*global*/) {}
     virtual void startDrag(DisplayId id, bool lockCenter,
                            std::optional<std::array<double, 4>> bounds) = 0;
     virtual void stopDrag() = 0;

@@ -237,16 +237,19 @@ void moveFocus(Vm& vm, DisplayId id) {
 
 void broadcast(Vm& vm, const char* object, const char* message, std::initializer_list<Value> args) {
     Vm::NoCollect hold(vm);
-    const Value target = vm.get(Value(vm.global()), object);
-    Object* list = vm.get(target, "_listeners").asObject();
-    if (list == nullptr) {
-        return;
-    }
-    // Listeners added or removed by a handler count from the next event on.
+    // Listeners added or removed by a handler count from the next event on. Movies of each
+    // realm listen through their own object.
     std::vector<Value> listeners;
-    const std::uint32_t n = std::min<std::uint32_t>(lib::lengthOf(vm, list), 1u << 16);
-    for (std::uint32_t i = 0; i < n; ++i) {
-        listeners.push_back(lib::elementAt(vm, list, i));
+    for (Object* global : vm.globals()) {
+        const Value target = vm.get(Value(global), object);
+        Object* list = vm.get(target, "_listeners").asObject();
+        if (list == nullptr) {
+            continue;
+        }
+        const std::uint32_t n = std::min<std::uint32_t>(lib::lengthOf(vm, list), 1u << 16);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            listeners.push_back(lib::elementAt(vm, list, i));
+        }
     }
     String* name = vm.intern(message);
     for (const Value& l : listeners) {

@@ -2061,6 +2061,14 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, std::span<const 
     if (depth_ + 1 > limit) {
         throw ScriptAbort{"Script recursion went deeper than the limit; the script was stopped"};
     }
+    // A function keeps the rules and the built-ins of the movie that defined it, whoever
+    // calls it.
+    struct VersionRestore {
+        Vm& vm;
+        int version;
+        ~VersionRestore() { vm.setSwfVersion(version); }
+    } versionRestore{*this, version_};
+    setSwfVersion(def.swfVersion);
     Frame fr;
     fr.caller = frame_;
     fr.code = def.code;

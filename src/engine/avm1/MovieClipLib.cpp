@@ -657,7 +657,7 @@ void installMovieClip(Vm& vm) {
     vm.defineNative(proto, "removeMovieClip", mcRemoveMovieClip);
     vm.defineNative(proto, "createEmptyMovieClip", mcCreateEmptyMovieClip);
     vm.defineNative(proto, "createTextField", mcCreateTextField);
-    vm.defineNative(proto, "getDepth", mcGetDepth);
+    vm.defineNative(proto, "getDepth", mcGetDepth, kDontEnum | kVersion6);
     vm.defineNative(proto, "swapDepths", mcSwapDepths);
     vm.defineNative(proto, "getNextHighestDepth", mcGetNextHighestDepth);
     vm.defineNative(proto, "getSWFVersion", mcGetSwfVersion);

@@ -33,7 +33,7 @@ enum PropertyFlag : std::uint16_t {
 };
 
 // Whether a property's version bits let a movie of this version see its value. A hidden
-// property still exists (hasOwnProperty, for-in) but reads as undefined until written.
+// property still exists (hasOwnProperty, for-in), but reads pass it by for the prototypes.
 bool visibleToVersion(std::uint16_t flags, int swfVersion);
 
 struct Property {

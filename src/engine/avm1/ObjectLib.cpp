@@ -576,9 +576,29 @@ Value mathBeyondTable(Vm& vm, const CallInfo& c) {
     return Value(kNaN);
 }
 
-Value asnative(Vm& vm, const CallInfo& c) {
-    const int table = vm.toInt32(c.arg(0));
-    const int index = vm.toInt32(c.arg(1));
+// The object at a dotted path from _global ("Date.prototype").
+Value objectAtPath(Vm& vm, std::string_view path) {
+    Value holder(vm.global());
+    while (!path.empty() && !holder.isUndefined()) {
+        const std::size_t dot = path.find('.');
+        holder = vm.get(holder, path.substr(0, dot));
+        path = dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);
+    }
+    return holder;
+}
+
+// The accessor halves of a property on an object, as ASnative numbers them.
+Value accessorHalf(Vm& vm, std::string_view holderPath, std::string_view name, bool setter) {
+    Object* holder = objectAtPath(vm, holderPath).asObject();
+    Property* p = holder != nullptr ? holder->properties().find(vm.key(name)) : nullptr;
+    if (p == nullptr || !p->isAccessor()) {
+        return Value();
+    }
+    Object* half = setter ? p->setter : p->getter;
+    return half != nullptr ? Value(half) : Value();
+}
+
+Value asnativeEntry(Vm& vm, int table, int index) {
     struct Entry {
         int table;
         int index;
@@ -601,12 +621,42 @@ Value asnative(Vm& vm, const CallInfo& c) {
     };
     for (const auto& e : kEntries) {
         if (e.table == table && e.index == index) {
-            Value holder = Value(vm.global());
-            if (e.object != nullptr) {
-                holder = vm.get(holder, e.object);
-            }
-            return vm.get(holder, e.name);
+            return e.object != nullptr ? vm.get(objectAtPath(vm, e.object), e.name)
+                                       : vm.get(Value(vm.global()), e.name);
         }
+    }
+    if (table == 103) {
+        // Date's methods: local time from 0, the UTC forms from 128.
+        static constexpr const char* kDate[] = {
+            "getFullYear",     "getYear",    "getMonth",   "getDate",           "getDay",
+            "getHours",        "getMinutes", "getSeconds", "getMilliseconds",   "setFullYear",
+            "setMonth",        "setDate",    "setHours",   "setMinutes",        "setSeconds",
+            "setMilliseconds", "getTime",    "setTime",    "getTimezoneOffset", "toString",
+            "setYear"};
+        static constexpr const char* kUtc[] = {
+            "getUTCFullYear",     "getUTCYear",     "getUTCMonth",   "getUTCDate",
+            "getUTCDay",          "getUTCHours",    "getUTCMinutes", "getUTCSeconds",
+            "getUTCMilliseconds", "setUTCFullYear", "setUTCMonth",   "setUTCDate",
+            "setUTCHours",        "setUTCMinutes",  "setUTCSeconds", "setUTCMilliseconds"};
+        const char* name = nullptr;
+        if (index >= 0 && index < static_cast<int>(std::size(kDate))) {
+            name = kDate[index];
+        } else if (index >= 128 && index < 128 + static_cast<int>(std::size(kUtc))) {
+            name = kUtc[index - 128];
+        }
+        return name != nullptr ? vm.get(objectAtPath(vm, "Date.prototype"), name) : Value();
+    }
+    if (table == 1109 && index >= 1) {
+        // ConvolutionFilter's properties: a getter then a setter each, in declaration order.
+        static constexpr const char* kFields[] = {"matrixX", "matrixY", "matrix",
+                                                  "divisor", "bias",    "preserveAlpha",
+                                                  "clamp",   "color",   "alpha"};
+        const int field = (index - 1) / 2;
+        if (field < static_cast<int>(std::size(kFields))) {
+            return accessorHalf(vm, "flash.filters.ConvolutionFilter.prototype", kFields[field],
+                                (index - 1) % 2 == 1);
+        }
+        return Value();
     }
     if (table == 200 && index >= 0) {
         // Past Math's last function the table still answers, with a function that converts
@@ -614,6 +664,89 @@ Value asnative(Vm& vm, const CallInfo& c) {
         return Value(vm.newNative(mathBeyondTable));
     }
     return Value();
+}
+
+Value asnative(Vm& vm, const CallInfo& c) {
+    const int table = vm.toInt32(c.arg(0));
+    const int index = vm.toInt32(c.arg(1));
+    return asnativeEntry(vm, table, index);
+}
+
+// The names ASSetNative and ASSetNativeAccessor take: comma separated, each taking the next
+// number of the table (an empty one too). A leading "6" to "9" or "10" makes the property
+// one that movies of that version on see; a leading "1" otherwise is dropped.
+struct NativeName {
+    std::string_view name;
+    std::uint16_t flags = 0;
+};
+
+NativeName parseNativeName(std::string_view s) {
+    NativeName out{s, 0};
+    if (s.size() >= 2 && s[0] == '1' && s[1] == '0') {
+        out.name = s.substr(2);
+        out.flags = kVersion10;
+    } else if (!s.empty() && s[0] >= '6' && s[0] <= '9') {
+        static constexpr std::uint16_t kFlags[] = {kVersion6, kVersion7, kVersion8, kVersion9};
+        out.name = s.substr(1);
+        out.flags = kFlags[s[0] - '6'];
+    } else if (!s.empty() && s[0] == '1') {
+        out.name = s.substr(1);
+    }
+    return out;
+}
+
+// Binds each name on the object to table entries (one per name, or a getter and a setter).
+Value setNatives(Vm& vm, const CallInfo& c, bool accessors) {
+    Object* o = c.arg(0).asObject();
+    if (o == nullptr || c.count() < 3) {
+        return Value();
+    }
+    const int table = vm.toInt32(c.arg(1));
+    const std::string names = vm.toStdString(c.arg(2));
+    int index = c.count() > 3 ? vm.toInt32(c.arg(3)) : 0;
+    Vm::NoCollect hold(vm);
+    std::string_view rest = names;
+    while (true) {
+        const std::size_t comma = rest.find(',');
+        const NativeName n = parseNativeName(rest.substr(0, comma));
+        if (!n.name.empty()) {
+            String* name = vm.intern(n.name);
+            String* key = vm.key(name);
+            Property* p = o->properties().find(key);
+            // A property already there keeps its flags, unless it becomes an accessor.
+            if (p == nullptr) {
+                p = &o->properties().add(key, name);
+                p->flags = n.flags;
+            }
+            if (accessors) {
+                p->flags = n.flags;
+                p->value = Value();
+                p->getter = asnativeEntry(vm, table, index).asObject();
+                p->setter = asnativeEntry(vm, table, index + 1).asObject();
+                if (p->getter == nullptr) {
+                    // Without a getter the property is a plain one holding nothing.
+                    p->setter = nullptr;
+                }
+            } else {
+                p->getter = p->setter = nullptr;
+                p->value = asnativeEntry(vm, table, index);
+            }
+        }
+        index += accessors ? 2 : 1;
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        rest.remove_prefix(comma + 1);
+    }
+    return Value();
+}
+
+Value globalASSetNative(Vm& vm, const CallInfo& c) {
+    return setNatives(vm, c, false);
+}
+
+Value globalASSetNativeAccessor(Vm& vm, const CallInfo& c) {
+    return setNatives(vm, c, true);
 }
 
 }  // namespace
@@ -654,6 +787,8 @@ void installGlobals(Vm& vm) {
     vm.defineNative(g, "clearTimeout", globalClearInterval);
     vm.defineNative(g, "ASSetPropFlags", globalASSetPropFlags);
     vm.defineNative(g, "ASnative", asnative);
+    vm.defineNative(g, "ASSetNative", globalASSetNative);
+    vm.defineNative(g, "ASSetNativeAccessor", globalASSetNativeAccessor);
     vm.defineNative(g, "updateAfterEvent", globalUpdateAfterEvent);
     vm.defineNative(g, "getVersion", globalGetVersion);
     vm.define(g, "NaN", Value(kNaN));

@@ -100,7 +100,51 @@ Vm::Vm(Host& host, int swfVersion, Limits limits)
     for (String* s : {atoms_.proto, atoms_.prototype, atoms_.constructor, atoms_.length}) {
         key(s);
     }
+    realm_ = realmOf(swfVersion);
     installLibrary();
+    realms_[realm_] = Realm{global_, protos_};
+}
+
+void Vm::enterRealm(int realm) {
+    realms_[realm_] = Realm{global_, protos_};
+    realm_ = realm;
+    if (realms_[realm].global == nullptr) {
+        protos_ = Protos{};
+        installLibrary();
+        realms_[realm] = Realm{global_, protos_};
+        host_.realmMade(global_);
+        return;
+    }
+    global_ = realms_[realm].global;
+    protos_ = realms_[realm].protos;
+}
+
+const Vm::Protos& Vm::protosFor(int version) {
+    const int realm = realmOf(version);
+    if (realm == realm_) {
+        return protos_;
+    }
+    if (realms_[realm].global == nullptr) {
+        const int back = realm_;
+        enterRealm(realm);
+        enterRealm(back);
+    }
+    return realms_[realm].protos;
+}
+
+Object* Vm::globalFor(int version) {
+    protosFor(version);
+    return realmOf(version) == realm_ ? global_ : realms_[realmOf(version)].global;
+}
+
+std::vector<Object*> Vm::globals() {
+    std::vector<Object*> out{global_};
+    for (int r = 0; r < static_cast<int>(realms_.size()); ++r) {
+        if (r != realm_ && realms_[r].global != nullptr) {
+            out.push_back(realms_[r].global);
+        }
+    }
+    return out;
 }
 
 Vm::~Vm() = default;
@@ -215,8 +259,10 @@ bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
         }
         if (p != nullptr) {
             if (!visibleToVersion(p->flags, version_)) {
-                out = Value();
-            } else if (p->isAccessor()) {
+                // Hidden from this version: the prototypes may still answer.
+                continue;
+            }
+            if (p->isAccessor()) {
                 if (accessorDepth_ >= kMaxAccessorDepth) {
                     // Too deep in getters that read themselves: the last value written.
                     out = p->value;
@@ -576,12 +622,16 @@ String* Vm::toString(const Value& v) {
         case Type::Object: {
             Object* o = v.object();
             if (o->kind() == ObjectKind::Clip) {
+                // Object's own toString (of either realm) leaves the clip its path.
+                auto nativeOf = [](const Property* q) -> NativeFunction {
+                    return q != nullptr && q->value.isObject() && q->value.object()->isFunction()
+                               ? static_cast<FunctionObject*>(q->value.object())->native
+                               : nullptr;
+                };
                 Property* p = findProperty(o, key(atoms_.toString));
                 if (p == nullptr ||
-                    (p->value.isObject() && p->value.object()->isFunction() &&
-                     static_cast<FunctionObject*>(p->value.object())->native != nullptr &&
-                     o->proto() != nullptr &&
-                     findProperty(protos_.object, key(atoms_.toString)) == p)) {
+                    (nativeOf(p) != nullptr && o->proto() != nullptr &&
+                     nativeOf(p) == nativeOf(findProperty(protos_.object, key(atoms_.toString))))) {
                     return heap_.string(dotPath(static_cast<ClipObject*>(o)->id));
                 }
             }
@@ -867,20 +917,20 @@ bool Vm::instanceOf(const Value& v, const Value& ctorValue) {
 
 // --- Display objects ---
 
-Object* Vm::protoForDisplay(Host::Kind k) {
+Object* Vm::protoForDisplay(Host::Kind k, const Protos& protos) {
     switch (k) {
         case Host::Kind::TextField:
-            return protos_.textField;
+            return protos.textField;
         case Host::Kind::Button:
-            return protos_.button;
+            return protos.button;
         case Host::Kind::MovieClip:
-            return protos_.movieClip;
+            return protos.movieClip;
         case Host::Kind::Video:
-            return protos_.video != nullptr ? protos_.video : protos_.object;
+            return protos.video != nullptr ? protos.video : protos.object;
         case Host::Kind::Other:
-            return protos_.object;
+            return protos.object;
     }
-    return protos_.object;
+    return protos.object;
 }
 
 Object* Vm::clipObject(DisplayId id) {
@@ -900,7 +950,17 @@ Object* Vm::clipObject(DisplayId id) {
         const DisplayId parent = host_.parent(id);
         return parent != id ? clipObject(parent) : nullptr;
     }
-    auto* c = heap_.make<ClipObject>(protoForDisplay(kind), id);
+    // The object takes the built-ins of its movie's version, whoever reaches it first.
+    int version = version_;
+    for (DisplayId d = id; d != kNoDisplay;) {
+        if (const auto info = host_.movieInfo(d)) {
+            version = info->version;
+            break;
+        }
+        const DisplayId up = host_.parent(d);
+        d = up != d ? up : kNoDisplay;
+    }
+    auto* c = heap_.make<ClipObject>(protoForDisplay(kind, protosFor(version)), id);
     clips_.emplace(id, c);
     if (kind == Host::Kind::TextField) {
         lib::initTextFieldObject(*this, c);
@@ -1104,12 +1164,15 @@ std::string Vm::slashPath(DisplayId id) {
 // --- Garbage ---
 
 void Vm::traceRoots(Tracer& t) {
-    t.markObject(global_);
-    for (Object* o :
-         {protos_.object, protos_.function, protos_.array, protos_.string, protos_.number,
-          protos_.boolean, protos_.date, protos_.movieClip, protos_.textField, protos_.button,
-          protos_.xmlNode, protos_.xml, protos_.loadVars, protos_.error, protos_.textFormat}) {
-        t.markObject(o);
+    realms_[realm_] = Realm{global_, protos_};
+    for (const Realm& r : realms_) {
+        const Protos& p = r.protos;
+        t.markObject(r.global);
+        for (Object* o : {p.object, p.function, p.array, p.string, p.number, p.boolean, p.date,
+                          p.movieClip, p.textField, p.button, p.xmlNode, p.xml, p.loadVars, p.error,
+                          p.textFormat, p.video}) {
+            t.markObject(o);
+        }
     }
     for (String* s :
          {atoms_.proto,     atoms_.prototype, atoms_.constructor, atoms_.constructorHidden,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -83,8 +84,17 @@ class Vm {
     Heap& heap() { return heap_; }
     const Atoms& atoms() const { return atoms_; }
     int swfVersion() const { return version_; }
-    // Scripts of a loaded movie run with that movie's version (for conversions).
-    void setSwfVersion(int version) { version_ = version; }
+    // Scripts of a loaded movie run with that movie's version (for conversions), and see
+    // the _global and built-ins of that version's realm.
+    void setSwfVersion(int version) {
+        version_ = version;
+        if (realmOf(version) != realm_) {
+            enterRealm(realmOf(version));
+        }
+    }
+    // Movies up to SWF 6 share one _global and one set of built-ins; movies from SWF 7 on
+    // share another. A realm is made when a movie of its versions first runs.
+    static int realmOf(int version) { return version >= 7 ? 1 : 0; }
     // Names keep the rule of the movie the player opened: the objects all movies share are
     // keyed by it.
     bool caseSensitive() const { return keyVersion_ >= 7; }
@@ -164,6 +174,11 @@ class Vm {
         Object* video = nullptr;
     };
     Protos& protos() { return protos_; }
+    // The built-ins and _global movies of that version see (the realm is made if need be).
+    const Protos& protosFor(int version);
+    Object* globalFor(int version);
+    // The _global of every realm made so far, the running one first.
+    std::vector<Object*> globals();
 
     // Properties with the full semantics: prototype chain, getters/setters, __resolve,
     // watchers, read-only flags, the display properties of clips, boxing of primitives.
@@ -318,7 +333,8 @@ class Vm {
     // A throw no script caught ended a block or handler: the log says so.
     void reportUncaught(const Value& thrown);
     // The prototype scripts see for a display object of the given kind.
-    Object* protoForDisplay(Host::Kind k);
+    Object* protoForDisplay(Host::Kind k) { return protoForDisplay(k, protos_); }
+    Object* protoForDisplay(Host::Kind k, const Protos& protos);
     std::uint64_t actionsRun() const { return actions_; }
     // Instances of a native class carry native storage; a script class that extends one
     // gets that storage too when its prototype chain reaches the native prototype.
@@ -333,6 +349,7 @@ class Vm {
     friend struct Frame;
 
     void installLibrary();
+    void enterRealm(int realm);
     void traceRoots(Tracer& t);
     Value callScript(FunctionObject* f, const Value& thisValue, std::span<const Value> args,
                      Object* home);
@@ -354,8 +371,15 @@ class Vm {
     Limits limits_;
     Heap heap_;
     Atoms atoms_{};
+    // The running realm's _global and built-ins; realms_ keeps them for the others.
     Object* global_ = nullptr;
     Protos protos_;
+    struct Realm {
+        Object* global = nullptr;
+        Protos protos;
+    };
+    std::array<Realm, 2> realms_{};
+    int realm_ = 0;
     std::vector<Value> stack_;
     Frame* frame_ = nullptr;
     int depth_ = 0;

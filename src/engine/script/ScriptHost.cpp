@@ -179,14 +179,30 @@ ScriptHost::ScriptHost(engine::StagePlayer& player, const engine::MovieData& mov
     textFields_ = std::make_unique<TextFields>(player_, *characters_);
     textFields_->setVm(vm_.get());
     player_.setScriptHooks(this);
+    describeSystem(vm_->global());
+}
+
+void ScriptHost::describeSystem(avm1::Object* global) {
+    avm1::Vm& vm = *vm_;
+    const avm1::Value system = vm.get(avm1::Value(global), "System");
     // A movie played from a file reads files beside it, or the network when it asks to.
-    const avm1::Value system = vm_->get(avm1::Value(vm_->global()), "System");
-    if (avm1::Object* security = vm_->get(system, "security").asObject()) {
-        vm_->define(security, "sandboxType",
-                    avm1::Value(vm_->intern(player_.dictionary().useNetwork() ? "localWithNetwork"
-                                                                              : "localWithFile")),
-                    0);
+    if (avm1::Object* security = vm.get(system, "security").asObject()) {
+        vm.define(security, "sandboxType",
+                  avm1::Value(vm.intern(player_.dictionary().useNetwork() ? "localWithNetwork"
+                                                                          : "localWithFile")),
+                  0);
     }
+    avm1::Object* caps = vm.get(system, "capabilities").asObject();
+    if (caps != nullptr && screenResolution_) {
+        vm.define(caps, "screenResolutionX",
+                  avm1::Value(static_cast<double>((*screenResolution_)[0])), 0);
+        vm.define(caps, "screenResolutionY",
+                  avm1::Value(static_cast<double>((*screenResolution_)[1])), 0);
+    }
+}
+
+void ScriptHost::realmMade(avm1::Object* global) {
+    describeSystem(global);
 }
 
 ScriptHost::~ScriptHost() {
@@ -440,14 +456,10 @@ void ScriptHost::setScreenResolution(int width, int height) {
     if (width < 1 || height < 1) {
         return;
     }
-    avm1::Vm& vm = *vm_;
-    avm1::Object* caps =
-        vm.get(vm.get(avm1::Value(vm.global()), "System"), "capabilities").asObject();
-    if (caps == nullptr) {
-        return;
+    screenResolution_ = std::array<int, 2>{width, height};
+    for (avm1::Object* global : vm_->globals()) {
+        describeSystem(global);
     }
-    vm.define(caps, "screenResolutionX", avm1::Value(static_cast<double>(width)), 0);
-    vm.define(caps, "screenResolutionY", avm1::Value(static_cast<double>(height)), 0);
 }
 
 std::optional<std::array<double, 2>> ScriptHost::mapPoint(DisplayId id, double x, double y,
@@ -576,12 +588,20 @@ DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
             return o->name();
         case DisplayProperty::DropTarget:
             return input_->dropTarget(id);
-        case DisplayProperty::Url:
-            return baseDir_.empty() ? std::string()
-                                    : QUrl::fromLocalFile(QString::fromStdString(baseDir_))
-                                              .toString()
-                                              .toStdString() +
-                                          "/";
+        case DisplayProperty::Url: {
+            // A loaded movie answers with its own file; the player's movie with its folder.
+            const std::string& loaded = t != nullptr ? t->source().url : std::string();
+            const QUrl asked(QString::fromStdString(loaded));
+            if (!loaded.empty() && !asked.isRelative()) {
+                return loaded;
+            }
+            if (baseDir_.empty()) {
+                return std::string();
+            }
+            const QUrl base = QUrl::fromLocalFile(QString::fromStdString(baseDir_) + "/");
+            return loaded.empty() ? base.toString().toStdString()
+                                  : base.resolved(asked).toString().toStdString();
+        }
         case DisplayProperty::FocusRect: {
             // Version 5 movies read the flag as a number.
             const auto flag = [this](bool b) {
@@ -1393,7 +1413,8 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
         // Whether the clip locks _root belongs to the clip, not to what it shows.
         const avm1::Value lockRoot = vm_->get(avm1::Value(self), "_lockroot");
         self->properties() = avm1::PropertyMap();
-        self->setProtoLink(vm_->protos().movieClip);
+        self->setProtoLink(
+            vm_->protosFor(source != nullptr ? source->version : vm_->swfVersion()).movieClip);
         if (!lockRoot.isUndefined()) {
             vm_->set(avm1::Value(self), "_lockroot", lockRoot);
         }

@@ -154,6 +154,7 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void swapDepths(avm1::DisplayId id, int depth) override;
     int nextHighestDepth(avm1::DisplayId id) override;
     std::optional<MovieInfo> movieInfo(avm1::DisplayId id) override;
+    void realmMade(avm1::Object* global) override;
     avm1::DisplayId instanceAtDepth(avm1::DisplayId parent, int depth) override;
     void startDrag(avm1::DisplayId id, bool lockCenter,
                    std::optional<std::array<double, 4>> bounds) override;
@@ -275,6 +276,9 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     engine::StagePlayer& player_;
     const engine::MovieData& movie_;
     std::unique_ptr<avm1::Vm> vm_;
+    std::optional<std::array<int, 2>> screenResolution_;
+    // What the host tells scripts through System in a realm's _global.
+    void describeSystem(avm1::Object* global);
     std::unique_ptr<engine::RenderHooks> renderHooks_;
     std::unique_ptr<engine::CharacterCache> characters_;
     std::unordered_map<std::size_t, avm1::CodeOwner> code_;
