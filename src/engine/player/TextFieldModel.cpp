@@ -15,6 +15,8 @@ namespace {
 constexpr std::size_t kMaxNesting = 64;
 // The largest size a FONT tag sets (points).
 constexpr double kMaxHtmlSize = 127;
+// The widest margin or indent a paragraph is laid out with (pixels).
+constexpr double kMaxParagraphSpace = 10000;
 // The largest text size drawn (pixels).
 constexpr double kMaxDrawnSize = 2000;
 
@@ -892,9 +894,21 @@ void TextFieldModel::setHtmlText(const std::string& html) {
 
 std::vector<TextParagraph> TextFieldModel::paragraphs() const {
     std::vector<TextParagraph> out;
-    out.emplace_back();
-    out.back().align =
-        runs_.empty() ? newFormat_.align.value_or(0) : runs_.front().format.align.value_or(0);
+    // A paragraph's fields come with its first character.
+    auto start = [&out](const TextFormat& f) {
+        TextParagraph& p = out.emplace_back();
+        auto twips = [](const std::optional<double>& px, double least) {
+            const double v = px.value_or(0);
+            return std::isfinite(v) ? std::clamp(v, least, kMaxParagraphSpace) * 20 : 0.0;
+        };
+        p.align = f.align.value_or(0);
+        p.leftMargin = twips(f.leftMargin, 0);
+        p.rightMargin = twips(f.rightMargin, 0);
+        p.indent = twips(f.indent, -kMaxParagraphSpace);
+        p.blockIndent = twips(f.blockIndent, 0);
+        p.bullet = f.bullet.value_or(false);
+    };
+    start(runs_.empty() ? newFormat_ : runs_.front().format);
     std::size_t at = 0;
     bool fresh = false;  // the last paragraph has no characters yet
     for (const Run& r : runs_) {
@@ -919,11 +933,12 @@ std::vector<TextParagraph> TextFieldModel::paragraphs() const {
             std::size_t e = text_.find(u'\r', s);
             const bool breaks = e != std::u16string::npos && e < end;
             e = breaks ? e : end;
+            if (fresh && (e > s || breaks)) {
+                out.pop_back();
+                start(r.format);
+                fresh = false;
+            }
             if (e > s) {
-                if (fresh) {
-                    out.back().align = r.format.align.value_or(0);
-                    fresh = false;
-                }
                 out.back().runs.push_back({toUtf8(text_.substr(s, e - s)), style});
             }
             if (breaks && out.back().runs.empty()) {
@@ -931,9 +946,8 @@ std::vector<TextParagraph> TextFieldModel::paragraphs() const {
                 out.back().runs.push_back({std::string(), style});
             }
             if (breaks) {
-                // The paragraph's own alignment comes with its first character.
-                out.emplace_back();
-                out.back().align = r.format.align.value_or(0);
+                out.back().lineEnd = style;
+                start(r.format);
                 fresh = true;
                 e += 1;
             }

@@ -588,7 +588,9 @@ void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& sta
     for (std::size_t n = layout.firstVisible; n < layout.visibleLines; ++n) {
         const LaidOutLine& line = layout.lines[n];
         const double baseline = line.baseline;
-        for (const LaidOutChar& item : line.chars) {
+        // The characters, then a list item's bullet.
+        for (std::size_t k = 0; k < line.chars.size() + (line.bullet ? 1 : 0); ++k) {
+            const LaidOutChar& item = k < line.chars.size() ? line.chars[k] : *line.bullet;
             const double x = item.x;
             const QColor color =
                 state.maskMode ? maskColor : state.lut.color(fieldTextColor(item.style->color));
