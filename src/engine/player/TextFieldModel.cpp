@@ -13,6 +13,10 @@ namespace {
 
 // Tags nest at most this deep in HTML a script sets; deeper ones keep the format they are in.
 constexpr std::size_t kMaxNesting = 64;
+// The largest size a FONT tag sets (points).
+constexpr double kMaxHtmlSize = 127;
+// The widest margin or indent a paragraph is laid out with (pixels).
+constexpr double kMaxParagraphSpace = 10000;
 // The largest text size drawn (pixels).
 constexpr double kMaxDrawnSize = 2000;
 
@@ -669,8 +673,14 @@ void TextFieldModel::setHtmlText(const std::string& html) {
             tags.back() = tag;
         }
     };
+    // The format of the last FONT element closed: a closed paragraph's line end is in it,
+    // however far back that element was and whatever encloses the paragraph now.
+    TextFormat lastFont = newFormat_;
     auto close = [&](const std::string& tag) {
         if (stack.size() > 1 && tags.back() == tag) {
+            if (tag == "font") {
+                lastFont = stack.back();
+            }
             stack.pop_back();
             tags.pop_back();
         }
@@ -721,16 +731,29 @@ void TextFieldModel::setHtmlText(const std::string& html) {
             }
             if (name == "p" || name == "li") {
                 if (closing) {
-                    // A closed paragraph ends its line in the format of its last character
-                    // (the paragraph's own when it has none). Paragraphs do not nest: only the
-                    // first closing tag after an opening one ends a line.
+                    // A list item ends its line in the format it is in; a paragraph ends it
+                    // in the last closed FONT's character format, keeping its own paragraph
+                    // fields. Paragraphs do not nest: only the first closing tag after an
+                    // opening one ends a line.
                     const bool ends = name == "li" || inParagraph;
                     if (name == "p") {
                         inParagraph = false;
                     }
                     if (tagsBreak && ends) {
-                        const bool empty = runs.empty() || text.back() == u'\r';
-                        runs.push_back({1, empty ? stack.back() : runs.back().format});
+                        TextFormat end = stack.back();
+                        if (name == "p") {
+                            end.font = lastFont.font;
+                            end.size = lastFont.size;
+                            end.color = lastFont.color;
+                            end.bold = lastFont.bold;
+                            end.italic = lastFont.italic;
+                            end.underline = lastFont.underline;
+                            end.url = lastFont.url;
+                            end.target = lastFont.target;
+                            end.letterSpacing = lastFont.letterSpacing;
+                            end.kerning = lastFont.kerning;
+                        }
+                        runs.push_back({1, std::move(end)});
                         text += u'\r';
                         lastWasSpace = condenseAcrossTags;
                     }
@@ -779,10 +802,15 @@ void TextFieldModel::setHtmlText(const std::string& html) {
                         f.font = *v;
                     }
                     if (const std::string* v = attr("size")) {
-                        // Sizes are whole points.
-                        const double s = std::trunc(std::atof(v->c_str()));
+                        // Sizes are whole points from 1 to 127; one that is no number
+                        // changes nothing.
+                        char* numberEnd = nullptr;
+                        const double s = std::trunc(std::strtod(v->c_str(), &numberEnd));
                         const bool relative = !v->empty() && ((*v)[0] == '+' || (*v)[0] == '-');
-                        f.size = relative ? f.size.value_or(12) + s : s;
+                        if (numberEnd != v->c_str() && std::isfinite(s)) {
+                            f.size = std::clamp(relative ? f.size.value_or(12) + s : s, 1.0,
+                                                kMaxHtmlSize);
+                        }
                     }
                     if (const std::string* v = attr("color")) {
                         if (auto c = htmlColor(*v)) {
@@ -866,9 +894,21 @@ void TextFieldModel::setHtmlText(const std::string& html) {
 
 std::vector<TextParagraph> TextFieldModel::paragraphs() const {
     std::vector<TextParagraph> out;
-    out.emplace_back();
-    out.back().align =
-        runs_.empty() ? newFormat_.align.value_or(0) : runs_.front().format.align.value_or(0);
+    // A paragraph's fields come with its first character.
+    auto start = [&out](const TextFormat& f) {
+        TextParagraph& p = out.emplace_back();
+        auto twips = [](const std::optional<double>& px, double least) {
+            const double v = px.value_or(0);
+            return std::isfinite(v) ? std::clamp(v, least, kMaxParagraphSpace) * 20 : 0.0;
+        };
+        p.align = f.align.value_or(0);
+        p.leftMargin = twips(f.leftMargin, 0);
+        p.rightMargin = twips(f.rightMargin, 0);
+        p.indent = twips(f.indent, -kMaxParagraphSpace);
+        p.blockIndent = twips(f.blockIndent, 0);
+        p.bullet = f.bullet.value_or(false);
+    };
+    start(runs_.empty() ? newFormat_ : runs_.front().format);
     std::size_t at = 0;
     bool fresh = false;  // the last paragraph has no characters yet
     // No text: one empty line in the new-text format, as tall as typing will make it.
@@ -895,11 +935,12 @@ std::vector<TextParagraph> TextFieldModel::paragraphs() const {
             std::size_t e = text_.find(u'\r', s);
             const bool breaks = e != std::u16string::npos && e < end;
             e = breaks ? e : end;
+            if (fresh && (e > s || breaks)) {
+                out.pop_back();
+                start(r.format);
+                fresh = false;
+            }
             if (e > s) {
-                if (fresh) {
-                    out.back().align = r.format.align.value_or(0);
-                    fresh = false;
-                }
                 out.back().runs.push_back({toUtf8(text_.substr(s, e - s)), style});
             }
             if (breaks && out.back().runs.empty()) {
@@ -907,9 +948,8 @@ std::vector<TextParagraph> TextFieldModel::paragraphs() const {
                 out.back().runs.push_back({std::string(), style});
             }
             if (breaks) {
-                // The paragraph's own alignment comes with its first character.
-                out.emplace_back();
-                out.back().align = r.format.align.value_or(0);
+                out.back().lineEnd = style;
+                start(r.format);
                 fresh = true;
                 e += 1;
             }

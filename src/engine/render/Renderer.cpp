@@ -731,9 +731,12 @@ void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& sta
     for (std::size_t n = layout.firstVisible; n < layout.visibleLines; ++n) {
         const LaidOutLine& line = layout.lines[n];
         const double baseline = line.baseline;
-        for (const LaidOutChar& item : line.chars) {
+        // The characters, then a list item's bullet.
+        for (std::size_t k = 0; k < line.chars.size() + (line.bullet ? 1 : 0); ++k) {
+            const LaidOutChar& item = k < line.chars.size() ? line.chars[k] : *line.bullet;
             const double x = item.x + shift;
-            const bool selected = item.index >= selectedFrom && item.index < selectedTo;
+            const bool selected =
+                k < line.chars.size() && item.index >= selectedFrom && item.index < selectedTo;
             const Rgba rgba =
                 selected ? Rgba{255, 255, 255, 255} : fieldTextColor(item.style->color);
             const QColor color = state.maskMode ? maskColor : state.lut.color(rgba);

@@ -48,8 +48,13 @@ double TextLayout::textHeight() const {
     if (lines.empty()) {
         return 0;
     }
-    const double height = lines.back().baseline + lines.back().descent - (box.top() + kTextGutter);
-    return lines.size() == 1 ? height + leading : height;
+    // The empty line after a final line end is no text.
+    std::size_t last = lines.size() - 1;
+    if (last > 0 && lines[last].chars.empty()) {
+        --last;
+    }
+    const double height = lines[last].baseline + lines[last].descent - (box.top() + kTextGutter);
+    return last == 0 ? height + leading : height;
 }
 
 TextLayout layoutEditText(const EditTextDefinition& e, const std::string& text, bool html,
@@ -86,7 +91,7 @@ std::optional<QRectF> caretBox(const TextLayout& layout, std::size_t index) {
         return std::nullopt;
     }
     const LaidOutLine& line = layout.lines[n];
-    double x = line.left;
+    double x = line.textLeft;
     for (const LaidOutChar& c : line.chars) {
         if (c.index >= index) {
             break;
@@ -139,13 +144,11 @@ const TextStyle* styleAt(const TextLayout& layout, QPointF p, int hscroll) {
 TextLayout layoutTextField(const TextFieldModel& field, CharacterCache& cache, bool caretLine) {
     EditTextDefinition e = field.def;
     e.useOutlines = field.embedFonts;
+    // Margins come with each paragraph; leading with the text's own format.
+    e.leftMargin = 0;
+    e.rightMargin = 0;
     if (!field.runs().empty()) {
-        // Margins and leading come with the text's own format.
         const TextFormat& f = field.runs().front().format;
-        e.leftMargin =
-            static_cast<std::uint16_t>(std::clamp(f.leftMargin.value_or(0) * 20, 0.0, 65535.0));
-        e.rightMargin =
-            static_cast<std::uint16_t>(std::clamp(f.rightMargin.value_or(0) * 20, 0.0, 65535.0));
         e.leading =
             static_cast<std::int16_t>(std::clamp(f.leading.value_or(0) * 20, -32768.0, 32767.0));
         e.fontHeight =
@@ -198,6 +201,84 @@ TextLayout layoutTextField(const TextFieldModel& field, CharacterCache& cache, b
     return layout;
 }
 
+namespace {
+
+// How far a bullet's text stands in from its paragraph's margins (twips).
+constexpr double kBulletIndent = 36 * 20.0;
+
+// The font a style is drawn in and its line metrics (lines stand on whole twips).
+struct StyleFont {
+    bool shown = true;  // false: embedded glyphs asked for and none to be had
+    CharacterPtr font;
+    const FontDefinition* def = nullptr;
+    DeviceFont* device = nullptr;
+    QFont qfont;
+    double ascent = 0;
+    double descent = 0;
+};
+
+StyleFont styleFont(const EditTextDefinition& e, const TextStyle& style, CharacterCache& cache) {
+    StyleFont f;
+    f.font =
+        e.useOutlines ? cache.findFont(style.face, style.bold, style.italic, e.fontId) : nullptr;
+    f.def = f.font ? f.font->as<FontDefinition>() : nullptr;
+    if (e.useOutlines && f.def == nullptr) {
+        f.shown = false;
+        return f;
+    }
+    f.device =
+        f.def == nullptr ? cache.deviceFonts().font(style.face, style.bold, style.italic) : nullptr;
+    f.qfont = deviceTextFont(style);
+    if (f.def != nullptr) {
+        const double scale = style.size / f.def->unitsPerEm();
+        f.ascent = f.def->hasLayout ? std::floor(f.def->ascent * scale) : style.size * 0.9;
+        f.descent = f.def->hasLayout ? f.def->descent * scale : style.size * 0.2;
+    } else if (f.device != nullptr) {
+        const double scale = style.size / DeviceFont::kUnitsPerEm;
+        f.ascent = std::floor(f.device->ascent() * scale);
+        f.descent = f.device->descent() * scale;
+    } else {
+        const QFontMetricsF metrics(f.qfont);
+        f.ascent = metrics.ascent();
+        f.descent = metrics.descent();
+    }
+    return f;
+}
+
+LaidOutChar laidOutChar(const StyleFont& f, const TextStyle& style, QChar ch,
+                        CharacterCache& cache) {
+    LaidOutChar item;
+    item.ch = ch;
+    item.style = &style;
+    item.ascent = f.ascent;
+    item.descent = f.descent;
+    if (f.def != nullptr) {
+        const double scale = style.size / f.def->unitsPerEm();
+        item.font = f.font;
+        item.glyph = f.def->glyphFor(item.ch.unicode());
+        const auto g = static_cast<std::size_t>(item.glyph);
+        if (item.glyph >= 0 && g < f.def->advances.size()) {
+            item.advance = std::floor(f.def->advances[g] * scale);
+        } else if (item.glyph >= 0 && g < cache.glyphPaths(f.font).size()) {
+            item.advance = cache.glyphPaths(f.font)[g].boundingRect().right() * scale;
+        }
+    } else if (f.device != nullptr) {
+        // Laid out as embedded glyphs are, but advancing by whole pixels.
+        const double scale = style.size / DeviceFont::kUnitsPerEm;
+        item.deviceGlyph = f.device->glyph(item.ch.unicode());
+        if (item.deviceGlyph != nullptr) {
+            item.advance = std::round(item.deviceGlyph->advance * scale / 20) * 20;
+        }
+    } else {
+        item.painted = true;
+        item.advance = QFontMetricsF(f.qfont).horizontalAdvance(item.ch);
+    }
+    item.advance += style.letterSpacing;
+    return item;
+}
+
+}  // namespace
+
 TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagraph> paragraphs,
                             CharacterCache& cache) {
     TextLayout layout;
@@ -207,96 +288,58 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
     layout.paragraphs = std::move(paragraphs);
     layout.leading = e.leading;
 
-    const double left = box.left() + kTextGutter + e.leftMargin;
-    const double right = box.right() - kTextGutter - e.rightMargin;
-    const double width = std::max(0.0, right - left);
-    // The tag's indent is signed.
-    const double paraIndent = static_cast<std::int16_t>(e.indent);
+    const double fieldLeft = box.left() + kTextGutter + e.leftMargin;
+    const double fieldRight = box.right() - kTextGutter - e.rightMargin;
 
     std::vector<LaidOutLine>& lines = layout.lines;
     // An empty line stands as tall as its paragraph's first format.
     std::vector<std::pair<double, double>> emptyMetrics;
-    std::vector<bool> firstLines;  // a paragraph's first line is indented
-    std::size_t position = 0;      // in the text, paragraph breaks counted
+    std::size_t position = 0;  // in the text, paragraph breaks counted
     for (const TextParagraph& para : layout.paragraphs) {
         std::vector<LaidOutChar> items;
         std::optional<std::pair<double, double>> paraMetrics;
+        std::optional<LaidOutChar> bullet;
         for (const TextRun& run : para.runs) {
+            const StyleFont f = styleFont(e, run.style, cache);
             const QString runText =
                 QString::fromUtf8(run.text.data(), static_cast<qsizetype>(run.text.size()));
             const std::size_t runStart = position;
             position += static_cast<std::size_t>(runText.size());
-            const CharacterPtr font = e.useOutlines ? cache.findFont(run.style.face, run.style.bold,
-                                                                     run.style.italic, e.fontId)
-                                                    : nullptr;
-            const FontDefinition* def = font ? font->as<FontDefinition>() : nullptr;
-            if (e.useOutlines && def == nullptr) {
+            if (!f.shown) {
                 continue;  // embedded glyphs asked for and none to be had: nothing shows
             }
-            DeviceFont* device =
-                def == nullptr
-                    ? cache.deviceFonts().font(run.style.face, run.style.bold, run.style.italic)
-                    : nullptr;
-            const QFont qfont = deviceTextFont(run.style);
-            const QFontMetricsF metrics(qfont);
-            // Lines stand on whole twips.
-            double ascent = 0;
-            double descent = 0;
-            if (def != nullptr) {
-                const double scale = run.style.size / def->unitsPerEm();
-                ascent = def->hasLayout ? std::floor(def->ascent * scale) : run.style.size * 0.9;
-                descent = def->hasLayout ? def->descent * scale : run.style.size * 0.2;
-            } else if (device != nullptr) {
-                const double scale = run.style.size / DeviceFont::kUnitsPerEm;
-                ascent = std::floor(device->ascent() * scale);
-                descent = device->descent() * scale;
-            } else {
-                ascent = metrics.ascent();
-                descent = metrics.descent();
-            }
             if (!paraMetrics) {
-                paraMetrics.emplace(ascent, descent);
+                paraMetrics.emplace(f.ascent, f.descent);
+            }
+            if (para.bullet && !bullet) {
+                bullet = laidOutChar(f, run.style, QChar(0x2022), cache);
             }
             std::size_t at = runStart;
             for (const QChar ch : runText) {
-                LaidOutChar item;
+                LaidOutChar item = laidOutChar(f, run.style, e.password ? QChar(u'*') : ch, cache);
                 item.index = at++;
-                item.ch = e.password ? QChar(u'*') : ch;
-                item.style = &run.style;
-                item.ascent = ascent;
-                item.descent = descent;
-                if (def != nullptr) {
-                    const double scale = run.style.size / def->unitsPerEm();
-                    item.font = font;
-                    item.glyph = def->glyphFor(item.ch.unicode());
-                    const auto g = static_cast<std::size_t>(item.glyph);
-                    if (item.glyph >= 0 && g < def->advances.size()) {
-                        item.advance = std::floor(def->advances[g] * scale);
-                    } else if (item.glyph >= 0 && g < cache.glyphPaths(font).size()) {
-                        item.advance = cache.glyphPaths(font)[g].boundingRect().right() * scale;
-                    }
-                } else if (device != nullptr) {
-                    // Laid out as embedded glyphs are, but advancing by whole pixels.
-                    const double scale = run.style.size / DeviceFont::kUnitsPerEm;
-                    item.deviceGlyph = device->glyph(item.ch.unicode());
-                    if (item.deviceGlyph != nullptr) {
-                        item.advance = std::round(item.deviceGlyph->advance * scale / 20) * 20;
-                    }
-                } else {
-                    item.painted = true;
-                    item.advance = metrics.horizontalAdvance(item.ch);
-                }
-                item.advance += run.style.letterSpacing;
                 items.push_back(item);
             }
         }
         const std::size_t paraEnd = position;
         position += 1;  // the break
+        // The line end's format counts in the last line's height.
+        std::optional<std::pair<double, double>> endMetrics;
+        if (para.lineEnd) {
+            const StyleFont f = styleFont(e, *para.lineEnd, cache);
+            if (f.shown) {
+                endMetrics.emplace(f.ascent, f.descent);
+            }
+        }
+        const double paraLeft =
+            fieldLeft + para.leftMargin + para.blockIndent + (para.bullet ? kBulletIndent : 0);
+        const double paraRight = fieldRight - para.rightMargin;
         // Breaks at spaces to fit the width when the field wraps.
         std::size_t start = 0;
         while (true) {
+            const double lineLeft = paraLeft + (start == 0 ? para.indent : 0);
+            const double width = std::max(0.0, paraRight - lineLeft);
             std::size_t end = items.size();
-            const bool first = start == 0;
             if (e.wordWrap) {
                 double w = 0;
                 std::size_t lastSpace = items.size();
@@ -313,15 +356,25 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
             }
             LaidOutLine l;
             l.align = para.align;
+            l.left = lineLeft;
+            l.right = std::max(lineLeft, paraRight);
             l.chars.assign(items.begin() + static_cast<long>(start),
                            items.begin() + static_cast<long>(end));
             l.lastOfParagraph = end >= items.size();
             l.begin = start < items.size() ? items[start].index : paraEnd;
             l.end = end < items.size() ? items[end].index : paraEnd;
+            if (start == 0 && bullet) {
+                l.bullet = bullet;
+                l.bullet->x = paraLeft - kBulletIndent + kBulletIndent / 4;
+            }
+            std::pair<double, double> empty = paraMetrics.value_or(
+                std::pair<double, double>(e.fontHeight * 0.9, e.fontHeight * 0.2));
+            if (l.lastOfParagraph && endMetrics) {
+                l.endAscent = endMetrics->first;
+                l.endDescent = endMetrics->second;
+            }
             lines.push_back(std::move(l));
-            firstLines.push_back(first);
-            emptyMetrics.push_back(paraMetrics.value_or(
-                std::pair<double, double>(e.fontHeight * 0.9, e.fontHeight * 0.2)));
+            emptyMetrics.push_back(empty);
             if (end >= items.size()) {
                 break;
             }
@@ -346,6 +399,9 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
         }
         if (line.chars.empty()) {
             std::tie(ascent, descent) = emptyMetrics[n];
+        } else {
+            ascent = std::max(ascent, line.endAscent);
+            descent = std::max(descent, line.endDescent);
         }
         line.measuredWidth = lineWidth;
         // Trailing spaces do not count when aligning.
@@ -354,17 +410,17 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
             --spaces;
         }
         baseline += ascent;
-        const double indent = firstLines[n] ? paraIndent : 0;
-        double x = left + indent;
+        const double width = line.right - line.left;
+        double x = line.left;
         double extraPerSpace = 0;
         if (line.align == 1) {
-            x = right - lineWidth;
+            x = line.right - lineWidth;
         } else if (line.align == 2) {
-            x = left + indent + (width - indent - lineWidth) / 2;
+            x = line.left + (width - lineWidth) / 2;
         } else if (line.align == 3 && !line.lastOfParagraph && spaces > 0) {
-            extraPerSpace = (width - indent - lineWidth) / spaces;
+            extraPerSpace = (width - lineWidth) / spaces;
         }
-        line.left = x;
+        line.textLeft = x;
         for (LaidOutChar& item : line.chars) {
             item.x = x;
             x += item.advance + (item.ch == u' ' ? extraPerSpace : 0);

@@ -45,8 +45,15 @@ struct LaidOutLine {
     double descent = 0;
     double width = 0;          // of the characters, trailing spaces left out
     double measuredWidth = 0;  // trailing spaces included: what the text's width counts
-    double left = 0;           // where its text starts, as aligned (twips)
-    std::size_t begin = 0;     // the text positions it holds, [begin, end)
+    double left = 0;           // where the line may start and must end (twips): the field's
+    double right = 0;          // gutters, margins and indents taken off
+    // The bullet before a list item's first line.
+    std::optional<LaidOutChar> bullet;
+    // The paragraph's line end, on its last line: it counts in the line's height.
+    double endAscent = 0;
+    double endDescent = 0;
+    double textLeft = 0;    // where its text starts, as aligned (twips)
+    std::size_t begin = 0;  // the text positions it holds, [begin, end)
     std::size_t end = 0;
 };
 

@@ -103,7 +103,7 @@ FontDefinition parseFont(ByteReader& in, int version) {
         font.descent = tail.u16();
         font.leading = tail.s16();
         for (std::size_t i = 0; i < count && tail.ok(); ++i) {
-            font.advances.push_back(tail.s16());
+            font.advances.push_back(tail.u16());
         }
         if (!tail.ok()) {
             font.advances.clear();

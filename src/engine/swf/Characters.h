@@ -22,8 +22,8 @@ struct FontDefinition {
     bool smallText = false;
     int version = 1;
     std::vector<ShapeDefinition> glyphs;
-    std::vector<std::uint16_t> codes;    // character code of each glyph
-    std::vector<std::int16_t> advances;  // with layout only
+    std::vector<std::uint16_t> codes;     // character code of each glyph
+    std::vector<std::uint16_t> advances;  // with layout only (read unsigned: wide glyphs)
     bool hasLayout = false;
     std::uint16_t ascent = 0;
     std::uint16_t descent = 0;

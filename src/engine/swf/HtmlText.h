@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ struct TextStyle {
     bool italic = false;
     bool underline = false;
     double letterSpacing = 0;  // twips added after each character
-    std::string url;  // a link's target address ("" none) and window
+    std::string url;           // a link's target address ("" none) and window
     std::string target;
     bool operator==(const TextStyle&) const = default;
 };
@@ -31,6 +32,15 @@ struct TextRun {
 struct TextParagraph {
     std::uint8_t align = 0;  // 0 left, 1 right, 2 centre, 3 justify
     std::vector<TextRun> runs;
+    // Twips on top of the field's own margins; indent moves the first line only.
+    double leftMargin = 0;
+    double rightMargin = 0;
+    double indent = 0;
+    double blockIndent = 0;
+    bool bullet = false;
+    // The line end closing the paragraph, when it has one: its format counts in the height of
+    // the paragraph's last line.
+    std::optional<TextStyle> lineEnd;
 };
 
 // DefineEditText's HTML reduced to styled paragraphs: <p align>, <br>, <b>, <i>, <u>,

@@ -132,6 +132,36 @@ TEST(TextFieldHtml, StrayClosingTagsChangeNothingAndSizesAreWholePoints) {
     EXPECT_EQ(f.format(5, 6).size, 9);
 }
 
+TEST(TextFieldHtml, FontSizesStayWithinOneTo127AndNonNumbersAreIgnored) {
+    TextFieldModel f = scriptField();
+    f.setHtmlText(
+        "<font size='200'>a</font><font size='0'>b</font><font size='x'>c</font>"
+        "<font size='126'><font size='+5'>d</font></font>");
+    EXPECT_EQ(f.format(0, 1).size, 127);
+    EXPECT_EQ(f.format(1, 2).size, 1);
+    EXPECT_EQ(f.format(2, 3).size, 12);
+    EXPECT_EQ(f.format(3, 4).size, 127);
+}
+
+TEST(TextFieldHtml, ParagraphEndsTakeTheLastClosedFontListItemsTheirOwnFormat) {
+    TextFieldModel f = scriptField();
+    f.def.multiline = true;
+    // An empty FONT lends its format to the line ends of this and later paragraphs.
+    f.setHtmlText("<p>a<font color='#121212'></font>b</p><p>c</p>");
+    EXPECT_EQ(f.textUtf8(), "ab\rc\r");
+    EXPECT_EQ(f.format(1, 2).color, 0u);
+    EXPECT_EQ(f.format(2, 3).color, 0x121212u);
+    EXPECT_EQ(f.format(4, 5).color, 0x121212u);
+    // Enclosing styles and links do not reach a paragraph's line end; a list item's they do.
+    f.setHtmlText("<a href='u'><b><font color='#010101'><p></p><li></li></font></b></a>");
+    EXPECT_EQ(f.textUtf8(), "\r\r");
+    EXPECT_EQ(f.format(0, 1).url, "");
+    EXPECT_EQ(f.format(0, 1).bold, false);
+    EXPECT_EQ(f.format(0, 1).color, 0u);
+    EXPECT_EQ(f.format(1, 2).url, "u");
+    EXPECT_EQ(f.format(1, 2).color, 0x010101u);
+}
+
 TEST(TextFieldHtml, CondensedBlanksFollowTheMovieVersion) {
     EditTextDefinition def;
     def.multiline = true;

@@ -440,3 +440,74 @@ TEST(TextLayout, CaretAndSelectionFollowTheTextPositions) {
     model.setNewFormat(indented);
     EXPECT_DOUBLE_EQ(caretBox(layoutTextField(model, f.cache, true), 0)->left(), 340);
 }
+
+// Each paragraph keeps its own margins, first-line indent and bullet; a paragraph's line end
+// counts in its last line's height, and the empty line after a final line end is no text.
+TEST(TextLayout, ParagraphsKeepTheirMarginsIndentsBulletsAndLineEnds) {
+    auto movie = smallMovie(4000, 4000);
+    w::EditTextSpec spec;
+    spec.bounds = {0, 2080, 0, 4000};  // 2000 twips between the gutters
+    spec.fontId = movie.defineFont(squareFont("Squares", 2));
+    spec.fontHeight = 200;
+    spec.useOutlines = true;
+    spec.multiline = true;
+    spec.wordWrap = true;
+    spec.layout = true;
+    movie.placeObject2(w::PlaceObject::place(1, movie.defineEditText(spec)));
+    movie.showFrame();
+    FieldLayout f(movie.finish());
+    ASSERT_NE(f.field, nullptr);
+    TextFieldModel model(*f.field, "Squares");
+    model.setTextUtf8("AB\rAB AB\rAB\r");
+    TextFormat second;
+    second.leftMargin = 5.0;    // 100 twips
+    second.indent = 2.0;        // 40 twips, the first line only
+    second.rightMargin = 70.0;  // 1400 twips: "AB AB" wraps
+    model.setFormat(3, 4, second);
+    TextFormat bullet;
+    bullet.bullet = true;
+    model.setFormat(9, 10, bullet);
+    TextFormat big;
+    big.size = 20.0;  // ascent 400, descent 100
+    model.setFormat(2, 3, big);
+
+    const TextLayout layout = layoutTextField(model, f.cache);
+    ASSERT_EQ(layout.lines.size(), 5u);
+    EXPECT_DOUBLE_EQ(layout.lines[0].chars[0].x, 40);
+    EXPECT_DOUBLE_EQ(layout.lines[0].ascent, 400);  // the big line end
+    EXPECT_DOUBLE_EQ(layout.lines[1].chars[0].x, 180);
+    EXPECT_EQ(layout.lines[1].chars.size(), 3u);
+    EXPECT_DOUBLE_EQ(layout.lines[2].chars[0].x, 140);
+    EXPECT_DOUBLE_EQ(layout.lines[1].ascent, 200);
+    EXPECT_FALSE(layout.lines[1].bullet);
+    // A bullet's text stands 36 pixels in, the bullet itself before it.
+    EXPECT_DOUBLE_EQ(layout.lines[3].chars[0].x, 40 + 720);
+    ASSERT_TRUE(layout.lines[3].bullet);
+    EXPECT_LT(layout.lines[3].bullet->x, 760);
+    EXPECT_TRUE(layout.lines[4].chars.empty());
+    EXPECT_DOUBLE_EQ(layout.textHeight(), layout.lines[3].baseline + layout.lines[3].descent - 40);
+}
+
+// A font's advances are read unsigned: a glyph wider than half the largest advance still moves
+// the next one right.
+TEST(TextLayout, AdvancesPastTheSignedRangeMoveRight) {
+    auto movie = smallMovie(4000, 2000);
+    w::FontSpec font = squareFont("Wide", 3);
+    font.advances[0] = static_cast<std::int16_t>(40000);  // A
+    w::EditTextSpec spec;
+    spec.bounds = {0, 4000, 0, 2000};
+    spec.fontId = movie.defineFont(font);
+    spec.fontHeight = 200;
+    spec.useOutlines = true;
+    spec.layout = true;
+    spec.text = "AB";
+    movie.placeObject2(w::PlaceObject::place(1, movie.defineEditText(spec)));
+    movie.showFrame();
+    FieldLayout f(movie.finish());
+    ASSERT_NE(f.field, nullptr);
+    const TextLayout layout = layoutEditText(*f.field, f.cache);
+    ASSERT_EQ(layout.lines.size(), 1u);
+    ASSERT_EQ(layout.lines[0].chars.size(), 2u);
+    // 40000 of 20480 units at 200 twips: 390 twips.
+    EXPECT_DOUBLE_EQ(layout.lines[0].chars[1].x - layout.lines[0].chars[0].x, 390);
+}
