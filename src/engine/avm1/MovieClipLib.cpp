@@ -362,8 +362,10 @@ Value mcStopDrag(Vm& vm, const CallInfo&) {
     return Value();
 }
 
-// An empty clip's bounds: every side at the largest coordinate twips hold.
-constexpr double kNoBounds = 6710886.35;
+// An empty clip's bounds: every side at the largest coordinate twips hold (2^27 - 1). Mapped
+// into another space under the widened rule it comes out rounded up to 2^27.
+constexpr double kNoBounds = 134217727 / 20.0;
+constexpr double kNoBoundsWidened = 134217728 / 20.0;
 
 Value boundsObject(Vm& vm, const CallInfo& c, bool strokes) {
     const DisplayId id = clipOf(c);
@@ -378,9 +380,10 @@ Value boundsObject(Vm& vm, const CallInfo& c, bool strokes) {
         }
     }
     const auto b = vm.host().bounds(id, space, strokes);
+    const bool widened = vm.emptyBoundsWidened();
+    const double none = widened && space != id ? kNoBoundsWidened : kNoBounds;
     Vm::NoCollect hold(vm);
-    const std::array<double, 4> r =
-        b ? *b : std::array<double, 4>{kNoBounds, kNoBounds, kNoBounds, kNoBounds};
+    const std::array<double, 4> r = b ? *b : std::array<double, 4>{none, none, none, none};
     Object* o = vm.newObject(vm.protos().object);
     vm.set(Value(o), "xMin", Value(r[0]));
     vm.set(Value(o), "xMax", Value(r[2]));
