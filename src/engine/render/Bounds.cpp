@@ -6,9 +6,39 @@
 
 namespace zd::engine {
 
+namespace {
+
+// What a timeline holds, drawn by the drawing methods or placed on it.
+QRectF contentBounds(const DisplayObject& o, CharacterCache& cache, int nesting, bool declared) {
+    QRectF r;
+    if (const CharacterPtr& drawing = o.drawing()) {
+        const auto* shape = drawing->as<ShapeDefinition>();
+        const Rect& b = shape->bounds;
+        r = QRectF(QPointF(b.xMin, b.yMin), QPointF(b.xMax, b.yMax)).normalized();
+        if (!declared) {
+            r = r.united(cache.shapePaths(drawing, 0).bounds);
+        }
+    }
+    if (o.timeline() != nullptr) {
+        for (const auto& [depth, child] : o.timeline()->objects()) {
+            const QRectF b = characterBounds(*child, cache, nesting + 1, declared);
+            if (!b.isEmpty()) {
+                r = r.united(toQt(child->matrix()).mapRect(b));
+            }
+        }
+    }
+    return r;
+}
+
+}  // namespace
+
 QRectF characterBounds(const DisplayObject& o, CharacterCache& cache, int nesting, bool declared) {
-    if (!o.character() || nesting > 64) {
+    if (nesting > 64) {
         return {};
+    }
+    if (!o.character()) {
+        // A level: its movie's timeline.
+        return o.isRoot() ? contentBounds(o, cache, nesting, declared) : QRectF();
     }
     const Character& c = *o.character();
     auto rectOf = [](const Rect& r) {
@@ -52,23 +82,8 @@ QRectF characterBounds(const DisplayObject& o, CharacterCache& cache, int nestin
             return QRectF(0, 0, stream->width * 20.0, stream->height * 20.0);
         }
         case Character::Kind::Sprite:
-        case Character::Kind::Button: {
-            QRectF r;
-            if (const CharacterPtr& drawing = o.drawing()) {
-                const auto* shape = drawing->as<ShapeDefinition>();
-                r = declared ? rectOf(shape->bounds)
-                             : rectOf(shape->bounds).united(cache.shapePaths(drawing, 0).bounds);
-            }
-            if (o.timeline() != nullptr) {
-                for (const auto& [depth, child] : o.timeline()->objects()) {
-                    const QRectF b = characterBounds(*child, cache, nesting + 1, declared);
-                    if (!b.isEmpty()) {
-                        r = r.united(toQt(child->matrix()).mapRect(b));
-                    }
-                }
-            }
-            return r;
-        }
+        case Character::Kind::Button:
+            return contentBounds(o, cache, nesting, declared);
         case Character::Kind::Font:
             break;
     }

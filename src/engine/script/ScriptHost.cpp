@@ -411,6 +411,18 @@ QTransform ScriptHost::toStage(const DisplayObject& object) const {
     return t;
 }
 
+QTransform ScriptHost::levelMatrix(const DisplayObject& object) const {
+    const DisplayObject* o = &object;
+    while (o != nullptr && !o->isRoot()) {
+        o = o->parent();
+    }
+    if (o == nullptr) {
+        return {};
+    }
+    const engine::Matrix& m = o->matrix();
+    return QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty);
+}
+
 std::optional<std::array<double, 4>> ScriptHost::bounds(DisplayId id, DisplayId space,
                                                         bool /*strokes*/) {
     flushDrawings();
@@ -428,7 +440,9 @@ std::optional<std::array<double, 4>> ScriptHost::bounds(DisplayId id, DisplayId 
     if (!invertible) {
         return std::nullopt;
     }
-    const QRectF r = (toStage(*o) * fromStage).mapRect(local);
+    // On the stage itself the level's turn counts: a turned box only grows.
+    const QTransform onStage = s != nullptr ? toStage(*o) : toStage(*o) * levelMatrix(*o);
+    const QRectF r = (onStage * fromStage).mapRect(local);
     return std::array<double, 4>{r.left() / 20.0, r.top() / 20.0, r.right() / 20.0,
                                  r.bottom() / 20.0};
 }
@@ -472,10 +486,11 @@ bool ScriptHost::hitTest(DisplayId id, double x, double y, bool shape) {
         return false;
     }
     if (!shape) {
-        // The point is on the stage: the bounds as the stage sees them, however the levels
-        // are turned.
+        // The point is in the level's coordinates, the bounds the box the stage sees: a turned
+        // level widens the box around its contents.
         const auto b = bounds(id, kNoDisplay, true);
-        return b && x >= (*b)[0] && x <= (*b)[2] && y >= (*b)[1] && y <= (*b)[3];
+        const QPointF p = levelMatrix(*o).map(QPointF(x * 20.0, y * 20.0)) / 20.0;
+        return b && p.x() >= (*b)[0] && p.x() <= (*b)[2] && p.y() >= (*b)[1] && p.y() <= (*b)[3];
     }
     return input_->hits(*o, QPointF(x * 20.0, y * 20.0), true);
 }
