@@ -391,6 +391,27 @@ void ScriptHost::applyGeometry(DisplayObject& object, const Geometry& g) {
     kept.seen = object.matrix();
 }
 
+namespace {
+
+// Where a rectangle lands under t, each corner on whole twips as the player keeps points.
+QRectF mapRectToTwips(const QTransform& t, const QRectF& r) {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool first = true;
+    for (const QPointF& corner : {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight()}) {
+        const QPointF p = t.map(corner);
+        const double x = std::round(p.x());
+        const double y = std::round(p.y());
+        x0 = first ? x : std::min(x0, x);
+        y0 = first ? y : std::min(y0, y);
+        x1 = first ? x : std::max(x1, x);
+        y1 = first ? y : std::max(y1, y);
+        first = false;
+    }
+    return QRectF(QPointF(x0, y0), QPointF(x1, y1));
+}
+
+}  // namespace
+
 double ScriptHost::bound(DisplayObject& object, bool height) {
     flushDrawings();
     const QRectF local = engine::characterBounds(object, *characters_, 0, true);
@@ -398,7 +419,7 @@ double ScriptHost::bound(DisplayObject& object, bool height) {
         return 0.0;
     }
     const engine::Matrix& m = object.matrix();
-    const QRectF r = QTransform(m.a, m.b, m.c, m.d, 0, 0).mapRect(local);
+    const QRectF r = mapRectToTwips(QTransform(m.a, m.b, m.c, m.d, 0, 0), local);
     return (height ? r.height() : r.width()) / 20.0;
 }
 
