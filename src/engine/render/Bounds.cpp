@@ -56,9 +56,13 @@ QRectF characterBounds(const DisplayObject& o, CharacterCache& cache, int nestin
             return r.adjusted(-40, -40, 40, 40);
         }
         case Character::Kind::Morph: {
+            // Measured, a morph keeps its start bounds until its ratio reaches the end (the
+            // player steps the bounds in whole ratios); drawn, it may be anywhere between.
             const auto* m = c.as<MorphShapeDefinition>();
-            const QRectF r = rectOf(m->startBounds).united(rectOf(m->endBounds));
-            return declared ? r : r.adjusted(-40, -40, 40, 40);
+            if (declared) {
+                return rectOf(o.ratio() == 65535 ? m->endBounds : m->startBounds);
+            }
+            return rectOf(m->startBounds).united(rectOf(m->endBounds)).adjusted(-40, -40, 40, 40);
         }
         case Character::Kind::Text:
             return rectOf(c.as<TextDefinition>()->bounds)
