@@ -407,8 +407,18 @@ Value mapPointArg(Vm& vm, const CallInfo& c, bool toStage) {
     if (id == kNoDisplay || point == nullptr) {
         return Value();
     }
-    const double x = vm.toNumber(vm.get(Value(point), "x"));
-    const double y = vm.toNumber(vm.get(Value(point), "y"));
+    // Only a point's own numbers move: anything else in x or y, or an inherited one, leaves
+    // the point as it is.
+    if (!vm.has(point, vm.intern("x"), true) || !vm.has(point, vm.intern("y"), true)) {
+        return Value();
+    }
+    const Value vx = vm.get(Value(point), "x");
+    const Value vy = vm.get(Value(point), "y");
+    if (!vx.isNumber() || !vy.isNumber()) {
+        return Value();
+    }
+    const double x = vx.number();
+    const double y = vy.number();
     if (auto p = vm.host().mapPoint(id, x, y, toStage)) {
         vm.set(Value(point), "x", Value((*p)[0]));
         vm.set(Value(point), "y", Value((*p)[1]));

@@ -488,16 +488,18 @@ std::optional<std::array<double, 2>> ScriptHost::mapPoint(DisplayId id, double x
     if (o == nullptr) {
         return std::nullopt;
     }
-    QTransform t = toStage(*o);
+    // The stage here lies under the level's own matrix too; points land on whole twips.
+    const QTransform t = toStage(*o) * levelMatrix(*o);
     if (!toStageCoordinates) {
-        bool invertible = false;
-        t = t.inverted(&invertible);
-        if (!invertible) {
+        const double det = t.m11() * t.m22() - t.m12() * t.m21();
+        if (det == 0 || !std::isfinite(det)) {
             return std::nullopt;
         }
+        const QPointF p = pointerIn(t, x, y);
+        return std::array<double, 2>{p.x() / 20.0, p.y() / 20.0};
     }
     const QPointF p = t.map(QPointF(x * 20.0, y * 20.0));
-    return std::array<double, 2>{p.x() / 20.0, p.y() / 20.0};
+    return std::array<double, 2>{std::round(p.x()) / 20.0, std::round(p.y()) / 20.0};
 }
 
 bool ScriptHost::hitTest(DisplayId id, double x, double y, bool shape) {
