@@ -362,8 +362,10 @@ Value mcStopDrag(Vm& vm, const CallInfo&) {
     return Value();
 }
 
-// An empty clip's bounds: every side at the largest coordinate twips hold.
-constexpr double kNoBounds = 6710886.35;
+// An empty clip's bounds: every side at the largest coordinate twips hold (2^27 - 1). Mapped
+// into another space under the widened rule it comes out rounded up to 2^27.
+constexpr double kNoBounds = 134217727 / 20.0;
+constexpr double kNoBoundsWidened = 134217728 / 20.0;
 
 Value boundsObject(Vm& vm, const CallInfo& c, bool strokes) {
     const DisplayId id = clipOf(c);
@@ -378,9 +380,10 @@ Value boundsObject(Vm& vm, const CallInfo& c, bool strokes) {
         }
     }
     const auto b = vm.host().bounds(id, space, strokes);
+    const bool widened = vm.emptyBoundsWidened();
+    const double none = widened && space != id ? kNoBoundsWidened : kNoBounds;
     Vm::NoCollect hold(vm);
-    const std::array<double, 4> r =
-        b ? *b : std::array<double, 4>{kNoBounds, kNoBounds, kNoBounds, kNoBounds};
+    const std::array<double, 4> r = b ? *b : std::array<double, 4>{none, none, none, none};
     Object* o = vm.newObject(vm.protos().object);
     vm.set(Value(o), "xMin", Value(r[0]));
     vm.set(Value(o), "xMax", Value(r[2]));
@@ -404,8 +407,18 @@ Value mapPointArg(Vm& vm, const CallInfo& c, bool toStage) {
     if (id == kNoDisplay || point == nullptr) {
         return Value();
     }
-    const double x = vm.toNumber(vm.get(Value(point), "x"));
-    const double y = vm.toNumber(vm.get(Value(point), "y"));
+    // Only a point's own numbers move: anything else in x or y, or an inherited one, leaves
+    // the point as it is.
+    if (!vm.has(point, vm.intern("x"), true) || !vm.has(point, vm.intern("y"), true)) {
+        return Value();
+    }
+    const Value vx = vm.get(Value(point), "x");
+    const Value vy = vm.get(Value(point), "y");
+    if (!vx.isNumber() || !vy.isNumber()) {
+        return Value();
+    }
+    const double x = vx.number();
+    const double y = vy.number();
     if (auto p = vm.host().mapPoint(id, x, y, toStage)) {
         vm.set(Value(point), "x", Value((*p)[0]));
         vm.set(Value(point), "y", Value((*p)[1]));

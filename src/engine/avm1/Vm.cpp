@@ -63,6 +63,13 @@ std::string lowerAscii(std::string_view s) {
 
 Value::Value(Object* o) : type_(o ? Type::Object : Type::Null), obj_(o) {}
 
+bool Vm::emptyBoundsWidened() {
+    // A function keeps the version of the movie that defined it, whoever calls it.
+    const int caller = frame_ != nullptr ? frame_->version : version_;
+    widenedEmptyBounds_ = widenedEmptyBounds_ || keyVersion_ >= 8 || caller >= 8;
+    return widenedEmptyBounds_;
+}
+
 Vm::Vm(Host& host, int swfVersion, Limits limits)
     : host_(host), version_(swfVersion), keyVersion_(swfVersion), limits_(limits) {
     auto a = [this](const char* s) { return heap_.intern(s); };

@@ -98,6 +98,10 @@ class Vm {
     // Names keep the rule of the movie the player opened: the objects all movies share are
     // keyed by it.
     bool caseSensitive() const { return keyVersion_ >= 7; }
+    // Empty bounds measured in another clip's space read one twip further out once a movie of
+    // version 8 or later has measured a clip, or from the start when the first movie is one.
+    // The switch is player-wide and never goes back.
+    bool emptyBoundsWidened();
     void setLimits(const Limits& l) { limits_ = l; }
     const Limits& limits() const { return limits_; }
 
@@ -368,6 +372,7 @@ class Vm {
     Host& host_;
     int version_;
     int keyVersion_;
+    bool widenedEmptyBounds_ = false;
     Limits limits_;
     Heap heap_;
     Atoms atoms_{};

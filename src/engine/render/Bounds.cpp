@@ -8,12 +8,35 @@ namespace zd::engine {
 
 namespace {
 
-QRectF contentBounds(const DisplayObject& o, CharacterCache& cache, int nesting, bool declared);
+// What an object draws, before its scroll rectangle moves it.
+QRectF unscrolledBounds(const DisplayObject& o, CharacterCache& cache, int nesting, bool declared);
+
+// What a timeline holds, drawn by the drawing methods or placed on it.
+QRectF contentBounds(const DisplayObject& o, CharacterCache& cache, int nesting, bool declared) {
+    QRectF r;
+    if (const CharacterPtr& drawing = o.drawing()) {
+        const auto* shape = drawing->as<ShapeDefinition>();
+        const Rect& b = shape->bounds;
+        r = QRectF(QPointF(b.xMin, b.yMin), QPointF(b.xMax, b.yMax)).normalized();
+        if (!declared) {
+            r = r.united(cache.shapePaths(drawing, 0).bounds);
+        }
+    }
+    if (o.timeline() != nullptr) {
+        for (const auto& [depth, child] : o.timeline()->objects()) {
+            const QRectF b = characterBounds(*child, cache, nesting + 1, declared);
+            if (!b.isEmpty()) {
+                r = r.united(toQt(child->matrix()).mapRect(b));
+            }
+        }
+    }
+    return r;
+}
 
 }  // namespace
 
 QRectF characterBounds(const DisplayObject& o, CharacterCache& cache, int nesting, bool declared) {
-    const QRectF r = contentBounds(o, cache, nesting, declared);
+    const QRectF r = unscrolledBounds(o, cache, nesting, declared);
     // What is drawn moves by the scroll rectangle's corner; masks show all of it, uncut.
     if (const auto& scroll = o.scrollRect(); scroll && !declared && !r.isEmpty()) {
         return r.translated(-scroll->x, -scroll->y);
@@ -23,9 +46,13 @@ QRectF characterBounds(const DisplayObject& o, CharacterCache& cache, int nestin
 
 namespace {
 
-QRectF contentBounds(const DisplayObject& o, CharacterCache& cache, int nesting, bool declared) {
-    if (!o.character() || nesting > 64) {
+QRectF unscrolledBounds(const DisplayObject& o, CharacterCache& cache, int nesting, bool declared) {
+    if (nesting > 64) {
         return {};
+    }
+    if (!o.character()) {
+        // A level: its movie's timeline.
+        return o.isRoot() ? contentBounds(o, cache, nesting, declared) : QRectF();
     }
     const Character& c = *o.character();
     auto rectOf = [](const Rect& r) {
@@ -43,9 +70,13 @@ QRectF contentBounds(const DisplayObject& o, CharacterCache& cache, int nesting,
             return r.adjusted(-40, -40, 40, 40);
         }
         case Character::Kind::Morph: {
+            // Measured, a morph keeps its start bounds until its ratio reaches the end (the
+            // player steps the bounds in whole ratios); drawn, it may be anywhere between.
             const auto* m = c.as<MorphShapeDefinition>();
-            const QRectF r = rectOf(m->startBounds).united(rectOf(m->endBounds));
-            return declared ? r : r.adjusted(-40, -40, 40, 40);
+            if (declared) {
+                return rectOf(o.ratio() == 65535 ? m->endBounds : m->startBounds);
+            }
+            return rectOf(m->startBounds).united(rectOf(m->endBounds)).adjusted(-40, -40, 40, 40);
         }
         case Character::Kind::Text:
             return rectOf(c.as<TextDefinition>()->bounds)
@@ -69,23 +100,8 @@ QRectF contentBounds(const DisplayObject& o, CharacterCache& cache, int nesting,
             return QRectF(0, 0, stream->width * 20.0, stream->height * 20.0);
         }
         case Character::Kind::Sprite:
-        case Character::Kind::Button: {
-            QRectF r;
-            if (const CharacterPtr& drawing = o.drawing()) {
-                const auto* shape = drawing->as<ShapeDefinition>();
-                r = declared ? rectOf(shape->bounds)
-                             : rectOf(shape->bounds).united(cache.shapePaths(drawing, 0).bounds);
-            }
-            if (o.timeline() != nullptr) {
-                for (const auto& [depth, child] : o.timeline()->objects()) {
-                    const QRectF b = characterBounds(*child, cache, nesting + 1, declared);
-                    if (!b.isEmpty()) {
-                        r = r.united(toQt(child->matrix()).mapRect(b));
-                    }
-                }
-            }
-            return r;
-        }
+        case Character::Kind::Button:
+            return contentBounds(o, cache, nesting, declared);
         case Character::Kind::Font:
             break;
     }

@@ -410,6 +410,27 @@ void ScriptHost::applyGeometry(DisplayObject& object, const Geometry& g) {
     kept.seen = object.matrix();
 }
 
+namespace {
+
+// Where a rectangle lands under t, each corner on whole twips as the player keeps points.
+QRectF mapRectToTwips(const QTransform& t, const QRectF& r) {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool first = true;
+    for (const QPointF& corner : {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight()}) {
+        const QPointF p = t.map(corner);
+        const double x = std::round(p.x());
+        const double y = std::round(p.y());
+        x0 = first ? x : std::min(x0, x);
+        y0 = first ? y : std::min(y0, y);
+        x1 = first ? x : std::max(x1, x);
+        y1 = first ? y : std::max(y1, y);
+        first = false;
+    }
+    return QRectF(QPointF(x0, y0), QPointF(x1, y1));
+}
+
+}  // namespace
+
 double ScriptHost::bound(DisplayObject& object, bool height) {
     flushDrawings();
     const QRectF local = engine::characterBounds(object, *characters_, 0, true);
@@ -417,7 +438,7 @@ double ScriptHost::bound(DisplayObject& object, bool height) {
         return 0.0;
     }
     const engine::Matrix& m = object.matrix();
-    const QRectF r = QTransform(m.a, m.b, m.c, m.d, 0, 0).mapRect(local);
+    const QRectF r = mapRectToTwips(QTransform(m.a, m.b, m.c, m.d, 0, 0), local);
     return (height ? r.height() : r.width()) / 20.0;
 }
 
@@ -428,6 +449,18 @@ QTransform ScriptHost::toStage(const DisplayObject& object) const {
         t = t * QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty);
     }
     return t;
+}
+
+QTransform ScriptHost::levelMatrix(const DisplayObject& object) const {
+    const DisplayObject* o = &object;
+    while (o != nullptr && !o->isRoot()) {
+        o = o->parent();
+    }
+    if (o == nullptr) {
+        return {};
+    }
+    const engine::Matrix& m = o->matrix();
+    return QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty);
 }
 
 std::optional<std::array<double, 4>> ScriptHost::bounds(DisplayId id, DisplayId space,
@@ -447,7 +480,9 @@ std::optional<std::array<double, 4>> ScriptHost::bounds(DisplayId id, DisplayId 
     if (!invertible) {
         return std::nullopt;
     }
-    const QRectF r = (toStage(*o) * fromStage).mapRect(local);
+    // On the stage itself the level's turn counts: a turned box only grows.
+    const QTransform onStage = s != nullptr ? toStage(*o) : toStage(*o) * levelMatrix(*o);
+    const QRectF r = (onStage * fromStage).mapRect(local);
     return std::array<double, 4>{r.left() / 20.0, r.top() / 20.0, r.right() / 20.0,
                                  r.bottom() / 20.0};
 }
@@ -468,16 +503,18 @@ std::optional<std::array<double, 2>> ScriptHost::mapPoint(DisplayId id, double x
     if (o == nullptr) {
         return std::nullopt;
     }
-    QTransform t = toStage(*o);
+    // The stage here lies under the level's own matrix too; points land on whole twips.
+    const QTransform t = toStage(*o) * levelMatrix(*o);
     if (!toStageCoordinates) {
-        bool invertible = false;
-        t = t.inverted(&invertible);
-        if (!invertible) {
+        const double det = t.m11() * t.m22() - t.m12() * t.m21();
+        if (det == 0 || !std::isfinite(det)) {
             return std::nullopt;
         }
+        const QPointF p = pointerIn(t, x, y);
+        return std::array<double, 2>{p.x() / 20.0, p.y() / 20.0};
     }
     const QPointF p = t.map(QPointF(x * 20.0, y * 20.0));
-    return std::array<double, 2>{p.x() / 20.0, p.y() / 20.0};
+    return std::array<double, 2>{std::round(p.x()) / 20.0, std::round(p.y()) / 20.0};
 }
 
 bool ScriptHost::hitTest(DisplayId id, double x, double y, bool shape) {
@@ -487,10 +524,11 @@ bool ScriptHost::hitTest(DisplayId id, double x, double y, bool shape) {
         return false;
     }
     if (!shape) {
-        // The point is on the stage: the bounds as the stage sees them, however the levels
-        // are turned.
+        // The point is in the level's coordinates, the bounds the box the stage sees: a turned
+        // level widens the box around its contents.
         const auto b = bounds(id, kNoDisplay, true);
-        return b && x >= (*b)[0] && x <= (*b)[2] && y >= (*b)[1] && y <= (*b)[3];
+        const QPointF p = levelMatrix(*o).map(QPointF(x * 20.0, y * 20.0)) / 20.0;
+        return b && p.x() >= (*b)[0] && p.x() <= (*b)[2] && p.y() >= (*b)[1] && p.y() <= (*b)[3];
     }
     return input_->hits(*o, QPointF(x * 20.0, y * 20.0), true);
 }

@@ -272,6 +272,9 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     double bound(engine::DisplayObject& object, bool height);
     // Twips of the object's coordinates to twips of the stage's.
     QTransform toStage(const engine::DisplayObject& object) const;
+    // The matrix of the level the object is in, which toStage leaves out: scripts give points
+    // in their level's coordinates.
+    QTransform levelMatrix(const engine::DisplayObject& object) const;
 
     engine::StagePlayer& player_;
     const engine::MovieData& movie_;

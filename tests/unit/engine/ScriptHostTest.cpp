@@ -1061,3 +1061,77 @@ TEST(ScriptHost, BitmapDrawTakesAClipInItsOwnCoordinatesThroughTheMatrix) {
     // 0xff0000ff as a signed 32-bit number.
     EXPECT_EQ(r.take(), (Lines{"0", "-16776961", "-16776961", "0", "0"}));
 }
+
+TEST(ScriptHost, ATurnedLevelWidensTheBoxPointsAreTestedAgainst) {
+    auto m = newMovie(8);
+    w::ShapeBuilder shape;
+    shape.fill1(shape.addFillStyle(w::FillStyle::solid({0, 0, 255, 255})));
+    shape.rectangle(0, 0, 400, 200);  // 20 x 10 pixels
+    const auto shapeId = m.defineShape(shape);
+    auto place = named(1, shapeId, "box");
+    place.matrix = w::Matrix::transform(1, 1, 0, 2000, 1000);  // at (100, 50)
+    m.placeObject2(place);
+    ActionWriter a;
+    // A level measures what its movie holds.
+    a.getVariable("_root").push({1}).getVariable("_root").push({"getBounds"});
+    a.act(op::CallMethod).push({"xMax"}).act(op::GetMember).act(op::Trace);
+    setMember(a, "_root", "_rotation", 45);
+    // (98, 55) is left of the box in the level, inside the box the turned stage sees.
+    callMethod(a, "_root", "hitTest", {98, 55}).act(op::Trace);
+    callMethod(a, "_root", "hitTest", {98, 55, true}).act(op::Trace);
+    callMethod(a, "_root", "hitTest", {90, 55}).act(op::Trace);
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"120", "true", "false", "false"}));
+}
+
+TEST(ScriptHost, EmptyClipsMeasureAtTheLargestTwipsAndWidenFromVersion8) {
+    struct Case {
+        std::uint8_t version;
+        Lines expected;  // in the root's space, then in its own
+    };
+    for (const Case& c :
+         {Case{7, {"6710886.35", "6710886.35"}}, Case{8, {"6710886.4", "6710886.35"}}}) {
+        auto m = newMovie(c.version);
+        ActionWriter a;
+        callMethod(a, "_root", "createEmptyMovieClip", {"e", 1}).act(op::Pop);
+        a.getVariable("_root").push({1}).getVariable("e").push({"getBounds"});
+        a.act(op::CallMethod).push({"xMin"}).act(op::GetMember).act(op::Trace);
+        callMethod(a, "e", "getBounds").push({"yMax"}).act(op::GetMember).act(op::Trace);
+        doAction(m, a);
+        m.showFrame();
+        ScriptedRun r(m.finish());
+        EXPECT_EQ(r.take(), c.expected) << "version " << int(c.version);
+    }
+}
+
+TEST(ScriptHost, PointsMoveOnlyWithTheirOwnNumbers) {
+    auto m = newMovie(8);
+    w::Timeline inner;
+    inner.showFrame();
+    const auto innerId = m.defineSprite(inner);
+    auto place = named(1, innerId, "clip");
+    place.matrix = w::Matrix::transform(1, 1, 0, 2000, 1000);
+    m.placeObject2(place);
+    ActionWriter a;
+    auto movedPoint = [&a](const w::PushItem& y) {
+        a.push({"p", "x", 10, "y", y, 2}).act(op::InitObject).act(op::SetVariable);
+        a.getVariable("p").push({1}).getVariable("clip").push({"localToGlobal"});
+        a.act(op::CallMethod).act(op::Pop);
+        a.getVariable("p").push({"x"}).act(op::GetMember).act(op::Trace);
+    };
+    movedPoint(5);
+    movedPoint("5");
+    // y only inherited
+    a.getVariable("Object").push({"prototype"}).act(op::GetMember).push({"y", 5});
+    a.act(op::SetMember);
+    a.push({"p", "x", 10, 1}).act(op::InitObject).act(op::SetVariable);
+    a.getVariable("p").push({1}).getVariable("clip").push({"localToGlobal"});
+    a.act(op::CallMethod).act(op::Pop);
+    a.getVariable("p").push({"x"}).act(op::GetMember).act(op::Trace);
+    doAction(m, a);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"110", "10", "10"}));
+}
