@@ -348,7 +348,7 @@ TextLayout layoutParagraphs(const EditTextDefinition& e, std::vector<TextParagra
                         lastSpace = i;
                     }
                     w += items[i].advance;
-                    if (w > width - (first ? paraIndent : 0) && i > start) {
+                    if (w > width && i > start) {
                         end = lastSpace < items.size() && lastSpace > start ? lastSpace + 1 : i;
                         break;
                     }
