@@ -124,7 +124,7 @@ void Renderer::drawFocusHighlight(QImage& image, const QTransform& toDevice,
 }
 
 void Renderer::renderTimeline(QImage& image, const Timeline& timeline, const QTransform& toDevice,
-                              DisplayContext& context) {
+                              DisplayContext& context, bool placed) {
     context_ = &context;
     cache_.setContext(&context);
     drawn_ = 0;
@@ -137,11 +137,13 @@ void Renderer::renderTimeline(QImage& image, const Timeline& timeline, const QTr
     s.visible = image.rect();
     State state;
     // Scripts may move and tint the root as any clip.
-    state.xform = toQt(timeline.owner().matrix()) * toDevice;
+    state.xform = placed ? toQt(timeline.owner().matrix()) * toDevice : toDevice;
     if (!sane(state.xform)) {
         state.xform = toDevice;
     }
-    state.lut = state.lut.after(timeline.owner().colorTransform());
+    if (placed) {
+        state.lut = state.lut.after(timeline.owner().colorTransform());
+    }
     rootXform_ = state.xform;
     if (const CharacterPtr& drawing = timeline.owner().drawing()) {
         shapes_.drawShapePaths(s, cache_.shapePaths(drawing, 0), state);

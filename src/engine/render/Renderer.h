@@ -38,9 +38,11 @@ class Renderer {
     // target, then the stage's display tree scaled "ShowAll" into target.
     void renderStage(QImage& image, const QRectF& target, StagePlayer& player, const Rect& stage,
                      const QColor& background);
-    // Draws a timeline's objects into image, twips mapped to the image by toDevice.
+    // Draws a timeline's objects into image, twips mapped to the image by toDevice. Placed:
+    // the owner's own matrix and colour transform apply too (a level on the stage); not: the
+    // timeline is drawn in its owner's own coordinates (a clip drawn into a bitmap).
     void renderTimeline(QImage& image, const Timeline& timeline, const QTransform& toDevice,
-                        DisplayContext& context);
+                        DisplayContext& context, bool placed = true);
     // Forgets cached outlines, bitmaps and video decoders (a new movie).
     void clearCaches();
     // Videos on the stage drawn so far, each with a decoder of its own.

@@ -144,7 +144,8 @@ const TextStyle* styleAt(const TextLayout& layout, QPointF p, int hscroll) {
 TextLayout layoutTextField(const TextFieldModel& field, CharacterCache& cache, bool caretLine) {
     EditTextDefinition e = field.def;
     e.useOutlines = field.embedFonts;
-    // Margins come with each paragraph; leading with the text's own format.
+    // Margins and indents come with each paragraph (an empty field's from the new-text
+    // format); leading with the text's own format.
     e.leftMargin = 0;
     e.rightMargin = 0;
     if (!field.runs().empty()) {
@@ -153,16 +154,6 @@ TextLayout layoutTextField(const TextFieldModel& field, CharacterCache& cache, b
             static_cast<std::int16_t>(std::clamp(f.leading.value_or(0) * 20, -32768.0, 32767.0));
         e.fontHeight =
             static_cast<std::uint16_t>(std::clamp(f.size.value_or(12) * 20, 0.0, 65535.0));
-        e.indent = static_cast<std::uint16_t>(
-            static_cast<std::int16_t>(std::clamp(f.indent.value_or(0) * 20, -32768.0, 32767.0)));
-    } else if (caretLine) {
-        const TextFormat& f = field.newFormat();
-        e.leftMargin =
-            static_cast<std::uint16_t>(std::clamp(f.leftMargin.value_or(0) * 20, 0.0, 65535.0));
-        e.rightMargin =
-            static_cast<std::uint16_t>(std::clamp(f.rightMargin.value_or(0) * 20, 0.0, 65535.0));
-        e.indent = static_cast<std::uint16_t>(
-            static_cast<std::int16_t>(std::clamp(f.indent.value_or(0) * 20, -32768.0, 32767.0)));
     }
     if (field.text().empty() && !caretLine) {
         TextLayout layout;

@@ -972,7 +972,7 @@ std::optional<std::vector<std::uint32_t>> ScriptHost::drawClip(DisplayId id, int
     engine::Renderer renderer(engine::standardRenderHooks());
     const QTransform toPixels = QTransform::fromScale(1.0 / 20.0, 1.0 / 20.0) *
                                 QTransform(m[0], m[1], m[2], m[3], m[4], m[5]);
-    renderer.renderTimeline(image, *o->timeline(), toPixels, player_.context());
+    renderer.renderTimeline(image, *o->timeline(), toPixels, player_.context(), false);
     std::vector<std::uint32_t> words;
     words.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y) {
