@@ -218,6 +218,24 @@ Value getColorBoundsRect(Vm& vm, const CallInfo& c) {
     return newRectangle(vm, p->colorBounds(colorArg(vm, c.arg(0)), colorArg(vm, c.arg(1)), find));
 }
 
+// A flash.geom.ColorTransform's multipliers and offsets; nothing for any other value.
+std::optional<PixelTransform> readColorTransform(Vm& vm, const Value& v) {
+    Object* ctor = geomClass(vm, "ColorTransform").asObject();
+    if (ctor == nullptr || !vm.instanceOf(v, ctor)) {
+        return std::nullopt;
+    }
+    static constexpr const char* kMultipliers[] = {"redMultiplier", "greenMultiplier",
+                                                   "blueMultiplier", "alphaMultiplier"};
+    static constexpr const char* kOffsets[] = {"redOffset", "greenOffset", "blueOffset",
+                                               "alphaOffset"};
+    PixelTransform t;
+    for (int i = 0; i < 4; ++i) {
+        t.multiply[i] = vm.toNumber(vm.get(v, kMultipliers[i]));
+        t.add[i] = vm.toNumber(vm.get(v, kOffsets[i]));
+    }
+    return t;
+}
+
 Value colorTransform(Vm& vm, const CallInfo& c) {
     BitmapPixels* p = pixelsOf(c);
     if (p == nullptr || c.count() < 2) {
@@ -227,20 +245,11 @@ Value colorTransform(Vm& vm, const CallInfo& c) {
     if (!readRect(vm, c.arg(0), r)) {
         return Value(-2.0);
     }
-    Object* ctor = geomClass(vm, "ColorTransform").asObject();
-    if (ctor == nullptr || !vm.instanceOf(c.arg(1), Value(ctor))) {
+    const std::optional<PixelTransform> t = readColorTransform(vm, c.arg(1));
+    if (!t) {
         return Value(-3.0);
     }
-    static constexpr const char* kMultipliers[] = {"redMultiplier", "greenMultiplier",
-                                                   "blueMultiplier", "alphaMultiplier"};
-    static constexpr const char* kOffsets[] = {"redOffset", "greenOffset", "blueOffset",
-                                               "alphaOffset"};
-    PixelTransform t;
-    for (int i = 0; i < 4; ++i) {
-        t.multiply[i] = vm.toNumber(vm.get(c.arg(1), kMultipliers[i]));
-        t.add[i] = vm.toNumber(vm.get(c.arg(1), kOffsets[i]));
-    }
-    p->colorTransform(r, t);
+    p->colorTransform(r, *t);
     return kFail;
 }
 
@@ -615,23 +624,6 @@ std::optional<std::array<double, 6>> readMatrix(Vm& vm, const Value& v) {
         }
     }
     return m;
-}
-
-std::optional<PixelTransform> readColorTransform(Vm& vm, const Value& v) {
-    Object* ctor = geomClass(vm, "ColorTransform").asObject();
-    if (ctor == nullptr || !vm.instanceOf(v, ctor)) {
-        return std::nullopt;
-    }
-    static constexpr const char* kMultipliers[] = {"redMultiplier", "greenMultiplier",
-                                                   "blueMultiplier", "alphaMultiplier"};
-    static constexpr const char* kOffsets[] = {"redOffset", "greenOffset", "blueOffset",
-                                               "alphaOffset"};
-    PixelTransform t;
-    for (int i = 0; i < 4; ++i) {
-        t.multiply[i] = vm.toNumber(vm.get(v, kMultipliers[i]));
-        t.add[i] = vm.toNumber(vm.get(v, kOffsets[i]));
-    }
-    return t;
 }
 
 // A blend mode by name ("multiply") or by number; 0 (normal) for anything else.
