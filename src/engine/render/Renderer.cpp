@@ -225,14 +225,7 @@ void Renderer::drawScrolled(Surface& s, const DisplayObject& o, const ScrollRect
     auto content = [&](Surface& sub) { drawContent(sub, o, parent, state); };
     if (upright) {
         const LayerScope scope(layers_);
-        QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
-        layer.fill(Qt::transparent);
-        {
-            QPainter p(&layer);
-            p.setRenderHint(QPainter::Antialiasing, options_.antialias);
-            Surface sub{&layer, &p, area.topLeft(), area};
-            content(sub);
-        }
+        const QImage layer = drawnLayer(area, content);
         s.painter->resetTransform();
         s.painter->drawImage(area.topLeft() - s.origin, layer);
         return;
@@ -384,26 +377,23 @@ void Renderer::drawScriptMasked(Surface& s, const DisplayObject& o, const Displa
         [&](Surface& sub) { drawObject(sub, mask, maskState); });
 }
 
+QImage Renderer::drawnLayer(const QRect& area, const std::function<void(Surface&)>& draw) {
+    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    QPainter p(&layer);
+    p.setRenderHint(QPainter::Antialiasing, options_.antialias);
+    Surface sub{&layer, &p, area.topLeft(), area};
+    draw(sub);
+    p.end();
+    return layer;
+}
+
 void Renderer::drawThroughMask(Surface& s, const QRect& area,
                                const std::function<void(Surface&)>& drawContent,
                                const std::function<void(Surface&)>& drawMask) {
     const LayerScope scope(layers_);
-    QImage content(area.size(), QImage::Format_ARGB32_Premultiplied);
-    content.fill(Qt::transparent);
-    {
-        QPainter p(&content);
-        p.setRenderHint(QPainter::Antialiasing, options_.antialias);
-        Surface sub{&content, &p, area.topLeft(), area};
-        drawContent(sub);
-    }
-    QImage coverage(area.size(), QImage::Format_ARGB32_Premultiplied);
-    coverage.fill(Qt::transparent);
-    {
-        QPainter p(&coverage);
-        p.setRenderHint(QPainter::Antialiasing, options_.antialias);
-        Surface sub{&coverage, &p, area.topLeft(), area};
-        drawMask(sub);
-    }
+    QImage content = drawnLayer(area, drawContent);
+    const QImage coverage = drawnLayer(area, drawMask);
     const QPoint at = area.topLeft() - s.origin;
     if (s.image->format() == QImage::Format_ARGB32_Premultiplied && !s.painter->hasClipping() &&
         s.painter->opacity() >= 1.0 &&
@@ -461,19 +451,14 @@ void Renderer::drawLayered(Surface& s, const DisplayObject& o, const State& stat
         return;
     }
     const BlendMode mode = blendModeFromByte(o.blendMode());
-    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
-    layer.fill(Qt::transparent);
-    {
-        QPainter p(&layer);
-        p.setRenderHint(QPainter::Antialiasing, options_.antialias);
-        Surface sub{&layer, &p, area.topLeft(), area};
+    QImage layer = drawnLayer(area, [&](Surface& sub) {
         State inner = state;
         inner.inLayer = inner.inLayer || mode != BlendMode::Normal;
         if (o.filters() || o.cacheAsBitmap()) {
             snapToPixel(o, inner);
         }
         drawCharacter(sub, o, inner);
-    }
+    });
     if (o.filters() && hooks_.applyFilters) {
         hooks_.applyFilters(layer, *o.filters(), stageScale_);
     }

@@ -86,6 +86,8 @@ class Renderer {
     // An object a script masked with another (drawn with the mask's place on the stage).
     void drawScriptMasked(Surface& s, const DisplayObject& object, const DisplayObject& mask,
                           const State& state);
+    // A transparent picture of a device area holding what draw paints there.
+    QImage drawnLayer(const QRect& area, const std::function<void(Surface&)>& draw);
     // Draws `content` into a layer and keeps what `mask` covers of it within area.
     void drawThroughMask(Surface& s, const QRect& area,
                          const std::function<void(Surface&)>& content,
