@@ -3,7 +3,6 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -195,6 +194,25 @@ class FlashControlTest : public QObject {
         return path;
     }
 
+    // A movie's trace lines go to a file while this lives (read when the movie's scripts
+    // start, which may be after setMovie returns).
+    struct TraceFile {
+        explicit TraceFile(const QString& path) : path(path) {
+            qputenv("ZD_TRACE_FILE", path.toUtf8());
+        }
+        ~TraceFile() { qunsetenv("ZD_TRACE_FILE"); }
+        QStringList lines() const { return linesOf(path); }
+        QString path;
+    };
+
+    // Shows a movie in a 400 x 500 control: the stage at 400 x 300 from y = 100.
+    static bool showMovie(FlashControl& control, const QString& movie) {
+        control.resize(400, 500);
+        control.setMovie(movie);
+        control.show();
+        return control.runner()->hasMovie();
+    }
+
     static QStringList linesOf(const QString& path) {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -230,30 +248,24 @@ class FlashControlTest : public QObject {
     // letter after a dead key, nothing for the dead key itself) and what an input method
     // settles on; its composing text changes nothing the movie hears.
     void typedAndComposedTextReachTheFocusedField() {
-        const QString tracePath = dir_.filePath(QStringLiteral("typed.txt"));
-        qputenv("ZD_TRACE_FILE", tracePath.toUtf8());
-        // Read when the movie's scripts start, which may be after setMovie returns.
-        const auto unset = qScopeGuard([] { qunsetenv("ZD_TRACE_FILE"); });
+        const TraceFile trace(dir_.filePath(QStringLiteral("typed.txt")));
         FlashControl control;
-        control.resize(400, 500);
-        control.setMovie(inputFieldMovie());
-        QVERIFY(control.runner()->hasMovie());
-        control.show();
+        QVERIFY(showMovie(control, inputFieldMovie()));
         QTest::mouseClick(&control, Qt::LeftButton, {}, QPoint(200, 150));
 
         QKeyEvent dead(QEvent::KeyPress, Qt::Key_Dead_Acute, {}, QString());
         QApplication::sendEvent(&control, &dead);
         QKeyEvent accented(QEvent::KeyPress, Qt::Key_E, {}, QStringLiteral("\u00e9"));
         QApplication::sendEvent(&control, &accented);
-        QTRY_VERIFY(linesOf(tracePath).contains(QStringLiteral("typed: \u00e9")));
+        QTRY_VERIFY(trace.lines().contains(QStringLiteral("typed: \u00e9")));
 
         QInputMethodEvent composing(QStringLiteral("zhong"), {});
         QApplication::sendEvent(&control, &composing);
         QInputMethodEvent settled;
         settled.setCommitString(QStringLiteral("\u4e2d"));
         QApplication::sendEvent(&control, &settled);
-        QTRY_VERIFY(linesOf(tracePath).contains(QStringLiteral("typed: \u00e9\u4e2d")));
-        for (const QString& line : linesOf(tracePath)) {
+        QTRY_VERIFY(trace.lines().contains(QStringLiteral("typed: \u00e9\u4e2d")));
+        for (const QString& line : trace.lines()) {
             QVERIFY2(!line.contains(u"zhong"), qPrintable(line));
         }
     }
@@ -262,14 +274,9 @@ class FlashControlTest : public QObject {
     // its own entries (disabled ones greyed) and only the player's entries it keeps; choosing
     // an entry runs the entry's handler. Outside the stage the windows' menus answer.
     void theMovieShapesItsRightClickMenu() {
-        const QString tracePath = dir_.filePath(QStringLiteral("menu.txt"));
-        qputenv("ZD_TRACE_FILE", tracePath.toUtf8());
-        const auto unset = qScopeGuard([] { qunsetenv("ZD_TRACE_FILE"); });
+        const TraceFile trace(dir_.filePath(QStringLiteral("menu.txt")));
         FlashControl control;
-        control.resize(400, 500);
-        control.setMovie(menuMovie());
-        QVERIFY(control.runner()->hasMovie());
-        control.show();
+        QVERIFY(showMovie(control, menuMovie()));
         QStringList shown;
         QTimer::singleShot(0, [&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -285,7 +292,7 @@ class FlashControlTest : public QObject {
         QContextMenuEvent inside(QContextMenuEvent::Mouse, QPoint(200, 250), QPoint(200, 250));
         QApplication::sendEvent(&control, &inside);
         QCOMPARE(shown, (QStringList{"Say hi", "-", "off*", "-", "About"}));
-        QTRY_COMPARE(linesOf(tracePath), (QStringList{"opened", "chose Say hi"}));
+        QTRY_COMPARE(trace.lines(), (QStringList{"opened", "chose Say hi"}));
 
         QContextMenuEvent below(QContextMenuEvent::Mouse, QPoint(200, 450), QPoint(200, 450));
         below.setAccepted(true);

@@ -45,6 +45,13 @@ void exportAs(w::Timeline& t, std::uint16_t id, const std::string& name) {
     t.rawTag(56, body);
 }
 
+// A sprite of one empty frame.
+std::uint16_t emptySprite(w::MovieWriter& m) {
+    w::Timeline empty;
+    empty.showFrame();
+    return m.defineSprite(empty);
+}
+
 w::PlaceObject named(std::uint16_t depth, std::uint16_t id, const std::string& name) {
     auto p = w::PlaceObject::place(depth, id);
     p.name = name;
@@ -178,9 +185,7 @@ TEST(ScriptHost, AGoToRunsTheClipsItMakesBeforeTheFrameGoneTo) {
 
 TEST(ScriptHost, GeometryPropertiesKeepWhatScriptsSet) {
     auto m = newMovie();
-    w::Timeline empty;
-    empty.showFrame();
-    const auto id = m.defineSprite(empty);
+    const auto id = emptySprite(m);
     m.placeObject2(named(1, id, "mc"));
     ActionWriter a;
     setMember(a, "mc", "_x", 10.35);
@@ -210,9 +215,7 @@ TEST(ScriptHost, GeometryPropertiesKeepWhatScriptsSet) {
 
 TEST(ScriptHost, BlendModeTakesNamesAndNumbersAndIgnoresTheRest) {
     auto m = newMovie();
-    w::Timeline empty;
-    empty.showFrame();
-    const auto id = m.defineSprite(empty);
+    const auto id = emptySprite(m);
     m.placeObject2(named(1, id, "mc"));
     ActionWriter a;
     traceMember(a, "mc", "blendMode");
@@ -240,9 +243,7 @@ TEST(ScriptHost, BlendModeTakesNamesAndNumbersAndIgnoresTheRest) {
 
 TEST(ScriptHost, SetMaskAnswersWhetherItFoundAMask) {
     auto m = newMovie();
-    w::Timeline empty;
-    empty.showFrame();
-    const auto id = m.defineSprite(empty);
+    const auto id = emptySprite(m);
     m.placeObject2(named(1, id, "mc"));
     m.placeObject2(named(2, id, "m"));
     ActionWriter a;
@@ -318,9 +319,7 @@ TEST(ScriptHost, GradientCallsOutOfRangeOrTooLongAreIgnored) {
 
 TEST(ScriptHost, ScrollRectAndOpaqueBackgroundRoundTrip) {
     auto m = newMovie();
-    w::Timeline empty;
-    empty.showFrame();
-    const auto id = m.defineSprite(empty);
+    const auto id = emptySprite(m);
     m.placeObject2(named(1, id, "mc"));
     m.placeObject2(named(2, id, "other"));
     ActionWriter a;
@@ -357,9 +356,7 @@ TEST(ScriptHost, ScrollRectAndOpaqueBackgroundRoundTrip) {
 
 TEST(ScriptHost, RemovedClipsLeaveDeadHandlesAndUnloadOnce) {
     auto m = newMovie(7);
-    w::Timeline empty;
-    empty.showFrame();
-    const auto id = m.defineSprite(empty);
+    const auto id = emptySprite(m);
     exportAs(m, id, "Empty");
     ActionWriter a;
     callMethod(a, "_root", "attachMovie", {"Empty", "made", 5});
@@ -392,9 +389,7 @@ TEST(ScriptHost, RemovedClipsLeaveDeadHandlesAndUnloadOnce) {
 
 TEST(ScriptHost, ClipsTellTheirMoviesVersionAndSize) {
     auto m = newMovie(6);
-    w::Timeline empty;
-    empty.showFrame();
-    const auto id = m.defineSprite(empty);
+    const auto id = emptySprite(m);
     m.placeObject2(named(1, id, "kid"));
     ActionWriter a;
     callMethod(a, "_root", "getSWFVersion").act(op::Trace);
@@ -413,9 +408,7 @@ TEST(ScriptHost, ClipsTellTheirMoviesVersionAndSize) {
 
 TEST(ScriptHost, AttachMovieBindsTheRegisteredClassAfterTheInitObject) {
     auto m = newMovie(7);
-    w::Timeline empty;
-    empty.showFrame();
-    const auto id = m.defineSprite(empty);
+    const auto id = emptySprite(m);
     exportAs(m, id, "Sym");
     ActionWriter a;
     // function Ball() { trace("ctor " + this.speed + " " + this.kind); }
@@ -650,9 +643,7 @@ TEST(ScriptHost, AScriptWhoseClipWentFindsVariablesOnTheRoot) {
 
 TEST(ScriptHost, AClassRegisteredLaterInTheFrameStillBindsBeforeTheFramesActions) {
     auto m = newMovie(7);
-    w::Timeline empty;
-    empty.showFrame();
-    const auto id = m.defineSprite(empty);
+    const auto id = emptySprite(m);
     exportAs(m, id, "Sym");
     doAction(m, traced("frame"));
     m.placeObject2(named(1, id, "made"));
@@ -673,9 +664,7 @@ TEST(ScriptHost, AClassRegisteredLaterInTheFrameStillBindsBeforeTheFramesActions
 
 TEST(ScriptHost, PropertiesIgnoreNaNAndTakeInfinityTheirOwnWay) {
     auto m = newMovie(6);
-    w::Timeline empty;
-    empty.showFrame();
-    const auto id = m.defineSprite(empty);
+    const auto id = emptySprite(m);
     m.placeObject2(named(1, id, "mc"));
     ActionWriter a;
     setMember(a, "mc", "_x", 5);
@@ -795,9 +784,7 @@ TEST(ScriptHost, SpritesLoopOnlyWhenEveryFrameIsShownAndTheyEnd) {
 
 TEST(ScriptHost, GoingBackRemovesWhatScriptsPutBelowDepthZero) {
     auto m = newMovie(8);
-    w::Timeline empty;
-    empty.showFrame();
-    const auto kid = m.defineSprite(empty);
+    const auto kid = emptySprite(m);
     m.placeObject2(named(1, kid, "kid"));
     m.showFrame();
     ActionWriter a;
@@ -857,9 +844,7 @@ TEST(ScriptHost, APlacementOnATakenDepthIsLeftOutWithAWarning) {
 
 TEST(ScriptHost, DuplicateMovieClipConvertsItsNameBeforeItsDepth) {
     auto m = newMovie(8);
-    w::Timeline empty;
-    empty.showFrame();
-    const auto id = m.defineSprite(empty);
+    const auto id = emptySprite(m);
     m.placeObject2(named(1, id, "src"));
     ActionWriter a;
     ActionWriter name;
@@ -895,9 +880,7 @@ TEST(ScriptHost, AGoToPastTheEndShowsTheLastFrameWithoutItsActions) {
 
 TEST(ScriptHost, AttachMovieHandsTheInitObjectToTheClassesSetters) {
     auto m = newMovie(7);
-    w::Timeline empty;
-    empty.showFrame();
-    const auto id = m.defineSprite(empty);
+    const auto id = emptySprite(m);
     exportAs(m, id, "Sym");
     ActionWriter a;
     ActionWriter ctor;
@@ -926,9 +909,7 @@ TEST(ScriptHost, AttachMovieHandsTheInitObjectToTheClassesSetters) {
 // setTransform changes only what its object names, and a Color of no clip does nothing.
 TEST(ScriptHost, ColorSetsTheClipsColourTransform) {
     auto m = newMovie(6);
-    w::Timeline empty;
-    empty.showFrame();
-    const auto id = m.defineSprite(empty);
+    const auto id = emptySprite(m);
     m.placeObject2(named(1, id, "mc"));
     ActionWriter a;
     a.push({"c"}).getVariable("mc").push({1, "Color"}).act(op::NewObject).act(op::SetVariable);
@@ -982,9 +963,7 @@ TEST(ScriptHost, TheSharedStackLastsOneFrame) {
 // A clip bound to a class knows it as __constructor__, as an instance made by new does.
 TEST(ScriptHost, AClipOfARegisteredClassKnowsItsConstructor) {
     auto m = newMovie(7);
-    w::Timeline empty;
-    empty.showFrame();
-    const auto id = m.defineSprite(empty);
+    const auto id = emptySprite(m);
     exportAs(m, id, "Sym");
     ActionWriter a;
     ActionWriter ctor;
