@@ -42,6 +42,8 @@ void Vm::installLibrary() {
     lib::installXmlSocket(*this);
     lib::installNetStream(*this);
     lib::installInput(*this);
+    lib::installStage(*this);
+    lib::installDevices(*this);
 }
 
 namespace lib {

@@ -1292,6 +1292,34 @@ void ScriptHost::swapDepths(DisplayId id, int depth) {
     o->parentTimeline()->swapDepths(*o, depth);
 }
 
+void ScriptHost::setViewSize(int width, int height) {
+    if (width < 0 || height < 0) {
+        return;
+    }
+    const std::array<int, 2> size{width, height};
+    if (viewSize_ == size) {
+        return;
+    }
+    const auto before = stageSize(true);
+    viewSize_ = size;
+    // Only a stage that follows the view changes size with it.
+    if (vm_->stageSettings().scaleMode == "noScale" && stageSize(true) != before) {
+        resizePending_ = true;
+    }
+}
+
+std::array<double, 2> ScriptHost::stageSize(bool noScale) {
+    if (noScale && viewSize_) {
+        return {static_cast<double>((*viewSize_)[0]), static_cast<double>((*viewSize_)[1])};
+    }
+    const engine::MovieHeader* header = movie_.header();
+    if (header == nullptr) {
+        return {0.0, 0.0};
+    }
+    return {static_cast<double>(header->frameSize.width()) / 20.0,
+            static_cast<double>(header->frameSize.height()) / 20.0};
+}
+
 std::optional<avm1::Host::MovieInfo> ScriptHost::movieInfo(DisplayId id) {
     const DisplayObject* o = find(id);
     const Timeline* t = o != nullptr ? o->timeline() : nullptr;
@@ -1971,6 +1999,9 @@ void ScriptHost::runTimers(double movieTimeMs) {
     due.swap(loads_);
     deliverChain(std::move(due));
     pollSockets();
+    if (std::exchange(resizePending_, false)) {
+        avm1::broadcast(*vm_, "Stage", "onResize");
+    }
     vm_->runTimers(movieTimeMs);
     std::erase_if(streamVideos_, [this](DisplayId id) {
         DisplayObject* o = find(id);
@@ -1999,8 +2030,8 @@ bool ScriptHost::wantsTicks() const {
     const DisplayObject* focused = find(vm_->input().focus);
     const bool blinking =
         focused != nullptr && focused->textField() != nullptr && focused->textField()->editable;
-    return blinking || vm_->hasTimers() || enterFrameLastTick_ || scriptsRanSincePass_ ||
-           !loads_.empty() || !sockets_.empty() || !fetches_.empty();
+    return blinking || resizePending_ || vm_->hasTimers() || enterFrameLastTick_ ||
+           scriptsRanSincePass_ || !loads_.empty() || !sockets_.empty() || !fetches_.empty();
 }
 
 }  // namespace zd::script

@@ -103,6 +103,11 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     // The screen System.capabilities reports, in pixels as the desktop counts them (a scaled
     // desktop reports fewer than the device has). Sizes below one pixel are ignored.
     void setScreenResolution(int width, int height);
+    // The area the player shows the movie in, in pixels: with noScale the stage is that
+    // large, and the movie hears of each change (Stage.onResize) on its next tick.
+    void setViewSize(int width, int height);
+    // How the movie asks to be fitted to that area.
+    const avm1::Vm::StageSettings& stageSettings() const { return vm_->stageSettings(); }
     // The clipboard input fields copy to and paste from (nullptr: the player's own). It must
     // outlive the host or be unplugged first.
     void setClipboard(engine::Clipboard* clipboard) {
@@ -154,6 +159,7 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void swapDepths(avm1::DisplayId id, int depth) override;
     int nextHighestDepth(avm1::DisplayId id) override;
     std::optional<MovieInfo> movieInfo(avm1::DisplayId id) override;
+    std::array<double, 2> stageSize(bool noScale) override;
     void realmMade(avm1::Object* global) override;
     avm1::DisplayId instanceAtDepth(avm1::DisplayId parent, int depth) override;
     void startDrag(avm1::DisplayId id, bool lockCenter,
@@ -280,6 +286,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     const engine::MovieData& movie_;
     std::unique_ptr<avm1::Vm> vm_;
     std::optional<std::array<int, 2>> screenResolution_;
+    std::optional<std::array<int, 2>> viewSize_;
+    bool resizePending_ = false;
     // What the host tells scripts through System in a realm's _global.
     void describeSystem(avm1::Object* global);
     std::unique_ptr<engine::RenderHooks> renderHooks_;
