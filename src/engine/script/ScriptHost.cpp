@@ -627,18 +627,29 @@ DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
         case DisplayProperty::DropTarget:
             return input_->dropTarget(id);
         case DisplayProperty::Url: {
-            // A loaded movie answers with its own file; the player's movie with its folder.
-            const std::string& loaded = t != nullptr ? t->source().url : std::string();
-            const QUrl asked(QString::fromStdString(loaded));
-            if (!loaded.empty() && !asked.isRelative()) {
+            // A loaded movie answers with its own file; the player's movie with where it came
+            // from, or its folder when that is not known.
+            const auto asked = askedUrls_.find(id);
+            const std::string& loaded = asked != askedUrls_.end() ? asked->second
+                                        : t != nullptr            ? t->source().url
+                                                                  : std::string();
+            const QUrl address(QString::fromStdString(loaded));
+            if (!loaded.empty() && !address.isRelative()) {
                 return loaded;
+            }
+            if (!movieUrl_.empty()) {
+                return loaded.empty() ? movieUrl_
+                                      : QUrl(QString::fromStdString(movieUrl_))
+                                            .resolved(address)
+                                            .toString()
+                                            .toStdString();
             }
             if (baseDir_.empty()) {
                 return std::string();
             }
             const QUrl base = QUrl::fromLocalFile(QString::fromStdString(baseDir_) + "/");
             return loaded.empty() ? base.toString().toStdString()
-                                  : base.resolved(asked).toString().toStdString();
+                                  : base.resolved(address).toString().toStdString();
         }
         case DisplayProperty::FocusRect: {
             // Version 5 movies read the flag as a number.
@@ -1451,6 +1462,8 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
         if (!load.ok) {
             // A movie that cannot be read leaves the clip as it was.
             if (load.clipRequest != 0) {
+                // The clip names what it was asked to show, though that never came.
+                askedUrls_[o->id()] = load.url;
                 const avm1::Value error[] = {avm1::Value(vm_->intern("URLNotFound")),
                                              avm1::Value(0.0)};
                 vm_->clipLoadEvent(load.clipRequest, "onLoadError", o->id(), error, true);
@@ -1491,6 +1504,7 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
         }
     }
     constructed_.erase(id);
+    askedUrls_.erase(id);
     o->timeline()->replaceMovie(source);
     if (loading && source == nullptr) {
         showLoadedImage(*o, load.data);
@@ -1925,6 +1939,7 @@ void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
                 avm1::moveFocus(*vm_, avm1::kNoDisplay);  // the focus leaves with it
             }
             geometry_.erase(id);
+            askedUrls_.erase(id);
             constructed_.erase(id);
             vm_->forgetClip(id);
             break;

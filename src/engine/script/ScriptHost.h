@@ -88,6 +88,9 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     // Relative names go there too when the movie itself came from such an address.
     void setNetworkLoads(bool allowed) { networkLoads_ = allowed; }
     void setBaseUrl(std::string url) { baseUrl_ = std::move(url); }
+    // Where the opened movie came from, as its _url reports and its loaded movies' relative
+    // addresses resolve against (empty: the folder it was read from).
+    void setMovieUrl(std::string url) { movieUrl_ = std::move(url); }
     // Most bytes one load from the network may bring.
     static constexpr std::size_t kMaxNetworkLoad = std::size_t{16} << 20;
     // The folder this movie's shared objects are kept in (empty: none are kept), and how
@@ -287,6 +290,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::unique_ptr<avm1::Vm> vm_;
     std::optional<std::array<int, 2>> screenResolution_;
     std::optional<std::array<int, 2>> viewSize_;
+    std::string movieUrl_;
+    std::unordered_map<avm1::DisplayId, std::string> askedUrls_;  // loads that failed
     bool resizePending_ = false;
     // What the host tells scripts through System in a realm's _global.
     void describeSystem(avm1::Object* global);
