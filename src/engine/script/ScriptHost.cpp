@@ -185,13 +185,6 @@ ScriptHost::ScriptHost(engine::StagePlayer& player, const engine::MovieData& mov
 void ScriptHost::describeSystem(avm1::Object* global) {
     avm1::Vm& vm = *vm_;
     const avm1::Value system = vm.get(avm1::Value(global), "System");
-    // A movie played from a file reads files beside it, or the network when it asks to.
-    if (avm1::Object* security = vm.get(system, "security").asObject()) {
-        vm.define(security, "sandboxType",
-                  avm1::Value(vm.intern(player_.dictionary().useNetwork() ? "localWithNetwork"
-                                                                          : "localWithFile")),
-                  0);
-    }
     avm1::Object* caps = vm.get(system, "capabilities").asObject();
     if (caps != nullptr && screenResolution_) {
         vm.define(caps, "screenResolutionX",
@@ -1319,6 +1312,20 @@ void ScriptHost::setViewSize(int width, int height) {
     }
 }
 
+std::string ScriptHost::sandboxType(DisplayId clip) {
+    // A movie from the web is remote; one played from a file reads files beside it, or the
+    // network when it asks to.
+    const DisplayObject* o = find(clip);
+    const engine::Timeline* t = o != nullptr ? o->timeline() : nullptr;
+    const std::string& loaded = t != nullptr ? t->source().url : std::string();
+    const QUrl address(QString::fromStdString(loaded.empty() ? movieUrl_ : loaded));
+    const QString scheme = address.scheme().toLower();
+    if (scheme == u"http" || scheme == u"https") {
+        return "remote";
+    }
+    return player_.dictionary().useNetwork() ? "localWithNetwork" : "localWithFile";
+}
+
 std::array<double, 2> ScriptHost::stageSize(bool noScale) {
     if (noScale && viewSize_) {
         return {static_cast<double>((*viewSize_)[0]), static_cast<double>((*viewSize_)[1])};
@@ -1392,6 +1399,16 @@ void ScriptHost::loadMovie(DisplayId target, std::string_view url, avm1::UrlMeth
     if (auto bytes = readLocal(url)) {
         load.ok = true;
         load.data = std::move(*bytes);
+    } else if (onFetch) {
+        // A movie from the web comes as the answer to a request without a body.
+        const QUrl asked(QString::fromStdString(load.url));
+        const QString scheme = asked.scheme().toLower();
+        if ((scheme == u"http" || scheme == u"https") && !asked.host().isEmpty()) {
+            if (auto answer = onFetch({load.url, std::string(), std::string()})) {
+                load.ok = true;
+                load.data = std::move(*answer);
+            }
+        }
     }
     loads_.push_back(std::move(load));
 }

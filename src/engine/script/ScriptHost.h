@@ -78,8 +78,9 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::function<void(const UrlRequest&)> onUrl;
     // Opens an XMLSocket connection (nothing: refused). Unset: every connection is refused.
     std::function<std::unique_ptr<SocketChannel>(const std::string& host, int port)> onSocket;
-    // Answers a posted request (the answer's bytes), or nothing when it failed. Unset: every
-    // post fails. Runs synchronously; the answer reaches scripts on the next tick.
+    // Answers a posted request, or a movie asked of the web (the answer's bytes), or nothing
+    // when it failed. Unset: every post fails. Runs synchronously; the answer reaches scripts
+    // on the next tick.
     std::function<std::optional<std::string>(const FetchRequest&)> onFetch;
     // The folder loads may read below (empty: every load fails). Names that leave it, absolute
     // paths and addresses with a scheme other than file: below it are refused.
@@ -163,6 +164,7 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     int nextHighestDepth(avm1::DisplayId id) override;
     std::optional<MovieInfo> movieInfo(avm1::DisplayId id) override;
     std::array<double, 2> stageSize(bool noScale) override;
+    std::string sandboxType(avm1::DisplayId clip) override;
     void realmMade(avm1::Object* global) override;
     avm1::DisplayId instanceAtDepth(avm1::DisplayId parent, int depth) override;
     void startDrag(avm1::DisplayId id, bool lockCenter,

@@ -1156,3 +1156,32 @@ TEST(ScriptHost, StageFollowsTheViewOnlyWithNoScaleAndTellsItsListeners) {
     r.ticks(2);
     EXPECT_EQ(r.take(), (Lines{"resized 800"}));
 }
+
+TEST(ScriptHost, SandboxTypeFollowsWhereTheMovieCameFrom) {
+    auto m = newMovie();
+    ActionWriter a;
+    a.getVariable("System").push({std::string_view("security")}).act(op::GetMember);
+    a.push({std::string_view("sandboxType")}).act(op::GetMember).act(op::Trace);
+    a.act(op::Stop);
+    doAction(m, a);
+    m.showFrame();
+    const w::Bytes file = m.finish();
+    const struct {
+        const char* url;
+        const char* expected;
+    } cases[] = {
+        {"", "localWithFile"},
+        {"file:///movies/a.swf", "localWithFile"},
+        {"HTTPS://example.com/a.swf", "remote"},
+    };
+    for (const auto& c : cases) {
+        auto movie = MovieData::fromBytes(file);
+        StagePlayer player(*movie);
+        zd::script::ScriptHost host(player, *movie);
+        host.setMovieUrl(c.url);
+        std::vector<std::string> lines;
+        host.onTrace = [&lines](std::string_view l) { lines.emplace_back(l); };
+        player.settle();
+        EXPECT_EQ(lines, (Lines{c.expected})) << c.url;
+    }
+}
