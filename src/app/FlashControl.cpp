@@ -556,6 +556,11 @@ void FlashControl::contextMenuEvent(QContextMenuEvent* event) {
     script::MovieMenu wanted;
     if (auto* host = dynamic_cast<script::ScriptHost*>(runner_->movieScripts())) {
         wanted = host->movieMenu();
+        if (!host->stageSettings().showMenu) {
+            // The movie asked for none of the player's own entries (its own items stay).
+            wanted.zoom = wanted.quality = wanted.play = wanted.loop = false;
+            wanted.rewind = wanted.forwardBack = false;
+        }
     }
     QMenu menu(this);
     // A line between groups, never two in a row nor one at the top.
