@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
+#include <QUrl>
 #include <QWheelEvent>
 
 #include "app/Colours.h"
@@ -116,11 +117,15 @@ FlashControl::FlashControl(QWidget* parent)
             movie.startsWith(u"http://", Qt::CaseInsensitive) ||
             movie.startsWith(u"https://", Qt::CaseInsensitive)) {
             host->setBaseUrl(movie.toStdString());
+            host->setMovieUrl(movie.toStdString());
+        } else {
+            host->setMovieUrl(QUrl::fromLocalFile(movie).toString().toStdString());
         }
         host->setSharedObjectDir(sharedObjectFolder(runner_->movie()).toStdString());
         if (const QScreen* shown = screen(); shown != nullptr) {
             host->setScreenResolution(shown->size().width(), shown->size().height());
         }
+        host->setViewSize(width(), height());
         host->setClipboard(&desktopClipboard());
         host->onUrl = [this](const script::UrlRequest& r) {
             if (auto url = links_->admit(QString::fromStdString(r.url), linkClock_.elapsed())) {
@@ -192,7 +197,10 @@ QTransform FlashControl::deviceTransform() const {
 
 void FlashControl::displayChanged() {
     engine::StagePlayer* display = runner_->hasMovie() ? runner_->display() : nullptr;
-    if (!frameCacheValid_ || frameCache_.size() != size() || display == nullptr) {
+    // A script that moved or rescaled the stage changes every pixel.
+    const QRectF target = movieTarget();
+    const bool moved = std::exchange(shownTarget_, target) != target;
+    if (!frameCacheValid_ || moved || frameCache_.size() != size() || display == nullptr) {
         invalidateFrame();
         return;
     }
@@ -311,7 +319,18 @@ void FlashControl::paintEvent(QPaintEvent* event) {
 
 QRectF FlashControl::movieTarget() const {
     const QRectF whole(QPointF(0, 0), QSizeF(size()));
-    return zoom_.isEmpty() ? whole : zoom_;
+    if (!zoom_.isEmpty()) {
+        return zoom_;
+    }
+    // The movie may ask for its stage unscaled, cropped or held to an edge.
+    const auto* host = dynamic_cast<const script::ScriptHost*>(runner_->movieScripts());
+    if (host == nullptr || !runner_->hasMovie()) {
+        return whole;
+    }
+    const QSizeF stage(runner_->stage().width() / 20.0, runner_->stage().height() / 20.0);
+    const QRectF placed = engine::placedStageRect(stage, whole, host->stageSettings().scaleMode,
+                                                  host->stageSettings().align);
+    return placed.isEmpty() ? whole : placed;
 }
 
 std::optional<QPointF> FlashControl::stagePointOf(QPointF widgetPoint) const {
@@ -494,6 +513,9 @@ bool FlashControl::focusNextPrevChild(bool next) {
 
 void FlashControl::resizeEvent(QResizeEvent* event) {
     zoom_ = QRectF();
+    if (auto* host = dynamic_cast<script::ScriptHost*>(runner_->movieScripts())) {
+        host->setViewSize(width(), height());
+    }
     QWidget::resizeEvent(event);
 }
 
@@ -534,6 +556,11 @@ void FlashControl::contextMenuEvent(QContextMenuEvent* event) {
     script::MovieMenu wanted;
     if (auto* host = dynamic_cast<script::ScriptHost*>(runner_->movieScripts())) {
         wanted = host->movieMenu();
+        if (!host->stageSettings().showMenu) {
+            // The movie asked for none of the player's own entries (its own items stay).
+            wanted.zoom = wanted.quality = wanted.play = wanted.loop = false;
+            wanted.rewind = wanted.forwardBack = false;
+        }
     }
     QMenu menu(this);
     // A line between groups, never two in a row nor one at the top.

@@ -130,8 +130,9 @@ class FlashControl : public QWidget {
     int picturesDrawn_ = 0;
     // The zoomed stage target relative to the widget's rectangle; empty: "ShowAll".
     QRectF zoom_;
-    int quality_ = 2;    // the menu's Low, Medium, High
-    bool loop_ = false;  // the root goes back to its first frame at its end
+    QRectF shownTarget_;  // where the last frame put the stage
+    int quality_ = 2;     // the menu's Low, Medium, High
+    bool loop_ = false;   // the root goes back to its first frame at its end
 };
 
 }  // namespace zd

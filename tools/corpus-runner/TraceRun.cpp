@@ -162,6 +162,8 @@ TraceRun runTraceMovie(const TraceCase& c) {
     player.setRootLoops(true);
     script::ScriptHost scripts(player, *movie);
     scripts.setBaseDir(c.dir.toStdString());
+    // The recordings played each movie from the top of a file tree of its case's folder.
+    scripts.setMovieUrl("file:///test.swf");
     // Shared objects live as long as the run.
     QTemporaryDir shared;
     if (shared.isValid()) {

@@ -157,6 +157,11 @@ class Host {
         double bytesTotal = 0;
     };
     virtual std::optional<MovieInfo> movieInfo(DisplayId /*id*/) { return std::nullopt; }
+    // The stage's size in pixels as scripts read it: the movie's own frame, or with
+    // noScale the area the player shows it in.
+    virtual std::array<double, 2> stageSize(bool /*noScale*/) { return {0.0, 0.0}; }
+    // The security sandbox of the movie a clip belongs to, as System.security.sandboxType.
+    virtual std::string sandboxType(DisplayId /*clip*/) { return "localTrusted"; }
     // The built-ins of another group of SWF versions were just made (a movie of such a
     // version runs): what the host adds to _global's objects belongs there too.
     virtual void realmMade(Object* /*global*/) {}

@@ -152,18 +152,6 @@ Value selectionSetSelection(Vm& vm, const CallInfo& c) {
     return Value();
 }
 
-Object* makeBroadcaster(Vm& vm, const char* name) {
-    Object* o = vm.newObject();
-    vm.define(vm.global(), name, Value(o), kDontEnum);
-    const Value bc = vm.get(Value(vm.global()), "AsBroadcaster");
-    const Value init = vm.get(bc, "initialize");
-    if (callable(init)) {
-        const Value arg(o);
-        vm.call(init, bc, std::span<const Value>(&arg, 1));
-    }
-    return o;
-}
-
 DisplayId displayOfThis(const CallInfo& c) {
     Object* o = c.thisObject();
     return o != nullptr && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)->id
@@ -267,6 +255,18 @@ void broadcast(Vm& vm, const char* object, const char* message, std::initializer
 }
 
 namespace lib {
+
+Object* makeBroadcaster(Vm& vm, const char* name) {
+    Object* o = vm.newObject();
+    vm.define(vm.global(), name, Value(o), kDontEnum);
+    const Value bc = vm.get(Value(vm.global()), "AsBroadcaster");
+    const Value init = vm.get(bc, "initialize");
+    if (callable(init)) {
+        const Value arg(o);
+        vm.call(init, bc, std::span<const Value>(&arg, 1));
+    }
+    return o;
+}
 
 void installInput(Vm& vm) {
     Object* key = makeBroadcaster(vm, "Key");

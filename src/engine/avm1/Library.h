@@ -38,6 +38,10 @@ void installGeom(Vm& vm);
 void installGeomTransforms(Vm& vm);
 // Key, Mouse and Selection (after AsBroadcaster).
 void installInput(Vm& vm);
+// A global object with AsBroadcaster's methods and an empty listener list.
+Object* makeBroadcaster(Vm& vm, const char* name);
+void installStage(Vm& vm);
+void installDevices(Vm& vm);
 // TextField's own members and TextFormat (after installMovieClip).
 void installTextField(Vm& vm);
 // TextField.StyleSheet, as a member of the TextField constructor.

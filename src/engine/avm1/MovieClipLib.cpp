@@ -586,6 +586,12 @@ bool ClipObject::getSpecial(Vm& vm, String* key, Value& out) {
             if (!host.exists(id)) {
                 return false;
             }
+            // A child named like a property hides the property from reads (not from writes).
+            if (const DisplayId child = host.child(id, name, !vm.caseSensitive());
+                child != kNoDisplay) {
+                out = clipValue(vm, child);
+                return true;
+            }
             const auto p = static_cast<DisplayProperty>(index);
             const DisplayValue v = host.property(id, p);
             // An object that never had its own focus flag reads null.

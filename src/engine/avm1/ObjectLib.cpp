@@ -42,6 +42,8 @@ void Vm::installLibrary() {
     lib::installXmlSocket(*this);
     lib::installNetStream(*this);
     lib::installInput(*this);
+    lib::installStage(*this);
+    lib::installDevices(*this);
 }
 
 namespace lib {
@@ -853,7 +855,13 @@ void installSystem(Vm& vm) {
     b("hasTLS", true);
     Object* security = vm.newObject();
     vm.define(system, "security", Value(security));
-    vm.define(security, "sandboxType", Value(vm.intern("localTrusted")), 0);
+    // Each movie has its own sandbox: the one of the movie whose clip runs the script.
+    vm.defineAccessor(
+        security, "sandboxType",
+        [](Vm& v, const CallInfo&) {
+            return Value(v.intern(v.host().sandboxType(v.currentTarget())));
+        },
+        [](Vm&, const CallInfo&) { return Value(); }, 0);
     vm.define(system, "useCodepage", Value::boolean(false), 0);
     // No input method editor here, but scripts may still listen to one.
     Object* ime = vm.newObject();

@@ -266,6 +266,14 @@ class Vm {
 
     // The keyboard, mouse and focus as Key, Mouse and Selection report them.
     InputState& input() { return input_; }
+    // How the player fits the stage to its view, as Stage's properties set it; all movies
+    // share it.
+    struct StageSettings {
+        std::string scaleMode = "showAll";
+        std::string align;  // "", or T/B then L/R
+        bool showMenu = true;
+    };
+    StageSettings& stageSettings() { return stageSettings_; }
 
     // Results of loadData requests, for the XML and LoadVars objects waiting on them.
     void deliverLoad(std::uint64_t requestId, bool ok, std::string_view data);
@@ -409,6 +417,7 @@ class Vm {
     std::vector<Value> pinned_;  // values the host side keeps across a call
     std::uint64_t nextLoadId_ = 1;
     InputState input_;
+    StageSettings stageSettings_;
 
   public:
     // For library code.

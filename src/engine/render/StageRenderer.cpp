@@ -14,6 +14,27 @@ QRectF showAllRect(const QSizeF& stage, const QRectF& target) {
                   target.y() + (target.height() - size.height()) / 2, size.width(), size.height());
 }
 
+QRectF placedStageRect(const QSizeF& stage, const QRectF& view, std::string_view scaleMode,
+                       std::string_view align) {
+    if (stage.width() <= 0 || stage.height() <= 0 || view.width() <= 0 || view.height() <= 0) {
+        return {};
+    }
+    const double wide = view.width() / stage.width();
+    const double tall = view.height() / stage.height();
+    const double scale = scaleMode == "noScale"    ? 1.0
+                         : scaleMode == "noBorder" ? std::max(wide, tall)
+                                                   : std::min(wide, tall);
+    const QSizeF size(stage.width() * scale, stage.height() * scale);
+    const auto has = [align](char c) { return align.find(c) != std::string_view::npos; };
+    const double x = has('L')   ? view.x()
+                     : has('R') ? view.right() - size.width()
+                                : view.x() + (view.width() - size.width()) / 2;
+    const double y = has('T')   ? view.y()
+                     : has('B') ? view.bottom() - size.height()
+                                : view.y() + (view.height() - size.height()) / 2;
+    return QRectF(QPointF(x, y), size);
+}
+
 QTransform stageTransform(const Rect& stageTwips, const QRectF& target) {
     const QSizeF size(static_cast<double>(stageTwips.width()),
                       static_cast<double>(stageTwips.height()));

@@ -185,13 +185,6 @@ ScriptHost::ScriptHost(engine::StagePlayer& player, const engine::MovieData& mov
 void ScriptHost::describeSystem(avm1::Object* global) {
     avm1::Vm& vm = *vm_;
     const avm1::Value system = vm.get(avm1::Value(global), "System");
-    // A movie played from a file reads files beside it, or the network when it asks to.
-    if (avm1::Object* security = vm.get(system, "security").asObject()) {
-        vm.define(security, "sandboxType",
-                  avm1::Value(vm.intern(player_.dictionary().useNetwork() ? "localWithNetwork"
-                                                                          : "localWithFile")),
-                  0);
-    }
     avm1::Object* caps = vm.get(system, "capabilities").asObject();
     if (caps != nullptr && screenResolution_) {
         vm.define(caps, "screenResolutionX",
@@ -627,18 +620,29 @@ DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
         case DisplayProperty::DropTarget:
             return input_->dropTarget(id);
         case DisplayProperty::Url: {
-            // A loaded movie answers with its own file; the player's movie with its folder.
-            const std::string& loaded = t != nullptr ? t->source().url : std::string();
-            const QUrl asked(QString::fromStdString(loaded));
-            if (!loaded.empty() && !asked.isRelative()) {
+            // A loaded movie answers with its own file; the player's movie with where it came
+            // from, or its folder when that is not known.
+            const auto asked = askedUrls_.find(id);
+            const std::string& loaded = asked != askedUrls_.end() ? asked->second
+                                        : t != nullptr            ? t->source().url
+                                                                  : std::string();
+            const QUrl address(QString::fromStdString(loaded));
+            if (!loaded.empty() && !address.isRelative()) {
                 return loaded;
+            }
+            if (!movieUrl_.empty()) {
+                return loaded.empty() ? movieUrl_
+                                      : QUrl(QString::fromStdString(movieUrl_))
+                                            .resolved(address)
+                                            .toString()
+                                            .toStdString();
             }
             if (baseDir_.empty()) {
                 return std::string();
             }
             const QUrl base = QUrl::fromLocalFile(QString::fromStdString(baseDir_) + "/");
             return loaded.empty() ? base.toString().toStdString()
-                                  : base.resolved(asked).toString().toStdString();
+                                  : base.resolved(address).toString().toStdString();
         }
         case DisplayProperty::FocusRect: {
             // Version 5 movies read the flag as a number.
@@ -1292,6 +1296,48 @@ void ScriptHost::swapDepths(DisplayId id, int depth) {
     o->parentTimeline()->swapDepths(*o, depth);
 }
 
+void ScriptHost::setViewSize(int width, int height) {
+    if (width < 0 || height < 0) {
+        return;
+    }
+    const std::array<int, 2> size{width, height};
+    if (viewSize_ == size) {
+        return;
+    }
+    const auto before = stageSize(true);
+    viewSize_ = size;
+    // Only a stage that follows the view changes size with it.
+    if (vm_->stageSettings().scaleMode == "noScale" && stageSize(true) != before) {
+        resizePending_ = true;
+    }
+}
+
+std::string ScriptHost::sandboxType(DisplayId clip) {
+    // A movie from the web is remote; one played from a file reads files beside it, or the
+    // network when it asks to.
+    const DisplayObject* o = find(clip);
+    const engine::Timeline* t = o != nullptr ? o->timeline() : nullptr;
+    const std::string& loaded = t != nullptr ? t->source().url : std::string();
+    const QUrl address(QString::fromStdString(loaded.empty() ? movieUrl_ : loaded));
+    const QString scheme = address.scheme().toLower();
+    if (scheme == u"http" || scheme == u"https") {
+        return "remote";
+    }
+    return player_.dictionary().useNetwork() ? "localWithNetwork" : "localWithFile";
+}
+
+std::array<double, 2> ScriptHost::stageSize(bool noScale) {
+    if (noScale && viewSize_) {
+        return {static_cast<double>((*viewSize_)[0]), static_cast<double>((*viewSize_)[1])};
+    }
+    const engine::MovieHeader* header = movie_.header();
+    if (header == nullptr) {
+        return {0.0, 0.0};
+    }
+    return {static_cast<double>(header->frameSize.width()) / 20.0,
+            static_cast<double>(header->frameSize.height()) / 20.0};
+}
+
 std::optional<avm1::Host::MovieInfo> ScriptHost::movieInfo(DisplayId id) {
     const DisplayObject* o = find(id);
     const Timeline* t = o != nullptr ? o->timeline() : nullptr;
@@ -1353,6 +1399,16 @@ void ScriptHost::loadMovie(DisplayId target, std::string_view url, avm1::UrlMeth
     if (auto bytes = readLocal(url)) {
         load.ok = true;
         load.data = std::move(*bytes);
+    } else if (onFetch) {
+        // A movie from the web comes as the answer to a request without a body.
+        const QUrl asked(QString::fromStdString(load.url));
+        const QString scheme = asked.scheme().toLower();
+        if ((scheme == u"http" || scheme == u"https") && !asked.host().isEmpty()) {
+            if (auto answer = onFetch({load.url, std::string(), std::string()})) {
+                load.ok = true;
+                load.data = std::move(*answer);
+            }
+        }
     }
     loads_.push_back(std::move(load));
 }
@@ -1423,6 +1479,8 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
         if (!load.ok) {
             // A movie that cannot be read leaves the clip as it was.
             if (load.clipRequest != 0) {
+                // The clip names what it was asked to show, though that never came.
+                askedUrls_[o->id()] = load.url;
                 const avm1::Value error[] = {avm1::Value(vm_->intern("URLNotFound")),
                                              avm1::Value(0.0)};
                 vm_->clipLoadEvent(load.clipRequest, "onLoadError", o->id(), error, true);
@@ -1463,6 +1521,7 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
         }
     }
     constructed_.erase(id);
+    askedUrls_.erase(id);
     o->timeline()->replaceMovie(source);
     if (loading && source == nullptr) {
         showLoadedImage(*o, load.data);
@@ -1897,6 +1956,7 @@ void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
                 avm1::moveFocus(*vm_, avm1::kNoDisplay);  // the focus leaves with it
             }
             geometry_.erase(id);
+            askedUrls_.erase(id);
             constructed_.erase(id);
             vm_->forgetClip(id);
             break;
@@ -1971,6 +2031,9 @@ void ScriptHost::runTimers(double movieTimeMs) {
     due.swap(loads_);
     deliverChain(std::move(due));
     pollSockets();
+    if (std::exchange(resizePending_, false)) {
+        avm1::broadcast(*vm_, "Stage", "onResize");
+    }
     vm_->runTimers(movieTimeMs);
     std::erase_if(streamVideos_, [this](DisplayId id) {
         DisplayObject* o = find(id);
@@ -1999,8 +2062,8 @@ bool ScriptHost::wantsTicks() const {
     const DisplayObject* focused = find(vm_->input().focus);
     const bool blinking =
         focused != nullptr && focused->textField() != nullptr && focused->textField()->editable;
-    return blinking || vm_->hasTimers() || enterFrameLastTick_ || scriptsRanSincePass_ ||
-           !loads_.empty() || !sockets_.empty() || !fetches_.empty();
+    return blinking || resizePending_ || vm_->hasTimers() || enterFrameLastTick_ ||
+           scriptsRanSincePass_ || !loads_.empty() || !sockets_.empty() || !fetches_.empty();
 }
 
 }  // namespace zd::script

@@ -78,8 +78,9 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::function<void(const UrlRequest&)> onUrl;
     // Opens an XMLSocket connection (nothing: refused). Unset: every connection is refused.
     std::function<std::unique_ptr<SocketChannel>(const std::string& host, int port)> onSocket;
-    // Answers a posted request (the answer's bytes), or nothing when it failed. Unset: every
-    // post fails. Runs synchronously; the answer reaches scripts on the next tick.
+    // Answers a posted request, or a movie asked of the web (the answer's bytes), or nothing
+    // when it failed. Unset: every post fails. Runs synchronously; the answer reaches scripts
+    // on the next tick.
     std::function<std::optional<std::string>(const FetchRequest&)> onFetch;
     // The folder loads may read below (empty: every load fails). Names that leave it, absolute
     // paths and addresses with a scheme other than file: below it are refused.
@@ -88,6 +89,9 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     // Relative names go there too when the movie itself came from such an address.
     void setNetworkLoads(bool allowed) { networkLoads_ = allowed; }
     void setBaseUrl(std::string url) { baseUrl_ = std::move(url); }
+    // Where the opened movie came from, as its _url reports and its loaded movies' relative
+    // addresses resolve against (empty: the folder it was read from).
+    void setMovieUrl(std::string url) { movieUrl_ = std::move(url); }
     // Most bytes one load from the network may bring.
     static constexpr std::size_t kMaxNetworkLoad = std::size_t{16} << 20;
     // The folder this movie's shared objects are kept in (empty: none are kept), and how
@@ -103,6 +107,11 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     // The screen System.capabilities reports, in pixels as the desktop counts them (a scaled
     // desktop reports fewer than the device has). Sizes below one pixel are ignored.
     void setScreenResolution(int width, int height);
+    // The area the player shows the movie in, in pixels: with noScale the stage is that
+    // large, and the movie hears of each change (Stage.onResize) on its next tick.
+    void setViewSize(int width, int height);
+    // How the movie asks to be fitted to that area.
+    const avm1::Vm::StageSettings& stageSettings() const { return vm_->stageSettings(); }
     // The clipboard input fields copy to and paste from (nullptr: the player's own). It must
     // outlive the host or be unplugged first.
     void setClipboard(engine::Clipboard* clipboard) {
@@ -154,6 +163,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     void swapDepths(avm1::DisplayId id, int depth) override;
     int nextHighestDepth(avm1::DisplayId id) override;
     std::optional<MovieInfo> movieInfo(avm1::DisplayId id) override;
+    std::array<double, 2> stageSize(bool noScale) override;
+    std::string sandboxType(avm1::DisplayId clip) override;
     void realmMade(avm1::Object* global) override;
     avm1::DisplayId instanceAtDepth(avm1::DisplayId parent, int depth) override;
     void startDrag(avm1::DisplayId id, bool lockCenter,
@@ -280,6 +291,10 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     const engine::MovieData& movie_;
     std::unique_ptr<avm1::Vm> vm_;
     std::optional<std::array<int, 2>> screenResolution_;
+    std::optional<std::array<int, 2>> viewSize_;
+    std::string movieUrl_;
+    std::unordered_map<avm1::DisplayId, std::string> askedUrls_;  // loads that failed
+    bool resizePending_ = false;
     // What the host tells scripts through System in a realm's _global.
     void describeSystem(avm1::Object* global);
     std::unique_ptr<engine::RenderHooks> renderHooks_;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "RenderSupport.h"
+#include "engine/render/StageRenderer.h"
 
 using namespace zd::test;
 namespace w = zd::swfwriter;
@@ -463,4 +464,30 @@ TEST(Render, OpaqueBackgroundsFillTheBoundsOnWholePixels) {
                                                            {15, 20, white}}) {
         EXPECT_EQ(rgb(frame, x, y), colour) << x << "," << y;
     }
+}
+
+TEST(StagePlacement, ScaleModesAndAlignmentPlaceTheStageInTheView) {
+    const QSizeF stage(400, 300);
+    const QRectF view(0, 0, 1000, 500);
+    const struct {
+        const char* mode;
+        const char* align;
+        QRectF expected;
+    } cases[] = {
+        {"showAll", "", QRectF(166.0 + 2.0 / 3.0, 0, 666.0 + 2.0 / 3.0, 500)},
+        {"exactFit", "L", QRectF(0, 0, 666.0 + 2.0 / 3.0, 500)},
+        {"noBorder", "", QRectF(0, -125, 1000, 750)},
+        {"noBorder", "B", QRectF(0, -250, 1000, 750)},
+        {"noScale", "", QRectF(300, 100, 400, 300)},
+        {"noScale", "TR", QRectF(600, 0, 400, 300)},
+        {"noScale", "BL", QRectF(0, 200, 400, 300)},
+    };
+    for (const auto& c : cases) {
+        const QRectF placed = zd::engine::placedStageRect(stage, view, c.mode, c.align);
+        EXPECT_NEAR(placed.x(), c.expected.x(), 1e-9) << c.mode << ' ' << c.align;
+        EXPECT_NEAR(placed.y(), c.expected.y(), 1e-9) << c.mode << ' ' << c.align;
+        EXPECT_NEAR(placed.width(), c.expected.width(), 1e-9) << c.mode << ' ' << c.align;
+        EXPECT_NEAR(placed.height(), c.expected.height(), 1e-9) << c.mode << ' ' << c.align;
+    }
+    EXPECT_TRUE(zd::engine::placedStageRect(QSizeF(0, 300), view, "noScale", "").isEmpty());
 }

@@ -1114,3 +1114,74 @@ TEST(ScriptHost, PointsMoveOnlyWithTheirOwnNumbers) {
     ScriptedRun r(m.finish());
     EXPECT_EQ(r.take(), (Lines{"110", "10", "10"}));
 }
+
+TEST(ScriptHost, StageFollowsTheViewOnlyWithNoScaleAndTellsItsListeners) {
+    auto m = newMovie();  // 400 x 300
+    ActionWriter a;
+    traceMember(a, "Stage", "width");
+    setMember(a, "Stage", "scaleMode", "sideways");  // not a mode: ignored
+    traceMember(a, "Stage", "scaleMode");
+    setMember(a, "Stage", "align", "rb");
+    traceMember(a, "Stage", "align");
+    setMember(a, "Stage", "align", "bTlR");  // top beats bottom, left beats right
+    traceMember(a, "Stage", "align");
+    // ear = new Object(); ear.onResize = function () { trace("resized " + Stage.width); }
+    a.push({std::string_view("ear"), 0, std::string_view("Object")}).act(op::NewObject);
+    a.act(op::SetVariable);
+    ActionWriter heard;
+    heard.push({std::string_view("resized ")}).getVariable("Stage");
+    heard.push({std::string_view("width")}).act(op::GetMember).act(op::Add2).act(op::Trace);
+    a.getVariable("ear").push({std::string_view("onResize")});
+    a.defineFunction("", {}, heard).act(op::SetMember);
+    a.getVariable("ear").push({1}).getVariable("Stage");
+    a.push({std::string_view("addListener")}).act(op::CallMethod).act(op::Pop);
+    doAction(m, a);
+    m.showFrame();
+    ActionWriter b;
+    setMember(b, "Stage", "scaleMode", "NOSCALE");
+    traceMember(b, "Stage", "scaleMode");
+    traceMember(b, "Stage", "height");
+    b.act(op::Stop);
+    doAction(m, b);
+    m.showFrame();
+    ScriptedRun r(m.finish());
+    EXPECT_EQ(r.take(), (Lines{"400", "showAll", "BR", "TL"}));
+
+    // The view's size is not the stage's until the movie asks for noScale: no event yet.
+    r.host->setViewSize(640, 480);
+    r.ticks(1);
+    EXPECT_EQ(r.take(), (Lines{"noScale", "480"}));
+    r.host->setViewSize(800, 600);
+    r.host->setViewSize(800, 600);  // the same size again is no change
+    r.ticks(2);
+    EXPECT_EQ(r.take(), (Lines{"resized 800"}));
+}
+
+TEST(ScriptHost, SandboxTypeFollowsWhereTheMovieCameFrom) {
+    auto m = newMovie();
+    ActionWriter a;
+    a.getVariable("System").push({std::string_view("security")}).act(op::GetMember);
+    a.push({std::string_view("sandboxType")}).act(op::GetMember).act(op::Trace);
+    a.act(op::Stop);
+    doAction(m, a);
+    m.showFrame();
+    const w::Bytes file = m.finish();
+    const struct {
+        const char* url;
+        const char* expected;
+    } cases[] = {
+        {"", "localWithFile"},
+        {"file:///movies/a.swf", "localWithFile"},
+        {"HTTPS://example.com/a.swf", "remote"},
+    };
+    for (const auto& c : cases) {
+        auto movie = MovieData::fromBytes(file);
+        StagePlayer player(*movie);
+        zd::script::ScriptHost host(player, *movie);
+        host.setMovieUrl(c.url);
+        std::vector<std::string> lines;
+        host.onTrace = [&lines](std::string_view l) { lines.emplace_back(l); };
+        player.settle();
+        EXPECT_EQ(lines, (Lines{c.expected})) << c.url;
+    }
+}
