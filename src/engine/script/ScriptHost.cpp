@@ -1853,7 +1853,7 @@ void ScriptHost::construct(DisplayObject& object) {
     }
     runClipActions(object, engine::kClipConstruct);
     if (ctor.isObject() && self != nullptr && player_.context().find(id) != nullptr) {
-        vm_->callFromHost(ctor, avm1::Value(self), {});
+        vm_->constructFromHost(ctor, self);
     }
     if (player_.context().find(id) != nullptr) {
         runClipActions(object, engine::kClipInitialize);
