@@ -29,12 +29,12 @@ struct ByteRange {
 };
 
 // A block of actions a frame queued: DoInitAction blocks run before DoAction blocks. A clip
-// made by a frame queues its construction (no code) to run between the two: its construct
-// and initialize events come after the frame's init blocks (which may register its class)
-// and before the actions of the frame that placed it; its load event (no code) queues among
-// the frame blocks where the tag placed it, before the blocks of its own first frame. A clip
-// removed while something in it answers unload queues its unload events (no code) among the frame
-// blocks, where the removal happened.
+// made by a frame queues its construction (no code) to run between the two, after the frame's
+// init blocks (which may register its class) and before the actions of the frame that placed
+// it: the clips waiting to be constructed all hear initialize first, then each in turn is
+// constructed; its load event (no code) queues among the frame blocks where the tag placed it,
+// before the blocks of its own first frame. A clip removed while something in it answers unload
+// queues its unload events (no code) among the frame blocks, where the removal happened.
 struct QueuedAction {
     enum class Kind : std::uint8_t { Init, Frame, Construct, Load, Unload };
     Kind kind = Kind::Frame;
