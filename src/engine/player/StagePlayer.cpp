@@ -300,10 +300,13 @@ void StagePlayer::runWork(bool ticking) {
             }
         }
     };
+    if (ticking) {
+        // The clips already there hear enterFrame once the frame's tags have run, before its
+        // actions.
+        deliverEnterFrame();
+    }
     drain();
     if (ticking) {
-        deliverEnterFrame();
-        drain();
         if (scripts_ != nullptr) {
             scripts_->runTimers(movieTimeMs_);
         }
@@ -425,7 +428,7 @@ void StagePlayer::deliverEnterFrame() {
     // earlier handlers may remove it.
     for (const InstanceId id : clipsNewestFirst()) {
         DisplayObject* clip = id == root_->id() ? root_.get() : context_.find(id);
-        if (clip != nullptr && !leaving(*clip)) {
+        if (clip != nullptr && !leaving(*clip) && clip->bornTick() != context_.tickNumber()) {
             scripts_->clipEvent(*clip, kClipEnterFrame);
         }
     }
