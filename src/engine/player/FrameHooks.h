@@ -69,7 +69,7 @@ class ScriptHooks {
                             std::span<const std::uint8_t> /*code*/) {}
     // An event of one object: kClipLoad once it is on a display list, kClipUnload once it
     // has left it (it is still readable; removed() is true), kClipEnterFrame for every clip
-    // each tick. A clip whose removal waits for its handlers hears kClipUnload twice: while
+    // there before the tick, after the frame's tags and before its actions. A clip whose removal waits for its handlers hears kClipUnload twice: while
     // still listed aside (unloading(), the handlers are due) and once gone (unloaded(): only
     // forget it). The object's own clip actions for the event are for the host to run (see
     // DisplayObject::clipActions()).
