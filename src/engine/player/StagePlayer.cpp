@@ -337,6 +337,7 @@ void StagePlayer::runActions() {
         w.constructs.clear();
         w.frameActions.clear();
         w.warnings.clear();
+        constructsInitialized_ = 0;
         return;
     }
     deliverWarnings();
@@ -344,8 +345,10 @@ void StagePlayer::runActions() {
         if (w.initActions.empty() && !w.constructs.empty()) {
             // Every clip waiting for its construction hears initialize before any of them is
             // constructed (a clip and the clips its first frame placed); once for each.
-            for (std::size_t i = 0; i < w.constructs.size(); ++i) {
-                if (DisplayObject* made = context_.find(w.constructs[i].target)) {
+            // Those at the front heard it already; handlers may queue more behind.
+            for (; constructsInitialized_ < w.constructs.size(); ++constructsInitialized_) {
+                if (DisplayObject* made =
+                        context_.find(w.constructs[constructsInitialized_].target)) {
                     scripts_->clipEvent(*made, kClipInitialize);
                 }
             }
@@ -355,10 +358,14 @@ void StagePlayer::runActions() {
                                               : w.frameActions;
         const QueuedAction action = queue.front();
         queue.pop_front();
+        if (&queue == &w.constructs && constructsInitialized_ > 0) {
+            --constructsInitialized_;
+        }
         if (++actionsThisTick_ > kMaxActionBlocksPerTick) {
             w.initActions.clear();
             w.constructs.clear();
             w.frameActions.clear();
+            constructsInitialized_ = 0;
             break;
         }
         DisplayObject* target = context_.find(action.target);

@@ -127,6 +127,8 @@ class StagePlayer {
     bool seeking_ = false;
     double movieTimeMs_ = 0;
     std::size_t actionsThisTick_ = 0;
+    // How many constructions at the front of the queue have had their initialize event.
+    std::size_t constructsInitialized_ = 0;
     InputQueue input_;
 };
 
