@@ -69,10 +69,11 @@ class ScriptHooks {
                             std::span<const std::uint8_t> /*code*/) {}
     // An event of one object: kClipLoad once it is on a display list, kClipUnload once it
     // has left it (it is still readable; removed() is true), kClipEnterFrame for every clip
-    // there before the tick, after the frame's tags and before its actions. A clip whose removal waits for its handlers hears kClipUnload twice: while
-    // still listed aside (unloading(), the handlers are due) and once gone (unloaded(): only
-    // forget it). The object's own clip actions for the event are for the host to run (see
-    // DisplayObject::clipActions()).
+    // there before the tick, after the frame's tags and before its actions; kClipInitialize
+    // for each clip made, before it is constructed. A clip whose removal waits for its
+    // handlers hears kClipUnload twice: while still listed aside (unloading(), the handlers
+    // are due) and once gone (unloaded(): only forget it). The object's own clip actions for
+    // the event are for the host to run (see DisplayObject::clipActions()).
     virtual void clipEvent(DisplayObject& /*object*/, ClipEvent /*event*/) {}
     // What the user did, in the order done, before the tick moves any timeline on. What the
     // handlers queue runs right after each event.
