@@ -1961,14 +1961,15 @@ Value Vm::call(const Value& fn, const Value& thisValue, std::span<const Value> a
     return callInternal(fn, thisValue, args, home);
 }
 
-Value Vm::callFromHost(const Value& fn, const Value& thisValue, std::span<const Value> args) {
+template <typename Call>
+Value Vm::hostCall(Call&& call) {
     const bool outer = !running_;
     if (outer && !beginOuterRun()) {
         return Value();
     }
     Value result;
     try {
-        result = callInternal(fn, thisValue, args, nullptr);
+        result = call();
     } catch (ScriptException& e) {
         reportUncaught(e.value);
     } catch (ScriptAbort& a) {
@@ -1983,6 +1984,17 @@ Value Vm::callFromHost(const Value& fn, const Value& thisValue, std::span<const 
         maybeCollect();
     }
     return result;
+}
+
+Value Vm::callFromHost(const Value& fn, const Value& thisValue, std::span<const Value> args) {
+    return hostCall([&] { return callInternal(fn, thisValue, args, nullptr); });
+}
+
+void Vm::constructFromHost(const Value& ctor, Object* thisObject) {
+    hostCall([&] {
+        Object* home = get(ctor, atoms_.prototype).asObject();
+        return callSuperConstructor(ctor, thisObject, {}, home);
+    });
 }
 
 void Vm::registerAllocator(Object* proto, NativeAllocator allocator) {

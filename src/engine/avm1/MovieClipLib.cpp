@@ -227,7 +227,12 @@ Value mcCreateEmptyMovieClip(Vm& vm, const CallInfo& c) {
     }
     const std::string name = vm.toStdString(c.arg(0));  // before the depth's valueOf
     const int depth = depthArg(vm, c.arg(1));
-    return clipValue(vm, vm.host().createEmpty(id, name, depth));
+    const DisplayId made = vm.host().createEmpty(id, name, depth);
+    if (made == kNoDisplay) {
+        return Value();
+    }
+    vm.host().clipMade(made);
+    return clipValue(vm, made);
 }
 
 Value mcCreateTextField(Vm& vm, const CallInfo& c) {

@@ -122,6 +122,9 @@ class Vm {
                        Object* home);
     // A call from the host (events, timers): exceptions and aborts end here.
     Value callFromHost(const Value& fn, const Value& thisValue, std::span<const Value> args);
+    // Runs a class's constructor on an object made without `new` (a clip of a registered
+    // class): inside it, super reaches the class's superclass as in a constructor.
+    void constructFromHost(const Value& ctor, Object* thisObject);
     // `new fn(args)`.
     Value construct(const Value& fn, std::span<const Value> args);
     // Called by a native constructor that refuses its arguments: the `new` gives undefined.
@@ -357,6 +360,9 @@ class Vm {
                                Object* home);
 
   private:
+    // Runs a call the host makes: exceptions and aborts end here.
+    template <typename Call>
+    Value hostCall(Call&& call);
     friend class Interpreter;
     friend struct Frame;
 

@@ -513,13 +513,17 @@ void Timeline::gotoFrame(int frame, bool madeClipsFirst) {
     for (int f = from; f <= target; ++f) {
         replayFrame(static_cast<std::size_t>(f), wanted, f == target);
     }
-    const std::size_t after = queued.size();
-    reconcile(wanted);
-    // The clips the go-to made run their first frame before the frame gone to runs its own.
-    if (madeClipsFirst && after > before && queued.size() > after) {
-        std::rotate(queued.begin() + static_cast<std::ptrdiff_t>(before),
-                    queued.begin() + static_cast<std::ptrdiff_t>(after), queued.end());
+    if (!madeClipsFirst) {
+        reconcile(wanted, nullptr);
+        return;
     }
+    // A script's go-to runs the frame's actions and the first frames of the clips it makes
+    // in the order of their tags, after what the clips it removes queue.
+    std::deque<QueuedAction> frameBlocks(queued.begin() + static_cast<std::ptrdiff_t>(before),
+                                         queued.end());
+    queued.erase(queued.begin() + static_cast<std::ptrdiff_t>(before), queued.end());
+    reconcile(wanted, &frameBlocks);
+    queued.insert(queued.end(), frameBlocks.begin(), frameBlocks.end());
 }
 
 void Timeline::restartFromScratch() {
@@ -748,7 +752,7 @@ void Timeline::removeAtDepth(std::int32_t depth) {
     }
 }
 
-void Timeline::reconcile(const Placements& wanted) {
+void Timeline::reconcile(const Placements& wanted, std::deque<QueuedAction>* frameBlocks) {
     for (auto it = list_.begin(); it != list_.end();) {
         DisplayObject& o = *it->second;
         if (o.origin() != DisplayObject::Origin::Timeline) {
@@ -783,6 +787,11 @@ void Timeline::reconcile(const Placements& wanted) {
     std::sort(fresh.begin(), fresh.end());
     for (const auto& [offset, depth] : fresh) {
         const Placement& w = wanted.at(depth);
+        while (frameBlocks != nullptr && !frameBlocks->empty() &&
+               frameBlocks->front().code.begin - source_->base < offset) {
+            context_.work().frameActions.push_back(frameBlocks->front());
+            frameBlocks->pop_front();
+        }
         DisplayObject* o = create(depth, w.characterId, source_->character(w.characterId),
                                   DisplayObject::Origin::Timeline);
         if (o == nullptr) {

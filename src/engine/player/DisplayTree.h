@@ -490,7 +490,9 @@ class Timeline {
     // Gives an object placed without a name the next default one.
     void nameIfUnnamed(DisplayObject& o);
     // Makes the placements the list: keeps objects placed the same way, replaces the rest.
-    void reconcile(const Placements& wanted);
+    // frameBlocks (in tag order): the frame's actions, queued each before the clips that tags
+    // after it make.
+    void reconcile(const Placements& wanted, std::deque<QueuedAction>* frameBlocks);
     DisplayObject* create(std::int32_t depth, std::uint16_t characterId, CharacterPtr character,
                           DisplayObject::Origin origin);
     void retire(List::iterator it);

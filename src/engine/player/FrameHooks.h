@@ -29,12 +29,12 @@ struct ByteRange {
 };
 
 // A block of actions a frame queued: DoInitAction blocks run before DoAction blocks. A clip
-// made by a frame queues its construction (no code) to run between the two: its construct
-// and initialize events come after the frame's init blocks (which may register its class)
-// and before the actions of the frame that placed it; its load event (no code) queues among
-// the frame blocks where the tag placed it, before the blocks of its own first frame. A clip
-// removed while something in it answers unload queues its unload events (no code) among the frame
-// blocks, where the removal happened.
+// made by a frame queues its construction (no code) to run between the two, after the frame's
+// init blocks (which may register its class) and before the actions of the frame that placed
+// it: the clips waiting to be constructed all hear initialize first, then each in turn is
+// constructed; its load event (no code) queues among the frame blocks where the tag placed it,
+// before the blocks of its own first frame. A clip removed while something in it answers unload
+// queues its unload events (no code) among the frame blocks, where the removal happened.
 struct QueuedAction {
     enum class Kind : std::uint8_t { Init, Frame, Construct, Load, Unload };
     Kind kind = Kind::Frame;
@@ -69,10 +69,11 @@ class ScriptHooks {
                             std::span<const std::uint8_t> /*code*/) {}
     // An event of one object: kClipLoad once it is on a display list, kClipUnload once it
     // has left it (it is still readable; removed() is true), kClipEnterFrame for every clip
-    // each tick. A clip whose removal waits for its handlers hears kClipUnload twice: while
-    // still listed aside (unloading(), the handlers are due) and once gone (unloaded(): only
-    // forget it). The object's own clip actions for the event are for the host to run (see
-    // DisplayObject::clipActions()).
+    // there before the tick, after the frame's tags and before its actions; kClipInitialize
+    // for each clip made, before it is constructed. A clip whose removal waits for its
+    // handlers hears kClipUnload twice: while still listed aside (unloading(), the handlers
+    // are due) and once gone (unloaded(): only forget it). The object's own clip actions for
+    // the event are for the host to run (see DisplayObject::clipActions()).
     virtual void clipEvent(DisplayObject& /*object*/, ClipEvent /*event*/) {}
     // What the user did, in the order done, before the tick moves any timeline on. What the
     // handlers queue runs right after each event.

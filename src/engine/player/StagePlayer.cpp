@@ -28,6 +28,28 @@ void forEachClip(DisplayObject& object, F&& f) {
     }
 }
 
+template <typename F>
+void forEachClipInnerFirst(DisplayObject& object, F&& f) {
+    if (Timeline* t = object.timeline()) {
+        for (const auto& [depth, child] : t->objects()) {
+            forEachClipInnerFirst(*child, f);
+        }
+    }
+    if (object.isClip()) {
+        f(object);
+    }
+}
+
+// Set aside (or inside a clip set aside) for its unload handlers: it has left the frames.
+bool leaving(const DisplayObject& object) {
+    for (const DisplayObject* o = &object; o != nullptr; o = o->parent()) {
+        if (o->unloading()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 StagePlayer::StagePlayer(const MovieData& movie, DisplayLimits limits)
@@ -278,10 +300,13 @@ void StagePlayer::runWork(bool ticking) {
             }
         }
     };
+    if (ticking) {
+        // The clips already there hear enterFrame once the frame's tags have run, before its
+        // actions.
+        deliverEnterFrame();
+    }
     drain();
     if (ticking) {
-        deliverEnterFrame();
-        drain();
         if (scripts_ != nullptr) {
             scripts_->runTimers(movieTimeMs_);
         }
@@ -312,19 +337,35 @@ void StagePlayer::runActions() {
         w.constructs.clear();
         w.frameActions.clear();
         w.warnings.clear();
+        constructsInitialized_ = 0;
         return;
     }
     deliverWarnings();
     while (!w.initActions.empty() || !w.constructs.empty() || !w.frameActions.empty()) {
+        if (w.initActions.empty() && !w.constructs.empty()) {
+            // Every clip waiting for its construction hears initialize before any of them is
+            // constructed (a clip and the clips its first frame placed); once for each.
+            // Those at the front heard it already; handlers may queue more behind.
+            for (; constructsInitialized_ < w.constructs.size(); ++constructsInitialized_) {
+                if (DisplayObject* made =
+                        context_.find(w.constructs[constructsInitialized_].target)) {
+                    scripts_->clipEvent(*made, kClipInitialize);
+                }
+            }
+        }
         auto& queue = !w.initActions.empty()  ? w.initActions
                       : !w.constructs.empty() ? w.constructs
                                               : w.frameActions;
         const QueuedAction action = queue.front();
         queue.pop_front();
+        if (&queue == &w.constructs && constructsInitialized_ > 0) {
+            --constructsInitialized_;
+        }
         if (++actionsThisTick_ > kMaxActionBlocksPerTick) {
             w.initActions.clear();
             w.constructs.clear();
             w.frameActions.clear();
+            constructsInitialized_ = 0;
             break;
         }
         DisplayObject* target = context_.find(action.target);
@@ -369,11 +410,12 @@ bool StagePlayer::deliverLifecycle() {
 }
 
 void StagePlayer::deliverUnload(DisplayObject& object) {
-    // The clip first, then the clips inside it; listed first, as handlers may change the tree.
+    // The clips inside first, then the clip; listed first, as handlers may change the tree.
     // One still on a list is found again (a handler may remove it); one gone stays readable
     // until the tick ends.
     std::vector<std::pair<InstanceId, DisplayObject*>> clips;
-    forEachClip(object, [&clips](DisplayObject& clip) { clips.emplace_back(clip.id(), &clip); });
+    forEachClipInnerFirst(object,
+                          [&clips](DisplayObject& clip) { clips.emplace_back(clip.id(), &clip); });
     const bool listed = !object.removed();
     for (const auto& [id, gone] : clips) {
         DisplayObject* clip = listed ? context_.find(id) : gone;
@@ -393,7 +435,7 @@ void StagePlayer::deliverEnterFrame() {
     // earlier handlers may remove it.
     for (const InstanceId id : clipsNewestFirst()) {
         DisplayObject* clip = id == root_->id() ? root_.get() : context_.find(id);
-        if (clip != nullptr) {
+        if (clip != nullptr && !leaving(*clip) && clip->bornTick() != context_.tickNumber()) {
             scripts_->clipEvent(*clip, kClipEnterFrame);
         }
     }

@@ -15,11 +15,13 @@ namespace zd::engine {
 // only place a frame happens, in this order:
 //   1. the frame tags of every playing timeline, the clips made last first and the root last
 //      (clips placed in this tick show their first frame at once and move on from the next);
-//   2. the queued actions: DoInitAction blocks before DoAction blocks, in the order their
-//      timelines ran (what they queue runs too, in the same order);
-//   3. clip events: load for clips placed, unload for clips removed, then enterFrame for
-//      every clip, newest first (a clip whose unload something answers hears it among the
-//      actions, where it was removed, and stays aside until the next frame begins);
+//   2. enterFrame for every clip that was there before the tick and is still there, newest
+//      first;
+//   3. the queued actions: DoInitAction blocks before DoAction blocks, in the order their
+//      timelines ran (what they queue runs too, in the same order), with the clip events
+//      they lead to: load for clips placed, unload for clips removed (a clip whose unload
+//      something answers hears it among the actions, where it was removed, and stays aside,
+//      hearing no enterFrame, until the next frame begins);
 //   4. timers;
 //   5. sound: the frames timelines showed, the sounds their frames start, timelines that
 //      stopped;
@@ -125,6 +127,8 @@ class StagePlayer {
     bool seeking_ = false;
     double movieTimeMs_ = 0;
     std::size_t actionsThisTick_ = 0;
+    // How many constructions at the front of the queue have had their initialize event.
+    std::size_t constructsInitialized_ = 0;
     InputQueue input_;
 };
 

@@ -1891,15 +1891,14 @@ avm1::Value ScriptHost::registeredClass(const DisplayObject& object) {
     return fn != nullptr && fn->isFunction() ? ctor : avm1::Value();
 }
 
-void ScriptHost::construct(DisplayObject& object) {
-    if (!constructed_.emplace(object.id(), true).second) {
+void ScriptHost::initialize(DisplayObject& object) {
+    if (!constructed_.emplace(object.id(), false).second) {
         return;
     }
-    const DisplayId id = object.id();
     const avm1::Value ctor = registeredClass(object);
-    avm1::Object* self = vm_->clipObject(id);
+    avm1::Object* self = vm_->clipObject(object.id());
     if (ctor.isObject() && self != nullptr) {
-        // The class's prototype is there for the clip's construct actions already.
+        // The class's prototype is there for the clip's own event actions already.
         const avm1::Value proto = vm_->get(ctor, "prototype");
         if (proto.isObject()) {
             self->setProtoLink(proto.object());
@@ -1910,12 +1909,27 @@ void ScriptHost::construct(DisplayObject& object) {
             vm_->define(self, "constructor", ctor, avm1::kDontEnum);
         }
     }
-    runClipActions(object, engine::kClipConstruct);
-    if (ctor.isObject() && self != nullptr && player_.context().find(id) != nullptr) {
-        vm_->callFromHost(ctor, avm1::Value(self), {});
+    runClipActions(object, engine::kClipInitialize);
+}
+
+void ScriptHost::construct(DisplayObject& object) {
+    const DisplayId id = object.id();
+    initialize(object);
+    const auto state = constructed_.find(id);
+    if (state == constructed_.end() || state->second || player_.context().find(id) == nullptr) {
+        return;
     }
-    if (player_.context().find(id) != nullptr) {
-        runClipActions(object, engine::kClipInitialize);
+    state->second = true;
+    runClipActions(object, engine::kClipConstruct);
+    // A movie loaded into a clip does not make the clip anew.
+    const bool loaded = object.timeline() != nullptr && object.timeline()->loadedRoot();
+    if (!loaded && player_.context().find(id) != nullptr) {
+        callMethod(id, "onConstruct");
+    }
+    const avm1::Value ctor = registeredClass(object);
+    avm1::Object* self = vm_->clipObject(id);
+    if (ctor.isObject() && self != nullptr && player_.context().find(id) != nullptr) {
+        vm_->constructFromHost(ctor, self);
     }
 }
 
@@ -1973,6 +1987,9 @@ void ScriptHost::clipEvent(DisplayObject& object, engine::ClipEvent event) {
             enterFrameThisTick_ = enterFrameThisTick_ || handled;
             break;
         }
+        case engine::kClipInitialize:
+            initialize(object);
+            break;
         default:
             runClipActions(object, event);
             break;

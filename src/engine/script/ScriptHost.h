@@ -273,8 +273,10 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     bool callMethod(avm1::DisplayId id, std::string_view method);
     // The class registered for the clip's symbol (Object.registerClass), or undefined.
     avm1::Value registeredClass(const engine::DisplayObject& object);
-    // Once per clip: binds its registered class's prototype, runs its construct actions, the
-    // class's constructor and its initialize actions.
+    // Once per clip: binds its registered class's prototype and runs its initialize actions.
+    void initialize(engine::DisplayObject& object);
+    // Once per clip, initialized first if it was not: runs its construct actions, its
+    // onConstruct method and the class's constructor.
     void construct(engine::DisplayObject& object);
     std::string symbolName(const engine::DisplayObject& object) const;
     struct Geometry;
@@ -308,7 +310,7 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     };
     std::unordered_map<avm1::DisplayId, Geometry> geometry_;
     std::vector<engine::DisplayObject*> unloading_;
-    std::unordered_map<avm1::DisplayId, bool> constructed_;
+    std::unordered_map<avm1::DisplayId, bool> constructed_;  // false: initialized only
     // Results wait for the next tick and arrive in the order asked for. A load of variables
     // names its target clip; a document load its request.
     struct PendingLoad {

@@ -164,19 +164,20 @@ TEST(Tick, FirstFrameInitActionsAndConstructionThenParentsBeforeChildrenThenEven
                    "do 31@b", "do 21@a", "frame root 0 jump", "frame a 0 jump", "frame b 0 jump"}));
 }
 
-TEST(Tick, OneTickRunsEveryTimelineNewestFirstThenActionsEnterFrameTimersAndSound) {
+TEST(Tick, OneTickRunsEveryTimelineNewestFirstThenEnterFrameActionsTimersAndSound) {
     Scripted s(nestedMovie());
     s.player.settle();
     s.hooks.take();
     s.player.tick();
-    // Clips made later move first and the root last, for frames and enterFrame alike.
+    // Clips made later move first and the root last, for frames and enterFrame alike;
+    // enterFrame comes once the tags have run, before the actions they queued.
     EXPECT_EQ(s.hooks.take(),
-              (Log{"do 32@b", "do 22@a", "do 11@root", "enter b", "enter a", "enter root", "timers",
+              (Log{"enter b", "enter a", "enter root", "do 32@b", "do 22@a", "do 11@root", "timers",
                    "frame b 1", "frame a 1", "frame root 1", "sound a 7", "stopped root"}));
     EXPECT_FALSE(s.player.rootTimeline().playing());  // the root holds on its last frame...
     s.player.tick();
     // ...while its clips loop on, with their first frame's actions again.
-    EXPECT_EQ(s.hooks.take(), (Log{"do 31@b", "do 21@a", "enter b", "enter a", "enter root",
+    EXPECT_EQ(s.hooks.take(), (Log{"enter b", "enter a", "enter root", "do 31@b", "do 21@a",
                                    "timers", "frame b 0 jump", "frame a 0 jump"}));
     EXPECT_EQ(s.player.frame(), 1);
 }
@@ -301,7 +302,7 @@ TEST(Tick, RemovedObjectsLoseTheirIdAtOnceButStayReadableUntilTheTickEnds) {
     EXPECT_NE(std::find(log.begin(), log.end(), "unload a"), log.end());
     EXPECT_NE(std::find(log.begin(), log.end(), "unload b"), log.end());
     EXPECT_NE(std::find(log.begin(), log.end(), "stopped a"), log.end());
-    EXPECT_EQ(seenAtUnload, (std::vector<std::string>{"a:1", "b:1"}));
+    EXPECT_EQ(seenAtUnload, (std::vector<std::string>{"b:1", "a:1"}));  // inner clips first
     EXPECT_EQ(s.player.rootTimeline().objects().size(), 0u);
     EXPECT_TRUE(s.player.context().retired().empty());  // let go when the tick ended
 }
@@ -433,6 +434,26 @@ TEST(Tick, GoToRunsOnlyTheTargetFramesActionsAndKeepsWhatStaysPlaced) {
               (Log{"construct z", "load z", "do 12@root", "unload y", "frame root 2 jump",
                    "frame z 0 jump", "sound root 3", "stopped y"}));
     EXPECT_EQ(root.labelFrame("nowhere", true), std::nullopt);
+}
+
+TEST(Tick, GoToRunsTheFramesActionsAndTheNewClipsFirstFramesInTagOrder) {
+    auto movie = smallMovie();
+    w::Timeline c;
+    doAction(c, 0x41);
+    c.showFrame();
+    const auto cId = movie.defineSprite(c);
+    movie.showFrame();
+    doAction(movie, 0x20);
+    movie.placeObject2(named(1, cId, "c"));
+    doAction(movie, 0x21);
+    movie.showFrame();
+    Scripted s(movie.finish());
+    s.player.settle();
+    s.hooks.take();
+    s.player.rootTimeline().gotoFrame(1);
+    s.player.settle();
+    EXPECT_EQ(s.hooks.take(), (Log{"construct c", "do 20@root", "load c", "do 41@c", "do 21@root",
+                                   "frame root 1 jump", "frame c 0 jump"}));
 }
 
 TEST(Tick, FrameLabelsAndTheActionsOfAFrame) {
