@@ -200,6 +200,11 @@ TEST_F(Library, DateFieldsFollowTheHostsZone) {
     call(local, "setDate", {Value(0.0)});  // day 0 is the last of the month before
     EXPECT_EQ(vm().toNumber(call(local, "getDate")), 31);
     EXPECT_EQ(text(construct("Date", {str("junk")})), "Invalid Date");
+    // A fractional time keeps its fraction but reads whole milliseconds.
+    const Value fraction = construct("Date", {Value(5.5)});
+    EXPECT_EQ(vm().toNumber(call(fraction, "getTime")), 5.5);
+    EXPECT_EQ(vm().toNumber(call(fraction, "getMilliseconds")), 5);
+    EXPECT_EQ(vm().toNumber(call(fraction, "getUTCMilliseconds")), 5);
 }
 
 TEST_F(Library, XmlParsesAndWritesBack) {
