@@ -107,7 +107,7 @@ CaseResult runCase(const CorpusCase& c, const QString& keepDir) {
     script::ScriptHost scripts(player, *movie);
     scripts.setBaseDir(c.dir.toStdString());
     scripts.setMovieUrl("file:///test.swf");  // where the recordings played it from
-    scripts.setFixedClock(981152406000.0, 0);
+    scripts.setFixedClock(981152406000.0, 345);  // UTC+05:45
     player.settle();  // the first frame's scripts
     Renderer renderer(standardRenderHooks());
     RenderOptions options;

@@ -170,7 +170,7 @@ TraceRun runTraceMovie(const TraceCase& c) {
         scripts.setSharedObjectDir(shared.path().toStdString());
     }
     // The recorded runs saw a fixed moment in a fixed zone.
-    scripts.setFixedClock(981152406000.0, 0);
+    scripts.setFixedClock(981152406000.0, 345);  // UTC+05:45
     if (!c.screen.isEmpty()) {
         scripts.setScreenResolution(c.screen.width(), c.screen.height());
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <utility>
 
 #include "engine/avm1/Library.h"
 #include "engine/avm1/Strings.h"
@@ -394,26 +395,42 @@ Value arrayConcat(Vm& vm, const CallInfo& c) {
     return Value(vm.newArray(items));
 }
 
-// A merge sort: any comparator (even an inconsistent one) keeps it in bounds.
-void mergeSort(std::vector<std::size_t>& idx,
+// A quicksort around each range's first element that rescans both ends after a swap:
+// movies observe exactly this order of comparisons, for equal keys and for inconsistent
+// comparators alike. Every index stays in bounds whatever the comparator answers, and
+// the ranges wait on a heap stack, so sorted input cannot exhaust the C++ stack.
+void quickSort(std::vector<std::size_t>& idx,
                const std::function<int(std::size_t, std::size_t)>& cmp) {
-    std::vector<std::size_t> tmp(idx.size());
-    for (std::size_t width = 1; width < idx.size(); width *= 2) {
-        for (std::size_t lo = 0; lo < idx.size(); lo += 2 * width) {
-            const std::size_t mid = std::min(lo + width, idx.size());
-            const std::size_t hi = std::min(lo + 2 * width, idx.size());
-            std::size_t i = lo, j = mid, k = lo;
-            while (i < mid && j < hi) {
-                tmp[k++] = cmp(idx[j], idx[i]) < 0 ? idx[j++] : idx[i++];
+    if (idx.size() < 2) {
+        return;
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> ranges{{0, idx.size() - 1}};
+    while (!ranges.empty()) {
+        const auto [lo, hi] = ranges.back();
+        ranges.pop_back();
+        const std::size_t pivot = idx[lo];
+        std::size_t i = lo + 1;
+        std::size_t j = hi;
+        for (;;) {
+            while (i < j && cmp(pivot, idx[i]) > 0) {
+                ++i;
             }
-            while (i < mid) {
-                tmp[k++] = idx[i++];
+            while (j > lo && cmp(pivot, idx[j]) <= 0) {
+                --j;
             }
-            while (j < hi) {
-                tmp[k++] = idx[j++];
+            if (i >= j) {
+                break;
             }
+            std::swap(idx[i], idx[j]);
         }
-        idx.swap(tmp);
+        std::swap(idx[lo], idx[j]);
+        // The left part is sorted first.
+        if (j + 1 < hi) {
+            ranges.emplace_back(j + 1, hi);
+        }
+        if (j > lo + 1) {
+            ranges.emplace_back(lo, j - 1);
+        }
     }
 }
 
@@ -439,14 +456,8 @@ int compareDefault(Vm& vm, const Value& a, const Value& b, int flags) {
     std::string x = vm.toStdString(a);
     std::string y = vm.toStdString(b);
     if ((flags & kCaseInsensitive) != 0) {
-        // Only ASCII letters fold here.
-        for (std::string* t : {&x, &y}) {
-            for (char& ch : *t) {
-                if (ch >= 'A' && ch <= 'Z') {
-                    ch = static_cast<char>(ch - 'A' + 'a');
-                }
-            }
-        }
+        x = toLowerCase(x);
+        y = toLowerCase(y);
     }
     const std::u16string ux = toUtf16(x);
     const std::u16string uy = toUtf16(y);
@@ -488,7 +499,7 @@ bool sortItems(Vm& vm, const std::vector<Value>& items, const Value& comparator,
         }
         return descending ? -r : r;
     };
-    mergeSort(order, cmp);
+    quickSort(order, cmp);
     return !(duplicate && (flags & kUniqueSort) != 0);
 }
 
@@ -538,6 +549,22 @@ Value arraySort(Vm& vm, const CallInfo& c) {
     return finishSort(vm, o, items, order, flags);
 }
 
+// sortOn reads an element's own stored field: neither prototypes nor getters answer, so a
+// sort never runs script. Anything but an object is its own key.
+Value sortKey(Vm& vm, const Value& item, String* field) {
+    Object* o = item.asObject();
+    if (o == nullptr) {
+        return item.isHole() ? Value() : item;
+    }
+    String* key = vm.key(field);
+    Value v;
+    if (o->getSpecial(vm, key, v)) {
+        return v;
+    }
+    const Property* p = o->properties().find(key);
+    return p != nullptr && !p->isAccessor() ? p->value : Value();
+}
+
 Value arraySortOn(Vm& vm, const CallInfo& c) {
     Object* o = c.thisObject();
     if (o == nullptr || c.count() == 0) {
@@ -581,8 +608,8 @@ Value arraySortOn(Vm& vm, const CallInfo& c) {
         vm.step();
         for (std::size_t f = 0; f < fields.size(); ++f) {
             const int ff = fieldFlags.empty() ? flags : fieldFlags[f];
-            const Value a = items[ia].isObject() ? vm.get(items[ia], fields[f]) : Value();
-            const Value b = items[ib].isObject() ? vm.get(items[ib], fields[f]) : Value();
+            const Value a = sortKey(vm, items[ia], fields[f]);
+            const Value b = sortKey(vm, items[ib], fields[f]);
             int r = compareDefault(vm, a, b, ff);
             if ((ff & kDescending) != 0) {
                 r = -r;
@@ -594,7 +621,7 @@ Value arraySortOn(Vm& vm, const CallInfo& c) {
         duplicate = true;
         return 0;
     };
-    mergeSort(order, cmp);
+    quickSort(order, cmp);
     if (duplicate && (flags & kUniqueSort) != 0) {
         return Value(0.0);
     }

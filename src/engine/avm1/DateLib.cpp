@@ -239,7 +239,7 @@ double field(double t, Field f) {
         case Field::Seconds:
             return secFromTime(t);
         case Field::Milliseconds:
-            return msFromTime(t);
+            return std::floor(msFromTime(t));  // a fractional time reads whole milliseconds
     }
     return kNaN;
 }

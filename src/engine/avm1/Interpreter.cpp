@@ -1941,7 +1941,7 @@ Value Vm::callInternal(const Value& fn, const Value& thisValue, std::span<const 
     auto* f = static_cast<FunctionObject*>(o);
     if (f->native != nullptr) {
         // Natives count as calls too: one calling itself through conversions must end.
-        if (depth_ + 1 > std::min(limits_.maxRecursion, kHardRecursionLimit)) {
+        if (tooDeep()) {
             throw ScriptAbort{
                 "Script recursion went deeper than the limit; the script was stopped"};
         }
@@ -2011,6 +2011,13 @@ NativeAllocator Vm::allocatorFor(Object* proto) {
     return nullptr;
 }
 
+bool Vm::tooDeep() const {
+    // Getters, setters and watchers have their own limits; the stack's holds for all.
+    const int counted = depth_ - static_cast<int>(callbacks_.size());
+    return counted + 1 > std::min(limits_.maxRecursion, kHardRecursionLimit) ||
+           depth_ + 1 > kHardRecursionLimit;
+}
+
 Value Vm::callSuperConstructor(const Value& ctor, Object* thisObject, std::span<const Value> args,
                                Object* home) {
     Object* fn = ctor.asObject();
@@ -2069,8 +2076,7 @@ Value Vm::callScript(FunctionObject* f, const Value& thisValue, std::span<const 
                      Object* home) {
     const FunctionDef& def = *f->def;
     const bool constructing = std::exchange(constructingScript_, false);
-    const int limit = std::min(limits_.maxRecursion, kHardRecursionLimit);
-    if (depth_ + 1 > limit) {
+    if (tooDeep()) {
         throw ScriptAbort{"Script recursion went deeper than the limit; the script was stopped"};
     }
     // A function keeps the rules and the built-ins of the movie that defined it, whoever
@@ -2235,7 +2241,7 @@ bool Vm::runActions(const CodeOwner& code, std::size_t begin, std::size_t end, D
         if (!beginOuterRun()) {
             return false;
         }
-    } else if (depth_ + 1 > std::min(limits_.maxRecursion, kHardRecursionLimit)) {
+    } else if (tooDeep()) {
         // Blocks run from scripts (ActionCall) nest like calls and share their limit.
         throw ScriptAbort{"Script recursion went deeper than the limit; the script was stopped"};
     }

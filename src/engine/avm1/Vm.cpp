@@ -14,7 +14,9 @@ namespace zd::avm1 {
 namespace {
 
 constexpr int kMaxProtoDepth = 256;
-constexpr int kMaxAccessorDepth = 65;
+// How often a property's accessors (or its watcher) may run inside themselves before the
+// innermost access goes on without them.
+constexpr int kMaxCallbackDepth = 65;
 
 // Script equality of numbers: NaN equals NaN.
 bool numbersEqual(double a, double b) {
@@ -270,14 +272,10 @@ bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
                 continue;
             }
             if (p->isAccessor()) {
-                if (accessorDepth_ >= kMaxAccessorDepth) {
-                    // Too deep in getters that read themselves: the last value written.
-                    out = p->value;
-                    return true;
-                }
                 // The getter runs as a method of the prototype it was found on (for super).
-                Object* getter = p->getter;
-                out = callAccessor(Value(getter), thisValue, {}, cur);
+                // Too deep in itself, the last value written is read.
+                const Value stored = p->value;
+                out = callBack({cur, k}, p->getter, thisValue, {}, cur).value_or(stored);
             } else {
                 out = p->value;
             }
@@ -287,19 +285,24 @@ bool Vm::lookup(Object* o, const Value& thisValue, String* k, Value& out) {
     return false;
 }
 
-Value Vm::callAccessor(const Value& fn, const Value& thisValue, std::span<const Value> args,
-                       Object* home) {
-    // Getters and setters that reach themselves again stop quietly at this depth: the
-    // innermost access reads the stored value (or writes nothing) and the script goes on.
-    if (accessorDepth_ >= kMaxAccessorDepth) {
-        return Value();
+std::optional<Value> Vm::callBack(const Callback& cb, Object* fn, const Value& thisValue,
+                                  std::span<const Value> args, Object* home) {
+    // Accessors and watchers that reach their property again stop quietly: the innermost
+    // access reads the stored value (or writes without them) and the script goes on.
+    if (std::count(callbacks_.begin(), callbacks_.end(), cb) >= kMaxCallbackDepth) {
+        return std::nullopt;
     }
-    ++accessorDepth_;
+    callbacks_.push_back(cb);
     struct Leave {
-        int& depth;
-        ~Leave() { --depth; }
-    } leave{accessorDepth_};
-    return call(fn, thisValue, args, home);
+        std::vector<Callback>& running;
+        ~Leave() { running.pop_back(); }
+    } leave{callbacks_};
+    return call(Value(fn), thisValue, args, home);
+}
+
+void Vm::callSetter(Object* holder, String* key, Object* fn, const Value& thisValue,
+                    const Value& arg, Object* home) {
+    callBack({holder, key}, fn, thisValue, std::span<const Value>(&arg, 1), home);
 }
 
 Value Vm::getFromObject(Object* o, const Value& thisValue, String* k) {
@@ -382,8 +385,7 @@ void Vm::set(const Value& target, String* name, const Value& value) {
         if (p != nullptr && p->isAccessor()) {
             if (p->setter != nullptr) {
                 const Value arg = value;
-                callAccessor(Value(p->setter), Value(sup->thisObject),
-                             std::span<const Value>(&arg, 1), owner);
+                callSetter(owner, key(name), p->setter, Value(sup->thisObject), arg, owner);
             }
             return;
         }
@@ -401,7 +403,7 @@ void Vm::set(const Value& target, String* name, const Value& value) {
                     found != nullptr && found->isAccessor() ? found->value : get(Value(o), name);
                 const Value args[] = {Value(name), old, v, w.userData};
                 try {
-                    v = call(Value(w.callback), Value(o), args);
+                    v = callBack({o, k}, w.callback, Value(o), args).value_or(v);
                 } catch (ScriptException&) {
                     // A watcher that throws leaves the property undefined.
                     if (Property* p = o->properties().find(k); p != nullptr && !p->isAccessor()) {
@@ -441,8 +443,7 @@ void Vm::set(const Value& target, String* name, const Value& value) {
         if (inherited != nullptr && inherited->isAccessor()) {
             if (inherited->setter != nullptr) {
                 const Value arg = v;
-                callAccessor(Value(inherited->setter), Value(o), std::span<const Value>(&arg, 1),
-                             owner);
+                callSetter(owner, k, inherited->setter, Value(o), arg, owner);
                 storeBehindAccessor(owner, k, v);
             }
             return;
@@ -454,7 +455,7 @@ void Vm::set(const Value& target, String* name, const Value& value) {
     if (p->isAccessor()) {
         if (p->setter != nullptr) {
             const Value arg = v;
-            callAccessor(Value(p->setter), Value(o), std::span<const Value>(&arg, 1), o);
+            callSetter(o, k, p->setter, Value(o), arg, o);
             storeBehindAccessor(o, k, v);
         }
         return;

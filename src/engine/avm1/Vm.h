@@ -373,10 +373,23 @@ class Vm {
                      Object* home);
     Value getFromObject(Object* o, const Value& thisValue, String* key);
     bool implementsInterface(Object* holder, Object* proto, int depth);
-    Value callAccessor(const Value& fn, const Value& thisValue, std::span<const Value> args,
-                       Object* home);
+    // The property a getter, setter or watcher runs for.
+    struct Callback {
+        Object* holder;
+        String* key;
+        bool operator==(const Callback&) const = default;
+    };
+    // Runs one: nothing (the call is skipped) when the property's accessors and watcher
+    // together already run that often. These frames do not count toward the recursion
+    // limit.
+    std::optional<Value> callBack(const Callback& cb, Object* fn, const Value& thisValue,
+                                  std::span<const Value> args, Object* home = nullptr);
+    void callSetter(Object* holder, String* key, Object* fn, const Value& thisValue,
+                    const Value& arg, Object* home);
     void storeBehindAccessor(Object* owner, String* key, const Value& v);
-    int accessorDepth_ = 0;
+    // Whether one more call would nest deeper than the limits allow.
+    bool tooDeep() const;
+    std::vector<Callback> callbacks_;  // innermost last
     bool dropConstructed_ = false;
     bool constructCall_ = false;
     bool constructingScript_ = false;  // the next script call runs for new  // the next native call

@@ -49,6 +49,39 @@ TEST(Throws, AWatcherThatThrowsLeavesThePropertyUndefined) {
     EXPECT_EQ(traceOf(7, a), "undefined\n");
 }
 
+TEST(Watchers, AChainThroughEverNewPropertiesStopsTheScriptInsteadOfTheStack) {
+    // Each watcher writes the next of 1500 watched properties: no property nests twice, so
+    // only the bound on all nested calls ends the chain (past the plain call limit).
+    ActionWriter watcher;  // function (name, old, val) { i = i + 1; o["p" + i] = val; }
+    watcher.push({"i"}).getVariable("i").push({1}).act(op::Add2).act(op::SetVariable);
+    watcher.getVariable("o").push({"p"}).getVariable("i").act(op::Add2);
+    watcher.getVariable("val").act(op::SetMember);
+    watcher.getVariable("val").act(op::Return);
+    ActionWriter a;
+    a.push({"o", 0}).act(op::InitObject).act(op::SetVariable);
+    a.defineFunction("w", {"name", "old", "val"}, watcher);
+    a.setVariable("i", 0).setVariable("k", 0);
+    const auto top = a.newLabel();
+    const auto done = a.newLabel();
+    a.bind(top);
+    a.getVariable("k").push({1500}).act(op::Less2).act(op::Not).ifTrue(done);
+    a.getVariable("w").push({"p"}).getVariable("k").act(op::Add2).push({2});
+    a.getVariable("o").push({"watch"}).act(op::CallMethod).act(op::Pop);
+    a.push({"k"}).getVariable("k").push({1}).act(op::Add2).act(op::SetVariable);
+    a.jump(top);
+    a.bind(done);
+    a.getVariable("o").push({"p0", 1}).act(op::SetMember);
+    a.trace("not reached");
+    ActionWriter next;
+    next.getVariable("i").act(op::Trace);
+    ScriptRun run(7, std::vector<swfwriter::ActionBytes>{a.bytes(), next.bytes()});
+    const std::string out = run.frames(2);
+    ASSERT_EQ(out.find("not reached"), std::string::npos) << out;
+    const int depth = std::stoi(out);
+    EXPECT_GT(depth, 256);
+    EXPECT_LT(depth, 1000);
+}
+
 TEST(WithBlocks, TopLevelVarWritesToAWithObjectThatOwnsTheName) {
     // m = {b: 20}; with (m) { var b = 10; var c = 10; } trace(m.b); trace(m.c); trace(c);
     ActionWriter body;
