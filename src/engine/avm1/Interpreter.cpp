@@ -1397,14 +1397,12 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 break;
             }
             case 0x27: {  // StartDrag
-                // The flags are read as numbers.
+                // The flags are read as numbers; only a constrain flag of exactly 1 takes the
+                // four bounds below it (any other value leaves them on the stack).
                 const DisplayId id = displayNamed(pop(), targetId());
-                auto flag = [&] {
-                    const double n = vm_.toNumber(pop());
-                    return !std::isnan(n) && n != 0;
-                };
-                const bool lockCenter = flag();
-                const bool constrain = flag();
+                const double lock = vm_.toNumber(pop());
+                const bool lockCenter = !std::isnan(lock) && lock != 0;
+                const bool constrain = vm_.toNumber(pop()) == 1;
                 std::optional<std::array<double, 4>> bounds;
                 if (constrain) {
                     const double y2 = vm_.toNumber(pop());

@@ -618,9 +618,8 @@ bool TextFields::variableOf(DisplayObject& object, avm1::Value& owner, std::stri
     const std::string& path = f.variable;
     const std::size_t cut = path.find_last_of(":.");
     // The path may lead through objects held in variables as well as through clips.
-    owner = cut != std::string::npos
-                ? vm_->followPath(avm1::Value(from), path.substr(0, cut), true)
-                : avm1::Value(from);
+    owner = cut != std::string::npos ? vm_->followPath(avm1::Value(from), path.substr(0, cut), true)
+                                     : avm1::Value(from);
     name = cut != std::string::npos ? path.substr(cut + 1) : path;
     return owner.isObject() && !name.empty();
 }
