@@ -608,6 +608,11 @@ void TextFields::textChanged(DisplayObject& object, bool writeVariable) {
 bool TextFields::variableOf(DisplayObject& object, avm1::Value& owner, std::string& name) {
     const TextFieldModel& f = *object.textField();
     DisplayObject* parent = object.parent();
+    // A button holds no variables: a field in one names them from the clip around it.
+    while (parent != nullptr && parent->character() &&
+           parent->character()->kind == engine::Character::Kind::Button) {
+        parent = parent->parent();
+    }
     if (parent == nullptr || vm_ == nullptr) {
         return false;
     }
