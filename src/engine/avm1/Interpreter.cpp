@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -130,6 +131,9 @@ class Interpreter {
     bool deleteVariable(String* name);
     // The display object a target operand names (a clip, a path, or an object's text).
     DisplayId displayNamed(const Value& v, DisplayId from);
+    // A target path as SWF 4 code reads it.
+    DisplayId swf4Target(DisplayId from, std::string_view path);
+    Value swf4Variable(std::string_view name);
     // A dot path walked last ended on a string, number or boolean instead of an object.
     bool primitivePath_ = false;
     bool lookupScopes(String* name, Value& out, Object** holder);
@@ -337,8 +341,66 @@ bool Interpreter::resolvePathVariable(std::string_view path, Value& base, String
     return true;
 }
 
+DisplayId Interpreter::swf4Target(DisplayId from, std::string_view path) {
+    // Only slashes separate names; a leading "_levelN" (whatever follows it up to the first
+    // slash) names a level, and no other name is special but "..".
+    Host& host = vm_.host();
+    DisplayId cur = from;
+    std::size_t i = 0;
+    if (!path.empty() && path[0] == '/') {
+        cur = from != kNoDisplay ? host.rootOf(from) : host.root();
+        i = 1;
+    } else {
+        const std::string_view first = path.substr(0, path.find('/'));
+        for (const std::string_view prefix : {"_level", "_flash"}) {
+            if (first.size() > prefix.size() && first.substr(0, prefix.size()) == prefix &&
+                std::isdigit(static_cast<unsigned char>(first[prefix.size()]))) {
+                if (const auto level = vm_.levelName(first); level && *level >= 0) {
+                    cur = host.level(static_cast<int>(*level));
+                    i = first.size() + 1;
+                }
+            }
+        }
+    }
+    while (i < path.size() && cur != kNoDisplay) {
+        std::size_t j = path.find('/', i);
+        if (j == std::string_view::npos) {
+            j = path.size();
+        }
+        const std::string_view seg = path.substr(i, j - i);
+        if (seg.empty()) {
+            return kNoDisplay;
+        }
+        cur = seg == ".." ? host.parent(cur) : host.child(cur, seg, !vm_.caseSensitive());
+        i = j + 1;
+    }
+    return cur;
+}
+
+Value Interpreter::swf4Variable(std::string_view n) {
+    // Variables hold numbers and strings only: a clip's name reads as nothing. A colon
+    // parts the target path from the name; dots belong to names.
+    Value out;
+    const std::size_t colon = n.rfind(':');
+    if (colon == std::string_view::npos) {
+        if (!lookupScopes(vm_.intern(n), out, nullptr)) {
+            out = Value();
+        }
+    } else {
+        const DisplayId id =
+            colon > 0 ? swf4Target(targetId() ? targetId() : originalId(), n.substr(0, colon))
+                      : kNoDisplay;
+        Object* o = id != kNoDisplay ? vm_.clipObject(id) : nullptr;
+        out = o != nullptr ? vm_.get(Value(o), vm_.intern(n.substr(colon + 1))) : Value();
+    }
+    return out.isObject() && out.object()->kind() == ObjectKind::Clip ? Value() : out;
+}
+
 Value Interpreter::getVariable(String* name) {
     const std::string_view n = name->view();
+    if (f_.version < 5) {
+        return swf4Variable(n);
+    }
     if (n.find_first_of("/:.") != std::string_view::npos && n != "." && n != "..") {
         Value base;
         String* var = nullptr;
@@ -651,6 +713,9 @@ DisplayId Interpreter::displayNamed(const Value& v, DisplayId from) {
     if (o != nullptr && o->kind() != ObjectKind::Clip) {
         return vm_.resolvePath(from, vm_.toString(v)->view());
     }
+    if (f_.version < 5 && o == nullptr) {
+        return swf4Target(from, vm_.toString(v)->view());
+    }
     return vm_.displayOf(v, from);
 }
 
@@ -722,6 +787,11 @@ void Interpreter::setTarget(const Value& path) {
     // Paths from a clip that has been removed lead nowhere, not even to the root.
     if (originalId() != kNoDisplay && !vm_.host().exists(originalId())) {
         f_.target = Value();
+        return;
+    }
+    if (f_.version < 5) {
+        const DisplayId id = swf4Target(originalId(), p);
+        f_.target = id != kNoDisplay ? Value(vm_.clipObject(id)) : Value::null();
         return;
     }
     DisplayId id = vm_.resolvePath(originalId(), p);
@@ -1397,14 +1467,12 @@ Completion Interpreter::run(std::size_t begin, std::size_t end) {
                 break;
             }
             case 0x27: {  // StartDrag
-                // The flags are read as numbers.
+                // The flags are read as numbers; only a constrain flag of exactly 1 takes the
+                // four bounds below it (any other value leaves them on the stack).
                 const DisplayId id = displayNamed(pop(), targetId());
-                auto flag = [&] {
-                    const double n = vm_.toNumber(pop());
-                    return !std::isnan(n) && n != 0;
-                };
-                const bool lockCenter = flag();
-                const bool constrain = flag();
+                const double lock = vm_.toNumber(pop());
+                const bool lockCenter = !std::isnan(lock) && lock != 0;
+                const bool constrain = vm_.toNumber(pop()) == 1;
                 std::optional<std::array<double, 4>> bounds;
                 if (constrain) {
                     const double y2 = vm_.toNumber(pop());

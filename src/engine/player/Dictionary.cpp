@@ -249,13 +249,18 @@ CharacterPtr Dictionary::parse(std::uint16_t id, const Entry& e,
             break;
         }
         case TagCode::DefineText:
+        case TagCode::DefineText2: {
             c->kind = Character::Kind::Text;
-            c->def = parseText(in, 1);
+            TextDefinition text =
+                parseText(in, e.code == static_cast<std::uint16_t>(TagCode::DefineText) ? 1 : 2);
+            if (auto ts = textSettings_.find(id); ts != textSettings_.end()) {
+                ByteReader r(data.subspan(ts->second.body, ts->second.length));
+                const std::uint8_t flags = r.u8();
+                text.advancedAntiAlias = r.ok() && (flags >> 6) == 1;
+            }
+            c->def = std::move(text);
             break;
-        case TagCode::DefineText2:
-            c->kind = Character::Kind::Text;
-            c->def = parseText(in, 2);
-            break;
+        }
         case TagCode::DefineEditText: {
             c->kind = Character::Kind::EditText;
             EditTextDefinition edit = parseEditText(in);

@@ -69,6 +69,8 @@ class TextFieldModel {
     int swfVersion = 10;
     std::optional<std::string> restrict;
     std::string variable;
+    // The variable has had its first look: the field seeded it or took its value.
+    bool variableSeen = false;
     int scroll = 1;
     int hscroll = 0;
     int caret = 0;

@@ -13,6 +13,7 @@
 #include "engine/player/TextFieldModel.h"
 #include "engine/render/Bounds.h"
 #include "engine/render/CharacterCache.h"
+#include "engine/render/RenderTypes.h"
 #include "engine/script/ScriptHost.h"
 #include "engine/script/TextFields.h"
 
@@ -430,8 +431,52 @@ bool InputRouter::hitShape(DisplayObject& o, QPointF p, int nesting, bool checkV
     if (c->kind == engine::Character::Kind::Shape || c->kind == engine::Character::Kind::Morph) {
         return hitPaths(host_.characters_->shapePaths(c, o.ratio()), local);
     }
-    // Text, bitmaps, video: where they draw.
+    // Static text is hit on its glyphs' outlines; set for advanced anti-aliasing, anywhere in
+    // the upright box its bounds fill on the stage.
+    if (const auto* text = c->as<engine::TextDefinition>()) {
+        if (!text->advancedAntiAlias) {
+            return hitStaticText(*text, local);
+        }
+        return toStage(o)
+            .mapRect(engine::characterBounds(o, *host_.characters_, 0, true))
+            .contains(p);
+    }
+    // Fields, bitmaps, video: where they draw.
     return engine::characterBounds(o, *host_.characters_, 0, true).contains(local);
+}
+
+bool InputRouter::hitStaticText(const engine::TextDefinition& text, QPointF local) {
+    bool invertible = false;
+    const QPointF p = toQt(text.matrix).inverted(&invertible).map(local);
+    if (!invertible) {
+        return false;
+    }
+    engine::CharacterPtr font;
+    const std::vector<QPainterPath>* glyphs = nullptr;
+    double unitsPerEm = 1024.0;
+    double height = 0;
+    double x = 0;
+    double y = 0;
+    for (const engine::TextRecord& r : text.records) {
+        if (r.fontId) {
+            font = host_.player_.context().character(*r.fontId);
+            const auto* def = font ? font->as<engine::FontDefinition>() : nullptr;
+            glyphs = def != nullptr ? &host_.characters_->glyphPaths(font) : nullptr;
+            unitsPerEm = def != nullptr ? def->unitsPerEm() : 1024.0;
+        }
+        height = r.height.value_or(height);
+        x = r.xOffset.value_or(x);
+        y = r.yOffset.value_or(y);
+        const double scale = height / unitsPerEm;
+        for (const engine::GlyphEntry& g : r.glyphs) {
+            if (glyphs != nullptr && g.index < glyphs->size() && scale != 0 &&
+                (*glyphs)[g.index].contains(QPointF((p.x() - x) / scale, (p.y() - y) / scale))) {
+                return true;
+            }
+            x += g.advance;
+        }
+    }
+    return false;
 }
 
 bool InputRouter::hitButton(DisplayObject& button, QPointF p, int nesting) {
@@ -491,7 +536,12 @@ bool InputRouter::hitButton(DisplayObject& button, QPointF p, int nesting) {
 
 bool InputRouter::hits(DisplayObject& object, QPointF stageTwips, bool shape) {
     if (shape) {
-        // Hidden objects still answer a script's question.
+        // Hidden objects still answer a script's question. A mask a script gave the object
+        // cuts it too; one its parent's timeline lays over it does not.
+        if (DisplayObject* mask = host_.find(object.scriptMask());
+            mask != nullptr && !hitShape(*mask, stageTwips, 0, false)) {
+            return false;
+        }
         return hitShape(object, stageTwips, 0, false);
     }
     const QRectF local = engine::characterBounds(object, *host_.characters_, 0, true);

@@ -16,6 +16,7 @@
 namespace zd::engine {
 class DisplayObject;
 struct ButtonDefinition;
+struct TextDefinition;
 }  // namespace zd::engine
 
 namespace zd::script {
@@ -134,6 +135,7 @@ class InputRouter {
     avm1::DisplayId pick(QPointF stageTwips);
     avm1::DisplayId pickIn(engine::DisplayObject& clip, QPointF p, int nesting);
     bool hitShape(engine::DisplayObject& object, QPointF p, int nesting, bool checkVisible = true);
+    bool hitStaticText(const engine::TextDefinition& text, QPointF local);
     bool hitButton(engine::DisplayObject& button, QPointF p, int nesting);
     // The deepest object drawn under a stage point (twips) within a clip, or nullptr.
     engine::DisplayObject* objectAt(engine::DisplayObject& clip, QPointF p, int nesting);

@@ -233,6 +233,7 @@ void TextFields::setTextProperty(DisplayId id, TextProperty p, const DisplayValu
             break;
         case TextProperty::Variable:
             f.variable = s != nullptr ? *s : std::string();
+            f.variableSeen = false;
             if (!f.variable.empty()) {
                 // Bound anew: a variable not set yet starts from the field's first text.
                 avm1::Value clip;
@@ -604,27 +605,28 @@ void TextFields::textChanged(DisplayObject& object, bool writeVariable) {
     player_.context().changed();
 }
 
-bool TextFields::variableOf(DisplayObject& object, avm1::Value& clip, std::string& name) {
+bool TextFields::variableOf(DisplayObject& object, avm1::Value& owner, std::string& name) {
     const TextFieldModel& f = *object.textField();
     DisplayObject* parent = object.parent();
+    // A button holds no variables: a field in one names them from the clip around it.
+    while (parent != nullptr && parent->character() &&
+           parent->character()->kind == engine::Character::Kind::Button) {
+        parent = parent->parent();
+    }
     if (parent == nullptr || vm_ == nullptr) {
         return false;
     }
-    const std::string& path = f.variable;
-    std::size_t cut = path.find_last_of(":.");
-    DisplayId target = parent->id();
-    if (cut != std::string::npos) {
-        target = vm_->resolvePath(parent->id(), path.substr(0, cut));
-        name = path.substr(cut + 1);
-    } else {
-        name = path;
-    }
-    avm1::Object* o = vm_->clipObject(target);
-    if (o == nullptr || name.empty()) {
+    avm1::Object* from = vm_->clipObject(parent->id());
+    if (from == nullptr) {
         return false;
     }
-    clip = avm1::Value(o);
-    return true;
+    const std::string& path = f.variable;
+    const std::size_t cut = path.find_last_of(":.");
+    // The path may lead through objects held in variables as well as through clips.
+    owner = cut != std::string::npos ? vm_->followPath(avm1::Value(from), path.substr(0, cut), true)
+                                     : avm1::Value(from);
+    name = cut != std::string::npos ? path.substr(cut + 1) : path;
+    return owner.isObject() && !name.empty();
 }
 
 void TextFields::syncField(DisplayObject& object) {
@@ -633,30 +635,36 @@ void TextFields::syncField(DisplayObject& object) {
         return;
     }
     anyBound_ = true;
-    {
-        avm1::Value clip;
-        std::string name;
-        if (variableOf(object, clip, name)) {
-            const avm1::Value value = vm_->get(clip, name);
-            if (value.isUndefined()) {
-                // An empty field leaves the variable unset.
-                if (!f->text().empty()) {
-                    vm_->set(clip, vm_->intern(name), avm1::Value(vm_->str(f->textUtf8())));
-                }
-            } else {
-                const std::string text = vm_->toStdString(value);
-                const std::string now = f->def.html ? f->htmlText() : f->textUtf8();
-                if (text != now && text != f->textUtf8()) {
-                    if (f->def.html) {
-                        f->setHtmlText(text);
-                    } else {
-                        f->setTextUtf8(text);
-                    }
-                    autoSize(object);
-                    player_.context().changed();
-                }
-            }
+    avm1::Value owner;
+    std::string name;
+    if (!variableOf(object, owner, name)) {
+        return;
+    }
+    const bool first = !f->variableSeen;
+    f->variableSeen = true;
+    const avm1::Value value = vm_->get(owner, name);
+    if (value.isUndefined()) {
+        // Only a field's first look seeds a variable not set yet, and an empty field leaves it
+        // unset: a clip that appears later under the path starts without it.
+        if (first && !f->text().empty()) {
+            vm_->set(owner, vm_->intern(name), avm1::Value(vm_->str(f->textUtf8())));
         }
+        return;
+    }
+    // A member of a plain object shows on the first look only; later changes to it do not.
+    if (!first && owner.asObject()->kind() != avm1::ObjectKind::Clip) {
+        return;
+    }
+    const std::string text = vm_->toStdString(value);
+    const std::string now = f->def.html ? f->htmlText() : f->textUtf8();
+    if (text != now && text != f->textUtf8()) {
+        if (f->def.html) {
+            f->setHtmlText(text);
+        } else {
+            f->setTextUtf8(text);
+        }
+        autoSize(object);
+        player_.context().changed();
     }
 }
 

@@ -63,8 +63,8 @@ class TextFields final : public avm1::TextFieldHost {
     void autoSize(engine::DisplayObject& object);
     void syncTree(engine::DisplayObject& object, int depth);
     void syncField(engine::DisplayObject& object);
-    // The clip and name a field's variable path names.
-    bool variableOf(engine::DisplayObject& object, avm1::Value& clip, std::string& name);
+    // The object (a clip, or one held in a variable) and name a field's variable path names.
+    bool variableOf(engine::DisplayObject& object, avm1::Value& owner, std::string& name);
 
     engine::StagePlayer& player_;
     engine::CharacterCache& cache_;

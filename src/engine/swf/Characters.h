@@ -56,6 +56,7 @@ struct TextDefinition {
     Rect bounds;
     Matrix matrix;
     std::vector<TextRecord> records;
+    bool advancedAntiAlias = false;  // from CSMTextSettings
 };
 
 TextDefinition parseText(ByteReader& in, int version);  // after the character id

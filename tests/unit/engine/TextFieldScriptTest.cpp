@@ -86,6 +86,44 @@ TEST(TextFieldScripts, AFieldBindsItsVariableBothWays) {
     EXPECT_EQ(r.lines, (Lines{"Hello", "Test1", "Test2", "theVar"}));
 }
 
+TEST(TextFieldScripts, AFieldInAButtonNamesItsVariableFromTheClipAroundIt) {
+    w::MovieWriter m(8, w::Rect{0, 8000, 0, 6000}, 24);
+    w::EditTextSpec spec;
+    spec.bounds = w::Rect{0, 2000, 0, 400};
+    spec.text = "Broken";
+    spec.variable = "label";
+    const auto field = m.defineEditText(spec);
+    w::ButtonRecordSpec up;
+    up.characterId = field;
+    const auto button = m.defineButton2({up});
+    auto place = w::PlaceObject::place(1, button);
+    place.name = "btn";
+    m.placeObject2(place);
+    ActionWriter a;
+    a.getVariable("label").act(op::Trace);  // seeded on the root, not on the button
+    a.push({"label", "Working"}).act(op::SetVariable);
+    doAction(m, a);
+    m.showFrame();
+    ActionWriter b;
+    traceMember(b, "btn", "label");
+    doAction(m, b);
+    m.showFrame();
+    ScriptedMovie r(m.finish());
+    r.player->tick(1000.0 / 24);
+    EXPECT_EQ(r.lines, (Lines{"Broken", "undefined"}));
+    // The field inside the button shows the root's variable.
+    bool shown = false;
+    for (const auto& [depth, button] : r.player->root().timeline()->objects()) {
+        if (button->timeline() != nullptr) {
+            for (const auto& [d, inner] : button->timeline()->objects()) {
+                shown = shown || (inner->textField() != nullptr &&
+                                  inner->textField()->textUtf8() == "Working");
+            }
+        }
+    }
+    EXPECT_TRUE(shown);
+}
+
 TEST(TextFieldScripts, FieldsMadeByScriptsTakeTextFormatsAndSizeThemselves) {
     w::MovieWriter m(8, w::Rect{0, 8000, 0, 6000}, 24);
     ActionWriter a;
