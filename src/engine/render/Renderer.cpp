@@ -630,12 +630,44 @@ void Renderer::drawEditText(Surface& s, const DisplayObject& o, const State& sta
         return Rgba{static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
                     static_cast<std::uint8_t>(c), 255};
     };
+    // How far a turn or skew moves the box's corners off the upright, in pixels. Under a
+    // turn, a skew or a mirror the field's device text cannot be drawn, and the field is not
+    // shown at all; a skew too small to move a corner by a pixel counts as none.
+    const QTransform& m = state.xform;
+    const double skew = std::abs(m.m12()) * box.width() + std::abs(m.m21()) * box.height();
+    const bool embedded = e.useOutlines || (field != nullptr && field->embedFonts);
+    if (!embedded && (skew >= 1 || m.m11() < 0 || m.m22() < 0)) {
+        return;
+    }
+    // Turned a quarter, the box still lies along the pixels.
+    const double quarter = std::abs(m.m11()) * box.width() + std::abs(m.m22()) * box.height();
+    const bool aligned = skew < 1 || quarter < 1;
     const bool border = field != nullptr ? field->def.border : e.border;
     const bool background = field != nullptr ? field->background : e.border;
     const Rgba backgroundColor =
         field != nullptr ? rgb(field->backgroundColor) : Rgba{255, 255, 255, 255};
     const Rgba borderColor = field != nullptr ? rgb(field->borderColor) : Rgba{0, 0, 0, 255};
-    if (border || background) {
+    if ((border || background) && !aligned) {
+        // Turned or skewed, the frame follows the field's matrix: a one-pixel outline round
+        // the background.
+        const QPolygonF quad = m.map(QPolygonF(box)).translated(-s.origin);
+        p.save();
+        p.resetTransform();
+        if (background) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(state.maskMode ? maskColor : state.lut.color(backgroundColor));
+            p.drawPolygon(quad);
+        }
+        if (border) {
+            QPen pen(state.maskMode ? maskColor : state.lut.color(borderColor), 1);
+            pen.setCosmetic(true);
+            pen.setJoinStyle(Qt::MiterJoin);
+            p.setPen(pen);
+            p.setBrush(Qt::NoBrush);
+            p.drawPolygon(quad);
+        }
+        p.restore();
+    } else if (border || background) {
         // The frame stands with its top-left corner moved to the nearest whole pixel; its
         // lines lie on the pixels nearest the edges then, both included (halfway takes the
         // lower one), and the background fills the pixels inside them up to the far lines.

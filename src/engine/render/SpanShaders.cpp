@@ -258,6 +258,13 @@ int GradientShader::index(double t) const {
     if (!(std::abs(t) <= kMaxRamps)) {
         t = std::isnan(t) ? 0.0 : std::copysign(kMaxRamps, t);
     }
+    // The spread folds t into one ramp before it is rounded to a step, so a repeated ramp
+    // keeps its period however far out it is.
+    if (spread_ == Gradient::Repeat) {
+        t -= std::floor(t);
+    } else if (spread_ == Gradient::Reflect) {
+        t = std::abs(t - 2 * std::floor(t / 2 + 0.5));
+    }
     return step(static_cast<std::int64_t>(std::floor(t * (kSteps - 1) + 0.5)));
 }
 

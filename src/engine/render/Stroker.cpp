@@ -235,21 +235,10 @@ void Stroker::join(QPointF at, QPointF d0, QPointF d1, double len0, double len1,
         const double angle = turn == 0 ? -std::numbers::pi : std::atan2(turn, along);
         arc(at, a, angle);
     } else if (style == StrokeStyle::Join::Miter) {
+        // A miter longer than the limit is not cut short: the corner is bevelled instead.
         const double limit = std::max(1.0, style_.miterLimit) * 2 * half_;
         if (1 + along > 1e-12 && half_ * std::sqrt(2 / (1 + along)) <= limit) {
             put(at + half_ * (n0 + n1) / (1 + along));
-        } else {
-            // Cut off square to the corner's bisector, limit away from the corner.
-            const QPointF sum = n0 + n1;
-            const double sumLength = std::hypot(sum.x(), sum.y());
-            const QPointF m = sumLength > 1e-12 ? sum / sumLength : d0;
-            const double cosHalf = dotProduct(n0, m);
-            const double sinHalf = dotProduct(d0, m);
-            if (limit > half_ * cosHalf && sinHalf > 1e-12) {
-                const double t = (limit - half_ * cosHalf) / sinHalf;
-                put(a + t * d0);
-                put(b - t * d1);
-            }
         }
     }
     put(b);

@@ -18,8 +18,8 @@ struct StrokeStyle {
     Cap startCap = Cap::Round;
     Cap endCap = Cap::Round;
     Join join = Join::Round;
-    // A miter reaches at most this many widths past the point where the lines meet; a longer
-    // one is cut off square to the corner there.
+    // A miter reaches at most this many widths past the point where the lines meet; a corner
+    // whose miter would reach further is bevelled.
     double miterLimit = 3.0;
 };
 

@@ -216,7 +216,7 @@ TEST(Stroker, JoinsMeetAsTheStyleSays) {
     }
 }
 
-TEST(Stroker, LongMitersAreCutOffAtTheLimitTimesTheWidth) {
+TEST(Stroker, MitersLongerThanTheLimitTimesTheWidthAreBevelled) {
     // Two arms 20 degrees apart: the full miter reaches half / sin(10 deg) = 5.76 half-widths
     // (2.88 widths) past the corner.
     const QPointF corner(10, 40);
@@ -241,10 +241,13 @@ TEST(Stroker, LongMitersAreCutOffAtTheLimitTimesTheWidth) {
     };
     const double full = 2 / std::sin(angle / 2);
     EXPECT_NEAR(reach(3), full, 1e-6) << "within the limit: the whole miter";
-    EXPECT_NEAR(reach(2), 2 * 4, 1e-6) << "twice the width from the corner, no further";
-    EXPECT_NEAR(reach(1), 4, 1e-6);
-    EXPECT_NEAR(reach(0.25), 4, 1e-6) << "a limit below one counts as one";
-    EXPECT_NEAR(reach(std::nan("")), 4, 1e-6);
+    EXPECT_NEAR(reach(2.9), full, 1e-6) << "just within";
+    // Past the limit the corner is cut straight across between the two outer edges, which
+    // lie half a width off the corner: half * sin(10 deg) behind it along the bisector.
+    const double bevel = 2 * std::sin(angle / 2);
+    EXPECT_NEAR(reach(2.8), bevel, 1e-6) << "just past the limit: bevelled";
+    EXPECT_NEAR(reach(1), bevel, 1e-6);
+    EXPECT_NEAR(reach(std::nan("")), bevel, 1e-6);
 }
 
 TEST(Stroker, ClosedLinesJoinAllRoundUnlessTheirEndsStayOpen) {

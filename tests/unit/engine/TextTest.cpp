@@ -227,6 +227,33 @@ TEST(EditText, AFilteredBorderKeepsItsRightAndBottomLines) {
     EXPECT_EQ(rgb(f, 21, 15), rgb(255, 255, 255));
 }
 
+TEST(EditText, ATurnedFieldsFrameFollowsItOrHidesWithItsDeviceText) {
+    // A 40 px bordered field turned 45 degrees about its top-left corner at (100, 20): a
+    // diamond. Embedded glyphs can turn, so the frame is drawn along the diamond; device
+    // text cannot, and such a field is not shown at all.
+    for (const bool embedded : {true, false}) {
+        auto movie = smallMovie(6000, 4000);
+        w::EditTextSpec e;
+        e.bounds = {0, 800, 0, 800};
+        e.border = true;
+        e.useOutlines = embedded;
+        movie.placeObject2(w::PlaceObject::place(1, movie.defineEditText(e),
+                                                 w::Matrix::transform(1, 1, 45, 2000, 400)));
+        movie.showFrame();
+        Stage stage(movie.finish());
+        const QImage f = stage.render();
+        const QRgb white = rgb(255, 255, 255);
+        // Half way down the diamond's upper-right edge, from (100, 20) to (128.3, 48.3).
+        if (embedded) {
+            EXPECT_NE(rgb(f, 114, 34), white);
+        } else {
+            EXPECT_EQ(rgb(f, 114, 34), white);
+        }
+        EXPECT_EQ(rgb(f, 80, 20), white) << "nothing along the upright bounds' top edge";
+        EXPECT_EQ(rgb(f, 100, 48), white) << "inside the diamond";
+    }
+}
+
 TEST(EditText, TheFirstBaselineLiesOnAWholeTwip) {
     // The font's ascent at this size is 390.51 twips: the line stands on 390, so the baseline
     // falls on 21.5 pixels (gutter included) and the square glyph covers rows 1 to 20.
