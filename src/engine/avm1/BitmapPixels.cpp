@@ -1,10 +1,12 @@
 #include "engine/avm1/BitmapPixels.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <climits>
 #include <cmath>
 #include <numeric>
+#include <optional>
 #include <utility>
 
 namespace zd::avm1 {
@@ -428,74 +430,120 @@ void BitmapPixels::noise(std::int32_t seed, int low, int high, std::uint32_t cha
 
 namespace {
 
-// Improved gradient noise on a lattice shuffled by the seed; period (when not 0) wraps the
-// lattice so the noise repeats.
-class GradientNoise {
+// Gradient noise on a 256-cell lattice: a unit gradient per cell and colour channel and a
+// shuffle of the cells, both drawn from the seed's Park-Miller sequence.
+class LatticeNoise {
   public:
-    explicit GradientNoise(std::int32_t seed) {
-        std::iota(perm_.begin(), perm_.begin() + 256, 0);
-        NoiseRandom random(seed);
-        for (int i = 255; i > 0; --i) {
-            std::swap(perm_[static_cast<std::size_t>(i)],
-                      perm_[random.next() % static_cast<std::uint32_t>(i + 1)]);
-        }
-        std::copy(perm_.begin(), perm_.begin() + 256, perm_.begin() + 256);
-    }
+    static constexpr int kCells = 256;
+    static constexpr int kMask = kCells - 1;
+    // Lattice coordinates are moved this far before being cut to whole cells, so that small
+    // negative ones are cut the same way as positive ones.
+    static constexpr double kShift = 4096;
 
-    double at(double x, double y, double z, int periodX, int periodY) const {
-        // The lattice repeats every 256 cells (or its period), so far coordinates fold back.
-        x = std::fmod(x, periodX > 0 ? periodX : 256.0);
-        y = std::fmod(y, periodY > 0 ? periodY : 256.0);
-        z = std::fmod(z, 256.0);
-        if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
-            return 0;
+    // What stitching needs: the period in cells, and the cell at which it wraps.
+    struct Stitch {
+        long long width, height;
+        long long wrapX, wrapY;
+    };
+
+    explicit LatticeNoise(std::int32_t seed) {
+        constexpr std::int64_t kModulus = 2147483647;
+        std::int64_t s = seed;
+        if (s <= 0) {
+            s = -(s % (kModulus - 1)) + 1;
         }
-        const double fx = std::floor(x), fy = std::floor(y), fz = std::floor(z);
-        const double u = x - fx, v = y - fy, w = z - fz;
-        auto wrap = [](double c, int period) {
-            long i = static_cast<long>(c);
-            if (period > 0) {
-                i %= period;
-                if (i < 0) {
-                    i += period;
+        s = std::min(s, kModulus - 1);
+        auto next = [&s] {
+            s = s * 16807 % kModulus;
+            return s;
+        };
+        for (auto& channel : gradient_) {
+            for (int i = 0; i < kCells; ++i) {
+                auto& g = channel[static_cast<std::size_t>(i)];
+                for (double& v : g) {
+                    v = static_cast<double>(next() % (2 * kCells) - kCells) / kCells;
+                }
+                const double length = std::sqrt(g[0] * g[0] + g[1] * g[1]);
+                if (length > 0) {
+                    g[0] /= length;
+                    g[1] /= length;
                 }
             }
-            return static_cast<int>(i & 255);
+        }
+        std::iota(lattice_.begin(), lattice_.begin() + kCells, 0);
+        for (int i = kCells - 1; i > 0; --i) {
+            std::swap(lattice_[static_cast<std::size_t>(i)],
+                      lattice_[static_cast<std::size_t>(next() % kCells)]);
+        }
+        for (int i = 0; i < kCells + 2; ++i) {
+            lattice_[static_cast<std::size_t>(kCells + i)] = lattice_[static_cast<std::size_t>(i)];
+            for (auto& channel : gradient_) {
+                channel[static_cast<std::size_t>(kCells + i)] =
+                    channel[static_cast<std::size_t>(i)];
+            }
+        }
+    }
+
+    double at(int channel, double x, double y, const Stitch* stitch) const {
+        // The cell (before it is cut to the lattice) and the fraction along it.
+        auto split = [](double v, long long& cell, double& fraction) {
+            double t = v + kShift;
+            if (!std::isfinite(t)) {
+                t = 0;
+            }
+            // Far coordinates keep their cell within the lattice and their fraction.
+            if (std::abs(t) >= 1e9) {
+                t = std::fmod(t, double(kCells));
+            }
+            const double whole = std::trunc(t);
+            cell = static_cast<long long>(whole);
+            fraction = t - whole;
         };
-        const int x0 = wrap(fx, periodX), x1 = wrap(fx + 1, periodX);
-        const int y0 = wrap(fy, periodY), y1 = wrap(fy + 1, periodY);
-        const int z0 = static_cast<int>(static_cast<long>(fz) & 255), z1 = (z0 + 1) & 255;
-        auto corner = [&](int xi, int yi, int zi, double dx, double dy, double dz) {
-            const int h =
-                perm_[static_cast<std::size_t>(
-                    perm_[static_cast<std::size_t>(perm_[static_cast<std::size_t>(xi)] + yi)] +
-                    zi)] &
-                15;
-            const double a = h < 8 ? dx : dy;
-            const double b = h < 4 ? dy : (h == 12 || h == 14 ? dx : dz);
-            return ((h & 1) == 0 ? a : -a) + ((h & 2) == 0 ? b : -b);
+        long long cx, cy;
+        double rx0, ry0;
+        split(x, cx, rx0);
+        split(y, cy, ry0);
+        long long bx[2] = {cx, cx + 1};
+        long long by[2] = {cy, cy + 1};
+        if (stitch != nullptr) {
+            // Cells past the wrap point take those a period back.
+            for (long long& b : bx) {
+                b -= b >= stitch->wrapX ? stitch->width : 0;
+            }
+            for (long long& b : by) {
+                b -= b >= stitch->wrapY ? stitch->height : 0;
+            }
+        }
+        const int bx0 = static_cast<int>(bx[0] & kMask), bx1 = static_cast<int>(bx[1] & kMask);
+        const int by0 = static_cast<int>(by[0] & kMask), by1 = static_cast<int>(by[1] & kMask);
+        const double rx1 = rx0 - 1;
+        const double ry1 = ry0 - 1;
+        const int i = lattice_[static_cast<std::size_t>(bx0)];
+        const int j = lattice_[static_cast<std::size_t>(bx1)];
+        const auto& g = gradient_[static_cast<std::size_t>(channel)];
+        auto dot = [&g](int cell, double u, double v) {
+            const auto& q = g[static_cast<std::size_t>(cell)];
+            return u * q[0] + v * q[1];
         };
-        auto fade = [](double t) { return t * t * t * (t * (t * 6 - 15) + 10); };
+        auto lattice = [this](int k) { return lattice_[static_cast<std::size_t>(k)]; };
+        auto curve = [](double t) { return t * t * (3 - 2 * t); };
         auto lerp = [](double t, double a, double b) { return a + t * (b - a); };
-        const double su = fade(u), sv = fade(v), sw = fade(w);
-        const double n00 = lerp(su, corner(x0, y0, z0, u, v, w), corner(x1, y0, z0, u - 1, v, w));
-        const double n10 =
-            lerp(su, corner(x0, y1, z0, u, v - 1, w), corner(x1, y1, z0, u - 1, v - 1, w));
-        const double n01 =
-            lerp(su, corner(x0, y0, z1, u, v, w - 1), corner(x1, y0, z1, u - 1, v, w - 1));
-        const double n11 =
-            lerp(su, corner(x0, y1, z1, u, v - 1, w - 1), corner(x1, y1, z1, u - 1, v - 1, w - 1));
-        return lerp(sw, lerp(sv, n00, n10), lerp(sv, n01, n11));
+        const double sx = curve(rx0);
+        const double sy = curve(ry0);
+        const double a = lerp(sx, dot(lattice(i + by0), rx0, ry0), dot(lattice(j + by0), rx1, ry0));
+        const double b = lerp(sx, dot(lattice(i + by1), rx0, ry1), dot(lattice(j + by1), rx1, ry1));
+        return lerp(sy, a, b);
     }
 
   private:
-    std::array<int, 512> perm_{};
+    std::array<int, 2 * kCells + 2> lattice_{};
+    std::array<std::array<std::array<double, 2>, 2 * kCells + 2>, 4> gradient_{};
 };
 
 }  // namespace
 
 void BitmapPixels::perlinNoise(const PerlinOptions& o) {
-    const GradientNoise noise(o.seed);
+    const LatticeNoise noise(o.seed);
     // Work stays bounded on the largest bitmaps: octaves beyond the budget are left out.
     constexpr std::int64_t kBudget = std::int64_t{1} << 24;
     const int perPixel = o.grey ? 1
@@ -506,64 +554,91 @@ void BitmapPixels::perlinNoise(const PerlinOptions& o) {
                                  std::max(1, perPixel + ((o.channels & kAlphaChannel) != 0));
     const int affordable = static_cast<int>(std::max<std::int64_t>(1, kBudget / samples));
     const int octaves = std::min({std::max(o.octaves, 0), kMaxPerlinOctaves, affordable});
-    // A base below one pixel is one pixel; NaN is too.
-    const double baseX = o.baseX >= 1 ? o.baseX : 1;
-    const double baseY = o.baseY >= 1 ? o.baseY : 1;
+    // The base is a cell's size in pixels; none (or nonsense) is no change along that axis.
+    auto frequencyOf = [](double base) { return std::isfinite(base) && base > 0 ? 1 / base : 0.0; };
+    double fx = frequencyOf(o.baseX);
+    double fy = frequencyOf(o.baseY);
+    std::optional<LatticeNoise::Stitch> stitch;
+    if (o.stitch) {
+        // Whole cells across the bitmap (the nearer whole count by ratio), so its edges meet.
+        auto wholeCells = [](double f, int size) {
+            if (f == 0 || size <= 0) {
+                return f;
+            }
+            const double low = std::floor(size * f) / size;
+            const double high = std::ceil(size * f) / size;
+            return f / low < high / f ? low : high;
+        };
+        fx = wholeCells(fx, width_);
+        fy = wholeCells(fy, height_);
+        auto cells = [](double f, int size) {
+            return static_cast<long long>(std::clamp(size * f + 0.5, 0.0, 1e9));
+        };
+        LatticeNoise::Stitch st{};
+        st.width = cells(fx, width_);
+        st.height = cells(fy, height_);
+        st.wrapX = static_cast<long long>(LatticeNoise::kShift) + st.width;
+        st.wrapY = static_cast<long long>(LatticeNoise::kShift) + st.height;
+        stitch = st;
+    }
     struct Octave {
         double fx, fy, weight, ox, oy;
-        int periodX, periodY;
+        std::optional<LatticeNoise::Stitch> stitch;
     };
     std::vector<Octave> levels;
-    double total = 0;
     for (int i = 0; i < octaves; ++i) {
         const double scale = std::ldexp(1.0, i);
-        Octave l{scale / baseX, scale / baseY, std::ldexp(1.0, -i), 0, 0, 0, 0};
+        Octave l{fx * scale, fy * scale, std::ldexp(1.0, -i), 0, 0, stitch};
         if (static_cast<std::size_t>(i) < o.offsets.size()) {
-            l.ox = std::isfinite(o.offsets[static_cast<std::size_t>(i)][0])
-                       ? o.offsets[static_cast<std::size_t>(i)][0]
-                       : 0;
-            l.oy = std::isfinite(o.offsets[static_cast<std::size_t>(i)][1])
-                       ? o.offsets[static_cast<std::size_t>(i)][1]
-                       : 0;
+            const auto& at = o.offsets[static_cast<std::size_t>(i)];
+            l.ox = std::isfinite(at[0]) ? at[0] : 0;
+            l.oy = std::isfinite(at[1]) ? at[1] : 0;
         }
-        if (o.stitch) {
-            // A period past the lattice's own repeats anyway.
-            auto period = [](double cells) {
-                return cells < 256 ? std::max(1, static_cast<int>(std::lround(cells))) : 0;
-            };
-            l.periodX = period(width_ * l.fx);
-            l.periodY = period(height_ * l.fy);
-        }
-        total += l.weight;
         levels.push_back(l);
+        if (stitch) {
+            // Each octave doubles the period; the wrap point moves with the doubled lattice.
+            // (Octaves are few, so these stay far inside 64 bits.)
+            const auto shift = static_cast<long long>(LatticeNoise::kShift);
+            stitch->width *= 2;
+            stitch->height *= 2;
+            stitch->wrapX = 2 * stitch->wrapX - shift;
+            stitch->wrapY = 2 * stitch->wrapY - shift;
+        }
     }
     auto sample = [&](int x, int y, int channel) {
         double sum = 0;
         for (const Octave& l : levels) {
-            const double n = noise.at((x + l.ox) * l.fx, (y + l.oy) * l.fy, channel * 17.31,
-                                      l.periodX, l.periodY);
+            const double n = noise.at(channel, (x + l.ox) * l.fx, (y + l.oy) * l.fy,
+                                      l.stitch ? &*l.stitch : nullptr);
             sum += (o.fractal ? n : std::abs(n)) * l.weight;
         }
-        if (total > 0) {
-            sum /= total;
-        }
-        const double v = o.fractal ? (sum + 1) * 127.5 : sum * 255;
-        return static_cast<std::uint32_t>(std::clamp(v, 0.0, 255.0));
+        // Fractal sums lie about 0 and take the middle of the range; turbulence counts up
+        // from 0.
+        const double scaled = std::clamp(std::round(sum * 255), -1024.0, 1024.0);
+        const int v = o.fractal ? (static_cast<int>(scaled) + 255) >> 1 : static_cast<int>(scaled);
+        return static_cast<std::uint32_t>(std::clamp(v, 0, 255));
     };
+    // Each channel drawn takes the next of the lattice's gradient sets: red, green, blue (or
+    // one grey), then alpha, skipping those not asked for.
+    const bool wantAlpha = (o.channels & kAlphaChannel) != 0;
+    int sets = 0;
+    auto nextSet = [&sets](bool wanted) { return wanted ? sets++ : -1; };
+    const int redSet = nextSet(o.grey || (o.channels & kRedChannel) != 0);
+    const int greenSet = o.grey ? -1 : nextSet((o.channels & kGreenChannel) != 0);
+    const int blueSet = o.grey ? -1 : nextSet((o.channels & kBlueChannel) != 0);
+    const int alphaSet = nextSet(wantAlpha);
     for (int y = 0; y < height_; ++y) {
         for (int x = 0; x < width_; ++x) {
-            std::uint32_t r = 0, g = 0, b = 0, a = 255;
+            std::uint32_t r = redSet >= 0 ? sample(x, y, redSet) : 0;
+            std::uint32_t g = greenSet >= 0 ? sample(x, y, greenSet) : 0;
+            std::uint32_t b = blueSet >= 0 ? sample(x, y, blueSet) : 0;
             if (o.grey) {
-                r = g = b = sample(x, y, 0);
-            } else {
-                r = (o.channels & kRedChannel) != 0 ? sample(x, y, 0) : 0;
-                g = (o.channels & kGreenChannel) != 0 ? sample(x, y, 1) : 0;
-                b = (o.channels & kBlueChannel) != 0 ? sample(x, y, 2) : 0;
+                g = b = r;
             }
-            if ((o.channels & kAlphaChannel) != 0) {
-                a = sample(x, y, 3);
-            }
-            setStored(x, y, toStored(pack(a, r, g, b)));
+            const std::uint32_t a = alphaSet >= 0 && transparent_ ? sample(x, y, alphaSet) : 255;
+            // The values are taken as already multiplied by the alpha: a colour above its
+            // alpha shows as full.
+            setStored(x, y, pack(a, std::min(r, a), std::min(g, a), std::min(b, a)));
         }
     }
 }

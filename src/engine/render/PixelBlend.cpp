@@ -63,12 +63,15 @@ std::int32_t coverageRun(std::int32_t* cells, int n, std::int32_t sum, std::uint
         const auto s = static_cast<std::int32_t>(running);
         const std::uint32_t magnitude =
             (s < 0 ? 0u - static_cast<std::uint32_t>(s) : static_cast<std::uint32_t>(s)) >> 8;
+        // Covered area in 256ths of a pixel, scaled to 255 with the remainder dropped.
+        std::uint32_t c;
         if (nonZero) {
-            coverage[i] = static_cast<std::uint8_t>(std::min(magnitude, 255u));
+            c = std::min(magnitude, 256u);
         } else {
-            const std::uint32_t c = magnitude & 511;
-            coverage[i] = static_cast<std::uint8_t>(std::min({c, 512 - c, 255u}));
+            const std::uint32_t folded = magnitude & 511;
+            c = std::min(folded, 512 - folded);
         }
+        coverage[i] = static_cast<std::uint8_t>((c * 255 + 128) >> 8);
     }
     return static_cast<std::int32_t>(running);
 }
@@ -188,13 +191,17 @@ inline int coverage4(__m128i sums, bool nonZero) {
     const __m128i magnitude = _mm_srli_epi32(_mm_sub_epi32(_mm_xor_si128(sums, sign), sign), 8);
     __m128i c;
     if (nonZero) {
-        // Saturating packs stop each at 255 (the magnitude is below 2^24, so never negative).
-        c = _mm_packs_epi32(magnitude, magnitude);
+        // Saturating packs stop each at 32767 (the magnitude is below 2^24, so never
+        // negative); a whole pixel is 256.
+        c = _mm_min_epi16(_mm_packs_epi32(magnitude, magnitude), _mm_set1_epi16(256));
     } else {
         const __m128i folded =
             _mm_packs_epi32(_mm_and_si128(magnitude, _mm_set1_epi32(511)), _mm_setzero_si128());
         c = _mm_min_epi16(folded, _mm_sub_epi16(_mm_set1_epi16(512), folded));
     }
+    // In 256ths, scaled to 255 with the remainder dropped, as the scalar routine does.
+    c = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(c, _mm_set1_epi16(255)), _mm_set1_epi16(128)),
+                       8);
     return _mm_cvtsi128_si32(_mm_packus_epi16(c, c));
 }
 

@@ -104,15 +104,20 @@ TEST(PixelBlend, CoverageFromCellsByEitherRuleAlike) {
         }
     }
     // What the values mean: a whole pixel is 65536; the even-odd rule folds every second
-    // winding; more than a whole winding stops at full by the non-zero rule.
+    // winding; more than a whole winding stops at full by the non-zero rule; the share of a
+    // pixel becomes that share of 255, rounded (three quarters is 191, not 192).
     std::int32_t cells[5] = {32768, 32768, 65536, -65536 - 16384, -65536};
     std::uint8_t c[5];
     blend::coverageRun(cells, 5, 0, c, false);
     EXPECT_EQ(c[0], 128);
     EXPECT_EQ(c[1], 255);
     EXPECT_EQ(c[2], 0) << "two windings: outside by the even-odd rule";
-    EXPECT_EQ(c[3], 192);
+    EXPECT_EQ(c[3], 191);
     EXPECT_EQ(c[4], 64);
+    std::int32_t eighth[2] = {8192, 65536 - 8192 - 256};
+    blend::coverageRun(eighth, 2, 0, c, true);
+    EXPECT_EQ(c[0], 32) << "31.875 rounds up";
+    EXPECT_EQ(c[1], 254) << "all but a 256th is not yet full";
     std::int32_t again[3] = {65536, 65536, -3 * 65536};
     blend::coverageRun(again, 3, 0, c, true);
     EXPECT_EQ(c[0], 255);
