@@ -150,7 +150,7 @@ DisplayValue TextFields::textProperty(DisplayId id, TextProperty p) {
             return static_cast<double>(f->scroll);
         case TextProperty::MaxScroll: {
             const auto layout = measured();
-            const std::size_t total = layout.lines.size();
+            const std::size_t total = layout.textLines();
             // The last lines that fit when scrolled to the end.
             std::size_t first = total;
             while (first > 0 && linesFitting(layout, first - 1) >= total - (first - 1)) {
