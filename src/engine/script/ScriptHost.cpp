@@ -1499,8 +1499,9 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
         runClipActions(*o, engine::kClipLoad);
     }
     if (load.clipRequest != 0) {
-        // The listeners hear of the new clip before its first frame's actions run; what is
-        // not a movie (an image, say) leaves the clip empty.
+        // The listeners hear of the new clip before its first frame's actions run; a file
+        // that is neither movie nor image leaves the clip empty, and only a movie's bytes are
+        // told.
         const double bytes = source != nullptr ? static_cast<double>(load.data.size()) : 0.0;
         vm_->clipLoadEvent(load.clipRequest, "onLoadStart", id, {}, false);
         const avm1::Value progress[] = {avm1::Value(bytes), avm1::Value(bytes)};
