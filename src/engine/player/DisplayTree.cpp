@@ -542,6 +542,7 @@ void Timeline::replaceMovie(const MovieSource* source) {
     playing_ = true;
     frameLimit_ = SIZE_MAX;
     stillLoading_ = false;
+    loadedImage_.reset();
     if (source != nullptr) {
         source_ = source;
         frames_ = &source->movie->timeline().frames();

@@ -431,6 +431,14 @@ class Timeline {
     const MovieSource& source() const { return *source_; }
     // The clip plays a movie loaded into it: it is that movie's root.
     bool loadedRoot() const { return source_ != &context_.mainSource() && loadedRoot_; }
+    // An image file loaded in place of a movie: where it came from and how long it is. The
+    // next replaceMovie forgets it.
+    struct LoadedImage {
+        std::string url;
+        std::size_t bytes = 0;
+    };
+    void setLoadedImage(LoadedImage image) { loadedImage_ = std::move(image); }
+    const std::optional<LoadedImage>& loadedImage() const { return loadedImage_; }
 
     // The first frame a FrameLabel names, if any.
     std::optional<int> labelFrame(std::string_view label, bool ignoreCase) const;
@@ -507,6 +515,7 @@ class Timeline {
     int nesting_;
     const MovieSource* source_;
     bool loadedRoot_ = false;
+    std::optional<LoadedImage> loadedImage_;
     int current_ = -1;
     bool playing_ = true;
     bool loops_ = true;

@@ -44,15 +44,17 @@ double TextLayout::textWidth() const {
     return widest;
 }
 
+std::size_t TextLayout::textLines() const {
+    // The empty line after a final line end is no text.
+    const std::size_t n = lines.size();
+    return n > 1 && lines[n - 1].chars.empty() ? n - 1 : n;
+}
+
 double TextLayout::textHeight() const {
     if (lines.empty()) {
         return 0;
     }
-    // The empty line after a final line end is no text.
-    std::size_t last = lines.size() - 1;
-    if (last > 0 && lines[last].chars.empty()) {
-        --last;
-    }
+    const std::size_t last = textLines() - 1;
     const double height = lines[last].baseline + lines[last].descent - (box.top() + kTextGutter);
     return last == 0 ? height + leading : height;
 }

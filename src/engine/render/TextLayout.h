@@ -80,6 +80,8 @@ struct TextLayout {
     // bottom of the last (twips); a single line counts its leading too.
     double textWidth() const;
     double textHeight() const;
+    // How many lines hold text: all but the empty one a final line end starts.
+    std::size_t textLines() const;
 };
 
 // Lays out `text` (HTML when html) as the field shows it. Fonts are looked up through cache

@@ -624,8 +624,9 @@ DisplayValue ScriptHost::property(DisplayId id, DisplayProperty p) {
             // from, or its folder when that is not known.
             const auto asked = askedUrls_.find(id);
             const std::string& loaded = asked != askedUrls_.end() ? asked->second
-                                        : t != nullptr            ? t->source().url
-                                                                  : std::string();
+                                        : t == nullptr            ? std::string()
+                                        : t->loadedImage()        ? t->loadedImage()->url
+                                                                  : t->source().url;
             const QUrl address(QString::fromStdString(loaded));
             if (!loaded.empty() && !address.isRelative()) {
                 return loaded;
@@ -923,25 +924,39 @@ std::string ScriptHost::symbolName(const DisplayObject& object) const {
     return {};
 }
 
-void ScriptHost::showLoadedImage(DisplayObject& clip, const std::string& data) {
-    // A JPEG, GIF or PNG file shows as a bitmap at the top left of the clip it was loaded into.
+namespace {
+
+// A loaded file's translucent pixels take their colour scaled down to a whole level, not to
+// the nearest one.
+std::uint32_t premultipliedDown(std::uint32_t argb) {
+    const std::uint32_t a = argb >> 24;
+    auto scale = [a](std::uint32_t c) { return c * a / 255; };
+    return a << 24 | scale(argb >> 16 & 0xff) << 16 | scale(argb >> 8 & 0xff) << 8 |
+           scale(argb & 0xff);
+}
+
+}  // namespace
+
+engine::CharacterPtr ScriptHost::loadedImage(const std::string& data) {
     QImage image = QImage::fromData(QByteArrayView(reinterpret_cast<const uchar*>(data.data()),
                                                    static_cast<qsizetype>(data.size())));
     if (image.isNull() || !engine::bitmapSizeAllowed(image.width(), image.height())) {
-        return;
+        return nullptr;
     }
-    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    image = image.convertToFormat(QImage::Format_ARGB32);
     auto words = std::make_shared<std::vector<std::uint32_t>>();
     words->reserve(static_cast<std::size_t>(image.width()) *
                    static_cast<std::size_t>(image.height()));
     for (int y = 0; y < image.height(); ++y) {
         const auto* row = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
-        words->insert(words->end(), row, row + image.width());
+        for (int x = 0; x < image.width(); ++x) {
+            words->push_back(premultipliedDown(row[x]));
+        }
     }
     auto c = std::make_shared<engine::Character>();
     c->kind = engine::Character::Kind::Bitmap;
     c->def = engine::ScriptBitmap{image.width(), image.height(), std::move(words), false};
-    clip.timeline()->placeCharacter(engine::depthOfTag(1), 0, c, std::string());
+    return c;
 }
 
 DisplayId ScriptHost::attachBitmap(DisplayId parentId, int depth, int width, int height,
@@ -1346,6 +1361,11 @@ std::optional<avm1::Host::MovieInfo> ScriptHost::movieInfo(DisplayId id) {
     }
     const engine::MovieSource& source = t->source();
     MovieInfo info;
+    if (const auto& image = t->loadedImage()) {
+        info.version = -1;  // no movie
+        info.bytesTotal = info.bytesLoaded = static_cast<double>(image->bytes);
+        return info;
+    }
     info.version = source.version;
     const engine::SpriteDefinition* sprite =
         o->character() != nullptr ? o->character()->as<engine::SpriteDefinition>() : nullptr;
@@ -1475,6 +1495,7 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
         return;
     }
     const engine::MovieSource* source = nullptr;
+    engine::CharacterPtr image;
     if (loading) {
         if (!load.ok) {
             // A movie that cannot be read leaves the clip as it was.
@@ -1490,7 +1511,8 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
         std::shared_ptr<const engine::MovieData> movie = engine::MovieData::fromBytes(
             {reinterpret_cast<const std::uint8_t*>(load.data.data()), load.data.size()});
         source = player_.context().addSource(std::move(movie), load.url);
-        if (source == nullptr && load.clipRequest == 0) {
+        image = source == nullptr ? loadedImage(load.data) : nullptr;
+        if (source == nullptr && image == nullptr && load.clipRequest == 0) {
             return;
         }
     }
@@ -1523,8 +1545,11 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
     constructed_.erase(id);
     askedUrls_.erase(id);
     o->timeline()->replaceMovie(source);
-    if (loading && source == nullptr) {
-        showLoadedImage(*o, load.data);
+    if (image != nullptr) {
+        // The image shows at the top left of the clip, which answers for its file as a
+        // movie's root would.
+        o->timeline()->placeCharacter(engine::depthOfTag(1), 0, image, std::string());
+        o->timeline()->setLoadedImage({load.url, load.data.size()});
     }
     if (load.clipRequest == 0 && source != nullptr) {
         // The clip's own load event answers the movie's arrival, before its first frame's
@@ -1532,8 +1557,9 @@ void ScriptHost::deliverMovie(const PendingLoad& load) {
         runClipActions(*o, engine::kClipLoad);
     }
     if (load.clipRequest != 0) {
-        // The listeners hear of the new clip before its first frame's actions run; what is
-        // not a movie (an image, say) leaves the clip empty.
+        // The listeners hear of the new clip before its first frame's actions run; a file
+        // that is neither movie nor image leaves the clip empty, and only a movie's bytes are
+        // told.
         const double bytes = source != nullptr ? static_cast<double>(load.data.size()) : 0.0;
         vm_->clipLoadEvent(load.clipRequest, "onLoadStart", id, {}, false);
         const avm1::Value progress[] = {avm1::Value(bytes), avm1::Value(bytes)};

@@ -146,7 +146,8 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::optional<int> labelFrame(avm1::DisplayId id, std::string_view label) override;
     avm1::DisplayId duplicate(avm1::DisplayId id, std::string_view name, int depth) override;
     void remove(avm1::DisplayId id) override;
-    void showLoadedImage(engine::DisplayObject& clip, const std::string& data);
+    // A JPEG, GIF or PNG file as a bitmap character; null for anything else.
+    static engine::CharacterPtr loadedImage(const std::string& data);
     avm1::DisplayId attachBitmap(avm1::DisplayId parent, int depth, int width, int height,
                                  std::shared_ptr<const std::vector<std::uint32_t>> pixels,
                                  bool smoothing) override;

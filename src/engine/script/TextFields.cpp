@@ -150,13 +150,11 @@ DisplayValue TextFields::textProperty(DisplayId id, TextProperty p) {
             return static_cast<double>(f->scroll);
         case TextProperty::MaxScroll: {
             const auto layout = measured();
-            const std::size_t total = layout.lines.size();
-            // The last lines that fit when scrolled to the end.
-            std::size_t first = total;
-            while (first > 0 && linesFitting(layout, first - 1) >= total - (first - 1)) {
-                --first;
-            }
-            return static_cast<double>(std::max<std::size_t>(first + 1, 1));
+            // As many lines as show from the top are taken off the end, whatever the heights
+            // of the last ones; the empty line a final line end starts is no text.
+            const std::size_t total = layout.textLines();
+            const std::size_t shown = linesFitting(layout, 0);
+            return static_cast<double>(total > shown ? total - shown + 1 : 1);
         }
         case TextProperty::HScroll:
             return static_cast<double>(f->hscroll);

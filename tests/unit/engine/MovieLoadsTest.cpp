@@ -2,8 +2,10 @@
 // version, start with their address's variables, and come only from below the movie's folder.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <memory>
 #include <string>
@@ -139,6 +141,46 @@ TEST_F(MovieLoads, MoviesOutsideTheFolderOrUnreadableLeaveTheClipAsItWas) {
         r.player->tick();
         EXPECT_EQ(r.take(), Lines{"undefined"}) << child;
     }
+}
+
+// A 2 x 1 PNG: one opaque pixel, one a quarter opaque.
+w::Bytes pngFile() {
+    QImage image(2, 1, QImage::Format_ARGB32);
+    image.setPixel(0, 0, 0xff102030u);
+    image.setPixel(1, 0, qRgba(255, 174, 49, 63));
+    QByteArray png;
+    QBuffer out(&png);
+    out.open(QIODevice::WriteOnly);
+    image.save(&out, "PNG");
+    return w::Bytes(png.begin(), png.end());
+}
+
+TEST_F(MovieLoads, AnImageLoadedIntoAClipShowsThereAndAnswersForItsFile) {
+    const w::Bytes png = pngFile();
+    write("movie/picture.png", png);
+    ActionWriter f1, f3;
+    createClip(f1, "holder", 1);
+    f1.push({"picture.png", "holder"}).record(op::GetUrl2, {0x40});
+    for (const char* method : {"getBytesTotal", "getBytesLoaded", "getSWFVersion"}) {
+        f3.push({0}).getVariable("holder").push({method}).act(op::CallMethod).act(op::Trace);
+    }
+    traceMember(f3, "holder", "_width");
+    LoadedRun r(parentMovie({f1, ActionWriter(), f3}), movieDir());
+    r.player->tick();
+    r.player->tick();
+    EXPECT_EQ(r.take(), (Lines{std::to_string(png.size()), std::to_string(png.size()), "-1", "2"}));
+}
+
+TEST(LoadedImages, TranslucentColoursAreScaledDownToWholeLevels) {
+    const w::Bytes png = pngFile();
+    const CharacterPtr c = zd::script::ScriptHost::loadedImage(std::string(png.begin(), png.end()));
+    ASSERT_NE(c, nullptr);
+    const auto& bitmap = std::get<ScriptBitmap>(c->def);
+    ASSERT_EQ(bitmap.pixels->size(), 2u);
+    EXPECT_EQ((*bitmap.pixels)[0], 0xff102030u);
+    // 174 * 63 / 255 = 42.99 and 49 * 63 / 255 = 12.1: both cut down.
+    EXPECT_EQ((*bitmap.pixels)[1], 0x3f3f2a0cu);
+    EXPECT_EQ(zd::script::ScriptHost::loadedImage("not an image"), nullptr);
 }
 
 TEST_F(MovieLoads, LevelsComeWithTheirFirstMovieAndGoWithAnEmptyAddress) {

@@ -5,6 +5,7 @@
 #include "engine/player/TextFieldModel.h"
 #include "engine/render/CharacterCache.h"
 #include "engine/render/TextLayout.h"
+#include "engine/script/TextFields.h"
 #include "engine/swf/HtmlText.h"
 
 using namespace zd::engine;
@@ -376,6 +377,32 @@ TEST(TextLayout, EmptyLinesStandAsTallAsTheirFormat) {
     const TextLayout trailing = layoutTextField(model, f.cache);
     ASSERT_EQ(trailing.lines.size(), 2u);
     EXPECT_DOUBLE_EQ(trailing.lines[1].ascent, 400);
+}
+
+// A field scrolls as far as the lines that show from its top, taken off the end of its text:
+// the empty line a final line end starts is no text, and short last lines do not let it
+// scroll further (field: two lines of A between the gutters).
+TEST(TextLayout, MaxScrollCountsTheLinesShownFromTheTop) {
+    FieldLayout f(wrappedField(0, 600));
+    ASSERT_NE(f.field, nullptr);
+    zd::script::TextFields fields(f.player, f.cache);
+    const zd::avm1::DisplayId id = f.player.rootTimeline().at(depthOfTag(1))->id();
+    using P = zd::avm1::TextProperty;
+    auto maxScroll = [&](const char* text) {
+        fields.setTextProperty(id, P::Text, zd::avm1::DisplayValue(std::string(text)));
+        return std::get<double>(fields.textProperty(id, P::MaxScroll));
+    };
+    EXPECT_EQ(maxScroll("A\rA\rA\rA"), 3);  // two lines show
+    EXPECT_EQ(maxScroll("A\rA\rA\rA\r"), 3);
+    EXPECT_EQ(maxScroll("A\rA\r"), 1);
+    // The first line twice as tall: only it shows from the top.
+    zd::avm1::TextFormatValues big;
+    big.size = 20.0;
+    fields.setTextFormat(id, 0, 1, big);
+    EXPECT_EQ(std::get<double>(fields.textProperty(id, P::MaxScroll)), 2);
+    fields.setTextProperty(id, P::Text, zd::avm1::DisplayValue(std::string("A\rA\rA\rA")));
+    fields.setTextFormat(id, 0, 1, big);
+    EXPECT_EQ(std::get<double>(fields.textProperty(id, P::MaxScroll)), 4);
 }
 
 // Movies from version 8 on measure right and centred lines without the spaces that end them;
