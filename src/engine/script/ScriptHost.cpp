@@ -1927,13 +1927,14 @@ bool ScriptHost::handlesUnload(DisplayObject& clip) {
 }
 
 void ScriptHost::deliverLoads() {
-    if (loads_.empty()) {
+    if (loads_.empty() && fileJobs_.empty()) {
         return;
     }
     const avm1::Vm::TickBudget budget(*vm_);
     std::vector<PendingLoad> due;
     due.swap(loads_);
     deliverChain(std::move(due));
+    pumpFiles();
     vm_->runDeferred();
     player_.settle();
 }
@@ -1966,10 +1967,12 @@ void ScriptHost::runTimers(double movieTimeMs) {
     enterFrameLastTick_ = enterFrameThisTick_;
     enterFrameThisTick_ = false;
     pollFetches();
-    scriptsRanSincePass_ = vm_->hasTimers() || !loads_.empty() || !sockets_.empty();
+    scriptsRanSincePass_ =
+        vm_->hasTimers() || !loads_.empty() || !sockets_.empty() || !fileJobs_.empty();
     std::vector<PendingLoad> due;
     due.swap(loads_);
     deliverChain(std::move(due));
+    pumpFiles();
     pollSockets();
     vm_->runTimers(movieTimeMs);
     std::erase_if(streamVideos_, [this](DisplayId id) {
@@ -2000,7 +2003,7 @@ bool ScriptHost::wantsTicks() const {
     const bool blinking =
         focused != nullptr && focused->textField() != nullptr && focused->textField()->editable;
     return blinking || vm_->hasTimers() || enterFrameLastTick_ || scriptsRanSincePass_ ||
-           !loads_.empty() || !sockets_.empty() || !fetches_.empty();
+           !loads_.empty() || !sockets_.empty() || !fetches_.empty() || !fileJobs_.empty();
 }
 
 }  // namespace zd::script
