@@ -18,6 +18,7 @@
 #include <QWheelEvent>
 
 #include "app/Colours.h"
+#include "app/MovieFileDialogs.h"
 #include "app/MovieInput.h"
 #include "app/MovieLinks.h"
 #include "engine/audio/AudioOutput.h"
@@ -105,6 +106,7 @@ FlashControl::FlashControl(QWidget* parent)
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     links_ = std::make_unique<MovieLinks>();
+    fileDialogs_ = std::make_unique<MovieFileDialogs>(this);
     linkClock_.start();
     // Each movie's scripts run on its own display tree; what they ask of the world outside
     // passes here: loads from the movie's folder only, addresses through MovieLinks.
@@ -127,6 +129,8 @@ FlashControl::FlashControl(QWidget* parent)
         }
         host->setViewSize(width(), height());
         host->setClipboard(&desktopClipboard());
+        // FileReference picks and saves files only through dialogs the user answers.
+        host->setFileDialogs(fileDialogs_.get());
         host->onUrl = [this](const script::UrlRequest& r) {
             if (auto url = links_->admit(QString::fromStdString(r.url), linkClock_.elapsed())) {
                 platform::shell().openDocument(*url);

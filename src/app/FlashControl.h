@@ -19,6 +19,7 @@ class MovieRunner;
 class Renderer;
 class TimelineSound;
 }  // namespace engine
+class MovieFileDialogs;
 class MovieLinks;
 
 // The movie control of the windows (SwFlash on the main window, SFlash2 on the play list).
@@ -112,7 +113,8 @@ class FlashControl : public QWidget {
     void displayChanged();
     QTransform deviceTransform() const;
 
-    std::unique_ptr<MovieLinks> links_;  // before the runner: its scripts use it
+    std::unique_ptr<MovieLinks> links_;              // before the runner: its scripts use it
+    std::unique_ptr<MovieFileDialogs> fileDialogs_;  // the same
     QElapsedTimer linkClock_;
     // The movie's sound is heard through a device of the control's own; both outlive the
     // runner, which hands the sound its work.

@@ -13,6 +13,7 @@
 #include "engine/player/InputScript.h"
 #include "engine/player/StagePlayer.h"
 #include "engine/script/ScriptHost.h"
+#include "engine/script/ScriptedFiles.h"
 #include "engine/script/ScriptedSocket.h"
 #include "engine/swf/MovieData.h"
 
@@ -160,7 +161,17 @@ TraceRun runTraceMovie(const TraceCase& c) {
     run.loaded = true;
     StagePlayer player(*movie);
     player.setRootLoops(true);
+    // The recordings' file dialogs and transfers answered by markers in the movie's requests;
+    // files they pick or save live as long as the run.
+    QTemporaryDir files;
+    script::ScriptedFiles desktop(files.isValid() ? files.path().toStdString() : std::string());
     script::ScriptHost scripts(player, *movie);
+    if (files.isValid()) {
+        scripts.setFileDialogs(&desktop);
+    }
+    scripts.onTransfer = [&desktop](const script::TransferRequest& r) {
+        return desktop.transfer(r);
+    };
     scripts.setBaseDir(c.dir.toStdString());
     // The recordings played each movie from the top of a file tree of its case's folder.
     scripts.setMovieUrl("file:///test.swf");

@@ -252,6 +252,34 @@ class Host {
     virtual void socketSend(std::uint64_t /*id*/, std::string_view /*bytes*/) {}
     virtual void closeSocket(std::uint64_t /*id*/) {}
 
+    // --- Files the user picks (FileReference); results come back through lib::fileEvent ---
+    // A choice of file types a browse dialog offers: its description and its patterns
+    // ("*.jpg;*.png").
+    struct FileFilter {
+        std::string description;
+        std::string extensions;
+    };
+    // Shows a dialog to pick files to open (several with `multiple`); false when none can be
+    // shown now.
+    virtual bool browseFiles(std::uint64_t /*id*/, std::span<const FileFilter> /*filters*/,
+                             bool /*multiple*/) {
+        return false;
+    }
+    // Brings the document at url to a file the user chooses (suggestedName proposed; empty:
+    // the address's own); false when the address is none the player may download from.
+    virtual bool downloadFile(std::uint64_t /*id*/, std::string_view /*url*/,
+                              std::string_view /*suggestedName*/) {
+        return false;
+    }
+    // Posts a file the user picked (its handle from a select event) to url as the form field
+    // `field`; false when the handle or the address is refused.
+    virtual bool uploadFile(std::uint64_t /*id*/, std::uint64_t /*file*/, std::string_view /*url*/,
+                            std::string_view /*field*/) {
+        return false;
+    }
+    // Ends a dialog's wait or a transfer: nothing more is reported under the id.
+    virtual void cancelFile(std::uint64_t /*id*/) {}
+
     // Local shared objects: the stored bytes of one by name, and storing them (false when
     // refused, e.g. over the movie's allowance). By default nothing is kept.
     virtual std::optional<std::string> readSharedObject(std::string_view /*name*/) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/avm1/FilterValues.h"
 #include "engine/avm1/Object.h"
@@ -68,6 +70,38 @@ void installXmlSocket(Vm& vm);
 void socketConnected(Vm& vm, std::uint64_t id, bool ok);
 void socketReceived(Vm& vm, std::uint64_t id, std::string_view bytes);
 void socketClosed(Vm& vm, std::uint64_t id);
+// flash.net.FileReference and FileReferenceList (after AsBroadcaster and Date).
+void installFileReference(Vm& vm);
+// What scripts may know of a file the user picked or a download saved; NaN: not known.
+struct FileFacts {
+    std::uint64_t handle = 0;  // the host's name for a picked file (0: none to upload)
+    std::string name;
+    double size = std::numeric_limits<double>::quiet_NaN();
+    double created = std::numeric_limits<double>::quiet_NaN();   // ms since 1970
+    double modified = std::numeric_limits<double>::quiet_NaN();  // ms since 1970
+};
+// One stage of a FileReference request (Vm::requestFile's id), told to the listeners of its
+// owner. `files` (on a select, or a completed download) replace what the owner knows; `last`
+// ends the request, before the listeners hear of it so they may start the next.
+struct FileEvent {
+    enum class Kind : std::uint8_t {
+        Select,
+        Cancel,
+        Open,
+        Progress,
+        Complete,
+        HttpError,
+        IoError,
+        SecurityError
+    };
+    Kind kind = Kind::Cancel;
+    std::vector<FileFacts> files;
+    double loaded = 0;
+    double total = 0;
+    int httpStatus = 0;
+    bool last = false;
+};
+void fileEvent(Vm& vm, std::uint64_t id, const FileEvent& event);
 // flash.display.BitmapData (after installGeom: it makes rectangles).
 void installBitmapData(Vm& vm);
 

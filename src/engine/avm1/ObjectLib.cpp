@@ -40,6 +40,7 @@ void Vm::installLibrary() {
     lib::installColor(*this);
     lib::installNetConnection(*this);
     lib::installXmlSocket(*this);
+    lib::installFileReference(*this);
     lib::installNetStream(*this);
     lib::installInput(*this);
     lib::installStage(*this);

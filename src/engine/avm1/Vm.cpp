@@ -1228,6 +1228,9 @@ void Vm::traceRoots(Tracer& t) {
     for (auto& [id, o] : sockets_) {
         t.markObject(o);
     }
+    for (auto& [id, o] : files_) {
+        t.markObject(o);
+    }
     for (const Value& v : pinned_) {
         t.mark(v);
     }
@@ -1413,6 +1416,21 @@ Object* Vm::socketOwner(std::uint64_t id) {
 
 void Vm::forgetSocket(std::uint64_t id) {
     sockets_.erase(id);
+}
+
+std::uint64_t Vm::requestFile(Object* owner) {
+    const std::uint64_t id = nextLoadId_++;
+    files_[id] = owner;
+    return id;
+}
+
+Object* Vm::fileOwner(std::uint64_t id) {
+    const auto it = files_.find(id);
+    return it == files_.end() ? nullptr : it->second;
+}
+
+void Vm::forgetFile(std::uint64_t id) {
+    files_.erase(id);
 }
 
 void Vm::defer(Object* o, DeferredSend send) {

@@ -305,6 +305,11 @@ class Vm {
     std::uint64_t requestSocket(Object* owner, std::string_view host, int port);
     Object* socketOwner(std::uint64_t id);
     void forgetSocket(std::uint64_t id);
+    // A file dialog or transfer of a FileReference: the host reports under the id returned,
+    // and the owner stays alive until the request is forgotten.
+    std::uint64_t requestFile(Object* owner);
+    Object* fileOwner(std::uint64_t id);
+    void forgetFile(std::uint64_t id);
     using DeferredSend = void (*)(Vm&, Object*);
     void defer(Object* o, DeferredSend send);
     void runDeferred();
@@ -433,6 +438,7 @@ class Vm {
     std::map<std::uint64_t, Object*> clipLoads_;
     std::vector<std::pair<Object*, DeferredSend>> deferred_;
     std::map<std::uint64_t, Object*> sockets_;
+    std::map<std::uint64_t, Object*> files_;
     std::vector<Value> pinned_;  // values the host side keeps across a call
     std::uint64_t nextLoadId_ = 1;
     InputState input_;

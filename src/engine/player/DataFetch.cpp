@@ -15,11 +15,27 @@ DataFetch::DataFetch(QNetworkAccessManager& network, const QUrl& url, std::size_
     : QObject(parent), cap_(std::max<std::size_t>(sizeCap, 1)) {
     QNetworkRequest request(url);
     request.setTransferTimeout(kTransferTimeoutMs);
-    QNetworkReply* reply = network.get(request);
+    watch(network.get(request));
+}
+
+DataFetch::DataFetch(QNetworkAccessManager& network, const QUrl& url, std::size_t sizeCap,
+                     const QByteArray& contentType, const QByteArray& body, QObject* parent)
+    : QObject(parent), cap_(std::max<std::size_t>(sizeCap, 1)) {
+    QNetworkRequest request(url);
+    request.setTransferTimeout(kTransferTimeoutMs);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
+    watch(network.post(request, body));
+}
+
+void DataFetch::watch(QNetworkReply* reply) {
     reply->setReadBufferSize(kNetworkBuffer);
     reply_ = reply;
     connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
-        if (reply_ != nullptr && statusAcceptable()) {
+        if (reply_ == nullptr) {
+            return;
+        }
+        answered_ = true;
+        if (statusAcceptable()) {
             total_ = std::max<qint64>(
                 0, reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong());
         }
@@ -34,6 +50,7 @@ DataFetch::~DataFetch() {
 
 bool DataFetch::statusAcceptable() {
     const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    status_ = status;
     if (status < 400) {
         return true;
     }

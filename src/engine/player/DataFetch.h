@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -28,6 +29,9 @@ class DataFetch : public QObject {
     // Starts at once; signals come from the event loop, never from inside the constructor.
     DataFetch(QNetworkAccessManager& network, const QUrl& url, std::size_t sizeCap,
               QObject* parent = nullptr);
+    // The same for a post of `body` (of that content type); the answer is what is brought in.
+    DataFetch(QNetworkAccessManager& network, const QUrl& url, std::size_t sizeCap,
+              const QByteArray& contentType, const QByteArray& body, QObject* parent = nullptr);
     ~DataFetch() override;
 
     State state() const { return state_; }
@@ -36,6 +40,9 @@ class DataFetch : public QObject {
     const std::string& bytes() const { return bytes_; }
     // The length the server announced (0: not said).
     qint64 bytesTotal() const { return total_; }
+    // Whether the server answered (its headers arrived), and the HTTP status it gave (0: none).
+    bool answered() const { return answered_; }
+    int httpStatus() const { return status_; }
 
   signals:
     // More bytes arrived; the load goes on.
@@ -44,6 +51,7 @@ class DataFetch : public QObject {
     void finished();
 
   private:
+    void watch(QNetworkReply* reply);
     void readReply();
     void onReplyFinished();
     bool statusAcceptable();
@@ -55,6 +63,8 @@ class DataFetch : public QObject {
     QString error_;
     std::string bytes_;
     qint64 total_ = 0;
+    bool answered_ = false;
+    int status_ = 0;
     QPointer<QNetworkReply> reply_;
 };
 

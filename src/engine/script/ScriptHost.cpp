@@ -2030,13 +2030,14 @@ bool ScriptHost::handlesUnload(DisplayObject& clip) {
 }
 
 void ScriptHost::deliverLoads() {
-    if (loads_.empty()) {
+    if (loads_.empty() && fileJobs_.empty()) {
         return;
     }
     const avm1::Vm::TickBudget budget(*vm_);
     std::vector<PendingLoad> due;
     due.swap(loads_);
     deliverChain(std::move(due));
+    pumpFiles();
     vm_->runDeferred();
     player_.settle();
 }
@@ -2069,10 +2070,12 @@ void ScriptHost::runTimers(double movieTimeMs) {
     enterFrameLastTick_ = enterFrameThisTick_;
     enterFrameThisTick_ = false;
     pollFetches();
-    scriptsRanSincePass_ = vm_->hasTimers() || !loads_.empty() || !sockets_.empty();
+    scriptsRanSincePass_ =
+        vm_->hasTimers() || !loads_.empty() || !sockets_.empty() || !fileJobs_.empty();
     std::vector<PendingLoad> due;
     due.swap(loads_);
     deliverChain(std::move(due));
+    pumpFiles();
     pollSockets();
     if (std::exchange(resizePending_, false)) {
         avm1::broadcast(*vm_, "Stage", "onResize");
@@ -2106,7 +2109,8 @@ bool ScriptHost::wantsTicks() const {
     const bool blinking =
         focused != nullptr && focused->textField() != nullptr && focused->textField()->editable;
     return blinking || resizePending_ || vm_->hasTimers() || enterFrameLastTick_ ||
-           scriptsRanSincePass_ || !loads_.empty() || !sockets_.empty() || !fetches_.empty();
+           scriptsRanSincePass_ || !loads_.empty() || !sockets_.empty() || !fetches_.empty() ||
+           !fileJobs_.empty();
 }
 
 }  // namespace zd::script

@@ -23,6 +23,7 @@
 #include "engine/player/FrameHooks.h"
 #include "engine/player/InputEvents.h"
 #include "engine/player/TextFieldModel.h"
+#include "engine/script/FileDialogs.h"
 #include "engine/script/MovieMenu.h"
 #include "engine/script/SocketChannel.h"
 #include "engine/swf/Records.h"
@@ -118,6 +119,12 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
         clipboard_ = clipboard != nullptr ? clipboard : &ownClipboard_;
     }
     engine::Clipboard& clipboard() { return *clipboard_; }
+    // The dialogs FileReference shows (nullptr: none, and browsing and downloading fail). They
+    // must outlive the host or be unplugged first.
+    void setFileDialogs(FileDialogs* dialogs) { fileDialogs_ = dialogs; }
+    // Starts a FileReference download or upload (nothing: it fails at once). Unset: through the
+    // network when network loads are allowed, else every transfer fails.
+    std::function<std::unique_ptr<FileTransfer>(const TransferRequest&)> onTransfer;
     // Errors reported so far (time or recursion limits, malformed actions).
     std::size_t errorCount() const { return errors_; }
 
@@ -195,6 +202,13 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     bool openSocket(std::uint64_t id, std::string_view host, int port) override;
     void socketSend(std::uint64_t id, std::string_view bytes) override;
     void closeSocket(std::uint64_t id) override;
+    // FileReference (ScriptFiles.cpp).
+    bool browseFiles(std::uint64_t id, std::span<const FileFilter> filters, bool multiple) override;
+    bool downloadFile(std::uint64_t id, std::string_view url,
+                      std::string_view suggestedName) override;
+    bool uploadFile(std::uint64_t id, std::uint64_t file, std::string_view url,
+                    std::string_view field) override;
+    void cancelFile(std::uint64_t id) override;
     void scriptError(std::string_view message) override;
     // Clips drawn on since get their shapes now (before anything measures or shows them).
     void flushDrawings();
@@ -355,6 +369,34 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::unique_ptr<QNetworkAccessManager> network_;
     std::map<std::uint64_t, Fetch> fetches_;
     std::string sharedDir_;
+    // FileReference requests: a dialog waiting for its answer, then (downloads, uploads) a
+    // transfer looked at once per tick, its stages told to the requester as they come.
+    struct FileJob {
+        enum class Kind : std::uint8_t { Browse, Download, Upload };
+        Kind kind = Kind::Browse;
+        bool answered = false;           // the dialog was answered (uploads have none)
+        std::vector<std::string> paths;  // picked or chosen; empty: cancelled
+        std::string url;                 // as the movie gave it
+        QUrl address;
+        std::string contentType;  // an upload's form and its file
+        std::string body;
+        std::size_t fileSize = 0;
+        std::unique_ptr<FileTransfer> transfer;
+        bool opened = false;
+        std::size_t told = 0;  // bytes the requester has heard of
+    };
+    void pumpFiles();
+    // Tells the requester what the job's dialog or transfer did since; false when nothing.
+    bool advanceFile(std::uint64_t id);
+    std::unique_ptr<FileTransfer> startTransfer(const TransferRequest& request);
+    FileDialogs* fileDialogs_ = nullptr;
+    std::map<std::uint64_t, FileJob> fileJobs_;
+    // The files users picked, by the handles scripts hold instead of their paths.
+    std::map<std::uint64_t, std::string> pickedFiles_;
+    std::uint64_t nextPickedFile_ = 1;
+    int dialogsOpen_ = 0;
+    // Dialog answers that come after the host is gone find this expired.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     // Where a shared object of that name is kept, or nothing for a name that would leave
     // the folder.
     std::optional<QString> sharedObjectPath(std::string_view name) const;
