@@ -106,9 +106,9 @@ CaseResult runCase(const CorpusCase& c, const QString& keepDir) {
     player.setRootLoops(true);
     script::ScriptHost scripts(player, *movie);
     scripts.setBaseDir(c.dir.toStdString());
-    scripts.setMovieUrl("file:///test.swf");  // where the recordings played it from
+    scripts.setMovieUrl("file:///test.swf");     // where the recordings played it from
     scripts.setFixedClock(981152406000.0, 345);  // UTC+05:45
-    player.settle();  // the first frame's scripts
+    player.settle();                             // the first frame's scripts
     Renderer renderer(standardRenderHooks());
     RenderOptions options;
     options.antialias = c.antialias;
