@@ -285,11 +285,12 @@ void FlashControl::paintEvent(QPaintEvent* event) {
     engine::StagePlayer* display = runner_->hasMovie() ? runner_->display() : nullptr;
     if (frameCacheValid_ && frameCache_.size() == size && display != nullptr && !stale_.isEmpty()) {
         // Only what changed is drawn again, each part through a window into the picture.
-        const QRectF target(QPointF(0, 0), QSizeF(size));
+        const QRectF target = movieTarget();
         for (const QRect& r : stale_) {
             QImage part(frameCache_.bits() + r.y() * frameCache_.bytesPerLine() + r.x() * 4,
                         r.width(), r.height(), frameCache_.bytesPerLine(),
                         QImage::Format_ARGB32_Premultiplied);
+            part.fill(playbackBackground());  // the bands beside a stage placed by the movie
             renderer_->renderStage(part, target.translated(-r.x(), -r.y()), *display,
                                    runner_->stage(), playbackBackground());
         }
@@ -303,9 +304,11 @@ void FlashControl::paintEvent(QPaintEvent* event) {
             frameCache_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
         }
         const QRectF target = movieTarget();
+        shownTarget_ = target;
         if (display != nullptr && !frameCache_.isNull()) {
             // What the tree changed until now is in this picture.
             damage_->damage(*renderer_, *display, deviceTransform(), QRect(QPoint(0, 0), size));
+            frameCache_.fill(playbackBackground());
             renderer_->renderStage(frameCache_, target, *display, runner_->stage(),
                                    playbackBackground());
         } else if (!frameCache_.isNull()) {
