@@ -57,6 +57,11 @@ void initTextFieldObject(Vm& vm, Object* field);
 // The drawing methods and setMask on MovieClip's prototype.
 void installDrawing(Vm& vm);
 void installNet(Vm& vm);
+// Methods that answer the same whatever they are asked.
+Value returnsNothing(Vm& vm, const CallInfo& c);
+Value returnsNull(Vm& vm, const CallInfo& c);
+Value returnsFalse(Vm& vm, const CallInfo& c);
+Value returnsThis(Vm& vm, const CallInfo& c);
 void installMovieClipLoader(Vm& vm);
 void installSharedObject(Vm& vm);
 // Sound and stopAllSounds.

@@ -132,6 +132,18 @@ Value toAs(Vm& vm, const CallInfo& c) {
     return Value();
 }
 
+Value localConnectionDomain(Vm& vm, const CallInfo&) {
+    return Value(vm.intern("localhost"));
+}
+
+}  // namespace
+
+namespace lib {
+
+Value returnsNull(Vm&, const CallInfo&) {
+    return Value::null();
+}
+
 Value returnsFalse(Vm&, const CallInfo&) {
     return Value::boolean(false);
 }
@@ -143,14 +155,6 @@ Value returnsNothing(Vm&, const CallInfo&) {
 Value returnsThis(Vm&, const CallInfo& c) {
     return c.thisValue;
 }
-
-Value localConnectionDomain(Vm& vm, const CallInfo&) {
-    return Value(vm.intern("localhost"));
-}
-
-}  // namespace
-
-namespace lib {
 
 Object* packageObject(Vm& vm, std::string_view dottedPath) {
     Object* at = vm.global();

@@ -582,10 +582,6 @@ Value getPosition(Vm& vm, const CallInfo& c) {
     return Value(std::round(positionOf(vm, s)));
 }
 
-Value returnsNothing(Vm&, const CallInfo&) {
-    return Value();
-}
-
 // Writing duration, position or id3 before any Sound asked for a file leaves an own value on
 // the object that hides the prototype's (deleting it shows the prototype's again); after,
 // the writes are ignored.

@@ -105,22 +105,6 @@ Value ignoreSet(Vm&, const CallInfo&) {
     return Value();
 }
 
-Value returnsNull(Vm&, const CallInfo&) {
-    return Value::null();
-}
-
-Value returnsFalse(Vm&, const CallInfo&) {
-    return Value::boolean(false);
-}
-
-Value returnsNothing(Vm&, const CallInfo&) {
-    return Value();
-}
-
-Value returnsThis(Vm&, const CallInfo& c) {
-    return c.thisValue;
-}
-
 Value noDevices(Vm& vm, const CallInfo&) {
     return Value(vm.newArray());
 }
@@ -131,8 +115,8 @@ Value textRendererMaxLevel(Vm&, const CallInfo&) {
 
 // A capture device class: no device is ever there, so get() answers null and names is empty.
 void defineDevice(Vm& vm, const char* name) {
-    FunctionObject* cls = lib::defineClass(vm, name, returnsThis, vm.newObject());
-    vm.defineNative(cls, "get", returnsNull);
+    FunctionObject* cls = lib::defineClass(vm, name, lib::returnsThis, vm.newObject());
+    vm.defineNative(cls, "get", lib::returnsNull);
     vm.defineAccessor(cls, "names", noDevices, ignoreSet, kDontEnum);
 }
 
