@@ -104,27 +104,6 @@ std::string quotable(std::string_view text) {
     return out;
 }
 
-// A download or upload address: http(s) with a host, or a name relative to the movie's own
-// web address. The movie's folder is no place to download from or upload to.
-std::optional<QUrl> transferAddress(std::string_view url, const std::string& base) {
-    const auto isWeb = [](const QUrl& u) {
-        const QString scheme = u.scheme().toLower();
-        return u.isValid() && (scheme == u"http" || scheme == u"https") && !u.host().isEmpty();
-    };
-    const QUrl asked(QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size())));
-    if (isWeb(asked)) {
-        return asked;
-    }
-    const QUrl baseUrl(QString::fromStdString(base));
-    if (!url.empty() && asked.isValid() && asked.scheme().isEmpty() && isWeb(baseUrl)) {
-        const QUrl resolved = baseUrl.resolved(asked);
-        if (isWeb(resolved)) {
-            return resolved;
-        }
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 bool ScriptHost::browseFiles(std::uint64_t id, std::span<const FileFilter> filters, bool multiple) {
@@ -154,7 +133,7 @@ bool ScriptHost::browseFiles(std::uint64_t id, std::span<const FileFilter> filte
 
 bool ScriptHost::downloadFile(std::uint64_t id, std::string_view url,
                               std::string_view suggestedName) {
-    const auto address = transferAddress(url, baseUrl_);
+    const auto address = webAddress(url, baseUrl_);
     if (!address || fileDialogs_ == nullptr || dialogsOpen_ > 0) {
         return false;
     }
@@ -183,7 +162,7 @@ bool ScriptHost::downloadFile(std::uint64_t id, std::string_view url,
 bool ScriptHost::uploadFile(std::uint64_t id, std::uint64_t file, std::string_view url,
                             std::string_view field) {
     const auto picked = pickedFiles_.find(file);
-    const auto address = transferAddress(url, baseUrl_);
+    const auto address = webAddress(url, baseUrl_);
     if (picked == pickedFiles_.end() || !address) {
         return false;
     }

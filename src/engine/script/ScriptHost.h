@@ -357,6 +357,9 @@ class ScriptHost final : public avm1::Host, public engine::ScriptHooks {
     std::string baseDir_;
     // Loads from the network: started by loadData, looked at once per tick, where what
     // arrived is told to the receiver and an ended load becomes a pending result.
+    // http(s) with a host, or a name relative to the movie's own web address: the movie's
+    // folder is no place to download from or upload to.
+    static std::optional<QUrl> webAddress(std::string_view url, const std::string& base);
     std::optional<QUrl> networkAddress(std::string_view url) const;
     bool startFetch(std::uint64_t requestId, std::string_view url);
     void pollFetches();

@@ -7,10 +7,7 @@
 
 namespace zd::script {
 
-std::optional<QUrl> ScriptHost::networkAddress(std::string_view url) const {
-    if (!networkLoads_ || url.empty()) {
-        return std::nullopt;
-    }
+std::optional<QUrl> ScriptHost::webAddress(std::string_view url, const std::string& base) {
     const auto isWeb = [](const QUrl& u) {
         const QString scheme = u.scheme().toLower();
         return u.isValid() && (scheme == u"http" || scheme == u"https") && !u.host().isEmpty();
@@ -19,14 +16,21 @@ std::optional<QUrl> ScriptHost::networkAddress(std::string_view url) const {
     if (isWeb(asked)) {
         return asked;
     }
-    const QUrl base(QString::fromStdString(baseUrl_));
-    if (asked.isValid() && asked.scheme().isEmpty() && isWeb(base)) {
-        const QUrl resolved = base.resolved(asked);
+    const QUrl baseUrl(QString::fromStdString(base));
+    if (!url.empty() && asked.isValid() && asked.scheme().isEmpty() && isWeb(baseUrl)) {
+        const QUrl resolved = baseUrl.resolved(asked);
         if (isWeb(resolved)) {
             return resolved;
         }
     }
     return std::nullopt;
+}
+
+std::optional<QUrl> ScriptHost::networkAddress(std::string_view url) const {
+    if (!networkLoads_) {
+        return std::nullopt;
+    }
+    return webAddress(url, baseUrl_);
 }
 
 bool ScriptHost::startFetch(std::uint64_t requestId, std::string_view url) {
