@@ -17,6 +17,10 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // Deeper script calls than this could exhaust the C++ stack, whatever ScriptLimits asks.
 constexpr int kHardRecursionLimit = 1000;
+// Bytes of the C++ stack scripts may use below their outermost call (threads get 8 MB).
+constexpr std::uintptr_t kStackBudget = 6u << 20;
+// Where the outermost script call's frames begin on this thread.
+thread_local std::uintptr_t stackTop = 0;
 constexpr std::size_t kMaxSharedStack = 4096;
 // Nested with/try bodies in one frame.
 constexpr int kMaxBlockDepth = 64;
@@ -2080,6 +2084,16 @@ NativeAllocator Vm::allocatorFor(Object* proto) {
 }
 
 bool Vm::tooDeep() const {
+    // The C++ stack is measured as well: frames are far larger in some builds (sanitizers),
+    // where the call count alone would let a deep chain run off the stack.
+    const char here = 0;
+    const auto at = reinterpret_cast<std::uintptr_t>(&here);
+    if (depth_ <= 1) {
+        stackTop = at;
+    }
+    if (stackTop > at && stackTop - at > kStackBudget) {
+        return true;
+    }
     // Getters, setters and watchers have their own limits; the stack's holds for all.
     const int counted = depth_ - static_cast<int>(callbacks_.size());
     return counted + 1 > std::min(limits_.maxRecursion, kHardRecursionLimit) ||
