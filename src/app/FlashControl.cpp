@@ -290,7 +290,9 @@ void FlashControl::paintEvent(QPaintEvent* event) {
             QImage part(frameCache_.bits() + r.y() * frameCache_.bytesPerLine() + r.x() * 4,
                         r.width(), r.height(), frameCache_.bytesPerLine(),
                         QImage::Format_ARGB32_Premultiplied);
-            part.fill(playbackBackground());  // the bands beside a stage placed by the movie
+            if (!target.contains(QRectF(r))) {
+                part.fill(playbackBackground());  // the bands beside a stage placed by the movie
+            }
             renderer_->renderStage(part, target.translated(-r.x(), -r.y()), *display,
                                    runner_->stage(), playbackBackground());
         }
@@ -308,7 +310,9 @@ void FlashControl::paintEvent(QPaintEvent* event) {
         if (display != nullptr && !frameCache_.isNull()) {
             // What the tree changed until now is in this picture.
             damage_->damage(*renderer_, *display, deviceTransform(), QRect(QPoint(0, 0), size));
-            frameCache_.fill(playbackBackground());
+            if (!target.contains(QRectF(frameCache_.rect()))) {
+                frameCache_.fill(playbackBackground());  // the renderer fills only the stage
+            }
             renderer_->renderStage(frameCache_, target, *display, runner_->stage(),
                                    playbackBackground());
         } else if (!frameCache_.isNull()) {
